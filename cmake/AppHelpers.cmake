@@ -1,0 +1,31 @@
+# Shared helpers for the project's libraries and tests.
+
+# app_add_subdirs(dir1 dir2 ...): adds each sub-folder that holds a CMakeLists.txt,
+# in the order given (libraries before the ones that link them).
+function(app_add_subdirs)
+  foreach(d IN LISTS ARGN)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/CMakeLists.txt)
+      add_subdirectory(${d})
+    endif()
+  endforeach()
+endfunction()
+
+# app_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [TIMEOUT s] [LABELS l])
+# One Qt Test executable = one CTest test. Each test runs with its own HOME and
+# XDG folders (tests/run-test.sh), offscreen, with WebEngine usable as root.
+function(app_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+  target_link_libraries(${T_NAME} PRIVATE testsupport ${T_LIBS} Qt6::Test)
+  add_test(NAME ${T_NAME}
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/run-test.sh $<TARGET_FILE:${T_NAME}>)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "APP_SOURCE_DIR=${PROJECT_SOURCE_DIR};APP_BINARY_DIR=${CMAKE_BINARY_DIR};APP_BIN_DIR=${APP_OUTPUT_DIR}")
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

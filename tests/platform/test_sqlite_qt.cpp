@@ -1,0 +1,197 @@
+#include "platform/sqlite_qt.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTest>
+
+class TestSqliteQt : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_dir;
+
+    QString newDb(Sqlite3DB& db, const char* name)
+    {
+        const QString path = m_dir + QLatin1Char('/') + QLatin1String(name);
+        QFile::remove(path);
+        db.openThrow(path, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+        db.executeThrow(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                       "name TEXT, n INTEGER, big INTEGER, data BLOB)"));
+        return path;
+    }
+
+    static qint64 count(Sqlite3DB& db)
+    {
+        return db.queryInt64Throw(Sqlite3Sql("SELECT count(*) FROM t"));
+    }
+
+    static void insertName(Sqlite3DB& db, const QString& name)
+    {
+        Sqlite3Sql sql("INSERT INTO t (name) VALUES (?)");
+        sql.addTextParam(name);
+        db.executeThrow(sql);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { m_dir = testsupport::makeTempDir(QStringLiteral("sqlite")); }
+
+    void versionIsSix() { QCOMPARE(sqlite_qt_version(), 6); }
+
+    void typedBindingAndNullReads()
+    {
+        Sqlite3DB db;
+        newDb(db, "types.db");
+        Sqlite3Sql sql("INSERT INTO t (name, n, big, data) VALUES (?, ?, ?, ?)");
+        sql.addTextParam(QStringLiteral("Zoë 张"));
+        sql.addIntParam(-7);
+        sql.addInt64Param(Q_INT64_C(5000000000));
+        sql.addBlobParam(QByteArray("\0\1\2", 3));
+        db.executeThrow(sql);
+        QCOMPARE(db.lastInsertId(), 1);
+        Sqlite3Sql nulls("INSERT INTO t (name, n, big, data) VALUES (?, ?, ?, ?)");
+        for (int i = 0; i < 4; ++i)
+            nulls.addNullParam();
+        db.executeThrow(nulls);
+
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("SELECT * FROM t ORDER BY id"));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getText("name"), QStringLiteral("Zoë 张"));
+        QCOMPARE(c.getInt("n"), -7);
+        QCOMPARE(c.getInt64("big"), Q_INT64_C(5000000000));
+        QCOMPARE(c.getBlob("data"), QByteArray("\0\1\2", 3));
+        QVERIFY(c.moveNext());
+        QVERIFY(c.isNull("name"));
+        QCOMPARE(c.getText("name"), QString());
+        QVERIFY(c.getText("name").isEmpty());
+        QCOMPARE(c.getInt("n"), 0);
+        QCOMPARE(c.getInt64("big"), 0);
+        QCOMPARE(c.getInt64(3), 0);
+        QVERIFY(c.getBlob("data").isEmpty());
+        QVERIFY(!c.moveNext());
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, c.getText("nope"));
+    }
+
+    void rowBuildsItsInsert()
+    {
+        Sqlite3DB db;
+        newDb(db, "row.db");
+        Sqlite3Row row;
+        row["name"] = QStringLiteral("a'b\"c");
+        row["n"] = 3;
+        row["big"] = qlonglong(1) << 40;
+        row["data"] = QByteArray("xyz");
+        row["name"] = QStringLiteral("renamed"); // same slot, order kept
+        QCOMPARE(row.names(), QStringList({"name", "n", "big", "data"}));
+        db.executeThrow(row.insertSql(QStringLiteral("t")));
+        Sqlite3Cursor c = db.queryThrow(Sqlite3Sql("SELECT name, n, big, typeof(data) FROM t"));
+        QVERIFY(c.moveNext());
+        QCOMPARE(c.getText(0), QStringLiteral("renamed"));
+        QCOMPARE(c.getInt(1), 3);
+        QCOMPARE(c.getInt64(2), qint64(1) << 40);
+        QCOMPARE(c.getText(3), QStringLiteral("blob"));
+    }
+
+    void nestedCommitReachesSqliteOnlyAtTheOutermostLevel()
+    {
+        Sqlite3DB db;
+        const QString path = newDb(db, "nest.db");
+        db.beginTran();
+        insertName(db, "a");
+        db.beginTran();
+        insertName(db, "b");
+        QVERIFY(db.commitTran());
+        {
+            Sqlite3DB other; // nothing is visible outside before the outer commit
+            other.openThrow(path, Sqlite3DB::ReadWrite);
+            QCOMPARE(count(other), 0);
+        }
+        QVERIFY(db.commitTran());
+        QCOMPARE(count(db), 2);
+        QVERIFY(!db.commitTran()); // no open level: nothing to commit
+    }
+
+    void innerRollbackRollsTheWholeUnitBack()
+    {
+        Sqlite3DB db;
+        newDb(db, "rollback.db");
+        insertName(db, "kept");
+        db.beginTran();
+        insertName(db, "outer");
+        db.beginTran();
+        insertName(db, "inner");
+        db.rollbackTran();
+        QVERIFY(db.isRollbackOnly());
+        // A write between the inner rollback and the outer end must not
+        // autocommit.
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, insertName(db, "stray"));
+        QCOMPARE(count(db), 1);
+        QVERIFY(!db.commitTran()); // the outer commit commits nothing
+        QCOMPARE(count(db), 1);
+        QVERIFY(!db.isRollbackOnly());
+        insertName(db, "after"); // writable again once the unit ended
+        QCOMPARE(count(db), 2);
+    }
+
+    void errorsCarrySqliteMessages()
+    {
+        Sqlite3DB db;
+        newDb(db, "errors.db");
+        try {
+            db.executeThrow(QStringLiteral("INSERT INTO missing VALUES (1)"));
+            QFAIL("no exception");
+        } catch (const std::exception& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QLatin1String("no such table")));
+        }
+        Sqlite3Sql wrongCount("INSERT INTO t (name) VALUES (?)");
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.executeThrow(wrongCount));
+        // A statement that failed leaves the cached statement usable.
+        insertName(db, "ok");
+        QCOMPARE(count(db), 1);
+    }
+
+    void notADatabaseFailsOnFirstUse()
+    {
+        const QString path = m_dir + QStringLiteral("/garbage.db");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+        f.close();
+        Sqlite3DB db;
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.queryInt64Throw(Sqlite3Sql("SELECT count(*) FROM sqlite_master")));
+        QCOMPARE(QFileInfo(path).size(), 4096); // untouched
+        Sqlite3DB missing;
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, missing.openThrow(m_dir + "/none/x.db", Sqlite3DB::ReadWrite));
+        QVERIFY(!missing.isOpen());
+    }
+
+    void tableInfoListsColumns()
+    {
+        Sqlite3DB db;
+        newDb(db, "info.db");
+        const auto info = db.tbInfo(QStringLiteral("t"));
+        QCOMPARE(info.size(), 5);
+        QVERIFY(info.value("id").primaryKey);
+        QCOMPARE(info.value("big").type, QStringLiteral("INTEGER"));
+        QVERIFY(db.tableExists("t"));
+        QVERIFY(!db.tableExists("u"));
+        QVERIFY(db.tbInfo("u").isEmpty());
+    }
+
+    void closeIsIdempotentAndReopens()
+    {
+        Sqlite3DB db;
+        const QString path = newDb(db, "reopen.db");
+        db.beginTran();
+        insertName(db, "lost");
+        db.close(); // an open transaction is rolled back on close
+        db.close();
+        QVERIFY(!db.isOpen());
+        db.openThrow(path, Sqlite3DB::ReadWrite);
+        QCOMPARE(count(db), 0);
+        QCOMPARE(db.tranDepth(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqliteQt)
+#include "test_sqlite_qt.moc"

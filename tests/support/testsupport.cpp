@@ -1,0 +1,130 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QMutexLocker>
+#include <QUuid>
+
+namespace testsupport {
+
+namespace {
+QString envOr(const char* name, const QString& fallback)
+{
+    const QString v = qEnvironmentVariable(name);
+    return v.isEmpty() ? fallback : v;
+}
+} // namespace
+
+QString sourceDir()
+{
+    return envOr("APP_SOURCE_DIR", QDir::currentPath());
+}
+
+QString binaryDir()
+{
+    return envOr("APP_BINARY_DIR", QDir::currentPath());
+}
+
+QString appBinDir()
+{
+    return envOr("APP_BIN_DIR", binaryDir() + QStringLiteral("/bin"));
+}
+
+QString sandboxDir()
+{
+    return envOr("APP_TEST_SANDBOX", QDir::tempPath());
+}
+
+QString makeTempDir(const QString& name)
+{
+    const QString path = sandboxDir() + QStringLiteral("/") + name + QStringLiteral("-") +
+                         QUuid::createUuid().toString(QUuid::Id128).left(8);
+    QDir().mkpath(path);
+    return path;
+}
+
+void RecordingJobReport::postUpdateProgress(const QString& status, int progress, const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_progress.append({status, progress, text});
+    if (!m_cancelOn.isEmpty() && (text.contains(m_cancelOn) || status.contains(m_cancelOn)))
+        m_canceled = true;
+}
+
+void RecordingJobReport::postErrorOccurred(const QString& err)
+{
+    QMutexLocker lock(&m_mutex);
+    m_errors.append(err);
+    m_canceled = true; // an error ends the watcher with 0, as a cancel does
+}
+
+void RecordingJobReport::postSucceed(const QString& tips)
+{
+    QMutexLocker lock(&m_mutex);
+    m_successes.append(tips);
+}
+
+void RecordingJobReport::postTipsWait(const QString& info)
+{
+    QMutexLocker lock(&m_mutex);
+    m_tips.append(info);
+    m_waiting = !m_autoAnswer.load();
+}
+
+void RecordingJobReport::cancelWhenProgressContains(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_cancelOn = text;
+}
+
+QList<RecordingJobReport::Progress> RecordingJobReport::progress() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_progress;
+}
+
+QStringList RecordingJobReport::progressTexts() const
+{
+    QMutexLocker lock(&m_mutex);
+    QStringList out;
+    for (const auto& p : m_progress)
+        out << p.text;
+    return out;
+}
+
+QStringList RecordingJobReport::errors() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_errors;
+}
+
+QStringList RecordingJobReport::successes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_successes;
+}
+
+QStringList RecordingJobReport::tips() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_tips;
+}
+
+bool RecordingJobReport::succeeded() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_successes.size() == 1 && m_errors.isEmpty();
+}
+
+bool RecordingJobReport::failed() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_errors.size() == 1 && m_successes.isEmpty();
+}
+
+int RecordingJobReport::endCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_successes.size() + m_errors.size();
+}
+
+} // namespace testsupport

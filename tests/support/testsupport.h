@@ -1,0 +1,71 @@
+// Shared test helpers.
+#pragma once
+
+#include "shell/core/jobreport.h"
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+namespace testsupport {
+
+// Root of the source tree (for fixtures) and of the build tree.
+QString sourceDir();
+QString binaryDir();
+// Folder of the application executable and its run-time assets.
+QString appBinDir();
+// The private folder this test runs in (HOME and XDG folders live below it).
+QString sandboxDir();
+// A fresh folder below the sandbox.
+QString makeTempDir(const QString& name);
+
+// A JobReport that records what a job posted, for tests without a dialog.
+// Thread-safe; cancel() and answerTips() play the user's part.
+class RecordingJobReport : public JobReport {
+public:
+    struct Progress {
+        QString status;
+        int percent;
+        QString text;
+    };
+
+    void postUpdateProgress(const QString& status, int progress, const QString& text) override;
+    void postErrorOccurred(const QString& err) override;
+    void postSucceed(const QString& tips) override;
+    void postTipsWait(const QString& info) override;
+    bool userCanceled() const override { return m_canceled.load(); }
+    bool waitingTips() const override { return m_waiting.load(); }
+
+    // The user presses Cancel.
+    void cancel() { m_canceled = true; }
+    // Cancel as soon as a progress post's text contains this.
+    void cancelWhenProgressContains(const QString& text);
+    // Tips boxes close at once when true (the default).
+    void setAutoAnswerTips(bool on) { m_autoAnswer = on; }
+    void answerTips() { m_waiting = false; }
+
+    QList<Progress> progress() const;
+    QStringList progressTexts() const;
+    QStringList errors() const;
+    QStringList successes() const;
+    QStringList tips() const;
+    // Exactly one end post was made: the success text or the error text.
+    bool succeeded() const;
+    bool failed() const;
+    int endCount() const;
+
+private:
+    mutable QMutex m_mutex;
+    QList<Progress> m_progress;
+    QStringList m_errors;
+    QStringList m_successes;
+    QStringList m_tips;
+    QString m_cancelOn;
+    std::atomic<bool> m_canceled{false};
+    std::atomic<bool> m_waiting{false};
+    std::atomic<bool> m_autoAnswer{true};
+};
+
+} // namespace testsupport
