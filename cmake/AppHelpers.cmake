@@ -29,3 +29,30 @@ function(app_add_test)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# app_add_test_dir(LIBS lib ...): every test_*.cpp in this folder becomes one
+# test linking the given libraries. A file tests/<dir>/<test>.cmake, when
+# present, is included after the tests are made (for timeouts or extra
+# sources).
+function(app_add_test_dir)
+  cmake_parse_arguments(D "" "" "LIBS" ${ARGN})
+  file(GLOB TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+  foreach(t IN LISTS TESTS)
+    get_filename_component(n ${t} NAME_WE)
+    app_add_test(NAME ${n} SOURCES ${t} LIBS ${D_LIBS})
+  endforeach()
+  file(GLOB EXTRA CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  foreach(f IN LISTS EXTRA)
+    include(${f})
+  endforeach()
+endfunction()
+
+# app_add_library(NAME name LIBS lib ...): a static library of every .cpp/.h in
+# this folder, public include root src/.
+function(app_add_library)
+  cmake_parse_arguments(L "" "NAME" "LIBS" ${ARGN})
+  file(GLOB SRCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${L_NAME} STATIC ${SRCS})
+  target_include_directories(${L_NAME} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${L_NAME} PUBLIC ${L_LIBS})
+endfunction()

@@ -1,0 +1,67 @@
+// Bases of every SQLite file of the application.
+#pragma once
+
+#include "platform/sqlite_qt.h"
+
+#include <QSet>
+#include <QString>
+
+// Runs a schema script from the resources on an open connection. Throws
+// std::runtime_error with the file error text when the resource cannot be
+// read, or with SQLite's message when the script fails.
+void runSchemaScript(Sqlite3DB& db, const QString& resourcePath);
+
+// Base of the record databases of a backup or device cache folder. Opens
+// its file on first use, creating it from the schema script when missing.
+class AbsLocalDb {
+public:
+    explicit AbsLocalDb(const QString& path);
+    virtual ~AbsLocalDb();
+    AbsLocalDb(const AbsLocalDb&) = delete;
+    AbsLocalDb& operator=(const AbsLocalDb&) = delete;
+
+    virtual void open() = 0;
+
+    bool isOpen() const { return db.isOpen(); }
+    QString filePath() const { return path; }
+    // Nested; only the outermost level reaches SQLite.
+    void beginTran();
+    // commit false rolls the whole unit back (see Sqlite3DB).
+    void endTran(bool commit);
+    void close();
+    // Closes and deletes the file; throws std::runtime_error when the file
+    // exists and cannot be deleted.
+    void closeAndRemoveFile();
+    // Runs a count statement; 0 on any failure (used for display only).
+    qint64 countOf(const QString& sql);
+
+    Sqlite3DB& connection() { return db; }
+
+protected:
+    // The common open: open the file when it exists, else create it from the
+    // schema script resource.
+    void openOrCreate(const QString& schemaResource);
+
+    QString path;
+    Sqlite3DB db;
+};
+
+// Base of the message store, its companions and the country table: itself a
+// connection, with a transaction flag and row inserts.
+class AbsDb : public Sqlite3DB {
+public:
+    AbsDb();
+    ~AbsDb() override;
+
+    virtual void open() = 0;
+
+    void beginTran();
+    // Does nothing unless beginTran was called.
+    void endTran(bool commit);
+    bool isInTransaction() const { return inTransaction; }
+    // Inserts every named value of the row into table; returns the row id.
+    qint64 insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns = {});
+
+protected:
+    bool inTransaction = false;
+};
