@@ -1,0 +1,694 @@
+#include "phonesim.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QUrl>
+
+#include <future>
+
+namespace phonesim {
+
+namespace {
+
+constexpr int kSliceMs = 50;
+constexpr qint64 kMaxLine = 64ll * 1024 * 1024;
+constexpr qint64 kMaxControlLine = 64 * 1024;
+
+// A server that hands out socket descriptors, so that each connection can be
+// served by a socket made on its own thread.
+class DescriptorServer : public QTcpServer {
+public:
+    QList<qintptr> pending;
+
+protected:
+    void incomingConnection(qintptr descriptor) override { pending.append(descriptor); }
+};
+
+// Waits for one connection in short slices; -1 when none came.
+qintptr acceptOne(DescriptorServer& server, int timeoutMs, const std::function<bool()>& stop)
+{
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs));
+    while (server.pending.isEmpty()) {
+        if (stop() || deadline.hasExpired())
+            return -1;
+        server.waitForNewConnection(kSliceMs);
+    }
+    return server.pending.takeFirst();
+}
+
+// Reads one line for the control and bridge channels; empty on failure.
+QByteArray readShortLine(QTcpSocket& socket, int timeoutMs, const std::function<bool()>& stop)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!socket.canReadLine()) {
+        if (stop() || deadline.hasExpired() || socket.bytesAvailable() > kMaxControlLine)
+            return {};
+        if (!socket.waitForReadyRead(kSliceMs) && socket.state() != QAbstractSocket::ConnectedState &&
+            !socket.canReadLine())
+            return {};
+    }
+    QByteArray line = socket.readLine();
+    line.chop(1);
+    return line;
+}
+
+void writeAndFlush(QTcpSocket& socket, const QByteArray& bytes)
+{
+    socket.write(bytes);
+    const QDeadlineTimer deadline(5000);
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() &&
+           socket.state() == QAbstractSocket::ConnectedState)
+        socket.waitForBytesWritten(kSliceMs);
+}
+
+void closeGently(QTcpSocket& socket)
+{
+    socket.disconnectFromHost();
+    if (socket.state() != QAbstractSocket::UnconnectedState)
+        socket.waitForDisconnected(1000);
+}
+
+} // namespace
+
+bool parseServiceUrl(const QString& url, int* port, QString* service)
+{
+    static const QRegularExpression re(
+        QStringLiteral("\\A(backup|restore)://127\\.0\\.0\\.1:([0-9]{1,5})/([A-Za-z0-9_\\-]+)\\z"));
+    const QRegularExpressionMatch m = re.match(url);
+    if (!m.hasMatch())
+        return false;
+    const int p = m.captured(2).toInt();
+    if (p < 1 || p > 65535)
+        return false;
+    if (port)
+        *port = p;
+    if (service)
+        *service = m.captured(3);
+    return true;
+}
+
+// ---------------------------------------------------------------- Session
+
+Session::Session(PhoneSim* sim, QTcpSocket* socket, int logId, const QString& url, const QString& service)
+    : m_sim(sim)
+    , m_socket(socket)
+    , m_logId(logId)
+    , m_url(url)
+    , m_service(service)
+{
+}
+
+int Session::port() const
+{
+    int p = 0;
+    parseServiceUrl(m_url, &p, nullptr);
+    return p;
+}
+
+const Fixture& Session::fixture() const
+{
+    return m_sim->fixture();
+}
+
+void Session::recordOut(const QByteArray& line)
+{
+    m_sim->logOut(m_logId, line);
+}
+
+void Session::writeRaw(const QByteArray& bytes)
+{
+    if (m_socket->write(bytes) < 0)
+        throw SessionEnd("closed by peer");
+    const QDeadlineTimer deadline(m_sim->options().idleTimeoutMs);
+    while (m_socket->bytesToWrite() > 0) {
+        if (m_sim->stopping())
+            throw SessionEnd("simulator stopped");
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            throw SessionEnd("closed by peer");
+        if (deadline.hasExpired())
+            throw SessionEnd("write timed out");
+        m_socket->waitForBytesWritten(kSliceMs);
+    }
+}
+
+bool Session::applyFault(bool isBlock, const QByteArray& bytes)
+{
+    for (const Fault& f : std::as_const(m_faults)) {
+        const bool blockFault = f.kind == Fault::Kind::BlockSizeAt || f.kind == Fault::Kind::EofMidBlock;
+        if (blockFault ? !(isBlock && m_step >= f.step) : m_step != f.step)
+            continue;
+        switch (f.kind) {
+        case Fault::Kind::RefuseControl:
+            continue;
+        case Fault::Kind::ErrorAt: {
+            const QByteArray line = "$error:" + codec::text(QString::fromUtf8(f.text));
+            recordOut(line);
+            writeRaw(line + '\n');
+            throw SessionEnd("fault: error at step " + std::to_string(m_step));
+        }
+        case Fault::Kind::WrongLineAt:
+            recordOut(f.text);
+            writeRaw(f.text + '\n');
+            return true;
+        case Fault::Kind::CloseAt:
+            if (!f.text.isEmpty())
+                writeRaw(f.text);
+            throw SessionEnd("fault: close at step " + std::to_string(m_step));
+        case Fault::Kind::StallAt:
+            while (!m_sim->stopping() && !m_sim->stallReleased())
+                QThread::msleep(kSliceMs);
+            throw SessionEnd("fault: stall at step " + std::to_string(m_step));
+        case Fault::Kind::OversizedLineAt: {
+            recordOut("<line of " + QByteArray::number(f.size) + " bytes>");
+            const QByteArray chunk(1024 * 1024, 'A');
+            for (qint64 left = f.size; left > 0; left -= chunk.size())
+                writeRaw(left >= chunk.size() ? chunk : chunk.left(int(left)));
+            writeRaw("\n");
+            return true;
+        }
+        case Fault::Kind::BlockSizeAt: {
+            const QByteArray line = "$block:" + QByteArray::number(f.size);
+            recordOut(line);
+            writeRaw(line + '\n');
+            return true;
+        }
+        case Fault::Kind::EofMidBlock: {
+            const QByteArray line = "$block:" + QByteArray::number(bytes.size());
+            recordOut(line);
+            writeRaw(line + '\n' + bytes.left(int(f.size > 0 ? f.size : bytes.size() / 2)));
+            throw SessionEnd("fault: end of stream in a block at step " + std::to_string(m_step));
+        }
+        }
+    }
+    return false;
+}
+
+void Session::sendLine(const QByteArray& line)
+{
+    ++m_step;
+    if (applyFault(false, line))
+        return;
+    recordOut(line);
+    writeRaw(line + '\n');
+}
+
+void Session::sendBlock(const QByteArray& bytes)
+{
+    ++m_step;
+    if (!applyFault(true, bytes)) {
+        const QByteArray line = "$block:" + QByteArray::number(bytes.size());
+        recordOut(line);
+        writeRaw(line + '\n' + bytes);
+    }
+    expectLine(".");
+}
+
+void Session::sendError(const QString& text)
+{
+    const QByteArray line = "$error:" + codec::text(text);
+    recordOut(line);
+    writeRaw(line + '\n');
+}
+
+void Session::waitReadable()
+{
+    const QDeadlineTimer deadline(m_sim->options().idleTimeoutMs);
+    while (m_socket->bytesAvailable() == 0) {
+        if (m_sim->stopping())
+            throw SessionEnd("simulator stopped");
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            throw SessionEnd("closed by peer");
+        if (deadline.hasExpired())
+            throw SessionEnd("idle timeout");
+        m_socket->waitForReadyRead(kSliceMs);
+    }
+}
+
+QByteArray Session::readLine()
+{
+    QByteArray line;
+    while (!line.endsWith('\n')) {
+        const QByteArray piece = m_socket->readLine(64 * 1024);
+        if (piece.isEmpty()) {
+            waitReadable();
+            continue;
+        }
+        line += piece;
+        if (line.size() > kMaxLine)
+            throw SessionEnd("line from the PC too long");
+    }
+    m_sim->logIn(m_logId, line, nullptr);
+    line.chop(1);
+    m_sim->logIn(m_logId, QByteArray(), &line);
+    QByteArray clean = line;
+    clean.replace('\r', QByteArray());
+    if (clean.startsWith("$error:"))
+        throw SessionEnd("PC error: " + codec::untext(clean.mid(7)).toStdString());
+    return line;
+}
+
+QByteArray Session::expectLine(const QByteArray& prefix)
+{
+    const QByteArray line = readLine();
+    if (!line.startsWith(prefix))
+        throw SessionEnd("expected " + prefix.toStdString() + ", got " + line.left(200).toStdString());
+    return line;
+}
+
+QByteArray Session::readBytes(qint64 n)
+{
+    QByteArray out;
+    while (out.size() < n) {
+        const QByteArray piece = m_socket->read(n - out.size());
+        if (piece.isEmpty()) {
+            waitReadable();
+            continue;
+        }
+        out += piece;
+    }
+    m_sim->logIn(m_logId, out, nullptr);
+    return out;
+}
+
+QByteArray Session::readBlock(const QByteArray& blockLine)
+{
+    bool ok = false;
+    const qint64 n = blockLine.mid(7).toLongLong(&ok);
+    if (!blockLine.startsWith("$block:") || !ok || n < 0 || n > kMaxLine)
+        throw SessionEnd("bad block line " + blockLine.left(100).toStdString());
+    const QByteArray bytes = readBytes(n);
+    recordOut(".");
+    writeRaw(".\n");
+    return bytes;
+}
+
+// ---------------------------------------------------------------- PhoneSim
+
+struct PhoneSim::Listener {
+    QHostAddress address;
+    quint16 port = 0;
+    std::function<void(qintptr)> onConnection;
+};
+
+struct PhoneSim::Threads {
+    QMutex mutex;
+    QList<QThread*> running;
+};
+
+PhoneSim::PhoneSim(const Fixture& fixture)
+    : PhoneSim(fixture, Options())
+{
+}
+
+PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
+    : m_fixture(fixture)
+    , m_options(options)
+    , m_threads(std::make_unique<Threads>())
+{
+    registerService(QStringLiteral("device-info"), [](Session& s) {
+        s.sendLine("$hello:" + helloPayload(s.fixture().deviceInfo()));
+        s.expectLine("$bye:");
+    });
+}
+
+PhoneSim::~PhoneSim()
+{
+    stop();
+}
+
+void PhoneSim::spawn(std::function<void()> work)
+{
+    QThread* t = QThread::create(std::move(work));
+    QMutexLocker lock(&m_threads->mutex);
+    m_threads->running.append(t);
+    t->start();
+}
+
+bool PhoneSim::start(QString* error)
+{
+    if (m_started.exchange(true))
+        return true;
+    m_stopping = false;
+    struct Plan {
+        QHostAddress address;
+        quint16 port;
+        quint16* out;
+        std::function<void(qintptr)> handler;
+    };
+    QList<Plan> plans;
+    if (m_options.wifi)
+        plans.append({m_options.address, m_options.controlPort, &m_controlPort,
+                      [this](qintptr d) { handleControl(d); }});
+    plans.append({m_options.usbAddress, m_options.bridgePort, &m_bridgePort,
+                  [this](qintptr d) { handleBridge(d); }});
+    for (const Plan& plan : plans) {
+        auto bound = std::make_shared<std::promise<QString>>();
+        std::future<QString> result = bound->get_future();
+        spawn([this, plan, bound] {
+            DescriptorServer server;
+            if (!server.listen(plan.address, plan.port)) {
+                bound->set_value(QStringLiteral("can not listen on %1:%2: %3")
+                                     .arg(plan.address.toString())
+                                     .arg(plan.port)
+                                     .arg(server.errorString()));
+                return;
+            }
+            *plan.out = server.serverPort();
+            bound->set_value(QString());
+            while (!stopping()) {
+                const qintptr d = acceptOne(server, 200, [this] { return stopping(); });
+                if (d >= 0)
+                    spawn([this, d, h = plan.handler] { h(d); });
+            }
+        });
+        const QString failure = result.get();
+        if (!failure.isEmpty()) {
+            if (error)
+                *error = failure;
+            stop();
+            return false;
+        }
+    }
+    return true;
+}
+
+void PhoneSim::stop()
+{
+    m_stopping = true;
+    for (;;) {
+        QList<QThread*> threads;
+        {
+            QMutexLocker lock(&m_threads->mutex);
+            threads.swap(m_threads->running);
+        }
+        if (threads.isEmpty())
+            break;
+        for (QThread* t : threads) {
+            t->wait();
+            delete t;
+        }
+    }
+    m_started = false;
+}
+
+QString PhoneSim::bridgeAddress() const
+{
+    return QStringLiteral("%1:%2").arg(m_options.usbAddress.toString()).arg(m_bridgePort);
+}
+
+void PhoneSim::registerService(const QString& name, ServiceHandler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    m_services.insert(name, std::move(handler));
+}
+
+void PhoneSim::addFault(const Fault& fault)
+{
+    QMutexLocker lock(&m_mutex);
+    m_faults.append(fault);
+}
+
+void PhoneSim::clearFaults()
+{
+    QMutexLocker lock(&m_mutex);
+    m_faults.clear();
+}
+
+void PhoneSim::releaseStalls()
+{
+    m_stallRelease = true;
+}
+
+QList<Fault> PhoneSim::claimFaults(const QString& service)
+{
+    QMutexLocker lock(&m_mutex);
+    QList<Fault> claimed;
+    for (auto it = m_faults.begin(); it != m_faults.end();) {
+        if (it->kind != Fault::Kind::RefuseControl && (it->service.isEmpty() || it->service == service)) {
+            claimed.append(*it);
+            if (it->times > 0 && --it->times == 0) {
+                it = m_faults.erase(it);
+                continue;
+            }
+        }
+        ++it;
+    }
+    return claimed;
+}
+
+std::optional<Fault> PhoneSim::claimControlFault(const QString& service)
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
+        if (it->kind == Fault::Kind::RefuseControl && (it->service.isEmpty() || it->service == service)) {
+            const Fault f = *it;
+            if (it->times > 0 && --it->times == 0)
+                m_faults.erase(it);
+            return f;
+        }
+    }
+    return std::nullopt;
+}
+
+void PhoneSim::handleControl(qintptr descriptor)
+{
+    QTcpSocket socket;
+    if (!socket.setSocketDescriptor(descriptor))
+        return;
+    const int log = newLog(QStringLiteral("control"), QString(), QString());
+    const QByteArray raw = readShortLine(socket, m_options.idleTimeoutMs, [this] { return stopping(); });
+    if (raw.isEmpty()) {
+        logEnd(log, QStringLiteral("no request"));
+        return;
+    }
+    logIn(log, raw + '\n', &raw);
+    QByteArray request = raw;
+    request.replace('\r', QByteArray());
+    const QString url = QString::fromUtf8(request);
+    QString service;
+    QString refusal;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_logs[log - 1].url = url;
+    }
+    if (!parseServiceUrl(url, nullptr, &service)) {
+        refusal = QStringLiteral("invalid url %1").arg(url);
+    } else {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_logs[log - 1].service = service;
+            if (!m_services.contains(service))
+                refusal = QStringLiteral("unknown service %1").arg(service);
+        }
+        if (refusal.isEmpty()) {
+            if (const std::optional<Fault> f = claimControlFault(service))
+                refusal = QString::fromUtf8(f->text);
+        }
+        if (refusal.isEmpty() && !openService(m_options.address, url, &refusal) && refusal.isEmpty())
+            refusal = QStringLiteral("can not open %1").arg(url);
+    }
+    const QByteArray reply = refusal.isEmpty() ? QByteArray("1") : "0" + codec::text(refusal);
+    logOut(log, reply);
+    writeAndFlush(socket, reply + '\n');
+    closeGently(socket);
+    logEnd(log, refusal.isEmpty() ? QStringLiteral("accepted") : QStringLiteral("refused: ") + refusal);
+}
+
+void PhoneSim::handleBridge(qintptr descriptor)
+{
+    QTcpSocket socket;
+    if (!socket.setSocketDescriptor(descriptor))
+        return;
+    const int log = newLog(QStringLiteral("bridge"), QString(), QString());
+    const QByteArray line = readShortLine(socket, 5000, [this] { return stopping(); });
+    logIn(log, line + '\n', &line);
+    const QStringList parts = QString::fromUtf8(line).split(QLatin1Char('\t'));
+    {
+        QMutexLocker lock(&m_mutex);
+        m_bridgeCommands.append(parts.join(QLatin1Char(' ')));
+    }
+    QByteArray reply = "ok";
+    const QString verb = parts.value(0);
+    if (verb == QLatin1String("broadcast")) {
+        const QString url = parts.value(2);
+        QString service;
+        QString failure;
+        // A stopped agent gets no broadcasts; the sender cannot tell.
+        if (m_running && parseServiceUrl(url, nullptr, &service)) {
+            bool known = false;
+            {
+                QMutexLocker lock(&m_mutex);
+                known = m_services.contains(service);
+                m_logs[log - 1].url = url;
+                m_logs[log - 1].service = service;
+            }
+            if (known && !openService(m_options.usbAddress, url, &failure))
+                reply = "error " + failure.toUtf8();
+        }
+    } else if (verb == QLatin1String("force-stop")) {
+        m_running = false;
+    } else if (verb == QLatin1String("start")) {
+        m_running = true;
+    } else {
+        reply = "error unknown command";
+    }
+    logOut(log, reply);
+    writeAndFlush(socket, reply + '\n');
+    closeGently(socket);
+    logEnd(log, QString::fromUtf8(reply));
+}
+
+bool PhoneSim::openService(const QHostAddress& address, const QString& url, QString* error)
+{
+    int port = 0;
+    QString service;
+    if (!parseServiceUrl(url, &port, &service)) {
+        *error = QStringLiteral("invalid url %1").arg(url);
+        return false;
+    }
+    auto bound = std::make_shared<std::promise<QString>>();
+    std::future<QString> result = bound->get_future();
+    spawn([this, address, port, url, service, bound] {
+        DescriptorServer server;
+        if (!server.listen(address, quint16(port))) {
+            bound->set_value(QStringLiteral("port %1 busy: %2").arg(port).arg(server.errorString()));
+            return;
+        }
+        bound->set_value(QString());
+        const qintptr d = acceptOne(server, m_options.acceptTimeoutMs, [this] { return stopping(); });
+        server.close();
+        if (d < 0)
+            return;
+        QTcpSocket socket;
+        if (!socket.setSocketDescriptor(d))
+            return;
+        const int log = newLog(QStringLiteral("service"), url, service);
+        ServiceHandler handler;
+        {
+            QMutexLocker lock(&m_mutex);
+            handler = m_services.value(service);
+        }
+        Session session(this, &socket, log, url, service);
+        session.m_faults = claimFaults(service);
+        QString note = QStringLiteral("done");
+        try {
+            session.sendLine("$ready:");
+            if (handler)
+                handler(session);
+        } catch (const SessionEnd& e) {
+            note = QString::fromStdString(e.what());
+        } catch (const std::exception& e) {
+            note = QStringLiteral("handler failed: ") + QString::fromStdString(e.what());
+        }
+        // Take what the PC still sends (its "$error:" after a fault) into the log.
+        if (note != QLatin1String("done")) {
+            socket.waitForReadyRead(100);
+            const QByteArray rest = socket.readAll();
+            if (!rest.isEmpty())
+                logIn(log, rest, nullptr);
+            for (const QByteArray& l : rest.split('\n'))
+                if (!l.isEmpty())
+                    logIn(log, QByteArray(), &l);
+            socket.abort();
+        } else {
+            closeGently(socket);
+        }
+        logEnd(log, note);
+    });
+    const QString failure = result.get();
+    if (!failure.isEmpty()) {
+        *error = failure;
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- records
+
+int PhoneSim::newLog(const QString& kind, const QString& url, const QString& service)
+{
+    QMutexLocker lock(&m_mutex);
+    ConnectionLog l;
+    l.id = int(m_logs.size()) + 1;
+    l.kind = kind;
+    l.url = url;
+    l.service = service;
+    m_logs.append(l);
+    m_changed.wakeAll();
+    return l.id;
+}
+
+void PhoneSim::logIn(int id, const QByteArray& bytes, const QByteArray* line)
+{
+    QMutexLocker lock(&m_mutex);
+    ConnectionLog& l = m_logs[id - 1];
+    l.bytesIn += bytes;
+    if (line)
+        l.linesIn.append(*line);
+    m_changed.wakeAll();
+}
+
+void PhoneSim::logOut(int id, const QByteArray& line)
+{
+    QMutexLocker lock(&m_mutex);
+    m_logs[id - 1].linesOut.append(line);
+}
+
+void PhoneSim::logEnd(int id, const QString& note)
+{
+    QMutexLocker lock(&m_mutex);
+    m_logs[id - 1].finished = true;
+    m_logs[id - 1].note = note;
+    m_changed.wakeAll();
+}
+
+QList<ConnectionLog> PhoneSim::connections() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_logs;
+}
+
+QList<ConnectionLog> PhoneSim::connections(const QString& kind) const
+{
+    QList<ConnectionLog> out;
+    for (const ConnectionLog& l : connections())
+        if (l.kind == kind)
+            out.append(l);
+    return out;
+}
+
+QList<QByteArray> PhoneSim::linesReceived(const QString& service) const
+{
+    QList<QByteArray> out;
+    for (const ConnectionLog& l : connections(QStringLiteral("service")))
+        if (l.service == service)
+            out += l.linesIn;
+    return out;
+}
+
+bool PhoneSim::waitFinished(const QString& kind, int n, int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_mutex);
+    for (;;) {
+        int done = 0;
+        for (const ConnectionLog& l : m_logs)
+            if (l.kind == kind && l.finished)
+                ++done;
+        if (done >= n)
+            return true;
+        if (!m_changed.wait(&m_mutex, deadline))
+            return false;
+    }
+}
+
+QStringList PhoneSim::bridgeCommands() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_bridgeCommands;
+}
+
+} // namespace phonesim
