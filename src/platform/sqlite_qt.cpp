@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
 
@@ -15,6 +16,58 @@ std::string errorText(sqlite3* db, int rc, const QString& context)
     if (!context.isEmpty())
         msg = context + QStringLiteral(": ") + msg;
     return msg.toStdString();
+}
+
+// Binds the values of sql to stmt. With keep, text and blobs are bound
+// without a copy (text as UTF-8 held in keep): the caller must clear the
+// bindings before keep or sql go away. Without keep SQLite copies them.
+int bindParams(sqlite3_stmt* stmt, const Sqlite3Sql& sql, QVarLengthArray<QByteArray, 16>* keep)
+{
+    const auto& params = sql.params();
+    const int expected = sqlite3_bind_parameter_count(stmt);
+    if (expected != params.size())
+        throw Sqlite3Exception(SQLITE_RANGE,
+            QStringLiteral("statement expects %1 values, %2 given: %3")
+                .arg(expected)
+                .arg(params.size())
+                .arg(sql.sql())
+                .toStdString());
+    const auto lifetime = keep ? SQLITE_STATIC : SQLITE_TRANSIENT;
+    for (int i = 0; i < params.size(); ++i) {
+        const auto& p = params.at(i);
+        int rc = SQLITE_OK;
+        switch (p.type) {
+        case Sqlite3Sql::ParamType::Null:
+            rc = sqlite3_bind_null(stmt, i + 1);
+            break;
+        case Sqlite3Sql::ParamType::Int:
+        case Sqlite3Sql::ParamType::Int64:
+            rc = sqlite3_bind_int64(stmt, i + 1, p.i);
+            break;
+        case Sqlite3Sql::ParamType::Double:
+            rc = sqlite3_bind_double(stmt, i + 1, p.d);
+            break;
+        case Sqlite3Sql::ParamType::Text: {
+            if (p.text.isNull()) {
+                rc = sqlite3_bind_text(stmt, i + 1, "", 0, SQLITE_STATIC);
+            } else if (keep) {
+                keep->append(p.text.toUtf8());
+                const QByteArray& utf8 = keep->last();
+                rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+            } else {
+                rc = sqlite3_bind_text16(
+                    stmt, i + 1, p.text.utf16(), int(p.text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+            }
+            break;
+        }
+        case Sqlite3Sql::ParamType::Blob:
+            rc = sqlite3_bind_blob(stmt, i + 1, p.blob.constData(), int(p.blob.size()), lifetime);
+            break;
+        }
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -67,7 +120,7 @@ void Sqlite3Sql::addDoubleParam(double v)
 
 void Sqlite3Sql::addNullParam()
 {
-    m_params.append(Param{});
+    m_params.append(Param {});
 }
 
 void Sqlite3Sql::addBlobParam(const QByteArray& v)
@@ -115,7 +168,11 @@ void Sqlite3Sql::addVariantParam(const QVariant& v)
 
 // ------------------------------------------------------------- Sqlite3Cursor
 
-Sqlite3Cursor::Sqlite3Cursor(sqlite3_stmt* stmt, sqlite3* db) : m_stmt(stmt), m_db(db) {}
+Sqlite3Cursor::Sqlite3Cursor(sqlite3_stmt* stmt, sqlite3* db)
+    : m_stmt(stmt)
+    , m_db(db)
+{
+}
 
 Sqlite3Cursor::~Sqlite3Cursor()
 {
@@ -123,7 +180,10 @@ Sqlite3Cursor::~Sqlite3Cursor()
 }
 
 Sqlite3Cursor::Sqlite3Cursor(Sqlite3Cursor&& other) noexcept
-    : m_stmt(other.m_stmt), m_db(other.m_db), m_hasRow(other.m_hasRow), m_names(std::move(other.m_names))
+    : m_stmt(other.m_stmt)
+    , m_db(other.m_db)
+    , m_hasRow(other.m_hasRow)
+    , m_names(std::move(other.m_names))
 {
     other.m_stmt = nullptr;
     other.m_db = nullptr;
@@ -484,73 +544,43 @@ void Sqlite3DB::clearCache()
 
 void Sqlite3DB::bindAll(sqlite3_stmt* stmt, const Sqlite3Sql& sql)
 {
-    const auto& params = sql.params();
-    const int expected = sqlite3_bind_parameter_count(stmt);
-    if (expected != params.size())
-        throw Sqlite3Exception(SQLITE_RANGE,
-                               QStringLiteral("statement expects %1 values, %2 given: %3")
-                                   .arg(expected)
-                                   .arg(params.size())
-                                   .arg(sql.sql())
-                                   .toStdString());
-    for (int i = 0; i < params.size(); ++i) {
-        const auto& p = params.at(i);
-        int rc = SQLITE_OK;
-        switch (p.type) {
-        case Sqlite3Sql::ParamType::Null:
-            rc = sqlite3_bind_null(stmt, i + 1);
-            break;
-        case Sqlite3Sql::ParamType::Int:
-        case Sqlite3Sql::ParamType::Int64:
-            rc = sqlite3_bind_int64(stmt, i + 1, p.i);
-            break;
-        case Sqlite3Sql::ParamType::Double:
-            rc = sqlite3_bind_double(stmt, i + 1, p.d);
-            break;
-        case Sqlite3Sql::ParamType::Text: {
-            if (p.text.isNull()) {
-                rc = sqlite3_bind_text(stmt, i + 1, "", 0, SQLITE_STATIC);
-            } else {
-                rc = sqlite3_bind_text16(stmt, i + 1, p.text.utf16(), int(p.text.size() * sizeof(char16_t)),
-                                         SQLITE_TRANSIENT);
-            }
-            break;
-        }
-        case Sqlite3Sql::ParamType::Blob:
-            rc = sqlite3_bind_blob(stmt, i + 1, p.blob.constData(), int(p.blob.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        if (rc != SQLITE_OK)
-            throwError(rc);
-    }
+    const int rc = bindParams(stmt, sql, nullptr);
+    if (rc != SQLITE_OK)
+        throwError(rc);
 }
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
     ensureOpen();
     if (m_rollbackOnly)
-        throw Sqlite3Exception(SQLITE_ABORT,
-                               "the transaction was rolled back; no further change is written until it ends");
+        throw Sqlite3Exception(
+            SQLITE_ABORT, "the transaction was rolled back; no further change is written until it ends");
     sqlite3_stmt* stmt = cachedStatement(sql.sql());
     if (!stmt)
         return; // empty statement text
+    // Bulk inserts come through here: values are bound without copies and
+    // the bindings are dropped again before returning, while they are alive.
+    QVarLengthArray<QByteArray, 16> keep;
     sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
+    int rc;
     try {
-        bindAll(stmt, sql);
+        rc = bindParams(stmt, sql, &keep);
     } catch (...) {
         sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
         throw;
     }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) { }
     }
     if (rc != SQLITE_DONE) {
         const std::string msg = errorText(m_db, rc, QString());
         sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
         throw Sqlite3Exception(rc, msg);
     }
     sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
 }
 
 Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
@@ -574,8 +604,8 @@ void Sqlite3DB::executeScriptThrow(const QByteArray& script)
 {
     ensureOpen();
     if (m_rollbackOnly)
-        throw Sqlite3Exception(SQLITE_ABORT,
-                               "the transaction was rolled back; no further change is written until it ends");
+        throw Sqlite3Exception(
+            SQLITE_ABORT, "the transaction was rolled back; no further change is written until it ends");
     QByteArray text = script;
     execRaw(text.constData());
 }

@@ -178,6 +178,38 @@ private Q_SLOTS:
         QVERIFY(db.tbInfo("u").isEmpty());
     }
 
+    void reusedStatementKeepsEveryBoundValue()
+    {
+        // Many text values in one statement, and one Sqlite3Sql reused with
+        // values that go away between rows: what reaches the file is exact.
+        Sqlite3DB db;
+        newDb(db, "wide.db");
+        QStringList cols, marks;
+        for (int i = 0; i < 20; ++i) {
+            cols << QStringLiteral("c%1 TEXT").arg(i);
+            marks << QStringLiteral("?");
+        }
+        db.executeThrow(QStringLiteral("CREATE TABLE w (%1, b BLOB)").arg(cols.join(QLatin1Char(','))));
+        Sqlite3Sql sql(QStringLiteral("INSERT INTO w VALUES (%1,?)").arg(marks.join(QLatin1Char(','))));
+        db.beginTran();
+        for (int row = 0; row < 3; ++row) {
+            sql.clearParams();
+            for (int i = 0; i < 20; ++i)
+                sql.addTextParam(QStringLiteral("r%1 Zoë %2").arg(row).arg(i));
+            sql.addBlobParam(QByteArray(row + 1, char('x' + row)));
+            db.executeThrow(sql);
+        }
+        QVERIFY(db.commitTran());
+        Sqlite3Cursor c = db.queryThrow(QStringLiteral("SELECT * FROM w ORDER BY rowid"));
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(c.moveNext());
+            for (int i = 0; i < 20; ++i)
+                QCOMPARE(c.getText(i), QStringLiteral("r%1 Zoë %2").arg(row).arg(i));
+            QCOMPARE(c.getBlob(20), QByteArray(row + 1, char('x' + row)));
+        }
+        QVERIFY(!c.moveNext());
+    }
+
     void closeIsIdempotentAndReopens()
     {
         Sqlite3DB db;

@@ -1,0 +1,91 @@
+#include "dataroot.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStandardPaths>
+
+namespace {
+
+QString redirectFilePath()
+{
+    return getAppDataDir().filePath(QLatin1String(dataroot::kMakerName) + QLatin1Char('/')
+        + QLatin1String(dataroot::kProductId) + QStringLiteral(".redirect"));
+}
+
+// The location fixed by the first getDataDir() call. Written once during
+// start-up; the mutex keeps a first call from a job thread safe as well.
+QMutex g_dataDirMutex;
+QString g_dataDir;
+
+QString cachedDataDir()
+{
+    QMutexLocker lock(&g_dataDirMutex);
+    if (g_dataDir.isEmpty())
+        g_dataDir = dataroot::resolveDataDir();
+    return g_dataDir;
+}
+
+} // namespace
+
+QDir getAppDataDir()
+{
+#ifdef Q_OS_WIN
+    const QDir home = QDir::home();
+    const QString modern = home.filePath(QStringLiteral("AppData/Roaming"));
+    if (QFileInfo(modern).isDir())
+        return QDir(modern);
+    return QDir(home.filePath(QStringLiteral("Application Data")));
+#else
+    // The XDG data home stands for the application-data folder.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dir.isEmpty())
+        dir = QDir::home().filePath(QStringLiteral(".local/share"));
+    return QDir(dir);
+#endif
+}
+
+QString getMakerDataDir()
+{
+    return QFileInfo(getAppDataDir().filePath(QLatin1String(dataroot::kMakerName))).absoluteFilePath();
+}
+
+QString readRedirectDir()
+{
+    QFile file(redirectFilePath());
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray bytes = file.readAll();
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    const QString target = QString::fromUtf8(bytes);
+    // Nothing is trimmed: a path with a trailing line break names nothing.
+    if (target.isEmpty() || !QFileInfo::exists(target))
+        return QString();
+    return target;
+}
+
+QString dataroot::resolveDataDir()
+{
+    QString base = readRedirectDir();
+    if (base.isEmpty())
+        base = getMakerDataDir();
+    return QFileInfo(QDir(base).filePath(QLatin1String(kProductId))).absoluteFilePath();
+}
+
+QDir getDataDir()
+{
+    const QString path = cachedDataDir();
+    QDir().mkpath(path);
+    return QDir(path);
+}
+
+QDir getLocalDatabasesDir()
+{
+    const QString path = QFileInfo(getDataDir().filePath(QLatin1String(dataroot::kLocalDatabases))).absoluteFilePath();
+    if (!QFileInfo(path).isDir())
+        QDir().mkpath(path);
+    return QDir(path);
+}

@@ -1,0 +1,53 @@
+// File and text helpers shared across the application: CSV fields and rows,
+// unique and safe file names, MD5 text digests, folder removal, and handing
+// folders and links to the desktop.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+// The text as one CSV field: enclosed in double quotes, inner quotes
+// doubled, when it holds a line feed, a carriage return, a double quote or a
+// comma; otherwise unchanged.
+QString csvQuote(const QString& text);
+
+// Reads the next CSV row of a UTF-8 byte stream and appends its fields to
+// row. With atStart set, a UTF-8 byte order mark at the current position is
+// skipped. Returns true when the row ended with a line feed, false at the end
+// of the data (the last, unterminated row is appended all the same). A read
+// error throws std::runtime_error with the device's error text; the fields
+// read so far stay in row.
+bool readCsvRow(QStringList* row, QIODevice* device, bool atStart);
+
+// The path itself when nothing exists there, else the first free variant
+// "name(n).suffix" in the same folder (n = 1, 2, ...; name is the part before
+// the first dot, suffix the part after the last dot).
+QString uniqueFilePath(const QString& path);
+
+// A name usable as a file name on every platform: reserved device names
+// (CON, PRN, AUX, CLOCK$, NUL, COM1-COM9, LPT1) are wrapped in "$$", the
+// characters \ / : * ? " < > | and line feed, carriage return and tab are
+// removed and white space trimmed. May return an empty text, and returns an
+// empty text for a name made only of dots: callers apply their own fallback.
+QString sanitizeFileName(const QString& name);
+
+// The MD5 of the text's UTF-8 bytes as 32 lower-case hexadecimal digits.
+QString md5Hex(const QString& text);
+
+// Deletes the folder with everything in it, hidden entries included. A
+// symbolic link inside is removed itself; what it points to is not touched.
+// Failures are not reported: callers that care check whether the folder is
+// still there.
+void removeDir(const QString& path);
+
+// Joins a relative path (from a phone or a file) to a base folder. Returns
+// the cleaned absolute path, or an empty text when the relative path is
+// empty, absolute, or would lead outside the base (".." and the like).
+QString pathUnder(const QString& base, const QString& relative);
+
+// Shows the folder (or opens the file) in the desktop's file manager.
+void openInExplorer(const QString& path);
+// Opens a URL or a file path with the desktop's default handler.
+void shellOpen(const QString& target);

@@ -1,0 +1,363 @@
+#include "shell/core/fileutils.h"
+#include "shell/core/imageutils.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+QStringList readRow(const QByteArray& bytes, bool atStart, bool* ended = nullptr)
+{
+    QBuffer buf;
+    buf.setData(bytes);
+    buf.open(QIODevice::ReadOnly);
+    QStringList row;
+    const bool r = readCsvRow(&row, &buf, atStart);
+    if (ended)
+        *ended = r;
+    return row;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes = "x")
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A device that hands out its data and then fails, as a disk read can.
+class FailingDevice : public QIODevice {
+public:
+    explicit FailingDevice(QByteArray data)
+        : m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+protected:
+    qint64 readData(char* out, qint64 max) override
+    {
+        if (m_pos >= m_data.size()) {
+            setErrorString(QStringLiteral("disk gone"));
+            return -1;
+        }
+        const qint64 n = qMin(max, qint64(m_data.size() - m_pos));
+        memcpy(out, m_data.constData() + m_pos, size_t(n));
+        m_pos += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_pos = 0;
+};
+
+// Receives what the desktop would have been asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestFileUtils : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_dir;
+
+private Q_SLOTS:
+    void initTestCase() { m_dir = testsupport::makeTempDir(QStringLiteral("fileutils")); }
+
+    void csvQuoteEnclosesOnlyWhenNeeded()
+    {
+        QCOMPARE(csvQuote(QStringLiteral("Zoë 张")), QStringLiteral("Zoë 张"));
+        QCOMPARE(csvQuote(QStringLiteral("a,b")), QStringLiteral("\"a,b\""));
+        QCOMPARE(csvQuote(QStringLiteral("a\"b")), QStringLiteral("\"a\"\"b\""));
+        QCOMPARE(csvQuote(QStringLiteral("a\nb")), QStringLiteral("\"a\nb\""));
+        QCOMPARE(csvQuote(QStringLiteral("a\rb")), QStringLiteral("\"a\rb\""));
+    }
+
+    void csvRoundTripKeepsEveryField()
+    {
+        const QList<QStringList> rows = {
+            { QStringLiteral("name"), QStringLiteral("note"), QString() },
+            { QStringLiteral("O\"Brien, \"Pat\""), QStringLiteral("line1\r\nline2\nline3\rend"), QStringLiteral(",") },
+            { QStringLiteral("Zoë 张伟 😀"), QStringLiteral("\"\""), QStringLiteral(" spaced ") },
+            { QString(), QString(), QString() },
+        };
+        QByteArray bytes("\xEF\xBB\xBF");
+        for (const QStringList& row : rows) {
+            QStringList fields;
+            for (const QString& f : row)
+                fields << csvQuote(f);
+            bytes += fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        }
+        QBuffer buf(&bytes);
+        QVERIFY(buf.open(QIODevice::ReadOnly));
+        QList<QStringList> back;
+        bool atStart = true;
+        for (;;) {
+            QStringList row;
+            if (!readCsvRow(&row, &buf, atStart))
+                break;
+            atStart = false;
+            back << row;
+        }
+        QCOMPARE(back, rows);
+    }
+
+    void readCsvRowFollowsTheQuotingRules_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("atStart");
+        QTest::addColumn<QStringList>("row");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList { "a", "b" } << true;
+        QTest::newRow("last row without line feed") << QByteArray("a,b") << false << QStringList { "a", "b" } << false;
+        QTest::newRow("after the last row") << QByteArray() << false << QStringList { "" } << false;
+        QTest::newRow("empty device at start") << QByteArray() << true << QStringList {} << false;
+        QTest::newRow("only the byte order mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList { "" } << false;
+        QTest::newRow("short start, no mark") << QByteArray("ab") << true << QStringList { "ab" } << false;
+        QTest::newRow("doubled quotes and CR LF inside")
+            << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList { "x,\"y\r\n\"" } << true;
+        QTest::newRow("quote in the middle opens quoting")
+            << QByteArray("ab\"c,d\"e\n") << false << QStringList { "abc,de" } << true;
+        QTest::newRow("quote after closing is ordinary")
+            << QByteArray("\"a\"b\"c\n") << false << QStringList { "ab\"c" } << true;
+        QTest::newRow("carriage return outside quotes dropped")
+            << QByteArray("a\rb,c\r\n") << false << QStringList { "ab", "c" } << true;
+        QTest::newRow("multi-byte UTF-8") << QByteArray("Zo\xC3\xAB,\xE5\xBC\xA0\n") << true
+                                          << QStringList { QStringLiteral("Zoë"), QStringLiteral("张") } << true;
+        QTest::newRow("zero byte ends the field")
+            << QByteArray("ab\0cd,e\n", 8) << false << QStringList { "ab", "e" } << true;
+    }
+    void readCsvRowFollowsTheQuotingRules()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, atStart);
+        QFETCH(QStringList, row);
+        QFETCH(bool, ended);
+        bool r = !ended;
+        QCOMPARE(readRow(bytes, atStart, &r), row);
+        QCOMPARE(r, ended);
+    }
+
+    void readCsvRowThrowsOnReadErrorKeepingTheFieldsRead()
+    {
+        FailingDevice dev("a,b");
+        QStringList row;
+        try {
+            readCsvRow(&row, &dev, true);
+            QFAIL("no exception");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("utf8CSVRow::error:disk gone"));
+        }
+        QCOMPARE(row, QStringList { "a" });
+    }
+
+    void uniqueFilePathNumbersTakenNames()
+    {
+        const QString report = m_dir + QStringLiteral("/report.txt");
+        QCOMPARE(uniqueFilePath(report), report);
+        writeFile(report);
+        QCOMPARE(uniqueFilePath(report), m_dir + QStringLiteral("/report(1).txt"));
+        writeFile(m_dir + QStringLiteral("/report(1).txt"));
+        QCOMPARE(uniqueFilePath(report), m_dir + QStringLiteral("/report(2).txt"));
+
+        writeFile(m_dir + QStringLiteral("/a.tar.gz"));
+        QCOMPARE(uniqueFilePath(m_dir + QStringLiteral("/a.tar.gz")), m_dir + QStringLiteral("/a(1).gz"));
+
+        QVERIFY(QDir(m_dir).mkdir(QStringLiteral("photos")));
+        QCOMPARE(uniqueFilePath(m_dir + QStringLiteral("/photos")), m_dir + QStringLiteral("/photos(1)"));
+
+        // A dangling link is taken: writing there would create its target.
+        const QString link = m_dir + QStringLiteral("/dangling.txt");
+        QVERIFY(QFile::link(m_dir + QStringLiteral("/nowhere/x"), link));
+        QCOMPARE(uniqueFilePath(link), m_dir + QStringLiteral("/dangling(1).txt"));
+    }
+
+    void sanitizeFileNameGivesOneSafeName_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("reserved with suffix") << "con.txt"
+                                              << "$$con$$.txt";
+        QTest::newRow("reserved alone") << "CON"
+                                        << "$$CON$$";
+        QTest::newRow("reserved, last suffix") << "nul.tar.gz"
+                                               << "$$nul$$.gz";
+        QTest::newRow("reserved, separators in suffix") << "com1./x"
+                                                        << "$$com1$$.x";
+        QTest::newRow("LPT2 is allowed") << "LPT2.txt"
+                                         << "LPT2.txt";
+        QTest::newRow("removed characters") << "a:b*c?.txt"
+                                            << "abc.txt";
+        QTest::newRow("all removed characters") << "a\\/:*?\"<>|\n\r\tb"
+                                                << "ab";
+        QTest::newRow("trimmed") << " name "
+                                 << "name";
+        QTest::newRow("separators") << "../../etc/passwd"
+                                    << "....etcpasswd";
+        QTest::newRow("dot") << "."
+                             << "";
+        QTest::newRow("dot dot") << ".."
+                                 << "";
+        QTest::newRow("dots") << "..."
+                              << "";
+        QTest::newRow("dot dot after removal") << "./."
+                                               << "";
+        QTest::newRow("dot dot after trimming") << " .. "
+                                                << "";
+        QTest::newRow("hidden name kept") << ".profile"
+                                          << ".profile";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("non-ascii") << QStringLiteral("Zoë/张") << QStringLiteral("Zoë张");
+    }
+    void sanitizeFileNameGivesOneSafeName()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(sanitizeFileName(in), out);
+    }
+
+    void md5HexOfUtf8()
+    {
+        QCOMPARE(md5Hex(QString()), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
+        QCOMPARE(md5Hex(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+        QCOMPARE(md5Hex(QStringLiteral("é中")), QStringLiteral("f06fd4f6fa9601b2b8d793ff0f2e65f1"));
+    }
+
+    void removeDirRemovesHiddenEntriesAndNeverFollowsLinks()
+    {
+        const QString outside = m_dir + QStringLiteral("/outside");
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/keep")));
+        writeFile(outside + QStringLiteral("/precious.txt"));
+
+        const QString tree = m_dir + QStringLiteral("/backup");
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub/.hiddendir")));
+        writeFile(tree + QStringLiteral("/.hidden"));
+        writeFile(tree + QStringLiteral("/sub/contacts.db"));
+        writeFile(tree + QStringLiteral("/sub/.hiddendir/x"));
+        const QString readOnly = tree + QStringLiteral("/sub/readonly");
+        writeFile(readOnly);
+        QFile::setPermissions(readOnly, QFile::ReadOwner);
+        QVERIFY(QFile::link(outside, tree + QStringLiteral("/dirlink")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"), tree + QStringLiteral("/sub/filelink")));
+        QVERIFY(QFile::link(m_dir + QStringLiteral("/gone"), tree + QStringLiteral("/dangling")));
+
+        removeDir(tree);
+        QVERIFY(!QFileInfo::exists(tree));
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+        QVERIFY(QFileInfo(outside + QStringLiteral("/keep")).isDir());
+
+        // The folder given is itself a link: only the link goes.
+        const QString topLink = m_dir + QStringLiteral("/toplink");
+        QVERIFY(QFile::link(outside, topLink));
+        removeDir(topLink);
+        QVERIFY(!QFileInfo(topLink).isSymLink());
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+
+        // Missing folders and plain files are left alone.
+        removeDir(m_dir + QStringLiteral("/missing"));
+        writeFile(m_dir + QStringLiteral("/plain"));
+        removeDir(m_dir + QStringLiteral("/plain"));
+        QVERIFY(QFileInfo::exists(m_dir + QStringLiteral("/plain")));
+    }
+
+    void pathUnderKeepsNamesInsideTheirFolder_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<QString>("result"); // relative to the base; "-" for rejected
+        QTest::newRow("name") << "a.jpg"
+                              << "a.jpg";
+        QTest::newRow("sub folder") << "DCIM/Camera/a.jpg"
+                                    << "DCIM/Camera/a.jpg";
+        QTest::newRow("inner dot dot") << "DCIM/../a.jpg"
+                                       << "a.jpg";
+        QTest::newRow("empty") << ""
+                               << "-";
+        QTest::newRow("dot") << "."
+                             << "-";
+        QTest::newRow("dot dot") << ".."
+                                 << "-";
+        QTest::newRow("escape") << "../x"
+                                << "-";
+        QTest::newRow("deep escape") << "a/../../x"
+                                     << "-";
+        QTest::newRow("sibling with the same prefix") << "../base2/x"
+                                                      << "-";
+        QTest::newRow("absolute") << "/etc/passwd"
+                                  << "-";
+    }
+    void pathUnderKeepsNamesInsideTheirFolder()
+    {
+        QFETCH(QString, relative);
+        QFETCH(QString, result);
+        const QString base = m_dir + QStringLiteral("/base");
+        const QString got = pathUnder(base, relative);
+        if (result == QLatin1String("-"))
+            QCOMPARE(got, QString());
+        else
+            QCOMPARE(got, base + QLatin1Char('/') + result);
+    }
+
+    void desktopOpenersPassTheTargetUnchanged()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        openInExplorer(QStringLiteral("/data/My Backups/phone #1"));
+        shellOpen(QStringLiteral("https://example.invalid/a?b=c d"));
+        shellOpen(QStringLiteral("/tmp/report 1.html"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.urls.size(), 3);
+        QCOMPARE(catcher.urls.at(0).toLocalFile(), QStringLiteral("/data/My Backups/phone #1"));
+        QCOMPARE(catcher.urls.at(1), QUrl(QStringLiteral("https://example.invalid/a?b=c d")));
+        QCOMPARE(catcher.urls.at(2).toLocalFile(), QStringLiteral("/tmp/report 1.html"));
+    }
+
+    void fitImageToCanvasCentresOnWhite()
+    {
+        QImage img(300, 100, QImage::Format_RGB32);
+        img.fill(QColor(Qt::red));
+        fitImageToCanvas(img, QSize(128, 128));
+        QCOMPARE(img.size(), QSize(128, 128));
+        QCOMPARE(img.format(), QImage::Format_ARGB32);
+        // 128 x 42 drawn at (0, 43).
+        QCOMPARE(img.pixel(0, 42), qRgba(255, 255, 255, 255));
+        QCOMPARE(img.pixel(0, 43), qRgba(255, 0, 0, 255));
+        QCOMPARE(img.pixel(127, 84), qRgba(255, 0, 0, 255));
+        QCOMPARE(img.pixel(127, 85), qRgba(255, 255, 255, 255));
+
+        QImage small(10, 20, QImage::Format_RGB32);
+        small.fill(QColor(Qt::blue));
+        fitImageToCanvas(small, QSize(128, 128));
+        // Scaled up to 64 x 128, drawn at x = 32.
+        QCOMPARE(small.pixel(31, 0), qRgba(255, 255, 255, 255));
+        QCOMPARE(small.pixel(32, 0), qRgba(0, 0, 255, 255));
+        QCOMPARE(small.pixel(95, 127), qRgba(0, 0, 255, 255));
+        QCOMPARE(small.pixel(96, 127), qRgba(255, 255, 255, 255));
+
+        QImage null;
+        fitImageToCanvas(null, QSize(128, 128));
+        QVERIFY(null.isNull());
+    }
+};
+
+QTEST_MAIN(TestFileUtils)
+#include "test_fileutils.moc"
