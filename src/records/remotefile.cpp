@@ -1,0 +1,26 @@
+#include "remotefile.h"
+
+_RemoteFile::_RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool flagA,
+                         bool flagB, bool deletable, const QString& extra)
+    : parent(parent), label(label), path(path), isDir(isDir), flagA(flagA), flagB(flagB), deletable(deletable),
+      extra(extra)
+{
+    if (!path.isEmpty()) {
+        // The file-name part (phone paths use "/").
+        name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+}
+
+_RemoteFile::~_RemoteFile()
+{
+    qDeleteAll(children);
+    children.clear();
+}
+
+qint64 _RemoteFile::countFiles() const
+{
+    qint64 n = isDir ? 0 : 1;
+    for (const _RemoteFile* child : children)
+        n += child->countFiles();
+    return n;
+}
