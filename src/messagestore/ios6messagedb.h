@@ -1,0 +1,76 @@
+// The message store: one SQLite database in the layout of an iOS 6 sms.db,
+// inside a folder that mirrors an iPhone backup's file tree.
+#pragma once
+
+#include "messagestore/absmessagedb.h"
+#include "messagestore/countrylibdb.h"
+#include "messagestore/ioscontactsmemdb.h"
+#include "messagestore/messagerecycledb.h"
+
+#include <QDir>
+#include <QHash>
+#include <QString>
+
+class IOS6MessageDb : public AbsIOSMessageDb {
+public:
+    // Remembers the folder; opens nothing. With migrate set, an older store
+    // gains the missing columns when it is first opened.
+    IOS6MessageDb(const QDir& folder, const QString& mcc, bool migrate);
+    ~IOS6MessageDb() override;
+
+    void open() override;
+    void loadChats(MsgDataSet& ds) override;
+    void loadMessages(MsgDataSet& ds, qint64 chatId) override;
+    int version() const override { return 6; }
+
+    // Messages in chats (location-sharing notices left out when the store
+    // knows item_type); a message in two chats counts twice.
+    qint64 getMessageCount();
+
+    // 0 without a query when the store has no logic_hash column.
+    qint64 findMessageByLogicHash(const _MsgMessage* msg);
+    void updateChatLast(qint64 chatId, int date);
+
+    qint64 insertHandle(const _MsgHandle& handle);
+    qint64 insertMessage(const _MsgMessage& msg, qint64 senderHandleId, qint64 otherHandleId);
+    qint64 insertAttachment(const _MsgAttachment& att);
+    // Throws std::runtime_error for a service_name other than "SMS" or
+    // "iMessage". Brings the chat's handles and their joins along.
+    qint64 insertChat(const _MsgChat& chat);
+
+    bool hasItemTypeColumn();
+    // CREATE text of a table as the store holds it (empty when missing).
+    QString createSql(const QString& table);
+
+    QDir folder() const { return m_folder; }
+    QDir fileRelayDir() const { return m_fileRelay; }
+    QString dbPath() const { return m_dbPath; }
+    CountryLibDb& countryDb() { return m_country; }
+    IOSContactsMemDb& contactsDb() { return m_contacts; }
+
+    // The store path of an attachment filename, relative to "file-relay":
+    // "/" and "~/" at the start mapped, characters that no file name may
+    // hold removed. Empty when the path would leave the folder (".."
+    // segments) or is empty.
+    static QString storeRelativePath(const QString& filename);
+    // storeRelativePath resolved inside the folder; empty when refused.
+    QString attachmentLocalPath(const QString& filename) const;
+
+private:
+    void createNew();
+    void migrate();
+    void registerFunctions();
+    void cacheCreateTexts();
+    bool createHas(const QString& table, const QString& text, Qt::CaseSensitivity cs);
+    void beginTranRaw();
+
+    QDir m_folder;
+    QDir m_fileRelay;
+    QString m_dbPath;
+    bool m_migrate;
+    IOSContactsMemDb m_contacts;
+    MessageRecycleDb m_recycle;
+    CountryLibDb m_country;
+    QHash<QString, QString> m_createSql;
+    QHash<quint32, QString> m_insertSql; // message insert text by column set
+};
