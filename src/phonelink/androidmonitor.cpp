@@ -1,0 +1,99 @@
+#include "phonelink/androidmonitor.h"
+
+#include "phonelink/adbhelper.h"
+
+#include <QDebug>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <stdexcept>
+
+namespace {
+constexpr int kSleepSliceMs = 50;
+}
+
+AndroidMonitor::AndroidMonitor(QObject* parent)
+    : QThread(parent)
+{
+}
+
+AndroidMonitor::~AndroidMonitor()
+{
+    qDebug("~AndroidMonitor begin");
+    m_stop = true;
+    m_future.waitForFinished();
+    AdbHelper().killServer(kShutdownKillTimeoutMs);
+    qDebug("~AndroidMonitor end");
+}
+
+void AndroidMonitor::start()
+{
+    m_future = QtConcurrent::run(&AndroidMonitor::monitor, this);
+}
+
+bool AndroidMonitor::sleepUnlessStopped(int ms)
+{
+    for (int waited = 0; waited < ms; waited += kSleepSliceMs) {
+        if (m_stop)
+            return false;
+        QThread::msleep(std::min(kSleepSliceMs, ms - waited));
+    }
+    return !m_stop;
+}
+
+void AndroidMonitor::startPrivateServer()
+{
+    AdbHelper adb([this] { return m_stop.load(); });
+    // Another adb server on the default port would fight ours for the phones.
+    adb.killDefaultServer(kDefaultKillTimeoutMs);
+    if (m_stop)
+        return;
+    const QString out = adb.run({ QStringLiteral("start-server") });
+    if (!out.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive))
+        qDebug("AndroidMonitor: start-server said %s", qUtf8Printable(out));
+    // The Windows build launches its device-manager tool here and tries once
+    // more; that tool does not exist on this platform.
+}
+
+void AndroidMonitor::pollOnce()
+{
+    AdbHelper adb([this] { return m_stop.load(); });
+    const QList<AdbDevice> listed = adb.devices();
+    QSet<QString> serials;
+    for (const AdbDevice& dev : listed) {
+        serials.insert(dev.serial);
+        if (!m_known.contains(dev.serial)) {
+            Q_EMIT deviceConnected(dev);
+            m_known.insert(dev.serial);
+        }
+    }
+    QStringList gone;
+    for (const QString& s : std::as_const(m_known)) {
+        if (!serials.contains(s))
+            gone.append(s);
+    }
+    gone.sort(); // a stable order for the withdrawals
+    for (const QString& s : std::as_const(gone)) {
+        m_known.remove(s);
+        Q_EMIT deviceDisconnected(s);
+    }
+    m_knownCount = int(m_known.size());
+}
+
+void AndroidMonitor::monitor()
+{
+    try {
+        startPrivateServer();
+    } catch (const std::exception& e) {
+        qDebug("AndroidMonitor: %s", e.what());
+    }
+    while (!m_stop) {
+        try {
+            pollOnce();
+        } catch (const std::exception& e) {
+            // A failed listing changes nothing; the next one tries again.
+            qDebug("AndroidMonitor: %s", e.what());
+        }
+        if (!sleepUnlessStopped(m_pollMs))
+            break;
+    }
+}

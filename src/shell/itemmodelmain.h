@@ -1,0 +1,69 @@
+// The navigation tree: the "Devices" and "Local Databases" roots, a node per
+// phone with its category children and a node per local backup with its
+// counted categories.
+#pragma once
+
+#include "phonelink/androiddeviceinfo.h"
+#include "shell/abstreeitemmodel.h"
+#include "shell/navnodekind.h"
+
+#include <QDir>
+
+#include <array>
+
+class _RootDeviceItemNode : public AbsTreeItemModel::_ItemNode {
+public:
+    explicit _RootDeviceItemNode(const QString& text);
+};
+
+// A connected phone or a virtual device; owns its descriptor copy, which
+// pages hand to their jobs by pointer.
+class _AndroidDeviceItemNode : public AbsTreeItemModel::_ItemNode {
+public:
+    _AndroidDeviceItemNode(const AndroidDeviceInfo& info, _ItemNode* parent);
+    AndroidDeviceInfo device;
+};
+
+// A local backup folder with its record counts.
+class _LocalDbItemNode : public AbsTreeItemModel::_ItemNode {
+public:
+    enum Count { Messages, Contacts, CalendarEvents, Notes, Bookmarks, CallRecords, Playlists, CountOfCounts };
+    using Counts = std::array<qint64, CountOfCounts>;
+
+    _LocalDbItemNode(const QDir& dir, const Counts& counts, _ItemNode* parent);
+    QDir dir;
+    Counts counts{}; // zero until the folder was counted
+};
+
+class ItemModelMain : public AbsTreeItemModel {
+    Q_OBJECT
+
+public:
+    explicit ItemModelMain(QObject* parent = nullptr);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    _RootDeviceItemNode* devicesRoot() const { return m_devicesRoot; }
+    _ItemNode* localDbRoot() const { return m_localDbRoot; }
+
+    // Appends a phone node as the last child of "Devices".
+    _AndroidDeviceItemNode* addAndroidDevice(const AndroidDeviceInfo& info);
+    // Adds the phone's eleven category children (once).
+    void addDeviceCategories(_ItemNode* phone);
+    // Appends a backup node as the last child of "Local Databases".
+    _LocalDbItemNode* addLocalDb(const QDir& dir, const _LocalDbItemNode::Counts& counts = {});
+    // Replaces the backup node's children by its seven counted categories.
+    void refreshLocalDbChildren(_LocalDbItemNode* node);
+
+    // The phone node under "Devices" whose device id is deviceId, or null.
+    _AndroidDeviceItemNode* findAndroidDevice(const QString& deviceId) const;
+    static _AndroidDeviceItemNode* findAndroidDevice(const _ItemNode* devicesRoot, const QString& deviceId);
+    // The backup node whose folder name is name, or null.
+    _LocalDbItemNode* findLocalDb(const QString& name) const;
+
+private:
+    _RootDeviceItemNode* m_devicesRoot;
+    _ItemNode* m_localDbRoot;
+};

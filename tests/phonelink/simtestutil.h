@@ -1,0 +1,54 @@
+// Helpers for tests that run the connection jobs against the simulated phone.
+#pragma once
+
+#include "phonesim.h"
+
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QThread>
+
+#include <memory>
+
+namespace simtest {
+
+inline phonesim::Fixture fixture()
+{
+    phonesim::Fixture f;
+    QString error;
+    f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "manufacturer": "Acme",
+                   "imei": "356938035643809", "uid": "uid-7f3a", "sdk": "13", "mmc": "262"}})",
+        &error);
+    return f;
+}
+
+// A port that is free right now on the address.
+inline int freePort(const QHostAddress& address = QHostAddress::LocalHost)
+{
+    QTcpServer probe;
+    probe.listen(address, 0);
+    return probe.serverPort();
+}
+
+// A simulator playing a phone on Wi-Fi at address:48889.
+inline std::unique_ptr<phonesim::PhoneSim> startWifiSim(const QString& address, QString* error)
+{
+    phonesim::PhoneSim::Options o;
+    o.address = QHostAddress(address);
+    o.controlPort = 48889;
+    o.wifi = true;
+    o.acceptTimeoutMs = 5000;
+    o.idleTimeoutMs = 5000;
+    auto sim = std::make_unique<phonesim::PhoneSim>(fixture(), o);
+    if (!sim->start(error))
+        return nullptr;
+    return sim;
+}
+
+// Waits for a job thread; false when it did not end in time.
+inline bool finish(QThread& thread, int ms = 20000)
+{
+    return thread.wait(QDeadlineTimer(ms));
+}
+
+} // namespace simtest

@@ -1,0 +1,254 @@
+// ProgressForm driven by real worker threads: progress, success, error,
+// cancel seen by a worker blocked on a socket wait, tips waits.
+#include "shell/progressform.h"
+#include "shell/scriptedprompt.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <functional>
+
+namespace {
+
+// A job thread running a function against the dialog's JobReport side.
+class LambdaJob : public QThread {
+public:
+    explicit LambdaJob(std::function<void()> body) : m_body(std::move(body)) {}
+    void run() override { m_body(); }
+
+private:
+    std::function<void()> m_body;
+};
+
+QPushButton* cancelButton(ProgressForm& form)
+{
+    return form.findChild<QPushButton*>(QStringLiteral("btnCancel"));
+}
+
+} // namespace
+
+class TestProgressForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void test_progressThenSuccess_execReturnsOneAndShowsTips();
+    void test_emptyStatusAndNegativePercent_keepLineAndBar();
+    void test_errorPost_showsErrorBoxThenEndsWithZero();
+    void test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms();
+    void test_cancelDisabled_escapeAndButtonDoNothing();
+    void test_tipsWait_blocksJobUntilBoxClosed();
+    void test_postsAfterCancel_showNoBox();
+    void test_staticPostsAcceptNullReport();
+};
+
+void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
+{
+    ScriptedPrompt prompt;
+    prompt.answerMessage(QMessageBox::Ok, QStringLiteral("All 3 done"));
+    ProgressForm form(QStringLiteral("Loading calls"));
+    QCOMPARE(form.statusText(), QStringLiteral("Loading calls"));
+    QCOMPARE(form.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+
+    QStringList seen;
+    QObject::connect(&form, &QDialog::finished, &form, [&] { seen << form.progressText(); });
+    LambdaJob job([&] {
+        for (int i = 1; i <= 3; ++i) {
+            ProgressForm::postUpdateProgress(&form, QString(), jobreport::percent(i, 3),
+                                             QStringLiteral("Calls:%1 / 3").arg(i));
+            QThread::msleep(10);
+        }
+        ProgressForm::postSucceed(&form, QStringLiteral("All 3 done"));
+    });
+    job.start(QThread::InheritPriority);
+    QCOMPARE(form.exec(), 1);
+    ProgressForm::waitThread(&form, &job);
+    QVERIFY(job.isFinished());
+    QVERIFY(!form.userCanceled());
+    QCOMPARE(form.progressValue(), 100);
+    QCOMPARE(seen, QStringList{QStringLiteral("Calls:3 / 3")});
+    QCOMPARE(prompt.messages().size(), 1);
+    QVERIFY(prompt.unexpected().isEmpty());
+}
+
+void TestProgressForm::test_emptyStatusAndNegativePercent_keepLineAndBar()
+{
+    ScriptedPrompt prompt;
+    ProgressForm form(QStringLiteral("Title"));
+    form.postUpdateProgress(QString(), 45, QString());
+    QCOMPARE(form.progressText(), QStringLiteral("Progress:45%"));
+    QCOMPARE(form.statusText(), QStringLiteral("Title"));
+    // A total of 0 gives -1: the bar keeps its value, no division by zero.
+    form.postUpdateProgress(QString(), jobreport::percent(5, 0), QString());
+    QCOMPARE(form.progressValue(), 45);
+    QCOMPARE(form.progressText(), QStringLiteral("Progress:45%"));
+    form.postUpdateProgress(QStringLiteral("Step 2"), 250, QStringLiteral("x"));
+    QCOMPARE(form.statusText(), QStringLiteral("Step 2"));
+    QCOMPARE(form.progressValue(), 100);
+}
+
+void TestProgressForm::test_errorPost_showsErrorBoxThenEndsWithZero()
+{
+    ScriptedPrompt prompt;
+    prompt.answerMessage(QMessageBox::Ok, QStringLiteral("disk full"));
+    ProgressForm form(QStringLiteral("Backup"));
+    std::atomic<bool> sawCancel{false};
+    LambdaJob job([&] {
+        ProgressForm::postErrorOccurred(&form, QStringLiteral("disk full"));
+        // The flag a job polls turns true once the box was closed.
+        QElapsedTimer t;
+        t.start();
+        while (!form.userCanceled() && t.elapsed() < 5000)
+            QThread::msleep(5);
+        sawCancel = form.userCanceled();
+    });
+    job.start();
+    QCOMPARE(form.exec(), 0);
+    ProgressForm::waitThread(&form, &job);
+    QVERIFY(sawCancel.load());
+    const QStringList boxes = prompt.messages();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes.first().contains(QStringLiteral("An Error Occurred.")));
+    QCOMPARE(prompt.questions().last().icon, int(QMessageBox::Critical));
+}
+
+void TestProgressForm::test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms()
+{
+    ScriptedPrompt prompt;
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = server.serverPort();
+
+    ProgressForm form(QStringLiteral("Waiting for the phone"));
+    QSignalSpy cacelSpy(&form, &ProgressForm::userCacel);
+    std::atomic<qint64> sawAt{-1};
+    std::atomic<bool> connected{false};
+    QElapsedTimer clock;
+    clock.start();
+    LambdaJob job([&] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!socket.waitForConnected(2000))
+            return;
+        connected = true;
+        // The peer never answers: wait in short slices, checking the flag.
+        while (!form.userCanceled()) {
+            if (socket.waitForReadyRead(50))
+                socket.readAll();
+        }
+        sawAt = clock.elapsed();
+    });
+    job.start();
+
+    qint64 pressedAt = -1;
+    QTimer::singleShot(300, &form, [&] {
+        QVERIFY(connected.load());
+        pressedAt = clock.elapsed();
+        QTest::mousePress(cancelButton(form), Qt::LeftButton); // on press, not release
+    });
+    QCOMPARE(form.exec(), 0);
+    ProgressForm::waitThread(&form, &job);
+    QVERIFY(job.isFinished());
+    QCOMPARE(cacelSpy.count(), 1);
+    QVERIFY(form.userCanceled());
+    QVERIFY(sawAt.load() >= 0);
+    QVERIFY2(sawAt.load() - pressedAt < 200, qPrintable(QString::number(sawAt.load() - pressedAt)));
+}
+
+void TestProgressForm::test_cancelDisabled_escapeAndButtonDoNothing()
+{
+    ScriptedPrompt prompt;
+    ProgressForm form(QStringLiteral("Installing"));
+    form.setCancelEnabled(false);
+    std::atomic<bool> release{false};
+    LambdaJob job([&] {
+        while (!release.load())
+            QThread::msleep(5);
+        ProgressForm::postSucceed(&form, QString());
+    });
+    job.start();
+    QTimer::singleShot(50, &form, [&] {
+        QTest::keyClick(&form, Qt::Key_Escape);
+        form.reject();
+        QTest::mousePress(cancelButton(form), Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.userCanceled());
+        release = true;
+    });
+    QCOMPARE(form.exec(), 1);
+    ProgressForm::waitThread(&form, &job);
+    QVERIFY(prompt.messages().isEmpty()); // empty success text: no box
+}
+
+void TestProgressForm::test_tipsWait_blocksJobUntilBoxClosed()
+{
+    // The real message box is shown; a timer closes it after a while.
+    ProgressForm form(QStringLiteral("Restore"));
+    std::atomic<qint64> resumedAt{-1};
+    QElapsedTimer clock;
+    clock.start();
+    qint64 closedAt = -1;
+    LambdaJob job([&] {
+        jobreport::tipsWait(&form, QStringLiteral("Unlock the phone, then close this box."));
+        resumedAt = clock.elapsed();
+        ProgressForm::postSucceed(&form, QString());
+    });
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, &form, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || clock.elapsed() < 300)
+            return;
+        QVERIFY(form.waitingTips());
+        QVERIFY(box->text().contains(QStringLiteral("Unlock the phone")));
+        closedAt = clock.elapsed();
+        box->button(QMessageBox::Ok)->click();
+        closer.stop();
+    });
+    closer.start();
+    job.start();
+    QCOMPARE(form.exec(), 1);
+    ProgressForm::waitThread(&form, &job);
+    QVERIFY(closedAt > 0);
+    QVERIFY(resumedAt.load() >= closedAt);
+    QVERIFY2(resumedAt.load() - closedAt < 400, qPrintable(QString::number(resumedAt.load() - closedAt)));
+    QVERIFY(!form.waitingTips());
+}
+
+void TestProgressForm::test_postsAfterCancel_showNoBox()
+{
+    ScriptedPrompt prompt;
+    ProgressForm form(QStringLiteral("Sync"));
+    QTimer::singleShot(20, &form, [&] { QTest::mousePress(cancelButton(form), Qt::LeftButton); });
+    QCOMPARE(form.exec(), 0);
+    // A job that did not notice the cancel in time reports its end.
+    form.postErrorOccurred(QStringLiteral("late error"));
+    form.postSucceed(QStringLiteral("late success"));
+    form.postTipsWait(QStringLiteral("late tip"));
+    QCoreApplication::processEvents();
+    QVERIFY(prompt.messages().isEmpty());
+    QVERIFY(!form.waitingTips());
+    QVERIFY(prompt.unexpected().isEmpty());
+    // exec after the end answers at once with the recorded result.
+    QCOMPARE(form.exec(), 0);
+}
+
+void TestProgressForm::test_staticPostsAcceptNullReport()
+{
+    ProgressForm::postUpdateProgress(nullptr, QStringLiteral("s"), 1, QStringLiteral("t"));
+    ProgressForm::postErrorOccurred(nullptr, QStringLiteral("e"));
+    ProgressForm::postSucceed(nullptr, QStringLiteral("s"));
+    ProgressForm::postTipsWait(nullptr, QStringLiteral("i"));
+    ProgressForm::waitThread(nullptr, nullptr);
+}
+
+QTEST_MAIN(TestProgressForm)
+#include "test_progressform.moc"
