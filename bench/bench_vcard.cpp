@@ -1,0 +1,109 @@
+// vCard throughput: 10,000 vCard 3.0 contacts (200 of them with a photo)
+// parsed into contact records, and the records written back as vCard.
+#include "formats/vcard.h"
+#include "formats/vcardexport.h"
+#include "formats/vcardimport.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kCards = 10000;
+constexpr int kPhotoEvery = kCards / 200;
+
+QByteArray photoBytes()
+{
+    QImage img(96, 96, QImage::Format_RGB32);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x)
+            img.setPixelColor(x, y, QColor(x * 2, y * 2, (x + y) % 256));
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "JPEG");
+    return bytes;
+}
+
+QList<pim::_Contact> makeContacts()
+{
+    const QByteArray photo = photoBytes();
+    QList<pim::_Contact> list;
+    list.reserve(kCards);
+    for (int i = 0; i < kCards; ++i) {
+        pim::_Contact c;
+        const QString given = QStringLiteral("Given%1").arg(i);
+        const QString family = QString::fromUtf8("Fämily%1").arg(i);
+        c.fullName = given + QLatin1Char(' ') + family;
+        auto add = [&c](int type, std::initializer_list<std::pair<int, QVariant>> values) {
+            ContactDataRow r;
+            for (const auto& [n, v] : values)
+                r.values.insert(QStringLiteral("data%1").arg(n), v);
+            c.entities[type].append(r);
+        };
+        add(pim::ENTITY_NAME, {{1, c.fullName}, {2, given}, {3, family}});
+        add(pim::ENTITY_PHONE, {{1, QStringLiteral("+1 555 %1").arg(i, 4, 10, QLatin1Char('0'))}, {2, 2}});
+        add(pim::ENTITY_PHONE, {{1, QStringLiteral("+1 555 9%1").arg(i)}, {2, 1}});
+        add(pim::ENTITY_EMAIL, {{1, QStringLiteral("person%1@example.org").arg(i)}, {2, 1}});
+        add(pim::ENTITY_ORGANIZATION, {{1, QStringLiteral("Company %1").arg(i % 50)}, {4, QStringLiteral("Title")}});
+        add(pim::ENTITY_POSTAL, {{2, 1}, {4, QStringLiteral("%1 Main Street").arg(i)}, {7, QStringLiteral("Town")},
+                                 {9, QStringLiteral("12345")}});
+        add(pim::ENTITY_NOTE, {{1, QStringLiteral("Met at the conference,\nnice person.")}});
+        if (i % kPhotoEvery == 0)
+            add(pim::ENTITY_PHOTO, {{15, photo}});
+        list.append(c);
+    }
+    return list;
+}
+
+QByteArray serialize(const QList<pim::_Contact>& contacts)
+{
+    QByteArray out;
+    for (const auto& c : contacts)
+        out += VCardExport::cardFor(c).serialize();
+    return out;
+}
+
+void BM_ParseToContacts(benchmark::State& state)
+{
+    const QByteArray text = serialize(makeContacts());
+    for (auto _ : state) {
+        const QList<VCardCard> cards = VCardParser::parse(text);
+        QList<pim::_Contact> contacts;
+        contacts.reserve(cards.size());
+        for (const VCardCard& card : cards)
+            contacts.append(VCardImport::contactFromCard(card));
+        if (contacts.size() != kCards)
+            state.SkipWithError("wrong card count");
+        benchmark::DoNotOptimize(contacts);
+    }
+    state.counters["cards/s"] = benchmark::Counter(double(kCards), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_ExportContacts(benchmark::State& state)
+{
+    const QList<pim::_Contact> contacts = makeContacts();
+    for (auto _ : state) {
+        const QByteArray text = serialize(contacts);
+        benchmark::DoNotOptimize(text);
+    }
+    state.counters["cards/s"] = benchmark::Counter(double(kCards), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+} // namespace
+
+BENCHMARK(BM_ParseToContacts)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportContacts)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv); // image codecs
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,246 @@
+#include "formats/abstextexport.h"
+
+#include "shell/core/fileutils.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+QString col(const ContactDataRow& row, int n)
+{
+    return pim::valueText(row.values, QStringLiteral("data%1").arg(n));
+}
+
+int code(const ContactDataRow& row, int n)
+{
+    return col(row, n).trimmed().toInt();
+}
+
+[[noreturn]] void fail(const char* what, const QFile& file)
+{
+    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
+}
+
+} // namespace
+
+AbsTextExport::AbsTextExport(const QString& fileName, const QList<pim::_Contact>* contacts)
+    : m_file(fileName), m_contacts(contacts)
+{
+}
+
+AbsTextExport::~AbsTextExport() = default;
+
+int AbsTextExport::columnRank(const QString& key)
+{
+    static const std::pair<const char*, int> exact[] = {
+        {"Prefix", 10}, {"First Name", 20}, {"Middle Name", 30}, {"Last Name", 40}, {"Suffix", 50},
+        {"Nickname", 51}, {"Category", 60}, {"Company", 70}, {"Department", 80}, {"Job Title", 90}};
+    for (const auto& [name, rank] : exact)
+        if (key == QLatin1String(name))
+            return rank;
+    if (key.startsWith(QLatin1String("Tel:")))
+        return 100;
+    if (key.startsWith(QLatin1String("Email:")))
+        return 200;
+    if (key.startsWith(QLatin1String("Date:")))
+        return 300;
+    if (key.startsWith(QLatin1String("Addr:"))) {
+        static const std::pair<const char*, int> parts[] = {
+            {":Country", 401}, {":State", 402}, {":City", 403}, {":Street", 404}, {":Postcode", 405}};
+        for (const auto& [suffix, rank] : parts)
+            if (key.endsWith(QLatin1String(suffix)))
+                return rank;
+        return 1000;
+    }
+    if (key.startsWith(QLatin1String("IM:")))
+        return 500;
+    if (key.startsWith(QLatin1String("Rel:")))
+        return 600;
+    if (key.startsWith(QLatin1String("Url:")))
+        return 700;
+    if (key == QLatin1String("Notes"))
+        return 800;
+    return 1000;
+}
+
+QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact)
+{
+    QList<QPair<QString, QString>> out;
+    const auto add = [&out](const QString& key, const QString& value) { out.append({key, value}); };
+    const auto addIf = [&add](const QString& key, const QString& value) {
+        if (!value.isEmpty())
+            add(key, value);
+    };
+    for (auto it = contact.entities.constBegin(); it != contact.entities.constEnd(); ++it) {
+        for (const ContactDataRow& row : it.value()) {
+            switch (it.key()) {
+            case pim::ENTITY_NAME:
+                addIf(QStringLiteral("Prefix"), col(row, 5));
+                addIf(QStringLiteral("First Name"), col(row, 2));
+                addIf(QStringLiteral("Middle Name"), col(row, 4));
+                addIf(QStringLiteral("Last Name"), col(row, 3));
+                addIf(QStringLiteral("Suffix"), col(row, 6));
+                break;
+            case pim::ENTITY_PHONE:
+                add(QStringLiteral("Tel:") + pim::phoneTypeLabels().value(code(row, 2)), col(row, 1));
+                break;
+            case pim::ENTITY_EMAIL:
+                add(QStringLiteral("Email:") + pim::emailTypeLabels().value(code(row, 2)), col(row, 1));
+                break;
+            case pim::ENTITY_NICKNAME:
+                add(QStringLiteral("Nickname"), col(row, 1));
+                break;
+            case pim::ENTITY_EVENT:
+                add(QStringLiteral("Date:") + pim::eventTypeLabels().value(code(row, 2)), col(row, 1));
+                break;
+            case pim::ENTITY_GROUP:
+                add(QStringLiteral("Category"), col(row, 2));
+                break;
+            case pim::ENTITY_IM:
+                add(QStringLiteral("IM:") + pim::imProtocolLabels().value(code(row, 5)), col(row, 1));
+                break;
+            case pim::ENTITY_NOTE:
+                add(QStringLiteral("Notes"), col(row, 1));
+                break;
+            case pim::ENTITY_ORGANIZATION:
+                addIf(QStringLiteral("Company"), col(row, 1));
+                addIf(QStringLiteral("Department"), col(row, 5));
+                addIf(QStringLiteral("Job Title"), col(row, 4));
+                break;
+            case pim::ENTITY_RELATION:
+                add(QStringLiteral("Rel:") + pim::relationTypeLabels().value(code(row, 2)), col(row, 1));
+                break;
+            case pim::ENTITY_POSTAL: {
+                const QString prefix = QStringLiteral("Addr:") + pim::postalTypeLabels().value(code(row, 2));
+                addIf(prefix + QStringLiteral(":Country"), col(row, 10));
+                addIf(prefix + QStringLiteral(":State"), col(row, 8));
+                addIf(prefix + QStringLiteral(":City"), col(row, 7));
+                addIf(prefix + QStringLiteral(":Street"), col(row, 4));
+                addIf(prefix + QStringLiteral(":Postcode"), col(row, 9));
+                break;
+            }
+            case pim::ENTITY_WEBSITE:
+                add(QStringLiteral("Url:") + pim::websiteTypeLabels().value(code(row, 2)), col(row, 1));
+                break;
+            default:
+                break; // photos and unknown kinds have no column
+            }
+        }
+    }
+    return out;
+}
+
+void AbsTextExport::begin()
+{
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail("create file error.", m_file);
+    QSet<QString> keySet;
+    if (m_contacts)
+        for (const pim::_Contact& c : *m_contacts)
+            for (const auto& cell : cells(c))
+                keySet.insert(cell.first);
+    QStringList keys(keySet.begin(), keySet.end());
+    std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) {
+        const int ra = columnRank(a), rb = columnRank(b);
+        return ra != rb ? ra < rb : a < b;
+    });
+    m_columnIndex.clear();
+    for (int i = 0; i < keys.size(); ++i)
+        m_columnIndex.insert(keys.at(i), i);
+    writeBytes(writeHeader(keys));
+}
+
+void AbsTextExport::write(const pim::_Contact& contact)
+{
+    QList<QString> values(m_columnIndex.size());
+    for (const auto& [key, value] : cells(contact)) {
+        const auto it = m_columnIndex.constFind(key);
+        if (it != m_columnIndex.constEnd())
+            values[it.value()] = value; // a later row of the same key wins
+    }
+    writeBytes(writeRow(values.constData(), int(values.size())));
+}
+
+void AbsTextExport::end()
+{
+    if (!m_file.isOpen())
+        return;
+    const bool flushed = m_file.flush();
+    m_file.close();
+    if (!flushed || m_file.error() != QFileDevice::NoError)
+        fail("write file error.", m_file);
+}
+
+void AbsTextExport::writeBytes(const QByteArray& bytes)
+{
+    if (m_file.write(bytes) < 0)
+        fail("write file error.", m_file);
+}
+
+CSVExport::CSVExport(const QString& fileName, const QList<pim::_Contact>* contacts)
+    : AbsTextExport(fileName, contacts)
+{
+}
+
+QByteArray CSVExport::writeHeader(const QStringList& keys)
+{
+    return (keys.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8();
+}
+
+QByteArray CSVExport::writeRow(const QString* values, int count)
+{
+    QString line;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            line += QLatin1Char(',');
+        line += csvQuote(values[i]);
+    }
+    line += QLatin1Char('\n');
+    return line.toUtf8();
+}
+
+TxtExport::TxtExport(const QString& fileName, const QList<pim::_Contact>* contacts)
+    : AbsTextExport(fileName, contacts)
+{
+}
+
+int TxtExport::columnWidth(const QString& key)
+{
+    if (key.startsWith(QLatin1String("Date:")))
+        return 20;
+    if (key.startsWith(QLatin1String("Addr:")) && key.endsWith(QLatin1String(":Street")))
+        return 50;
+    if (key.startsWith(QLatin1String("Url:")))
+        return 60;
+    if (key == QLatin1String("Notes"))
+        return 100;
+    return 25;
+}
+
+QByteArray TxtExport::writeHeader(const QStringList& keys)
+{
+    m_widths.clear();
+    QString line;
+    for (const QString& key : keys) {
+        const int width = columnWidth(key);
+        m_widths.append(width);
+        line += key.leftJustified(width); // pads, never cuts
+    }
+    line += QLatin1Char('\n');
+    return line.toUtf8();
+}
+
+QByteArray TxtExport::writeRow(const QString* values, int count)
+{
+    QString line;
+    for (int i = 0; i < count; ++i) {
+        QString value = values[i];
+        value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        line += value.leftJustified(m_widths.value(i, 25));
+    }
+    line += QLatin1Char('\n');
+    return line.toUtf8();
+}

@@ -1,0 +1,70 @@
+#include "formats/contactsprinter.h"
+
+#include "formats/contactcardpainter.h"
+#include "shell/uiprompt.h"
+
+#include <QFont>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+ContactsPrinter::ContactsPrinter(QObject* parent) : QObject(parent) {}
+
+void ContactsPrinter::print(const QList<pim::_Contact>& contacts)
+{
+    m_contacts = contacts;
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    if (!printer.isValid())
+        printer.setOutputFormat(QPrinter::PdfFormat); // no printer installed
+    printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
+
+    QPrintPreviewDialog dialog(&printer);
+    dialog.setFixedSize(900, 700);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setModal(true);
+    dialog.setWindowTitle(tr("IDS_PRINT_CONTACTS"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &ContactsPrinter::onPaintRequested);
+    uiprompt::exec(&dialog);
+}
+
+void ContactsPrinter::onPaintRequested(QPrinter* printer)
+{
+    ContactCardPainter cards;
+    cards.begin(printer);
+    for (const pim::_Contact& c : std::as_const(m_contacts))
+        cards.paintContact(c);
+}
+
+int ContactsPrinter::drawLabelValue(QPainter* painter, QFont& font, int x, int y, int width, QString label,
+                                    QString value, bool singleLine)
+{
+    const int flags = Qt::AlignLeft | Qt::AlignTop | (singleLine ? Qt::TextSingleLine : Qt::TextWordWrap);
+    font.setWeight(QFont::Bold);
+    font.setItalic(true);
+    painter->setFont(font);
+    const QRect labelRect = painter->boundingRect(QRect(x, y, width, 0), flags, label);
+    painter->drawText(labelRect, flags, label);
+    int height = labelRect.height();
+    if (!value.isEmpty()) {
+        font.setWeight(QFont::Normal);
+        font.setItalic(false);
+        painter->setFont(font);
+        const int left = labelRect.right() + 3;
+        if (singleLine) {
+            const QRect box(left, labelRect.top(), width - labelRect.width() - 3, labelRect.height());
+            painter->drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, value);
+        } else {
+            // The wrapped value stays inside the column: its box is narrowed
+            // by the label in front of it.
+            const QRect box = painter->boundingRect(QRect(left, y, std::max(1, width - labelRect.width() - 3), 0),
+                                                    Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, value);
+            painter->drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, value);
+            height = std::max(height, box.height());
+        }
+    }
+    return height;
+}

@@ -1,0 +1,217 @@
+#include "formats/csvimport.h"
+
+#include "shell/core/fileutils.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QStringDecoder>
+#include <QTextCodec>
+
+namespace {
+
+using Table = QHash<QString, CSVColumnDef>;
+
+QString column(int n)
+{
+    return QStringLiteral("data%1").arg(n);
+}
+
+void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn)
+{
+    t.insert(header, CSVColumnDef{type, subType, labelColumn, column(valueColumn)});
+}
+
+// Every label word of a table after a prefix: "Tel:Mobile" and the like.
+void addLabelled(Table& t, const QString& prefix, const QMap<int, QString>& labels, int type,
+                 const QString& labelColumn, int valueColumn, const QString& suffix = QString())
+{
+    for (auto it = labels.constBegin(); it != labels.constEnd(); ++it)
+        add(t, prefix + it.value() + suffix, type, it.key(), labelColumn, valueColumn);
+}
+
+Table buildTable()
+{
+    Table t;
+    const QString d2 = QStringLiteral("data2");
+    const QString none;
+
+    // The program's own headers.
+    add(t, QStringLiteral("Prefix"), 1, 0, none, 5);
+    add(t, QStringLiteral("First Name"), 1, 0, none, 2);
+    add(t, QStringLiteral("Middle Name"), 1, 0, none, 4);
+    add(t, QStringLiteral("Last Name"), 1, 0, none, 3);
+    add(t, QStringLiteral("Suffix"), 1, 0, none, 6);
+    addLabelled(t, QStringLiteral("Tel:"), pim::phoneTypeLabels(), 3, d2, 1);
+    addLabelled(t, QStringLiteral("Email:"), pim::emailTypeLabels(), 4, d2, 1);
+    add(t, QStringLiteral("Nickname"), 5, 1, none, 1);
+    addLabelled(t, QStringLiteral("Date:"), pim::eventTypeLabels(), 6, d2, 1);
+    add(t, QStringLiteral("Category"), 7, 0, none, 2);
+    addLabelled(t, QStringLiteral("IM:"), pim::imProtocolLabels(), 8, QStringLiteral("data5"), 1);
+    add(t, QStringLiteral("Notes"), 9, 0, none, 1);
+    add(t, QStringLiteral("Company"), 10, 0, d2, 1);
+    add(t, QStringLiteral("Department"), 10, 0, d2, 5);
+    add(t, QStringLiteral("Job Title"), 10, 0, d2, 4);
+    addLabelled(t, QStringLiteral("Rel:"), pim::relationTypeLabels(), 11, d2, 1);
+    const QMap<int, QString> postal = pim::postalTypeLabels();
+    const std::pair<const char*, int> parts[] = {
+        {":Country", 10}, {":State", 8}, {":City", 7}, {":Street", 4}, {":Postcode", 9}};
+    for (const auto& [suffix, col] : parts)
+        addLabelled(t, QStringLiteral("Addr:"), postal, 12, d2, col, QLatin1String(suffix));
+    addLabelled(t, QStringLiteral("Url:"), pim::websiteTypeLabels(), 13, d2, 1);
+
+    // Outlook.
+    add(t, QStringLiteral("Title"), 1, 0, none, 5);
+    add(t, QStringLiteral("Web Page"), 13, 1, d2, 1);
+    add(t, QStringLiteral("Birthday"), 6, 3, d2, 1);
+    add(t, QStringLiteral("Anniversary"), 6, 1, d2, 1);
+    add(t, QStringLiteral("E-mail Address"), 4, 1, d2, 1);
+    add(t, QStringLiteral("E-mail 2 Address"), 4, 2, d2, 1);
+    add(t, QStringLiteral("E-mail 3 Address"), 4, 0, d2, 1);
+    const std::pair<const char*, int> phones[] = {
+        {"Primary Phone", 12}, {"Home Phone", 1}, {"Home Phone 2", 1}, {"Mobile Phone", 2}, {"Pager", 6},
+        {"Company Main Phone", 10}, {"Business Phone", 3}, {"Business Phone 2", 17}, {"Business Fax", 4},
+        {"Assistant's Phone", 19}, {"Other Phone", 0}, {"Other Fax", 13}, {"Home Fax", 5}, {"Callback", 8},
+        {"Car Phone", 9}, {"ISDN", 11}, {"Radio Phone", 14}, {"TTY/TDD Phone", 16}, {"Telex", 15}};
+    for (const auto& [header, code] : phones)
+        add(t, QLatin1String(header), 3, code, d2, 1);
+    const std::pair<const char*, int> places[] = {{"Home", 1}, {"Business", 2}, {"Other", 0}};
+    for (const auto& [place, code] : places) {
+        const QString p = QLatin1String(place);
+        add(t, p + QStringLiteral(" Street"), 12, code, d2, 4);
+        add(t, p + QStringLiteral(" Street 2"), 12, code, d2, 4);
+        add(t, p + QStringLiteral(" Street 3"), 12, code, d2, 4);
+        add(t, p + QStringLiteral(" City"), 12, code, d2, 7);
+        add(t, p + QStringLiteral(" State"), 12, code, d2, 8);
+        add(t, p + QStringLiteral(" Postal Code"), 12, code, d2, 9);
+        add(t, p + QStringLiteral(" Country"), 12, code, d2, 10);
+    }
+    add(t, QStringLiteral("Spouse"), 11, 14, d2, 1);
+    add(t, QStringLiteral("Children"), 11, 3, d2, 1);
+    add(t, QStringLiteral("Manager's Name"), 11, 7, d2, 1);
+    add(t, QStringLiteral("Assistant's Name"), 11, 1, d2, 1);
+    add(t, QStringLiteral("Referred By"), 11, 11, d2, 1);
+    add(t, QStringLiteral("Categories"), 7, 0, none, 2);
+
+    // Google Contacts.
+    add(t, QStringLiteral("Given Name"), 1, 0, none, 2);
+    add(t, QStringLiteral("Additional Name"), 1, 0, none, 4);
+    add(t, QStringLiteral("Family Name"), 1, 0, none, 3);
+    add(t, QStringLiteral("Name Prefix"), 1, 0, none, 5);
+    add(t, QStringLiteral("Name Suffix"), 1, 0, none, 6);
+    add(t, QStringLiteral("E-mail 1 - Value"), 4, 1, d2, 1);
+    return t;
+}
+
+// Built once, then only read: a function-local static is initialised once
+// even when two threads get here together.
+const Table& columnTable()
+{
+    static const Table table = buildTable();
+    return table;
+}
+
+QString decodeWith(const char* codecName, const QByteArray& bytes)
+{
+    if (QTextCodec* codec = QTextCodec::codecForName(codecName))
+        return codec->toUnicode(bytes);
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+CSVColumnDef CSVImport::columnDef(const QString& header)
+{
+    return columnTable().value(header);
+}
+
+QByteArray CSVImport::toUtf8Text(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        return QString(utf16.decode(bytes.mid(2))).toUtf8();
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return bytes;
+    // UTF-16 without a byte order mark: zero bytes in every other place.
+    if (bytes.size() >= 4 && bytes.contains('\0')) {
+        qsizetype evenZeros = 0, oddZeros = 0;
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+            evenZeros += bytes.at(i) == '\0';
+            oddZeros += bytes.at(i + 1) == '\0';
+        }
+        const qsizetype pairs = bytes.size() / 2;
+        if (oddZeros * 2 > pairs || evenZeros * 2 > pairs) {
+            QStringDecoder utf16(oddZeros > evenZeros ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+            return QString(utf16.decode(bytes)).toUtf8();
+        }
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(utf8.decode(bytes));
+    if (!utf8.hasError())
+        return bytes;
+    // Address books on Windows export in the ANSI code page.
+    return decodeWith("Windows-1252", bytes).toUtf8();
+}
+
+void CSVImport::load(const QString& path)
+{
+    m_header.clear();
+    m_rows.clear();
+    m_cursor = 0;
+
+    QByteArray text = toUtf8Text(contactimport::readWholeFile(path));
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+
+    if (!readCsvRow(&m_header, &buffer, true) && buffer.atEnd() && m_header.size() <= 1 &&
+        m_header.value(0).isEmpty()) {
+        m_header.clear();
+        return; // empty file: no header, no rows
+    }
+    for (;;) {
+        QStringList row;
+        const bool more = readCsvRow(&row, &buffer, false);
+        if (!more) {
+            // The last row counts even without a final line break; what is
+            // left after the last line break is no row.
+            if (!(row.size() <= 1 && row.value(0).isEmpty()))
+                m_rows.append(row);
+            break;
+        }
+        m_rows.append(row);
+    }
+}
+
+pim::_Contact CSVImport::next()
+{
+    const QStringList& row = m_rows.at(m_cursor++);
+    pim::_Contact contact;
+    QMap<QString, ContactDataRow> groups;
+    for (qsizetype i = 0; i < m_header.size(); ++i) {
+        const QString cell = row.value(i);
+        if (cell.isEmpty())
+            continue;
+        const CSVColumnDef def = columnDef(m_header.at(i));
+        if (def.type == 0)
+            continue;
+        ContactDataRow& data = groups[QStringLiteral("%1-%2").arg(def.type).arg(def.subType)];
+        if (!def.labelColumn.isEmpty() && def.subType != 0)
+            data.values.insert(def.labelColumn, def.subType);
+        const QString held = pim::valueText(data.values, def.valueColumn);
+        data.values.insert(def.valueColumn, held.isEmpty() ? cell : held + QLatin1Char(' ') + cell);
+    }
+    for (auto it = groups.begin(); it != groups.end(); ++it) {
+        const int type = it.key().section(QLatin1Char('-'), 0, 0).toInt();
+        ContactDataRow& data = it.value();
+        if (type == pim::ENTITY_NAME) {
+            contact.fullName = pim::formatName(data.values);
+            data.values.insert(QStringLiteral("data1"), contact.fullName);
+        } else if (type == pim::ENTITY_POSTAL) {
+            data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+        } else if (type == pim::ENTITY_IM) {
+            data.values.insert(QStringLiteral("data2"), 1);
+        }
+        contact.entities[type].append(data);
+    }
+    return contact;
+}

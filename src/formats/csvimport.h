@@ -1,0 +1,40 @@
+// Contacts from a CSV file whose first row names the columns: the program's
+// own headers (as its CSV export writes them) and those of the common
+// address-book exports (Outlook, Google Contacts).
+#pragma once
+
+#include "formats/absimport.h"
+
+#include <QList>
+#include <QStringList>
+
+// What a column header means.
+struct CSVColumnDef {
+    int type = 0;        // contact data-row type; 0 for a header we do not know
+    int subType = 0;     // label code of the row, 0 when none
+    QString labelColumn; // the column that receives subType ("data2", "data5"), or empty
+    QString valueColumn; // the column that receives the cell text
+};
+
+class CSVImport : public AbsImport {
+public:
+    // Reads header and rows. The text is UTF-8 (with or without a byte order
+    // mark); UTF-16 with a byte order mark and 8-bit files that are not valid
+    // UTF-8 (read as Windows-1252) are converted first.
+    void open(const QString& path) override { load(path); }
+    void load(const QString& path);
+    int count() const override { return int(m_rows.size()); }
+    bool hasNext() const override { return m_cursor < m_rows.size(); }
+    pim::_Contact next() override;
+
+    static CSVColumnDef columnDef(const QString& header);
+    // The file's bytes as UTF-8 text, whatever encoding they came in.
+    static QByteArray toUtf8Text(const QByteArray& bytes);
+
+    const QStringList& header() const { return m_header; }
+
+private:
+    QStringList m_header;
+    QList<QStringList> m_rows;
+    qsizetype m_cursor = 0;
+};

@@ -1,0 +1,60 @@
+#include "formats/importcontactsthread.h"
+
+#include "formats/csvimport.h"
+#include "formats/vcardimport.h"
+#include "shell/core/jobreport.h"
+
+#include <exception>
+#include <memory>
+
+ImportContactsToLocalThread::ImportContactsToLocalThread(const QString& path, int format, JobReport* progress,
+                                                         QObject* parent)
+    : QThread(parent), m_path(path), m_format(format), m_progress(progress)
+{
+}
+
+ImportContactsToLocalThread::~ImportContactsToLocalThread() = default;
+
+void ImportContactsToLocalThread::run()
+{
+    std::unique_ptr<AbsImport> reader;
+    if (m_format == ImportVCard)
+        reader = std::make_unique<VCardImport>();
+    else if (m_format == ImportCSV)
+        reader = std::make_unique<CSVImport>();
+    else {
+        m_progress->postErrorOccurred(QString());
+        return;
+    }
+
+    bool opened = false;
+    try {
+        reader->open(m_path);
+        opened = true;
+        const int total = reader->count();
+        int done = 0;
+        while (reader->hasNext()) {
+            if (m_progress->userCanceled()) {
+                reader->close();
+                return;
+            }
+            ++done;
+            m_progress->postUpdateProgress(QString(), jobreport::percent(done, total),
+                                           tr("Contacts:%1/%2").arg(done).arg(total));
+            pim::_Contact contact = reader->next();
+            // A card without N, a CSV row without any name: nothing to show.
+            if (!contact.fullName.isEmpty())
+                m_contacts.append(std::move(contact));
+        }
+        reader->close();
+        m_progress->postSucceed(QString());
+    } catch (const std::exception& e) {
+        if (opened)
+            reader->close();
+        m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    } catch (...) {
+        if (opened)
+            reader->close();
+        m_progress->postErrorOccurred(tr("unknown error."));
+    }
+}

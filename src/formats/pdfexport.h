@@ -1,0 +1,26 @@
+// Contacts as a PDF of contact cards, the same cards the printing draws.
+#pragma once
+
+#include "formats/absformatexport.h"
+#include "formats/contactcardpainter.h"
+
+#include <QPrinter>
+#include <QString>
+
+class PdfExport : public AbsFormatExport<const pim::_Contact> {
+public:
+    explicit PdfExport(const QString& fileName);
+    ~PdfExport() override;
+
+    // Sets the printer up as an A4 PDF writer and starts the cards; throws
+    // "create file error. %1" when the file cannot be written.
+    void begin() override;
+    void write(const pim::_Contact& contact) override;
+    // Completes the file; throws "write file error. %1" when that fails.
+    void end() override;
+
+private:
+    QString m_fileName;
+    QPrinter m_printer;
+    ContactCardPainter m_painter;
+};

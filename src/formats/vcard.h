@@ -1,0 +1,65 @@
+// The vCard object model: cards of properties, the parser that builds them
+// from text, their serialisation and the two transfer encoders the writer
+// uses. Nothing here knows about contacts.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+struct VCardProperty {
+    // As written in the file (case kept), read as Latin-1.
+    QString name;
+    // Parameter name to value, as written; a parameter without "=" has the
+    // empty value, a name met twice keeps the last value.
+    QMap<QString, QString> params;
+    // The value after the transfer decoding; no character set applied yet.
+    QByteArray value;
+
+    // The value as text, through its CHARSET parameter when a codec of that
+    // name exists; otherwise UTF-8, or Windows-1252 when the bytes are not
+    // valid UTF-8.
+    QString decodeValue() const;
+    // decodeValue() with the text escapes of vCard 3.0 undone ("\\", "\,",
+    // "\;", "\n").
+    QString decodeText() const;
+    // The text split at unescaped ";" into components; a trailing empty
+    // component is not returned.
+    QStringList splitValue() const;
+};
+
+class VCardCard : public QList<VCardProperty> {
+public:
+    // "BEGIN:VCARD", one line per property with its parameters in name
+    // order, "END:VCARD", every line ending in CR LF. Values are written as
+    // they stand: the caller encodes them first.
+    QByteArray serialize() const;
+};
+
+class VCardParser {
+public:
+    // Parses the whole text. Never throws: a malformed header ends the parse
+    // and the cards built up to there are returned.
+    static QList<VCardCard> parse(const QByteArray& text);
+
+private:
+    struct Context;
+    static void onProperty(void* userData, const char* name, const char* const* params);
+    static void onValue(void* userData, const char* bytes, qsizetype length);
+};
+
+// Base64 of data cut into lines of lineLength characters joined by
+// CR LF and a blank (a folded vCard value).
+QByteArray base64Lines(const QByteArray& data, int lineLength);
+
+// Quoted-printable with every byte outside "!".."~" and "=" escaped; with a
+// non-zero lineLength a soft break "=" CR LF is put in before a line would
+// reach that length.
+QByteArray quotedPrintableEncode(const QByteArray& data, int lineLength);
+
+// Backslash-escapes "\", "," and ";" for a vCard text value.
+QString vcardEscapeText(const QString& text);
+// Undoes vcardEscapeText; "\n" and "\N" become a line feed.
+QString vcardUnescapeText(const QString& text);

@@ -1,0 +1,219 @@
+#include "formats/vcardexport.h"
+
+#include <QDateTime>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kCharset = QStringLiteral("CHARSET");
+const QString kUtf8 = QStringLiteral("UTF-8");
+const QString kEncoding = QStringLiteral("ENCODING");
+const QString kType = QStringLiteral("TYPE");
+
+QString col(const ContactDataRow& row, int n)
+{
+    return pim::valueText(row.values, QStringLiteral("data%1").arg(n));
+}
+
+int code(const ContactDataRow& row, int n)
+{
+    return col(row, n).trimmed().toInt();
+}
+
+// Dates that came in as date-times are written as ISO dates (with the time
+// only when there is one).
+QString eventDate(const ContactDataRow& row)
+{
+    const QVariant v = row.values.value(QStringLiteral("data1"));
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(Qt::ISODate);
+    if (v.typeId() == QMetaType::QDateTime) {
+        const QDateTime dt = v.toDateTime();
+        if (!dt.isValid())
+            return QString();
+        return dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate)
+                                        : dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    }
+    return col(row, 1);
+}
+
+// Components joined by ";" with each one's text escaped.
+QString components(std::initializer_list<QString> parts)
+{
+    QStringList escaped;
+    for (const QString& p : parts)
+        escaped.append(vcardEscapeText(p));
+    return escaped.join(QLatin1Char(';'));
+}
+
+class CardBuilder {
+public:
+    // A property whose value is UTF-8 text. A value holding a line break is
+    // written quoted-printable, so that it stays on its line.
+    void add(const QString& name, const QString& value, std::initializer_list<std::pair<QString, QString>> params,
+             bool charset = true, bool qp = false)
+    {
+        VCardProperty p;
+        p.name = name;
+        for (const auto& [k, v] : params)
+            p.params.insert(k, v);
+        if (charset)
+            p.params.insert(kCharset, kUtf8);
+        const QByteArray bytes = value.toUtf8();
+        if (qp || bytes.contains('\r') || bytes.contains('\n')) {
+            p.params.insert(kEncoding, QStringLiteral("QUOTED-PRINTABLE"));
+            p.value = quotedPrintableEncode(bytes, 0);
+        } else {
+            p.value = bytes;
+        }
+        card.append(std::move(p));
+    }
+
+    VCardCard card;
+};
+
+QString phoneTypeWord(int c)
+{
+    switch (c) {
+    case 1: return QStringLiteral("home,voice");
+    case 2: return QStringLiteral("cell");
+    case 3: return QStringLiteral("work,voice");
+    case 4: return QStringLiteral("work,fax");
+    case 5: return QStringLiteral("home,fax");
+    case 6: return QStringLiteral("pager");
+    case 9: return QStringLiteral("car");
+    case 11: return QStringLiteral("isdn");
+    case 13: return QStringLiteral("fax");
+    default: return QString();
+    }
+}
+
+QString word(int c, std::initializer_list<const char*> words, const char* fallback)
+{
+    if (c >= 1 && c <= int(words.size()))
+        return QLatin1String(words.begin()[c - 1]);
+    return fallback ? QLatin1String(fallback) : QString();
+}
+
+} // namespace
+
+VCardExport::VCardExport(const QString& path) : m_file(path) {}
+
+VCardExport::~VCardExport() = default;
+
+void VCardExport::begin()
+{
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error(QStringLiteral("create file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+}
+
+void VCardExport::end()
+{
+    if (!m_file.isOpen())
+        return;
+    const bool flushed = m_file.flush();
+    m_file.close();
+    if (!flushed || m_file.error() != QFileDevice::NoError)
+        throw std::runtime_error(QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+}
+
+void VCardExport::write(const pim::_Contact& contact)
+{
+    if (m_file.write(cardFor(contact).serialize()) < 0)
+        throw std::runtime_error(QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+}
+
+VCardCard VCardExport::cardFor(const pim::_Contact& contact)
+{
+    CardBuilder b;
+    b.add(QStringLiteral("VERSION"), QStringLiteral("3.0"), {}, false);
+    b.add(QStringLiteral("FN"), vcardEscapeText(contact.fullName), {});
+    for (auto it = contact.entities.constBegin(); it != contact.entities.constEnd(); ++it) {
+        for (const ContactDataRow& row : it.value()) {
+            switch (it.key()) {
+            case pim::ENTITY_NAME:
+                // family; given; additional; prefix; suffix
+                b.add(QStringLiteral("N"), components({col(row, 3), col(row, 2), col(row, 4), col(row, 5), col(row, 6)}),
+                      {});
+                break;
+            case pim::ENTITY_PHOTO: {
+                VCardProperty p;
+                p.name = QStringLiteral("PHOTO");
+                p.params.insert(kEncoding, QStringLiteral("B"));
+                p.params.insert(kType, QStringLiteral("JPEG"));
+                p.value = base64Lines(row.values.value(QStringLiteral("data15")).toByteArray(), 75);
+                b.card.append(std::move(p));
+                break;
+            }
+            case pim::ENTITY_PHONE: {
+                const QString type = phoneTypeWord(code(row, 2));
+                if (type.isEmpty())
+                    b.add(QStringLiteral("TEL"), col(row, 1), {}, false);
+                else
+                    b.add(QStringLiteral("TEL"), col(row, 1), {{kType, type}}, false);
+                break;
+            }
+            case pim::ENTITY_EMAIL:
+                b.add(QStringLiteral("EMAIL"), col(row, 1), {{kType, QStringLiteral("internet")}}, false);
+                break;
+            case pim::ENTITY_NICKNAME:
+                b.add(QStringLiteral("NICKNAME"), vcardEscapeText(col(row, 1)), {});
+                break;
+            case pim::ENTITY_EVENT:
+                if (code(row, 2) == 3)
+                    b.add(QStringLiteral("BDAY"), eventDate(row), {}, false);
+                else
+                    b.add(QStringLiteral("X-EVENT"), eventDate(row),
+                          {{kType, code(row, 2) == 1 ? QStringLiteral("anniversary") : QStringLiteral("other")}}, false);
+                break;
+            case pim::ENTITY_GROUP:
+                b.add(QStringLiteral("CATEGORIES"), vcardEscapeText(col(row, 2)), {});
+                break;
+            case pim::ENTITY_IM: {
+                const QString type = word(code(row, 5),
+                                          {"aim", "msn", "yahoo", "skype", "qq", "googletalk", "icq", "jabber",
+                                           "netmetting", "gadugadu", "facebook"},
+                                          nullptr);
+                if (type.isEmpty())
+                    b.add(QStringLiteral("X-IM"), vcardEscapeText(col(row, 1)), {});
+                else
+                    b.add(QStringLiteral("X-IM"), vcardEscapeText(col(row, 1)), {{kType, type}});
+                break;
+            }
+            case pim::ENTITY_NOTE:
+                b.add(QStringLiteral("NOTE"), vcardEscapeText(col(row, 1)), {}, true, true);
+                break;
+            case pim::ENTITY_ORGANIZATION:
+                b.add(QStringLiteral("TITLE"), vcardEscapeText(col(row, 4)), {});
+                b.add(QStringLiteral("ORG"), components({col(row, 1), col(row, 5)}) + QStringLiteral(";;"), {});
+                break;
+            case pim::ENTITY_RELATION: {
+                const QString type = word(code(row, 2),
+                                          {"assistant", "brother", "child", "dompartner", "father", "friend",
+                                           "manager", "mother", "parent", "partner", "ref", "relative", "sister",
+                                           "spouse"},
+                                          nullptr);
+                if (type.isEmpty())
+                    b.add(QStringLiteral("X-REL"), vcardEscapeText(col(row, 1)), {});
+                else
+                    b.add(QStringLiteral("X-REL"), vcardEscapeText(col(row, 1)), {{kType, type}});
+                break;
+            }
+            case pim::ENTITY_POSTAL:
+                b.add(QStringLiteral("ADR"),
+                      QStringLiteral(";;") + components({col(row, 4), col(row, 7), col(row, 8), col(row, 9), col(row, 10)}),
+                      {{kType, word(code(row, 2), {"home", "work"}, "intl")}}, true, true);
+                break;
+            case pim::ENTITY_WEBSITE:
+                b.add(QStringLiteral("URL"), col(row, 1),
+                      {{kType, word(code(row, 2), {"homepage", "blog", "profile", "home", "work", "ftp"}, "other")}},
+                      false);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return b.card;
+}

@@ -1,0 +1,79 @@
+// Byte-driven vCard lexer: unfolds lines, splits a property header into its
+// name and parameters, and undoes the transfer encodings (quoted-printable,
+// base64) of the value. It reports through two plain callbacks so that the
+// parser above it (and any other consumer) stays independent of it.
+#pragma once
+
+#include <QtGlobal>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class VCardLexer {
+public:
+    // name: the header's name, NUL-terminated. params: (name, value) pairs of
+    // NUL-terminated strings, value null for a parameter without "=", ended
+    // by a pair of nulls. Both live in the lexer and are valid during the call.
+    using PropertyCallback = void (*)(void* userData, const char* name, const char* const* params);
+    // Called once with the decoded value when it is not empty, then with
+    // (nullptr, 0) to mark the end of the value.
+    using ValueCallback = void (*)(void* userData, const char* bytes, qsizetype length);
+
+    enum State { StateName = 0, StateParamStart, StateParamName, StateParamValueStart, StateParamValue, StateValue };
+    enum Encoding { EncodingNone = 0, EncodingQuotedPrintable, EncodingBase64, Encoding8Bit };
+
+    // A new lexer, or null when out of memory.
+    static std::unique_ptr<VCardLexer> create();
+    ~VCardLexer();
+
+    void setUserData(void* userData) { m_userData = userData; }
+    void setPropertyCallback(PropertyCallback cb) { m_propertyCallback = cb; }
+    void setValueCallback(ValueCallback cb) { m_valueCallback = cb; }
+
+    // Feeds bytes; with final set the text ends after them. 0 when the lexer
+    // stopped on an error (the rest is not read), non-zero otherwise.
+    int feed(const char* bytes, qsizetype length, bool final);
+    // One unfolded byte; 0 to stop.
+    int step(char c);
+    // Back to reading a property name for the next line.
+    void reset();
+    void endHeader();
+    // 0 when out of memory.
+    int appendByte(char c);
+    void addParam(qsizetype nameOffset);
+
+private:
+    VCardLexer() = default;
+
+    void decodeValueByte(char c);
+    bool decodeBase64Group();
+    void endValue();
+    void dropValue();
+
+    bool m_pendingNewline = true;
+    bool m_folding = false;
+    // Set by an "=" that ended a quoted-printable line: the line break is a
+    // soft break and the value goes on with the next line.
+    bool m_softBreak = false;
+    std::vector<char> m_buffer;
+    int m_state = StateName;
+    bool m_valueStart = true;
+    std::vector<std::pair<qsizetype, qsizetype>> m_params;
+    std::vector<const char*> m_paramPointers;
+    bool m_paramEscape = false;
+    int m_encoding = EncodingNone;
+    bool m_qpEscape = false;
+    char m_scratch[4] = {0, 0, 0, 0};
+    int m_groupCount = 0;
+    // A value that cannot be decoded (a broken base64 group) is dropped to
+    // the end of its line; the lexer goes on with the next property.
+    bool m_valueBroken = false;
+    bool m_outOfMemory = false;
+    void* m_userData = nullptr;
+    PropertyCallback m_propertyCallback = nullptr;
+    ValueCallback m_valueCallback = nullptr;
+};
+
+// A-Z 0-25, a-z 26-51, 0-9 52-61, "+" 62, "/" 63, anything else 255.
+int base64DigitValue(char c);
