@@ -67,8 +67,6 @@ private slots:
         f.attach(b, 7, QStringLiteral("~/Library/SMS/Attachments/zz/b.png"));
         f.attach(b, 3, QStringLiteral("~/Library/SMS/Attachments/cd/img_1.jpg"));
         QCOMPARE(makeLogicHash(a), makeLogicHash(b));
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(makeLogicHash(a)).hasMatch());
-
         b->is_from_me = 1;
         QVERIFY(makeLogicHash(a) != makeLogicHash(b));
     }
@@ -84,39 +82,23 @@ private slots:
         QCOMPARE(makeLogicHash(&m), QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
 
         // A notice hashes its guid alone.
-        _MsgMessage left1, left2;
-        left1.item_type = left2.item_type = 3;
+        _MsgMessage left1;
+        left1.item_type = 3;
         left1.guid = QStringLiteral("G1");
-        left2.guid = QStringLiteral("G2");
-        QVERIFY(makeLogicHash(&left1) != makeLogicHash(&left2));
         QCOMPARE(makeLogicHash(&left1),
                  QString::fromLatin1(QCryptographicHash::hash("G1", QCryptographicHash::Md5).toHex()));
     }
 
-    void guids()
+    void guidsAndAttributedBody()
     {
-        const QString g = newMsgGuid();
-        QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
-                    .match(g)
-                    .hasMatch());
-        QVERIFY(newMsgGuid() != g);
-        const QString d = makeGuidFromData("abc");
-        QCOMPARE(d, QStringLiteral("90015098-3CD2-4FB0-D696-3F7D28E17F72"));
-        QCOMPARE(makeGuidFromData("abc"), d);
-    }
-
-    void attributedBodyCarriesGuid()
-    {
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(newMsgGuid()).hasMatch());
+        QCOMPARE(makeGuidFromData("abc"), QStringLiteral("90015098-3CD2-4FB0-D696-3F7D28E17F72"));
         const QString guid = QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF");
         const QByteArray body = makeAttributedBody(guid);
         QCOMPARE(body.size(), 200 + 36 + 72);
         QVERIFY(body.startsWith(QByteArray("\x04\x0bstreamtyped", 13)));
-        QCOMPARE(body.mid(199, 1), QByteArray("\x24"));
-        QCOMPARE(body.mid(200, 36), guid.toLatin1());
-        QVERIFY(body.contains("NSMutableAttributedString"));
+        QCOMPARE(body.mid(199, 37), QByteArray("\x24") + guid.toLatin1());
         QVERIFY(body.contains("__kIMFileTransferGUIDAttributeName"));
-        QVERIFY(body.contains("__kIMMessagePartAttributeName"));
-        QVERIFY(body.contains(QByteArray("\xef\xbf\xbc")));
     }
 
     void sortKeepsCloseRunsBySource()
@@ -130,8 +112,7 @@ private slots:
         l = {f.msg(200, 5), f.msg(100, 26)};
         sortMessages(l);
         QCOMPARE(srcIds(l), (QList<qint64>{26, 5}));
-        // 121 seconds apart: by date.
-        l = {f.msg(221, 5), f.msg(100, 10)};
+        l = {f.msg(221, 5), f.msg(100, 10)}; // 121 seconds apart: by date
         sortMessages(l);
         QCOMPARE(srcIds(l), (QList<qint64>{10, 5}));
         // Built by a producer (no source id), or flagged: by date.
@@ -205,18 +186,14 @@ private slots:
         h2._ct_name = QStringLiteral("Bob");
         chat.handles.insert(QStringLiteral("1"), &h1);
         chat.handles.insert(QStringLiteral("2"), &h2);
-        QCOMPARE(getChatTitle(&chat, true), QStringLiteral("Ann (+100), Bob (+200)"));
         QCOMPARE(getChatTitle(&chat, false), QStringLiteral("Ann, Bob"));
-
         _MsgMessage m;
-        QCOMPARE(getMsgChatTitle(&m), QStringLiteral("unknown"));
         m.chat = &chat;
         m.handle = &h2;
         QCOMPARE(getMsgChatTitle(&m), QStringLiteral("Ann (+100), Bob (+200) (Bob)"));
         chat.display_name = QStringLiteral("Team");
         h2._ct_name.clear();
         QCOMPARE(getMsgChatTitle(&m), QStringLiteral("Team (+200)"));
-        QVERIFY(isGroupChat(&chat));
     }
 
     void summaries()
@@ -229,10 +206,6 @@ private slots:
         QCOMPARE(getMsgPlainText(m), QStringLiteral("look[EMOJI] [IMAGE]"));
         QCOMPARE(removeObjReplacementChars(m), QStringLiteral("look") + QChar(0x2714));
 
-        auto* v = f.msg(0);
-        f.attach(v, 1, QStringLiteral("c.vcf"), QStringLiteral("text/x-vcard"));
-        QCOMPARE(getMsgSummary(v), QStringLiteral(" [VCARD]"));
-
         _MsgHandle h;
         h.id = QStringLiteral("+100");
         auto* left = f.msg(0);
@@ -240,15 +213,7 @@ private slots:
         left->handle = &h;
         const QString date = dateFromIosTime(0).toString(QStringLiteral("dd MMM yyyy h:m AP"));
         QCOMPARE(getMsgSummary(left), QStringLiteral("+100 left the conversation.\n") + date);
-        auto* loc = f.msg(0);
-        loc->item_type = 4;
-        loc->share_status = 1;
-        QCOMPARE(getMsgSummary(loc), QStringLiteral("You stopped sharing location with You.\n") + date);
-        auto* other = f.msg(0);
-        other->item_type = 9;
-        QCOMPARE(getMsgSummary(other), QStringLiteral("System Information.\n") + date);
-        // A NULL text reads as empty.
-        QCOMPARE(getMsgSummary(f.msg(0)), QString());
+        QCOMPARE(getMsgSummary(f.msg(0)), QString()); // a NULL text reads as empty
     }
 
     void groupsAndOrderHelpers()
@@ -270,42 +235,37 @@ private slots:
         QCOMPARE(groups[0].last, 30);
         QCOMPARE(groups[0].chats.size(), 2);
         QVERIFY(!intGreaterEqual(groups[0], groups[0]));
-        QCOMPARE(dateFromIosTime(0).toSecsSinceEpoch(), qint64(978307200));
     }
 
-    void thumbnailMadeOnce()
+    void thumbnailMadeOncePerSourcePath()
     {
         const QString dir = testsupport::makeTempDir(QStringLiteral("thumb"));
-        const QString src = dir + QStringLiteral("/pic.png");
+        QVERIFY(QDir(dir).mkpath(QStringLiteral("a")) && QDir(dir).mkpath(QStringLiteral("b")));
         QImage img(300, 150, QImage::Format_RGB32);
         img.fill(Qt::red);
-        QVERIFY(img.save(src, "PNG"));
-        _MsgAttachment att;
-        att.localPath = src;
-        const QString thumb = getAttachmentThumbnail(&att);
-        QVERIFY(thumb.endsWith(QStringLiteral(".thumb")));
+        _MsgAttachment a, b;
+        a.localPath = dir + QStringLiteral("/a/pic.png");
+        b.localPath = dir + QStringLiteral("/b/pic.png"); // same file name, other folder
+        QVERIFY(img.save(a.localPath, "PNG") && img.save(b.localPath, "PNG"));
+        const QString thumb = getAttachmentThumbnail(&a);
         QImage t;
         QVERIFY(t.load(thumb, "PNG"));
         QCOMPARE(t.size(), QSize(120, 60));
+        const QString other = getAttachmentThumbnail(&b);
+        QVERIFY(other != thumb && QFile::exists(other));
 
         // The source changes: the existing thumbnail is returned as it is.
-        img = QImage(50, 200, QImage::Format_RGB32);
-        img.fill(Qt::blue);
-        QVERIFY(img.save(src, "PNG"));
-        QCOMPARE(getAttachmentThumbnail(&att), thumb);
+        QVERIFY(QImage(50, 200, QImage::Format_RGB32).save(a.localPath, "PNG"));
+        QCOMPARE(getAttachmentThumbnail(&a), thumb);
         QVERIFY(t.load(thumb, "PNG"));
         QCOMPARE(t.size(), QSize(120, 60));
-        QFile::remove(thumb);
 
-        // Not a picture: the path comes back, no file is made.
-        _MsgAttachment junk;
+        _MsgAttachment junk; // not a picture: no file is made
         junk.localPath = dir + QStringLiteral("/junk.bin");
         QFile j(junk.localPath);
-        QVERIFY(j.open(QIODevice::WriteOnly));
-        j.write("nothing");
+        QVERIFY(j.open(QIODevice::WriteOnly) && j.write("nothing") > 0);
         j.close();
-        const QString none = getAttachmentThumbnail(&junk);
-        QVERIFY(!QFile::exists(none));
+        QVERIFY(!QFile::exists(getAttachmentThumbnail(&junk)));
     }
 };
 

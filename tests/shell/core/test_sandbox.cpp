@@ -16,67 +16,44 @@
 
 namespace {
 
-// Start time of a process from /proc, or an invalid time.
-QDateTime processStart(qint64 pid, qint64* parent, QString* name)
-{
-    QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!statFile.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray stat = statFile.readAll();
-    const qsizetype close = stat.lastIndexOf(')');
-    const qsizetype open = stat.indexOf('(');
-    if (close < 0 || open < 0)
-        return {};
-    *name = QString::fromUtf8(stat.mid(open + 1, close - open - 1));
-    // Fields after the name: state (3), ppid (4), ..., starttime (22).
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    if (fields.size() < 20)
-        return {};
-    *parent = fields.at(1).toLongLong();
-    const qint64 ticks = fields.at(19).toLongLong();
-
-    QFile procStat(QStringLiteral("/proc/stat"));
-    if (!procStat.open(QIODevice::ReadOnly))
-        return {};
-    qint64 boot = 0;
-    for (const QByteArray& line : procStat.readAll().split('\n')) {
-        if (line.startsWith("btime "))
-            boot = line.mid(6).trimmed().toLongLong();
-    }
-    const long hz = sysconf(_SC_CLK_TCK);
-    if (boot <= 0 || hz <= 0)
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(boot * 1000 + ticks * 1000 / hz);
-}
-
-// When the test run began: the start of the ctest process above us, else
-// of our parent (the sandbox script).
+// When the test run began: the start of the ctest process above us, else of
+// our parent (the sandbox script); read from /proc.
 QDateTime runStart()
 {
-    qint64 pid = getppid();
-    QDateTime fallback;
-    for (int depth = 0; depth < 8 && pid > 1; ++depth) {
-        qint64 parent = 0;
-        QString name;
-        const QDateTime start = processStart(pid, &parent, &name);
-        if (!start.isValid())
-            break;
-        if (!fallback.isValid())
-            fallback = start;
-        if (name == QLatin1String("ctest"))
-            return start;
-        pid = parent;
+    QFile procStat(QStringLiteral("/proc/stat"));
+    qint64 boot = 0;
+    if (procStat.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : procStat.readAll().split('\n'))
+            if (line.startsWith("btime "))
+                boot = line.mid(6).trimmed().toLongLong();
     }
-    return fallback.isValid() ? fallback : QDateTime::currentDateTime().addSecs(-60);
+    const long hz = sysconf(_SC_CLK_TCK);
+    QDateTime first;
+    qint64 pid = getppid();
+    for (int depth = 0; depth < 8 && pid > 1 && boot > 0 && hz > 0; ++depth) {
+        QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!statFile.open(QIODevice::ReadOnly))
+            break;
+        const QByteArray stat = statFile.readAll();
+        const qsizetype open = stat.indexOf('('), close = stat.lastIndexOf(')');
+        // Fields after the name: state (3), ppid (4), ..., starttime (22).
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (open < 0 || close < 0 || fields.size() < 20)
+            break;
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(boot * 1000 + fields.at(19).toLongLong() * 1000 / hz);
+        if (!first.isValid())
+            first = start;
+        if (stat.mid(open + 1, close - open - 1) == "ctest")
+            return start;
+        pid = fields.at(1).toLongLong();
+    }
+    return first.isValid() ? first : QDateTime::currentDateTime().addSecs(-60);
 }
 
 QDateTime latestTime(const QFileInfo& fi)
 {
-    QDateTime t = fi.lastModified();
     const QDateTime born = fi.birthTime();
-    if (born.isValid() && born > t)
-        t = born;
-    return t;
+    return born.isValid() && born > fi.lastModified() ? born : fi.lastModified();
 }
 
 } // namespace
