@@ -1,0 +1,86 @@
+#include "shell/main/updatecheck.h"
+
+#include "shell/core/dataroot.h"
+#include "shell/core/errorreport.h"
+
+#include <QFile>
+
+namespace updatecheck {
+
+namespace {
+
+// The volume serial the Windows build sends; there is none to read here.
+constexpr char kNoVolumeSerial[] = "123456";
+constexpr char kSystem[] = "linux64";
+
+QUrl withPath(const QUrl& base, const QString& path, const QString& query)
+{
+    QUrl url(base);
+    QString basePath = url.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + path);
+    url.setQuery(query);
+    return url;
+}
+
+} // namespace
+
+QString stampPath()
+{
+    return getDataDir().absoluteFilePath(QLatin1String(dataroot::kLastCheckVersionTime));
+}
+
+bool isCheckDue(const QString& path, qint64 now)
+{
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return true;
+    bool ok = false;
+    const qint64 stamp = file.read(64).trimmed().toLongLong(&ok);
+    if (!ok || stamp == 0)
+        return true;
+    const quint32 elapsed = quint32(now) - quint32(stamp);
+    return elapsed > quint32(kCheckIntervalSeconds);
+}
+
+void writeStamp(const QString& path, qint64 now)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    file.write(QByteArray::number(now));
+}
+
+Reply classify(int httpStatus, const QByteArray& body)
+{
+    if (httpStatus != 200)
+        return Reply::Ignored;
+    if (body.trimmed().left(7).toLower() == "http://")
+        return Reply::NewVersion;
+    return Reply::Current;
+}
+
+QString downloadAddress(const QByteArray& body)
+{
+    return QString::fromUtf8(body.trimmed());
+}
+
+QUrl checkUrl(const QUrl& base)
+{
+    return withPath(base, QStringLiteral("/sms_check_update.php"),
+                    QStringLiteral("pid=%1&ver=%2&q=1")
+                        .arg(QLatin1String(dataroot::kProductId))
+                        .arg(appinfo::kBuildNumber));
+}
+
+QUrl updatePageUrl(const QUrl& base)
+{
+    return withPath(base, QStringLiteral("/sms_check_update.php"),
+                    QStringLiteral("pid=%1&ver=%2&vs=%3&sys=%4")
+                        .arg(QLatin1String(dataroot::kProductId))
+                        .arg(appinfo::kBuildNumber)
+                        .arg(QLatin1String(kNoVolumeSerial), QLatin1String(kSystem)));
+}
+
+} // namespace updatecheck
