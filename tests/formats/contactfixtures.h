@@ -1,10 +1,12 @@
-// Contacts for the format tests.
+// Contacts and small helpers shared by the contact format tests.
 #pragma once
 
 #include "records/contact.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QColor>
+#include <QFile>
 #include <QImage>
 
 namespace fixtures {
@@ -17,9 +19,51 @@ inline ContactDataRow row(std::initializer_list<std::pair<int, QVariant>> values
     return r;
 }
 
-inline void addRow(pim::_Contact& c, int type, const ContactDataRow& r)
+inline void addRow(pim::_Contact& c, int type, std::initializer_list<std::pair<int, QVariant>> values)
 {
-    c.entities[type].append(r);
+    c.entities[type].append(row(values));
+}
+
+inline QString v(const ContactDataRow& r, int n)
+{
+    return pim::valueText(r.values, QStringLiteral("data%1").arg(n));
+}
+
+inline QByteArray photoOf(const pim::_Contact& c)
+{
+    return c.rows(pim::ENTITY_PHOTO).value(0).values.value(QStringLiteral("data15")).toByteArray();
+}
+
+inline QString writeFile(const QString& name, const QByteArray& bytes)
+{
+    const QString path = testsupport::makeTempDir(QStringLiteral("in")) + QLatin1Char('/') + name;
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+// Runs an exporter over the contacts into a new folder; the file's path.
+template <typename Exporter, typename... Args>
+QString exportTo(const QString& name, const QList<pim::_Contact>& contacts, Args... args)
+{
+    const QString path = testsupport::makeTempDir(QStringLiteral("out")) + QLatin1Char('/') + name;
+    Exporter e(path, args...);
+    e.begin();
+    for (const auto& c : contacts)
+        e.write(c);
+    e.end();
+    return path;
+}
+
+template <typename Importer> QList<pim::_Contact> importAll(const QString& path)
+{
+    Importer reader;
+    reader.open(path);
+    QList<pim::_Contact> out;
+    while (reader.hasNext())
+        out.append(reader.next());
+    return out;
 }
 
 // given, family (and the full name as the importers compute it).
@@ -27,7 +71,7 @@ inline pim::_Contact named(const QString& given, const QString& family)
 {
     pim::_Contact c;
     c.fullName = (given + QLatin1Char(' ') + family).trimmed();
-    addRow(c, pim::ENTITY_NAME, row({{1, c.fullName}, {2, given}, {3, family}}));
+    addRow(c, pim::ENTITY_NAME, { { 1, c.fullName }, { 2, given }, { 3, family } });
     return c;
 }
 
@@ -42,30 +86,31 @@ inline QByteArray jpegBytes(const QColor& color, int size = 64)
     return bytes;
 }
 
-// A contact with a row of every kind, non-ASCII text included.
+// A contact with a row of every kind, non-ASCII text and separators included.
 inline pim::_Contact fullContact()
 {
-    pim::_Contact c = named(QString::fromUtf8("Zoë"), QString::fromUtf8("Ångström-Łukasz"));
-    c.entities[pim::ENTITY_NAME].first().values.insert(QStringLiteral("data4"), QStringLiteral("Q."));
-    c.entities[pim::ENTITY_NAME].first().values.insert(QStringLiteral("data5"), QStringLiteral("Dr"));
+    pim::_Contact c;
+    addRow(c, pim::ENTITY_NAME,
+        { { 2, QString::fromUtf8("Zoë") }, { 3, QString::fromUtf8("Ångström-Łukasz") }, { 4, QStringLiteral("Q.") },
+            { 5, QStringLiteral("Dr") } });
     c.fullName = pim::formatName(c.entities[pim::ENTITY_NAME].first().values);
     c.entities[pim::ENTITY_NAME].first().values.insert(QStringLiteral("data1"), c.fullName);
-    addRow(c, pim::ENTITY_PHONE, row({{1, QStringLiteral("+44 20 7946 0018")}, {2, 2}}));
-    addRow(c, pim::ENTITY_PHONE, row({{1, QStringLiteral("020 7946 0000")}, {2, 1}}));
-    addRow(c, pim::ENTITY_PHONE, row({{1, QStringLiteral("555-WORK")}, {2, 3}}));
-    addRow(c, pim::ENTITY_EMAIL, row({{1, QStringLiteral("zoe@example.org")}, {2, 1}}));
-    addRow(c, pim::ENTITY_NICKNAME, row({{1, QString::fromUtf8("Zo, \"the\" bee")}}));
-    addRow(c, pim::ENTITY_EVENT, row({{1, QStringLiteral("1980-05-17")}, {2, 3}}));
-    addRow(c, pim::ENTITY_GROUP, row({{2, QStringLiteral("Friends")}}));
-    addRow(c, pim::ENTITY_IM, row({{1, QStringLiteral("zoe.skype")}, {2, 1}, {5, 4}}));
-    addRow(c, pim::ENTITY_NOTE, row({{1, QString::fromUtf8("Line one; with, commas\nLine two — ünïcode\\end")}}));
-    addRow(c, pim::ENTITY_ORGANIZATION, row({{1, QStringLiteral("Acme; Ltd")}, {4, QStringLiteral("Engineer")},
-                                             {5, QStringLiteral("R&D")}}));
-    addRow(c, pim::ENTITY_RELATION, row({{1, QStringLiteral("Anna")}, {2, 13}}));
-    addRow(c, pim::ENTITY_POSTAL, row({{2, 1}, {4, QStringLiteral("1 High Street")}, {7, QStringLiteral("London")},
-                                       {8, QStringLiteral("Greater London")}, {9, QStringLiteral("N1 9GU")},
-                                       {10, QStringLiteral("UK")}}));
-    addRow(c, pim::ENTITY_WEBSITE, row({{1, QStringLiteral("https://example.org/zoe")}, {2, 2}}));
+    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("+44 20 7946 0018") }, { 2, 2 } });
+    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("020 7946 0000") }, { 2, 1 } });
+    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("555-WORK") }, { 2, 3 } });
+    addRow(c, pim::ENTITY_EMAIL, { { 1, QStringLiteral("zoe@example.org") }, { 2, 1 } });
+    addRow(c, pim::ENTITY_NICKNAME, { { 1, QString::fromUtf8("Zo, \"the\" bee") } });
+    addRow(c, pim::ENTITY_EVENT, { { 1, QStringLiteral("1980-05-17") }, { 2, 3 } });
+    addRow(c, pim::ENTITY_GROUP, { { 2, QStringLiteral("Friends") } });
+    addRow(c, pim::ENTITY_IM, { { 1, QStringLiteral("zoe.skype") }, { 2, 1 }, { 5, 4 } });
+    addRow(c, pim::ENTITY_NOTE, { { 1, QString::fromUtf8("Line one; with, commas\nLine two — ünïcode\\end") } });
+    addRow(c, pim::ENTITY_ORGANIZATION,
+        { { 1, QStringLiteral("Acme; Ltd") }, { 4, QStringLiteral("Engineer") }, { 5, QStringLiteral("R&D") } });
+    addRow(c, pim::ENTITY_RELATION, { { 1, QStringLiteral("Anna") }, { 2, 13 } });
+    addRow(c, pim::ENTITY_POSTAL,
+        { { 2, 1 }, { 4, QStringLiteral("1 High Street") }, { 7, QStringLiteral("London") },
+            { 8, QStringLiteral("Greater London") }, { 9, QStringLiteral("N1 9GU") }, { 10, QStringLiteral("UK") } });
+    addRow(c, pim::ENTITY_WEBSITE, { { 1, QStringLiteral("https://example.org/zoe") }, { 2, 2 } });
     return c;
 }
 

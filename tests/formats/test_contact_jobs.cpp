@@ -3,23 +3,18 @@
 #include "contactfixtures.h"
 #include "formats/exporttofilethread.h"
 #include "formats/importcontactsthread.h"
-#include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 using testsupport::RecordingJobReport;
 
 namespace {
 
-QString writeFile(const QString& name, const QByteArray& bytes)
+bool finished(QThread& job)
 {
-    const QString path = testsupport::makeTempDir(QStringLiteral("jobs")) + QLatin1Char('/') + name;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
+    job.start();
+    return job.wait(30000);
 }
 
 QList<pim::_Contact> tenContacts()
@@ -30,6 +25,8 @@ QList<pim::_Contact> tenContacts()
     return list;
 }
 
+const int fileFormats[] = { ExportVCard, ExportCSV, ExportTXT, ExportPDF };
+
 } // namespace
 
 class TestContactJobs : public QObject {
@@ -38,161 +35,108 @@ class TestContactJobs : public QObject {
 private Q_SLOTS:
     void importKeepsNamedContacts()
     {
-        const QString path = writeFile(QStringLiteral("a.vcf"), "BEGIN:VCARD\nN:A;B\nEND:VCARD\n"
-                                                                 "BEGIN:VCARD\nFN:no name\nEND:VCARD\n"
-                                                                 "BEGIN:VCARD\nN:C;D\nEND:VCARD\n");
+        const QString path = fixtures::writeFile(QStringLiteral("a.vcf"),
+            "BEGIN:VCARD\nN:A;B\nEND:VCARD\n"
+            "BEGIN:VCARD\nFN:no name\nEND:VCARD\n"
+            "BEGIN:VCARD\nN:C;D\nEND:VCARD\n");
         RecordingJobReport report;
         ImportContactsToLocalThread job(path, ImportVCard, &report);
-        job.start();
-        QVERIFY(job.wait(30000));
-        QVERIFY(report.succeeded());
-        QCOMPARE(report.successes(), QStringList({QString()}));
-        QCOMPARE(report.progressTexts(), QStringList({QStringLiteral("Contacts:1/3"), QStringLiteral("Contacts:2/3"),
-                                                      QStringLiteral("Contacts:3/3")}));
+        QVERIFY(finished(job));
+        QCOMPARE(report.successes(), QStringList({ QString() }));
+        QCOMPARE(report.progressTexts(), QStringList({ "Contacts:1/3", "Contacts:2/3", "Contacts:3/3" }));
         QCOMPARE(report.progress().first().percent, 33);
         QCOMPARE(job.contacts().size(), 2);
     }
 
     void importFailuresAndCancel()
     {
-        {
-            RecordingJobReport report;
-            ImportContactsToLocalThread job(writeFile(QStringLiteral("e.csv"), ""), ImportCSV, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
-            QVERIFY(report.succeeded());
-            QVERIFY(report.progress().isEmpty());
-            QVERIFY(job.contacts().isEmpty());
-        }
-        {
-            RecordingJobReport report;
-            ImportContactsToLocalThread job(QStringLiteral("/nonexistent/file.vcf"), ImportVCard, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
-            QVERIFY(report.failed());
-            QVERIFY(!report.errors().first().isEmpty());
-        }
-        {
-            RecordingJobReport report;
-            ImportContactsToLocalThread job(QStringLiteral("x"), 3, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
-            QCOMPARE(report.errors(), QStringList({QString()}));
-        }
-        {
-            QByteArray csv = "First Name\n";
-            for (int i = 0; i < 10; ++i)
-                csv += "N" + QByteArray::number(i) + "\n";
-            RecordingJobReport report;
-            report.cancelWhenProgressContains(QStringLiteral("Contacts:1/10"));
-            ImportContactsToLocalThread job(writeFile(QStringLiteral("c.csv"), csv), ImportCSV, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
-            QCOMPARE(report.endCount(), 0);
-            QCOMPARE(report.progress().size(), 1);
-        }
+        RecordingJobReport empty, missing, badFormat, canceled;
+        ImportContactsToLocalThread emptyJob(fixtures::writeFile(QStringLiteral("e.csv"), ""), ImportCSV, &empty);
+        QVERIFY(finished(emptyJob));
+        QVERIFY(empty.succeeded() && empty.progress().isEmpty() && emptyJob.contacts().isEmpty());
+        ImportContactsToLocalThread missingJob(QStringLiteral("/nonexistent/file.vcf"), ImportVCard, &missing);
+        QVERIFY(finished(missingJob));
+        QVERIFY(missing.failed() && !missing.errors().first().isEmpty());
+        ImportContactsToLocalThread badJob(QStringLiteral("x"), 3, &badFormat);
+        QVERIFY(finished(badJob));
+        QCOMPARE(badFormat.errors(), QStringList({ QString() }));
+
+        canceled.cancelWhenProgressContains(QStringLiteral("Contacts:1/10"));
+        ImportContactsToLocalThread cancelJob(
+            fixtures::writeFile(QStringLiteral("c.csv"), "First Name\nA\nB\nC\nD\nE\nF\nG\nH\nI\nJ\n"), ImportCSV,
+            &canceled);
+        QVERIFY(finished(cancelJob));
+        QCOMPARE(canceled.endCount(), 0);
+        QCOMPARE(canceled.progress().size(), 1);
     }
 
     void exportSucceeds()
     {
         const QString dir = testsupport::makeTempDir(QStringLiteral("exp"));
-        RecordingJobReport report;
-        ExportToFileThread job({}, ExportCSV, dir + QStringLiteral("/e.csv"), &report);
-        job.start();
-        QVERIFY(job.wait(30000));
-        QVERIFY(report.succeeded());
-        QVERIFY(report.successes().first().contains(QLatin1Char('0')));
-        QVERIFY(report.progress().isEmpty());
+        RecordingJobReport none, html;
+        ExportToFileThread noneJob({}, ExportCSV, dir + QStringLiteral("/e.csv"), &none);
+        QVERIFY(finished(noneJob));
+        QVERIFY(none.succeeded() && none.successes().first().contains(u'0') && none.progress().isEmpty());
         QFile f(dir + QStringLiteral("/e.csv"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("\n"));
 
-        RecordingJobReport four;
-        ExportToFileThread job4(tenContacts().mid(0, 4), ExportVCard, dir + QStringLiteral("/f.vcf"), &four);
-        job4.start();
-        QVERIFY(job4.wait(30000));
-        QCOMPARE(four.progress().first().text, QStringLiteral("Contacts:1/4"));
-        QCOMPARE(four.progress().first().percent, 25);
-        QVERIFY(four.succeeded());
-
         // HTML: the chosen name becomes a folder holding the page.
-        RecordingJobReport html;
-        ExportToFileThread jobHtml(tenContacts(), ExportHTML, dir + QStringLiteral("/c.html"), &html);
-        jobHtml.start();
-        QVERIFY(jobHtml.wait(30000));
+        ExportToFileThread htmlJob(tenContacts(), ExportHTML, dir + QStringLiteral("/c.html"), &html);
+        QVERIFY(finished(htmlJob));
         QVERIFY(html.succeeded());
         QVERIFY(QFileInfo::exists(dir + QStringLiteral("/c.html/c.html")));
         QVERIFY(QFileInfo::exists(dir + QStringLiteral("/c.html/photos/contact.png")));
     }
 
-    void badFormatCreatesNothing()
-    {
-        const QString dir = testsupport::makeTempDir(QStringLiteral("fmt"));
-        for (int format : {0, 6}) {
-            RecordingJobReport report;
-            ExportToFileThread job(tenContacts(), format, dir + QStringLiteral("/x"), &report);
-            job.start();
-            QVERIFY(job.wait(30000));
-            QCOMPARE(report.errors(), QStringList({QString()}));
-        }
-        QVERIFY(QDir(dir).isEmpty());
-    }
-
     void cancelRemovesOnlyWhatTheJobMade()
     {
         const QString dir = testsupport::makeTempDir(QStringLiteral("cancel"));
-        for (int format : {ExportVCard, ExportCSV, ExportTXT, ExportPDF}) {
+        const QString chosen = dir + QStringLiteral("/site.html"); // a folder that was there before
+        QVERIFY(QDir().mkpath(chosen));
+        QVERIFY(QFile(chosen + QStringLiteral("/keep.txt")).open(QIODevice::WriteOnly));
+        QList<std::pair<int, QString>> jobs
+            = { { ExportHTML, chosen }, { ExportHTML, dir + QStringLiteral("/new/deep/site.html") } };
+        for (int format : fileFormats)
+            jobs.append({ format, dir + QStringLiteral("/out%1").arg(format) });
+        for (const auto& [format, path] : jobs) {
             RecordingJobReport report;
             report.cancelWhenProgressContains(QStringLiteral("Contacts:3/10"));
-            const QString path = dir + QStringLiteral("/out%1").arg(format);
             ExportToFileThread job(tenContacts(), format, path, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
+            QVERIFY(finished(job));
             QCOMPARE(report.endCount(), 0);
-            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+            if (path != chosen)
+                QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
         }
-        // HTML into a folder that was there before: the folder and what was
-        // in it stay; the page and the photos folder go.
-        const QString chosen = dir + QStringLiteral("/site.html");
-        QDir().mkpath(chosen);
-        QFile keep(chosen + QStringLiteral("/keep.txt"));
-        QVERIFY(keep.open(QIODevice::WriteOnly));
-        keep.close();
-        RecordingJobReport report;
-        report.cancelWhenProgressContains(QStringLiteral("Contacts:3/10"));
-        ExportToFileThread job(tenContacts(), ExportHTML, chosen, &report);
-        job.start();
-        QVERIFY(job.wait(30000));
+        // The folder chosen and what was in it stay; the page and photos go. A new folder goes whole.
         QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/keep.txt")));
         QVERIFY(!QFileInfo::exists(chosen + QStringLiteral("/site.html")));
         QVERIFY(!QFileInfo::exists(chosen + QStringLiteral("/photos")));
-        // A new HTML folder is removed whole.
-        RecordingJobReport report2;
-        report2.cancelWhenProgressContains(QStringLiteral("Contacts:3/10"));
-        ExportToFileThread job2(tenContacts(), ExportHTML, dir + QStringLiteral("/new/deep/site.html"), &report2);
-        job2.start();
-        QVERIFY(job2.wait(30000));
         QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/new")));
     }
 
     void failureKeepsTheUsersFolder()
     {
-        // The user picked an existing folder as the file: the export fails
-        // and the folder with its content stays.
+        // An existing folder picked as the file: the export fails and the folder stays whole.
         const QString dir = testsupport::makeTempDir(QStringLiteral("userdir"));
-        QFile mine(dir + QStringLiteral("/precious.txt"));
-        QVERIFY(mine.open(QIODevice::WriteOnly));
-        mine.write("keep");
-        mine.close();
-        for (int format : {ExportVCard, ExportCSV, ExportTXT, ExportPDF}) {
+        QVERIFY(QFile(dir + QStringLiteral("/precious.txt")).open(QIODevice::WriteOnly));
+        for (int format : fileFormats) {
             RecordingJobReport report;
             ExportToFileThread job(tenContacts(), format, dir, &report);
-            job.start();
-            QVERIFY(job.wait(30000));
+            QVERIFY(finished(job));
             QVERIFY(report.failed());
             QVERIFY(report.errors().first().startsWith(QStringLiteral("create file error. ")));
             QVERIFY(QFileInfo::exists(dir + QStringLiteral("/precious.txt")));
         }
+        // An unknown format fails before anything is made.
+        const QString empty = testsupport::makeTempDir(QStringLiteral("fmt"));
+        for (int format : { 0, 6 }) {
+            RecordingJobReport report;
+            ExportToFileThread job(tenContacts(), format, empty + QStringLiteral("/x"), &report);
+            QVERIFY(finished(job));
+            QCOMPARE(report.errors(), QStringList({ QString() }));
+        }
+        QVERIFY(QDir(empty).isEmpty());
     }
 };
 

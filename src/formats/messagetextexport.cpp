@@ -1,0 +1,116 @@
+#include "formats/messagetextexport.h"
+
+#include "shell/core/fileutils.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const QFile& file)
+{
+    throw std::runtime_error((QLatin1String(what) + QLatin1Char(' ') + file.errorString()).toUtf8().toStdString());
+}
+
+// The chat's first handle by rowid, so the choice is the same on every load.
+const _MsgHandle* firstHandle(const _MsgChat* chat)
+{
+    const _MsgHandle* first = nullptr;
+    for (const _MsgHandle* h : chat->handles) {
+        if (h && (!first || h->ROWID < first->ROWID))
+            first = h;
+    }
+    return first;
+}
+
+} // namespace
+
+ExportMessagesText::ExportMessagesText(const QString& path) : m_file(path) {}
+
+ExportMessagesText::~ExportMessagesText() = default;
+
+void ExportMessagesText::begin()
+{
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail("create file error.", m_file);
+    writeLine(headerLine());
+}
+
+void ExportMessagesText::writeLine(const QString& line)
+{
+    QString text = line;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    text += QLatin1String("\r\n");
+    const QByteArray bytes = text.toUtf8();
+    if (m_file.write(bytes) != bytes.size())
+        fail("write file error.", m_file);
+}
+
+void ExportMessagesText::end()
+{
+    if (!m_file.isOpen())
+        return;
+    const bool flushed = m_file.flush();
+    m_file.close();
+    if (!flushed || m_file.error() != QFileDevice::NoError)
+        fail("write file error.", m_file);
+}
+
+// ----------------------------------------------------------------------- CSV
+
+ExportMessagesCsv::ExportMessagesCsv(const QString& path) : ExportMessagesText(path) {}
+
+QString ExportMessagesCsv::headerLine() const
+{
+    return QStringLiteral("date,send,person,number,content");
+}
+
+void ExportMessagesCsv::write(const _MsgMessage& msg)
+{
+    QString person, number;
+    if (msg.chat) {
+        if (isGroupChat(msg.chat)) {
+            person = number = msg.chat->chat_identifier;
+        } else if (const _MsgHandle* h = firstHandle(msg.chat)) {
+            person = h->_ct_name;
+            number = h->id;
+        }
+    }
+    const QString date = dateFromIosTime(msg.date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QStringList fields{date,
+                             msg.is_from_me != 0 ? QStringLiteral("1") : QStringLiteral("0"),
+                             csvQuote(person),
+                             csvQuote(number),
+                             csvQuote(getMsgPlainText(&msg))};
+    writeLine(fields.join(QLatin1Char(',')));
+}
+
+// ----------------------------------------------------------------------- TXT
+
+ExportMessagesTxt::ExportMessagesTxt(const QString& path) : ExportMessagesText(path) {}
+
+QString ExportMessagesTxt::headerLine() const
+{
+    return QStringLiteral("Date").leftJustified(30) + QStringLiteral("Flag").leftJustified(6)
+        + QStringLiteral("Name").leftJustified(40) + QStringLiteral("Message");
+}
+
+void ExportMessagesTxt::write(const _MsgMessage& msg)
+{
+    const QString date = QLocale::system().toString(dateFromIosTime(msg.date), QLocale::ShortFormat);
+    QString flag;
+    if (msg.item_type == 0)
+        flag = msg.is_from_me != 0 ? QStringLiteral("To") : QStringLiteral("From");
+    const QString name = msg.chat ? getChatTitle(msg.chat, false) : QStringLiteral("Unknown");
+    QString text = getMsgPlainText(&msg);
+    text.remove(QLatin1Char('\r'));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // The name is one line too: a title with line breaks would break the table.
+    QString oneLineName = name;
+    oneLineName.remove(QLatin1Char('\r'));
+    oneLineName.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    writeLine(date.leftJustified(30) + flag.leftJustified(6) + oneLineName.leftJustified(40) + text);
+}

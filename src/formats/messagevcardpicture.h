@@ -1,0 +1,35 @@
+// A vCard message attachment drawn as a small contact-card picture (JPEG),
+// cached in the private temporary folder by the attachment's path.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// What the card picture shows of one vCard; texts are the decoded property
+// values, unsplit (ADR and ORG keep their ";").
+struct VCardSummary {
+    QByteArray photo;
+    QString fullName;
+    QString title;
+    QString organization;
+    QString birthday;
+    QString email;
+    QString address;
+    QStringList phones;
+};
+
+// The path of the card picture of the vCard file at vcardPath, made on the
+// first request (200 x 90) and served from the private temporary folder
+// afterwards without reading the vCard again. Empty when the file cannot be
+// read or holds no card. Throws nothing.
+QString vcardToHtml(const QString& vcardPath);
+
+// Draws the card: photo (or the placeholder) on the left, then name, title
+// and organisation, birthday, up to four phones, e-mail and address. The
+// layout metrics are fixed by the width of the first call in the process.
+QImage renderVCardImage(int width, int height, VCardSummary card);
+
+// The summary of the first card of a vCard text; false when there is none.
+bool readVCardSummary(const QByteArray& vcardText, VCardSummary* out);
