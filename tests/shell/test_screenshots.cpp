@@ -10,7 +10,6 @@
 #include "shell/progressform.h"
 
 #include <QDirIterator>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -37,6 +36,8 @@ void saveShot(QWidget* w, const QString& name)
     QVERIFY(pm.save(shotPath(name)));
 }
 
+const _LocalDbItemNode::Counts kCounts { 1204, 356, 88, 12, 40, 2311, 5 };
+
 } // namespace
 
 class TestScreenshots : public QObject {
@@ -44,72 +45,37 @@ class TestScreenshots : public QObject {
 
 private slots:
     void initTestCase() { installTranslations(qApp); }
-    void test_startPage();
-    void test_aboutDialog();
-    void test_messageBoxes();
-    void test_progressAndBackupPage();
+    void test_windows();
     void test_navigationTreeAndIcons();
 };
 
-void TestScreenshots::test_startPage()
+void TestScreenshots::test_windows()
 {
-    GetStartForm page;
-    page.setStyleSheet(getStyleSheet());
-    page.resize(919, 570);
-    QVERIFY(page.createToolbarActions().isEmpty());
-    QVERIFY(page.findChild<QLabel*>(QStringLiteral("lbProduct"))->text().contains(QStringLiteral(">Handset Ferry<")));
-    QVERIFY(GetStartForm::productText(QStringLiteral("Other Tool")).contains(QStringLiteral(">Other Tool<")));
-    saveShot(&page, QStringLiteral("start_page.png"));
-}
-
-void TestScreenshots::test_aboutDialog()
-{
+    GetStartForm start;
+    start.setStyleSheet(getStyleSheet());
+    start.resize(919, 570);
+    saveShot(&start, QStringLiteral("start_page.png"));
     AboutUsForm about;
-    QVERIFY(about.findChild<QLabel*>(QStringLiteral("lbCopyRight"))
-                ->text()
-                .contains(QString::number(QDate::currentDate().year())));
     saveShot(&about, QStringLiteral("about_dialog.png"));
-}
 
-void TestScreenshots::test_messageBoxes()
-{
-    std::unique_ptr<QMessageBox> err(createMessageBox(
-        QMessageBox::Critical,
+    std::unique_ptr<QMessageBox> err(createMessageBox(QMessageBox::Critical,
         QStringLiteral("<nobr><b>%1</b></nobr><br/><br/>An Error Occurred. <br/><br/>Could not open contacts.db<br/><br/>"
                        " Or you can contact %2 for help.")
             .arg(getAppTitle(), supportEmail()),
         QMessageBox::Ok));
     saveShot(err.get(), QStringLiteral("message_box_error.png"));
-    std::unique_ptr<QMessageBox> ask(
-        createMessageBox(QMessageBox::Question, QStringLiteral("Delete the selected 12 messages?"),
-                         QMessageBox::Yes | QMessageBox::No));
+    std::unique_ptr<QMessageBox> ask(createMessageBox(
+        QMessageBox::Question, QStringLiteral("Delete the selected 12 messages?"), QMessageBox::Yes | QMessageBox::No));
     saveShot(ask.get(), QStringLiteral("message_box_question.png"));
-}
 
-void TestScreenshots::test_progressAndBackupPage()
-{
     ProgressForm progress(QStringLiteral("Loading call history"));
     progress.postUpdateProgress(QString(), 42, QStringLiteral("Calls:420 / 1000"));
     saveShot(&progress, QStringLiteral("progress_form.png"));
 
-    _LocalDbItemNode::Counts counts{1204, 356, 88, 12, 40, 2311, 5};
-    LocalDbDescForm page(QDir(QStringLiteral("/home/user/backups/Pixel backup 2024-05-01")), counts);
-    page.setStyleSheet(getStyleSheet());
-    page.resize(760, 420);
-    // Counts sit next to their captions by index (4 bookmarks, 5 calls, 6 playlists).
-    auto* grid = page.findChild<QWidget*>(QStringLiteral("infoArea"))->findChild<QGridLayout*>();
-    QVERIFY(grid);
-    const auto cellText = [grid](int r, int c) {
-        return qobject_cast<QLabel*>(grid->itemAtPosition(r, c)->widget())->text();
-    };
-    QVERIFY(cellText(3, 0).contains(QStringLiteral("Bookmarks:")));
-    QCOMPARE(cellText(3, 1), QStringLiteral("40"));
-    QVERIFY(cellText(2, 0).contains(QStringLiteral("Call History:")));
-    QCOMPARE(cellText(2, 1), QStringLiteral("2311"));
-    QCOMPARE(cellText(2, 3), QStringLiteral("5"));
-    QVERIFY(cellText(3, 3).contains(QStringLiteral("href=\"/home/user/backups/Pixel backup 2024-05-01\"")));
-    QVERIFY(page.createToolbarActions().isEmpty());
-    saveShot(&page, QStringLiteral("local_backup_page.png"));
+    LocalDbDescForm backup(QDir(QStringLiteral("/home/user/backups/Pixel backup 2024-05-01")), kCounts);
+    backup.setStyleSheet(getStyleSheet());
+    backup.resize(760, 420);
+    saveShot(&backup, QStringLiteral("local_backup_page.png"));
 }
 
 void TestScreenshots::test_navigationTreeAndIcons()
@@ -120,8 +86,7 @@ void TestScreenshots::test_navigationTreeAndIcons()
     info.manufacturer = QStringLiteral("Acme");
     info.model = QStringLiteral("Phone X");
     model.addDeviceCategories(model.addAndroidDevice(info));
-    _LocalDbItemNode::Counts counts{1204, 356, 88, 12, 40, 2311, 5};
-    model.refreshLocalDbChildren(model.addLocalDb(QDir(QStringLiteral("/b/Monday")), counts));
+    model.refreshLocalDbChildren(model.addLocalDb(QDir(QStringLiteral("/b/Monday")), kCounts));
     MyTreeView tree;
     tree.setObjectName(QStringLiteral("treeMain"));
     tree.setHeaderHidden(true);
@@ -134,26 +99,22 @@ void TestScreenshots::test_navigationTreeAndIcons()
     saveShot(&tree, QStringLiteral("navigation_tree.png"));
 
     // A contact sheet of every picture in the resources.
-    QStringList names;
-    QDirIterator it(QStringLiteral(":/res"));
-    while (it.hasNext())
+    QStringList names { QStringLiteral(":main") };
+    for (QDirIterator it(QStringLiteral(":/res")); it.hasNext();)
         names << it.next();
-    names.sort();
-    names << QStringLiteral(":main");
     const int cell = 84, cols = 10;
     QImage sheet(cols * cell, int((names.size() + cols - 1) / cols) * cell, QImage::Format_ARGB32);
     sheet.fill(QColor(0xF4, 0xF6, 0xF9));
     QPainter p(&sheet);
+    p.setFont(QFont(p.font().family(), 6));
     int drawn = 0;
-    for (int i = 0; i < names.size(); ++i) {
-        const QPixmap pm(names[i]);
+    for (const QString& name : names) {
+        const QPixmap pm(name);
         if (pm.isNull())
             continue;
-        const QRect box((i % cols) * cell + 10, (i / cols) * cell + 4, 64, 64);
+        const QRect box((drawn % cols) * cell + 10, (drawn / cols) * cell + 4, 64, 64);
         p.drawPixmap(box, pm);
-        p.setFont(QFont(p.font().family(), 6));
-        p.drawText(QRect(box.x() - 8, box.bottom() + 1, cell - 4, 12), Qt::AlignCenter,
-                   QFileInfo(names[i]).baseName());
+        p.drawText(QRect(box.x() - 8, box.bottom() + 1, cell - 4, 12), Qt::AlignCenter, QFileInfo(name).baseName());
         ++drawn;
     }
     p.end();

@@ -3,13 +3,12 @@
 #include "shell/core/translations.h"
 #include "shell/scriptedprompt.h"
 
-#include "phonesim.h"
+#include "../simtestutil.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QtTest>
 
 class TestAndroidWIFIForm : public QObject {
@@ -17,140 +16,74 @@ class TestAndroidWIFIForm : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { installTranslations(QCoreApplication::instance()); }
-    void init();
+    void init()
+    {
+        m_port = simtest::freePort();
+        const int port = m_port;
+        simpleprotocol::setLocalPortProvider([port] { return port; });
+    }
     void cleanup() { simpleprotocol::setLocalPortProvider({}); }
 
-    void parseAddress_data();
     void parseAddress();
-    void malformedAddress_warnsAndStays();
-    void phoneAnswers_dialogKeepsDescriptorAndAccepts();
-    void phoneRefuses_errorShownDialogStays();
-    void cancel_rejects();
+    void connect_data();
+    void connect();
 
 private:
     int m_port = 0;
 };
 
-namespace {
-phonesim::Fixture fixture()
-{
-    phonesim::Fixture f;
-    QString error;
-    f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "manufacturer": "Acme",
-                   "imei": "356938035643809", "uid": "uid-7f3a", "sdk": "13", "mmc": "262"}})",
-        &error);
-    return f;
-}
-
-std::unique_ptr<phonesim::PhoneSim> startSim(const QString& address)
-{
-    phonesim::PhoneSim::Options o;
-    o.address = QHostAddress(address);
-    o.acceptTimeoutMs = 5000;
-    o.idleTimeoutMs = 5000;
-    auto sim = std::make_unique<phonesim::PhoneSim>(fixture(), o);
-    QString error;
-    if (!sim->start(&error)) {
-        qWarning("%s", qPrintable(error));
-        return nullptr;
-    }
-    return sim;
-}
-} // namespace
-
-void TestAndroidWIFIForm::init()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    m_port = probe.serverPort();
-    const int port = m_port;
-    simpleprotocol::setLocalPortProvider([port] { return port; });
-}
-
-void TestAndroidWIFIForm::parseAddress_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("padded") << "  192.168.1.20 "
-                            << "192.168.1.20";
-    QTest::newRow("three parts") << "192.168.1"
-                                 << "";
-    QTest::newRow("with port") << "192.168.1.20:48889"
-                               << "";
-    QTest::newRow("values unchecked") << "999.300.1.1"
-                                      << "999.300.1.1";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("host name") << "phone.local"
-                               << "";
-}
-
 void TestAndroidWIFIForm::parseAddress()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, address);
-    QCOMPARE(AndroidWIFIForm::parseAddress(text), address);
+    QCOMPARE(AndroidWIFIForm::parseAddress(QStringLiteral("  192.168.1.20 ")), QStringLiteral("192.168.1.20"));
+    QCOMPARE(AndroidWIFIForm::parseAddress(QStringLiteral("999.300.1.1")), QStringLiteral("999.300.1.1"));
+    for (const char* bad : { "192.168.1", "192.168.1.20:48889", "", "phone.local" })
+        QVERIFY2(AndroidWIFIForm::parseAddress(QString::fromLatin1(bad)).isEmpty(), bad);
 }
 
-void TestAndroidWIFIForm::malformedAddress_warnsAndStays()
+void TestAndroidWIFIForm::connect_data()
 {
-    ScriptedPrompt prompt;
-    prompt.answerMessage(
-        QMessageBox::Ok, QStringLiteral("Input Error. Please input the correct WiFi connection info."));
-    AndroidWIFIForm form;
-    form.txtWifiSocket->setText(QStringLiteral("192.168.1.20:48889"));
-    form.onBtnConnect();
-    QVERIFY2(prompt.unexpected().isEmpty(), qPrintable(prompt.unexpected().join(QLatin1Char('\n'))));
-    QCOMPARE(prompt.pendingAnswers(), 0);
-    QCOMPARE(form.result(), 0);
-    QVERIFY(form.device.host.isEmpty());
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("refusal"); // the phone refuses with this text
+    QTest::addColumn<QString>("message");    // the box shown; "%1" is the local port
+    QTest::newRow("answers") << " 127.0.46.20 " << QByteArray() << QString();
+    QTest::newRow("refuses") << "127.0.46.21" << QByteArray("busy")
+                             << "start backup://127.0.0.1:%1/device-info failed.busy";
+    QTest::newRow("malformed") << "192.168.1.20:48889" << QByteArray()
+                               << "Input Error. Please input the correct WiFi connection info.";
 }
 
-void TestAndroidWIFIForm::phoneAnswers_dialogKeepsDescriptorAndAccepts()
+void TestAndroidWIFIForm::connect()
 {
-    auto sim = startSim(QStringLiteral("127.0.46.20"));
-    QVERIFY(sim);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, refusal);
+    QFETCH(QString, message);
+    std::unique_ptr<phonesim::PhoneSim> sim;
+    if (const QString address = AndroidWIFIForm::parseAddress(typed); !address.isEmpty()) {
+        QString error;
+        sim = simtest::startWifiSim(address, &error);
+        QVERIFY2(sim, qPrintable(error));
+        if (!refusal.isEmpty())
+            sim->addFault(phonesim::Fault(phonesim::Fault::Kind::RefuseControl, {}, 0, refusal));
+    }
+
     ScriptedPrompt prompt;
+    if (!message.isEmpty())
+        prompt.answerMessage(QMessageBox::Ok, message.contains(QLatin1String("%1")) ? message.arg(m_port) : message);
     AndroidWIFIForm form;
-    form.txtWifiSocket->setText(QStringLiteral(" 127.0.46.20 "));
+    form.txtWifiSocket->setText(typed);
     QTest::mouseClick(form.btnConnect, Qt::LeftButton);
     QVERIFY2(prompt.unexpected().isEmpty(), qPrintable(prompt.unexpected().join(QLatin1Char('\n'))));
+    QCOMPARE(prompt.pendingAnswers(), 0);
+    if (!message.isEmpty()) { // the dialog stays open, without a phone
+        QCOMPARE(form.result(), 0);
+        QVERIFY(form.device.uid.isEmpty());
+        return;
+    }
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QVERIFY(form.device.isWiFi);
     QCOMPARE(form.device.host, QStringLiteral("127.0.46.20"));
     QCOMPARE(form.device.port, 48889);
     QCOMPARE(form.device.uid, QStringLiteral("uid-7f3a"));
-    QCOMPARE(form.device.displayName(), QStringLiteral("Acme Rocket 7"));
-}
-
-void TestAndroidWIFIForm::phoneRefuses_errorShownDialogStays()
-{
-    auto sim = startSim(QStringLiteral("127.0.46.21"));
-    QVERIFY(sim);
-    phonesim::Fault f;
-    f.kind = phonesim::Fault::Kind::RefuseControl;
-    f.text = "busy";
-    sim->addFault(f);
-
-    ScriptedPrompt prompt;
-    const QString expected = QStringLiteral("start backup://127.0.0.1:%1/device-info failed.busy").arg(m_port);
-    prompt.answerMessage(QMessageBox::Ok, expected);
-    AndroidWIFIForm form;
-    form.txtWifiSocket->setText(QStringLiteral("127.0.46.21"));
-    form.onBtnConnect();
-    QVERIFY2(prompt.unexpected().isEmpty(), qPrintable(prompt.unexpected().join(QLatin1Char('\n'))));
-    QCOMPARE(prompt.pendingAnswers(), 0);
-    QCOMPARE(form.result(), 0);
-    QVERIFY(form.device.uid.isEmpty());
-}
-
-void TestAndroidWIFIForm::cancel_rejects()
-{
-    AndroidWIFIForm form;
-    form.show();
-    QTest::mouseClick(form.btnClose, Qt::LeftButton);
-    QCOMPARE(form.result(), int(QDialog::Rejected));
-    QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(TestAndroidWIFIForm)
