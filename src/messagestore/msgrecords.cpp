@@ -1,5 +1,7 @@
 #include "msgrecords.h"
 
+#include "shell/core/dataroot.h"
+
 #include "emoji.h"
 
 #include <QCryptographicHash>
@@ -371,7 +373,7 @@ QString getAttachmentThumbnail(const _MsgAttachment* att)
     const QString name =
         QString::fromLatin1(QCryptographicHash::hash(att->localPath.toUtf8(), QCryptographicHash::Md5).toHex())
         + QStringLiteral(".thumb");
-    const QString thumb = QDir(QDir::tempPath()).absoluteFilePath(name);
+    const QString thumb = privateTempDir().absoluteFilePath(name);
     if (QFile::exists(thumb))
         return thumb;
     if (att->localPath.isEmpty())

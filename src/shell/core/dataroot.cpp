@@ -89,3 +89,16 @@ QDir getLocalDatabasesDir()
         QDir().mkpath(path);
     return QDir(path);
 }
+
+QDir privateTempDir()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        base = getDataDir().absolutePath();
+    const QString path = QDir(base).absoluteFilePath(
+        QStringLiteral("%1/%2/tmp").arg(QLatin1String(dataroot::kMakerName), QLatin1String(dataroot::kProductId)));
+    QDir dir(path);
+    if (!dir.exists() && dir.mkpath(QStringLiteral(".")))
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return dir;
+}

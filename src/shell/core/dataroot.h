@@ -47,3 +47,7 @@ QDir getDataDir();
 // The data root's "local_databases" folder, created when missing; each
 // sub-folder is one local backup.
 QDir getLocalDatabasesDir();
+// The per-user folder for files made while rendering (card pictures,
+// thumbnails): under the user's cache folder, readable by the user alone,
+// created when missing. Never a shared, world-writable folder.
+QDir privateTempDir();

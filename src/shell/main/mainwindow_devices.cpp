@@ -322,15 +322,18 @@ void MainWindow::androidUsbTips()
         url.setPath(path);
         return QStringLiteral(" <a href=\"%1\">How to</a>?").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped());
     };
-    const QString manager = QDir(QCoreApplication::applicationDirPath())
-                                .absoluteFilePath(QStringLiteral("QuillharborDeviceManager.exe"));
     QString text = QStringLiteral("<b>Android device not found.</b><br/><br/>"
                                   "Want to connect Android device? If yes, please follow these steps:<br/><br/>");
     text += QStringLiteral("* Enable USB debugging on your Android device.") +
             link(QStringLiteral("/tutorial/enable-usb-debugging-on-android.html")) + QStringLiteral("<br/><br/>");
     text += QStringLiteral("* Install USB driver software on your computer.") +
             link(QStringLiteral("/install-usb-driver-software-for-android.html")) + QStringLiteral("<br/><br/>");
+#ifdef Q_OS_WIN
+    // The device-manager tool ships with the Windows build only.
+    const QString manager = QDir(QCoreApplication::applicationDirPath())
+                                .absoluteFilePath(QStringLiteral("QuillharborDeviceManager.exe"));
     text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Quillharbor Device Manager to try again.<br/><br/>")
                 .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
+#endif
     showInfo(text);
 }
