@@ -1,0 +1,74 @@
+#include "backupthread.h"
+
+#include "records/absdb.h"
+#include "shell/core/jobreport.h"
+
+#include <stdexcept>
+
+BackupThread::BackupThread(AbsLocalDb* db, JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , progress(progress)
+    , m_db(db)
+{
+}
+
+int BackupThread::weight(int) const
+{
+    return 1;
+}
+
+int BackupThread::totalCount() const
+{
+    int total = 0;
+    for (int i = 0; i < recordCount(); ++i)
+        total += weight(i);
+    return total;
+}
+
+void BackupThread::run()
+{
+    bool inTransaction = false;
+    auto rollback = [&] {
+        if (!inTransaction)
+            return;
+        inTransaction = false;
+        try {
+            m_db->endTran(false);
+        } catch (const std::exception& e) {
+            qWarning("backup: rollback failed: %s", e.what());
+        }
+    };
+    try {
+        const int total = totalCount();
+        m_db->beginTran();
+        inTransaction = true;
+        int done = 0;
+        const int n = recordCount();
+        for (int i = 0; i < n; ++i) {
+            if (progress && progress->userCanceled()) {
+                if (keepOnCancel())
+                    break;
+                throw int(jobreport::kCanceled);
+            }
+            done += weight(i);
+            if (progress)
+                progress->postUpdateProgress(statusText(), jobreport::percent(done, total), counterText(done, total));
+            addRecord(i);
+        }
+        // An inner operation that rolled its part back leaves a unit that can
+        // no longer commit: that is a failure, not a success.
+        if (m_db->connection().isRollbackOnly())
+            throw std::runtime_error("The backup database rolled the backup back.");
+        m_db->endTran(true);
+        inTransaction = false;
+        if (progress)
+            progress->postSucceed(resultText(done));
+    } catch (int) {
+        // The user cancelled; the dialog is already closed.
+        rollback();
+    } catch (const std::exception& e) {
+        rollback();
+        if (progress)
+            progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+}

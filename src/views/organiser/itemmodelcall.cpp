@@ -1,0 +1,132 @@
+#include "itemmodelcall.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QHash>
+#include <QLocale>
+#include <QPixmap>
+#include <QSize>
+
+#include <algorithm>
+
+namespace {
+
+QString iconPath(int flags)
+{
+    switch (flags) {
+    case CALL_FLAG_INCOMING:
+        return QStringLiteral(":res/call_in.png");
+    case CALL_FLAG_OUTGOING:
+        return QStringLiteral(":res/call_out.png");
+    default:
+        return QStringLiteral(":res/call_err.png");
+    }
+}
+
+// Each picture is loaded and scaled once for the process (GUI thread only).
+QPixmap flagIcon(int flags)
+{
+    static QHash<QString, QPixmap> cache;
+    const QString path = iconPath(flags);
+    auto it = cache.find(path);
+    if (it == cache.end()) {
+        QPixmap pm(path);
+        if (!pm.isNull())
+            pm = pm.scaledToWidth(18, Qt::SmoothTransformation);
+        it = cache.insert(path, pm);
+    }
+    return it.value();
+}
+
+} // namespace
+
+ItemModelCall::ItemModelCall(QObject* parent)
+    : AbsTreeItemModel(parent)
+{
+}
+
+void ItemModelCall::setCalls(const QList<CallRecord>& calls)
+{
+    beginResetModel();
+    qDeleteAll(roots);
+    roots.clear();
+    m_calls = calls;
+    std::stable_sort(
+        m_calls.begin(), m_calls.end(), [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
+    for (const CallRecord& c : std::as_const(m_calls))
+        roots.append(new _CallItemNode(c));
+    endResetModel();
+}
+
+QString ItemModelCall::flagText(int flags)
+{
+    switch (flags) {
+    case CALL_FLAG_INCOMING:
+        return QStringLiteral("Incoming");
+    case CALL_FLAG_OUTGOING:
+        return QStringLiteral("Outgoing");
+    default:
+        return QStringLiteral("Blocked");
+    }
+}
+
+QString ItemModelCall::durationText(int seconds)
+{
+    return QStringLiteral("%1' %2''").arg(seconds / 60).arg(seconds % 60);
+}
+
+QString ItemModelCall::dateText(const QDateTime& date)
+{
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+int ItemModelCall::columnCount(const QModelIndex&) const
+{
+    return 5;
+}
+
+QVariant ItemModelCall::data(const QModelIndex& index, int role) const
+{
+    const auto* node = dynamic_cast<const _CallItemNode*>(nodeOf(index));
+    if (!node)
+        return QVariant();
+    const CallRecord& c = node->call;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case 0:
+            return flagText(c.flags);
+        case 1:
+            return c.address;
+        case 2:
+            return c.person;
+        case 3:
+            return dateText(c.date);
+        case 4:
+            return durationText(c.duration);
+        default:
+            return QVariant();
+        }
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return flagIcon(c.flags);
+        return QVariant();
+    case Qt::BackgroundRole:
+        return QBrush(index.row() % 2 == 0 ? QColor(250, 250, 250) : QColor(255, 255, 255));
+    case Qt::SizeHintRole:
+        return QSize(0, 25);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemModelCall::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    static const char* const titles[] = { "Flag", "Number", "Contact", "Date", "Duration" };
+    if (section < 0 || section >= 5)
+        return QVariant();
+    return QString::fromLatin1(titles[section]);
+}

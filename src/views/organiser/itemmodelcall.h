@@ -1,0 +1,43 @@
+// The call list of the call history page: one flat row per call, newest
+// first, in five columns (flag, number, contact, date, duration).
+#pragma once
+
+#include "records/callrecord.h"
+#include "shell/abstreeitemmodel.h"
+
+#include <QList>
+
+class ItemModelCall : public AbsTreeItemModel {
+    Q_OBJECT
+
+public:
+    class _CallItemNode : public AbsTreeItemModel::_ItemNode {
+    public:
+        explicit _CallItemNode(const CallRecord& call)
+            : _ItemNode(0, QString(), nullptr)
+            , call(call)
+        {
+        }
+        CallRecord call;
+    };
+
+    explicit ItemModelCall(QObject* parent = nullptr);
+
+    // Replaces the content: the calls sorted by date, newest first.
+    void setCalls(const QList<CallRecord>& calls);
+    const QList<CallRecord>& calls() const { return m_calls; }
+
+    // The list's word for a call's flags.
+    static QString flagText(int flags);
+    // Minutes and seconds as "2' 5''".
+    static QString durationText(int seconds);
+    // The date as the list and the exports show it (system locale, short).
+    static QString dateText(const QDateTime& date);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QList<CallRecord> m_calls;
+};

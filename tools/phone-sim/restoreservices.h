@@ -1,0 +1,59 @@
+// The Phone Agent's "restore://" record services played by the simulator:
+// bookmarks, calendars (events with their reminders), calls and playlists.
+//
+// Every line the PC sends is checked against the restore dialogue ("$batch:",
+// at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
+// "$bye:" at the end) and the record line format of its service. A line that
+// does not fit is answered with "$error:" and ends the session; the reason is
+// kept in RestoreStore::errors(). Acknowledged records are kept, decoded, as
+// what "the phone" now holds.
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace phonesim {
+
+class PhoneSim;
+
+class RestoreStore {
+public:
+    // The records acknowledged on the service, in order. Fields:
+    // calls: date (seconds), type (word), address, duration;
+    // bookmarks: title, url; playlists: name, members (the "/" text);
+    // calendars: calendar, start, end, tz, summary, description, allDay,
+    // rrule, reminders (a list of "minutes,method" texts).
+    QList<QVariantMap> records(const QString& service) const;
+    // Records per acknowledged batch, in order.
+    QList<int> batchSizes(const QString& service) const;
+    // Sessions of the service that ended with "$bye:".
+    int completedSessions(const QString& service) const;
+    // Every dialogue or format error found, as "<service>: <reason>".
+    QStringList errors() const;
+
+    void acknowledge(const QString& service, const QList<QVariantMap>& batch);
+    void completed(const QString& service);
+    void addError(const QString& service, const QString& reason);
+
+private:
+    mutable QMutex m_mutex;
+    QMap<QString, QList<QVariantMap>> m_records;
+    QMap<QString, QList<int>> m_batches;
+    QMap<QString, int> m_completed;
+    QStringList m_errors;
+};
+
+// Serves the four restore services and returns the store they fill. A
+// service's "backup://" side keeps going to the handler registered before
+// (registerDataServices), so call this after that. Every simulator serves
+// them from its construction; a test that wants to read what the phone
+// received calls this again for a store of its own.
+std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim);
+
+} // namespace phonesim
