@@ -1,5 +1,8 @@
 #include "phonesim.h"
 
+#include "dataservices.h"
+#include "restoreservices.h"
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -312,6 +315,9 @@ PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
         s.sendLine("$hello:" + helloPayload(s.fixture().deviceInfo()));
         s.expectLine("$bye:");
     });
+    registerDataServices(*this);
+    // Tests that inspect what the phone received register their own store.
+    registerRestoreServices(*this);
 }
 
 PhoneSim::~PhoneSim()
@@ -403,6 +409,12 @@ void PhoneSim::registerService(const QString& name, ServiceHandler handler)
 {
     QMutexLocker lock(&m_mutex);
     m_services.insert(name, std::move(handler));
+}
+
+ServiceHandler PhoneSim::serviceHandler(const QString& name) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_services.value(name);
 }
 
 void PhoneSim::addFault(const Fault& fault)
@@ -565,6 +577,9 @@ bool PhoneSim::openService(const QHostAddress& address, const QString& url, QStr
         QTcpSocket socket;
         if (!socket.setSocketDescriptor(d))
             return;
+        // Lines go out one by one; without this each waits for the PC's
+        // delayed acknowledgement.
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         const int log = newLog(QStringLiteral("service"), url, service);
         ServiceHandler handler;
         {

@@ -149,6 +149,8 @@ public:
     const Fixture& fixture() const { return m_fixture; }
 
     void registerService(const QString& name, ServiceHandler handler);
+    // The handler registered under name (empty when none), for wrapping it.
+    ServiceHandler serviceHandler(const QString& name) const;
     void addFault(const Fault& fault);
     void clearFaults();
     // Lets a StallAt session go on closing.

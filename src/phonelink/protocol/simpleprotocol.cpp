@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTcpSocket>
 #include <QTime>
 
@@ -85,6 +86,21 @@ void waitWritten(QTcpSocket* socket, qint64 keepQueued, int timeoutMs)
         if (socket->error() != QAbstractSocket::SocketTimeoutError)
             throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
     }
+}
+
+// A line as the phone meant it: UTF-8 when its bytes are valid UTF-8
+// (plain fields such as file names and MIME types carry any text), else
+// one Latin-1 character per byte as the wire always allowed.
+QString decodeLineBytes(const QByteArray& bytes)
+{
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
 }
 
 std::atomic<int> g_portCounter{1};
@@ -226,7 +242,7 @@ QString readLine(QTcpSocket* socket, int timeoutMs)
     if (line.size() > kMaxLineBytes)
         throw LocalException(socket, QStringLiteral("line too long, more than %1 bytes").arg(kMaxLineBytes));
     line.replace('\r', QByteArray());
-    return QString::fromLatin1(line);
+    return decodeLineBytes(line);
 }
 
 QString readCommand(QTcpSocket* socket, int timeoutMs)

@@ -1,8 +1,8 @@
 // The line protocol spoken with the Phone Agent over TCP.
 //
-// A line is UTF-8 text ended by one LF; the reader drops every CR and maps
-// the other bytes to Latin-1 characters, so free text travels Base64-encoded
-// (encodeField). Commands are "$word:" followed directly by their argument.
+// A line is UTF-8 text ended by one LF; the reader drops every CR and decodes
+// the line as UTF-8 when its bytes are valid UTF-8, else one Latin-1
+// character per byte. Most free text travels Base64-encoded (encodeField). Commands are "$word:" followed directly by their argument.
 // Raw file data travels as counted blocks: the line "$block:n", exactly n
 // bytes, then the receiver's "." acknowledgement.
 //

@@ -1,0 +1,157 @@
+#include "phonelink/androiddownloadfilesthread.h"
+
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "records/remotefile.h"
+#include "shell/core/fileutils.h"
+#include "shell/core/jobreport.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTcpSocket>
+
+#include <stdexcept>
+
+namespace {
+
+// Bytes moved from the socket to the file per step.
+constexpr qint64 kChunkBytes = 64 * 1024;
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+} // namespace
+
+AndroidDownloadFilesThread::AndroidDownloadFilesThread(AndroidDeviceInfo* device, const QList<_RemoteFile*>& items,
+                                                       const QDir& target, JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_items(items)
+    , m_target(target)
+    , m_progress(progress)
+{
+}
+
+AndroidDownloadFilesThread::~AndroidDownloadFilesThread()
+{
+    if (m_socket)
+        m_socket.release()->deleteLater();
+}
+
+void AndroidDownloadFilesThread::run()
+{
+    simpleprotocol::CancelScope cancel(m_progress);
+    filesDone = 0;
+    filesTotal = 0;
+    m_refused.clear();
+    for (const _RemoteFile* item : std::as_const(m_items))
+        filesTotal += item->countFiles();
+    try {
+        const QString url = QStringLiteral("backup://127.0.0.1:%1/download").arg(simpleprotocol::nextLocalPort());
+        m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+        for (_RemoteFile* item : std::as_const(m_items))
+            downloadItem(item, m_target);
+        simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesDone));
+    } catch (int) {
+        if (m_socket)
+            m_socket->abort();
+        m_device->forceStopAgent();
+    } catch (const std::exception& e) {
+        if (m_socket)
+            m_socket->abort();
+        m_device->forceStopAgent();
+        m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+    // Made on this thread, which has no event loop for a deleteLater.
+    m_socket.reset();
+}
+
+void AndroidDownloadFilesThread::downloadItem(_RemoteFile* node, const QDir& folder)
+{
+    jobreport::checkCanceled(m_progress);
+    const QString phoneName = node->path.mid(node->path.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString name = phoneNameToPathComponent(phoneName);
+    const QString localPath = name.isEmpty() ? QString() : pathUnder(folder.absolutePath(), name);
+    if (localPath.isEmpty() || QFileInfo(localPath).isSymLink()) {
+        qWarning("AndroidDownloadFilesThread: name of %s refused", qUtf8Printable(node->path));
+        m_refused.append(node->path);
+        return;
+    }
+
+    if (node->isDir) {
+        const QFileInfo info(localPath);
+        if (info.exists() && !info.isDir())
+            fail(QStringLiteral("%1 is not a folder.").arg(localPath));
+        if (!info.exists() && !folder.mkdir(name))
+            fail(QStringLiteral("Can not create folder %1.").arg(localPath));
+        const QDir sub(localPath);
+        for (_RemoteFile* child : std::as_const(node->children))
+            downloadItem(child, sub);
+        return;
+    }
+    downloadFile(node, name, localPath);
+}
+
+void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& name, const QString& localPath)
+{
+    ++filesDone;
+    m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILES"), int(double(filesDone) / double(filesTotal) * 100),
+                                   tr("Files:%1/%2").arg(filesDone).arg(filesTotal));
+    QFile file(localPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("create %1 error. %2").arg(localPath, file.errorString()));
+
+    QTcpSocket* s = m_socket.get();
+    try {
+        simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+        const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
+        bool announced = false;
+        const qint64 size = head.mid(6).toLongLong(&announced);
+        const QString sizeError = QStringLiteral("download %1 failed: %2 bytes announced, %3 received.");
+        qint64 received = 0;
+        m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILE_%1").arg(name), -1, QString());
+
+        QByteArray chunk;
+        for (;;) {
+            jobreport::checkCanceled(m_progress);
+            const QString line = simpleprotocol::readCommand(s, -1);
+            if (line == QLatin1String(".")) {
+                if (announced && received != size)
+                    throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
+                simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
+                if (!file.flush())
+                    fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+                file.close();
+                return;
+            }
+            if (!line.startsWith(QLatin1String("$block:")))
+                throw simpleprotocol::LocalException(s, QStringLiteral("invalid command(.,$block:), %1").arg(line));
+            const qint64 n = simpleprotocol::blockSize(s, line);
+            if (announced && received + n > size)
+                throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
+            // The block goes to the file in bounded steps; the buffer never
+            // takes the size the phone names.
+            chunk.resize(int(std::min(n, kChunkBytes)));
+            for (qint64 left = n; left > 0;) {
+                const qint64 step = std::min<qint64>(left, chunk.size());
+                simpleprotocol::readData(s, chunk.data(), step, -1);
+                if (file.write(chunk.constData(), step) != step)
+                    fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+                left -= step;
+            }
+            simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
+            received += n;
+            m_progress->postUpdateProgress(QString(), -1,
+                                           QStringLiteral("%L1KB / %L2KB").arg(received / 1024).arg(size / 1024));
+        }
+    } catch (...) {
+        file.close();
+        file.remove();
+        throw;
+    }
+}

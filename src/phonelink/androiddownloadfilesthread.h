@@ -1,0 +1,51 @@
+// Copies files and whole folders from a phone into a folder on the PC over
+// one connection to the Phone Agent's "download" service. Each file travels
+// as acknowledged raw blocks, streamed to disk in bounded chunks; progress
+// is shown per block and a cancel takes effect between blocks.
+//
+// Names from the phone never leave the target folder: an entry whose name is
+// empty, "." or "..", or that would resolve outside its folder (also through
+// a link already there), is not written; its subtree is skipped.
+#pragma once
+
+#include <QDir>
+#include <QList>
+#include <QStringList>
+#include <QThread>
+
+#include <memory>
+
+class AndroidDeviceInfo;
+class JobReport;
+class QTcpSocket;
+struct _RemoteFile;
+
+class AndroidDownloadFilesThread : public QThread {
+    Q_OBJECT
+public:
+    static constexpr int kConnectTimeoutMs = 10000;
+
+    AndroidDownloadFilesThread(AndroidDeviceInfo* device, const QList<_RemoteFile*>& items, const QDir& target,
+                               JobReport* progress, QObject* parent = nullptr);
+    ~AndroidDownloadFilesThread() override;
+
+    qint64 filesTotal = 0;
+    qint64 filesDone = 0;
+
+    // Phone paths of the entries whose names were refused.
+    QStringList refusedNames() const { return m_refused; }
+
+protected:
+    void run() override;
+
+private:
+    void downloadItem(_RemoteFile* node, const QDir& folder);
+    void downloadFile(_RemoteFile* node, const QString& name, const QString& localPath);
+
+    AndroidDeviceInfo* m_device;
+    QList<_RemoteFile*> m_items;
+    QDir m_target;
+    JobReport* m_progress;
+    std::unique_ptr<QTcpSocket> m_socket;
+    QStringList m_refused;
+};

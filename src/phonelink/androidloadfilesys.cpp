@@ -1,0 +1,178 @@
+#include "phonelink/androidloadfilesys.h"
+
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "records/remotefile.h"
+#include "shell/core/jobreport.h"
+
+#include <QDebug>
+#include <QTcpSocket>
+
+#include <stdexcept>
+
+namespace {
+constexpr int kConnectTimeoutMs = 10000;
+} // namespace
+
+AndroidLoadFileSys::AndroidLoadFileSys(AndroidDeviceInfo* device, QObject* parent)
+    : QObject(parent)
+    , m_device(device)
+{
+}
+
+AndroidLoadFileSys::~AndroidLoadFileSys()
+{
+    if (!m_socket)
+        return;
+    try {
+        QTcpSocket* s = acquire();
+        if (s->state() == QAbstractSocket::ConnectedState)
+            simpleprotocol::sendCommand(s, QStringLiteral("$bye:"), QString(), true, -1);
+    } catch (...) {
+        // The phone may be gone already; nothing to tell it then.
+    }
+    drop();
+}
+
+QTcpSocket* AndroidLoadFileSys::acquire()
+{
+    if (!m_socket) {
+        const QString url = QStringLiteral("backup://127.0.0.1:%1/files").arg(simpleprotocol::nextLocalPort());
+        m_socket = m_device->connect(url, kConnectTimeoutMs);
+    } else if (m_socket->thread() != QThread::currentThread()) {
+        m_socket->moveToThread(QThread::currentThread());
+    }
+    return m_socket;
+}
+
+void AndroidLoadFileSys::park()
+{
+    if (m_socket)
+        m_socket->moveToThread(nullptr);
+}
+
+void AndroidLoadFileSys::drop()
+{
+    if (!m_socket)
+        return;
+    if (m_socket->thread() != QThread::currentThread())
+        m_socket->moveToThread(QThread::currentThread());
+    m_socket->abort();
+    delete m_socket;
+    m_socket = nullptr;
+}
+
+QList<_RemoteFile*> AndroidLoadFileSys::listFolder(const QString& path, _RemoteFile* parent)
+{
+    QList<_RemoteFile*> out;
+    listFolder(out, path, parent);
+    return out;
+}
+
+void AndroidLoadFileSys::listFolder(QList<_RemoteFile*>& out, const QString& path, _RemoteFile* parent)
+{
+    QList<_RemoteFile*> made;
+    try {
+        QTcpSocket* s = acquire();
+        simpleprotocol::sendCommand(s, QStringLiteral("$path:"), path, true, -1);
+        for (;;) {
+            const QString line = simpleprotocol::readCommand(s, -1);
+            if (line.startsWith(QLatin1String("$end:")))
+                break;
+            bool isDir = false;
+            QString rest;
+            if (line.startsWith(QLatin1String("$file:"))) {
+                rest = line.mid(6);
+            } else if (line.startsWith(QLatin1String("$folder:"))) {
+                isDir = true;
+                rest = line.mid(8);
+            } else {
+                throw std::runtime_error(
+                    QStringLiteral("invalid command($end:,$file:,$folder:), %1").arg(line).toStdString());
+            }
+            const QStringList f = rest.split(QLatin1Char(','));
+            const QString entryPath = simpleprotocol::decodeField(f.value(0));
+            if (entryPath.isEmpty())
+                throw std::runtime_error(QStringLiteral("file path is empty, %1").arg(line).toStdString());
+            auto* node = new _RemoteFile(parent, isDir, entryPath, QString(), true, true, true, QString());
+            if (!isDir && f.size() >= 3)
+                node->size = f.at(2).toLongLong();
+            if (!isDir && f.size() >= 4)
+                node->modified = QDateTime::fromMSecsSinceEpoch(f.at(3).toLongLong());
+            made.append(node);
+            if (parent)
+                parent->children.append(node);
+        }
+    } catch (...) {
+        drop();
+        // Nodes under a parent are the parent's; the others would be lost.
+        if (!parent)
+            qDeleteAll(made);
+        throw;
+    }
+    park();
+    out += made;
+}
+
+bool AndroidLoadFileSys::deleteFile(const QString& path)
+{
+    try {
+        QTcpSocket* s = acquire();
+        simpleprotocol::sendCommand(s, QStringLiteral("$del:"), path, true, -1);
+        const QString line = simpleprotocol::expectCommand(s, QStringLiteral("$end:"), -1);
+        park();
+        return line.mid(5).toLongLong() != 0;
+    } catch (...) {
+        drop();
+        m_device->forceStopAgent();
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+AndroidLoadFileSysThread::AndroidLoadFileSysThread(AndroidLoadFileSys* fs, const QList<_RemoteFile*>& roots,
+                                                   JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , m_fs(fs)
+    , m_roots(roots)
+    , m_progress(progress)
+{
+}
+
+void AndroidLoadFileSysThread::run()
+{
+    simpleprotocol::CancelScope cancel(m_progress);
+    m_visited.clear();
+    try {
+        m_progress->postUpdateProgress(QString(), 99, QString());
+        for (_RemoteFile* root : std::as_const(m_roots))
+            loadTree(root, 0);
+        m_progress->postSucceed(QString());
+    } catch (int) {
+        // Cancelled: the dialog has ended already.
+    } catch (const std::exception& e) {
+        m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+}
+
+void AndroidLoadFileSysThread::loadTree(_RemoteFile* node, int depth)
+{
+    jobreport::checkCanceled(m_progress);
+    if (!node->isDir)
+        return;
+    // A folder the phone lists inside itself (or below itself) is not
+    // listed again: the tree would have no end.
+    if (m_visited.contains(node->path)) {
+        qDebug("AndroidLoadFileSysThread: %s seen before, not listed again", qUtf8Printable(node->path));
+        return;
+    }
+    m_visited.insert(node->path);
+    m_progress->postUpdateProgress(QString(), -1, tr("Loading:%1").arg(node->path));
+    if (depth >= kMaxDepth)
+        return;
+    if (node->children.isEmpty())
+        m_fs->listFolder(node->path, node);
+    for (_RemoteFile* child : std::as_const(node->children))
+        loadTree(child, depth + 1);
+}

@@ -1,0 +1,72 @@
+// The phone's file system for one page: one long-lived connection to the
+// Phone Agent's "files" service, with two requests (list one folder, delete
+// one path), and the job that lists whole folder trees through it.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QThread>
+
+#include <memory>
+
+class AndroidDeviceInfo;
+class JobReport;
+class QTcpSocket;
+struct _RemoteFile;
+
+class AndroidLoadFileSys : public QObject {
+    Q_OBJECT
+public:
+    AndroidLoadFileSys(AndroidDeviceInfo* device, QObject* parent = nullptr);
+    // Says "$bye:" on an open connection and closes it.
+    ~AndroidLoadFileSys() override;
+
+    // Lists the folder at path: one new node per entry, in the phone's
+    // order. With a parent, each node is also appended to its children and
+    // owned by it; otherwise the caller owns the nodes. Throws
+    // std::runtime_error (and drops the connection; the next request opens a
+    // new one); nodes already appended to a parent stay there.
+    QList<_RemoteFile*> listFolder(const QString& path, _RemoteFile* parent = nullptr);
+    void listFolder(QList<_RemoteFile*>& out, const QString& path, _RemoteFile* parent = nullptr);
+    // True when the phone reports the path deleted. A failure also
+    // force-stops the Phone Agent.
+    bool deleteFile(const QString& path);
+
+    // Tests: whether a connection is held.
+    bool isOpen() const { return m_socket != nullptr; }
+
+private:
+    // The connection, opened when missing and brought to the calling thread
+    // (requests come from the page and from the listing job in turn).
+    QTcpSocket* acquire();
+    // Leaves the connection without a thread between requests, so the next
+    // caller's thread can take it over.
+    void park();
+    void drop();
+
+    AndroidDeviceInfo* m_device;
+    QTcpSocket* m_socket = nullptr;
+};
+
+class AndroidLoadFileSysThread : public QThread {
+    Q_OBJECT
+public:
+    // Deeper trees are not listed further (a phone's links can nest names
+    // without end).
+    static constexpr int kMaxDepth = 64;
+
+    AndroidLoadFileSysThread(AndroidLoadFileSys* fs, const QList<_RemoteFile*>& roots, JobReport* progress,
+                             QObject* parent = nullptr);
+
+protected:
+    void run() override;
+
+private:
+    void loadTree(_RemoteFile* node, int depth);
+
+    AndroidLoadFileSys* m_fs;
+    QList<_RemoteFile*> m_roots;
+    JobReport* m_progress;
+    QSet<QString> m_visited; // folder paths reached during this run
+};

@@ -1,0 +1,44 @@
+// Brings the phone's SMS and MMS into its cache message store, incrementally:
+// each phone message is known by a key made from its content; a key stored
+// by an earlier load is not written or transferred again, and messages whose
+// key the phone no longer reports are removed at the end.
+//
+// One phone message may become several stored messages (its text, each text
+// part, each picture or other media part); the table "parent_hash" records
+// which stored message (child) came from which phone key (parent), and
+// "valid_hash" holds the keys the phone reported during the current load.
+#pragma once
+
+#include "messagestore/exportmessagesdb.h"
+#include "phonelink/androidloadthread.h"
+
+struct _MsgMessage;
+
+class AndroidLoadMessagesThread : public AndroidLoadThread {
+    Q_OBJECT
+public:
+    AndroidLoadMessagesThread(AndroidDeviceInfo* device, JobReport* progress, QObject* parent = nullptr);
+    ~AndroidLoadMessagesThread() override;
+
+    // Seconds since 2001-01-01 of a phone time in milliseconds since 1970,
+    // computed in 64 bits and kept within the store's 32-bit column.
+    static int iosSecondsFromPhoneMs(qint64 ms);
+
+    ExportMessagesDb& writer() { return m_store; }
+
+protected:
+    void load() override;
+    void cleanupAfterFailure() override;
+
+private:
+    void ensureTables();
+    void readBatch();
+    void receiveMessage(const QString& fields);
+    void receiveAttachment(_MsgMessage& msg, const QString& key);
+    void writeAndRecord(_MsgMessage& msg, const QString& key);
+    void removeGoneMessages();
+
+    int m_total = -1;
+    int m_done = 0;
+    ExportMessagesDb m_store;
+};
