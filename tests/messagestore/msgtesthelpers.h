@@ -5,7 +5,10 @@
 #include "messagestore/ios6messagedb.h"
 #include "messagestore/msgrecords.h"
 
+#include "testsupport.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <memory>
@@ -95,32 +98,9 @@ inline void makePlainStore(const QString& dbPath)
     QDir().mkpath(QFileInfo(dbPath).absolutePath());
     Sqlite3DB db;
     db.openThrow(dbPath, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
-    db.executeScriptThrow(
-        "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT, "
-        "replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, subject TEXT, country TEXT, "
-        "attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER DEFAULT 0, service TEXT, account TEXT, "
-        "account_guid TEXT, error INTEGER DEFAULT 0, date INTEGER, date_read INTEGER, date_delivered INTEGER, "
-        "is_delivered INTEGER DEFAULT 0, is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0, is_from_me "
-        "INTEGER DEFAULT 0, is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0, is_auto_reply INTEGER "
-        "DEFAULT 0, is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0, is_system_message INTEGER DEFAULT 0, "
-        "is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0, is_service_message INTEGER DEFAULT 0, "
-        "is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0, is_archive INTEGER DEFAULT 0, "
-        "cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT, was_data_detected INTEGER DEFAULT 0, "
-        "was_deduplicated INTEGER DEFAULT 0);"
-        "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, country TEXT, "
-        "service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));"
-        "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style INTEGER, "
-        "state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, room_name TEXT, "
-        "account_login TEXT, is_archived INTEGER DEFAULT 0, last_addressed_handle TEXT, display_name TEXT);"
-        "CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, created_date "
-        "INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti TEXT, mime_type TEXT, transfer_state "
-        "INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0);"
-        "CREATE TABLE chat_handle_join (chat_id INTEGER, handle_id INTEGER, UNIQUE(chat_id, handle_id));"
-        "CREATE TABLE chat_message_join (chat_id INTEGER, message_id INTEGER, PRIMARY KEY (chat_id, message_id));"
-        "CREATE TABLE message_attachment_join (message_id INTEGER, attachment_id INTEGER, UNIQUE(message_id, "
-        "attachment_id));"
-        // A phone's trigger calling a function that only the phone has.
-        "CREATE TRIGGER phone_delete AFTER DELETE ON attachment BEGIN SELECT delete_attachment_path(old.filename); "
-        "END;");
+    QFile script(testsupport::sourceDir() + QStringLiteral("/tests/messagestore/data/plain_sms.sql"));
+    if (!script.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(script.fileName()));
+    db.executeScriptThrow(script.readAll());
 }
 

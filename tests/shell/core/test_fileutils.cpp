@@ -1,30 +1,15 @@
 #include "shell/core/fileutils.h"
-#include "shell/core/imageutils.h"
 #include "testsupport.h"
 
 #include <QBuffer>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QtTest>
 
 #include <stdexcept>
 
 namespace {
-
-QStringList readRow(const QByteArray& bytes, bool atStart, bool* ended = nullptr)
-{
-    QBuffer buf;
-    buf.setData(bytes);
-    buf.open(QIODevice::ReadOnly);
-    QStringList row;
-    const bool r = readCsvRow(&row, &buf, atStart);
-    if (ended)
-        *ended = r;
-    return row;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes = "x")
 {
@@ -45,29 +30,16 @@ public:
 protected:
     qint64 readData(char* out, qint64 max) override
     {
-        if (m_pos >= m_data.size()) {
-            setErrorString(QStringLiteral("disk gone"));
-            return -1;
-        }
-        const qint64 n = qMin(max, qint64(m_data.size() - m_pos));
-        memcpy(out, m_data.constData() + m_pos, size_t(n));
-        m_pos += n;
-        return n;
+        setErrorString(QStringLiteral("disk gone"));
+        const qint64 n = qMin(max, qint64(m_data.size()));
+        memcpy(out, m_data.constData(), size_t(n));
+        m_data.remove(0, n);
+        return n > 0 ? n : -1;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     QByteArray m_data;
-    qint64 m_pos = 0;
-};
-
-// Receives what the desktop would have been asked to open.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls.append(url); }
 };
 
 } // namespace
@@ -118,12 +90,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ended");
         QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList { "a", "b" } << true;
         QTest::newRow("last row, no line feed") << QByteArray("a,b") << false << QStringList { "a", "b" } << false;
-        QTest::newRow("after the last row") << QByteArray() << false << QStringList { "" } << false;
         QTest::newRow("empty device at start") << QByteArray() << true << QStringList {} << false;
         QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList { "" } << false;
         QTest::newRow("doubled quotes, CR LF inside")
             << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList { "x,\"y\r\n\"" } << true;
-        QTest::newRow("quote inside a field") << QByteArray("ab\"c,d\"e\n") << false << QStringList { "abc,de" } << true;
         QTest::newRow("bare CR dropped") << QByteArray("a\rb,c\r\n") << false << QStringList { "ab", "c" } << true;
         QTest::newRow("zero byte ends the field") << QByteArray("ab\0cd,e\n", 8) << false << QStringList { "ab", "e" } << true;
     }
@@ -131,11 +101,11 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, atStart);
-        QFETCH(QStringList, row);
-        QFETCH(bool, ended);
-        bool r = !ended;
-        QCOMPARE(readRow(bytes, atStart, &r), row);
-        QCOMPARE(r, ended);
+        QBuffer buf(&bytes);
+        QVERIFY(buf.open(QIODevice::ReadOnly));
+        QStringList row;
+        QTEST(readCsvRow(&row, &buf, atStart), "ended");
+        QTEST(row, "row");
     }
 
     void readCsvRowThrowsOnReadErrorKeepingTheFieldsRead()
@@ -215,10 +185,6 @@ private Q_SLOTS:
         removeDir(topLink);
         QVERIFY(!QFileInfo(topLink).isSymLink());
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-
-        writeFile(m_dir + QStringLiteral("/plain")); // plain files are left alone
-        removeDir(m_dir + QStringLiteral("/plain"));
-        QVERIFY(QFileInfo::exists(m_dir + QStringLiteral("/plain")));
     }
 
     void pathUnderKeepsNamesInsideTheirFolder_data()
@@ -243,35 +209,6 @@ private Q_SLOTS:
             QCOMPARE(got, QString());
         else
             QCOMPARE(got, base + QLatin1Char('/') + result);
-    }
-
-    void desktopOpenersPassTheTargetUnchanged()
-    {
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
-        openInExplorer(QStringLiteral("/data/My Backups/phone #1"));
-        shellOpen(QStringLiteral("https://example.invalid/a?b=c d"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.urls,
-            QList<QUrl>({QUrl::fromLocalFile(QStringLiteral("/data/My Backups/phone #1")),
-                QUrl(QStringLiteral("https://example.invalid/a?b=c d"))}));
-    }
-
-    void fitImageToCanvasCentresOnWhite()
-    {
-        const QRgb white = qRgba(255, 255, 255, 255), red = qRgba(255, 0, 0, 255);
-        QImage img(300, 100, QImage::Format_RGB32);
-        img.fill(QColor(Qt::red));
-        fitImageToCanvas(img, QSize(128, 128));
-        QCOMPARE(img.size(), QSize(128, 128));
-        QCOMPARE(img.pixel(0, 42), white); // 128 x 42 drawn at (0, 43)
-        QCOMPARE(img.pixel(0, 43), red);
-        QCOMPARE(img.pixel(127, 85), white);
-        QImage null;
-        fitImageToCanvas(null, QSize(128, 128));
-        QVERIFY(null.isNull());
     }
 };
 
