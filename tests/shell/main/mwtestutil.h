@@ -1,17 +1,22 @@
 // Helpers shared by the main window tests: a window without adb, backup
-// folders with records, and the sandbox's data root reset between tests.
+// folders with notes, and the sandbox's data root reset between tests.
 #pragma once
 
 #include "records/localnotesdb.h"
 #include "shell/core/dataroot.h"
 #include "shell/main/mainwindow.h"
+#include "shell/scriptedprompt.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QUrl>
 
 #include <memory>
+
+// Every scripted answer was used and nothing unscripted was asked.
+#define VERIFY_SCRIPT_DONE(p)                                         \
+    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0, \
+             qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
 
 namespace mwtest {
 
@@ -20,39 +25,34 @@ struct Window {
     QList<QUrl> opened; // what the window handed to the desktop
 };
 
-// A main window that runs no adb, shows no tips and checks no update.
-inline std::unique_ptr<Window> makeWindow(bool checkForUpdate = false)
+// A main window that shows no tips, checks no update unless asked, and polls
+// adb only with a poll interval.
+inline std::unique_ptr<Window> makeWindow(bool checkForUpdate = false, int monitorPollMs = 0)
 {
     auto w = std::make_unique<Window>();
     MainWindowOptions o;
-    o.startMonitor = false;
+    o.startMonitor = monitorPollMs > 0;
+    o.monitorPollMs = monitorPollMs;
     o.usbTipsDelayMs = -1;
     o.checkForUpdate = checkForUpdate;
-    Window* raw = w.get();
-    o.openUrl = [raw](const QUrl& url) { raw->opened.append(url); };
+    o.openUrl = [raw = w.get()](const QUrl& url) { raw->opened.append(url); };
     w->window = std::make_unique<MainWindow>(nullptr, o);
     return w;
 }
 
-inline QDir backupDir(const QString& name)
+// A backup folder under the data root with n notes added to it.
+inline QDir backupDir(const QString& name, int notes = 0)
 {
-    QDir root = getLocalDatabasesDir();
-    root.mkpath(name);
-    return QDir(root.absoluteFilePath(name));
-}
-
-inline void addNotes(const QDir& folder, int n)
-{
-    LocalNotesDb db(folder.absoluteFilePath(QStringLiteral("notes.db")));
-    db.open();
+    const QDir dir(getLocalDatabasesDir().absoluteFilePath(name));
+    dir.mkpath(QStringLiteral("."));
+    LocalNotesDb db(dir.absoluteFilePath(QStringLiteral("notes.db")));
     static int serial = 0;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < notes; ++i) {
         NoteRecord note(QStringLiteral("dev"), QString::number(++serial));
-        note.title = QStringLiteral("note %1").arg(serial);
-        note.content = QStringLiteral("text %1").arg(serial);
+        note.title = note.src_id; // notes are told apart by their content
         db.saveNote(note);
     }
-    db.close();
+    return dir;
 }
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
@@ -63,12 +63,10 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
         f.write(bytes);
 }
 
-inline QByteArray md5Of(const QString& path)
+inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Removes what a test left in the data root (backups, caches, virtual

@@ -1,2 +1,2 @@
 # Exported dates are local times: pin the zone so the expected files hold.
-set_property(TEST test_callhistoryexport APPEND PROPERTY ENVIRONMENT "TZ=UTC")
+set_property(TEST test_callhistorypage APPEND PROPERTY ENVIRONMENT "TZ=UTC")
