@@ -8,95 +8,67 @@
 #include <QMessageBox>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class TestLocalDbSelForm : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase() { installTranslations(qApp); }
-
-    void noBackupsYet_offersEmptyEntryAndSuggestedName();
-    void existingFolders_areListed_andChoosingOneSelectsIt();
-    void newName_isTrimmed_andCreated();
-    void badNames_warnAndKeepTheDialogOpen_data();
+    void offersTheFolders_andAcceptsAChoiceOrATrimmedNewName();
     void badNames_warnAndKeepTheDialogOpen();
 };
 
-void TestLocalDbSelForm::noBackupsYet_offersEmptyEntryAndSuggestedName()
-{
-    for (const QString& d : getLocalDatabasesDir().entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        QDir(getLocalDatabasesDir().absoluteFilePath(d)).removeRecursively();
-    LocalDbSelForm form(nullptr, QStringLiteral("Acme Rocket 7-backup"));
-    QCOMPARE(form.size(), QSize(423, 156));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Select one Database for backup"));
-    QComboBox* combo = form.comboBox();
-    QCOMPARE(combo->count(), 1);
-    QCOMPARE(combo->itemText(0), QString());
-    QCOMPARE(combo->currentText(), QStringLiteral("Acme Rocket 7-backup"));
-    QVERIFY(!form.hasChoice());
-}
-
-void TestLocalDbSelForm::existingFolders_areListed_andChoosingOneSelectsIt()
+void TestLocalDbSelForm::offersTheFolders_andAcceptsAChoiceOrATrimmedNewName()
 {
     const QDir root = getLocalDatabasesDir();
-    root.mkpath(QStringLiteral("beta"));
-    root.mkpath(QStringLiteral("Alpha"));
-    QFile(root.absoluteFilePath(QStringLiteral("stray.txt"))).open(QIODevice::WriteOnly);
+    for (const QString& d : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir(root.absoluteFilePath(d)).removeRecursively();
+    auto items = [](LocalDbSelForm& form) {
+        QStringList out;
+        for (int i = 0; i < form.comboBox()->count(); ++i)
+            out << form.comboBox()->itemText(i);
+        return out << form.comboBox()->currentText();
+    };
+    LocalDbSelForm first(nullptr, u"Acme Rocket 7-backup"_s);
+    QCOMPARE(items(first), (QStringList { QString(), u"Acme Rocket 7-backup"_s }));
+    QVERIFY(!first.hasChoice());
 
-    LocalDbSelForm form(nullptr, QString());
-    QComboBox* combo = form.comboBox();
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    QCOMPARE(items, (QStringList { QString(), QStringLiteral("Alpha"), QStringLiteral("beta") }));
-    QCOMPARE(combo->currentText(), QString());
+    root.mkpath(u"beta"_s);
+    root.mkpath(u"Alpha"_s);
+    QFile(root.absoluteFilePath(u"stray.txt"_s)).open(QIODevice::WriteOnly);
+    LocalDbSelForm chosen(nullptr, QString());
+    QCOMPARE(items(chosen), (QStringList { QString(), u"Alpha"_s, u"beta"_s, QString() }));
+    chosen.comboBox()->setCurrentIndex(2);
+    chosen.onBtnOkPress();
+    QCOMPARE(chosen.result(), int(QDialog::Accepted));
+    QVERIFY(chosen.hasChoice());
+    QCOMPARE(chosen.localDbDir.absolutePath(), root.absoluteFilePath(u"beta"_s));
 
-    combo->setCurrentIndex(2);
-    form.onBtnOkPress();
-    QCOMPARE(form.result(), int(QDialog::Accepted));
-    QVERIFY(form.hasChoice());
-    QCOMPARE(form.localDbDir.dirName(), QStringLiteral("beta"));
-    QCOMPARE(form.localDbDir.absolutePath(), root.absoluteFilePath(QStringLiteral("beta")));
-}
-
-void TestLocalDbSelForm::newName_isTrimmed_andCreated()
-{
-    LocalDbSelForm form(nullptr, QStringLiteral("  my phone  "));
-    form.onBtnOkPress();
-    QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(form.localDbDir.dirName(), QStringLiteral("my phone"));
-    QVERIFY(form.localDbDir.exists());
-    QCOMPARE(QFileInfo(form.localDbDir.absolutePath()).dir().absolutePath(), getLocalDatabasesDir().absolutePath());
-}
-
-void TestLocalDbSelForm::badNames_warnAndKeepTheDialogOpen_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("warning");
-    const QString empty = QStringLiteral("Select one Database or enter a new Database name");
-    const QString invalid = QStringLiteral("Invalid Local Database name(can't contain \\ / : * ? \" < > |)");
-    QTest::newRow("blanks") << QStringLiteral("   ") << empty;
-    QTest::newRow("colon") << QStringLiteral("my:phone") << invalid;
-    QTest::newRow("slash") << QStringLiteral("a/b") << invalid;
-    QTest::newRow("tab") << QStringLiteral("a\tb") << invalid;
-    QTest::newRow("dot") << QStringLiteral(" . ") << invalid;
-    QTest::newRow("dot dot") << QStringLiteral("..") << invalid;
-    QTest::newRow("dots") << QStringLiteral("....") << invalid;
+    LocalDbSelForm named(nullptr, u"  my phone  "_s);
+    named.onBtnOkPress();
+    QCOMPARE(named.result(), int(QDialog::Accepted));
+    QCOMPARE(named.localDbDir.absolutePath(), root.absoluteFilePath(u"my phone"_s));
+    QVERIFY(named.localDbDir.exists());
 }
 
 void TestLocalDbSelForm::badNames_warnAndKeepTheDialogOpen()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, warning);
-    const QStringList before = getLocalDatabasesDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    ScriptedPrompt prompt;
-    prompt.answerMessage(QMessageBox::Ok, warning);
-    LocalDbSelForm form(nullptr, name);
-    form.onBtnOkPress();
-    QVERIFY2(prompt.unexpected().isEmpty(), qPrintable(prompt.unexpected().join(QLatin1Char('\n'))));
-    QCOMPARE(prompt.messages(), QStringList { warning });
-    QVERIFY(!form.hasChoice());
-    QCOMPARE(form.result(), 0);
-    QCOMPARE(getLocalDatabasesDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    const QString empty = u"Select one Database or enter a new Database name"_s;
+    const QString invalid = u"Invalid Local Database name(can't contain \\ / : * ? \" < > |)"_s;
+    const QDir root = getLocalDatabasesDir();
+    const QStringList before = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    // Names made only of dots would select the backup root or the data root.
+    for (const QString& name : { u"   "_s, u"my:phone"_s, u"a/b"_s, u"a\tb"_s, u" . "_s, u".."_s, u"...."_s }) {
+        const QString warning = name.trimmed().isEmpty() ? empty : invalid;
+        ScriptedPrompt prompt;
+        prompt.answerMessage(QMessageBox::Ok, warning);
+        LocalDbSelForm form(nullptr, name);
+        form.onBtnOkPress();
+        QVERIFY2(prompt.unexpected().isEmpty() && prompt.messages() == QStringList { warning }, qPrintable(name));
+        QVERIFY2(!form.hasChoice() && form.result() == 0, qPrintable(name));
+    }
+    QCOMPARE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
 
 QTEST_MAIN(TestLocalDbSelForm)
