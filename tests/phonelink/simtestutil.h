@@ -1,6 +1,7 @@
 // Helpers for tests that run the connection jobs against the simulated phone.
 #pragma once
 
+#include "phonelink/protocol/simpleprotocol.h"
 #include "phonesim.h"
 
 #include <QHostAddress>
@@ -28,6 +29,14 @@ inline int freePort(const QHostAddress& address = QHostAddress::LocalHost)
     QTcpServer probe;
     probe.listen(address, 0);
     return probe.serverPort();
+}
+
+// Makes nextLocalPort() give a port that is free now; returns it.
+inline int pinLocalPort()
+{
+    const int port = freePort();
+    simpleprotocol::setLocalPortProvider([port] { return port; });
+    return port;
 }
 
 // A simulator playing a phone on Wi-Fi at address:48889.

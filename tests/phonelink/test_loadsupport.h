@@ -19,70 +19,68 @@
 
 #include <memory>
 
+// Runs a job to its end and checks it posted success.
+#define LOAD_OK(job, report) do { QVERIFY(loadtest::runJob(job)); \
+    QVERIFY2((report).succeeded(), qPrintable((report).errors().join(QLatin1Char('\n')))); } while (false)
+#define PHONE_OK(phone) QVERIFY2((phone).ok(), qPrintable((phone).error))
+
 namespace loadtest {
 
-// A phone on Wi-Fi at 127.0.<net>.<n>, n counting up per call.
-class WifiPhone {
-public:
-    WifiPhone(int net, const QJsonObject& fixture)
+// A simulated phone with the fixture's data, on Wi-Fi at the address or, with
+// none, on USB; the device the loaders are given.
+struct SimPhone {
+    SimPhone(const QJsonObject& fixture, const QString& address)
     {
-        static int next = 10;
-        address = QStringLiteral("127.0.%1.%2").arg(net).arg(next++);
         phonesim::PhoneSim::Options o;
-        o.address = QHostAddress(address);
+        o.wifi = device.isWiFi = !address.isEmpty();
+        if (o.wifi)
+            o.address = QHostAddress(address);
         o.acceptTimeoutMs = 5000;
         o.idleTimeoutMs = 5000;
         sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);
         sim->start(&error);
-        device.isWiFi = true;
         device.host = address;
-        device.port = PhoneAgentPackage::kWifiControlPort;
-        device.imei = QStringLiteral("35693803564%1").arg(next);
         device.mmc = QStringLiteral("262");
     }
-    bool ok() const { return error.isEmpty(); }
+    virtual ~SimPhone() = default;
+    virtual bool ok() const { return error.isEmpty(); }
 
-    QString address;
     QString error;
     std::unique_ptr<phonesim::PhoneSim> sim;
     AndroidDeviceInfo device;
 };
 
+// A phone on Wi-Fi at 127.0.<net>.<n>, n counting up per call; a phone given
+// an earlier one's IMEI shares its cache.
+struct WifiPhone : SimPhone {
+    WifiPhone(int net, const QJsonObject& fixture, const QString& imei = QString())
+        : SimPhone(fixture, QStringLiteral("127.0.%1.%2").arg(net).arg(next()))
+    {
+        device.port = PhoneAgentPackage::kWifiControlPort;
+        device.imei = imei.isEmpty() ? QStringLiteral("35693803564") + device.host.section(QLatin1Char('.'), 3) : imei;
+    }
+    static int next()
+    {
+        static int n = 10;
+        return n++;
+    }
+};
+
 // A phone on USB: fake-adb hands broadcasts to the simulator.
-class UsbPhone {
-public:
+struct UsbPhone : SimPhone {
     explicit UsbPhone(const QJsonObject& fixture)
-        : adb(testsupport::makeTempDir(QStringLiteral("fakeadb")))
+        : SimPhone(fixture, QString()), adb(testsupport::makeTempDir(QStringLiteral("fakeadb")))
     {
         adb.install();
-        phonesim::PhoneSim::Options o;
-        o.wifi = false;
-        o.acceptTimeoutMs = 5000;
-        o.idleTimeoutMs = 5000;
-        sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);
-        sim->start(&error);
-        phonesim::FakeAdb::Device d;
-        d.serial = QStringLiteral("USB0001");
-        d.agentVersion = 20;
-        d.bridge = sim->bridgeAddress();
-        adb.setDevices({d});
-        device.serial = d.serial;
+        adb.setDevices({phonesim::FakeAdb::Device(QStringLiteral("USB0001"), QStringLiteral("device"), 20, 100,
+                                                  sim->bridgeAddress())});
+        device.serial = QStringLiteral("USB0001");
         device.imei = QStringLiteral("356938035649999");
-        device.mmc = QStringLiteral("262");
     }
-    bool ok() const { return error.isEmpty() && adb.isValid(); }
-    bool forceStopped() const
-    {
-        for (const QString& l : adb.commandLines())
-            if (l.contains(QLatin1String("force-stop")))
-                return true;
-        return false;
-    }
+    bool ok() const override { return SimPhone::ok() && adb.isValid(); }
+    bool forceStopped() const { return !adb.commandLines().filter(QLatin1String("force-stop")).isEmpty(); }
 
     phonesim::FakeAdb adb;
-    QString error;
-    std::unique_ptr<phonesim::PhoneSim> sim;
-    AndroidDeviceInfo device;
 };
 
 // A fixture of tools/phone-sim/fixtures.
@@ -93,9 +91,10 @@ inline QJsonObject fixtureFile(const QString& name)
     return QJsonDocument::fromJson(f.readAll()).object();
 }
 
-inline QJsonObject json(const char* text)
+// "a|b|c" as a list.
+inline QStringList list(const char* items)
 {
-    return QJsonDocument::fromJson(QByteArray(text)).object();
+    return QString::fromUtf8(items).split(QLatin1Char('|'));
 }
 
 // Every service opening gets a port that is free at that moment.
@@ -110,9 +109,14 @@ inline bool runJob(QThread& job, int ms = 20000)
     return simtest::finish(job, ms);
 }
 
-inline QString joined(const QStringList& l)
+// Whether the PC sent "$error:" on the named service once its session ended.
+inline bool phoneToldError(const phonesim::PhoneSim& sim, const QString& service)
 {
-    return l.join(QLatin1Char('\n'));
+    sim.waitFinished(QStringLiteral("service"), 1, 5000);
+    for (const QByteArray& l : sim.linesReceived(service))
+        if (l.startsWith("$error:"))
+            return true;
+    return false;
 }
 
 } // namespace loadtest

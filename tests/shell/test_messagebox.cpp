@@ -23,30 +23,28 @@
 namespace {
 
 // A minimal HTTP endpoint on 127.0.0.1 that keeps what it was sent.
-class ReportStub : public QObject {
+class ReportStub : public QTcpServer {
 public:
     explicit ReportStub(bool answer = true)
     {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        connect(&m_server, &QTcpServer::newConnection, this, [this, answer] {
-            while (QTcpSocket* s = m_server.nextPendingConnection()) {
-                connect(s, &QTcpSocket::readyRead, this, [this, s, answer] {
-                    request += s->readAll();
-                    const qsizetype head = request.indexOf("\r\n\r\n");
-                    const QByteArray headers = request.left(head).toLower();
-                    const qsizetype at = headers.indexOf("content-length:");
-                    if (head < 0 || at < 0 || request.size() - head - 4 < headers.mid(at + 15).split('\r').value(0).trimmed().toInt())
-                        return;
-                    body = QUrlQuery(QString::fromLatin1(request.mid(head + 4)));
-                    done = true;
-                    if (answer)
-                        s->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
-                });
-            }
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this, answer] {
+            QTcpSocket* s = nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, this, [this, s, answer] {
+                request += s->readAll();
+                const qsizetype head = request.indexOf("\r\n\r\n");
+                const QByteArray length = "content-length: " + QByteArray::number(request.size() - head - 4) + "\r\n";
+                if (head < 0 || !request.left(head + 2).toLower().contains(length))
+                    return;
+                body = QUrlQuery(QString::fromLatin1(request.mid(head + 4)));
+                done = true;
+                if (answer)
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+            });
         });
     }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
-    // A field of the report, its Base64 undone.
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(serverPort())); }
+    // A field of the report, its Base64 ("!" for "/", "-" for "=") undone.
     QString field(const QString& key) const
     {
         QString b = body.queryItemValue(key);
@@ -56,9 +54,6 @@ public:
     QByteArray request;
     QUrlQuery body;
     bool done = false;
-
-private:
-    QTcpServer m_server;
 };
 
 // Runs f on the box as soon as one is open, then lets the caller go on.
@@ -99,31 +94,40 @@ class TestMessageBox : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(installTranslations(qApp)); }
-    void test_box_isFramelessStyled_andAnswers();
+    void test_box_isFramelessStyled_answers_andTakesEmptyOrHugeText();
     void test_box_dragsFromBackground_onlyWithLeftButton();
-    void test_box_emptyAndHugeText_noHang();
     void test_showError_postsReportAfterBoxClosed();
     void test_report_offWithoutUrl_andSilentServiceTimesOut();
     void test_deviceChooser_scriptedChoice_returnsIdNotPointer();
 };
 
-void TestMessageBox::test_box_isFramelessStyled_andAnswers()
+void TestMessageBox::test_box_isFramelessStyled_answers_andTakesEmptyOrHugeText()
 {
-    std::unique_ptr<QMessageBox> box(
-        createMessageBox(QMessageBox::Question, QStringLiteral("Sure?"), QMessageBox::Yes | QMessageBox::No));
-    QVERIFY(box->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(!getStyleSheet().isEmpty());
-    QCOMPARE(box->styleSheet(), getStyleSheet());
-    QVERIFY(box->findChild<WinMovable*>());
-
     // The real box through the default prompt answers with the pressed button.
-    clickOnNextBox(QMessageBox::No);
+    onNextBox([](QMessageBox* b) {
+        QVERIFY(b->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(!getStyleSheet().isEmpty());
+        QCOMPARE(b->styleSheet(), getStyleSheet());
+        QVERIFY(b->findChild<WinMovable*>());
+        b->button(QMessageBox::No)->click();
+    });
     QCOMPARE(showMessageBox(QMessageBox::Question, QStringLiteral("Really?"), QMessageBox::Yes | QMessageBox::No),
         int(QMessageBox::No));
     clickOnNextBox(QMessageBox::Yes);
     QVERIFY(askYesNo(QStringLiteral("Go?")));
     onNextBox([](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); });
     QVERIFY(!askYesNo(QStringLiteral("Go?")));
+
+    QElapsedTimer t;
+    t.start();
+    clickOnNextBox(QMessageBox::Ok);
+    showInfo(QString());
+    onNextBox([](QMessageBox* b) {
+        QVERIFY(b->text().size() < 10000);
+        b->button(QMessageBox::Ok)->click();
+    });
+    showWarning(QString(2 * 1024 * 1024, QLatin1Char('x')));
+    QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
 }
 
 void TestMessageBox::test_box_dragsFromBackground_onlyWithLeftButton()
@@ -139,20 +143,6 @@ void TestMessageBox::test_box_dragsFromBackground_onlyWithLeftButton()
     QCOMPARE(window.geometry().topLeft(), start);
     drag(&window, Qt::LeftButton, QPointF(50, 50), QPointF(90, 60));
     QCOMPARE(window.geometry().topLeft(), start + QPoint(40, 10));
-}
-
-void TestMessageBox::test_box_emptyAndHugeText_noHang()
-{
-    QElapsedTimer t;
-    t.start();
-    clickOnNextBox(QMessageBox::Ok);
-    showInfo(QString());
-    onNextBox([](QMessageBox* b) {
-        QVERIFY(b->text().size() < 10000);
-        b->button(QMessageBox::Ok)->click();
-    });
-    showWarning(QString(2 * 1024 * 1024, QLatin1Char('x')));
-    QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
 }
 
 void TestMessageBox::test_showError_postsReportAfterBoxClosed()
@@ -172,10 +162,7 @@ void TestMessageBox::test_showError_postsReportAfterBoxClosed()
     QTRY_VERIFY_WITH_TIMEOUT(stub.done, 5000);
     QVERIFY(stub.request.startsWith("POST /err_report.php HTTP/1.1"));
     QVERIFY(stub.request.toLower().contains("content-type: application/x-www-form-urlencoded"));
-    QStringList keys;
-    for (const auto& item : stub.body.queryItems())
-        keys << item.first;
-    QCOMPARE(keys, (QStringList { "prod", "ver", "err" }));
+    QCOMPARE(stub.body.queryItems().size(), 3);
     QCOMPARE(stub.field(QStringLiteral("prod")), QStringLiteral("Quillharbor Handset Ferry"));
     QCOMPARE(stub.field(QStringLiteral("ver")), QStringLiteral("3.1.28(28)"));
     QCOMPARE(stub.field(QStringLiteral("err")), QStringLiteral("Open failed.\r\nDisk &lt;b&gt;full&lt;/b&gt;"));
@@ -187,16 +174,11 @@ void TestMessageBox::test_report_offWithoutUrl_andSilentServiceTimesOut()
 {
     qunsetenv("APP_WEB_SERVICE_URL");
     QVERIFY(!errorreport::sendErrorReport(QStringLiteral("nothing leaves")));
-    qputenv("APP_WEB_SERVICE_URL", "not a url");
-    QVERIFY(!errorreport::sendErrorReport(QStringLiteral("nothing leaves")));
-    qunsetenv("APP_WEB_SERVICE_URL");
 
     ReportStub silent(false); // reads the request, never answers
     QElapsedTimer t;
     t.start();
-    QNetworkReply* reply = errorreport::sendErrorReportTo(silent.url(), QStringLiteral("x"), nullptr, 300);
-    QVERIFY(reply);
-    QSignalSpy finished(reply, &QNetworkReply::finished);
+    QSignalSpy finished(errorreport::sendErrorReportTo(silent.url(), QStringLiteral("x"), nullptr, 300), &QNetworkReply::finished);
     QVERIFY(finished.wait(5000));
     QVERIFY(t.elapsed() < 5000);
     QVERIFY(silent.done);
@@ -206,10 +188,9 @@ void TestMessageBox::test_deviceChooser_scriptedChoice_returnsIdNotPointer()
 {
     ItemModelMain model;
     AndroidDeviceInfo a, b;
-    a.serial = QStringLiteral("SA");
     a.uid = QStringLiteral("UA");
-    b.serial = QStringLiteral("SB");
     b.uid = QStringLiteral("UB");
+    a.isWiFi = b.isWiFi = true; // known by their uid
     model.addAndroidDevice(a);
     auto* nodeB = model.addAndroidDevice(b);
     QCOMPARE(DataSourceSelForm::otherPhones(model.devicesRoot(), QStringLiteral("UA")).value(0).id, b.deviceId());

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -15,27 +14,15 @@
 #include <QtTest>
 
 #include <atomic>
-#include <functional>
-
-namespace {
-
-QPushButton* cancelButton(ProgressForm& form)
-{
-    return form.findChild<QPushButton*>(QStringLiteral("btnCancel"));
-}
-
-} // namespace
 
 class TestProgressForm : public QObject {
     Q_OBJECT
 
 private slots:
     void test_progressThenSuccess_execReturnsOneAndShowsTips();
-    void test_emptyStatusAndNegativePercent_keepLineAndBar();
     void test_errorPost_showsErrorBoxThenEndsWithZero();
     void test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms();
     void test_tipsWait_blocksJobUntilBoxClosed();
-    void test_postsAfterCancel_showNoBox();
 };
 
 void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
@@ -43,6 +30,10 @@ void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
     ScriptedPrompt prompt;
     prompt.answerMessage(QMessageBox::Ok, QStringLiteral("All 3 done"));
     ProgressForm form(QStringLiteral("Loading calls"));
+    // A total of 0 gives -1: the bar keeps its value, no division by zero.
+    form.postUpdateProgress(QString(), 45, QString());
+    form.postUpdateProgress(QString(), jobreport::percent(5, 0), QString());
+    QCOMPARE(form.progressText(), QStringLiteral("Progress:45%"));
 
     QStringList seen;
     QObject::connect(&form, &QDialog::finished, &form, [&] { seen << form.progressText(); });
@@ -61,29 +52,6 @@ void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
     QCOMPARE(form.progressValue(), 100);
     QCOMPARE(seen, QStringList{QStringLiteral("Calls:3 / 3")});
     QCOMPARE(prompt.messages().size(), 1);
-}
-
-void TestProgressForm::test_emptyStatusAndNegativePercent_keepLineAndBar()
-{
-    ScriptedPrompt prompt;
-    ProgressForm form(QStringLiteral("Title"));
-    form.postUpdateProgress(QString(), 45, QString());
-    QCOMPARE(form.progressText(), QStringLiteral("Progress:45%"));
-    QCOMPARE(form.statusText(), QStringLiteral("Title"));
-    // A total of 0 gives -1: the bar keeps its value, no division by zero.
-    form.postUpdateProgress(QString(), jobreport::percent(5, 0), QString());
-    QCOMPARE(form.progressValue(), 45);
-    QCOMPARE(form.progressText(), QStringLiteral("Progress:45%"));
-    form.postUpdateProgress(QStringLiteral("Step 2"), 250, QStringLiteral("x"));
-    QCOMPARE(form.statusText(), QStringLiteral("Step 2"));
-    QCOMPARE(form.progressValue(), 100);
-
-    // Jobs run without a dialog post to nothing.
-    ProgressForm::postUpdateProgress(nullptr, QStringLiteral("s"), 1, QStringLiteral("t"));
-    ProgressForm::postErrorOccurred(nullptr, QStringLiteral("e"));
-    ProgressForm::postSucceed(nullptr, QStringLiteral("s"));
-    ProgressForm::postTipsWait(nullptr, QStringLiteral("i"));
-    ProgressForm::waitThread(nullptr, nullptr);
 }
 
 void TestProgressForm::test_errorPost_showsErrorBoxThenEndsWithZero()
@@ -141,13 +109,23 @@ void TestProgressForm::test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms()
     QTimer::singleShot(300, &form, [&] {
         QVERIFY(connected.load());
         pressedAt = clock.elapsed();
-        QTest::mousePress(cancelButton(form), Qt::LeftButton); // on press, not release
+        QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton); // on press, not release
     });
     QCOMPARE(form.exec(), 0);
     ProgressForm::waitThread(&form, job.get());
     QVERIFY(job->isFinished());
     QVERIFY(sawAt.load() >= 0);
     QVERIFY2(sawAt.load() - pressedAt < 200, qPrintable(QString::number(sawAt.load() - pressedAt)));
+
+    // A job that did not notice the cancel in time reports its end: no box,
+    // and exec answers at once with the recorded result.
+    form.postErrorOccurred(QStringLiteral("late error"));
+    form.postSucceed(QStringLiteral("late success"));
+    form.postTipsWait(QStringLiteral("late tip"));
+    QCoreApplication::processEvents();
+    QVERIFY(prompt.messages().isEmpty());
+    QVERIFY(!form.waitingTips());
+    QCOMPARE(form.exec(), 0);
 }
 
 void TestProgressForm::test_tipsWait_blocksJobUntilBoxClosed()
@@ -183,23 +161,6 @@ void TestProgressForm::test_tipsWait_blocksJobUntilBoxClosed()
     QVERIFY(resumedAt.load() >= closedAt);
     QVERIFY2(resumedAt.load() - closedAt < 400, qPrintable(QString::number(resumedAt.load() - closedAt)));
     QVERIFY(!form.waitingTips());
-}
-
-void TestProgressForm::test_postsAfterCancel_showNoBox()
-{
-    ScriptedPrompt prompt;
-    ProgressForm form(QStringLiteral("Sync"));
-    QTimer::singleShot(20, &form, [&] { QTest::mousePress(cancelButton(form), Qt::LeftButton); });
-    QCOMPARE(form.exec(), 0);
-    // A job that did not notice the cancel in time reports its end.
-    form.postErrorOccurred(QStringLiteral("late error"));
-    form.postSucceed(QStringLiteral("late success"));
-    form.postTipsWait(QStringLiteral("late tip"));
-    QCoreApplication::processEvents();
-    QVERIFY(prompt.messages().isEmpty());
-    QVERIFY(!form.waitingTips());
-    // exec after the end answers at once with the recorded result.
-    QCOMPARE(form.exec(), 0);
 }
 
 QTEST_MAIN(TestProgressForm)

@@ -2,17 +2,13 @@
 // simulated phone's streams and faults are met in the connection tests.)
 #include "phonelink/protocol/simpleprotocol.h"
 
-#include "shell/core/jobreport.h"
-
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QThread>
 #include <QTime>
 
-#include <atomic>
 #include <memory>
 
 using namespace simpleprotocol;
@@ -43,18 +39,12 @@ struct Pair {
         while (peer->bytesToWrite() > 0 && peer->waitForBytesWritten(1000)) {
         }
     }
-    // Everything the client sent that arrives within a second.
+    // Everything the client sent, until it pauses (a second at most).
     QByteArray peerReceives()
     {
         QByteArray got;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 1000) {
-            if (peer->waitForReadyRead(50))
-                got += peer->readAll();
-            else if (!got.isEmpty())
-                break;
-        }
+        for (int i = 0; i < 20 && (peer->waitForReadyRead(50) || got.isEmpty()); ++i)
+            got += peer->readAll();
         return got;
     }
 };
@@ -84,49 +74,35 @@ class TestSimpleProtocol : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { setLocalPortProvider({}); }
-
-    void readLine_dropsEveryCarriageReturn_andKeepsFollowingBytes()
+    void readLine_dropsEveryCarriageReturn_andTurnsEmptyLinesAndErrorsIntoFailures()
     {
         Pair p;
         QVERIFY(p.open());
-        p.peerSends("$count:12\r\n$a\rb:\r\n$block:3\nxyz$end:\n");
+        const QString text = QStringLiteral("Zugriff verweigert: \u00fc\u20ac");
+        p.peerSends("$count:12\r\n$a\rb:\r\n$block:3\nxyz$end:\n\r\n$error:\n$error:" + text.toUtf8().toBase64() + "\n");
         QCOMPARE(readLine(&p.client, 1000), QStringLiteral("$count:12"));
         QCOMPARE(readLine(&p.client, 1000), QStringLiteral("$ab:"));
         QCOMPARE(readCommand(&p.client, 1000), QStringLiteral("$block:3"));
         char buf[3];
         readData(&p.client, buf, 3, 1000);
         QCOMPARE(QByteArray(buf, 3), QByteArray("xyz"));
-        QCOMPARE(expectCommand(&p.client, QStringLiteral("$end:"), 1000), QStringLiteral("$end:"));
-    }
-
-    void readCommand_turnsEmptyLinesAndErrorsIntoFailures()
-    {
-        Pair p;
-        QVERIFY(p.open());
-        const QString text = QStringLiteral("Zugriff verweigert: \u00fc\u20ac");
-        p.peerSends("\r\n$error:\n$error:" + text.toUtf8().toBase64() + "\n");
+        // A prefix matches; a wrong line tells the phone first (see the Wi-Fi connection test).
+        QCOMPARE(expectCommand(&p.client, QStringLiteral("$end"), 1000), QStringLiteral("$end:"));
         QCOMPARE(thrown<SocketDataTransferException>([&] { readCommand(&p.client, 1000); }),
             QStringLiteral("Null command."));
         QCOMPARE(thrown<RemoteException>([&] { readCommand(&p.client, 1000); }), QString());
         QCOMPARE(thrown<RemoteException>([&] { readCommand(&p.client, 1000); }), text);
     }
 
-    void expectCommand_wrongLine_tellsThePhoneFirst()
+    // (Cancelling a wait without a time limit is met in the Wi-Fi connection test.)
+    void peerStallingOrClosing_midLineOrBlock_failsInsteadOfHanging()
     {
         Pair p;
         QVERIFY(p.open());
-        p.peerSends("$file:2048\n$bye:\n");
-        QCOMPARE(expectCommand(&p.client, QStringLiteral("$file:"), 1000), QStringLiteral("$file:2048"));
-        const QString text = QStringLiteral("invalid feedback [$bye:], must be [$ready:]");
-        QCOMPARE(thrown<LocalException>([&] { expectCommand(&p.client, QStringLiteral("$ready:"), 1000); }), text);
-        QCOMPARE(p.peerReceives(), "$error:" + text.toUtf8().toBase64() + "\n");
-    }
-
-    void peerClosing_midLineOrBlock_failsInsteadOfHanging()
-    {
-        Pair p;
-        QVERIFY(p.open());
+        QElapsedTimer t;
+        t.start();
+        QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, readCommand(&p.client, 300));
+        QVERIFY(t.elapsed() < 2000);
         p.peerSends("$hel");
         p.peer->disconnectFromHost();
         QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, readLine(&p.client, -1));
@@ -143,7 +119,6 @@ private Q_SLOTS:
 
     void fields_roundTripAsBase64_andIdsMustBeWholeQuadruples()
     {
-        QCOMPARE(encodeField(QString()), QString());
         const QString text = QStringLiteral("M\u00fcller, Anna / \u4e2d\u6587");
         QVERIFY(!encodeField(text).contains(QLatin1Char(',')));
         QCOMPARE(decodeField(encodeField(text)), text);
@@ -172,10 +147,6 @@ private Q_SLOTS:
         for (int i = 0; i < 99; ++i)
             seen.insert(nextLocalPort(QTime(1, 2, 3)));
         QCOMPARE(seen.size(), 99);
-
-        setLocalPortProvider([] { return 23456; });
-        QCOMPARE(nextLocalPort(), 23456);
-        setLocalPortProvider({});
         const int port = nextLocalPort();
         QVERIFY(port >= 10001 && port <= 45999);
     }
@@ -216,35 +187,6 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(LocalException, readBlock(&p.client, line, &p.out, 1000));
         QCOMPARE(p.out.size(), 0);
         QVERIFY(p.peerReceives().startsWith("$error:")); // the phone was told why
-    }
-
-    void stalledPhone_timesOut_orEndsOnCancel()
-    {
-        Pair p;
-        QVERIFY(p.open());
-        QElapsedTimer t;
-        t.start();
-        QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, readCommand(&p.client, 300));
-        QVERIFY(t.elapsed() < 2000);
-
-        // No time limit, but a cancel from another thread ends the wait.
-        std::atomic<bool> canceled { false };
-        CancelScope scope([&canceled] { return canceled.load(); });
-        std::unique_ptr<QThread> canceler(QThread::create([&canceled] {
-            QThread::msleep(200);
-            canceled = true;
-        }));
-        canceler->start();
-        t.restart();
-        int thrownValue = 0;
-        try {
-            readCommand(&p.client, -1);
-        } catch (int v) {
-            thrownValue = v;
-        }
-        canceler->wait();
-        QCOMPARE(thrownValue, jobreport::kCanceled);
-        QVERIFY(t.elapsed() < 2000);
     }
 };
 

@@ -2,86 +2,52 @@
 // Latin-1 character per byte; CR bytes dropped either way.
 #include "phonelink/protocol/simpleprotocol.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
 
-namespace {
-
-struct Pair {
-    QTcpServer server;
-    QTcpSocket client;
-    std::unique_ptr<QTcpSocket> peer;
-
-    bool open()
-    {
-        if (!server.listen(QHostAddress::LocalHost, 0))
-            return false;
-        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        if (!client.waitForConnected(3000) || !server.waitForNewConnection(3000))
-            return false;
-        peer.reset(server.nextPendingConnection());
-        return peer != nullptr;
-    }
-    void peerSends(const QByteArray& bytes)
-    {
-        peer->write(bytes);
-        while (peer->bytesToWrite() > 0)
-            peer->waitForBytesWritten(1000);
-    }
-};
-
-} // namespace
-
 class TestUtf8Lines : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void lines_data()
+    void linesDecode_andABlockAfterThemStaysIntact()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << QByteArray("$count:12\r") << QStringLiteral("$count:12");
-        QTest::newRow("chinese") << QByteArray("$atta:image/jpeg,\xe7\x85\xa7\xe7\x89\x87.jpg")
-                                 << QStringLiteral("$atta:image/jpeg,照片.jpg");
-        QTest::newRow("cyrillic, CR inside") << QByteArray("$path:/\xd0\x9c\xd0\xbe\r\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0")
-                                             << QStringLiteral("$path:/Москва");
-        QTest::newRow("accented") << QByteArray("$hello:model=caf\xc3\xa9") << QStringLiteral("$hello:model=café");
-        QTest::newRow("byte-order mark kept") << QByteArray("\xef\xbb\xbfx") << QString(QChar(0xFEFF)) + QLatin1Char('x');
-        // Not UTF-8: each byte is its Latin-1 character, as always.
-        QTest::newRow("latin-1 e acute") << QByteArray("caf\xe9") << QStringLiteral("caf\u00e9");
-        QTest::newRow("lone continuation") << QByteArray("a\x80" "b") << QStringLiteral("a\u0080b");
-        QTest::newRow("cut sequence") << QByteArray("x\xe7\x85") << QStringLiteral("x\u00e7\u0085");
-        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("\u00c0\u00af");
-        QTest::newRow("surrogate half") << QByteArray("\xed\xa0\x80") << QStringLiteral("\u00ed\u00a0\u0080");
-        QTest::newRow("nul byte") << QByteArray("a\0b", 3) << QString::fromLatin1("a\0b", 3);
-        QTest::newRow("nul and invalid") << QByteArray("\0\xff", 2) << QString::fromLatin1("\0\xff", 2);
-    }
+        const QList<std::pair<QByteArray, QString>> cases{
+            {"$count:12\r", QStringLiteral("$count:12")},
+            {"$atta:image/jpeg,\xe7\x85\xa7\xe7\x89\x87.jpg", QStringLiteral("$atta:image/jpeg,照片.jpg")},
+            {"$path:/\xd0\x9c\xd0\xbe\r\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0", QStringLiteral("$path:/Москва")},
+            {"$hello:model=caf\xc3\xa9", QStringLiteral("$hello:model=café")},
+            // Not UTF-8 (Latin-1 byte, lone continuation, cut sequence,
+            // overlong, surrogate half, NUL): each byte is its Latin-1 character.
+            {"caf\xe9", QStringLiteral("caf\u00e9")},
+            {"a\x80" "b", QStringLiteral("a\u0080b")},
+            {"x\xe7\x85", QStringLiteral("x\u00e7\u0085")},
+            {"\xc0\xaf", QStringLiteral("\u00c0\u00af")},
+            {"\xed\xa0\x80", QStringLiteral("\u00ed\u00a0\u0080")},
+            {QByteArray("a\0b", 3), QString::fromLatin1("a\0b", 3)},
+            {QByteArray("\0\xff", 2), QString::fromLatin1("\0\xff", 2)}};
 
-    void lines()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        Pair p;
-        QVERIFY(p.open());
-        p.peerSends(bytes + "\n$next:\n");
-        QCOMPARE(simpleprotocol::readLine(&p.client, 3000), text);
-        QCOMPARE(simpleprotocol::readLine(&p.client, 3000), QStringLiteral("$next:"));
-    }
-
-    // A block after a non-ASCII line is still read byte-exact.
-    void blockAfterUtf8Line_staysIntact()
-    {
-        Pair p;
-        QVERIFY(p.open());
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(client.waitForConnected(3000) && server.waitForNewConnection(3000));
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        QByteArray wire;
+        for (const auto& c : cases)
+            wire += c.first + '\n';
         const QByteArray raw("\xe7\x85\xa7\n\xff\xfe\n\x80", 8);
-        p.peerSends("$file:\xe7\x85\xa7.bin\n" + raw);
-        QCOMPARE(simpleprotocol::readLine(&p.client, 3000), QStringLiteral("$file:照.bin"));
+        peer->write(wire + "$file:\xe7\x85\xa7.bin\n" + raw);
+        while (peer->bytesToWrite() > 0)
+            peer->waitForBytesWritten(1000);
+
+        for (const auto& c : cases)
+            QCOMPARE(simpleprotocol::readLine(&client, 3000), c.second);
+        QCOMPARE(simpleprotocol::readLine(&client, 3000), QStringLiteral("$file:照.bin"));
         QByteArray got(raw.size(), Qt::Uninitialized);
-        simpleprotocol::readData(&p.client, got.data(), got.size(), 3000);
+        simpleprotocol::readData(&client, got.data(), got.size(), 3000);
         QCOMPARE(got, raw);
     }
 };
