@@ -8,20 +8,15 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 
 namespace fixtures {
 
-inline ContactDataRow row(std::initializer_list<std::pair<int, QVariant>> values)
-{
-    ContactDataRow r;
-    for (const auto& [n, v] : values)
-        r.values.insert(QStringLiteral("data%1").arg(n), v);
-    return r;
-}
-
 inline void addRow(pim::_Contact& c, int type, std::initializer_list<std::pair<int, QVariant>> values)
 {
-    c.entities[type].append(row(values));
+    ContactDataRow& r = c.entities[type].emplace_back();
+    for (const auto& [n, v] : values)
+        r.values.insert(QStringLiteral("data%1").arg(n), v);
 }
 
 inline QString v(const ContactDataRow& r, int n)
@@ -32,6 +27,31 @@ inline QString v(const ContactDataRow& r, int n)
 inline QByteArray photoOf(const pim::_Contact& c)
 {
     return c.rows(pim::ENTITY_PHOTO).value(0).values.value(QStringLiteral("data15")).toByteArray();
+}
+
+// Every non-empty data column of every row, as "<kind> <column>=<text>".
+inline QStringList dump(const pim::_Contact& c)
+{
+    QStringList out;
+    for (int type : c.entities.keys())
+        for (const ContactDataRow& r : c.rows(type))
+            for (const QString& key : r.values.keys())
+                if (!pim::valueText(r.values, key).isEmpty())
+                    out.append(QStringLiteral("%1 %2=%3").arg(type).arg(key, pim::valueText(r.values, key)));
+    return out;
+}
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Pages of a PDF as Qt writes them (page objects are not compressed).
+inline int pdfPages(const QString& path)
+{
+    return QString::fromLatin1(readBytes(path)).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
 }
 
 inline QString writeFile(const QString& name, const QByteArray& bytes)
@@ -66,6 +86,11 @@ template <typename Importer> QList<pim::_Contact> importAll(const QString& path)
     return out;
 }
 
+template <typename Importer> QList<pim::_Contact> importBytes(const QByteArray& bytes)
+{
+    return importAll<Importer>(writeFile(QStringLiteral("in"), bytes));
+}
+
 // given, family (and the full name as the importers compute it).
 inline pim::_Contact named(const QString& given, const QString& family)
 {
@@ -81,7 +106,6 @@ inline QByteArray jpegBytes(const QColor& color, int size = 64)
     img.fill(color);
     QByteArray bytes;
     QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
     img.save(&buf, "JPEG");
     return bytes;
 }
@@ -90,11 +114,10 @@ inline QByteArray jpegBytes(const QColor& color, int size = 64)
 inline pim::_Contact fullContact()
 {
     pim::_Contact c;
+    c.fullName = QString::fromUtf8("Dr Zoë Q. Ångström-Łukasz");
     addRow(c, pim::ENTITY_NAME,
-        { { 2, QString::fromUtf8("Zoë") }, { 3, QString::fromUtf8("Ångström-Łukasz") }, { 4, QStringLiteral("Q.") },
-            { 5, QStringLiteral("Dr") } });
-    c.fullName = pim::formatName(c.entities[pim::ENTITY_NAME].first().values);
-    c.entities[pim::ENTITY_NAME].first().values.insert(QStringLiteral("data1"), c.fullName);
+        { { 1, c.fullName }, { 2, QString::fromUtf8("Zoë") }, { 3, QString::fromUtf8("Ångström-Łukasz") },
+            { 4, QStringLiteral("Q.") }, { 5, QStringLiteral("Dr") } });
     addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("+44 20 7946 0018") }, { 2, 2 } });
     addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("020 7946 0000") }, { 2, 1 } });
     addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("555-WORK") }, { 2, 3 } });
