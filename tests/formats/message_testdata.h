@@ -2,14 +2,17 @@
 // builds and links it the way the store's loader does.
 #pragma once
 
+#include "formats/messageexportthread.h"
 #include "messagestore/msgrecords.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QPainter>
+#include <QtTest>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 struct MessageSet {
@@ -17,26 +20,25 @@ struct MessageSet {
     std::vector<std::unique_ptr<_MsgHandle>> handles;
     std::vector<std::unique_ptr<_MsgMessage>> messages;
     std::vector<std::unique_ptr<_MsgAttachment>> attachments;
-    qint64 nextRowid = 1;
+
+    template <class T> T* add(std::vector<std::unique_ptr<T>>& v)
+    {
+        v.push_back(std::make_unique<T>());
+        v.back()->ROWID = qint64(v.size());
+        return v.back().get();
+    }
 
     _MsgHandle* handle(const QString& id, const QString& name = QString())
     {
-        handles.push_back(std::make_unique<_MsgHandle>());
-        auto* h = handles.back().get();
-        h->ROWID = qint64(handles.size());
-        h->id = id;
-        h->_ct_name = name;
+        auto* h = add(handles);
+        std::tie(h->id, h->_ct_name) = std::tie(id, name);
         return h;
     }
 
     _MsgChat* chat(const QString& ident, const QList<_MsgHandle*>& members, int last)
     {
-        chats.push_back(std::make_unique<_MsgChat>());
-        auto* c = chats.back().get();
-        c->ROWID = qint64(chats.size());
-        c->guid = QStringLiteral("SMS;-;") + ident;
-        c->chat_identifier = ident;
-        c->_last = last;
+        auto* c = add(chats);
+        std::tie(c->guid, c->chat_identifier, c->_last) = std::tuple(QStringLiteral("SMS;-;") + ident, ident, last);
         for (auto* h : members)
             c->handles.insert(QString::number(h->ROWID), h);
         return c;
@@ -44,15 +46,9 @@ struct MessageSet {
 
     _MsgMessage* message(_MsgChat* chat, _MsgHandle* from, bool fromMe, const QString& text, int date)
     {
-        messages.push_back(std::make_unique<_MsgMessage>());
-        auto* m = messages.back().get();
-        m->ROWID = nextRowid++;
-        m->chat = chat;
-        m->handle = from;
-        m->is_from_me = fromMe ? 1 : 0;
-        m->text = text;
-        m->date = date;
-        m->guid = newMsgGuid();
+        auto* m = add(messages);
+        std::tie(m->chat, m->handle, m->is_from_me, m->text, m->date, m->guid) =
+            std::tuple(chat, from, fromMe ? 1 : 0, text, date, newMsgGuid());
         if (chat)
             chat->messages.insert(QString::number(m->ROWID), m);
         return m;
@@ -60,12 +56,8 @@ struct MessageSet {
 
     _MsgAttachment* attach(_MsgMessage* m, const QString& mime, const QString& localPath)
     {
-        attachments.push_back(std::make_unique<_MsgAttachment>());
-        auto* a = attachments.back().get();
-        a->ROWID = qint64(attachments.size());
-        a->guid = newMsgGuid();
-        a->mime_type = mime;
-        a->localPath = localPath;
+        auto* a = add(attachments);
+        std::tie(a->guid, a->mime_type, a->localPath) = std::tuple(newMsgGuid(), mime, localPath);
         a->filename = QStringLiteral("~/Library/SMS/Attachments/") + localPath.section(QLatin1Char('/'), -1);
         m->attachments.insert(QString::number(a->ROWID), a);
         return a;
@@ -80,15 +72,10 @@ struct MessageSet {
     }
 };
 
-// A small picture file (JPEG) of the given colour.
-inline QString writePicture(const QString& path, const QColor& color, int w = 320, int h = 240)
+inline QString writePicture(const QString& path, const QColor& color)
 {
-    QImage img(w, h, QImage::Format_RGB32);
+    QImage img(320, 240, QImage::Format_RGB32);
     img.fill(color);
-    QPainter p(&img);
-    p.setBrush(color.darker(160));
-    p.drawEllipse(QRect(w / 4, h / 4, w / 2, h / 2));
-    p.end();
     img.save(path, "JPEG");
     return path;
 }
@@ -99,6 +86,23 @@ inline QString writeFile(const QString& path, const QByteArray& bytes)
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
     return path;
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs the export job to its end on its own thread; returns the files it wrote.
+inline QStringList runJob(const MsgMessageList& list, const QString& target, int format,
+                          testsupport::RecordingJobReport* report)
+{
+    ExportMessagesThread job(list, target, format, report);
+    job.start();
+    if (!job.wait(120000))
+        qFatal("message export job hangs");
+    return job.writtenFiles();
 }
 
 // Three conversations: a one-to-one chat with a named contact (text with
@@ -124,15 +128,13 @@ inline void buildThreeConversations(MessageSet& s, const QString& fileDir)
     s.attach(pic, QStringLiteral("image/jpeg"), writePicture(fileDir + QStringLiteral("/IMG_0001.jpg"), QColor(80, 140, 200)));
     s.attach(pic, QStringLiteral("text/x-vCard"),
              writeFile(fileDir + QStringLiteral("/card.vcf"),
-                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana Card\r\nTEL;TYPE=CELL:+1 555 0100\r\n"
-                       "EMAIL:dana@example.org\r\nEND:VCARD\r\n"));
+                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana Card\r\nTEL;TYPE=CELL:+1 555 0100\r\nEND:VCARD\r\n"));
     s.attach(pic, QStringLiteral("text/plain"), writeFile(fileDir + QStringLiteral("/note.txt"), "plain <note> text"));
     s.attach(pic, QStringLiteral("video/mp4"), fileDir + QStringLiteral("/missing.mp4"));
 
     s.message(g, bob, false, QStringLiteral("Group hello"), base + 4000);
     s.message(g, anon, false, QStringLiteral("from a number"), base + 4030);
-    auto* notice = s.message(g, bob, false, QString(), base + 4100);
-    notice->item_type = 3;
+    s.message(g, bob, false, QString(), base + 4100)->item_type = 3;
     s.message(g, nullptr, true, QStringLiteral("my reply"), base + 5000);
 
     s.message(c, carol, false, QStringLiteral("<script>alert(1)</script> 100% %1 %2"), base + 9000);

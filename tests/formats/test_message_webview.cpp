@@ -2,15 +2,12 @@
 // into screenshots: the style sheet, bubble pictures and emoji resolve
 // beside the page.
 #include "formats/messageassets.h"
-#include "formats/messageexportthread.h"
 #include "message_testdata.h"
-#include "testsupport.h"
 
 #include <QApplication>
 #include <QSignalSpy>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <QtTest>
 
 class TestMessageWebView : public QObject {
     Q_OBJECT
@@ -24,13 +21,9 @@ void TestMessageWebView::exportedPages_showBubbles()
     messageassets::setApplicationFolder(testsupport::appBinDir());
     MessageSet s;
     buildThreeConversations(s, testsupport::makeTempDir(QStringLiteral("attachments")));
-    const QString target = testsupport::makeTempDir(QStringLiteral("pages"));
     testsupport::RecordingJobReport report;
-    ExportMessagesThread job(s.list(), target, MessageExportHtml, &report);
-    job.start();
-    QVERIFY(job.wait(60000));
+    const QStringList pages = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("pages")), MessageExportHtml, &report);
     QVERIFY(report.succeeded());
-    const QStringList pages = job.writtenFiles();
     QCOMPARE(pages.size(), 3);
 
     const QString shots = testsupport::binaryDir() + QStringLiteral("/screenshots");
