@@ -9,21 +9,12 @@
 
 #include "test_loadsupport.h"
 
-#include <QDirIterator>
-#include <QJsonArray>
 #include <QtTest>
 
 using phonesim::Fault;
 using testsupport::RecordingJobReport;
 
 namespace {
-
-constexpr int kNet = 83;
-
-QJsonObject filesFixture()
-{
-    return loadtest::fixtureFile(QStringLiteral("loaders-files.json"));
-}
 
 // Every file below dir with its bytes, by relative path.
 QMap<QString, QByteArray> filesBelow(const QString& dir)
@@ -46,148 +37,122 @@ _RemoteFile* node(const QString& path, bool isDir)
 
 class TestLoadFiles : public QObject {
     Q_OBJECT
+    static QJsonObject filesFixture() { return loadtest::fixtureFile(QStringLiteral("loaders-files.json")); }
 
 private Q_SLOTS:
-    void initTestCase() { installTranslations(QCoreApplication::instance()); }
-    void init() { loadtest::useFreePorts(); }
-    void cleanup() { simpleprotocol::setLocalPortProvider({}); }
-
-    void listDownloadAndDelete();
-    void transferFaults_failAndLeaveNoPartialFile_data();
-    void transferFaults_failAndLeaveNoPartialFile();
-};
-
-void TestLoadFiles::listDownloadAndDelete()
-{
-    loadtest::WifiPhone phone(kNet, filesFixture());
-    PHONE_OK(phone);
-    AndroidLoadFileSys fs(&phone.device);
-    QList<_RemoteFile*> top = fs.listFolder(QStringLiteral("/"));
-    QCOMPARE(top.size(), 3);
-    QVERIFY(top.at(0)->isDir);
-    QCOMPARE(top.at(0)->path, QStringLiteral("/sdcard"));
-    QCOMPARE(top.at(1)->name, QStringLiteral("short.bin"));
-    QCOMPARE(top.at(1)->size, 5);
-    std::unique_ptr<_RemoteFile> sdcard(top.takeFirst());
-    qDeleteAll(top);
-
-    // The same connection lists the tree on a job thread; "loop" names
-    // /sdcard again: reached, not listed a second time.
-    RecordingJobReport listed;
-    AndroidLoadFileSysThread lister(&fs, {sdcard.get()}, &listed);
-    LOAD_OK(lister, listed);
-    QVERIFY(listed.progressTexts().contains(QStringLiteral("Loading:/sdcard/DCIM")));
-    QCOMPARE(phone.sim->linesReceived(QStringLiteral("files")).count("$path:/sdcard"), 1);
-    QCOMPARE(sdcard->children.size(), 7);
-    QCOMPARE(sdcard->children.at(0)->size, 5);
-    QCOMPARE(sdcard->children.at(0)->modified.toMSecsSinceEpoch(), 1000);
-    QCOMPARE(sdcard->children.at(1)->name, QStringLiteral("Москва.txt"));
-
-    // Download into a target that already holds an older notes.txt.
-    const QString base = testsupport::makeTempDir(QStringLiteral("download"));
-    const QString s = base + QStringLiteral("/target/sdcard/");
-    QVERIFY(QDir().mkpath(s));
-    QFile old(s + QStringLiteral("notes.txt"));
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older, longer text") > 0);
-    old.close();
-    RecordingJobReport report;
-    AndroidDownloadFilesThread job(&phone.device, {sdcard.get()}, QDir(base + QStringLiteral("/target")), &report);
-    LOAD_OK(job, report);
-    QCOMPARE(job.filesTotal, 7);
-    QCOMPARE(job.filesDone, 6);
-    QCOMPARE(report.successes(), loadtest::list("Successfully extracted 6 files."));
-    QVERIFY(report.progressTexts().contains(QStringLiteral("Files:1/7")));
-    QVERIFY(report.progressTexts().contains(QStringLiteral("97KB / 97KB")));
-    // Byte-identical under their own names; ".." was refused and nothing
-    // landed beside or above the target.
-    const QJsonValue sd = filesFixture()[QStringLiteral("files")][QStringLiteral("children")][0];
-    const auto base64 = [](const QJsonValue& v) { return QByteArray::fromBase64(v["base64"].toString().toLatin1()); };
-    const QMap<QString, QByteArray> expected{
-        {QStringLiteral("target/sdcard/notes.txt"), "hello"},
-        {QStringLiteral("target/sdcard/Москва.txt"), QStringLiteral("привет").toUtf8()},
-        {QStringLiteral("target/sdcard/big.bin"), base64(sd["children"][2])},
-        {QStringLiteral("target/sdcard/empty.txt"), ""},
-        {QStringLiteral("target/sdcard/DCIM/照片.jpg"), base64(sd["children"][4]["children"][0])},
-        {QStringLiteral("target/sdcard/DCIM/café.mp3"), "not really music"}};
-    QCOMPARE(filesBelow(base), expected);
-    QCOMPARE(job.refusedNames(), loadtest::list("/sdcard/.."));
-
-    // Deleting goes over the listing connection too.
-    QVERIFY(fs.deleteFile(QStringLiteral("/sdcard/notes.txt")));
-    QVERIFY(!fs.deleteFile(QStringLiteral("/sdcard/notes.txt")));
-    QList<_RemoteFile*> again;
-    fs.listFolder(again, QStringLiteral("/sdcard"));
-    QCOMPARE(again.size(), 6);
-    qDeleteAll(again);
-    int filesConnections = 0;
-    for (const phonesim::ConnectionLog& c : phone.sim->connections(QStringLiteral("service")))
-        filesConnections += c.service == QLatin1String("files");
-    QCOMPARE(filesConnections, 1);
-
-    // A bad line drops the connection; the next request opens a new one.
-    phone.sim->addFault(Fault(Fault::Kind::WrongLineAt, QStringLiteral("files"), 2, "$what:"));
-    auto fs2 = std::make_unique<AndroidLoadFileSys>(&phone.device);
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, fs2->listFolder(QStringLiteral("/")));
-    QVERIFY(!fs2->isOpen());
-    QList<_RemoteFile*> retry = fs2->listFolder(QStringLiteral("/"));
-    QCOMPARE(retry.size(), 3);
-    qDeleteAll(retry);
-    fs2.reset();
-    QVERIFY(phone.sim->waitFinished(QStringLiteral("service"), 3, 5000));
-    QCOMPARE(phone.sim->connections(QStringLiteral("service")).last().linesIn.last(), QByteArray("$bye:"));
-}
-
-void TestLoadFiles::transferFaults_failAndLeaveNoPartialFile_data()
-{
-    QTest::addColumn<QString>("file"); // empty: notes.txt, then big.bin with a fault in its blocks
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("error"); // start of the error; "*": any; empty: cancelled
-    using K = Fault::Kind;
-    QTest::newRow("fewer bytes than announced") << QStringLiteral("/short.bin") << -1 << qint64(0)
-        << QStringLiteral("download /short.bin failed: 10 bytes announced, 5 received.");
-    QTest::newRow("more bytes than announced") << QStringLiteral("/long.bin") << -1 << qint64(0)
-        << QStringLiteral("download /long.bin failed: 5 bytes announced, 10 received.");
-    // Steps: 1 ready, 2..4 notes.txt, 5 big.bin's "$file:", 6.. its blocks.
-    QTest::newRow("end of stream in a block") << QString() << int(K::EofMidBlock) << qint64(1000) << QStringLiteral("*");
-    QTest::newRow("oversized block") << QString() << int(K::BlockSizeAt) << (qint64(1) << 40)
-                                     << QStringLiteral("block size 1099511627776 out of range");
-    QTest::newRow("negative block") << QString() << int(K::BlockSizeAt) << qint64(-5)
-                                    << QStringLiteral("block size -5 out of range");
-    QTest::newRow("stall, then cancel") << QString() << int(K::StallAt) << qint64(0) << QString();
-}
-
-void TestLoadFiles::transferFaults_failAndLeaveNoPartialFile()
-{
-    QFETCH(QString, file);
-    QFETCH(int, kind);
-    QFETCH(qint64, size);
-    QFETCH(QString, error);
-    loadtest::WifiPhone phone(kNet, filesFixture());
-    PHONE_OK(phone);
-    if (kind >= 0)
-        phone.sim->addFault(Fault(Fault::Kind(kind), QStringLiteral("download"), 7, QByteArray(), size));
-    const QString target = testsupport::makeTempDir(QStringLiteral("faults"));
-    std::unique_ptr<_RemoteFile> first(node(file.isEmpty() ? QStringLiteral("/sdcard/notes.txt") : file, false));
-    std::unique_ptr<_RemoteFile> big(node(QStringLiteral("/sdcard/big.bin"), false));
-    QList<_RemoteFile*> items{first.get()};
-    if (file.isEmpty())
-        items.append(big.get());
-    RecordingJobReport report;
-    if (error.isEmpty())
-        report.cancelWhenProgressContains(QStringLiteral("32KB / 97KB"));
-    AndroidDownloadFilesThread job(&phone.device, items, QDir(target), &report);
-    QVERIFY(loadtest::runJob(job));
-    phone.sim->releaseStalls();
-    QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1);
-    if (!error.isEmpty()) {
-        QCOMPARE(report.errors().size(), 1);
-        QVERIFY2(error == QLatin1String("*") || report.errors().first().startsWith(error),
-                 qPrintable(report.errors().first()));
+    void initTestCase()
+    {
+        installTranslations(QCoreApplication::instance());
+        loadtest::useFreePorts();
     }
-    // A finished file stays, the partial one is gone.
-    QCOMPARE(filesBelow(target).keys(), file.isEmpty() ? loadtest::list("notes.txt") : QStringList());
-}
+
+    void listDownloadAndDelete()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        AndroidLoadFileSys fs(&phone.device);
+        QList<_RemoteFile*> top = fs.listFolder(QStringLiteral("/"));
+        QCOMPARE(top.size(), 3);
+        QVERIFY(top.at(0)->isDir && top.at(0)->path == QLatin1String("/sdcard"));
+        std::unique_ptr<_RemoteFile> sdcard(top.takeFirst());
+        qDeleteAll(top);
+
+        // The same connection lists the tree on a job thread; "loop" names
+        // /sdcard again: reached, not listed a second time.
+        RecordingJobReport listed;
+        AndroidLoadFileSysThread lister(&fs, {sdcard.get()}, &listed);
+        LOAD_OK(lister, listed);
+        QVERIFY(listed.progressTexts().contains(QStringLiteral("Loading:/sdcard/DCIM")));
+        QCOMPARE(phone.sim->linesReceived(QStringLiteral("files")).count("$path:/sdcard"), 1);
+        QCOMPARE(sdcard->children.size(), 7);
+        QCOMPARE(sdcard->children.at(0)->modified.toMSecsSinceEpoch(), 1000);
+        QCOMPARE(sdcard->children.at(1)->name, QStringLiteral("Москва.txt"));
+
+        // Download into a target that already holds an older notes.txt.
+        const QString base = testsupport::makeTempDir(QStringLiteral("download"));
+        const QString s = base + QStringLiteral("/target/sdcard/");
+        QVERIFY(QDir().mkpath(s));
+        QFile old(s + QStringLiteral("notes.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older, longer text") > 0 && old.flush());
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {sdcard.get()}, QDir(base + QStringLiteral("/target")), &report);
+        LOAD_OK(job, report);
+        QCOMPARE(report.successes(), loadtest::list("Successfully extracted 6 files."));
+        QVERIFY(report.progressTexts().contains(QStringLiteral("Files:1/7")));
+        QVERIFY(report.progressTexts().contains(QStringLiteral("97KB / 97KB")));
+        // Byte-identical under their own names; ".." was refused and nothing
+        // landed beside or above the target.
+        const QJsonValue sd = filesFixture()[QStringLiteral("files")][QStringLiteral("children")][0];
+        const auto base64 = [](const auto& v) { return QByteArray::fromBase64(v["base64"].toString().toLatin1()); };
+        const QMap<QString, QByteArray> expected{
+            {QStringLiteral("target/sdcard/notes.txt"), "hello"},
+            {QStringLiteral("target/sdcard/Москва.txt"), QStringLiteral("привет").toUtf8()},
+            {QStringLiteral("target/sdcard/big.bin"), base64(sd["children"][2])},
+            {QStringLiteral("target/sdcard/empty.txt"), ""},
+            {QStringLiteral("target/sdcard/DCIM/照片.jpg"), base64(sd["children"][4]["children"][0])},
+            {QStringLiteral("target/sdcard/DCIM/café.mp3"), "not really music"}};
+        QCOMPARE(filesBelow(base), expected);
+        QCOMPARE(job.refusedNames(), loadtest::list("/sdcard/.."));
+
+        // Deleting goes over the listing connection too.
+        QVERIFY(fs.deleteFile(QStringLiteral("/sdcard/notes.txt")));
+        QVERIFY(!fs.deleteFile(QStringLiteral("/sdcard/notes.txt")));
+        QList<_RemoteFile*> again;
+        fs.listFolder(again, QStringLiteral("/sdcard"));
+        QCOMPARE(again.size(), 6);
+        qDeleteAll(again);
+        const QList<phonesim::ConnectionLog> used = phone.sim->connections(QStringLiteral("service"));
+        QCOMPARE(std::count_if(used.begin(), used.end(), [](const auto& c) { return c.service == "files"; }), 1);
+    }
+
+    void transferFaults_failAndLeaveNoPartialFile_data()
+    {
+        QTest::addColumn<QString>("file"); // downloaded after notes.txt
+        QTest::addColumn<int>("kind"); // a fault in big.bin's blocks; -1: none
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("error"); // start of the error; "*": any; empty: cancelled
+        using K = Fault::Kind;
+        QTest::newRow("fewer bytes than announced") << QStringLiteral("/short.bin") << -1 << qint64(0)
+            << QStringLiteral("download /short.bin failed: 10 bytes announced, 5 received.");
+        QTest::newRow("more bytes than announced") << QStringLiteral("/long.bin") << -1 << qint64(0)
+            << QStringLiteral("download /long.bin failed: 5 bytes announced, 10 received.");
+        const QString big = QStringLiteral("/sdcard/big.bin");
+        QTest::newRow("end of stream in a block") << big << int(K::EofMidBlock) << qint64(1000) << QStringLiteral("*");
+        QTest::newRow("oversized block") << big << int(K::BlockSizeAt) << (qint64(1) << 40)
+                                         << QStringLiteral("block size 1099511627776 out of range");
+        QTest::newRow("negative block") << big << int(K::BlockSizeAt) << qint64(-5)
+                                        << QStringLiteral("block size -5 out of range");
+        QTest::newRow("stall, then cancel") << big << int(K::StallAt) << qint64(0) << QString();
+    }
+
+    void transferFaults_failAndLeaveNoPartialFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, kind);
+        QFETCH(qint64, size);
+        QFETCH(QString, error);
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        // Steps: 1 ready, 2..4 notes.txt, 5 big.bin's "$file:", 6.. its blocks.
+        if (kind >= 0)
+            phone.sim->addFault(Fault(Fault::Kind(kind), QStringLiteral("download"), 7, QByteArray(), size));
+        const QString target = testsupport::makeTempDir(QStringLiteral("faults"));
+        std::unique_ptr<_RemoteFile> notes(node(QStringLiteral("/sdcard/notes.txt"), false)), second(node(file, false));
+        RecordingJobReport report;
+        if (error.isEmpty())
+            report.cancelWhenProgressContains(QStringLiteral("32KB / 97KB"));
+        AndroidDownloadFilesThread job(&phone.device, {notes.get(), second.get()}, QDir(target), &report);
+        QVERIFY(loadtest::runJob(job));
+        phone.sim->releaseStalls();
+        QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1);
+        const QString posted = report.errors().value(0);
+        QVERIFY2(report.errors().size() == (error.isEmpty() ? 0 : 1)
+                     && (error == QLatin1String("*") ? !posted.isEmpty() : posted.startsWith(error)),
+                 qPrintable(posted));
+        // The finished file stays, the partial one is gone.
+        QCOMPARE(filesBelow(target).keys(), loadtest::list("notes.txt"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestLoadFiles)
 #include "test_loadfiles.moc"

@@ -3,22 +3,16 @@
 #include "phonelink/androidloadimagesthread.h"
 #include "phonelink/androidloadmusicthread.h"
 #include "phonelink/androidloadthumbnailsthread.h"
-#include "shell/core/fileutils.h"
 
 #include "test_loadsupport.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QJsonArray>
-#include <QSignalSpy>
 #include <QtTest>
 
 using phonesim::Fault;
 using testsupport::RecordingJobReport;
 
 namespace {
-
-constexpr int kNet = 84;
 
 // The media fixture with real pictures as the thumbnails of photos 0, 2 and 4.
 QJsonObject mediaFixture()
@@ -57,117 +51,99 @@ class TestLoadMedia : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { loadtest::useFreePorts(); }
-    void cleanup() { simpleprotocol::setLocalPortProvider({}); }
+    void initTestCase() { loadtest::useFreePorts(); }
 
-    void imagesVideosAndMusic_fillTheirLists();
-    void badLineAndCancel_endTheLoad();
-    void thumbnails_areFetchedOnceChecked_andStoppable();
+    void imagesVideosAndMusic_fillTheirLists()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        RecordingJobReport report;
+        AndroidLoadImagesThread job(15, &phone.device, &report);
+        LOAD_OK(job, report);
+        QCOMPARE(report.progressTexts().first(), QStringLiteral("Images:1/5"));
+        QList<PhotoBucket> albums;
+        job.buckets(albums);
+        QCOMPARE(albums.size(), 2);
+        QCOMPARE(albums.at(0).name, QStringLiteral("Alben"));
+        QCOMPARE(albums.at(1).name, QStringLiteral("Camera")); // named by its first record
+        QCOMPARE(paths(albums.at(1).photos), loadtest::list("/sdcard/DCIM/a.jpg|/sdcard/DCIM/b.jpg"));
+        QCOMPARE(paths(job.bucketItems()), loadtest::list("/sdcard/DCIM/b.jpg|/sdcard/Pics/照片.jpg|/sdcard/DCIM/a.jpg|"
+                                                          "/sdcard/x.gif|/sdcard/short.jpg"));
+
+        RecordingJobReport videoReport;
+        AndroidLoadImagesThread videos(16, &phone.device, &videoReport);
+        LOAD_OK(videos, videoReport);
+        QCOMPARE(paths(videos.bucketItems()), loadtest::list("/sdcard/v.mp4"));
+
+        RecordingJobReport musicReport;
+        AndroidLoadMusicThread music(17, &phone.device, &musicReport);
+        LOAD_OK(music, musicReport);
+        QCOMPARE(musicReport.progressTexts(), loadtest::list("Music:1 / 2|Music:2 / 2"));
+        QCOMPARE(music.items().size(), 2);
+        const MusicRecord m = music.items().first();
+        QCOMPARE(m.title, QStringLiteral("Café"));
+        QCOMPARE(m.path, QStringLiteral("/sdcard/Music/café.mp3"));
+        QCOMPARE(m.modified.toSecsSinceEpoch(), 1700000000);
+        RecordingJobReport ring;
+        AndroidLoadMusicThread tones(19, &phone.device, &ring);
+        LOAD_OK(tones, ring);
+        QCOMPARE(tones.items().size(), 1);
+    }
+
+    void badRecord_failsAndTellsThePhone()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        phone.sim->addFault(Fault(Fault::Kind::WrongLineAt, QStringLiteral("images"), 4, "$img:k,YQ==,1,,cA==,YQ=="));
+        RecordingJobReport report;
+        AndroidLoadImagesThread job(15, &phone.device, &report);
+        QVERIFY(loadtest::runJob(job));
+        QCOMPARE(report.errors(), loadtest::list("invalid $img:, $img:k,YQ==,1,,cA==,YQ=="));
+        QVERIFY(loadtest::phoneToldError(*phone.sim, QStringLiteral("images")));
+    }
+
+    void thumbnails_areFetchedOnceChecked_andStoppable()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        const QString a = QStringLiteral("/sdcard/DCIM/a.jpg");
+        const QString png = QStringLiteral("/sdcard/Pics/照片.jpg");
+        QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
+        thumbs.requests = {QString(), a, png, QStringLiteral("/sdcard/x.gif"), QStringLiteral("/sdcard/short.jpg")};
+        QVERIFY(loadtest::runJob(thumbs));
+        QTRY_COMPARE(refreshed.size(), 2);
+        QCOMPARE(refreshed.at(0).at(0).toInt(), 1);
+        QCOMPARE(refreshed.at(1).at(0).toInt(), 2);
+        for (const QString& p : {a, png})
+            QCOMPARE(QImage(thumbs.thumbnailPath(p), "JPEG").size(), QSize(128, 128));
+        // A GIF and a transfer shorter than announced leave no file.
+        QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/x.gif"))));
+        QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/short.jpg"))));
+        const QList<QByteArray> asked = phone.sim->linesReceived(QStringLiteral("image-thumbnails"));
+        QVERIFY(asked.contains("$dload:" + a.toUtf8().toBase64() + ",16384,40"));
+
+        // Thumbnails that exist are not asked for again.
+        const int connections = phone.sim->connections(QStringLiteral("service")).size();
+        thumbs.stop();
+        thumbs.requests = {a, png};
+        QVERIFY(loadtest::runJob(thumbs));
+        QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), connections);
+
+        // A stop ends a stalled fetch at once.
+        phone.sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 3));
+        thumbs.stop();
+        thumbs.requests = {QStringLiteral("/sdcard/x.gif")};
+        thumbs.start();
+        QTRY_VERIFY(phone.sim->linesReceived(QStringLiteral("image-thumbnails")).size() > asked.size());
+        QElapsedTimer timer;
+        timer.start();
+        thumbs.stop();
+        QVERIFY(timer.elapsed() < 3000);
+        QVERIFY(thumbs.requests.isEmpty());
+        phone.sim->releaseStalls();
+    }
 };
-
-void TestLoadMedia::imagesVideosAndMusic_fillTheirLists()
-{
-    loadtest::WifiPhone phone(kNet, mediaFixture());
-    PHONE_OK(phone);
-    RecordingJobReport report;
-    AndroidLoadImagesThread job(15, &phone.device, &report);
-    LOAD_OK(job, report);
-    QCOMPARE(report.progressTexts().first(), QStringLiteral("Images:1/5"));
-    QList<PhotoBucket> albums;
-    job.buckets(albums);
-    QCOMPARE(albums.size(), 2);
-    QCOMPARE(albums.at(0).name, QStringLiteral("Alben"));
-    QCOMPARE(albums.at(1).name, QStringLiteral("Camera")); // named by its first record
-    QCOMPARE(paths(albums.at(1).photos), loadtest::list("/sdcard/DCIM/a.jpg|/sdcard/DCIM/b.jpg"));
-    QCOMPARE(albums.at(1).photos.first().rawRef, QStringLiteral("k1"));
-    QCOMPARE(paths(job.bucketItems()),
-             loadtest::list("/sdcard/DCIM/b.jpg|/sdcard/Pics/照片.jpg|/sdcard/DCIM/a.jpg|/sdcard/x.gif|/sdcard/short.jpg"));
-
-    RecordingJobReport videoReport;
-    AndroidLoadImagesThread videos(16, &phone.device, &videoReport);
-    LOAD_OK(videos, videoReport);
-    QCOMPARE(paths(videos.bucketItems()), loadtest::list("/sdcard/v.mp4"));
-    QCOMPARE(phone.sim->connections(QStringLiteral("service")).last().service, QStringLiteral("videos"));
-
-    RecordingJobReport musicReport;
-    AndroidLoadMusicThread music(17, &phone.device, &musicReport);
-    LOAD_OK(music, musicReport);
-    QCOMPARE(musicReport.progressTexts(), loadtest::list("Music:1 / 2|Music:2 / 2"));
-    QCOMPARE(music.items().size(), 2);
-    const MusicRecord m = music.items().first();
-    QCOMPARE(m.title, QStringLiteral("Café"));
-    QCOMPARE(m.path, QStringLiteral("/sdcard/Music/café.mp3"));
-    QCOMPARE(m.modified.toSecsSinceEpoch(), 1700000000);
-    QCOMPARE(m.duration, 180);
-    RecordingJobReport ring;
-    AndroidLoadMusicThread tones(19, &phone.device, &ring);
-    LOAD_OK(tones, ring);
-    QCOMPARE(tones.items().size(), 1);
-}
-
-void TestLoadMedia::badLineAndCancel_endTheLoad()
-{
-    loadtest::WifiPhone phone(kNet, mediaFixture());
-    PHONE_OK(phone);
-    phone.sim->addFault(Fault(Fault::Kind::WrongLineAt, QStringLiteral("images"), 4, "$img:k,YQ==,1,,cA==,YQ=="));
-    RecordingJobReport report;
-    AndroidLoadImagesThread job(15, &phone.device, &report);
-    QVERIFY(loadtest::runJob(job));
-    QCOMPARE(report.errors(), loadtest::list("invalid $img:, $img:k,YQ==,1,,cA==,YQ=="));
-    QVERIFY(loadtest::phoneToldError(*phone.sim, QStringLiteral("images")));
-
-    // A cancel is noticed before the first record.
-    RecordingJobReport canceled;
-    canceled.cancel();
-    AndroidLoadMusicThread music(17, &phone.device, &canceled);
-    QVERIFY(loadtest::runJob(music));
-    QCOMPARE(canceled.endCount(), 0);
-    QVERIFY(music.items().isEmpty());
-}
-
-void TestLoadMedia::thumbnails_areFetchedOnceChecked_andStoppable()
-{
-    loadtest::WifiPhone phone(kNet, mediaFixture());
-    PHONE_OK(phone);
-    AndroidLoadThumbnailsThread thumbs(&phone.device);
-    const QString a = QStringLiteral("/sdcard/DCIM/a.jpg");
-    const QString png = QStringLiteral("/sdcard/Pics/照片.jpg");
-    QCOMPARE(thumbs.thumbnailPath(a),
-             phone.device.cacheDir().absoluteFilePath(QStringLiteral("thumbnails/") + md5Hex(a)));
-    QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
-    thumbs.requests = {QString(), a, png, QStringLiteral("/sdcard/x.gif"), QStringLiteral("/sdcard/short.jpg")};
-    QVERIFY(loadtest::runJob(thumbs));
-    QTRY_COMPARE(refreshed.size(), 2);
-    QCOMPARE(refreshed.at(0).at(0).toInt(), 1);
-    QCOMPARE(refreshed.at(1).at(0).toInt(), 2);
-    for (const QString& p : {a, png})
-        QCOMPARE(QImage(thumbs.thumbnailPath(p), "JPEG").size(), QSize(128, 128));
-    // A GIF and a transfer shorter than announced leave no file.
-    QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/x.gif"))));
-    QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/short.jpg"))));
-    const QList<QByteArray> asked = phone.sim->linesReceived(QStringLiteral("image-thumbnails"));
-    QVERIFY(asked.contains("$dload:" + a.toUtf8().toBase64() + ",16384,40"));
-
-    // Thumbnails that exist are not asked for again.
-    const int connections = phone.sim->connections(QStringLiteral("service")).size();
-    thumbs.stop();
-    thumbs.requests = {a, png};
-    QVERIFY(loadtest::runJob(thumbs));
-    QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), connections);
-
-    // A stop ends a stalled fetch at once.
-    phone.sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 3));
-    thumbs.stop();
-    thumbs.requests = {QStringLiteral("/sdcard/x.gif")};
-    thumbs.start();
-    QTRY_VERIFY(phone.sim->linesReceived(QStringLiteral("image-thumbnails")).size() > asked.size());
-    QElapsedTimer timer;
-    timer.start();
-    thumbs.stop();
-    QVERIFY(timer.elapsed() < 3000);
-    QVERIFY(thumbs.requests.isEmpty());
-    phone.sim->releaseStalls();
-}
 
 QTEST_GUILESS_MAIN(TestLoadMedia)
 #include "test_loadmedia.moc"

@@ -4,20 +4,13 @@
 #pragma once
 
 #include "phonelink/androiddeviceinfo.h"
-#include "phonelink/protocol/simpleprotocol.h"
 
-#include "dataservices.h"
 #include "fakeadbenv.h"
-#include "phonesim.h"
 #include "simtestutil.h"
 #include "testsupport.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QThread>
-
-#include <memory>
 
 // Runs a job to its end and checks it posted success.
 #define LOAD_OK(job, report) do { QVERIFY(loadtest::runJob(job)); \
@@ -54,16 +47,12 @@ struct SimPhone {
 // an earlier one's IMEI shares its cache.
 struct WifiPhone : SimPhone {
     WifiPhone(int net, const QJsonObject& fixture, const QString& imei = QString())
-        : SimPhone(fixture, QStringLiteral("127.0.%1.%2").arg(net).arg(next()))
+        : SimPhone(fixture, QStringLiteral("127.0.%1.%2").arg(net).arg(next++))
     {
         device.port = PhoneAgentPackage::kWifiControlPort;
         device.imei = imei.isEmpty() ? QStringLiteral("35693803564") + device.host.section(QLatin1Char('.'), 3) : imei;
     }
-    static int next()
-    {
-        static int n = 10;
-        return n++;
-    }
+    inline static int next = 10;
 };
 
 // A phone on USB: fake-adb hands broadcasts to the simulator.
@@ -113,10 +102,8 @@ inline bool runJob(QThread& job, int ms = 20000)
 inline bool phoneToldError(const phonesim::PhoneSim& sim, const QString& service)
 {
     sim.waitFinished(QStringLiteral("service"), 1, 5000);
-    for (const QByteArray& l : sim.linesReceived(service))
-        if (l.startsWith("$error:"))
-            return true;
-    return false;
+    const QList<QByteArray> lines = sim.linesReceived(service);
+    return std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("$error:"); });
 }
 
 } // namespace loadtest
