@@ -13,25 +13,6 @@
 #include <exception>
 #include <memory>
 
-namespace {
-
-// The outermost folder of path that does not exist yet (what mkpath will
-// create), or an empty text when path exists already.
-QString firstMissingFolder(const QString& path)
-{
-    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    QString missing;
-    while (!info.exists()) {
-        missing = info.absoluteFilePath();
-        const QString parent = info.absolutePath();
-        if (parent == missing)
-            break;
-        info = QFileInfo(parent);
-    }
-    return missing;
-}
-
-} // namespace
 
 ExportToFileThread::ExportToFileThread(const QList<pim::_Contact>& contacts, int format, const QString& path,
                                        JobReport* progress, QObject* parent)

@@ -31,21 +31,6 @@ int chatLast(const _MsgMessage* m)
     return m->chat ? m->chat->_last : 0;
 }
 
-// The outermost folder of path that does not exist yet (what mkpath will
-// create), or an empty text when path exists already.
-QString firstMissingFolder(const QString& path)
-{
-    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    QString missing;
-    while (!info.exists()) {
-        missing = info.absoluteFilePath();
-        const QString parent = info.absolutePath();
-        if (parent == missing)
-            break;
-        info = QFileInfo(parent);
-    }
-    return missing;
-}
 
 // Everything below a folder, files and folders, hidden ones too.
 QSet<QString> entriesBelow(const QString& folder)

@@ -155,18 +155,8 @@ void UpdateLocalDbThread::convertOldMessageDb(const QDir& source, const QDir& ta
         const QString address = country.normalizeNumber(rows.getText(QStringLiteral("address")));
 
         _MsgHandle handle;
-        handle.id = address;
-        handle.service = QStringLiteral("SMS");
-        handle._ct_name = rows.getText(QStringLiteral("person"));
-
         _MsgChat chat;
-        chat.guid = QStringLiteral("SMS;-;") + address;
-        chat.style = 45;
-        chat.state = 3;
-        chat.chat_identifier = address;
-        chat.service_name = QStringLiteral("SMS");
-        chat.account_login = QStringLiteral("E:");
-        chat.handles.insert(address, &handle);
+        makeSmsChat(address, rows.getText(QStringLiteral("person")), &handle, &chat);
 
         _MsgMessage msg;
         msg.handle = &handle;

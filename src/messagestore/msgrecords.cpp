@@ -391,3 +391,18 @@ QString getAttachmentThumbnail(const _MsgAttachment* att)
     scaled.save(thumb, format);
     return thumb;
 }
+
+void makeSmsChat(const QString& address, const QString& contactName, _MsgHandle* handle, _MsgChat* chat)
+{
+    handle->id = address;
+    handle->service = QStringLiteral("SMS");
+    handle->_ct_name = contactName;
+
+    chat->guid = QStringLiteral("SMS;-;") + address;
+    chat->style = 45;
+    chat->state = 3;
+    chat->chat_identifier = address;
+    chat->service_name = QStringLiteral("SMS");
+    chat->account_login = QStringLiteral("E:");
+    chat->handles.insert(address, handle);
+}

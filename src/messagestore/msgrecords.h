@@ -175,6 +175,10 @@ bool isGroupChat(const _MsgChat* chat);
 // The message's attachments in ascending ROWID order.
 QList<_MsgAttachment*> getAttachments(const _MsgMessage* msg);
 
+// Fills handle and chat as an SMS conversation with one other party is
+// stored: the handle id is the (normalised) address, the chat lists it.
+void makeSmsChat(const QString& address, const QString& contactName, _MsgHandle* handle, _MsgChat* chat);
+
 QString getHandleLabel(const _MsgHandle* handle, bool withNumbers);
 QString getChatTitle(const _MsgChat* chat, bool withNumbers);
 QString getMsgChatTitle(const _MsgMessage* msg);

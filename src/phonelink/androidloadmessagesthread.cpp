@@ -151,18 +151,8 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     const QString address = db.countryDb().getCurCountry().normalizeNumber(simpleprotocol::decodeField(f.at(2)));
 
     _MsgHandle handle;
-    handle.id = address;
-    handle.service = QStringLiteral("SMS");
-    handle._ct_name = simpleprotocol::decodeField(f.at(3));
-
     _MsgChat chat;
-    chat.guid = QStringLiteral("SMS;-;") + address;
-    chat.style = 45;
-    chat.state = 3;
-    chat.chat_identifier = address;
-    chat.service_name = QStringLiteral("SMS");
-    chat.account_login = QStringLiteral("E:");
-    chat.handles.insert(address, &handle);
+    makeSmsChat(address, simpleprotocol::decodeField(f.at(3)), &handle, &chat);
 
     _MsgMessage msg;
     msg.handle = &handle;

@@ -266,3 +266,17 @@ void shellOpen(const QString& target)
 {
     desktop::openUrl(desktop::urlForTarget(target));
 }
+
+QString firstMissingFolder(const QString& path)
+{
+    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QString missing;
+    while (!info.exists()) {
+        missing = info.absoluteFilePath();
+        const QString parent = info.absolutePath();
+        if (parent == missing)
+            break;
+        info = QFileInfo(parent);
+    }
+    return missing;
+}

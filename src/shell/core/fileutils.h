@@ -46,6 +46,10 @@ void removeDir(const QString& path);
 // the cleaned absolute path, or an empty text when the relative path is
 // empty, absolute, or would lead outside the base (".." and the like).
 QString pathUnder(const QString& base, const QString& relative);
+// The outermost folder of path that does not exist yet (what mkpath would
+// create), or an empty text when path exists already. Lets a job remove on
+// failure only the folders it created itself.
+QString firstMissingFolder(const QString& path);
 
 // Shows the folder (or opens the file) in the desktop's file manager.
 void openInExplorer(const QString& path);
