@@ -326,7 +326,7 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     if (!cancelAt.isEmpty())
         report.cancelWhenProgressContains(cancelAt);
     QVERIFY(restore<AndroidRestoreCallsThread>(phone, &cache, makeCalls(count), &report));
-    QCOMPARE(report.errors(), error.isEmpty() ? QStringList() : QStringList { error.arg(phone.device.host) });
+    QCOMPARE(report.errors(), error.isEmpty() ? QStringList() : QStringList { error.contains(u"%1"_s) ? error.arg(phone.device.host) : error });
     QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1); // a cancel posts no end
     QVERIFY(cancelAt.isEmpty() || report.progressTexts().endsWith(cancelAt));
     // The cache keeps only what it had and stays usable.
@@ -339,7 +339,7 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     QCOMPARE(phone.store->completedSessions(u"calls"_s), 0);
     QCOMPARE(phone.store->batchSizes(u"calls"_s), phoneBatches);
     if (fault.kind == Fault::Kind::WrongLineAt) // the phone is told why it is dropped
-        QVERIFY(phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
+        QTRY_VERIFY(!phone.sim->linesReceived(u"calls"_s).isEmpty() && phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
 }
 
 QTEST_GUILESS_MAIN(TestRestoreJobs)

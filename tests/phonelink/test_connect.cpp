@@ -202,7 +202,7 @@ void TestConnect::oldAgent_isInstalledStartedAndAsked()
         QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 5000));
-    QCOMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
+    QTRY_COMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
 }
 
 void TestConnect::failures_followConnectFailedText()
@@ -302,7 +302,7 @@ void TestConnect::wifiRoad_readsDeviceInfo()
     const auto control = sim->connections(QStringLiteral("control"));
     QCOMPARE(control.size(), 1);
     QCOMPARE(control.first().linesIn, QList<QByteArray> { url().toUtf8() });
-    QCOMPARE(sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
+    QTRY_COMPARE(sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
 }
 
 void TestConnect::agentFaults_endInTheirErrors_data()
@@ -351,7 +351,7 @@ void TestConnect::agentFaults_endInTheirErrors()
         QCOMPARE(report.errors().first(), error);
     if (fault.kind == Fault::Kind::WrongLineAt) { // the phone was told why
         QVERIFY(sim->waitFinished(QStringLiteral("service"), 1, 5000));
-        QCOMPARE(sim->linesReceived(QStringLiteral("device-info")).value(0), "$error:" + error.toUtf8().toBase64());
+        QTRY_COMPARE(sim->linesReceived(QStringLiteral("device-info")).value(0), "$error:" + error.toUtf8().toBase64());
     }
 }
 
