@@ -253,7 +253,7 @@ void TestRestoreJobs::calendars_eventsCarryTheirReminders()
     QVERIFY(restore<AndroidRestoreCalendarsThread>(phone, &cache, makeEvents(130, 1, 500), &cancelled));
     QCOMPARE(cancelled.endCount(), 0);
     QCOMPARE(phone.verdict(2), QString());
-    QCOMPARE(phone.store->completedSessions(u"calendars"_s), 1);
+    QTRY_COMPARE(phone.store->completedSessions(u"calendars"_s), 1);
     QCOMPARE(cache.countEvents(), 151);
 }
 

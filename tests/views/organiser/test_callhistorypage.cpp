@@ -239,7 +239,7 @@ private Q_SLOTS:
         }
         QVERIFY(m_store->errors().isEmpty());
         QCOMPARE(m_store->batchSizes(QStringLiteral("calls")), (QList<int>{100, 50, 100, 50}));
-        QCOMPARE(m_store->completedSessions(QStringLiteral("calls")), 2);
+        QTRY_COMPARE(m_store->completedSessions(QStringLiteral("calls")), 2);
         QCOMPARE(LocalCallHistoryDb(cache).countCalls(), 155);
         // The phone page shows the mirrored calls from its cache.
         QCOMPARE(CallHistoryMainForm(m_phone, m_tree.devicesRoot()).callModel()->rowCount(), 155);
