@@ -154,31 +154,28 @@ bool AbsMessageDb::hasChatHandleJoin(qint64 chatId, qint64 handleId)
 // The numbers are bound rather than put into the text: the statement is
 // then prepared once per connection instead of once per row.
 
-void AbsMessageDb::joinChatHandle(qint64 chatId, qint64 handleId)
+void AbsMessageDb::replaceJoin(const QString& statement, qint64 first, qint64 second)
 {
     open();
-    Sqlite3Sql sql(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(?,?)"));
-    sql.addInt64Param(chatId);
-    sql.addInt64Param(handleId);
+    Sqlite3Sql sql(statement);
+    sql.addInt64Param(first);
+    sql.addInt64Param(second);
     executeThrow(sql);
+}
+
+void AbsMessageDb::joinChatHandle(qint64 chatId, qint64 handleId)
+{
+    replaceJoin(QStringLiteral("replace into chat_handle_join(chat_id,handle_id) values(?,?)"), chatId, handleId);
 }
 
 void AbsMessageDb::joinChatMessage(qint64 chatId, qint64 messageId)
 {
-    open();
-    Sqlite3Sql sql(QStringLiteral("replace into chat_message_join(chat_id,message_id) values(?,?)"));
-    sql.addInt64Param(chatId);
-    sql.addInt64Param(messageId);
-    executeThrow(sql);
+    replaceJoin(QStringLiteral("replace into chat_message_join(chat_id,message_id) values(?,?)"), chatId, messageId);
 }
 
 void AbsMessageDb::joinMessageAttachment(qint64 messageId, qint64 attachmentId)
 {
-    open();
-    Sqlite3Sql sql(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(?,?)"));
-    sql.addInt64Param(messageId);
-    sql.addInt64Param(attachmentId);
-    executeThrow(sql);
+    replaceJoin(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(?,?)"), messageId, attachmentId);
 }
 
 void AbsMessageDb::setLastAddressedHandle(qint64 chatId, const QString& handleId)

@@ -65,6 +65,8 @@ protected:
     void finalizeLookups();
 
 private:
+    void replaceJoin(const QString& statement, qint64 first, qint64 second);
+
     QHash<const char*, sqlite3_stmt*> m_lookups;
     sqlite3* m_lookupsOwner = nullptr;
 };
