@@ -34,7 +34,7 @@ test: build
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
-	@for b in $(BUILD_DIR)/bench-bin/bench_*; do echo "== $$b"; "$$b" || exit 1; done
+	@for b in $(BUILD_DIR)/bench-bin/bench_*; do echo "== $$b"; ./tests/run-test.sh "$$b" || exit 1; done
 
 clean:
 	rm -rf $(BUILD_DIR)
