@@ -113,7 +113,13 @@ QString conversationFileName(const _MsgMessage* msg, const QString& extension, Q
     if (chat)
         base = sanitizeFileName(isGroupChat(chat) ? chat->chat_identifier : getChatTitle(chat, true));
     // Keep the name well inside the usual 255-byte limit of file systems.
+    // A title from the phone can be of any length: cut it to 160 characters
+    // first, so that the byte count below is taken a bounded number of times.
+    if (base.size() > 160)
+        base.truncate(160);
     while (base.toUtf8().size() > 160)
+        base.chop(1);
+    if (!base.isEmpty() && base.back().isHighSurrogate())
         base.chop(1);
     base = base.trimmed();
     if (base.isEmpty() || base.startsWith(QLatin1Char('.')))

@@ -6,6 +6,7 @@
 #include "message_testdata.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -299,6 +300,17 @@ void TestMessageExports::chatOrder_isStrictAndKeepsConversationsTogether()
     QCOMPARE(fileNames(written), (QStringList{QStringLiteral("unknown-chat.html"), QStringLiteral("team.html"), QStringLiteral("Team(2).html")}));
     QVERIFY(readAll(written.at(1)).contains("y3"));
     QVERIFY(readAll(written.at(2)).contains("x3") && readAll(written.at(2)).contains("bottom_right\"></div>X</div>"));
+
+    // A title of any length from the phone gives a short file name at once,
+    // never one that ends in half a character.
+    y->display_name = QLatin1Char('a') + QStringLiteral("\U0001F600").repeated(100000);
+    QElapsedTimer timer;
+    timer.start();
+    RecordingJobReport longName;
+    const QString page = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("long")), MessageExportHtml, &longName).value(1);
+    QVERIFY(longName.succeeded() && timer.elapsed() < 10000);
+    const QString name = QFileInfo(page).completeBaseName();
+    QVERIFY(name.toUtf8().size() <= 160 && name.size() > 40 && !name.back().isHighSurrogate());
 }
 
 QTEST_MAIN(TestMessageExports)
