@@ -3,6 +3,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/calendarrecord.h"
 #include "records/localcalendarsdb.h"
+#include "records/recordtime.h"
 
 #include <QHash>
 #include <QMap>
@@ -11,7 +12,7 @@ namespace {
 
 QDateTime fromSecs(const QString& field)
 {
-    return QDateTime::fromMSecsSinceEpoch(field.toLongLong() * 1000);
+    return records::dateTimeFromSecs(field.toLongLong());
 }
 
 } // namespace

@@ -16,7 +16,7 @@ CallRecord AndroidLoadCallsThread::parseCall(const QString& fields)
     const QStringList f = fields.split(QLatin1Char(','));
     CallRecord call;
     if (f.size() > 0)
-        call.date = QDateTime::fromMSecsSinceEpoch(f.at(0).toLongLong() * 1000);
+        call.date = records::dateTimeFromSecs(f.at(0).toLongLong());
     if (f.size() > 1) {
         // An unknown word stores no flags: the call shows as none of the three.
         const QString word = f.at(1);

@@ -1,5 +1,7 @@
 #include "phonelink/androidloadimagesthread.h"
 
+#include "records/recordtime.h"
+
 #include <algorithm>
 
 AndroidLoadImagesThread::AndroidLoadImagesThread(int kind, AndroidDeviceInfo* device, JobReport* progress,
@@ -53,7 +55,7 @@ void AndroidLoadImagesThread::load()
         PhotoRecord photo;
         photo.rawRef = f.at(0);
         photo.name = loaderfields::textAt(f, 1);
-        photo.date = QDateTime::fromMSecsSinceEpoch(f.at(2).toLongLong() * 1000);
+        photo.date = records::dateTimeFromSecs(f.at(2).toLongLong());
         photo.path = loaderfields::textAt(f, 4);
         photo.altPath = photo.path;
         photo.bucketName = loaderfields::textAt(f, 5);

@@ -1,5 +1,7 @@
 #include "phonelink/androidloadmusicthread.h"
 
+#include "records/recordtime.h"
+
 AndroidLoadMusicThread::AndroidLoadMusicThread(int kind, AndroidDeviceInfo* device, JobReport* progress,
                                                QObject* parent)
     : AndroidLoadThread(device, nullptr, progress, parent)
@@ -15,7 +17,7 @@ MusicRecord AndroidLoadMusicThread::parseMusic(const QString& fields)
     if (f.size() > 1)
         m.title = loaderfields::textAt(f, 1);
     if (f.size() > 2)
-        m.modified = QDateTime::fromMSecsSinceEpoch(f.at(2).toLongLong() * 1000);
+        m.modified = records::dateTimeFromSecs(f.at(2).toLongLong());
     if (f.size() > 3)
         m.path = loaderfields::textAt(f, 3);
     if (f.size() > 4)

@@ -549,12 +549,22 @@ void Sqlite3DB::bindAll(sqlite3_stmt* stmt, const Sqlite3Sql& sql)
         throwError(rc);
 }
 
-void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
+void Sqlite3DB::checkWritable()
 {
     ensureOpen();
+    // SQLite ends a transaction on its own after some errors (a full disk,
+    // a trigger's RAISE(ROLLBACK)); the unit is lost then, and a later
+    // write must not autocommit on its own either.
+    if (m_depth > 0 && !m_rollbackOnly && sqlite3_get_autocommit(m_db))
+        m_rollbackOnly = true;
     if (m_rollbackOnly)
         throw Sqlite3Exception(
             SQLITE_ABORT, "the transaction was rolled back; no further change is written until it ends");
+}
+
+void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
+{
+    checkWritable();
     sqlite3_stmt* stmt = cachedStatement(sql.sql());
     if (!stmt)
         return; // empty statement text
@@ -577,6 +587,8 @@ void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
         const std::string msg = errorText(m_db, rc, QString());
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
+        if (m_depth > 0 && sqlite3_get_autocommit(m_db))
+            m_rollbackOnly = true;
         throw Sqlite3Exception(rc, msg);
     }
     sqlite3_reset(stmt);
@@ -602,10 +614,7 @@ qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
 
 void Sqlite3DB::executeScriptThrow(const QByteArray& script)
 {
-    ensureOpen();
-    if (m_rollbackOnly)
-        throw Sqlite3Exception(
-            SQLITE_ABORT, "the transaction was rolled back; no further change is written until it ends");
+    checkWritable();
     QByteArray text = script;
     execRaw(text.constData());
 }

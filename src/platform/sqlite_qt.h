@@ -197,6 +197,8 @@ private:
     void bindAll(sqlite3_stmt* stmt, const Sqlite3Sql& sql);
     void clearCache();
     void ensureOpen() const;
+    // Throws when a rolled-back unit is still open (see the class comment).
+    void checkWritable();
     [[noreturn]] void throwError(int rc, const QString& context = QString()) const;
     void execRaw(const char* sql);
 

@@ -26,7 +26,15 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
         return;
     }
     db.openThrow(path, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
-    runSchemaScript(db, schemaResource);
+    try {
+        runSchemaScript(db, schemaResource);
+    } catch (...) {
+        // A file without its full schema would pass for a made database on
+        // the next open: remove what this call created.
+        db.close();
+        QFile::remove(path);
+        throw;
+    }
 }
 
 void AbsLocalDb::beginTran()

@@ -1,5 +1,7 @@
 #include "recordtime.h"
 
+#include <limits>
+
 namespace records {
 
 qint64 secsSinceEpoch(const QDateTime& dt)
@@ -11,6 +13,11 @@ qint64 secsSinceEpoch(const QDateTime& dt)
 
 QDateTime dateTimeFromSecs(qint64 secs)
 {
+    // A file from elsewhere may hold any number: one whose milliseconds do
+    // not fit 64 bits is no date.
+    constexpr qint64 kLimit = std::numeric_limits<qint64>::max() / 1000;
+    if (secs > kLimit || secs < -kLimit)
+        return QDateTime();
     return QDateTime::fromMSecsSinceEpoch(secs * 1000);
 }
 

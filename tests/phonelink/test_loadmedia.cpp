@@ -84,6 +84,7 @@ private Q_SLOTS:
         QCOMPARE(m.title, QStringLiteral("Café"));
         QCOMPARE(m.path, QStringLiteral("/sdcard/Music/café.mp3"));
         QCOMPARE(m.modified.toSecsSinceEpoch(), 1700000000);
+        QVERIFY(!AndroidLoadMusicThread::parseMusic(QStringLiteral("k,,-9223372036854775807")).modified.isValid());
         RecordingJobReport ring;
         AndroidLoadMusicThread tones(19, &phone.device, &ring);
         LOAD_OK(tones, ring);

@@ -46,6 +46,8 @@ private Q_SLOTS:
         QCOMPARE(stored.at(0).date.toSecsSinceEpoch(), 1700000100);
         QCOMPARE((QList<int>{stored.at(0).flags, stored.at(1).flags, stored.at(2).flags}),
                  (QList<int>{CALL_FLAG_INCOMING, CALL_FLAG_OUTGOING, 0}));
+        // A time whose milliseconds do not fit 64 bits is no date, not a wrapped one.
+        QVERIFY(!AndroidLoadCallsThread::parseCall(QStringLiteral("9223372036854775807,missed")).date.isValid());
 
         // Two bookmarks of one URL merge; the full 64-bit id is kept.
         LocalBookmarkDb bookmarkDb(cachePath(phone.device, QStringLiteral("bookmarks.db")));

@@ -127,6 +127,18 @@ private Q_SLOTS:
         insertName(db, "after");
         QCOMPARE(count(db), 3);
 
+        // SQLite rolling the unit back on its own makes it rollback-only too.
+        db.executeThrow(QStringLiteral("CREATE TRIGGER veto BEFORE INSERT ON t WHEN new.name='veto' "
+                                       "BEGIN SELECT RAISE(ROLLBACK, 'vetoed'); END"));
+        db.beginTran();
+        db.beginTran();
+        insertName(db, "first");
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, insertName(db, "veto"));
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, insertName(db, "stray"));
+        QVERIFY(!db.commitTran());
+        QVERIFY(!db.commitTran());
+        QCOMPARE(count(db), 3);
+
         db.beginTran(); // close rolls an open transaction back
         insertName(db, "lost");
         db.close();

@@ -154,9 +154,11 @@ private Q_SLOTS:
             QCOMPARE(QString::fromUtf8(e.what()), probe.errorString());
         }
         QCOMPARE(noSchema.countOf(QStringLiteral("SELECT count(*) FROM items")), 0); // no tables: 0, not a crash
+        QVERIFY(!noSchema.isOpen() && !QFileInfo::exists(m_path)); // no empty file passes for a database
         SchemaDb badScript(m_path + QStringLiteral("2"),
             writeFile(m_path + QStringLiteral(".sql"), "CREATE TABLE a (x);\nCREATE TABLEX b (y);\n"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, badScript.open());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, badScript.open()); // a half-made file is not reopened
 
         const QByteArray userData(5000, 'u');
         LocalNotesDb db(writeFile(m_path + QStringLiteral(".user"), userData));
@@ -401,12 +403,14 @@ private Q_SLOTS:
     void calls_oldSevenColumnFileMigratedWithRows()
     {
         makeOldFile(m_path, ":res/local_callhistory_db.sql", // the script has the 7 original columns
-            "insert into call(address,date,duration,flags,person,hash) values('555',100,5,4,'Ann','h1')");
+            "insert into call(address,date,duration,flags,person,hash) values('555',100,5,4,'Ann','h1');"
+            "insert into call(address,date,hash) values('1',9223372036854775807,'h2')");
         {
             LocalCallHistoryDb db(m_path);
             const QList<CallRecord> calls = db.loadAll();
-            QCOMPARE(calls.size(), 1);
-            const CallRecord& c = calls[0];
+            QCOMPARE(calls.size(), 2);
+            QVERIFY(!calls[0].date.isValid()); // a date out of range is none, not a wrapped one
+            const CallRecord& c = calls[1];
             QCOMPARE(c.address, QStringLiteral("555"));
             QCOMPARE(c.person, QStringLiteral("Ann"));
             QCOMPARE(c.flags, 4);
@@ -415,7 +419,7 @@ private Q_SLOTS:
             QCOMPARE(db.connection().tbInfo(QStringLiteral("call")).value(QStringLiteral("unique_id")).cid, 19);
         }
         LocalCallHistoryDb again(m_path);
-        QCOMPARE(again.countCalls(), 1);
+        QCOMPARE(again.countCalls(), 2);
         QCOMPARE(again.connection().tbInfo(QStringLiteral("call")).size(), 20);
     }
 

@@ -44,6 +44,10 @@ void MainWindow::addLocalDbNodes()
 
 _LocalDbItemNode* MainWindow::findLocalDbNode(const QString& name) const
 {
+    // On a case-sensitive file system a name differing only in case may be a
+    // folder of its own: it then gets its own node instead of refreshing this one.
+    const QFileInfo asked(getLocalDatabasesDir().absoluteFilePath(name));
+    const QString askedPath = asked.isDir() ? asked.canonicalFilePath() : QString();
     _LocalDbItemNode* caseless = nullptr;
     for (AbsTreeItemModel::_ItemNode* child : m_model->localDbRoot()->children) {
         if (child->type != NAV_LOCAL_DB)
@@ -52,7 +56,8 @@ _LocalDbItemNode* MainWindow::findLocalDbNode(const QString& name) const
         const QString folder = node->dir.dirName();
         if (folder == name)
             return node;
-        if (!caseless && folder.compare(name, Qt::CaseInsensitive) == 0)
+        if (!caseless && folder.compare(name, Qt::CaseInsensitive) == 0 &&
+            (askedPath.isEmpty() || askedPath == QFileInfo(node->dir.absolutePath()).canonicalFilePath()))
             caseless = node;
     }
     return caseless;

@@ -223,6 +223,13 @@ private slots:
         QCOMPARE(win.currentNode(), childOfKind(node, NAV_NOTES));
         QVERIFY(qobject_cast<FakePage*>(win.currentPage()));
         QCOMPARE(toolbarPageActions(win).size(), 1);
+        // A folder of its own whose name differs from "Beta" only in case.
+        mwtest::backupDir(QStringLiteral("BETA"), 1);
+        Q_EMIT qobject_cast<FakePage*>(win.currentPage())->backupFinished(QStringLiteral("BETA"));
+        QTRY_COMPARE(win.pendingRefreshes(), 0);
+        QCOMPARE(win.model()->localDbRoot()->children.size(), 3);
+        QCOMPARE(childOfKind(win.model()->localDbRoot()->children.at(1), NAV_NOTES)->text, QStringLiteral("Notes(4)"));
+        QCOMPARE(childOfKind(win.model()->localDbRoot()->children.at(2), NAV_NOTES)->text, QStringLiteral("Notes(1)"));
 
         // Leaving the page takes its actions off the toolbar.
         win.selectNode(win.model()->devicesRoot());
