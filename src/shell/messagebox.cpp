@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -45,11 +46,26 @@ int showMessageBox(int icon, const QString& text, int buttons)
     return UiPrompt::current()->messageBox(icon, text, buttons);
 }
 
+namespace {
+
+// Error texts are plain text (often carrying a phone's message or a file
+// name) whose line breaks are written as <br/>: everything else shows as text.
+QString errorTextToHtml(const QString& err)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("&lt;br\\s*/?&gt;"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString html = err.toHtmlEscaped();
+    html.replace(lineBreak, QStringLiteral("<br/>"));
+    return html;
+}
+
+} // namespace
+
 void showError(const QString& err)
 {
     const QString message = QStringLiteral("<nobr><b>") + getAppTitle() + QStringLiteral("</b></nobr><br/><br/>") +
                             QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ")
-                                .arg(err) +
+                                .arg(errorTextToHtml(err)) +
                             supportEmail() + QStringLiteral(" for help.");
     showMessageBox(QMessageBox::Critical, message, QMessageBox::Ok);
     errorreport::sendErrorReport(err);

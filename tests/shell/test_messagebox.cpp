@@ -152,6 +152,7 @@ void TestMessageBox::test_showError_postsReportAfterBoxClosed()
     bool requestWhileOpen = true;
     onNextBox([&](QMessageBox* b) {
         QVERIFY(b->text().contains(QStringLiteral("An Error Occurred.")));
+        QVERIFY(b->text().contains(QStringLiteral("Open failed.<br/>Disk &lt;b&gt;full&lt;/b&gt;"))); // shown as text
         QTest::qWait(100);
         requestWhileOpen = stub.done;
         b->button(QMessageBox::Ok)->click();
