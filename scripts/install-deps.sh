@@ -20,4 +20,4 @@ echo "Installing:$missing"
 SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 $SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
