@@ -169,23 +169,26 @@ void CountryLibDb::open()
     }
 }
 
+_Country CountryLibDb::countryOf(const Sqlite3Sql& sql, bool* found)
+{
+    Sqlite3Cursor cursor = queryThrow(sql);
+    const bool hit = cursor.moveNext();
+    if (found)
+        *found = hit;
+    if (!hit)
+        return m_curCountry;
+    _Country country;
+    readCountryRow(country, cursor);
+    return country;
+}
+
 _Country CountryLibDb::getCountryByMcc(const QString& mcc, bool* found)
 {
     open();
     Sqlite3Sql sql(
         QStringLiteral("select c.* from mmc_sn as m inner join countries as c on m.[sn] = c.sn and m.mmc=?"));
     sql.addTextParam(mcc);
-    Sqlite3Cursor cursor = queryThrow(sql);
-    if (cursor.moveNext()) {
-        _Country country;
-        readCountryRow(country, cursor);
-        if (found)
-            *found = true;
-        return country;
-    }
-    if (found)
-        *found = false;
-    return m_curCountry;
+    return countryOf(sql, found);
 }
 
 _Country CountryLibDb::getCountryByCode(const QString& code, bool* found)
@@ -193,17 +196,7 @@ _Country CountryLibDb::getCountryByCode(const QString& code, bool* found)
     open();
     Sqlite3Sql sql(QStringLiteral("select * from countries where sn=?"));
     sql.addTextParam(code.toUpper());
-    Sqlite3Cursor cursor = queryThrow(sql);
-    if (cursor.moveNext()) {
-        _Country country;
-        readCountryRow(country, cursor);
-        if (found)
-            *found = true;
-        return country;
-    }
-    if (found)
-        *found = false;
-    return m_curCountry;
+    return countryOf(sql, found);
 }
 
 const _Country& CountryLibDb::getCurCountry()

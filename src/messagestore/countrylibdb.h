@@ -66,6 +66,10 @@ public:
 
     const QString& mcc() const { return m_mcc; }
 
+private:
+    // The first country the query finds, else the current country.
+    _Country countryOf(const Sqlite3Sql& sql, bool* found);
+
 protected:
     QString m_mcc;
     _Country m_curCountry;
