@@ -35,13 +35,11 @@ QList<pim::_Contact> makeContacts()
         const QString last = QStringLiteral("Last%1").arg(i % 97);
         pim::_Contact c(0, QString::number(i), first + QLatin1Char(' ') + last);
         c.entities[pim::ENTITY_NAME] << makeRow({{1, c.fullName}, {2, first}, {3, last}});
-        c.entities[pim::ENTITY_PHONE] << makeRow({{1, QStringLiteral("+1555%1").arg(i, 7, 10, QLatin1Char('0'))},
-                                                  {2, 2},
-                                                  {3, QString()}})
-                                      << makeRow({{1, QStringLiteral("+1666%1").arg(i, 7, 10, QLatin1Char('0'))},
-                                                  {2, 3},
-                                                  {3, QString()}});
-        c.entities[pim::ENTITY_EMAIL] << makeRow({{1, QStringLiteral("user%1@example.com").arg(i)}, {2, 1}, {3, QString()}});
+        c.entities[pim::ENTITY_PHONE]
+            << makeRow({{1, QStringLiteral("+1555%1").arg(i, 7, 10, QLatin1Char('0'))}, {2, 2}, {3, QString()}})
+            << makeRow({{1, QStringLiteral("+1666%1").arg(i, 7, 10, QLatin1Char('0'))}, {2, 3}, {3, QString()}});
+        c.entities[pim::ENTITY_EMAIL] << makeRow(
+            {{1, QStringLiteral("user%1@example.com").arg(i)}, {2, 1}, {3, QString()}});
         pim::ContactDataRow postal = makeRow({{2, 1},
                                               {3, QString()},
                                               {4, QStringLiteral("%1 Main St").arg(i)},

@@ -43,7 +43,7 @@ public:
     bool userCanceled() const override { return false; }
     bool waitingTips() const override { return false; }
 
-    std::atomic<qint64> updates{0};
+    std::atomic<qint64> updates {0};
     bool ok = false;
     QString error;
 };
@@ -135,7 +135,7 @@ qint64 bareTransfer(const AndroidDeviceInfo& device)
 // The same messages written straight through the store writer.
 void rawInsert(const phonesim::Fixture& fixture, const QString& folder, const QString& attachmentFile)
 {
-    ExportMessagesDb writer{QDir(folder), QStringLiteral("262")};
+    ExportMessagesDb writer {QDir(folder), QStringLiteral("262")};
     writer.begin();
     const QJsonArray all = fixture.section(QStringLiteral("messages")).toArray();
     const _Country& country = writer.store().countryDb().getCurCountry();

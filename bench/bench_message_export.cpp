@@ -36,7 +36,8 @@ MessageSet& messages()
     static MessageSet set = [] {
         MessageSet s;
         for (int c = 0; c < kConversations; ++c) {
-            auto* h = s.handle(QStringLiteral("+1555%1").arg(c, 6, 10, QLatin1Char('0')), QStringLiteral("Contact %1").arg(c));
+            auto* h = s.handle(QStringLiteral("+1555%1").arg(c, 6, 10, QLatin1Char('0')),
+                               QStringLiteral("Contact %1").arg(c));
             auto* chat = s.chat(h->id, {h}, 600000000 + c * 100000 + kPerConversation * 45);
             for (int i = 0; i < kPerConversation; ++i) {
                 const bool me = i % 3 == 0;
@@ -65,8 +66,8 @@ void exportAs(benchmark::State& state, int format, bool toFile)
             state.SkipWithError(report.error.toUtf8().constData());
     }
     state.SetItemsProcessed(state.iterations() * list.size());
-    state.counters["msgs/s"] = benchmark::Counter(double(list.size()) * double(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+    state.counters["msgs/s"]
+        = benchmark::Counter(double(list.size()) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_ExportCsv(benchmark::State& state)

@@ -150,9 +150,9 @@ void rawInsert(const QString& path)
                               "values(?,?,45,3,?,'SMS','E:')");
     sqlite3_stmt* handle = prep("insert into handle(ROWID,id,country,service) values(?,?,?,'SMS')");
     sqlite3_stmt* chj = prep("insert into chat_handle_join(chat_id,handle_id) values(?,?)");
-    sqlite3_stmt* msg = prep(
-        "insert into message(guid,text,handle_id,attributedBody,version,service,date,is_from_me,is_read,is_sent,"
-        "logic_hash) values(?,?,?,?,10,?,?,?,?,?,?)");
+    sqlite3_stmt* msg
+        = prep("insert into message(guid,text,handle_id,attributedBody,version,service,date,is_from_me,is_read,is_sent,"
+               "logic_hash) values(?,?,?,?,10,?,?,?,?,?,?)");
     sqlite3_stmt* cmj = prep("insert into chat_message_join(chat_id,message_id) values(?,?)");
     sqlite3_stmt* att = prep("insert into attachment(guid,created_date,filename,uti,mime_type,transfer_state,"
                              "transfer_name) values(?,?,?,?,?,5,?)");
@@ -240,7 +240,7 @@ void bench_message_store_write(benchmark::State& state)
         QDir(storeFolder()).removeRecursively();
         QElapsedTimer t;
         t.start();
-        ExportMessagesDb writer{QDir(storeFolder()), QString()};
+        ExportMessagesDb writer {QDir(storeFolder()), QString()};
         writer.begin();
         for (const auto& m : c->messages)
             writer.write(*m);

@@ -44,9 +44,9 @@ const QVector<Row>& rows()
         QVector<Row> v;
         v.reserve(kRows);
         for (int i = 0; i < kRows; ++i) {
-            v.append(Row { i + 1, QStringLiteral("Contact Zoë %1").arg(i), QStringLiteral("+4930%1").arg(1000000 + i),
-                QStringLiteral("user%1@example.invalid").arg(i), i % 13, qint64(i) << 20, i * 0.25,
-                QByteArray(24, char('a' + i % 26)) });
+            v.append(Row {i + 1, QStringLiteral("Contact Zoë %1").arg(i), QStringLiteral("+4930%1").arg(1000000 + i),
+                          QStringLiteral("user%1@example.invalid").arg(i), i % 13, qint64(i) << 20, i * 0.25,
+                          QByteArray(24, char('a' + i % 26))});
         }
         return v;
     }();
@@ -112,8 +112,8 @@ void BM_Raw(benchmark::State& state)
         state.PauseTiming();
         sqlite3* db = nullptr;
         check(sqlite3_open_v2(QFile::encodeName(freshPath("raw")).constData(), &db,
-                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
-            db);
+                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+              db);
         check(sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr), db);
         state.ResumeTiming();
 

@@ -50,8 +50,11 @@ QList<pim::_Contact> makeContacts()
         add(pim::ENTITY_PHONE, {{1, QStringLiteral("+1 555 9%1").arg(i)}, {2, 1}});
         add(pim::ENTITY_EMAIL, {{1, QStringLiteral("person%1@example.org").arg(i)}, {2, 1}});
         add(pim::ENTITY_ORGANIZATION, {{1, QStringLiteral("Company %1").arg(i % 50)}, {4, QStringLiteral("Title")}});
-        add(pim::ENTITY_POSTAL, {{2, 1}, {4, QStringLiteral("%1 Main Street").arg(i)}, {7, QStringLiteral("Town")},
-                                 {9, QStringLiteral("12345")}});
+        add(pim::ENTITY_POSTAL,
+            {{2, 1},
+             {4, QStringLiteral("%1 Main Street").arg(i)},
+             {7, QStringLiteral("Town")},
+             {9, QStringLiteral("12345")}});
         add(pim::ENTITY_NOTE, {{1, QStringLiteral("Met at the conference,\nnice person.")}});
         if (i % kPhotoEvery == 0)
             add(pim::ENTITY_PHOTO, {{15, photo}});

@@ -4,8 +4,7 @@
 // implement it too.
 #pragma once
 
-template <typename T>
-class AbsFormatExport {
+template <typename T> class AbsFormatExport {
 public:
     virtual ~AbsFormatExport() = default;
 

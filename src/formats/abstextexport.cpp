@@ -21,13 +21,15 @@ int code(const ContactDataRow& row, int n)
 
 [[noreturn]] void fail(const char* what, const QFile& file)
 {
-    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
+    throw std::runtime_error(
+        QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
 }
 
 } // namespace
 
 AbsTextExport::AbsTextExport(const QString& fileName, const QList<pim::_Contact>* contacts)
-    : m_file(fileName), m_contacts(contacts)
+    : m_file(fileName)
+    , m_contacts(contacts)
 {
 }
 
@@ -35,9 +37,9 @@ AbsTextExport::~AbsTextExport() = default;
 
 int AbsTextExport::columnRank(const QString& key)
 {
-    static const std::pair<const char*, int> exact[] = {
-        {"Prefix", 10}, {"First Name", 20}, {"Middle Name", 30}, {"Last Name", 40}, {"Suffix", 50},
-        {"Nickname", 51}, {"Category", 60}, {"Company", 70}, {"Department", 80}, {"Job Title", 90}};
+    static const std::pair<const char*, int> exact[]
+        = {{"Prefix", 10},   {"First Name", 20}, {"Middle Name", 30}, {"Last Name", 40},  {"Suffix", 50},
+           {"Nickname", 51}, {"Category", 60},   {"Company", 70},     {"Department", 80}, {"Job Title", 90}};
     for (const auto& [name, rank] : exact)
         if (key == QLatin1String(name))
             return rank;
@@ -48,8 +50,8 @@ int AbsTextExport::columnRank(const QString& key)
     if (key.startsWith(QLatin1String("Date:")))
         return 300;
     if (key.startsWith(QLatin1String("Addr:"))) {
-        static const std::pair<const char*, int> parts[] = {
-            {":Country", 401}, {":State", 402}, {":City", 403}, {":Street", 404}, {":Postcode", 405}};
+        static const std::pair<const char*, int> parts[]
+            = {{":Country", 401}, {":State", 402}, {":City", 403}, {":Street", 404}, {":Postcode", 405}};
         for (const auto& [suffix, rank] : parts)
             if (key.endsWith(QLatin1String(suffix)))
                 return rank;

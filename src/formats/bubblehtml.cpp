@@ -39,9 +39,9 @@ QString BubbleHtml::makeBubble(const QString& content, bool fromMe, const QStrin
         html += QLatin1String("<div class=\"clear\"></div>");
     }
     html += fromMe ? QLatin1String("<div class=\"bb2\">") : QLatin1String("<div class=\"bb1\">");
-    static const char* const kSlices[] = {"top_left",    "top_middle",    "top_right",
-                                          "middle_left", "middle_middle", "middle_right",
-                                          "bottom_left", "bottom_middle", "bottom_right"};
+    static const char* const kSlices[]
+        = {"top_left",     "top_middle",  "top_right",     "middle_left", "middle_middle",
+           "middle_right", "bottom_left", "bottom_middle", "bottom_right"};
     for (const char* slice : kSlices)
         html += QLatin1String("<div class=\"bb_bg ") + QLatin1String(slice) + QLatin1String("\"></div>");
     html += content;

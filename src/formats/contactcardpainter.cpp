@@ -150,7 +150,8 @@ QImage ContactCardPainter::renderCard(int w, int h, const pim::_Contact& contact
     const QList<ContactDataRow> emails = contact.rows(pim::ENTITY_EMAIL);
     if (!emails.isEmpty())
         top += ContactsPrinter::drawLabelValue(&p, font, x, top, width, QStringLiteral("E-Mail:"),
-                                               col(emails.first(), 1), true) + g;
+                                               col(emails.first(), 1), true)
+            + g;
 
     const QList<ContactDataRow> addresses = contact.rows(pim::ENTITY_POSTAL);
     if (!addresses.isEmpty())

@@ -16,15 +16,15 @@ class ContactRowFormat {
 public:
     using RowFormatter = QString (*)(const ContactDataRow& row);
 
-    static QString formatValue(const ContactDataRow& row);        // notes: data1 as it is
-    static QString formatPhone(const ContactDataRow& row);        // "label:number"
-    static QString formatEmail(const ContactDataRow& row);        // "label:address"
-    static QString formatEvent(const ContactDataRow& row);        // "label:short date"
-    static QString formatIM(const ContactDataRow& row);           // "kind:handle(protocol)"
+    static QString formatValue(const ContactDataRow& row); // notes: data1 as it is
+    static QString formatPhone(const ContactDataRow& row); // "label:number"
+    static QString formatEmail(const ContactDataRow& row); // "label:address"
+    static QString formatEvent(const ContactDataRow& row); // "label:short date"
+    static QString formatIM(const ContactDataRow& row); // "kind:handle(protocol)"
     static QString formatOrganization(const ContactDataRow& row); // "label:title department company"
-    static QString formatRelation(const ContactDataRow& row);     // "label:name"
-    static QString formatAddress(const ContactDataRow& row);      // "<b>label</b><br/>lines"
-    static QString formatWebsite(const ContactDataRow& row);      // "label:address"
+    static QString formatRelation(const ContactDataRow& row); // "label:name"
+    static QString formatAddress(const ContactDataRow& row); // "<b>label</b><br/>lines"
+    static QString formatWebsite(const ContactDataRow& row); // "label:address"
 
     // An ISO 8601 date or date-time (text, QDate or QDateTime value) as a
     // date in the system locale's short format; empty when it is none.

@@ -9,7 +9,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-ContactsPrinter::ContactsPrinter(QObject* parent) : QObject(parent) {}
+ContactsPrinter::ContactsPrinter(QObject* parent)
+    : QObject(parent)
+{
+}
 
 void ContactsPrinter::print(const QList<pim::_Contact>& contacts)
 {

@@ -18,7 +18,7 @@ QString column(int n)
 
 void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn)
 {
-    t.insert(header, CSVColumnDef{type, subType, labelColumn, column(valueColumn)});
+    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn)});
 }
 
 // Every label word of a table after a prefix: "Tel:Mobile" and the like.
@@ -53,8 +53,8 @@ Table buildTable()
     add(t, QStringLiteral("Job Title"), 10, 0, d2, 4);
     addLabelled(t, QStringLiteral("Rel:"), pim::relationTypeLabels(), 11, d2, 1);
     const QMap<int, QString> postal = pim::postalTypeLabels();
-    const std::pair<const char*, int> parts[] = {
-        {":Country", 10}, {":State", 8}, {":City", 7}, {":Street", 4}, {":Postcode", 9}};
+    const std::pair<const char*, int> parts[]
+        = {{":Country", 10}, {":State", 8}, {":City", 7}, {":Street", 4}, {":Postcode", 9}};
     for (const auto& [suffix, col] : parts)
         addLabelled(t, QStringLiteral("Addr:"), postal, 12, d2, col, QLatin1String(suffix));
     addLabelled(t, QStringLiteral("Url:"), pim::websiteTypeLabels(), 13, d2, 1);
@@ -67,11 +67,16 @@ Table buildTable()
     add(t, QStringLiteral("E-mail Address"), 4, 1, d2, 1);
     add(t, QStringLiteral("E-mail 2 Address"), 4, 2, d2, 1);
     add(t, QStringLiteral("E-mail 3 Address"), 4, 0, d2, 1);
-    const std::pair<const char*, int> phones[] = {
-        {"Primary Phone", 12}, {"Home Phone", 1}, {"Home Phone 2", 1}, {"Mobile Phone", 2}, {"Pager", 6},
-        {"Company Main Phone", 10}, {"Business Phone", 3}, {"Business Phone 2", 17}, {"Business Fax", 4},
-        {"Assistant's Phone", 19}, {"Other Phone", 0}, {"Other Fax", 13}, {"Home Fax", 5}, {"Callback", 8},
-        {"Car Phone", 9}, {"ISDN", 11}, {"Radio Phone", 14}, {"TTY/TDD Phone", 16}, {"Telex", 15}};
+    const std::pair<const char*, int> phones[] = {{"Primary Phone", 12}, {"Home Phone", 1},
+                                                  {"Home Phone 2", 1},   {"Mobile Phone", 2},
+                                                  {"Pager", 6},          {"Company Main Phone", 10},
+                                                  {"Business Phone", 3}, {"Business Phone 2", 17},
+                                                  {"Business Fax", 4},   {"Assistant's Phone", 19},
+                                                  {"Other Phone", 0},    {"Other Fax", 13},
+                                                  {"Home Fax", 5},       {"Callback", 8},
+                                                  {"Car Phone", 9},      {"ISDN", 11},
+                                                  {"Radio Phone", 14},   {"TTY/TDD Phone", 16},
+                                                  {"Telex", 15}};
     for (const auto& [header, code] : phones)
         add(t, QLatin1String(header), 3, code, d2, 1);
     const std::pair<const char*, int> places[] = {{"Home", 1}, {"Business", 2}, {"Other", 0}};
@@ -163,8 +168,8 @@ void CSVImport::load(const QString& path)
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
 
-    if (!readCsvRow(&m_header, &buffer, true) && buffer.atEnd() && m_header.size() <= 1 &&
-        m_header.value(0).isEmpty()) {
+    if (!readCsvRow(&m_header, &buffer, true) && buffer.atEnd() && m_header.size() <= 1
+        && m_header.value(0).isEmpty()) {
         m_header.clear();
         return; // empty file: no header, no rows
     }

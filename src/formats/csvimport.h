@@ -10,8 +10,8 @@
 
 // What a column header means.
 struct CSVColumnDef {
-    int type = 0;        // contact data-row type; 0 for a header we do not know
-    int subType = 0;     // label code of the row, 0 when none
+    int type = 0; // contact data-row type; 0 for a header we do not know
+    int subType = 0; // label code of the row, 0 when none
     QString labelColumn; // the column that receives subType ("data2", "data5"), or empty
     QString valueColumn; // the column that receives the cell text
 };

@@ -13,10 +13,13 @@
 #include <exception>
 #include <memory>
 
-
 ExportToFileThread::ExportToFileThread(const QList<pim::_Contact>& contacts, int format, const QString& path,
                                        JobReport* progress, QObject* parent)
-    : QThread(parent), m_contacts(contacts), m_format(format), m_path(path), m_progress(progress)
+    : QThread(parent)
+    , m_contacts(contacts)
+    , m_format(format)
+    , m_path(path)
+    , m_progress(progress)
 {
 }
 

@@ -23,12 +23,14 @@ QString esc(const QString& text)
 
 [[noreturn]] void fail(const char* what, const QFile& file)
 {
-    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
+    throw std::runtime_error(
+        QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
 }
 
 } // namespace
 
-HtmlExport::HtmlExport(const QString& path) : m_file(path)
+HtmlExport::HtmlExport(const QString& path)
+    : m_file(path)
 {
     m_photosDir = QDir(QFileInfo(path).absoluteDir().absoluteFilePath(QStringLiteral("photos")));
     if (!m_photosDir.exists())
@@ -109,8 +111,8 @@ void HtmlExport::write(const pim::_Contact& contact)
         if (!col(org, 1).isEmpty())
             name += QStringLiteral("<br/>") + esc(col(org, 1));
     }
-    block += QStringLiteral("<div class=\"ct_name\">\r\n") + name +
-             QStringLiteral("\r\n</div><div style=\"clear:both\"></div>\r\n");
+    block += QStringLiteral("<div class=\"ct_name\">\r\n") + name
+        + QStringLiteral("\r\n</div><div style=\"clear:both\"></div>\r\n");
 
     struct Section {
         const char* title;
@@ -138,8 +140,8 @@ void HtmlExport::write(const pim::_Contact& contact)
         }
         if (rows.isEmpty())
             continue;
-        block += QStringLiteral("<div style=\"margin-bottom:20px;\">\r\n<h2 class=\"ent_group\">") +
-                 QLatin1String(s.title) + QStringLiteral("</h2>\r\n<ul class=\"ent_list\">\r\n");
+        block += QStringLiteral("<div style=\"margin-bottom:20px;\">\r\n<h2 class=\"ent_group\">")
+            + QLatin1String(s.title) + QStringLiteral("</h2>\r\n<ul class=\"ent_list\">\r\n");
         for (const ContactDataRow& row : std::as_const(rows))
             block += QStringLiteral("<li>%1</li>\r\n").arg(s.format(ContactRowFormat::escapedRow(row)));
         block += QStringLiteral("</ul>\r\n</div>\r\n");

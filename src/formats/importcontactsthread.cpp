@@ -9,7 +9,10 @@
 
 ImportContactsToLocalThread::ImportContactsToLocalThread(const QString& path, int format, JobReport* progress,
                                                          QObject* parent)
-    : QThread(parent), m_path(path), m_format(format), m_progress(progress)
+    : QThread(parent)
+    , m_path(path)
+    , m_format(format)
+    , m_progress(progress)
 {
 }
 

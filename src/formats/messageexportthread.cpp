@@ -31,7 +31,6 @@ int chatLast(const _MsgMessage* m)
     return m->chat ? m->chat->_last : 0;
 }
 
-
 // Everything below a folder, files and folders, hidden ones too.
 QSet<QString> entriesBelow(const QString& folder)
 {
@@ -47,7 +46,9 @@ QSet<QString> entriesBelow(const QString& folder)
 // for writing, or in a target folder everything that was not there before.
 class OutputGuard {
 public:
-    OutputGuard(const QString& target, bool folderMode) : m_target(QFileInfo(target).absoluteFilePath()), m_folder(folderMode)
+    OutputGuard(const QString& target, bool folderMode)
+        : m_target(QFileInfo(target).absoluteFilePath())
+        , m_folder(folderMode)
     {
         if (!m_folder)
             return;
@@ -159,7 +160,11 @@ void copyPageAssets(const QDir& target)
 
 ExportMessagesThread::ExportMessagesThread(const MsgMessageList& messages, const QString& targetPath, int format,
                                            JobReport* progress, QObject* parent)
-    : QThread(parent), m_messages(messages), m_targetPath(targetPath), m_format(format), m_progress(progress)
+    : QThread(parent)
+    , m_messages(messages)
+    , m_targetPath(targetPath)
+    , m_format(format)
+    , m_progress(progress)
 {
 }
 

@@ -28,9 +28,9 @@ QString linkBubble(const QString& link, const char* label)
 } // namespace
 
 ExportMessagesHtml::ExportMessagesHtml(const QDir& folder, const QString& fileName)
-    : m_folder(folder),
-      m_filesDir(folder.absoluteFilePath(QStringLiteral("files"))),
-      m_file(folder.absoluteFilePath(fileName))
+    : m_folder(folder)
+    , m_filesDir(folder.absoluteFilePath(QStringLiteral("files")))
+    , m_file(folder.absoluteFilePath(fileName))
 {
     if (!m_filesDir.exists())
         QDir().mkpath(m_filesDir.absolutePath());
@@ -161,9 +161,8 @@ QString ExportMessagesHtml::attachmentMarkup(const _MsgAttachment* att, bool fro
         const QString thumb = getAttachmentThumbnail(att);
         // Without a thumbnail (the picture is missing or unreadable) the
         // stand-in picture of the bubble folder shows.
-        const QString source = QFileInfo(thumb).isFile()
-            ? relativeFileLink(QStringLiteral("files"), copyToFiles(thumb))
-            : QStringLiteral("files/empty_photo.jpg");
+        const QString source = QFileInfo(thumb).isFile() ? relativeFileLink(QStringLiteral("files"), copyToFiles(thumb))
+                                                         : QStringLiteral("files/empty_photo.jpg");
         return BubbleHtml::makeBubble(
             makeImageLink(link, source, QStringLiteral("style=\"max-width:120px;max-height:120px\"")), fromMe, sender);
     }

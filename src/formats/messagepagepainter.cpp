@@ -21,8 +21,8 @@ namespace {
 struct Insets {
     int top, right, bottom, left;
 };
-constexpr Insets kReceivedInsets{28, 29, 24, 40};
-constexpr Insets kSentInsets{27, 41, 25, 29};
+constexpr Insets kReceivedInsets {28, 29, 24, 40};
+constexpr Insets kSentInsets {27, 41, 25, 29};
 
 // Where the content starts inside a bubble.
 int contentLeft(bool fromMe)
@@ -304,8 +304,8 @@ void MessagePagePainter::paintMessage(const _MsgMessage* msg)
         // A system notice: a centred grey line, no bubble, no date line.
         painter.setFont(pointFont(10));
         const QString text = getMsgPlainText(msg);
-        const QRect measured =
-            painter.boundingRect(QRect(area.left(), 0, area.width(), 0), Qt::AlignHCenter | Qt::TextWordWrap, text);
+        const QRect measured
+            = painter.boundingRect(QRect(area.left(), 0, area.width(), 0), Qt::AlignHCenter | Qt::TextWordWrap, text);
         ensureSpace(measured.height() + 8);
         painter.drawText(QRect(area.left(), y, area.width(), measured.height()), Qt::AlignHCenter | Qt::TextWordWrap,
                          text);

@@ -17,8 +17,8 @@ class QPrinter;
 struct MessagePagePainter {
     QPrinter* printer = nullptr; // not owned
     QPainter painter;
-    QRect area;  // drawing area of every page, painter coordinates
-    int y = 0;   // top of the next thing to draw
+    QRect area; // drawing area of every page, painter coordinates
+    int y = 0; // top of the next thing to draw
     int page = 1;
     qint64 lastHeaderTime = 0; // seconds since 1970 of the last date line
 

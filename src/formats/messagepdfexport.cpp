@@ -14,7 +14,9 @@ namespace {
 
 } // namespace
 
-ExportMessagesPdf::ExportMessagesPdf(const QString& path) : m_path(path), m_printer(QPrinter::ScreenResolution)
+ExportMessagesPdf::ExportMessagesPdf(const QString& path)
+    : m_path(path)
+    , m_printer(QPrinter::ScreenResolution)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setPageOrientation(QPageLayout::Portrait);

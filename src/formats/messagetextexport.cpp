@@ -27,7 +27,10 @@ const _MsgHandle* firstHandle(const _MsgChat* chat)
 
 } // namespace
 
-ExportMessagesText::ExportMessagesText(const QString& path) : m_file(path) {}
+ExportMessagesText::ExportMessagesText(const QString& path)
+    : m_file(path)
+{
+}
 
 ExportMessagesText::~ExportMessagesText() = default;
 
@@ -61,7 +64,10 @@ void ExportMessagesText::end()
 
 // ----------------------------------------------------------------------- CSV
 
-ExportMessagesCsv::ExportMessagesCsv(const QString& path) : ExportMessagesText(path) {}
+ExportMessagesCsv::ExportMessagesCsv(const QString& path)
+    : ExportMessagesText(path)
+{
+}
 
 QString ExportMessagesCsv::headerLine() const
 {
@@ -80,17 +86,17 @@ void ExportMessagesCsv::write(const _MsgMessage& msg)
         }
     }
     const QString date = dateFromIosTime(msg.date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QStringList fields{date,
-                             msg.is_from_me != 0 ? QStringLiteral("1") : QStringLiteral("0"),
-                             csvQuote(person),
-                             csvQuote(number),
-                             csvQuote(getMsgPlainText(&msg))};
+    const QStringList fields {date, msg.is_from_me != 0 ? QStringLiteral("1") : QStringLiteral("0"), csvQuote(person),
+                              csvQuote(number), csvQuote(getMsgPlainText(&msg))};
     writeLine(fields.join(QLatin1Char(',')));
 }
 
 // ----------------------------------------------------------------------- TXT
 
-ExportMessagesTxt::ExportMessagesTxt(const QString& path) : ExportMessagesText(path) {}
+ExportMessagesTxt::ExportMessagesTxt(const QString& path)
+    : ExportMessagesText(path)
+{
+}
 
 QString ExportMessagesTxt::headerLine() const
 {

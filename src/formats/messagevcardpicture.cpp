@@ -25,7 +25,7 @@ struct CardMetrics {
 // Fixed by the first caller's width; every caller draws 200 wide.
 const CardMetrics& cardMetrics(int width)
 {
-    static const CardMetrics m{width * 20 / 339, width * 3 / 339, width * 10 / 399, width * 2 / 399};
+    static const CardMetrics m {width * 20 / 339, width * 3 / 339, width * 10 / 399, width * 2 / 399};
     return m;
 }
 
@@ -132,7 +132,8 @@ QImage renderVCardImage(int width, int height, VCardSummary card)
 
 QString vcardToHtml(const QString& vcardPath)
 {
-    const QString picture = messageassets::privateTempDir().absoluteFilePath(md5Hex(vcardPath) + QStringLiteral(".jpg"));
+    const QString picture
+        = messageassets::privateTempDir().absoluteFilePath(md5Hex(vcardPath) + QStringLiteral(".jpg"));
     if (QFileInfo::exists(picture))
         return picture;
 

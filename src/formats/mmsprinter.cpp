@@ -7,7 +7,10 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-MMSPrinter::MMSPrinter(QObject* parent) : QObject(parent) {}
+MMSPrinter::MMSPrinter(QObject* parent)
+    : QObject(parent)
+{
+}
 
 void MMSPrinter::print(const MsgMessageList& messages)
 {

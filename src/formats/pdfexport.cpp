@@ -5,7 +5,11 @@
 
 #include <stdexcept>
 
-PdfExport::PdfExport(const QString& fileName) : m_fileName(fileName), m_printer(QPrinter::ScreenResolution) {}
+PdfExport::PdfExport(const QString& fileName)
+    : m_fileName(fileName)
+    , m_printer(QPrinter::ScreenResolution)
+{
+}
 
 // The painter ends (and so completes the file) before the printer goes.
 PdfExport::~PdfExport() = default;
@@ -20,11 +24,14 @@ void PdfExport::begin()
     // The PDF engine does not say why it cannot open its file; the file does.
     QFile probe(m_fileName);
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(QStringLiteral("create file error. %1").arg(probe.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("create file error. %1").arg(probe.errorString()).toUtf8().toStdString());
     probe.close();
     if (!m_painter.begin(&m_printer))
-        throw std::runtime_error(
-            QStringLiteral("create file error. %1").arg(QStringLiteral("cannot start the PDF writer")).toUtf8().toStdString());
+        throw std::runtime_error(QStringLiteral("create file error. %1")
+                                     .arg(QStringLiteral("cannot start the PDF writer"))
+                                     .toUtf8()
+                                     .toStdString());
 }
 
 void PdfExport::write(const pim::_Contact& contact)
@@ -35,6 +42,8 @@ void PdfExport::write(const pim::_Contact& contact)
 void PdfExport::end()
 {
     if (!m_painter.end())
-        throw std::runtime_error(
-            QStringLiteral("write file error. %1").arg(QStringLiteral("the PDF could not be completed")).toUtf8().toStdString());
+        throw std::runtime_error(QStringLiteral("write file error. %1")
+                                     .arg(QStringLiteral("the PDF could not be completed"))
+                                     .toUtf8()
+                                     .toStdString());
 }

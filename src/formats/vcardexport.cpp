@@ -76,16 +76,26 @@ public:
 QString phoneTypeWord(int c)
 {
     switch (c) {
-    case 1: return QStringLiteral("home,voice");
-    case 2: return QStringLiteral("cell");
-    case 3: return QStringLiteral("work,voice");
-    case 4: return QStringLiteral("work,fax");
-    case 5: return QStringLiteral("home,fax");
-    case 6: return QStringLiteral("pager");
-    case 9: return QStringLiteral("car");
-    case 11: return QStringLiteral("isdn");
-    case 13: return QStringLiteral("fax");
-    default: return QString();
+    case 1:
+        return QStringLiteral("home,voice");
+    case 2:
+        return QStringLiteral("cell");
+    case 3:
+        return QStringLiteral("work,voice");
+    case 4:
+        return QStringLiteral("work,fax");
+    case 5:
+        return QStringLiteral("home,fax");
+    case 6:
+        return QStringLiteral("pager");
+    case 9:
+        return QStringLiteral("car");
+    case 11:
+        return QStringLiteral("isdn");
+    case 13:
+        return QStringLiteral("fax");
+    default:
+        return QString();
     }
 }
 
@@ -98,14 +108,18 @@ QString word(int c, std::initializer_list<const char*> words, const char* fallba
 
 } // namespace
 
-VCardExport::VCardExport(const QString& path) : m_file(path) {}
+VCardExport::VCardExport(const QString& path)
+    : m_file(path)
+{
+}
 
 VCardExport::~VCardExport() = default;
 
 void VCardExport::begin()
 {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(QStringLiteral("create file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("create file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }
 
 void VCardExport::end()
@@ -115,13 +129,15 @@ void VCardExport::end()
     const bool flushed = m_file.flush();
     m_file.close();
     if (!flushed || m_file.error() != QFileDevice::NoError)
-        throw std::runtime_error(QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }
 
 void VCardExport::write(const pim::_Contact& contact)
 {
     if (m_file.write(cardFor(contact).serialize()) < 0)
-        throw std::runtime_error(QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }
 
 VCardCard VCardExport::cardFor(const pim::_Contact& contact)
@@ -134,8 +150,8 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
             switch (it.key()) {
             case pim::ENTITY_NAME:
                 // family; given; additional; prefix; suffix
-                b.add(QStringLiteral("N"), components({col(row, 3), col(row, 2), col(row, 4), col(row, 5), col(row, 6)}),
-                      {});
+                b.add(QStringLiteral("N"),
+                      components({col(row, 3), col(row, 2), col(row, 4), col(row, 5), col(row, 6)}), {});
                 break;
             case pim::ENTITY_PHOTO: {
                 VCardProperty p;
@@ -165,7 +181,8 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                     b.add(QStringLiteral("BDAY"), eventDate(row), {}, false);
                 else
                     b.add(QStringLiteral("X-EVENT"), eventDate(row),
-                          {{kType, code(row, 2) == 1 ? QStringLiteral("anniversary") : QStringLiteral("other")}}, false);
+                          {{kType, code(row, 2) == 1 ? QStringLiteral("anniversary") : QStringLiteral("other")}},
+                          false);
                 break;
             case pim::ENTITY_GROUP:
                 b.add(QStringLiteral("CATEGORIES"), vcardEscapeText(col(row, 2)), {});
@@ -190,9 +207,8 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                 break;
             case pim::ENTITY_RELATION: {
                 const QString type = word(code(row, 2),
-                                          {"assistant", "brother", "child", "dompartner", "father", "friend",
-                                           "manager", "mother", "parent", "partner", "ref", "relative", "sister",
-                                           "spouse"},
+                                          {"assistant", "brother", "child", "dompartner", "father", "friend", "manager",
+                                           "mother", "parent", "partner", "ref", "relative", "sister", "spouse"},
                                           nullptr);
                 if (type.isEmpty())
                     b.add(QStringLiteral("X-REL"), vcardEscapeText(col(row, 1)), {});
@@ -202,7 +218,8 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
             }
             case pim::ENTITY_POSTAL:
                 b.add(QStringLiteral("ADR"),
-                      QStringLiteral(";;") + components({col(row, 4), col(row, 7), col(row, 8), col(row, 9), col(row, 10)}),
+                      QStringLiteral(";;")
+                          + components({col(row, 4), col(row, 7), col(row, 8), col(row, 9), col(row, 10)}),
                       {{kType, word(code(row, 2), {"home", "work"}, "intl")}}, true, true);
                 break;
             case pim::ENTITY_WEBSITE:

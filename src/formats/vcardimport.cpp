@@ -31,9 +31,9 @@ const QString kData2 = QStringLiteral("data2");
 
 bool isTransferWord(const QString& word)
 {
-    return word.compare(QLatin1String("QUOTED-PRINTABLE"), Qt::CaseInsensitive) == 0 ||
-           word.compare(QLatin1String("BASE64"), Qt::CaseInsensitive) == 0 ||
-           word.compare(QLatin1String("8BIT"), Qt::CaseInsensitive) == 0;
+    return word.compare(QLatin1String("QUOTED-PRINTABLE"), Qt::CaseInsensitive) == 0
+        || word.compare(QLatin1String("BASE64"), Qt::CaseInsensitive) == 0
+        || word.compare(QLatin1String("8BIT"), Qt::CaseInsensitive) == 0;
 }
 
 // The type words of a property in lower case: the TYPE parameter split at
@@ -176,9 +176,17 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
             row.values.insert(kData2, 1);
             row.values.insert(kData1, p.decodeText());
             const int protocol = lookup(typeWords(p),
-                                        {{"aim", 1}, {"msn", 2}, {"yahoo", 3}, {"skype", 4}, {"qq", 5},
-                                         {"googletalk", 6}, {"icq", 7}, {"jabber", 8}, {"netmetting", 9},
-                                         {"gadugadu", 10}, {"facebook", 11}},
+                                        {{"aim", 1},
+                                         {"msn", 2},
+                                         {"yahoo", 3},
+                                         {"skype", 4},
+                                         {"qq", 5},
+                                         {"googletalk", 6},
+                                         {"icq", 7},
+                                         {"jabber", 8},
+                                         {"netmetting", 9},
+                                         {"gadugadu", 10},
+                                         {"facebook", 11}},
                                         -1);
             if (protocol >= 0)
                 row.values.insert(QStringLiteral("data5"), protocol);
@@ -191,12 +199,23 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("X-REL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_RELATION);
             row.values.insert(kData1, p.decodeText());
-            row.values.insert(kData2, lookup(typeWords(p),
-                                             {{"assistant", 1}, {"brother", 2}, {"child", 3}, {"dompartner", 4},
-                                              {"father", 5}, {"friend", 6}, {"manager", 7}, {"mother", 8},
-                                              {"parent", 9}, {"partner", 10}, {"ref", 11}, {"relative", 12},
-                                              {"sister", 13}, {"spouse", 14}},
-                                             0));
+            row.values.insert(kData2,
+                              lookup(typeWords(p),
+                                     {{"assistant", 1},
+                                      {"brother", 2},
+                                      {"child", 3},
+                                      {"dompartner", 4},
+                                      {"father", 5},
+                                      {"friend", 6},
+                                      {"manager", 7},
+                                      {"mother", 8},
+                                      {"parent", 9},
+                                      {"partner", 10},
+                                      {"ref", 11},
+                                      {"relative", 12},
+                                      {"sister", 13},
+                                      {"spouse", 14}},
+                                     0));
         } else if (name == QLatin1String("ADR")) {
             // post-office box; extended; street; city; region; postcode; country
             ContactDataRow& row = newRow(c, pim::ENTITY_POSTAL);
@@ -206,10 +225,10 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("URL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_WEBSITE);
             row.values.insert(kData1, p.decodeValue());
-            row.values.insert(kData2, lookup(typeWords(p),
-                                             {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4},
-                                              {"work", 5}, {"ftp", 6}},
-                                             0));
+            row.values.insert(
+                kData2,
+                lookup(typeWords(p),
+                       {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4}, {"work", 5}, {"ftp", 6}}, 0));
         }
     }
     return c;

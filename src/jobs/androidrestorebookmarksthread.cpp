@@ -4,7 +4,8 @@
 #include "records/localbookmarkdb.h"
 
 AndroidRestoreBookmarksThread::AndroidRestoreBookmarksThread(AndroidDeviceInfo* target, LocalBookmarkDb* targetCacheDb,
-    const QList<BookmarkRecord*>& records, JobReport* progress, QObject* parent)
+                                                             const QList<BookmarkRecord*>& records, JobReport* progress,
+                                                             QObject* parent)
     : AndroidRestoreThread(target, targetCacheDb, progress, parent)
     , cacheDb(targetCacheDb)
 {
@@ -38,7 +39,7 @@ void AndroidRestoreBookmarksThread::sendItem(int index)
 {
     const BookmarkRecord* b = items.at(index);
     sendRecord(QStringLiteral("$bookmark:"),
-        simpleprotocol::encodeField(b->title) + QLatin1Char(',') + simpleprotocol::encodeField(b->url));
+               simpleprotocol::encodeField(b->title) + QLatin1Char(',') + simpleprotocol::encodeField(b->url));
 }
 
 void AndroidRestoreBookmarksThread::storeItem(int index)

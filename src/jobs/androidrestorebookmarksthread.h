@@ -16,7 +16,8 @@ class AndroidRestoreBookmarksThread : public AndroidRestoreThread {
 public:
     // The records stay the caller's and must outlive the job.
     AndroidRestoreBookmarksThread(AndroidDeviceInfo* target, LocalBookmarkDb* targetCacheDb,
-        const QList<BookmarkRecord*>& records, JobReport* progress, QObject* parent = nullptr);
+                                  const QList<BookmarkRecord*>& records, JobReport* progress,
+                                  QObject* parent = nullptr);
 
     // The bookmarks that will be sent, in sending order.
     const QList<BookmarkRecord*>& bookmarks() const { return items; }

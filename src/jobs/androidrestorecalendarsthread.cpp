@@ -6,7 +6,8 @@
 using simpleprotocol::encodeField;
 
 AndroidRestoreCalendarsThread::AndroidRestoreCalendarsThread(AndroidDeviceInfo* target, LocalCalendarsDb* targetCacheDb,
-    const QList<CalendarEventRecord>& events, JobReport* progress, QObject* parent)
+                                                             const QList<CalendarEventRecord>& events,
+                                                             JobReport* progress, QObject* parent)
     : AndroidRestoreThread(target, targetCacheDb, progress, parent)
     , cacheDb(targetCacheDb)
     , items(events)
@@ -15,9 +16,15 @@ AndroidRestoreCalendarsThread::AndroidRestoreCalendarsThread(AndroidDeviceInfo* 
 
 QString AndroidRestoreCalendarsThread::eventLine(const CalendarEventRecord& e)
 {
-    return QStringList { encodeField(e.calendarName), QString::number(restoreLineSecs(e.start)),
-        QString::number(restoreLineSecs(e.end)), encodeField(e.tz), encodeField(e.summary), encodeField(e.description),
-        QString::number(e.allDay), encodeField(e.rrule), QString::number(e.reminders.size()) }
+    return QStringList {encodeField(e.calendarName),
+                        QString::number(restoreLineSecs(e.start)),
+                        QString::number(restoreLineSecs(e.end)),
+                        encodeField(e.tz),
+                        encodeField(e.summary),
+                        encodeField(e.description),
+                        QString::number(e.allDay),
+                        encodeField(e.rrule),
+                        QString::number(e.reminders.size())}
         .join(QLatin1Char(','));
 }
 

@@ -14,7 +14,8 @@ class AndroidRestoreCalendarsThread : public AndroidRestoreThread {
 
 public:
     AndroidRestoreCalendarsThread(AndroidDeviceInfo* target, LocalCalendarsDb* targetCacheDb,
-        const QList<CalendarEventRecord>& events, JobReport* progress, QObject* parent = nullptr);
+                                  const QList<CalendarEventRecord>& events, JobReport* progress,
+                                  QObject* parent = nullptr);
 
     // The "$event:" argument of an event (the calendar is named, not numbered).
     static QString eventLine(const CalendarEventRecord& event);

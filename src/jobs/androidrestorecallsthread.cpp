@@ -4,7 +4,8 @@
 #include "records/localcallhistorydb.h"
 
 AndroidRestoreCallsThread::AndroidRestoreCallsThread(AndroidDeviceInfo* target, LocalCallHistoryDb* targetCacheDb,
-    const QList<CallRecord>& calls, JobReport* progress, QObject* parent)
+                                                     const QList<CallRecord>& calls, JobReport* progress,
+                                                     QObject* parent)
     : AndroidRestoreThread(target, targetCacheDb, progress, parent)
     , cacheDb(targetCacheDb)
     , items(calls)

@@ -13,7 +13,7 @@ class AndroidRestoreCallsThread : public AndroidRestoreThread {
 
 public:
     AndroidRestoreCallsThread(AndroidDeviceInfo* target, LocalCallHistoryDb* targetCacheDb,
-        const QList<CallRecord>& calls, JobReport* progress, QObject* parent = nullptr);
+                              const QList<CallRecord>& calls, JobReport* progress, QObject* parent = nullptr);
 
     // The call type word of the wire for a CallFlag value.
     static QString typeWord(int flags);

@@ -4,7 +4,8 @@
 #include "records/localplaylistdb.h"
 
 AndroidRestorePlaylistThread::AndroidRestorePlaylistThread(AndroidDeviceInfo* target, LocalPlaylistDb* targetCacheDb,
-    const QList<PlaylistRecord>& playlists, JobReport* progress, QObject* parent)
+                                                           const QList<PlaylistRecord>& playlists, JobReport* progress,
+                                                           QObject* parent)
     : AndroidRestoreThread(target, targetCacheDb, progress, parent)
     , cacheDb(targetCacheDb)
     , items(playlists)

@@ -13,7 +13,8 @@ class AndroidRestorePlaylistThread : public AndroidRestoreThread {
 
 public:
     AndroidRestorePlaylistThread(AndroidDeviceInfo* target, LocalPlaylistDb* targetCacheDb,
-        const QList<PlaylistRecord>& playlists, JobReport* progress, QObject* parent = nullptr);
+                                 const QList<PlaylistRecord>& playlists, JobReport* progress,
+                                 QObject* parent = nullptr);
 
     // The "$playlist:" argument: name, then the members joined with "/".
     static QString playlistLine(const PlaylistRecord& playlist);

@@ -11,8 +11,8 @@
 
 #include <memory>
 
-AndroidRestoreThread::AndroidRestoreThread(
-    AndroidDeviceInfo* target, AbsLocalDb* cacheDb, JobReport* progress, QObject* parent)
+AndroidRestoreThread::AndroidRestoreThread(AndroidDeviceInfo* target, AbsLocalDb* cacheDb, JobReport* progress,
+                                           QObject* parent)
     : QThread(parent)
     , target(target)
     , targetCacheDb(cacheDb)

@@ -10,8 +10,8 @@
 
 // ------------------------------------------------------------- bookmarks
 
-BackupBookmarsThread::BackupBookmarsThread(
-    LocalBookmarkDb* target, const QList<BookmarkRecord*>& items, JobReport* progress, QObject* parent)
+BackupBookmarsThread::BackupBookmarsThread(LocalBookmarkDb* target, const QList<BookmarkRecord*>& items,
+                                           JobReport* progress, QObject* parent)
     : BackupThread(target, progress, parent)
     , db(target)
     , items(items)
@@ -52,8 +52,8 @@ QString BackupBookmarsThread::resultText(int done) const
 
 // ------------------------------------------------------------- calendars
 
-BackupCalendarsThread::BackupCalendarsThread(
-    LocalCalendarsDb* target, const QList<CalendarEventRecord>& events, JobReport* progress, QObject* parent)
+BackupCalendarsThread::BackupCalendarsThread(LocalCalendarsDb* target, const QList<CalendarEventRecord>& events,
+                                             JobReport* progress, QObject* parent)
     : BackupThread(target, progress, parent)
     , db(target)
     , events(events)
@@ -83,8 +83,8 @@ QString BackupCalendarsThread::resultText(int done) const
 
 // ------------------------------------------------------------- calls
 
-BackupCallsThread::BackupCallsThread(
-    LocalCallHistoryDb* target, const QList<CallRecord>* calls, JobReport* progress, QObject* parent)
+BackupCallsThread::BackupCallsThread(LocalCallHistoryDb* target, const QList<CallRecord>* calls, JobReport* progress,
+                                     QObject* parent)
     : BackupThread(target, progress, parent)
     , db(target)
     , calls(calls)
@@ -113,8 +113,8 @@ QString BackupCallsThread::resultText(int done) const
 
 // ------------------------------------------------------------- contacts
 
-BackupContactsThread::BackupContactsThread(
-    LocalContactsDb* db, const QList<pim::_Contact>& contacts, JobReport* progress, QObject* parent)
+BackupContactsThread::BackupContactsThread(LocalContactsDb* db, const QList<pim::_Contact>& contacts,
+                                           JobReport* progress, QObject* parent)
     : BackupThread(db, progress, parent)
     , db(db)
     , contacts(contacts)
@@ -154,8 +154,8 @@ QString BackupContactsThread::resultText(int done) const
 
 // ------------------------------------------------------------- notes
 
-BackupNotesThread::BackupNotesThread(
-    LocalNotesDb* target, const QList<NoteRecord>& notes, JobReport* progress, QObject* parent)
+BackupNotesThread::BackupNotesThread(LocalNotesDb* target, const QList<NoteRecord>& notes, JobReport* progress,
+                                     QObject* parent)
     : BackupThread(target, progress, parent)
     , db(target)
     , notes(notes)
@@ -189,8 +189,8 @@ QString BackupNotesThread::resultText(int done) const
 
 // ------------------------------------------------------------- playlists
 
-BackupPlaylistsThread::BackupPlaylistsThread(
-    LocalPlaylistDb* db, const QList<PlaylistRecord>& playlists, JobReport* progress, QObject* parent)
+BackupPlaylistsThread::BackupPlaylistsThread(LocalPlaylistDb* db, const QList<PlaylistRecord>& playlists,
+                                             JobReport* progress, QObject* parent)
     : BackupThread(db, progress, parent)
     , db(db)
     , playlists(playlists)

@@ -25,8 +25,8 @@ class BackupBookmarsThread : public BackupThread {
     Q_OBJECT
 
 public:
-    BackupBookmarsThread(
-        LocalBookmarkDb* target, const QList<BookmarkRecord*>& items, JobReport* progress, QObject* parent = nullptr);
+    BackupBookmarsThread(LocalBookmarkDb* target, const QList<BookmarkRecord*>& items, JobReport* progress,
+                         QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;
@@ -46,7 +46,7 @@ class BackupCalendarsThread : public BackupThread {
 
 public:
     BackupCalendarsThread(LocalCalendarsDb* target, const QList<CalendarEventRecord>& events, JobReport* progress,
-        QObject* parent = nullptr);
+                          QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;
@@ -65,8 +65,8 @@ class BackupCallsThread : public BackupThread {
     Q_OBJECT
 
 public:
-    BackupCallsThread(
-        LocalCallHistoryDb* target, const QList<CallRecord>* calls, JobReport* progress, QObject* parent = nullptr);
+    BackupCallsThread(LocalCallHistoryDb* target, const QList<CallRecord>* calls, JobReport* progress,
+                      QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;
@@ -85,8 +85,8 @@ class BackupContactsThread : public BackupThread {
     Q_OBJECT
 
 public:
-    BackupContactsThread(
-        LocalContactsDb* db, const QList<pim::_Contact>& contacts, JobReport* progress, QObject* parent = nullptr);
+    BackupContactsThread(LocalContactsDb* db, const QList<pim::_Contact>& contacts, JobReport* progress,
+                         QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;
@@ -106,8 +106,8 @@ class BackupNotesThread : public BackupThread {
     Q_OBJECT
 
 public:
-    BackupNotesThread(
-        LocalNotesDb* target, const QList<NoteRecord>& notes, JobReport* progress, QObject* parent = nullptr);
+    BackupNotesThread(LocalNotesDb* target, const QList<NoteRecord>& notes, JobReport* progress,
+                      QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;
@@ -125,8 +125,8 @@ class BackupPlaylistsThread : public BackupThread {
     Q_OBJECT
 
 public:
-    BackupPlaylistsThread(
-        LocalPlaylistDb* db, const QList<PlaylistRecord>& playlists, JobReport* progress, QObject* parent = nullptr);
+    BackupPlaylistsThread(LocalPlaylistDb* db, const QList<PlaylistRecord>& playlists, JobReport* progress,
+                          QObject* parent = nullptr);
 
 protected:
     int recordCount() const override;

@@ -68,7 +68,9 @@ QString readTextAttachment(const QString& path)
 
 } // namespace
 
-UpdateLocalDbThread::UpdateLocalDbThread(JobReport* progress, QObject* parent) : QThread(parent), progress(progress)
+UpdateLocalDbThread::UpdateLocalDbThread(JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , progress(progress)
 {
 }
 
@@ -111,8 +113,7 @@ void UpdateLocalDbThread::run()
             // every start; the next free backup name keeps that from happening.
             const QString backup = backupFileName(folder);
             if (!QFile::rename(folder.absoluteFilePath(kOldDbName), folder.absoluteFilePath(backup)))
-                qWarning() << "could not rename the converted" << folder.absoluteFilePath(kOldDbName) << "to"
-                           << backup;
+                qWarning() << "could not rename the converted" << folder.absoluteFilePath(kOldDbName) << "to" << backup;
         }
         if (progress)
             progress->postSucceed(QStringLiteral("Successfully updated local database."));
@@ -133,8 +134,8 @@ void UpdateLocalDbThread::convertOldMessageDb(const QDir& source, const QDir& ta
 
     Sqlite3DB old;
     old.openThrow(oldPath, Sqlite3DB::ReadOnly);
-    const qint64 rowCount = old.queryInt64Throw(Sqlite3Sql(QStringLiteral(
-        "select count(*) from message as m inner join handle as h on m.handle_id=h.rowid")));
+    const qint64 rowCount = old.queryInt64Throw(
+        Sqlite3Sql(QStringLiteral("select count(*) from message as m inner join handle as h on m.handle_id=h.rowid")));
     Sqlite3Cursor rows = old.queryThrow(QStringLiteral(
         "select m.rowid as old_rowid, m.*, h.address,h.person from message as m inner join handle as h on "
         "m.handle_id=h.rowid"));

@@ -83,8 +83,8 @@ namespace {
 
 void bindText(sqlite3* db, sqlite3_stmt* stmt, int index, const QString& text)
 {
-    const int rc = sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)),
-                                       SQLITE_TRANSIENT);
+    const int rc
+        = sqlite3_bind_text16(stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK)
         throw Sqlite3Exception(rc, sqlite3_errmsg(db));
 }
@@ -175,7 +175,8 @@ void AbsMessageDb::joinChatMessage(qint64 chatId, qint64 messageId)
 
 void AbsMessageDb::joinMessageAttachment(qint64 messageId, qint64 attachmentId)
 {
-    replaceJoin(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(?,?)"), messageId, attachmentId);
+    replaceJoin(QStringLiteral("replace into message_attachment_join(message_id,attachment_id) values(?,?)"), messageId,
+                attachmentId);
 }
 
 void AbsMessageDb::setLastAddressedHandle(qint64 chatId, const QString& handleId)

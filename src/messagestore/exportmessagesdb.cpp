@@ -12,7 +12,10 @@ constexpr qint64 kUnknownChatRowid = -2047483647;
 
 } // namespace
 
-ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc) : m_db(folder, mcc, true) {}
+ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
+    : m_db(folder, mcc, true)
+{
+}
 
 ExportMessagesDb::~ExportMessagesDb() = default;
 

@@ -24,25 +24,28 @@ const QList<MigrationStep>& migrationSteps()
 {
     static const QList<MigrationStep> steps = {
         {"chat", "group_id", {QStringLiteral("ALTER TABLE chat ADD COLUMN group_id TEXT;")}},
-        {"message", "is_audio_message",
+        {"message",
+         "is_audio_message",
          {QStringLiteral("ALTER TABLE message ADD COLUMN is_audio_message INTEGER DEFAULT 0;")}},
         {"message", "is_played", {QStringLiteral("ALTER TABLE message ADD COLUMN is_played INTEGER DEFAULT 0;")}},
         {"message", "date_played", {QStringLiteral("ALTER TABLE message ADD COLUMN date_played INTEGER;")}},
         {"message", "item_type", {QStringLiteral("ALTER TABLE message ADD COLUMN item_type INTEGER DEFAULT 0;")}},
-        {"message", "other_handle",
+        {"message",
+         "other_handle",
          {QStringLiteral("ALTER TABLE message ADD COLUMN other_handle INTEGER DEFAULT -1;")}},
         {"message", "group_title", {QStringLiteral("ALTER TABLE message ADD COLUMN group_title TEXT;")}},
-        {"message", "group_action_type",
+        {"message",
+         "group_action_type",
          {QStringLiteral("ALTER TABLE message ADD COLUMN group_action_type INTEGER DEFAULT 0;")}},
         {"message", "share_status", {QStringLiteral("ALTER TABLE message ADD COLUMN share_status INTEGER;")}},
         {"message", "share_direction", {QStringLiteral("ALTER TABLE message ADD COLUMN share_direction INTEGER;")}},
-        {"message", "is_expirable",
-         {QStringLiteral("ALTER TABLE message ADD COLUMN is_expirable INTEGER DEFAULT 0;")}},
-        {"message", "expire_state",
-         {QStringLiteral("ALTER TABLE message ADD COLUMN expire_state INTEGER DEFAULT 0;")}},
-        {"message", "message_action_type",
+        {"message", "is_expirable", {QStringLiteral("ALTER TABLE message ADD COLUMN is_expirable INTEGER DEFAULT 0;")}},
+        {"message", "expire_state", {QStringLiteral("ALTER TABLE message ADD COLUMN expire_state INTEGER DEFAULT 0;")}},
+        {"message",
+         "message_action_type",
          {QStringLiteral("ALTER TABLE message ADD COLUMN message_action_type INTEGER DEFAULT 0;")}},
-        {"message", "logic_hash",
+        {"message",
+         "logic_hash",
          {QStringLiteral("ALTER TABLE message ADD COLUMN logic_hash TEXT;"),
           QStringLiteral("CREATE INDEX message_idx_logic_hash ON message(logic_hash);")}},
     };
@@ -50,10 +53,9 @@ const QList<MigrationStep>& migrationSteps()
 }
 
 // Message columns written only when the store's table has them.
-const char* const kOptionalMessageInts[] = {"is_audio_message", "is_played",    "date_played",
-                                            "item_type",        "group_action_type", "share_status",
-                                            "share_direction",  "is_expirable", "expire_state",
-                                            "message_action_type"};
+const char* const kOptionalMessageInts[]
+    = {"is_audio_message", "is_played",       "date_played",  "item_type",    "group_action_type",
+       "share_status",     "share_direction", "is_expirable", "expire_state", "message_action_type"};
 
 std::runtime_error runtimeError(const QString& text)
 {
@@ -169,9 +171,8 @@ void IOS6MessageDb::migrate()
                 try {
                     executeThrow(stmt);
                 } catch (const std::exception& e) {
-                    throw runtimeError(QStringLiteral("line:%1, sql:%2, error:%3")
-                                           .arg(line)
-                                           .arg(stmt, QString::fromUtf8(e.what())));
+                    throw runtimeError(
+                        QStringLiteral("line:%1, sql:%2, error:%3").arg(line).arg(stmt, QString::fromUtf8(e.what())));
                 }
             }
         }
@@ -264,7 +265,8 @@ void IOS6MessageDb::loadChats(MsgDataSet& ds)
         m_contacts.open();
         contactsOpen = m_contacts.isOpen();
     } catch (const std::exception& e) {
-        qWarning() << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
+        qWarning()
+            << QStringLiteral("IOS6MessageDb::chats, IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what()));
     }
 
     {
@@ -295,8 +297,8 @@ void IOS6MessageDb::loadChats(MsgDataSet& ds)
     // Countries by ISO code, looked up once per load.
     QHash<QString, _Country> byCode;
     bool countryUsable = true;
-    Sqlite3Cursor c = queryThrow(
-        QStringLiteral("select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid"));
+    Sqlite3Cursor c = queryThrow(QStringLiteral(
+        "select j.chat_id, h.* from chat_handle_join as j inner join handle as h on j.handle_id = h.rowid"));
     RowReader<_MsgHandle> reader(handleFields(), c);
     const int rowidCol = c.columnIndex(QStringLiteral("rowid"));
     while (c.moveNext()) {
@@ -499,21 +501,35 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
             cols << QStringLiteral("country");
         if (mask & (1u << 3))
             cols << QStringLiteral("attributedBody");
-        cols << QStringList{QStringLiteral("version"),        QStringLiteral("type"),
-                            QStringLiteral("service"),        QStringLiteral("account"),
-                            QStringLiteral("account_guid"),   QStringLiteral("error"),
-                            QStringLiteral("date"),           QStringLiteral("date_read"),
-                            QStringLiteral("date_delivered"), QStringLiteral("is_delivered"),
-                            QStringLiteral("is_finished"),    QStringLiteral("is_emote"),
-                            QStringLiteral("is_from_me"),     QStringLiteral("is_empty"),
-                            QStringLiteral("is_delayed"),     QStringLiteral("is_auto_reply"),
-                            QStringLiteral("is_prepared"),    QStringLiteral("is_read"),
-                            QStringLiteral("is_system_message"), QStringLiteral("is_sent"),
-                            QStringLiteral("has_dd_results"), QStringLiteral("is_service_message"),
-                            QStringLiteral("is_forward"),     QStringLiteral("was_downgraded"),
-                            QStringLiteral("is_archive"),     QStringLiteral("cache_has_attachments"),
-                            QStringLiteral("cache_roomnames"), QStringLiteral("was_data_detected"),
-                            QStringLiteral("was_deduplicated")};
+        cols << QStringList {QStringLiteral("version"),
+                             QStringLiteral("type"),
+                             QStringLiteral("service"),
+                             QStringLiteral("account"),
+                             QStringLiteral("account_guid"),
+                             QStringLiteral("error"),
+                             QStringLiteral("date"),
+                             QStringLiteral("date_read"),
+                             QStringLiteral("date_delivered"),
+                             QStringLiteral("is_delivered"),
+                             QStringLiteral("is_finished"),
+                             QStringLiteral("is_emote"),
+                             QStringLiteral("is_from_me"),
+                             QStringLiteral("is_empty"),
+                             QStringLiteral("is_delayed"),
+                             QStringLiteral("is_auto_reply"),
+                             QStringLiteral("is_prepared"),
+                             QStringLiteral("is_read"),
+                             QStringLiteral("is_system_message"),
+                             QStringLiteral("is_sent"),
+                             QStringLiteral("has_dd_results"),
+                             QStringLiteral("is_service_message"),
+                             QStringLiteral("is_forward"),
+                             QStringLiteral("was_downgraded"),
+                             QStringLiteral("is_archive"),
+                             QStringLiteral("cache_has_attachments"),
+                             QStringLiteral("cache_roomnames"),
+                             QStringLiteral("was_data_detected"),
+                             QStringLiteral("was_deduplicated")};
         int b = 4;
         for (const char* col : kOptionalMessageInts) {
             if (mask & (1u << b))
@@ -529,8 +545,9 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
         QStringList marks;
         for (qsizetype i = 0; i < cols.size(); ++i)
             marks << QStringLiteral("?");
-        it = m_insertSql.insert(mask, QStringLiteral("INSERT INTO message (%1) VALUES (%2)")
-                                          .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+        it = m_insertSql.insert(mask,
+                                QStringLiteral("INSERT INTO message (%1) VALUES (%2)")
+                                    .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     }
 
     Sqlite3Sql sql(it.value());
@@ -555,16 +572,16 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
     sql.addIntParam(m.date);
     sql.addIntParam(m.date_read);
     sql.addIntParam(m.date_delivered);
-    for (int v : {m.is_delivered, m.is_finished, m.is_emote, m.is_from_me, m.is_empty, m.is_delayed,
-                  m.is_auto_reply, m.is_prepared, m.is_read, m.is_system_message, m.is_sent, m.has_dd_results,
-                  m.is_service_message, m.is_forward, m.was_downgraded, m.is_archive, m.cache_has_attachments})
+    for (int v : {m.is_delivered, m.is_finished, m.is_emote, m.is_from_me, m.is_empty, m.is_delayed, m.is_auto_reply,
+                  m.is_prepared, m.is_read, m.is_system_message, m.is_sent, m.has_dd_results, m.is_service_message,
+                  m.is_forward, m.was_downgraded, m.is_archive, m.cache_has_attachments})
         sql.addIntParam(v);
     sql.addTextParam(m.cache_roomnames);
     sql.addIntParam(m.was_data_detected);
     sql.addIntParam(m.was_deduplicated);
-    const int optional[] = {m.is_audio_message, m.is_played,       m.date_played,  m.item_type,
-                            m.group_action_type, m.share_status,   m.share_direction, m.is_expirable,
-                            m.expire_state,     m.message_action_type};
+    const int optional[]
+        = {m.is_audio_message, m.is_played,       m.date_played,  m.item_type,    m.group_action_type,
+           m.share_status,     m.share_direction, m.is_expirable, m.expire_state, m.message_action_type};
     int b = 4;
     for (int v : optional) {
         if (mask & (1u << b))
@@ -606,7 +623,8 @@ qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& a)
 qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
 {
     if (chat.service_name != QLatin1String("SMS") && chat.service_name != QLatin1String("iMessage"))
-        throw runtimeError(QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name));
+        throw runtimeError(
+            QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name));
     open();
     const QString& create = m_createSql[QStringLiteral("chat")];
     Sqlite3Row row;
@@ -624,8 +642,8 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
     if (create.contains(QLatin1String("display_name")) && !chat.display_name.isEmpty())
         row[QStringLiteral("display_name")] = chat.display_name;
     if (create.contains(QLatin1String("group_id")))
-        row[QStringLiteral("group_id")] =
-            chat.group_id.isEmpty() ? makeGuidFromData(chat.guid.toUtf8()) : chat.group_id;
+        row[QStringLiteral("group_id")]
+            = chat.group_id.isEmpty() ? makeGuidFromData(chat.guid.toUtf8()) : chat.group_id;
     const qint64 chatId = insertRow(row, QStringLiteral("chat"));
 
     for (const _MsgHandle* h : chat.handles) {

@@ -24,7 +24,8 @@ QDateTime fileTime(const QString& path)
 } // namespace
 
 IOSContactsMemDb::IOSContactsMemDb(const QDir& storeFolder, const QString& mcc)
-    : m_folder(storeFolder), m_mcc(mcc)
+    : m_folder(storeFolder)
+    , m_mcc(mcc)
 {
 }
 
@@ -77,8 +78,10 @@ void IOSContactsMemDb::rebuild(const QDateTime& sourceTime)
             "index_tel_number on tel(number);");
     } catch (const std::exception& e) {
         close();
-        throw std::runtime_error(
-            QStringLiteral("create IOSContactsMemDb error. %1").arg(QString::fromUtf8(e.what())).toUtf8().toStdString());
+        throw std::runtime_error(QStringLiteral("create IOSContactsMemDb error. %1")
+                                     .arg(QString::fromUtf8(e.what()))
+                                     .toUtf8()
+                                     .toStdString());
     }
 
     try {
@@ -101,8 +104,8 @@ void IOSContactsMemDb::rebuild(const QDateTime& sourceTime)
             }
         }
         {
-            Sqlite3Cursor c =
-                book.queryThrow(QStringLiteral("select record_id, value from ABMultiValue where property=3"));
+            Sqlite3Cursor c
+                = book.queryThrow(QStringLiteral("select record_id, value from ABMultiValue where property=3"));
             while (c.moveNext()) {
                 Sqlite3Sql sql(QStringLiteral("replace into tel(person_id, number) values(?,?)"));
                 sql.addInt64Param(c.getInt64(0));

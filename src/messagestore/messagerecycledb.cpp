@@ -2,7 +2,10 @@
 
 #include <QFile>
 
-MessageRecycleDb::MessageRecycleDb(const QString& path) : m_path(path) {}
+MessageRecycleDb::MessageRecycleDb(const QString& path)
+    : m_path(path)
+{
+}
 
 MessageRecycleDb::~MessageRecycleDb()
 {

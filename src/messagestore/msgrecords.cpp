@@ -247,9 +247,8 @@ QString newMsgGuid()
 
 QString makeGuidFromData(const QByteArray& data)
 {
-    const QString hex =
-        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex()).toUpper();
-    return QStringList{hex.mid(0, 8), hex.mid(8, 4), hex.mid(12, 4), hex.mid(16, 4), hex.mid(20, 12)}.join(
+    const QString hex = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex()).toUpper();
+    return QStringList {hex.mid(0, 8), hex.mid(8, 4), hex.mid(12, 4), hex.mid(16, 4), hex.mid(20, 12)}.join(
         QLatin1Char('-'));
 }
 
@@ -259,29 +258,70 @@ QByteArray makeAttributedBody(const QString& guid)
     // whose string is U+FFFC with one attribute run over it. The attribute
     // dictionary holds the file transfer GUID and the message part number 0.
     // The prefix stops at the GUID string's length byte (36).
-    static const char kPrefix[] =
-        "040b73747265616d747970656481e803840140"
-        "84848419" "4e534d757461626c6541747472696275746564537472696e67" "00"
-        "8484" "12" "4e5341747472696275746564537472696e67" "00"
-        "8484" "08" "4e534f626a656374" "00"
-        "85" "92"
-        "848484" "0f" "4e534d757461626c65537472696e67" "01"
-        "8484" "08" "4e53537472696e67" "01" "95"
-        "84012b" "03efbfbc" "86"
-        "84026949" "0101"
-        "92"
-        "848484" "0c" "4e5344696374696f6e617279" "00" "95"
-        "840169" "02"
-        "92" "849898" "22" "5f5f6b494d46696c655472616e7366657247554944417474726962757465" "4e616d65" "86"
-        "92" "849898" "24";
-    static const char kSuffix[] =
-        "86"
-        "92" "849898" "1d" "5f5f6b494d4d657373616765506172744174747269627574654e616d65" "86"
-        "92"
-        "848484" "08" "4e534e756d626572" "00"
-        "8484" "07" "4e5356616c7565" "00" "95"
-        "84012a" "849b9b00"
-        "868686";
+    static const char kPrefix[] = "040b73747265616d747970656481e803840140"
+                                  "84848419"
+                                  "4e534d757461626c6541747472696275746564537472696e67"
+                                  "00"
+                                  "8484"
+                                  "12"
+                                  "4e5341747472696275746564537472696e67"
+                                  "00"
+                                  "8484"
+                                  "08"
+                                  "4e534f626a656374"
+                                  "00"
+                                  "85"
+                                  "92"
+                                  "848484"
+                                  "0f"
+                                  "4e534d757461626c65537472696e67"
+                                  "01"
+                                  "8484"
+                                  "08"
+                                  "4e53537472696e67"
+                                  "01"
+                                  "95"
+                                  "84012b"
+                                  "03efbfbc"
+                                  "86"
+                                  "84026949"
+                                  "0101"
+                                  "92"
+                                  "848484"
+                                  "0c"
+                                  "4e5344696374696f6e617279"
+                                  "00"
+                                  "95"
+                                  "840169"
+                                  "02"
+                                  "92"
+                                  "849898"
+                                  "22"
+                                  "5f5f6b494d46696c655472616e7366657247554944417474726962757465"
+                                  "4e616d65"
+                                  "86"
+                                  "92"
+                                  "849898"
+                                  "24";
+    static const char kSuffix[] = "86"
+                                  "92"
+                                  "849898"
+                                  "1d"
+                                  "5f5f6b494d4d657373616765506172744174747269627574654e616d65"
+                                  "86"
+                                  "92"
+                                  "848484"
+                                  "08"
+                                  "4e534e756d626572"
+                                  "00"
+                                  "8484"
+                                  "07"
+                                  "4e5356616c7565"
+                                  "00"
+                                  "95"
+                                  "84012a"
+                                  "849b9b00"
+                                  "868686";
     return QByteArray::fromHex(QByteArray(kPrefix) + guid.toUtf8().toHex() + QByteArray(kSuffix));
 }
 
@@ -370,8 +410,8 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b)
 
 QString getAttachmentThumbnail(const _MsgAttachment* att)
 {
-    const QString name =
-        QString::fromLatin1(QCryptographicHash::hash(att->localPath.toUtf8(), QCryptographicHash::Md5).toHex())
+    const QString name
+        = QString::fromLatin1(QCryptographicHash::hash(att->localPath.toUtf8(), QCryptographicHash::Md5).toHex())
         + QStringLiteral(".thumb");
     const QString thumb = privateTempDir().absoluteFilePath(name);
     if (QFile::exists(thumb))

@@ -215,8 +215,7 @@ bool msgGreaterThan(const _MsgMessage* a, const _MsgMessage* b);
 void sortMessages(MsgMessageList& list, bool newestFirst = false);
 
 // Ascending by ROWID.
-template <typename T>
-bool int64LessThan(const T* a, const T* b)
+template <typename T> bool int64LessThan(const T* a, const T* b)
 {
     return a->ROWID < b->ROWID;
 }

@@ -10,16 +10,15 @@
 
 #include <variant>
 
-template <typename R>
-struct FieldDef {
+template <typename R> struct FieldDef {
     const char* column;
     std::variant<int R::*, qint64 R::*, QString R::*, QByteArray R::*> member;
 };
 
-template <typename R>
-class RowReader {
+template <typename R> class RowReader {
 public:
-    RowReader(const QVector<FieldDef<R>>& fields, const Sqlite3Cursor& c) : m_fields(fields)
+    RowReader(const QVector<FieldDef<R>>& fields, const Sqlite3Cursor& c)
+        : m_fields(fields)
     {
         m_index.reserve(fields.size());
         for (const auto& f : fields)

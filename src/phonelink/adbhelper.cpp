@@ -107,7 +107,7 @@ QString AdbHelper::execute(const QStringList& args, int port, bool throwOnError,
 void AdbHelper::killServer(int timeoutMs)
 {
     try {
-        run({ QStringLiteral("kill-server") }, false, timeoutMs);
+        run({QStringLiteral("kill-server")}, false, timeoutMs);
     } catch (const std::exception& e) {
         qDebug("AdbHelper::killServer, %s", e.what());
     }
@@ -116,7 +116,7 @@ void AdbHelper::killServer(int timeoutMs)
 void AdbHelper::killDefaultServer(int timeoutMs)
 {
     try {
-        execute({ QStringLiteral("kill-server") }, 0, false, timeoutMs);
+        execute({QStringLiteral("kill-server")}, 0, false, timeoutMs);
     } catch (const std::exception& e) {
         qDebug("AdbHelper::killDefaultServer, %s", e.what());
     }
@@ -139,28 +139,28 @@ QList<AdbDevice> AdbHelper::parseDevices(const QString& output)
         const QRegularExpressionMatch m = line.match(trimmed);
         if (!m.hasMatch())
             continue;
-        result.append(AdbDevice { trimmed, m.captured(1), m.captured(2) });
+        result.append(AdbDevice {trimmed, m.captured(1), m.captured(2)});
     }
     return result;
 }
 
 QList<AdbDevice> AdbHelper::devices()
 {
-    return parseDevices(run({ QStringLiteral("devices") }));
+    return parseDevices(run({QStringLiteral("devices")}));
 }
 
 void AdbHelper::forward(const QString& serial, int localPort, int remotePort)
 {
-    const QStringList args { QStringLiteral("-s"), serial, QStringLiteral("forward"),
-        QStringLiteral("tcp:%1").arg(localPort), QStringLiteral("tcp:%1").arg(remotePort) };
+    const QStringList args {QStringLiteral("-s"), serial, QStringLiteral("forward"),
+                            QStringLiteral("tcp:%1").arg(localPort), QStringLiteral("tcp:%1").arg(remotePort)};
     const QString out = run(args);
     qDebug("AdbHelper::forward, %s\n%s", qUtf8Printable(args.join(QLatin1Char(' '))), qUtf8Printable(out));
 }
 
 void AdbHelper::forceStop(const QString& serial, const QString& package)
 {
-    run({ QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), QStringLiteral("force-stop"),
-        package });
+    run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), QStringLiteral("force-stop"),
+         package});
 }
 
 int AdbHelper::parseVersionCode(const QString& output)
@@ -172,8 +172,8 @@ int AdbHelper::parseVersionCode(const QString& output)
 
 int AdbHelper::versionCode(const QString& serial, const QString& package, QString& output)
 {
-    output = run({ QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("dumpsys"),
-        QStringLiteral("package"), package });
+    output = run({QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("dumpsys"),
+                  QStringLiteral("package"), package});
     return parseVersionCode(output);
 }
 
@@ -188,9 +188,9 @@ bool AdbHelper::hasErrorLine(const QString& output)
 }
 
 void AdbHelper::trigger(const QString& serial, const QString& verb, const QString& component, const QString& action,
-    const QString& data, const QStringList& categories, const QString& type)
+                        const QString& data, const QStringList& categories, const QString& type)
 {
-    QStringList args { QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), verb };
+    QStringList args {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("am"), verb};
     if (!component.isEmpty())
         args << QStringLiteral("-n") << component;
     if (!action.isEmpty())

@@ -58,7 +58,7 @@ public:
     // "am <verb>" with the optional intent parts; throws std::runtime_error
     // with adb's whole output when a line of it begins with "error:".
     void trigger(const QString& serial, const QString& verb, const QString& component, const QString& action,
-        const QString& data, const QStringList& categories, const QString& type);
+                 const QString& data, const QStringList& categories, const QString& type);
 
     // Parsers of adb's answers, public for tests.
     static QList<AdbDevice> parseDevices(const QString& output);

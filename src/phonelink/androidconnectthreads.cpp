@@ -16,7 +16,7 @@
 
 namespace {
 
-std::atomic<int> g_installPauseMs { AndroidConnectWithUSBThread::kInstallPauseMs };
+std::atomic<int> g_installPauseMs {AndroidConnectWithUSBThread::kInstallPauseMs};
 
 // Every service opening in the application allows this long.
 constexpr int kConnectTimeoutMs = 10000;
@@ -109,7 +109,7 @@ void AndroidConnectWithUSBThread::run()
                 // The output is not examined: a failed install shows when the
                 // agent cannot be started below.
                 adb.run(
-                    { QStringLiteral("-s"), m_device.serial, QStringLiteral("install"), QStringLiteral("-r"), package },
+                    {QStringLiteral("-s"), m_device.serial, QStringLiteral("install"), QStringLiteral("-r"), package},
                     false, AdbHelper::kInstallTimeoutMs);
                 QThread::msleep(g_installPauseMs.load());
             } catch (const std::exception& e) {
@@ -118,7 +118,7 @@ void AndroidConnectWithUSBThread::run()
             }
         }
         adb.trigger(m_device.serial, QStringLiteral("start"), PhoneAgentPackage::activity(), QString(), QString(),
-            QStringList(), QString());
+                    QStringList(), QString());
 
         // The dialog already ended through the user's cancel: nothing to say.
         if (m_progress->userCanceled())

@@ -93,8 +93,8 @@ QTcpSocket* AndroidDeviceInfo::connect(const QString& url, int timeoutMs) const
 QTcpSocket* AndroidDeviceInfo::connectUsb(const QString& url, int timeoutMs) const
 {
     AdbHelper adb;
-    adb.trigger(
-        serial, QStringLiteral("broadcast"), PhoneAgentPackage::receiver(), QString(), url, QStringList(), QString());
+    adb.trigger(serial, QStringLiteral("broadcast"), PhoneAgentPackage::receiver(), QString(), url, QStringList(),
+                QString());
     const int port = urlPort(url);
     adb.forward(serial, port, port);
 

@@ -51,7 +51,7 @@ QString AndroidDeviceInfo::cacheFolderName() const
 {
     // Current Android withholds the IMEI: such phones must not share one
     // folder, so the agent's uid (then the serial) stands in for it.
-    for (const QString& candidate : { imei, uid, serial }) {
+    for (const QString& candidate : {imei, uid, serial}) {
         const QString name = phoneNameToPathComponent(candidate);
         if (!name.isEmpty())
             return name;

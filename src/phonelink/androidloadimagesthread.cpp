@@ -42,9 +42,8 @@ void AndroidLoadImagesThread::load()
     rules.recordCommands = {record};
     rules.tellPhone = false;
     rules.topError = [](const QString& line) { return QStringLiteral("invalid command($bye:,$batch:), %1").arg(line); };
-    rules.batchError = [record](const QString& line) {
-        return QStringLiteral("invalid command($end:,%1), %2").arg(record, line);
-    };
+    rules.batchError
+        = [record](const QString& line) { return QStringLiteral("invalid command($end:,%1), %2").arg(record, line); };
     readBatches(rules, [&](const QString& command, const QString& rest) {
         checkCanceled();
         ++done;

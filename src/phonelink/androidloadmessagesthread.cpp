@@ -47,8 +47,7 @@ QString utiOf(const QString& mime)
 
 } // namespace
 
-AndroidLoadMessagesThread::AndroidLoadMessagesThread(AndroidDeviceInfo* device, JobReport* progress,
-                                                     QObject* parent)
+AndroidLoadMessagesThread::AndroidLoadMessagesThread(AndroidDeviceInfo* device, JobReport* progress, QObject* parent)
     : AndroidLoadThread(device, nullptr, progress, parent)
     , m_store(device->cacheDir(), device->mmc)
 {
@@ -229,12 +228,12 @@ void AndroidLoadMessagesThread::receiveAttachment(_MsgMessage& msg, const QStrin
     if (dot < 0 || dot == name.size() - 1) {
         if (mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
             name += QStringLiteral(".png");
-        else if (mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive) ||
-                 mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
+        else if (mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
+                 || mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
             name += QStringLiteral(".jpg");
     }
 
-    TempFileGuard temp{QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid())};
+    TempFileGuard temp {QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid())};
     QFile file(temp.path);
     if (!file.open(QIODevice::WriteOnly))
         throw simpleprotocol::LocalException(socket.get(),

@@ -59,10 +59,10 @@ protected:
     [[noreturn]] void fail(bool tellPhone, const QString& text) const;
 
     struct BatchRules {
-        QStringList recordCommands;                       // accepted inside a batch
-        std::function<QString(const QString&)> topError;  // text for a bad top-level line
+        QStringList recordCommands; // accepted inside a batch
+        std::function<QString(const QString&)> topError; // text for a bad top-level line
         std::function<QString(const QString&)> batchError;
-        bool tellPhone = true;              // LocalException rather than runtime_error
+        bool tellPhone = true; // LocalException rather than runtime_error
         bool cancelBeforeEveryRead = false; // else the record handler tests it
         std::function<void()> beforeBatchRead; // runs before each line of a batch is read
         std::function<void()> onBatchStart;

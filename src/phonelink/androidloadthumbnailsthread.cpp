@@ -5,9 +5,9 @@
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QFile>
-#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 #include <QTcpSocket>
@@ -62,8 +62,8 @@ void AndroidLoadThumbnailsThread::run()
             continue;
         if (!m_socket) {
             try {
-                const QString url =
-                    QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
+                const QString url
+                    = QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
                 m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
             } catch (int) {
                 break;

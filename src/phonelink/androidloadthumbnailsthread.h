@@ -50,6 +50,6 @@ private:
 
     AndroidDeviceInfo* m_device;
     QDir m_thumbnailsDir;
-    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_stopRequested {false};
     std::unique_ptr<QTcpSocket> m_socket;
 };

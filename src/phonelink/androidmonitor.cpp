@@ -47,7 +47,7 @@ void AndroidMonitor::startPrivateServer()
     adb.killDefaultServer(kDefaultKillTimeoutMs);
     if (m_stop)
         return;
-    const QString out = adb.run({ QStringLiteral("start-server") });
+    const QString out = adb.run({QStringLiteral("start-server")});
     if (!out.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive))
         qDebug("AndroidMonitor: start-server said %s", qUtf8Printable(out));
     // The Windows build launches its device-manager tool here and tries once

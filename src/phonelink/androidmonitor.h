@@ -45,9 +45,9 @@ private:
     // Sleeps ms in short steps; false when the stop flag was set meanwhile.
     bool sleepUnlessStopped(int ms);
 
-    std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_stop {false};
     QSet<QString> m_known; // touched by the loop only
-    std::atomic<int> m_knownCount { 0 };
+    std::atomic<int> m_knownCount {0};
     QFuture<void> m_future;
     int m_pollMs = kPollIntervalMs;
 };

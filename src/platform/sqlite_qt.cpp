@@ -27,11 +27,11 @@ int bindParams(sqlite3_stmt* stmt, const Sqlite3Sql& sql, QVarLengthArray<QByteA
     const int expected = sqlite3_bind_parameter_count(stmt);
     if (expected != params.size())
         throw Sqlite3Exception(SQLITE_RANGE,
-            QStringLiteral("statement expects %1 values, %2 given: %3")
-                .arg(expected)
-                .arg(params.size())
-                .arg(sql.sql())
-                .toStdString());
+                               QStringLiteral("statement expects %1 values, %2 given: %3")
+                                   .arg(expected)
+                                   .arg(params.size())
+                                   .arg(sql.sql())
+                                   .toStdString());
     const auto lifetime = keep ? SQLITE_STATIC : SQLITE_TRANSIENT;
     for (int i = 0; i < params.size(); ++i) {
         const auto& p = params.at(i);
@@ -55,8 +55,8 @@ int bindParams(sqlite3_stmt* stmt, const Sqlite3Sql& sql, QVarLengthArray<QByteA
                 const QByteArray& utf8 = keep->last();
                 rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
             } else {
-                rc = sqlite3_bind_text16(
-                    stmt, i + 1, p.text.utf16(), int(p.text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+                rc = sqlite3_bind_text16(stmt, i + 1, p.text.utf16(), int(p.text.size() * sizeof(char16_t)),
+                                         SQLITE_TRANSIENT);
             }
             break;
         }
@@ -558,8 +558,8 @@ void Sqlite3DB::checkWritable()
     if (m_depth > 0 && !m_rollbackOnly && sqlite3_get_autocommit(m_db))
         m_rollbackOnly = true;
     if (m_rollbackOnly)
-        throw Sqlite3Exception(
-            SQLITE_ABORT, "the transaction was rolled back; no further change is written until it ends");
+        throw Sqlite3Exception(SQLITE_ABORT,
+                               "the transaction was rolled back; no further change is written until it ends");
 }
 
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
@@ -581,7 +581,7 @@ void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
         throw;
     }
     if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) { }
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {}
     }
     if (rc != SQLITE_DONE) {
         const std::string msg = errorText(m_db, rc, QString());

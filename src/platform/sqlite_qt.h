@@ -24,7 +24,10 @@ int sqlite_qt_version();
 class Sqlite3Exception : public std::runtime_error {
 public:
     Sqlite3Exception(int code, const std::string& message)
-        : std::runtime_error(message), m_code(code) {}
+        : std::runtime_error(message)
+        , m_code(code)
+    {
+    }
     int code() const { return m_code; }
 
 private:
@@ -55,8 +58,14 @@ public:
     };
 
     Sqlite3Sql() = default;
-    explicit Sqlite3Sql(const QString& text) : m_sql(text) {}
-    explicit Sqlite3Sql(const char* text) : m_sql(QString::fromUtf8(text)) {}
+    explicit Sqlite3Sql(const QString& text)
+        : m_sql(text)
+    {
+    }
+    explicit Sqlite3Sql(const char* text)
+        : m_sql(QString::fromUtf8(text))
+    {
+    }
 
     void appendSql(const QString& text) { m_sql += text; }
     void setSql(const QString& text) { m_sql = text; }

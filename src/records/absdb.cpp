@@ -15,7 +15,10 @@ void runSchemaScript(Sqlite3DB& db, const QString& resourcePath)
 
 // ---------------------------------------------------------------- AbsLocalDb
 
-AbsLocalDb::AbsLocalDb(const QString& p) : path(p) {}
+AbsLocalDb::AbsLocalDb(const QString& p)
+    : path(p)
+{
+}
 
 AbsLocalDb::~AbsLocalDb() = default;
 

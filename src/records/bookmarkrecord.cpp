@@ -2,7 +2,13 @@
 
 BookmarkRecord::BookmarkRecord(BookmarkRecord* parent, bool isFolder, const QString& title, const QString& url,
                                int order_index, const QString& srcId, qint64 id)
-    : id(id), isFolder(isFolder), title(title), url(url), order_index(order_index), srcId(srcId), parent(parent)
+    : id(id)
+    , isFolder(isFolder)
+    , title(title)
+    , url(url)
+    , order_index(order_index)
+    , srcId(srcId)
+    , parent(parent)
 {
 }
 

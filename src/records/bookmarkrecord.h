@@ -19,14 +19,14 @@ struct BookmarkRecord {
     // the record itself not counted).
     int countItems() const;
 
-    qint64 id = 0;          // row id in "bookmarks" when read from a database
+    qint64 id = 0; // row id in "bookmarks" when read from a database
     bool isFolder = false;
     QString title;
-    QString url;            // empty for a folder
-    int order_index = 0;    // position among its siblings
-    QString srcId;          // id at the source (the phone)
-    BookmarkRecord* parent = nullptr;    // not owned; null at the top level
-    QList<BookmarkRecord*> children;     // owned
+    QString url; // empty for a folder
+    int order_index = 0; // position among its siblings
+    QString srcId; // id at the source (the phone)
+    BookmarkRecord* parent = nullptr; // not owned; null at the top level
+    QList<BookmarkRecord*> children; // owned
 };
 
 // Sibling order: by order_index, then by title. A strict weak order; equal

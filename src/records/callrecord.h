@@ -10,7 +10,7 @@ enum CallFlag {
     CALL_FLAG_NONE = 0,
     CALL_FLAG_INCOMING = 4,
     CALL_FLAG_OUTGOING = 5,
-    CALL_FLAG_MISSED = 8,   // missed or rejected
+    CALL_FLAG_MISSED = 8, // missed or rejected
 };
 
 struct CallRecord {
@@ -18,12 +18,12 @@ struct CallRecord {
     // address and the flags.
     QByteArray hash() const;
 
-    qint64 id = 0;          // _id when read from a database; not written
-    QString address;        // the other party's number
+    qint64 id = 0; // _id when read from a database; not written
+    QString address; // the other party's number
     QDateTime date;
-    int duration = 0;       // seconds
-    int flags = 0;          // CallFlag
-    QString name;           // contact name stored with the call
+    int duration = 0; // seconds
+    int flags = 0; // CallFlag
+    QString name; // contact name stored with the call
     QString countryCode;
     QString networkCode;
     int read = 1;

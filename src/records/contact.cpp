@@ -182,10 +182,10 @@ bool isDataEmpty(const QVariantMap& values, const QStringList& keys)
 QMap<int, QString> phoneTypeLabels()
 {
     static const QMap<int, QString> table = makeTable({
-        {0, "Other"},       {1, "Home"},      {2, "Mobile"},         {3, "Work"},      {4, "Work Fax"},
-        {5, "Home Fax"},    {6, "Pager"},     {8, "Callback"},       {9, "Car"},       {10, "Company Main"},
-        {11, "ISDN"},       {12, "Main"},     {13, "Other Fax"},     {14, "Radio"},    {15, "Telex"},
-        {16, "TTY TDD"},    {17, "Work Mobile"}, {18, "Work Pager"}, {19, "Assistant"}, {20, "MMS"},
+        {0, "Other"},    {1, "Home"},         {2, "Mobile"},      {3, "Work"},       {4, "Work Fax"},
+        {5, "Home Fax"}, {6, "Pager"},        {8, "Callback"},    {9, "Car"},        {10, "Company Main"},
+        {11, "ISDN"},    {12, "Main"},        {13, "Other Fax"},  {14, "Radio"},     {15, "Telex"},
+        {16, "TTY TDD"}, {17, "Work Mobile"}, {18, "Work Pager"}, {19, "Assistant"}, {20, "MMS"},
     });
     return table;
 }
@@ -205,8 +205,18 @@ QMap<int, QString> eventTypeLabels()
 QMap<int, QString> imProtocolLabels()
 {
     static const QMap<int, QString> table = makeTable({
-        {0, "Other"},  {1, "AIM"},    {2, "MSN"},    {3, "Yahoo"},        {4, "Skype"},      {5, "QQ"},
-        {6, "Google Talk"}, {7, "ICQ"}, {8, "Jabber"}, {9, "Net Meeting"}, {10, "Gadu Gadu"}, {11, "Facebook"},
+        {0, "Other"},
+        {1, "AIM"},
+        {2, "MSN"},
+        {3, "Yahoo"},
+        {4, "Skype"},
+        {5, "QQ"},
+        {6, "Google Talk"},
+        {7, "ICQ"},
+        {8, "Jabber"},
+        {9, "Net Meeting"},
+        {10, "Gadu Gadu"},
+        {11, "Facebook"},
     });
     return table;
 }
@@ -226,9 +236,21 @@ QMap<int, QString> organizationTypeLabels()
 QMap<int, QString> relationTypeLabels()
 {
     static const QMap<int, QString> table = makeTable({
-        {0, "Other"},   {1, "Assistant"}, {2, "Brother"},  {3, "Child"},   {4, "Domestic Partner"},
-        {5, "Father"},  {6, "Friend"},    {7, "Manager"},  {8, "Mother"},  {9, "Parent"},
-        {10, "Partner"}, {11, "Referred by"}, {12, "Relative"}, {13, "Sister"}, {14, "Spouse"},
+        {0, "Other"},
+        {1, "Assistant"},
+        {2, "Brother"},
+        {3, "Child"},
+        {4, "Domestic Partner"},
+        {5, "Father"},
+        {6, "Friend"},
+        {7, "Manager"},
+        {8, "Mother"},
+        {9, "Parent"},
+        {10, "Partner"},
+        {11, "Referred by"},
+        {12, "Relative"},
+        {13, "Sister"},
+        {14, "Spouse"},
     });
     return table;
 }
@@ -242,7 +264,13 @@ QMap<int, QString> postalTypeLabels()
 QMap<int, QString> websiteTypeLabels()
 {
     static const QMap<int, QString> table = makeTable({
-        {0, "Other"}, {1, "Home page"}, {2, "Blog"}, {3, "Profile"}, {4, "Home"}, {5, "Work"}, {6, "FTP"},
+        {0, "Other"},
+        {1, "Home page"},
+        {2, "Blog"},
+        {3, "Profile"},
+        {4, "Home"},
+        {5, "Work"},
+        {6, "FTP"},
     });
     return table;
 }

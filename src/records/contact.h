@@ -18,22 +18,22 @@ namespace pim {
 // Row type: the key of _Contact::entities and the "type" column of the
 // contacts database's data table.
 enum ContactDataType {
-    ENTITY_NAME = 1,         // data1 display name, data2 first, data3 last, data4 middle,
-                             // data5 prefix, data6 suffix, data7/data8 carried unchanged
-    ENTITY_PHOTO = 2,        // data15 picture bytes, data4 photoHash of data15
-    ENTITY_PHONE = 3,        // data1 number, data2 type code, data3 custom label
-    ENTITY_EMAIL = 4,        // data1 address, data2 type code, data3 custom label
-    ENTITY_NICKNAME = 5,     // data1 nickname, data2 type code, data3 custom label
-    ENTITY_EVENT = 6,        // data1 date, data2 type code, data3 custom label
-    ENTITY_GROUP = 7,        // data1 local group id, data2 group name
-    ENTITY_IM = 8,           // data1 handle, data2 type, data3 label, data5 protocol, data6 custom protocol
-    ENTITY_NOTE = 9,         // data1 text
+    ENTITY_NAME = 1, // data1 display name, data2 first, data3 last, data4 middle,
+                     // data5 prefix, data6 suffix, data7/data8 carried unchanged
+    ENTITY_PHOTO = 2, // data15 picture bytes, data4 photoHash of data15
+    ENTITY_PHONE = 3, // data1 number, data2 type code, data3 custom label
+    ENTITY_EMAIL = 4, // data1 address, data2 type code, data3 custom label
+    ENTITY_NICKNAME = 5, // data1 nickname, data2 type code, data3 custom label
+    ENTITY_EVENT = 6, // data1 date, data2 type code, data3 custom label
+    ENTITY_GROUP = 7, // data1 local group id, data2 group name
+    ENTITY_IM = 8, // data1 handle, data2 type, data3 label, data5 protocol, data6 custom protocol
+    ENTITY_NOTE = 9, // data1 text
     ENTITY_ORGANIZATION = 10, // data1 company, data2 type, data3 label, data4 title, data5 department,
                               // data6/data7/data9 carried unchanged
-    ENTITY_RELATION = 11,    // data1 name, data2 type code, data3 custom label
-    ENTITY_POSTAL = 12,      // data1 whole address, data2 type, data3 label, data4 street, data5/data6
-                             // carried, data7 city, data8 region, data9 postcode, data10 country
-    ENTITY_WEBSITE = 13,     // data1 address, data2 type code, data3 custom label
+    ENTITY_RELATION = 11, // data1 name, data2 type code, data3 custom label
+    ENTITY_POSTAL = 12, // data1 whole address, data2 type, data3 label, data4 street, data5/data6
+                        // carried, data7 city, data8 region, data9 postcode, data10 country
+    ENTITY_WEBSITE = 13, // data1 address, data2 type code, data3 custom label
 };
 
 constexpr int kFirstContactDataType = ENTITY_NAME;
@@ -48,11 +48,15 @@ inline bool isKnownContactDataType(int type)
 // the others text, type and label codes may also be integers).
 struct ContactDataRow {
     ContactDataRow() = default;
-    ContactDataRow(qint64 id, const QString& srcId) : id(id), srcId(srcId) {}
+    ContactDataRow(qint64 id, const QString& srcId)
+        : id(id)
+        , srcId(srcId)
+    {
+    }
 
     QVariantMap values;
-    qint64 id = 0;  // _id in the data table; 0 while not stored
-    QString srcId;  // the row's id at its source (the phone); may be empty
+    qint64 id = 0; // _id in the data table; 0 while not stored
+    QString srcId; // the row's id at its source (the phone); may be empty
 };
 
 using ContactDataRows = QMap<int, QList<ContactDataRow>>;
@@ -60,14 +64,18 @@ using ContactDataRows = QMap<int, QList<ContactDataRow>>;
 struct _Contact {
     _Contact() = default;
     _Contact(qint64 id, const QString& srcId, const QString& fullName)
-        : id(id), srcId(srcId), fullName(fullName) {}
+        : id(id)
+        , srcId(srcId)
+        , fullName(fullName)
+    {
+    }
 
     // The rows of one type; empty when the contact has none.
     QList<ContactDataRow> rows(int type) const { return entities.value(type); }
 
-    qint64 id = 0;     // _id in a local contacts database; 0 while not stored
-    QString srcId;     // id at the source (the phone); empty for PC-made contacts
-    QString fullName;  // display name; the merge finds stored contacts by it
+    qint64 id = 0; // _id in a local contacts database; 0 while not stored
+    QString srcId; // id at the source (the phone); empty for PC-made contacts
+    QString fullName; // display name; the merge finds stored contacts by it
     ContactDataRows entities; // rows by type, ascending type order
 };
 

@@ -25,7 +25,10 @@ void bindParent(Sqlite3Sql& sql, qint64 parentId)
 
 } // namespace
 
-LocalBookmarkDb::LocalBookmarkDb(const QString& path) : AbsLocalDb(path) {}
+LocalBookmarkDb::LocalBookmarkDb(const QString& path)
+    : AbsLocalDb(path)
+{
+}
 
 void LocalBookmarkDb::open()
 {
@@ -59,17 +62,15 @@ qint64 LocalBookmarkDb::findOrAdd(qint64 parentId, bool asFolder, BookmarkRecord
             const int order = c.getInt(1);
             c = Sqlite3Cursor();
             if (order != record->order_index)
-                db.executeThrow(QStringLiteral("update bookmarks set order_index=%1 where id=%2")
-                                    .arg(record->order_index)
-                                    .arg(id));
+                db.executeThrow(
+                    QStringLiteral("update bookmarks set order_index=%1 where id=%2").arg(record->order_index).arg(id));
             return id;
         }
     }
-    Sqlite3Sql insert(asFolder
-                          ? QStringLiteral("insert into bookmarks(parent,type,title,url,order_index,src_id) "
-                                           "values(?,1,?,null,?,?)")
-                          : QStringLiteral("insert into bookmarks(parent,type,title,url,order_index,src_id) "
-                                           "values(?,0,?,?,?,?)"));
+    Sqlite3Sql insert(asFolder ? QStringLiteral("insert into bookmarks(parent,type,title,url,order_index,src_id) "
+                                                "values(?,1,?,null,?,?)")
+                               : QStringLiteral("insert into bookmarks(parent,type,title,url,order_index,src_id) "
+                                                "values(?,0,?,?,?,?)"));
     bindParent(insert, parentId);
     insert.addTextParam(record->title);
     if (!asFolder)
@@ -141,9 +142,9 @@ QList<BookmarkRecord*> LocalBookmarkDb::loadAll()
     QList<BookmarkRecord*> roots;
     QHash<qint64, BookmarkRecord*> folders;
     try {
-        Sqlite3Cursor c = db.queryThrow(QStringLiteral(
-            "select id,parent,type,title,url,order_index,src_id from bookmarks where id > 0 "
-            "order by parent asc, type asc, order_index asc, id asc"));
+        Sqlite3Cursor c = db.queryThrow(
+            QStringLiteral("select id,parent,type,title,url,order_index,src_id from bookmarks where id > 0 "
+                           "order by parent asc, type asc, order_index asc, id asc"));
         while (c.moveNext()) {
             const qint64 id = c.getInt64(0);
             const qint64 parentId = c.getInt64(1);

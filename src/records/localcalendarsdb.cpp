@@ -2,7 +2,10 @@
 
 #include "recordtime.h"
 
-LocalCalendarsDb::LocalCalendarsDb(const QString& path) : AbsLocalDb(path) {}
+LocalCalendarsDb::LocalCalendarsDb(const QString& path)
+    : AbsLocalDb(path)
+{
+}
 
 void LocalCalendarsDb::open()
 {
@@ -19,8 +22,8 @@ void LocalCalendarsDb::open()
         db.executeThrow(QStringLiteral("ALTER TABLE events ADD COLUMN url TEXT;"));
     // Calendars are matched by name ignoring case; files made before this
     // index existed get it here.
-    db.executeThrow(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS index_calendars_name_nocase ON calendars (name COLLATE NOCASE)"));
+    db.executeThrow(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS index_calendars_name_nocase ON calendars (name COLLATE NOCASE)"));
 }
 
 qint64 LocalCalendarsDb::countEvents()
@@ -105,8 +108,8 @@ void LocalCalendarsDb::deleteEvent(qint64 eventId)
         open();
     db.executeThrow(QStringLiteral("delete from reminders where event_id=%1").arg(eventId));
     db.executeThrow(QStringLiteral("delete from events where _id=%1").arg(eventId));
-    db.executeThrow(QStringLiteral(
-        "delete from calendars where _id not in (select calendar_id from events group by calendar_id)"));
+    db.executeThrow(
+        QStringLiteral("delete from calendars where _id not in (select calendar_id from events group by calendar_id)"));
 }
 
 QList<CalendarRecord> LocalCalendarsDb::loadAll()

@@ -43,7 +43,10 @@ int readFlags(int stored)
 
 } // namespace
 
-LocalCallHistoryDb::LocalCallHistoryDb(const QString& path) : AbsLocalDb(path) {}
+LocalCallHistoryDb::LocalCallHistoryDb(const QString& path)
+    : AbsLocalDb(path)
+{
+}
 
 void LocalCallHistoryDb::open()
 {

@@ -13,7 +13,8 @@ const QString kData15 = QStringLiteral("data15");
 } // namespace
 
 LocalContactsDb::LocalContactsDb(const QString& path, QSharedPointer<AbsContactCombineRule> rule)
-    : AbsLocalDb(path), rule(std::move(rule))
+    : AbsLocalDb(path)
+    , rule(std::move(rule))
 {
 }
 
@@ -312,7 +313,8 @@ bool LocalContactsDb::mergeDataRow(int type, QList<ContactDataRow>& storedRows, 
         return false;
     for (const QString& col : merge) {
         const QVariant v = newRow.values.value(col);
-        const bool nonEmpty = col == kData15 ? !v.toByteArray().isEmpty() : !pim::valueText(newRow.values, col).isEmpty();
+        const bool nonEmpty
+            = col == kData15 ? !v.toByteArray().isEmpty() : !pim::valueText(newRow.values, col).isEmpty();
         if (nonEmpty)
             target->values.insert(col, v);
     }
@@ -322,7 +324,7 @@ bool LocalContactsDb::mergeDataRow(int type, QList<ContactDataRow>& storedRows, 
 }
 
 QMap<int, QList<ContactDataRow>> LocalContactsDb::addOrMergeContact(const pim::_Contact& src, pim::_Contact& dst,
-                                                                     bool* merged)
+                                                                    bool* merged)
 {
     if (!isOpen())
         open();

@@ -2,7 +2,10 @@
 
 #include "recordtime.h"
 
-LocalNotesDb::LocalNotesDb(const QString& path) : AbsLocalDb(path) {}
+LocalNotesDb::LocalNotesDb(const QString& path)
+    : AbsLocalDb(path)
+{
+}
 
 void LocalNotesDb::open()
 {

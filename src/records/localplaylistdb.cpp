@@ -1,6 +1,9 @@
 #include "localplaylistdb.h"
 
-LocalPlaylistDb::LocalPlaylistDb(const QString& path) : AbsLocalDb(path) {}
+LocalPlaylistDb::LocalPlaylistDb(const QString& path)
+    : AbsLocalDb(path)
+{
+}
 
 void LocalPlaylistDb::open()
 {

@@ -7,13 +7,16 @@
 
 struct PlaylistRecord {
     PlaylistRecord() = default;
-    explicit PlaylistRecord(qint64 id) : id(id) {}
+    explicit PlaylistRecord(qint64 id)
+        : id(id)
+    {
+    }
 
     // Duplicate key: MD5 (lower-case hex) of the UTF-8 name followed by the
     // UTF-8 members joined with "/".
     QByteArray hash() const;
 
-    qint64 id = 0;      // _id where it was read from, or the phone's id; 0 when new
+    qint64 id = 0; // _id where it was read from, or the phone's id; 0 when new
     QString name;
     QStringList members;
 };

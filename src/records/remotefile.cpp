@@ -2,8 +2,14 @@
 
 _RemoteFile::_RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool flagA,
                          bool flagB, bool deletable, const QString& extra)
-    : parent(parent), label(label), path(path), isDir(isDir), flagA(flagA), flagB(flagB), deletable(deletable),
-      extra(extra)
+    : parent(parent)
+    , label(label)
+    , path(path)
+    , isDir(isDir)
+    , flagA(flagA)
+    , flagB(flagB)
+    , deletable(deletable)
+    , extra(extra)
 {
     if (!path.isEmpty()) {
         // The file-name part (phone paths use "/").

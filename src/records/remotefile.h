@@ -19,16 +19,16 @@ struct _RemoteFile {
     // Files in the subtree: 1 for a file, 0 for a folder, plus its children's.
     qint64 countFiles() const;
 
-    _RemoteFile* parent = nullptr;  // not owned; null for a root
-    QString name;                   // file-name part of path
-    QString label;                  // shown instead of name when not empty
-    QString path;                   // full path on the phone (or the PC)
+    _RemoteFile* parent = nullptr; // not owned; null for a root
+    QString name; // file-name part of path
+    QString label; // shown instead of name when not empty
+    QString path; // full path on the phone (or the PC)
     bool isDir = false;
-    QDateTime modified;             // null until the builder sets it
-    qint64 size = 0;                // bytes
-    QList<_RemoteFile*> children;   // owned, in the order added
-    bool flagA = true;              // the folder accepts uploads
-    bool flagB = true;              // the entry may be extracted
-    bool deletable = true;          // the entry may be deleted
-    QString extra;                  // entries extracted together share this text
+    QDateTime modified; // null until the builder sets it
+    qint64 size = 0; // bytes
+    QList<_RemoteFile*> children; // owned, in the order added
+    bool flagA = true; // the folder accepts uploads
+    bool flagB = true; // the entry may be extracted
+    bool deletable = true; // the entry may be deleted
+    QString extra; // entries extracted together share this text
 };

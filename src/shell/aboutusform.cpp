@@ -12,7 +12,9 @@
 #include <QPixmap>
 #include <QPushButton>
 
-AboutUsForm::AboutUsForm(QWidget* parent) : QDialog(parent), m_movable(std::make_unique<WinMovable>(this))
+AboutUsForm::AboutUsForm(QWidget* parent)
+    : QDialog(parent)
+    , m_movable(std::make_unique<WinMovable>(this))
 {
     setObjectName(QStringLiteral("AboutUsForm"));
     setWindowTitle(QStringLiteral("Dialog"));

@@ -1,7 +1,9 @@
 #include "abstreeitemmodel.h"
 
 AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString& text, _ItemNode* parent)
-    : type(type), text(text), parent(parent)
+    : type(type)
+    , text(text)
+    , parent(parent)
 {
 }
 
@@ -11,7 +13,10 @@ AbsTreeItemModel::_ItemNode::~_ItemNode()
     children.clear();
 }
 
-AbsTreeItemModel::AbsTreeItemModel(QObject* parent) : QAbstractItemModel(parent) {}
+AbsTreeItemModel::AbsTreeItemModel(QObject* parent)
+    : QAbstractItemModel(parent)
+{
+}
 
 AbsTreeItemModel::~AbsTreeItemModel()
 {
@@ -65,8 +70,7 @@ QModelIndex AbsTreeItemModel::indexOfNode(const _ItemNode* node) const
     const QList<_ItemNode*>& list = childList(node->parent);
     const QModelIndex& cached = node->cachedIndex;
     // The cache is trusted only while it still points at the node's row.
-    if (cached.isValid() && cached.model() == this && cached.row() < list.size() &&
-        list.at(cached.row()) == node)
+    if (cached.isValid() && cached.model() == this && cached.row() < list.size() && list.at(cached.row()) == node)
         return cached.column() == 0 ? cached : createIndex(cached.row(), 0, const_cast<_ItemNode*>(node));
     const int row = int(list.indexOf(const_cast<_ItemNode*>(node)));
     if (row < 0)

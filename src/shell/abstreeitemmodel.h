@@ -26,10 +26,10 @@ public:
 
         int kind() const { return type; }
 
-        int type;                   // the model's row kind (NavNodeKind in the navigation tree)
-        QString text;               // what the model usually shows
-        QModelIndex cachedIndex;    // last index handed out; may be stale, see indexOfNode
-        _ItemNode* parent;          // not owned; null for a root
+        int type; // the model's row kind (NavNodeKind in the navigation tree)
+        QString text; // what the model usually shows
+        QModelIndex cachedIndex; // last index handed out; may be stale, see indexOfNode
+        _ItemNode* parent; // not owned; null for a root
         QList<_ItemNode*> children; // owned
     };
 

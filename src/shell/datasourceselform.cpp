@@ -13,7 +13,8 @@
 #include <QSpacerItem>
 
 DataSourceSelForm::DataSourceSelForm(QWidget* parent)
-    : QDialog(parent), m_movable(std::make_unique<WinMovable>(this))
+    : QDialog(parent)
+    , m_movable(std::make_unique<WinMovable>(this))
 {
     setObjectName(QStringLiteral("DataSourceSelForm"));
     setWindowTitle(QStringLiteral("Dialog"));
@@ -92,14 +93,14 @@ QList<DataSourceItem> DataSourceSelForm::otherPhones(const AbsTreeItemModel::_It
         const auto* phone = static_cast<const _AndroidDeviceItemNode*>(child);
         if (!ownUid.isEmpty() && phone->device.uid == ownUid)
             continue;
-        items.append(DataSourceItem(QStringLiteral(":res/android.png"), phone->device.displayName(),
-                                    phone->device.deviceId()));
+        items.append(
+            DataSourceItem(QStringLiteral(":res/android.png"), phone->device.displayName(), phone->device.deviceId()));
     }
     return items;
 }
 
 QString DataSourceSelForm::chooseOtherPhone(QWidget* parent, const AbsTreeItemModel::_ItemNode* devicesRoot,
-                                           const QString& ownUid)
+                                            const QString& ownUid)
 {
     DataSourceSelForm form(parent);
     return form.setDataSources(tr("IDS_SEL_ONE_ANDROID_DEVICE"), otherPhones(devicesRoot, ownUid));

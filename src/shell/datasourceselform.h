@@ -19,7 +19,9 @@ class WinMovable;
 struct DataSourceItem {
     DataSourceItem() = default;
     DataSourceItem(const QString& iconPath, const QString& title, const QString& id)
-        : iconPath(iconPath), title(title), id(id)
+        : iconPath(iconPath)
+        , title(title)
+        , id(id)
     {
     }
     QString iconPath;
@@ -46,8 +48,7 @@ public:
 
     // The other connected phones under the "Devices" root, skipping the phone
     // whose uid is ownUid (empty: skip none), as chooser entries.
-    static QList<DataSourceItem> otherPhones(const AbsTreeItemModel::_ItemNode* devicesRoot,
-                                             const QString& ownUid);
+    static QList<DataSourceItem> otherPhones(const AbsTreeItemModel::_ItemNode* devicesRoot, const QString& ownUid);
     // The transfer commands' question: offers the other phones with the
     // prompt "Please select an Android:" and returns the chosen device id
     // (empty when cancelled). Look the node up again with

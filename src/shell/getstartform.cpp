@@ -25,7 +25,8 @@ QLabel* richLabel(const QString& name, int pointSize, QWidget* parent)
 
 } // namespace
 
-GetStartForm::GetStartForm(QWidget* parent) : AbsMainForm(parent)
+GetStartForm::GetStartForm(QWidget* parent)
+    : AbsMainForm(parent)
 {
     setObjectName(QStringLiteral("GetStartForm"));
     setWindowTitle(QStringLiteral("Form"));
@@ -73,6 +74,6 @@ QString GetStartForm::productText(const QString& productName)
     static const QRegularExpression maker(QStringLiteral("^quillharbor "), QRegularExpression::CaseInsensitiveOption);
     QString rest = productName;
     rest.replace(maker, QString());
-    return QStringLiteral("<span style=\"font-size:16pt\">Quillharbor</span><br/>") +
-           QStringLiteral("<span style=\"font-size:22pt\">%1</span>").arg(rest.toHtmlEscaped());
+    return QStringLiteral("<span style=\"font-size:16pt\">Quillharbor</span><br/>")
+        + QStringLiteral("<span style=\"font-size:22pt\">%1</span>").arg(rest.toHtmlEscaped());
 }

@@ -30,19 +30,26 @@ QPixmap navIcon(int kind)
 
 } // namespace
 
-_RootDeviceItemNode::_RootDeviceItemNode(const QString& text) : _ItemNode(NAV_ROOT_DEVICE, text, nullptr) {}
+_RootDeviceItemNode::_RootDeviceItemNode(const QString& text)
+    : _ItemNode(NAV_ROOT_DEVICE, text, nullptr)
+{
+}
 
 _AndroidDeviceItemNode::_AndroidDeviceItemNode(const AndroidDeviceInfo& info, _ItemNode* parent)
-    : _ItemNode(NAV_ANDROID_DEVICE, info.displayName(), parent), device(info)
+    : _ItemNode(NAV_ANDROID_DEVICE, info.displayName(), parent)
+    , device(info)
 {
 }
 
 _LocalDbItemNode::_LocalDbItemNode(const QDir& dir, const Counts& counts, _ItemNode* parent)
-    : _ItemNode(NAV_LOCAL_DB, dir.dirName(), parent), dir(dir), counts(counts)
+    : _ItemNode(NAV_LOCAL_DB, dir.dirName(), parent)
+    , dir(dir)
+    , counts(counts)
 {
 }
 
-ItemModelMain::ItemModelMain(QObject* parent) : AbsTreeItemModel(parent)
+ItemModelMain::ItemModelMain(QObject* parent)
+    : AbsTreeItemModel(parent)
 {
     m_devicesRoot = new _RootDeviceItemNode(tr("IDS_ROOT_DEVICE"));
     m_localDbRoot = new _ItemNode(NAV_ROOT_LOCALDB, tr("IDS_ROOT_LOCALDB"), nullptr);
@@ -94,11 +101,11 @@ void ItemModelMain::addDeviceCategories(_ItemNode* phone)
     if (!phone || !phone->children.isEmpty())
         return;
     const QList<QPair<int, QString>> categories = {
-        {NAV_PHOTOS, tr("Photos")},         {NAV_MUSIC, tr("Music")},
-        {NAV_VIDEOS, tr("Videos")},         {NAV_PLAYLISTS, tr("Playlists")},
-        {NAV_SMS, tr("Messages")},          {NAV_CONTACTS, tr("Contacts")},
-        {NAV_CALENDAR, tr("Calendar")},     {NAV_CALL_HISTORY, tr("Call History")},
-        {NAV_BOOKMARKS, tr("Bookmarks")},   {NAV_RINGTONES, tr("Ringtones")},
+        {NAV_PHOTOS, tr("Photos")},       {NAV_MUSIC, tr("Music")},
+        {NAV_VIDEOS, tr("Videos")},       {NAV_PLAYLISTS, tr("Playlists")},
+        {NAV_SMS, tr("Messages")},        {NAV_CONTACTS, tr("Contacts")},
+        {NAV_CALENDAR, tr("Calendar")},   {NAV_CALL_HISTORY, tr("Call History")},
+        {NAV_BOOKMARKS, tr("Bookmarks")}, {NAV_RINGTONES, tr("Ringtones")},
         {NAV_FILESYS, tr("File System")},
     };
     QList<_ItemNode*> nodes;

@@ -32,7 +32,7 @@ public:
 
     _LocalDbItemNode(const QDir& dir, const Counts& counts, _ItemNode* parent);
     QDir dir;
-    Counts counts{}; // zero until the folder was counted
+    Counts counts {}; // zero until the folder was counted
 };
 
 class ItemModelMain : public AbsTreeItemModel {

@@ -85,9 +85,8 @@ LocalDbDescForm::LocalDbDescForm(const QDir& dir, const _LocalDbItemNode::Counts
     }
 
     const QString path = dir.absolutePath();
-    auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%2</a>")
-                                .arg(path.toHtmlEscaped(), dir.dirName().toHtmlEscaped()),
-                            infoArea);
+    auto* link = new QLabel(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(path.toHtmlEscaped(), dir.dirName().toHtmlEscaped()), infoArea);
     link->setObjectName(QStringLiteral("lbDbPath"));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse);

@@ -6,9 +6,9 @@
 
 #include <QFile>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 
 namespace {
 
@@ -27,14 +27,14 @@ QString boxText(const QString& text)
 
 QMessageBox* createMessageBox(int icon, const QString& text, int buttons)
 {
-    auto* box = new QMessageBox(QMessageBox::Icon(icon), appinfo::productName(), boxText(text),
-                                QMessageBox::NoButton, nullptr);
+    auto* box = new QMessageBox(QMessageBox::Icon(icon), appinfo::productName(), boxText(text), QMessageBox::NoButton,
+                                nullptr);
     auto* movable = new WinMovable(box);
     movable->setParent(box); // dies with the box
     box->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     box->setStyleSheet(getStyleSheet());
-    static const QMessageBox::StandardButton order[] = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok,
-                                                        QMessageBox::Cancel};
+    static const QMessageBox::StandardButton order[]
+        = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel};
     for (auto b : order)
         if (buttons & b)
             box->addButton(b);
@@ -63,10 +63,9 @@ QString errorTextToHtml(const QString& err)
 
 void showError(const QString& err)
 {
-    const QString message = QStringLiteral("<nobr><b>") + getAppTitle() + QStringLiteral("</b></nobr><br/><br/>") +
-                            QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ")
-                                .arg(errorTextToHtml(err)) +
-                            supportEmail() + QStringLiteral(" for help.");
+    const QString message = QStringLiteral("<nobr><b>") + getAppTitle() + QStringLiteral("</b></nobr><br/><br/>")
+        + QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ").arg(errorTextToHtml(err))
+        + supportEmail() + QStringLiteral(" for help.");
     showMessageBox(QMessageBox::Critical, message, QMessageBox::Ok);
     errorreport::sendErrorReport(err);
 }
@@ -101,8 +100,7 @@ QString getStyleSheet()
 
 QString getAppTitle()
 {
-    return appinfo::productName() + QStringLiteral(" (x64)") +
-           QStringLiteral(" v%1").arg(appinfo::versionText());
+    return appinfo::productName() + QStringLiteral(" (x64)") + QStringLiteral(" v%1").arg(appinfo::versionText());
 }
 
 QString supportEmail()

@@ -6,7 +6,8 @@
 #include <QListView>
 #include <QTreeView>
 
-MultiSelFileDialog::MultiSelFileDialog(QWidget* parent) : QFileDialog(parent, QString(), QString(), QString())
+MultiSelFileDialog::MultiSelFileDialog(QWidget* parent)
+    : QFileDialog(parent, QString(), QString(), QString())
 {
     // Qt's own dialog: the native one offers no mixed file/folder selection.
     setOption(QFileDialog::DontUseNativeDialog, true);

@@ -2,7 +2,10 @@
 
 #include <QContextMenuEvent>
 
-MyListView::MyListView(QWidget* parent) : QListView(parent) {}
+MyListView::MyListView(QWidget* parent)
+    : QListView(parent)
+{
+}
 
 void MyListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {

@@ -2,7 +2,10 @@
 
 #include <QContextMenuEvent>
 
-MyTreeView::MyTreeView(QWidget* parent) : QTreeView(parent) {}
+MyTreeView::MyTreeView(QWidget* parent)
+    : QTreeView(parent)
+{
+}
 
 void MyTreeView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {

@@ -11,7 +11,8 @@
 #include <QThread>
 
 ProgressForm::ProgressForm(const QString& title, QWidget* parent)
-    : QDialog(parent), m_movable(std::make_unique<WinMovable>(this))
+    : QDialog(parent)
+    , m_movable(std::make_unique<WinMovable>(this))
 {
     setObjectName(QStringLiteral("ProgressForm"));
     setFixedSize(350, 122);
@@ -116,18 +117,21 @@ void ProgressForm::postUpdateProgress(const QString& status, int progress, const
 
 void ProgressForm::postErrorOccurred(const QString& err)
 {
-    QMetaObject::invokeMethod(this, [this, err] { errorOccurred(err); }, Qt::AutoConnection);
+    QMetaObject::invokeMethod(
+        this, [this, err] { errorOccurred(err); }, Qt::AutoConnection);
 }
 
 void ProgressForm::postSucceed(const QString& tips)
 {
-    QMetaObject::invokeMethod(this, [this, tips] { succeed(tips); }, Qt::AutoConnection);
+    QMetaObject::invokeMethod(
+        this, [this, tips] { succeed(tips); }, Qt::AutoConnection);
 }
 
 void ProgressForm::postTipsWait(const QString& info)
 {
     m_waitingTips = true;
-    QMetaObject::invokeMethod(this, [this, info] { tipsWait(info); }, Qt::AutoConnection);
+    QMetaObject::invokeMethod(
+        this, [this, info] { tipsWait(info); }, Qt::AutoConnection);
 }
 
 QString ProgressForm::statusText() const

@@ -48,8 +48,7 @@ public:
     static void waitThread(ProgressForm* form, QThread* thread);
 
     // The post calls, callable from any thread (null report: nothing).
-    static void postUpdateProgress(JobReport* report, const QString& status, int progress,
-                                   const QString& text);
+    static void postUpdateProgress(JobReport* report, const QString& status, int progress, const QString& text);
     static void postErrorOccurred(JobReport* report, const QString& err);
     static void postSucceed(JobReport* report, const QString& tips);
     static void postTipsWait(JobReport* report, const QString& info);
@@ -86,8 +85,8 @@ private slots:
 
 private:
     std::unique_ptr<WinMovable> m_movable;
-    std::atomic<bool> m_userCanceled{false};
-    std::atomic<bool> m_waitingTips{false};
+    std::atomic<bool> m_userCanceled {false};
+    std::atomic<bool> m_waitingTips {false};
     bool m_ended = false; // success, error or cancel has ended the dialog
     QLabel* lbStatus = nullptr;
     QProgressBar* progressBar = nullptr;

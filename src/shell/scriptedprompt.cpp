@@ -10,12 +10,18 @@ namespace {
 const char* kindName(ScriptedPrompt::Kind kind)
 {
     switch (kind) {
-    case ScriptedPrompt::Kind::Message: return "message";
-    case ScriptedPrompt::Kind::OpenFile: return "open file";
-    case ScriptedPrompt::Kind::OpenFiles: return "open files";
-    case ScriptedPrompt::Kind::SaveFile: return "save file";
-    case ScriptedPrompt::Kind::Directory: return "directory";
-    case ScriptedPrompt::Kind::Dialog: return "dialog";
+    case ScriptedPrompt::Kind::Message:
+        return "message";
+    case ScriptedPrompt::Kind::OpenFile:
+        return "open file";
+    case ScriptedPrompt::Kind::OpenFiles:
+        return "open files";
+    case ScriptedPrompt::Kind::SaveFile:
+        return "save file";
+    case ScriptedPrompt::Kind::Directory:
+        return "directory";
+    case ScriptedPrompt::Kind::Dialog:
+        return "dialog";
     }
     return "?";
 }
@@ -43,7 +49,7 @@ ScriptedPrompt::~ScriptedPrompt()
 
 void ScriptedPrompt::answerMessage(int button, const QString& textContains)
 {
-    Answer a{Kind::Message};
+    Answer a {Kind::Message};
     a.code = button;
     a.textContains = textContains;
     m_answers.append(a);
@@ -51,35 +57,35 @@ void ScriptedPrompt::answerMessage(int button, const QString& textContains)
 
 void ScriptedPrompt::answerOpenFile(const QString& path)
 {
-    Answer a{Kind::OpenFile};
+    Answer a {Kind::OpenFile};
     a.paths = {path};
     m_answers.append(a);
 }
 
 void ScriptedPrompt::answerOpenFiles(const QStringList& paths)
 {
-    Answer a{Kind::OpenFiles};
+    Answer a {Kind::OpenFiles};
     a.paths = paths;
     m_answers.append(a);
 }
 
 void ScriptedPrompt::answerSaveFile(const QString& path)
 {
-    Answer a{Kind::SaveFile};
+    Answer a {Kind::SaveFile};
     a.paths = {path};
     m_answers.append(a);
 }
 
 void ScriptedPrompt::answerDirectory(const QString& path)
 {
-    Answer a{Kind::Directory};
+    Answer a {Kind::Directory};
     a.paths = {path};
     m_answers.append(a);
 }
 
 void ScriptedPrompt::answerDialog(int result, const QString& className, std::function<void(QDialog*)> prepare)
 {
-    Answer a{Kind::Dialog};
+    Answer a {Kind::Dialog};
     a.code = result;
     a.className = className;
     a.prepare = std::move(prepare);
@@ -97,7 +103,7 @@ void ScriptedPrompt::answerDeviceChoice(const QString& deviceId)
 
 void ScriptedPrompt::answerDialogRun(const QString& className)
 {
-    Answer a{Kind::Dialog};
+    Answer a {Kind::Dialog};
     a.className = className;
     a.runReal = true;
     m_answers.append(a);
@@ -122,8 +128,8 @@ bool ScriptedPrompt::takeAnswer(const Question& q, Answer* out)
     }
     const Answer& next = m_answers.first();
     if (next.kind != q.kind) {
-        m_unexpected.append(QStringLiteral("%1 asked where a %2 was expected")
-                                .arg(what, QLatin1String(kindName(next.kind))));
+        m_unexpected.append(
+            QStringLiteral("%1 asked where a %2 was expected").arg(what, QLatin1String(kindName(next.kind))));
         return false;
     }
     if (q.kind == Kind::Message && !next.textContains.isEmpty() && !q.text.contains(next.textContains)) {
@@ -140,8 +146,8 @@ bool ScriptedPrompt::takeAnswer(const Question& q, Answer* out)
 
 int ScriptedPrompt::messageBox(int icon, const QString& text, int buttons)
 {
-    Question q{Kind::Message, text, icon, buttons};
-    Answer a{Kind::Message};
+    Question q {Kind::Message, text, icon, buttons};
+    Answer a {Kind::Message};
     if (!takeAnswer(q, &a))
         return noAnswer(buttons);
     return a.code;
@@ -149,10 +155,10 @@ int ScriptedPrompt::messageBox(int icon, const QString& text, int buttons)
 
 QStringList ScriptedPrompt::askFiles(Kind kind, const QString& caption, const QString& dir, const QString& filter)
 {
-    Question q{kind, caption};
+    Question q {kind, caption};
     q.dir = dir;
     q.filter = filter;
-    Answer a{kind};
+    Answer a {kind};
     if (!takeAnswer(q, &a))
         return {};
     return a.paths;
@@ -163,8 +169,7 @@ QString ScriptedPrompt::openFileName(QWidget*, const QString& caption, const QSt
     return askFiles(Kind::OpenFile, caption, dir, filter).value(0);
 }
 
-QStringList ScriptedPrompt::openFileNames(QWidget*, const QString& caption, const QString& dir,
-                                          const QString& filter)
+QStringList ScriptedPrompt::openFileNames(QWidget*, const QString& caption, const QString& dir, const QString& filter)
 {
     return askFiles(Kind::OpenFiles, caption, dir, filter);
 }
@@ -185,11 +190,11 @@ int ScriptedPrompt::execDialog(QDialog* dialog)
         return QDialog::Rejected;
     const QString className = QString::fromLatin1(dialog->metaObject()->className());
     if (m_runProgress && className == QLatin1String("ProgressForm")) {
-        m_questions.append(Question{Kind::Dialog, className});
+        m_questions.append(Question {Kind::Dialog, className});
         return runModal(dialog);
     }
-    Answer a{Kind::Dialog};
-    if (!takeAnswer(Question{Kind::Dialog, className}, &a))
+    Answer a {Kind::Dialog};
+    if (!takeAnswer(Question {Kind::Dialog, className}, &a))
         return QDialog::Rejected;
     if (a.runReal)
         return runModal(dialog);

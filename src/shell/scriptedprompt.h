@@ -23,14 +23,17 @@ public:
 
     struct Question {
         Question(Kind kind, const QString& text, int icon = 0, int buttons = 0)
-            : kind(kind), text(text), icon(icon), buttons(buttons)
+            : kind(kind)
+            , text(text)
+            , icon(icon)
+            , buttons(buttons)
         {
         }
         Kind kind;
-        QString text;   // message text, dialog caption, or the dialog's class name
-        int icon = 0;   // messages
+        QString text; // message text, dialog caption, or the dialog's class name
+        int icon = 0; // messages
         int buttons = 0;
-        QString dir;    // file questions
+        QString dir; // file questions
         QString filter;
     };
 
@@ -50,8 +53,7 @@ public:
     // A modal dialog of the given class (QMetaObject class name, empty = any):
     // prepare runs on the live dialog (fill fields, pick entries), then the
     // dialog ends with result without showing.
-    void answerDialog(int result, const QString& className = QString(),
-                      std::function<void(QDialog*)> prepare = {});
+    void answerDialog(int result, const QString& className = QString(), std::function<void(QDialog*)> prepare = {});
     // The device chooser: picks the entry with this device id and confirms.
     void answerDeviceChoice(const QString& deviceId);
     // Runs the next dialog for real (for dialogs driven by something else).
@@ -61,23 +63,24 @@ public:
     void setRunProgressForms(bool on) { m_runProgress = on; }
 
     QList<Question> questions() const { return m_questions; }
-    QStringList messages() const;     // texts of the message boxes asked
+    QStringList messages() const; // texts of the message boxes asked
     QStringList unexpected() const { return m_unexpected; }
     int pendingAnswers() const { return int(m_answers.size()); }
 
     int messageBox(int icon, const QString& text, int buttons) override;
-    QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
     QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
                               const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
     int execDialog(QDialog* dialog) override;
 
 private:
     struct Answer {
-        explicit Answer(Kind kind) : kind(kind) {}
+        explicit Answer(Kind kind)
+            : kind(kind)
+        {
+        }
         Kind kind;
         int code = 0;
         QString textContains;

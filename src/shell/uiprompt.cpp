@@ -29,8 +29,7 @@ public:
         return QMessageBox::Ok;
     }
 
-    QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
     {
         return QFileDialog::getOpenFileName(parent, caption, dir, filter);
     }
@@ -41,8 +40,7 @@ public:
         return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
     }
 
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                         const QString& filter) override
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
     {
         return QFileDialog::getSaveFileName(parent, caption, dir, filter);
     }

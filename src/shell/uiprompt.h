@@ -20,12 +20,13 @@ public:
     // buttons a mask of Yes/No/Ok/Cancel). Returns the pressed button's code.
     virtual int messageBox(int icon, const QString& text, int buttons) = 0;
 
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                                 const QString& filter) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+        = 0;
     virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
-                                      const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                                 const QString& filter) = 0;
+                                      const QString& filter)
+        = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+        = 0;
     virtual QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) = 0;
 
     // Runs a modal dialog and returns its result (QDialog::exec's value).

@@ -3,7 +3,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-WinMovable::WinMovable(QWidget* window) : QObject(nullptr), m_window(window)
+WinMovable::WinMovable(QWidget* window)
+    : QObject(nullptr)
+    , m_window(window)
 {
     if (window)
         window->installEventFilter(this);

@@ -96,7 +96,7 @@ inline pim::_Contact named(const QString& given, const QString& family)
 {
     pim::_Contact c;
     c.fullName = (given + QLatin1Char(' ') + family).trimmed();
-    addRow(c, pim::ENTITY_NAME, { { 1, c.fullName }, { 2, given }, { 3, family } });
+    addRow(c, pim::ENTITY_NAME, {{1, c.fullName}, {2, given}, {3, family}});
     return c;
 }
 
@@ -116,24 +116,31 @@ inline pim::_Contact fullContact()
     pim::_Contact c;
     c.fullName = QString::fromUtf8("Dr Zoë Q. Ångström-Łukasz");
     addRow(c, pim::ENTITY_NAME,
-        { { 1, c.fullName }, { 2, QString::fromUtf8("Zoë") }, { 3, QString::fromUtf8("Ångström-Łukasz") },
-            { 4, QStringLiteral("Q.") }, { 5, QStringLiteral("Dr") } });
-    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("+44 20 7946 0018") }, { 2, 2 } });
-    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("020 7946 0000") }, { 2, 1 } });
-    addRow(c, pim::ENTITY_PHONE, { { 1, QStringLiteral("555-WORK") }, { 2, 3 } });
-    addRow(c, pim::ENTITY_EMAIL, { { 1, QStringLiteral("zoe@example.org") }, { 2, 1 } });
-    addRow(c, pim::ENTITY_NICKNAME, { { 1, QString::fromUtf8("Zo, \"the\" bee") } });
-    addRow(c, pim::ENTITY_EVENT, { { 1, QStringLiteral("1980-05-17") }, { 2, 3 } });
-    addRow(c, pim::ENTITY_GROUP, { { 2, QStringLiteral("Friends") } });
-    addRow(c, pim::ENTITY_IM, { { 1, QStringLiteral("zoe.skype") }, { 2, 1 }, { 5, 4 } });
-    addRow(c, pim::ENTITY_NOTE, { { 1, QString::fromUtf8("Line one; with, commas\nLine two — ünïcode\\end") } });
+           {{1, c.fullName},
+            {2, QString::fromUtf8("Zoë")},
+            {3, QString::fromUtf8("Ångström-Łukasz")},
+            {4, QStringLiteral("Q.")},
+            {5, QStringLiteral("Dr")}});
+    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("+44 20 7946 0018")}, {2, 2}});
+    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("020 7946 0000")}, {2, 1}});
+    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("555-WORK")}, {2, 3}});
+    addRow(c, pim::ENTITY_EMAIL, {{1, QStringLiteral("zoe@example.org")}, {2, 1}});
+    addRow(c, pim::ENTITY_NICKNAME, {{1, QString::fromUtf8("Zo, \"the\" bee")}});
+    addRow(c, pim::ENTITY_EVENT, {{1, QStringLiteral("1980-05-17")}, {2, 3}});
+    addRow(c, pim::ENTITY_GROUP, {{2, QStringLiteral("Friends")}});
+    addRow(c, pim::ENTITY_IM, {{1, QStringLiteral("zoe.skype")}, {2, 1}, {5, 4}});
+    addRow(c, pim::ENTITY_NOTE, {{1, QString::fromUtf8("Line one; with, commas\nLine two — ünïcode\\end")}});
     addRow(c, pim::ENTITY_ORGANIZATION,
-        { { 1, QStringLiteral("Acme; Ltd") }, { 4, QStringLiteral("Engineer") }, { 5, QStringLiteral("R&D") } });
-    addRow(c, pim::ENTITY_RELATION, { { 1, QStringLiteral("Anna") }, { 2, 13 } });
+           {{1, QStringLiteral("Acme; Ltd")}, {4, QStringLiteral("Engineer")}, {5, QStringLiteral("R&D")}});
+    addRow(c, pim::ENTITY_RELATION, {{1, QStringLiteral("Anna")}, {2, 13}});
     addRow(c, pim::ENTITY_POSTAL,
-        { { 2, 1 }, { 4, QStringLiteral("1 High Street") }, { 7, QStringLiteral("London") },
-            { 8, QStringLiteral("Greater London") }, { 9, QStringLiteral("N1 9GU") }, { 10, QStringLiteral("UK") } });
-    addRow(c, pim::ENTITY_WEBSITE, { { 1, QStringLiteral("https://example.org/zoe") }, { 2, 2 } });
+           {{2, 1},
+            {4, QStringLiteral("1 High Street")},
+            {7, QStringLiteral("London")},
+            {8, QStringLiteral("Greater London")},
+            {9, QStringLiteral("N1 9GU")},
+            {10, QStringLiteral("UK")}});
+    addRow(c, pim::ENTITY_WEBSITE, {{1, QStringLiteral("https://example.org/zoe")}, {2, 2}});
     return c;
 }
 

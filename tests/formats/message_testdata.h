@@ -47,8 +47,8 @@ struct MessageSet {
     _MsgMessage* message(_MsgChat* chat, _MsgHandle* from, bool fromMe, const QString& text, int date)
     {
         auto* m = add(messages);
-        std::tie(m->chat, m->handle, m->is_from_me, m->text, m->date, m->guid) =
-            std::tuple(chat, from, fromMe ? 1 : 0, text, date, newMsgGuid());
+        std::tie(m->chat, m->handle, m->is_from_me, m->text, m->date, m->guid)
+            = std::tuple(chat, from, fromMe ? 1 : 0, text, date, newMsgGuid());
         if (chat)
             chat->messages.insert(QString::number(m->ROWID), m);
         return m;
@@ -125,7 +125,8 @@ inline void buildThreeConversations(MessageSet& s, const QString& fileDir)
     s.message(a, alice, false, QStringLiteral("Hello, \"world\"\nsecond line"), base + 10);
     s.message(a, nullptr, true, QStringLiteral("Fine & you? \u2714 \U0001F604"), base + 40);
     auto* pic = s.message(a, alice, false, QString(), base + 200);
-    s.attach(pic, QStringLiteral("image/jpeg"), writePicture(fileDir + QStringLiteral("/IMG_0001.jpg"), QColor(80, 140, 200)));
+    s.attach(pic, QStringLiteral("image/jpeg"),
+             writePicture(fileDir + QStringLiteral("/IMG_0001.jpg"), QColor(80, 140, 200)));
     s.attach(pic, QStringLiteral("text/x-vCard"),
              writeFile(fileDir + QStringLiteral("/card.vcf"),
                        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana Card\r\nTEL;TYPE=CELL:+1 555 0100\r\nEND:VCARD\r\n"));

@@ -28,40 +28,42 @@ private Q_SLOTS:
     void csvAndTxtLayout()
     {
         pim::_Contact a = fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee"));
-        addRow(a, pim::ENTITY_PHONE, { { 1, QStringLiteral("1,2") }, { 2, 2 } });
-        addRow(a, pim::ENTITY_POSTAL, { { 2, 1 }, { 4, QStringLiteral("Home St") }, { 7, QStringLiteral("X") } });
+        addRow(a, pim::ENTITY_PHONE, {{1, QStringLiteral("1,2")}, {2, 2}});
+        addRow(a, pim::ENTITY_POSTAL, {{2, 1}, {4, QStringLiteral("Home St")}, {7, QStringLiteral("X")}});
         pim::_Contact b = fixtures::named(QStringLiteral("Bo"), QString());
-        addRow(b, pim::ENTITY_PHONE, { { 1, QStringLiteral("say \"hi\"") }, { 2, 2 } });
-        addRow(b, pim::ENTITY_POSTAL, { { 2, 2 }, { 4, QStringLiteral("Work St") } });
-        addRow(b, pim::ENTITY_GROUP, { { 2, QStringLiteral("Team") } });
-        const QList<pim::_Contact> list = { a, b };
-        QCOMPARE(fixtures::readBytes(exportTo<CSVExport>(QStringLiteral("c.csv"), list, &list)),
+        addRow(b, pim::ENTITY_PHONE, {{1, QStringLiteral("say \"hi\"")}, {2, 2}});
+        addRow(b, pim::ENTITY_POSTAL, {{2, 2}, {4, QStringLiteral("Work St")}});
+        addRow(b, pim::ENTITY_GROUP, {{2, QStringLiteral("Team")}});
+        const QList<pim::_Contact> list = {a, b};
+        QCOMPARE(
+            fixtures::readBytes(exportTo<CSVExport>(QStringLiteral("c.csv"), list, &list)),
             QByteArray("First Name,Last Name,Category,Tel:Mobile,Addr:Home:City,Addr:Home:Street,Addr:Work:Street\n"
                        "Ann,Lee,,\"1,2\",X,Home St,\n"
                        "Bo,,Team,\"say \"\"hi\"\"\",,,Work St\n"));
 
         // Columns 25 wide (notes 100); a longer value pushes the next one on.
         pim::_Contact c = fixtures::named(QStringLiteral("Ann"), QString());
-        addRow(c, pim::ENTITY_EMAIL, { { 1, QStringLiteral("a.very.long.address@example.com") }, { 2, 1 } });
-        addRow(c, pim::ENTITY_NOTE, { { 1, QStringLiteral("two\r\nlines") } });
-        const QList<pim::_Contact> one = { c };
+        addRow(c, pim::ENTITY_EMAIL, {{1, QStringLiteral("a.very.long.address@example.com")}, {2, 1}});
+        addRow(c, pim::ENTITY_NOTE, {{1, QStringLiteral("two\r\nlines")}});
+        const QList<pim::_Contact> one = {c};
         QCOMPARE(fixtures::readBytes(exportTo<TxtExport>(QStringLiteral("t.txt"), one, &one)),
-            QByteArray("First Name").leftJustified(25) + QByteArray("Email:Home").leftJustified(25)
-                + QByteArray("Notes").leftJustified(100) + "\nAnn" + QByteArray(22, ' ')
-                + "a.very.long.address@example.com" + QByteArray("two  lines").leftJustified(100) + "\n");
+                 QByteArray("First Name").leftJustified(25) + QByteArray("Email:Home").leftJustified(25)
+                     + QByteArray("Notes").leftJustified(100) + "\nAnn" + QByteArray(22, ' ')
+                     + "a.very.long.address@example.com" + QByteArray("two  lines").leftJustified(100) + "\n");
     }
 
     void htmlPageEscapesAndKeepsEveryPhoto()
     {
         pim::_Contact evil
             = fixtures::named(QStringLiteral("<script>alert(1)</script>"), QStringLiteral("\"Quote\" & Co"));
-        addRow(evil, pim::ENTITY_NOTE, { { 1, QStringLiteral("a < b") } });
-        addRow(evil, pim::ENTITY_WEBSITE, { { 1, QStringLiteral("\"><img src=x onerror=y>") }, { 2, 1 } });
-        addRow(evil, pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(Qt::red) } });
+        addRow(evil, pim::ENTITY_NOTE, {{1, QStringLiteral("a < b")}});
+        addRow(evil, pim::ENTITY_WEBSITE, {{1, QStringLiteral("\"><img src=x onerror=y>")}, {2, 1}});
+        addRow(evil, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::red)}});
         pim::_Contact other = fixtures::named(QStringLiteral("Other"), QStringLiteral("One")); // the same id, 0
-        addRow(other, pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(Qt::blue) } });
-        const QString page = exportTo<HtmlExport>(QStringLiteral("contacts.html"),
-            { evil, other, fixtures::named(QStringLiteral("No"), QStringLiteral("Photo")) });
+        addRow(other, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::blue)}});
+        const QString page
+            = exportTo<HtmlExport>(QStringLiteral("contacts.html"),
+                                   {evil, other, fixtures::named(QStringLiteral("No"), QStringLiteral("Photo"))});
         const QString dir = QFileInfo(page).path();
         const QString html = QString::fromUtf8(fixtures::readBytes(page));
         QVERIFY(html.startsWith(QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\"")));
@@ -69,7 +71,7 @@ private Q_SLOTS:
         QVERIFY(!html.contains(QStringLiteral("<script>")) && !html.contains(QStringLiteral("<img src=x")));
         QVERIFY(html.contains(QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt; &quot;Quote&quot; &amp; Co")));
         QVERIFY(html.contains(QStringLiteral("<li>a &lt; b</li>")));
-        for (const char* src : { "photos/0.jpg", "photos/0_1.jpg", "photos/contact.png" })
+        for (const char* src : {"photos/0.jpg", "photos/0_1.jpg", "photos/contact.png"})
             QVERIFY2(html.contains(QStringLiteral("src=\"%1\"").arg(QLatin1String(src))), src);
         QVERIFY(QImage(dir + QStringLiteral("/photos/0.jpg")).pixelColor(5, 5).red() > 200);
         QVERIFY(QImage(dir + QStringLiteral("/photos/0_1.jpg")).pixelColor(5, 5).blue() > 200);
@@ -83,7 +85,7 @@ private Q_SLOTS:
             nine.append(fixtures::fullContact());
             nine.last().fullName = QStringLiteral("Card %1 %2").arg(i).arg(nine.last().fullName);
             if (i % 3 == 0)
-                addRow(nine.last(), pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(QColor(40 * i, 90, 160)) } });
+                addRow(nine.last(), pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(QColor(40 * i, 90, 160))}});
         }
         const QString path = exportTo<PdfExport>(QStringLiteral("cards.pdf"), nine);
         QCOMPARE(fixtures::pdfPages(path), 2);
@@ -92,9 +94,9 @@ private Q_SLOTS:
         const QString shots = testsupport::binaryDir() + QStringLiteral("/screenshots");
         QDir().mkpath(shots);
         QCOMPARE(QProcess::execute(QStringLiteral("pdftoppm"),
-                     { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), path,
-                         shots + QStringLiteral("/contact_cards") }),
-            0);
+                                   {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), path,
+                                    shots + QStringLiteral("/contact_cards")}),
+                 0);
         const QImage page1(shots + QStringLiteral("/contact_cards-1.png"));
         QVERIFY(!page1.isNull() && page1.height() > page1.width()); // portrait A4
     }
@@ -103,7 +105,7 @@ private Q_SLOTS:
     {
         if (!QFileInfo::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full");
-        const QList<pim::_Contact> list = { fixtures::fullContact() };
+        const QList<pim::_Contact> list = {fixtures::fullContact()};
         TxtExport txt(QStringLiteral("/dev/full"), &list);
         try {
             txt.begin();
@@ -121,7 +123,7 @@ private Q_SLOTS:
         const int s = 341 * 90 / 270, m = 341 * 10 / 399; // photo side and margin
         pim::_Contact c = fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee"));
         QCOMPARE(ContactCardPainter::renderCard(341, 213, c).pixelColor(m + 2, m + 2), placeholder);
-        fixtures::addRow(c, pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(Qt::red) } });
+        fixtures::addRow(c, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::red)}});
         QVERIFY(ContactCardPainter::renderCard(341, 213, c).pixelColor(m + s / 2, m + s / 2).red() > 200);
         c.entities[pim::ENTITY_PHOTO].first().values.insert(QStringLiteral("data15"), QByteArray("not a picture"));
         QCOMPARE(ContactCardPainter::renderCard(341, 213, c).pixelColor(m + 2, m + 2), placeholder);
@@ -134,10 +136,11 @@ private Q_SLOTS:
         QPainter p(&image);
         QFont font;
         font.setPixelSize(12);
-        const int one = ContactsPrinter::drawLabelValue(
-            &p, font, 10, 10, 120, QStringLiteral("Address:"), QStringLiteral("x"), false);
-        const int many = ContactsPrinter::drawLabelValue(&p, font, 10, 100, 120, QStringLiteral("Address:"),
-            QStringLiteral("a long street name that wraps over lines"), false);
+        const int one = ContactsPrinter::drawLabelValue(&p, font, 10, 10, 120, QStringLiteral("Address:"),
+                                                        QStringLiteral("x"), false);
+        const int many
+            = ContactsPrinter::drawLabelValue(&p, font, 10, 100, 120, QStringLiteral("Address:"),
+                                              QStringLiteral("a long street name that wraps over lines"), false);
         p.end();
         QVERIFY(many > one);
         for (int y = 0; y < 300; ++y)

@@ -22,7 +22,7 @@ QList<pim::_Contact> tenContacts()
     return QList<pim::_Contact>(10, fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee")));
 }
 
-const int fileFormats[] = { ExportVCard, ExportCSV, ExportTXT, ExportPDF };
+const int fileFormats[] = {ExportVCard, ExportCSV, ExportTXT, ExportPDF};
 
 } // namespace
 
@@ -33,14 +33,14 @@ private Q_SLOTS:
     void importProgressFailuresAndCancel()
     {
         const QString path = fixtures::writeFile(QStringLiteral("a.vcf"),
-            "BEGIN:VCARD\nN:A;B\nEND:VCARD\n"
-            "BEGIN:VCARD\nFN:no name\nEND:VCARD\n"
-            "BEGIN:VCARD\nN:C;D\nEND:VCARD\n");
+                                                 "BEGIN:VCARD\nN:A;B\nEND:VCARD\n"
+                                                 "BEGIN:VCARD\nFN:no name\nEND:VCARD\n"
+                                                 "BEGIN:VCARD\nN:C;D\nEND:VCARD\n");
         RecordingJobReport report;
         ImportContactsToLocalThread job(path, ImportVCard, &report);
         QVERIFY(finished(job));
-        QCOMPARE(report.successes(), QStringList({ QString() }));
-        QCOMPARE(report.progressTexts(), QStringList({ "Contacts:1/3", "Contacts:2/3", "Contacts:3/3" }));
+        QCOMPARE(report.successes(), QStringList({QString()}));
+        QCOMPARE(report.progressTexts(), QStringList({"Contacts:1/3", "Contacts:2/3", "Contacts:3/3"}));
         QCOMPARE(job.contacts().size(), 2);
 
         RecordingJobReport empty, missing, canceled;
@@ -84,9 +84,9 @@ private Q_SLOTS:
             QVERIFY(report.failed() && report.errors().first().startsWith(QStringLiteral("create file error. ")));
         }
         QList<std::pair<int, QString>> jobs
-            = { { ExportHTML, chosen }, { ExportHTML, dir + QStringLiteral("/new/deep/site.html") } };
+            = {{ExportHTML, chosen}, {ExportHTML, dir + QStringLiteral("/new/deep/site.html")}};
         for (int format : fileFormats)
-            jobs.append({ format, dir + QStringLiteral("/out%1").arg(format) });
+            jobs.append({format, dir + QStringLiteral("/out%1").arg(format)});
         for (const auto& [format, path] : jobs) {
             RecordingJobReport report;
             report.cancelWhenProgressContains(QStringLiteral("Contacts:3/10"));

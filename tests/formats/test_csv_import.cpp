@@ -18,8 +18,8 @@ class TestCsvImport : public QObject {
 private Q_SLOTS:
     void ownFormatRoundTrip()
     {
-        const QList<pim::_Contact> contacts = { fixtures::fullContact(),
-            fixtures::named(QString::fromUtf8("Søren"), QString::fromUtf8("Kierkegaard")) };
+        const QList<pim::_Contact> contacts
+            = {fixtures::fullContact(), fixtures::named(QString::fromUtf8("Søren"), QString::fromUtf8("Kierkegaard"))};
         const auto back = fixtures::importAll<CSVImport>(
             fixtures::exportTo<CSVExport>(QStringLiteral("c.csv"), contacts, &contacts));
         QCOMPARE(back.size(), 2);
@@ -32,7 +32,7 @@ private Q_SLOTS:
         QCOMPARE(got, want);
         QCOMPARE(v(back[0].rows(pim::ENTITY_IM).value(0), 5), QStringLiteral("4"));
         QCOMPARE(v(back[0].rows(pim::ENTITY_POSTAL).value(0), 1),
-            pim::formatAddress(contacts[0].rows(pim::ENTITY_POSTAL)[0].values));
+                 pim::formatAddress(contacts[0].rows(pim::ENTITY_POSTAL)[0].values));
     }
 
     void namesRead_data()
@@ -74,15 +74,15 @@ private Q_SLOTS:
                                         "Ann Lee,Ann,Lee,ann@example.com,+1 555\n");
         // Columns of one kind join into one row; a repeated header is ignored; a short row is read.
         QCOMPARE(outlook.size(), 2);
-        QCOMPARE(QStringList({ outlook[0].fullName, outlook[1].fullName }), QStringList({ "A B", "C" }));
+        QCOMPARE(QStringList({outlook[0].fullName, outlook[1].fullName}), QStringList({"A B", "C"}));
         QCOMPARE(fixtures::dump(outlook[0]).join(u'|'),
-            QStringLiteral(
-                "1 data1=A B|1 data2=A|1 data3=B|3 data1=111 222|3 data2=1|4 data1=a@b.c|4 data2=1|"
-                "10 data1=Acme|10 data4=Boss|12 data1=1 Road\nTown|12 data2=1|12 data4=1 Road|12 data7=Town"));
+                 QStringLiteral(
+                     "1 data1=A B|1 data2=A|1 data3=B|3 data1=111 222|3 data2=1|4 data1=a@b.c|4 data2=1|"
+                     "10 data1=Acme|10 data4=Boss|12 data1=1 Road\nTown|12 data2=1|12 data4=1 Road|12 data7=Town"));
         QCOMPARE(google.size(), 1);
         QCOMPARE(google[0].fullName, QStringLiteral("Ann Lee"));
         QCOMPARE(fixtures::dump(google[0]).join(u'|'),
-            QStringLiteral("1 data1=Ann Lee|1 data2=Ann|1 data3=Lee|4 data1=ann@example.com|4 data2=1"));
+                 QStringLiteral("1 data1=Ann Lee|1 data2=Ann|1 data3=Lee|4 data1=ann@example.com|4 data2=1"));
     }
 };
 

@@ -2,8 +2,8 @@
 // job that drives them; the PDF is rendered with pdftoppm into a screenshot.
 #include "formats/messageassets.h"
 #include "formats/messagetextexport.h"
-#include "shell/core/translations.h"
 #include "message_testdata.h"
+#include "shell/core/translations.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -79,18 +79,19 @@ void TestMessageExports::csvAndTxt_matchExpectedFiles()
     const QString dir = testsupport::makeTempDir(QStringLiteral("csvtxt"));
     for (const QString& name : {QStringLiteral("expected.csv"), QStringLiteral("expected.txt")}) {
         RecordingJobReport report;
-        runJob(list, dir + QLatin1Char('/') + name, name.endsWith(QLatin1String("csv")) ? MessageExportCsv : MessageExportTxt, &report);
-        QCOMPARE(report.successes(), QStringList{QStringLiteral("Successfully extracted 8 Messages.")});
+        runJob(list, dir + QLatin1Char('/') + name,
+               name.endsWith(QLatin1String("csv")) ? MessageExportCsv : MessageExportTxt, &report);
+        QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 8 Messages.")});
         QCOMPARE(readAll(dir + QLatin1Char('/') + name),
                  readAll(testsupport::sourceDir() + QStringLiteral("/tests/formats/message_data/") + name));
     }
     // An empty list is a success with nothing written; an unknown format an error.
     RecordingJobReport empty, unknown;
     runJob({}, dir + QStringLiteral("/empty"), MessageExportHtml, &empty);
-    QCOMPARE(empty.successes(), QStringList{QStringLiteral("Successfully extracted 0 Messages.")});
-    QCOMPARE(filesBelow(dir), (QStringList{QStringLiteral("expected.csv"), QStringLiteral("expected.txt")}));
+    QCOMPARE(empty.successes(), QStringList {QStringLiteral("Successfully extracted 0 Messages.")});
+    QCOMPARE(filesBelow(dir), (QStringList {QStringLiteral("expected.csv"), QStringLiteral("expected.txt")}));
     runJob(list, dir + QStringLiteral("/five"), 5, &unknown);
-    QCOMPARE(unknown.errors(), QStringList{QStringLiteral("not support export format.")});
+    QCOMPARE(unknown.errors(), QStringList {QStringLiteral("not support export format.")});
 }
 
 void TestMessageExports::job_threeConversationsAsPdfAndHtml()
@@ -98,15 +99,17 @@ void TestMessageExports::job_threeConversationsAsPdfAndHtml()
     MessageSet s;
     buildThreeConversations(s, m_fileDir);
     const QString base = testsupport::makeTempDir(QStringLiteral("three"));
-    const QStringList names{QStringLiteral("Alice Smith (+15550001)"), QStringLiteral("chat123456"), QStringLiteral("+15550004")};
+    const QStringList names {QStringLiteral("Alice Smith (+15550001)"), QStringLiteral("chat123456"),
+                             QStringLiteral("+15550004")};
 
     // One file per conversation, oldest conversation first.
     QStringList pages;
-    for (const auto& [format, ext] : {std::pair{int(MessageExportPdf), QStringLiteral(".pdf")}, std::pair{int(MessageExportHtml), QStringLiteral(".html")}}) {
+    for (const auto& [format, ext] : {std::pair {int(MessageExportPdf), QStringLiteral(".pdf")},
+                                      std::pair {int(MessageExportHtml), QStringLiteral(".html")}}) {
         RecordingJobReport report;
         pages = runJob(s.list(), base + QLatin1Char('/') + ext.mid(1), format, &report);
         QVERIFY2(report.succeeded(), qPrintable(report.errors().join(QLatin1Char('\n'))));
-        QCOMPARE(fileNames(pages), (QStringList{names[0] + ext, names[1] + ext, names[2] + ext}));
+        QCOMPARE(fileNames(pages), (QStringList {names[0] + ext, names[1] + ext, names[2] + ext}));
         for (const QString& w : pages) // complete files
             QVERIFY(readAll(w).trimmed().endsWith(format == MessageExportPdf ? "%%EOF" : "</html>"));
     }
@@ -116,7 +119,8 @@ void TestMessageExports::job_threeConversationsAsPdfAndHtml()
         QVERIFY2(QFileInfo::exists(out.absoluteFilePath(QLatin1String(f))), f);
 
     const QString alice = QString::fromUtf8(readAll(pages.at(0)));
-    QVERIFY(alice.contains(QStringLiteral("Fine &amp; you? <img src=\"emoji/2714.png\" /> <img src=\"emoji/1F604.png\" />")));
+    QVERIFY(alice.contains(
+        QStringLiteral("Fine &amp; you? <img src=\"emoji/2714.png\" /> <img src=\"emoji/1F604.png\" />")));
     QVERIFY(alice.contains(QStringLiteral("<a href=\"files/IMG_0001.jpg\"><img src=\"files/")));
     QVERIFY(alice.contains(QStringLiteral("plain &lt;note&gt; text")));
     // The card picture was copied next to the pages.
@@ -138,8 +142,9 @@ void TestMessageExports::job_threeConversationsAsPdfAndHtml()
     QDir().mkpath(QFileInfo(shot).absolutePath());
     QFile::remove(shot + QStringLiteral(".png"));
     QProcess p;
-    p.start(pdftoppm, {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-singlefile"),
-                       base + QStringLiteral("/pdf/") + names[0] + QStringLiteral(".pdf"), shot});
+    p.start(pdftoppm,
+            {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-singlefile"),
+             base + QStringLiteral("/pdf/") + names[0] + QStringLiteral(".pdf"), shot});
     QVERIFY(p.waitForFinished(30000) && p.exitCode() == 0);
     const QImage page(shot + QStringLiteral(".png"));
     QVERIFY(qAbs(page.width() - 595) <= 2);
@@ -159,7 +164,8 @@ void TestMessageExports::html_badInputIsShownAsText()
     MessageSet s;
     auto* h = s.handle(QStringLiteral("+1"), QStringLiteral("<b>Eve</b>"));
     auto* c = s.chat(QStringLiteral("\"><script>x</script>"), {h, s.handle(QStringLiteral("+2"))}, 0);
-    const QString huge = QStringLiteral("word ").repeated(100 * 1024) + QString(512 * 1024, QLatin1Char('x')); // 1 MB, one endless word
+    const QString huge = QStringLiteral("word ").repeated(100 * 1024)
+        + QString(512 * 1024, QLatin1Char('x')); // 1 MB, one endless word
     s.message(c, h, false, huge, 10);
     s.message(c, h, false, QString(QChar(0xD800)) + QStringLiteral("lone") + QChar(0xDFFF), 20);
     s.message(c, h, false, QStringLiteral("ctl\x01\x02\x1b[0m"), 30);
@@ -248,15 +254,18 @@ void TestMessageExports::job_cancelAndFailuresLeaveOnlyTheUsersFiles()
     writeFile(base + QStringLiteral("/plainfile"), "x");
     QDir().mkpath(base + QStringLiteral("/pdfs/chat123456.pdf"));
     QDir().mkpath(base + QStringLiteral("/pages/chat123456.html"));
-    for (const auto& [target, format] : {std::pair{QStringLiteral("/plainfile/sub.csv"), int(MessageExportCsv)},
-                                         std::pair{QStringLiteral("/pdfs"), int(MessageExportPdf)},
-                                         std::pair{QStringLiteral("/pages"), int(MessageExportHtml)}}) {
+    for (const auto& [target, format] : {std::pair {QStringLiteral("/plainfile/sub.csv"), int(MessageExportCsv)},
+                                         std::pair {QStringLiteral("/pdfs"), int(MessageExportPdf)},
+                                         std::pair {QStringLiteral("/pages"), int(MessageExportHtml)}}) {
         RecordingJobReport report;
         runJob(s.list(), base + target, format, &report);
         QVERIFY(report.failed());
-        QVERIFY2(report.errors().value(0).startsWith(QStringLiteral("create file error.")), qPrintable(report.errors().value(0)));
+        QVERIFY2(report.errors().value(0).startsWith(QStringLiteral("create file error.")),
+                 qPrintable(report.errors().value(0)));
     }
-    QCOMPARE(filesBelow(base), (QStringList{QStringLiteral("cancel/files/old.png"), QStringLiteral("cancel/keep.txt"), QStringLiteral("plainfile")}));
+    QCOMPARE(filesBelow(base),
+             (QStringList {QStringLiteral("cancel/files/old.png"), QStringLiteral("cancel/keep.txt"),
+                           QStringLiteral("plainfile")}));
     QCOMPARE(readAll(base + QStringLiteral("/plainfile")), QByteArray("x"));
 }
 
@@ -295,9 +304,12 @@ void TestMessageExports::chatOrder_isStrictAndKeepsConversationsTogether()
     x->display_name = QStringLiteral("Team");
     y->display_name = QStringLiteral("team");
     RecordingJobReport report;
-    const QStringList written = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("order")), MessageExportHtml, &report);
+    const QStringList written
+        = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("order")), MessageExportHtml, &report);
     QVERIFY(report.succeeded());
-    QCOMPARE(fileNames(written), (QStringList{QStringLiteral("unknown-chat.html"), QStringLiteral("team.html"), QStringLiteral("Team(2).html")}));
+    QCOMPARE(fileNames(written),
+             (QStringList {QStringLiteral("unknown-chat.html"), QStringLiteral("team.html"),
+                           QStringLiteral("Team(2).html")}));
     QVERIFY(readAll(written.at(1)).contains("y3"));
     QVERIFY(readAll(written.at(2)).contains("x3") && readAll(written.at(2)).contains("bottom_right\"></div>X</div>"));
 
@@ -307,7 +319,8 @@ void TestMessageExports::chatOrder_isStrictAndKeepsConversationsTogether()
     QElapsedTimer timer;
     timer.start();
     RecordingJobReport longName;
-    const QString page = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("long")), MessageExportHtml, &longName).value(1);
+    const QString page
+        = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("long")), MessageExportHtml, &longName).value(1);
     QVERIFY(longName.succeeded() && timer.elapsed() < 10000);
     const QString name = QFileInfo(page).completeBaseName();
     QVERIFY(name.toUtf8().size() <= 160 && name.size() > 40 && !name.back().isHighSurrogate());

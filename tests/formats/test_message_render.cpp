@@ -3,8 +3,8 @@
 #include "formats/bubblehtml.h"
 #include "formats/messageassets.h"
 #include "formats/messagevcardpicture.h"
-#include "shell/core/fileutils.h"
 #include "message_testdata.h"
+#include "shell/core/fileutils.h"
 
 #include <QFileInfo>
 
@@ -27,13 +27,16 @@ void TestMessageRender::escapeHtml_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("html");
-    QTest::newRow("ampersand first") << QStringLiteral("a &lt; b < c > d & e") << QStringLiteral("a &amp;lt; b &lt; c &gt; d &amp; e");
-    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\nthree\rfour") << QStringLiteral("one<br/>two<br/>three\rfour");
+    QTest::newRow("ampersand first") << QStringLiteral("a &lt; b < c > d & e")
+                                     << QStringLiteral("a &amp;lt; b &lt; c &gt; d &amp; e");
+    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\nthree\rfour")
+                                 << QStringLiteral("one<br/>two<br/>three\rfour");
     QTest::newRow("1 MB") << QString(1024 * 1024, QLatin1Char('&')) << QStringLiteral("&amp;").repeated(1024 * 1024);
     QTest::newRow("E000") << QString(QChar(0xE000)) << emojiTag("E000");
     QTest::newRow("E537") << QString(QChar(0xE537)) << emojiTag("E537");
     QTest::newRow("E538 not ours") << QString(QChar(0xE538)) << QString(QChar(0xE538));
-    QTest::newRow("2714") << QStringLiteral("ok \u2714!") << QStringLiteral("ok ") + emojiTag("2714") + QStringLiteral("!");
+    QTest::newRow("2714") << QStringLiteral("ok \u2714!")
+                          << QStringLiteral("ok ") + emojiTag("2714") + QStringLiteral("!");
     QTest::newRow("pair") << QStringLiteral("\U0001F604") << emojiTag("1F604");
     QTest::newRow("pair not ours") << QStringLiteral("\U0001F914") << QStringLiteral("\U0001F914");
     QTest::newRow("script") << QStringLiteral("<script>alert('x')</script><img src=x onerror=y>")
@@ -57,10 +60,13 @@ void TestMessageRender::makeBubble_andAttributesAreEscaped()
         for (const char* col : {"left", "middle", "right"})
             slices += QStringLiteral("<div class=\"bb_bg %1_%2\"></div>").arg(QLatin1String(row), QLatin1String(col));
     QCOMPARE(BubbleHtml::makeBubble(QStringLiteral("<b>x</b>"), true, QString()),
-             QStringLiteral("<div class=\"bb2\">") + slices + QStringLiteral("<b>x</b></div><div class=\"clear\"></div>"));
+             QStringLiteral("<div class=\"bb2\">") + slices
+                 + QStringLiteral("<b>x</b></div><div class=\"clear\"></div>"));
     // The sender name is escaped, the content is not touched.
-    QVERIFY(BubbleHtml::makeBubble(QStringLiteral("c"), false, QStringLiteral("Tom & <Jerry>")).startsWith(QStringLiteral(
-        "<div class=\"ct_left\">Tom &amp; &lt;Jerry&gt;</div><div class=\"clear\"></div><div class=\"bb1\">")));
+    QVERIFY(
+        BubbleHtml::makeBubble(QStringLiteral("c"), false, QStringLiteral("Tom & <Jerry>"))
+            .startsWith(QStringLiteral(
+                "<div class=\"ct_left\">Tom &amp; &lt;Jerry&gt;</div><div class=\"clear\"></div><div class=\"bb1\">")));
 
     QCOMPARE(htmlAttribute(QStringLiteral("a\"b'c<d>&e")), QStringLiteral("a&quot;b&#39;c&lt;d&gt;&amp;e"));
     QCOMPARE(relativeFileLink(QStringLiteral("files"), QStringLiteral("\"a b#c?=.jpg")),

@@ -22,7 +22,8 @@ void TestMessageWebView::exportedPages_showBubbles()
     MessageSet s;
     buildThreeConversations(s, testsupport::makeTempDir(QStringLiteral("attachments")));
     testsupport::RecordingJobReport report;
-    const QStringList pages = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("pages")), MessageExportHtml, &report);
+    const QStringList pages
+        = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("pages")), MessageExportHtml, &report);
     QVERIFY(report.succeeded());
     QCOMPARE(pages.size(), 3);
 
@@ -39,10 +40,9 @@ void TestMessageWebView::exportedPages_showBubbles()
         QVERIFY(loaded.first().first().toBool());
         // Let the compositor put the page on screen.
         QImage shot;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (shot = view.grab().toImage(),
-             !shot.isNull() && shot.pixelColor(4, shot.height() - 4) == QColor(0xDB, 0xE2, 0xED)),
-            15000);
+        QTRY_VERIFY_WITH_TIMEOUT((shot = view.grab().toImage(),
+                                  !shot.isNull() && shot.pixelColor(4, shot.height() - 4) == QColor(0xDB, 0xE2, 0xED)),
+                                 15000);
         QTest::qWait(300);
         shot = view.grab().toImage();
         QVERIFY(shot.save(shots + QStringLiteral("/message_html_%1.png").arg(i + 1)));

@@ -54,9 +54,10 @@ private Q_SLOTS:
             "BEGIN:VCARD\r\nPHOTO;BASE64:QUJDR\r\nN:C;D\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:E;F\r\nEND:VCARD\r\n")
                                         << QStringLiteral(
                                                "{N:A;B|PHOTO[ENCODING=B]:|TEL:1}{PHOTO[BASE64=]:|N:C;D}{N:E;F}");
-        QTest::newRow("bad header stops the parse") << QByteArray(
-            "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\nBEGIN:VCARD\r\nX-A;:1\r\nN:B\r\nEND:VCARD\r\n"
-            "BEGIN:VCARD\r\nN:C\r\nEND:VCARD\r\n") << QStringLiteral("{N:A}{}");
+        QTest::newRow("bad header stops the parse")
+            << QByteArray("BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\nBEGIN:VCARD\r\nX-A;:1\r\nN:B\r\nEND:VCARD\r\n"
+                          "BEGIN:VCARD\r\nN:C\r\nEND:VCARD\r\n")
+            << QStringLiteral("{N:A}{}");
         QTest::newRow("lower-case begin, no colon") << QByteArray(
             "begin:vcard\r\nN:lost\r\nend:vcard\r\nBEGIN:VCARD\r\nno colon here\r\nN:kept\r\nEND:VCARD\r\n")
                                                     << QStringLiteral("{N:kept}");
@@ -75,15 +76,20 @@ private Q_SLOTS:
     void charsets()
     {
         // An unknown charset or none at all: UTF-8 when the bytes are, else every byte kept.
-        const std::pair<const char*, const char*> samples[]
-            = { { "ISO-8859-1", "Jürgen Müller" }, { "ISO-8859-2", "Łódź" }, { "SHIFT_JIS", "山田太郎" },
-                  { "GB2312", "张伟" }, { "Big5", "陳大文" }, { "NO-SUCH-SET", "J\xFCrgen" }, { "", "Jürgen" } };
+        const std::pair<const char*, const char*> samples[] = {{"ISO-8859-1", "Jürgen Müller"},
+                                                               {"ISO-8859-2", "Łódź"},
+                                                               {"SHIFT_JIS", "山田太郎"},
+                                                               {"GB2312", "张伟"},
+                                                               {"Big5", "陳大文"},
+                                                               {"NO-SUCH-SET", "J\xFCrgen"},
+                                                               {"", "Jürgen"}};
         for (const auto& [charset, text] : samples) {
             const QTextCodec* codec = QTextCodec::codecForName(charset);
             const QByteArray bytes = codec ? codec->fromUnicode(QString::fromUtf8(text)) : QByteArray(text);
             const QByteArray param = *charset ? QByteArray(";CHARSET=") + charset : QByteArray();
-            const auto cards = VCardParser::parse("BEGIN:VCARD\r\nVERSION:2.1\r\nFN" + param
-                + ";ENCODING=QUOTED-PRINTABLE:" + quotedPrintableEncode(bytes, 0) + "\r\nEND:VCARD\r\n");
+            const auto cards
+                = VCardParser::parse("BEGIN:VCARD\r\nVERSION:2.1\r\nFN" + param + ";ENCODING=QUOTED-PRINTABLE:"
+                                     + quotedPrintableEncode(bytes, 0) + "\r\nEND:VCARD\r\n");
             QCOMPARE(cards.size(), 1);
             QCOMPARE(cards[0].last().decodeValue(), codec ? QString::fromUtf8(text) : QStringLiteral("Jürgen"));
         }

@@ -29,7 +29,8 @@ private Q_SLOTS:
         QCOMPARE(contacts.size(), 2);
         QCOMPARE(contacts[0].fullName, QStringLiteral("D B C A E")); // family; given; additional; prefix; suffix
         // Type words in any case, the bare parameters of vCard 2.1, the last note, names in any case.
-        QCOMPARE(fixtures::dump(contacts[0]).join(u'|'),
+        QCOMPARE(
+            fixtures::dump(contacts[0]).join(u'|'),
             QStringLiteral("1 data1=D B C A E|1 data2=B|1 data3=A|1 data4=C|1 data5=D|1 data6=E|3 data1=1|3 data2=1|"
                            "3 data1=2|3 data2=1|3 data1=3|3 data2=4|3 data1=4|3 data2=2|4 data1=a@b.c|4 data2=1|"
                            "6 data1=1980-05-17T00:00:00.000|6 data2=3|6 data2=1|9 data1=second|10 data1=Acme|"
@@ -48,7 +49,7 @@ private Q_SLOTS:
                                          "TEL;CELL:+86 10 1234\r\n"
                                          "NOTE;CHARSET=ISO-8859-1;QUOTED-PRINTABLE:J=FCrgen sagt=0D=0A=\r\nhallo\r\n"
                                          "PHOTO;ENCODING=BASE64;JPEG:\r\n  "
-            + base64Lines(photo, 60).replace("\r\n ", "\r\n  ") + "\r\n\r\nEND:VCARD\r\n");
+                                         + base64Lines(photo, 60).replace("\r\n ", "\r\n  ") + "\r\n\r\nEND:VCARD\r\n");
         QCOMPARE(contacts.size(), 1);
         QCOMPARE(contacts[0].fullName, QString::fromUtf8("伟 张"));
         QCOMPARE(v(contacts[0].rows(pim::ENTITY_NOTE).value(0), 1), QString::fromUtf8("Jürgen sagt\r\nhallo"));
@@ -64,7 +65,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         const auto contacts = importText("BEGIN:VCARD\r\nN:Big;Pic\r\nPHOTO;ENCODING=B:" + base64Lines(photo, 75)
-            + "\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:Next;One\r\nEND:VCARD\r\n");
+                                         + "\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:Next;One\r\nEND:VCARD\r\n");
         QCOMPARE(contacts.size(), 2);
         QVERIFY(fixtures::photoOf(contacts[0]) == photo);
         QCOMPARE(contacts[1].fullName, QStringLiteral("One Next"));
@@ -74,13 +75,13 @@ private Q_SLOTS:
     void roundTripThroughOwnFiles()
     {
         pim::_Contact full = fixtures::fullContact();
-        addRow(full, pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(Qt::blue) } });
+        addRow(full, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::blue)}});
         QVariantMap& address = full.entities[pim::ENTITY_POSTAL][0].values; // as read, with its formatted text
         address.insert(QStringLiteral("data1"), pim::formatAddress(address));
         // A line break in a single value must not split the card.
         full.entities[pim::ENTITY_ORGANIZATION][0].values.insert(QStringLiteral("data4"), QStringLiteral("Eng\nlead"));
         const QString path = fixtures::exportTo<VCardExport>(
-            QStringLiteral("out.vcf"), { full, fixtures::named(QString::fromUtf8("山田"), QString::fromUtf8("太郎")) });
+            QStringLiteral("out.vcf"), {full, fixtures::named(QString::fromUtf8("山田"), QString::fromUtf8("太郎"))});
         const QByteArray text = fixtures::readBytes(path);
         QVERIFY(text.contains(QString::fromUtf8("\r\nN;CHARSET=UTF-8:太郎;山田;;;\r\n").toUtf8())); // family first
         QCOMPARE(text.count("\r\n"), text.count('\n'));
@@ -97,10 +98,10 @@ private Q_SLOTS:
     void readableByAnotherVCardReader()
     {
         pim::_Contact a = fixtures::fullContact();
-        addRow(a, pim::ENTITY_PHOTO, { { 15, fixtures::jpegBytes(Qt::green) } });
+        addRow(a, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::green)}});
         pim::_Contact b = fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee, Jr"));
         b.fullName = QStringLiteral("Lee, Ann");
-        addRow(b, pim::ENTITY_EMAIL, { { 1, QStringLiteral("ann@example.com") }, { 2, 2 } });
+        addRow(b, pim::ENTITY_EMAIL, {{1, QStringLiteral("ann@example.com")}, {2, 2}});
         const QString script = QStringLiteral(
             "import json, sys, vobject\n"
             "with open(sys.argv[1], encoding='utf-8', newline='') as f:\n"
@@ -109,7 +110,7 @@ private Q_SLOTS:
             "        len(c.photo.value) if hasattr(c, 'photo') else 0] for c in vobject.readComponents(f.read())]))\n");
         QProcess py;
         py.start(QStringLiteral("/usr/bin/python3"),
-            { QStringLiteral("-c"), script, fixtures::exportTo<VCardExport>(QStringLiteral("o.vcf"), { a, b }) });
+                 {QStringLiteral("-c"), script, fixtures::exportTo<VCardExport>(QStringLiteral("o.vcf"), {a, b})});
         QVERIFY(py.waitForFinished(60000));
         const QByteArray err = py.readAllStandardError();
         if (err.contains("No module named 'vobject'"))
@@ -120,7 +121,7 @@ private Q_SLOTS:
             ["Lee, Ann", "Lee, Jr", "Ann", [], ["ann@example.com"], 0]])")
                                  .arg(fixtures::photoOf(a).size());
         QCOMPARE(QJsonDocument::fromJson(py.readAllStandardOutput()).toJson(),
-            QJsonDocument::fromJson(want.toUtf8()).toJson());
+                 QJsonDocument::fromJson(want.toUtf8()).toJson());
     }
 };
 

@@ -68,9 +68,9 @@ void TestBackupJobs::calls_countDuplicatesButStoreThemOnce_andCancelKeepsNone()
     const QList<CallRecord> calls = makeCalls(4); // the first two are stored already
     Report report;
     QVERIFY(backup<BackupCallsThread>(&db, &calls, report));
-    QCOMPARE(report.successes(), QStringList { u"Successfully backup 4 Call History."_s });
+    QCOMPARE(report.successes(), QStringList {u"Successfully backup 4 Call History."_s});
     QCOMPARE(report.progressTexts(),
-        (QStringList { u"Calls:1 / 4"_s, u"Calls:2 / 4"_s, u"Calls:3 / 4"_s, u"Calls:4 / 4"_s }));
+             (QStringList {u"Calls:1 / 4"_s, u"Calls:2 / 4"_s, u"Calls:3 / 4"_s, u"Calls:4 / 4"_s}));
     QCOMPARE(db.countCalls(), 4);
 
     const QList<CallRecord> more = makeCalls(50, 100);
@@ -134,8 +134,8 @@ void TestBackupJobs::contacts_mergedByName_andCancelKeepsWhatWasDone()
     auto contact = [](const char* name, const char* phone) {
         pim::_Contact c(0, QString(), QLatin1String(name));
         pim::ContactDataRow n, p;
-        n.values = { { u"data1"_s, QLatin1String(name) }, { u"data2"_s, QLatin1String(name) } };
-        p.values = { { u"data1"_s, QLatin1String(phone) }, { u"data2"_s, 2 } };
+        n.values = {{u"data1"_s, QLatin1String(name)}, {u"data2"_s, QLatin1String(name)}};
+        p.values = {{u"data1"_s, QLatin1String(phone)}, {u"data2"_s, 2}};
         c.entities[pim::ENTITY_NAME].append(n);
         c.entities[pim::ENTITY_PHONE].append(p);
         return c;
@@ -146,11 +146,11 @@ void TestBackupJobs::contacts_mergedByName_andCancelKeepsWhatWasDone()
     bool merged = false;
     db.addOrMergeContact(contact("Ann", "111"), stored, &merged);
     db.addOrMergeContact(contact("Bob", "222"), stored, &merged);
-    const QList<pim::_Contact> five { contact("Ann", "111"), contact("Cid", "333"), contact("Bob", "999"),
-        contact("Dee", "444"), contact("Eve", "555") };
+    const QList<pim::_Contact> five {contact("Ann", "111"), contact("Cid", "333"), contact("Bob", "999"),
+                                     contact("Dee", "444"), contact("Eve", "555")};
     Report report;
     QVERIFY(backup<BackupContactsThread>(&db, five, report));
-    QCOMPARE(report.successes(), QStringList { u"Successfully backup 3 contacts with 2  merged."_s });
+    QCOMPARE(report.successes(), QStringList {u"Successfully backup 3 contacts with 2  merged."_s});
     QCOMPARE(db.countContacts(), 5);
 
     // A cancel keeps the contacts handled so far and reports them.
@@ -158,7 +158,7 @@ void TestBackupJobs::contacts_mergedByName_andCancelKeepsWhatWasDone()
     Report cancelled;
     cancelled.cancelWhenProgressContains(u"Contacts:2/5"_s);
     QVERIFY(backup<BackupContactsThread>(&other, five, cancelled));
-    QCOMPARE(cancelled.successes(), QStringList { u"Successfully backup 2 contacts."_s });
+    QCOMPARE(cancelled.successes(), QStringList {u"Successfully backup 2 contacts."_s});
     QCOMPARE(other.countContacts(), 2);
 }
 
@@ -173,9 +173,9 @@ void TestBackupJobs::otherKinds_skipDuplicatesAndCountFolderContents()
     auto single = std::make_unique<BookmarkRecord>(nullptr, false, u"One"_s, u"https://one.example/"_s, 1, QString());
     LocalBookmarkDb bookmarks(path("bookmarks.db"));
     Report r1;
-    QVERIFY(backup<BackupBookmarsThread>(&bookmarks, QList { folder.get(), single.get() }, r1));
-    QCOMPARE(r1.successes(), QStringList { u"Successfully backup 4 Bookmarks."_s });
-    QCOMPARE(r1.progressTexts(), (QStringList { u"Bookmarks:3 / 4"_s, u"Bookmarks:4 / 4"_s }));
+    QVERIFY(backup<BackupBookmarsThread>(&bookmarks, QList {folder.get(), single.get()}, r1));
+    QCOMPARE(r1.successes(), QStringList {u"Successfully backup 4 Bookmarks."_s});
+    QCOMPARE(r1.progressTexts(), (QStringList {u"Bookmarks:3 / 4"_s, u"Bookmarks:4 / 4"_s}));
     QCOMPARE(bookmarks.countBookmarks(), 4);
     const QList<BookmarkRecord*> roots = bookmarks.loadAll();
     QCOMPARE(roots.size(), 2);
@@ -190,7 +190,7 @@ void TestBackupJobs::otherKinds_skipDuplicatesAndCountFolderContents()
     LocalCalendarsDb calendars(path("calendars.db"));
     Report r2;
     QVERIFY(backup<BackupCalendarsThread>(&calendars, events, r2));
-    QCOMPARE(r2.successes(), QStringList { u"Successfully backup 3 Calendar events."_s });
+    QCOMPARE(r2.successes(), QStringList {u"Successfully backup 3 Calendar events."_s});
     QCOMPARE(calendars.countEvents(), 2);
 
     QList<PlaylistRecord> lists(2);
@@ -200,7 +200,7 @@ void TestBackupJobs::otherKinds_skipDuplicatesAndCountFolderContents()
     playlists.addPlaylist(lists[0]);
     Report r3;
     QVERIFY(backup<BackupPlaylistsThread>(&playlists, lists, r3));
-    QCOMPARE(r3.successes(), QStringList { u"Successfully backup 2 Playlists."_s });
+    QCOMPARE(r3.successes(), QStringList {u"Successfully backup 2 Playlists."_s});
     QCOMPARE(playlists.count(), 2);
 }
 

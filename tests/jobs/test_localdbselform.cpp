@@ -31,14 +31,14 @@ void TestLocalDbSelForm::offersTheFolders_andAcceptsAChoiceOrATrimmedNewName()
         return out << form.comboBox()->currentText();
     };
     LocalDbSelForm first(nullptr, u"Acme Rocket 7-backup"_s);
-    QCOMPARE(items(first), (QStringList { QString(), u"Acme Rocket 7-backup"_s }));
+    QCOMPARE(items(first), (QStringList {QString(), u"Acme Rocket 7-backup"_s}));
     QVERIFY(!first.hasChoice());
 
     root.mkpath(u"beta"_s);
     root.mkpath(u"Alpha"_s);
     QFile(root.absoluteFilePath(u"stray.txt"_s)).open(QIODevice::WriteOnly);
     LocalDbSelForm chosen(nullptr, QString());
-    QCOMPARE(items(chosen), (QStringList { QString(), u"Alpha"_s, u"beta"_s, QString() }));
+    QCOMPARE(items(chosen), (QStringList {QString(), u"Alpha"_s, u"beta"_s, QString()}));
     chosen.comboBox()->setCurrentIndex(2);
     chosen.onBtnOkPress();
     QCOMPARE(chosen.result(), int(QDialog::Accepted));
@@ -59,13 +59,13 @@ void TestLocalDbSelForm::badNames_warnAndKeepTheDialogOpen()
     const QDir root = getLocalDatabasesDir();
     const QStringList before = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     // Names made only of dots would select the backup root or the data root.
-    for (const QString& name : { u"   "_s, u"my:phone"_s, u"a/b"_s, u"a\tb"_s, u" . "_s, u".."_s, u"...."_s }) {
+    for (const QString& name : {u"   "_s, u"my:phone"_s, u"a/b"_s, u"a\tb"_s, u" . "_s, u".."_s, u"...."_s}) {
         const QString warning = name.trimmed().isEmpty() ? empty : invalid;
         ScriptedPrompt prompt;
         prompt.answerMessage(QMessageBox::Ok, warning);
         LocalDbSelForm form(nullptr, name);
         form.onBtnOkPress();
-        QVERIFY2(prompt.unexpected().isEmpty() && prompt.messages() == QStringList { warning }, qPrintable(name));
+        QVERIFY2(prompt.unexpected().isEmpty() && prompt.messages() == QStringList {warning}, qPrintable(name));
         QVERIFY2(!form.hasChoice() && form.result() == 0, qPrintable(name));
     }
     QCOMPARE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);

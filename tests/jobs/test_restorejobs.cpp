@@ -53,8 +53,8 @@ SimPhone startPhone(const QString& address, bool listen = true)
     if (!listen)
         return p;
     phonesim::Fixture f;
-    f.loadJson(
-        R"({"device": {"version": 20, "model": "Rocket 7", "uid": "uid", "sdk": "13", "mmc": "262"}})", &p.error);
+    f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "uid": "uid", "sdk": "13", "mmc": "262"}})",
+               &p.error);
     phonesim::PhoneSim::Options o;
     o.address = QHostAddress(address);
     o.controlPort = 48889;
@@ -142,25 +142,26 @@ void TestRestoreJobs::calls_goInBatchesOf100_withTheirWireFields_andTheCacheStor
     auto phone = startPhone(u"127.0.111.1"_s);
     QVERIFY2(phone.sim, qPrintable(phone.error));
     LocalCallHistoryDb cache(m_dir + u"/calls.db"_s);
-    const QList<CallRecord> calls = QList { call(u"Zoë, \"home\""_s, QDateTime::fromMSecsSinceEpoch(1500), 0, 3725),
-        call({}, QDateTime::fromMSecsSinceEpoch(-1500), CALL_FLAG_MISSED), call({}, QDateTime(), CALL_FLAG_INCOMING),
-        call({}, QDateTime::fromSecsSinceEpoch(4102444800), 77) }
+    const QList<CallRecord> calls
+        = QList {call(u"Zoë, \"home\""_s, QDateTime::fromMSecsSinceEpoch(1500), 0, 3725),
+                 call({}, QDateTime::fromMSecsSinceEpoch(-1500), CALL_FLAG_MISSED),
+                 call({}, QDateTime(), CALL_FLAG_INCOMING), call({}, QDateTime::fromSecsSinceEpoch(4102444800), 77)}
         + makeCalls(246);
 
     // A second restore sends every call again, but the cache keeps one of each.
     for (int round = 1; round <= 2; ++round) {
         testsupport::RecordingJobReport report;
         QVERIFY(restore<AndroidRestoreCallsThread>(phone, &cache, calls, &report));
-        QCOMPARE(report.successes(), QStringList { u"Successfully restored 250 Call History to Android."_s });
-        QCOMPARE(
-            report.progressTexts(), (QStringList { u"Calls:100 / 250"_s, u"Calls:200 / 250"_s, u"Calls:250 / 250"_s }));
+        QCOMPARE(report.successes(), QStringList {u"Successfully restored 250 Call History to Android."_s});
+        QCOMPARE(report.progressTexts(),
+                 (QStringList {u"Calls:100 / 250"_s, u"Calls:200 / 250"_s, u"Calls:250 / 250"_s}));
         QCOMPARE(report.progress().first().percent, 40);
         QCOMPARE(phone.verdict(round), QString());
     }
     QCOMPARE(phone.sim->linesReceived(u"calls"_s).mid(0, 5),
-        (QList<QByteArray> { "$batch:", "$call:1,missed," + u"Zoë, \"home\""_s.toUtf8().toBase64() + ",3725",
-            "$call:-1,rejected,,0", "$call:0,incoming,,0", "$call:4102444800,missed,,0" }));
-    QCOMPARE(phone.store->batchSizes(u"calls"_s), (QList<int> { 100, 100, 50, 100, 100, 50 }));
+             (QList<QByteArray> {"$batch:", "$call:1,missed," + u"Zoë, \"home\""_s.toUtf8().toBase64() + ",3725",
+                                 "$call:-1,rejected,,0", "$call:0,incoming,,0", "$call:4102444800,missed,,0"}));
+    QCOMPARE(phone.store->batchSizes(u"calls"_s), (QList<int> {100, 100, 50, 100, 100, 50}));
     QCOMPARE(cache.countCalls(), 250);
 }
 
@@ -185,15 +186,15 @@ void TestRestoreJobs::bookmarks_treeIsSentAsItsLeaves_andRefiledInTheCache()
 
     LocalBookmarkDb cache(m_dir + u"/bookmarks.db"_s);
     testsupport::RecordingJobReport report;
-    QVERIFY(restore<AndroidRestoreBookmarksThread>(phone, &cache, QList { bar.get(), d.get() }, &report));
-    QCOMPARE(report.successes(), QStringList { u"Successfully restored 4 Boobmarks to Android"_s });
+    QVERIFY(restore<AndroidRestoreBookmarksThread>(phone, &cache, QList {bar.get(), d.get()}, &report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 4 Boobmarks to Android"_s});
     QCOMPARE(phone.verdict(1), QString());
     QStringList sent;
     for (const QVariantMap& r : phone.store->records(u"bookmarks"_s))
         sent << r.value(u"title"_s).toString() + u'|' + r.value(u"url"_s).toString();
     QCOMPARE(sent,
-        (QStringList { u"a, the first|https://a.example/?x=1,2"_s, u"Bücher|https://b.example/"_s,
-            u"c|https://c.example/"_s, u"d|https://d.example/"_s }));
+             (QStringList {u"a, the first|https://a.example/?x=1,2"_s, u"Bücher|https://b.example/"_s,
+                           u"c|https://c.example/"_s, u"d|https://d.example/"_s}));
 
     // The cache files each bookmark under its folders again; "Empty" was never sent.
     const QList<BookmarkRecord*> roots = cache.loadAll();
@@ -208,7 +209,7 @@ void TestRestoreJobs::bookmarks_treeIsSentAsItsLeaves_andRefiledInTheCache()
     qDeleteAll(roots);
     paths.sort();
     QCOMPARE(paths,
-        (QStringList { u"Bar"_s, u"Bar/Sub"_s, u"Bar/Sub/Bücher"_s, u"Bar/a, the first"_s, u"Bar/c"_s, u"d"_s }));
+             (QStringList {u"Bar"_s, u"Bar/Sub"_s, u"Bar/Sub/Bücher"_s, u"Bar/a, the first"_s, u"Bar/c"_s, u"d"_s}));
 }
 
 void TestRestoreJobs::calendars_eventsCarryTheirReminders()
@@ -227,13 +228,13 @@ void TestRestoreJobs::calendars_eventsCarryTheirReminders()
     LocalCalendarsDb cache(m_dir + u"/calendars.db"_s);
     testsupport::RecordingJobReport report;
     QVERIFY(restore<AndroidRestoreCalendarsThread>(phone, &cache, events, &report));
-    QCOMPARE(report.successes(), QStringList { u"Successfully restored 151 Calendar events to Android."_s });
-    QCOMPARE(report.progressTexts(), (QStringList { u"Events:100 / 151"_s, u"Events:151 / 151"_s }));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 151 Calendar events to Android."_s});
+    QCOMPARE(report.progressTexts(), (QStringList {u"Events:100 / 151"_s, u"Events:151 / 151"_s}));
     QCOMPARE(phone.verdict(1), QString());
-    QCOMPARE(phone.store->batchSizes(u"calendars"_s), (QList<int> { 100, 51 }));
+    QCOMPARE(phone.store->batchSizes(u"calendars"_s), (QList<int> {100, 51}));
     const QList<QByteArray> lines = phone.sim->linesReceived(u"calendars"_s);
     QVERIFY(lines.at(1).endsWith(",1," + QByteArray("FREQ=WEEKLY;BYDAY=MO").toBase64() + ",3"));
-    QCOMPARE(lines.mid(2, 3), (QList<QByteArray> { "$reminder:10,0", "$reminder:20,0", "$reminder:30,0" }));
+    QCOMPARE(lines.mid(2, 3), (QList<QByteArray> {"$reminder:10,0", "$reminder:20,0", "$reminder:30,0"}));
     const QVariantMap first = phone.store->records(u"calendars"_s).first();
     QCOMPARE(first.value(u"calendar"_s).toString(), u"Trips"_s);
     QCOMPARE(first.value(u"description"_s).toString(), odd.description);
@@ -263,14 +264,14 @@ void TestRestoreJobs::playlists_fieldsTravelIntact()
     QVERIFY2(phone.sim, qPrintable(phone.error));
     QList<PlaylistRecord> playlists(3); // the first has an empty name and no members: two empty fields
     playlists[1].name = u"Road trip, Sommer ☀"_s;
-    playlists[1].members = QStringList { u"/m/1.mp3"_s, u"/m/2.mp3"_s };
+    playlists[1].members = QStringList {u"/m/1.mp3"_s, u"/m/2.mp3"_s};
     playlists[2].name = u"Kept"_s;
 
     LocalPlaylistDb cache(m_dir + u"/playlists.db"_s);
     cache.addPlaylist(playlists[2]); // already in the cache
     testsupport::RecordingJobReport report;
     QVERIFY(restore<AndroidRestorePlaylistThread>(phone, &cache, playlists, &report));
-    QCOMPARE(report.successes(), QStringList { u"Successfully restored 3 Playlists to Android."_s });
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 3 Playlists to Android."_s});
     QCOMPARE(phone.verdict(1), QString());
     QCOMPARE(phone.sim->linesReceived(u"playlists"_s).at(1), QByteArray("$playlist:,"));
     const QVariantMap road = phone.store->records(u"playlists"_s).at(1);
@@ -283,7 +284,7 @@ void TestRestoreJobs::playlists_fieldsTravelIntact()
     playlists[0].name = u"New"_s;
     testsupport::RecordingJobReport failed;
     QVERIFY(restore<AndroidRestorePlaylistThread>(phone, &cache, playlists.mid(0, 1), &failed));
-    QCOMPARE(failed.errors(), QStringList { u"No space left"_s });
+    QCOMPARE(failed.errors(), QStringList {u"No space left"_s});
     QCOMPARE(phone.verdict(2), QString());
     QCOMPARE(phone.store->records(u"playlists"_s).size(), 3);
     QCOMPARE(cache.count(), 3);
@@ -298,10 +299,10 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache_data()
     QTest::addColumn<QList<int>>("phoneBatches"); // what the phone keeps
     const Fault none(Fault::Kind::StallAt, u"none"_s);
     QTest::newRow("phone error at 2nd batch") << 240 << Fault(Fault::Kind::ErrorAt, u"calls"_s, 3, "Storage is full")
-                                              << QString() << u"Storage is full"_s << QList<int> { 100 };
+                                              << QString() << u"Storage is full"_s << QList<int> {100};
     QTest::newRow("wrong acknowledgement") << 5 << Fault(Fault::Kind::WrongLineAt, u"calls"_s, 2, "$end:") << QString()
-                                           << u"invalid feedback [$end:], must be [$batch:]"_s << QList<int> { 5 };
-    QTest::newRow("cancel") << 250 << none << u"Calls:200 / 250"_s << QString() << QList<int> { 100, 100 };
+                                           << u"invalid feedback [$end:], must be [$batch:]"_s << QList<int> {5};
+    QTest::newRow("cancel") << 250 << none << u"Calls:200 / 250"_s << QString() << QList<int> {100, 100};
     QTest::newRow("unreachable") << 2 << none << QString() << u"can not connect %1:48889."_s << QList<int>();
 }
 
@@ -326,7 +327,9 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     if (!cancelAt.isEmpty())
         report.cancelWhenProgressContains(cancelAt);
     QVERIFY(restore<AndroidRestoreCallsThread>(phone, &cache, makeCalls(count), &report));
-    QCOMPARE(report.errors(), error.isEmpty() ? QStringList() : QStringList { error.contains(u"%1"_s) ? error.arg(phone.device.host) : error });
+    QCOMPARE(report.errors(),
+             error.isEmpty() ? QStringList()
+                             : QStringList {error.contains(u"%1"_s) ? error.arg(phone.device.host) : error});
     QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1); // a cancel posts no end
     QVERIFY(cancelAt.isEmpty() || report.progressTexts().endsWith(cancelAt));
     // The cache keeps only what it had and stays usable.
@@ -339,7 +342,8 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     QCOMPARE(phone.store->completedSessions(u"calls"_s), 0);
     QCOMPARE(phone.store->batchSizes(u"calls"_s), phoneBatches);
     if (fault.kind == Fault::Kind::WrongLineAt) // the phone is told why it is dropped
-        QTRY_VERIFY(!phone.sim->linesReceived(u"calls"_s).isEmpty() && phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
+        QTRY_VERIFY(!phone.sim->linesReceived(u"calls"_s).isEmpty()
+                    && phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
 }
 
 QTEST_GUILESS_MAIN(TestRestoreJobs)

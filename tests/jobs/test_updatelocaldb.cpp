@@ -55,7 +55,7 @@ QStringList storedMessages(const QDir& folder)
         " order by m.rowid"_s);
     while (c.moveNext()) {
         const QString file = c.getText(5).section(u'/', -1);
-        out << QStringList { c.getText(0), c.getText(1), c.getText(2), c.getText(3), c.getText(4), file }.join(u'|');
+        out << QStringList {c.getText(0), c.getText(1), c.getText(2), c.getText(3), c.getText(4), file}.join(u'|');
     }
     return out;
 }
@@ -85,26 +85,29 @@ void TestUpdateLocalDb::messagesAndAttachments_followTheirRules()
     const QString secret = getLocalDatabasesDir().absoluteFilePath(u"secret.jpg"_s);
     writeFile(secret, "SECRET");
     makeOldDb(folder,
-        "INSERT INTO handle VALUES (1, 'Friend@Example.COM', 'Friend'), (2, '+49 (170) 123-4567', 'Anna'),"
-        " (3, '12345', '');"
-        // A sent message with two pictures: one message per part.
-        "INSERT INTO message VALUES (1, 1700000000, 1, '', 'look\xEF\xBF\xBC at these', 1);"
-        "INSERT INTO attachment VALUES (1, 'a.jpg', 'image/jpeg'), (2, 'b.png', 'image/png');"
-        // A text attachment becomes the text; blank, untyped, non-text and missing ones are dropped.
-        "INSERT INTO message VALUES (2, 1600000000, 0, '', '', 2), (3, 1600000100, 0, '', '', 2);"
-        "INSERT INTO attachment VALUES (3, 'note.txt', 'TEXT/PLAIN'), (4, 'blank.txt', 'text/plain'),"
-        " (5, 'doc.pdf', 'Application/pdf'), (6, 'untyped.bin', NULL), (7, 'missing.txt', 'text/plain');"
-        // A message without a handle row is not converted.
-        "INSERT INTO message VALUES (4, 1600000200, 0, '', 'orphan', 999);"
-        // Attachment paths that leave the folder are skipped.
-        "INSERT INTO message VALUES (5, 1600000300, 0, '', 'body', 3);"
-        "INSERT INTO attachment VALUES (8, '../../secret.jpg', 'image/jpeg'),"
-        " (9, '..\\..\\secret.jpg', 'image/jpeg'), (10, '/etc/hostname', 'text/plain');"
-        "INSERT INTO message_attachment VALUES (1, 1), (1, 2), (2, 3), (3, 4), (3, 5), (3, 6), (3, 7),"
-        " (5, 8), (5, 9), (5, 10);");
-    for (const auto& [name, content] :
-        { std::pair { "a.jpg", "JPEGDATA" }, { "b.png", "PNGDATA" }, { "note.txt", "hello from a file\n" },
-            { "blank.txt", "  \n " }, { "doc.pdf", "PDF" }, { "untyped.bin", "BIN" } })
+              "INSERT INTO handle VALUES (1, 'Friend@Example.COM', 'Friend'), (2, '+49 (170) 123-4567', 'Anna'),"
+              " (3, '12345', '');"
+              // A sent message with two pictures: one message per part.
+              "INSERT INTO message VALUES (1, 1700000000, 1, '', 'look\xEF\xBF\xBC at these', 1);"
+              "INSERT INTO attachment VALUES (1, 'a.jpg', 'image/jpeg'), (2, 'b.png', 'image/png');"
+              // A text attachment becomes the text; blank, untyped, non-text and missing ones are dropped.
+              "INSERT INTO message VALUES (2, 1600000000, 0, '', '', 2), (3, 1600000100, 0, '', '', 2);"
+              "INSERT INTO attachment VALUES (3, 'note.txt', 'TEXT/PLAIN'), (4, 'blank.txt', 'text/plain'),"
+              " (5, 'doc.pdf', 'Application/pdf'), (6, 'untyped.bin', NULL), (7, 'missing.txt', 'text/plain');"
+              // A message without a handle row is not converted.
+              "INSERT INTO message VALUES (4, 1600000200, 0, '', 'orphan', 999);"
+              // Attachment paths that leave the folder are skipped.
+              "INSERT INTO message VALUES (5, 1600000300, 0, '', 'body', 3);"
+              "INSERT INTO attachment VALUES (8, '../../secret.jpg', 'image/jpeg'),"
+              " (9, '..\\..\\secret.jpg', 'image/jpeg'), (10, '/etc/hostname', 'text/plain');"
+              "INSERT INTO message_attachment VALUES (1, 1), (1, 2), (2, 3), (3, 4), (3, 5), (3, 6), (3, 7),"
+              " (5, 8), (5, 9), (5, 10);");
+    for (const auto& [name, content] : {std::pair {"a.jpg", "JPEGDATA"},
+                                        {"b.png", "PNGDATA"},
+                                        {"note.txt", "hello from a file\n"},
+                                        {"blank.txt", "  \n "},
+                                        {"doc.pdf", "PDF"},
+                                        {"untyped.bin", "BIN"}})
         writeFile(folder.absoluteFilePath(u"attachments/"_s + QLatin1String(name)), content);
 
     testsupport::RecordingJobReport report;
@@ -112,11 +115,11 @@ void TestUpdateLocalDb::messagesAndAttachments_followTheirRules()
     QCOMPARE(report.progress().last().percent, 100);
     const QString obj(QChar(0xFFFC));
     QCOMPARE(storedMessages(folder),
-        (QStringList { u"look at these|friend@example.com|SMS;-;friend@example.com|1|721692800|"_s,
-            obj + u"|friend@example.com|SMS;-;friend@example.com|1|721692800|a.jpg"_s,
-            obj + u"|friend@example.com|SMS;-;friend@example.com|1|721692800|b.png"_s,
-            u"hello from a file\n|+491701234567|SMS;-;+491701234567|0|621692800|"_s,
-            u"body|12345|SMS;-;12345|0|621693100|"_s }));
+             (QStringList {u"look at these|friend@example.com|SMS;-;friend@example.com|1|721692800|"_s,
+                           obj + u"|friend@example.com|SMS;-;friend@example.com|1|721692800|a.jpg"_s,
+                           obj + u"|friend@example.com|SMS;-;friend@example.com|1|721692800|b.png"_s,
+                           u"hello from a file\n|+491701234567|SMS;-;+491701234567|0|621692800|"_s,
+                           u"body|12345|SMS;-;12345|0|621693100|"_s}));
 
     // The attachment files were copied into the store.
     IOS6MessageDb store(folder, QString(), false);
@@ -135,11 +138,11 @@ void TestUpdateLocalDb::run_convertsEachFolderOnce_keepsOldFiles_andStopsAtACorr
     // "a" was converted twice before: its new backup name is the next free one.
     writeFile(a.absoluteFilePath(u"mms.db-bak"_s), "older");
     writeFile(a.absoluteFilePath(u"mms.db-bak1"_s), "older");
-    for (const QDir& d : { a, b })
+    for (const QDir& d : {a, b})
         makeOldDb(d,
-            "INSERT INTO handle VALUES (1, '555', '');"
-            "INSERT INTO message VALUES (1, 1600000000, 0, '', '"
-                + d.dirName().toUtf8() + "', 1);");
+                  "INSERT INTO handle VALUES (1, '555', '');"
+                  "INSERT INTO message VALUES (1, 1600000000, 0, '', '"
+                      + d.dirName().toUtf8() + "', 1);");
     const QByteArray before = readFile(a.absoluteFilePath(u"mms.db"_s));
     QVERIFY(UpdateLocalDbThread::hasOldDatabase(getLocalDatabasesDir()));
 
@@ -147,7 +150,7 @@ void TestUpdateLocalDb::run_convertsEachFolderOnce_keepsOldFiles_andStopsAtACorr
     UpdateLocalDbThread job(&report);
     job.start();
     QVERIFY(job.wait(30000));
-    QCOMPARE(report.successes(), QStringList { u"Successfully updated local database."_s });
+    QCOMPARE(report.successes(), QStringList {u"Successfully updated local database."_s});
     // Opened read-only: the old file is kept byte for byte under its new name.
     QVERIFY(!QFile::exists(a.absoluteFilePath(u"mms.db"_s)));
     QCOMPARE(readFile(a.absoluteFilePath(u"mms.db-bak2"_s)), before);

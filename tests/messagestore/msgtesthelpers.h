@@ -103,4 +103,3 @@ inline void makePlainStore(const QString& dbPath)
         qFatal("missing fixture %s", qPrintable(script.fileName()));
     db.executeScriptThrow(script.readAll());
 }
-

@@ -30,7 +30,7 @@ private slots:
 
         // Shared MCCs name one country; US maps all seven of its own back.
         const QList<QPair<const char*, const char*>> owners
-            = { { "235", "GB" }, { "340", "GP" }, { "999", "AX" }, { "316", "US" }, { "431", "AE" } };
+            = {{"235", "GB"}, {"340", "GP"}, {"999", "AX"}, {"316", "US"}, {"431", "AE"}};
         for (const auto& [mcc, sn] : owners)
             QCOMPARE(db.getCountryByMcc(QLatin1String(mcc)).sn, QLatin1String(sn));
         QCOMPARE(db.getCountryByCode(QStringLiteral("US")).mmc, QStringLiteral("310,311,312,313,314,315,316"));
@@ -44,20 +44,20 @@ private slots:
             if (r.getText(1).isEmpty())
                 noPattern << r.getText(0);
         }
-        QCOMPARE(noPattern, (QStringList { "AC", "SH", "VA" }));
+        QCOMPARE(noPattern, (QStringList {"AC", "SH", "VA"}));
         QCOMPARE(db.getCountryByCode("CN").ln, QStringLiteral("中国"));
     }
 
     void bundledTable_tellingRows_data()
     {
-        for (const char* c : { "sn", "pnum", "mmc", "numc", "n", "r1" })
+        for (const char* c : {"sn", "pnum", "mmc", "numc", "n", "r1"})
             QTest::addColumn<QString>(c);
         const QList<QStringList> rows = {
-            { "CN", "86", "460", "11", "China", R"(1(?:3\d|4[57]|[58][0-35-9])\d{8}|184\d{8})" },
-            { "IN", "91", "404,405", "10", "India", R"([7-9]\d{9})" },
-            { "FR", "33", "208", "9", "France", R"(63[0-8]\d{6}|69[157-9]\d{6}|6[0-24-8]\d{7}|7[5-9]\d{7})" },
-            { "AX", "358", "999", "6,7,8,9,10,11", QStringLiteral("Åland Islands"), R"(4\d{5,10}|50\d{4,8})" },
-            { "AC", "247", "999", "4", "Ascension Island", "" },
+            {"CN", "86", "460", "11", "China", R"(1(?:3\d|4[57]|[58][0-35-9])\d{8}|184\d{8})"},
+            {"IN", "91", "404,405", "10", "India", R"([7-9]\d{9})"},
+            {"FR", "33", "208", "9", "France", R"(63[0-8]\d{6}|69[157-9]\d{6}|6[0-24-8]\d{7}|7[5-9]\d{7})"},
+            {"AX", "358", "999", "6,7,8,9,10,11", QStringLiteral("Åland Islands"), R"(4\d{5,10}|50\d{4,8})"},
+            {"AC", "247", "999", "4", "Ascension Island", ""},
         };
         for (const QStringList& r : rows)
             QTest::newRow(qPrintable(r[0])) << r[0] << r[1] << r[2] << r[3] << r[4] << r[5];
@@ -82,7 +82,7 @@ private slots:
         bool found = false;
         QCOMPARE(db.getCountryByCode(QStringLiteral("cn"), &found).sn, QStringLiteral("CN"));
         // Unknown keys (the MCC is not trimmed) give the current country, flagged.
-        for (const QString& mcc : { QStringLiteral("000"), QStringLiteral(" 202") }) {
+        for (const QString& mcc : {QStringLiteral("000"), QStringLiteral(" 202")}) {
             found = true;
             QCOMPARE(db.getCountryByMcc(mcc, &found).sn, QStringLiteral("CN"));
             QVERIFY(!found);
@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(db.getCurCountry().sn, QStringLiteral("CN"));
 
         // An unknown or hostile MCC leaves the current country empty.
-        for (const QString& mcc : { QString(), QStringLiteral("abc"), QStringLiteral("46'0; drop table countries") }) {
+        for (const QString& mcc : {QString(), QStringLiteral("abc"), QStringLiteral("46'0; drop table countries")}) {
             CountryLibDb none(mcc);
             const _Country& cur = none.getCurCountry();
             QVERIFY(cur.sn.isEmpty() && cur.pnum.isEmpty() && cur.mobilePattern.isEmpty());
@@ -138,19 +138,31 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("expected");
         const QList<std::pair<QString, QString>> rows = {
-            { "138 0013 8000", "+8613800138000" }, { "013800138000", "+8613800138000" },
-            { "8613800138000", "+8613800138000" }, { "+86 138-0013-8000", "+8613800138000" },
-            { "0086 13800138000", "008613800138000" }, { "10086", "10086" }, { "12+34", "12+34" },
-            { "(010) 6552-9988", "01065529988" }, { "Service-Desk 10086!", "service-desk 10086!" },
-            { "John.Doe@Example.COM", "john.doe@example.com" }, { "12@34", "12@34" },
+            {"138 0013 8000", "+8613800138000"},
+            {"013800138000", "+8613800138000"},
+            {"8613800138000", "+8613800138000"},
+            {"+86 138-0013-8000", "+8613800138000"},
+            {"0086 13800138000", "008613800138000"},
+            {"10086", "10086"},
+            {"12+34", "12+34"},
+            {"(010) 6552-9988", "01065529988"},
+            {"Service-Desk 10086!", "service-desk 10086!"},
+            {"John.Doe@Example.COM", "john.doe@example.com"},
+            {"12@34", "12@34"},
             // Bad input gets a defined result.
-            { "", "" }, { "   ", "" }, { "-()#*", "" }, { QString(5000, QLatin1Char('9')), QString(5000, QLatin1Char('9')) },
-            { "+", "+" }, { QStringLiteral("١٣٨٠٠١٣٨٠٠٠"), "+8613800138000" },
-            { QStringLiteral("１３８００１３８０００"), "+8613800138000" },
-            { QString::fromUcs4(U"\U0001D7CF\U0001D7D1\U0001D7D6"), "138" }, { QStringLiteral("📞 10086"), "10086" },
-            { QString(QChar(0xD83D)) + QStringLiteral("10086"), "10086" },
-            { QStringLiteral("МегаФон"), QStringLiteral("мегафон") }, { QStringLiteral("中国移动"), QStringLiteral("中国移动") },
-            { QStringLiteral("Ⅻ"), "" },
+            {"", ""},
+            {"   ", ""},
+            {"-()#*", ""},
+            {QString(5000, QLatin1Char('9')), QString(5000, QLatin1Char('9'))},
+            {"+", "+"},
+            {QStringLiteral("١٣٨٠٠١٣٨٠٠٠"), "+8613800138000"},
+            {QStringLiteral("１３８００１３８０００"), "+8613800138000"},
+            {QString::fromUcs4(U"\U0001D7CF\U0001D7D1\U0001D7D6"), "138"},
+            {QStringLiteral("📞 10086"), "10086"},
+            {QString(QChar(0xD83D)) + QStringLiteral("10086"), "10086"},
+            {QStringLiteral("МегаФон"), QStringLiteral("мегафон")},
+            {QStringLiteral("中国移动"), QStringLiteral("中国移动")},
+            {QStringLiteral("Ⅻ"), ""},
         };
         for (int i = 0; i < rows.size(); ++i)
             QTest::addRow("%d %s", i, qPrintable(rows[i].first.left(20))) << rows[i].first << rows[i].second;
@@ -175,7 +187,7 @@ private slots:
         QCOMPARE(ac.normalizeNumber(QStringLiteral("01234")), QStringLiteral("01234"));
         QCOMPARE(ac.normalizeNumber(QStringLiteral("2471234")), QStringLiteral("+2471234"));
         QCOMPARE(db.getCountryByCode(QStringLiteral("fr")).normalizeNumber(QStringLiteral("06 12 34 56 78")),
-            QStringLiteral("+33612345678"));
+                 QStringLiteral("+33612345678"));
 
         // The empty country: an empty address becomes "+", others are stripped.
         const _Country none;

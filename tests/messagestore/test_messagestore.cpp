@@ -23,7 +23,6 @@ QSet<QString> schemaNames(Sqlite3DB& db, const QString& type)
     return out;
 }
 
-
 QString writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -53,8 +52,9 @@ private slots:
         for (const char* i : {"message_idx_logic_hash", "chat_idx_last", "chat_message_join_idx_message_id"})
             QVERIFY2(indexes.contains(QLatin1String(i)), i);
         QCOMPARE(schemaNames(db, QStringLiteral("trigger")),
-            QSet<QString>({"clean_orphaned_handles2", "clean_orphaned_handles", "clean_orphaned_messages",
-                "clean_orphaned_attachments", "set_message_has_attachments", "clear_message_has_attachments"}));
+                 QSet<QString>({"clean_orphaned_handles2", "clean_orphaned_handles", "clean_orphaned_messages",
+                                "clean_orphaned_attachments", "set_message_has_attachments",
+                                "clear_message_has_attachments"}));
         // Reopening changes nothing.
         const QString before = db.createSql(QStringLiteral("message"));
         db.close();
@@ -69,14 +69,13 @@ private slots:
         const QDir dir(testsupport::makeTempDir(QStringLiteral("triggers")));
         IOS6MessageDb db(dir, QString(), false);
         db.open();
-        db.executeScriptThrow(
-            "insert into handle(ROWID,id,service) values(1,'+1','SMS');"
-            "insert into chat(ROWID,guid) values(1,'c1');"
-            "insert into chat_handle_join values(1,1);"
-            "insert into message(ROWID,guid,handle_id) values(1,'m1',1),(2,'m2',1);"
-            "insert into chat_message_join values(1,1),(1,2);"
-            "insert into attachment(ROWID,guid) values(1,'a1');"
-            "insert into message_attachment_join values(1,1),(2,1);");
+        db.executeScriptThrow("insert into handle(ROWID,id,service) values(1,'+1','SMS');"
+                              "insert into chat(ROWID,guid) values(1,'c1');"
+                              "insert into chat_handle_join values(1,1);"
+                              "insert into message(ROWID,guid,handle_id) values(1,'m1',1),(2,'m2',1);"
+                              "insert into chat_message_join values(1,1),(1,2);"
+                              "insert into attachment(ROWID,guid) values(1,'a1');"
+                              "insert into message_attachment_join values(1,1),(2,1);");
         QCOMPARE(db.queryInt64Throw(Sqlite3Sql("select sum(cache_has_attachments) from message")), 2);
 
         // The last chat link of a message goes: the message goes.
@@ -195,8 +194,8 @@ private slots:
     void addressBookCacheIsReadOnlyAndRebuiltWhenNewer()
     {
         const QDir dir(testsupport::makeTempDir(QStringLiteral("addressbook")));
-        const QString bookPath =
-            dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/AddressBook/AddressBook.sqlitedb"));
+        const QString bookPath
+            = dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/AddressBook/AddressBook.sqlitedb"));
         QDir().mkpath(QFileInfo(bookPath).absolutePath());
         {
             Sqlite3DB book;
@@ -376,7 +375,8 @@ private slots:
         const QDir dir(testsupport::makeTempDir(QStringLiteral("handles")));
         MsgBuilder b;
         auto* a = b.handle(QStringLiteral("+1"), 1);
-        auto* chat = b.chat(QStringLiteral("g"), {a, b.handle(QStringLiteral("+2"), 2), b.handle(QStringLiteral("+3"), 3)});
+        auto* chat
+            = b.chat(QStringLiteral("g"), {a, b.handle(QStringLiteral("+2"), 2), b.handle(QStringLiteral("+3"), 3)});
         b.message(chat, a, QStringLiteral("x"), 1);
         auto* unknown = b.chat(QStringLiteral("u"), {a});
         unknown->ROWID = -2047483647;
@@ -414,7 +414,8 @@ private slots:
         QCOMPARE(w.skippedAttachmentCopies(), 2); // the two escapes; the missing source is a failed copy
 
         // The colon is dropped from the copy's path; the row keeps it.
-        QVERIFY(QFile::exists(dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/ab/xy.jpg"))));
+        QVERIFY(QFile::exists(
+            dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/ab/xy.jpg"))));
         QVERIFY(!QFile::exists(base + QStringLiteral("/escape.txt")));
         QVERIFY(!QFile::exists(QStringLiteral("/etc/escape2.txt")));
         QFile f(kept);
@@ -425,7 +426,8 @@ private slots:
         db.open();
         QCOMPARE(count(db, QStringLiteral("attachment")), 5);
         QCOMPARE(count(db, QStringLiteral("message_attachment_join")), 5);
-        QCOMPARE(db.queryInt64Throw(Sqlite3Sql("select count(*) from attachment where filename like '%a:b/x:y.jpg'")), 1);
+        QCOMPARE(db.queryInt64Throw(Sqlite3Sql("select count(*) from attachment where filename like '%a:b/x:y.jpg'")),
+                 1);
         // Loading maps a refused path to no local path at all.
         auto ds = loadAll(db);
         int empty = 0;

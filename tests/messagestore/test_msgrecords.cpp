@@ -98,7 +98,8 @@ private slots:
         m.is_from_me = 0x101; // only the low byte counts
         m.text = QStringLiteral("x");
         const QByteArray bytes = QByteArray("\x04\x03\x02\x01", 4) + QByteArray(1, '\x01') + QByteArray("x");
-        QCOMPARE(makeLogicHash(&m), QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
+        QCOMPARE(makeLogicHash(&m),
+                 QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
 
         // A notice hashes its guid alone.
         _MsgMessage left1;
@@ -119,13 +120,20 @@ private slots:
     void sortKeepsCloseRunsBySource()
     {
         // {date, source id} of two messages, and the date sorted first.
-        struct Case { int d1; qint64 s1; int d2; qint64 s2; bool flagged; int first; };
+        struct Case {
+            int d1;
+            qint64 s1;
+            int d2;
+            qint64 s2;
+            bool flagged;
+            int first;
+        };
         const Case cases[] = {
             {200, 5, 100, 10, false, 200}, // 100 s apart, rowids 5 apart: by rowid although newer
             {200, 5, 100, 26, false, 100}, // 21 rowids apart: by date
             {221, 5, 100, 10, false, 100}, // 121 seconds apart: by date
-            {200, 0, 100, 0, false, 100},  // built by a producer (no source id): by date
-            {200, 5, 100, 10, true, 100},  // flagged: by date
+            {200, 0, 100, 0, false, 100}, // built by a producer (no source id): by date
+            {200, 5, 100, 10, true, 100}, // flagged: by date
         };
         for (const Case& c : cases) {
             Fixture f;
@@ -137,7 +145,7 @@ private slots:
         Fixture f; // newest first is the reverse
         MsgMessageList l = {f.msg(200, 5), f.msg(100, 10), f.msg(1000, 100)};
         sortMessages(l, true);
-        QCOMPARE(srcIds(l), (QList<qint64>{100, 10, 5}));
+        QCOMPARE(srcIds(l), (QList<qint64> {100, 10, 5}));
     }
 
     void orderIsConsistent()
@@ -185,8 +193,9 @@ private slots:
         QCOMPARE(getMsgSummary(m), QStringLiteral("look") + QChar(0x2714) + QStringLiteral(" [IMAGE]"));
         QCOMPARE(getMsgPlainText(m), QStringLiteral("look[EMOJI] [IMAGE]"));
         QCOMPARE(removeObjReplacementChars(m), QStringLiteral("look") + QChar(0x2714));
-        QCOMPARE(::replaceEmoji(QStringLiteral("ok ") + fromUnits({0x2714, 0xD83D, 0xDE04}), emojiToPlaceholder, nullptr),
-                 QStringLiteral("ok [EMOJI][EMOJI]"));
+        QCOMPARE(
+            ::replaceEmoji(QStringLiteral("ok ") + fromUnits({0x2714, 0xD83D, 0xDE04}), emojiToPlaceholder, nullptr),
+            QStringLiteral("ok [EMOJI][EMOJI]"));
         // Any unit follows a high surrogate, even a line feed.
         QCOMPARE(::replaceEmoji(fromUnits({0xD83D, u'\n'}), emojiToPlaceholder, nullptr), QStringLiteral("[EMOJI]"));
         QCOMPARE(::replaceEmoji(fromUnits({0xE000, 0xE000}), emojiBack, nullptr), fromUnits({0xE001, 0xE001}));
@@ -203,7 +212,8 @@ private slots:
     void groupsAndOrderHelpers()
     {
         auto ds = newMsgDataSet();
-        for (const auto& [id, ident, last] : {std::tuple(1, "+1", 10), std::tuple(2, "+1", 30), std::tuple(3, "+2", 20)}) {
+        for (const auto& [id, ident, last] :
+             {std::tuple(1, "+1", 10), std::tuple(2, "+1", 30), std::tuple(3, "+2", 20)}) {
             auto* c = ds->chats.insert(id, new _MsgChat).value();
             c->ROWID = id;
             c->chat_identifier = QString::fromLatin1(ident);

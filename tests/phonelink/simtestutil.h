@@ -19,7 +19,7 @@ inline phonesim::Fixture fixture()
     QString error;
     f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "manufacturer": "Acme",
                    "imei": "356938035643809", "uid": "uid-7f3a", "sdk": "13", "mmc": "262"}})",
-        &error);
+               &error);
     return f;
 }
 

@@ -54,9 +54,9 @@ private:
         auto monitor = std::make_unique<AndroidMonitor>();
         monitor->setPollInterval(50);
         connect(monitor.get(), &AndroidMonitor::deviceConnected, this,
-            [this](const AdbDevice& d) { m_events << QStringLiteral("+%1 %2").arg(d.serial, d.state); });
+                [this](const AdbDevice& d) { m_events << QStringLiteral("+%1 %2").arg(d.serial, d.state); });
         connect(monitor.get(), &AndroidMonitor::deviceDisconnected, this,
-            [this](const QString& s) { m_events << QStringLiteral("-%1").arg(s); });
+                [this](const QString& s) { m_events << QStringLiteral("-%1").arg(s); });
         monitor->start();
         return monitor;
     }
@@ -83,12 +83,12 @@ void TestAdb::init()
 
 void TestAdb::monitor_announcesSerialsAsTheListChanges()
 {
-    list({ QStringLiteral("ABC123 unauthorized") });
+    list({QStringLiteral("ABC123 unauthorized")});
     auto monitor = startMonitor();
-    QTRY_COMPARE(m_events, QStringList { QStringLiteral("+ABC123 unauthorized") });
+    QTRY_COMPARE(m_events, QStringList {QStringLiteral("+ABC123 unauthorized")});
 
     // A change of state alone is announced by nothing.
-    list({ QStringLiteral("ABC123 device") });
+    list({QStringLiteral("ABC123 device")});
     QTest::qWait(400);
     QCOMPARE(m_events.size(), 1);
     QCOMPARE(monitor->knownCount(), 1);
@@ -100,24 +100,24 @@ void TestAdb::monitor_announcesSerialsAsTheListChanges()
 
     // Two new phones of one listing come in listing order; a network serial
     // is kept whole. Both leave in one listing.
-    list({ QStringLiteral("ZZZ9 device"), QStringLiteral("192.168.1.5:5555 device") });
+    list({QStringLiteral("ZZZ9 device"), QStringLiteral("192.168.1.5:5555 device")});
     QTRY_COMPARE(m_events.size(), 4);
-    QCOMPARE(
-        m_events.mid(2), (QStringList { QStringLiteral("+ZZZ9 device"), QStringLiteral("+192.168.1.5:5555 device") }));
+    QCOMPARE(m_events.mid(2),
+             (QStringList {QStringLiteral("+ZZZ9 device"), QStringLiteral("+192.168.1.5:5555 device")}));
     list({});
     QTRY_COMPARE(m_events.size(), 6);
-    QCOMPARE(m_events.mid(4), (QStringList { QStringLiteral("-192.168.1.5:5555"), QStringLiteral("-ZZZ9") }));
+    QCOMPARE(m_events.mid(4), (QStringList {QStringLiteral("-192.168.1.5:5555"), QStringLiteral("-ZZZ9")}));
 
     // Our own server was started on its private port, after the default one
     // was stopped.
     const QList<FakeAdb::Call> calls = m_adb->calls();
-    QVERIFY(!calls.at(0).serverPortSet && calls.at(0).args == QStringList { QStringLiteral("kill-server") });
+    QVERIFY(!calls.at(0).serverPortSet && calls.at(0).args == QStringList {QStringLiteral("kill-server")});
     QCOMPARE(calls.at(1).args.join(QLatin1Char(' ')) + calls.at(1).serverPort, QStringLiteral("start-server30399"));
 }
 
 void TestAdb::monitor_shutdownDoesNotWaitForHungAdb()
 {
-    list({ QStringLiteral("S1 device") });
+    list({QStringLiteral("S1 device")});
     auto monitor = startMonitor();
     QTRY_COMPARE(m_events.size(), 1);
 
@@ -127,14 +127,14 @@ void TestAdb::monitor_shutdownDoesNotWaitForHungAdb()
     const qsizetype calls = m_adb->calls().size();
     QTest::qWait(300);
     QCOMPARE(m_adb->calls().size(), calls); // stuck in the listing
-    QCOMPARE(m_adb->calls().last().args, QStringList { QStringLiteral("devices") });
+    QCOMPARE(m_adb->calls().last().args, QStringList {QStringLiteral("devices")});
 
     QElapsedTimer t;
     t.start();
     monitor.reset();
     QVERIFY2(t.elapsed() < 3000, qPrintable(QStringLiteral("shutdown took %1 ms").arg(t.elapsed())));
-    QCOMPARE(m_events, QStringList { QStringLiteral("+S1 device") });
-    QCOMPARE(m_adb->calls().last().args, QStringList { QStringLiteral("kill-server") });
+    QCOMPARE(m_events, QStringList {QStringLiteral("+S1 device")});
+    QCOMPARE(m_adb->calls().last().args, QStringList {QStringLiteral("kill-server")});
 }
 
 void TestAdb::parseDevices_keepsSerialsWhole()
@@ -147,29 +147,30 @@ void TestAdb::parseDevices_keepsSerialsWhole()
     QStringList got;
     for (const AdbDevice& d : AdbHelper::parseDevices(output))
         got << d.serial + QLatin1Char('|') + d.state + QLatin1Char('|') + d.line;
-    QCOMPARE(got, (QStringList { QStringLiteral("emulator-5554|offline|emulator-5554   offline"),
-                      QStringLiteral("R58M_1-a|device|R58M_1-a  device usb:1-1 product:x model:SM_G") }));
+    QCOMPARE(got,
+             (QStringList {QStringLiteral("emulator-5554|offline|emulator-5554   offline"),
+                           QStringLiteral("R58M_1-a|device|R58M_1-a  device usb:1-1 product:x model:SM_G")}));
 }
 
 void TestAdb::run_outputPortAndFailures()
 {
     ScriptAdb adb(QStringLiteral("echo '* daemon started *' >&2; echo out-$1"));
     AdbHelper::setProgram(adb.path());
-    QCOMPARE(AdbHelper().run({ QStringLiteral("devices"), QStringLiteral("-l") }),
-        QStringLiteral("* daemon started *\n\nout-devices\n"));
-    QCOMPARE(adb.log(), QStringList { QStringLiteral("30399|devices -l") });
+    QCOMPARE(AdbHelper().run({QStringLiteral("devices"), QStringLiteral("-l")}),
+             QStringLiteral("* daemon started *\n\nout-devices\n"));
+    QCOMPARE(adb.log(), QStringList {QStringLiteral("30399|devices -l")});
 
     ScriptAdb offline(QStringLiteral("echo 'adb: device offline' >&2"));
     AdbHelper::setProgram(offline.path());
-    QCOMPARE(errorOf([] { AdbHelper().run({ QStringLiteral("install") }, true); }),
-        QStringLiteral("adb: device offline\n"));
+    QCOMPARE(errorOf([] { AdbHelper().run({QStringLiteral("install")}, true); }),
+             QStringLiteral("adb: device offline\n"));
 
     // A missing adb: an error when asked to throw, else "run adb failed.",
     // which the parsers read as no phones and no agent.
     AdbHelper::setProgram(adb.dir() + QStringLiteral("/missing-adb"));
-    QVERIFY(!errorOf([] { AdbHelper().run({ QStringLiteral("devices") }, true); }).isEmpty());
+    QVERIFY(!errorOf([] { AdbHelper().run({QStringLiteral("devices")}, true); }).isEmpty());
     AdbHelper missing;
-    QCOMPARE(missing.run({ QStringLiteral("devices") }), QStringLiteral("run adb failed."));
+    QCOMPARE(missing.run({QStringLiteral("devices")}), QStringLiteral("run adb failed."));
     QVERIFY(missing.devices().isEmpty());
     QString out;
     QCOMPARE(missing.versionCode(QStringLiteral("S1"), QStringLiteral("p"), out), 0);
@@ -182,17 +183,17 @@ void TestAdb::run_hungAdbIsKilledOnTimeLimitOrCancel()
     AdbHelper::setProgram(adb.path());
     QElapsedTimer t;
     t.start();
-    const QString err = errorOf([] { AdbHelper().run({ QStringLiteral("devices") }, false, 300); });
+    const QString err = errorOf([] { AdbHelper().run({QStringLiteral("devices")}, false, 300); });
     QVERIFY2(err.contains(QStringLiteral("adb devices did not finish within 1 seconds")), qPrintable(err));
     QVERIFY2(t.elapsed() < 5000, "the hung adb was not killed in time");
 
-    std::atomic<bool> stop { false };
+    std::atomic<bool> stop {false};
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         stop = true;
     });
     t.restart();
-    QVERIFY(!errorOf([&] { AdbHelper([&] { return stop.load(); }).run({ QStringLiteral("devices") }); }).isEmpty());
+    QVERIFY(!errorOf([&] { AdbHelper([&] { return stop.load(); }).run({QStringLiteral("devices")}); }).isEmpty());
     stopper.join();
     QVERIFY(t.elapsed() < 5000);
 }
@@ -200,24 +201,25 @@ void TestAdb::run_hungAdbIsKilledOnTimeLimitOrCancel()
 void TestAdb::commands_buildExactArgumentLists()
 {
     // (The other commands' lines are checked on the USB road.)
-    ScriptAdb adb(QStringLiteral("if [ \"$5\" = start ]; then echo '  Error: Activity class {pkg/.Act} does not exist.'; fi"));
+    ScriptAdb adb(
+        QStringLiteral("if [ \"$5\" = start ]; then echo '  Error: Activity class {pkg/.Act} does not exist.'; fi"));
     AdbHelper::setProgram(adb.path());
     AdbHelper h;
     // An "Error:" line in the answer fails the trigger with the whole output.
     QCOMPARE(errorOf([&] {
-        h.trigger(QStringLiteral("S1"), QStringLiteral("start"), QStringLiteral("pkg/.Act"), QStringLiteral("act.X"),
-            QStringLiteral("backup://127.0.0.1:1/x"), { QStringLiteral("c1"), QStringLiteral("c2") },
-            QStringLiteral("text/plain"));
-    }),
-        QStringLiteral("  Error: Activity class {pkg/.Act} does not exist.\n"));
+                 h.trigger(QStringLiteral("S1"), QStringLiteral("start"), QStringLiteral("pkg/.Act"),
+                           QStringLiteral("act.X"), QStringLiteral("backup://127.0.0.1:1/x"),
+                           {QStringLiteral("c1"), QStringLiteral("c2")}, QStringLiteral("text/plain"));
+             }),
+             QStringLiteral("  Error: Activity class {pkg/.Act} does not exist.\n"));
     h.trigger(QStringLiteral("S1"), QStringLiteral("broadcast"), QString(), QString(), QString(), {}, QString());
     QVERIFY(!AdbHelper::hasErrorLine(QStringLiteral("Broadcast completed: result=0, error: none in the middle")));
     QCOMPARE(adb.log(),
-        (QStringList {
-            QStringLiteral("30399|-s S1 shell am start -n pkg/.Act -a act.X -d backup://127.0.0.1:1/x -c c1 -c c2 "
-                           "-t text/plain"),
-            QStringLiteral("30399|-s S1 shell am broadcast"),
-        }));
+             (QStringList {
+                 QStringLiteral("30399|-s S1 shell am start -n pkg/.Act -a act.X -d backup://127.0.0.1:1/x -c c1 -c c2 "
+                                "-t text/plain"),
+                 QStringLiteral("30399|-s S1 shell am broadcast"),
+             }));
 }
 
 QTEST_GUILESS_MAIN(TestAdb)

@@ -51,7 +51,8 @@ private:
     QString url() const { return QStringLiteral("backup://127.0.0.1:%1/device-info").arg(m_port); }
     void setPhone(int agentVersion)
     {
-        m_adb->setDevices({ FakeAdb::Device(kSerial, QStringLiteral("device"), agentVersion, 21, m_sim->bridgeAddress()) });
+        m_adb->setDevices(
+            {FakeAdb::Device(kSerial, QStringLiteral("device"), agentVersion, 21, m_sim->bridgeAddress())});
     }
     std::unique_ptr<AndroidConnectWithUSBThread> runJob(testsupport::RecordingJobReport& report)
     {
@@ -126,24 +127,26 @@ void TestConnect::cacheDir_isNamedByImei_elseUid_elseSerial()
 
 void TestConnect::hostileNames_stayOneComponentInsideCache()
 {
-    for (const QString& name : { QStringLiteral(".."), QStringLiteral("."), QStringLiteral("../../etc"), QStringLiteral("/tmp/x"),
-             QStringLiteral("..\\..\\x"), QStringLiteral("CON"), QStringLiteral("192.168.1.5:5555"), QString::fromUtf8("a\0b", 3) }) {
+    for (const QString& name : {QStringLiteral(".."), QStringLiteral("."), QStringLiteral("../../etc"),
+                                QStringLiteral("/tmp/x"), QStringLiteral("..\\..\\x"), QStringLiteral("CON"),
+                                QStringLiteral("192.168.1.5:5555"), QString::fromUtf8("a\0b", 3)}) {
         AndroidDeviceInfo d;
         d.imei = name;
         d.uid = QStringLiteral("fallback-uid");
         const QDir dir = d.cacheDir();
-        QCOMPARE(QFileInfo(dir.absolutePath()).absolutePath(), getDataDir().absoluteFilePath(QStringLiteral("android_cache")));
+        QCOMPARE(QFileInfo(dir.absolutePath()).absolutePath(),
+                 getDataDir().absoluteFilePath(QStringLiteral("android_cache")));
         QVERIFY2(dir.dirName() != QLatin1String("..") && dir.dirName() != QLatin1String("."), qPrintable(name));
 
         // The ".mmc" file is named by the device id: the serial over USB, the
         // uid over Wi-Fi.
-        for (bool wifi : { false, true }) {
+        for (bool wifi : {false, true}) {
             AndroidDeviceInfo m;
             m.isWiFi = wifi;
             (wifi ? m.uid : m.serial) = name;
             const QString file = m.mmcFileName();
             QVERIFY2(file.endsWith(QLatin1String(".mmc")) && file != QLatin1String("..mmc"), qPrintable(file));
-            for (const QChar bad : { QChar(u'/'), QChar(u'\\'), QChar(u':'), QChar(0) })
+            for (const QChar bad : {QChar(u'/'), QChar(u'\\'), QChar(u':'), QChar(0)})
                 QVERIFY2(!file.contains(bad), qPrintable(file));
         }
     }
@@ -155,8 +158,8 @@ void TestConnect::parseDeviceInfo()
     AndroidDeviceInfo d;
     d.model = QStringLiteral("Rocket 7");
     d.parseDeviceInfo(QStringLiteral("model=;imei=35693;Manufacturer=Acme;uid=u-1;mmc=262;version=15;color=blue"));
-    QCOMPARE(QStringList({ d.model, d.imei, d.manufacturer, d.uid, d.mmc, QString::number(d.version) }),
-        QStringList({ "Rocket 7", "35693", "", "u-1", "262", "15" }));
+    QCOMPARE(QStringList({d.model, d.imei, d.manufacturer, d.uid, d.mmc, QString::number(d.version)}),
+             QStringList({"Rocket 7", "35693", "", "u-1", "262", "15"}));
     d.parseDeviceInfo(QStringLiteral("version=beta"));
     QCOMPARE(d.version, 0);
 }
@@ -180,15 +183,15 @@ void TestConnect::oldAgent_isInstalledStartedAndAsked()
     QCOMPARE(job->device().version, 20);
 
     QCOMPARE(m_adb->commandLines(),
-        (QStringList {
-            QStringLiteral("adb -s %1 shell dumpsys package %2").arg(kSerial, kPackage),
-            QStringLiteral("adb -s %1 install -r %2").arg(kSerial, target),
-            QStringLiteral("adb -s %1 shell am start -n com.quillharbor.phoneagent/.PhoneAgent").arg(kSerial),
-            QStringLiteral("adb -s %1 shell am broadcast -n com.quillharbor.phoneagent/.AdbSyncBroadcastReceiver "
-                           "-d %2")
-                .arg(kSerial, url()),
-            QStringLiteral("adb -s %1 forward tcp:%2 tcp:%2").arg(kSerial).arg(m_port),
-        }));
+             (QStringList {
+                 QStringLiteral("adb -s %1 shell dumpsys package %2").arg(kSerial, kPackage),
+                 QStringLiteral("adb -s %1 install -r %2").arg(kSerial, target),
+                 QStringLiteral("adb -s %1 shell am start -n com.quillharbor.phoneagent/.PhoneAgent").arg(kSerial),
+                 QStringLiteral("adb -s %1 shell am broadcast -n com.quillharbor.phoneagent/.AdbSyncBroadcastReceiver "
+                                "-d %2")
+                     .arg(kSerial, url()),
+                 QStringLiteral("adb -s %1 forward tcp:%2 tcp:%2").arg(kSerial).arg(m_port),
+             }));
     for (const FakeAdb::Call& call : m_adb->calls())
         QCOMPARE(call.serverPort, QStringLiteral("30399"));
 
@@ -199,10 +202,10 @@ void TestConnect::oldAgent_isInstalledStartedAndAsked()
     QVERIFY(resource.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), resource.readAll());
     QCOMPARE(copy.permissions() & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther),
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 5000));
-    QTRY_COMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
+    QTRY_COMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> {"$bye:"});
 }
 
 void TestConnect::failures_followConnectFailedText()
@@ -210,22 +213,24 @@ void TestConnect::failures_followConnectFailedText()
     // A failed install shows when the agent cannot be started.
     setPhone(0);
     m_adb->setCommand(QStringLiteral("install"), QString(),
-        QStringLiteral("adb: failed to install: INSTALL_FAILED_INVALID_APK\n"), 1);
+                      QStringLiteral("adb: failed to install: INSTALL_FAILED_INVALID_APK\n"), 1);
     testsupport::RecordingJobReport report;
     runJob(report);
     QCOMPARE(report.errors().size(), 1);
     const QString err = report.errors().first();
     QVERIFY2(err.startsWith(AndroidConnectWithUSBThread::connectFailedText())
-            && err.contains(QStringLiteral("Error: Activity class {com.quillharbor.phoneagent/.PhoneAgent} does not exist.")),
-        qPrintable(err));
+                 && err.contains(
+                     QStringLiteral("Error: Activity class {com.quillharbor.phoneagent/.PhoneAgent} does not exist.")),
+             qPrintable(err));
 
     setPhone(15);
-    m_sim->addFault(Fault(Fault::Kind::ErrorAt, QStringLiteral("device-info"), 2, "no permission to read the phone state"));
+    m_sim->addFault(
+        Fault(Fault::Kind::ErrorAt, QStringLiteral("device-info"), 2, "no permission to read the phone state"));
     testsupport::RecordingJobReport agentError;
     runJob(agentError);
     QCOMPARE(agentError.errors(),
-        QStringList { AndroidConnectWithUSBThread::connectFailedText()
-            + QStringLiteral("no permission to read the phone state") });
+             QStringList {AndroidConnectWithUSBThread::connectFailedText()
+                          + QStringLiteral("no permission to read the phone state")});
 }
 
 void TestConnect::cancelDuringInstall_endsSilentlyAfterStart()
@@ -276,7 +281,7 @@ void TestConnect::currentAgent_isNotInstalled_andForceStopIsUsbOnly()
     d.isWiFi = false;
     d.forceStopAgent();
     QCOMPARE(m_adb->commandLines(),
-        QStringList { QStringLiteral("adb -s %1 shell am force-stop %2").arg(kSerial, kPackage) });
+             QStringList {QStringLiteral("adb -s %1 shell am force-stop %2").arg(kSerial, kPackage)});
     QVERIFY(!m_sim->agentRunning());
     d.serial = QStringLiteral("GONE"); // adb complains, forceStopAgent does not
     d.forceStopAgent();
@@ -301,8 +306,8 @@ void TestConnect::wifiRoad_readsDeviceInfo()
     QVERIFY(sim->waitFinished(QStringLiteral("service"), 1, 5000));
     const auto control = sim->connections(QStringLiteral("control"));
     QCOMPARE(control.size(), 1);
-    QCOMPARE(control.first().linesIn, QList<QByteArray> { url().toUtf8() });
-    QTRY_COMPARE(sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> { "$bye:" });
+    QCOMPARE(control.first().linesIn, QList<QByteArray> {url().toUtf8()});
+    QTRY_COMPARE(sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> {"$bye:"});
 }
 
 void TestConnect::agentFaults_endInTheirErrors_data()
@@ -313,20 +318,19 @@ void TestConnect::agentFaults_endInTheirErrors_data()
     QTest::addColumn<Fault>("fault");
     // A final "*" matches any rest; the refusal is met in the Wi-Fi dialog's test.
     QTest::addColumn<QString>("error");
-    QTest::newRow("nobody listening") << "127.0.46.4" << false << Fault()
-                                      << "can not connect 127.0.46.4:48889.";
+    QTest::newRow("nobody listening") << "127.0.46.4" << false << Fault() << "can not connect 127.0.46.4:48889.";
     QTest::newRow("agent error alone") << "127.0.46.5" << true
                                        << Fault(Fault::Kind::ErrorAt, info, 2, "permission denied: phone state")
                                        << "permission denied: phone state";
-    QTest::newRow("bad first line")
-        << "127.0.46.6" << true << Fault(Fault::Kind::WrongLineAt, info, 1, "HTTP/1.1 400 Bad Request")
-        << "invalid feedback [HTTP/1.1 400 Bad Request], must be [$ready:]";
+    QTest::newRow("bad first line") << "127.0.46.6" << true
+                                    << Fault(Fault::Kind::WrongLineAt, info, 1, "HTTP/1.1 400 Bad Request")
+                                    << "invalid feedback [HTTP/1.1 400 Bad Request], must be [$ready:]";
     QTest::newRow("closes mid-line") << "127.0.46.7" << true << Fault(Fault::Kind::CloseAt, info, 2, "$hello:version=2")
                                      << "";
-    QTest::newRow("oversized hello")
-        << "127.0.46.8" << true
-        << Fault(Fault::Kind::OversizedLineAt, info, 2, {}, simpleprotocol::kMaxLineBytes + 1024 * 1024)
-        << "line too long*";
+    QTest::newRow("oversized hello") << "127.0.46.8" << true
+                                     << Fault(Fault::Kind::OversizedLineAt, info, 2, {},
+                                              simpleprotocol::kMaxLineBytes + 1024 * 1024)
+                                     << "line too long*";
 }
 
 void TestConnect::agentFaults_endInTheirErrors()

@@ -84,7 +84,7 @@ private Q_SLOTS:
         // landed beside or above the target.
         const QJsonValue sd = filesFixture()[QStringLiteral("files")][QStringLiteral("children")][0];
         const auto base64 = [](const auto& v) { return QByteArray::fromBase64(v["base64"].toString().toLatin1()); };
-        const QMap<QString, QByteArray> expected{
+        const QMap<QString, QByteArray> expected {
             {QStringLiteral("target/sdcard/notes.txt"), "hello"},
             {QStringLiteral("target/sdcard/Москва.txt"), QStringLiteral("привет").toUtf8()},
             {QStringLiteral("target/sdcard/big.bin"), base64(sd["children"][2])},
@@ -112,9 +112,11 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("error"); // start of the error; "*": any; empty: cancelled
         using K = Fault::Kind;
-        QTest::newRow("fewer bytes than announced") << QStringLiteral("/short.bin") << -1 << qint64(0)
+        QTest::newRow("fewer bytes than announced")
+            << QStringLiteral("/short.bin") << -1 << qint64(0)
             << QStringLiteral("download /short.bin failed: 10 bytes announced, 5 received.");
-        QTest::newRow("more bytes than announced") << QStringLiteral("/long.bin") << -1 << qint64(0)
+        QTest::newRow("more bytes than announced")
+            << QStringLiteral("/long.bin") << -1 << qint64(0)
             << QStringLiteral("download /long.bin failed: 5 bytes announced, 10 received.");
         const QString big = QStringLiteral("/sdcard/big.bin");
         QTest::newRow("end of stream in a block") << big << int(K::EofMidBlock) << qint64(1000) << QStringLiteral("*");

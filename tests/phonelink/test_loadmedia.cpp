@@ -67,8 +67,9 @@ private Q_SLOTS:
         QCOMPARE(albums.at(0).name, QStringLiteral("Alben"));
         QCOMPARE(albums.at(1).name, QStringLiteral("Camera")); // named by its first record
         QCOMPARE(paths(albums.at(1).photos), loadtest::list("/sdcard/DCIM/a.jpg|/sdcard/DCIM/b.jpg"));
-        QCOMPARE(paths(job.bucketItems()), loadtest::list("/sdcard/DCIM/b.jpg|/sdcard/Pics/照片.jpg|/sdcard/DCIM/a.jpg|"
-                                                          "/sdcard/x.gif|/sdcard/short.jpg"));
+        QCOMPARE(paths(job.bucketItems()),
+                 loadtest::list("/sdcard/DCIM/b.jpg|/sdcard/Pics/照片.jpg|/sdcard/DCIM/a.jpg|"
+                                "/sdcard/x.gif|/sdcard/short.jpg"));
 
         RecordingJobReport videoReport;
         AndroidLoadImagesThread videos(16, &phone.device, &videoReport);

@@ -103,10 +103,12 @@ private Q_SLOTS:
         // Message 10 (a text part "Hi") and message 11 (the text "Hi", same time
         // and address) both stand for the stored message "Hi".
         QJsonObject fixture = messagesFixture();
-        fixture.insert(QStringLiteral("messages"), QJsonDocument::fromJson(R"([
+        fixture.insert(QStringLiteral("messages"),
+                       QJsonDocument::fromJson(R"([
             {"id": 10, "address": "+4930555", "date": 1700001000, "body": "\ufffc",
              "attachments": [{"name": "a.txt", "mime": "text/plain", "base64": "SGk="}]},
-            {"id": 11, "address": "+4930555", "date": 1700001000, "body": "Hi"}])").array());
+            {"id": 11, "address": "+4930555", "date": 1700001000, "body": "Hi"}])")
+                           .array());
         loadtest::WifiPhone phone(82, fixture);
         PHONE_OK(phone);
         RecordingJobReport first;

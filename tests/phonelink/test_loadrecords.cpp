@@ -38,14 +38,15 @@ private Q_SLOTS:
         AndroidLoadCallsThread callJob(&phone.device, &callDb, &calls);
         LOAD_OK(callJob, calls);
         QCOMPARE(calls.progressTexts(), loadtest::list("Calls:1 / 4|Calls:2 / 4|Calls:3 / 4|Calls:4 / 4"));
-        QTRY_COMPARE(phone.sim->linesReceived(QStringLiteral("calls")), (QList<QByteArray>{"$batch:", "$batch:", "$bye:"}));
+        QTRY_COMPARE(phone.sim->linesReceived(QStringLiteral("calls")),
+                     (QList<QByteArray> {"$batch:", "$batch:", "$bye:"}));
         // The repeated call is stored once; an unknown word stores no flags.
         QList<CallRecord> stored = callDb.loadAll();
         std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.date < b.date; });
         QCOMPARE(stored.size(), 3);
         QCOMPARE(stored.at(0).date.toSecsSinceEpoch(), 1700000100);
-        QCOMPARE((QList<int>{stored.at(0).flags, stored.at(1).flags, stored.at(2).flags}),
-                 (QList<int>{CALL_FLAG_INCOMING, CALL_FLAG_OUTGOING, 0}));
+        QCOMPARE((QList<int> {stored.at(0).flags, stored.at(1).flags, stored.at(2).flags}),
+                 (QList<int> {CALL_FLAG_INCOMING, CALL_FLAG_OUTGOING, 0}));
         // A time whose milliseconds do not fit 64 bits is no date, not a wrapped one.
         QVERIFY(!AndroidLoadCallsThread::parseCall(QStringLiteral("9223372036854775807,missed")).date.isValid());
 
@@ -115,12 +116,12 @@ private Q_SLOTS:
         using K = Fault::Kind;
         QTest::newRow("refusal") << false << int(K::RefuseControl) << 0 << QByteArray("busy")
                                  << QStringLiteral("start backup://127.0.0.1:") << false;
-        QTest::newRow("phone error, USB") << true << int(K::ErrorAt) << 5 << QByteArray("disk gone")
-                                          << QStringLiteral("disk gone") << false;
+        QTest::newRow("phone error, USB")
+            << true << int(K::ErrorAt) << 5 << QByteArray("disk gone") << QStringLiteral("disk gone") << false;
         QTest::newRow("wrong line") << false << int(K::WrongLineAt) << 5 << QByteArray("$bogus:1")
                                     << QStringLiteral("invalid command($end:,$call:), $bogus:1") << true;
-        QTest::newRow("short record, close") << false << int(K::CloseAt) << 5 << QByteArray("$call:17000")
-                                             << QStringLiteral("*") << false;
+        QTest::newRow("short record, close")
+            << false << int(K::CloseAt) << 5 << QByteArray("$call:17000") << QStringLiteral("*") << false;
         QTest::newRow("oversized line") << false << int(K::OversizedLineAt) << 5 << QByteArray()
                                         << QStringLiteral("line too long") << true;
         QTest::newRow("stall, then cancel, USB") << true << int(K::StallAt) << 5 << QByteArray() << QString() << false;

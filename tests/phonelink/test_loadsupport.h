@@ -13,8 +13,11 @@
 #include <QJsonObject>
 
 // Runs a job to its end and checks it posted success.
-#define LOAD_OK(job, report) do { QVERIFY(loadtest::runJob(job)); \
-    QVERIFY2((report).succeeded(), qPrintable((report).errors().join(QLatin1Char('\n')))); } while (false)
+#define LOAD_OK(job, report)                                                                                           \
+    do {                                                                                                               \
+        QVERIFY(loadtest::runJob(job));                                                                                \
+        QVERIFY2((report).succeeded(), qPrintable((report).errors().join(QLatin1Char('\n'))));                         \
+    } while (false)
 #define PHONE_OK(phone) QVERIFY2((phone).ok(), qPrintable((phone).error))
 
 namespace loadtest {
@@ -58,7 +61,8 @@ struct WifiPhone : SimPhone {
 // A phone on USB: fake-adb hands broadcasts to the simulator.
 struct UsbPhone : SimPhone {
     explicit UsbPhone(const QJsonObject& fixture)
-        : SimPhone(fixture, QString()), adb(testsupport::makeTempDir(QStringLiteral("fakeadb")))
+        : SimPhone(fixture, QString())
+        , adb(testsupport::makeTempDir(QStringLiteral("fakeadb")))
     {
         adb.install();
         adb.setDevices({phonesim::FakeAdb::Device(QStringLiteral("USB0001"), QStringLiteral("device"), 20, 100,

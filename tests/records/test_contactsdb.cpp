@@ -11,7 +11,10 @@ using namespace pim;
 
 namespace {
 
-QString d(int n) { return QStringLiteral("data%1").arg(n); }
+QString d(int n)
+{
+    return QStringLiteral("data%1").arg(n);
+}
 
 ContactDataRow makeRow(std::initializer_list<std::pair<int, QVariant>> values, const QString& srcId = QString())
 {
@@ -21,7 +24,10 @@ ContactDataRow makeRow(std::initializer_list<std::pair<int, QVariant>> values, c
     return r;
 }
 
-QVariantMap vals(std::initializer_list<std::pair<int, QVariant>> values) { return makeRow(values).values; }
+QVariantMap vals(std::initializer_list<std::pair<int, QVariant>> values)
+{
+    return makeRow(values).values;
+}
 
 QStringList keys(std::initializer_list<int> numbers)
 {
@@ -35,8 +41,8 @@ QStringList keys(std::initializer_list<int> numbers)
 _Contact makeContact(const QString& fullName, std::initializer_list<std::pair<int, ContactDataRow>> rows = {})
 {
     _Contact c(0, QStringLiteral("src-") + fullName, fullName);
-    c.entities[ENTITY_NAME].append(makeRow({{1, fullName}, {2, fullName.section(QLatin1Char(' '), 0, 0)},
-                                               {3, fullName.section(QLatin1Char(' '), 1)}},
+    c.entities[ENTITY_NAME].append(makeRow(
+        {{1, fullName}, {2, fullName.section(QLatin1Char(' '), 0, 0)}, {3, fullName.section(QLatin1Char(' '), 1)}},
         QStringLiteral("n1")));
     for (const auto& [type, row] : rows)
         c.entities[type].append(row);
@@ -62,8 +68,7 @@ qint64 rowCount(LocalContactsDb& db, const char* table)
     return db.connection().queryInt64Throw(Sqlite3Sql(QStringLiteral("select count(*) from ") + QLatin1String(table)));
 }
 
-template <typename F>
-void expectError(F&& f, const char* text)
+template <typename F> void expectError(F&& f, const char* text)
 {
     try {
         f();
@@ -141,9 +146,11 @@ private Q_SLOTS:
         Sqlite3Cursor plan = db.connection().queryThrow(QStringLiteral(
             "explain query plan select _id,src_id from contact where full_name='x' COLLATE NOCASE limit 1"));
         QVERIFY(plan.moveNext());
-        QVERIFY2(plan.getText(3).contains(QLatin1String("index_contacts_full_name_nocase")), qPrintable(plan.getText(3)));
-        QCOMPARE(db.connection().queryInt64Throw(Sqlite3Sql(
-                     QStringLiteral("select count(*) from sqlite_master where name='index_contact_group_name_nocase'"))), 1);
+        QVERIFY2(plan.getText(3).contains(QLatin1String("index_contacts_full_name_nocase")),
+                 qPrintable(plan.getText(3)));
+        QCOMPARE(db.connection().queryInt64Throw(Sqlite3Sql(QStringLiteral(
+                     "select count(*) from sqlite_master where name='index_contact_group_name_nocase'"))),
+                 1);
     }
 
     void unknownRowTypeIsSkippedNotFatal()
@@ -168,10 +175,12 @@ private Q_SLOTS:
     void mergeStoresMergeColumnsAndTwiceWritesNothing()
     {
         LocalContactsDb source(m_dir + QStringLiteral("/other.db"), rule());
-        merge(source, makeContact(QStringLiteral("Ann Lee"),
-            {{ENTITY_PHONE, makeRow({{1, QStringLiteral("555")}, {2, 2}}, QStringLiteral("ph"))},
-                {ENTITY_EMAIL, makeRow({{1, QStringLiteral("a@b.c")}, {2, 1}})},
-                {ENTITY_POSTAL, makeRow({{1, QStringLiteral("1 Main St")}, {4, QStringLiteral("1 Main St")}})}}));
+        merge(source,
+              makeContact(
+                  QStringLiteral("Ann Lee"),
+                  {{ENTITY_PHONE, makeRow({{1, QStringLiteral("555")}, {2, 2}}, QStringLiteral("ph"))},
+                   {ENTITY_EMAIL, makeRow({{1, QStringLiteral("a@b.c")}, {2, 1}})},
+                   {ENTITY_POSTAL, makeRow({{1, QStringLiteral("1 Main St")}, {4, QStringLiteral("1 Main St")}})}}));
         const _Contact src = source.loadAll().value(0);
         _Contact extra = src; // a second name row and non-merge columns are not stored
         extra.entities[ENTITY_NAME].append(makeRow({{2, QStringLiteral("Second")}}));
@@ -204,12 +213,13 @@ private Q_SLOTS:
         LocalContactsDb db(m_path, rule());
         const QByteArray newBytes("\xff\xd8new!", 6);
         _Contact dst;
-        merge(db, makeContact(QStringLiteral("Ann Lee"),
-            {{ENTITY_PHONE, makeRow({{1, QStringLiteral("555")}, {2, 2}, {3, QString()}})},
-                {ENTITY_NOTE, makeRow({{1, QStringLiteral("keep me")}})},
-                {ENTITY_PHOTO, makeRow({{15, QByteArray("\xff\xd8old", 5)}})},
-                {ENTITY_GROUP, makeRow({{1, QStringLiteral("912")}, {2, QStringLiteral("Friends")}})}}),
-            &dst);
+        merge(db,
+              makeContact(QStringLiteral("Ann Lee"),
+                          {{ENTITY_PHONE, makeRow({{1, QStringLiteral("555")}, {2, 2}, {3, QString()}})},
+                           {ENTITY_NOTE, makeRow({{1, QStringLiteral("keep me")}})},
+                           {ENTITY_PHOTO, makeRow({{15, QByteArray("\xff\xd8old", 5)}})},
+                           {ENTITY_GROUP, makeRow({{1, QStringLiteral("912")}, {2, QStringLiteral("Friends")}})}}),
+              &dst);
         const _Contact before = db.loadContact(dst.id);
         const qint64 groupId = db.connection().queryInt64Throw(
             Sqlite3Sql(QStringLiteral("select _id from contact_group where name='Friends'")));
@@ -217,11 +227,11 @@ private Q_SLOTS:
 
         _Contact second(0, QStringLiteral("x"), QStringLiteral("ann lee"));
         second.entities[ENTITY_PHONE] = {makeRow({{1, QStringLiteral("555")}, {2, 3}, {3, QString()}}),
-            makeRow({{1, QStringLiteral("556")}, {2, 1}, {3, QString()}})};
+                                         makeRow({{1, QStringLiteral("556")}, {2, 1}, {3, QString()}})};
         second.entities[ENTITY_PHOTO] = {makeRow({{15, newBytes}, {4, pim::md5Base64(newBytes)}})};
         // The last group row of the source rewrites the contact's one group row.
         second.entities[ENTITY_GROUP] = {makeRow({{1, QStringLiteral("1")}, {2, QStringLiteral("friends")}}),
-            makeRow({{1, QStringLiteral("2")}, {2, QStringLiteral("Work")}})};
+                                         makeRow({{1, QStringLiteral("2")}, {2, QStringLiteral("Work")}})};
         bool merged = false;
         const auto written = db.addOrMergeContact(second, dst, &merged);
         QVERIFY(merged);
@@ -248,11 +258,15 @@ private Q_SLOTS:
         merge(db, makeContact(QStringLiteral("Kept One")));
         db.beginTran();
         merge(db, makeContact(QStringLiteral("Rolled Back")));
-        db.connection().executeThrow(QStringLiteral(
-            "create trigger no_phones before insert on data when new.type=3 begin select raise(abort,'no phones'); end"));
-        expectError([&] {
-            merge(db, makeContact(QStringLiteral("Also Rolled"), {{ENTITY_PHONE, makeRow({{1, QStringLiteral("1")}})}}));
-        }, "no phones");
+        db.connection().executeThrow(QStringLiteral("create trigger no_phones before insert on data when new.type=3 "
+                                                    "begin select raise(abort,'no phones'); end"));
+        expectError(
+            [&] {
+                merge(
+                    db,
+                    makeContact(QStringLiteral("Also Rolled"), {{ENTITY_PHONE, makeRow({{1, QStringLiteral("1")}})}}));
+            },
+            "no phones");
         db.endTran(false);
         QCOMPARE(db.connection().tranDepth(), 0);
         QCOMPARE(db.countContacts(), 1);
@@ -301,19 +315,21 @@ private Q_SLOTS:
 
     void textsAndPhoneOrder()
     {
-        QCOMPARE(formatName(vals({{5, QStringLiteral("Dr.")}, {1, QStringLiteral("Someone")}, {2, QStringLiteral("Mary  Ann")},
-                     {3, QStringLiteral("Lee")}})),
-            QStringLiteral("Dr. Mary  Ann Lee")); // the display name is not used; inner blanks stay
+        QCOMPARE(formatName(vals({{5, QStringLiteral("Dr.")},
+                                  {1, QStringLiteral("Someone")},
+                                  {2, QStringLiteral("Mary  Ann")},
+                                  {3, QStringLiteral("Lee")}})),
+                 QStringLiteral("Dr. Mary  Ann Lee")); // the display name is not used; inner blanks stay
         QCOMPARE(formatAddress(vals({{7, QStringLiteral("Springfield")}, {9, QStringLiteral("62701")}})),
-            QStringLiteral("Springfield, 62701"));
+                 QStringLiteral("Springfield, 62701"));
 
         auto phone = [](const char* number, const QVariant& type) {
             return makeRow({{1, QString::fromLatin1(number)}, {2, type}});
         };
         const ContactDataRow mobile = phone("m", 2);
         QVERIFY(!phoneLessThan(mobile, mobile));
-        QList<ContactDataRow> rows = {phone("w", 3), phone("o", 7), mobile, phone("h", 1), phone("x", 9),
-                                      phone("main", QStringLiteral("12"))};
+        QList<ContactDataRow> rows
+            = {phone("w", 3), phone("o", 7), mobile, phone("h", 1), phone("x", 9), phone("main", QStringLiteral("12"))};
         std::stable_sort(rows.begin(), rows.end(), phoneLessThan);
         QStringList order;
         for (const ContactDataRow& r : rows)
@@ -333,7 +349,8 @@ private Q_SLOTS:
         QVERIFY(isSameDataValues(vals({{2, 2}}), vals({{2, QStringLiteral("2")}}), keys({2})));
         QVERIFY(isSameDataValues(vals({{2, QStringLiteral("2")}}), vals({{2, qlonglong(2)}}), keys({2})));
         QVERIFY(!isSameDataValues(vals({{2, 2}}), vals({{2, QStringLiteral("02")}}), keys({2})));
-        QVERIFY(!isSameDataValues(vals({{15, QByteArray("ab\0c", 4)}}), vals({{15, QByteArray("ab\0d", 4)}}), keys({15})));
+        QVERIFY(
+            !isSameDataValues(vals({{15, QByteArray("ab\0c", 4)}}), vals({{15, QByteArray("ab\0d", 4)}}), keys({15})));
         QVERIFY(!isSameDataValues(vals({{1, QStringLiteral("a")}, {2, 1}}), vals({{1, QStringLiteral("a")}, {2, 2}}),
                                   keys({1, 2})));
 

@@ -156,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(noSchema.countOf(QStringLiteral("SELECT count(*) FROM items")), 0); // no tables: 0, not a crash
         QVERIFY(!noSchema.isOpen() && !QFileInfo::exists(m_path)); // no empty file passes for a database
         SchemaDb badScript(m_path + QStringLiteral("2"),
-            writeFile(m_path + QStringLiteral(".sql"), "CREATE TABLE a (x);\nCREATE TABLEX b (y);\n"));
+                           writeFile(m_path + QStringLiteral(".sql"), "CREATE TABLE a (x);\nCREATE TABLEX b (y);\n"));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, badScript.open());
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, badScript.open()); // a half-made file is not reopened
 
@@ -229,7 +229,8 @@ private Q_SLOTS:
         QCOMPARE(inserted, QList<BookmarkRecord*>({a, b, deep}));
 
         // Folders match by title, bookmarks by url ignoring case.
-        BookmarkRecord* sibling = bookmark(folder(same, QStringLiteral("B")), QStringLiteral("y"), QStringLiteral("http://example.COM"));
+        BookmarkRecord* sibling
+            = bookmark(folder(same, QStringLiteral("B")), QStringLiteral("y"), QStringLiteral("http://example.COM"));
         BookmarkRecord* newer = bookmark(sibling->parent, QStringLiteral("other"), QStringLiteral("http://other"));
         bookmark(other, QStringLiteral("x"), QStringLiteral("http://example.com"));
         inserted.clear();
@@ -243,17 +244,17 @@ private Q_SLOTS:
     {
         LocalBookmarkDb db(m_path);
         db.beginTran();
-        db.connection().executeThrow(QStringLiteral(
-            "insert into bookmarks(id,parent,type,title,url,order_index,src_id) values"
-            "(1,NULL,1,'root',NULL,0,''),(2,1,0,'in root','http://r',0,''),"
-            "(3,99,1,'orphan folder',NULL,0,''),(4,3,0,'below orphan','http://o',0,''),"
-            "(5,NULL,0,'top',NULL,1,''),(6,6,1,'own parent',NULL,0,'')"));
+        db.connection().executeThrow(
+            QStringLiteral("insert into bookmarks(id,parent,type,title,url,order_index,src_id) values"
+                           "(1,NULL,1,'root',NULL,0,''),(2,1,0,'in root','http://r',0,''),"
+                           "(3,99,1,'orphan folder',NULL,0,''),(4,3,0,'below orphan','http://o',0,''),"
+                           "(5,NULL,0,'top',NULL,1,''),(6,6,1,'own parent',NULL,0,'')"));
         db.endTran(true);
         Tree loaded;
         loaded.roots = db.loadAll();
         QCOMPARE(loaded.roots.size(), 2);
         QCOMPARE(loaded.roots[0]->title, QStringLiteral("top")); // bookmarks before folders
-        QVERIFY(loaded.roots[0]->url.isEmpty());                // NULL url reads empty
+        QVERIFY(loaded.roots[0]->url.isEmpty()); // NULL url reads empty
         QCOMPARE(loaded.roots[1]->children.size(), 1);
     }
 
@@ -263,7 +264,7 @@ private Q_SLOTS:
         QCOMPARE(e.hash(), expectedHash(1, "Lunch"));
         e.summary.clear();
         QCOMPARE(e.hash(), expectedHash(1, QByteArray())); // the 4 start bytes alone
-        e.start = QDateTime::fromMSecsSinceEpoch(-1500);      // toward zero: -1
+        e.start = QDateTime::fromMSecsSinceEpoch(-1500); // toward zero: -1
         QCOMPARE(e.hash(), expectedHash(-1, QByteArray()));
         // Past 2038 the hash keeps the 32-bit form of the seconds.
         const qint64 late = 4102444800LL; // 2100-01-01
@@ -346,9 +347,9 @@ private Q_SLOTS:
     {
         // An old file: the script's tables and rows, without the url column.
         makeOldFile(m_path, ":res/local_calendars_db.sql",
-            "insert into calendars(_id,name) values(1,'Old');"
-            "insert into events(calendar_id,start_date,end_date,summary,hash) values(1,100,200,'kept','h');"
-            "insert into reminders(event_id,minutes) values(1,5);");
+                    "insert into calendars(_id,name) values(1,'Old');"
+                    "insert into events(calendar_id,start_date,end_date,summary,hash) values(1,100,200,'kept','h');"
+                    "insert into reminders(event_id,minutes) values(1,5);");
         for (int round = 0; round < 2; ++round) {
             LocalCalendarsDb db(m_path);
             const QList<CalendarRecord> cals = db.loadAll();
@@ -403,8 +404,8 @@ private Q_SLOTS:
     void calls_oldSevenColumnFileMigratedWithRows()
     {
         makeOldFile(m_path, ":res/local_callhistory_db.sql", // the script has the 7 original columns
-            "insert into call(address,date,duration,flags,person,hash) values('555',100,5,4,'Ann','h1');"
-            "insert into call(address,date,hash) values('1',9223372036854775807,'h2')");
+                    "insert into call(address,date,duration,flags,person,hash) values('555',100,5,4,'Ann','h1');"
+                    "insert into call(address,date,hash) values('1',9223372036854775807,'h2')");
         {
             LocalCallHistoryDb db(m_path);
             const QList<CallRecord> calls = db.loadAll();

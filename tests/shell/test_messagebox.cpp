@@ -112,7 +112,7 @@ void TestMessageBox::test_box_isFramelessStyled_answers_andTakesEmptyOrHugeText(
         b->button(QMessageBox::No)->click();
     });
     QCOMPARE(showMessageBox(QMessageBox::Question, QStringLiteral("Really?"), QMessageBox::Yes | QMessageBox::No),
-        int(QMessageBox::No));
+             int(QMessageBox::No));
     clickOnNextBox(QMessageBox::Yes);
     QVERIFY(askYesNo(QStringLiteral("Go?")));
     onNextBox([](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); });
@@ -168,7 +168,8 @@ void TestMessageBox::test_showError_postsReportAfterBoxClosed()
     QCOMPARE(stub.field(QStringLiteral("ver")), QStringLiteral("3.1.28(28)"));
     QCOMPARE(stub.field(QStringLiteral("err")), QStringLiteral("Open failed.\r\nDisk &lt;b&gt;full&lt;/b&gt;"));
     // Base64 with "!" for "/" and "-" for "=".
-    QCOMPARE(errorreport::encodeReportField(QStringLiteral("\xff\xfe?>a")), QStringLiteral("w7/Dvj8+YQ--").replace(u'/', u'!'));
+    QCOMPARE(errorreport::encodeReportField(QStringLiteral("\xff\xfe?>a")),
+             QStringLiteral("w7/Dvj8+YQ--").replace(u'/', u'!'));
 }
 
 void TestMessageBox::test_report_offWithoutUrl_andSilentServiceTimesOut()
@@ -179,7 +180,8 @@ void TestMessageBox::test_report_offWithoutUrl_andSilentServiceTimesOut()
     ReportStub silent(false); // reads the request, never answers
     QElapsedTimer t;
     t.start();
-    QSignalSpy finished(errorreport::sendErrorReportTo(silent.url(), QStringLiteral("x"), nullptr, 300), &QNetworkReply::finished);
+    QSignalSpy finished(errorreport::sendErrorReportTo(silent.url(), QStringLiteral("x"), nullptr, 300),
+                        &QNetworkReply::finished);
     QVERIFY(finished.wait(5000));
     QVERIFY(t.elapsed() < 5000);
     QVERIFY(silent.done);

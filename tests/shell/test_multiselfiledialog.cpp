@@ -34,8 +34,8 @@ void TestMultiSelFileDialog::test_twoFilesAndFolder_confirmedTogether()
     QVERIFY(list);
     auto* fsModel = qobject_cast<QFileSystemModel*>(list->model());
     QVERIFY(fsModel);
-    const QStringList wanted = {dir + QStringLiteral("/Camera"), dir + QStringLiteral("/a.jpg"),
-                                dir + QStringLiteral("/b.mp3")};
+    const QStringList wanted
+        = {dir + QStringLiteral("/Camera"), dir + QStringLiteral("/a.jpg"), dir + QStringLiteral("/b.mp3")};
     QTRY_VERIFY(fsModel->index(wanted.first()).isValid() && fsModel->index(wanted.last()).isValid());
 
     ScriptedPrompt prompt;

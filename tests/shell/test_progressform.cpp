@@ -50,7 +50,7 @@ void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
     ProgressForm::waitThread(&form, job.get());
     QVERIFY(job->isFinished());
     QCOMPARE(form.progressValue(), 100);
-    QCOMPARE(seen, QStringList{QStringLiteral("Calls:3 / 3")});
+    QCOMPARE(seen, QStringList {QStringLiteral("Calls:3 / 3")});
     QCOMPARE(prompt.messages().size(), 1);
 }
 
@@ -59,7 +59,7 @@ void TestProgressForm::test_errorPost_showsErrorBoxThenEndsWithZero()
     ScriptedPrompt prompt;
     prompt.answerMessage(QMessageBox::Ok, QStringLiteral("disk full"));
     ProgressForm form(QStringLiteral("Backup"));
-    std::atomic<bool> sawCancel{false};
+    std::atomic<bool> sawCancel {false};
     const std::unique_ptr<QThread> job(QThread::create([&] {
         ProgressForm::postErrorOccurred(&form, QStringLiteral("disk full"));
         // The flag a job polls turns true once the box was closed.
@@ -86,8 +86,8 @@ void TestProgressForm::test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms()
     const quint16 port = server.serverPort();
 
     ProgressForm form(QStringLiteral("Waiting for the phone"));
-    std::atomic<qint64> sawAt{-1};
-    std::atomic<bool> connected{false};
+    std::atomic<qint64> sawAt {-1};
+    std::atomic<bool> connected {false};
     QElapsedTimer clock;
     clock.start();
     const std::unique_ptr<QThread> job(QThread::create([&] {
@@ -109,7 +109,8 @@ void TestProgressForm::test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms()
     QTimer::singleShot(300, &form, [&] {
         QVERIFY(connected.load());
         pressedAt = clock.elapsed();
-        QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnCancel")), Qt::LeftButton); // on press, not release
+        QTest::mousePress(form.findChild<QPushButton*>(QStringLiteral("btnCancel")),
+                          Qt::LeftButton); // on press, not release
     });
     QCOMPARE(form.exec(), 0);
     ProgressForm::waitThread(&form, job.get());
@@ -132,7 +133,7 @@ void TestProgressForm::test_tipsWait_blocksJobUntilBoxClosed()
 {
     // The real message box is shown; a timer closes it after a while.
     ProgressForm form(QStringLiteral("Restore"));
-    std::atomic<qint64> resumedAt{-1};
+    std::atomic<qint64> resumedAt {-1};
     QElapsedTimer clock;
     clock.start();
     qint64 closedAt = -1;

@@ -35,7 +35,8 @@ private slots:
         saveShot(&start, QStringLiteral("start_page.png"));
         AboutUsForm about;
         saveShot(&about, QStringLiteral("about_dialog.png"));
-        std::unique_ptr<QMessageBox> err(createMessageBox(QMessageBox::Critical,
+        std::unique_ptr<QMessageBox> err(createMessageBox(
+            QMessageBox::Critical,
             QStringLiteral("<nobr><b>%1</b></nobr><br/><br/>An Error Occurred. <br/><br/>Could not open contacts.db")
                 .arg(getAppTitle()),
             QMessageBox::Ok));

@@ -98,7 +98,7 @@ void TestTreeModels::test_navTree_phonesAndBackups_underTester()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QTreeView view;
     view.setModel(&model);
-    QCOMPARE(texts(model.allNodes()), (QStringList { "Devices", "Local Databases" }));
+    QCOMPARE(texts(model.allNodes()), (QStringList {"Devices", "Local Databases"}));
 
     auto* p1 = model.addAndroidDevice(phone(QStringLiteral("S1"), QStringLiteral("One")));
     auto* p2 = model.addAndroidDevice(phone(QStringLiteral("S2"), QStringLiteral("Two")));
@@ -114,8 +114,9 @@ void TestTreeModels::test_navTree_phonesAndBackups_underTester()
     model.refreshLocalDbChildren(db);
     db->counts[_LocalDbItemNode::Playlists] = 7;
     model.refreshLocalDbChildren(db); // refreshed in place
-    QCOMPARE(texts(db->children), (QStringList { "SMS(3)", "Contacts(0)", "Calendar(0)", "Call History(0)",
-                                       "Notes(0)", "Bookmarks(0)", "Playlists(7)" }));
+    QCOMPARE(texts(db->children),
+             (QStringList {"SMS(3)", "Contacts(0)", "Calendar(0)", "Call History(0)", "Notes(0)", "Bookmarks(0)",
+                           "Playlists(7)"}));
 
     // Every row has its picture, from the resources.
     for (Node* n : model.allNodes())

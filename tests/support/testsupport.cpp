@@ -36,8 +36,8 @@ QString sandboxDir()
 
 QString makeTempDir(const QString& name)
 {
-    const QString path = sandboxDir() + QStringLiteral("/") + name + QStringLiteral("-") +
-                         QUuid::createUuid().toString(QUuid::Id128).left(8);
+    const QString path = sandboxDir() + QStringLiteral("/") + name + QStringLiteral("-")
+        + QUuid::createUuid().toString(QUuid::Id128).left(8);
     QDir().mkpath(path);
     return path;
 }

@@ -63,9 +63,9 @@ private:
     QStringList m_successes;
     QStringList m_tips;
     QString m_cancelOn;
-    std::atomic<bool> m_canceled{false};
-    std::atomic<bool> m_waiting{false};
-    std::atomic<bool> m_autoAnswer{true};
+    std::atomic<bool> m_canceled {false};
+    std::atomic<bool> m_waiting {false};
+    std::atomic<bool> m_autoAnswer {true};
 };
 
 } // namespace testsupport

@@ -15,7 +15,7 @@ using phonesim::PhoneSim;
 class TestPhoneSim : public QObject {
     Q_OBJECT
 
-    const QHostAddress m_address { QStringLiteral("127.0.0.23") };
+    const QHostAddress m_address {QStringLiteral("127.0.0.23")};
     std::unique_ptr<PhoneSim> m_sim;
 
     static QByteArray exchange(QTcpSocket& s, const QByteArray& send)
@@ -70,7 +70,7 @@ private Q_SLOTS:
 
     void control_refusesOnceOnRequest_andUnknownServices()
     {
-        m_sim->addFault({ Fault::Kind::RefuseControl, QString(), 0, "busy now" });
+        m_sim->addFault({Fault::Kind::RefuseControl, QString(), 0, "busy now"});
         QCOMPARE(control("backup://127.0.0.1:1/device-info"), "0" + QByteArray("busy now").toBase64());
         QVERIFY(control("backup://127.0.0.1:1234/nope").startsWith("0"));
         QVERIFY(control("garbage").startsWith("0"));
@@ -82,7 +82,7 @@ private Q_SLOTS:
 
     void pcError_isRecorded_andStopEndsAStalledSession()
     {
-        m_sim->addFault({ Fault::Kind::WrongLineAt, QStringLiteral("device-info"), 2, "$hullo:" });
+        m_sim->addFault({Fault::Kind::WrongLineAt, QStringLiteral("device-info"), 2, "$hullo:"});
         QByteArray line;
         auto s = session(&line);
         QVERIFY(s);
@@ -92,7 +92,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
         QCOMPARE(m_sim->connections(QStringLiteral("service")).value(0).note, QStringLiteral("PC error: bad"));
 
-        m_sim->addFault({ Fault::Kind::StallAt, QString(), 2, {} });
+        m_sim->addFault({Fault::Kind::StallAt, QString(), 2, {}});
         auto stalled = session(&line);
         QVERIFY(stalled);
         QElapsedTimer t;

@@ -30,8 +30,8 @@ namespace {
 struct Insets {
     int top, right, bottom, left;
 };
-constexpr Insets kReceived{28, 29, 24, 40};
-constexpr Insets kSent{27, 41, 25, 29};
+constexpr Insets kReceived {28, 29, 24, 40};
+constexpr Insets kSent {27, 41, 25, 29};
 
 // A chat bubble with its tail at the bottom on the sender's side, drawn at
 // the smallest size whose middle slices are plain fill.
@@ -300,9 +300,10 @@ bool drawKnownSymbol(QPainter& p, uint code)
     case 0x25AA:
     case 0x25AB: {
         const bool black = code == 0x2B1B || code == 0x25FC || code == 0x25FE || code == 0x25AA;
-        const qreal side = (code == 0x2B1B || code == 0x2B1C) ? 30 : (code == 0x25FC || code == 0x25FB) ? 22
-                           : (code == 0x25FE || code == 0x25FD)                                    ? 16
-                                                                                                   : 10;
+        const qreal side = (code == 0x2B1B || code == 0x2B1C) ? 30
+            : (code == 0x25FC || code == 0x25FB)              ? 22
+            : (code == 0x25FE || code == 0x25FD)              ? 16
+                                                              : 10;
         p.setPen(QPen(dark, 1.5));
         p.setBrush(black ? dark : white);
         p.drawRect(QRectF(20 - side / 2, 20 - side / 2, side, side));
@@ -386,8 +387,8 @@ void drawGenericSymbol(QPainter& p, uint code)
         p.drawEllipse(c, 8, 8);
         break;
     default:
-        p.drawPolygon(QPolygonF({QPointF(9, 16), QPointF(21, 16), QPointF(21, 10), QPointF(31, 19.5),
-                                 QPointF(21, 29), QPointF(21, 23), QPointF(9, 23)}));
+        p.drawPolygon(QPolygonF({QPointF(9, 16), QPointF(21, 16), QPointF(21, 10), QPointF(31, 19.5), QPointF(21, 29),
+                                 QPointF(21, 23), QPointF(9, 23)}));
         break;
     }
 }
@@ -412,8 +413,8 @@ QImage drawEmoji(uint code)
 std::vector<uint> emojiCodes()
 {
     std::vector<uint> codes;
-    const uint privateUse[][2] = {{0xE001, 0xE05A}, {0xE101, 0xE15A}, {0xE201, 0xE253},
-                                  {0xE301, 0xE34D}, {0xE401, 0xE44C}, {0xE501, 0xE537}};
+    const uint privateUse[][2]
+        = {{0xE001, 0xE05A}, {0xE101, 0xE15A}, {0xE201, 0xE253}, {0xE301, 0xE34D}, {0xE401, 0xE44C}, {0xE501, 0xE537}};
     for (const auto& r : privateUse)
         for (uint c = r[0]; c <= r[1]; ++c)
             codes.push_back(c);
@@ -423,9 +424,8 @@ std::vector<uint> emojiCodes()
                         0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
     for (const uint c : bmp)
         codes.push_back(c);
-    const uint supplementary[][2] = {{0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF}, {0x1F170, 0x1F19A},
-                                     {0x1F1E6, 0x1F1FF}, {0x1F201, 0x1F251}, {0x1F300, 0x1F64F},
-                                     {0x1F680, 0x1F6FF}};
+    const uint supplementary[][2] = {{0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF}, {0x1F170, 0x1F19A}, {0x1F1E6, 0x1F1FF},
+                                     {0x1F201, 0x1F251}, {0x1F300, 0x1F64F}, {0x1F680, 0x1F6FF}};
     for (const auto& r : supplementary)
         for (uint c = r[0]; c <= r[1]; ++c)
             codes.push_back(c);
@@ -461,7 +461,8 @@ int main(int argc, char** argv)
     for (const bool sent : {false, true}) {
         const std::vector<QImage> pieces = sliceBubble(drawBubble(sent), sent ? kSent : kReceived);
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const QString name = QStringLiteral("bb%1_%2.png").arg(sent ? 2 : 1).arg(int(i + 1), 2, 10, QLatin1Char('0'));
+            const QString name
+                = QStringLiteral("bb%1_%2.png").arg(sent ? 2 : 1).arg(int(i + 1), 2, 10, QLatin1Char('0'));
             ok = save(pieces[i], QDir(bubbleDir).absoluteFilePath(name), "PNG") && ok;
         }
     }

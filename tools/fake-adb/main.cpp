@@ -118,8 +118,8 @@ Answer run(const QStringList& args)
     const QJsonObject override = state.value(QStringLiteral("commands")).toObject().value(key).toObject();
     if (const int hang = override.value(QStringLiteral("hangMs")).toInt(); hang > 0)
         QThread::msleep(hang);
-    if (override.contains(QStringLiteral("stdout")) || override.contains(QStringLiteral("stderr")) ||
-        override.contains(QStringLiteral("exit")))
+    if (override.contains(QStringLiteral("stdout")) || override.contains(QStringLiteral("stderr"))
+        || override.contains(QStringLiteral("exit")))
         return {override.value(QStringLiteral("stdout")).toString().toUtf8(),
                 override.value(QStringLiteral("stderr")).toString().toUtf8(),
                 override.value(QStringLiteral("exit")).toInt()};
@@ -128,12 +128,11 @@ Answer run(const QStringList& args)
     if (key == QLatin1String("devices")) {
         QByteArray out = "List of devices attached\n";
         for (const QJsonValue& d : devices)
-            out += d[QStringLiteral("serial")].toString().toUtf8() + '\t' +
-                   d[QStringLiteral("state")].toString(QStringLiteral("device")).toUtf8() + '\n';
+            out += d[QStringLiteral("serial")].toString().toUtf8() + '\t'
+                + d[QStringLiteral("state")].toString(QStringLiteral("device")).toUtf8() + '\n';
         return {out + '\n', {}, 0};
     }
-    if (key == QLatin1String("start-server") || key == QLatin1String("kill-server") ||
-        key == QLatin1String("version"))
+    if (key == QLatin1String("start-server") || key == QLatin1String("kill-server") || key == QLatin1String("version"))
         return {};
 
     // Everything else talks to one device.
@@ -144,8 +143,9 @@ Answer run(const QStringList& args)
             break;
         }
     if (index < 0)
-        return {{}, serial.isEmpty() ? QByteArray("error: no devices/emulators found\n")
-                                     : "error: device '" + serial.toUtf8() + "' not found\n",
+        return {{},
+                serial.isEmpty() ? QByteArray("error: no devices/emulators found\n")
+                                 : "error: device '" + serial.toUtf8() + "' not found\n",
                 1};
     QJsonObject device = devices[index].toObject();
     serial = device.value(QStringLiteral("serial")).toString();
@@ -159,10 +159,11 @@ Answer run(const QStringList& args)
         const QString package = rest.value(3);
         if (version <= 0)
             return {"Dexopt state:\n  Unable to find package: " + package.toUtf8() + "\n", {}, 0};
-        return {"Packages:\n  Package [" + package.toUtf8() + "] (5c1e0a7):\n    userId=10234\n    versionCode=" +
-                    QByteArray::number(version) + " minSdk=21 targetSdk=33\n    versionName=" +
-                    QByteArray::number(version) + ".0\n",
-                {}, 0};
+        return {"Packages:\n  Package [" + package.toUtf8()
+                    + "] (5c1e0a7):\n    userId=10234\n    versionCode=" + QByteArray::number(version)
+                    + " minSdk=21 targetSdk=33\n    versionName=" + QByteArray::number(version) + ".0\n",
+                {},
+                0};
     }
     if (key == QLatin1String("install")) {
         const QString path = rest.last();
@@ -196,9 +197,10 @@ Answer run(const QStringList& args)
         const QString data = optionValue(rest, QStringLiteral("-d"));
         if (version > 0)
             toBridge(bridge, {QStringLiteral("broadcast"), serial, data});
-        return {"Broadcasting: Intent { dat=" + data.toUtf8() + " flg=0x400000 cmp=" + component.toUtf8() +
-                    " }\nBroadcast completed: result=0\n",
-                {}, 0};
+        return {"Broadcasting: Intent { dat=" + data.toUtf8() + " flg=0x400000 cmp=" + component.toUtf8()
+                    + " }\nBroadcast completed: result=0\n",
+                {},
+                0};
     }
     if (key == QLatin1String("force-stop")) {
         toBridge(bridge, {QStringLiteral("force-stop"), serial, rest.value(3)});

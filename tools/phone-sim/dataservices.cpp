@@ -55,7 +55,7 @@ QList<Lines> single(const Lines& lines)
 {
     QList<Lines> units;
     for (const QByteArray& l : lines)
-        units.append(Lines{l});
+        units.append(Lines {l});
     return units;
 }
 
@@ -68,8 +68,8 @@ void bookmarks(Session& s)
     for (int i = 0; i < all.size(); ++i) {
         const QJsonObject b = all.at(i).toObject();
         const qint64 id = b.contains(QStringLiteral("id")) ? b.value(QStringLiteral("id")).toInteger() : i + 1;
-        lines.append("$bookmark:" + num(id) + ',' + b64(b.value(QStringLiteral("title"))) + ',' +
-                     b64(b.value(QStringLiteral("url"))));
+        lines.append("$bookmark:" + num(id) + ',' + b64(b.value(QStringLiteral("title"))) + ','
+                     + b64(b.value(QStringLiteral("url"))));
     }
     s.sendLine("$count:" + num(lines.size()));
     sendBatches(s, single(lines));
@@ -80,10 +80,14 @@ QByteArray callWord(const QJsonValue& type)
     if (type.isString())
         return type.toString().toUtf8();
     switch (type.toInt()) {
-    case 1: return "incoming";
-    case 2: return "outgoing";
-    case 5: return "rejected";
-    default: return "missed";
+    case 1:
+        return "incoming";
+    case 2:
+        return "outgoing";
+    case 5:
+        return "rejected";
+    default:
+        return "missed";
     }
 }
 
@@ -92,9 +96,9 @@ void calls(Session& s)
     Lines lines;
     for (const QJsonValue& v : array(s, QStringLiteral("calls"))) {
         const QJsonObject c = v.toObject();
-        lines.append("$call:" + num(c.value(QStringLiteral("date")).toInteger()) + ',' +
-                     callWord(c.value(QStringLiteral("type"))) + ',' + b64(c.value(QStringLiteral("address"))) + ',' +
-                     b64(c.value(QStringLiteral("name"))) + ',' + num(c.value(QStringLiteral("duration")).toInt()));
+        lines.append("$call:" + num(c.value(QStringLiteral("date")).toInteger()) + ','
+                     + callWord(c.value(QStringLiteral("type"))) + ',' + b64(c.value(QStringLiteral("address"))) + ','
+                     + b64(c.value(QStringLiteral("name"))) + ',' + num(c.value(QStringLiteral("duration")).toInt()));
     }
     s.sendLine("$count:" + num(lines.size()));
     sendBatches(s, single(lines));
@@ -113,18 +117,17 @@ void calendars(Session& s)
             const QJsonObject e = ev.toObject();
             const qint64 eventId = e.value(QStringLiteral("id")).toInteger();
             ++eventsN;
-            lines.append("$event:" + num(eventId) + ',' + num(calId) + ',' +
-                         num(e.value(QStringLiteral("start")).toInteger()) + ',' +
-                         num(e.value(QStringLiteral("end")).toInteger()) + ',' + b64(e.value(QStringLiteral("tz"))) +
-                         ',' + b64(e.value(QStringLiteral("summary"))) + ',' +
-                         b64(e.value(QStringLiteral("description"))) + ',' +
-                         num(e.value(QStringLiteral("allDay")).toInt()) + ',' + b64(e.value(QStringLiteral("rrule"))));
+            lines.append(
+                "$event:" + num(eventId) + ',' + num(calId) + ',' + num(e.value(QStringLiteral("start")).toInteger())
+                + ',' + num(e.value(QStringLiteral("end")).toInteger()) + ',' + b64(e.value(QStringLiteral("tz"))) + ','
+                + b64(e.value(QStringLiteral("summary"))) + ',' + b64(e.value(QStringLiteral("description"))) + ','
+                + num(e.value(QStringLiteral("allDay")).toInt()) + ',' + b64(e.value(QStringLiteral("rrule"))));
             for (const QJsonValue& rv : e.value(QStringLiteral("reminders")).toArray()) {
                 const QJsonObject r = rv.toObject();
                 ++remindersN;
-                lines.append("$reminder:" + num(++reminderId) + ',' + num(eventId) + ',' +
-                             num(r.value(QStringLiteral("minutes")).toInt()) + ',' +
-                             num(r.value(QStringLiteral("method")).toInt()));
+                lines.append("$reminder:" + num(++reminderId) + ',' + num(eventId) + ','
+                             + num(r.value(QStringLiteral("minutes")).toInt()) + ','
+                             + num(r.value(QStringLiteral("method")).toInt()));
             }
         }
     }
@@ -142,8 +145,8 @@ void playlists(Session& s)
         for (const QJsonValue& m : p.value(QStringLiteral("members")).toArray())
             members.append(m.toString());
         const qint64 id = p.contains(QStringLiteral("id")) ? p.value(QStringLiteral("id")).toInteger() : i + 1;
-        lines.append("$playlist:" + num(id) + ',' + b64(p.value(QStringLiteral("name"))) + ',' +
-                     codec::text(members.join(QLatin1Char('/'))));
+        lines.append("$playlist:" + num(id) + ',' + b64(p.value(QStringLiteral("name"))) + ','
+                     + codec::text(members.join(QLatin1Char('/'))));
     }
     s.sendLine("$count:" + num(lines.size()));
     sendBatches(s, single(lines));
@@ -192,12 +195,12 @@ void images(Session& s, const QString& kind, const QByteArray& command)
                 bucketIds.insert(bucket, bucketIds.size() + 1);
             bucketId = bucketIds.value(bucket);
         }
-        const QByteArray key = m.contains(QStringLiteral("key")) ? m.value(QStringLiteral("key")).toString().toUtf8()
-                                                                : num(i + 1);
-        const QString name = m.contains(QStringLiteral("name")) ? m.value(QStringLiteral("name")).toString()
-                                                               : fileNamePart(path);
-        lines.append(command + key + ',' + codec::text(name) + ',' + num(m.value(QStringLiteral("date")).toInteger()) +
-                     ",," + codec::text(path) + ',' + codec::text(bucket) + ',' + num(bucketId));
+        const QByteArray key
+            = m.contains(QStringLiteral("key")) ? m.value(QStringLiteral("key")).toString().toUtf8() : num(i + 1);
+        const QString name
+            = m.contains(QStringLiteral("name")) ? m.value(QStringLiteral("name")).toString() : fileNamePart(path);
+        lines.append(command + key + ',' + codec::text(name) + ',' + num(m.value(QStringLiteral("date")).toInteger())
+                     + ",," + codec::text(path) + ',' + codec::text(bucket) + ',' + num(bucketId));
     }
     s.sendLine("$count:" + num(lines.size()));
     sendBatches(s, single(lines));
@@ -209,12 +212,12 @@ void music(Session& s, const QString& kind)
     const QJsonArray all = mediaList(s, kind);
     for (int i = 0; i < all.size(); ++i) {
         const QJsonObject m = all.at(i).toObject();
-        const QByteArray key = m.contains(QStringLiteral("key")) ? m.value(QStringLiteral("key")).toString().toUtf8()
-                                                                : num(i + 1);
-        lines.append("$music:" + key + ',' + b64(m.value(QStringLiteral("title"))) + ',' +
-                     num(m.value(QStringLiteral("date")).toInteger()) + ',' + b64(m.value(QStringLiteral("path"))) +
-                     ',' + num(m.value(QStringLiteral("size")).toInteger()) + ',' +
-                     num(m.value(QStringLiteral("duration")).toInt()));
+        const QByteArray key
+            = m.contains(QStringLiteral("key")) ? m.value(QStringLiteral("key")).toString().toUtf8() : num(i + 1);
+        lines.append("$music:" + key + ',' + b64(m.value(QStringLiteral("title"))) + ','
+                     + num(m.value(QStringLiteral("date")).toInteger()) + ',' + b64(m.value(QStringLiteral("path")))
+                     + ',' + num(m.value(QStringLiteral("size")).toInteger()) + ','
+                     + num(m.value(QStringLiteral("duration")).toInt()));
     }
     s.sendLine("$count:" + num(lines.size()));
     sendBatches(s, single(lines));
@@ -223,7 +226,7 @@ void music(Session& s, const QString& kind)
 // ---------------------------------------------------------------- files
 
 struct FileEntry {
-    QString path;   // as listed
+    QString path; // as listed
     bool isDir = false;
     QJsonObject json;
 };
@@ -289,11 +292,11 @@ void files(Session& s)
                 if (e.isDir)
                     s.sendLine("$folder:" + codec::text(e.path));
                 else
-                    s.sendLine("$file:" + codec::text(e.path) + ",," +
-                               num(e.json.contains(QStringLiteral("size"))
-                                       ? e.json.value(QStringLiteral("size")).toInteger()
-                                       : contentOf(e.json).size()) +
-                               ',' + num(e.json.value(QStringLiteral("time")).toInteger()));
+                    s.sendLine("$file:" + codec::text(e.path) + ",,"
+                               + num(e.json.contains(QStringLiteral("size"))
+                                         ? e.json.value(QStringLiteral("size")).toInteger()
+                                         : contentOf(e.json).size())
+                               + ',' + num(e.json.value(QStringLiteral("time")).toInteger()));
             }
             s.sendLine("$end:");
         } else if (line.startsWith("$del:")) {
@@ -329,8 +332,8 @@ void download(Session& s)
             return;
         }
         const QByteArray data = contentOf(f);
-        const qint64 announce =
-            f.contains(QStringLiteral("announce")) ? f.value(QStringLiteral("announce")).toInteger() : data.size();
+        const qint64 announce
+            = f.contains(QStringLiteral("announce")) ? f.value(QStringLiteral("announce")).toInteger() : data.size();
         s.sendLine("$file:" + num(announce));
         for (qint64 at = 0; at < data.size(); at += blockSize)
             s.sendBlock(data.mid(at, blockSize));
@@ -368,8 +371,8 @@ void thumbnails(Session& s)
             return;
         }
         const qint64 announce = m.contains(QStringLiteral("thumbAnnounce"))
-                                    ? m.value(QStringLiteral("thumbAnnounce")).toInteger()
-                                    : data.size();
+            ? m.value(QStringLiteral("thumbAnnounce")).toInteger()
+            : data.size();
         s.sendLine("$file:" + num(announce));
         for (qint64 at = 0; at < data.size(); at += lineBytes) {
             s.sendLine(data.mid(at, lineBytes).toBase64());
@@ -393,13 +396,11 @@ void messages(Session& s)
         for (int k = i; k < std::min<int>(i + size, int(all.size())); ++k) {
             const QJsonObject m = all.at(k).toObject();
             const QJsonArray atts = m.value(QStringLiteral("attachments")).toArray();
-            const qint64 ms = m.contains(QStringLiteral("dateMs"))
-                                  ? m.value(QStringLiteral("dateMs")).toInteger()
-                                  : m.value(QStringLiteral("date")).toInteger() * 1000;
-            QByteArray line = "$sms:" + num(ms) + ',' + (m.value(QStringLiteral("type")).toInt() == 2 ? "1" : "0") +
-                              ',' + b64(m.value(QStringLiteral("address"))) + ',' +
-                              b64(m.value(QStringLiteral("name"))) + ',' + b64(m.value(QStringLiteral("body"))) + ',' +
-                              b64(m.value(QStringLiteral("subject")));
+            const qint64 ms = m.contains(QStringLiteral("dateMs")) ? m.value(QStringLiteral("dateMs")).toInteger()
+                                                                   : m.value(QStringLiteral("date")).toInteger() * 1000;
+            QByteArray line = "$sms:" + num(ms) + ',' + (m.value(QStringLiteral("type")).toInt() == 2 ? "1" : "0") + ','
+                + b64(m.value(QStringLiteral("address"))) + ',' + b64(m.value(QStringLiteral("name"))) + ','
+                + b64(m.value(QStringLiteral("body"))) + ',' + b64(m.value(QStringLiteral("subject")));
             if (!atts.isEmpty())
                 line += ',' + num(atts.size());
             s.sendLine(line);
@@ -411,8 +412,8 @@ void messages(Session& s)
                 continue;
             for (const QJsonValue& av : atts) {
                 const QJsonObject a = av.toObject();
-                s.sendLine("$atta:" + a.value(QStringLiteral("mime")).toString().toUtf8() + ',' +
-                           a.value(QStringLiteral("name")).toString().toUtf8());
+                s.sendLine("$atta:" + a.value(QStringLiteral("mime")).toString().toUtf8() + ','
+                           + a.value(QStringLiteral("name")).toString().toUtf8());
                 const QByteArray data = QByteArray::fromBase64(a.value(QStringLiteral("base64")).toString().toLatin1());
                 for (qint64 at = 0; at < data.size(); at += lineBytes)
                     s.sendLine(data.mid(at, lineBytes).toBase64());
@@ -450,11 +451,13 @@ Fixture makeLargeFixture(int messages, int conversations, int contacts, int call
 {
     QJsonObject root;
     root.insert(QStringLiteral("device"),
-                QJsonObject{{QStringLiteral("version"), 20}, {QStringLiteral("model"), QStringLiteral("Large")},
-                            {QStringLiteral("manufacturer"), QStringLiteral("Acme")},
-                            {QStringLiteral("imei"), QStringLiteral("356938035600001")},
-                            {QStringLiteral("uid"), QStringLiteral("large-phone")},
-                            {QStringLiteral("sdk"), QStringLiteral("13")}, {QStringLiteral("mmc"), QStringLiteral("262")}});
+                QJsonObject {{QStringLiteral("version"), 20},
+                             {QStringLiteral("model"), QStringLiteral("Large")},
+                             {QStringLiteral("manufacturer"), QStringLiteral("Acme")},
+                             {QStringLiteral("imei"), QStringLiteral("356938035600001")},
+                             {QStringLiteral("uid"), QStringLiteral("large-phone")},
+                             {QStringLiteral("sdk"), QStringLiteral("13")},
+                             {QStringLiteral("mmc"), QStringLiteral("262")}});
     root.insert(QStringLiteral("batchSize"), 200);
 
     // A small picture's worth of bytes; the loader stores it as it comes.
@@ -467,19 +470,18 @@ Fixture makeLargeFixture(int messages, int conversations, int contacts, int call
     const qint64 start = 1600000000;
     for (int i = 0; i < messages; ++i) {
         const int conv = conversations > 0 ? i % conversations : 0;
-        QJsonObject m{{QStringLiteral("id"), i + 1},
-                      {QStringLiteral("thread"), conv + 1},
-                      {QStringLiteral("address"), QStringLiteral("+4930%1").arg(1000000 + conv)},
-                      {QStringLiteral("date"), start + qint64(i) * 60},
-                      {QStringLiteral("type"), (i % 3 == 0) ? 2 : 1},
-                      {QStringLiteral("body"), QStringLiteral("Message %1 of conversation %2, with some text.")
-                                                   .arg(i)
-                                                   .arg(conv)}};
+        QJsonObject m {{QStringLiteral("id"), i + 1},
+                       {QStringLiteral("thread"), conv + 1},
+                       {QStringLiteral("address"), QStringLiteral("+4930%1").arg(1000000 + conv)},
+                       {QStringLiteral("date"), start + qint64(i) * 60},
+                       {QStringLiteral("type"), (i % 3 == 0) ? 2 : 1},
+                       {QStringLiteral("body"),
+                        QStringLiteral("Message %1 of conversation %2, with some text.").arg(i).arg(conv)}};
         if (attachmentEvery > 0 && i % attachmentEvery == attachmentEvery - 1)
             m.insert(QStringLiteral("attachments"),
-                     QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("p%1.jpg").arg(i)},
-                                            {QStringLiteral("mime"), QStringLiteral("image/jpeg")},
-                                            {QStringLiteral("base64"), pictureB64}}});
+                     QJsonArray {QJsonObject {{QStringLiteral("name"), QStringLiteral("p%1.jpg").arg(i)},
+                                              {QStringLiteral("mime"), QStringLiteral("image/jpeg")},
+                                              {QStringLiteral("base64"), pictureB64}}});
         msgs.append(m);
     }
     root.insert(QStringLiteral("messages"), msgs);
@@ -487,27 +489,30 @@ Fixture makeLargeFixture(int messages, int conversations, int contacts, int call
     QJsonArray cts;
     for (int i = 0; i < contacts; ++i) {
         const int id = i + 1;
-        cts.append(QJsonObject{
+        cts.append(QJsonObject {
             {QStringLiteral("id"), id},
             {QStringLiteral("rows"),
-             QJsonArray{QJsonObject{{QStringLiteral("kind"), 1}, {QStringLiteral("id"), id * 10 + 1},
-                                    {QStringLiteral("data2"), QStringLiteral("First%1").arg(i)},
-                                    {QStringLiteral("data3"), QStringLiteral("Last%1").arg(i)}},
-                        QJsonObject{{QStringLiteral("kind"), 3}, {QStringLiteral("id"), id * 10 + 2},
-                                    {QStringLiteral("data1"), QStringLiteral("+4930%1").arg(2000000 + i)},
-                                    {QStringLiteral("data2"), 2}},
-                        QJsonObject{{QStringLiteral("kind"), 4}, {QStringLiteral("id"), id * 10 + 3},
-                                    {QStringLiteral("data1"), QStringLiteral("c%1@example.org").arg(i)},
-                                    {QStringLiteral("data2"), 1}}}}});
+             QJsonArray {QJsonObject {{QStringLiteral("kind"), 1},
+                                      {QStringLiteral("id"), id * 10 + 1},
+                                      {QStringLiteral("data2"), QStringLiteral("First%1").arg(i)},
+                                      {QStringLiteral("data3"), QStringLiteral("Last%1").arg(i)}},
+                         QJsonObject {{QStringLiteral("kind"), 3},
+                                      {QStringLiteral("id"), id * 10 + 2},
+                                      {QStringLiteral("data1"), QStringLiteral("+4930%1").arg(2000000 + i)},
+                                      {QStringLiteral("data2"), 2}},
+                         QJsonObject {{QStringLiteral("kind"), 4},
+                                      {QStringLiteral("id"), id * 10 + 3},
+                                      {QStringLiteral("data1"), QStringLiteral("c%1@example.org").arg(i)},
+                                      {QStringLiteral("data2"), 1}}}}});
     }
     root.insert(QStringLiteral("contacts"), cts);
 
     QJsonArray cls;
     for (int i = 0; i < calls; ++i)
-        cls.append(QJsonObject{{QStringLiteral("address"), QStringLiteral("+4930%1").arg(1000000 + i % 5000)},
-                               {QStringLiteral("date"), start + qint64(i) * 300},
-                               {QStringLiteral("duration"), i % 600},
-                               {QStringLiteral("type"), 1 + i % 3}});
+        cls.append(QJsonObject {{QStringLiteral("address"), QStringLiteral("+4930%1").arg(1000000 + i % 5000)},
+                                {QStringLiteral("date"), start + qint64(i) * 300},
+                                {QStringLiteral("duration"), i % 600},
+                                {QStringLiteral("type"), 1 + i % 3}});
     root.insert(QStringLiteral("calls"), cls);
     return Fixture::fromJson(root);
 }

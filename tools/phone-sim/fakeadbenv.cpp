@@ -95,7 +95,7 @@ void FakeAdb::setHang(const QString& key, int hangMs)
 {
     QJsonObject s = state();
     QJsonObject commands = s.value(QStringLiteral("commands")).toObject();
-    commands.insert(key, QJsonObject{{QStringLiteral("hangMs"), hangMs}});
+    commands.insert(key, QJsonObject {{QStringLiteral("hangMs"), hangMs}});
     s.insert(QStringLiteral("commands"), commands);
     setState(s);
 }
@@ -134,7 +134,7 @@ QStringList FakeAdb::commandLines() const
 {
     QStringList out;
     for (const Call& c : calls())
-        out.append((QStringList{QStringLiteral("adb")} + c.args).join(QLatin1Char(' ')));
+        out.append((QStringList {QStringLiteral("adb")} + c.args).join(QLatin1Char(' ')));
     return out;
 }
 

@@ -12,15 +12,20 @@ namespace phonesim {
 class FakeAdb {
 public:
     struct Device {
-        Device(const QString& serial = QString(), const QString& state = QStringLiteral("device"),
-               int agentVersion = 0, int installVersion = 100, const QString& bridge = QString())
-            : serial(serial), state(state), agentVersion(agentVersion), installVersion(installVersion),
-              bridge(bridge) {}
+        Device(const QString& serial = QString(), const QString& state = QStringLiteral("device"), int agentVersion = 0,
+               int installVersion = 100, const QString& bridge = QString())
+            : serial(serial)
+            , state(state)
+            , agentVersion(agentVersion)
+            , installVersion(installVersion)
+            , bridge(bridge)
+        {
+        }
         QString serial;
         QString state = QStringLiteral("device");
-        int agentVersion = 0;     // 0: the Phone Agent is not installed
+        int agentVersion = 0; // 0: the Phone Agent is not installed
         int installVersion = 100; // the version "install" puts on the phone
-        QString bridge;           // PhoneSim::bridgeAddress(), or empty
+        QString bridge; // PhoneSim::bridgeAddress(), or empty
     };
     struct Call {
         QStringList args;

@@ -10,9 +10,9 @@ namespace {
 
 const QStringList& knownDeviceKeys()
 {
-    static const QStringList keys = {QStringLiteral("version"), QStringLiteral("model"),
-                                     QStringLiteral("manufacturer"), QStringLiteral("imei"),
-                                     QStringLiteral("uid"), QStringLiteral("sdk"), QStringLiteral("mmc")};
+    static const QStringList keys
+        = {QStringLiteral("version"), QStringLiteral("model"), QStringLiteral("manufacturer"), QStringLiteral("imei"),
+           QStringLiteral("uid"),     QStringLiteral("sdk"),   QStringLiteral("mmc")};
     return keys;
 }
 

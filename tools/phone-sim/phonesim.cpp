@@ -49,8 +49,8 @@ QByteArray readShortLine(QTcpSocket& socket, int timeoutMs, const std::function<
     while (!socket.canReadLine()) {
         if (stop() || deadline.hasExpired() || socket.bytesAvailable() > kMaxControlLine)
             return {};
-        if (!socket.waitForReadyRead(kSliceMs) && socket.state() != QAbstractSocket::ConnectedState &&
-            !socket.canReadLine())
+        if (!socket.waitForReadyRead(kSliceMs) && socket.state() != QAbstractSocket::ConnectedState
+            && !socket.canReadLine())
             return {};
     }
     QByteArray line = socket.readLine();
@@ -62,8 +62,7 @@ void writeAndFlush(QTcpSocket& socket, const QByteArray& bytes)
 {
     socket.write(bytes);
     const QDeadlineTimer deadline(5000);
-    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() &&
-           socket.state() == QAbstractSocket::ConnectedState)
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired() && socket.state() == QAbstractSocket::ConnectedState)
         socket.waitForBytesWritten(kSliceMs);
 }
 
@@ -346,10 +345,9 @@ bool PhoneSim::start(QString* error)
     };
     QList<Plan> plans;
     if (m_options.wifi)
-        plans.append({m_options.address, m_options.controlPort, &m_controlPort,
-                      [this](qintptr d) { handleControl(d); }});
-    plans.append({m_options.usbAddress, m_options.bridgePort, &m_bridgePort,
-                  [this](qintptr d) { handleBridge(d); }});
+        plans.append(
+            {m_options.address, m_options.controlPort, &m_controlPort, [this](qintptr d) { handleControl(d); }});
+    plans.append({m_options.usbAddress, m_options.bridgePort, &m_bridgePort, [this](qintptr d) { handleBridge(d); }});
     for (const Plan& plan : plans) {
         auto bound = std::make_shared<std::promise<QString>>();
         std::future<QString> result = bound->get_future();

@@ -34,18 +34,25 @@ namespace phonesim {
 
 struct Fault {
     enum class Kind {
-        RefuseControl,   // control port answers "0" + Base64(text)
-        ErrorAt,         // "$error:" + Base64(text) instead of step k, then close
-        WrongLineAt,     // text instead of step k's line, then go on
-        CloseAt,         // text (may be a partial line) instead of step k, then close
-        StallAt,         // nothing more from step k on; hold the connection
+        RefuseControl, // control port answers "0" + Base64(text)
+        ErrorAt, // "$error:" + Base64(text) instead of step k, then close
+        WrongLineAt, // text instead of step k's line, then go on
+        CloseAt, // text (may be a partial line) instead of step k, then close
+        StallAt, // nothing more from step k on; hold the connection
         OversizedLineAt, // a line of size bytes instead of step k, then go on
-        BlockSizeAt,     // a block at step k announces size instead, sends no bytes
-        EofMidBlock,     // a block at step k sends size bytes (half when 0), then close
+        BlockSizeAt, // a block at step k announces size instead, sends no bytes
+        EofMidBlock, // a block at step k sends size bytes (half when 0), then close
     };
     Fault(Kind kind = Kind::ErrorAt, const QString& service = QString(), int step = 1, const QByteArray& text = {},
           qint64 size = 0, int times = 1)
-        : kind(kind), service(service), step(step), text(text), size(size), times(times) {}
+        : kind(kind)
+        , service(service)
+        , step(step)
+        , text(text)
+        , size(size)
+        , times(times)
+    {
+    }
 
     Kind kind;
     QString service; // empty: any service
@@ -59,10 +66,10 @@ struct Fault {
 struct ConnectionLog {
     int id = 0;
     QString kind;
-    QString url;     // the service URL (service connections and control)
+    QString url; // the service URL (service connections and control)
     QString service; // the service name
-    QList<QByteArray> linesIn;  // every line received, raw (CR kept, no LF)
-    QByteArray bytesIn;         // every byte received, lines and blocks
+    QList<QByteArray> linesIn; // every line received, raw (CR kept, no LF)
+    QByteArray bytesIn; // every byte received, lines and blocks
     QList<QByteArray> linesOut; // every line sent (no LF); blocks as "$block:n"
     bool finished = false;
     QString note; // how it ended: "done", "closed by peer", "fault: ...", an error
@@ -122,12 +129,12 @@ class PhoneSim {
 public:
     struct Options {
         QHostAddress address = QHostAddress(QStringLiteral("127.0.0.1")); // Wi-Fi side
-        quint16 controlPort = 48889;     // 0: any free port
+        quint16 controlPort = 48889; // 0: any free port
         QHostAddress usbAddress = QHostAddress(QStringLiteral("127.0.0.1"));
-        quint16 bridgePort = 0;          // adb bridge; 0: any free port
-        bool wifi = true;                // listen on the control port
-        int acceptTimeoutMs = 15000;     // a service port waits this long for the PC
-        int idleTimeoutMs = 30000;       // a read waits this long for the PC
+        quint16 bridgePort = 0; // adb bridge; 0: any free port
+        bool wifi = true; // listen on the control port
+        int acceptTimeoutMs = 15000; // a service port waits this long for the PC
+        int idleTimeoutMs = 30000; // a read waits this long for the PC
     };
 
     explicit PhoneSim(const Fixture& fixture);
@@ -195,10 +202,10 @@ private:
     Options m_options;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
-    std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_stallRelease{false};
-    std::atomic<bool> m_running{true};
-    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_stopping {false};
+    std::atomic<bool> m_stallRelease {false};
+    std::atomic<bool> m_running {true};
+    std::atomic<bool> m_started {false};
 
     mutable QMutex m_mutex;
     mutable QWaitCondition m_changed;

@@ -57,12 +57,14 @@ QVariantMap parseCall(Session& s, RestoreStore& store, const QByteArray& line)
     QList<QByteArray> f;
     qint64 date = 0, duration = 0;
     QString address;
-    static const QList<QByteArray> words { "incoming", "outgoing", "rejected", "missed" };
+    static const QList<QByteArray> words {"incoming", "outgoing", "rejected", "missed"};
     if (!fieldsOf(line, "$call:", 4, &f) || !decodeInt(f[0], &date) || !words.contains(f[1])
         || !decodeText(f[2], &address) || !decodeInt(f[3], &duration))
         fail(s, store, QStringLiteral("bad call line [%1]").arg(shown(line)));
-    return { { QStringLiteral("date"), date }, { QStringLiteral("type"), QString::fromLatin1(f[1]) },
-        { QStringLiteral("address"), address }, { QStringLiteral("duration"), duration } };
+    return {{QStringLiteral("date"), date},
+            {QStringLiteral("type"), QString::fromLatin1(f[1])},
+            {QStringLiteral("address"), address},
+            {QStringLiteral("duration"), duration}};
 }
 
 QVariantMap parseBookmark(Session& s, RestoreStore& store, const QByteArray& line)
@@ -71,7 +73,7 @@ QVariantMap parseBookmark(Session& s, RestoreStore& store, const QByteArray& lin
     QString title, url;
     if (!fieldsOf(line, "$bookmark:", 2, &f) || !decodeText(f[0], &title) || !decodeText(f[1], &url))
         fail(s, store, QStringLiteral("bad bookmark line [%1]").arg(shown(line)));
-    return { { QStringLiteral("title"), title }, { QStringLiteral("url"), url } };
+    return {{QStringLiteral("title"), title}, {QStringLiteral("url"), url}};
 }
 
 QVariantMap parsePlaylist(Session& s, RestoreStore& store, const QByteArray& line)
@@ -80,7 +82,7 @@ QVariantMap parsePlaylist(Session& s, RestoreStore& store, const QByteArray& lin
     QString name, members;
     if (!fieldsOf(line, "$playlist:", 2, &f) || !decodeText(f[0], &name) || !decodeText(f[1], &members))
         fail(s, store, QStringLiteral("bad playlist line [%1]").arg(shown(line)));
-    return { { QStringLiteral("name"), name }, { QStringLiteral("members"), members } };
+    return {{QStringLiteral("name"), name}, {QStringLiteral("members"), members}};
 }
 
 // "$event:" with its nine fields; *reminders receives the announced count.
@@ -94,10 +96,15 @@ QVariantMap parseEvent(Session& s, RestoreStore& store, const QByteArray& line, 
         || !decodeText(f[5], &description) || !decodeInt(f[6], &allDay) || !decodeText(f[7], &rrule)
         || !decodeInt(f[8], reminders) || *reminders < 0)
         fail(s, store, QStringLiteral("bad event line [%1]").arg(shown(line)));
-    return { { QStringLiteral("calendar"), calendar }, { QStringLiteral("start"), start },
-        { QStringLiteral("end"), end }, { QStringLiteral("tz"), tz }, { QStringLiteral("summary"), summary },
-        { QStringLiteral("description"), description }, { QStringLiteral("allDay"), allDay },
-        { QStringLiteral("rrule"), rrule }, { QStringLiteral("reminders"), QStringList() } };
+    return {{QStringLiteral("calendar"), calendar},
+            {QStringLiteral("start"), start},
+            {QStringLiteral("end"), end},
+            {QStringLiteral("tz"), tz},
+            {QStringLiteral("summary"), summary},
+            {QStringLiteral("description"), description},
+            {QStringLiteral("allDay"), allDay},
+            {QStringLiteral("rrule"), rrule},
+            {QStringLiteral("reminders"), QStringList()}};
 }
 
 QString parseReminder(Session& s, RestoreStore& store, const QByteArray& line)
@@ -210,7 +217,7 @@ void RestoreStore::addError(const QString& service, const QString& reason)
 std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
 {
     auto store = std::make_shared<RestoreStore>();
-    for (const char* name : { "bookmarks", "calendars", "calls", "playlists" }) {
+    for (const char* name : {"bookmarks", "calendars", "calls", "playlists"}) {
         const QString service = QString::fromLatin1(name);
         ServiceHandler backup = sim.serviceHandler(service);
         sim.registerService(service, [store, backup](Session& s) {

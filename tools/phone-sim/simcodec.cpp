@@ -19,16 +19,17 @@ struct Category {
 const QList<Category>& categories()
 {
     static const QList<Category> all = {
-        {3, {"other", "home", "mobile", "work", "work fax", "home fax", "pager", "", "callback", "car",
-             "company main", "isdn", "main", "other fax", "radio", "telex", "ttytdd", "work mobile", "work pager",
-             "assistant", "mms"}},
+        {3, {"other", "home",     "mobile", "work",         "work fax",   "home fax",  "pager",
+             "",      "callback", "car",    "company main", "isdn",       "main",      "other fax",
+             "radio", "telex",    "ttytdd", "work mobile",  "work pager", "assistant", "mms"}},
         {4, {"other", "home", "work", "", "mobile"}},
         {5, {"", "default", "other", "", "short", "init"}},
         {6, {"other", "anniversary", "", "birthday"}},
         {8, {"other", "home", "work"}},
         {10, {"other", "work"}},
-        {11, {"", "assistant", "brother", "child", "dom partner", "father", "friend", "manager", "mother", "parnet",
-              "partner", "refby", "relative", "sister", "spouse"}},
+        {11,
+         {"", "assistant", "brother", "child", "dom partner", "father", "friend", "manager", "mother", "parnet",
+          "partner", "refby", "relative", "sister", "spouse"}},
         {12, {"other", "home", "work"}},
         {13, {"other", "homepage", "blog", "profile", "home", "work", "ftp"}},
         {99, {"", "aim", "msn", "yahoo", "skype", "qq", "googletalk", "icq", "jabber", "netmeeting"}},
@@ -121,16 +122,30 @@ struct Field {
 QList<Field> layout(int kind)
 {
     switch (kind) {
-    case 1: return {{'t', 5}, {'t', 2}, {'t', 4}, {'t', 3}, {'t', 6}};
-    case 2: return {{'b', 15}};
-    case 3: case 4: case 5: case 11: case 13: return {{'w', 2}, {'t', 3}, {'t', 1}};
-    case 6: return {{'w', 2}, {'t', 3}, {'d', 1}};
-    case 7: return {{'t', 2}};
-    case 8: return {{'w', 2}, {'t', 3}, {'p', 5}, {'t', 6}, {'t', 1}};
-    case 9: return {{'t', 1}};
-    case 10: return {{'w', 2}, {'t', 3}, {'t', 1}, {'t', 5}, {'t', 4}};
-    case 12: return {{'w', 2}, {'t', 3}, {'t', 10}, {'t', 8}, {'t', 7}, {'t', 4}, {'t', 9}};
-    default: return {};
+    case 1:
+        return {{'t', 5}, {'t', 2}, {'t', 4}, {'t', 3}, {'t', 6}};
+    case 2:
+        return {{'b', 15}};
+    case 3:
+    case 4:
+    case 5:
+    case 11:
+    case 13:
+        return {{'w', 2}, {'t', 3}, {'t', 1}};
+    case 6:
+        return {{'w', 2}, {'t', 3}, {'d', 1}};
+    case 7:
+        return {{'t', 2}};
+    case 8:
+        return {{'w', 2}, {'t', 3}, {'p', 5}, {'t', 6}, {'t', 1}};
+    case 9:
+        return {{'t', 1}};
+    case 10:
+        return {{'w', 2}, {'t', 3}, {'t', 1}, {'t', 5}, {'t', 4}};
+    case 12:
+        return {{'w', 2}, {'t', 3}, {'t', 10}, {'t', 8}, {'t', 7}, {'t', 4}, {'t', 9}};
+    default:
+        return {};
     }
 }
 
@@ -142,10 +157,18 @@ QByteArray encodeEnt(const SimRow& row)
     for (const Field& f : layout(row.kind)) {
         line += ',';
         switch (f.how) {
-        case 't': line += textOf(row, f.column); break;
-        case 'w': line += codec::word(row.kind, intOf(row, f.column)); break;
-        case 'p': line += codec::word(99, intOf(row, f.column)); break;
-        case 'b': line += row.columns.value(col(f.column)).toByteArray().toBase64(); break;
+        case 't':
+            line += textOf(row, f.column);
+            break;
+        case 'w':
+            line += codec::word(row.kind, intOf(row, f.column));
+            break;
+        case 'p':
+            line += codec::word(99, intOf(row, f.column));
+            break;
+        case 'b':
+            line += row.columns.value(col(f.column)).toByteArray().toBase64();
+            break;
         case 'd': {
             const QString v = row.columns.value(col(f.column)).toString();
             const QDate d = QDate::fromString(v.left(10), QStringLiteral("yyyy-MM-dd"));
@@ -176,10 +199,18 @@ bool decodeEnt(const QByteArray& line, SimRow* row)
         const QByteArray& v = fields.at(i + 1);
         const Field& f = fs.at(i);
         switch (f.how) {
-        case 't': row->columns.insert(col(f.column), codec::untext(v)); break;
-        case 'w': row->columns.insert(col(f.column), codec::code(row->kind, v)); break;
-        case 'p': row->columns.insert(col(f.column), codec::code(99, v)); break;
-        case 'b': row->columns.insert(col(f.column), QByteArray::fromBase64(v)); break;
+        case 't':
+            row->columns.insert(col(f.column), codec::untext(v));
+            break;
+        case 'w':
+            row->columns.insert(col(f.column), codec::code(row->kind, v));
+            break;
+        case 'p':
+            row->columns.insert(col(f.column), codec::code(99, v));
+            break;
+        case 'b':
+            row->columns.insert(col(f.column), QByteArray::fromBase64(v));
+            break;
         case 'd': {
             const QDate d = QDate::fromString(QString::fromLatin1(v), QStringLiteral("yyyy-MM-dd"));
             row->columns.insert(col(f.column), d.isValid() ? d.toString(Qt::ISODate) : QString());

@@ -12,11 +12,11 @@ namespace phonesim {
 
 namespace codec {
 
-QByteArray text(const QString& value);      // Base64 of UTF-8, "" for ""
-QString untext(const QByteArray& field);    // reverse
+QByteArray text(const QString& value); // Base64 of UTF-8, "" for ""
+QString untext(const QByteArray& field); // reverse
 
 // Label words of the agent, per category (row kind, or 99 for IM protocols).
-QByteArray word(int category, int code);    // "" when the code has no word
+QByteArray word(int category, int code); // "" when the code has no word
 int code(int category, const QByteArray& w, bool* known = nullptr);
 // Every (category, code) pair that has a word, for exhaustive tests.
 QList<QPair<int, int>> allLabels();

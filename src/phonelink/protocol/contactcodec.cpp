@@ -18,26 +18,24 @@ QMap<int, QString> buildLabelTable()
     };
     // The words are the Phone Agent's; "parnet" is how it spells relation 9.
     static const Entry entries[] = {
-        {3, 0, "other"},       {3, 1, "home"},         {3, 2, "mobile"},       {3, 3, "work"},
-        {3, 4, "work fax"},    {3, 5, "home fax"},     {3, 6, "pager"},        {3, 8, "callback"},
-        {3, 9, "car"},         {3, 10, "company main"}, {3, 11, "isdn"},       {3, 12, "main"},
-        {3, 13, "other fax"},  {3, 14, "radio"},       {3, 15, "telex"},       {3, 16, "ttytdd"},
-        {3, 17, "work mobile"}, {3, 18, "work pager"}, {3, 19, "assistant"},   {3, 20, "mms"},
-        {4, 0, "other"},       {4, 1, "home"},         {4, 2, "work"},         {4, 4, "mobile"},
-        {5, 1, "default"},     {5, 2, "other"},        {5, 4, "short"},        {5, 5, "init"},
-        {6, 0, "other"},       {6, 1, "anniversary"},  {6, 3, "birthday"},
-        {8, 0, "other"},       {8, 1, "home"},         {8, 2, "work"},
-        {99, 1, "aim"},        {99, 2, "msn"},         {99, 3, "yahoo"},       {99, 4, "skype"},
-        {99, 5, "qq"},         {99, 6, "googletalk"},  {99, 7, "icq"},         {99, 8, "jabber"},
-        {99, 9, "netmeeting"},
-        {10, 0, "other"},      {10, 1, "work"},
-        {11, 1, "assistant"},  {11, 2, "brother"},     {11, 3, "child"},       {11, 4, "dom partner"},
-        {11, 5, "father"},     {11, 6, "friend"},      {11, 7, "manager"},     {11, 8, "mother"},
-        {11, 9, "parnet"},     {11, 10, "partner"},    {11, 11, "refby"},      {11, 12, "relative"},
-        {11, 13, "sister"},    {11, 14, "spouse"},
-        {12, 0, "other"},      {12, 1, "home"},        {12, 2, "work"},
-        {13, 0, "other"},      {13, 1, "homepage"},    {13, 2, "blog"},        {13, 3, "profile"},
-        {13, 4, "home"},       {13, 5, "work"},        {13, 6, "ftp"},
+        {3, 0, "other"},        {3, 1, "home"},          {3, 2, "mobile"},      {3, 3, "work"},
+        {3, 4, "work fax"},     {3, 5, "home fax"},      {3, 6, "pager"},       {3, 8, "callback"},
+        {3, 9, "car"},          {3, 10, "company main"}, {3, 11, "isdn"},       {3, 12, "main"},
+        {3, 13, "other fax"},   {3, 14, "radio"},        {3, 15, "telex"},      {3, 16, "ttytdd"},
+        {3, 17, "work mobile"}, {3, 18, "work pager"},   {3, 19, "assistant"},  {3, 20, "mms"},
+        {4, 0, "other"},        {4, 1, "home"},          {4, 2, "work"},        {4, 4, "mobile"},
+        {5, 1, "default"},      {5, 2, "other"},         {5, 4, "short"},       {5, 5, "init"},
+        {6, 0, "other"},        {6, 1, "anniversary"},   {6, 3, "birthday"},    {8, 0, "other"},
+        {8, 1, "home"},         {8, 2, "work"},          {99, 1, "aim"},        {99, 2, "msn"},
+        {99, 3, "yahoo"},       {99, 4, "skype"},        {99, 5, "qq"},         {99, 6, "googletalk"},
+        {99, 7, "icq"},         {99, 8, "jabber"},       {99, 9, "netmeeting"}, {10, 0, "other"},
+        {10, 1, "work"},        {11, 1, "assistant"},    {11, 2, "brother"},    {11, 3, "child"},
+        {11, 4, "dom partner"}, {11, 5, "father"},       {11, 6, "friend"},     {11, 7, "manager"},
+        {11, 8, "mother"},      {11, 9, "parnet"},       {11, 10, "partner"},   {11, 11, "refby"},
+        {11, 12, "relative"},   {11, 13, "sister"},      {11, 14, "spouse"},    {12, 0, "other"},
+        {12, 1, "home"},        {12, 2, "work"},         {13, 0, "other"},      {13, 1, "homepage"},
+        {13, 2, "blog"},        {13, 3, "profile"},      {13, 4, "home"},       {13, 5, "work"},
+        {13, 6, "ftp"},
     };
     QMap<int, QString> table;
     for (const Entry& e : entries)
@@ -143,7 +141,7 @@ QString formatId(int kind, qint64 second, qint64 third, const ContactDataRow& ro
 QString encodeDataRow(int kind, qint64 second, qint64 third, const ContactDataRow& row)
 {
     const QVariantMap& v = row.values;
-    QStringList out{formatId(kind, second, third, row)};
+    QStringList out {formatId(kind, second, third, row)};
     switch (kind) {
     case 1:
         out << b64(v, 5) << b64(v, 2) << b64(v, 4) << b64(v, 3) << b64(v, 6);
@@ -212,9 +210,9 @@ void decodeContact(const QStringList& fields, int kind, QVariantMap& values)
         readTypeAndLabel(fields, kind, values);
         if (n > 3) {
             const QDate date = QDate::fromString(fields.at(3), QStringLiteral("yyyy-MM-dd"));
-            values.insert(key(1), date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) +
-                                                       QStringLiteral("T00:00:00")
-                                                 : QString());
+            values.insert(key(1),
+                          date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("T00:00:00")
+                                         : QString());
         }
         break;
     case 7:

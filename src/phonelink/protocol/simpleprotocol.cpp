@@ -96,14 +96,15 @@ QString decodeLineBytes(const QByteArray& bytes)
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
     if (ascii)
         return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(bytes);
 }
 
-std::atomic<int> g_portCounter{1};
+std::atomic<int> g_portCounter {1};
 QMutex g_portProviderMutex;
 std::function<int()> g_portProvider;
 
@@ -132,8 +133,7 @@ SocketDataTransferException::SocketDataTransferException(const QString& message)
 }
 
 CancelScope::CancelScope(const JobReport* report)
-    : CancelScope(report ? std::function<bool()>([report] { return report->userCanceled(); })
-                         : std::function<bool()>())
+    : CancelScope(report ? std::function<bool()>([report] { return report->userCanceled(); }) : std::function<bool()>())
 {
 }
 

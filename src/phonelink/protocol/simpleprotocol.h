@@ -2,9 +2,9 @@
 //
 // A line is UTF-8 text ended by one LF; the reader drops every CR and decodes
 // the line as UTF-8 when its bytes are valid UTF-8, else one Latin-1
-// character per byte. Most free text travels Base64-encoded (encodeField). Commands are "$word:" followed directly by their argument.
-// Raw file data travels as counted blocks: the line "$block:n", exactly n
-// bytes, then the receiver's "." acknowledgement.
+// character per byte. Most free text travels Base64-encoded (encodeField). Commands are "$word:" followed directly by
+// their argument. Raw file data travels as counted blocks: the line "$block:n", exactly n bytes, then the receiver's
+// "." acknowledgement.
 //
 // Every function works on a socket owned by the calling job thread and never
 // closes it. Time limits are in milliseconds, -1 meaning no limit. Blocking

@@ -56,7 +56,7 @@ AndroidWIFIForm::AndroidWIFIForm(QWidget* parent)
            "Play) on your Android to search Quillharbor Phone Agent to download and install."));
 
     setStyleSheet(getStyleSheet()
-        + QStringLiteral(" #lbTipsDownloadAirpathRelay { font-size:9px; color:#767B7C; margin:0 10px;}"));
+                  + QStringLiteral(" #lbTipsDownloadAirpathRelay { font-size:9px; color:#767B7C; margin:0 10px;}"));
     m_movable = std::make_unique<WinMovable>(this);
 
     connect(btnConnect, &QPushButton::pressed, this, &AndroidWIFIForm::onBtnConnect);

@@ -11,7 +11,7 @@ namespace {
 QString redirectFilePath()
 {
     return getAppDataDir().filePath(QLatin1String(dataroot::kMakerName) + QLatin1Char('/')
-        + QLatin1String(dataroot::kProductId) + QStringLiteral(".redirect"));
+                                    + QLatin1String(dataroot::kProductId) + QStringLiteral(".redirect"));
 }
 
 // The location fixed by the first getDataDir() call. Written once during

@@ -31,8 +31,8 @@ QUrl webServiceUrl()
     if (base.isEmpty())
         return QUrl();
     const QUrl url(base, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return QUrl();
     return url;
 }
@@ -51,8 +51,7 @@ QString encodeReportField(const QString& text)
 
 QString cleanErrorText(const QString& err)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("< *br */?>"),
-                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression lineBreak(QStringLiteral("< *br */?>"), QRegularExpression::CaseInsensitiveOption);
     QString text = err;
     text.replace(lineBreak, QStringLiteral("\r\n"));
     text.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
@@ -62,14 +61,13 @@ QString cleanErrorText(const QString& err)
 
 QByteArray buildReportBody(const QString& err)
 {
-    const QString body = QStringLiteral("prod=") + encodeReportField(appinfo::productName()) +
-                         QStringLiteral("&ver=") + encodeReportField(appinfo::reportVersionField()) +
-                         QStringLiteral("&err=") + encodeReportField(cleanErrorText(err));
+    const QString body = QStringLiteral("prod=") + encodeReportField(appinfo::productName()) + QStringLiteral("&ver=")
+        + encodeReportField(appinfo::reportVersionField()) + QStringLiteral("&err=")
+        + encodeReportField(cleanErrorText(err));
     return body.toUtf8();
 }
 
-QNetworkReply* sendErrorReportTo(const QUrl& base, const QString& err, QNetworkAccessManager* manager,
-                                 int timeoutMs)
+QNetworkReply* sendErrorReportTo(const QUrl& base, const QString& err, QNetworkAccessManager* manager, int timeoutMs)
 {
     if (!base.isValid() || base.host().isEmpty())
         return nullptr;

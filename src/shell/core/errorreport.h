@@ -47,7 +47,7 @@ bool sendErrorReport(const QString& err);
 
 // For tests: sends to an explicit base URL through the given manager (null:
 // a private one). The reply object is returned so a test can wait for it.
-QNetworkReply* sendErrorReportTo(const QUrl& base, const QString& err,
-                                 QNetworkAccessManager* manager = nullptr, int timeoutMs = kTimeoutMs);
+QNetworkReply* sendErrorReportTo(const QUrl& base, const QString& err, QNetworkAccessManager* manager = nullptr,
+                                 int timeoutMs = kTimeoutMs);
 
 } // namespace errorreport

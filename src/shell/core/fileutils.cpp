@@ -48,8 +48,8 @@ QString removeChars(const QString& text)
 
 bool isReservedDeviceName(const QString& name)
 {
-    static const char* const kNames[] = { "CON", "PRN", "AUX", "CLOCK$", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
-        "COM6", "COM7", "COM8", "COM9", "LPT1" };
+    static const char* const kNames[] = {"CON",  "PRN",  "AUX",  "CLOCK$", "NUL",  "COM1", "COM2", "COM3",
+                                         "COM4", "COM5", "COM6", "COM7",   "COM8", "COM9", "LPT1"};
     for (const char* reserved : kNames) {
         if (name.compare(QLatin1String(reserved), Qt::CaseInsensitive) == 0)
             return true;

@@ -74,7 +74,9 @@ void CountrySelForm::retranslateUi(QDialog* dialog)
 
 } // namespace Ui
 
-CountrySelForm::CountrySelForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CountrySelForm>())
+CountrySelForm::CountrySelForm(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::CountrySelForm>())
 {
     ui->setupUi(this);
     connect(ui->txtKW, &QLineEdit::textChanged, this, &CountrySelForm::kwinput);
@@ -83,10 +85,10 @@ CountrySelForm::CountrySelForm(QWidget* parent) : QDialog(parent), ui(std::make_
     m_movable = std::make_unique<WinMovable>(this);
 
     try {
-        CountryLibDb db{QString()};
+        CountryLibDb db {QString()};
         db.open();
-        Sqlite3Cursor c =
-            db.queryThrow(QStringLiteral("select pnum, n, substr(mmc,0,4) as mmc from countries order by n asc"));
+        Sqlite3Cursor c
+            = db.queryThrow(QStringLiteral("select pnum, n, substr(mmc,0,4) as mmc from countries order by n asc"));
         while (c.moveNext()) {
             m_countries.append(qMakePair(
                 c.getText(QStringLiteral("mmc")),
@@ -184,7 +186,7 @@ void settleDeviceCountry(AndroidDeviceInfo& device, QWidget* parent)
     if (!device.mmc.isEmpty()) {
         bool found = false;
         try {
-            CountryLibDb db{QString()};
+            CountryLibDb db {QString()};
             db.getCountryByMcc(device.mmc, &found);
         } catch (const std::exception& e) {
             // The table is unreadable: the phone's own code is the best we have.

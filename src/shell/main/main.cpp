@@ -7,9 +7,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    MainWindow::setCategoryPageFactory([](int kind, AbsTreeItemModel::_ItemNode* source,
-                                          AbsTreeItemModel::_ItemNode* devicesRoot, MainWindow* window) {
-        return createOrganiserPage(kind, source, devicesRoot, window);
-    });
+    MainWindow::setCategoryPageFactory(
+        [](int kind, AbsTreeItemModel::_ItemNode* source, AbsTreeItemModel::_ItemNode* devicesRoot,
+           MainWindow* window) { return createOrganiserPage(kind, source, devicesRoot, window); });
     return startup::run(app);
 }

@@ -45,7 +45,9 @@ CategoryPageFactory& categoryFactory()
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options) : QMainWindow(parent), m_options(options)
+MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
+    : QMainWindow(parent)
+    , m_options(options)
 {
     m_http = new QNetworkAccessManager(this);
     setupUi();
@@ -214,9 +216,9 @@ void MainWindow::createStatusBar()
     m_statusLink = new QLabel(this);
     m_statusLink->setObjectName(QStringLiteral("lbStatusLink"));
     m_statusLink->setOpenExternalLinks(true);
-    m_statusLink->setText(QStringLiteral("<a style=\"color:#2772BC;text-decoration:none\" href=\"%1\">%2</a>")
-                              .arg(target.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                   tr("IDS_STATUS_OTHER_EDITION").toHtmlEscaped()));
+    m_statusLink->setText(
+        QStringLiteral("<a style=\"color:#2772BC;text-decoration:none\" href=\"%1\">%2</a>")
+            .arg(target.toString(QUrl::FullyEncoded).toHtmlEscaped(), tr("IDS_STATUS_OTHER_EDITION").toHtmlEscaped()));
     statusBar()->addWidget(m_statusLink);
 }
 

@@ -169,13 +169,13 @@ private:
     QNetworkAccessManager* m_http = nullptr;
 
     QPointer<AbsMainForm> m_lastClickPage;
-    int m_busy = 0;           // own modal work in progress
+    int m_busy = 0; // own modal work in progress
     bool m_switching = false; // inside switchForm
     bool m_switchAgain = false;
     bool m_closing = false;
     QList<AbsTreeItemModel::_ItemNode*> m_doomed;
     QTimer* m_reaper = nullptr;
     QStringList m_pendingRefresh; // backup folders to recount once nothing runs
-    QSet<QString> m_connecting;             // serials whose connection job runs
+    QSet<QString> m_connecting; // serials whose connection job runs
     QSet<QString> m_droppedWhileConnecting; // ... and that adb lost meanwhile
 };

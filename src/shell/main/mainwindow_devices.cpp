@@ -56,8 +56,8 @@ _LocalDbItemNode* MainWindow::findLocalDbNode(const QString& name) const
         const QString folder = node->dir.dirName();
         if (folder == name)
             return node;
-        if (!caseless && folder.compare(name, Qt::CaseInsensitive) == 0 &&
-            (askedPath.isEmpty() || askedPath == QFileInfo(node->dir.absolutePath()).canonicalFilePath()))
+        if (!caseless && folder.compare(name, Qt::CaseInsensitive) == 0
+            && (askedPath.isEmpty() || askedPath == QFileInfo(node->dir.absolutePath()).canonicalFilePath()))
             caseless = node;
     }
     return caseless;
@@ -242,8 +242,8 @@ void MainWindow::onAndroidUSBConnected(const AdbDevice& adb)
                                    "your Android device screen. Please simply check \"Always allow from this "
                                    "computer\" and then click \"OK\" to finish.<br/><br/>"
                                    "2 Re-enable USB debugging on your Android Phone.<br/><br/>"
-                                   "3 Restart your Android Phone.<br/><br/>") +
-                    QStringLiteral("Error:") + adb.line.toHtmlEscaped());
+                                   "3 Restart your Android Phone.<br/><br/>")
+                    + QStringLiteral("Error:") + adb.line.toHtmlEscaped());
     }
 
     ++m_busy;
@@ -329,14 +329,14 @@ void MainWindow::androidUsbTips()
     };
     QString text = QStringLiteral("<b>Android device not found.</b><br/><br/>"
                                   "Want to connect Android device? If yes, please follow these steps:<br/><br/>");
-    text += QStringLiteral("* Enable USB debugging on your Android device.") +
-            link(QStringLiteral("/tutorial/enable-usb-debugging-on-android.html")) + QStringLiteral("<br/><br/>");
-    text += QStringLiteral("* Install USB driver software on your computer.") +
-            link(QStringLiteral("/install-usb-driver-software-for-android.html")) + QStringLiteral("<br/><br/>");
+    text += QStringLiteral("* Enable USB debugging on your Android device.")
+        + link(QStringLiteral("/tutorial/enable-usb-debugging-on-android.html")) + QStringLiteral("<br/><br/>");
+    text += QStringLiteral("* Install USB driver software on your computer.")
+        + link(QStringLiteral("/install-usb-driver-software-for-android.html")) + QStringLiteral("<br/><br/>");
 #ifdef Q_OS_WIN
     // The device-manager tool ships with the Windows build only.
-    const QString manager = QDir(QCoreApplication::applicationDirPath())
-                                .absoluteFilePath(QStringLiteral("QuillharborDeviceManager.exe"));
+    const QString manager
+        = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillharborDeviceManager.exe"));
     text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Quillharbor Device Manager to try again.<br/><br/>")
                 .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
 #endif

@@ -87,7 +87,7 @@ QList<AndroidDeviceInfo> loadVirtualDevices(const QDir& dataRoot)
 _LocalDbItemNode::Counts countLocalDb(const QDir& folder)
 {
     using C = _LocalDbItemNode;
-    C::Counts n{};
+    C::Counts n {};
 
     // The message store lives deeper in the folder; a missing one counts 0.
     {

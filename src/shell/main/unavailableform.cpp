@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-UnavailableForm::UnavailableForm(const QString& category, QWidget* parent) : AbsMainForm(parent)
+UnavailableForm::UnavailableForm(const QString& category, QWidget* parent)
+    : AbsMainForm(parent)
 {
     setObjectName(QStringLiteral("UnavailableForm"));
     auto* layout = new QVBoxLayout(this);

@@ -68,10 +68,9 @@ QString downloadAddress(const QByteArray& body)
 
 QUrl checkUrl(const QUrl& base)
 {
-    return withPath(base, QStringLiteral("/sms_check_update.php"),
-                    QStringLiteral("pid=%1&ver=%2&q=1")
-                        .arg(QLatin1String(dataroot::kProductId))
-                        .arg(appinfo::kBuildNumber));
+    return withPath(
+        base, QStringLiteral("/sms_check_update.php"),
+        QStringLiteral("pid=%1&ver=%2&q=1").arg(QLatin1String(dataroot::kProductId)).arg(appinfo::kBuildNumber));
 }
 
 QUrl updatePageUrl(const QUrl& base)

@@ -15,8 +15,8 @@ inline constexpr qint64 kMaxReplyBytes = 4096;
 inline constexpr int kRequestTimeoutMs = 15000;
 
 enum class Reply {
-    Ignored,    // not status 200: nothing happens, the stamp stays
-    Current,    // this version is current: the stamp is rewritten
+    Ignored, // not status 200: nothing happens, the stamp stays
+    Current, // this version is current: the stamp is rewritten
     NewVersion, // the body is the download address
 };
 

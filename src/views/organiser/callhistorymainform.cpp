@@ -48,8 +48,8 @@ QAction* makeAction(QObject* parent, const char* icon, const QString& text, bool
 
 } // namespace
 
-CallHistoryMainForm::CallHistoryMainForm(
-    AbsTreeItemModel::_ItemNode* sourceNode, AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent)
+CallHistoryMainForm::CallHistoryMainForm(AbsTreeItemModel::_ItemNode* sourceNode,
+                                         AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent)
     : AbsMainForm(parent)
     , sourceNode(sourceNode)
     , devicesRoot(devicesRoot)

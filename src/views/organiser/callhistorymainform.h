@@ -26,8 +26,8 @@ public:
     // sourceNode: the phone node (kind 4) or backup folder node (kind 5)
     // above the Call History node; devicesRoot: the "Devices" root. Neither
     // is owned.
-    CallHistoryMainForm(
-        AbsTreeItemModel::_ItemNode* sourceNode, AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent = nullptr);
+    CallHistoryMainForm(AbsTreeItemModel::_ItemNode* sourceNode, AbsTreeItemModel::_ItemNode* devicesRoot,
+                        QWidget* parent = nullptr);
     ~CallHistoryMainForm() override;
 
     QList<QAction*> createToolbarActions() override;

@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-ExportCallHistoryThread::ExportCallHistoryThread(
-    const QList<CallRecord>& calls, const QString& path, JobReport* progress, QObject* parent)
+ExportCallHistoryThread::ExportCallHistoryThread(const QList<CallRecord>& calls, const QString& path,
+                                                 JobReport* progress, QObject* parent)
     : QThread(parent)
     , calls(calls)
     , path(path)
@@ -62,8 +62,8 @@ void ExportCallHistoryThread::run()
         }
         ++count;
         if (progress)
-            progress->postUpdateProgress(
-                QString(), jobreport::percent(count, total), tr("%1 / %2").arg(count).arg(total));
+            progress->postUpdateProgress(QString(), jobreport::percent(count, total),
+                                         tr("%1 / %2").arg(count).arg(total));
         const QString flag = ItemModelCall::flagText(c.flags);
         const QString date = ItemModelCall::dateText(c.date);
         if (csv) {

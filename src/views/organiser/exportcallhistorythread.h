@@ -14,8 +14,8 @@ class ExportCallHistoryThread : public QThread {
     Q_OBJECT
 
 public:
-    ExportCallHistoryThread(
-        const QList<CallRecord>& calls, const QString& path, JobReport* progress, QObject* parent = nullptr);
+    ExportCallHistoryThread(const QList<CallRecord>& calls, const QString& path, JobReport* progress,
+                            QObject* parent = nullptr);
 
 protected:
     void run() override;

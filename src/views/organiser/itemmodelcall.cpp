@@ -51,8 +51,8 @@ void ItemModelCall::setCalls(const QList<CallRecord>& calls)
     qDeleteAll(roots);
     roots.clear();
     m_calls = calls;
-    std::stable_sort(
-        m_calls.begin(), m_calls.end(), [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
+    std::stable_sort(m_calls.begin(), m_calls.end(),
+                     [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
     for (const CallRecord& c : std::as_const(m_calls))
         roots.append(new _CallItemNode(c));
     endResetModel();
@@ -125,7 +125,7 @@ QVariant ItemModelCall::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
-    static const char* const titles[] = { "Flag", "Number", "Contact", "Date", "Duration" };
+    static const char* const titles[] = {"Flag", "Number", "Contact", "Date", "Duration"};
     if (section < 0 || section >= 5)
         return QVariant();
     return QString::fromLatin1(titles[section]);

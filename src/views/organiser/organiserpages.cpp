@@ -3,8 +3,8 @@
 #include "shell/navnodekind.h"
 #include "views/organiser/callhistorymainform.h"
 
-AbsMainForm* createOrganiserPage(
-    int kind, AbsTreeItemModel::_ItemNode* source, AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent)
+AbsMainForm* createOrganiserPage(int kind, AbsTreeItemModel::_ItemNode* source,
+                                 AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent)
 {
     switch (kind) {
     case NAV_CALL_HISTORY:

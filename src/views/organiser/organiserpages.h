@@ -9,5 +9,5 @@ class QWidget;
 
 // The page for a category node of kind kind whose parent node is source;
 // null for a kind this library has no page for.
-AbsMainForm* createOrganiserPage(
-    int kind, AbsTreeItemModel::_ItemNode* source, AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent);
+AbsMainForm* createOrganiserPage(int kind, AbsTreeItemModel::_ItemNode* source,
+                                 AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent);

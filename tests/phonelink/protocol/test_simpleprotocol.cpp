@@ -36,8 +36,7 @@ struct Pair {
     void peerSends(const QByteArray& bytes)
     {
         peer->write(bytes);
-        while (peer->bytesToWrite() > 0 && peer->waitForBytesWritten(1000)) {
-        }
+        while (peer->bytesToWrite() > 0 && peer->waitForBytesWritten(1000)) {}
     }
     // Everything the client sent, until it pauses (a second at most).
     QByteArray peerReceives()
@@ -79,7 +78,8 @@ private Q_SLOTS:
         Pair p;
         QVERIFY(p.open());
         const QString text = QStringLiteral("Zugriff verweigert: \u00fc\u20ac");
-        p.peerSends("$count:12\r\n$a\rb:\r\n$block:3\nxyz$end:\n\r\n$error:\n$error:" + text.toUtf8().toBase64() + "\n");
+        p.peerSends("$count:12\r\n$a\rb:\r\n$block:3\nxyz$end:\n\r\n$error:\n$error:" + text.toUtf8().toBase64()
+                    + "\n");
         QCOMPARE(readLine(&p.client, 1000), QStringLiteral("$count:12"));
         QCOMPARE(readLine(&p.client, 1000), QStringLiteral("$ab:"));
         QCOMPARE(readCommand(&p.client, 1000), QStringLiteral("$block:3"));
@@ -89,7 +89,7 @@ private Q_SLOTS:
         // A prefix matches; a wrong line tells the phone first (see the Wi-Fi connection test).
         QCOMPARE(expectCommand(&p.client, QStringLiteral("$end"), 1000), QStringLiteral("$end:"));
         QCOMPARE(thrown<SocketDataTransferException>([&] { readCommand(&p.client, 1000); }),
-            QStringLiteral("Null command."));
+                 QStringLiteral("Null command."));
         QCOMPARE(thrown<RemoteException>([&] { readCommand(&p.client, 1000); }), QString());
         QCOMPARE(thrown<RemoteException>([&] { readCommand(&p.client, 1000); }), text);
     }
@@ -110,7 +110,8 @@ private Q_SLOTS:
         QVERIFY(b.open());
         b.peerSends("$block:10\nabc");
         b.peer->disconnectFromHost();
-        QVERIFY_THROWS_EXCEPTION(SocketDataTransferException, readBlock(&b.client, readCommand(&b.client, 1000), &b.out, 1000));
+        QVERIFY_THROWS_EXCEPTION(SocketDataTransferException,
+                                 readBlock(&b.client, readCommand(&b.client, 1000), &b.out, 1000));
         QCOMPARE(b.out.data(), QByteArray("abc"));
         // Telling a closed peer about a local fault is a transfer failure too.
         p.client.abort();
@@ -126,10 +127,10 @@ private Q_SLOTS:
         int kind = 0;
         qint64 a = 0, b = 0, c = 0;
         QVERIFY(parseId(QStringLiteral("3/9000000000/-1/-42"), &kind, &a, &b, &c));
-        QCOMPARE(QList<qint64>({ kind, a, b, c }), QList<qint64>({ 3, 9000000000ll, -1, -42 }));
+        QCOMPARE(QList<qint64>({kind, a, b, c}), QList<qint64>({3, 9000000000ll, -1, -42}));
         kind = 77;
         for (const char* bad :
-            { "3/1/2", " 3/1/2/4", "3/1/2/4/5", "3/1/2/4\n", "a/1/2/3", "3//2/4", "", "99999999999/1/2/3" }) {
+             {"3/1/2", " 3/1/2/4", "3/1/2/4/5", "3/1/2/4\n", "a/1/2/3", "3//2/4", "", "99999999999/1/2/3"}) {
             QVERIFY2(!parseId(QString::fromLatin1(bad), &kind, &a, &b, &c), bad);
             QCOMPARE(kind, 77);
         }
@@ -158,7 +159,8 @@ private Q_SLOTS:
         const QByteArray big = pattern(100000); // more than one read chunk
         p.peerSends("$block:0\n$block:100000\n" + big + "$block:5\ntail!.\n");
         int blocks = 0;
-        for (QString line = readCommand(&p.client, 3000); line != QLatin1String("."); line = readCommand(&p.client, 3000))
+        for (QString line = readCommand(&p.client, 3000); line != QLatin1String(".");
+             line = readCommand(&p.client, 3000))
             blocks += readBlock(&p.client, line, &p.out, 3000) >= 0;
         QCOMPARE(blocks, 3);
         QCOMPARE(p.out.data(), big + "tail!");
@@ -174,8 +176,9 @@ private Q_SLOTS:
     void blockLines_outOfRangeOrNotANumber_areRefused_data()
     {
         QTest::addColumn<QString>("line");
-        for (const QString& line : { QStringLiteral("$block:-5"), QStringLiteral("$block:%1").arg(qint64(1) << 40),
-                 QStringLiteral("$block:%1").arg(kMaxBlockBytes + 1), QStringLiteral("$block:12x"), QStringLiteral("$block:") })
+        for (const QString& line : {QStringLiteral("$block:-5"), QStringLiteral("$block:%1").arg(qint64(1) << 40),
+                                    QStringLiteral("$block:%1").arg(kMaxBlockBytes + 1), QStringLiteral("$block:12x"),
+                                    QStringLiteral("$block:")})
             QTest::newRow(qPrintable(line)) << line;
     }
     void blockLines_outOfRangeOrNotANumber_areRefused()

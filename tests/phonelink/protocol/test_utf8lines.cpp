@@ -14,13 +14,15 @@ class TestUtf8Lines : public QObject {
 private Q_SLOTS:
     void linesDecode_asUtf8OrElseLatin1()
     {
-        const QList<std::pair<QByteArray, QString>> cases{
+        const QList<std::pair<QByteArray, QString>> cases {
             {"$count:12\r", QStringLiteral("$count:12")},
             {"$path:/\xd0\x9c\xd0\xbe\r\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0", QStringLiteral("$path:/Москва")},
             // Not UTF-8 (Latin-1 byte, lone continuation, cut sequence,
             // overlong, NUL): each byte is its Latin-1 character.
             {"caf\xe9", QStringLiteral("caf\u00e9")},
-            {"a\x80" "b", QStringLiteral("a\u0080b")},
+            {"a\x80"
+             "b",
+             QStringLiteral("a\u0080b")},
             {"x\xe7\x85", QStringLiteral("x\u00e7\u0085")},
             {"\xc0\xaf", QStringLiteral("\u00c0\u00af")},
             {QByteArray("a\0b", 3), QString::fromLatin1("a\0b", 3)},

@@ -38,13 +38,13 @@ void TestPhoneForms::page_showsTheRoadsId_andPhoneTextIsNotMarkup()
     d.manufacturer = QStringLiteral("Acme");
     d.model = QStringLiteral("<img src=x onerror=alert(1)>");
     d.imei = QStringLiteral("356938035643809");
-    for (bool wifi : { false, true }) {
+    for (bool wifi : {false, true}) {
         d.isWiFi = wifi;
         AndroidDeviceInfoForm page(&d);
         QCOMPARE(page.valueText(1, 1), wifi ? QStringLiteral("uid-7f3a") : QStringLiteral("R58M41XYZ"));
         QCOMPARE(page.valueText(1, 3), wifi ? QStringLiteral("Wi-Fi") : QStringLiteral("USB"));
         QCOMPARE(page.cacheLink()->text(),
-            QStringLiteral("<a href=\"%1\">356938035643809</a>").arg(d.cacheDir().absolutePath()));
+                 QStringLiteral("<a href=\"%1\">356938035643809</a>").arg(d.cacheDir().absolutePath()));
         int shown = 0;
         for (QLabel* l : page.findChildren<QLabel*>()) {
             if (l->text().contains(QStringLiteral("<img src=x")) && ++shown)
@@ -61,11 +61,11 @@ void TestPhoneForms::connect_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("refusal"); // the phone refuses with this text
-    QTest::addColumn<QString>("message");    // the box shown; "%1" is the local port
+    QTest::addColumn<QString>("message"); // the box shown; "%1" is the local port
     QTest::newRow("answers") << " 127.0.46.20 " << QByteArray() << QString();
     QTest::newRow("refuses") << "127.0.46.21" << QByteArray("busy")
                              << "start backup://127.0.0.1:%1/device-info failed.busy";
-    for (const char* typed : { "192.168.1.20:48889", "192.168.1", "phone.local", "  " })
+    for (const char* typed : {"192.168.1.20:48889", "192.168.1", "phone.local", "  "})
         QTest::newRow(typed) << typed << QByteArray() << "Input Error. Please input the correct WiFi connection info.";
 }
 
@@ -95,7 +95,8 @@ void TestPhoneForms::connect()
     QCOMPARE(form.result(), message.isEmpty() ? int(QDialog::Accepted) : 0);
     QCOMPARE(form.device.uid, message.isEmpty() ? QStringLiteral("uid-7f3a") : QString());
     if (message.isEmpty())
-        QCOMPARE(form.device.host + QLatin1Char(':') + QString::number(form.device.port), QStringLiteral("127.0.46.20:48889"));
+        QCOMPARE(form.device.host + QLatin1Char(':') + QString::number(form.device.port),
+                 QStringLiteral("127.0.46.20:48889"));
 }
 
 QTEST_MAIN(TestPhoneForms)

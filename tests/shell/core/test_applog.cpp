@@ -28,7 +28,9 @@ void verifyLines(const QStringList& lines, const QStringList& patterns)
     QCOMPARE(lines.size(), patterns.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QString p = patterns[i];
-        const QRegularExpression re(QStringLiteral("^\\(") + p.replace(QLatin1String("T "), QLatin1String("\\d\\d:\\d\\d:\\d\\d\\) ")) + QLatin1Char('$'));
+        const QRegularExpression re(QStringLiteral("^\\(")
+                                    + p.replace(QLatin1String("T "), QLatin1String("\\d\\d:\\d\\d:\\d\\d\\) "))
+                                    + QLatin1Char('$'));
         QVERIFY2(re.match(lines[i]).hasMatch(), qPrintable(lines[i]));
     }
 }
@@ -56,7 +58,8 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(QStringLiteral("log")) + QStringLiteral("/data/qlogs");
         QVERIFY(QDir().mkpath(dir));
         for (int day = 0; day < 12; ++day)
-            QVERIFY(QFile(QDir(dir).filePath(applog::logFileName(QDate(2024, 1, 1).addDays(day)))).open(QIODevice::WriteOnly));
+            QVERIFY(QFile(QDir(dir).filePath(applog::logFileName(QDate(2024, 1, 1).addDays(day))))
+                        .open(QIODevice::WriteOnly));
         QVERIFY(QDir().mkdir(dir + QStringLiteral("/subfolder")));
         installLog(dir, 10); // keeps the newest 10 files
         const QStringList left = QDir(dir).entryList(QDir::Files, QDir::Name);
@@ -113,7 +116,7 @@ int main(int argc, char** argv)
     const QString fatalDir = qEnvironmentVariable(kFatalChildEnv);
     if (!fatalDir.isEmpty()) {
         // Child run of fatalMessageReachesTheFileBeforeAbort: no core file.
-        struct rlimit none = { 0, 0 };
+        struct rlimit none = {0, 0};
         setrlimit(RLIMIT_CORE, &none);
         QCoreApplication app(argc, argv);
         installLog(fatalDir, 10);

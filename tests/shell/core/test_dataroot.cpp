@@ -16,7 +16,10 @@ namespace {
 
 const QString kId = QLatin1String(dataroot::kProductId);
 
-QString redirectFile() { return getMakerDataDir() + QLatin1Char('/') + kId + QStringLiteral(".redirect"); }
+QString redirectFile()
+{
+    return getMakerDataDir() + QLatin1Char('/') + kId + QStringLiteral(".redirect");
+}
 
 void writeRedirect(const QByteArray& content)
 {
@@ -25,7 +28,6 @@ void writeRedirect(const QByteArray& content)
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(content);
 }
-
 
 // When the test run began: the start of the ctest process above us, else of
 // our parent (the sandbox script); read from /proc.
@@ -108,7 +110,7 @@ private Q_SLOTS:
         writeRedirect(suffix == "empty" ? QByteArray() : target.toUtf8() + suffix);
         QCOMPARE(readRedirectDir(), followed ? target : QString());
         QCOMPARE(dataroot::resolveDataDir(),
-            followed ? QDir(target).absoluteFilePath(kId) : getMakerDataDir() + QLatin1Char('/') + kId);
+                 followed ? QDir(target).absoluteFilePath(kId) : getMakerDataDir() + QLatin1Char('/') + kId);
     }
 
     // Runs after every other test of the run (see dataroot.cmake): the real
@@ -118,8 +120,9 @@ private Q_SLOTS:
         const QString realHome = qEnvironmentVariable("APP_REAL_HOME");
         if (realHome.isEmpty())
             QSKIP("APP_REAL_HOME is not set");
-        const QString realRoot = QDir(realHome).absoluteFilePath(QStringLiteral(".local/share/")
-            + QLatin1String(dataroot::kMakerName) + QLatin1Char('/') + QLatin1String(dataroot::kProductId));
+        const QString realRoot
+            = QDir(realHome).absoluteFilePath(QStringLiteral(".local/share/") + QLatin1String(dataroot::kMakerName)
+                                              + QLatin1Char('/') + QLatin1String(dataroot::kProductId));
         QVERIFY(realRoot != getDataDir().absolutePath());
         const QFileInfo rootInfo(realRoot);
         if (!rootInfo.exists())
@@ -129,12 +132,12 @@ private Q_SLOTS:
         const QDateTime start = runStart().addSecs(-1);
         QVERIFY2(latestTime(rootInfo) < start, qPrintable(realRoot + QStringLiteral(" changed during the test run")));
         QDirIterator it(realRoot, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-            QDirIterator::Subdirectories);
+                        QDirIterator::Subdirectories);
         int seen = 0;
         while (it.hasNext() && seen++ < 20000) {
             const QFileInfo fi = it.nextFileInfo();
-            QVERIFY2(
-                latestTime(fi) < start, qPrintable(fi.absoluteFilePath() + QStringLiteral(" written by the test run")));
+            QVERIFY2(latestTime(fi) < start,
+                     qPrintable(fi.absoluteFilePath() + QStringLiteral(" written by the test run")));
         }
     }
 };

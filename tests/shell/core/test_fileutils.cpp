@@ -56,10 +56,10 @@ private Q_SLOTS:
     void csvRoundTripKeepsEveryField()
     {
         const QList<QStringList> rows = {
-            { QStringLiteral("name"), QStringLiteral("note"), QString() },
-            { QStringLiteral("O\"Brien, \"Pat\""), QStringLiteral("line1\r\nline2\nline3\rend"), QStringLiteral(",") },
-            { QStringLiteral("Zoë 张伟 😀"), QStringLiteral("\"\""), QStringLiteral(" spaced ") },
-            { QString(), QString(), QString() },
+            {QStringLiteral("name"), QStringLiteral("note"), QString()},
+            {QStringLiteral("O\"Brien, \"Pat\""), QStringLiteral("line1\r\nline2\nline3\rend"), QStringLiteral(",")},
+            {QStringLiteral("Zoë 张伟 😀"), QStringLiteral("\"\""), QStringLiteral(" spaced ")},
+            {QString(), QString(), QString()},
         };
         QByteArray bytes("\xEF\xBB\xBF");
         for (const QStringList& row : rows) {
@@ -88,14 +88,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("atStart");
         QTest::addColumn<QStringList>("row");
         QTest::addColumn<bool>("ended");
-        QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList { "a", "b" } << true;
-        QTest::newRow("last row, no line feed") << QByteArray("a,b") << false << QStringList { "a", "b" } << false;
+        QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList {"a", "b"} << true;
+        QTest::newRow("last row, no line feed") << QByteArray("a,b") << false << QStringList {"a", "b"} << false;
         QTest::newRow("empty device at start") << QByteArray() << true << QStringList {} << false;
-        QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList { "" } << false;
+        QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList {""} << false;
         QTest::newRow("doubled quotes, CR LF inside")
-            << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList { "x,\"y\r\n\"" } << true;
-        QTest::newRow("bare CR dropped") << QByteArray("a\rb,c\r\n") << false << QStringList { "ab", "c" } << true;
-        QTest::newRow("zero byte ends the field") << QByteArray("ab\0cd,e\n", 8) << false << QStringList { "ab", "e" } << true;
+            << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList {"x,\"y\r\n\""} << true;
+        QTest::newRow("bare CR dropped") << QByteArray("a\rb,c\r\n") << false << QStringList {"ab", "c"} << true;
+        QTest::newRow("zero byte ends the field")
+            << QByteArray("ab\0cd,e\n", 8) << false << QStringList {"ab", "e"} << true;
     }
     void readCsvRowFollowsTheQuotingRules()
     {
@@ -118,7 +119,7 @@ private Q_SLOTS:
         } catch (const std::runtime_error& e) {
             QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("utf8CSVRow::error:disk gone"));
         }
-        QCOMPARE(row, QStringList { "a" });
+        QCOMPARE(row, QStringList {"a"});
     }
 
     void uniqueFilePathNumbersTakenNames()
@@ -140,11 +141,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
         const QList<std::pair<const char*, QString>> rows = {
-            { "con.txt", "$$con$$.txt" }, { "CON", "$$CON$$" }, { "nul.tar.gz", "$$nul$$.gz" },
-            { "com1./x", "$$com1$$.x" }, { "LPT2.txt", "LPT2.txt" }, { "a\\/:*?\"<>|\n\r\tb", "ab" },
-            { " name ", "name" }, { "../../etc/passwd", "....etcpasswd" }, { ".", "" }, { "..", "" },
-            { "...", "" }, { "./.", "" }, { " .. ", "" }, { ".profile", ".profile" }, { "", "" },
-            { "Zoë/张", QStringLiteral("Zoë张") },
+            {"con.txt", "$$con$$.txt"},
+            {"CON", "$$CON$$"},
+            {"nul.tar.gz", "$$nul$$.gz"},
+            {"com1./x", "$$com1$$.x"},
+            {"LPT2.txt", "LPT2.txt"},
+            {"a\\/:*?\"<>|\n\r\tb", "ab"},
+            {" name ", "name"},
+            {"../../etc/passwd", "....etcpasswd"},
+            {".", ""},
+            {"..", ""},
+            {"...", ""},
+            {"./.", ""},
+            {" .. ", ""},
+            {".profile", ".profile"},
+            {"", ""},
+            {"Zoë/张", QStringLiteral("Zoë张")},
         };
         for (const auto& [in, out] : rows)
             QTest::newRow(*in ? in : "empty") << QString::fromUtf8(in) << out;
@@ -192,9 +204,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("relative");
         QTest::addColumn<QString>("result"); // relative to the base; "-" for rejected
         const QList<std::pair<const char*, const char*>> rows = {
-            { "a.jpg", "a.jpg" }, { "DCIM/Camera/a.jpg", "DCIM/Camera/a.jpg" }, { "DCIM/../a.jpg", "a.jpg" },
-            { "", "-" }, { ".", "-" }, { "..", "-" }, { "../x", "-" }, { "a/../../x", "-" },
-            { "../base2/x", "-" }, { "/etc/passwd", "-" },
+            {"a.jpg", "a.jpg"},
+            {"DCIM/Camera/a.jpg", "DCIM/Camera/a.jpg"},
+            {"DCIM/../a.jpg", "a.jpg"},
+            {"", "-"},
+            {".", "-"},
+            {"..", "-"},
+            {"../x", "-"},
+            {"a/../../x", "-"},
+            {"../base2/x", "-"},
+            {"/etc/passwd", "-"},
         };
         for (const auto& [rel, result] : rows)
             QTest::newRow(*rel ? rel : "empty") << QString::fromUtf8(rel) << QString::fromUtf8(result);

@@ -14,8 +14,8 @@
 #include <memory>
 
 // Every scripted answer was used and nothing unscripted was asked.
-#define VERIFY_SCRIPT_DONE(p)                                         \
-    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0, \
+#define VERIFY_SCRIPT_DONE(p)                                                                                          \
+    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
              qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
 
 namespace mwtest {

@@ -2,6 +2,7 @@
 // backup nodes with their counts, virtual devices, phone nodes that go away
 // while a dialog runs, a phone's country (chooser and ".mmc" file), and the
 // update check against a loopback stub of the web service.
+#include "phonelink/ui/androiddeviceinfoform.h"
 #include "shell/core/translations.h"
 #include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
@@ -9,7 +10,6 @@
 #include "shell/main/countryselform.h"
 #include "shell/main/unavailableform.h"
 #include "shell/main/updatecheck.h"
-#include "phonelink/ui/androiddeviceinfoform.h"
 
 #include "mwtestutil.h"
 #include "testsupport.h"
@@ -37,7 +37,11 @@ namespace {
 class FakePage : public AbsMainForm {
     Q_OBJECT
 public:
-    FakePage(Node* source, QWidget* parent) : AbsMainForm(parent), source(source) {}
+    FakePage(Node* source, QWidget* parent)
+        : AbsMainForm(parent)
+        , source(source)
+    {
+    }
     QList<QAction*> createToolbarActions() override
     {
         QPixmap pm(8, 8);
@@ -96,8 +100,8 @@ public:
                     if (!got.contains("\r\n\r\n"))
                         return;
                     requests << QString::fromLatin1(got.left(got.indexOf("\r\n")));
-                    s->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " +
-                             QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    s->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: "
+                             + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
                     s->disconnectFromHost();
                 });
             }
@@ -204,7 +208,7 @@ private slots:
         auto* page = qobject_cast<FakePage*>(win.currentPage());
         QVERIFY(page);
         QCOMPARE(page->source, static_cast<Node*>(node));
-        QCOMPARE(toolbarPageActions(win), QStringList{QStringLiteral("with icon")});
+        QCOMPARE(toolbarPageActions(win), QStringList {QStringLiteral("with icon")});
         QCOMPARE(win.contextActions().size(), 2);
 
         // A backup into this folder (named in another case), one into a new
@@ -276,8 +280,8 @@ private slots:
         bool stillThere = false;
         QTimer::singleShot(0, &dialog, [&] {
             QMetaObject::invokeMethod(&win, "onAndroidUSBDisconnected", Q_ARG(QString, QStringLiteral("SER1")));
-            stillThere = win.pendingRemovals() == 1 && phones.contains(node) &&
-                         qobject_cast<UnavailableForm*>(win.currentPage());
+            stillThere = win.pendingRemovals() == 1 && phones.contains(node)
+                && qobject_cast<UnavailableForm*>(win.currentPage());
             dialog.accept();
         });
         dialog.exec();
@@ -343,14 +347,29 @@ private slots:
     void countrySettled_data()
     {
         QTest::addColumn<QString>("reported"); // the phone's MCC
-        QTest::addColumn<QString>("saved");    // the ".mmc" file, empty for none
-        QTest::addColumn<QString>("chooser");  // the country picked, "-" to cancel, empty when not asked
+        QTest::addColumn<QString>("saved"); // the ".mmc" file, empty for none
+        QTest::addColumn<QString>("chooser"); // the country picked, "-" to cancel, empty when not asked
         QTest::addColumn<QString>("expected");
-        QTest::newRow("known MCC stands") << "262" << "310" << "" << "262";
-        QTest::newRow("unknown MCC, saved choice") << "000" << "310" << "" << "310";
-        QTest::newRow("no MCC, saved choice") << "" << "310" << "" << "310";
-        QTest::newRow("no MCC, chooser") << "" << "" << "Germany" << "262";
-        QTest::newRow("no MCC, chooser cancelled") << "" << "" << "-" << "";
+        QTest::newRow("known MCC stands") << "262"
+                                          << "310"
+                                          << ""
+                                          << "262";
+        QTest::newRow("unknown MCC, saved choice") << "000"
+                                                   << "310"
+                                                   << ""
+                                                   << "310";
+        QTest::newRow("no MCC, saved choice") << ""
+                                              << "310"
+                                              << ""
+                                              << "310";
+        QTest::newRow("no MCC, chooser") << ""
+                                         << ""
+                                         << "Germany"
+                                         << "262";
+        QTest::newRow("no MCC, chooser cancelled") << ""
+                                                   << ""
+                                                   << "-"
+                                                   << "";
     }
 
     void countrySettled()
@@ -440,9 +459,9 @@ private slots:
         QTest::newRow("current") << 200 << QByteArray("no") << "" << 0 << 1;
         QTest::newRow("error status") << 404 << QByteArray("http://127.0.0.1/x") << "" << 0 << 12345;
         QTest::newRow("garbage") << 200 << QByteArray("\x00\xff\xfe garbage \x01", 13) << "" << 0 << 1;
-        QTest::newRow("new version, later") << 200 << QByteArray("HTTP://127.0.0.1/new-version.exe\n")
-                                            << "A new version of Quillharbor Handset Ferry is available."
-                                            << int(QMessageBox::No) << 1;
+        QTest::newRow("new version, later")
+            << 200 << QByteArray("HTTP://127.0.0.1/new-version.exe\n")
+            << "A new version of Quillharbor Handset Ferry is available." << int(QMessageBox::No) << 1;
         QTest::newRow("obsolete") << 200 << QByteArray("http://127.0.0.1/latest.exe") << "has become obsolete"
                                   << int(QMessageBox::Ok) << -1;
     }
@@ -460,9 +479,8 @@ private slots:
             mwtest::writeFile(updatecheck::stampPath(), "12345");
         ScriptedPrompt prompt;
         if (!box.isEmpty())
-            prompt.answerDialog(button, QStringLiteral("QMessageBox"), [box](QDialog* d) {
-                QVERIFY(static_cast<QMessageBox*>(d)->text().contains(box));
-            });
+            prompt.answerDialog(button, QStringLiteral("QMessageBox"),
+                                [box](QDialog* d) { QVERIFY(static_cast<QMessageBox*>(d)->text().contains(box)); });
         auto w = mwtest::makeWindow(true);
         w->window->show();
         QTRY_COMPARE(stub.requests.size(), 1);
@@ -477,7 +495,7 @@ private slots:
         if (stampAfter != 1)
             QCOMPARE(readStamp(), qint64(stampAfter));
         QCOMPARE(w->window->isVisible(), !closes);
-        QCOMPARE(w->opened, closes ? QList<QUrl>{QUrl(QString::fromLatin1(body))} : QList<QUrl>{});
+        QCOMPARE(w->opened, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
         if (stampAfter == 1) {
             // Within a day the next start asks nothing.
             auto again = mwtest::makeWindow(true);

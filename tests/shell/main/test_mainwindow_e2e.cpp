@@ -86,7 +86,8 @@ private slots:
         win.show();
         QVERIFY(QTest::qWaitForWindowExposed(&win));
 
-        m_adb->setDevices({phonesim::FakeAdb::Device(kSerial, QStringLiteral("device"), 20, 21, m_sim->bridgeAddress())});
+        m_adb->setDevices(
+            {phonesim::FakeAdb::Device(kSerial, QStringLiteral("device"), 20, 21, m_sim->bridgeAddress())});
         const auto& devices = win.model()->devicesRoot()->children;
         QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
         auto* node = static_cast<_AndroidDeviceItemNode*>(devices.first());

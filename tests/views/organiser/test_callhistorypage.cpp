@@ -26,8 +26,8 @@
 #include <QtTest>
 
 // Every scripted answer was used and nothing unscripted was asked.
-#define VERIFY_SCRIPT_DONE(p)                                               \
-    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,       \
+#define VERIFY_SCRIPT_DONE(p)                                                                                          \
+    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
              qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
 
 namespace {
@@ -64,13 +64,14 @@ CallRecord call(const QString& address, const QString& person, qint64 date, int 
 // Quotes, commas, line breaks, non-ASCII and an over-long name.
 QList<CallRecord> sampleCalls()
 {
-    return {call(QStringLiteral("+49301234567"), QStringLiteral("Anna Berg"), 1700000000, 125, CALL_FLAG_INCOMING),
-            call(QStringLiteral("+49307654321"), QString(), 1700090000, 59, CALL_FLAG_OUTGOING),
-            call(QStringLiteral("0800 111"), QStringLiteral("Hotline, \"Support\""), 1699990000, 3600, CALL_FLAG_MISSED),
-            call(QStringLiteral("+4917012345"), QStringLiteral("Jörg Groß"), 1700050000, 0, 0),
-            call(QStringLiteral("+44 20 7946 0958"), QStringLiteral("A name longer than twenty"), 1700070000, 3725,
-                 CALL_FLAG_INCOMING),
-            call(QStringLiteral("555\n0199"), QStringLiteral("Line\nbreak"), 1700080000, 7, CALL_FLAG_OUTGOING)};
+    return {
+        call(QStringLiteral("+49301234567"), QStringLiteral("Anna Berg"), 1700000000, 125, CALL_FLAG_INCOMING),
+        call(QStringLiteral("+49307654321"), QString(), 1700090000, 59, CALL_FLAG_OUTGOING),
+        call(QStringLiteral("0800 111"), QStringLiteral("Hotline, \"Support\""), 1699990000, 3600, CALL_FLAG_MISSED),
+        call(QStringLiteral("+4917012345"), QStringLiteral("Jörg Groß"), 1700050000, 0, 0),
+        call(QStringLiteral("+44 20 7946 0958"), QStringLiteral("A name longer than twenty"), 1700070000, 3725,
+             CALL_FLAG_INCOMING),
+        call(QStringLiteral("555\n0199"), QStringLiteral("Line\nbreak"), 1700080000, 7, CALL_FLAG_OUTGOING)};
 }
 
 QByteArray readAll(const QString& path)
@@ -238,7 +239,7 @@ private Q_SLOTS:
             VERIFY_SCRIPT_DONE(prompt);
         }
         QVERIFY(m_store->errors().isEmpty());
-        QCOMPARE(m_store->batchSizes(QStringLiteral("calls")), (QList<int>{100, 50, 100, 50}));
+        QCOMPARE(m_store->batchSizes(QStringLiteral("calls")), (QList<int> {100, 50, 100, 50}));
         QTRY_COMPARE(m_store->completedSessions(QStringLiteral("calls")), 2);
         QCOMPARE(LocalCallHistoryDb(cache).countCalls(), 155);
         // The phone page shows the mirrored calls from its cache.
@@ -269,10 +270,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("csv") << "calls.csv" << "calls_expected.csv";
-        QTest::newRow("CSV upper case") << "calls.CSV" << "calls_expected.csv";
-        QTest::newRow("txt") << "calls.txt" << "calls_expected.txt";
-        QTest::newRow("other suffix") << "calls.dat" << "calls_expected.txt";
+        QTest::newRow("csv") << "calls.csv"
+                             << "calls_expected.csv";
+        QTest::newRow("CSV upper case") << "calls.CSV"
+                                        << "calls_expected.csv";
+        QTest::newRow("txt") << "calls.txt"
+                             << "calls_expected.txt";
+        QTest::newRow("other suffix") << "calls.dat"
+                                      << "calls_expected.txt";
     }
 
     void export_matchesTheExpectedFiles()
@@ -282,8 +287,9 @@ private Q_SLOTS:
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QLatin1Char('/') + name;
         testsupport::RecordingJobReport report;
         runExport(sampleCalls(), path, report);
-        QCOMPARE(report.successes(), QStringList{QStringLiteral("Successfully extracted 6 Call history.")});
-        QCOMPARE(readAll(path), readAll(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/") + expected));
+        QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 6 Call history.")});
+        QCOMPARE(readAll(path),
+                 readAll(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/") + expected));
     }
 
     void export_cancelledOrUnwritable_leavesNoFile()
