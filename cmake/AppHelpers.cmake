@@ -1,4 +1,14 @@
-# Shared helpers for the project's libraries and tests.
+# Shared helpers for the project's libraries, tools and tests.
+
+# The compile options of every target of the project: link app_options
+# PRIVATE (app_add_library, app_add_test and app_add_bench do it for you).
+# Warnings are errors unless APP_WARNINGS_AS_ERRORS is switched off, so a
+# warning fails CI.
+option(APP_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ON)
+add_library(app_options INTERFACE)
+target_compile_options(app_options INTERFACE -Wall -Wextra -Wno-unused-parameter
+                       $<$<BOOL:${APP_WARNINGS_AS_ERRORS}>:-Werror>)
+target_compile_definitions(app_options INTERFACE QT_DISABLE_DEPRECATED_BEFORE=0x050F00)
 
 # app_add_subdirs(dir1 dir2 ...): adds each sub-folder that holds a CMakeLists.txt,
 # in the order given (libraries before the ones that link them).
@@ -10,56 +20,90 @@ function(app_add_subdirs)
   endforeach()
 endfunction()
 
-# app_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [TIMEOUT s] [LABELS l])
+# app_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [TIMEOUT s] [ENV VAR=value ...] [RUN_LAST])
 # One Qt Test executable = one CTest test. Each test runs with its own HOME and
 # XDG folders (tests/run-test.sh), offscreen, with WebEngine usable as root.
+# RUN_LAST: the test runs after every other test of the run.
 function(app_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "RUN_LAST" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
-  target_link_libraries(${T_NAME} PRIVATE testsupport ${T_LIBS} Qt6::Test)
+  target_link_libraries(${T_NAME} PRIVATE app_options testsupport ${T_LIBS} Qt6::Test)
   add_test(NAME ${T_NAME}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/run-test.sh $<TARGET_FILE:${T_NAME}>)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "APP_SOURCE_DIR=${PROJECT_SOURCE_DIR};APP_BINARY_DIR=${CMAKE_BINARY_DIR};APP_BIN_DIR=${APP_OUTPUT_DIR}")
-  if(T_LABELS)
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    ENVIRONMENT "APP_SOURCE_DIR=${PROJECT_SOURCE_DIR};APP_BINARY_DIR=${CMAKE_BINARY_DIR};APP_BIN_DIR=${APP_OUTPUT_DIR};${T_ENV}")
+  if(T_RUN_LAST)
+    file(GLOB_RECURSE all CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/test_*.cpp)
+    set(others)
+    foreach(t IN LISTS all)
+      get_filename_component(n ${t} NAME_WE)
+      if(NOT n STREQUAL T_NAME)
+        list(APPEND others ${n})
+      endif()
+    endforeach()
+    set_tests_properties(${T_NAME} PROPERTIES DEPENDS "${others}")
   endif()
 endfunction()
 
-# app_add_test_dir(LIBS lib ...): every test_*.cpp in this folder becomes one
-# test linking the given libraries. A file tests/<dir>/<test>.cmake, when
-# present, is included after the tests are made (for timeouts or extra
-# sources).
+# app_add_test_dir(LIBS lib ...
+#                  [TEST test_name [TIMEOUT s] [ENV VAR=value ...] [LIBS lib ...] [RUN_LAST]] ...)
+# Every test_*.cpp in this folder becomes one test linking the given
+# libraries. A TEST group adds settings of its own to one of them.
 function(app_add_test_dir)
-  cmake_parse_arguments(D "" "" "LIBS" ${ARGN})
+  set(common)
+  set(current)
+  set(mode LIBS)
+  foreach(arg IN LISTS ARGN)
+    if(arg STREQUAL "TEST")
+      set(mode NAME)
+    elseif(mode STREQUAL "NAME")
+      set(current ${arg})
+      list(APPEND names ${arg})
+      set(mode NONE)
+    elseif(arg MATCHES "^(LIBS|ENV|TIMEOUT)$")
+      set(mode ${arg})
+    elseif(arg STREQUAL "RUN_LAST" AND current)
+      set(opt_${current}_RUN_LAST RUN_LAST)
+    elseif(current)
+      list(APPEND opt_${current}_${mode} ${arg})
+    else()
+      list(APPEND common ${arg})
+    endif()
+  endforeach()
   file(GLOB TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
   foreach(t IN LISTS TESTS)
     get_filename_component(n ${t} NAME_WE)
-    app_add_test(NAME ${n} SOURCES ${t} LIBS ${D_LIBS})
+    list(REMOVE_ITEM names ${n})
+    app_add_test(NAME ${n} SOURCES ${t} LIBS ${common} ${opt_${n}_LIBS}
+                 TIMEOUT "${opt_${n}_TIMEOUT}" ENV ${opt_${n}_ENV} ${opt_${n}_RUN_LAST})
   endforeach()
-  file(GLOB EXTRA CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
-  foreach(f IN LISTS EXTRA)
-    include(${f})
-  endforeach()
+  if(names)
+    message(FATAL_ERROR "Settings for tests that do not exist here: ${names}")
+  endif()
 endfunction()
 
-# app_add_library(NAME name LIBS lib ...): a static library of every .cpp/.h in
-# this folder, public include root src/.
+# app_add_library(NAME name LIBS lib ...): a static library of every .cpp/.h/.ui
+# in this folder, public include root src/. Its user-visible texts live in
+# src/resources/i18n/<name>.ts, which "make translations" brings up to date.
 function(app_add_library)
   cmake_parse_arguments(L "" "NAME" "LIBS" ${ARGN})
-  file(GLOB SRCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  if(NOT SRCS)
-    # Not written yet: an empty library so that dependents still configure.
-    add_library(${L_NAME} INTERFACE)
-    target_include_directories(${L_NAME} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${L_NAME} INTERFACE ${L_LIBS})
-    return()
-  endif()
+  file(GLOB SRCS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
   add_library(${L_NAME} STATIC ${SRCS})
   target_include_directories(${L_NAME} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${L_NAME} PUBLIC ${L_LIBS})
+  target_link_libraries(${L_NAME} PUBLIC ${L_LIBS} PRIVATE app_options)
+  app_add_translations(${L_NAME})
+endfunction()
+
+# app_add_translations(target): registers the target's translation file for
+# "make translations" (lupdate over the target's own sources).
+function(app_add_translations target)
+  set(ts ${PROJECT_SOURCE_DIR}/src/resources/i18n/${target}.ts)
+  if(EXISTS ${ts})
+    qt_add_lupdate(${target} TS_FILES ${ts} OPTIONS -locations none -no-ui-lines -no-obsolete)
+  endif()
 endfunction()

@@ -4,7 +4,7 @@
 // CSV importer, so they are part of the file format.
 #pragma once
 
-#include "formats/absformatexport.h"
+#include "records/absformatexport.h"
 #include "records/contact.h"
 
 #include <QFile>

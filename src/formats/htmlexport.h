@@ -3,7 +3,7 @@
 // folder beside the page. Every value from a contact is HTML-escaped.
 #pragma once
 
-#include "formats/absformatexport.h"
+#include "records/absformatexport.h"
 #include "records/contact.h"
 
 #include <QDir>

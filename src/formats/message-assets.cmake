@@ -3,7 +3,7 @@
 # by tools/assets/gen_message_assets.cpp at build time; the bubble style
 # sheet is copied from src/resources/app/bubble.
 add_executable(gen_message_assets ${PROJECT_SOURCE_DIR}/tools/assets/gen_message_assets.cpp)
-target_link_libraries(gen_message_assets PRIVATE Qt6::Gui)
+target_link_libraries(gen_message_assets PRIVATE app_options Qt6::Gui)
 set_target_properties(gen_message_assets PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 
 set(MESSAGE_ASSETS_STAMP ${CMAKE_CURRENT_BINARY_DIR}/message_assets.stamp)

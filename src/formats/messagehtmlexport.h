@@ -7,8 +7,8 @@
 // content, names and paths as attributes.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "messagestore/msgrecords.h"
+#include "records/absformatexport.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // as the message printing.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "formats/messagepagepainter.h"
 #include "messagestore/msgrecords.h"
+#include "records/absformatexport.h"
 
 #include <QPrinter>
 #include <QString>

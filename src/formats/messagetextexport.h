@@ -4,8 +4,8 @@
 // CSV field included, so the file is the same on every platform.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "messagestore/msgrecords.h"
+#include "records/absformatexport.h"
 
 #include <QFile>
 #include <QString>

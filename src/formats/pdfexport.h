@@ -1,8 +1,8 @@
 // Contacts as a PDF of contact cards, the same cards the printing draws.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "formats/contactcardpainter.h"
+#include "records/absformatexport.h"
 
 #include <QPrinter>
 #include <QString>

@@ -2,8 +2,8 @@
 // reads these files back; the component orders are shared with it.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "formats/vcard.h"
+#include "records/absformatexport.h"
 #include "records/contact.h"
 
 #include <QFile>

@@ -3,8 +3,8 @@
 // store already holds. The one way messages enter a store.
 #pragma once
 
-#include "formats/absformatexport.h"
 #include "messagestore/ios6messagedb.h"
+#include "records/absformatexport.h"
 
 #include <QDir>
 #include <QString>

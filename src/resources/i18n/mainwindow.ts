@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CountrySelForm</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_YOUR_PHONE_COUNTRY</source>
+        <translation>Select your country code:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY</source>
+        <translation>Please select a cuntry code first to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
+        <translation>Confirm to select %1?</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>IDS_MI_OPEN_LOCAL_DB_FOLDER</source>
@@ -83,28 +106,25 @@
         <source>IDS_STATUS_OTHER_EDITION</source>
         <translation>Handset Ferry for iPhone is available too</translation>
     </message>
-</context>
-<context>
-    <name>CountrySelForm</name>
     <message>
-        <source>Dialog</source>
-        <translation>Dialog</translation>
+        <source>A new version of %1 is available. To support your phone, please download the latest version.</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_SEL_YOUR_PHONE_COUNTRY</source>
-        <translation>Select your country code:</translation>
+        <source>Download now</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>OK</source>
-        <translation>OK</translation>
+        <source>Download later</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_CANT_CONTINUE_WITHOUT_SEL_ONE_COUNTRY</source>
-        <translation>Please select a cuntry code first to continue.</translation>
+        <source>This version of Quillharbor software has become obsolete. Please download the latest version to install on your computer.</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_CONFIRM_SEL_COUNTRY_%1</source>
-        <translation>Confirm to select %1?</translation>
+        <source>Download</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

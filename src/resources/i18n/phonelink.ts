@@ -16,14 +16,82 @@
     </message>
 </context>
 <context>
-    <name>AndroidWIFIForm</name>
+    <name>AndroidDownloadFilesThread</name>
     <message>
-        <source>IDS_WIFI_SOCK_WRONG_FOR_EXAMPLE</source>
-        <translation>Input Error. Please input the correct WiFi connection info.</translation>
+        <source>IDS_SUC_DOWNLOAD_%1_FILES</source>
+        <translation>Successfully extracted %1 files.</translation>
     </message>
     <message>
-        <source>IDS_CONNECTING_ANDROID_DEVICE</source>
-        <translation>Connecting to Android...</translation>
+        <source>IDS_DOWNLOADING_FILES</source>
+        <translation>Extracting files from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_DOWNLOADING_FILE_%1</source>
+        <translation>Extracting:%1</translation>
+    </message>
+    <message>
+        <source>Files:%1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadBookmarksThread</name>
+    <message>
+        <source>Bookmarks:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadCallsThread</name>
+    <message>
+        <source>Calls:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadContactsThread</name>
+    <message>
+        <source>Contacts: %1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadFileSysThread</name>
+    <message>
+        <source>Loading:%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadImagesThread</name>
+    <message>
+        <source>Images:%1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadMessagesThread</name>
+    <message>
+        <source>IDS_ANDROID_LOADING_SMS</source>
+        <translation>Loading Messages from Android...</translation>
+    </message>
+    <message>
+        <source>Receiving %1(%L2 KB)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadMusicThread</name>
+    <message>
+        <source>Music:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidLoadPlaylistsThread</name>
+    <message>
+        <source>Playlists:%1 / %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

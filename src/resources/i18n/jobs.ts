@@ -7,12 +7,20 @@
         <source>IDS_EXPORT_BOOKMARKS_TO_ANDROID_SUC_%1</source>
         <translation>Successfully restored %1 Boobmarks to Android</translation>
     </message>
+    <message>
+        <source>Bookmarks:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AndroidRestoreCalendarsThread</name>
     <message>
         <source>IDS_EXPORT_CALENDAR_EVENTS_TO_ANDROID_SUC_%1</source>
         <translation>Successfully restored %1 Calendar events to Android.</translation>
+    </message>
+    <message>
+        <source>Events:%1 / %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -21,12 +29,20 @@
         <source>IDS_EXPORT_CALLS_TO_ANDROID_SUC_%1</source>
         <translation>Successfully restored %1 Call History to Android.</translation>
     </message>
+    <message>
+        <source>Calls:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AndroidRestorePlaylistThread</name>
     <message>
         <source>IDS_EXPORT_PLAYLISTS_TO_ANDROID_SUC_%1</source>
         <translation>Successfully restored %1 Playlists to Android.</translation>
+    </message>
+    <message>
+        <source>Playlists:%1 / %2</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -95,89 +111,27 @@
     </message>
     <message>
         <source>IDS_INVALID_LOCALDB_NAME</source>
-        <translation>Invalid Local Database name(can't contain \ / : * ? &quot; &lt; &gt; |)</translation>
-    </message>
-</context>
-<context>
-    <name>CallHistoryMainForm</name>
-    <message>
-        <source>IDS_LOADING_ANDROID_CALL_HISTORIES</source>
-        <translation>Loading Call history from Android...</translation>
+        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &lt; &gt; |)</translation>
     </message>
     <message>
-        <source>IDS_MI_TOOLBAR_BACKUP_CALLS</source>
-        <translation>Backup Call history</translation>
+        <source>Select one Database for backup</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_MI_TOOLBAR_TRANSFER_A2A</source>
-        <translation>Transfer Android Call history to other Android</translation>
+        <source>Select current database to merge or enter a new database name:</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_MI_TOOLBAR_TRANSFER_DB2A</source>
-        <translation>Transfer Call history from Database to Android</translation>
+        <source>Selecting current Database will merge data;entering new DB name will create a new Database.</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_MI_TOOLBAR_EXPORT_CALLS</source>
-        <translation>Extract Call history</translation>
+        <source>Confirm</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>IDS_MI_TOOLBAR_DELETE_CALLS</source>
-        <translation>Delete Call history</translation>
-    </message>
-    <message>
-        <source>IDS_MI_BACKUP_CALLS</source>
-        <translation>Backup selected Call history</translation>
-    </message>
-    <message>
-        <source>IDS_MI_TRANSFER_A2A</source>
-        <translation>Transfer selected Call history to other Android</translation>
-    </message>
-    <message>
-        <source>IDS_MI_TRANSFER_DB2A</source>
-        <translation>Transfer selected Call history from Database to Android</translation>
-    </message>
-    <message>
-        <source>IDS_MI_EXPORT_CALLS</source>
-        <translation>Extract selected Call history</translation>
-    </message>
-    <message>
-        <source>IDS_MI_DELETE</source>
-        <translation>Delete selected Call history</translation>
-    </message>
-    <message>
-        <source>IDS_TITLE_BACKUPING_CALLS</source>
-        <translation>Backing up Call History...</translation>
-    </message>
-    <message>
-        <source>IDS_TITLE_EXPORT_CALL_HISTORIES</source>
-        <translation>Extracting Call History now. Please wait...</translation>
-    </message>
-    <message>
-        <source>IDS_TRANSFER_CALLS_TO_ANDROID</source>
-        <translation>Transferring Call history to Android...</translation>
-    </message>
-    <message>
-        <source>IDS_CONFIRM_DEL_SEL_CALLS</source>
-        <translation>Confirm to delete selected Call History?</translation>
-    </message>
-    <message>
-        <source>IDS_DEL_SEL_CALLS_SUC</source>
-        <translation>Successfully deleted selected Call History.</translation>
-    </message>
-    <message>
-        <source>IDS_CONFIRM_DEL_ALL_CALLS</source>
-        <translation>Confirm to delete all Call History?</translation>
-    </message>
-    <message>
-        <source>IDS_DEL_ALL_CALLS_SUC</source>
-        <translation>Successfully deleted all Call History.</translation>
-    </message>
-</context>
-<context>
-    <name>ExportCallHistoryThread</name>
-    <message>
-        <source>IDS_SUC_EXPORT_%1_CALLS</source>
-        <translation>Successfully extracted %1 Call history.</translation>
+        <source>Cancel</source>
+        <translation type="unfinished">Cancel</translation>
     </message>
 </context>
 </TS>

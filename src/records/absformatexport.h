@@ -1,7 +1,7 @@
 // The one interface of every exporter, for contacts and for messages: begin
 // the output, write one record at a time, end the output. Header-only, so
 // that writers below the formats library (the message store writer) can
-// implement it too.
+// implement it too. It lives with the records, below both.
 #pragma once
 
 template <typename T> class AbsFormatExport {
