@@ -1,5 +1,8 @@
 #include "phonelink/adbhelper.h"
 
+#include "phonelink/protocol/simpleprotocol.h"
+#include "shell/core/jobreport.h"
+
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QMutex>
@@ -84,6 +87,13 @@ QString AdbHelper::execute(const QStringList& args, int port, bool throwOnError,
             process.kill();
             process.waitForFinished(1000);
             throw std::runtime_error(QStringLiteral("%1 was stopped.").arg(commandLine(args)).toStdString());
+        }
+        // A job's cancel (the calling thread's cancel scope) ends adb too:
+        // the job then unwinds as any cancelled job does.
+        if (simpleprotocol::isCanceled()) {
+            process.kill();
+            process.waitForFinished(1000);
+            throw int(jobreport::kCanceled);
         }
         if (deadline.hasExpired()) {
             process.kill();

@@ -23,7 +23,10 @@ public:
     static constexpr int kInstallTimeoutMs = 10 * 60000;
 
     // canceled, when given, is polled while adb runs: once it returns true adb
-    // is killed and run() throws. Used by callers that must stop promptly.
+    // is killed and run() throws std::runtime_error. Used by callers that
+    // must stop promptly. Whatever is given, a cancel of the calling thread's
+    // cancel scope (simpleprotocol::CancelScope, which every job installs)
+    // also kills adb, and run() then throws int(jobreport::kCanceled).
     explicit AdbHelper(std::function<bool()> canceled = {});
 
     // The program to start; with port > 0 the process gets the system

@@ -99,6 +99,9 @@ void AndroidConnectWithUSBThread::setInstallPauseMs(int ms)
 
 void AndroidConnectWithUSBThread::run()
 {
+    // The cancel reaches every wait of the run, adb calls included: a
+    // cancelled connection kills adb instead of waiting for its time limit.
+    simpleprotocol::CancelScope cancel(m_progress);
     try {
         AdbHelper adb;
         QString dump;
@@ -120,16 +123,12 @@ void AndroidConnectWithUSBThread::run()
         adb.trigger(m_device.serial, QStringLiteral("start"), PhoneAgentPackage::activity(), QString(), QString(),
                     QStringList(), QString());
 
-        // The dialog already ended through the user's cancel: nothing to say.
-        if (m_progress->userCanceled())
-            return;
+        simpleprotocol::checkCanceled();
         m_progress->postUpdateProgress(tr("IDS_GET_ANDROID_DEVICE_INFO"), 99, QString());
-
-        simpleprotocol::CancelScope cancel(m_progress);
         phonelink::readDeviceInfo(m_device);
         m_progress->postSucceed(QString());
     } catch (int) {
-        // Cancelled by the user while reading; the dialog has ended already.
+        // Cancelled by the user; the dialog has ended already.
     } catch (const std::exception& e) {
         m_progress->postErrorOccurred(connectFailedText() + exceptionText(e));
     }

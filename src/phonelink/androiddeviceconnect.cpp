@@ -153,6 +153,9 @@ void AndroidDeviceInfo::forceStopAgent() const
     if (isWiFi)
         return;
     try {
+        // Usually called after a cancel: the stop itself must not be
+        // cancelled with the job (it still has adb's time limit).
+        simpleprotocol::CancelScope uncancellable(std::function<bool()> {});
         AdbHelper().forceStop(serial, PhoneAgentPackage::package());
     } catch (const std::exception& e) {
         qDebug("forceStopAgent: %s", e.what());

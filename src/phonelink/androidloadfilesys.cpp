@@ -27,7 +27,7 @@ AndroidLoadFileSys::~AndroidLoadFileSys()
     try {
         QTcpSocket* s = acquire();
         if (s->state() == QAbstractSocket::ConnectedState)
-            simpleprotocol::sendCommand(s, QStringLiteral("$bye:"), QString(), true, -1);
+            simpleprotocol::sendCommand(s, QStringLiteral("$bye:"), QString(), true, m_lineTimeoutMs);
     } catch (...) {
         // The phone may be gone already; nothing to tell it then.
     }
@@ -74,9 +74,9 @@ void AndroidLoadFileSys::listFolder(QList<_RemoteFile*>& out, const QString& pat
     QList<_RemoteFile*> made;
     try {
         QTcpSocket* s = acquire();
-        simpleprotocol::sendCommand(s, QStringLiteral("$path:"), path, true, -1);
+        simpleprotocol::sendCommand(s, QStringLiteral("$path:"), path, true, m_lineTimeoutMs);
         for (;;) {
-            const QString line = simpleprotocol::readCommand(s, -1);
+            const QString line = simpleprotocol::readCommand(s, m_lineTimeoutMs);
             if (line.startsWith(QLatin1String("$end:")))
                 break;
             bool isDir = false;
@@ -118,8 +118,8 @@ bool AndroidLoadFileSys::deleteFile(const QString& path)
 {
     try {
         QTcpSocket* s = acquire();
-        simpleprotocol::sendCommand(s, QStringLiteral("$del:"), path, true, -1);
-        const QString line = simpleprotocol::expectCommand(s, QStringLiteral("$end:"), -1);
+        simpleprotocol::sendCommand(s, QStringLiteral("$del:"), path, true, m_lineTimeoutMs);
+        const QString line = simpleprotocol::expectCommand(s, QStringLiteral("$end:"), m_lineTimeoutMs);
         park();
         return line.mid(5).toLongLong() != 0;
     } catch (...) {

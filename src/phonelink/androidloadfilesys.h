@@ -15,9 +15,15 @@ class JobReport;
 class QTcpSocket;
 struct _RemoteFile;
 
+// Every wait of a request is bounded by the time between two lines (a large
+// folder lists slowly but steadily; a stalled phone sends nothing) and sees
+// the calling thread's cancel scope. Pages call these from a task
+// (runTask), never blocking the window themselves.
 class AndroidLoadFileSys : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kLineTimeoutMs = 30000;
+
     AndroidLoadFileSys(AndroidDeviceInfo* device, QObject* parent = nullptr);
     // Says "$bye:" on an open connection and closes it.
     ~AndroidLoadFileSys() override;
@@ -35,6 +41,8 @@ public:
 
     // Tests: whether a connection is held.
     bool isOpen() const { return m_socket != nullptr; }
+    // Longest wait for the phone's next line (and for a send to go out).
+    void setLineTimeoutMs(int ms) { m_lineTimeoutMs = ms; }
 
 private:
     // The connection, opened when missing and brought to the calling thread
@@ -47,6 +55,7 @@ private:
 
     AndroidDeviceInfo* m_device;
     QTcpSocket* m_socket = nullptr;
+    int m_lineTimeoutMs = kLineTimeoutMs;
 };
 
 class AndroidLoadFileSysThread : public QThread {

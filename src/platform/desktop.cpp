@@ -5,6 +5,10 @@
 
 namespace desktop {
 
+namespace {
+UrlOpener g_opener;
+} // namespace
+
 QUrl urlForTarget(const QString& target)
 {
     // One letter before the colon is a drive ("C:/..."), not a scheme.
@@ -18,7 +22,16 @@ bool openUrl(const QUrl& url)
 {
     if (url.isEmpty())
         return false;
+    if (g_opener)
+        return g_opener(url);
     return QDesktopServices::openUrl(url);
+}
+
+UrlOpener setUrlOpener(UrlOpener opener)
+{
+    UrlOpener previous = std::move(g_opener);
+    g_opener = std::move(opener);
+    return previous;
 }
 
 } // namespace desktop

@@ -1,6 +1,8 @@
 // One playlist: a name with its member entries in order.
 #pragma once
 
+#include "records/namecompare.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -20,3 +22,10 @@ struct PlaylistRecord {
     QString name;
     QStringList members;
 };
+
+// The playlists' list order: by name in lower case, ascending; names equal in
+// lower case compare equal.
+inline bool playlistLessThan(const PlaylistRecord& a, const PlaylistRecord& b)
+{
+    return lessByNameNoCase(a, b);
+}

@@ -1,15 +1,15 @@
 #include "remotefile.h"
 
-_RemoteFile::_RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool flagA,
-                         bool flagB, bool deletable, const QString& extra)
+_RemoteFile::_RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool importable,
+                         bool exportable, bool deletable, const QString& exportGroup)
     : parent(parent)
     , label(label)
     , path(path)
     , isDir(isDir)
-    , flagA(flagA)
-    , flagB(flagB)
+    , importable(importable)
+    , exportable(exportable)
     , deletable(deletable)
-    , extra(extra)
+    , exportGroup(exportGroup)
 {
     if (!path.isEmpty()) {
         // The file-name part (phone paths use "/").

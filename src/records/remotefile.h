@@ -9,8 +9,8 @@
 struct _RemoteFile {
     // name becomes the file-name part of path. Does not add itself to
     // parent->children: the builder does that.
-    _RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool flagA, bool flagB,
-                bool deletable, const QString& extra);
+    _RemoteFile(_RemoteFile* parent, bool isDir, const QString& path, const QString& label, bool importable,
+                bool exportable, bool deletable, const QString& exportGroup);
     // Deletes the whole subtree.
     ~_RemoteFile();
     _RemoteFile(const _RemoteFile&) = delete;
@@ -27,8 +27,8 @@ struct _RemoteFile {
     QDateTime modified; // null until the builder sets it
     qint64 size = 0; // bytes
     QList<_RemoteFile*> children; // owned, in the order added
-    bool flagA = true; // the folder accepts uploads
-    bool flagB = true; // the entry may be extracted
+    bool importable = true; // the folder accepts uploads
+    bool exportable = true; // the entry may be extracted
     bool deletable = true; // the entry may be deleted
-    QString extra; // entries extracted together share this text
+    QString exportGroup; // entries extracted together share this text
 };

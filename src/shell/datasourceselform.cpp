@@ -81,31 +81,6 @@ int DataSourceSelForm::currentEntry() const
     return cbDevice->currentIndex();
 }
 
-QList<DataSourceItem> DataSourceSelForm::otherPhones(const AbsTreeItemModel::_ItemNode* devicesRoot,
-                                                     const QString& ownUid)
-{
-    QList<DataSourceItem> items;
-    if (!devicesRoot)
-        return items;
-    for (const auto* child : devicesRoot->children) {
-        if (child->type != NAV_ANDROID_DEVICE)
-            continue;
-        const auto* phone = static_cast<const _AndroidDeviceItemNode*>(child);
-        if (!ownUid.isEmpty() && phone->device.uid == ownUid)
-            continue;
-        items.append(
-            DataSourceItem(QStringLiteral(":res/android.png"), phone->device.displayName(), phone->device.deviceId()));
-    }
-    return items;
-}
-
-QString DataSourceSelForm::chooseOtherPhone(QWidget* parent, const AbsTreeItemModel::_ItemNode* devicesRoot,
-                                            const QString& ownUid)
-{
-    DataSourceSelForm form(parent);
-    return form.setDataSources(tr("IDS_SEL_ONE_ANDROID_DEVICE"), otherPhones(devicesRoot, ownUid));
-}
-
 void DataSourceSelForm::onBtnOkPressed()
 {
     if (cbDevice->currentIndex() >= 0) {

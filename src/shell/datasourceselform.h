@@ -46,16 +46,6 @@ public:
     int entryCount() const;
     int currentEntry() const;
 
-    // The other connected phones under the "Devices" root, skipping the phone
-    // whose uid is ownUid (empty: skip none), as chooser entries.
-    static QList<DataSourceItem> otherPhones(const AbsTreeItemModel::_ItemNode* devicesRoot, const QString& ownUid);
-    // The transfer commands' question: offers the other phones with the
-    // prompt "Please select an Android:" and returns the chosen device id
-    // (empty when cancelled). Look the node up again with
-    // ItemModelMain::findAndroidDevice before using it.
-    static QString chooseOtherPhone(QWidget* parent, const AbsTreeItemModel::_ItemNode* devicesRoot,
-                                    const QString& ownUid);
-
 private slots:
     void onBtnOkPressed();
 

@@ -4,11 +4,12 @@
 #include "shell/uiprompt.h"
 #include "shell/winmovable.h"
 
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     : QDialog(parent)
@@ -76,13 +77,23 @@ void ProgressForm::waitThread(ProgressForm* form, QThread* thread)
         return;
     // Jobs stop on their own: they poll the cancel flag between items and in
     // every blocking wait. Terminating a thread could leave a database in the
-    // middle of a transaction, so we wait.
+    // middle of a transaction, so we wait; meanwhile the window keeps
+    // painting, but takes no input that could start other work.
+    QEventLoop loop;
+    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer nag;
     int seconds = 0;
-    while (!thread->wait(QDeadlineTimer(1000))) {
-        ++seconds;
-        if (form && form->userCanceled() && seconds % 5 == 0)
+    QObject::connect(&nag, &QTimer::timeout, &loop, [&] {
+        seconds += 5;
+        if (form && form->userCanceled())
             qWarning("A cancelled job is still running after %d s.", seconds);
-    }
+    });
+    nag.start(5000);
+    // finished() reaches the loop queued, so connecting before this test
+    // leaves no gap in which it could be missed.
+    if (thread->isRunning())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
 }
 
 void ProgressForm::postUpdateProgress(JobReport* report, const QString& status, int progress, const QString& text)
@@ -163,6 +174,7 @@ void ProgressForm::errorOccurred(const QString& err)
     // A job that reports after the user cancelled shows nothing more.
     if (m_ended)
         return;
+    m_failed = true;
     showError(err);
     if (!m_ended)
         done(0);

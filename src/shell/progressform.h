@@ -2,12 +2,10 @@
 // a job (on its own thread) only calls the post calls and reads the two
 // flags; every post is queued to the dialog's thread.
 //
-// Launch pattern:
+// Launch pattern (shell/runjob.h):
 //   ProgressForm progress(tr("IDS_..."), this);
 //   SomeJob job(..., &progress);
-//   job.start(QThread::InheritPriority);
-//   const int rc = progress.exec();          // 1 = the job posted success
-//   ProgressForm::waitThread(&progress, &job);
+//   if (runJob(progress, job) == JobResult::Succeeded) ...
 //
 // Cancel is cooperative: Cancel (and an error, Escape, closing) sets
 // userCanceled() at once; jobs poll it between items and inside every
@@ -43,9 +41,13 @@ public:
     // job already ended the dialog before exec, returns that result at once.
     int exec() override;
 
-    // Called after exec(): waits until the job's thread has finished, in
-    // one-second steps (a cancelled job that is slow to stop is logged).
+    // Called after exec(): waits until the job's thread has finished. The
+    // window keeps painting meanwhile (user input waits); a cancelled job
+    // that is slow to stop is logged.
     static void waitThread(ProgressForm* form, QThread* thread);
+
+    // True when the job ended the dialog with an error (not a cancel).
+    bool failed() const { return m_failed; }
 
     // The post calls, callable from any thread (null report: nothing).
     static void postUpdateProgress(JobReport* report, const QString& status, int progress, const QString& text);
@@ -88,6 +90,7 @@ private:
     std::atomic<bool> m_userCanceled {false};
     std::atomic<bool> m_waitingTips {false};
     bool m_ended = false; // success, error or cancel has ended the dialog
+    bool m_failed = false; // ... and it was an error
     QLabel* lbStatus = nullptr;
     QProgressBar* progressBar = nullptr;
     QLabel* lbProgress = nullptr;

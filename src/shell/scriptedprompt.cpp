@@ -55,24 +55,27 @@ void ScriptedPrompt::answerMessage(int button, const QString& textContains)
     m_answers.append(a);
 }
 
-void ScriptedPrompt::answerOpenFile(const QString& path)
+void ScriptedPrompt::answerOpenFile(const QString& path, const QString& filter)
 {
     Answer a {Kind::OpenFile};
     a.paths = {path};
+    a.filter = filter;
     m_answers.append(a);
 }
 
-void ScriptedPrompt::answerOpenFiles(const QStringList& paths)
+void ScriptedPrompt::answerOpenFiles(const QStringList& paths, const QString& filter)
 {
     Answer a {Kind::OpenFiles};
     a.paths = paths;
+    a.filter = filter;
     m_answers.append(a);
 }
 
-void ScriptedPrompt::answerSaveFile(const QString& path)
+void ScriptedPrompt::answerSaveFile(const QString& path, const QString& filter)
 {
     Answer a {Kind::SaveFile};
     a.paths = {path};
+    a.filter = filter;
     m_answers.append(a);
 }
 
@@ -153,35 +156,44 @@ int ScriptedPrompt::messageBox(int icon, const QString& text, int buttons)
     return a.code;
 }
 
-QStringList ScriptedPrompt::askFiles(Kind kind, const QString& caption, const QString& dir, const QString& filter)
+QStringList ScriptedPrompt::askFiles(Kind kind, const QString& caption, const QString& dir, const QString& filter,
+                                     QString* selectedFilter)
 {
     Question q {kind, caption};
     q.dir = dir;
     q.filter = filter;
+    q.selectedFilter = selectedFilter ? *selectedFilter : QString();
     Answer a {kind};
     if (!takeAnswer(q, &a))
         return {};
+    if (!a.filter.isEmpty() && !filter.split(QStringLiteral(";;")).contains(a.filter))
+        m_unexpected.append(QStringLiteral("the filter \"%1\" is not offered by \"%2\"").arg(a.filter, filter));
+    if (selectedFilter && !a.filter.isEmpty())
+        *selectedFilter = a.filter;
     return a.paths;
 }
 
-QString ScriptedPrompt::openFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter)
+QString ScriptedPrompt::openFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
+                                     QString* selectedFilter)
 {
-    return askFiles(Kind::OpenFile, caption, dir, filter).value(0);
+    return askFiles(Kind::OpenFile, caption, dir, filter, selectedFilter).value(0);
 }
 
-QStringList ScriptedPrompt::openFileNames(QWidget*, const QString& caption, const QString& dir, const QString& filter)
+QStringList ScriptedPrompt::openFileNames(QWidget*, const QString& caption, const QString& dir, const QString& filter,
+                                          QString* selectedFilter)
 {
-    return askFiles(Kind::OpenFiles, caption, dir, filter);
+    return askFiles(Kind::OpenFiles, caption, dir, filter, selectedFilter);
 }
 
-QString ScriptedPrompt::saveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter)
+QString ScriptedPrompt::saveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
+                                     QString* selectedFilter)
 {
-    return askFiles(Kind::SaveFile, caption, dir, filter).value(0);
+    return askFiles(Kind::SaveFile, caption, dir, filter, selectedFilter).value(0);
 }
 
 QString ScriptedPrompt::existingDirectory(QWidget*, const QString& caption, const QString& dir)
 {
-    return askFiles(Kind::Directory, caption, dir, QString()).value(0);
+    return askFiles(Kind::Directory, caption, dir, QString(), nullptr).value(0);
 }
 
 int ScriptedPrompt::execDialog(QDialog* dialog)

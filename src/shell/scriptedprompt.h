@@ -35,6 +35,7 @@ public:
         int buttons = 0;
         QString dir; // file questions
         QString filter;
+        QString selectedFilter; // the filter selected when the dialog opened
     };
 
     // Installs itself; the destructor restores the previous prompt.
@@ -46,9 +47,11 @@ public:
     // Scripted answers, consumed in order. textContains (when not empty) must
     // occur in the question's text, else the question counts as unexpected.
     void answerMessage(int button, const QString& textContains = QString());
-    void answerOpenFile(const QString& path);
-    void answerOpenFiles(const QStringList& paths);
-    void answerSaveFile(const QString& path);
+    // File answers: the chosen paths and the filter the user picked (empty:
+    // the one selected at start is kept).
+    void answerOpenFile(const QString& path, const QString& filter = QString());
+    void answerOpenFiles(const QStringList& paths, const QString& filter = QString());
+    void answerSaveFile(const QString& path, const QString& filter = QString());
     void answerDirectory(const QString& path);
     // A modal dialog of the given class (QMetaObject class name, empty = any):
     // prepare runs on the live dialog (fill fields, pick entries), then the
@@ -68,10 +71,12 @@ public:
     int pendingAnswers() const { return int(m_answers.size()); }
 
     int messageBox(int icon, const QString& text, int buttons) override;
-    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
-    QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
-                              const QString& filter) override;
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter) override;
+    QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                              QString* selectedFilter) override;
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter) override;
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override;
     int execDialog(QDialog* dialog) override;
 
@@ -85,13 +90,15 @@ private:
         int code = 0;
         QString textContains;
         QStringList paths;
+        QString filter;
         QString className;
         bool runReal = false;
         std::function<void(QDialog*)> prepare;
     };
 
     bool takeAnswer(const Question& q, Answer* out);
-    QStringList askFiles(Kind kind, const QString& caption, const QString& dir, const QString& filter);
+    QStringList askFiles(Kind kind, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter);
 
     QList<Answer> m_answers;
     QList<Question> m_questions;

@@ -29,20 +29,22 @@ public:
         return QMessageBox::Ok;
     }
 
-    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter) override
     {
-        return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+        return QFileDialog::getOpenFileName(parent, caption, dir, filter, selectedFilter);
     }
 
-    QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
-                              const QString& filter) override
+    QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                              QString* selectedFilter) override
     {
-        return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+        return QFileDialog::getOpenFileNames(parent, caption, dir, filter, selectedFilter);
     }
 
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                         QString* selectedFilter) override
     {
-        return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+        return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
     }
 
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override
@@ -84,19 +86,22 @@ int UiPrompt::runModal(QDialog* dialog)
 
 namespace uiprompt {
 
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                        QString* selectedFilter)
 {
-    return UiPrompt::current()->openFileName(parent, caption, dir, filter);
+    return UiPrompt::current()->openFileName(parent, caption, dir, filter, selectedFilter);
 }
 
-QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                             QString* selectedFilter)
 {
-    return UiPrompt::current()->openFileNames(parent, caption, dir, filter);
+    return UiPrompt::current()->openFileNames(parent, caption, dir, filter, selectedFilter);
 }
 
-QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                        QString* selectedFilter)
 {
-    return UiPrompt::current()->saveFileName(parent, caption, dir, filter);
+    return UiPrompt::current()->saveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)

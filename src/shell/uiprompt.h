@@ -20,12 +20,17 @@ public:
     // buttons a mask of Yes/No/Ok/Cancel). Returns the pressed button's code.
     virtual int messageBox(int icon, const QString& text, int buttons) = 0;
 
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+    // File dialogs. filter lists the filters joined by ";;". selectedFilter,
+    // when given, names the filter selected at start (empty: the first) and
+    // receives the one the user finally picked.
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                 QString* selectedFilter)
         = 0;
     virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
-                                      const QString& filter)
+                                      const QString& filter, QString* selectedFilter)
         = 0;
-    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                 QString* selectedFilter)
         = 0;
     virtual QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) = 0;
 
@@ -45,11 +50,11 @@ public:
 // Short forms of the seam for callers.
 namespace uiprompt {
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
-                        const QString& filter = QString());
+                        const QString& filter = QString(), QString* selectedFilter = nullptr);
 QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir = QString(),
-                             const QString& filter = QString());
+                             const QString& filter = QString(), QString* selectedFilter = nullptr);
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
-                        const QString& filter = QString());
+                        const QString& filter = QString(), QString* selectedFilter = nullptr);
 QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString());
 int exec(QDialog* dialog);
 } // namespace uiprompt

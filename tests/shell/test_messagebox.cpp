@@ -98,7 +98,6 @@ private slots:
     void test_box_dragsFromBackground_onlyWithLeftButton();
     void test_showError_postsReportAfterBoxClosed();
     void test_report_offWithoutUrl_andSilentServiceTimesOut();
-    void test_deviceChooser_scriptedChoice_returnsIdNotPointer();
 };
 
 void TestMessageBox::test_box_isFramelessStyled_answers_andTakesEmptyOrHugeText()
@@ -185,27 +184,6 @@ void TestMessageBox::test_report_offWithoutUrl_andSilentServiceTimesOut()
     QVERIFY(finished.wait(5000));
     QVERIFY(t.elapsed() < 5000);
     QVERIFY(silent.done);
-}
-
-void TestMessageBox::test_deviceChooser_scriptedChoice_returnsIdNotPointer()
-{
-    ItemModelMain model;
-    AndroidDeviceInfo a, b;
-    a.uid = QStringLiteral("UA");
-    b.uid = QStringLiteral("UB");
-    a.isWiFi = b.isWiFi = true; // known by their uid
-    model.addAndroidDevice(a);
-    auto* nodeB = model.addAndroidDevice(b);
-    QCOMPARE(DataSourceSelForm::otherPhones(model.devicesRoot(), QStringLiteral("UA")).value(0).id, b.deviceId());
-
-    ScriptedPrompt prompt;
-    prompt.answerDialog(QDialog::Accepted, QStringLiteral("DataSourceSelForm"), [&](QDialog* d) {
-        model.removeNode(nodeB); // the phone disconnects while the dialog is open
-        static_cast<DataSourceSelForm*>(d)->selectId(b.deviceId());
-    });
-    const QString id = DataSourceSelForm::chooseOtherPhone(nullptr, model.devicesRoot(), QString());
-    QCOMPARE(id, b.deviceId());
-    QVERIFY(!model.findAndroidDevice(id)); // the caller finds it gone and stops
 }
 
 QTEST_MAIN(TestMessageBox)

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "platform/desktop.h"
+
 #include <QDir>
 #include <QMutexLocker>
 #include <QUuid>
@@ -125,6 +127,34 @@ int RecordingJobReport::endCount() const
 {
     QMutexLocker lock(&m_mutex);
     return m_successes.size() + m_errors.size();
+}
+
+namespace {
+// Outside a recorder, a test that hands something to the desktop opens
+// nothing either: it is refused and logged.
+bool refuseToOpen(const QUrl& url)
+{
+    qWarning("test tried to open %s on the desktop", qUtf8Printable(url.toString()));
+    return false;
+}
+void installRefusingOpener()
+{
+    desktop::setUrlOpener(refuseToOpen);
+}
+Q_CONSTRUCTOR_FUNCTION(installRefusingOpener)
+} // namespace
+
+UrlRecorder::UrlRecorder()
+{
+    desktop::setUrlOpener([this](const QUrl& url) {
+        urls.append(url);
+        return true;
+    });
+}
+
+UrlRecorder::~UrlRecorder()
+{
+    installRefusingOpener();
 }
 
 } // namespace testsupport

@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <atomic>
 
@@ -66,6 +67,18 @@ private:
     std::atomic<bool> m_canceled {false};
     std::atomic<bool> m_waiting {false};
     std::atomic<bool> m_autoAnswer {true};
+};
+
+// While it lives, URLs, files and folders handed to the desktop are recorded
+// here instead of opened: no test ever launches a program.
+class UrlRecorder {
+public:
+    UrlRecorder();
+    ~UrlRecorder();
+    UrlRecorder(const UrlRecorder&) = delete;
+    UrlRecorder& operator=(const UrlRecorder&) = delete;
+
+    QList<QUrl> urls;
 };
 
 } // namespace testsupport

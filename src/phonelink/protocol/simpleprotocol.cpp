@@ -150,8 +150,13 @@ CancelScope::~CancelScope()
 
 void checkCanceled()
 {
-    if (t_canceled && t_canceled())
+    if (isCanceled())
         throw int(jobreport::kCanceled);
+}
+
+bool isCanceled()
+{
+    return t_canceled && t_canceled();
 }
 
 void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, int timeoutMs)

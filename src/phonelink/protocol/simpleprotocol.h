@@ -83,6 +83,8 @@ private:
 
 // Throws int(jobreport::kCanceled) when the calling thread's cancel check says so.
 void checkCanceled();
+// The calling thread's cancel check, without throwing (false without a scope).
+bool isCanceled();
 
 // Raw I/O. A length below 1 returns at once (no write, no flush).
 void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, int timeoutMs);

@@ -23,10 +23,6 @@
         <translation>Need to select a Device to continue</translation>
     </message>
     <message>
-        <source>IDS_SEL_ONE_ANDROID_DEVICE</source>
-        <translation>Please select an Android:</translation>
-    </message>
-    <message>
         <source>IDS_BTN_CONFIRM</source>
         <translation>Confirm</translation>
     </message>
@@ -130,6 +126,13 @@
     <message>
         <source>Cancel</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>IDS_SEL_ONE_ANDROID_DEVICE</source>
+        <translation>Please select an Android:</translation>
     </message>
 </context>
 </TS>

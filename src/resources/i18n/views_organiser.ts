@@ -76,10 +76,6 @@
         <translation>Successfully deleted all Call History.</translation>
     </message>
     <message>
-        <source>remove %1 error. %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>CSV Files(*.csv)</source>
         <translation type="unfinished"></translation>
     </message>

@@ -7,8 +7,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    MainWindow::setCategoryPageFactory(
-        [](int kind, AbsTreeItemModel::_ItemNode* source, AbsTreeItemModel::_ItemNode* devicesRoot,
-           MainWindow* window) { return createOrganiserPage(kind, source, devicesRoot, window); });
+    // The category pages, one registration per view library.
+    PageRegistry& pages = MainWindow::pages();
+    registerOrganiserPages(pages);
     return startup::run(app);
 }

@@ -37,12 +37,6 @@
 
 namespace {
 
-CategoryPageFactory& categoryFactory()
-{
-    static CategoryPageFactory factory;
-    return factory;
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
@@ -224,17 +218,10 @@ void MainWindow::createStatusBar()
 
 // ------------------------------------------------------------------- pages
 
-void MainWindow::setCategoryPageFactory(CategoryPageFactory factory)
+PageRegistry& MainWindow::pages()
 {
-    categoryFactory() = std::move(factory);
-}
-
-AbsMainForm* MainWindow::createCategoryPage(int kind, AbsTreeItemModel::_ItemNode* source,
-                                            AbsTreeItemModel::_ItemNode* devicesRoot, MainWindow* window)
-{
-    if (categoryFactory())
-        return categoryFactory()(kind, source, devicesRoot, window);
-    return nullptr;
+    static PageRegistry registry;
+    return registry;
 }
 
 AbsTreeItemModel::_ItemNode* MainWindow::currentNode() const
@@ -329,7 +316,10 @@ void MainWindow::switchForm()
         }
         default:
             if (kind >= NAV_SMS && kind <= NAV_RINGTONES) {
-                newPage = createCategoryPage(kind, node->parent, m_model->devicesRoot(), this);
+                // Pages that back data up announce it; the backup's node is
+                // refreshed.
+                newPage = pages().create(kind, node->parent, m_model->devicesRoot(), this,
+                                         [this](const QString& name) { onBackupFinished(name); });
                 if (!newPage)
                     newPage = new UnavailableForm(node->text, this);
             }
@@ -348,9 +338,6 @@ void MainWindow::switchForm()
         }
         page = newPage;
         m_pageNode = node;
-        // Pages that back data up announce it; the backup's node is refreshed.
-        if (page->metaObject()->indexOfSignal("backupFinished(QString)") >= 0)
-            connect(page, SIGNAL(backupFinished(QString)), this, SLOT(onBackupFinished(QString)));
         m_pageActions = page->createToolbarActions();
         m_contextActions.append(m_pageActions);
         pageLayout->addWidget(page);
@@ -400,10 +387,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 void MainWindow::openUrl(const QUrl& url)
 {
-    if (m_options.openUrl)
-        m_options.openUrl(url);
-    else
-        desktop::openUrl(url);
+    desktop::openUrl(url);
 }
 
 void MainWindow::openWebPage(const QString& path)

@@ -6,6 +6,7 @@
 
 #include "phonelink/adbdevice.h"
 #include "shell/abstreeitemmodel.h"
+#include "shell/pageregistry.h"
 
 #include <QItemSelection>
 #include <QList>
@@ -37,11 +38,6 @@ class QVBoxLayout;
 class _AndroidDeviceItemNode;
 class _LocalDbItemNode;
 
-// Builds the page of a category node (kinds 6 to 19); source is the phone or
-// backup node, devicesRoot the "Devices" root. Null means "no page".
-using CategoryPageFactory = std::function<AbsMainForm*(int kind, AbsTreeItemModel::_ItemNode* source,
-                                                       AbsTreeItemModel::_ItemNode* devicesRoot, MainWindow* window)>;
-
 struct MainWindowOptions {
     // Watch adb for phones (off in tests that have no adb stand-in).
     bool startMonitor = true;
@@ -51,8 +47,6 @@ struct MainWindowOptions {
     // Run the start-up update check when it is due (and the web service is
     // configured).
     bool checkForUpdate = true;
-    // Hands a link or folder to the desktop; null: the desktop's handler.
-    std::function<void(const QUrl&)> openUrl;
 };
 
 class MainWindow : public QMainWindow {
@@ -71,12 +65,10 @@ public:
     // monitor and closes the window, which ends the event loop.
     void killSelf();
 
-    // The pages of categories (messages, contacts, ...); replaced when the
-    // views are built. The default shows a page saying the view is not
-    // available yet.
-    static void setCategoryPageFactory(CategoryPageFactory factory);
-    static AbsMainForm* createCategoryPage(int kind, AbsTreeItemModel::_ItemNode* source,
-                                           AbsTreeItemModel::_ItemNode* devicesRoot, MainWindow* window);
+    // The pages of categories (messages, contacts, ...), filled by the view
+    // libraries before the window is made. A kind without a page shows a
+    // page saying the view is not available yet.
+    static PageRegistry& pages();
 
     // For tests and callers that inspect the window.
     AbsMainForm* currentPage() const { return page; }

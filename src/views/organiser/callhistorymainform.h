@@ -7,43 +7,36 @@
 #pragma once
 
 #include "records/callrecord.h"
-#include "shell/absmainform.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/abscategorypage.h"
 #include "views/organiser/itemmodelcall.h"
 
 #include <QList>
 #include <QSharedPointer>
 
+#include <memory>
+
 class LocalCallHistoryDb;
 class MyTreeView;
 class QLabel;
-class QMenu;
+namespace Ui {
+class CallHistoryMainForm;
+}
 
-class CallHistoryMainForm : public AbsMainForm {
+class CallHistoryMainForm : public AbsCategoryPage {
     Q_OBJECT
 
 public:
-    // sourceNode: the phone node (kind 4) or backup folder node (kind 5)
-    // above the Call History node; devicesRoot: the "Devices" root. Neither
-    // is owned.
-    CallHistoryMainForm(AbsTreeItemModel::_ItemNode* sourceNode, AbsTreeItemModel::_ItemNode* devicesRoot,
-                        QWidget* parent = nullptr);
+    CallHistoryMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent = nullptr);
     ~CallHistoryMainForm() override;
-
-    QList<QAction*> createToolbarActions() override;
 
     // Reads every call of the database into the list and the count.
     void reload();
     // Copies of the selected rows' calls, in selection order.
     QList<CallRecord> getSelectedCalls() const;
 
-    // The context menu's entries for the current selection (null when the
-    // menu would not open); the caller owns the menu.
-    QMenu* createContextMenu();
-
-    MyTreeView* listView() const { return listCalls; }
-    ItemModelCall* callModel() { return &model; }
-    QLabel* countLabel() const { return lbCount; }
+    MyTreeView* listView() const;
+    ItemModelCall* callModel() const { return model; }
+    QLabel* countLabel() const;
     // The database path the page shows; empty without one.
     QString databasePath() const;
 
@@ -51,38 +44,31 @@ signals:
     void backupFinished(QString localDbName);
 
 public slots:
-    void contextMenu();
-    void miExport();
-    void miToolbarExport();
-    void miBackup();
-    void miToolbarBackup();
-    void miA2A();
-    void miToolbarA2A();
-    void miDB2A();
-    void miToolbarDB2A();
-    void miDelete();
+    void contextMenu() { execContextMenu(); }
+    void miExport() { exportToFile(getSelectedCalls()); }
+    void miToolbarExport() { exportToFile(selectedOrAll()); }
+    void miBackup() { backup(getSelectedCalls()); }
+    void miToolbarBackup() { backup(selectedOrAll()); }
+    void miA2A() { transferToAndroid(getSelectedCalls()); }
+    void miToolbarA2A() { transferToAndroid(selectedOrAll()); }
+    void miDB2A() { miA2A(); }
+    void miToolbarDB2A() { miToolbarA2A(); }
+    void miDelete() { deleteSelected(); }
     void miToolbarDelete();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool hasSelection(int menu) const override;
 
 private:
-    void setupUi();
-    void openSource();
-    void loadFromPhone();
     void backup(const QList<CallRecord>& calls);
     void exportToFile(const QList<CallRecord>& calls);
     void transferToAndroid(const QList<CallRecord>& calls);
     void deleteSelected();
     void deleteAll();
     QList<CallRecord> selectedOrAll() const;
-    int phoneCount() const;
-    int sourceKind() const;
 
-    AbsTreeItemModel::_ItemNode* sourceNode;
-    AbsTreeItemModel::_ItemNode* devicesRoot;
+    std::unique_ptr<Ui::CallHistoryMainForm> form;
     QSharedPointer<LocalCallHistoryDb> database;
-    ItemModelCall model;
-    MyTreeView* listCalls = nullptr;
-    QLabel* lbCount = nullptr;
+    ItemModelCall* model;
 };

@@ -3,14 +3,12 @@
 // ended by a line feed.
 #pragma once
 
+#include "formats/absfileexportthread.h"
 #include "records/callrecord.h"
 
 #include <QList>
-#include <QThread>
 
-class JobReport;
-
-class ExportCallHistoryThread : public QThread {
+class ExportCallHistoryThread : public AbsFileExportThread {
     Q_OBJECT
 
 public:
@@ -18,10 +16,8 @@ public:
                             QObject* parent = nullptr);
 
 protected:
-    void run() override;
+    QString write(Stream& out) override;
 
 private:
     QList<CallRecord> calls;
-    QString path;
-    JobReport* progress;
 };

@@ -1,15 +1,9 @@
 #include "organiserpages.h"
 
-#include "shell/navnodekind.h"
+#include "shell/pageregistry.h"
 #include "views/organiser/callhistorymainform.h"
 
-AbsMainForm* createOrganiserPage(int kind, AbsTreeItemModel::_ItemNode* source,
-                                 AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent)
+void registerOrganiserPages(PageRegistry& pages)
 {
-    switch (kind) {
-    case NAV_CALL_HISTORY:
-        return new CallHistoryMainForm(source, devicesRoot, parent);
-    default:
-        return nullptr;
-    }
+    pages.add<CallHistoryMainForm>(NAV_CALL_HISTORY);
 }

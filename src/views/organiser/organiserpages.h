@@ -1,13 +1,6 @@
-// The pages of the organiser kinds, by navigation node kind, for the main
-// window's page switch.
+// The organiser pages: call history, calendar, bookmarks, notes, voicemail.
 #pragma once
 
-#include "shell/abstreeitemmodel.h"
+class PageRegistry;
 
-class AbsMainForm;
-class QWidget;
-
-// The page for a category node of kind kind whose parent node is source;
-// null for a kind this library has no page for.
-AbsMainForm* createOrganiserPage(int kind, AbsTreeItemModel::_ItemNode* source,
-                                 AbsTreeItemModel::_ItemNode* devicesRoot, QWidget* parent);
+void registerOrganiserPages(PageRegistry& pages);

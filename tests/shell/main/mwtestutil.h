@@ -7,6 +7,8 @@
 #include "shell/main/mainwindow.h"
 #include "shell/scriptedprompt.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QUrl>
@@ -21,8 +23,8 @@
 namespace mwtest {
 
 struct Window {
+    testsupport::UrlRecorder opened; // what the window handed to the desktop
     std::unique_ptr<MainWindow> window;
-    QList<QUrl> opened; // what the window handed to the desktop
 };
 
 // A main window that shows no tips, checks no update unless asked, and polls
@@ -35,7 +37,6 @@ inline std::unique_ptr<Window> makeWindow(bool checkForUpdate = false, int monit
     o.monitorPollMs = monitorPollMs;
     o.usbTipsDelayMs = -1;
     o.checkForUpdate = checkForUpdate;
-    o.openUrl = [raw = w.get()](const QUrl& url) { raw->opened.append(url); };
     w->window = std::make_unique<MainWindow>(nullptr, o);
     return w;
 }

@@ -37,7 +37,7 @@ namespace {
 class FakePage : public AbsMainForm {
     Q_OBJECT
 public:
-    FakePage(Node* source, QWidget* parent)
+    FakePage(Node* source, Node*, QWidget* parent)
         : AbsMainForm(parent)
         , source(source)
     {
@@ -131,7 +131,7 @@ private slots:
     void initTestCase() { installTranslations(qApp); }
     void cleanup()
     {
-        MainWindow::setCategoryPageFactory({});
+        MainWindow::pages() = PageRegistry();
         qunsetenv("APP_WEB_SERVICE_URL");
         mwtest::resetDataRoot();
         QFile::remove(getDataDir().absoluteFilePath(QLatin1String(dataroot::kCountriesDb)));
@@ -191,9 +191,7 @@ private slots:
     void categoryPage_mergesActionsAndRefreshesBackupOnBackupFinished()
     {
         const QDir alpha = mwtest::backupDir(QStringLiteral("Alpha"), 1);
-        MainWindow::setCategoryPageFactory([](int kind, Node* source, Node*, MainWindow* window) -> AbsMainForm* {
-            return kind == NAV_NOTES ? new FakePage(source, window) : nullptr;
-        });
+        MainWindow::pages().add<FakePage>(NAV_NOTES);
         auto w = mwtest::makeWindow();
         MainWindow& win = *w->window;
         auto* node = static_cast<_LocalDbItemNode*>(win.model()->localDbRoot()->children.value(0));
@@ -441,7 +439,7 @@ private slots:
         QMetaObject::invokeMethod(w->window.get(), "miHelp");
         QTest::qWait(200);
         QVERIFY(stub.requests.isEmpty());
-        QVERIFY(w->opened.isEmpty());
+        QVERIFY(w->opened.urls.isEmpty());
         QCOMPARE(readStamp(), -1);
     }
 
@@ -495,7 +493,7 @@ private slots:
         if (stampAfter != 1)
             QCOMPARE(readStamp(), qint64(stampAfter));
         QCOMPARE(w->window->isVisible(), !closes);
-        QCOMPARE(w->opened, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
+        QCOMPARE(w->opened.urls, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
         if (stampAfter == 1) {
             // Within a day the next start asks nothing.
             auto again = mwtest::makeWindow(true);

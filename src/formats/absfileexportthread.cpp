@@ -1,0 +1,75 @@
+#include "absfileexportthread.h"
+
+#include "shell/core/jobreport.h"
+
+#include <QSaveFile>
+
+#include <stdexcept>
+
+AbsFileExportThread::Stream::Stream(QIODevice* device, LineEnd lineEnd)
+    : QTextStream(device)
+    , m_lineEnd(lineEnd == LineEnd::CrLf ? "\r\n" : "\n")
+{
+    setEncoding(QStringConverter::Utf8);
+    setGenerateByteOrderMark(false);
+    setFieldAlignment(QTextStream::AlignLeft);
+    setPadChar(QLatin1Char(' '));
+}
+
+void AbsFileExportThread::Stream::field(const QString& text, int width)
+{
+    setFieldWidth(width);
+    *this << text;
+    setFieldWidth(0);
+}
+
+void AbsFileExportThread::Stream::endLine()
+{
+    setFieldWidth(0);
+    *this << m_lineEnd;
+}
+
+AbsFileExportThread::AbsFileExportThread(const QString& path, LineEnd lineEnd, JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , m_path(path)
+    , m_lineEnd(lineEnd)
+    , m_progress(progress)
+{
+}
+
+void AbsFileExportThread::checkCanceled() const
+{
+    jobreport::checkCanceled(m_progress);
+}
+
+void AbsFileExportThread::postProgress(qint64 done, qint64 total, const QString& text) const
+{
+    if (m_progress)
+        m_progress->postUpdateProgress(QString(), jobreport::percent(done, total), text);
+}
+
+void AbsFileExportThread::run()
+{
+    // Written beside the target; the target is replaced only on commit.
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (m_progress)
+            m_progress->postErrorOccurred(file.errorString());
+        return;
+    }
+    try {
+        Stream out(&file, m_lineEnd);
+        const QString done = write(out);
+        out.flush();
+        if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError || !file.commit())
+            throw std::runtime_error(
+                QStringLiteral("write file %1 failed. %2").arg(m_path, file.errorString()).toStdString());
+        if (m_progress)
+            m_progress->postSucceed(done);
+    } catch (int) {
+        // Cancelled: the temporary file goes with `file`; the dialog is closed.
+    } catch (const std::exception& e) {
+        if (m_progress)
+            m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+}

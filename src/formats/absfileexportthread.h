@@ -1,0 +1,62 @@
+// The frame of the page exports that write one text file (call history,
+// calendar, bookmarks). A subclass writes its records; the frame does the
+// rest the same way for all of them:
+// - the file is written beside the target under a temporary name and takes
+//   the target's name only once complete, so an earlier file of that name is
+//   never lost;
+// - after writing, the stream's and the file's status are checked: a write
+//   that failed (a full disk) ends in an error naming the file, never in the
+//   success message;
+// - a cancel leaves no file and says nothing (the dialog closed already);
+// - lines end as the format asks (CR LF for formats written in text mode,
+//   on every platform).
+#pragma once
+
+#include <QString>
+#include <QTextStream>
+#include <QThread>
+
+class JobReport;
+
+class AbsFileExportThread : public QThread {
+    Q_OBJECT
+
+public:
+    enum class LineEnd { Lf, CrLf };
+
+    // A UTF-8 text stream (no byte-order mark) with fixed-width fields.
+    class Stream : public QTextStream {
+    public:
+        Stream(QIODevice* device, LineEnd lineEnd);
+        // text left-aligned in a field of width characters, padded with
+        // blanks and never cut.
+        void field(const QString& text, int width);
+        // Ends the line (outside any field).
+        void endLine();
+
+    private:
+        const char* m_lineEnd;
+    };
+
+    const QString& path() const { return m_path; }
+
+protected:
+    AbsFileExportThread(const QString& path, LineEnd lineEnd, JobReport* progress, QObject* parent);
+
+    // Writes the whole file and returns the success text. Throws
+    // std::runtime_error to fail (its text is shown) and int(-1) on a cancel
+    // (checkCanceled does that between records).
+    virtual QString write(Stream& out) = 0;
+
+    JobReport* progress() const { return m_progress; }
+    void checkCanceled() const;
+    // Posts "done / total" progress (percent and the given text).
+    void postProgress(qint64 done, qint64 total, const QString& text) const;
+
+private:
+    void run() final;
+
+    QString m_path;
+    LineEnd m_lineEnd;
+    JobReport* m_progress;
+};

@@ -1,0 +1,117 @@
+// Base of the category pages (contacts, messages, calls, ...). A page
+// derives from it, builds its widgets from its Designer form, describes its
+// commands in one table, and uses the helpers below for what every page does
+// the same way: resolve its source, load a phone's cache, ask for a backup
+// folder or a transfer target, and run jobs.
+//
+// The command table gives, once, each command's icon, toolbar and menu text,
+// where it shows and when it is enabled; the toolbar actions and the context
+// menu are both built from it. The slots the pages name (miExport,
+// miToolbarExport, ...) stay as one-line wrappers that the table points to.
+//
+// Item models handed to own() go after the page's item views when the page
+// is destroyed (a view must never outlive its model).
+#pragma once
+
+#include "shell/absmainform.h"
+#include "shell/pagesource.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class AbsLocalDb;
+class ProgressForm;
+class QAbstractItemModel;
+class QMenu;
+class QThread;
+
+class AbsCategoryPage : public AbsMainForm {
+    Q_OBJECT
+
+public:
+    using Node = AbsTreeItemModel::_ItemNode;
+
+    // One command of the page.
+    struct Command {
+        // Which sources offer it.
+        enum Sources { PhonePages = 1, BackupPages = 2, AllSources = 3 };
+        // When it is enabled (besides `enabled`, when set).
+        enum Rule {
+            Always,
+            Transfer, // a phone other than the page's own is connected
+            ConnectedPhone // the page's own device is a connected phone
+        };
+
+        Sources sources = AllSources;
+        const char* icon = nullptr; // resource path
+        // Text keys in the page's translation context (QT_TR_NOOP them in
+        // the page's code); null: not on the toolbar / not in the menu.
+        const char* toolbarText = nullptr;
+        const char* menuText = nullptr;
+        Rule rule = Always;
+        std::function<bool()> enabled; // further condition, may be empty
+        std::function<void()> onToolbar;
+        std::function<void()> onMenu;
+        int menu = 0; // which context menu (pages with several lists)
+    };
+
+    ~AbsCategoryPage() override;
+
+    const PageSource& source() const { return m_source; }
+
+    // From the command table: the toolbar entries for this source, parented
+    // to the page.
+    QList<QAction*> createToolbarActions() override;
+    // The context menu's entries for this source (null when the list has no
+    // selection); the caller owns the menu.
+    QMenu* createContextMenu(int menu = 0);
+    // Opens that menu at the cursor and runs the chosen entry.
+    void execContextMenu(int menu = 0);
+
+protected:
+    AbsCategoryPage(Node* sourceNode, Node* devicesRoot, QWidget* parent);
+
+    void setCommands(QList<Command> commands) { m_commands = std::move(commands); }
+    // Whether the list behind context menu `menu` has a selection.
+    virtual bool hasSelection(int menu) const = 0;
+
+    // Keeps a model of the page's views (see the class comment).
+    template <typename Model> Model* own(Model* model)
+    {
+        m_models.emplace_back(model);
+        return model;
+    }
+
+    // The cache of a connected phone whose kind was not loaded since the
+    // phone connected (loadTime null): the old cache file goes first (a
+    // load always fills an empty cache; when it cannot go, the error names
+    // it and nothing is loaded), the loader runs under a progress dialog
+    // titled title, and loadTime is stamped when it succeeded. Does nothing
+    // for other sources or when loaded already. True when a load ran and
+    // succeeded.
+    bool loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
+                        const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
+
+    // Asks for the backup folder (the chooser suggests the device's name);
+    // empty when the user cancelled.
+    std::optional<QDir> chooseBackupFolder();
+    // Asks for the phone a transfer goes to; null when cancelled.
+    _AndroidDeviceItemNode* chooseTransferTarget();
+
+    // Translates a key of the command table in the page's own context.
+    QString trPage(const char* key) const;
+
+private:
+    bool isShown(const Command& c) const;
+    bool isEnabled(const Command& c) const;
+
+    PageSource m_source;
+    QList<Command> m_commands;
+    std::vector<std::unique_ptr<QAbstractItemModel>> m_models;
+};
