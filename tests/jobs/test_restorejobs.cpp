@@ -13,8 +13,7 @@
 #include "records/localplaylistdb.h"
 #include "shell/core/translations.h"
 
-#include "phonesim.h"
-#include "restoreservices.h"
+#include "simphone.h"
 #include "testsupport.h"
 
 #include <QTcpServer>
@@ -30,45 +29,21 @@ Q_DECLARE_METATYPE(phonesim::Fault)
 namespace {
 
 // A phone on Wi-Fi at address:48889 serving the restore services; sim is
-// null (with error) when it cannot listen.
-struct SimPhone {
-    std::unique_ptr<phonesim::PhoneSim> sim;
-    std::shared_ptr<phonesim::RestoreStore> store;
-    AndroidDeviceInfo device;
-    QString error;
-
-    // Empty when n sessions ended and the phone found no fault with any line.
-    QString verdict(int n) const
-    {
-        return sim->waitFinished(u"service"_s, n, 5000) ? store->errors().join(u'\n') : u"sessions run on"_s;
-    }
-};
-
-SimPhone startPhone(const QString& address, bool listen = true)
+// null (with error) when it cannot listen, or when told not to.
+std::unique_ptr<testsupport::SimPhone> startPhone(const QString& address, bool listen = true)
 {
-    SimPhone p;
-    p.device.isWiFi = true;
-    p.device.host = address;
-    p.device.port = 48889;
-    if (!listen)
-        return p;
-    phonesim::Fixture f;
-    f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "uid": "uid", "sdk": "13", "mmc": "262"}})",
-               &p.error);
-    phonesim::PhoneSim::Options o;
-    o.address = QHostAddress(address);
-    o.controlPort = 48889;
-    o.acceptTimeoutMs = o.idleTimeoutMs = 5000;
-    p.sim = std::make_unique<phonesim::PhoneSim>(f, o);
-    p.store = phonesim::registerRestoreServices(*p.sim);
-    if (!p.sim->start(&p.error))
-        p.sim.reset();
-    return p;
+    testsupport::SimPhone::Options o;
+    o.address = address;
+    o.listen = listen;
+    auto phone = std::make_unique<testsupport::SimPhone>(o);
+    if (!phone->ok())
+        phone->sim.reset();
+    return phone;
 }
 
 // Runs one restore job to its end.
 template <typename Job, typename Db, typename Items>
-bool restore(SimPhone& phone, Db* cache, const Items& items, JobReport* report)
+bool restore(testsupport::SimPhone& phone, Db* cache, const Items& items, JobReport* report)
 {
     Job job(&phone.device, cache, items, report);
     job.start();
@@ -140,7 +115,7 @@ private:
 void TestRestoreJobs::calls_goInBatchesOf100_withTheirWireFields_andTheCacheStoresNoneTwice()
 {
     auto phone = startPhone(u"127.0.111.1"_s);
-    QVERIFY2(phone.sim, qPrintable(phone.error));
+    QVERIFY2(phone->sim, qPrintable(phone->error));
     LocalCallHistoryDb cache(m_dir + u"/calls.db"_s);
     const QList<CallRecord> calls
         = QList {call(u"Zoë, \"home\""_s, QDateTime::fromMSecsSinceEpoch(1500), 0, 3725),
@@ -151,24 +126,24 @@ void TestRestoreJobs::calls_goInBatchesOf100_withTheirWireFields_andTheCacheStor
     // A second restore sends every call again, but the cache keeps one of each.
     for (int round = 1; round <= 2; ++round) {
         testsupport::RecordingJobReport report;
-        QVERIFY(restore<AndroidRestoreCallsThread>(phone, &cache, calls, &report));
+        QVERIFY(restore<AndroidRestoreCallsThread>(*phone, &cache, calls, &report));
         QCOMPARE(report.successes(), QStringList {u"Successfully restored 250 Call History to Android."_s});
         QCOMPARE(report.progressTexts(),
                  (QStringList {u"Calls:100 / 250"_s, u"Calls:200 / 250"_s, u"Calls:250 / 250"_s}));
         QCOMPARE(report.progress().first().percent, 40);
-        QCOMPARE(phone.verdict(round), QString());
+        QCOMPARE(phone->verdict(round), QString());
     }
-    QCOMPARE(phone.sim->linesReceived(u"calls"_s).mid(0, 5),
+    QCOMPARE(phone->sim->linesReceived(u"calls"_s).mid(0, 5),
              (QList<QByteArray> {"$batch:", "$call:1,missed," + u"Zoë, \"home\""_s.toUtf8().toBase64() + ",3725",
                                  "$call:-1,rejected,,0", "$call:0,incoming,,0", "$call:4102444800,missed,,0"}));
-    QCOMPARE(phone.store->batchSizes(u"calls"_s), (QList<int> {100, 100, 50, 100, 100, 50}));
+    QCOMPARE(phone->store->batchSizes(u"calls"_s), (QList<int> {100, 100, 50, 100, 100, 50}));
     QCOMPARE(cache.countCalls(), 250);
 }
 
 void TestRestoreJobs::bookmarks_treeIsSentAsItsLeaves_andRefiledInTheCache()
 {
     auto phone = startPhone(u"127.0.111.3"_s);
-    QVERIFY2(phone.sim, qPrintable(phone.error));
+    QVERIFY2(phone->sim, qPrintable(phone->error));
     auto add = [](BookmarkRecord* parent, bool folder, const QString& title, const QString& url = {}) {
         auto* r = new BookmarkRecord(parent, folder, title, url, parent ? int(parent->children.size()) : 0, QString());
         if (parent)
@@ -186,11 +161,11 @@ void TestRestoreJobs::bookmarks_treeIsSentAsItsLeaves_andRefiledInTheCache()
 
     LocalBookmarkDb cache(m_dir + u"/bookmarks.db"_s);
     testsupport::RecordingJobReport report;
-    QVERIFY(restore<AndroidRestoreBookmarksThread>(phone, &cache, QList {bar.get(), d.get()}, &report));
+    QVERIFY(restore<AndroidRestoreBookmarksThread>(*phone, &cache, QList {bar.get(), d.get()}, &report));
     QCOMPARE(report.successes(), QStringList {u"Successfully restored 4 Boobmarks to Android"_s});
-    QCOMPARE(phone.verdict(1), QString());
+    QCOMPARE(phone->verdict(1), QString());
     QStringList sent;
-    for (const QVariantMap& r : phone.store->records(u"bookmarks"_s))
+    for (const QVariantMap& r : phone->store->records(u"bookmarks"_s))
         sent << r.value(u"title"_s).toString() + u'|' + r.value(u"url"_s).toString();
     QCOMPARE(sent,
              (QStringList {u"a, the first|https://a.example/?x=1,2"_s, u"Bücher|https://b.example/"_s,
@@ -215,7 +190,7 @@ void TestRestoreJobs::bookmarks_treeIsSentAsItsLeaves_andRefiledInTheCache()
 void TestRestoreJobs::calendars_eventsCarryTheirReminders()
 {
     auto phone = startPhone(u"127.0.111.4"_s);
-    QVERIFY2(phone.sim, qPrintable(phone.error));
+    QVERIFY2(phone->sim, qPrintable(phone->error));
     // 150 events with two reminders behind one without dates and with three.
     QList<CalendarEventRecord> events = makeEvents(1, 3) + makeEvents(150, 2);
     CalendarEventRecord& odd = events[0];
@@ -227,15 +202,15 @@ void TestRestoreJobs::calendars_eventsCarryTheirReminders()
 
     LocalCalendarsDb cache(m_dir + u"/calendars.db"_s);
     testsupport::RecordingJobReport report;
-    QVERIFY(restore<AndroidRestoreCalendarsThread>(phone, &cache, events, &report));
+    QVERIFY(restore<AndroidRestoreCalendarsThread>(*phone, &cache, events, &report));
     QCOMPARE(report.successes(), QStringList {u"Successfully restored 151 Calendar events to Android."_s});
     QCOMPARE(report.progressTexts(), (QStringList {u"Events:100 / 151"_s, u"Events:151 / 151"_s}));
-    QCOMPARE(phone.verdict(1), QString());
-    QCOMPARE(phone.store->batchSizes(u"calendars"_s), (QList<int> {100, 51}));
-    const QList<QByteArray> lines = phone.sim->linesReceived(u"calendars"_s);
+    QCOMPARE(phone->verdict(1), QString());
+    QCOMPARE(phone->store->batchSizes(u"calendars"_s), (QList<int> {100, 51}));
+    const QList<QByteArray> lines = phone->sim->linesReceived(u"calendars"_s);
     QVERIFY(lines.at(1).endsWith(",1," + QByteArray("FREQ=WEEKLY;BYDAY=MO").toBase64() + ",3"));
     QCOMPARE(lines.mid(2, 3), (QList<QByteArray> {"$reminder:10,0", "$reminder:20,0", "$reminder:30,0"}));
-    const QVariantMap first = phone.store->records(u"calendars"_s).first();
+    const QVariantMap first = phone->store->records(u"calendars"_s).first();
     QCOMPARE(first.value(u"calendar"_s).toString(), u"Trips"_s);
     QCOMPARE(first.value(u"description"_s).toString(), odd.description);
 
@@ -251,17 +226,17 @@ void TestRestoreJobs::calendars_eventsCarryTheirReminders()
     // A cancel after the first batch keeps none of its events.
     testsupport::RecordingJobReport cancelled;
     cancelled.cancelWhenProgressContains(u"Events:100 / 130"_s);
-    QVERIFY(restore<AndroidRestoreCalendarsThread>(phone, &cache, makeEvents(130, 1, 500), &cancelled));
+    QVERIFY(restore<AndroidRestoreCalendarsThread>(*phone, &cache, makeEvents(130, 1, 500), &cancelled));
     QCOMPARE(cancelled.endCount(), 0);
-    QCOMPARE(phone.verdict(2), QString());
-    QTRY_COMPARE(phone.store->completedSessions(u"calendars"_s), 1);
+    QCOMPARE(phone->verdict(2), QString());
+    QTRY_COMPARE(phone->store->completedSessions(u"calendars"_s), 1);
     QCOMPARE(cache.countEvents(), 151);
 }
 
 void TestRestoreJobs::playlists_fieldsTravelIntact()
 {
     auto phone = startPhone(u"127.0.111.5"_s);
-    QVERIFY2(phone.sim, qPrintable(phone.error));
+    QVERIFY2(phone->sim, qPrintable(phone->error));
     QList<PlaylistRecord> playlists(3); // the first has an empty name and no members: two empty fields
     playlists[1].name = u"Road trip, Sommer ☀"_s;
     playlists[1].members = QStringList {u"/m/1.mp3"_s, u"/m/2.mp3"_s};
@@ -270,23 +245,23 @@ void TestRestoreJobs::playlists_fieldsTravelIntact()
     LocalPlaylistDb cache(m_dir + u"/playlists.db"_s);
     cache.addPlaylist(playlists[2]); // already in the cache
     testsupport::RecordingJobReport report;
-    QVERIFY(restore<AndroidRestorePlaylistThread>(phone, &cache, playlists, &report));
+    QVERIFY(restore<AndroidRestorePlaylistThread>(*phone, &cache, playlists, &report));
     QCOMPARE(report.successes(), QStringList {u"Successfully restored 3 Playlists to Android."_s});
-    QCOMPARE(phone.verdict(1), QString());
-    QCOMPARE(phone.sim->linesReceived(u"playlists"_s).at(1), QByteArray("$playlist:,"));
-    const QVariantMap road = phone.store->records(u"playlists"_s).at(1);
+    QCOMPARE(phone->verdict(1), QString());
+    QCOMPARE(phone->sim->linesReceived(u"playlists"_s).at(1), QByteArray("$playlist:,"));
+    const QVariantMap road = phone->store->records(u"playlists"_s).at(1);
     QCOMPARE(road.value(u"name"_s).toString(), playlists[1].name);
     QCOMPARE(road.value(u"members"_s).toString(), u"/m/1.mp3//m/2.mp3"_s);
     QCOMPARE(cache.count(), 3);
 
     // A phone error at the first batch leaves the cache as it was.
-    phone.sim->addFault(Fault(Fault::Kind::ErrorAt, u"playlists"_s, 2, "No space left"));
+    phone->sim->addFault(Fault(Fault::Kind::ErrorAt, u"playlists"_s, 2, "No space left"));
     playlists[0].name = u"New"_s;
     testsupport::RecordingJobReport failed;
-    QVERIFY(restore<AndroidRestorePlaylistThread>(phone, &cache, playlists.mid(0, 1), &failed));
+    QVERIFY(restore<AndroidRestorePlaylistThread>(*phone, &cache, playlists.mid(0, 1), &failed));
     QCOMPARE(failed.errors(), QStringList {u"No space left"_s});
-    QCOMPARE(phone.verdict(2), QString());
-    QCOMPARE(phone.store->records(u"playlists"_s).size(), 3);
+    QCOMPARE(phone->verdict(2), QString());
+    QCOMPARE(phone->store->records(u"playlists"_s).size(), 3);
     QCOMPARE(cache.count(), 3);
 }
 
@@ -317,8 +292,8 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     const bool reachable = !error.startsWith("can not connect"_L1);
     auto phone = startPhone(u"127.0.111.%1"_s.arg(++row), reachable); // nobody listens when unreachable
     if (reachable) {
-        QVERIFY2(phone.sim, qPrintable(phone.error));
-        phone.sim->addFault(fault);
+        QVERIFY2(phone->sim, qPrintable(phone->error));
+        phone->sim->addFault(fault);
     }
     LocalCallHistoryDb cache(m_dir + u"/calls.db"_s);
     for (const CallRecord& c : makeCalls(3, 900))
@@ -326,10 +301,10 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     testsupport::RecordingJobReport report;
     if (!cancelAt.isEmpty())
         report.cancelWhenProgressContains(cancelAt);
-    QVERIFY(restore<AndroidRestoreCallsThread>(phone, &cache, makeCalls(count), &report));
+    QVERIFY(restore<AndroidRestoreCallsThread>(*phone, &cache, makeCalls(count), &report));
     QCOMPARE(report.errors(),
              error.isEmpty() ? QStringList()
-                             : QStringList {error.contains(u"%1"_s) ? error.arg(phone.device.host) : error});
+                             : QStringList {error.contains(u"%1"_s) ? error.arg(phone->device.host) : error});
     QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1); // a cancel posts no end
     QVERIFY(cancelAt.isEmpty() || report.progressTexts().endsWith(cancelAt));
     // The cache keeps only what it had and stays usable.
@@ -338,12 +313,12 @@ void TestRestoreJobs::failures_keepNoBatchInTheCache()
     QVERIFY(!cache.connection().isRollbackOnly());
     if (!reachable)
         return;
-    QCOMPARE(phone.verdict(1), QString());
-    QCOMPARE(phone.store->completedSessions(u"calls"_s), 0);
-    QCOMPARE(phone.store->batchSizes(u"calls"_s), phoneBatches);
+    QCOMPARE(phone->verdict(1), QString());
+    QCOMPARE(phone->store->completedSessions(u"calls"_s), 0);
+    QCOMPARE(phone->store->batchSizes(u"calls"_s), phoneBatches);
     if (fault.kind == Fault::Kind::WrongLineAt) // the phone is told why it is dropped
-        QTRY_VERIFY(!phone.sim->linesReceived(u"calls"_s).isEmpty()
-                    && phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
+        QTRY_VERIFY(!phone->sim->linesReceived(u"calls"_s).isEmpty()
+                    && phone->sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
 }
 
 QTEST_GUILESS_MAIN(TestRestoreJobs)

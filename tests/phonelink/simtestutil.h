@@ -3,6 +3,7 @@
 
 #include "phonelink/protocol/simpleprotocol.h"
 #include "phonesim.h"
+#include "simphone.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -42,16 +43,10 @@ inline int pinLocalPort()
 // A simulator playing a phone on Wi-Fi at address:48889.
 inline std::unique_ptr<phonesim::PhoneSim> startWifiSim(const QString& address, QString* error)
 {
-    phonesim::PhoneSim::Options o;
-    o.address = QHostAddress(address);
-    o.controlPort = 48889;
-    o.wifi = true;
-    o.acceptTimeoutMs = 5000;
-    o.idleTimeoutMs = 5000;
-    auto sim = std::make_unique<phonesim::PhoneSim>(fixture(), o);
-    if (!sim->start(error))
-        return nullptr;
-    return sim;
+    testsupport::SimPhone phone(address);
+    if (error)
+        *error = phone.error;
+    return phone.ok() ? std::move(phone.sim) : nullptr;
 }
 
 // Waits for a job thread; false when it did not end in time.

@@ -6,6 +6,9 @@
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/dataroot.h"
+#include "shell/progressform.h"
+#include "shell/runjob.h"
+#include "shell/scriptedprompt.h"
 
 #include "fakeadbenv.h"
 #include "simtestutil.h"
@@ -13,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QtTest>
 
 using phonesim::FakeAdb;
@@ -38,7 +42,7 @@ private Q_SLOTS:
 
     void oldAgent_isInstalledStartedAndAsked();
     void failures_followConnectFailedText();
-    void cancelDuringInstall_endsSilentlyAfterStart();
+    void cancelDuringHungInstall_killsAdbAndEndsSilently();
     void agentNeverReady_failsAfterTimeLimit();
     void currentAgent_isNotInstalled_andForceStopIsUsbOnly();
 
@@ -79,17 +83,12 @@ private:
 
 void TestConnect::init()
 {
-    m_adb = std::make_unique<FakeAdb>(testsupport::makeTempDir(QStringLiteral("fakeadb")));
-    QVERIFY2(m_adb->isValid(), "fake-adb is not built");
-    m_adb->install(); // "adb" on PATH is now the stand-in
-
-    phonesim::PhoneSim::Options o;
-    o.wifi = false;
-    o.acceptTimeoutMs = 5000;
-    o.idleTimeoutMs = 5000;
-    m_sim = std::make_unique<phonesim::PhoneSim>(simtest::fixture(), o);
-    QString error;
-    QVERIFY2(m_sim->start(&error), qPrintable(error));
+    // A phone on USB; "adb" on PATH is now the stand-in, listing no phone.
+    testsupport::SimPhone phone(testsupport::SimPhone::Options {});
+    QVERIFY2(phone.ok(), qPrintable(phone.error));
+    m_adb = std::move(phone.adb);
+    m_sim = std::move(phone.sim);
+    m_adb->setDevices({});
 
     m_port = simtest::pinLocalPort();
 }
@@ -233,18 +232,24 @@ void TestConnect::failures_followConnectFailedText()
                           + QStringLiteral("no permission to read the phone state")});
 }
 
-void TestConnect::cancelDuringInstall_endsSilentlyAfterStart()
+void TestConnect::cancelDuringHungInstall_killsAdbAndEndsSilently()
 {
+    // adb would hang for 30 s in the install; the user cancels after 300 ms
+    // under a real progress dialog.
     setPhone(0);
-    testsupport::RecordingJobReport report;
-    report.cancel(); // pressed while the install runs: it goes on all the same
-    runJob(report);
-    QCOMPARE(report.endCount(), 0);
-    QVERIFY(report.progress().isEmpty());
+    m_adb->setHang(QStringLiteral("install"), 30000);
+    ScriptedPrompt prompt;
+    ProgressForm progress(QStringLiteral("connecting"));
+    AndroidConnectWithUSBThread job(kSerial, &progress);
+    QTimer::singleShot(300, &progress, [&] { progress.reject(); });
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(::runJob(progress, job), JobResult::Cancelled);
+    QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+    VERIFY_SCRIPT_DONE(prompt); // no message after a cancel
     const QStringList lines = m_adb->commandLines();
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 2); // the version, the install; no start
     QVERIFY(lines.at(1).contains(QStringLiteral(" install -r ")));
-    QVERIFY(lines.at(2).contains(QStringLiteral(" am start ")));
 }
 
 void TestConnect::agentNeverReady_failsAfterTimeLimit()
@@ -380,5 +385,5 @@ void TestConnect::stalledAgent_cancelEndsSilently()
     sim->releaseStalls();
 }
 
-QTEST_GUILESS_MAIN(TestConnect)
+QTEST_MAIN(TestConnect)
 #include "test_connect.moc"

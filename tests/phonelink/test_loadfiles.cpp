@@ -154,6 +154,42 @@ private Q_SLOTS:
         // The finished file stays, the partial one is gone.
         QCOMPARE(filesBelow(target).keys(), loadtest::list("notes.txt"));
     }
+
+    // A stalled phone: a listing gives up within the time between lines,
+    // and a cancel of the calling thread's scope ends it within a second.
+    void listingAStalledPhone_givesUpOrIsCancelled()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        phone.sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("files"), 2, {}, 0, -1));
+        AndroidLoadFileSys fs(&phone.device);
+        fs.setLineTimeoutMs(800);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY_THROWS_EXCEPTION(simpleprotocol::SocketDataTransferException, fs.listFolder(QStringLiteral("/")));
+        QVERIFY2(t.elapsed() >= 700 && t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+
+        AndroidLoadFileSys patient(&phone.device); // the default limit, far away
+        std::atomic<bool> cancel {false};
+        QElapsedTimer sinceCancel;
+        const std::unique_ptr<QThread> canceller(QThread::create([&] {
+            QThread::msleep(300);
+            sinceCancel.start();
+            cancel = true;
+        }));
+        canceller->start();
+        simpleprotocol::CancelScope scope([&] { return cancel.load(); });
+        bool canceled = false;
+        try {
+            patient.listFolder(QStringLiteral("/"));
+        } catch (int) {
+            canceled = true;
+        }
+        canceller->wait();
+        QVERIFY(canceled);
+        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
+        phone.sim->releaseStalls();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLoadFiles)

@@ -5,7 +5,7 @@
 
 #include "phonelink/androiddeviceinfo.h"
 
-#include "fakeadbenv.h"
+#include "simphone.h"
 #include "simtestutil.h"
 #include "testsupport.h"
 
@@ -22,38 +22,22 @@
 
 namespace loadtest {
 
-// A simulated phone with the fixture's data, on Wi-Fi at the address or, with
-// none, on USB; the device the loaders are given.
-struct SimPhone {
-    SimPhone(const QJsonObject& fixture, const QString& address)
-    {
-        phonesim::PhoneSim::Options o;
-        o.wifi = device.isWiFi = !address.isEmpty();
-        if (o.wifi)
-            o.address = QHostAddress(address);
-        o.acceptTimeoutMs = 5000;
-        o.idleTimeoutMs = 5000;
-        sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);
-        sim->start(&error);
-        device.host = address;
-        device.mmc = QStringLiteral("262");
-    }
-    virtual ~SimPhone() = default;
-    virtual bool ok() const { return error.isEmpty(); }
-
-    QString error;
-    std::unique_ptr<phonesim::PhoneSim> sim;
-    AndroidDeviceInfo device;
-};
+using SimPhone = testsupport::SimPhone;
 
 // A phone on Wi-Fi at 127.0.<net>.<n>, n counting up per call; a phone given
 // an earlier one's IMEI shares its cache.
 struct WifiPhone : SimPhone {
     WifiPhone(int net, const QJsonObject& fixture, const QString& imei = QString())
-        : SimPhone(fixture, QStringLiteral("127.0.%1.%2").arg(net).arg(next++))
+        : SimPhone(options(QStringLiteral("127.0.%1.%2").arg(net).arg(next++), fixture, imei))
     {
-        device.port = PhoneAgentPackage::kWifiControlPort;
-        device.imei = imei.isEmpty() ? QStringLiteral("35693803564") + device.host.section(QLatin1Char('.'), 3) : imei;
+    }
+    static Options options(const QString& address, const QJsonObject& fixture, const QString& imei)
+    {
+        Options o;
+        o.address = address;
+        o.fixture = fixture;
+        o.imei = imei;
+        return o;
     }
     inline static int next = 10;
 };
@@ -61,27 +45,15 @@ struct WifiPhone : SimPhone {
 // A phone on USB: fake-adb hands broadcasts to the simulator.
 struct UsbPhone : SimPhone {
     explicit UsbPhone(const QJsonObject& fixture)
-        : SimPhone(fixture, QString())
-        , adb(testsupport::makeTempDir(QStringLiteral("fakeadb")))
+        : SimPhone(WifiPhone::options(QString(), fixture, QString()))
     {
-        adb.install();
-        adb.setDevices({phonesim::FakeAdb::Device(QStringLiteral("USB0001"), QStringLiteral("device"), 20, 100,
-                                                  sim->bridgeAddress())});
-        device.serial = QStringLiteral("USB0001");
-        device.imei = QStringLiteral("356938035649999");
     }
-    bool ok() const override { return SimPhone::ok() && adb.isValid(); }
-    bool forceStopped() const { return !adb.commandLines().filter(QLatin1String("force-stop")).isEmpty(); }
-
-    phonesim::FakeAdb adb;
 };
 
 // A fixture of tools/phone-sim/fixtures.
 inline QJsonObject fixtureFile(const QString& name)
 {
-    QFile f(testsupport::sourceDir() + QStringLiteral("/tools/phone-sim/fixtures/") + name);
-    f.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(f.readAll()).object();
+    return testsupport::fixtureFile(QStringLiteral("tools/phone-sim/fixtures/") + name);
 }
 
 // "a|b|c" as a list.

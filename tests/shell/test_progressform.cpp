@@ -1,6 +1,8 @@
 // ProgressForm driven by real worker threads: progress, success, error,
-// cancel seen by a worker blocked on a socket wait, tips waits.
+// cancel seen by a worker blocked on a socket wait, tips waits; runJob and
+// runTask telling how a job ended while the window keeps painting.
 #include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/scriptedprompt.h"
 
 #include <QApplication>
@@ -23,7 +25,26 @@ private slots:
     void test_errorPost_showsErrorBoxThenEndsWithZero();
     void test_cancelWhileWorkerBlockedOnSocket_seenWithin200ms();
     void test_tipsWait_blocksJobUntilBoxClosed();
+    void test_runTask_saysHowItEnded_andPaintsWhileAJobStops();
 };
+
+namespace {
+// A window that counts its paints and asks for one every 20 ms.
+class PaintCounter : public QWidget {
+public:
+    PaintCounter()
+    {
+        resize(100, 100);
+        auto* timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+        timer->start(20);
+    }
+    std::atomic<int> paints {0};
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+} // namespace
 
 void TestProgressForm::test_progressThenSuccess_execReturnsOneAndShowsTips()
 {
@@ -162,6 +183,43 @@ void TestProgressForm::test_tipsWait_blocksJobUntilBoxClosed()
     QVERIFY(resumedAt.load() >= closedAt);
     QVERIFY2(resumedAt.load() - closedAt < 400, qPrintable(QString::number(resumedAt.load() - closedAt)));
     QVERIFY(!form.waitingTips());
+}
+
+void TestProgressForm::test_runTask_saysHowItEnded_andPaintsWhileAJobStops()
+{
+    ScriptedPrompt prompt;
+    {
+        ProgressForm progress(QStringLiteral("ok"));
+        QCOMPARE(runTask(progress, [] {}), JobResult::Succeeded);
+    }
+    {
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("disk gone"));
+        ProgressForm progress(QStringLiteral("fails"));
+        QCOMPARE(runTask(progress, [] { throw std::runtime_error("disk gone"); }), JobResult::Failed);
+        QCOMPARE(prompt.pendingAnswers(), 0);
+    }
+
+    // A job that takes 800 ms to stop after the cancel: the window goes on
+    // painting meanwhile.
+    PaintCounter window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ProgressForm progress(QStringLiteral("slow to stop"));
+    int paintsAtCancel = 0;
+    QTimer::singleShot(200, &progress, [&] {
+        progress.reject(); // as Cancel
+        paintsAtCancel = window.paints;
+    });
+    QElapsedTimer t;
+    t.start();
+    const JobResult result = runTask(progress, [&] {
+        while (!progress.userCanceled())
+            QThread::msleep(10);
+        QThread::msleep(800);
+    });
+    QCOMPARE(result, JobResult::Cancelled);
+    QVERIFY(t.elapsed() >= 900);
+    QVERIFY2(window.paints > paintsAtCancel + 5, qPrintable(QString::number(window.paints - paintsAtCancel)));
 }
 
 QTEST_MAIN(TestProgressForm)

@@ -1,8 +1,10 @@
 #include "testsupport.h"
 
 #include "platform/desktop.h"
+#include "shell/core/dataroot.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMutexLocker>
 #include <QUuid>
 
@@ -143,6 +145,14 @@ void installRefusingOpener()
 }
 Q_CONSTRUCTOR_FUNCTION(installRefusingOpener)
 } // namespace
+
+void resetDataRoot()
+{
+    const QDir root = getDataDir();
+    for (const char* name : {dataroot::kLocalDatabases, dataroot::kAndroidCache, dataroot::kVirtualAndroid})
+        QDir(root.absoluteFilePath(QLatin1String(name))).removeRecursively();
+    QFile::remove(root.absoluteFilePath(QLatin1String(dataroot::kLastCheckVersionTime)));
+}
 
 UrlRecorder::UrlRecorder()
 {

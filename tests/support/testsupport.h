@@ -10,6 +10,12 @@
 
 #include <atomic>
 
+// Every scripted answer of a ScriptedPrompt was used and nothing unscripted
+// was asked.
+#define VERIFY_SCRIPT_DONE(p)                                                                                          \
+    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
+             qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
+
 namespace testsupport {
 
 // Root of the source tree (for fixtures) and of the build tree.
@@ -21,6 +27,9 @@ QString appBinDir();
 QString sandboxDir();
 // A fresh folder below the sandbox.
 QString makeTempDir(const QString& name);
+// Removes what a test left in the data root (backups, phone caches, virtual
+// devices, the update stamp), so the next test starts from a fresh one.
+void resetDataRoot();
 
 // A JobReport that records what a job posted, for tests without a dialog.
 // Thread-safe; cancel() and answerTips() play the user's part.

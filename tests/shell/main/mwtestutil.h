@@ -15,11 +15,6 @@
 
 #include <memory>
 
-// Every scripted answer was used and nothing unscripted was asked.
-#define VERIFY_SCRIPT_DONE(p)                                                                                          \
-    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
-             qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
-
 namespace mwtest {
 
 struct Window {
@@ -68,16 +63,6 @@ inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Removes what a test left in the data root (backups, caches, virtual
-// devices, the update stamp).
-inline void resetDataRoot()
-{
-    const QDir root = getDataDir();
-    for (const char* name : {dataroot::kLocalDatabases, dataroot::kAndroidCache, dataroot::kVirtualAndroid})
-        QDir(root.absoluteFilePath(QLatin1String(name))).removeRecursively();
-    QFile::remove(root.absoluteFilePath(QLatin1String(dataroot::kLastCheckVersionTime)));
 }
 
 } // namespace mwtest

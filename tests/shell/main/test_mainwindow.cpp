@@ -133,7 +133,7 @@ private slots:
     {
         MainWindow::pages() = PageRegistry();
         qunsetenv("APP_WEB_SERVICE_URL");
-        mwtest::resetDataRoot();
+        testsupport::resetDataRoot();
         QFile::remove(getDataDir().absoluteFilePath(QLatin1String(dataroot::kCountriesDb)));
     }
 

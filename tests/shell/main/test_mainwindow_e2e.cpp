@@ -11,9 +11,8 @@
 #include "shell/main/startup.h"
 #include "shell/mytreeview.h"
 
-#include "fakeadbenv.h"
 #include "mwtestutil.h"
-#include "phonesim.h"
+#include "simphone.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
@@ -26,21 +25,6 @@ using Node = AbsTreeItemModel::_ItemNode;
 namespace {
 
 const QString kSerial = QStringLiteral("R58M41XYZ");
-
-std::unique_ptr<phonesim::PhoneSim> startSim(phonesim::PhoneSim::Options o)
-{
-    phonesim::Fixture f;
-    QString error;
-    f.loadJson(R"({"device": {"version": 20, "model": "Rocket 7", "manufacturer": "Acme",
-                   "imei": "356938035643809", "uid": "uid-7f3a", "sdk": "13", "mmc": "262"}})",
-               &error);
-    o.acceptTimeoutMs = 5000;
-    o.idleTimeoutMs = 5000;
-    auto sim = std::make_unique<phonesim::PhoneSim>(f, o);
-    if (!sim->start(&error))
-        qWarning("simulator: %s", qPrintable(error));
-    return sim;
-}
 
 } // namespace
 
@@ -56,9 +40,10 @@ private slots:
 
     void init()
     {
-        m_adb = std::make_unique<phonesim::FakeAdb>(testsupport::makeTempDir(QStringLiteral("fakeadb")));
-        QVERIFY2(m_adb->isValid(), "fake-adb is not built");
-        m_adb->install();
+        // adb is the stand-in for every test, listing no phone until told.
+        m_phone = std::make_unique<testsupport::SimPhone>(testsupport::SimPhone::Options());
+        QVERIFY2(m_phone->ok(), qPrintable(m_phone->error));
+        m_phone->adb->setDevices({});
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
@@ -67,16 +52,13 @@ private slots:
     void cleanup()
     {
         simpleprotocol::setLocalPortProvider({});
-        m_sim.reset();
-        m_adb.reset();
-        mwtest::resetDataRoot();
+        m_wifi.reset();
+        m_phone.reset();
+        testsupport::resetDataRoot();
     }
 
     void usbPhone_isConnectedShownAndDropped()
     {
-        phonesim::PhoneSim::Options o;
-        o.wifi = false;
-        m_sim = startSim(o);
         mwtest::backupDir(QStringLiteral("Backup 2024-05-01"), 3);
         mwtest::backupDir(QStringLiteral("Work phone"), 1);
 
@@ -86,8 +68,8 @@ private slots:
         win.show();
         QVERIFY(QTest::qWaitForWindowExposed(&win));
 
-        m_adb->setDevices(
-            {phonesim::FakeAdb::Device(kSerial, QStringLiteral("device"), 20, 21, m_sim->bridgeAddress())});
+        m_phone->adb->setDevices(
+            {phonesim::FakeAdb::Device(kSerial, QStringLiteral("device"), 20, 21, m_phone->sim->bridgeAddress())});
         const auto& devices = win.model()->devicesRoot()->children;
         QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
         auto* node = static_cast<_AndroidDeviceItemNode*>(devices.first());
@@ -108,17 +90,15 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(win.grab().save(testsupport::binaryDir() + QStringLiteral("/screenshots/main_window.png")));
 
-        m_adb->setDevices({});
+        m_phone->adb->setDevices({});
         QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
     }
 
     void wifiConnection_addsPhoneNode()
     {
-        phonesim::PhoneSim::Options o;
-        o.address = QHostAddress(QStringLiteral("127.0.48.7"));
-        o.controlPort = 48889;
-        m_sim = startSim(o);
+        m_wifi = std::make_unique<testsupport::SimPhone>(QStringLiteral("127.0.48.7"));
+        QVERIFY2(m_wifi->ok(), qPrintable(m_wifi->error));
         auto w = mwtest::makeWindow();
         MainWindow& win = *w->window;
         ScriptedPrompt prompt;
@@ -169,8 +149,8 @@ private slots:
     }
 
 private:
-    std::unique_ptr<phonesim::FakeAdb> m_adb;
-    std::unique_ptr<phonesim::PhoneSim> m_sim;
+    std::unique_ptr<testsupport::SimPhone> m_phone; // on USB
+    std::unique_ptr<testsupport::SimPhone> m_wifi;
 };
 
 QTEST_MAIN(TestMainWindowE2E)

@@ -1,7 +1,8 @@
 // The call history page end to end against a simulated phone: the first
 // load, export, backup into a chosen folder, restore from a backup to the
-// phone, a cache that cannot be replaced, and a screenshot. The export job
-// alone, compared with expected CSV and text files.
+// phone, a cache that cannot be replaced, a virtual device, the commands'
+// enabling, and a screenshot. The export job alone, compared with expected
+// CSV and text files, and failing on a full disk.
 #include "views/organiser/callhistorymainform.h"
 #include "views/organiser/exportcallhistorythread.h"
 
@@ -14,21 +15,18 @@
 #include "shell/mytreeview.h"
 #include "shell/scriptedprompt.h"
 
-#include "phonesim.h"
-#include "restoreservices.h"
-#include "testsupport.h"
+#include "pagetest.h"
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
-// Every scripted answer was used and nothing unscripted was asked.
-#define VERIFY_SCRIPT_DONE(p)                                                                                          \
-    QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
-             qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
+#include <sys/resource.h>
+
+#include <csignal>
 
 namespace {
 
@@ -89,43 +87,30 @@ void runExport(const QList<CallRecord>& calls, const QString& path, testsupport:
 
 } // namespace
 
-class TestCallHistoryPage : public QObject {
+class TestCallHistoryPage : public testsupport::PageTest {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase()
     {
-        installTranslations(qApp);
+        initPageTests();
         // The simulated phone: five calls given out of date order.
-        phonesim::Fixture fixture;
-        QString error;
-        QVERIFY2(fixture.load(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/phone_calls.json"),
-                              &error),
-                 qPrintable(error));
-        phonesim::PhoneSim::Options o;
-        o.address = QHostAddress(QString::fromLatin1(kAddress));
-        o.controlPort = 48889;
-        o.acceptTimeoutMs = o.idleTimeoutMs = 5000;
-        m_sim = std::make_unique<phonesim::PhoneSim>(fixture, o);
-        m_store = phonesim::registerRestoreServices(*m_sim);
-        QVERIFY2(m_sim->start(&error), qPrintable(error));
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
-        m_phone = addPhone(QStringLiteral("490154203237518"));
+        m_sim = std::make_unique<testsupport::SimPhone>(
+            QString::fromLatin1(kAddress),
+            testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/phone_calls.json")));
+        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
-    void cleanupTestCase()
-    {
-        simpleprotocol::setLocalPortProvider({});
-        m_sim->stop();
-    }
+    void init() { m_phone = addPhone(*m_sim); }
+    void cleanup() { cleanupPage(); }
 
     void firstVisit_loadsOnce_secondVisitReadsTheCache()
     {
         ScriptedPrompt prompt;
+        const int loadsBefore = m_sim->loads(QStringLiteral("calls"));
         {
-            CallHistoryMainForm page(m_phone, m_tree.devicesRoot());
+            CallHistoryMainForm page(m_phone, devicesRoot());
+            checkModel(page.callModel());
             VERIFY_SCRIPT_DONE(prompt);
             QCOMPARE(prompt.questions().size(), 1);
             QCOMPARE(prompt.questions().first().text, QStringLiteral("ProgressForm"));
@@ -142,25 +127,35 @@ private Q_SLOTS:
             QCOMPARE(column(model, 4), QStringLiteral("0' 59''|62' 5''|0' 0''|2' 5''|60' 0''").split(u'|'));
             QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:5"));
         }
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 5000));
-        QCOMPARE(phoneLoads(), 1);
+        QCOMPARE(m_sim->loads(QStringLiteral("calls")), loadsBefore + 1);
 
         // Second visit: the cache only, no dialog.
-        CallHistoryMainForm again(m_phone, m_tree.devicesRoot());
+        CallHistoryMainForm again(m_phone, devicesRoot());
         QCOMPARE(prompt.questions().size(), 1);
         QCOMPARE(again.callModel()->rowCount(), 5);
-        QCOMPARE(phoneLoads(), 1);
+        QCOMPARE(m_sim->loads(QStringLiteral("calls")), loadsBefore + 1);
 
-        // Exporting the selection to a name without suffix writes CSV.
-        const QString out = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/calls");
+        // Exporting the selection to a name without suffix under the
+        // preselected CSV filter writes CSV.
+        const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         selectRows(again.listView(), {4});
-        prompt.answerSaveFile(out);
+        prompt.answerSaveFile(dir + QStringLiteral("/calls"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
         again.miExport();
         VERIFY_SCRIPT_DONE(prompt);
-        const QList<QByteArray> lines = readAll(out + QStringLiteral(".csv")).split('\n');
+        const ScriptedPrompt::Question asked = prompt.questions().at(prompt.questions().size() - 3);
+        QCOMPARE(asked.filter, QStringLiteral("Text Files(*.txt);;CSV Files(*.csv)"));
+        QCOMPARE(asked.selectedFilter, QStringLiteral("CSV Files(*.csv)"));
+        const QList<QByteArray> lines = readAll(dir + QStringLiteral("/calls.csv")).split('\n');
         QCOMPARE(lines.size(), 3); // the header, one call, the last line's end
         QVERIFY(lines.at(1).startsWith("Blocked,0800 111,"));
+
+        // Picking the text filter for a name without suffix writes the table.
+        prompt.answerSaveFile(dir + QStringLiteral("/table"), QStringLiteral("Text Files(*.txt)"));
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
+        again.miExport();
+        VERIFY_SCRIPT_DONE(prompt);
+        QVERIFY(readAll(dir + QStringLiteral("/table.txt")).startsWith("Flag           Number"));
 
         // The screenshot goes to the build folder.
         again.resize(709, 420);
@@ -174,9 +169,9 @@ private Q_SLOTS:
 
     void backup_goesIntoTheChosenFolder_skippingWhatIsThere()
     {
-        CallHistoryMainForm page(m_phone, m_tree.devicesRoot());
-        QSignalSpy finished(&page, &CallHistoryMainForm::backupFinished);
         ScriptedPrompt prompt;
+        CallHistoryMainForm page(m_phone, devicesRoot());
+        QSignalSpy finished(&page, &CallHistoryMainForm::backupFinished);
         QString suggested;
         auto choose = [&suggested](QDialog* d) {
             auto* form = qobject_cast<LocalDbSelForm*>(d);
@@ -216,54 +211,129 @@ private Q_SLOTS:
     void restoreFromBackup_goesInBatches_andCacheStoresNoneTwice()
     {
         // A backup folder with 150 calls of another phone.
-        const QDir dir(getLocalDatabasesDir().absoluteFilePath(QStringLiteral("Old phone")));
-        dir.mkpath(QStringLiteral("."));
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old phone"));
         {
-            LocalCallHistoryDb db(dir.absoluteFilePath(QStringLiteral("calls.db")));
+            LocalCallHistoryDb db(backup->dir.absoluteFilePath(QStringLiteral("calls.db")));
             db.beginTran();
             for (int i = 0; i < 150; ++i)
                 db.addCall(call(QStringLiteral("+3367%1").arg(100000 + i), QString(), 1600000000 + i * 600, 0,
                                 i % 3 == 0 ? CALL_FLAG_OUTGOING : CALL_FLAG_INCOMING));
             db.endTran(true);
         }
-        _LocalDbItemNode* backup = m_tree.addLocalDb(dir);
+        ScriptedPrompt prompt;
+        CallHistoryMainForm(m_phone, devicesRoot()); // the phone's five calls into its cache
         const QString cache = m_phone->device.cacheDir().absoluteFilePath(QStringLiteral("calls.db"));
         QCOMPARE(LocalCallHistoryDb(cache).countCalls(), 5);
 
-        CallHistoryMainForm page(backup, m_tree.devicesRoot());
-        ScriptedPrompt prompt;
+        const int sessionsBefore = m_sim->store->completedSessions(QStringLiteral("calls"));
+        CallHistoryMainForm page(backup, devicesRoot());
         for (int round = 1; round <= 2; ++round) {
             prompt.answerDeviceChoice(m_phone->device.deviceId());
             prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 150 Call History to Android."));
             page.miToolbarDB2A();
             VERIFY_SCRIPT_DONE(prompt);
         }
-        QVERIFY(m_store->errors().isEmpty());
-        QCOMPARE(m_store->batchSizes(QStringLiteral("calls")), (QList<int> {100, 50, 100, 50}));
-        QTRY_COMPARE(m_store->completedSessions(QStringLiteral("calls")), 2);
+        QVERIFY(m_sim->store->errors().isEmpty());
+        QCOMPARE(m_sim->store->batchSizes(QStringLiteral("calls")).mid(0, 4), (QList<int> {100, 50, 100, 50}));
+        QTRY_COMPARE(m_sim->store->completedSessions(QStringLiteral("calls")), sessionsBefore + 2);
         QCOMPARE(LocalCallHistoryDb(cache).countCalls(), 155);
         // The phone page shows the mirrored calls from its cache.
-        QCOMPARE(CallHistoryMainForm(m_phone, m_tree.devicesRoot()).callModel()->rowCount(), 155);
-        m_tree.removeNode(backup);
+        QCOMPARE(CallHistoryMainForm(m_phone, devicesRoot()).callModel()->rowCount(), 155);
     }
 
     void cacheThatCannotBeRemoved_skipsTheLoad()
     {
-        _AndroidDeviceItemNode* phone = addPhone(QStringLiteral("imei-blocked"));
+        AndroidDeviceInfo info = m_sim->device;
+        info.imei = QStringLiteral("imei-blocked");
+        _AndroidDeviceItemNode* phone = tree().addAndroidDevice(info);
         // A folder where the cache file should be cannot be removed as a file.
         const QString path = phone->device.cacheDir().absoluteFilePath(QStringLiteral("calls.db"));
         QVERIFY(QDir().mkpath(path + QStringLiteral("/inside")));
-        const auto servicesBefore = m_sim->connections(QStringLiteral("service")).size();
+        const int loadsBefore = m_sim->loads(QStringLiteral("calls"));
 
         ScriptedPrompt prompt;
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("remove %1 error.").arg(path));
         prompt.answerMessage(QMessageBox::Ok); // the reload cannot open it either
-        CallHistoryMainForm page(phone, m_tree.devicesRoot());
+        CallHistoryMainForm page(phone, devicesRoot());
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(phone->device.callsLoadTime.isNull());
-        QCOMPARE(m_sim->connections(QStringLiteral("service")).size(), servicesBefore);
+        QCOMPARE(m_sim->loads(QStringLiteral("calls")), loadsBefore);
         QCOMPARE(page.callModel()->rowCount(), 0);
-        m_tree.removeNode(phone);
+    }
+
+    // A virtual device reads its own folder and never reaches for a phone; it
+    // offers no delete and is never a transfer target.
+    void virtualDevice_readsItsFolderOnly_andIsNoTarget()
+    {
+        QString folder;
+        _AndroidDeviceItemNode* virtualDevice = addVirtualDevice(QStringLiteral("Old Rocket"), &folder);
+        {
+            LocalCallHistoryDb db(folder + QStringLiteral("/calls.db"));
+            db.addCall(call(QStringLiteral("+4930999"), QStringLiteral("Kept"), 1500000000, 12, CALL_FLAG_INCOMING));
+        }
+        const int connectionsBefore = int(m_sim->sim->connections().size());
+        ScriptedPrompt prompt;
+        CallHistoryMainForm page(virtualDevice, devicesRoot());
+        VERIFY_SCRIPT_DONE(prompt);
+        QVERIFY(prompt.questions().isEmpty());
+        QCOMPARE(column(*page.callModel(), 2), QStringList {QStringLiteral("Kept")});
+        QCOMPARE(int(m_sim->sim->connections().size()), connectionsBefore);
+
+        // Transfer from the virtual device to the connected phone works; the
+        // phone page cannot send to the virtual device.
+        const QList<QAction*> actions = page.createToolbarActions();
+        QCOMPARE(texts(actions),
+                 QStringLiteral("Backup Call history|Transfer Android Call history to other "
+                                "Android|Extract Call history")
+                     .split(u'|'));
+        QVERIFY(actions.at(1)->isEnabled());
+        CallHistoryMainForm phonePage(m_phone, devicesRoot());
+        QVERIFY(!phonePage.createToolbarActions().at(1)->isEnabled());
+        QCOMPARE(phonePage.source().transferTargets().size(), 0);
+    }
+
+    // Transfer entries follow the connected phones: none, one (this page's
+    // own), two.
+    void commands_areEnabledByConnectedPhones()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Enable"));
+        auto enabled = [](const QList<QAction*>& actions) {
+            QList<bool> on;
+            for (const QAction* a : actions)
+                on << a->isEnabled();
+            return on;
+        };
+        tree().removeNode(m_phone);
+        CallHistoryMainForm none(backup, devicesRoot());
+        QCOMPARE(texts(none.createToolbarActions()),
+                 QStringLiteral("Transfer Call history from Database to Android|Extract Call history|Delete Call "
+                                "history")
+                     .split(u'|'));
+        QCOMPARE(enabled(none.createToolbarActions()), (QList<bool> {false, true, true}));
+
+        m_phone = addPhone(*m_sim);
+        ScriptedPrompt prompt;
+        CallHistoryMainForm one(m_phone, devicesRoot());
+        QCOMPARE(enabled(one.createToolbarActions()), (QList<bool> {true, false, true}));
+        QCOMPARE(enabled(CallHistoryMainForm(backup, devicesRoot()).createToolbarActions()),
+                 (QList<bool> {true, true, true}));
+
+        AndroidDeviceInfo other = m_sim->device;
+        other.uid = QStringLiteral("uid-other");
+        other.host = QStringLiteral("127.0.112.9");
+        other.callsLoadTime = QDateTime::currentDateTime(); // nothing to load
+        tree().addAndroidDevice(other);
+        CallHistoryMainForm two(m_phone, devicesRoot());
+        QCOMPARE(enabled(two.createToolbarActions()), (QList<bool> {true, true, true}));
+        // The context menu needs a selection.
+        QVERIFY(!two.createContextMenu());
+        selectRows(two.listView(), {0});
+        std::unique_ptr<QMenu> menu(two.createContextMenu());
+        QVERIFY(menu);
+        QCOMPARE(texts(menu->actions()),
+                 QStringLiteral("Backup selected Call history|Transfer selected Call history "
+                                "to other Android|Extract selected Call history")
+                     .split(u'|'));
     }
 
     void export_matchesTheExpectedFiles_data()
@@ -292,7 +362,9 @@ private Q_SLOTS:
                  readAll(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/") + expected));
     }
 
-    void export_cancelledOrUnwritable_leavesNoFile()
+    // Cancelled, unopenable or out of space: no file is left under the
+    // target's name (an earlier one stays whole) and no success is claimed.
+    void export_cancelledOrFailed_leavesNoFile()
     {
         QList<CallRecord> calls;
         for (int i = 0; i < 200; ++i)
@@ -308,33 +380,41 @@ private Q_SLOTS:
         runExport(sampleCalls(), dir, failed); // a folder
         QCOMPARE(failed.errors().size(), 1);
         QVERIFY(!failed.errors().first().isEmpty());
+
+        // A disk that fills up: writes beyond 16 KB fail, as on a full device.
+        const QString earlier = dir + QStringLiteral("/full.txt");
+        {
+            QFile f(earlier);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("the earlier export\n");
+        }
+        struct rlimit before {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 16 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        testsupport::RecordingJobReport full;
+        runExport(calls, earlier, full);
+        setrlimit(RLIMIT_FSIZE, &before);
+        QCOMPARE(full.successes(), QStringList());
+        QCOMPARE(full.errors().size(), 1);
+        QVERIFY2(full.errors().first().startsWith(QStringLiteral("write file %1 failed.").arg(earlier)),
+                 qPrintable(full.errors().first()));
+        QCOMPARE(readAll(earlier), QByteArray("the earlier export\n"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("full.txt")});
     }
 
 private:
-    _AndroidDeviceItemNode* addPhone(const QString& imei)
+    static QStringList texts(const QList<QAction*>& actions)
     {
-        AndroidDeviceInfo info;
-        info.isWiFi = true;
-        info.host = QString::fromLatin1(kAddress);
-        info.port = 48889;
-        info.uid = QStringLiteral("uid-page");
-        info.imei = imei;
-        info.manufacturer = QStringLiteral("Acme");
-        info.model = QStringLiteral("Rocket 7");
-        return m_tree.addAndroidDevice(info);
+        QStringList out;
+        for (const QAction* a : actions)
+            out << a->text();
+        return out;
     }
 
-    int phoneLoads() const
-    {
-        int n = 0;
-        for (const auto& c : m_sim->connections(QStringLiteral("service")))
-            n += c.service == QLatin1String("calls") && c.url.startsWith(QLatin1String("backup://")) ? 1 : 0;
-        return n;
-    }
-
-    std::unique_ptr<phonesim::PhoneSim> m_sim;
-    std::shared_ptr<phonesim::RestoreStore> m_store;
-    ItemModelMain m_tree;
+    std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };
 

@@ -1,0 +1,113 @@
+#include "simphone.h"
+
+#include "testsupport.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+namespace testsupport {
+
+QJsonObject defaultDevice()
+{
+    return QJsonObject {{QStringLiteral("version"), 20},
+                        {QStringLiteral("model"), QStringLiteral("Rocket 7")},
+                        {QStringLiteral("manufacturer"), QStringLiteral("Acme")},
+                        {QStringLiteral("imei"), QStringLiteral("356938035643809")},
+                        {QStringLiteral("uid"), QStringLiteral("uid-7f3a")},
+                        {QStringLiteral("sdk"), QStringLiteral("13")},
+                        {QStringLiteral("mmc"), QStringLiteral("262")}};
+}
+
+QJsonObject fixtureFile(const QString& relativePath)
+{
+    QFile f(sourceDir() + QLatin1Char('/') + relativePath);
+    if (!f.open(QIODevice::ReadOnly))
+        return QJsonObject();
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+namespace {
+SimPhone::Options wifiOptions(const QString& address, const QJsonObject& fixture)
+{
+    SimPhone::Options o;
+    o.address = address;
+    o.fixture = fixture;
+    return o;
+}
+} // namespace
+
+SimPhone::SimPhone(const QString& address, const QJsonObject& fixture)
+    : SimPhone(wifiOptions(address, fixture))
+{
+}
+
+SimPhone::SimPhone(const Options& options)
+{
+    QJsonObject fixture = options.fixture;
+    if (!fixture.contains(QLatin1String("device")))
+        fixture.insert(QStringLiteral("device"), defaultDevice());
+    const QJsonObject info = fixture.value(QLatin1String("device")).toObject();
+
+    device.manufacturer = info.value(QLatin1String("manufacturer")).toString();
+    device.model = info.value(QLatin1String("model")).toString();
+    device.uid = info.value(QLatin1String("uid")).toString();
+    device.mmc = info.value(QLatin1String("mmc")).toString();
+    device.isWiFi = !options.address.isEmpty();
+    if (device.isWiFi) {
+        device.host = options.address;
+        device.port = PhoneAgentPackage::kWifiControlPort;
+        device.imei = options.imei.isEmpty() ? QStringLiteral("sim-") + options.address : options.imei;
+    } else {
+        device.serial = QStringLiteral("USB0001");
+        device.imei = options.imei.isEmpty() ? QStringLiteral("sim-usb") : options.imei;
+    }
+    if (!options.listen)
+        return;
+
+    phonesim::PhoneSim::Options o;
+    o.wifi = device.isWiFi;
+    if (o.wifi)
+        o.address = QHostAddress(options.address);
+    o.acceptTimeoutMs = options.timeoutMs;
+    o.idleTimeoutMs = options.timeoutMs;
+    sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);
+    store = phonesim::registerRestoreServices(*sim);
+    if (!sim->start(&error))
+        return;
+    if (!device.isWiFi) {
+        adb = std::make_unique<phonesim::FakeAdb>(makeTempDir(QStringLiteral("fakeadb")));
+        if (!adb->isValid()) {
+            error = QStringLiteral("fake-adb is not built");
+            return;
+        }
+        adb->install();
+        adb->setDevices({phonesim::FakeAdb::Device(device.serial, QStringLiteral("device"), 20, 100,
+                                                   sim->bridgeAddress())});
+    }
+}
+
+SimPhone::~SimPhone() = default;
+
+bool SimPhone::forceStopped() const
+{
+    return adb && !adb->commandLines().filter(QLatin1String("force-stop")).isEmpty();
+}
+
+int SimPhone::loads(const QString& service) const
+{
+    int n = 0;
+    if (!sim)
+        return n;
+    for (const phonesim::ConnectionLog& c : sim->connections(QStringLiteral("service")))
+        n += c.service == service && c.url.startsWith(QLatin1String("backup://")) ? 1 : 0;
+    return n;
+}
+
+QString SimPhone::verdict(int sessions) const
+{
+    if (!sim || !sim->waitFinished(QStringLiteral("service"), sessions, 5000))
+        return QStringLiteral("the sessions did not end");
+    return store->errors().join(QLatin1Char('\n'));
+}
+
+} // namespace testsupport

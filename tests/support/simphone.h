@@ -1,0 +1,69 @@
+// The one way tests start a simulated phone: the simulator with a fixture,
+// its restore store, and the descriptor a connected phone's node would hold
+// for the application's jobs. On Wi-Fi it listens on its own loopback
+// address; on USB the adb stand-in (fake-adb) is put first on PATH and
+// hands broadcasts to it.
+#pragma once
+
+#include "phonelink/androiddeviceinfo.h"
+
+#include "fakeadbenv.h"
+#include "phonesim.h"
+#include "restoreservices.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <memory>
+
+namespace testsupport {
+
+// The fixture's "device" section of the phone the tests use ("Acme Rocket
+// 7", MCC 262).
+QJsonObject defaultDevice();
+// A fixture file of tools/phone-sim/fixtures or of the tests' data folders,
+// by its path below the source tree.
+QJsonObject fixtureFile(const QString& relativePath);
+
+class SimPhone {
+public:
+    struct Options {
+        // Wi-Fi at this loopback address (port 48889); empty: USB.
+        QString address;
+        // The whole fixture; without a "device" section the default one.
+        QJsonObject fixture;
+        // The cache folder's name; empty: derived from the address.
+        QString imei;
+        // False: only the descriptor, nothing listens (a phone that is gone).
+        bool listen = true;
+        // How long the simulator waits for the application.
+        int timeoutMs = 5000;
+    };
+
+    explicit SimPhone(const Options& options);
+    // Wi-Fi at address with the given fixture.
+    explicit SimPhone(const QString& address, const QJsonObject& fixture = QJsonObject());
+    virtual ~SimPhone();
+    SimPhone(const SimPhone&) = delete;
+    SimPhone& operator=(const SimPhone&) = delete;
+
+    // Empty when everything started.
+    QString error;
+    std::unique_ptr<phonesim::PhoneSim> sim;
+    std::shared_ptr<phonesim::RestoreStore> store; // what the phone received
+    std::unique_ptr<phonesim::FakeAdb> adb; // USB only
+    AndroidDeviceInfo device;
+
+    bool ok() const { return error.isEmpty(); }
+    bool isUsb() const { return adb != nullptr; }
+    // USB: the adb stand-in was asked to force-stop the Phone Agent.
+    bool forceStopped() const;
+    // Sessions of the named service opened by "backup://" URLs (loads).
+    int loads(const QString& service) const;
+    // Empty when n service sessions have ended and the phone found no fault
+    // with any line it received; otherwise what went wrong.
+    QString verdict(int sessions) const;
+};
+
+} // namespace testsupport
+
