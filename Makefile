@@ -38,7 +38,7 @@ bench: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	@for b in $(BUILD_DIR)/bench-bin/bench_*; do echo "== $$b"; ./tests/run-test.sh "$$b" || exit 1; done
 
-FORMAT_FILES = git ls-files -- '*.cpp' '*.h'
+FORMAT_FILES = git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h'
 
 format: deps
 	$(FORMAT_FILES) | xargs clang-format -i

@@ -7,7 +7,8 @@
 //   private Q_SLOTS:
 //       void initTestCase() { initPageTests(); m_phone = std::make_unique<SimPhone>(...); }
 //       void cleanup() { cleanupPage(); }
-//       void firstVisit_loadsOnce() { ScriptedPrompt prompt; CallHistoryMainForm page(addPhone(*m_phone), devicesRoot()); ... }
+//       void firstVisit_loadsOnce() { ScriptedPrompt prompt; CallHistoryMainForm page(addPhone(*m_phone),
+//       devicesRoot()); ... }
 //   };
 #pragma once
 

@@ -81,8 +81,8 @@ SimPhone::SimPhone(const Options& options)
             return;
         }
         adb->install();
-        adb->setDevices({phonesim::FakeAdb::Device(device.serial, QStringLiteral("device"), 20, 100,
-                                                   sim->bridgeAddress())});
+        adb->setDevices(
+            {phonesim::FakeAdb::Device(device.serial, QStringLiteral("device"), 20, 100, sim->bridgeAddress())});
     }
 }
 

@@ -66,4 +66,3 @@ public:
 };
 
 } // namespace testsupport
-
