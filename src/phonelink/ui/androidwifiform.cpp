@@ -3,6 +3,7 @@
 #include "phonelink/androidconnectthreads.h"
 #include "shell/messagebox.h"
 #include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/winmovable.h"
 
 #include <QLabel>
@@ -82,11 +83,7 @@ void AndroidWIFIForm::onBtnConnect()
 
     ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
     AndroidConnectWithWiFiThread thread(address, &progress);
-    thread.start(QThread::InheritPriority);
-    const int rc = progress.exec();
-    const bool made = rc == QDialog::Accepted && !progress.userCanceled();
-    ProgressForm::waitThread(&progress, &thread);
-    if (!made)
+    if (runJob(progress, thread) != JobResult::Succeeded)
         return; // the progress dialog has shown the error, if any
     device = thread.device();
     accept();

@@ -14,6 +14,7 @@
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/uiprompt.h"
 
 #include <QApplication>
@@ -253,10 +254,7 @@ void MainWindow::onAndroidUSBConnected(const AdbDevice& adb)
     {
         ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
         AndroidConnectWithUSBThread job(adb.serial, &progress);
-        job.start(QThread::InheritPriority);
-        const int rc = progress.exec();
-        ProgressForm::waitThread(&progress, &job);
-        connected = rc == 1 && !progress.userCanceled();
+        connected = runJob(progress, job) == JobResult::Succeeded;
         if (connected)
             device = job.device();
     }

@@ -8,6 +8,7 @@
 #include "shell/main/mainwindow.h"
 #include "shell/messagebox.h"
 #include "shell/progressform.h"
+#include "shell/runjob.h"
 
 #include <QApplication>
 
@@ -20,9 +21,7 @@ bool convertOldDatabases(const QDir& localDatabases)
     ProgressForm progress(QString(), nullptr);
     progress.setCancelEnabled(false);
     UpdateLocalDbThread job(&progress, nullptr);
-    job.start(QThread::InheritPriority);
-    progress.exec();
-    ProgressForm::waitThread(&progress, &job);
+    runJob(progress, job);
     return true;
 }
 
