@@ -73,7 +73,7 @@ QString PageSource::messageStoreFolder() const
     return dataFolder();
 }
 
-int PageSource::connectedPhoneCount() const
+int PageSource::phoneCount() const
 {
     int n = 0;
     if (!m_devicesRoot)

@@ -55,8 +55,9 @@ public:
     // device's) cache folder, or the backup folder. Empty when neither.
     QString messageStoreFolder() const;
 
-    // Connected phones under the Devices root (virtual devices left out).
-    int connectedPhoneCount() const;
+    // Connected phones under the Devices root (virtual devices left out):
+    // what the transfer commands and their enabling count.
+    int phoneCount() const;
     // Where this page can send data: the connected phones, less the page's
     // own phone (same uid), in tree order.
     QList<_AndroidDeviceItemNode*> transferTargets() const;
