@@ -48,26 +48,42 @@ void AbsFileExportThread::postProgress(qint64 done, qint64 total, const QString&
         m_progress->postUpdateProgress(QString(), jobreport::percent(done, total), text);
 }
 
+void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body)
+{
+    // Written beside the target; the target is replaced only on commit. On
+    // any throw the temporary file goes with `file`.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(file.errorString().toStdString());
+    Stream out(&file, lineEnd);
+    body(out);
+    out.flush();
+    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError || !file.commit())
+        throw std::runtime_error(
+            QStringLiteral("write file %1 failed. %2").arg(path, file.errorString()).toStdString());
+}
+
+QString AbsFileExportThread::write(Stream&)
+{
+    throw std::logic_error("export without a writer");
+}
+
+QString AbsFileExportThread::exportFiles()
+{
+    QString done;
+    writeFile(m_path, m_lineEnd, [&](Stream& out) { done = write(out); });
+    return done;
+}
+
 void AbsFileExportThread::run()
 {
-    // Written beside the target; the target is replaced only on commit.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (m_progress)
-            m_progress->postErrorOccurred(file.errorString());
-        return;
-    }
     try {
-        Stream out(&file, m_lineEnd);
-        const QString done = write(out);
-        out.flush();
-        if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError || !file.commit())
-            throw std::runtime_error(
-                QStringLiteral("write file %1 failed. %2").arg(m_path, file.errorString()).toStdString());
+        const QString done = exportFiles();
         if (m_progress)
             m_progress->postSucceed(done);
     } catch (int) {
-        // Cancelled: the temporary file goes with `file`; the dialog is closed.
+        // Cancelled: nothing is left of the file being written; the dialog is
+        // closed.
     } catch (const std::exception& e) {
         if (m_progress)
             m_progress->postErrorOccurred(QString::fromUtf8(e.what()));

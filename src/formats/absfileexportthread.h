@@ -1,7 +1,8 @@
-// The frame of the page exports that write one text file (call history,
-// calendar, bookmarks). A subclass writes its records; the frame does the
-// rest the same way for all of them:
-// - the file is written beside the target under a temporary name and takes
+// The frame of the page exports that write text files: one file (call
+// history, calendar, bookmarks) or one file per record into a folder
+// (notes). A subclass writes its records; the frame does the rest the same
+// way for all of them:
+// - each file is written beside its target under a temporary name and takes
 //   the target's name only once complete, so an earlier file of that name is
 //   never lost;
 // - after writing, the stream's and the file's status are checked: a write
@@ -15,6 +16,8 @@
 #include <QString>
 #include <QTextStream>
 #include <QThread>
+
+#include <functional>
 
 class JobReport;
 
@@ -40,15 +43,26 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Writes one file as the frame writes every file: beside path, checked,
+    // renamed over path when complete. Throws std::runtime_error (the file's
+    // error text, or "write file <path> failed. <reason>") and passes on what
+    // body throws; path then keeps what it held and nothing is left beside it.
+    static void writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body);
+
 protected:
     AbsFileExportThread(const QString& path, LineEnd lineEnd, JobReport* progress, QObject* parent);
 
-    // Writes the whole file and returns the success text. Throws
-    // std::runtime_error to fail (its text is shown) and int(-1) on a cancel
-    // (checkCanceled does that between records).
-    virtual QString write(Stream& out) = 0;
+    // Writes the whole file (single-file exports implement it) and returns
+    // the success text. Throws std::runtime_error to fail (its text is shown)
+    // and int(-1) on a cancel (checkCanceled does that between records).
+    virtual QString write(Stream& out);
+    // Writes everything and returns the success text, failing and cancelling
+    // as write() does. By default the one file at path() through write();
+    // exports of several files override it and write each with writeFile.
+    virtual QString exportFiles();
 
     JobReport* progress() const { return m_progress; }
+    LineEnd lineEnd() const { return m_lineEnd; }
     void checkCanceled() const;
     // Posts "done / total" progress (percent and the given text).
     void postProgress(qint64 done, qint64 total, const QString& text) const;

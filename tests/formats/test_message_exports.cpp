@@ -5,7 +5,6 @@
 #include "message_testdata.h"
 #include "shell/core/translations.h"
 
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,19 +14,10 @@
 #include <algorithm>
 #include <random>
 
+using testsupport::filesBelow;
 using testsupport::RecordingJobReport;
 
 namespace {
-
-QStringList filesBelow(const QString& dir)
-{
-    QStringList out;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(dir).relativeFilePath(it.next());
-    out.sort();
-    return out;
-}
 
 QStringList fileNames(const QStringList& paths)
 {

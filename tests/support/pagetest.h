@@ -20,6 +20,8 @@
 #include <QObject>
 
 class QAbstractItemModel;
+class QAbstractItemView;
+class QAction;
 
 namespace testsupport {
 
@@ -43,6 +45,12 @@ protected:
     _LocalDbItemNode* addBackup(const QString& name);
     // Checks every change of the model for the rest of its life.
     static void checkModel(QAbstractItemModel* model);
+    // The display texts of one column, top to bottom.
+    static QStringList column(const QAbstractItemModel& model, int col);
+    // Makes exactly these rows the view's selection.
+    static void selectRows(QAbstractItemView* view, const QList<int>& rows);
+    // The actions' texts, in order.
+    static QStringList texts(const QList<QAction*>& actions);
 
 private:
     ItemModelMain m_tree;

@@ -4,6 +4,7 @@
 #include "shell/core/dataroot.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMutexLocker>
 #include <QUuid>
@@ -44,6 +45,22 @@ QString makeTempDir(const QString& name)
         + QUuid::createUuid().toString(QUuid::Id128).left(8);
     QDir().mkpath(path);
     return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList filesBelow(const QString& dir)
+{
+    QStringList out;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
 }
 
 void RecordingJobReport::postUpdateProgress(const QString& status, int progress, const QString& text)

@@ -27,6 +27,10 @@ QString appBinDir();
 QString sandboxDir();
 // A fresh folder below the sandbox.
 QString makeTempDir(const QString& name);
+// The file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString& path);
+// The files below dir (hidden ones too), relative to it, sorted.
+QStringList filesBelow(const QString& dir);
 // Removes what a test left in the data root (backups, phone caches, virtual
 // devices, the update stamp), so the next test starts from a fresh one.
 void resetDataRoot();

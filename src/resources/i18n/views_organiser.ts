@@ -95,4 +95,62 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>ExportNotesThread</name>
+    <message>
+        <source>IDS_EXPORTING_NOTES</source>
+        <translation>Extracting Notes now. Please wait...</translation>
+    </message>
+    <message>
+        <source>Notes:%1 / %2</source>
+        <translation>Notes:%1 / %2</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_NOTES</source>
+        <translation>Successfully extracted %1 Notes.</translation>
+    </message>
+</context>
+<context>
+    <name>NotesMainForm</name>
+    <message>
+        <source>IDS_MI_TOOLBAR_EXPORT_NOTES</source>
+        <translation>Extract Notes</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_NOTES</source>
+        <translation>Extract Notes</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_DELETE_NOTES</source>
+        <translation>Delete Notes</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE</source>
+        <translation>Delete selected Notes</translation>
+    </message>
+    <message>
+        <source>Total:%1</source>
+        <translation>Total:%1</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_EXPORT_NOTES</source>
+        <translation>Extracting Notes now. Please wait...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_NOTES</source>
+        <translation>Confirm to delete selected Notes?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_NOTES_SUC</source>
+        <translation>Successfully deleted Notes.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_ALL_NOTES</source>
+        <translation>Confirm to delete all Notes?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ALL_NOTES_SUC</source>
+        <translation>Successfully deleted all Notes.</translation>
+    </message>
+</context>
 </TS>

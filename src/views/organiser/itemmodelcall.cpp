@@ -1,11 +1,10 @@
 #include "itemmodelcall.h"
 
-#include <QBrush>
-#include <QColor>
+#include "views/organiser/listrowstyle.h"
+
 #include <QHash>
 #include <QLocale>
 #include <QPixmap>
-#include <QSize>
 
 #include <algorithm>
 
@@ -112,21 +111,13 @@ QVariant ItemModelCall::data(const QModelIndex& index, int role) const
         if (index.column() == 0)
             return flagIcon(c.flags);
         return QVariant();
-    case Qt::BackgroundRole:
-        return QBrush(index.row() % 2 == 0 ? QColor(250, 250, 250) : QColor(255, 255, 255));
-    case Qt::SizeHintRole:
-        return QSize(0, 25);
     default:
-        return QVariant();
+        return listrowstyle::rowData(index, role);
     }
 }
 
 QVariant ItemModelCall::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QVariant();
     static const char* const titles[] = {"Flag", "Number", "Contact", "Date", "Duration"};
-    if (section < 0 || section >= 5)
-        return QVariant();
-    return QString::fromLatin1(titles[section]);
+    return listrowstyle::header(titles, section, orientation, role);
 }

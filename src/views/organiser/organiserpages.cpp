@@ -2,8 +2,12 @@
 
 #include "shell/pageregistry.h"
 #include "views/organiser/callhistorymainform.h"
+#include "views/organiser/notesmainform.h"
+#include "views/organiser/voicemailmainform.h"
 
 void registerOrganiserPages(PageRegistry& pages)
 {
     pages.add<CallHistoryMainForm>(NAV_CALL_HISTORY);
+    pages.add<NotesMainForm>(NAV_NOTES);
+    pages.add<VoicemailMainForm>(NAV_VOICEMAIL);
 }

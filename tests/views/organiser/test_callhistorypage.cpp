@@ -32,22 +32,6 @@ namespace {
 
 constexpr char kAddress[] = "127.0.112.1";
 
-QStringList column(const QAbstractItemModel& m, int col)
-{
-    QStringList out;
-    for (int r = 0; r < m.rowCount(); ++r)
-        out << m.index(r, col).data().toString();
-    return out;
-}
-
-void selectRows(MyTreeView* view, const QList<int>& rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
 CallRecord call(const QString& address, const QString& person, qint64 date, int duration, int flags)
 {
     CallRecord c;
@@ -70,12 +54,6 @@ QList<CallRecord> sampleCalls()
         call(QStringLiteral("+44 20 7946 0958"), QStringLiteral("A name longer than twenty"), 1700070000, 3725,
              CALL_FLAG_INCOMING),
         call(QStringLiteral("555\n0199"), QStringLiteral("Line\nbreak"), 1700080000, 7, CALL_FLAG_OUTGOING)};
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void runExport(const QList<CallRecord>& calls, const QString& path, testsupport::RecordingJobReport& report)
@@ -146,7 +124,7 @@ private Q_SLOTS:
         const ScriptedPrompt::Question asked = prompt.questions().at(prompt.questions().size() - 3);
         QCOMPARE(asked.filter, QStringLiteral("Text Files(*.txt);;CSV Files(*.csv)"));
         QCOMPARE(asked.selectedFilter, QStringLiteral("CSV Files(*.csv)"));
-        const QList<QByteArray> lines = readAll(dir + QStringLiteral("/calls.csv")).split('\n');
+        const QList<QByteArray> lines = testsupport::readFile(dir + QStringLiteral("/calls.csv")).split('\n');
         QCOMPARE(lines.size(), 3); // the header, one call, the last line's end
         QVERIFY(lines.at(1).startsWith("Blocked,0800 111,"));
 
@@ -155,7 +133,7 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
         again.miExport();
         VERIFY_SCRIPT_DONE(prompt);
-        QVERIFY(readAll(dir + QStringLiteral("/table.txt")).startsWith("Flag           Number"));
+        QVERIFY(testsupport::readFile(dir + QStringLiteral("/table.txt")).startsWith("Flag           Number"));
 
         // The screenshot goes to the build folder.
         again.resize(709, 420);
@@ -358,8 +336,9 @@ private Q_SLOTS:
         testsupport::RecordingJobReport report;
         runExport(sampleCalls(), path, report);
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 6 Call history.")});
-        QCOMPARE(readAll(path),
-                 readAll(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/") + expected));
+        QCOMPARE(testsupport::readFile(path),
+                 testsupport::readFile(testsupport::sourceDir() + QStringLiteral("/tests/views/organiser/data/")
+                                       + expected));
     }
 
     // Cancelled, unopenable or out of space: no file is left under the
@@ -401,19 +380,11 @@ private Q_SLOTS:
         QCOMPARE(full.errors().size(), 1);
         QVERIFY2(full.errors().first().startsWith(QStringLiteral("write file %1 failed.").arg(earlier)),
                  qPrintable(full.errors().first()));
-        QCOMPARE(readAll(earlier), QByteArray("the earlier export\n"));
+        QCOMPARE(testsupport::readFile(earlier), QByteArray("the earlier export\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("full.txt")});
     }
 
 private:
-    static QStringList texts(const QList<QAction*>& actions)
-    {
-        QStringList out;
-        for (const QAction* a : actions)
-            out << a->text();
-        return out;
-    }
-
     std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };

@@ -1,0 +1,78 @@
+#include "voicemailmainform.h"
+
+#include "ui_voicemailmainform.h"
+
+#include "shell/mytreeview.h"
+#include "shell/uiprompt.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QResizeEvent>
+
+VoicemailMainForm::VoicemailMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
+    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    , form(std::make_unique<Ui::VoicemailMainForm>())
+    , model(own(new ItemModelVoicemail))
+{
+    form->setupUi(this);
+    connect(form->listVoicemails, &MyTreeView::createContextMenu, this, &VoicemailMainForm::contextMenu);
+    connect(form->listVoicemails, &MyTreeView::doubleClicked, this, &VoicemailMainForm::voicemailDbClick);
+    form->listVoicemails->setModel(model);
+}
+
+VoicemailMainForm::~VoicemailMainForm() = default;
+
+MyTreeView* VoicemailMainForm::listView() const
+{
+    return form->listVoicemails;
+}
+
+QLabel* VoicemailMainForm::countLabel() const
+{
+    return form->lbCount;
+}
+
+QList<VoicemailRecord> VoicemailMainForm::getSelectedVoicemails() const
+{
+    QList<VoicemailRecord> result;
+    if (!form->listVoicemails->selectionModel())
+        return result;
+    for (const QModelIndex& index : form->listVoicemails->selectionModel()->selectedRows(0)) {
+        if (const auto* node
+            = dynamic_cast<const ItemModelVoicemail::_VoicemailItemNode*>(AbsTreeItemModel::nodeOf(index)))
+            result.append(node->record);
+    }
+    return result;
+}
+
+bool VoicemailMainForm::hasSelection(int) const
+{
+    return !getSelectedVoicemails().isEmpty();
+}
+
+void VoicemailMainForm::voicemailDbClick(const QModelIndex& index)
+{
+    if (const auto* node = dynamic_cast<const ItemModelVoicemail::_VoicemailItemNode*>(AbsTreeItemModel::nodeOf(index)))
+        exportVoicemails({node->record});
+}
+
+void VoicemailMainForm::miToolbarExport()
+{
+    const QList<VoicemailRecord> selected = getSelectedVoicemails();
+    exportVoicemails(selected.isEmpty() ? model->voicemails() : selected);
+}
+
+void VoicemailMainForm::exportVoicemails(const QList<VoicemailRecord>&)
+{
+    uiprompt::getExistingDirectory(this, QString(), QDir::homePath());
+}
+
+void VoicemailMainForm::resizeEvent(QResizeEvent* event)
+{
+    AbsCategoryPage::resizeEvent(event);
+    const double width = event->size().width() - 23;
+    form->listVoicemails->setColumnWidth(0, int(width * 0.3));
+    form->listVoicemails->setColumnWidth(1, int(width * 0.25));
+    form->listVoicemails->setColumnWidth(2, int(width * 0.25));
+    form->listVoicemails->setColumnWidth(3, int(width * 0.2));
+}
