@@ -2,6 +2,89 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CalendarMainForm</name>
+    <message>
+        <source>IDS_MI_TOOLBAR_BACKUP_CALENDAR_EVENTS</source>
+        <translation>Backup Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_CALENDAR_EVENTS</source>
+        <translation>Backup selected Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_A2A</source>
+        <translation>Transfer Android Calendar events to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_A2A</source>
+        <translation>Transfer selected Calendar events to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_DB2A</source>
+        <translation>Transfer Calendar events from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_DB2A</source>
+        <translation>Transfer selected Calendar events from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_EXPORT_CALENDAR_EVENTS</source>
+        <translation>Extract Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CALENDAR_EVENTS</source>
+        <translation>Extract selected Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_DELETE_CALENDAR_EVENTS</source>
+        <translation>Delete Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE</source>
+        <translation>Delete selected Calendar events</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_CALENDARS</source>
+        <translation>Loading Calendar from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_BACKUPING_CALENDARS</source>
+        <translation>Backing up Calendar events now. Please wait...</translation>
+    </message>
+    <message>
+        <source>CSV Files(*.csv)</source>
+        <translation>CSV Files(*.csv)</translation>
+    </message>
+    <message>
+        <source>iCalendar Files(*.ics)</source>
+        <translation>iCalendar Files(*.ics)</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_EXPORT_CALENDAR_ITEMS</source>
+        <translation>Extracting Calendar events now. Please wait...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_CALENDAR_TO_ANDROID</source>
+        <translation>Transferring Calendar events to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_CALENDAR_EVENTS</source>
+        <translation>Confirm to delete selected Calendar events?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_CALENDAR_SUC</source>
+        <translation>Successfully deleted Calendar events.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_ALL_CALENDAR_EVENTS</source>
+        <translation>Confirm to delete all Calendar events?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ALL_CALENDAR_EVENTS_SUC</source>
+        <translation>Successfully deleted all Calendar events.</translation>
+    </message>
+</context>
+<context>
     <name>CallHistoryMainForm</name>
     <message>
         <source>IDS_LOADING_ANDROID_CALL_HISTORIES</source>
@@ -85,6 +168,17 @@
     </message>
 </context>
 <context>
+    <name>ExportCalendarThread</name>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_CALENDAR_ITEMS</source>
+        <translation>Successfully extracted %1 Calendar events.</translation>
+    </message>
+</context>
+<context>
     <name>ExportCallHistoryThread</name>
     <message>
         <source>IDS_SUC_EXPORT_%1_CALLS</source>
@@ -93,6 +187,29 @@
     <message>
         <source>%1 / %2</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ItemModelCalendar</name>
+    <message>
+        <source>Calendar/Event</source>
+        <translation>Calendar/Event</translation>
+    </message>
+    <message>
+        <source>Start Date</source>
+        <translation>Start Date</translation>
+    </message>
+    <message>
+        <source>End Date</source>
+        <translation>End Date</translation>
+    </message>
+    <message>
+        <source>All day</source>
+        <translation>All day</translation>
+    </message>
+    <message>
+        <source>Rule</source>
+        <translation>Rule</translation>
     </message>
 </context>
 </TS>

@@ -1,9 +1,11 @@
 #include "organiserpages.h"
 
 #include "shell/pageregistry.h"
+#include "views/organiser/calendarmainform.h"
 #include "views/organiser/callhistorymainform.h"
 
 void registerOrganiserPages(PageRegistry& pages)
 {
     pages.add<CallHistoryMainForm>(NAV_CALL_HISTORY);
+    pages.add<CalendarMainForm>(NAV_CALENDAR);
 }
