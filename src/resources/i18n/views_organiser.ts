@@ -2,6 +2,94 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>BookmarksMainForm</name>
+    <message>
+        <source>IDS_MI_TOOLBAR_BACKUP_BOOKMARKS</source>
+        <translation>Backup Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_BOOKMARKS</source>
+        <translation>Backup selected Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_A2A</source>
+        <translation>Transfer Android Bookmarks to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_A2A</source>
+        <translation>Transfer selected Bookmarks to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_DB2A</source>
+        <translation>Transfer Bookmarks from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_DB2A</source>
+        <translation>Transfer selected Boomarks from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_EXPORT_BOOKMARKS</source>
+        <translation>Extract Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_BOOKMARKS</source>
+        <translation>Extract selected Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_DELETE_BOOKMARKS</source>
+        <translation>Delete Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE</source>
+        <translation>Delete selected Bookmarks</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_BOOKMARKS</source>
+        <translation>Loading Bookmarks from Android...</translation>
+    </message>
+    <message>
+        <source>Total:%1</source>
+        <translation>Total:%1</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_FIND_BOOKMARKS_KW_%1</source>
+        <translation>Find no Bookmarks with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_BOOKMARK_NOT_OPENED_%1</source>
+        <translation>Only web addresses (http, https, ftp) are opened. These Bookmarks were not opened:
+%1</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_BACKUPING_BOOKMARKS</source>
+        <translation>Backing up Bookmarks now. Please wait...</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_EXPORT_BOOKMARKS</source>
+        <translation>Extracting Bookmarks now.Please wait...</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_BOOKMARKS_TO_ANDROID</source>
+        <translation>Transferring Bookmarks to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_BOOKMARKS</source>
+        <translation>Confirm to delete selected Bookmarks?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_BOOKMARKS_SUC</source>
+        <translation>Successfully deleted Bookmarks.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_ALL_BOOKMARKS</source>
+        <translation>Confirm to delete all Bookmarks?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ALL_BOOKMARKS_SUC</source>
+        <translation>Successfully deleted all Bookmarks.</translation>
+    </message>
+</context>
+<context>
     <name>CalendarMainForm</name>
     <message>
         <source>IDS_MI_TOOLBAR_BACKUP_CALENDAR_EVENTS</source>
@@ -165,6 +253,17 @@
     <message>
         <source>Text Files(*.txt)</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ExportBookmarkThread</name>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_BOOKMARKS</source>
+        <translation>Successfully extracted %1 Bookmarks.</translation>
+    </message>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
     </message>
 </context>
 <context>

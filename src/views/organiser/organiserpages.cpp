@@ -1,6 +1,7 @@
 #include "organiserpages.h"
 
 #include "shell/pageregistry.h"
+#include "views/organiser/bookmarksmainform.h"
 #include "views/organiser/calendarmainform.h"
 #include "views/organiser/callhistorymainform.h"
 
@@ -8,4 +9,5 @@ void registerOrganiserPages(PageRegistry& pages)
 {
     pages.add<CallHistoryMainForm>(NAV_CALL_HISTORY);
     pages.add<CalendarMainForm>(NAV_CALENDAR);
+    pages.add<BookmarksMainForm>(NAV_BOOKMARKS);
 }

@@ -415,6 +415,9 @@ private Q_SLOTS:
         win.selectNode(node);
         win.selectNode(childOfKind(node, NAV_CALENDAR));
         QVERIFY(qobject_cast<CalendarMainForm*>(win.currentPage()));
+        win.selectNode(childOfKind(node, NAV_BOOKMARKS));
+        QCOMPARE(QString::fromLatin1(win.currentPage()->metaObject()->className()),
+                 QStringLiteral("BookmarksMainForm"));
         MainWindow::pages() = PageRegistry();
     }
 
