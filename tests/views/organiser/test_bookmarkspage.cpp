@@ -96,14 +96,14 @@ BookmarkRecord* folder(BookmarkRecord* parent, const QString& title, int order)
     return r;
 }
 
-// Home, Work/{Docs/{API reference, Spec}}, then a bare path, a script and
+// Home, Work/{Docs/{API reference, Guide}}, then a bare path, a script and
 // an ftp bookmark without title at the top.
 void fillBackup(const QString& file)
 {
     LocalBookmarkDb db(file);
     std::unique_ptr<BookmarkRecord> work(folder(nullptr, QStringLiteral("Work"), 1));
     BookmarkRecord* docs = folder(work.get(), QStringLiteral("Docs"), 0);
-    bookmark(docs, QStringLiteral("Spec"), QStringLiteral("https://docs.example/spec"), 1);
+    bookmark(docs, QStringLiteral("Guide"), QStringLiteral("https://docs.example/guide"), 1);
     bookmark(docs, QStringLiteral("API reference"), QStringLiteral("http://api.example/"), 0);
     db.addBookmarkWithParents(work.get(), nullptr);
     int order = 0;
@@ -278,12 +278,12 @@ private Q_SLOTS:
         const ItemModelBookmark& model = *page.bookmarkModel();
         QCOMPARE(allTitles(model),
                  (QStringList {QStringLiteral("Home"), QStringLiteral("Work"), QStringLiteral("Docs"),
-                               QStringLiteral("API reference"), QStringLiteral("Spec"), QStringLiteral("Local file"),
+                               QStringLiteral("API reference"), QStringLiteral("Guide"), QStringLiteral("Local file"),
                                QStringLiteral("Script"), QString()}));
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:6"));
         QVERIFY(!page.listView()->isExpanded(indexOfTitle(model, QStringLiteral("Work"))));
 
-        select(page, {QStringLiteral("Spec"), QStringLiteral("Work"), QStringLiteral("Home")});
+        select(page, {QStringLiteral("Guide"), QStringLiteral("Work"), QStringLiteral("Home")});
         QStringList selected = titles(page.getSelectedBookmarks());
         selected.sort();
         QCOMPARE(selected, QStringLiteral("Home|Work").split(u'|'));
@@ -305,13 +305,13 @@ private Q_SLOTS:
         // A match in a collapsed folder opens its folders; the only match
         // found again is itself; a later search wraps to the top.
         page.listView()->selectionModel()->clearSelection();
-        page.keywordEdit()->setText(QStringLiteral("  SPEC "));
+        page.keywordEdit()->setText(QStringLiteral("  GUIDE "));
         QTest::keyClick(page.keywordEdit(), Qt::Key_Return);
-        QCOMPARE(currentTitle(page), QStringLiteral("Spec"));
+        QCOMPARE(currentTitle(page), QStringLiteral("Guide"));
         QVERIFY(page.listView()->isExpanded(indexOfTitle(model, QStringLiteral("Work"))));
         QVERIFY(page.listView()->isExpanded(indexOfTitle(model, QStringLiteral("Docs"))));
         page.btnSearchClicked();
-        QCOMPARE(currentTitle(page), QStringLiteral("Spec"));
+        QCOMPARE(currentTitle(page), QStringLiteral("Guide"));
         page.keywordEdit()->setText(QStringLiteral("e"));
         page.btnSearchClicked();
         QCOMPARE(currentTitle(page), QStringLiteral("Local file"));
@@ -344,7 +344,7 @@ private Q_SLOTS:
         page.resize(951, 420);
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
-        select(page, {QStringLiteral("Spec")});
+        select(page, {QStringLiteral("Guide")});
         QCoreApplication::processEvents();
         QDir().mkpath(testsupport::binaryDir() + QStringLiteral("/screenshots"));
         QVERIFY(page.grab().save(testsupport::binaryDir() + QStringLiteral("/screenshots/bookmarks_page.png")));
@@ -358,7 +358,7 @@ private Q_SLOTS:
         ScriptedPrompt prompt;
         BookmarksMainForm page(backup, devicesRoot());
 
-        select(page, {QStringLiteral("Docs"), QStringLiteral("Spec")});
+        select(page, {QStringLiteral("Docs"), QStringLiteral("Guide")});
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
         page.miToolbarDelete();

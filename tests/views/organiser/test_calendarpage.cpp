@@ -228,7 +228,7 @@ private Q_SLOTS:
         const QModelIndex work = model.index(2, 0);
         QCOMPARE(column(model, 0, work),
                  (QStringList {QStringLiteral("Stand-up"),
-                               QStringLiteral("Review, part 1; draft Notes:Room 4 Bring notes")}));
+                               QStringLiteral("Review, round 1; draft Notes:Room 4 Bring notes")}));
         QCOMPARE(column(model, 4, work), (QStringList {QString(), QStringLiteral("FREQ=WEEKLY;BYDAY=MO,WE")}));
         const QModelIndex holiday = model.index(0, 0, model.index(1, 0));
         QCOMPARE(holiday.data().toString(), QStringLiteral("Holiday Beach"));
@@ -241,7 +241,7 @@ private Q_SLOTS:
         // calendar's in database order; an empty calendar alone opens no menu.
         select(page.listView(), {work, model.index(0, 0, work)});
         QCOMPARE(summaries(page.getSelectedEvents()),
-                 (QStringList {QStringLiteral("Review, part 1; draft"), QStringLiteral("Stand-up")}));
+                 (QStringList {QStringLiteral("Review, round 1; draft"), QStringLiteral("Stand-up")}));
         select(page.listView(), {model.index(0, 0)});
         QVERIFY(page.getSelectedEvents().isEmpty());
         QVERIFY(!page.createContextMenu());
@@ -270,7 +270,7 @@ private Q_SLOTS:
             read0 << v.toObject().value(QLatin1String("SUMMARY")).toString();
         QCOMPARE(read0,
                  (QStringList {QStringLiteral("Holiday\nBeach"), QStringLiteral("Stand-up"),
-                               QStringLiteral("Review, part 1; draft")}));
+                               QStringLiteral("Review, round 1; draft")}));
         QCOMPARE(read.at(0).toObject().value(QLatin1String("DTSTART")).toString(), QStringLiteral("2023-11-14"));
 
         page.resize(867, 420);
@@ -335,7 +335,7 @@ private Q_SLOTS:
         QCOMPARE(second.verdict(1), QString());
         QCOMPARE(second.store->batchSizes(QStringLiteral("calendars")), QList<int> {3});
         const QList<QVariantMap> got = second.store->records(QStringLiteral("calendars"));
-        QCOMPARE(got.at(2).value(QStringLiteral("summary")).toString(), QStringLiteral("Review, part 1; draft"));
+        QCOMPARE(got.at(2).value(QStringLiteral("summary")).toString(), QStringLiteral("Review, round 1; draft"));
         QCOMPARE(got.at(2).value(QStringLiteral("reminders")).toStringList(), QStringList {QStringLiteral("15,1")});
         // The target's cache holds what the phone acknowledged.
         QCOMPARE(
