@@ -61,11 +61,11 @@ void PageTest::checkModel(QAbstractItemModel* model)
     new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
 }
 
-QStringList PageTest::column(const QAbstractItemModel& model, int col)
+QStringList PageTest::column(const QAbstractItemModel& model, int col, const QModelIndex& parent)
 {
     QStringList out;
-    for (int r = 0; r < model.rowCount(); ++r)
-        out << model.index(r, col).data().toString();
+    for (int r = 0; r < model.rowCount(parent); ++r)
+        out << model.index(r, col, parent).data().toString();
     return out;
 }
 

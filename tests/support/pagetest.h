@@ -46,7 +46,7 @@ protected:
     // Checks every change of the model for the rest of its life.
     static void checkModel(QAbstractItemModel* model);
     // The display texts of one column, top to bottom.
-    static QStringList column(const QAbstractItemModel& model, int col);
+    static QStringList column(const QAbstractItemModel& model, int col, const QModelIndex& parent = QModelIndex());
     // Makes exactly these rows the view's selection.
     static void selectRows(QAbstractItemView* view, const QList<int>& rows);
     // The actions' texts, in order.

@@ -118,6 +118,42 @@ bool AbsCategoryPage::loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, con
     return true;
 }
 
+bool AbsCategoryPage::deleteInTransaction(AbsLocalDb& db, const QString& question, const QString& done,
+                                          const std::function<void()>& deleteRows)
+{
+    if (!askYesNo(question))
+        return false;
+    try {
+        db.beginTran();
+        try {
+            deleteRows();
+            db.endTran(true);
+        } catch (...) {
+            db.endTran(false);
+            throw;
+        }
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+    showInfo(done);
+    return true;
+}
+
+bool AbsCategoryPage::deleteDatabaseFile(AbsLocalDb& db, const QString& question, const QString& done)
+{
+    if (!askYesNo(question))
+        return false;
+    try {
+        db.closeAndRemoveFile();
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+    showInfo(done);
+    return true;
+}
+
 std::optional<QDir> AbsCategoryPage::chooseBackupFolder()
 {
     LocalDbSelForm form(this, m_source.defaultBackupName());

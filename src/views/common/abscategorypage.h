@@ -98,6 +98,15 @@ protected:
     bool loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
                         const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
 
+    // Deletion on a backup page, after askYesNo(question): deleteRows runs
+    // inside one transaction on db, all or nothing; a failure is rolled
+    // back and shown, success is told with showInfo(done). True when the
+    // rows went (the page then reloads).
+    bool deleteInTransaction(AbsLocalDb& db, const QString& question, const QString& done,
+                             const std::function<void()>& deleteRows);
+    // The same for deleting the whole database file.
+    bool deleteDatabaseFile(AbsLocalDb& db, const QString& question, const QString& done);
+
     // Asks for the backup folder (the chooser suggests the device's name);
     // empty when the user cancelled.
     std::optional<QDir> chooseBackupFolder();

@@ -21,6 +21,8 @@ std::optional<FileChoice> choice(const QString& path, const QString& picked, con
 {
     if (path.isEmpty())
         return std::nullopt;
+    if (filters.isEmpty())
+        return FileChoice {path, -1};
     for (int i = 0; i < filters.size(); ++i) {
         if (filters.at(i).text == picked)
             return FileChoice {path, i};
@@ -36,7 +38,8 @@ std::optional<FileChoice> askSaveFile(QWidget* parent, const QString& caption, c
     QString picked = filters.value(selected).text;
     const QString path = uiprompt::getSaveFileName(parent, caption, defaultPath, joined(filters), &picked);
     std::optional<FileChoice> result = choice(path, picked, filters);
-    if (result && QFileInfo(result->path).suffix().isEmpty() && !filters.at(result->filter).suffix.isEmpty())
+    if (result && result->filter >= 0 && QFileInfo(result->path).suffix().isEmpty()
+        && !filters.at(result->filter).suffix.isEmpty())
         result->path += QLatin1Char('.') + filters.at(result->filter).suffix;
     return result;
 }

@@ -24,6 +24,7 @@ namespace filechoice {
 
 // Asks where to save. A name typed without a suffix gets the picked
 // filter's. Empty when the user cancelled or picked a filter not in the list.
+// With no filters the name is taken as typed (filter -1).
 std::optional<FileChoice> askSaveFile(QWidget* parent, const QString& caption, const QString& defaultPath,
                                       const QList<FileFilter>& filters, int selected);
 // Asks for one file to read, the same way (no suffix is added).

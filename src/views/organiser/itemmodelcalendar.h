@@ -1,0 +1,54 @@
+// The calendar page's tree: each calendar (by name, case ignored) with its
+// events below it, later starts first, in five columns (summary, start, end,
+// all day, rule).
+#pragma once
+
+#include "records/calendarrecord.h"
+#include "shell/abstreeitemmodel.h"
+
+#include <QList>
+
+class ItemModelCalendar : public AbsTreeItemModel {
+    Q_OBJECT
+
+public:
+    // A calendar row: the calendar as read, its events in database order.
+    class _CalendarItemNode : public AbsTreeItemModel::_ItemNode {
+    public:
+        explicit _CalendarItemNode(const CalendarRecord& calendar)
+            : _ItemNode(0, QString(), nullptr)
+            , calendar(calendar)
+        {
+        }
+        CalendarRecord calendar;
+    };
+
+    // An event row below its calendar's row.
+    class _CalEventItemNode : public AbsTreeItemModel::_ItemNode {
+    public:
+        _CalEventItemNode(const CalendarEventRecord& event, _ItemNode* parent)
+            : _ItemNode(1, event.summary, parent)
+            , event(event)
+        {
+        }
+        CalendarEventRecord event;
+    };
+
+    explicit ItemModelCalendar(QObject* parent = nullptr);
+
+    // Replaces the content.
+    void setCalendars(const QList<CalendarRecord>& calendars);
+    // The calendars in display order, each with its events in display order.
+    const QList<CalendarRecord>& calendars() const { return m_calendars; }
+
+    // A start or end as the list and the CSV export show it (system locale,
+    // short); empty for an invalid date-time.
+    static QString dateText(const QDateTime& date);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QList<CalendarRecord> m_calendars;
+};
