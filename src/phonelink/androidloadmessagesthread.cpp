@@ -79,6 +79,7 @@ void AndroidLoadMessagesThread::load()
 {
     m_total = -1;
     m_done = 0;
+    m_keyUses.clear();
     progress->postUpdateProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
 
     IOS6MessageDb& db = m_store.store();
@@ -172,9 +173,17 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     msg.is_sent = 1;
     msg.was_data_detected = 1;
 
-    const QString key = makeLogicHash(&msg);
-    msg.guid = makeGuidFromData(key.toUtf8());
+    QString key = makeLogicHash(&msg);
     const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
+    // Messages that differ only in their attachments (two pictures sent to
+    // one number within a second) share the key computed so far. A repeat
+    // that announces attachments takes the next ordinal, in arrival order,
+    // so its parts are fetched and kept as its own; a repeated text stays
+    // one message.
+    const int earlierUses = m_keyUses[key]++;
+    if (parts >= 1 && earlierUses > 0)
+        key += QStringLiteral("-%1").arg(earlierUses);
+    msg.guid = makeGuidFromData(key.toUtf8());
 
     Sqlite3Sql find(QStringLiteral("select 1 from parent_hash where parent=?"));
     find.addTextParam(key);

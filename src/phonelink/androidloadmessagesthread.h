@@ -12,6 +12,8 @@
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androidloadthread.h"
 
+#include <QHash>
+
 struct _MsgMessage;
 
 class AndroidLoadMessagesThread : public AndroidLoadThread {
@@ -40,5 +42,8 @@ private:
 
     int m_total = -1;
     int m_done = 0;
+    // Uses of each key during this load, for telling apart messages that
+    // share one.
+    QHash<QString, int> m_keyUses;
     ExportMessagesDb m_store;
 };
