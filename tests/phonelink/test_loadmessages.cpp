@@ -1,7 +1,7 @@
 // The message loader against the simulated phone: the first load, an
 // incremental load that writes nothing new, messages gone from the phone,
-// attachment parts and their names, messages that share a key, and rollback
-// on cancel and failure.
+// attachment parts and their names, damaged attachment data, messages that
+// share a key, and rollback on cancel and failure.
 #include "messagestore/ios6messagedb.h"
 #include "phonelink/androidloadmessagesthread.h"
 #include "shell/core/translations.h"
@@ -135,6 +135,42 @@ private Q_SLOTS:
         QCOMPARE(AndroidLoadMessagesThread::iosSecondsFromPhoneMs(2208988800000ll), 2208988800ll - 978307200);
         QCOMPARE(AndroidLoadMessagesThread::iosSecondsFromPhoneMs(std::numeric_limits<qint64>::max()),
                  std::numeric_limits<int>::max());
+    }
+
+    void damagedAttachmentData_skipsThatMessageUntilTheNextLoad()
+    {
+        // Steps: 1 ready, 2 count, 3 batch, 4 sms 1, 5 sms 2, 6 atta, 7.. data.
+        // A protocol line in the picture's data, which a lenient decoder
+        // would have taken for a few bytes of picture.
+        loadtest::WifiPhone phone(82, messagesFixture());
+        PHONE_OK(phone);
+        phone.sim->addFault(Fault(Fault::Kind::WrongLineAt, QStringLiteral("mms2"), 8, "$atta:image/png,x"));
+        RecordingJobReport report;
+        AndroidLoadMessagesThread job(&phone.device, &report);
+        LOAD_OK(job, report);
+        QCOMPARE(job.skippedMessages(), 1);
+        QCOMPARE(report.successes(),
+                 QStringList {QStringLiteral(
+                     "1 message could not be received intact and will be fetched again on the next load.")});
+        // Nothing of message 2, not even its text; the load went on after it.
+        QCOMPARE(texts(phone.device), loadtest::list("Hello|Bye"));
+        QCOMPARE(count(phone.device, "attachment"), 0);
+        QCOMPARE(count(phone.device, "parent_hash"), 2);
+
+        // The next load asks for it again and stores it whole.
+        RecordingJobReport second;
+        AndroidLoadMessagesThread job2(&phone.device, &second);
+        LOAD_OK(job2, second);
+        QCOMPARE(second.successes(), QStringList {QString()});
+        QCOMPARE(texts(phone.device), loadtest::list("Hello|Bye|Pics |\uFFFC|Hello part|\uFFFC|\uFFFC"));
+        const QList<QByteArray> answers = phone.sim->connections(QStringLiteral("service")).last().linesIn;
+        QCOMPARE(answers.count("1"), 1);
+        IOS6MessageDb db(phone.device.cacheDir(), phone.device.mmc, true);
+        QFile png(db.attachmentLocalPath(
+            column(phone.device, QStringLiteral("select filename from attachment order by rowid")).value(0)));
+        QVERIFY(png.open(QIODevice::ReadOnly));
+        QCOMPARE(png.readAll().toBase64(),
+                 messagesFixture()["messages"][1]["attachments"][0]["base64"].toString().toLatin1());
     }
 
     void picturesFromOneNumberWithinASecond_areKeptApart()
