@@ -61,6 +61,9 @@ public:
 
 private:
     void createNew();
+    // Readies a connection just opened (migrating first when asked); closes
+    // it again on failure.
+    void prepareOpened(bool migrateFirst);
     void migrate();
     void registerFunctions();
     void cacheCreateTexts();
