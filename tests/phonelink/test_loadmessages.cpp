@@ -38,11 +38,30 @@ QStringList column(const AndroidDeviceInfo& device, const QString& sql)
     return out;
 }
 
+// The bytes of every stored attachment file, in attachment order.
+QList<QByteArray> attachmentFiles(const AndroidDeviceInfo& device)
+{
+    IOS6MessageDb db(device.cacheDir(), device.mmc, true);
+    QList<QByteArray> out;
+    for (const QString& f : column(device, QStringLiteral("select filename from attachment order by rowid"))) {
+        QFile file(db.attachmentLocalPath(f));
+        out << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"));
+    }
+    return out;
+}
+
 } // namespace
 
 class TestLoadMessages : public QObject {
     Q_OBJECT
     static QJsonObject messagesFixture() { return loadtest::fixtureFile(QStringLiteral("loaders-messages.json")); }
+    // The fixture's phone with these messages instead.
+    static QJsonObject withMessages(const char* json)
+    {
+        QJsonObject fixture = messagesFixture();
+        fixture.insert(QStringLiteral("messages"), QJsonDocument::fromJson(json).array());
+        return fixture;
+    }
     static QStringList texts(const auto& d) { return column(d, QStringLiteral("select text from message")); }
     static qint64 count(const AndroidDeviceInfo& d, const char* table)
     {
@@ -108,13 +127,10 @@ private Q_SLOTS:
     {
         // Message 10 (a text part "Hi") and message 11 (the text "Hi", same time
         // and address) both stand for the stored message "Hi".
-        QJsonObject fixture = messagesFixture();
-        fixture.insert(QStringLiteral("messages"),
-                       QJsonDocument::fromJson(R"([
+        const QJsonObject fixture = withMessages(R"([
             {"id": 10, "address": "+4930555", "date": 1700001000, "body": "\ufffc",
              "attachments": [{"name": "a.txt", "mime": "text/plain", "base64": "SGk="}]},
-            {"id": 11, "address": "+4930555", "date": 1700001000, "body": "Hi"}])")
-                           .array());
+            {"id": 11, "address": "+4930555", "date": 1700001000, "body": "Hi"}])");
         loadtest::WifiPhone phone(82, fixture);
         PHONE_OK(phone);
         RecordingJobReport first;
@@ -165,11 +181,7 @@ private Q_SLOTS:
         QCOMPARE(texts(phone.device), loadtest::list("Hello|Bye|Pics |\uFFFC|Hello part|\uFFFC|\uFFFC"));
         const QList<QByteArray> answers = phone.sim->connections(QStringLiteral("service")).last().linesIn;
         QCOMPARE(answers.count("1"), 1);
-        IOS6MessageDb db(phone.device.cacheDir(), phone.device.mmc, true);
-        QFile png(db.attachmentLocalPath(
-            column(phone.device, QStringLiteral("select filename from attachment order by rowid")).value(0)));
-        QVERIFY(png.open(QIODevice::ReadOnly));
-        QCOMPARE(png.readAll().toBase64(),
+        QCOMPARE(attachmentFiles(phone.device).value(0).toBase64(),
                  messagesFixture()["messages"][1]["attachments"][0]["base64"].toString().toLatin1());
     }
 
@@ -178,17 +190,13 @@ private Q_SLOTS:
         // Two picture-only messages, same number, same second, same file
         // name: only the pictures tell them apart, and those come after the
         // key is made. A text sent twice in that second stays one message.
-        QJsonObject fixture = messagesFixture();
-        fixture.insert(QStringLiteral("messages"),
-                       QJsonDocument::fromJson(R"([
+        loadtest::WifiPhone phone(82, withMessages(R"([
             {"id": 20, "address": "+4930777", "dateMs": 1700003000100, "body": "\ufffc",
              "attachments": [{"name": "image.jpg", "mime": "image/jpeg", "base64": "Zmlyc3Q="}]},
             {"id": 21, "address": "+4930777", "dateMs": 1700003000900, "body": "\ufffc",
              "attachments": [{"name": "image.jpg", "mime": "image/jpeg", "base64": "c2Vjb25k"}]},
             {"id": 22, "address": "+4930777", "dateMs": 1700003000200, "body": "ok"},
-            {"id": 23, "address": "+4930777", "dateMs": 1700003000300, "body": "ok"}])")
-                           .array());
-        loadtest::WifiPhone phone(82, fixture);
+            {"id": 23, "address": "+4930777", "dateMs": 1700003000300, "body": "ok"}])"));
         PHONE_OK(phone);
         RecordingJobReport first;
         AndroidLoadMessagesThread job(&phone.device, &first);
@@ -197,15 +205,7 @@ private Q_SLOTS:
         // (The store takes two picture messages alike in time, number and
         // file name for one message holding both.)
         QCOMPARE(count(phone.device, "message_attachment_join"), 2);
-        IOS6MessageDb db(phone.device.cacheDir(), phone.device.mmc, true);
-        QStringList pictures;
-        for (const QString& f :
-             column(phone.device, QStringLiteral("select filename from attachment order by rowid"))) {
-            QFile file(db.attachmentLocalPath(f));
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(f));
-            pictures << QString::fromLatin1(file.readAll());
-        }
-        QCOMPARE(pictures, loadtest::list("first|second"));
+        QCOMPARE(attachmentFiles(phone.device), QList<QByteArray>({"first", "second"}));
         // The first keeps the key it always had; the repeat gets an ordinal.
         const QStringList keys = column(phone.device, QStringLiteral("select distinct parent from parent_hash"));
         QCOMPARE(keys.size(), 3);
