@@ -1,13 +1,15 @@
 # make run   - install what is missing, build, start the application
 # make test  - install what is missing, build, run every test through CTest
 # make bench - build and run the benchmarks (not part of CI)
+# make fuzz  - build the libFuzzer targets with clang and the sanitizers in
+#              build-fuzz and run each for 60 s (not part of CI)
 # make format - format every C++ file; make format-check fails on unformatted code
 # make translations - bring each library's .ts file up to date with its sources
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean format format-check translations
+.PHONY: all deps configure build run test bench fuzz clean format format-check translations
 
 all: build
 
@@ -37,6 +39,9 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	@for b in $(BUILD_DIR)/bench-bin/bench_*; do echo "== $$b"; ./tests/run-test.sh "$$b" || exit 1; done
+
+fuzz: deps
+	@./scripts/run-fuzz.sh
 
 FORMAT_FILES = git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h'
 

@@ -89,22 +89,29 @@ void IOS6MessageDb::open()
         return;
     m_createSql.clear();
     m_insertSql.clear();
-    if (!QFile::exists(m_dbPath))
-        createNew();
-    else {
+    const bool exists = QFile::exists(m_dbPath);
+    if (exists)
         openThrow(m_dbPath, Sqlite3DB::ReadWrite);
-        try {
-            if (m_migrate)
-                migrate();
-            registerFunctions();
-            cacheCreateTexts();
-        } catch (...) {
-            close();
-            throw;
-        }
+    else
+        createNew();
+    prepareOpened(exists && m_migrate);
+}
+
+void IOS6MessageDb::openReadOnly()
+{
+    if (isOpen())
         return;
-    }
+    m_createSql.clear();
+    m_insertSql.clear();
+    openThrow(m_dbPath, Sqlite3DB::ReadOnly);
+    prepareOpened(false);
+}
+
+void IOS6MessageDb::prepareOpened(bool migrateFirst)
+{
     try {
+        if (migrateFirst)
+            migrate();
         registerFunctions();
         cacheCreateTexts();
     } catch (...) {

@@ -19,6 +19,9 @@ public:
     ~IOS6MessageDb() override;
 
     void open() override;
+    // Opens the existing store for reading only, without migration; writes
+    // fail. Throws when the file cannot be opened.
+    void openReadOnly();
     void loadChats(MsgDataSet& ds) override;
     void loadMessages(MsgDataSet& ds, qint64 chatId) override;
     int version() const override { return 6; }
@@ -58,6 +61,9 @@ public:
 
 private:
     void createNew();
+    // Readies a connection just opened (migrating first when asked); closes
+    // it again on failure.
+    void prepareOpened(bool migrateFirst);
     void migrate();
     void registerFunctions();
     void cacheCreateTexts();
