@@ -18,6 +18,8 @@ public:
     // The next entry as a contact; only while hasNext().
     virtual pim::_Contact next() = 0;
     virtual void close() {}
+    // Lines of the file that could not be read and were left out.
+    virtual int skippedLines() const { return 0; }
 };
 
 namespace contactimport {

@@ -2,10 +2,13 @@
 
 #include "shell/core/fileutils.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -35,8 +38,23 @@ AbsTextExport::AbsTextExport(const QString& fileName, const QList<pim::_Contact>
 
 AbsTextExport::~AbsTextExport() = default;
 
-int AbsTextExport::columnRank(const QString& key)
+QString AbsTextExport::columnBase(const QString& key, int* number)
 {
+    // "<key> <n>" or, for the parts of an address, "Addr:<label> <n>:<part>".
+    static const QRegularExpression numbered(QStringLiteral("^(.*\\S) ([1-9][0-9]{0,5})(:[A-Za-z]+)?$"));
+    const QRegularExpressionMatch m = numbered.match(key);
+    if (!m.hasMatch()) {
+        *number = 1;
+        return key;
+    }
+    *number = m.captured(2).toInt();
+    return m.captured(1) + m.captured(3);
+}
+
+int AbsTextExport::columnRank(const QString& numberedKey)
+{
+    int number = 1;
+    const QString key = columnBase(numberedKey, &number);
     static const std::pair<const char*, int> exact[]
         = {{"Prefix", 10},   {"First Name", 20}, {"Middle Name", 30}, {"Last Name", 40},  {"Suffix", 50},
            {"Nickname", 51}, {"Category", 60},   {"Company", 70},     {"Department", 80}, {"Job Title", 90}};
@@ -71,52 +89,64 @@ int AbsTextExport::columnRank(const QString& key)
 QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact)
 {
     QList<QPair<QString, QString>> out;
+    // Rows met so far per kind and label: the n-th row's keys carry " n".
+    QHash<QString, int> rowsOf;
+    const auto suffix = [&rowsOf](const QString& kind) {
+        const int n = ++rowsOf[kind];
+        return n > 1 ? QStringLiteral(" %1").arg(n) : QString();
+    };
     const auto add = [&out](const QString& key, const QString& value) { out.append({key, value}); };
     const auto addIf = [&add](const QString& key, const QString& value) {
         if (!value.isEmpty())
             add(key, value);
     };
+    const auto addOne = [&add, &suffix](const QString& key, const QString& value) { add(key + suffix(key), value); };
     for (auto it = contact.entities.constBegin(); it != contact.entities.constEnd(); ++it) {
         for (const ContactDataRow& row : it.value()) {
             switch (it.key()) {
-            case pim::ENTITY_NAME:
-                addIf(QStringLiteral("Prefix"), col(row, 5));
-                addIf(QStringLiteral("First Name"), col(row, 2));
-                addIf(QStringLiteral("Middle Name"), col(row, 4));
-                addIf(QStringLiteral("Last Name"), col(row, 3));
-                addIf(QStringLiteral("Suffix"), col(row, 6));
+            case pim::ENTITY_NAME: {
+                const QString n = suffix(QStringLiteral("Name"));
+                addIf(QStringLiteral("Prefix") + n, col(row, 5));
+                addIf(QStringLiteral("First Name") + n, col(row, 2));
+                addIf(QStringLiteral("Middle Name") + n, col(row, 4));
+                addIf(QStringLiteral("Last Name") + n, col(row, 3));
+                addIf(QStringLiteral("Suffix") + n, col(row, 6));
                 break;
+            }
             case pim::ENTITY_PHONE:
-                add(QStringLiteral("Tel:") + pim::phoneTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Tel:") + pim::phoneTypeLabels().value(code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_EMAIL:
-                add(QStringLiteral("Email:") + pim::emailTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Email:") + pim::emailTypeLabels().value(code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_NICKNAME:
-                add(QStringLiteral("Nickname"), col(row, 1));
+                addOne(QStringLiteral("Nickname"), col(row, 1));
                 break;
             case pim::ENTITY_EVENT:
-                add(QStringLiteral("Date:") + pim::eventTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Date:") + pim::eventTypeLabels().value(code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_GROUP:
-                add(QStringLiteral("Category"), col(row, 2));
+                addOne(QStringLiteral("Category"), col(row, 2));
                 break;
             case pim::ENTITY_IM:
-                add(QStringLiteral("IM:") + pim::imProtocolLabels().value(code(row, 5)), col(row, 1));
+                addOne(QStringLiteral("IM:") + pim::imProtocolLabels().value(code(row, 5)), col(row, 1));
                 break;
             case pim::ENTITY_NOTE:
-                add(QStringLiteral("Notes"), col(row, 1));
+                addOne(QStringLiteral("Notes"), col(row, 1));
                 break;
-            case pim::ENTITY_ORGANIZATION:
-                addIf(QStringLiteral("Company"), col(row, 1));
-                addIf(QStringLiteral("Department"), col(row, 5));
-                addIf(QStringLiteral("Job Title"), col(row, 4));
+            case pim::ENTITY_ORGANIZATION: {
+                const QString n = suffix(QStringLiteral("Company"));
+                addIf(QStringLiteral("Company") + n, col(row, 1));
+                addIf(QStringLiteral("Department") + n, col(row, 5));
+                addIf(QStringLiteral("Job Title") + n, col(row, 4));
                 break;
+            }
             case pim::ENTITY_RELATION:
-                add(QStringLiteral("Rel:") + pim::relationTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Rel:") + pim::relationTypeLabels().value(code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_POSTAL: {
-                const QString prefix = QStringLiteral("Addr:") + pim::postalTypeLabels().value(code(row, 2));
+                QString prefix = QStringLiteral("Addr:") + pim::postalTypeLabels().value(code(row, 2));
+                prefix += suffix(prefix);
                 addIf(prefix + QStringLiteral(":Country"), col(row, 10));
                 addIf(prefix + QStringLiteral(":State"), col(row, 8));
                 addIf(prefix + QStringLiteral(":City"), col(row, 7));
@@ -125,7 +155,7 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
                 break;
             }
             case pim::ENTITY_WEBSITE:
-                add(QStringLiteral("Url:") + pim::websiteTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Url:") + pim::websiteTypeLabels().value(code(row, 2)), col(row, 1));
                 break;
             default:
                 break; // photos and unknown kinds have no column
@@ -144,11 +174,27 @@ void AbsTextExport::begin()
         for (const pim::_Contact& c : *m_contacts)
             for (const auto& cell : cells(c))
                 keySet.insert(cell.first);
-    QStringList keys(keySet.begin(), keySet.end());
-    std::sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) {
-        const int ra = columnRank(a), rb = columnRank(b);
-        return ra != rb ? ra < rb : a < b;
+    struct Column {
+        int rank;
+        QString base;
+        int number;
+        QString key;
+    };
+    QList<Column> columns;
+    columns.reserve(keySet.size());
+    for (const QString& key : std::as_const(keySet)) {
+        int number = 1;
+        const QString base = columnBase(key, &number);
+        columns.append({columnRank(key), base, number, key});
+    }
+    // A numbered column follows the first one of its kind and label.
+    std::sort(columns.begin(), columns.end(), [](const Column& a, const Column& b) {
+        return std::tie(a.rank, a.base, a.number, a.key) < std::tie(b.rank, b.base, b.number, b.key);
     });
+    QStringList keys;
+    keys.reserve(columns.size());
+    for (const Column& c : std::as_const(columns))
+        keys.append(c.key);
     m_columnIndex.clear();
     for (int i = 0; i < keys.size(); ++i)
         m_columnIndex.insert(keys.at(i), i);
@@ -161,7 +207,7 @@ void AbsTextExport::write(const pim::_Contact& contact)
     for (const auto& [key, value] : cells(contact)) {
         const auto it = m_columnIndex.constFind(key);
         if (it != m_columnIndex.constEnd())
-            values[it.value()] = value; // a later row of the same key wins
+            values[it.value()] = value;
     }
     writeBytes(writeRow(values.constData(), int(values.size())));
 }
@@ -209,8 +255,10 @@ TxtExport::TxtExport(const QString& fileName, const QList<pim::_Contact>* contac
 {
 }
 
-int TxtExport::columnWidth(const QString& key)
+int TxtExport::columnWidth(const QString& numberedKey)
 {
+    int number = 1;
+    const QString key = columnBase(numberedKey, &number); // "Notes 2" is as wide as "Notes"
     if (key.startsWith(QLatin1String("Date:")))
         return 20;
     if (key.startsWith(QLatin1String("Addr:")) && key.endsWith(QLatin1String(":Street")))

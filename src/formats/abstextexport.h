@@ -24,10 +24,18 @@ public:
     void write(const pim::_Contact& contact) override;
     void end() override;
 
-    // Sort rank of a column key; equal ranks sort by key text.
+    // Sort rank of a column key (a numbered key ranks as its first column);
+    // equal ranks sort by key text, numbered keys after their first column.
     static int columnRank(const QString& key);
-    // The (key, value) cells of a contact, rows in type and list order.
+    // The (key, value) cells of a contact, rows in type and list order. The
+    // second and later rows of one kind and label get numbered keys
+    // ("Tel:Mobile 2", "Addr:Home 2:Street", "Company 2"), so that no value
+    // of a contact shares a column with another.
     static QList<QPair<QString, QString>> cells(const pim::_Contact& contact);
+    // The key of the first column and the row number of a numbered key
+    // ("Tel:Mobile 2" gives "Tel:Mobile" and 2); a key without number gives
+    // itself and 1.
+    static QString columnBase(const QString& key, int* number);
 
 protected:
     // The encoded header line for the ordered column keys.

@@ -1,9 +1,11 @@
 #include "formats/csvimport.h"
 
+#include "formats/abstextexport.h"
 #include "shell/core/fileutils.h"
 
 #include <QBuffer>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTextCodec>
 
@@ -11,14 +13,21 @@ namespace {
 
 using Table = QHash<QString, CSVColumnDef>;
 
+struct Tables {
+    Table columns;
+    // The headers of our own export, which may come numbered.
+    QSet<QString> own;
+};
+
 QString column(int n)
 {
     return QStringLiteral("data%1").arg(n);
 }
 
-void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn)
+void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn,
+         int instance = 1)
 {
-    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn)});
+    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn), instance});
 }
 
 // Every label word of a table after a prefix: "Tel:Mobile" and the like.
@@ -29,9 +38,10 @@ void addLabelled(Table& t, const QString& prefix, const QMap<int, QString>& labe
         add(t, prefix + it.value() + suffix, type, it.key(), labelColumn, valueColumn);
 }
 
-Table buildTable()
+Tables buildTables()
 {
-    Table t;
+    Tables tables;
+    Table& t = tables.columns;
     const QString d2 = QStringLiteral("data2");
     const QString none;
 
@@ -58,6 +68,8 @@ Table buildTable()
     for (const auto& [suffix, col] : parts)
         addLabelled(t, QStringLiteral("Addr:"), postal, 12, d2, col, QLatin1String(suffix));
     addLabelled(t, QStringLiteral("Url:"), pim::websiteTypeLabels(), 13, d2, 1);
+    for (auto it = t.constBegin(); it != t.constEnd(); ++it)
+        tables.own.insert(it.key());
 
     // Outlook.
     add(t, QStringLiteral("Title"), 1, 0, none, 5);
@@ -67,18 +79,28 @@ Table buildTable()
     add(t, QStringLiteral("E-mail Address"), 4, 1, d2, 1);
     add(t, QStringLiteral("E-mail 2 Address"), 4, 2, d2, 1);
     add(t, QStringLiteral("E-mail 3 Address"), 4, 0, d2, 1);
-    const std::pair<const char*, int> phones[] = {{"Primary Phone", 12}, {"Home Phone", 1},
-                                                  {"Home Phone 2", 1},   {"Mobile Phone", 2},
-                                                  {"Pager", 6},          {"Company Main Phone", 10},
-                                                  {"Business Phone", 3}, {"Business Phone 2", 17},
-                                                  {"Business Fax", 4},   {"Assistant's Phone", 19},
-                                                  {"Other Phone", 0},    {"Other Fax", 13},
-                                                  {"Home Fax", 5},       {"Callback", 8},
-                                                  {"Car Phone", 9},      {"ISDN", 11},
-                                                  {"Radio Phone", 14},   {"TTY/TDD Phone", 16},
+    const std::pair<const char*, int> phones[] = {{"Primary Phone", 12},
+                                                  {"Home Phone", 1},
+                                                  {"Mobile Phone", 2},
+                                                  {"Pager", 6},
+                                                  {"Company Main Phone", 10},
+                                                  {"Business Phone", 3},
+                                                  {"Business Fax", 4},
+                                                  {"Assistant's Phone", 19},
+                                                  {"Other Phone", 0},
+                                                  {"Other Fax", 13},
+                                                  {"Home Fax", 5},
+                                                  {"Callback", 8},
+                                                  {"Car Phone", 9},
+                                                  {"ISDN", 11},
+                                                  {"Radio Phone", 14},
+                                                  {"TTY/TDD Phone", 16},
                                                   {"Telex", 15}};
     for (const auto& [header, code] : phones)
         add(t, QLatin1String(header), 3, code, d2, 1);
+    // Second numbers are numbers of their own, not a continuation of the first.
+    add(t, QStringLiteral("Home Phone 2"), 3, 1, d2, 1, 2);
+    add(t, QStringLiteral("Business Phone 2"), 3, 17, d2, 1, 2);
     const std::pair<const char*, int> places[] = {{"Home", 1}, {"Business", 2}, {"Other", 0}};
     for (const auto& [place, code] : places) {
         const QString p = QLatin1String(place);
@@ -89,6 +111,7 @@ Table buildTable()
         add(t, p + QStringLiteral(" State"), 12, code, d2, 8);
         add(t, p + QStringLiteral(" Postal Code"), 12, code, d2, 9);
         add(t, p + QStringLiteral(" Country"), 12, code, d2, 10);
+        add(t, p + QStringLiteral(" Country/Region"), 12, code, d2, 10);
     }
     add(t, QStringLiteral("Spouse"), 11, 14, d2, 1);
     add(t, QStringLiteral("Children"), 11, 3, d2, 1);
@@ -104,15 +127,15 @@ Table buildTable()
     add(t, QStringLiteral("Name Prefix"), 1, 0, none, 5);
     add(t, QStringLiteral("Name Suffix"), 1, 0, none, 6);
     add(t, QStringLiteral("E-mail 1 - Value"), 4, 1, d2, 1);
-    return t;
+    return tables;
 }
 
 // Built once, then only read: a function-local static is initialised once
 // even when two threads get here together.
-const Table& columnTable()
+const Tables& columnTables()
 {
-    static const Table table = buildTable();
-    return table;
+    static const Tables tables = buildTables();
+    return tables;
 }
 
 QString decodeWith(const char* codecName, const QByteArray& bytes)
@@ -126,7 +149,18 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
 
 CSVColumnDef CSVImport::columnDef(const QString& header)
 {
-    return columnTable().value(header);
+    const Tables& tables = columnTables();
+    const auto it = tables.columns.constFind(header);
+    if (it != tables.columns.constEnd())
+        return it.value();
+    // A numbered column of our own export: the n-th row of its kind.
+    int number = 1;
+    const QString base = AbsTextExport::columnBase(header, &number);
+    if (number == 1 || !tables.own.contains(base))
+        return CSVColumnDef();
+    CSVColumnDef def = tables.columns.value(base);
+    def.instance = number;
+    return def;
 }
 
 QByteArray CSVImport::toUtf8Text(const QByteArray& bytes)
@@ -199,7 +233,11 @@ pim::_Contact CSVImport::next()
         const CSVColumnDef def = columnDef(m_header.at(i));
         if (def.type == 0)
             continue;
-        ContactDataRow& data = groups[QStringLiteral("%1-%2").arg(def.type).arg(def.subType)];
+        // Later rows of a kind and label sort after the first ("3-2-0002").
+        QString group = QStringLiteral("%1-%2").arg(def.type).arg(def.subType);
+        if (def.instance > 1)
+            group += QStringLiteral("-%1").arg(def.instance, 4, 10, QLatin1Char('0'));
+        ContactDataRow& data = groups[group];
         if (!def.labelColumn.isEmpty() && def.subType != 0)
             data.values.insert(def.labelColumn, def.subType);
         const QString held = pim::valueText(data.values, def.valueColumn);

@@ -14,6 +14,10 @@ struct CSVColumnDef {
     int subType = 0; // label code of the row, 0 when none
     QString labelColumn; // the column that receives subType ("data2", "data5"), or empty
     QString valueColumn; // the column that receives the cell text
+    // Which row of its type and label code the column fills: 1 for the
+    // first, n for a numbered column of our own export ("Tel:Mobile 2") or a
+    // second number of another make ("Home Phone 2").
+    int instance = 1;
 };
 
 class CSVImport : public AbsImport {
@@ -27,6 +31,7 @@ public:
     bool hasNext() const override { return m_cursor < m_rows.size(); }
     pim::_Contact next() override;
 
+    // The meaning of a header; a header not in the table gives type 0.
     static CSVColumnDef columnDef(const QString& header);
     // The file's bytes as UTF-8 text, whatever encoding they came in.
     static QByteArray toUtf8Text(const QByteArray& bytes);

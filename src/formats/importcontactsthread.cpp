@@ -49,8 +49,12 @@ void ImportContactsToLocalThread::run()
             if (!contact.fullName.isEmpty())
                 m_contacts.append(std::move(contact));
         }
+        const int skipped = reader->skippedLines();
         reader->close();
-        m_progress->postSucceed(QString());
+        // Nothing to say when the whole file was read; otherwise the user
+        // learns that some of it is not in the list.
+        m_progress->postSucceed(
+            skipped > 0 ? tr("Lines of the file that could not be read and were skipped: %1").arg(skipped) : QString());
     } catch (const std::exception& e) {
         if (opened)
             reader->close();

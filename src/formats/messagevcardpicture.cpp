@@ -47,7 +47,7 @@ bool readVCardSummary(const QByteArray& vcardText, VCardSummary* out)
         return false;
     VCardSummary s;
     for (const VCardProperty& prop : cards.first()) {
-        const QString name = prop.name.toUpper();
+        const QString name = prop.plainName().toUpper();
         if (name == QLatin1String("FN"))
             s.fullName = prop.decodeValue();
         else if (name == QLatin1String("BDAY"))

@@ -22,6 +22,18 @@ QString decodeUnlabelled(const QByteArray& bytes)
 
 } // namespace
 
+QString VCardProperty::group() const
+{
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.left(dot);
+}
+
+QString VCardProperty::plainName() const
+{
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.mid(dot + 1);
+}
+
 QString VCardProperty::decodeValue() const
 {
     const auto it = params.constFind(QStringLiteral("CHARSET"));
@@ -43,24 +55,44 @@ QString VCardProperty::decodeText() const
 QStringList VCardProperty::splitValue() const
 {
     const QString text = decodeValue();
+    const QStringView view(text);
     QStringList parts;
-    QString current;
-    bool escaped = false;
-    for (const QChar c : text) {
-        if (escaped) {
-            current.append((c == QLatin1Char('n') || c == QLatin1Char('N')) ? QChar(QLatin1Char('\n')) : c);
-            escaped = false;
-        } else if (c == QLatin1Char('\\')) {
-            escaped = true;
-        } else if (c == QLatin1Char(';')) {
-            parts.append(current);
-            current.clear();
+    // Components without escapes are cut out whole; only escaped ones are
+    // built piece by piece.
+    QString escaped;
+    bool hasEscape = false;
+    qsizetype start = 0;
+    const auto take = [&](qsizetype end) {
+        QString part;
+        if (hasEscape) {
+            escaped += view.sliced(start, end - start);
+            part.swap(escaped);
+            hasEscape = false;
         } else {
-            current.append(c);
+            part = text.mid(start, end - start);
+        }
+        return part;
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\')) {
+            escaped += view.sliced(start, i - start);
+            hasEscape = true;
+            if (i + 1 < n) {
+                const QChar next = text.at(++i);
+                escaped += (next == QLatin1Char('n') || next == QLatin1Char('N')) ? QChar(QLatin1Char('\n')) : next;
+            }
+            start = i + 1;
+        } else if (c == QLatin1Char(';')) {
+            parts.append(take(i));
+            start = i + 1;
         }
     }
-    if (!current.isEmpty())
-        parts.append(current);
+    // A trailing ";" gives no empty last component.
+    const QString last = take(qMax(start, n));
+    if (!last.isEmpty())
+        parts.append(last);
     return parts;
 }
 
@@ -91,9 +123,11 @@ struct VCardParser::Context {
     bool hasProperty = false;
 };
 
-QList<VCardCard> VCardParser::parse(const QByteArray& text)
+QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
 {
     Context context;
+    if (skippedLines)
+        *skippedLines = 0;
     std::unique_ptr<VCardLexer> lexer = VCardLexer::create();
     if (!lexer)
         return {};
@@ -101,6 +135,8 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text)
     lexer->setPropertyCallback(&VCardParser::onProperty);
     lexer->setValueCallback(&VCardParser::onValue);
     lexer->feed(text.constData(), text.size(), true);
+    if (skippedLines)
+        *skippedLines = lexer->skippedLines();
     return context.cards;
 }
 
@@ -125,8 +161,19 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
     }
     VCardProperty property;
     property.name = QString::fromLatin1(name);
-    for (const char* const* p = params; p[0]; p += 2)
-        property.params.insert(QString::fromLatin1(p[0]), p[1] ? QString::fromLatin1(p[1]) : QString());
+    for (const char* const* p = params; p[0]; p += 2) {
+        const QString key = QString::fromLatin1(p[0]);
+        const QString value = p[1] ? QString::fromLatin1(p[1]) : QString();
+        if ((p[0][0] == 'T' || p[0][0] == 't') && qstricmp(p[0], "TYPE") == 0) {
+            QString& held = property.params[key];
+            if (held.isEmpty())
+                held = value;
+            else if (!value.isEmpty())
+                held += QLatin1Char(',') + value;
+        } else {
+            property.params.insert(key, value);
+        }
+    }
     context->cards.last().append(std::move(property));
     context->hasProperty = true;
 }

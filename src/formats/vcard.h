@@ -10,13 +10,21 @@
 #include <QStringList>
 
 struct VCardProperty {
-    // As written in the file (case kept), read as Latin-1.
+    // As written in the file (case kept), read as Latin-1; with its group
+    // when it has one ("item1.TEL").
     QString name;
     // Parameter name to value, as written; a parameter without "=" has the
-    // empty value, a name met twice keeps the last value.
+    // empty value. A TYPE met twice collects its values joined by "," (as
+    // vCard defines "TYPE=a;TYPE=b"); any other name keeps the last value.
     QMap<QString, QString> params;
     // The value after the transfer decoding; no character set applied yet.
     QByteArray value;
+
+    // The group that binds related properties ("item1" of "item1.TEL"),
+    // empty when there is none.
+    QString group() const;
+    // The name without its group ("TEL" of "item1.TEL").
+    QString plainName() const;
 
     // The value as text, through its CHARSET parameter when a codec of that
     // name exists; otherwise UTF-8, or Windows-1252 when the bytes are not
@@ -40,9 +48,9 @@ public:
 
 class VCardParser {
 public:
-    // Parses the whole text. Never throws: a malformed header ends the parse
-    // and the cards built up to there are returned.
-    static QList<VCardCard> parse(const QByteArray& text);
+    // Parses the whole text. Never throws: a line that cannot be read is
+    // skipped (and counted in skippedLines when given), the rest is read.
+    static QList<VCardCard> parse(const QByteArray& text, int* skippedLines = nullptr);
 
 private:
     struct Context;

@@ -1,6 +1,6 @@
 #include "formats/vcardexport.h"
 
-#include <QDateTime>
+#include "formats/vcarddate.h"
 
 #include <stdexcept>
 
@@ -21,21 +21,11 @@ int code(const ContactDataRow& row, int n)
     return col(row, n).trimmed().toInt();
 }
 
-// Dates that came in as date-times are written as ISO dates (with the time
-// only when there is one).
+// Dates are written as ISO dates, with the time only when there is one;
+// a date without a year as "--MM-dd".
 QString eventDate(const ContactDataRow& row)
 {
-    const QVariant v = row.values.value(QStringLiteral("data1"));
-    if (v.typeId() == QMetaType::QDate)
-        return v.toDate().toString(Qt::ISODate);
-    if (v.typeId() == QMetaType::QDateTime) {
-        const QDateTime dt = v.toDateTime();
-        if (!dt.isValid())
-            return QString();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(Qt::ISODate)
-                                        : dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    }
-    return col(row, 1);
+    return VCardDate::toText(row.values.value(QStringLiteral("data1")));
 }
 
 // Components joined by ";" with each one's text escaped.
@@ -96,6 +86,23 @@ QString phoneTypeWord(int c)
         return QStringLiteral("fax");
     default:
         return QString();
+    }
+}
+
+// The e-mail's kind beside "internet", so that the importer reads it back.
+QString emailTypeWords(int c)
+{
+    switch (c) {
+    case 1:
+        return QStringLiteral("internet,home");
+    case 2:
+        return QStringLiteral("internet,work");
+    case 4:
+        return QStringLiteral("internet,cell");
+    case 0:
+        return QStringLiteral("internet,other");
+    default:
+        return QStringLiteral("internet");
     }
 }
 
@@ -164,26 +171,34 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
             }
             case pim::ENTITY_PHONE: {
                 const QString type = phoneTypeWord(code(row, 2));
+                // Escaped like text: readers split unescaped "," and ";"
+                // (pauses and waits in a number).
+                const QString number = vcardEscapeText(col(row, 1));
                 if (type.isEmpty())
-                    b.add(QStringLiteral("TEL"), col(row, 1), {}, false);
+                    b.add(QStringLiteral("TEL"), number, {}, false);
                 else
-                    b.add(QStringLiteral("TEL"), col(row, 1), {{kType, type}}, false);
+                    b.add(QStringLiteral("TEL"), number, {{kType, type}}, false);
                 break;
             }
             case pim::ENTITY_EMAIL:
-                b.add(QStringLiteral("EMAIL"), col(row, 1), {{kType, QStringLiteral("internet")}}, false);
+                b.add(QStringLiteral("EMAIL"), vcardEscapeText(col(row, 1)), {{kType, emailTypeWords(code(row, 2))}},
+                      false);
                 break;
             case pim::ENTITY_NICKNAME:
                 b.add(QStringLiteral("NICKNAME"), vcardEscapeText(col(row, 1)), {});
                 break;
-            case pim::ENTITY_EVENT:
+            case pim::ENTITY_EVENT: {
+                const QString date = eventDate(row);
+                if (date.isEmpty())
+                    break; // an empty BDAY is no date to any reader
                 if (code(row, 2) == 3)
-                    b.add(QStringLiteral("BDAY"), eventDate(row), {}, false);
+                    b.add(QStringLiteral("BDAY"), date, {}, false);
                 else
-                    b.add(QStringLiteral("X-EVENT"), eventDate(row),
+                    b.add(QStringLiteral("X-EVENT"), date,
                           {{kType, code(row, 2) == 1 ? QStringLiteral("anniversary") : QStringLiteral("other")}},
                           false);
                 break;
+            }
             case pim::ENTITY_GROUP:
                 b.add(QStringLiteral("CATEGORIES"), vcardEscapeText(col(row, 2)), {});
                 break;
@@ -223,7 +238,7 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                       {{kType, word(code(row, 2), {"home", "work"}, "intl")}}, true, true);
                 break;
             case pim::ENTITY_WEBSITE:
-                b.add(QStringLiteral("URL"), col(row, 1),
+                b.add(QStringLiteral("URL"), vcardEscapeText(col(row, 1)),
                       {{kType, word(code(row, 2), {"homepage", "blog", "profile", "home", "work", "ftp"}, "other")}},
                       false);
                 break;

@@ -1,7 +1,10 @@
 #include "formats/vcardimport.h"
 
+#include "formats/vcarddate.h"
+
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 
 #include <stdexcept>
 
@@ -28,6 +31,7 @@ using pim::_Contact;
 
 const QString kData1 = QStringLiteral("data1");
 const QString kData2 = QStringLiteral("data2");
+const QString kData3 = QStringLiteral("data3");
 
 bool isTransferWord(const QString& word)
 {
@@ -36,9 +40,10 @@ bool isTransferWord(const QString& word)
         || word.compare(QLatin1String("8BIT"), Qt::CaseInsensitive) == 0;
 }
 
-// The type words of a property in lower case: the TYPE parameter split at
-// commas, and the bare parameters that vCard 2.1 writes instead
-// ("TEL;HOME;VOICE:"). Other writers use upper case; we read both.
+// The type words of a property in lower case: every TYPE value split at
+// commas (repeated TYPE parameters arrive joined), and the bare parameters
+// that vCard 2.1 writes instead ("TEL;HOME;VOICE:"). Other writers use upper
+// case; we read both.
 QStringList typeWords(const VCardProperty& p)
 {
     QStringList words;
@@ -49,6 +54,14 @@ QStringList typeWords(const VCardProperty& p)
             words += it.key().toLower();
     }
     return words;
+}
+
+QString paramValue(const VCardProperty& p, QLatin1String name)
+{
+    for (auto it = p.params.constBegin(); it != p.params.constEnd(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    return QString();
 }
 
 // The code of the first type word found in the table, else fallback.
@@ -81,21 +94,33 @@ int phoneType(const QStringList& w)
     return 2;
 }
 
-// "yyyy-MM-dd", optionally followed by "T" and a time; a date alone gives
-// midnight, anything else an invalid date-time.
-QDateTime parseIsoDateTime(const QString& raw)
+int emailType(const QStringList& w)
 {
-    const QString s = raw.trimmed();
-    if (s.size() < 10 || s.at(4) != QLatin1Char('-') || s.at(7) != QLatin1Char('-'))
-        return QDateTime();
-    const QDate date = QDate::fromString(s.left(10), Qt::ISODate);
-    if (!date.isValid())
-        return QDateTime();
-    if (s.size() == 10)
-        return QDateTime(date, QTime(0, 0));
-    if (s.at(10) != QLatin1Char('T'))
-        return QDateTime();
-    return QDateTime::fromString(s, Qt::ISODate);
+    return lookup(w, {{"home", 1}, {"work", 2}, {"cell", 4}, {"mobile", 4}, {"other", 0}}, 1);
+}
+
+// A phone number given as a "tel:" URI (vCard 4.0) is kept as the number.
+QString phoneNumber(const VCardProperty& p)
+{
+    QString number = p.decodeText();
+    if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        number.remove(0, 4);
+    return number;
+}
+
+// The event value of a date property. A date whose year the writer marks
+// as left out (X-APPLE-OMIT-YEAR names the placeholder year) keeps its month
+// and day only.
+QVariant eventDate(const VCardProperty& p)
+{
+    QVariant date = VCardDate::fromText(p.decodeValue());
+    const QString omitted = paramValue(p, QLatin1String("X-APPLE-OMIT-YEAR"));
+    if (!omitted.isEmpty() && date.typeId() == QMetaType::QDateTime) {
+        const QDate d = date.toDateTime().date();
+        if (QString::number(d.year()) == omitted)
+            date = VCardDate::yearless(d.month(), d.day());
+    }
+    return date;
 }
 
 // The type's first row, created empty when the contact has none yet.
@@ -114,21 +139,96 @@ ContactDataRow& newRow(_Contact& c, int type)
     return rows.last();
 }
 
+// "data0" .. "data15", made once: a card sets many columns.
+const QString& dataKey(int column)
+{
+    static const QList<QString> keys = [] {
+        QList<QString> k;
+        for (int n = 0; n <= 15; ++n)
+            k.append(QStringLiteral("data%1").arg(n));
+        return k;
+    }();
+    return keys.at(column);
+}
+
 void setComponents(ContactDataRow& row, const QStringList& parts, int first, std::initializer_list<int> columns)
 {
     int i = first;
     for (int column : columns) {
         if (i >= parts.size())
             break;
-        row.values.insert(QStringLiteral("data%1").arg(column), parts.at(i++));
+        row.values.insert(dataKey(column), parts.at(i++));
     }
+}
+
+QMap<int, QString> labelTable(int type)
+{
+    switch (type) {
+    case pim::ENTITY_PHONE:
+        return pim::phoneTypeLabels();
+    case pim::ENTITY_EMAIL:
+        return pim::emailTypeLabels();
+    case pim::ENTITY_EVENT:
+        return pim::eventTypeLabels();
+    case pim::ENTITY_IM:
+        return pim::imTypeLabels();
+    case pim::ENTITY_RELATION:
+        return pim::relationTypeLabels();
+    case pim::ENTITY_POSTAL:
+        return pim::postalTypeLabels();
+    case pim::ENTITY_WEBSITE:
+        return pim::websiteTypeLabels();
+    default:
+        return {};
+    }
+}
+
+// The label that an X-ABLabel of the row's group gives it. The address
+// books' own words come as "_$!<HomePage>!$_" and name a type of the
+// table; any other text is a custom label (type 0 with the text in data3).
+void applyLabel(ContactDataRow& row, int type, const QString& label)
+{
+    QString word = label.trimmed();
+    if (word.startsWith(QLatin1String("_$!<")) && word.endsWith(QLatin1String(">!$_"))) {
+        word = word.mid(4, word.size() - 8);
+        QString bare = word;
+        bare.remove(QLatin1Char(' '));
+        const QMap<int, QString> table = labelTable(type);
+        for (auto it = table.constBegin(); it != table.constEnd(); ++it) {
+            if (QString(it.value()).remove(QLatin1Char(' ')).compare(bare, Qt::CaseInsensitive) == 0) {
+                row.values.insert(kData2, it.key());
+                row.values.remove(kData3);
+                return;
+            }
+        }
+    }
+    if (word.isEmpty())
+        return;
+    row.values.insert(kData2, 0);
+    row.values.insert(kData3, word);
+}
+
+// A contact without N keeps the name its FN gives: the part after the last
+// blank is the family name, the rest the given name.
+void nameFromFormattedName(_Contact& c, const QString& formatted)
+{
+    const QString fn = formatted.simplified();
+    if (fn.isEmpty())
+        return;
+    ContactDataRow& row = firstRow(c, pim::ENTITY_NAME);
+    const qsizetype blank = fn.lastIndexOf(QLatin1Char(' '));
+    row.values.insert(QStringLiteral("data2"), blank < 0 ? fn : fn.left(blank));
+    if (blank >= 0)
+        row.values.insert(QStringLiteral("data3"), fn.mid(blank + 1));
+    c.fullName = pim::formatName(row.values);
+    row.values.insert(kData1, c.fullName);
 }
 
 } // namespace
 
 void VCardImport::open(const QString& path)
 {
-    m_cards = VCardParser::parse(contactimport::readWholeFile(path));
+    m_cards = VCardParser::parse(contactimport::readWholeFile(path), &m_skippedLines);
     m_cursor = 0;
 }
 
@@ -140,35 +240,57 @@ pim::_Contact VCardImport::next()
 pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
 {
     _Contact c;
+    const VCardProperty* formattedName = nullptr;
+    // X-ABLabel by group: the custom label of the grouped property.
+    QHash<QString, QString> groupLabels;
+    for (const VCardProperty& p : card)
+        if (p.name.endsWith(QLatin1String(".X-ABLABEL"), Qt::CaseInsensitive))
+            groupLabels.insert(p.group().toLower(), p.decodeText());
+    const auto labelled = [&groupLabels](const VCardProperty& p, ContactDataRow& row, int type) {
+        if (groupLabels.isEmpty())
+            return;
+        const auto it = groupLabels.constFind(p.group().toLower());
+        if (it != groupLabels.constEnd())
+            applyLabel(row, type, it.value());
+    };
+
     for (const VCardProperty& p : card) {
-        // Property names are case-insensitive in vCard.
-        const QString name = p.name.toUpper();
+        // Property names are case-insensitive in vCard; a group ("item1.")
+        // only binds the property to others.
+        const QString name = p.plainName().toUpper();
         if (name == QLatin1String("N")) {
             // family; given; additional; prefix; suffix
             ContactDataRow& row = firstRow(c, pim::ENTITY_NAME);
             setComponents(row, p.splitValue(), 0, {3, 2, 4, 5, 6});
             c.fullName = pim::formatName(row.values);
             row.values.insert(kData1, c.fullName);
+        } else if (name == QLatin1String("FN")) {
+            formattedName = &p;
         } else if (name == QLatin1String("PHOTO")) {
             firstRow(c, pim::ENTITY_PHOTO).values.insert(QStringLiteral("data15"), p.value);
         } else if (name == QLatin1String("TEL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_PHONE);
-            row.values.insert(kData1, p.decodeValue());
+            row.values.insert(kData1, phoneNumber(p));
             row.values.insert(kData2, phoneType(typeWords(p)));
+            labelled(p, row, pim::ENTITY_PHONE);
         } else if (name == QLatin1String("EMAIL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_EMAIL);
-            row.values.insert(kData1, p.decodeValue());
-            row.values.insert(kData2, 1);
+            row.values.insert(kData1, p.decodeText());
+            row.values.insert(kData2, emailType(typeWords(p)));
+            labelled(p, row, pim::ENTITY_EMAIL);
         } else if (name == QLatin1String("NICKNAME")) {
             firstRow(c, pim::ENTITY_NICKNAME).values.insert(kData1, p.decodeText());
-        } else if (name == QLatin1String("BDAY")) {
+        } else if (name == QLatin1String("BDAY") || name == QLatin1String("ANNIVERSARY")
+                   || name == QLatin1String("X-EVENT")) {
+            const QVariant date = eventDate(p);
+            if (!date.isValid())
+                continue; // an empty date is no event
             ContactDataRow& row = newRow(c, pim::ENTITY_EVENT);
-            row.values.insert(kData1, parseIsoDateTime(p.decodeValue()));
-            row.values.insert(kData2, 3);
-        } else if (name == QLatin1String("X-EVENT")) {
-            ContactDataRow& row = newRow(c, pim::ENTITY_EVENT);
-            row.values.insert(kData1, parseIsoDateTime(p.decodeValue()));
-            row.values.insert(kData2, typeWords(p).contains(QLatin1String("anniversary")) ? 1 : 0);
+            row.values.insert(kData1, date);
+            const bool anniversary = name == QLatin1String("ANNIVERSARY")
+                || (name == QLatin1String("X-EVENT") && typeWords(p).contains(QLatin1String("anniversary")));
+            row.values.insert(kData2, name == QLatin1String("BDAY") ? 3 : anniversary ? 1 : 0);
+            labelled(p, row, pim::ENTITY_EVENT);
         } else if (name == QLatin1String("CATEGORIES")) {
             firstRow(c, pim::ENTITY_GROUP).values.insert(kData2, p.decodeText());
         } else if (name == QLatin1String("X-IM")) {
@@ -190,6 +312,7 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                                         -1);
             if (protocol >= 0)
                 row.values.insert(QStringLiteral("data5"), protocol);
+            labelled(p, row, pim::ENTITY_IM);
         } else if (name == QLatin1String("NOTE")) {
             firstRow(c, pim::ENTITY_NOTE).values.insert(kData1, p.decodeText());
         } else if (name == QLatin1String("ORG")) {
@@ -216,20 +339,25 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                                       {"sister", 13},
                                       {"spouse", 14}},
                                      0));
+            labelled(p, row, pim::ENTITY_RELATION);
         } else if (name == QLatin1String("ADR")) {
             // post-office box; extended; street; city; region; postcode; country
             ContactDataRow& row = newRow(c, pim::ENTITY_POSTAL);
             setComponents(row, p.splitValue(), 2, {4, 7, 8, 9, 10});
             row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}}, 0));
+            labelled(p, row, pim::ENTITY_POSTAL);
             row.values.insert(kData1, pim::formatAddress(row.values));
         } else if (name == QLatin1String("URL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_WEBSITE);
-            row.values.insert(kData1, p.decodeValue());
+            row.values.insert(kData1, p.decodeText());
             row.values.insert(
                 kData2,
                 lookup(typeWords(p),
                        {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4}, {"work", 5}, {"ftp", 6}}, 0));
+            labelled(p, row, pim::ENTITY_WEBSITE);
         }
     }
+    if (c.fullName.isEmpty() && formattedName)
+        nameFromFormattedName(c, formattedName->decodeText());
     return c;
 }

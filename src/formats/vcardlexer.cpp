@@ -55,31 +55,40 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
 {
     for (qsizetype i = 0; i < length; ++i) {
         const char c = bytes[i];
+        if (!m_pendingNewline && c != '\n' && c != '\r') {
+            // Inside a line: the common case, kept short.
+            m_afterCR = false;
+            if (m_state == StateValue && m_encoding == EncodingNone && !m_valueStart && m_valueCallback) {
+                if (!appendByte(c))
+                    return 0;
+            } else if (!step(c)) {
+                return 0;
+            }
+            continue;
+        }
+        if (m_afterCR) {
+            m_afterCR = false;
+            if (c == '\n')
+                continue; // the LF of a CR LF
+        }
+        const bool lineEnd = c == '\n' || c == '\r';
+        m_afterCR = c == '\r';
         if (m_pendingNewline) {
-            if (c == '\n' || c == '\r') {
+            if (lineEnd) {
                 // Blank lines vanish. A continuation line holding nothing but
                 // its folding blank ends here: the next line is a new one.
-                if (c == '\n')
-                    m_folding = false;
+                m_folding = false;
                 continue;
             }
-            if (!m_folding && isSpace(c)) {
-                m_folding = true;
+            if (!m_folding && (c == ' ' || c == '\t')) {
+                m_folding = true; // the break and this one blank are removed
                 continue;
             }
             m_pendingNewline = false;
-            int r;
-            if (m_folding) {
-                if (m_encoding == EncodingQuotedPrintable)
-                    m_qpEscape = false;
-                r = step(' ');
-            } else {
-                r = step('\n');
-            }
-            if (!r)
+            if (!m_folding && !step('\n'))
                 return 0;
         }
-        if (c == '\n') {
+        if (lineEnd) {
             if (m_state == StateValue && m_encoding == EncodingQuotedPrintable && m_qpEscape && m_groupCount == 0) {
                 // "=" at the end of a quoted-printable line: a soft line
                 // break, the value goes on with the next line.
@@ -97,12 +106,29 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
     return 1;
 }
 
+int VCardLexer::skipLine()
+{
+    ++m_skippedLines;
+    m_state = StateSkipLine;
+    return 1;
+}
+
+int VCardLexer::dropLine()
+{
+    ++m_skippedLines;
+    reset();
+    return 1;
+}
+
 int VCardLexer::step(char c)
 {
     switch (m_state) {
     case StateName:
         if (c == '\n') {
-            reset(); // a line without ":" is dropped
+            // A line without ":" cannot be read; blank ones are no loss.
+            if (!m_buffer.empty())
+                ++m_skippedLines;
+            reset();
             return 1;
         }
         if (c == '\r' || isSpace(c))
@@ -120,10 +146,10 @@ int VCardLexer::step(char c)
         return appendByte(c);
 
     case StateParamStart:
-        if (c == ':') {
-            reset();
-            return 0;
-        }
+        if (c == '\n')
+            return dropLine();
+        if (c == ':')
+            return skipLine(); // ";:" - a parameter without a name
         if (isSpace(c))
             return 1;
         addParam(qsizetype(m_buffer.size()));
@@ -133,6 +159,8 @@ int VCardLexer::step(char c)
         return 1;
 
     case StateParamName:
+        if (c == '\n')
+            return dropLine();
         if (c == ':') {
             endHeader();
             return m_outOfMemory ? 0 : 1;
@@ -154,20 +182,30 @@ int VCardLexer::step(char c)
         return appendByte(c);
 
     case StateParamValueStart:
-        if (c == ':' || c == ';') {
-            reset();
-            return 0;
-        }
+        if (c == '\n')
+            return dropLine();
+        if (c == ':' || c == ';')
+            return skipLine(); // "=" without a value
         if (isSpace(c))
             return 1;
         if (!m_params.empty())
             m_params.back().second = qsizetype(m_buffer.size());
-        if (!appendByte(c))
-            return 0;
         m_state = StateParamValue;
-        return 1;
+        if (c == '"') {
+            m_paramQuoted = true;
+            return 1;
+        }
+        return appendByte(c);
 
     case StateParamValue:
+        if (c == '\n')
+            return dropLine();
+        if (c == '"') {
+            m_paramQuoted = !m_paramQuoted;
+            return 1;
+        }
+        if (m_paramQuoted)
+            return appendByte(c); // taken as it stands, up to the closing quote
         if (c == ':') {
             endHeader();
             return m_outOfMemory ? 0 : 1;
@@ -208,6 +246,11 @@ int VCardLexer::step(char c)
             return 1;
         decodeValueByte(c);
         return m_outOfMemory ? 0 : 1;
+
+    case StateSkipLine:
+        if (c == '\n')
+            reset();
+        return 1;
     }
     return 0;
 }
@@ -245,7 +288,7 @@ void VCardLexer::decodeValueByte(char c)
             return;
         m_scratch[m_groupCount++] = c;
         if (m_groupCount == 4 && !decodeBase64Group())
-            dropValue();
+            stopValue();
         return;
     default:
         appendByte(c);
@@ -255,36 +298,33 @@ void VCardLexer::decodeValueByte(char c)
 
 bool VCardLexer::decodeBase64Group()
 {
+    m_groupCount = 0;
     const int d0 = base64DigitValue(m_scratch[0]);
     const int d1 = base64DigitValue(m_scratch[1]);
-    m_groupCount = 0;
     if (d0 == 255 || d1 == 255)
+        return false;
+    // Checked whole before anything is appended: a broken group adds no
+    // byte, so the value ends with the last good group.
+    const bool pad2 = m_scratch[2] == '=';
+    const bool pad3 = pad2 || m_scratch[3] == '=';
+    const int d2 = pad2 ? 0 : base64DigitValue(m_scratch[2]);
+    const int d3 = pad3 ? 0 : base64DigitValue(m_scratch[3]);
+    if (d2 == 255 || d3 == 255 || (pad2 && m_scratch[3] != '='))
         return false;
     if (!appendByte(char((d0 << 2) | (d1 >> 4))))
         return false;
-    if (m_scratch[2] != '=') {
-        const int d2 = base64DigitValue(m_scratch[2]);
-        if (d2 == 255)
-            return false;
-        if (!appendByte(char(((d1 << 4) | (d2 >> 2)) & 0xFF)))
-            return false;
-        if (m_scratch[3] != '=') {
-            const int d3 = base64DigitValue(m_scratch[3]);
-            if (d3 == 255)
-                return false;
-            if (!appendByte(char(((d2 << 6) | d3) & 0xFF)))
-                return false;
-        }
-    }
+    if (!pad2 && !appendByte(char(((d1 << 4) | (d2 >> 2)) & 0xFF)))
+        return false;
+    if (!pad3 && !appendByte(char(((d2 << 6) | d3) & 0xFF)))
+        return false;
     return true;
 }
 
-void VCardLexer::dropValue()
+void VCardLexer::stopValue()
 {
-    // The value cannot be decoded: it is given up, the rest of its line is
-    // skipped and the property keeps no value.
+    // The rest of the value cannot be decoded: what was decoded before it
+    // is kept and the rest of its line is skipped.
     m_valueBroken = true;
-    m_buffer.clear();
     m_groupCount = 0;
 }
 
@@ -295,14 +335,16 @@ void VCardLexer::endValue()
         return;
     }
     if (m_encoding == EncodingBase64 && m_groupCount > 0 && !m_valueBroken) {
+        // A last group without its padding; a single character left over
+        // makes no byte and is dropped.
         while (m_groupCount < 4)
             m_scratch[m_groupCount++] = '=';
         if (!decodeBase64Group())
-            dropValue();
+            stopValue();
     }
     if (m_outOfMemory)
         return;
-    if (!m_valueBroken && !m_buffer.empty())
+    if (!m_buffer.empty())
         m_valueCallback(m_userData, m_buffer.data(), qsizetype(m_buffer.size()));
     m_valueCallback(m_userData, nullptr, 0);
     reset();
@@ -354,6 +396,7 @@ void VCardLexer::reset()
     m_valueStart = true;
     m_params.clear();
     m_paramEscape = false;
+    m_paramQuoted = false;
     m_encoding = EncodingNone;
     m_qpEscape = false;
     m_scratch[0] = m_scratch[1] = m_scratch[2] = m_scratch[3] = 0;

@@ -2,6 +2,11 @@
 // name and parameters, and undoes the transfer encodings (quoted-printable,
 // base64) of the value. It reports through two plain callbacks so that the
 // parser above it (and any other consumer) stays independent of it.
+//
+// Lines end in CR, LF or CR LF. A line break followed by one blank or tab is
+// a fold: both are removed (RFC 2425/6350). A line that cannot be read (a
+// malformed header, text without ":") is skipped and counted; the lexer goes
+// on with the next line.
 #pragma once
 
 #include <QtGlobal>
@@ -20,7 +25,15 @@ public:
     // (nullptr, 0) to mark the end of the value.
     using ValueCallback = void (*)(void* userData, const char* bytes, qsizetype length);
 
-    enum State { StateName = 0, StateParamStart, StateParamName, StateParamValueStart, StateParamValue, StateValue };
+    enum State {
+        StateName = 0,
+        StateParamStart,
+        StateParamName,
+        StateParamValueStart,
+        StateParamValue,
+        StateValue,
+        StateSkipLine, // the rest of a malformed line is dropped
+    };
     enum Encoding { EncodingNone = 0, EncodingQuotedPrintable, EncodingBase64, Encoding8Bit };
 
     // A new lexer, or null when out of memory.
@@ -32,7 +45,7 @@ public:
     void setValueCallback(ValueCallback cb) { m_valueCallback = cb; }
 
     // Feeds bytes; with final set the text ends after them. 0 when the lexer
-    // stopped on an error (the rest is not read), non-zero otherwise.
+    // stopped (out of memory; the rest is not read), non-zero otherwise.
     int feed(const char* bytes, qsizetype length, bool final);
     // One unfolded byte; 0 to stop.
     int step(char c);
@@ -43,33 +56,43 @@ public:
     int appendByte(char c);
     void addParam(qsizetype nameOffset);
 
+    // Lines dropped so far because they could not be read.
+    int skippedLines() const { return m_skippedLines; }
+
 private:
     VCardLexer() = default;
 
     void decodeValueByte(char c);
     bool decodeBase64Group();
     void endValue();
-    void dropValue();
+    void stopValue();
+    // A malformed header: count the line and drop the rest of it.
+    int skipLine();
+    // A line that ended inside a header: count it and start the next one.
+    int dropLine();
 
     bool m_pendingNewline = true;
     bool m_folding = false;
-    // Set by an "=" that ended a quoted-printable line: the line break is a
-    // soft break and the value goes on with the next line.
-    bool m_softBreak = false;
+    // The last byte was a CR: a LF right after it belongs to the same break.
+    bool m_afterCR = false;
     std::vector<char> m_buffer;
     int m_state = StateName;
     bool m_valueStart = true;
     std::vector<std::pair<qsizetype, qsizetype>> m_params;
     std::vector<const char*> m_paramPointers;
     bool m_paramEscape = false;
+    // Inside double quotes in a parameter value: ":", ";", "," and blanks
+    // are part of the value.
+    bool m_paramQuoted = false;
     int m_encoding = EncodingNone;
     bool m_qpEscape = false;
     char m_scratch[4] = {0, 0, 0, 0};
     int m_groupCount = 0;
-    // A value that cannot be decoded (a broken base64 group) is dropped to
-    // the end of its line; the lexer goes on with the next property.
+    // A base64 group that cannot be decoded ends the decoding of its value:
+    // the bytes before it are kept, the rest of the line is ignored.
     bool m_valueBroken = false;
     bool m_outOfMemory = false;
+    int m_skippedLines = 0;
     void* m_userData = nullptr;
     PropertyCallback m_propertyCallback = nullptr;
     ValueCallback m_valueCallback = nullptr;

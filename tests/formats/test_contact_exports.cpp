@@ -41,7 +41,11 @@ private Q_SLOTS:
                        "Ann,Lee,,\"1,2\",X,Home St,\n"
                        "Bo,,Team,\"say \"\"hi\"\"\",,,Work St\n"));
 
-        // Columns 25 wide (notes 100); a longer value pushes the next one on.
+        // Columns 25 wide (notes 100, streets 50, numbered ones as their first); a longer value
+        // pushes the next one on.
+        QCOMPARE(TxtExport::columnWidth(QStringLiteral("Notes 2")), 100);
+        QCOMPARE(TxtExport::columnWidth(QStringLiteral("Addr:Work 3:Street")), 50);
+        QCOMPARE(TxtExport::columnWidth(QStringLiteral("Tel:Mobile 2")), 25);
         pim::_Contact c = fixtures::named(QStringLiteral("Ann"), QString());
         addRow(c, pim::ENTITY_EMAIL, {{1, QStringLiteral("a.very.long.address@example.com")}, {2, 1}});
         addRow(c, pim::ENTITY_NOTE, {{1, QStringLiteral("two\r\nlines")}});

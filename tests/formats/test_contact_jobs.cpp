@@ -34,7 +34,7 @@ private Q_SLOTS:
     {
         const QString path = fixtures::writeFile(QStringLiteral("a.vcf"),
                                                  "BEGIN:VCARD\nN:A;B\nEND:VCARD\n"
-                                                 "BEGIN:VCARD\nFN:no name\nEND:VCARD\n"
+                                                 "BEGIN:VCARD\nTEL:1\nEND:VCARD\n"
                                                  "BEGIN:VCARD\nN:C;D\nEND:VCARD\n");
         RecordingJobReport report;
         ImportContactsToLocalThread job(path, ImportVCard, &report);

@@ -72,12 +72,14 @@ private Q_SLOTS:
                                          "C\r\n");
         const auto google = importBytes("Name,Given Name,Family Name,E-mail 1 - Value,Phone 1 - Value\n"
                                         "Ann Lee,Ann,Lee,ann@example.com,+1 555\n");
-        // Columns of one kind join into one row; a repeated header is ignored; a short row is read.
+        // Columns of one address join into one row, a second phone is a row of its own; a repeated
+        // header is ignored; a short row is read.
         QCOMPARE(outlook.size(), 2);
         QCOMPARE(QStringList({outlook[0].fullName, outlook[1].fullName}), QStringList({"A B", "C"}));
         QCOMPARE(fixtures::dump(outlook[0]).join(u'|'),
                  QStringLiteral(
-                     "1 data1=A B|1 data2=A|1 data3=B|3 data1=111 222|3 data2=1|4 data1=a@b.c|4 data2=1|"
+                     "1 data1=A B|1 data2=A|1 data3=B|3 data1=111|3 data2=1|3 data1=222|3 data2=1|"
+                     "4 data1=a@b.c|4 data2=1|"
                      "10 data1=Acme|10 data4=Boss|12 data1=1 Road\nTown|12 data2=1|12 data4=1 Road|12 data7=Town"));
         QCOMPARE(google.size(), 1);
         QCOMPARE(google[0].fullName, QStringLiteral("Ann Lee"));

@@ -25,15 +25,17 @@ private Q_SLOTS:
                                          "NOTE:first\r\nNOTE:second\r\nADR;TYPE=work:P;X;S;C;R;Z;K\r\n"
                                          "BDAY:1980-05-17\r\nX-EVENT;TYPE=anniversary:19800517\r\n"
                                          "ORG:Acme;Sales;;\r\nTITLE:Boss\r\nemail:a@b.c\r\nEND:VCARD\r\n"
-                                         "BEGIN:VCARD\r\nFN:only a formatted name\r\nEND:VCARD\r\n");
+                                         "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n");
         QCOMPARE(contacts.size(), 2);
         QCOMPARE(contacts[0].fullName, QStringLiteral("D B C A E")); // family; given; additional; prefix; suffix
-        // Type words in any case, the bare parameters of vCard 2.1, the last note, names in any case.
+        // Type words in any case, the bare parameters of vCard 2.1, the last note, names in any case,
+        // dates in the basic form.
         QCOMPARE(
             fixtures::dump(contacts[0]).join(u'|'),
             QStringLiteral("1 data1=D B C A E|1 data2=B|1 data3=A|1 data4=C|1 data5=D|1 data6=E|3 data1=1|3 data2=1|"
                            "3 data1=2|3 data2=1|3 data1=3|3 data2=4|3 data1=4|3 data2=2|4 data1=a@b.c|4 data2=1|"
-                           "6 data1=1980-05-17T00:00:00.000|6 data2=3|6 data2=1|9 data1=second|10 data1=Acme|"
+                           "6 data1=1980-05-17T00:00:00.000|6 data2=3|6 data1=1980-05-17T00:00:00.000|6 data2=1|"
+                           "9 data1=second|10 data1=Acme|"
                            "10 data4=Boss|10 data5=Sales|12 data1=S\nC, R Z\nK|12 data10=K|12 data2=2|12 data4=S|"
                            "12 data7=C|12 data8=R|12 data9=Z"));
         QVERIFY(contacts[1].entities.isEmpty() && contacts[1].fullName.isEmpty());
