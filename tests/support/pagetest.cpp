@@ -5,6 +5,8 @@
 #include "shell/core/translations.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemView>
+#include <QAction>
 #include <QCoreApplication>
 #include <QTcpServer>
 
@@ -57,6 +59,38 @@ _LocalDbItemNode* PageTest::addBackup(const QString& name)
 void PageTest::checkModel(QAbstractItemModel* model)
 {
     new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
+}
+
+QStringList PageTest::column(const QAbstractItemModel& model, int col)
+{
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r)
+        out << model.index(r, col).data().toString();
+    return out;
+}
+
+void PageTest::selectRows(QAbstractItemView* view, const QList<int>& rows)
+{
+    view->selectionModel()->clearSelection();
+    for (int r : rows)
+        view->selectionModel()->select(view->model()->index(r, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QStringList PageTest::texts(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (const QAction* a : actions)
+        out << a->text();
+    return out;
+}
+
+QList<bool> PageTest::enabledStates(const QList<QAction*>& actions)
+{
+    QList<bool> on;
+    for (const QAction* a : actions)
+        on << a->isEnabled();
+    return on;
 }
 
 } // namespace testsupport

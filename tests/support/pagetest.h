@@ -20,6 +20,8 @@
 #include <QObject>
 
 class QAbstractItemModel;
+class QAbstractItemView;
+class QAction;
 
 namespace testsupport {
 
@@ -43,6 +45,14 @@ protected:
     _LocalDbItemNode* addBackup(const QString& name);
     // Checks every change of the model for the rest of its life.
     static void checkModel(QAbstractItemModel* model);
+
+    // The display texts of one column, row by row.
+    static QStringList column(const QAbstractItemModel& model, int col);
+    // Selects exactly these rows (whole rows) of the view.
+    static void selectRows(QAbstractItemView* view, const QList<int>& rows);
+    // The actions' texts and whether each is enabled, in order.
+    static QStringList texts(const QList<QAction*>& actions);
+    static QList<bool> enabledStates(const QList<QAction*>& actions);
 
 private:
     ItemModelMain m_tree;

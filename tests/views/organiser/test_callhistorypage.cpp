@@ -32,22 +32,6 @@ namespace {
 
 constexpr char kAddress[] = "127.0.112.1";
 
-QStringList column(const QAbstractItemModel& m, int col)
-{
-    QStringList out;
-    for (int r = 0; r < m.rowCount(); ++r)
-        out << m.index(r, col).data().toString();
-    return out;
-}
-
-void selectRows(MyTreeView* view, const QList<int>& rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
 CallRecord call(const QString& address, const QString& person, qint64 date, int duration, int flags)
 {
     CallRecord c;
@@ -297,25 +281,19 @@ private Q_SLOTS:
     void commands_areEnabledByConnectedPhones()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Enable"));
-        auto enabled = [](const QList<QAction*>& actions) {
-            QList<bool> on;
-            for (const QAction* a : actions)
-                on << a->isEnabled();
-            return on;
-        };
         tree().removeNode(m_phone);
         CallHistoryMainForm none(backup, devicesRoot());
         QCOMPARE(texts(none.createToolbarActions()),
                  QStringLiteral("Transfer Call history from Database to Android|Extract Call history|Delete Call "
                                 "history")
                      .split(u'|'));
-        QCOMPARE(enabled(none.createToolbarActions()), (QList<bool> {false, true, true}));
+        QCOMPARE(enabledStates(none.createToolbarActions()), (QList<bool> {false, true, true}));
 
         m_phone = addPhone(*m_sim);
         ScriptedPrompt prompt;
         CallHistoryMainForm one(m_phone, devicesRoot());
-        QCOMPARE(enabled(one.createToolbarActions()), (QList<bool> {true, false, true}));
-        QCOMPARE(enabled(CallHistoryMainForm(backup, devicesRoot()).createToolbarActions()),
+        QCOMPARE(enabledStates(one.createToolbarActions()), (QList<bool> {true, false, true}));
+        QCOMPARE(enabledStates(CallHistoryMainForm(backup, devicesRoot()).createToolbarActions()),
                  (QList<bool> {true, true, true}));
 
         AndroidDeviceInfo other = m_sim->device;
@@ -324,7 +302,7 @@ private Q_SLOTS:
         other.callsLoadTime = QDateTime::currentDateTime(); // nothing to load
         tree().addAndroidDevice(other);
         CallHistoryMainForm two(m_phone, devicesRoot());
-        QCOMPARE(enabled(two.createToolbarActions()), (QList<bool> {true, true, true}));
+        QCOMPARE(enabledStates(two.createToolbarActions()), (QList<bool> {true, true, true}));
         // The context menu needs a selection.
         QVERIFY(!two.createContextMenu());
         selectRows(two.listView(), {0});
@@ -406,14 +384,6 @@ private Q_SLOTS:
     }
 
 private:
-    static QStringList texts(const QList<QAction*>& actions)
-    {
-        QStringList out;
-        for (const QAction* a : actions)
-            out << a->text();
-        return out;
-    }
-
     std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };
