@@ -85,4 +85,12 @@ QStringList PageTest::texts(const QList<QAction*>& actions)
     return out;
 }
 
+QList<bool> PageTest::enabledStates(const QList<QAction*>& actions)
+{
+    QList<bool> on;
+    for (const QAction* a : actions)
+        on << a->isEnabled();
+    return on;
+}
+
 } // namespace testsupport

@@ -52,6 +52,9 @@ protected:
     // The actions' texts, in order.
     static QStringList texts(const QList<QAction*>& actions);
 
+    // Whether each action is enabled, in order.
+    static QList<bool> enabledStates(const QList<QAction*>& actions);
+
 private:
     ItemModelMain m_tree;
 };

@@ -275,25 +275,19 @@ private Q_SLOTS:
     void commands_areEnabledByConnectedPhones()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Enable"));
-        auto enabled = [](const QList<QAction*>& actions) {
-            QList<bool> on;
-            for (const QAction* a : actions)
-                on << a->isEnabled();
-            return on;
-        };
         tree().removeNode(m_phone);
         CallHistoryMainForm none(backup, devicesRoot());
         QCOMPARE(texts(none.createToolbarActions()),
                  QStringLiteral("Transfer Call history from Database to Android|Extract Call history|Delete Call "
                                 "history")
                      .split(u'|'));
-        QCOMPARE(enabled(none.createToolbarActions()), (QList<bool> {false, true, true}));
+        QCOMPARE(enabledStates(none.createToolbarActions()), (QList<bool> {false, true, true}));
 
         m_phone = addPhone(*m_sim);
         ScriptedPrompt prompt;
         CallHistoryMainForm one(m_phone, devicesRoot());
-        QCOMPARE(enabled(one.createToolbarActions()), (QList<bool> {true, false, true}));
-        QCOMPARE(enabled(CallHistoryMainForm(backup, devicesRoot()).createToolbarActions()),
+        QCOMPARE(enabledStates(one.createToolbarActions()), (QList<bool> {true, false, true}));
+        QCOMPARE(enabledStates(CallHistoryMainForm(backup, devicesRoot()).createToolbarActions()),
                  (QList<bool> {true, true, true}));
 
         AndroidDeviceInfo other = m_sim->device;
@@ -302,7 +296,7 @@ private Q_SLOTS:
         other.callsLoadTime = QDateTime::currentDateTime(); // nothing to load
         tree().addAndroidDevice(other);
         CallHistoryMainForm two(m_phone, devicesRoot());
-        QCOMPARE(enabled(two.createToolbarActions()), (QList<bool> {true, true, true}));
+        QCOMPARE(enabledStates(two.createToolbarActions()), (QList<bool> {true, true, true}));
         // The context menu needs a selection.
         QVERIFY(!two.createContextMenu());
         selectRows(two.listView(), {0});

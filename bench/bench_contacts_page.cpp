@@ -1,0 +1,147 @@
+// Opens the contacts page of a backup folder holding 20,000 contacts (a
+// name, two numbers, an e-mail and an address each; every tenth with a
+// small photo), from the page's construction until its list is filled and
+// painted, and compares it with LocalContactsDb::loadAll reading the same
+// file alone. The page must open in under 1 s and take less than twice the
+// time of the read alone. Each is measured three times (after a warm-up
+// read); the best run counts.
+#include "records/localcontactsdb.h"
+#include "shell/itemmodelmain.h"
+#include "shell/mytreeview.h"
+#include "views/contacts/contactsmainform.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kContacts = 20000;
+constexpr int kRuns = 3;
+constexpr double kMaxPageMs = 1000.0;
+constexpr double kMaxRatio = 2.0;
+bool g_failed = false;
+
+ContactDataRow makeRow(std::initializer_list<std::pair<int, QVariant>> values)
+{
+    ContactDataRow r;
+    for (const auto& v : values)
+        r.values.insert(QStringLiteral("data%1").arg(v.first), v.second);
+    return r;
+}
+
+QSharedPointer<AbsContactCombineRule> rule()
+{
+    return QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule);
+}
+
+void fill(const QString& path)
+{
+    QImage image(96, 96, QImage::Format_RGB32);
+    image.fill(QColor(70, 130, 180));
+    QByteArray photo;
+    QBuffer buffer(&photo);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+
+    LocalContactsDb db(path, rule());
+    db.beginTran();
+    for (int i = 0; i < kContacts; ++i) {
+        const QString first = QStringLiteral("First%1").arg(i);
+        const QString last = QStringLiteral("Last%1").arg(i % 97);
+        pim::_Contact c(0, QString::number(i), first + QLatin1Char(' ') + last);
+        db.insertContact(c);
+        std::vector<std::pair<int, ContactDataRow>> rows
+            = {{pim::ENTITY_NAME, makeRow({{1, c.fullName}, {2, first}, {3, last}})},
+               {pim::ENTITY_PHONE, makeRow({{1, QStringLiteral("+1555%1").arg(i, 7, 10, QLatin1Char('0'))}, {2, 1}})},
+               {pim::ENTITY_PHONE, makeRow({{1, QStringLiteral("+1666%1").arg(i, 7, 10, QLatin1Char('0'))}, {2, 2}})},
+               {pim::ENTITY_EMAIL, makeRow({{1, QStringLiteral("user%1@example.com").arg(i)}, {2, 1}})},
+               {pim::ENTITY_POSTAL,
+                makeRow({{1, QStringLiteral("%1 Main St\nSpringfield, IL 62701").arg(i)},
+                         {2, 1},
+                         {4, QStringLiteral("%1 Main St").arg(i)},
+                         {7, QStringLiteral("Springfield")}})}};
+        if (i % 10 == 0)
+            rows.push_back({pim::ENTITY_PHOTO, makeRow({{15, photo}})});
+        for (auto& [type, row] : rows)
+            db.insertData(c.id, type, row);
+    }
+    db.endTran(true);
+}
+
+double readAlone(const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    LocalContactsDb db(path, rule());
+    const QList<pim::_Contact> contacts = db.loadAll();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (contacts.size() != kContacts)
+        g_failed = true;
+    return ms;
+}
+
+double openPage(ItemModelMain& tree, _LocalDbItemNode* folder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    ContactsMainForm page(folder, tree.devicesRoot());
+    page.resize(1000, 600);
+    page.show();
+    QCoreApplication::processEvents();
+    page.listView()->viewport()->repaint();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (page.contactModel()->rowCount() != kContacts)
+        g_failed = true;
+    return ms;
+}
+
+void BM_ContactsPage(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("contacts.db"));
+    fill(path);
+    ItemModelMain tree;
+    _LocalDbItemNode* folder = tree.addLocalDb(QDir(dir.path()));
+    for (auto _ : state) {
+        readAlone(path); // warm-up: the file in the page cache
+        double readMs = 1e9;
+        double pageMs = 1e9;
+        for (int i = 0; i < kRuns; ++i) {
+            readMs = std::min(readMs, readAlone(path));
+            pageMs = std::min(pageMs, openPage(tree, folder));
+        }
+        const double ratio = pageMs / readMs;
+        const bool slow = pageMs >= kMaxPageMs || ratio >= kMaxRatio;
+        g_failed = g_failed || slow;
+        state.counters["read_ms"] = readMs;
+        state.counters["page_ms"] = pageMs;
+        state.counters["ratio"] = ratio;
+        std::printf("LocalContactsDb::loadAll of %d contacts: %.1f ms\n", kContacts, readMs);
+        std::printf("contacts page from construction to the painted list: %.1f ms (limit %.0f ms)\n", pageMs,
+                    kMaxPageMs);
+        std::printf("ratio page/read: %.2f (limit %.1f)%s\n", ratio, kMaxRatio, slow ? "  EXCEEDED" : "");
+    }
+}
+
+BENCHMARK(BM_ContactsPage)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return g_failed ? 1 : 0;
+}

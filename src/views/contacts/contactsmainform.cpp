@@ -1,0 +1,281 @@
+#include "contactsmainform.h"
+
+#include "ui_contactsmainform.h"
+
+#include "formats/contactsprinter.h"
+#include "formats/exporttofilethread.h"
+#include "formats/importcontactsthread.h"
+#include "jobs/backupthreads.h"
+#include "phonelink/androidloadcontactsthread.h"
+#include "records/localcontactsdb.h"
+#include "shell/itemmodelmain.h"
+#include "shell/messagebox.h"
+#include "shell/mytreeview.h"
+#include "shell/progressform.h"
+#include "shell/runjob.h"
+#include "views/common/filechoice.h"
+#include "views/contacts/contactdisplayer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QResizeEvent>
+
+namespace {
+
+constexpr char kContactsDb[] = "contacts.db";
+
+QSharedPointer<AbsContactCombineRule> newRule()
+{
+    return QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule);
+}
+
+// Commands whose work is not there yet stay visible and disabled.
+bool notYetAvailable()
+{
+    return false;
+}
+
+} // namespace
+
+ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
+    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    , form(std::make_unique<Ui::ContactsMainForm>())
+    , model(own(new ItemModelContacts))
+{
+    form->setupUi(this);
+    form->treeContacts->setModel(model);
+    connect(form->treeContacts, &MyTreeView::onSelectionChanged, this, &ContactsMainForm::onContactsTreeItemSelected);
+    connect(form->btnSearch, &QToolButton::pressed, this, &ContactsMainForm::onBtnSearchPressed);
+    connect(form->txtKeyword, &QLineEdit::returnPressed, this, &ContactsMainForm::onBtnSearchPressed);
+    connect(form->treeContacts, &MyTreeView::createContextMenu, this, &ContactsMainForm::contextMenu);
+
+    using C = Command;
+    const auto none = [] {};
+    setCommands({
+        {C::PhonePages,
+         ":res/save-to-database.png",
+         QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CONTACTS"),
+         QT_TR_NOOP("IDS_MI_BACKUP_CONTACTS"),
+         C::Always,
+         {},
+         [this] { miToolbarBackup(); },
+         [this] { miBackup(); }},
+        {C::PhonePages, ":res/a2a.png", QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
+         C::Transfer, notYetAvailable, none, none},
+        {C::BackupPages, ":res/db2a.png", QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
+         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"), C::Transfer, notYetAvailable, none, none},
+        {C::AllSources,
+         ":res/mi_export-sms.png",
+         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CONTACTS"),
+         QT_TR_NOOP("IDS_MI_EXPORT_CONTACTS"),
+         C::Always,
+         {},
+         [this] { miToolbarExport(); },
+         [this] { miExport(); }},
+        {C::AllSources,
+         ":res/mi_print.png",
+         QT_TR_NOOP("IDS_MI_TOOLBAR_PRINT_CONTACTS"),
+         QT_TR_NOOP("IDS_MI_PRINT"),
+         C::Always,
+         {},
+         [this] { miToolbarPrint(); },
+         [this] { miPrint(); }},
+        {C::AllSources, ":res/new_ct.png", QT_TR_NOOP("IDS_MI_NEW_CONTACT"), nullptr, C::Always, notYetAvailable, none,
+         none},
+        // Import into a phone sends the contacts to it: backup folders only
+        // for now.
+        {C::AllSources, ":res/import.png", QT_TR_NOOP("IDS_MI_IMPORT"), nullptr, C::Always,
+         [this] { return source().isBackup(); }, [this] { miImport(); }, none},
+        {C::AllSources, ":res/edit.png", nullptr, QT_TR_NOOP("IDS_MI_EDIT"), C::Always, notYetAvailable, none, none},
+        {C::AllSources, ":res/mi_delete.png", QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CONTACTS"), QT_TR_NOOP("IDS_MI_DELETE"),
+         C::Always, notYetAvailable, none, none},
+    });
+
+    const QString path = source().databasePath(QLatin1String(kContactsDb));
+    if (!path.isEmpty()) {
+        database = std::make_unique<LocalContactsDb>(path, newRule());
+        if (AndroidDeviceInfo* device = source().device())
+            loadPhoneCache(*database, device->contactsLoadTime, tr("IDS_LOADING_ANDROID_CONTACTS"),
+                           [&](ProgressForm& progress) {
+                               return std::make_unique<AndroidLoadContactsThread>(database.get(), device, &progress);
+                           });
+    }
+    reload();
+}
+
+ContactsMainForm::~ContactsMainForm() = default;
+
+MyTreeView* ContactsMainForm::listView() const
+{
+    return form->treeContacts;
+}
+
+ContactDisplayer* ContactsMainForm::card() const
+{
+    return form->wdContactInfo;
+}
+
+QLabel* ContactsMainForm::countLabel() const
+{
+    return form->lbCount;
+}
+
+QLineEdit* ContactsMainForm::keywordEdit() const
+{
+    return form->txtKeyword;
+}
+
+QString ContactsMainForm::databasePath() const
+{
+    return database ? database->filePath() : QString();
+}
+
+void ContactsMainForm::reload()
+{
+    if (!database)
+        return;
+    try {
+        QList<pim::_Contact> contacts = database->loadAll();
+        const qsizetype count = contacts.size();
+        model->setContacts(std::move(contacts));
+        form->lbCount->setText(QStringLiteral("Total:%1").arg(count));
+        // A reset list has no selection: the card follows it.
+        form->wdContactInfo->clear();
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+    }
+}
+
+QList<pim::_Contact> ContactsMainForm::selectedContacts() const
+{
+    QList<pim::_Contact> result;
+    if (!form->treeContacts->selectionModel())
+        return result;
+    for (const QModelIndex& index : form->treeContacts->selectionModel()->selectedRows(0)) {
+        if (const pim::_Contact* contact = ItemModelContacts::contactOf(index))
+            result.append(*contact);
+    }
+    return result;
+}
+
+QList<pim::_Contact> ContactsMainForm::selectedOrAll() const
+{
+    const QList<pim::_Contact> selected = selectedContacts();
+    return selected.isEmpty() ? model->contacts() : selected;
+}
+
+bool ContactsMainForm::hasSelection(int) const
+{
+    return form->treeContacts->selectionModel() && form->treeContacts->selectionModel()->hasSelection();
+}
+
+void ContactsMainForm::onContactsTreeItemSelected(const QItemSelection& selected, const QItemSelection&)
+{
+    const QModelIndexList indexes = selected.indexes();
+    const pim::_Contact* contact = indexes.isEmpty() ? nullptr : ItemModelContacts::contactOf(indexes.first());
+    if (contact)
+        form->wdContactInfo->setContact(*contact);
+    else
+        form->wdContactInfo->clear();
+}
+
+void ContactsMainForm::onBtnSearchPressed()
+{
+    const QString keyword = form->txtKeyword->text().trimmed();
+    if (keyword.isEmpty())
+        return;
+    const QModelIndex current = form->treeContacts->currentIndex();
+    const int row = model->findRow(keyword, current.isValid() ? current.row() : -1);
+    if (row < 0) {
+        showInfo(tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
+        return;
+    }
+    const QModelIndex found = model->index(row, 0);
+    form->treeContacts->setCurrentIndex(found);
+    form->treeContacts->scrollTo(found);
+}
+
+void ContactsMainForm::exportToFile(const QList<pim::_Contact>& contacts)
+{
+    const QString defaultPath = QDir::home().absoluteFilePath(
+        QStringLiteral("contacts(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    // The format follows the filter picked; ".doc" is the HTML page under
+    // another name.
+    const QList<FileFilter> filters
+        = {{tr("VCard Files(*.vcf)"), QStringLiteral("vcf")}, {tr("CSV Files(*.csv)"), QStringLiteral("csv")},
+           {tr("Text Files(*.txt)"), QStringLiteral("txt")},  {tr("HTML files(*.html)"), QStringLiteral("html")},
+           {tr("Word files(*.doc)"), QStringLiteral("doc")},  {tr("PDF files(*.pdf)"), QStringLiteral("pdf")}};
+    static constexpr int formats[] = {ExportVCard, ExportCSV, ExportTXT, ExportHTML, ExportHTML, ExportPDF};
+    const std::optional<FileChoice> target = filechoice::askSaveFile(this, QString(), defaultPath, filters, 0);
+    if (!target)
+        return;
+    ProgressForm progress(tr("IDS_STARTING_EXPORT_CONTACTS_TO_FILE"), this);
+    ExportToFileThread job(contacts, formats[target->filter], target->path, &progress);
+    runJob(progress, job);
+}
+
+void ContactsMainForm::printContacts(const QList<pim::_Contact>& contacts)
+{
+    ContactsPrinter printer(this);
+    printer.print(contacts);
+}
+
+void ContactsMainForm::backup(const QList<pim::_Contact>& contacts)
+{
+    if (!source().isPhonePage())
+        return;
+    const std::optional<QDir> folder = chooseBackupFolder();
+    if (!folder)
+        return;
+    LocalContactsDb db(folder->absoluteFilePath(QLatin1String(kContactsDb)), newRule());
+    ProgressForm progress(tr("IDS_TITLE_BACKUPING_CONTACTS"), this);
+    BackupContactsThread job(&db, contacts, &progress);
+    // A cancelled contacts backup keeps what it merged so far: the folder's
+    // count changed then too.
+    if (runJob(progress, job) != JobResult::Failed)
+        emit backupFinished(folder->dirName());
+}
+
+void ContactsMainForm::miImport()
+{
+    // Importing on a phone page sends the contacts to the phone, which is
+    // not available yet.
+    if (!database || !source().isBackup())
+        return;
+    const std::optional<FileChoice> file = filechoice::askOpenFile(
+        this, QString(), QDir::homePath(),
+        {{tr("VCard Files(*.vcf)"), QStringLiteral("vcf")}, {tr("CSV Files(*.csv)"), QStringLiteral("csv")}}, 0);
+    if (!file)
+        return;
+    QList<pim::_Contact> contacts;
+    {
+        ProgressForm progress(tr("IDS_LOADING_CONTACTS_FROM_FILE"));
+        ImportContactsToLocalThread job(file->path, file->filter == 0 ? ImportVCard : ImportCSV, &progress);
+        if (runJob(progress, job) != JobResult::Succeeded)
+            return;
+        contacts = job.contacts();
+    }
+    if (contacts.isEmpty()) {
+        showWarning(tr("IDS_FOUND_NO_CONTACTS_IN_THE_FILE"));
+        return;
+    }
+    {
+        ProgressForm progress(tr("IDS_TITLE_BACKUPING_CONTACTS"), this);
+        BackupContactsThread job(database.get(), contacts, &progress);
+        runJob(progress, job);
+    }
+    reload();
+}
+
+void ContactsMainForm::resizeEvent(QResizeEvent* event)
+{
+    AbsCategoryPage::resizeEvent(event);
+    const int width = event->size().width();
+    form->splitter->setSizes({int(width * 0.6), int(width * 0.4)});
+    const double list = int(width * 0.6 - 23.0);
+    form->treeContacts->setColumnWidth(0, int(list * 0.4));
+    for (int column = 1; column < 4; ++column)
+        form->treeContacts->setColumnWidth(column, int(list * 0.2));
+}

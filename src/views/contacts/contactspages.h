@@ -1,0 +1,6 @@
+// The contacts page.
+#pragma once
+
+class PageRegistry;
+
+void registerContactsPages(PageRegistry& pages);
