@@ -1,5 +1,6 @@
 #include "shell/main/mainwindow.h"
 #include "shell/main/startup.h"
+#include "views/messages/messagespages.h"
 #include "views/organiser/organiserpages.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The category pages, one registration per view library.
     PageRegistry& pages = MainWindow::pages();
+    registerMessagesPages(pages);
     registerOrganiserPages(pages);
     return startup::run(app);
 }
