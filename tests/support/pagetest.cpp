@@ -5,10 +5,36 @@
 #include "shell/core/translations.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemView>
+#include <QAction>
 #include <QCoreApplication>
 #include <QTcpServer>
 
 namespace testsupport {
+
+QStringList columnTexts(const QAbstractItemModel& model, int column)
+{
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r)
+        out << model.index(r, column).data().toString();
+    return out;
+}
+
+QStringList actionTexts(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (const QAction* a : actions)
+        out << a->text();
+    return out;
+}
+
+void selectRows(QAbstractItemView* view, const QList<int>& rows)
+{
+    view->selectionModel()->clearSelection();
+    for (int r : rows)
+        view->selectionModel()->select(view->model()->index(r, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
 
 void PageTest::initPageTests()
 {

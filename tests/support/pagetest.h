@@ -20,8 +20,17 @@
 #include <QObject>
 
 class QAbstractItemModel;
+class QAbstractItemView;
+class QAction;
 
 namespace testsupport {
+
+// The display texts of one column of a flat model, row by row.
+QStringList columnTexts(const QAbstractItemModel& model, int column);
+// The texts of actions (toolbar entries, menu entries).
+QStringList actionTexts(const QList<QAction*>& actions);
+// Selects exactly these rows of the view.
+void selectRows(QAbstractItemView* view, const QList<int>& rows);
 
 class PageTest : public QObject {
     Q_OBJECT

@@ -12,10 +12,6 @@
 #include <QFileInfo>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 using messagefixtures::kBase;
 
 namespace {
@@ -202,16 +198,13 @@ private Q_SLOTS:
                  QStringList {QStringLiteral("Failed to create the folder %1/blocked/attachments.").arg(parent)});
 
         // A disk that fills up: writes beyond 16 KB fail.
-        struct rlimit before {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = before;
-        small.rlim_cur = 16 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         testsupport::RecordingJobReport full;
         QString used;
-        runExtract(s.list(), parent + QStringLiteral("/full"), full, &used);
-        setrlimit(RLIMIT_FSIZE, &before);
+        {
+            testsupport::FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.ok());
+            runExtract(s.list(), parent + QStringLiteral("/full"), full, &used);
+        }
         QCOMPARE(full.successes(), QStringList());
         QCOMPARE(full.errors(),
                  QStringList {QStringLiteral("Extracted 1 MMS attachment to %1. These attachments could not be "

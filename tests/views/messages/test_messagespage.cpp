@@ -26,25 +26,12 @@
 
 using messagefixtures::kBase;
 
+using testsupport::actionTexts;
+using testsupport::selectRows;
+
 namespace {
 
 constexpr char kAddress[] = "127.0.113.1";
-
-QStringList column(const QAbstractItemModel& m, int col)
-{
-    QStringList out;
-    for (int r = 0; r < m.rowCount(); ++r)
-        out << m.index(r, col).data().toString();
-    return out;
-}
-
-QStringList texts(const QList<QAction*>& actions)
-{
-    QStringList out;
-    for (const QAction* a : actions)
-        out << a->text();
-    return out;
-}
 
 QList<bool> enabled(const QList<QAction*>& actions)
 {
@@ -52,14 +39,6 @@ QList<bool> enabled(const QList<QAction*>& actions)
     for (const QAction* a : actions)
         out << a->isEnabled();
     return out;
-}
-
-void selectRows(MyTreeView* view, const QList<int>& rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 int currentRow(const MyTreeView* view)
@@ -85,6 +64,14 @@ void buildChats(MessageSet& s, const QString& files)
     s.attach(pic, QStringLiteral("image/jpeg"), writePicture(files + QStringLiteral("/IMG_7.jpg"), Qt::darkCyan));
     s.message(g, bob, false, QStringLiteral("group hello"), kBase + 500);
     s.message(n, nobody, false, QStringLiteral("pear apple"), kBase + 1000);
+}
+
+// The store of folder holds buildChats' conversations.
+bool writeChats(const QString& folder)
+{
+    MessageSet s;
+    buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
+    return messagefixtures::writeStore(folder, s);
 }
 
 } // namespace
@@ -121,14 +108,14 @@ private Q_SLOTS:
 
         // Newest first: Bob (hostile name), the unnamed number, Ann.
         const QString hostileName = QStringLiteral("\"><img src=x onerror=alert(1)>");
-        QCOMPARE(column(*page.conversationModel(), 0),
+        QCOMPARE(testsupport::columnTexts(*page.conversationModel(), 0),
                  (QStringList {hostileName, QStringLiteral("+49303333333"), QStringLiteral("Ann")}));
         const int total = page.messageModel()->rowCount();
         QVERIFY(total >= 5);
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total: %1").arg(total));
         QCOMPARE(page.conversationLabel()->text(), QStringLiteral("All Messages"));
         // All messages oldest first.
-        QCOMPARE(column(*page.messageModel(), 3).first(), QStringLiteral("Hello Ann here"));
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3).first(), QStringLiteral("Hello Ann here"));
 
         // The hostile conversation: its name is plain text in the label, its
         // texts reach the bubble page only as text.
@@ -166,16 +153,14 @@ private Q_SLOTS:
 
     void onlyTheDateSorts_andBothSearchesWrapAround()
     {
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Searches"));
-        QVERIFY(messagefixtures::writeStore(backup->dir.absolutePath(), s));
+        QVERIFY(writeChats(backup->dir.absolutePath()));
         ScriptedPrompt prompt;
         SMSMainForm page(backup, devicesRoot());
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(prompt.questions().isEmpty());
         // The group's members in the store's order.
-        const QStringList conversations = column(*page.conversationModel(), 0);
+        const QStringList conversations = testsupport::columnTexts(*page.conversationModel(), 0);
         QCOMPARE(conversations.size(), 3);
         QCOMPARE(conversations.at(0), QStringLiteral("+4930444"));
         QVERIFY(conversations.at(1) == QStringLiteral("Bob, Carl")
@@ -183,7 +168,7 @@ private Q_SLOTS:
         QCOMPARE(conversations.at(2), QStringLiteral("Ann"));
         const QStringList ascending
             = QStringLiteral("apple pie|banana|Apple juice|cherry [IMAGE]|group hello|pear apple").split(u'|');
-        QCOMPARE(column(*page.messageModel(), 3), ascending);
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), ascending);
 
         // Flag, Contact or Content: the indicator goes back to the date,
         // ascending; the date column sorts both ways.
@@ -192,17 +177,17 @@ private Q_SLOTS:
             header->setSortIndicator(section, Qt::DescendingOrder);
             QCOMPARE(header->sortIndicatorSection(), 0);
             QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
-            QCOMPARE(column(*page.messageModel(), 3), ascending);
+            QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), ascending);
         }
         header->setSortIndicator(0, Qt::DescendingOrder);
         QStringList descending = ascending;
         std::reverse(descending.begin(), descending.end());
-        QCOMPARE(column(*page.messageModel(), 3), descending);
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), descending);
         QVERIFY(messagefixtures::kBase > 0);
         QVERIFY(page.bubbleView()->pageHtml(1).indexOf(QStringLiteral("pear apple"))
                 < page.bubbleView()->pageHtml(1).indexOf(QStringLiteral("apple pie")));
         header->setSortIndicator(0, Qt::AscendingOrder);
-        QCOMPARE(column(*page.messageModel(), 3), ascending);
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), ascending);
 
         // Messages: "apple" in rows 0, 2 and 5, found in turn and around;
         // Return in the keyword field searches too.
@@ -265,19 +250,17 @@ private Q_SLOTS:
         ScriptedPrompt prompt;
         SMSMainForm phonePage(m_phone, devicesRoot());
         QList<QAction*> actions = phonePage.createToolbarActions();
-        QCOMPARE(texts(actions),
+        QCOMPARE(actionTexts(actions),
                  QStringLiteral("Backup Messages|Transfer Android Messages to other Android|Extract "
                                 "attachment from Messages|Export Messages to file|Print Messages")
                      .split(u'|'));
         QCOMPARE(enabled(actions), (QList<bool> {false, false, true, true, true}));
 
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Commands"));
-        QVERIFY(messagefixtures::writeStore(backup->dir.absolutePath(), s));
+        QVERIFY(writeChats(backup->dir.absolutePath()));
         SMSMainForm page(backup, devicesRoot());
         actions = page.createToolbarActions();
-        QCOMPARE(texts(actions),
+        QCOMPARE(actionTexts(actions),
                  QStringLiteral("Transfer Messages from Database to Android|Extract attachment from "
                                 "Messages|Export Messages to file|Print Messages|Delete Messages")
                      .split(u'|'));
@@ -289,7 +272,7 @@ private Q_SLOTS:
         page.conversationView()->setCurrentIndex(page.conversationModel()->index(2, 0));
         std::unique_ptr<QMenu> menu(page.createContextMenu(SMSMainForm::ConversationMenu));
         QVERIFY(menu);
-        QCOMPARE(texts(menu->actions()),
+        QCOMPARE(actionTexts(menu->actions()),
                  QStringLiteral("Transfer Messages with this contact from Database to Android|Extract attachment "
                                 "from Messages with this contact|Export Messages with this contact to file|Print "
                                 "Messages with this contact|Delete Messages with this contact")
@@ -297,7 +280,7 @@ private Q_SLOTS:
         QVERIFY(!page.createContextMenu(SMSMainForm::MessageMenu));
         selectRows(page.messageView(), {0});
         menu.reset(page.createContextMenu(SMSMainForm::MessageMenu));
-        QCOMPARE(texts(menu->actions()),
+        QCOMPARE(actionTexts(menu->actions()),
                  QStringLiteral("Transfer selected Messages from Database to Android|Extract attachment from "
                                 "selected Messages|Export selected Messages to file|Print selected Messages|Delete "
                                 "selected Messages")
@@ -312,10 +295,8 @@ private Q_SLOTS:
 
     void export_filesAndFolders_byThePickedFilter()
     {
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Export"));
-        QVERIFY(messagefixtures::writeStore(backup->dir.absolutePath(), s));
+        QVERIFY(writeChats(backup->dir.absolutePath()));
         ScriptedPrompt prompt;
         SMSMainForm page(backup, devicesRoot());
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
@@ -362,10 +343,8 @@ private Q_SLOTS:
 
     void extract_intoANewFolderOfTheChosenOne()
     {
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Extract"));
-        QVERIFY(messagefixtures::writeStore(backup->dir.absolutePath(), s));
+        QVERIFY(writeChats(backup->dir.absolutePath()));
         ScriptedPrompt prompt;
         SMSMainForm page(backup, devicesRoot());
         const QString dir = testsupport::makeTempDir(QStringLiteral("extract"));
@@ -388,10 +367,8 @@ private Q_SLOTS:
     // everything (the delete commands call these after their job).
     void afterDeletions_theListsFollow()
     {
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Deleted"));
-        QVERIFY(messagefixtures::writeStore(backup->dir.absolutePath(), s));
+        QVERIFY(writeChats(backup->dir.absolutePath()));
         ScriptedPrompt prompt;
         SMSMainForm page(backup, devicesRoot());
         checkModel(page.conversationModel());
@@ -403,7 +380,7 @@ private Q_SLOTS:
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total: 0"));
         QTRY_COMPARE(page.countLabel()->text(), QStringLiteral("Total: 2"));
         QCOMPARE(page.conversationLabel()->text(), QStringLiteral("Ann"));
-        QCOMPARE(column(*page.messageModel(), 3), QStringLiteral("banana|Apple juice").split(u'|'));
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), QStringLiteral("banana|Apple juice").split(u'|'));
 
         // Every message of it gone: the conversation stays, empty.
         selectRows(page.messageView(), {0, 1});
@@ -416,8 +393,8 @@ private Q_SLOTS:
         page.conversationView()->setCurrentIndex(page.conversationModel()->index(1, 0));
         page.removeDeletedConversation(AbsTreeItemModel::nodeOf(page.conversationView()->currentIndex()),
                                        page.messagesOnShow());
-        QCOMPARE(column(*page.conversationModel(), 0), QStringLiteral("+4930444|Ann").split(u'|'));
-        QCOMPARE(column(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
+        QCOMPARE(testsupport::columnTexts(*page.conversationModel(), 0), QStringLiteral("+4930444|Ann").split(u'|'));
+        QCOMPARE(testsupport::columnTexts(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
         QCOMPARE(page.conversationLabel()->text(), QStringLiteral("All Messages"));
 
         page.removeAllMessages();
@@ -430,9 +407,7 @@ private Q_SLOTS:
     {
         QString folder;
         _AndroidDeviceItemNode* device = addVirtualDevice(QStringLiteral("Old Rocket"), &folder);
-        MessageSet s;
-        buildChats(s, testsupport::makeTempDir(QStringLiteral("files")));
-        QVERIFY(messagefixtures::writeStore(device->device.cacheDir().absolutePath(), s));
+        QVERIFY(writeChats(device->device.cacheDir().absolutePath()));
         const int connections = int(m_sim->sim->connections().size());
         ScriptedPrompt prompt;
         SMSMainForm page(device, devicesRoot());

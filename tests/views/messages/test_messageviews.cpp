@@ -18,10 +18,6 @@
 #include <QMessageBox>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 using messagefixtures::kBase;
 
 namespace {
@@ -364,16 +360,13 @@ private Q_SLOTS:
         // A copy that fails (the disk fills up) leaves the old file whole.
         writeFile(target, "the user's old file");
         writeFile(dir + QStringLiteral("/big"), QByteArray(64 * 1024, 'b'));
-        struct rlimit before {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = before;
-        small.rlim_cur = 16 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         prompt.answerSaveFile(target);
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Failed to save attachment."));
-        mgr.onLinkClicked(QUrl::fromLocalFile(dir + QStringLiteral("/big")));
-        setrlimit(RLIMIT_FSIZE, &before);
+        {
+            testsupport::FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.ok());
+            mgr.onLinkClicked(QUrl::fromLocalFile(dir + QStringLiteral("/big")));
+        }
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(readAll(target), QByteArray("the user's old file"));
         QVERIFY(!QDir(dir).entryList(QDir::Files).join(u' ').contains(QStringLiteral("saved.bin.")));

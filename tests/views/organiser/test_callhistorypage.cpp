@@ -24,29 +24,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
+using testsupport::actionTexts;
+using testsupport::columnTexts;
+using testsupport::selectRows;
 
 namespace {
 
 constexpr char kAddress[] = "127.0.112.1";
-
-QStringList column(const QAbstractItemModel& m, int col)
-{
-    QStringList out;
-    for (int r = 0; r < m.rowCount(); ++r)
-        out << m.index(r, col).data().toString();
-    return out;
-}
-
-void selectRows(MyTreeView* view, const QList<int>& rows)
-{
-    view->selectionModel()->clearSelection();
-    for (int r : rows)
-        view->selectionModel()->select(view->model()->index(r, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
 
 CallRecord call(const QString& address, const QString& person, qint64 date, int duration, int flags)
 {
@@ -120,11 +104,11 @@ private Q_SLOTS:
                 headers << model.headerData(i, Qt::Horizontal).toString();
             QCOMPARE(headers, QStringLiteral("Flag|Number|Contact|Date|Duration").split(u'|'));
             // Newest first.
-            QCOMPARE(column(model, 0), QStringLiteral("Outgoing|Incoming|Blocked|Incoming|Blocked").split(u'|'));
-            QCOMPARE(column(model, 1),
+            QCOMPARE(columnTexts(model, 0), QStringLiteral("Outgoing|Incoming|Blocked|Incoming|Blocked").split(u'|'));
+            QCOMPARE(columnTexts(model, 1),
                      QStringLiteral("+49307654321|+44 20 7946 0958|+4917012345|+49301234567|0800 111").split(u'|'));
-            QCOMPARE(column(model, 2).at(2), QStringLiteral("Jörg Groß"));
-            QCOMPARE(column(model, 4), QStringLiteral("0' 59''|62' 5''|0' 0''|2' 5''|60' 0''").split(u'|'));
+            QCOMPARE(columnTexts(model, 2).at(2), QStringLiteral("Jörg Groß"));
+            QCOMPARE(columnTexts(model, 4), QStringLiteral("0' 59''|62' 5''|0' 0''|2' 5''|60' 0''").split(u'|'));
             QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:5"));
         }
         QCOMPARE(m_sim->loads(QStringLiteral("calls")), loadsBefore + 1);
@@ -276,13 +260,13 @@ private Q_SLOTS:
         CallHistoryMainForm page(virtualDevice, devicesRoot());
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(prompt.questions().isEmpty());
-        QCOMPARE(column(*page.callModel(), 2), QStringList {QStringLiteral("Kept")});
+        QCOMPARE(columnTexts(*page.callModel(), 2), QStringList {QStringLiteral("Kept")});
         QCOMPARE(int(m_sim->sim->connections().size()), connectionsBefore);
 
         // Transfer from the virtual device to the connected phone works; the
         // phone page cannot send to the virtual device.
         const QList<QAction*> actions = page.createToolbarActions();
-        QCOMPARE(texts(actions),
+        QCOMPARE(actionTexts(actions),
                  QStringLiteral("Backup Call history|Transfer Android Call history to other "
                                 "Android|Extract Call history")
                      .split(u'|'));
@@ -305,7 +289,7 @@ private Q_SLOTS:
         };
         tree().removeNode(m_phone);
         CallHistoryMainForm none(backup, devicesRoot());
-        QCOMPARE(texts(none.createToolbarActions()),
+        QCOMPARE(actionTexts(none.createToolbarActions()),
                  QStringLiteral("Transfer Call history from Database to Android|Extract Call history|Delete Call "
                                 "history")
                      .split(u'|'));
@@ -330,7 +314,7 @@ private Q_SLOTS:
         selectRows(two.listView(), {0});
         std::unique_ptr<QMenu> menu(two.createContextMenu());
         QVERIFY(menu);
-        QCOMPARE(texts(menu->actions()),
+        QCOMPARE(actionTexts(menu->actions()),
                  QStringLiteral("Backup selected Call history|Transfer selected Call history "
                                 "to other Android|Extract selected Call history")
                      .split(u'|'));
@@ -388,15 +372,12 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("the earlier export\n");
         }
-        struct rlimit before {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = before;
-        small.rlim_cur = 16 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         testsupport::RecordingJobReport full;
-        runExport(calls, earlier, full);
-        setrlimit(RLIMIT_FSIZE, &before);
+        {
+            testsupport::FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.ok());
+            runExport(calls, earlier, full);
+        }
         QCOMPARE(full.successes(), QStringList());
         QCOMPARE(full.errors().size(), 1);
         QVERIFY2(full.errors().first().startsWith(QStringLiteral("write file %1 failed.").arg(earlier)),
@@ -406,14 +387,6 @@ private Q_SLOTS:
     }
 
 private:
-    static QStringList texts(const QList<QAction*>& actions)
-    {
-        QStringList out;
-        for (const QAction* a : actions)
-            out << a->text();
-        return out;
-    }
-
     std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };
