@@ -400,6 +400,9 @@ private Q_SLOTS:
         mgr.scrollToPos(199999);
         QCOMPARE(mgr.currentPage(), 4000);
         QCOMPARE(messageParts(mgr.pageHtml(4000)).size(), 50);
+        ItemModelSms rows;
+        rows.setMessages(list);
+        QCOMPARE(rows.index(199999, 3).data().toString(), QStringLiteral("message 199999"));
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
 
         auto* huge = s.message(chat, h, false, QString(10 * 1024 * 1024, QLatin1Char('y')), kBase);
