@@ -9,6 +9,10 @@
 #include <QMutexLocker>
 #include <QUuid>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 namespace testsupport {
 
 namespace {
@@ -182,6 +186,29 @@ UrlRecorder::UrlRecorder()
 UrlRecorder::~UrlRecorder()
 {
     installRefusingOpener();
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    struct rlimit current {};
+    if (getrlimit(RLIMIT_FSIZE, &current) != 0)
+        return;
+    m_soft = current.rlim_cur;
+    m_hard = current.rlim_max;
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = current;
+    small.rlim_cur = rlim_t(bytes);
+    m_ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (!m_ok)
+        return;
+    struct rlimit before {};
+    before.rlim_cur = rlim_t(m_soft);
+    before.rlim_max = rlim_t(m_hard);
+    setrlimit(RLIMIT_FSIZE, &before);
 }
 
 } // namespace testsupport

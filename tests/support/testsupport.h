@@ -82,6 +82,25 @@ private:
     std::atomic<bool> m_autoAnswer {true};
 };
 
+// While it lives, no file this process writes can grow past the given size:
+// writes beyond it fail as on a full disk (the signal such a write raises is
+// ignored from then on). The previous limit comes back with the destructor.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    // False when the limit could not be set.
+    bool ok() const { return m_ok; }
+
+private:
+    quint64 m_soft = 0;
+    quint64 m_hard = 0;
+    bool m_ok = false;
+};
+
 // While it lives, URLs, files and folders handed to the desktop are recorded
 // here instead of opened: no test ever launches a program.
 class UrlRecorder {

@@ -1,6 +1,7 @@
 #include "shell/main/mainwindow.h"
 #include "shell/main/startup.h"
 #include "views/contacts/contactspages.h"
+#include "views/messages/messagespages.h"
 #include "views/organiser/organiserpages.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     // The category pages, one registration per view library.
     PageRegistry& pages = MainWindow::pages();
     registerContactsPages(pages);
+    registerMessagesPages(pages);
     registerOrganiserPages(pages);
     return startup::run(app);
 }

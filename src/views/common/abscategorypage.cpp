@@ -110,6 +110,14 @@ bool AbsCategoryPage::loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, con
         showError(QStringLiteral("remove %1 error. %2").arg(cache.filePath(), QString::fromUtf8(e.what())));
         return false;
     }
+    return refreshPhoneCache(loadTime, title, makeLoader);
+}
+
+bool AbsCategoryPage::refreshPhoneCache(QDateTime& loadTime, const QString& title,
+                                        const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader)
+{
+    if (!m_source.isConnectedPhone() || !loadTime.isNull())
+        return false;
     ProgressForm progress(title, this);
     const std::unique_ptr<QThread> loader = makeLoader(progress);
     if (runJob(progress, *loader) != JobResult::Succeeded)

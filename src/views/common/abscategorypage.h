@@ -97,6 +97,10 @@ protected:
     // succeeded.
     bool loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
                         const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
+    // The same for a cache that the loader brings up to date in place (the
+    // message store): nothing is removed first.
+    bool refreshPhoneCache(QDateTime& loadTime, const QString& title,
+                           const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
 
     // Deletion on a backup page, after askYesNo(question): deleteRows runs
     // inside one transaction on db, all or nothing; a failure is rolled

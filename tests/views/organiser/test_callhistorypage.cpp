@@ -24,10 +24,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 namespace {
 
 constexpr char kAddress[] = "127.0.112.1";
@@ -361,15 +357,12 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("the earlier export\n");
         }
-        struct rlimit before {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = before;
-        small.rlim_cur = 16 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         testsupport::RecordingJobReport full;
-        runExport(calls, earlier, full);
-        setrlimit(RLIMIT_FSIZE, &before);
+        {
+            testsupport::FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.ok());
+            runExport(calls, earlier, full);
+        }
         QCOMPARE(full.successes(), QStringList());
         QCOMPARE(full.errors().size(), 1);
         QVERIFY2(full.errors().first().startsWith(QStringLiteral("write file %1 failed.").arg(earlier)),

@@ -1,0 +1,400 @@
+#include "bubbleviewmgr.h"
+
+#include "formats/messageassets.h"
+#include "formats/messagepagepainter.h"
+#include "formats/messagevcardpicture.h"
+#include "platform/desktop.h"
+#include "shell/core/dataroot.h"
+#include "shell/messagebox.h"
+#include "shell/uiprompt.h"
+#include "views/messages/bubblepage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <algorithm>
+
+namespace {
+
+const QLatin1String kPreviousPage("/pre_page");
+const QLatin1String kNextPage("/next_page");
+
+// setHtml turns the page into "data:text/html;charset=UTF-8," followed by
+// the percent-encoded bytes.
+constexpr qsizetype kDataUrlPrefix = 29;
+// Room left below the engine's limit.
+constexpr qsizetype kDataUrlMargin = 4096;
+
+bool isUnreserved(uchar c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+        || c == '_' || c == '~';
+}
+
+QString pageHead()
+{
+    return QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                          "<head>"
+                          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
+                          "<title>Bubble</title>"
+                          "<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
+                          "</head><body>"
+                          "<a name=\"start\"></a>");
+}
+
+} // namespace
+
+BubbleViewMgr::BubbleViewMgr(QObject* parent)
+    : QObject(parent)
+{
+}
+
+BubbleViewMgr::~BubbleViewMgr() = default;
+
+void BubbleViewMgr::setView(QWebEngineView* view)
+{
+    m_view = view;
+    if (!view)
+        return;
+    // The page is the view's child: it goes with the view.
+    m_page = new BubblePage(view);
+    view->setPage(m_page);
+    // The engine's own menu would offer reload, history and "view source".
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(view, &QWebEngineView::loadFinished, this, &BubbleViewMgr::onLoadFinish);
+    connect(m_page, &BubblePage::linkClicked, this, &BubbleViewMgr::onLinkClicked);
+}
+
+QUrl BubbleViewMgr::baseUrl()
+{
+    return QUrl::fromLocalFile(messageassets::applicationFolder() + QLatin1Char('/'));
+}
+
+QString BubbleViewMgr::fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+QString BubbleViewMgr::pageFile() const
+{
+    return m_pageFile ? m_pageFile->fileName() : QString();
+}
+
+void BubbleViewMgr::showBubble(const MsgMessageList& smslist)
+{
+    m_messages = smslist;
+    if (m_messages.isEmpty()) {
+        m_currentPage = 0;
+        m_pageCount = 0;
+        load(QString());
+        return;
+    }
+    m_pageCount = int((m_messages.size() + kPageSize - 1) / kPageSize);
+    m_currentPage = 1;
+    m_anchor = QStringLiteral("start");
+    renderPage(m_currentPage);
+}
+
+QString BubbleViewMgr::pageHtml(int p) const
+{
+    if (p < 1 || p > m_pageCount)
+        return QString();
+    const qsizetype first = qsizetype(p - 1) * kPageSize;
+    const qsizetype count = std::min<qsizetype>(m_messages.size() - first, kPageSize);
+
+    QString html = pageHead();
+    if (p != 1)
+        html += QLatin1String("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
+    // A date line heads every page, then every message more than a minute
+    // after the last line.
+    qint64 lastHeader = 0;
+    bool hasHeader = false;
+    for (qsizetype i = first; i < first + count; ++i)
+        html += messageHtml(m_messages.at(i), &lastHeader, &hasHeader);
+    if (p != m_pageCount)
+        html += QLatin1String("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
+    html += QLatin1String("<a name=\"end\"></a></body></html>");
+    return html;
+}
+
+QString BubbleViewMgr::messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader) const
+{
+    QString html = QLatin1String("<a name=\"sms_") + QString::number(m->ROWID) + QLatin1String("\"></a>");
+    if (m->item_type != 0)
+        return html + QLatin1String("<div class=\"sysif\">") + escapeHtml(getMsgPlainText(m)) + QLatin1String("</div>");
+
+    const QString sender = messageSenderName(m);
+    const bool fromMe = m->is_from_me != 0;
+
+    const QDateTime when = dateFromIosTime(m->date);
+    const qint64 t = when.toSecsSinceEpoch();
+    if (!*hasHeader || t - *lastHeader > 60) {
+        html += QLatin1String("<div class=\"dt\">") + when.toString(QStringLiteral("dd MMM yyyy h:m AP"))
+            + QLatin1String("</div>");
+        *lastHeader = t;
+        *hasHeader = true;
+    }
+
+    QString text;
+    if (!m->subject.isEmpty())
+        text = QStringLiteral("<Subject:") + m->subject + QStringLiteral(">\n");
+    text = (text + removeObjReplacementChars(m)).trimmed();
+    if (!text.isEmpty() || m->attachments.isEmpty())
+        html += makeBubble(escapeHtml(bubbleText(text)), fromMe, sender);
+
+    for (const _MsgAttachment* att : getAttachments(m))
+        html += attachmentHtml(att, fromMe, sender);
+    return html;
+}
+
+QString BubbleViewMgr::imageLink(const QString& path, const QString& thumbnail, const QString& attributes)
+{
+    const QString source
+        = QFileInfo(thumbnail).isFile() ? fileUrl(thumbnail) : QStringLiteral("bubble/empty_photo.jpg");
+    return QLatin1String("<a href=\"") + htmlAttribute(fileUrl(path)) + QLatin1String("\"><img src=\"")
+        + htmlAttribute(source) + QLatin1String("\" ") + attributes + QLatin1String("></a>");
+}
+
+QString BubbleViewMgr::linkBubbleContent(const QString& path, const char* label)
+{
+    return QLatin1String("<a href=\"") + htmlAttribute(fileUrl(path)) + QLatin1String("\">") + QLatin1String(label)
+        + QLatin1String("</a>");
+}
+
+QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender) const
+{
+    const QString& mime = att->mime_type;
+    const QString& path = att->localPath;
+    if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
+        return makeBubble(
+            imageLink(path, getAttachmentThumbnail(att), QStringLiteral("style=\"max-width:120px;max-height:120px\"")),
+            fromMe, sender);
+    }
+    if (mime.startsWith(QLatin1String("video/"), Qt::CaseInsensitive))
+        return makeBubble(linkBubbleContent(path, "[VIDEO]"), fromMe, sender);
+    if (mime.startsWith(QLatin1String("audio/"), Qt::CaseInsensitive))
+        return makeBubble(linkBubbleContent(path, "[AUDIO]"), fromMe, sender);
+    if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
+        || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
+        // A card that does not parse (or a missing file) gives no picture:
+        // the link stands in for it.
+        const QString card = vcardToHtml(path);
+        if (!card.isEmpty() && QFileInfo(card).isFile())
+            return makeBubble(imageLink(path, card, QStringLiteral("style=\"max-width:200px;max-height:200px\"")),
+                              fromMe, sender);
+        return makeBubble(linkBubbleContent(path, "[VCARD]"), fromMe, sender);
+    }
+    if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
+        QString text;
+        if (!readTextAttachment(path, &text))
+            return QString();
+        return makeBubble(escapeHtml(bubbleText(text)), fromMe, sender);
+    }
+    return makeBubble(linkBubbleContent(path, "[ATTACHMENT]"), fromMe, sender);
+}
+
+QString BubbleViewMgr::bubbleText(QString text)
+{
+    if (text.size() <= kMaxBubbleText)
+        return text;
+    qsizetype cut = kMaxBubbleText;
+    // Never half of a surrogate pair.
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    text.truncate(cut);
+    return text + QChar(0x2026);
+}
+
+qsizetype BubbleViewMgr::dataUrlLength(const QByteArray& utf8)
+{
+    qsizetype n = kDataUrlPrefix;
+    for (const char c : utf8)
+        n += isUnreserved(uchar(c)) ? 1 : 3;
+    return n;
+}
+
+QString BubbleViewMgr::withAbsoluteAssetLinks(QString html)
+{
+    // Every "<" of a page is markup of our own (data is escaped), so these
+    // tags can only be the ones the page builder wrote.
+    const QString base = htmlAttribute(baseUrl().toString(QUrl::FullyEncoded));
+    html.replace(QLatin1String("<link href=\"bubble/"),
+                 QLatin1String("<link href=\"") + base + QLatin1String("bubble/"));
+    html.replace(QLatin1String("<img src=\"bubble/"), QLatin1String("<img src=\"") + base + QLatin1String("bubble/"));
+    html.replace(QLatin1String("<img src=\"emoji/"), QLatin1String("<img src=\"") + base + QLatin1String("emoji/"));
+    return html;
+}
+
+void BubbleViewMgr::renderPage(int p)
+{
+    if (p < 1 || p > m_pageCount)
+        return;
+    load(pageHtml(p));
+}
+
+void BubbleViewMgr::load(const QString& html)
+{
+    if (!m_view)
+        return;
+    const QByteArray utf8 = html.toUtf8();
+    // A quick bound first: most pages are far below the limit.
+    const bool small = utf8.size() * 3 + kDataUrlPrefix < kMaxDataUrl - kDataUrlMargin;
+    if (small || dataUrlLength(utf8) < kMaxDataUrl - kDataUrlMargin) {
+        m_pageFile.reset();
+        m_view->setHtml(html, baseUrl());
+        return;
+    }
+    // Too large for a data URL: the engine would show nothing.
+    auto file
+        = std::make_unique<QTemporaryFile>(privateTempDir().absoluteFilePath(QStringLiteral("bubble-XXXXXX.html")));
+    const QByteArray bytes = withAbsoluteAssetLinks(html).toUtf8();
+    if (!file->open() || file->write(bytes) != bytes.size() || !file->flush()) {
+        showError(QStringLiteral("write file %1 failed. %2").arg(file->fileName(), file->errorString()));
+        return;
+    }
+    file->close();
+    m_view->load(QUrl::fromLocalFile(file->fileName()));
+    // The previous page file goes once the new one is in place.
+    m_pageFile = std::move(file);
+}
+
+void BubbleViewMgr::onLoadFinish(bool)
+{
+    scrollToAnchor();
+}
+
+void BubbleViewMgr::scrollToAnchor()
+{
+    if (!m_page || m_anchor.isEmpty())
+        return;
+    // Anchors are our own names ("start", "end", "sms_<rowid>"). The script
+    // runs in the application's world; page scripts stay off.
+    const QString script = QStringLiteral("(function(){var a=document.getElementsByName('%1')[0];"
+                                          "if(a)a.scrollIntoView(true);})();")
+                               .arg(m_anchor);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+}
+
+void BubbleViewMgr::scrollToPos(int ipos)
+{
+    if (ipos < 0 || ipos >= m_messages.size())
+        return;
+    const int target = ipos / kPageSize + 1;
+    m_anchor = QStringLiteral("sms_%1").arg(m_messages.at(ipos)->ROWID);
+    if (target == m_currentPage) {
+        scrollToAnchor();
+        return;
+    }
+    m_currentPage = target;
+    renderPage(m_currentPage);
+}
+
+void BubbleViewMgr::firstPage()
+{
+    if (m_pageCount < 1)
+        return;
+    m_currentPage = 1;
+    m_anchor = QStringLiteral("start");
+    renderPage(m_currentPage);
+}
+
+void BubbleViewMgr::previousPage()
+{
+    if (m_currentPage - 1 <= 0)
+        return;
+    m_anchor = QStringLiteral("end");
+    --m_currentPage;
+    renderPage(m_currentPage);
+}
+
+void BubbleViewMgr::nextPage()
+{
+    if (m_currentPage + 1 > m_pageCount)
+        return;
+    m_anchor = QStringLiteral("start");
+    ++m_currentPage;
+    renderPage(m_currentPage);
+}
+
+void BubbleViewMgr::lastPage()
+{
+    if (m_pageCount < 1)
+        return;
+    m_currentPage = m_pageCount;
+    m_anchor = QStringLiteral("end");
+    renderPage(m_currentPage);
+}
+
+bool BubbleViewMgr::opensInDesktop(const QString& suffix)
+{
+    static const QStringList kOpened = QStringLiteral("jpg jpeg png bmp gif mp3 mp4 mov").split(QLatin1Char(' '));
+    return kOpened.contains(suffix);
+}
+
+void BubbleViewMgr::onLinkClicked(const QUrl& url)
+{
+    const bool local = url.isLocalFile();
+    if (local && url.path() == kPreviousPage) {
+        previousPage();
+        return;
+    }
+    if (local && url.path() == kNextPage) {
+        nextPage();
+        return;
+    }
+    if (!local)
+        return;
+    const QString path = url.toLocalFile();
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        showWarning(QStringLiteral("can not find %1.").arg(path));
+        return;
+    }
+    if (opensInDesktop(info.suffix())) {
+        desktop::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+        return;
+    }
+    saveAttachment(info.absoluteFilePath());
+}
+
+void BubbleViewMgr::saveAttachment(const QString& path)
+{
+    const QString target = uiprompt::getSaveFileName(m_view, tr("IDS_SAVE_ATTACHMENT"),
+                                                     QDir::home().absoluteFilePath(QFileInfo(path).fileName()));
+    if (target.isEmpty())
+        return;
+    if (saveFileCopy(path, target))
+        showInfo(tr("IDS_SAVE_ATTACHMENT_SUC"));
+    else
+        showError(tr("IDS_SAVE_ATTACHMENT_FILE_ERROR"));
+}
+
+bool BubbleViewMgr::saveFileCopy(const QString& source, const QString& target)
+{
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath())
+        return true;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    // Written beside the target under a temporary name and renamed over it
+    // on commit: a failed copy leaves the old file as it was.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    constexpr qint64 kChunk = 1024 * 1024;
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(kChunk);
+        if ((block.isEmpty() && in.error() != QFileDevice::NoError) || out.write(block) != block.size()) {
+            out.cancelWriting();
+            return false;
+        }
+    }
+    return out.commit();
+}

@@ -1,0 +1,109 @@
+// Shows a list of messages as a chat in a web view: one page per 50
+// messages, a date line above each burst of messages, one bubble per text
+// and per attachment, links to the neighbouring pages and anchors to scroll
+// to a message. Only the page on show is ever built.
+//
+// Every piece of message data reaches the page escaped (text as element
+// content, links as fully encoded URLs inside escaped attributes); the view
+// runs no page script. A page too large for setHtml is written to a file of
+// the private temporary folder and loaded from there, with its links to
+// the program's style sheet, bubble and emoji pictures made absolute.
+//
+// Clicked links come back to onLinkClicked: the paging links turn the page;
+// a picture, song or film opens in the desktop's program; any other
+// attachment is offered for saving.
+#pragma once
+
+#include "formats/bubblehtml.h"
+#include "messagestore/msgrecords.h"
+#include "views/messages/bubblepage.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class QTemporaryFile;
+class QWebEngineView;
+
+class BubbleViewMgr : public QObject, public BubbleHtml {
+    Q_OBJECT
+
+public:
+    static constexpr int kPageSize = 50;
+    // The longest data URL setHtml can load (what the web engine accepts).
+    static constexpr qsizetype kMaxDataUrl = 2 * 1024 * 1024;
+    // A bubble shows at most this many characters of a text (a message or
+    // a text attachment); the web engine takes seconds to lay out more, and
+    // nobody reads megabytes in a bubble.
+    static constexpr qsizetype kMaxBubbleText = 1024 * 1024;
+
+    explicit BubbleViewMgr(QObject* parent = nullptr);
+    ~BubbleViewMgr() override;
+
+    // Drives this view from now on: gives it the bubble page (no scripts, no
+    // navigation of its own, clicks delegated) and follows its loads.
+    void setView(QWebEngineView* view);
+    BubblePage* page() const { return m_page; }
+
+    const MsgMessageList& messages() const { return m_messages; }
+    int currentPage() const { return m_currentPage; }
+    int pageCount() const { return m_pageCount; }
+    QString anchor() const { return m_anchor; }
+
+    // The markup of page p (1-based) of the messages on show; empty outside
+    // 1..pageCount. Links to the program's files are relative to its folder.
+    QString pageHtml(int p) const;
+    // The folder the relative links of a page resolve in, as a URL.
+    static QUrl baseUrl();
+    // The length of the data URL setHtml makes of the UTF-8 page: every
+    // byte but the unreserved ones is percent-encoded.
+    static qsizetype dataUrlLength(const QByteArray& utf8);
+    // The page with its links to the program's files made absolute, for
+    // loading from a file elsewhere.
+    static QString withAbsoluteAssetLinks(QString html);
+    // The file the page on show was loaded from; empty when it went
+    // through setHtml.
+    QString pageFile() const;
+
+    // Whether a file with this suffix is opened in the desktop's program
+    // (exactly one of the picture and media suffixes, case as written);
+    // anything else is offered for saving.
+    static bool opensInDesktop(const QString& suffix);
+    // Copies source over target through a temporary file beside it; the
+    // target is replaced only when the copy is complete.
+    static bool saveFileCopy(const QString& source, const QString& target);
+    // The text cut to kMaxBubbleText characters, with an ellipsis when cut.
+    static QString bubbleText(QString text);
+
+public slots:
+    void showBubble(const MsgMessageList& smslist);
+    void onLoadFinish(bool ok);
+    void onLinkClicked(const QUrl& url);
+    void firstPage();
+    void previousPage();
+    void nextPage();
+    void lastPage();
+    void scrollToPos(int ipos);
+
+private:
+    void renderPage(int p);
+    void load(const QString& html);
+    void scrollToAnchor();
+    void saveAttachment(const QString& path);
+    QString messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader) const;
+    QString attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender) const;
+    static QString fileUrl(const QString& path);
+    static QString imageLink(const QString& path, const QString& thumbnail, const QString& attributes);
+    static QString linkBubbleContent(const QString& path, const char* label);
+
+    QPointer<QWebEngineView> m_view;
+    QPointer<BubblePage> m_page;
+    MsgMessageList m_messages;
+    int m_currentPage = 0;
+    int m_pageCount = 0;
+    QString m_anchor;
+    std::unique_ptr<QTemporaryFile> m_pageFile;
+};

@@ -1,0 +1,6 @@
+// The messages page.
+#pragma once
+
+class PageRegistry;
+
+void registerMessagesPages(PageRegistry& pages);
