@@ -1,5 +1,6 @@
-// The picture of a contact as the contact list and the contact card show
-// it: the bytes of its first photo row read as JPEG, else as PNG.
+// The picture of a contact as the contact list, the contact card and the
+// contact editor show it: photo bytes read as JPEG, else as PNG (by
+// content, whatever else they claim to be).
 #pragma once
 
 #include "records/contact.h"
@@ -14,6 +15,12 @@ namespace contactphoto {
 // image when the contact has no photo row or its bytes are neither JPEG nor
 // PNG.
 QImage scaledToWidth(const pim::_Contact& contact, int width);
+// The same for photo bytes.
+QImage scaledToWidth(const QByteArray& bytes, int width);
+// The picture scaled (fast) to fit box exactly in one dimension, keeping its
+// aspect ratio: smaller pictures are enlarged. Null when the bytes are
+// neither JPEG nor PNG.
+QImage fittedInto(const QByteArray& bytes, const QSize& box);
 
 // The first photo row's bytes as stored; empty without one.
 QByteArray bytes(const pim::_Contact& contact);

@@ -13,8 +13,10 @@
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
+#include "shell/uiprompt.h"
 #include "views/common/filechoice.h"
 #include "views/contacts/contactdisplayer.h"
+#include "views/contacts/editcontactform.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -47,12 +49,14 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
     form->setupUi(this);
     form->treeContacts->setModel(model);
     connect(form->treeContacts, &MyTreeView::onSelectionChanged, this, &ContactsMainForm::onContactsTreeItemSelected);
+    connect(form->treeContacts, &MyTreeView::doubleClicked, this, &ContactsMainForm::onContactsTreeItemDoubleClicked);
     connect(form->btnSearch, &QToolButton::pressed, this, &ContactsMainForm::onBtnSearchPressed);
     connect(form->txtKeyword, &QLineEdit::returnPressed, this, &ContactsMainForm::onBtnSearchPressed);
     connect(form->treeContacts, &MyTreeView::createContextMenu, this, &ContactsMainForm::contextMenu);
 
     using C = Command;
     const auto none = [] {};
+    const auto changes = [this] { return canChange(); };
     setCommands({
         {C::PhonePages,
          ":res/save-to-database.png",
@@ -82,15 +86,16 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
          {},
          [this] { miToolbarPrint(); },
          [this] { miPrint(); }},
-        {C::AllSources, ":res/new_ct.png", QT_TR_NOOP("IDS_MI_NEW_CONTACT"), nullptr, C::Always, notYetAvailable, none,
-         none},
+        {C::AllSources, ":res/new_ct.png", QT_TR_NOOP("IDS_MI_NEW_CONTACT"), nullptr, C::Always, changes,
+         [this] { miAdd(); }, none},
         // Import into a phone sends the contacts to it: backup folders only
         // for now.
         {C::AllSources, ":res/import.png", QT_TR_NOOP("IDS_MI_IMPORT"), nullptr, C::Always,
          [this] { return source().isBackup(); }, [this] { miImport(); }, none},
-        {C::AllSources, ":res/edit.png", nullptr, QT_TR_NOOP("IDS_MI_EDIT"), C::Always, notYetAvailable, none, none},
+        {C::AllSources, ":res/edit.png", nullptr, QT_TR_NOOP("IDS_MI_EDIT"), C::Always, changes, none,
+         [this] { miEdit(); }},
         {C::AllSources, ":res/mi_delete.png", QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CONTACTS"), QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always, notYetAvailable, none, none},
+         C::Always, changes, [this] { miToolbarDelete(); }, [this] { miDelete(); }},
     });
 
     const QString path = source().databasePath(QLatin1String(kContactsDb));
@@ -267,6 +272,140 @@ void ContactsMainForm::miImport()
         runJob(progress, job);
     }
     reload();
+}
+
+bool ContactsMainForm::canChange() const
+{
+    return database && source().isBackup();
+}
+
+void ContactsMainForm::onContactsTreeItemDoubleClicked(const QModelIndex& index)
+{
+    if (ItemModelContacts::contactOf(index))
+        editRow(index);
+}
+
+void ContactsMainForm::miAdd()
+{
+    pim::_Contact contact;
+    editContact(contact);
+}
+
+void ContactsMainForm::miEdit()
+{
+    const QModelIndex current = form->treeContacts->currentIndex();
+    if (current.isValid())
+        editRow(current);
+}
+
+void ContactsMainForm::editRow(const QModelIndex& index)
+{
+    const QPersistentModelIndex row(index);
+    const pim::_Contact* shown = ItemModelContacts::contactOf(index);
+    if (!shown)
+        return;
+    pim::_Contact contact = *shown;
+    if (editContact(contact) && row.isValid())
+        model->replaceContact(row, contact);
+}
+
+bool ContactsMainForm::editContact(pim::_Contact& contact)
+{
+    if (!canChange())
+        return false;
+    const bool isNew = contact.id == 0;
+    QList<ContactChange> changes;
+    {
+        EditContactForm dialog(&contact, isNew ? database.get() : nullptr);
+        if (uiprompt::exec(&dialog) != QDialog::Accepted)
+            return false;
+        changes = dialog.getChanges(database->combineRule().data(), contact);
+    }
+    if (changes.isEmpty())
+        return false;
+
+    qint64 id = contact.id;
+    try {
+        database->beginTran();
+        try {
+            pim::_Contact work = contact;
+            if (isNew) {
+                for (const ContactChange& change : std::as_const(changes)) {
+                    if (change.entityType == pim::ENTITY_NAME && change.action == ContactChange::ACTION_ADDED) {
+                        work.fullName = pim::formatName(change.row.values);
+                        break;
+                    }
+                }
+                database->insertContact(work);
+            }
+            for (const ContactChange& change : std::as_const(changes)) {
+                ContactDataRow row = change.row;
+                switch (change.action) {
+                case ContactChange::ACTION_ADDED:
+                    database->insertData(work.id, change.entityType, row);
+                    break;
+                case ContactChange::ACTION_UPDATED:
+                    database->updateData(change.entityType, row);
+                    if (change.entityType == pim::ENTITY_NAME) {
+                        work.fullName = pim::formatName(row.values);
+                        database->updateContact(work);
+                    }
+                    break;
+                case ContactChange::ACTION_DELETED:
+                    database->deleteData(row.id);
+                    break;
+                default:
+                    break;
+                }
+            }
+            if (!database->connection().commitTran())
+                throw std::runtime_error("the changes could not be committed");
+            id = work.id;
+        } catch (...) {
+            database->endTran(false);
+            throw;
+        }
+        contact = database->loadContact(id);
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+
+    if (isNew) {
+        const QModelIndex added = model->indexOfNode(model->addContact(contact));
+        form->treeContacts->setCurrentIndex(added);
+        form->treeContacts->scrollTo(added);
+    }
+    form->wdContactInfo->setContact(contact);
+    return true;
+}
+
+void ContactsMainForm::miDelete()
+{
+    if (!canChange())
+        return;
+    const QList<pim::_Contact> contacts = selectedContacts();
+    if (contacts.isEmpty())
+        return;
+    if (deleteInTransaction(*database, tr("IDS_CONFIRM_DEL_SEL_CONTACTS"), tr("IDS_REMOVE_CONTACTS_SUC"), [&] {
+            for (const pim::_Contact& contact : contacts)
+                database->deleteContact(contact.id);
+        }))
+        reload();
+}
+
+void ContactsMainForm::miToolbarDelete()
+{
+    if (!canChange())
+        return;
+    if (hasSelection(0)) {
+        miDelete();
+        return;
+    }
+    // A backup's contacts as a whole: the file goes, the next read makes an
+    // empty one.
+    if (deleteDatabaseFile(*database, tr("IDS_CONFIRM_DEL_ALL_CONTACTS"), tr("IDS_DEL_ALL_CONTACTS_SUC")))
+        reload();
 }
 
 void ContactsMainForm::resizeEvent(QResizeEvent* event)

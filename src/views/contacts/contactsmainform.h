@@ -1,14 +1,16 @@
 // The contacts page of a phone (connected or virtual) or of a local backup
 // folder: the contacts sorted by name with a search box above and their
 // count below, and the card of the selected contact beside them. Commands:
-// search, export, print, backup (phone pages) and import (backup folders).
+// search, export, print, backup (phone pages), and import, add, edit and
+// delete (backup folders).
 //
 // A connected phone's contacts are loaded from the phone into its cache on
 // the page's first opening after the phone connected.
 //
-// Adding, editing and deleting contacts and sending contacts to a phone
-// (transfer, import on a phone page) are shown but disabled: they need the
-// contact editor and the job that sends contacts to a phone.
+// Everything that changes a phone's contacts (add, edit, delete, transfer,
+// import on a phone page) is shown but disabled: the phone must take each
+// change before its cache may keep it, and the job that sends changes to a
+// phone is not there yet.
 #pragma once
 
 #include "records/contact.h"
@@ -50,11 +52,18 @@ public:
     // The database path the page shows; empty without one.
     QString databasePath() const;
 
+    // Runs the editor on the contact (an empty one adds a contact) and
+    // stores the changes in one transaction; on success the contact is
+    // replaced by its stored state. False when nothing was stored (the user
+    // cancelled, changed nothing, or storing failed and was rolled back).
+    bool editContact(pim::_Contact& contact);
+
 signals:
     void backupFinished(QString localDbName);
 
 public slots:
     void onContactsTreeItemSelected(const QItemSelection& selected, const QItemSelection& deselected);
+    void onContactsTreeItemDoubleClicked(const QModelIndex& index);
     void onBtnSearchPressed();
     void contextMenu() { execContextMenu(); }
     void miBackup() { backup(selectedContacts()); }
@@ -64,6 +73,10 @@ public slots:
     void miPrint() { printContacts(selectedContacts()); }
     void miToolbarPrint() { printContacts(selectedOrAll()); }
     void miImport();
+    void miAdd();
+    void miEdit();
+    void miDelete();
+    void miToolbarDelete();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -74,6 +87,10 @@ private:
     void exportToFile(const QList<pim::_Contact>& contacts);
     void printContacts(const QList<pim::_Contact>& contacts);
     QList<pim::_Contact> selectedOrAll() const;
+    // Edits the contact of a list row and shows its stored state there.
+    void editRow(const QModelIndex& index);
+    // Adding, editing and deleting: backup folders only for now.
+    bool canChange() const;
 
     std::unique_ptr<Ui::ContactsMainForm> form;
     std::unique_ptr<LocalContactsDb> database;

@@ -74,6 +74,17 @@ ItemModelContacts::_ContactsItemNode* ItemModelContacts::addContact(const pim::_
     return node;
 }
 
+void ItemModelContacts::replaceContact(const QModelIndex& index, const pim::_Contact& contact)
+{
+    auto* node = dynamic_cast<_ContactsItemNode*>(nodeOf(index));
+    if (!node)
+        return;
+    node->contact = contact;
+    node->thumbnail = QPixmap();
+    emit dataChanged(this->index(index.row(), 0, index.parent()),
+                     this->index(index.row(), kColumns - 1, index.parent()));
+}
+
 const pim::_Contact* ItemModelContacts::contactOf(const QModelIndex& index)
 {
     const auto* node = dynamic_cast<const _ContactsItemNode*>(nodeOf(index));

@@ -37,6 +37,9 @@ public:
     // change until the next setContacts.
     _ContactsItemNode* addContact(const pim::_Contact& contact);
     const QList<pim::_Contact>& contacts() const { return m_contacts; }
+    // Shows another state of a row's contact (its picture is made anew);
+    // contacts() does not change until the next setContacts.
+    void replaceContact(const QModelIndex& index, const pim::_Contact& contact);
 
     // The contact of an index's row; null for an index without a row.
     static const pim::_Contact* contactOf(const QModelIndex& index);

@@ -9,9 +9,9 @@
 #include "shell/mytreeview.h"
 #include "shell/scriptedprompt.h"
 
+#include "contactrows.h"
 #include "pagetest.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -22,28 +22,14 @@
 
 namespace {
 
-ContactDataRow row(std::initializer_list<std::pair<int, QVariant>> values)
-{
-    ContactDataRow r;
-    for (const auto& [n, v] : values)
-        r.values.insert(QStringLiteral("data%1").arg(n), v);
-    return r;
-}
+using contacttest::encoded;
+using contacttest::row;
 
 pim::_Contact named(const QString& name)
 {
     pim::_Contact c(0, QString(), name);
     c.entities[pim::ENTITY_NAME] << row({{2, name}});
     return c;
-}
-
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
 }
 
 // A JPEG of 6000 x 4000 pixels padded to 10 MB (the bytes after its end
