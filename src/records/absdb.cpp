@@ -1,5 +1,7 @@
 #include "absdb.h"
 
+#include <stdexcept>
+
 #include <QDebug>
 #include <QFile>
 
@@ -52,14 +54,30 @@ void AbsLocalDb::beginTran()
     db.beginTran();
 }
 
+namespace {
+// The outermost commit of a unit of work that was rolled back (a failed
+// level, or SQLite ending it on its own) saves nothing: say so instead of
+// letting the caller report success.
+void throwNotCommitted(const QString& path)
+{
+    throw std::runtime_error(
+        QStringLiteral("Nothing was saved to %1: a part of the change failed and all of it was undone.")
+            .arg(path)
+            .toStdString());
+}
+} // namespace
+
 void AbsLocalDb::endTran(bool commit)
 {
     if (!isOpen())
         open();
-    if (commit)
-        db.commitTran();
-    else
+    if (!commit) {
         db.rollbackTran();
+        return;
+    }
+    const bool outermost = db.tranDepth() == 1;
+    if (!db.commitTran() && outermost)
+        throwNotCommitted(path);
 }
 
 void AbsLocalDb::close()
@@ -105,11 +123,16 @@ void AbsDb::endTran(bool commit)
     if (!inTransaction)
         return;
     open();
-    if (commit)
-        Sqlite3DB::commitTran();
-    else
+    if (!commit) {
         Sqlite3DB::rollbackTran();
+        inTransaction = tranDepth() > 0;
+        return;
+    }
+    const bool outermost = tranDepth() == 1;
+    const bool committed = Sqlite3DB::commitTran();
     inTransaction = tranDepth() > 0;
+    if (!committed && outermost)
+        throwNotCommitted(path());
 }
 
 qint64 AbsDb::insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns)

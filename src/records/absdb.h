@@ -30,7 +30,9 @@ public:
     QString filePath() const { return path; }
     // Nested; only the outermost level reaches SQLite.
     void beginTran();
-    // commit false rolls the whole unit back (see Sqlite3DB).
+    // commit false rolls the whole unit back (see Sqlite3DB). The outermost
+    // commit of a unit that was rolled back meanwhile throws
+    // std::runtime_error: nothing was saved.
     void endTran(bool commit);
     void close();
     // Closes and deletes the file; throws std::runtime_error when the file
@@ -60,7 +62,8 @@ public:
     virtual void open() = 0;
 
     void beginTran();
-    // Does nothing unless beginTran was called.
+    // Does nothing unless beginTran was called. Like AbsLocalDb::endTran, the
+    // outermost commit of a unit that was rolled back meanwhile throws.
     void endTran(bool commit);
     bool isInTransaction() const { return inTransaction; }
     // Inserts every named value of the row into table; returns the row id.

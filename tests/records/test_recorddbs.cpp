@@ -141,6 +141,24 @@ private Q_SLOTS:
         QCOMPARE(db.count(), 0); // the next use starts afresh from the schema
     }
 
+    // A unit of work whose inner level failed saves nothing, and its
+    // outermost commit says so instead of passing for a success.
+    void base_commitOfARolledBackUnitThrows()
+    {
+        LocalNotesDb db(m_path);
+        db.beginTran();
+        db.saveNote(note(QStringLiteral("first"), QString(), 1));
+        db.beginTran();
+        db.endTran(false); // a part of the work failed
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.endTran(true));
+        db.endTran(false); // what a caller's clean-up does next: nothing more
+        QCOMPARE(db.count(), 0);
+        db.beginTran();
+        db.saveNote(note(QStringLiteral("second"), QString(), 2));
+        db.endTran(true); // the next unit works as usual
+        QCOMPARE(db.count(), 1);
+    }
+
     void base_badSchemaOrFileGivesAnErrorAndKeepsUserData()
     {
         const QString missing = QStringLiteral(":/res/no_such_schema.sql");
