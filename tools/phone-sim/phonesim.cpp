@@ -115,6 +115,11 @@ const Fixture& Session::fixture() const
     return m_sim->fixture();
 }
 
+FileStore& Session::files() const
+{
+    return m_sim->files();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -308,6 +313,7 @@ PhoneSim::PhoneSim(const Fixture& fixture)
 PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     : m_fixture(fixture)
     , m_options(options)
+    , m_files(std::make_unique<FileStore>(fixture.section(QStringLiteral("files")).toObject()))
     , m_threads(std::make_unique<Threads>())
 {
     registerService(QStringLiteral("device-info"), [](Session& s) {

@@ -13,6 +13,7 @@
 // simulator sends is the next step.
 #pragma once
 
+#include "filestore.h"
 #include "fixture.h"
 
 #include <QByteArray>
@@ -93,6 +94,8 @@ public:
     int port() const;
     bool isRestore() const { return m_url.startsWith(QLatin1String("restore://")); }
     const Fixture& fixture() const;
+    // The phone's files, shared by every session of the simulator.
+    FileStore& files() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -154,6 +157,8 @@ public:
     QString bridgeAddress() const;
     const Options& options() const { return m_options; }
     const Fixture& fixture() const { return m_fixture; }
+    // The phone's files: the fixture's "files" tree, as changed since.
+    FileStore& files() const { return *m_files; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -200,6 +205,7 @@ private:
 
     Fixture m_fixture;
     Options m_options;
+    std::unique_ptr<FileStore> m_files;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
     std::atomic<bool> m_stopping {false};
