@@ -46,6 +46,7 @@ void AndroidDownloadFilesThread::run()
 {
     simpleprotocol::CancelScope cancel(m_progress);
     filesDone = 0;
+    filesWritten = 0;
     filesTotal = 0;
     m_refused.clear();
     for (const _RemoteFile* item : std::as_const(m_items))
@@ -56,7 +57,7 @@ void AndroidDownloadFilesThread::run()
         for (_RemoteFile* item : std::as_const(m_items))
             downloadItem(item, m_target);
         simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
-        m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesDone));
+        m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesWritten));
     } catch (int) {
         if (m_socket)
             m_socket->abort();
@@ -74,6 +75,11 @@ void AndroidDownloadFilesThread::run()
 void AndroidDownloadFilesThread::downloadItem(_RemoteFile* node, const QDir& folder)
 {
     jobreport::checkCanceled(m_progress);
+    if (!node->exportable) {
+        qWarning("AndroidDownloadFilesThread: %s is out of reach", qUtf8Printable(node->path));
+        m_refused.append(node->path);
+        return;
+    }
     const QString phoneName = node->path.mid(node->path.lastIndexOf(QLatin1Char('/')) + 1);
     const QString name = phoneNameToPathComponent(phoneName);
     const QString localPath = name.isEmpty() ? QString() : pathUnder(folder.absolutePath(), name);
@@ -109,7 +115,13 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         fail(QStringLiteral("create %1 error. %2").arg(localPath, file.errorString()));
 
     QTcpSocket* s = m_socket.get();
-    simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+    try {
+        simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+    } catch (const simpleprotocol::ArgumentException&) {
+        // Nothing was sent; the session goes on with the next file.
+        m_refused.append(node->path);
+        return;
+    }
     const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
     bool announced = false;
     const qint64 size = head.mid(6).toLongLong(&announced);
@@ -126,6 +138,7 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
                 throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
             if (!file.commit())
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+            ++filesWritten;
             simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
             return;
         }

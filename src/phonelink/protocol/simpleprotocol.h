@@ -120,6 +120,10 @@ qint64 readBlock(QTcpSocket* socket, const QString& blockLine, QIODevice* out, i
 // Sender side: "$block:n" then the bytes (flushed), then waits for ".".
 void writeBlock(QTcpSocket* socket, const QByteArray& bytes, int timeoutMs);
 
+// The text with CR and LF written as \r and \n, for naming in one line what
+// could not be sent.
+QString showLineBreaks(QString text);
+
 // Field encodings.
 QString encodeField(const QString& text);
 QString decodeField(const QString& field);
