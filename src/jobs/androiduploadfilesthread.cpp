@@ -59,6 +59,9 @@ void AndroidUploadFilesThread::run()
 
         const QString url = QStringLiteral("restore://127.0.0.1:%1/upload").arg(simpleprotocol::nextLocalPort());
         m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+        // Every block waits for the phone's answer: its tail must not wait
+        // for an acknowledgement of the bytes before it.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         for (int i = 0; i < m_items.size(); ++i)
             upload(m_items.at(i), i + 1);
         simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);

@@ -31,21 +31,33 @@ qint64 FileBlockSender::send(QTcpSocket* socket, JobReport* progress, const QStr
     };
     if (m_buffer.size() < kBlockBytes)
         m_buffer.resize(kBlockBytes);
-    while (!m_file.atEnd()) {
+    qint64 n = readBlock(socket);
+    while (n > 0) {
         jobreport::checkCanceled(progress);
-        const qint64 n = m_file.read(m_buffer.data(), kBlockBytes);
-        if (n < 1)
-            throw simpleprotocol::LocalException(
-                socket, QStringLiteral("read %1 failed. %2").arg(m_shownPath, m_file.errorString()));
         sent += n;
         if (m_when == Progress::BeforeSend)
             post(status);
         simpleprotocol::sendCommand(socket, QStringLiteral("$block:"), QString::number(n), false, -1);
-        simpleprotocol::writeData(socket, m_buffer.constData(), n, true, -1);
+        simpleprotocol::writeData(socket, QByteArray::fromRawData(m_buffer.constData(), n), true, -1);
+        // The block is with the system now: the next one is read while the
+        // phone takes this one.
+        const qint64 next = readBlock(socket);
         simpleprotocol::expectCommand(socket, QStringLiteral("."), -1);
         if (m_when == Progress::AfterAck)
             post(QString());
+        n = next;
     }
     m_file.close();
     return sent;
+}
+
+qint64 FileBlockSender::readBlock(QTcpSocket* socket)
+{
+    if (m_file.atEnd())
+        return 0;
+    const qint64 n = m_file.read(m_buffer.data(), kBlockBytes);
+    if (n < 1)
+        throw simpleprotocol::LocalException(
+            socket, QStringLiteral("read %1 failed. %2").arg(m_shownPath, m_file.errorString()));
+    return n;
 }

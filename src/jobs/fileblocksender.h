@@ -38,6 +38,9 @@ public:
     qint64 send(QTcpSocket* socket, JobReport* progress, const QString& status);
 
 private:
+    // The next block into the buffer; 0 at the end.
+    qint64 readBlock(QTcpSocket* socket);
+
     Progress m_when;
     QFile m_file;
     QString m_shownPath;

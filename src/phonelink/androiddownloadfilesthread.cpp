@@ -16,8 +16,9 @@
 
 namespace {
 
-// Bytes moved from the socket to the file per step.
-constexpr qint64 kChunkBytes = 64 * 1024;
+// Bytes moved from the socket to the file per step: a phone block of up to
+// 512 KiB goes in one step, a larger one never sits in memory whole.
+constexpr qint64 kChunkBytes = 512 * 1024;
 
 [[noreturn]] void fail(const QString& text)
 {
@@ -129,7 +130,6 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     qint64 received = 0;
     m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILE_%1").arg(name), -1, QString());
 
-    QByteArray chunk;
     for (;;) {
         jobreport::checkCanceled(m_progress);
         const QString line = simpleprotocol::readCommand(s, -1);
@@ -147,17 +147,20 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         const qint64 n = simpleprotocol::blockSize(s, line);
         if (announced && received + n > size)
             throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
-        // The block goes to the file in bounded steps; the buffer never
-        // takes the size the phone names.
-        chunk.resize(int(std::min(n, kChunkBytes)));
+        // The block goes to the file in bounded pieces as they come; memory
+        // never takes the size the phone names. The block is acknowledged
+        // once it is all read, so the phone sends the next while the last
+        // piece is written (a failed write still fails the file).
+        if (n == 0)
+            simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
         for (qint64 left = n; left > 0;) {
-            const qint64 step = std::min<qint64>(left, chunk.size());
-            simpleprotocol::readData(s, chunk.data(), step, -1);
-            if (file.write(chunk.constData(), step) != step)
+            const QByteArray piece = simpleprotocol::readSome(s, std::min(left, kChunkBytes), -1);
+            left -= piece.size();
+            if (left == 0)
+                simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
+            if (file.write(piece) != piece.size())
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
-            left -= step;
         }
-        simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
         received += n;
         m_progress->postUpdateProgress(QString(), -1,
                                        QStringLiteral("%L1KB / %L2KB").arg(received / 1024).arg(size / 1024));

@@ -4,6 +4,8 @@
 // name that cannot travel), and a phone that stalls, closes, refuses, or a
 // file that is gone when its turn comes.
 #include "jobs/androiduploadfilesthread.h"
+#include "jobs/fileblocksender.h"
+#include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/translations.h"
 
@@ -13,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <functional>
@@ -253,6 +256,36 @@ private Q_SLOTS:
         QVERIFY2(error == QLatin1String("*") || report.errors().first().startsWith(error),
                  qPrintable(report.errors().first()));
         QVERIFY(!phone->sim->files().contains(QStringLiteral("/sdcard/two-blocks.bin")));
+    }
+
+    // The media uploads post each block's progress once the phone took it.
+    void blockSender_afterAcknowledgement_postsWithoutStatus()
+    {
+        const QString path = testsupport::makeTempDir(QStringLiteral("sender")) + QStringLiteral("/song.mp3");
+        QVERIFY(writeFile(path, bytes(kBlock * 2 + 5, 5)));
+        auto phone = startPhone();
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        std::unique_ptr<QTcpSocket> socket(phone->device.connect(
+            QStringLiteral("restore://127.0.0.1:%1/upload").arg(simpleprotocol::nextLocalPort()), 10000));
+        testsupport::RecordingJobReport report;
+        FileBlockSender sender(FileBlockSender::Progress::AfterAck);
+        simpleprotocol::sendCommand(socket.get(), QStringLiteral("$file:"), QStringLiteral("/Music/song.mp3"), true,
+                                    -1);
+        sender.open(socket.get(), path, QStringLiteral("song.mp3"));
+        QCOMPARE(sender.send(socket.get(), &report, QStringLiteral("ignored")), kBlock * 2 + 5);
+        simpleprotocol::sendCommand(socket.get(), QStringLiteral("."), QString(), true, -1);
+        simpleprotocol::expectCommand(socket.get(), QStringLiteral("$file:"), -1);
+        simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        QCOMPARE(report.progressTexts(),
+                 QStringLiteral("512KB / 1,024KB|1,024KB / 1,024KB|1,024KB / 1,024KB").split(u'|'));
+        for (const auto& p : report.progress())
+            QVERIFY(p.status.isEmpty() && p.percent == -1);
+        QCOMPARE(received(*phone).value(QStringLiteral("/Music/song.mp3")),
+                 QStringLiteral("1048581 [524288,524288,5]"));
+
+        // A file that cannot be opened names the path as the caller gave it.
+        QVERIFY_THROWS_EXCEPTION(simpleprotocol::LocalException,
+                                 sender.open(nullptr, path + QStringLiteral(".gone"), QStringLiteral("gone.mp3")));
     }
 
     // A file gone by its turn ends the job with "open ... failed", told to

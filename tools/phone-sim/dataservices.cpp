@@ -270,7 +270,7 @@ void download(Session& s)
         }
         s.sendLine("$file:" + num(announce));
         for (qint64 at = 0; at < data.size(); at += blockSize)
-            s.sendBlock(data.mid(at, blockSize));
+            s.sendBlock(QByteArray::fromRawData(data.constData() + at, std::min<qint64>(blockSize, data.size() - at)));
         s.sendLine(".");
         s.expectLine("$file:");
     }

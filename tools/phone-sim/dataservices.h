@@ -9,6 +9,8 @@
 // - "batchSize": records per batch (default 50);
 // - "blockSize": bytes per "$block:" of a download (default 32768);
 // - "thumbLineBytes": bytes per Base64 line of a thumbnail (default 3000);
+// - "keepUploads": false keeps of an uploaded file only its size, not its
+//   bytes (benchmarks; it is listed, but cannot be downloaded);
 // - a file entry's "announce": the size "$file:" announces for a download in
 //   place of the real one (a short or long transfer);
 // - a file entry's "path": listed under this full path instead of the one

@@ -91,8 +91,10 @@ QList<FileStore::Entry> FileStore::list(const QString& folder) const
         e.isDir = isFolderJson(l.json) || (known && node->isDir);
         if (l.json.contains(QStringLiteral("size")))
             e.size = l.json.value(QStringLiteral("size")).toInteger();
+        else if (!e.isDir && known)
+            e.size = node->unkeptSize >= 0 ? node->unkeptSize : node->data.size();
         else if (!e.isDir)
-            e.size = known ? node->data.size() : contentOf(l.json).size();
+            e.size = contentOf(l.json).size();
         e.timeMs = known ? node->timeMs : l.json.value(QStringLiteral("time")).toInteger();
         out.append(e);
     }
@@ -109,7 +111,7 @@ bool FileStore::read(const QString& path, QByteArray* data, qint64* announced) c
 {
     QMutexLocker lock(&m_mutex);
     const auto node = m_nodes.constFind(path);
-    if (node == m_nodes.cend() || node->isDir)
+    if (node == m_nodes.cend() || node->isDir || node->unkeptSize >= 0)
         return false;
     *data = node->data;
     if (announced)
@@ -160,6 +162,16 @@ QString FileStore::makeFolders(const QString& folder, qint64 timeMs)
 
 QString FileStore::write(const QString& path, const QByteArray& data, qint64 timeMs)
 {
+    return store(path, data, -1, timeMs);
+}
+
+QString FileStore::writeSize(const QString& path, qint64 size, qint64 timeMs)
+{
+    return store(path, QByteArray(), size, timeMs);
+}
+
+QString FileStore::store(const QString& path, const QByteArray& data, qint64 unkeptSize, qint64 timeMs)
+{
     QMutexLocker lock(&m_mutex);
     const QString parent = parentOf(path);
     const QString failure = makeFolders(parent, timeMs);
@@ -180,6 +192,7 @@ QString FileStore::write(const QString& path, const QByteArray& data, qint64 tim
     }
     node->json = QJsonObject();
     node->data = data;
+    node->unkeptSize = unkeptSize;
     node->timeMs = timeMs;
     return QString();
 }

@@ -42,6 +42,9 @@ public:
     // a file there is replaced in place (listed once). Returns why it cannot
     // be stored (a folder there or above it is a file), else an empty text.
     QString write(const QString& path, const QByteArray& data, qint64 timeMs);
+    // The same for a file whose bytes are not kept: listed with its size,
+    // not readable.
+    QString writeSize(const QString& path, qint64 size, qint64 timeMs);
 
     // "generated" bytes: byte i of n.
     static QByteArray pattern(qint64 n);
@@ -51,6 +54,7 @@ private:
         bool isDir = false;
         QJsonObject json; // fixture entries
         QByteArray data;
+        qint64 unkeptSize = -1; // a file whose bytes were not kept
         qint64 timeMs = 0;
     };
     struct Listed {
@@ -60,6 +64,7 @@ private:
 
     void add(const QString& path, const QJsonObject& node);
     QString makeFolders(const QString& folder, qint64 timeMs);
+    QString store(const QString& path, const QByteArray& data, qint64 unkeptSize, qint64 timeMs);
 
     mutable QMutex m_mutex;
     QHash<QString, Node> m_nodes; // by full path

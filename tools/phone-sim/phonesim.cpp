@@ -208,7 +208,11 @@ void Session::sendBlock(const QByteArray& bytes)
     if (!applyFault(true, bytes)) {
         const QByteArray line = "$block:" + QByteArray::number(bytes.size());
         recordOut(line);
-        writeRaw(line + '\n' + bytes);
+        // The line goes out with the bytes (the socket takes both arrays as
+        // they are, without copying the block).
+        if (m_socket->write(line + '\n') < 0)
+            throw SessionEnd("closed by peer");
+        writeRaw(bytes);
     }
     expectLine(".");
 }
@@ -267,17 +271,22 @@ QByteArray Session::expectLine(const QByteArray& prefix)
 
 QByteArray Session::readBytes(qint64 n)
 {
-    QByteArray out;
-    while (out.size() < n) {
-        const QByteArray piece = m_socket->read(n - out.size());
-        if (piece.isEmpty()) {
-            waitReadable();
-            continue;
-        }
-        out += piece;
-    }
-    m_sim->logIn(m_logId, out, nullptr);
+    QByteArray out(n, Qt::Uninitialized);
+    readInto(out.data(), n);
     return out;
+}
+
+void Session::readInto(char* buffer, qint64 n)
+{
+    for (qint64 got = 0; got < n;) {
+        const qint64 piece = m_socket->read(buffer + got, n - got);
+        if (piece < 0)
+            throw SessionEnd("closed by peer");
+        if (piece == 0)
+            waitReadable();
+        got += piece;
+    }
+    m_sim->logIn(m_logId, QByteArray::fromRawData(buffer, n), nullptr);
 }
 
 QByteArray Session::readBlock(const QByteArray& blockLine)
@@ -644,7 +653,7 @@ void PhoneSim::logIn(int id, const QByteArray& bytes, const QByteArray* line)
 {
     QMutexLocker lock(&m_mutex);
     ConnectionLog& l = m_logs[id - 1];
-    l.bytesIn += bytes;
+    l.bytesIn += bytes.left(std::max<qint64>(0, ConnectionLog::kMaxBytesIn - l.bytesIn.size()));
     if (line)
         l.linesIn.append(*line);
     m_changed.wakeAll();

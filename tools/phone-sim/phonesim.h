@@ -69,8 +69,11 @@ struct ConnectionLog {
     QString kind;
     QString url; // the service URL (service connections and control)
     QString service; // the service name
+    // Bytes kept of what came in (a large upload is not kept whole).
+    static constexpr qint64 kMaxBytesIn = 16 * 1024 * 1024;
+
     QList<QByteArray> linesIn; // every line received, raw (CR kept, no LF)
-    QByteArray bytesIn; // every byte received, lines and blocks
+    QByteArray bytesIn; // the first kMaxBytesIn bytes received, lines and blocks
     QList<QByteArray> linesOut; // every line sent (no LF); blocks as "$block:n"
     bool finished = false;
     QString note; // how it ended: "done", "closed by peer", "fault: ...", an error
@@ -107,6 +110,8 @@ public:
     // Reads a line and checks its prefix; SessionEnd otherwise.
     QByteArray expectLine(const QByteArray& prefix);
     QByteArray readBytes(qint64 n);
+    // Reads exactly n bytes into buffer.
+    void readInto(char* buffer, qint64 n);
     // Receives one "$block:" (its line already read) and answers ".".
     QByteArray readBlock(const QByteArray& blockLine);
 

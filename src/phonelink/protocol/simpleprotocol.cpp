@@ -190,6 +190,21 @@ void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, 
         waitWritten(socket, 0, timeoutMs);
 }
 
+void writeData(QTcpSocket* socket, const QByteArray& bytes, bool flush, int timeoutMs)
+{
+    if (bytes.size() > kMaxQueuedBytes) {
+        writeData(socket, bytes.constData(), bytes.size(), flush, timeoutMs);
+        return;
+    }
+    if (bytes.isEmpty())
+        return;
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
+    if (socket->write(bytes) != bytes.size())
+        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
+    waitWritten(socket, flush ? 0 : kMaxQueuedBytes, timeoutMs);
+}
+
 void writeString(QTcpSocket* socket, const QString& text, bool flush, int timeoutMs)
 {
     const QByteArray bytes = text.toUtf8();
@@ -208,6 +223,18 @@ void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs)
         else
             waitReadable(socket, timeoutMs);
     }
+}
+
+QByteArray readSome(QTcpSocket* socket, qint64 maxBytes, int timeoutMs)
+{
+    if (maxBytes < 1)
+        return QByteArray();
+    if (socket->bytesAvailable() == 0)
+        waitReadable(socket, timeoutMs);
+    const QByteArray piece = socket->read(maxBytes);
+    if (piece.isEmpty())
+        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
+    return piece;
 }
 
 void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs)

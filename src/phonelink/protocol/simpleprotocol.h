@@ -96,8 +96,15 @@ bool isCanceled();
 
 // Raw I/O. A length below 1 returns at once (no write, no flush).
 void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, int timeoutMs);
+// The same for bytes held in a QByteArray: up to 1 MiB the socket takes the
+// array itself instead of a copy, so its bytes must stay as they are until
+// written (flush waits for that).
+void writeData(QTcpSocket* socket, const QByteArray& bytes, bool flush, int timeoutMs);
 void writeString(QTcpSocket* socket, const QString& text, bool flush, int timeoutMs);
 void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs);
+// Waits for at least one byte and returns what has come, at most maxBytes
+// (the socket's own buffer when it can, without a copy).
+QByteArray readSome(QTcpSocket* socket, qint64 maxBytes, int timeoutMs);
 // Copies exactly length bytes from the socket into out, in chunks.
 // A write failure on out is a LocalException.
 void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs);
