@@ -1,5 +1,6 @@
 #include "shell/main/mainwindow.h"
 #include "shell/main/startup.h"
+#include "views/media/mediapages.h"
 #include "views/organiser/organiserpages.h"
 
 #include <QApplication>
@@ -10,5 +11,6 @@ int main(int argc, char* argv[])
     // The category pages, one registration per view library.
     PageRegistry& pages = MainWindow::pages();
     registerOrganiserPages(pages);
+    registerMediaPages(pages);
     return startup::run(app);
 }
