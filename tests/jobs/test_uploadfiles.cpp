@@ -70,7 +70,7 @@ class TestUploadFiles : public QObject {
     std::unique_ptr<testsupport::SimPhone> startPhone()
     {
         auto phone = std::make_unique<testsupport::SimPhone>(
-            QStringLiteral("127.0.114.%1").arg(m_next++),
+            QStringLiteral("127.0.121.%1").arg(m_next++),
             testsupport::fixtureFile(QStringLiteral("tools/phone-sim/fixtures/loaders-files.json")));
         return phone;
     }

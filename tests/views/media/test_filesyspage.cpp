@@ -62,7 +62,7 @@ class TestFileSysPage : public testsupport::PageTest {
     std::unique_ptr<testsupport::SimPhone> startPhone(const QJsonObject& fixture = QJsonObject())
     {
         auto phone = std::make_unique<testsupport::SimPhone>(
-            QStringLiteral("127.0.115.%1").arg(m_next++),
+            QStringLiteral("127.0.122.%1").arg(m_next++),
             fixture.isEmpty() ? testsupport::fixtureFile(QStringLiteral("tools/phone-sim/fixtures/loaders-files.json"))
                               : fixture);
         return phone;
