@@ -535,6 +535,16 @@ private Q_SLOTS:
         QCOMPARE(testsupport::filesBelow(target), QStringLiteral("Docs/Inner/y.txt|Docs/x.txt|a.txt").split(u'|'));
         QCOMPARE(testsupport::readFile(target + QStringLiteral("/a.txt")), QByteArray("small a"));
         QVERIFY(QDir(target + QStringLiteral("/Docs/Inner/loop")).exists());
+
+        // A file where the folder should go fails the extraction by name.
+        const QString blocked = testsupport::makeTempDir(QStringLiteral("blocked"));
+        QVERIFY(writeFile(blocked + QStringLiteral("/Docs"), "a file"));
+        select(page, {docs});
+        prompt.answerDirectory(blocked);
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("%1/Docs is not a folder.").arg(blocked));
+        page.miExport();
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(testsupport::filesBelow(blocked), QStringList {QStringLiteral("Docs")});
     }
 };
 
