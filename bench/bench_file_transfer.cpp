@@ -85,7 +85,7 @@ Setup& setup()
                                    {QStringLiteral("blockSize"), 512 * 1024},
                                    {QStringLiteral("keepUploads"), false}};
         phonesim::PhoneSim::Options o;
-        o.address = QHostAddress(QStringLiteral("127.0.91.1"));
+        o.address = QHostAddress(QStringLiteral("127.0.93.1"));
         o.idleTimeoutMs = 600000;
         o.acceptTimeoutMs = 60000;
         out.sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);

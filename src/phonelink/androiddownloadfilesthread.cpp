@@ -130,6 +130,7 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     qint64 received = 0;
     m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILE_%1").arg(name), -1, QString());
 
+    QByteArray chunk;
     for (;;) {
         jobreport::checkCanceled(m_progress);
         const QString line = simpleprotocol::readCommand(s, -1);
@@ -147,18 +148,20 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         const qint64 n = simpleprotocol::blockSize(s, line);
         if (announced && received + n > size)
             throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
-        // The block goes to the file in bounded pieces as they come; memory
-        // never takes the size the phone names. The block is acknowledged
-        // once it is all read, so the phone sends the next while the last
-        // piece is written (a failed write still fails the file).
+        // The block goes to the file in bounded steps; the buffer never
+        // takes the size the phone names. The block is acknowledged once it
+        // is all read, so the phone sends the next while the last step is
+        // written (a failed write still fails the file).
         if (n == 0)
             simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
+        chunk.resize(int(std::min(n, kChunkBytes)));
         for (qint64 left = n; left > 0;) {
-            const QByteArray piece = simpleprotocol::readSome(s, std::min(left, kChunkBytes), -1);
-            left -= piece.size();
+            const qint64 step = std::min<qint64>(left, chunk.size());
+            simpleprotocol::readData(s, chunk.data(), step, -1);
+            left -= step;
             if (left == 0)
                 simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
-            if (file.write(piece) != piece.size())
+            if (file.write(chunk.constData(), step) != step)
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
         }
         received += n;

@@ -225,18 +225,6 @@ void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs)
     }
 }
 
-QByteArray readSome(QTcpSocket* socket, qint64 maxBytes, int timeoutMs)
-{
-    if (maxBytes < 1)
-        return QByteArray();
-    if (socket->bytesAvailable() == 0)
-        waitReadable(socket, timeoutMs);
-    const QByteArray piece = socket->read(maxBytes);
-    if (piece.isEmpty())
-        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
-    return piece;
-}
-
 void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs)
 {
     QByteArray chunk(int(std::min(length, kChunkBytes)), Qt::Uninitialized);

@@ -102,9 +102,6 @@ void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, 
 void writeData(QTcpSocket* socket, const QByteArray& bytes, bool flush, int timeoutMs);
 void writeString(QTcpSocket* socket, const QString& text, bool flush, int timeoutMs);
 void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs);
-// Waits for at least one byte and returns what has come, at most maxBytes
-// (the socket's own buffer when it can, without a copy).
-QByteArray readSome(QTcpSocket* socket, qint64 maxBytes, int timeoutMs);
 // Copies exactly length bytes from the socket into out, in chunks.
 // A write failure on out is a LocalException.
 void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs);
