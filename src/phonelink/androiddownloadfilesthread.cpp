@@ -16,8 +16,9 @@
 
 namespace {
 
-// Bytes moved from the socket to the file per step.
-constexpr qint64 kChunkBytes = 64 * 1024;
+// Bytes moved from the socket to the file per step: a phone block of up to
+// 512 KiB goes in one step, a larger one never sits in memory whole.
+constexpr qint64 kChunkBytes = 512 * 1024;
 
 [[noreturn]] void fail(const QString& text)
 {
@@ -46,6 +47,7 @@ void AndroidDownloadFilesThread::run()
 {
     simpleprotocol::CancelScope cancel(m_progress);
     filesDone = 0;
+    filesWritten = 0;
     filesTotal = 0;
     m_refused.clear();
     for (const _RemoteFile* item : std::as_const(m_items))
@@ -56,7 +58,7 @@ void AndroidDownloadFilesThread::run()
         for (_RemoteFile* item : std::as_const(m_items))
             downloadItem(item, m_target);
         simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
-        m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesDone));
+        m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesWritten));
     } catch (int) {
         if (m_socket)
             m_socket->abort();
@@ -74,6 +76,11 @@ void AndroidDownloadFilesThread::run()
 void AndroidDownloadFilesThread::downloadItem(_RemoteFile* node, const QDir& folder)
 {
     jobreport::checkCanceled(m_progress);
+    if (!node->exportable) {
+        qWarning("AndroidDownloadFilesThread: %s is out of reach", qUtf8Printable(node->path));
+        m_refused.append(node->path);
+        return;
+    }
     const QString phoneName = node->path.mid(node->path.lastIndexOf(QLatin1Char('/')) + 1);
     const QString name = phoneNameToPathComponent(phoneName);
     const QString localPath = name.isEmpty() ? QString() : pathUnder(folder.absolutePath(), name);
@@ -109,7 +116,13 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         fail(QStringLiteral("create %1 error. %2").arg(localPath, file.errorString()));
 
     QTcpSocket* s = m_socket.get();
-    simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+    try {
+        simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+    } catch (const simpleprotocol::ArgumentException&) {
+        // Nothing was sent; the session goes on with the next file.
+        m_refused.append(node->path);
+        return;
+    }
     const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
     bool announced = false;
     const qint64 size = head.mid(6).toLongLong(&announced);
@@ -126,6 +139,7 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
                 throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
             if (!file.commit())
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+            ++filesWritten;
             simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
             return;
         }
@@ -135,16 +149,21 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         if (announced && received + n > size)
             throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
         // The block goes to the file in bounded steps; the buffer never
-        // takes the size the phone names.
+        // takes the size the phone names. The block is acknowledged once it
+        // is all read, so the phone sends the next while the last step is
+        // written (a failed write still fails the file).
+        if (n == 0)
+            simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
         chunk.resize(int(std::min(n, kChunkBytes)));
         for (qint64 left = n; left > 0;) {
             const qint64 step = std::min<qint64>(left, chunk.size());
             simpleprotocol::readData(s, chunk.data(), step, -1);
+            left -= step;
+            if (left == 0)
+                simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
             if (file.write(chunk.constData(), step) != step)
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
-            left -= step;
         }
-        simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
         received += n;
         m_progress->postUpdateProgress(QString(), -1,
                                        QStringLiteral("%L1KB / %L2KB").arg(received / 1024).arg(size / 1024));

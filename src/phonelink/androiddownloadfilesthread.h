@@ -9,7 +9,10 @@
 //
 // Names from the phone never leave the target folder: an entry whose name is
 // empty, "." or "..", or that would resolve outside its folder (also through
-// a link already there), is not written; its subtree is skipped.
+// a link already there), is not written; its subtree is skipped. So is an
+// entry the listing kept out of reach (not exportable), and a file whose path
+// cannot travel as one line; the others go on. All of them are named in
+// refusedNames().
 #pragma once
 
 #include <QDir>
@@ -34,7 +37,8 @@ public:
     ~AndroidDownloadFilesThread() override;
 
     qint64 filesTotal = 0;
-    qint64 filesDone = 0;
+    qint64 filesDone = 0; // files begun
+    qint64 filesWritten = 0; // files complete (the success text's count)
 
     // Phone paths of the entries whose names were refused.
     QStringList refusedNames() const { return m_refused; }

@@ -94,7 +94,11 @@ void AndroidLoadFileSys::listFolder(QList<_RemoteFile*>& out, const QString& pat
             const QString entryPath = simpleprotocol::decodeField(f.value(0));
             if (entryPath.isEmpty())
                 throw std::runtime_error(QStringLiteral("file path is empty, %1").arg(line).toStdString());
-            auto* node = new _RemoteFile(parent, isDir, entryPath, QString(), true, true, true, QString());
+            const bool inside = isDirectlyInside(path, entryPath);
+            if (!inside)
+                qWarning("AndroidLoadFileSys: %s listed in %s, kept out of reach", qUtf8Printable(entryPath),
+                         qUtf8Printable(path));
+            auto* node = new _RemoteFile(parent, isDir, entryPath, QString(), inside, inside, inside, QString());
             if (!isDir && f.size() >= 3)
                 node->size = f.at(2).toLongLong();
             if (!isDir && f.size() >= 4)
@@ -103,6 +107,10 @@ void AndroidLoadFileSys::listFolder(QList<_RemoteFile*>& out, const QString& pat
             if (parent)
                 parent->children.append(node);
         }
+    } catch (const simpleprotocol::ArgumentException&) {
+        // Nothing was sent: the connection is still in step.
+        park();
+        throw;
     } catch (...) {
         drop();
         // Nodes under a parent are the parent's; the others would be lost.
@@ -114,6 +122,21 @@ void AndroidLoadFileSys::listFolder(QList<_RemoteFile*>& out, const QString& pat
     out += made;
 }
 
+bool AndroidLoadFileSys::isDirectlyInside(const QString& folder, const QString& path)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (!folder.startsWith(QLatin1Char('/')) || !path.startsWith(prefix))
+        return false;
+    const QStringView name = QStringView(path).mid(prefix.size());
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".")
+        && name != QLatin1String("..");
+}
+
+bool AndroidLoadFileSys::isListable(const _RemoteFile* entry)
+{
+    return entry && entry->isDir && entry->exportable;
+}
+
 bool AndroidLoadFileSys::deleteFile(const QString& path)
 {
     try {
@@ -122,6 +145,9 @@ bool AndroidLoadFileSys::deleteFile(const QString& path)
         const QString line = simpleprotocol::expectCommand(s, QStringLiteral("$end:"), m_lineTimeoutMs);
         park();
         return line.mid(5).toLongLong() != 0;
+    } catch (const simpleprotocol::ArgumentException&) {
+        park();
+        throw;
     } catch (...) {
         drop();
         m_device->forceStopAgent();
@@ -144,6 +170,7 @@ void AndroidLoadFileSysThread::run()
 {
     simpleprotocol::CancelScope cancel(m_progress);
     m_visited.clear();
+    m_refused.clear();
     try {
         m_progress->postUpdateProgress(QString(), 99, QString());
         for (_RemoteFile* root : std::as_const(m_roots))
@@ -159,7 +186,7 @@ void AndroidLoadFileSysThread::run()
 void AndroidLoadFileSysThread::loadTree(_RemoteFile* node, int depth)
 {
     jobreport::checkCanceled(m_progress);
-    if (!node->isDir)
+    if (!AndroidLoadFileSys::isListable(node))
         return;
     // A folder the phone lists inside itself (or below itself) is not
     // listed again: the tree would have no end.
@@ -171,8 +198,18 @@ void AndroidLoadFileSysThread::loadTree(_RemoteFile* node, int depth)
     m_progress->postUpdateProgress(QString(), -1, tr("Loading:%1").arg(node->path));
     if (depth >= kMaxDepth)
         return;
-    if (node->children.isEmpty())
-        m_fs->listFolder(node->path, node);
+    if (node->children.isEmpty()) {
+        QList<_RemoteFile*> listed;
+        try {
+            m_fs->listFolder(listed, node->path);
+        } catch (const simpleprotocol::ArgumentException&) {
+            m_refused.append(node->path);
+            return;
+        }
+        for (_RemoteFile* child : std::as_const(listed))
+            child->parent = node;
+        node->children = listed;
+    }
     for (_RemoteFile* child : std::as_const(node->children))
         loadTree(child, depth + 1);
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QThread>
 
 #include <memory>
@@ -32,12 +33,26 @@ public:
     // order. With a parent, each node is also appended to its children and
     // owned by it; otherwise the caller owns the nodes. Throws
     // std::runtime_error (and drops the connection; the next request opens a
-    // new one); nodes already appended to a parent stay there.
+    // new one); nodes already appended to a parent stay there. A path that
+    // cannot travel as one line throws simpleprotocol::ArgumentException
+    // before anything is sent; the connection stays usable.
+    //
+    // The phone's word on where an entry lives is not trusted: an entry whose
+    // path is not directly inside the listed folder (the folder itself, "/",
+    // "..", another folder's path) keeps all three flags false, so that
+    // nothing lists, extracts, deletes or uploads through it.
     QList<_RemoteFile*> listFolder(const QString& path, _RemoteFile* parent = nullptr);
     void listFolder(QList<_RemoteFile*>& out, const QString& path, _RemoteFile* parent = nullptr);
     // True when the phone reports the path deleted. A failure also
-    // force-stops the Phone Agent.
+    // force-stops the Phone Agent (not a refused argument: nothing was sent).
     bool deleteFile(const QString& path);
+
+    // Whether path names an entry directly inside folder: folder, a slash
+    // (none more after the root) and one name that is not "." or "..".
+    static bool isDirectlyInside(const QString& folder, const QString& path);
+    // Whether an entry may be listed: a folder that was listed where it
+    // lives (see listFolder).
+    static bool isListable(const _RemoteFile* entry);
 
     // Tests: whether a connection is held.
     bool isOpen() const { return m_socket != nullptr; }
@@ -58,6 +73,11 @@ private:
     int m_lineTimeoutMs = kLineTimeoutMs;
 };
 
+// Lists whole folder trees before a download. A folder's entries are
+// attached only once its listing is complete, so a failed or cancelled run
+// leaves no folder half listed (an empty folder is asked again next time).
+// A folder whose path cannot travel as one line is skipped and named in
+// refusedPaths(); the others go on.
 class AndroidLoadFileSysThread : public QThread {
     Q_OBJECT
 public:
@@ -67,6 +87,10 @@ public:
 
     AndroidLoadFileSysThread(AndroidLoadFileSys* fs, const QList<_RemoteFile*>& roots, JobReport* progress,
                              QObject* parent = nullptr);
+
+    // Folders not listed because their paths hold a line break (read after
+    // the run).
+    QStringList refusedPaths() const { return m_refused; }
 
 protected:
     void run() override;
@@ -78,4 +102,5 @@ private:
     QList<_RemoteFile*> m_roots;
     JobReport* m_progress;
     QSet<QString> m_visited; // folder paths reached during this run
+    QStringList m_refused;
 };

@@ -68,6 +68,13 @@ private Q_SLOTS:
         QCOMPARE(sdcard->children.size(), 7);
         QCOMPARE(sdcard->children.at(0)->modified.toMSecsSinceEpoch(), 1000);
         QCOMPARE(sdcard->children.at(1)->name, QStringLiteral("Москва.txt"));
+        // "loop" (the path /sdcard again) and ".." are not inside /sdcard:
+        // out of reach, and "loop" was never listed.
+        for (const _RemoteFile* f : {sdcard->children.at(0), sdcard->children.at(4)})
+            QVERIFY(f->deletable && f->exportable && f->importable);
+        for (const _RemoteFile* f : {sdcard->children.at(5), sdcard->children.at(6)})
+            QVERIFY2(!f->deletable && !f->exportable && !f->importable, qPrintable(f->path));
+        QVERIFY(sdcard->children.at(5)->children.isEmpty());
 
         // Download into a target that already holds an older notes.txt.
         const QString base = testsupport::makeTempDir(QStringLiteral("download"));
@@ -81,8 +88,9 @@ private Q_SLOTS:
         QCOMPARE(report.successes(), loadtest::list("Successfully extracted 6 files."));
         QVERIFY(report.progressTexts().contains(QStringLiteral("Files:1/7")));
         QVERIFY(report.progressTexts().contains(QStringLiteral("97KB / 97KB")));
-        // Byte-identical under their own names; ".." was refused and nothing
-        // landed beside or above the target.
+        // Byte-identical under their own names; ".." and "loop" (listed under
+        // /sdcard with the path /sdcard) were refused and nothing landed
+        // beside or above the target.
         const QJsonValue sd = filesFixture()[QStringLiteral("files")][QStringLiteral("children")][0];
         const auto base64 = [](const auto& v) { return QByteArray::fromBase64(v["base64"].toString().toLatin1()); };
         const QMap<QString, QByteArray> expected {
@@ -93,7 +101,7 @@ private Q_SLOTS:
             {QStringLiteral("target/sdcard/DCIM/照片.jpg"), base64(sd["children"][4]["children"][0])},
             {QStringLiteral("target/sdcard/DCIM/café.mp3"), "not really music"}};
         QCOMPARE(filesBelow(base), expected);
-        QCOMPARE(job.refusedNames(), loadtest::list("/sdcard/.."));
+        QCOMPARE(job.refusedNames(), loadtest::list("/sdcard|/sdcard/.."));
 
         // Deleting goes over the listing connection too.
         QVERIFY(fs.deleteFile(QStringLiteral("/sdcard/notes.txt")));
@@ -181,16 +189,20 @@ private Q_SLOTS:
         const QString error = QStringLiteral("The argument of %1 contains a line break and was not sent: "
                                              "\"/sdcard/A\\nB/x.txt\"");
 
-        // The download fails with that error; the phone never sees a request
-        // for "/sdcard/A" or "B/x.txt".
+        // The download skips that file and names it; the next file comes
+        // all the same. The phone never sees a request for "/sdcard/A" or
+        // "B/x.txt".
         const QString target = testsupport::makeTempDir(QStringLiteral("linebreak"));
-        std::unique_ptr<_RemoteFile> bad(node(path, false));
+        std::unique_ptr<_RemoteFile> bad(node(path, false)), notes(node(QStringLiteral("/sdcard/notes.txt"), false));
         RecordingJobReport report;
-        AndroidDownloadFilesThread job(&phone.device, {bad.get()}, QDir(target), &report);
-        QVERIFY(loadtest::runJob(job));
-        QCOMPARE(report.errors(), QStringList {error.arg(QStringLiteral("$dload:"))});
-        QVERIFY(filesBelow(target).isEmpty());
+        AndroidDownloadFilesThread job(&phone.device, {bad.get(), notes.get()}, QDir(target), &report);
+        LOAD_OK(job, report);
+        QCOMPARE(report.successes(), loadtest::list("Successfully extracted 1 files."));
+        QCOMPARE(job.refusedNames(), QStringList {path});
+        QCOMPARE(filesBelow(target).keys(), QStringList {QStringLiteral("notes.txt")});
 
+        // Listing and deleting refuse it too, and the connection stays
+        // usable: the phone is not stopped.
         AndroidLoadFileSys fs(&phone.device);
         try {
             fs.deleteFile(path);
@@ -198,10 +210,41 @@ private Q_SLOTS:
         } catch (const simpleprotocol::ArgumentException& e) {
             QCOMPARE(e.message(), error.arg(QStringLiteral("$del:")));
         }
+        QVERIFY_THROWS_EXCEPTION(simpleprotocol::ArgumentException, fs.listFolder(path));
+        const QList<_RemoteFile*> top = fs.listFolder(QStringLiteral("/"));
+        const qsizetype listed = top.size();
+        qDeleteAll(top);
+        QCOMPARE(listed, 3);
         phone.sim->waitFinished(QStringLiteral("service"), 1, 5000);
         for (const QByteArray& line :
              phone.sim->linesReceived(QStringLiteral("download")) + phone.sim->linesReceived(QStringLiteral("files")))
-            QVERIFY2(!line.startsWith("$dload:") && !line.startsWith("$del:") && line != "B/x.txt", line.constData());
+            QVERIFY2(!line.contains("/sdcard/A") && line != "B/x.txt", line.constData());
+    }
+
+    void directlyInside_acceptsOneNameBelowTheFolder()
+    {
+        const auto in = [](const char* folder, const char* path) {
+            return AndroidLoadFileSys::isDirectlyInside(QString::fromUtf8(folder), QString::fromUtf8(path));
+        };
+        QVERIFY(in("/", "/sdcard"));
+        QVERIFY(in("/sdcard", "/sdcard/a b.txt"));
+        QVERIFY(in("/sdcard", "/sdcard/...")); // an odd name, but a name
+        QVERIFY(in("/sdcard/", "/sdcard/x"));
+        for (const auto& [folder, path] : std::initializer_list<std::pair<const char*, const char*>> {
+                 {"/", "/"},
+                 {"/sdcard", "/sdcard"},
+                 {"/sdcard", "/sdcard/"},
+                 {"/sdcard", "/sdcard/.."},
+                 {"/sdcard", "/sdcard/."},
+                 {"/sdcard", "/sdcard//x"},
+                 {"/sdcard", "/sdcard/DCIM/x.jpg"},
+                 {"/sdcard", "/sdcardx"},
+                 {"/sdcard", "/other/x"},
+                 {"/sdcard", "sdcard/x"},
+                 {"sdcard", "sdcard/x"},
+                 {"/", "//"},
+             })
+            QVERIFY2(!in(folder, path), path);
     }
 
     // A stalled phone: a listing gives up within the time between lines,

@@ -1,6 +1,7 @@
 // The simulated phone's control port and session ends, spoken to over raw
 // sockets (its served streams are met in the phone link tests).
 #include "phonesim.h"
+#include "restoreservices.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -35,15 +36,17 @@ class TestPhoneSim : public QObject {
         c.connectToHost(m_address, m_sim->controlPort());
         return c.waitForConnected(3000) ? exchange(c, url + "\r\n") : "no connection";
     }
-    // A fresh "device-info" session; its first line in *first.
-    std::unique_ptr<QTcpSocket> session(QByteArray* first)
+    // A fresh session of the service ("device-info" unless told); its first
+    // line in *first.
+    std::unique_ptr<QTcpSocket> session(QByteArray* first,
+                                        const QByteArray& service = "backup://127.0.0.1:%1/device-info")
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
         auto s = std::make_unique<QTcpSocket>();
-        if (control("backup://127.0.0.1:" + QByteArray::number(port) + "/device-info") == "1")
+        if (control(QString::fromLatin1(service).arg(port).toLatin1()) == "1")
             s->connectToHost(m_address, port);
         if (!s->waitForConnected(3000))
             return nullptr;
@@ -99,6 +102,41 @@ private Q_SLOTS:
         t.start();
         m_sim->stop();
         QVERIFY(t.elapsed() < 2000);
+    }
+
+    // The upload keeps a file once it arrived whole, listed from then on;
+    // a path or block line out of the dialogue ends the session.
+    void upload_keepsWholeFilesOnly_andRefusesBadLines()
+    {
+        const auto store = phonesim::registerRestoreServices(*m_sim);
+        const QByteArray url = "restore://127.0.0.1:%1/upload";
+        QByteArray line;
+        auto s = session(&line, url);
+        QVERIFY(s);
+        QCOMPARE(exchange(*s, "$file:/Music/a.txt\n$block:3\nabc"), QByteArray("."));
+        QCOMPARE(exchange(*s, ".\n"), QByteArray("$file:"));
+        QByteArray stored;
+        QVERIFY(m_sim->files().read(QStringLiteral("/Music/a.txt"), &stored));
+        QCOMPARE(stored, QByteArray("abc"));
+        QCOMPARE(m_sim->files().list(QStringLiteral("/")).value(0).path, QStringLiteral("/Music"));
+        QVERIFY(exchange(*s, "$file:/Music/../etc/x\n").startsWith("$error:"));
+
+        for (const QByteArray& bad : {QByteArray("$file:/y\n$block:0\n"), QByteArray("$file:/y\n$block:524289\n"),
+                                      QByteArray("$file:y\n"), QByteArray("$file:/y\n$blob:1\n")}) {
+            auto next = session(&line, url);
+            QVERIFY(next);
+            QVERIFY2(exchange(*next, bad).startsWith("$error:"), bad.constData());
+        }
+        // Cut off in the middle: nothing kept.
+        auto cut = session(&line, url);
+        QVERIFY(cut);
+        QCOMPARE(exchange(*cut, "$file:/z.bin\n$block:2\nzz"), QByteArray("."));
+        cut->abort();
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 6, 3000));
+        QVERIFY(!m_sim->files().contains(QStringLiteral("/z.bin")));
+        QVERIFY(!m_sim->files().contains(QStringLiteral("/y")));
+        QCOMPARE(store->errors().size(), 5);
+        QCOMPARE(store->records(QStringLiteral("upload")).size(), 1);
     }
 };
 

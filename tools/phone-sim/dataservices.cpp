@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSet>
 
 namespace phonesim {
 
@@ -225,86 +224,24 @@ void music(Session& s, const QString& kind)
 
 // ---------------------------------------------------------------- files
 
-struct FileEntry {
-    QString path; // as listed
-    bool isDir = false;
-    QJsonObject json;
-};
-
-QByteArray contentOf(const QJsonObject& f)
-{
-    if (f.contains(QStringLiteral("base64")))
-        return QByteArray::fromBase64(f.value(QStringLiteral("base64")).toString().toLatin1());
-    return f.value(QStringLiteral("content")).toString().toUtf8();
-}
-
-QString childPath(const QString& parent, const QString& name)
-{
-    return parent.endsWith(QLatin1Char('/')) ? parent + name : parent + QLatin1Char('/') + name;
-}
-
-// Every entry of the tree by its full path; listings by folder path.
-struct FileTree {
-    QHash<QString, QJsonObject> byPath;
-    QHash<QString, QList<FileEntry>> listing;
-
-    explicit FileTree(const QJsonObject& root)
-    {
-        const QString rootPath = root.value(QStringLiteral("name")).toString(QStringLiteral("/"));
-        add(rootPath, root);
-    }
-
-    void add(const QString& path, const QJsonObject& node)
-    {
-        byPath.insert(path, node);
-        QList<FileEntry>& list = listing[path];
-        for (const QJsonValue& cv : node.value(QStringLiteral("children")).toArray()) {
-            const QJsonObject c = cv.toObject();
-            FileEntry e;
-            e.isDir = c.contains(QStringLiteral("children")) || c.value(QStringLiteral("dir")).toBool();
-            e.json = c;
-            if (c.contains(QStringLiteral("path"))) {
-                // Listed under another entry's path; not a tree node itself.
-                e.path = c.value(QStringLiteral("path")).toString();
-            } else {
-                e.path = childPath(path, c.value(QStringLiteral("name")).toString());
-                add(e.path, c);
-            }
-            list.append(e);
-        }
-    }
-};
-
 void files(Session& s)
 {
-    const FileTree tree(s.fixture().section(QStringLiteral("files")).toObject());
-    QSet<QString> deleted;
+    FileStore& store = s.files();
     for (;;) {
         QByteArray line = s.readLine();
         line.replace('\r', QByteArray());
         if (line.startsWith("$bye:"))
             return;
         if (line.startsWith("$path:")) {
-            const QString path = QString::fromUtf8(line.mid(6));
-            for (const FileEntry& e : tree.listing.value(path)) {
-                if (deleted.contains(e.path))
-                    continue;
+            for (const FileStore::Entry& e : store.list(QString::fromUtf8(line.mid(6)))) {
                 if (e.isDir)
                     s.sendLine("$folder:" + codec::text(e.path));
                 else
-                    s.sendLine("$file:" + codec::text(e.path) + ",,"
-                               + num(e.json.contains(QStringLiteral("size"))
-                                         ? e.json.value(QStringLiteral("size")).toInteger()
-                                         : contentOf(e.json).size())
-                               + ',' + num(e.json.value(QStringLiteral("time")).toInteger()));
+                    s.sendLine("$file:" + codec::text(e.path) + ",," + num(e.size) + ',' + num(e.timeMs));
             }
             s.sendLine("$end:");
         } else if (line.startsWith("$del:")) {
-            const QString path = QString::fromUtf8(line.mid(5));
-            const bool ok = tree.byPath.contains(path) && !deleted.contains(path);
-            if (ok)
-                deleted.insert(path);
-            s.sendLine(ok ? "$end:1" : "$end:0");
+            s.sendLine(store.remove(QString::fromUtf8(line.mid(5))) ? "$end:1" : "$end:0");
         } else {
             s.sendError(QStringLiteral("unknown request %1").arg(QString::fromUtf8(line.left(100))));
             return;
@@ -314,7 +251,6 @@ void files(Session& s)
 
 void download(Session& s)
 {
-    const FileTree tree(s.fixture().section(QStringLiteral("files")).toObject());
     const int blockSize = option(s, "blockSize", 32768);
     for (;;) {
         QByteArray line = s.readLine();
@@ -326,17 +262,15 @@ void download(Session& s)
             return;
         }
         const QString path = QString::fromUtf8(line.mid(7));
-        const QJsonObject f = tree.byPath.value(path);
-        if (f.isEmpty()) {
+        QByteArray data;
+        qint64 announce = 0;
+        if (!s.files().read(path, &data, &announce)) {
             s.sendError(QStringLiteral("%1 not found").arg(path));
             return;
         }
-        const QByteArray data = contentOf(f);
-        const qint64 announce
-            = f.contains(QStringLiteral("announce")) ? f.value(QStringLiteral("announce")).toInteger() : data.size();
         s.sendLine("$file:" + num(announce));
         for (qint64 at = 0; at < data.size(); at += blockSize)
-            s.sendBlock(data.mid(at, blockSize));
+            s.sendBlock(QByteArray::fromRawData(data.constData() + at, std::min<qint64>(blockSize, data.size() - at)));
         s.sendLine(".");
         s.expectLine("$file:");
     }
@@ -344,7 +278,6 @@ void download(Session& s)
 
 void thumbnails(Session& s)
 {
-    const FileTree tree(s.fixture().section(QStringLiteral("files")).toObject());
     QHash<QString, QJsonObject> media;
     for (const QString& kind : {QStringLiteral("images"), QStringLiteral("videos")})
         for (const QJsonValue& v : mediaList(s, kind))
@@ -364,9 +297,7 @@ void thumbnails(Session& s)
         QByteArray data;
         if (m.contains(QStringLiteral("thumb")))
             data = QByteArray::fromBase64(m.value(QStringLiteral("thumb")).toString().toLatin1());
-        else if (tree.byPath.contains(path))
-            data = contentOf(tree.byPath.value(path));
-        else {
+        else if (!s.files().read(path, &data)) {
             s.sendError(QStringLiteral("%1 not found").arg(path));
             return;
         }

@@ -1,16 +1,22 @@
 // The Phone Agent's data services, played from the fixture: the loaders'
 // "backup://" services (bookmarks, calendars, calls, contacts, mms2, images,
 // videos, music, ringtones, playlists), the file browser ("files"), file
-// download ("download") and photo thumbnails ("image-thumbnails").
+// download ("download") and photo thumbnails ("image-thumbnails"). The file
+// services work on the simulator's FileStore, so deletions and uploads show
+// in later sessions.
 //
 // Fixture options beyond README.md's sections (all optional):
 // - "batchSize": records per batch (default 50);
 // - "blockSize": bytes per "$block:" of a download (default 32768);
 // - "thumbLineBytes": bytes per Base64 line of a thumbnail (default 3000);
+// - "keepUploads": false keeps of an uploaded file only its size, not its
+//   bytes (benchmarks; it is listed, but cannot be downloaded);
 // - a file entry's "announce": the size "$file:" announces for a download in
 //   place of the real one (a short or long transfer);
 // - a file entry's "path": listed under this full path instead of the one
 //   its place in the tree gives (a folder that lists its own parent);
+// - a file entry's "generated": n in place of its content, n bytes of a fixed
+//   pattern (FileStore::pattern; large files for benchmarks);
 // - a media entry's "thumb": Base64 of the picture "image-thumbnails" sends
 //   for its path (otherwise the file's own content in "files");
 // - a media entry's "key", "bucketId", "name" (display name).

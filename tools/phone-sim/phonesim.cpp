@@ -115,6 +115,11 @@ const Fixture& Session::fixture() const
     return m_sim->fixture();
 }
 
+FileStore& Session::files() const
+{
+    return m_sim->files();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -203,7 +208,11 @@ void Session::sendBlock(const QByteArray& bytes)
     if (!applyFault(true, bytes)) {
         const QByteArray line = "$block:" + QByteArray::number(bytes.size());
         recordOut(line);
-        writeRaw(line + '\n' + bytes);
+        // The line goes out with the bytes (the socket takes both arrays as
+        // they are, without copying the block).
+        if (m_socket->write(line + '\n') < 0)
+            throw SessionEnd("closed by peer");
+        writeRaw(bytes);
     }
     expectLine(".");
 }
@@ -262,17 +271,22 @@ QByteArray Session::expectLine(const QByteArray& prefix)
 
 QByteArray Session::readBytes(qint64 n)
 {
-    QByteArray out;
-    while (out.size() < n) {
-        const QByteArray piece = m_socket->read(n - out.size());
-        if (piece.isEmpty()) {
-            waitReadable();
-            continue;
-        }
-        out += piece;
-    }
-    m_sim->logIn(m_logId, out, nullptr);
+    QByteArray out(n, Qt::Uninitialized);
+    readInto(out.data(), n);
     return out;
+}
+
+void Session::readInto(char* buffer, qint64 n)
+{
+    for (qint64 got = 0; got < n;) {
+        const qint64 piece = m_socket->read(buffer + got, n - got);
+        if (piece < 0)
+            throw SessionEnd("closed by peer");
+        if (piece == 0)
+            waitReadable();
+        got += piece;
+    }
+    m_sim->logIn(m_logId, QByteArray::fromRawData(buffer, n), nullptr);
 }
 
 QByteArray Session::readBlock(const QByteArray& blockLine)
@@ -308,6 +322,7 @@ PhoneSim::PhoneSim(const Fixture& fixture)
 PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     : m_fixture(fixture)
     , m_options(options)
+    , m_files(std::make_unique<FileStore>(fixture.section(QStringLiteral("files")).toObject()))
     , m_threads(std::make_unique<Threads>())
 {
     registerService(QStringLiteral("device-info"), [](Session& s) {
@@ -638,7 +653,7 @@ void PhoneSim::logIn(int id, const QByteArray& bytes, const QByteArray* line)
 {
     QMutexLocker lock(&m_mutex);
     ConnectionLog& l = m_logs[id - 1];
-    l.bytesIn += bytes;
+    l.bytesIn += bytes.left(std::max<qint64>(0, ConnectionLog::kMaxBytesIn - l.bytesIn.size()));
     if (line)
         l.linesIn.append(*line);
     m_changed.wakeAll();

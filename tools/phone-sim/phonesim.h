@@ -13,6 +13,7 @@
 // simulator sends is the next step.
 #pragma once
 
+#include "filestore.h"
 #include "fixture.h"
 
 #include <QByteArray>
@@ -68,8 +69,11 @@ struct ConnectionLog {
     QString kind;
     QString url; // the service URL (service connections and control)
     QString service; // the service name
+    // Bytes kept of what came in (a large upload is not kept whole).
+    static constexpr qint64 kMaxBytesIn = 16 * 1024 * 1024;
+
     QList<QByteArray> linesIn; // every line received, raw (CR kept, no LF)
-    QByteArray bytesIn; // every byte received, lines and blocks
+    QByteArray bytesIn; // the first kMaxBytesIn bytes received, lines and blocks
     QList<QByteArray> linesOut; // every line sent (no LF); blocks as "$block:n"
     bool finished = false;
     QString note; // how it ended: "done", "closed by peer", "fault: ...", an error
@@ -93,6 +97,8 @@ public:
     int port() const;
     bool isRestore() const { return m_url.startsWith(QLatin1String("restore://")); }
     const Fixture& fixture() const;
+    // The phone's files, shared by every session of the simulator.
+    FileStore& files() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -104,6 +110,8 @@ public:
     // Reads a line and checks its prefix; SessionEnd otherwise.
     QByteArray expectLine(const QByteArray& prefix);
     QByteArray readBytes(qint64 n);
+    // Reads exactly n bytes into buffer.
+    void readInto(char* buffer, qint64 n);
     // Receives one "$block:" (its line already read) and answers ".".
     QByteArray readBlock(const QByteArray& blockLine);
 
@@ -154,6 +162,8 @@ public:
     QString bridgeAddress() const;
     const Options& options() const { return m_options; }
     const Fixture& fixture() const { return m_fixture; }
+    // The phone's files: the fixture's "files" tree, as changed since.
+    FileStore& files() const { return *m_files; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -200,6 +210,7 @@ private:
 
     Fixture m_fixture;
     Options m_options;
+    std::unique_ptr<FileStore> m_files;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
     std::atomic<bool> m_stopping {false};

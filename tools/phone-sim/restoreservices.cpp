@@ -2,13 +2,18 @@
 
 #include "phonesim.h"
 
+#include <QDateTime>
 #include <QMutexLocker>
+
+#include <algorithm>
 
 namespace phonesim {
 
 namespace {
 
 constexpr int kMaxBatch = 100;
+// The PC's upload blocks are never larger.
+constexpr qint64 kMaxUploadBlock = 512 * 1024;
 
 [[noreturn]] void fail(Session& s, RestoreStore& store, const QString& reason)
 {
@@ -169,6 +174,67 @@ void restoreSession(Session& s, RestoreStore& store)
     }
 }
 
+// An absolute phone path of plain names: no empty, "." or ".." part, no
+// trailing slash, valid UTF-8 without line breaks.
+bool isCleanPhonePath(const QByteArray& raw, QString* path)
+{
+    *path = QString::fromUtf8(raw);
+    if (path->toUtf8() != raw || raw.contains('\r') || !raw.startsWith('/') || raw.endsWith('/'))
+        return false;
+    const QList<QByteArray> parts = raw.mid(1).split('/');
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QByteArray& p) { return p.isEmpty() || p == "." || p == ".."; });
+}
+
+// Files as "$file:" + path, then "$block:n" + n bytes (each answered "."),
+// then "." (answered "$file:" once stored); "$bye:" between files ends it.
+// Acknowledgements go through sendLine, so faults can hit any of them.
+void uploadSession(Session& s, RestoreStore& store)
+{
+    for (;;) {
+        const QByteArray line = s.readLine();
+        if (line == "$bye:") {
+            store.completed(s.service());
+            return;
+        }
+        QString path;
+        if (!line.startsWith("$file:"))
+            fail(s, store, QStringLiteral("expected $file: or $bye:, got [%1]").arg(shown(line)));
+        if (!isCleanPhonePath(line.mid(6), &path))
+            fail(s, store, QStringLiteral("bad file path [%1]").arg(shown(line)));
+        // Without "keepUploads" (benchmarks) one block's room is reused and
+        // only the size is kept.
+        const bool keep = s.fixture().section(QStringLiteral("keepUploads")).toBool(true);
+        QByteArray data;
+        qint64 size = 0;
+        QVariantList blocks;
+        for (;;) {
+            const QByteArray next = s.readLine();
+            if (next == ".")
+                break;
+            qint64 n = 0;
+            if (!next.startsWith("$block:") || !decodeInt(next.mid(7), &n) || n < 1 || n > kMaxUploadBlock)
+                fail(s, store, QStringLiteral("bad block line [%1] in %2").arg(shown(next), path));
+            const qsizetype at = keep ? data.size() : 0;
+            if (data.size() < at + n)
+                data.resize(at + n);
+            s.readInto(data.data() + at, n);
+            size += n;
+            blocks.append(n);
+            s.sendLine(".");
+        }
+        // A file counts only once complete: a broken session leaves none.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const QString refused = keep ? s.files().write(path, data, now) : s.files().writeSize(path, size, now);
+        if (!refused.isEmpty())
+            fail(s, store, refused);
+        store.acknowledge(
+            s.service(),
+            {{{QStringLiteral("path"), path}, {QStringLiteral("size"), size}, {QStringLiteral("blocks"), blocks}}});
+        s.sendLine("$file:");
+    }
+}
+
 } // namespace
 
 QList<QVariantMap> RestoreStore::records(const QString& service) const
@@ -229,6 +295,12 @@ std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
                 s.sendError(QStringLiteral("no backup service %1").arg(s.service()));
         });
     }
+    sim.registerService(QStringLiteral("upload"), [store](Session& s) {
+        if (s.isRestore())
+            uploadSession(s, *store);
+        else
+            s.sendError(QStringLiteral("no backup service upload"));
+    });
     return store;
 }
 

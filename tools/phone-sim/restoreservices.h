@@ -1,5 +1,7 @@
-// The Phone Agent's "restore://" record services played by the simulator:
-// bookmarks, calendars (events with their reminders), calls and playlists.
+// The Phone Agent's "restore://" services played by the simulator: the
+// record services bookmarks, calendars (events with their reminders), calls
+// and playlists, and the file upload ("upload"), whose files go into the
+// simulator's FileStore once complete, so that a later listing shows them.
 //
 // Every line the PC sends is checked against the restore dialogue ("$batch:",
 // at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
@@ -28,7 +30,8 @@ public:
     // calls: date (seconds), type (word), address, duration;
     // bookmarks: title, url; playlists: name, members (the "/" text);
     // calendars: calendar, start, end, tz, summary, description, allDay,
-    // rrule, reminders (a list of "minutes,method" texts).
+    // rrule, reminders (a list of "minutes,method" texts); upload: one
+    // record per stored file: path, size, blocks (the block sizes in order).
     QList<QVariantMap> records(const QString& service) const;
     // Records per acknowledged batch, in order.
     QList<int> batchSizes(const QString& service) const;

@@ -110,12 +110,6 @@ bool holdsLineBreak(const QString& text)
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
 
-// The text with CR and LF written as \r and \n, for one-line messages.
-QString showLineBreaks(QString text)
-{
-    return text.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
-}
-
 std::atomic<int> g_portCounter {1};
 QMutex g_portProviderMutex;
 std::function<int()> g_portProvider;
@@ -194,6 +188,21 @@ void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, 
     }
     if (flush)
         waitWritten(socket, 0, timeoutMs);
+}
+
+void writeData(QTcpSocket* socket, const QByteArray& bytes, bool flush, int timeoutMs)
+{
+    if (bytes.size() > kMaxQueuedBytes) {
+        writeData(socket, bytes.constData(), bytes.size(), flush, timeoutMs);
+        return;
+    }
+    if (bytes.isEmpty())
+        return;
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
+    if (socket->write(bytes) != bytes.size())
+        throw SocketDataTransferException(socketError(socket, QStringLiteral("The connection is closed.")));
+    waitWritten(socket, flush ? 0 : kMaxQueuedBytes, timeoutMs);
 }
 
 void writeString(QTcpSocket* socket, const QString& text, bool flush, int timeoutMs)
@@ -314,6 +323,11 @@ void writeBlock(QTcpSocket* socket, const QByteArray& bytes, int timeoutMs)
     sendCommand(socket, QStringLiteral("$block:"), QString::number(bytes.size()), false, timeoutMs);
     writeData(socket, bytes.constData(), bytes.size(), true, timeoutMs);
     expectCommand(socket, QStringLiteral("."), timeoutMs);
+}
+
+QString showLineBreaks(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
 }
 
 QString encodeField(const QString& text)

@@ -96,6 +96,10 @@ bool isCanceled();
 
 // Raw I/O. A length below 1 returns at once (no write, no flush).
 void writeData(QTcpSocket* socket, const char* data, qint64 length, bool flush, int timeoutMs);
+// The same for bytes held in a QByteArray: up to 1 MiB the socket takes the
+// array itself instead of a copy, so its bytes must stay as they are until
+// written (flush waits for that).
+void writeData(QTcpSocket* socket, const QByteArray& bytes, bool flush, int timeoutMs);
 void writeString(QTcpSocket* socket, const QString& text, bool flush, int timeoutMs);
 void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs);
 // Copies exactly length bytes from the socket into out, in chunks.
@@ -119,6 +123,10 @@ qint64 readBlock(QTcpSocket* socket, const QString& blockLine, QIODevice* out, i
                  qint64 maxBytes = kMaxBlockBytes);
 // Sender side: "$block:n" then the bytes (flushed), then waits for ".".
 void writeBlock(QTcpSocket* socket, const QByteArray& bytes, int timeoutMs);
+
+// The text with CR and LF written as \r and \n, for naming in one line what
+// could not be sent.
+QString showLineBreaks(QString text);
 
 // Field encodings.
 QString encodeField(const QString& text);

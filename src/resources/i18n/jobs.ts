@@ -46,6 +46,26 @@
     </message>
 </context>
 <context>
+    <name>AndroidUploadFilesThread</name>
+    <message>
+        <source>IDS_SUC_UPLOAD_%1_FILES_TO_ANDROID</source>
+        <translation>Successfully transferred %1 files to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_UPLOAD_INCOMPLETE_%1_OF_%2_FILES_NOT_SENT_%3</source>
+        <translation>%1 of %2 files were transferred to Android. These files were not sent, because their names hold a line break:
+%3</translation>
+    </message>
+    <message>
+        <source>Files:%1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_UPLOADING_FILE_%1</source>
+        <translation>Transferring: %1</translation>
+    </message>
+</context>
+<context>
     <name>BackupBookmarsThread</name>
     <message>
         <source>IDS_BACKUPING_BOOKMARKS</source>

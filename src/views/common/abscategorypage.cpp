@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
+
 AbsCategoryPage::AbsCategoryPage(Node* sourceNode, Node* devicesRoot, QWidget* parent)
     : AbsMainForm(parent)
     , m_source(sourceNode, devicesRoot)
@@ -81,7 +83,10 @@ QMenu* AbsCategoryPage::createContextMenu(int menu)
     if (!m_source.isValid() || !hasSelection(menu))
         return nullptr;
     auto* popup = new QMenu(this);
-    for (const Command& c : std::as_const(m_commands)) {
+    QList<Command> ranked = m_commands;
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const Command& a, const Command& b) { return a.menuRank < b.menuRank; });
+    for (const Command& c : std::as_const(ranked)) {
         if (c.menu != menu || !c.menuText || !isShown(c))
             continue;
         QAction* action = popup->addAction(QIcon(QString::fromLatin1(c.icon)), trPage(c.menuText));

@@ -59,6 +59,9 @@ public:
         std::function<void()> onToolbar;
         std::function<void()> onMenu;
         int menu = 0; // which context menu (pages with several lists)
+        // Place in the context menu when it differs from the toolbar's
+        // order: entries go by rank, equal ranks in table order.
+        int menuRank = 0;
     };
 
     ~AbsCategoryPage() override;

@@ -1,0 +1,235 @@
+// A large file extracted from the simulated phone and a large file uploaded
+// to it, over loopback, beside the floor they cannot beat: a bare socket copy
+// of the same number of bytes (one thread writes, another reads, no
+// protocol, no files). The machine may be shared: compare the figures of
+// one run with each other, not across runs.
+//
+// BENCH_TRANSFER_MB (default 200) sets the file size, BENCH_TRANSFER_DIR the
+// folder the file is extracted into (default: a RAM disk when there is one).
+#include "jobs/androiduploadfilesthread.h"
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/androiddownloadfilesthread.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "records/remotefile.h"
+#include "shell/core/jobreport.h"
+
+#include "filestore.h"
+#include "phonesim.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+class QuietReport : public JobReport {
+public:
+    void postUpdateProgress(const QString&, int, const QString&) override {}
+    void postErrorOccurred(const QString& err) override { error = err; }
+    void postSucceed(const QString&) override { ok = true; }
+    void postTipsWait(const QString&) override {}
+    bool userCanceled() const override { return false; }
+    bool waitingTips() const override { return false; }
+
+    bool ok = false;
+    QString error;
+};
+
+int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+qint64 transferBytes()
+{
+    bool ok = false;
+    const int mb = qEnvironmentVariableIntValue("BENCH_TRANSFER_MB", &ok);
+    return qint64(ok && mb > 0 ? mb : 200) * 1000 * 1000;
+}
+
+struct Setup {
+    std::unique_ptr<phonesim::PhoneSim> sim;
+    AndroidDeviceInfo device;
+    qint64 bytes = 0;
+};
+
+Setup& setup()
+{
+    static Setup s = [] {
+        Setup out;
+        out.bytes = transferBytes();
+        const QJsonObject big {{QStringLiteral("name"), QStringLiteral("big.bin")},
+                               {QStringLiteral("generated"), out.bytes}};
+        const QJsonObject root {{QStringLiteral("name"), QStringLiteral("/")},
+                                {QStringLiteral("children"),
+                                 QJsonArray {QJsonObject {{QStringLiteral("name"), QStringLiteral("bench")},
+                                                          {QStringLiteral("children"), QJsonArray {big}}}}}};
+        // The phone's blocks as large as the PC's upload blocks; the phone
+        // checks and counts what it receives without keeping it in memory.
+        const QJsonObject fixture {{QStringLiteral("files"), root},
+                                   {QStringLiteral("blockSize"), 512 * 1024},
+                                   {QStringLiteral("keepUploads"), false}};
+        phonesim::PhoneSim::Options o;
+        o.address = QHostAddress(QStringLiteral("127.0.93.1"));
+        o.idleTimeoutMs = 600000;
+        o.acceptTimeoutMs = 60000;
+        out.sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);
+        QString error;
+        if (!out.sim->start(&error))
+            qFatal("simulator: %s", qPrintable(error));
+        out.device.isWiFi = true;
+        out.device.host = o.address.toString();
+        out.device.port = PhoneAgentPackage::kWifiControlPort;
+        out.device.imei = QStringLiteral("bench-transfer");
+        simpleprotocol::setLocalPortProvider([] { return freePort(); });
+        return out;
+    }();
+    return s;
+}
+
+// Seconds to move bytes from one thread's socket to another's on loopback.
+double bareCopy(qint64 bytes)
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    const QByteArray chunk(512 * 1024, 'x');
+    QElapsedTimer t;
+    t.start();
+    std::unique_ptr<QThread> writer(QThread::create([port, bytes, &chunk] {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        s.waitForConnected(10000);
+        for (qint64 left = bytes; left > 0;) {
+            const qint64 n = std::min<qint64>(left, chunk.size());
+            s.write(chunk.constData(), n);
+            while (s.bytesToWrite() > 0)
+                s.waitForBytesWritten(1000);
+            left -= n;
+        }
+        s.disconnectFromHost();
+        if (s.state() != QAbstractSocket::UnconnectedState)
+            s.waitForDisconnected(10000);
+    }));
+    writer->start();
+    server.waitForNewConnection(10000);
+    std::unique_ptr<QTcpSocket> in(server.nextPendingConnection());
+    QByteArray buffer(512 * 1024, Qt::Uninitialized);
+    qint64 received = 0;
+    while (received < bytes) {
+        const qint64 n = in->read(buffer.data(), buffer.size());
+        if (n > 0)
+            received += n;
+        else if (!in->waitForReadyRead(10000))
+            break;
+    }
+    const double secs = t.nsecsElapsed() / 1e9;
+    writer->wait();
+    if (received != bytes)
+        qFatal("bare copy: %lld of %lld bytes", received, bytes);
+    return secs;
+}
+
+template <typename Job> double timed(Job& job, const QuietReport& report, const char* what)
+{
+    QElapsedTimer t;
+    t.start();
+    job.start();
+    job.wait();
+    const double secs = t.nsecsElapsed() / 1e9;
+    if (!report.ok)
+        qFatal("%s failed: %s", what, qPrintable(report.error));
+    return secs;
+}
+
+void print(const char* what, qint64 bytes, double secs, double bare)
+{
+    const double mbs = bytes / 1e6 / secs;
+    const double bareMbs = bytes / 1e6 / bare;
+    std::printf("%-9s %8.1f MB/s   bare socket copy %8.1f MB/s   bare is %.2fx faster (target <= 2)\n", what, mbs,
+                bareMbs, mbs > 0 ? bareMbs / mbs : 0.0);
+}
+
+// The folder the file is extracted into: BENCH_TRANSFER_DIR, else a RAM disk
+// when there is one, so that the disk's speed does not hide the transfer's.
+QString scratchBase()
+{
+    const QString given = qEnvironmentVariable("BENCH_TRANSFER_DIR");
+    if (!given.isEmpty())
+        return given;
+    return QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+}
+
+void BM_FileTransfer(benchmark::State& state)
+{
+    Setup& s = setup();
+    constexpr int kRounds = 5;
+    for (auto _ : state) {
+        QTemporaryDir dir(scratchBase() + QStringLiteral("/bench-transfer-XXXXXX"));
+        const QString local = dir.filePath(QStringLiteral("big.bin"));
+        // Best of a few rounds each: the machine may be busy with other work.
+        double bareDown = 1e9, down = 1e9, bareUp = 1e9, up = 1e9;
+        for (int round = 0; round < kRounds; ++round) {
+            bareDown = std::min(bareDown, bareCopy(s.bytes));
+            _RemoteFile remote(nullptr, false, QStringLiteral("/bench/big.bin"), QString(), true, true, true,
+                               QString());
+            QuietReport downReport;
+            AndroidDownloadFilesThread download(&s.device, {&remote}, QDir(dir.path()), &downReport);
+            down = std::min(down, timed(download, downReport, "download"));
+            if (QFileInfo(local).size() != s.bytes)
+                qFatal("download: wrong size");
+
+            bareUp = std::min(bareUp, bareCopy(s.bytes));
+            QuietReport upReport;
+            AndroidUploadFilesThread upload(&s.device, QStringLiteral("/bench/up"), {QFileInfo(local)}, &upReport);
+            up = std::min(up, timed(upload, upReport, "upload"));
+            const QList<phonesim::FileStore::Entry> stored = s.sim->files().list(QStringLiteral("/bench/up"));
+            if (stored.size() != 1 || stored.first().size != s.bytes)
+                qFatal("upload: not stored whole");
+            s.sim->files().remove(QStringLiteral("/bench/up"));
+        }
+
+        std::printf("file of %.0f MB over loopback, extracted into %s, best of %d rounds\n", s.bytes / 1e6,
+                    qPrintable(scratchBase()), kRounds);
+        print("download", s.bytes, down, bareDown);
+        print("upload", s.bytes, up, bareUp);
+        std::fflush(stdout);
+        state.counters["download_MBps"] = s.bytes / 1e6 / down;
+        state.counters["upload_MBps"] = s.bytes / 1e6 / up;
+        state.counters["bare_download_MBps"] = s.bytes / 1e6 / bareDown;
+        state.counters["bare_upload_MBps"] = s.bytes / 1e6 / bareUp;
+        state.counters["download_ratio"] = down / bareDown;
+        state.counters["upload_ratio"] = up / bareUp;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_FileTransfer)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    setup().sim->stop();
+    return 0;
+}

@@ -1,0 +1,111 @@
+#include "androiduploadfilesthread.h"
+
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "shell/core/folderwalk.h"
+#include "shell/core/jobreport.h"
+
+#include <QTcpSocket>
+
+AndroidUploadFilesThread::AndroidUploadFilesThread(AndroidDeviceInfo* device, const QString& targetFolder,
+                                                   const QList<QFileInfo>& entries, JobReport* progress,
+                                                   QObject* parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_targetFolder(targetFolder)
+    , m_entries(entries)
+    , m_progress(progress)
+{
+}
+
+AndroidUploadFilesThread::~AndroidUploadFilesThread()
+{
+    // run() releases the socket on its own thread; this only covers a run
+    // that never got there.
+    if (m_socket)
+        m_socket.release()->deleteLater();
+}
+
+QString AndroidUploadFilesThread::joinPhonePath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+void AndroidUploadFilesThread::collect(const QString& phoneFolder, const QFileInfo& entry, FolderWalk& walk)
+{
+    jobreport::checkCanceled(m_progress);
+    if (entry.isDir()) {
+        const FolderWalk::Step step(walk, entry);
+        if (!step.entered())
+            return;
+        const QString sub = joinPhonePath(phoneFolder, entry.fileName());
+        for (const QFileInfo& child : FolderWalk::entries(entry.absoluteFilePath()))
+            collect(sub, child, walk);
+    } else if (entry.isFile()) {
+        m_items.append({joinPhonePath(phoneFolder, entry.fileName()), entry.absoluteFilePath(), entry.fileName()});
+    }
+}
+
+void AndroidUploadFilesThread::run()
+{
+    simpleprotocol::CancelScope cancel(m_progress);
+    m_items.clear();
+    m_refused.clear();
+    m_sent = 0;
+    try {
+        FolderWalk walk;
+        for (const QFileInfo& entry : std::as_const(m_entries))
+            collect(m_targetFolder, entry, walk);
+
+        const QString url = QStringLiteral("restore://127.0.0.1:%1/upload").arg(simpleprotocol::nextLocalPort());
+        m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+        // Every block waits for the phone's answer: its tail must not wait
+        // for an acknowledgement of the bytes before it.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        for (int i = 0; i < m_items.size(); ++i)
+            upload(m_items.at(i), i + 1);
+        simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        if (m_refused.isEmpty()) {
+            m_progress->postSucceed(tr("IDS_SUC_UPLOAD_%1_FILES_TO_ANDROID").arg(m_sent));
+        } else {
+            QStringList names;
+            for (const QString& path : std::as_const(m_refused))
+                names.append(simpleprotocol::showLineBreaks(path));
+            m_progress->postErrorOccurred(tr("IDS_UPLOAD_INCOMPLETE_%1_OF_%2_FILES_NOT_SENT_%3")
+                                              .arg(m_sent)
+                                              .arg(m_items.size())
+                                              .arg(names.join(QLatin1Char('\n'))));
+        }
+    } catch (int) {
+        if (m_socket)
+            m_socket->abort();
+        m_device->forceStopAgent();
+    } catch (const std::exception& e) {
+        if (m_socket)
+            m_socket->abort();
+        m_device->forceStopAgent();
+        m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+    // Made on this thread, which has no event loop for a deleteLater.
+    m_socket.reset();
+}
+
+void AndroidUploadFilesThread::upload(const Item& item, int number)
+{
+    jobreport::checkCanceled(m_progress);
+    m_progress->postUpdateProgress(QString(), jobreport::percent(number, m_items.size()),
+                                   tr("Files:%1 / %2").arg(number).arg(m_items.size()));
+    QTcpSocket* s = m_socket.get();
+    try {
+        simpleprotocol::sendCommand(s, QStringLiteral("$file:"), item.phonePath, true, -1);
+    } catch (const simpleprotocol::ArgumentException&) {
+        // Nothing was sent; the session goes on with the next file.
+        m_refused.append(item.localPath);
+        return;
+    }
+    m_sender.open(s, item.localPath, item.localPath);
+    m_sender.send(s, m_progress, tr("IDS_UPLOADING_FILE_%1").arg(item.name));
+    simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
+    simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
+    ++m_sent;
+}

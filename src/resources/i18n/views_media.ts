@@ -1,0 +1,92 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>ExtractLocalFilesThread</name>
+    <message>
+        <source>IDS_SUC_DOWNLOAD_%1_FILES</source>
+        <translation>Successfully extracted %1 files.</translation>
+    </message>
+    <message>
+        <source>IDS_DOWNLOADING_FILE_%1</source>
+        <translation>Extracting:%1</translation>
+    </message>
+    <message>
+        <source>Files:%1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FileSysMainForm</name>
+    <message>
+        <source>IDS_EXPORT_FILES</source>
+        <translation>Extract Files</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_FILES</source>
+        <translation>Import Files</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_FILES</source>
+        <translation>Delete Files</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_FILES_SCHEMA</source>
+        <translation>Loading files...</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_EXPORT_FILE_DIR_%1</source>
+        <translation>Can&apos;t export files from folder %1. Please choose a subfolder to try again.</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_EXPORT_FILE_%1_TOGETHER</source>
+        <translation>The file %1 can&apos;t be extracted together.</translation>
+    </message>
+    <message>
+        <source>IDS_DOWNLOADING_FILES</source>
+        <translation>Extracting files...</translation>
+    </message>
+    <message>
+        <source>IDS_FILES_NOT_EXTRACTED_%1</source>
+        <translation>These entries were not extracted:
+%1</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SEL_FOLDER_TO_UPLOAD</source>
+        <translation>Please select a target directory on device.</translation>
+    </message>
+    <message>
+        <source>IDS_CANT_IMPORT_FILES_TO_DIR_%1</source>
+        <translation>You can&apos;t import files into file directory %1.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_UPLOAD_FILES_TO_ANDROID</source>
+        <translation>Transferring files to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_NO_FILES_TO_DELETE</source>
+        <translation>Found no file to delete.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_DEL_FILE_%1</source>
+        <translation>Can&apos;t delete file %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_TO_DELETE_SEL_FILES</source>
+        <translation>Confirm to delete selected files?</translation>
+    </message>
+    <message>
+        <source>IDS_DELETING_FILES</source>
+        <translation>Deleting files...</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_FILES_SUC</source>
+        <translation>Successfully deleted files.</translation>
+    </message>
+    <message>
+        <source>IDS_FILES_NOT_DELETED_%1</source>
+        <translation>These files were not deleted:
+%1</translation>
+    </message>
+</context>
+</TS>
