@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QSet>
 #include <QTcpSocket>
+#include <QtConcurrent>
 
 #include <stdexcept>
 
@@ -66,6 +67,7 @@ AndroidRestoreMessagesThread::AndroidRestoreMessagesThread(AndroidDeviceInfo* ta
     , progress(progress)
     , cacheWriter(std::make_unique<ExportMessagesDb>(target->cacheDir(), target->mmc))
 {
+    recorder.setMaxThreadCount(1);
     for (_MsgMessage* m : given) {
         if (m->item_type != 0 || !m->handle)
             ++skipped;
@@ -135,28 +137,45 @@ void AndroidRestoreMessagesThread::restore()
         progress->postUpdateProgress(tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
     const QString url = QStringLiteral("restore://127.0.0.1:%1/mms2").arg(simpleprotocol::nextLocalPort());
     socket = target->connect(url, kConnectTimeoutMs);
+    // The dialogue waits for an answer after every attachment: a line must
+    // not sit in the kernel waiting for the previous one's acknowledgement.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     handshake();
 
+    // Which messages go: not those the phone holds already, as its cache
+    // knows it, nor a second one with the same content. Decided once, before
+    // the cache is written from another thread.
+    cacheWriter->begin();
     const int total = int(messages.size());
+    goes.resize(total);
+    QSet<QString> keys;
+    for (int i = 0; i < total; ++i) {
+        const _MsgMessage* msg = messages.at(i);
+        const QString key = makeLogicHash(msg);
+        goes[i] = !keys.contains(key) && cacheWriter->store().findMessageByLogicHash(msg) == 0;
+        keys.insert(key);
+    }
+
     int done = 0;
     while (done < total) {
         jobreport::checkCanceled(progress);
         const int n = qMin(kBatchSize, total - done);
+        // The pictures of this batch and the next are encoded while the
+        // messages before them are on their way.
+        if (done == 0)
+            prepareImages(0);
+        prepareImages(done + n);
         simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
         MsgMessageList sent;
-        QSet<QString> sentKeys;
         for (int i = 0; i < n; ++i) {
             jobreport::checkCanceled(progress);
             _MsgMessage* msg = messages.at(done++);
             if (progress)
                 progress->postUpdateProgress(QString(), jobreport::percent(done, total),
                                              tr("SMS: %1/%2").arg(done).arg(total));
-            // What the phone holds (the cache) or is about to hold (this
-            // batch) is counted, not sent.
-            const QString key = makeLogicHash(msg);
-            if (sentKeys.contains(key) || cacheWriter->store().findMessageByLogicHash(msg) != 0)
+            // What the phone holds or was sent in this run is counted, not sent.
+            if (!goes.at(done - 1))
                 continue;
-            sentKeys.insert(key);
             if (sendMessage(*msg))
                 sent.append(msg);
             else
@@ -167,8 +186,25 @@ void AndroidRestoreMessagesThread::restore()
         recordBatch(sent);
     }
     simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+    finishRecording();
+    commitCache();
     if (progress)
         progress->postSucceed(resultText(done));
+}
+
+void AndroidRestoreMessagesThread::prepareImages(int first)
+{
+    const int end = qMin(first + kBatchSize, int(messages.size()));
+    for (int i = first; i < end; ++i) {
+        if (!goes.at(i))
+            continue;
+        for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
+            if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
+                images.insert(
+                    att,
+                    QtConcurrent::run(&AndroidRestoreMessagesThread::encodedImage, att->localPath, att->mime_type));
+        }
+    }
 }
 
 void AndroidRestoreMessagesThread::handshake()
@@ -209,7 +245,9 @@ void AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& att)
     simpleprotocol::sendCommand(socket, QStringLiteral("$atta:"), att.mime_type + QLatin1Char(',') + name, true, -1);
     bool sent = false;
     if (att.mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive)) {
-        const QByteArray image = encodedImage(att.localPath, att.mime_type);
+        // Prepared in the pool, unless one attachment serves two messages.
+        const QByteArray image
+            = images.contains(&att) ? images.take(&att).result() : encodedImage(att.localPath, att.mime_type);
         if (!image.isEmpty()) {
             sendDataLine(image);
             sent = true;
@@ -257,9 +295,20 @@ void AndroidRestoreMessagesThread::sendDataLine(const QByteArray& bytes)
 
 void AndroidRestoreMessagesThread::recordBatch(const MsgMessageList& acknowledged)
 {
-    // One commit per acknowledged batch: what the phone holds stays known
-    // whatever happens to the rest of the run.
-    cacheWriter->begin();
+    // The cache is written on a thread of its own while the next batch goes
+    // out; batches are written one after the other, in order.
+    finishRecording();
+    recording = QtConcurrent::run(&recorder, [this, acknowledged] {
+        try {
+            writeBatch(acknowledged);
+        } catch (const std::exception& e) {
+            recordError = QString::fromUtf8(e.what());
+        }
+    });
+}
+
+void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged)
+{
     for (const _MsgMessage* m : acknowledged) {
         if (m->chat) {
             cacheWriter->write(*m);
@@ -276,9 +325,13 @@ void AndroidRestoreMessagesThread::recordBatch(const MsgMessageList& acknowledge
         filed.chat = &chat;
         cacheWriter->write(filed);
     }
-    if (cacheWriter->store().isRollbackOnly())
-        throw std::runtime_error("The cache message store rolled the batch back.");
-    cacheWriter->end();
+}
+
+void AndroidRestoreMessagesThread::finishRecording()
+{
+    recording.waitForFinished();
+    if (!recordError.isEmpty())
+        throw std::runtime_error(recordError.toUtf8().toStdString());
 }
 
 QString AndroidRestoreMessagesThread::resultText(int done) const
@@ -307,8 +360,27 @@ void AndroidRestoreMessagesThread::cleanUp()
         delete socket;
         socket = nullptr;
     }
-    // An acknowledged batch is committed already; a batch being written
-    // when the failure came is dropped with the writer.
+    for (QFuture<QByteArray>& image : images)
+        image.waitForFinished();
+    images.clear();
+    // What the phone acknowledged stays known; after a failure of the cache
+    // itself the whole uncommitted run goes, as the store cannot be trusted
+    // to commit then.
+    recording.waitForFinished();
+    if (recordError.isEmpty()) {
+        try {
+            commitCache();
+        } catch (const std::exception& e) {
+            qWarning("AndroidRestoreMessagesThread: the cache could not keep the run: %s", e.what());
+        }
+    }
     cacheWriter.reset();
     target->forceStopAgent();
+}
+
+void AndroidRestoreMessagesThread::commitCache()
+{
+    if (cacheWriter->store().isRollbackOnly())
+        throw std::runtime_error("The cache message store rolled the transfer back.");
+    cacheWriter->end();
 }

@@ -9,9 +9,12 @@
 // announces. A message the cache holds already, or one sent earlier in the
 // same batch, still counts but is not sent again.
 //
-// The cache learns a batch only from the phone's acknowledgement, and each
-// acknowledged batch is committed at once: a cancel or a failure keeps
-// exactly the acknowledged messages. Attachments that cannot be sent (a
+// The cache learns a batch only from the phone's acknowledgement; the run's
+// one cache transaction is committed also after a cancel or a failure of
+// the session, so the cache keeps exactly the acknowledged messages (a
+// failure of the cache itself keeps nothing of the run). Pictures are
+// encoded in the thread pool and the cache is written on a thread of its
+// own while the transfer goes on. Attachments that cannot be sent (a
 // missing or unreadable file, a type or name that cannot travel as one
 // line) are decided before the "$sms:" line that counts them, left out and
 // named in the result. Group events, system messages and messages without
@@ -21,8 +24,11 @@
 #include "messagestore/msgrecords.h"
 
 #include <QByteArray>
+#include <QFuture>
+#include <QHash>
 #include <QStringList>
 #include <QThread>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -68,7 +74,16 @@ private:
     // not open.
     bool sendFile(const QString& path);
     void sendDataLine(const QByteArray& bytes);
+    // Starts encoding the pictures of the batch from first on in the thread
+    // pool.
+    void prepareImages(int first);
+    // Hands the batch to the cache's thread (after the previous batch).
     void recordBatch(const MsgMessageList& acknowledged);
+    void writeBatch(const MsgMessageList& acknowledged);
+    // Waits for the cache's thread; throws what failed there.
+    void finishRecording();
+    // Commits the run's cache transaction and closes the store.
+    void commitCache();
     QString resultText(int done) const;
     void cleanUp();
 
@@ -79,6 +94,11 @@ private:
     std::unique_ptr<ExportMessagesDb> cacheWriter;
     QTcpSocket* socket = nullptr; // lives on the job's thread, only during run()
     QByteArray block; // read buffer for attachment files
+    QList<bool> goes; // per message: to be sent
+    QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
+    QThreadPool recorder; // one thread: the cache writes, batch after batch
+    QFuture<void> recording; // the batch being written
+    QString recordError; // why the cache could not be written
     bool switched = false; // the phone asked to become the default SMS app
     int unsent = 0; // messages of which nothing could be sent
     QStringList leftOut; // attachments not sent, by file name
