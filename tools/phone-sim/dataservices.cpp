@@ -316,9 +316,10 @@ void thumbnails(Session& s)
 
 // ---------------------------------------------------------------- messages
 
-void messages(Session& s)
+} // namespace
+
+void sendMessages(Session& s, const QJsonArray& all)
 {
-    const QJsonArray all = array(s, QStringLiteral("messages"));
     const int size = option(s, "batchSize", 50);
     const int lineBytes = option(s, "thumbLineBytes", 3000);
     s.sendLine("$count:" + num(all.size()));
@@ -357,6 +358,13 @@ void messages(Session& s)
     }
     s.sendLine("$bye:");
     s.expectLine("$bye:");
+}
+
+namespace {
+
+void messages(Session& s)
+{
+    sendMessages(s, array(s, QStringLiteral("messages")));
 }
 
 } // namespace

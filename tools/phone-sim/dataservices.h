@@ -24,11 +24,17 @@
 
 #include "fixture.h"
 
+#include <QJsonArray>
+
 namespace phonesim {
 
 class PhoneSim;
 
 void registerDataServices(PhoneSim& sim);
+
+class Session;
+// The "mms2" load of these messages (the fixture's "messages" form).
+void sendMessages(Session& s, const QJsonArray& messages);
 
 // A large phone for benchmarks, generated (not read from a file): messages
 // spread over conversations, one in attachmentEvery with a small picture,

@@ -1,21 +1,25 @@
 #include "restoreservices.h"
 
+#include "dataservices.h"
+#include "messagerestore.h"
 #include "phonesim.h"
+#include "restorelines.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMutexLocker>
 
 #include <algorithm>
 
 namespace phonesim {
 
-namespace {
+namespace restorelines {
 
-constexpr int kMaxBatch = 100;
 // The PC's upload blocks are never larger.
 constexpr qint64 kMaxUploadBlock = 512 * 1024;
 
-[[noreturn]] void fail(Session& s, RestoreStore& store, const QString& reason)
+void fail(Session& s, RestoreStore& store, const QString& reason)
 {
     store.addError(s.service(), reason);
     s.sendError(reason);
@@ -56,6 +60,12 @@ bool fieldsOf(const QByteArray& line, const QByteArray& command, int n, QList<QB
     *fields = line.mid(command.size()).split(',');
     return fields->size() == n;
 }
+
+} // namespace restorelines
+
+namespace {
+
+using namespace restorelines;
 
 QVariantMap parseCall(Session& s, RestoreStore& store, const QByteArray& line)
 {
@@ -300,6 +310,19 @@ std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
             uploadSession(s, *store);
         else
             s.sendError(QStringLiteral("no backup service upload"));
+    });
+    // A load returns the fixture's messages and then every message restored
+    // through this store.
+    const QString mms = QStringLiteral("mms2");
+    sim.registerService(mms, [store, mms](Session& s) {
+        if (s.isRestore()) {
+            messageRestoreSession(s, *store);
+            return;
+        }
+        QJsonArray all = s.fixture().section(QStringLiteral("messages")).toArray();
+        for (const QVariantMap& m : store->records(mms))
+            all.append(QJsonObject::fromVariantMap(m));
+        sendMessages(s, all);
     });
     return store;
 }

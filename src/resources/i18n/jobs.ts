@@ -35,6 +35,41 @@
     </message>
 </context>
 <context>
+    <name>AndroidRestoreMessagesThread</name>
+    <message>
+        <source>IDS_RESTORING_SMS_TO_ANDROID</source>
+        <translation>Transferring Messages to Android...</translation>
+    </message>
+    <message>
+        <source>SMS: %1/%2</source>
+        <translation>Messages:%1 / %2</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_SMS_SET_DEFAULT_APP</source>
+        <translation>Please click &quot;YES&quot; to temporarily set our Quillharbor app as your default SMS app when the message pops out on your Android&apos;s screen. Then click the &quot;OK&quot; button to start transferring messages to your Android.&lt;br/&gt;&lt;br/&gt;Note: It will resume your default Messaging app settings after transferring messages to Android.</translation>
+    </message>
+    <message>
+        <source>Sending %1, %2/%3 KB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_SUC_RESTORE_%1_SMS_TO_ANDROID</source>
+        <translation>Successfully restored %1 Messages to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES</source>
+        <translation>%1 group messages or system messages can&apos;t be transferred.</translation>
+    </message>
+    <message>
+        <source>IDS_SMS_ATTACHMENTS_NOT_SENT_%1_%2</source>
+        <translation>%1 attachments could not be sent (missing or unreadable files, or names that cannot be sent): %2</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORE_SMS_RESUME_DEFAULT_APP</source>
+        <translation>&lt;br/&gt;Now please click &quot;YES&quot; to resume your default Messaging app settings when the message pops out on your Android&apos;s screen.</translation>
+    </message>
+</context>
+<context>
     <name>AndroidRestorePlaylistThread</name>
     <message>
         <source>IDS_EXPORT_PLAYLISTS_TO_ANDROID_SUC_%1</source>
@@ -106,6 +141,33 @@
     </message>
 </context>
 <context>
+    <name>BackupMMSThread</name>
+    <message>
+        <source>IDS_BACKING_UP_MESSAGES</source>
+        <translation>Backing up Messages to Local Database...</translation>
+    </message>
+    <message>
+        <source>IDS_BACKING_UP_MMS</source>
+        <translation>Backing up Messages to Local Database...</translation>
+    </message>
+    <message>
+        <source>SMS: %1/%2</source>
+        <translation>Messages:%1 / %2</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_MMS</source>
+        <translation>Successfully backup %1 messages.</translation>
+    </message>
+    <message>
+        <source>IDS_BACKUP_MMS_NO_CHAT_%1</source>
+        <translation>%1 messages were left out: their conversation is missing.</translation>
+    </message>
+    <message>
+        <source>IDS_BACKUP_MMS_FILES_NOT_COPIED_%1</source>
+        <translation>%1 attachment files were missing and could not be copied.</translation>
+    </message>
+</context>
+<context>
     <name>BackupNotesThread</name>
     <message>
         <source>IDS_BACKUPING_NOTES</source>
@@ -121,6 +183,21 @@
     <message>
         <source>IDS_SUC_BACKUP_%1_PLAYLISTS</source>
         <translation>Successfully backup %1 Playlists.</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteMMSThread</name>
+    <message>
+        <source>IDS_DELETING_MMS</source>
+        <translation>Deleting Messages...</translation>
+    </message>
+    <message>
+        <source>Messages: %1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_SUC_DELETE_%1_MESSAGES</source>
+        <translation>Successfully Deleted %1 Messages.</translation>
     </message>
 </context>
 <context>

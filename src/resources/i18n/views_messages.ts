@@ -169,5 +169,33 @@
         <source>IDS_TITLE_EXTRACT_MEDIA_FILES</source>
         <translation>Extracting media files now...</translation>
     </message>
+    <message>
+        <source>IDS_TITLE_BACKUPING_MMS</source>
+        <translation>Backing up Messages now. Please wait...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SMS_TO_ANDROID</source>
+        <translation>Transferring Messages to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MMS</source>
+        <translation>Confirm to delete selected messages?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_HANDEL_MMS</source>
+        <translation>Confirm to delete Messages with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_ALL_MMS</source>
+        <translation>Confirm to delete all Messages?</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_ALL_MMS_FAIL</source>
+        <translation>Failed to delete all Messages.</translation>
+    </message>
+    <message>
+        <source>IDS_DELETE_ALL_MMS_SUC</source>
+        <translation>Successfully deleted all Messages.</translation>
+    </message>
 </context>
 </TS>

@@ -4,9 +4,14 @@
 
 #include "formats/messageexportthread.h"
 #include "formats/mmsprinter.h"
+#include "jobs/androidrestoremessagesthread.h"
+#include "jobs/backupmmsthread.h"
+#include "jobs/deletemmsthread.h"
 #include "messagestore/ios6messagedb.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/androidloadmessagesthread.h"
+#include "shell/core/fileutils.h"
+#include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
@@ -82,9 +87,6 @@ SMSMainForm::~SMSMainForm()
 void SMSMainForm::setUpCommands()
 {
     using C = Command;
-    // Backup, transfer and delete come with the message backup, transfer
-    // and delete jobs; until then they show disabled.
-    const auto notYet = [] { return false; };
     const auto nothing = [] {};
     // One command as the toolbar and the conversation menu offer it, and as
     // the message menu offers it.
@@ -97,15 +99,18 @@ void SMSMainForm::setUpCommands()
                             ConversationMenu});
               table.append({sources, icon, nullptr, messageText, rule, enabled, nothing, onMessages, MessageMenu});
           };
-    add(C::PhonePages, ":res/save-to-database.png", QT_TR_NOOP("IDS_MI_BACKUP_TOOLBAR_MMS"),
-        QT_TR_NOOP("IDS_MI_BACKUP_HANDLE_MMS"), QT_TR_NOOP("IDS_MI_BACKUP_SEL_MMS"), C::Always, notYet, nothing,
-        nothing, nothing);
-    add(C::PhonePages, ":res/a2a.png", QT_TR_NOOP("IDS_MI_TRANSFER_TOOLBAR_MMS_A2A"),
-        QT_TR_NOOP("IDS_MI_TRANSFER_HANDLE_MMS_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_SEL_MMS_A2A"), C::Transfer, notYet,
-        nothing, nothing, nothing);
-    add(C::BackupPages, ":res/db2a.png", QT_TR_NOOP("IDS_MI_TRANSFER_TOOLBAR_MMS_DB2A"),
-        QT_TR_NOOP("IDS_MI_TRANSFER_HANDLE_MMS_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_SEL_MMS_DB2A"), C::Transfer, notYet,
-        nothing, nothing, nothing);
+    add(
+        C::PhonePages, ":res/save-to-database.png", QT_TR_NOOP("IDS_MI_BACKUP_TOOLBAR_MMS"),
+        QT_TR_NOOP("IDS_MI_BACKUP_HANDLE_MMS"), QT_TR_NOOP("IDS_MI_BACKUP_SEL_MMS"), C::Always, {},
+        [this] { miToolbarBackup(); }, [this] { miBackupHandle(); }, [this] { miBackupMMS(); });
+    add(
+        C::PhonePages, ":res/a2a.png", QT_TR_NOOP("IDS_MI_TRANSFER_TOOLBAR_MMS_A2A"),
+        QT_TR_NOOP("IDS_MI_TRANSFER_HANDLE_MMS_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_SEL_MMS_A2A"), C::Transfer, {},
+        [this] { miToolbarA2A(); }, [this] { miHandleA2A(); }, [this] { miMMSA2A(); });
+    add(
+        C::BackupPages, ":res/db2a.png", QT_TR_NOOP("IDS_MI_TRANSFER_TOOLBAR_MMS_DB2A"),
+        QT_TR_NOOP("IDS_MI_TRANSFER_HANDLE_MMS_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_SEL_MMS_DB2A"), C::Transfer, {},
+        [this] { miToolbarDB2A(); }, [this] { miHandleDB2A(); }, [this] { miMMSDB2A(); });
     add(
         C::AllSources, ":res/extract_meida_files.png", QT_TR_NOOP("IDS_MI_EXTRACT_TOOLBAR_MMS_MEDIA_FILES"),
         QT_TR_NOOP("IDS_MI_EXTRACT_HANDLE_MMS_MEDIA_FILES"), QT_TR_NOOP("IDS_MI_EXTRACT_SEL_MMS_MEDIA_FILES"),
@@ -119,8 +124,10 @@ void SMSMainForm::setUpCommands()
         C::AllSources, ":res/mi_print.png", QT_TR_NOOP("IDS_MI_PRINT_TOOLBAR_MMS"),
         QT_TR_NOOP("IDS_MI_PRINT_HANDLE_MMS"), QT_TR_NOOP("IDS_MI_PRINT_SEL_MMS"), C::Always, {},
         [this] { miToolbarPrint(); }, [this] { miPrintHandle(); }, [this] { miPrintMMS(); });
-    add(C::BackupPages, ":res/mi_delete.png", QT_TR_NOOP("IDS_MI_DEL_TOOLBAR_MMS"), QT_TR_NOOP("IDS_MI_DEL_HANDLE_MMS"),
-        QT_TR_NOOP("IDS_MI_DEL_SEL_MMS"), C::Always, notYet, nothing, nothing, nothing);
+    add(
+        C::BackupPages, ":res/mi_delete.png", QT_TR_NOOP("IDS_MI_DEL_TOOLBAR_MMS"), QT_TR_NOOP("IDS_MI_DEL_HANDLE_MMS"),
+        QT_TR_NOOP("IDS_MI_DEL_SEL_MMS"), C::Always, {}, [this] { miToolbarDel(); }, [this] { miDelHandle(); },
+        [this] { miDelMMS(); });
     setCommands(table);
 }
 
@@ -394,6 +401,94 @@ void SMSMainForm::printMessages(const MsgMessageList& messages)
 {
     MMSPrinter printer(this);
     printer.print(messages);
+}
+
+void SMSMainForm::backupMessages(const MsgMessageList& messages)
+{
+    const std::optional<QDir> folder = chooseBackupFolder();
+    if (!folder)
+        return;
+    ProgressForm progress(tr("IDS_TITLE_BACKUPING_MMS"), this);
+    BackupMMSThread job(*folder, source().mcc(), messages, &progress);
+    if (runJob(progress, job) == JobResult::Succeeded)
+        emit backupFinished(folder->dirName());
+}
+
+void SMSMainForm::transferMessages(const MsgMessageList& messages)
+{
+    _AndroidDeviceItemNode* target = chooseTransferTarget();
+    if (!target)
+        return;
+    AndroidDeviceInfo* device = &target->device;
+    // The target's cache store must be current: the job skips what it
+    // holds.
+    if (!device->messagesLoadTime.isValid()) {
+        ProgressForm loading(QString(), this);
+        AndroidLoadMessagesThread loader(device, &loading);
+        if (runJob(loading, loader) != JobResult::Succeeded)
+            return;
+        device->messagesLoadTime = QDateTime::currentDateTime();
+    }
+    ProgressForm progress(tr("IDS_TRANSFER_SMS_TO_ANDROID"));
+    AndroidRestoreMessagesThread job(device, messages, &progress);
+    runJob(progress, job);
+}
+
+bool SMSMainForm::deleteFromStore(const MsgMessageList& messages)
+{
+    const QDir folder(source().messageStoreFolder());
+    ProgressForm progress(QString(), this);
+    DeleteMMSThread job(&folder, &messages, &progress);
+    return runJob(progress, job) == JobResult::Succeeded;
+}
+
+void SMSMainForm::miDelMMS()
+{
+    const MsgMessageList selected = getSelectedMessages();
+    if (selected.isEmpty() || !askYesNo(tr("IDS_CONFIRM_DEL_SEL_MMS")))
+        return;
+    if (deleteFromStore(selected))
+        removeDeletedMessages(selected);
+}
+
+void SMSMainForm::miDelHandle()
+{
+    if (!askYesNo(tr("IDS_CONFIRM_DEL_HANDEL_MMS")))
+        return;
+    const QModelIndex current = form->listHandle->currentIndex();
+    auto* node = dynamic_cast<ItemModelSMSHandle::_HandleItemNode*>(AbsTreeItemModel::nodeOf(current));
+    if (!node)
+        return;
+    // The conversation's own messages, whatever the list shows.
+    const MsgMessageList messages = collectChatMessages(node->chats);
+    if (deleteFromStore(messages))
+        removeDeletedConversation(node, messages);
+}
+
+void SMSMainForm::miToolbarDel()
+{
+    if (form->treeViewSMS->selectionModel()->hasSelection())
+        miDelMMS();
+    else if (form->listHandle->selectionModel()->hasSelection())
+        miDelHandle();
+    else
+        deleteAll();
+}
+
+void SMSMainForm::deleteAll()
+{
+    if (!store || !askYesNo(tr("IDS_DELETE_ALL_MMS")))
+        return;
+    store->close();
+    // The folder of "sms.db" with its attachment files; the rest of the
+    // backup folder (other databases, the address book) stays.
+    removeDir(QFileInfo(store->dbPath()).absolutePath());
+    if (QFile::exists(store->dbPath())) {
+        showWarning(tr("IDS_DELETE_ALL_MMS_FAIL"));
+        return;
+    }
+    showInfo(tr("IDS_DELETE_ALL_MMS_SUC"));
+    removeAllMessages();
 }
 
 // ----------------------------------------------------- after a deletion

@@ -3,8 +3,9 @@
 // chosen conversation (or all of them) in a list sorted by date at the top
 // right, and the same messages as chat bubbles below it. Both lists have a
 // search that wraps around. The commands export, print or extract the
-// attachments of the selected messages, of the conversation on show, or
-// (toolbar) of the selection else everything on show.
+// attachments of, back up or transfer to another phone the selected
+// messages, those of the conversation on show, or (toolbar) the selection
+// else everything on show; a backup page also deletes them.
 //
 // A connected phone's messages are brought into its cache store on the
 // page's first opening after the phone connected; the store is read once
@@ -95,6 +96,21 @@ public slots:
     void miToolbarExport() { exportMessages(selectedOrShown()); }
     void miToolbarExtractMedia() { extractAttachments(selectedOrShown()); }
     void miToolbarPrint() { printMessages(selectedOrShown()); }
+    void miBackupMMS() { backupMessages(getSelectedMessages()); }
+    void miBackupHandle() { backupMessages(messagesOnShow()); }
+    void miToolbarBackup() { backupMessages(selectedOrShown()); }
+    void miMMSA2A() { transferMessages(getSelectedMessages()); }
+    void miHandleA2A() { transferMessages(messagesOnShow()); }
+    void miToolbarA2A() { transferMessages(selectedOrShown()); }
+    void miMMSDB2A() { miMMSA2A(); }
+    void miHandleDB2A() { miHandleA2A(); }
+    void miToolbarDB2A() { miToolbarA2A(); }
+    void miDelMMS();
+    void miDelHandle();
+    void miToolbarDel();
+
+signals:
+    void backupFinished(QString localDbName);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,6 +122,11 @@ private:
     void exportMessages(const MsgMessageList& messages);
     void extractAttachments(const MsgMessageList& messages);
     void printMessages(const MsgMessageList& messages);
+    void backupMessages(const MsgMessageList& messages);
+    void transferMessages(const MsgMessageList& messages);
+    // Runs the delete job on the store; true when it succeeded.
+    bool deleteFromStore(const MsgMessageList& messages);
+    void deleteAll();
     MsgMessageList selectedOrShown() const;
     void destroyMessages(const MsgMessageList& messages);
 

@@ -241,7 +241,7 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
-    // Backup, transfer and delete wait for their jobs: shown, disabled.
+    // Transfer needs another phone: the page's own phone is the only one.
     void commands_perSource_andTheirMenus()
     {
         ScriptedPrompt prompt;
@@ -251,7 +251,7 @@ private Q_SLOTS:
                  QStringLiteral("Backup Messages|Transfer Android Messages to other Android|Extract "
                                 "attachment from Messages|Export Messages to file|Print Messages")
                      .split(u'|'));
-        QCOMPARE(enabled(actions), (QList<bool> {false, false, true, true, true}));
+        QCOMPARE(enabled(actions), (QList<bool> {true, false, true, true, true}));
 
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Commands"));
         QVERIFY(writeChats(backup->dir.absolutePath()));
@@ -261,7 +261,7 @@ private Q_SLOTS:
                  QStringLiteral("Transfer Messages from Database to Android|Extract attachment from "
                                 "Messages|Export Messages to file|Print Messages|Delete Messages")
                      .split(u'|'));
-        QCOMPARE(enabled(actions), (QList<bool> {false, true, true, true, false}));
+        QCOMPARE(enabled(actions), (QList<bool> {true, true, true, true, true}));
 
         // No selection, no menu.
         QVERIFY(!page.createContextMenu(SMSMainForm::ConversationMenu));
@@ -282,7 +282,7 @@ private Q_SLOTS:
                                 "selected Messages|Export selected Messages to file|Print selected Messages|Delete "
                                 "selected Messages")
                      .split(u'|'));
-        QCOMPARE(enabled(menu->actions()), (QList<bool> {false, true, true, true, false}));
+        QCOMPARE(enabled(menu->actions()), (QList<bool> {true, true, true, true, true}));
 
         // Print: the selection, through the preview.
         prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"));

@@ -1,0 +1,105 @@
+// Sends SMS and MMS messages with their attachment files to a phone through
+// the Phone Agent's "mms2" restore session, and records what the phone
+// acknowledged in that phone's cache message store, so that a later
+// transfer of the same messages sends nothing twice.
+//
+// The session: a default-app handshake (the phone may ask the user to make
+// the agent the default SMS app for the transfer), then batches of at most
+// 100 messages, each a "$sms:" line followed by the attachments it
+// announces. A message the cache holds already, or one sent earlier in the
+// same batch, still counts but is not sent again.
+//
+// The cache learns a batch only from the phone's acknowledgement; the run's
+// one cache transaction is committed also after a cancel or a failure of
+// the session, so the cache keeps exactly the acknowledged messages (a
+// failure of the cache itself keeps nothing of the run). Pictures are
+// encoded in the thread pool and the cache is written on a thread of its
+// own while the transfer goes on. Attachments that cannot be sent (a
+// missing or unreadable file, a type or name that cannot travel as one
+// line) are decided before the "$sms:" line that counts them, left out and
+// named in the result. Group events, system messages and messages without
+// a counterpart cannot be sent; the result counts them.
+#pragma once
+
+#include "messagestore/msgrecords.h"
+
+#include <QByteArray>
+#include <QFuture>
+#include <QHash>
+#include <QStringList>
+#include <QThread>
+#include <QThreadPool>
+
+#include <memory>
+
+class AndroidDeviceInfo;
+class ExportMessagesDb;
+class JobReport;
+class QTcpSocket;
+
+class AndroidRestoreMessagesThread : public QThread {
+    Q_OBJECT
+
+public:
+    // Messages per batch.
+    static constexpr int kBatchSize = 100;
+    // Time allowed to open the session.
+    static constexpr int kConnectTimeoutMs = 10000;
+    // Bytes of a file per data line.
+    static constexpr qint64 kBlockBytes = 0x80000;
+    // Longer side of a picture on the phone.
+    static constexpr int kMaxImageSide = 1080;
+
+    // target and progress are not owned; the records stay the caller's and
+    // must not change or go until the job has ended.
+    AndroidRestoreMessagesThread(AndroidDeviceInfo* target, const MsgMessageList& messages, JobReport* progress,
+                                 QObject* parent = nullptr);
+    ~AndroidRestoreMessagesThread() override;
+
+    // The bytes a picture travels as: scaled to kMaxImageSide on its longer
+    // side when larger, encoded as PNG for a MIME type ending in "png", else
+    // as JPEG. Empty when the file decodes neither as JPEG nor as PNG.
+    static QByteArray encodedImage(const QString& path, const QString& mime);
+
+protected:
+    void run() override;
+
+private:
+    void restore();
+    void handshake();
+    // False when nothing of the message could be sent (it is not sent).
+    bool sendMessage(const _MsgMessage& msg);
+    void sendAttachment(const _MsgAttachment& att);
+    // The file's bytes as Base64 lines of kBlockBytes; false when it does
+    // not open.
+    bool sendFile(const QString& path);
+    void sendDataLine(const QByteArray& bytes);
+    // Starts encoding the pictures of the batch from first on in the thread
+    // pool.
+    void prepareImages(int first);
+    // Hands the batch to the cache's thread (after the previous batch).
+    void recordBatch(const MsgMessageList& acknowledged);
+    void writeBatch(const MsgMessageList& acknowledged);
+    // Waits for the cache's thread; throws what failed there.
+    void finishRecording();
+    // Commits the run's cache transaction and closes the store.
+    void commitCache();
+    QString resultText(int done) const;
+    void cleanUp();
+
+    AndroidDeviceInfo* target;
+    MsgMessageList messages; // what can be sent, oldest first
+    JobReport* progress;
+    int skipped = 0; // given messages the phone cannot take
+    std::unique_ptr<ExportMessagesDb> cacheWriter;
+    QTcpSocket* socket = nullptr; // lives on the job's thread, only during run()
+    QByteArray block; // read buffer for attachment files
+    QList<bool> goes; // per message: to be sent
+    QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
+    QThreadPool recorder; // one thread: the cache writes, batch after batch
+    QFuture<void> recording; // the batch being written
+    QString recordError; // why the cache could not be written
+    bool switched = false; // the phone asked to become the default SMS app
+    int unsent = 0; // messages of which nothing could be sent
+    QStringList leftOut; // attachments not sent, by file name
+};

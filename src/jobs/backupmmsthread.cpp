@@ -1,0 +1,96 @@
+#include "jobs/backupmmsthread.h"
+
+#include "messagestore/exportmessagesdb.h"
+#include "shell/core/jobreport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+BackupMMSThread::BackupMMSThread(const QDir& targetDir, const QString& countryCode, const MsgMessageList& messages,
+                                 JobReport* progress, QObject* parent)
+    : QThread(parent)
+    , targetDir(targetDir)
+    , countryCode(countryCode)
+    , messages(messages)
+    , progress(progress)
+{
+    sortMessages(this->messages);
+}
+
+BackupMMSThread::~BackupMMSThread() = default;
+
+void BackupMMSThread::run()
+{
+    QStringList copiedFiles;
+    try {
+        backup(&copiedFiles);
+        return;
+    } catch (int) {
+        // The user cancelled; the dialog is closed already.
+    } catch (const std::exception& e) {
+        if (progress)
+            progress->postErrorOccurred(QString::fromUtf8(e.what()));
+    }
+    // Nothing of the run was committed: the files it brought are orphans.
+    for (const QString& path : std::as_const(copiedFiles))
+        QFile::remove(path);
+}
+
+void BackupMMSThread::backup(QStringList* copiedFiles)
+{
+    if (progress)
+        progress->postUpdateProgress(tr("IDS_BACKING_UP_MESSAGES"), 0, QString());
+    // Destroyed at the end of this call in every case; without end() the
+    // store is closed uncommitted.
+    ExportMessagesDb writer(targetDir, countryCode);
+    const int total = int(messages.size());
+    int done = 0;
+    int missingFiles = 0;
+    int withoutChat = 0;
+    writer.begin();
+    for (const _MsgMessage* m : std::as_const(messages)) {
+        jobreport::checkCanceled(progress);
+        ++done;
+        if (progress)
+            progress->postUpdateProgress(tr("IDS_BACKING_UP_MMS"), jobreport::percent(done, total),
+                                         tr("SMS: %1/%2").arg(done).arg(total));
+        // The store files a message under its conversation; the writer
+        // leaves out one whose conversation is missing.
+        if (!m->chat)
+            ++withoutChat;
+        // The files this message brings into the folder, so that a run that
+        // does not commit can take them away again.
+        QStringList fresh;
+        for (const _MsgAttachment* att : getAttachments(m)) {
+            if (att->localPath.isEmpty() || !QFileInfo(att->localPath).isFile()) {
+                ++missingFiles;
+                continue;
+            }
+            const QString target = writer.store().attachmentLocalPath(att->filename);
+            if (!target.isEmpty() && !QFileInfo::exists(target) && !fresh.contains(target))
+                fresh.append(target);
+        }
+        writer.write(*m);
+        for (const QString& path : std::as_const(fresh)) {
+            if (QFileInfo::exists(path))
+                copiedFiles->append(path);
+        }
+    }
+    // An inner step that rolled its part back leaves a unit that cannot
+    // commit: that is a failure, not a success.
+    if (writer.store().isRollbackOnly())
+        throw std::runtime_error("The backup store rolled the backup back.");
+    writer.end();
+    copiedFiles->clear();
+
+    QString result = tr("IDS_SUC_BACKUP_%1_MMS").arg(done);
+    const int notCopied = missingFiles + writer.skippedAttachmentCopies();
+    if (withoutChat > 0)
+        result += QLatin1Char('\n') + tr("IDS_BACKUP_MMS_NO_CHAT_%1").arg(withoutChat);
+    if (notCopied > 0)
+        result += QLatin1Char('\n') + tr("IDS_BACKUP_MMS_FILES_NOT_COPIED_%1").arg(notCopied);
+    if (progress)
+        progress->postSucceed(result);
+}
