@@ -115,6 +115,11 @@ const Fixture& Session::fixture() const
     return m_sim->fixture();
 }
 
+ContactBook& Session::contactBook() const
+{
+    return m_sim->contactBook();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -307,6 +312,7 @@ PhoneSim::PhoneSim(const Fixture& fixture)
 
 PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     : m_fixture(fixture)
+    , m_contactBook(fixture.contacts())
     , m_options(options)
     , m_threads(std::make_unique<Threads>())
 {

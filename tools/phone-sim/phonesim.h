@@ -13,6 +13,7 @@
 // simulator sends is the next step.
 #pragma once
 
+#include "contactbook.h"
 #include "fixture.h"
 
 #include <QByteArray>
@@ -93,6 +94,8 @@ public:
     int port() const;
     bool isRestore() const { return m_url.startsWith(QLatin1String("restore://")); }
     const Fixture& fixture() const;
+    // The phone's address book (the "contacts" service's both sides).
+    ContactBook& contactBook() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -154,6 +157,9 @@ public:
     QString bridgeAddress() const;
     const Options& options() const { return m_options; }
     const Fixture& fixture() const { return m_fixture; }
+    // What the phone's contacts are now: the fixture's, then what restores
+    // made of them.
+    ContactBook& contactBook() { return m_contactBook; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -199,6 +205,7 @@ private:
     bool stallReleased() const { return m_stallRelease.load(); }
 
     Fixture m_fixture;
+    ContactBook m_contactBook;
     Options m_options;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;

@@ -1,26 +1,27 @@
 #include "restoreservices.h"
 
+#include "contactrestore.h"
 #include "phonesim.h"
 
 #include <QMutexLocker>
 
 namespace phonesim {
 
-namespace {
-
-constexpr int kMaxBatch = 100;
-
-[[noreturn]] void fail(Session& s, RestoreStore& store, const QString& reason)
+void refuseLine(Session& s, RestoreStore& store, const QString& reason)
 {
     store.addError(s.service(), reason);
     s.sendError(reason);
     throw SessionEnd(reason.toStdString());
 }
 
-QString shown(const QByteArray& line)
+QString shownLine(const QByteArray& line)
 {
     return QString::fromUtf8(line.left(120));
 }
+
+namespace {
+
+constexpr int kMaxBatch = 100;
 
 // A Base64 field of UTF-8 text; an empty field is an empty text.
 bool decodeText(const QByteArray& field, QString* out)
@@ -60,7 +61,7 @@ QVariantMap parseCall(Session& s, RestoreStore& store, const QByteArray& line)
     static const QList<QByteArray> words {"incoming", "outgoing", "rejected", "missed"};
     if (!fieldsOf(line, "$call:", 4, &f) || !decodeInt(f[0], &date) || !words.contains(f[1])
         || !decodeText(f[2], &address) || !decodeInt(f[3], &duration))
-        fail(s, store, QStringLiteral("bad call line [%1]").arg(shown(line)));
+        refuseLine(s, store, QStringLiteral("bad call line [%1]").arg(shownLine(line)));
     return {{QStringLiteral("date"), date},
             {QStringLiteral("type"), QString::fromLatin1(f[1])},
             {QStringLiteral("address"), address},
@@ -72,7 +73,7 @@ QVariantMap parseBookmark(Session& s, RestoreStore& store, const QByteArray& lin
     QList<QByteArray> f;
     QString title, url;
     if (!fieldsOf(line, "$bookmark:", 2, &f) || !decodeText(f[0], &title) || !decodeText(f[1], &url))
-        fail(s, store, QStringLiteral("bad bookmark line [%1]").arg(shown(line)));
+        refuseLine(s, store, QStringLiteral("bad bookmark line [%1]").arg(shownLine(line)));
     return {{QStringLiteral("title"), title}, {QStringLiteral("url"), url}};
 }
 
@@ -81,7 +82,7 @@ QVariantMap parsePlaylist(Session& s, RestoreStore& store, const QByteArray& lin
     QList<QByteArray> f;
     QString name, members;
     if (!fieldsOf(line, "$playlist:", 2, &f) || !decodeText(f[0], &name) || !decodeText(f[1], &members))
-        fail(s, store, QStringLiteral("bad playlist line [%1]").arg(shown(line)));
+        refuseLine(s, store, QStringLiteral("bad playlist line [%1]").arg(shownLine(line)));
     return {{QStringLiteral("name"), name}, {QStringLiteral("members"), members}};
 }
 
@@ -95,7 +96,7 @@ QVariantMap parseEvent(Session& s, RestoreStore& store, const QByteArray& line, 
         || !decodeInt(f[2], &end) || !decodeText(f[3], &tz) || !decodeText(f[4], &summary)
         || !decodeText(f[5], &description) || !decodeInt(f[6], &allDay) || !decodeText(f[7], &rrule)
         || !decodeInt(f[8], reminders) || *reminders < 0)
-        fail(s, store, QStringLiteral("bad event line [%1]").arg(shown(line)));
+        refuseLine(s, store, QStringLiteral("bad event line [%1]").arg(shownLine(line)));
     return {{QStringLiteral("calendar"), calendar},
             {QStringLiteral("start"), start},
             {QStringLiteral("end"), end},
@@ -112,7 +113,7 @@ QString parseReminder(Session& s, RestoreStore& store, const QByteArray& line)
     QList<QByteArray> f;
     qint64 minutes = 0, method = 0;
     if (!fieldsOf(line, "$reminder:", 2, &f) || !decodeInt(f[0], &minutes) || !decodeInt(f[1], &method))
-        fail(s, store, QStringLiteral("bad reminder line [%1]").arg(shown(line)));
+        refuseLine(s, store, QStringLiteral("bad reminder line [%1]").arg(shownLine(line)));
     return QStringLiteral("%1,%2").arg(minutes).arg(method);
 }
 
@@ -135,7 +136,7 @@ QList<QVariantMap> readBatch(Session& s, RestoreStore& store)
             continue;
         }
         if (batch.size() == kMaxBatch)
-            fail(s, store, QStringLiteral("more than %1 records in a batch").arg(kMaxBatch));
+            refuseLine(s, store, QStringLiteral("more than %1 records in a batch").arg(kMaxBatch));
         if (service == QLatin1String("calls"))
             batch.append(parseCall(s, store, line));
         else if (service == QLatin1String("bookmarks"))
@@ -146,9 +147,9 @@ QList<QVariantMap> readBatch(Session& s, RestoreStore& store)
             batch.append(parseEvent(s, store, line, &remindersDue));
     }
     if (remindersDue > 0)
-        fail(s, store, QStringLiteral("%1 reminder lines missing").arg(remindersDue));
+        refuseLine(s, store, QStringLiteral("%1 reminder lines missing").arg(remindersDue));
     if (batch.isEmpty())
-        fail(s, store, QStringLiteral("empty batch"));
+        refuseLine(s, store, QStringLiteral("empty batch"));
     return batch;
 }
 
@@ -161,7 +162,7 @@ void restoreSession(Session& s, RestoreStore& store)
             return;
         }
         if (line != "$batch:")
-            fail(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shown(line)));
+            refuseLine(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shownLine(line)));
         const QList<QVariantMap> batch = readBatch(s, store);
         // What the phone acknowledged it keeps, whatever happens later.
         s.sendLine("$batch:");
@@ -217,11 +218,13 @@ void RestoreStore::addError(const QString& service, const QString& reason)
 std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
 {
     auto store = std::make_shared<RestoreStore>();
-    for (const char* name : {"bookmarks", "calendars", "calls", "playlists"}) {
+    for (const char* name : {"bookmarks", "calendars", "calls", "playlists", "contacts"}) {
         const QString service = QString::fromLatin1(name);
         ServiceHandler backup = sim.serviceHandler(service);
         sim.registerService(service, [store, backup](Session& s) {
-            if (s.isRestore())
+            if (s.isRestore() && s.service() == QLatin1String("contacts"))
+                contactsRestoreSession(s, *store);
+            else if (s.isRestore())
                 restoreSession(s, *store);
             else if (backup)
                 backup(s);

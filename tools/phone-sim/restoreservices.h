@@ -1,5 +1,6 @@
 // The Phone Agent's "restore://" record services played by the simulator:
-// bookmarks, calendars (events with their reminders), calls and playlists.
+// bookmarks, calendars (events with their reminders), calls, playlists and
+// contacts (contactrestore.h).
 //
 // Every line the PC sends is checked against the restore dialogue ("$batch:",
 // at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
@@ -21,6 +22,7 @@
 namespace phonesim {
 
 class PhoneSim;
+class Session;
 
 class RestoreStore {
 public:
@@ -28,10 +30,13 @@ public:
     // calls: date (seconds), type (word), address, duration;
     // bookmarks: title, url; playlists: name, members (the "/" text);
     // calendars: calendar, start, end, tz, summary, description, allDay,
-    // rrule, reminders (a list of "minutes,method" texts).
+    // rrule, reminders (a list of "minutes,method" texts); contacts: one
+    // per "$ent:" or "$del:" line: command ("ent", "del"), id (as sent),
+    // newId (what the phone answered for a row it made, else empty) and the
+    // row's columns ("data1".."data15").
     QList<QVariantMap> records(const QString& service) const;
     // Records per acknowledged batch, in order.
-    QList<int> batchSizes(const QString& service) const;
+    QList<int> batchSizes(const QString& service) const; // contacts: lines per batch
     // Sessions of the service that ended with "$bye:".
     int completedSessions(const QString& service) const;
     // Every dialogue or format error found, as "<service>: <reason>".
@@ -49,7 +54,13 @@ private:
     QStringList m_errors;
 };
 
-// Serves the four restore services and returns the store they fill. A
+// Answers the line with "$error:" and ends the session (SessionEnd), keeping
+// the reason in the store.
+[[noreturn]] void refuseLine(Session& s, RestoreStore& store, const QString& reason);
+// The start of a received line, for error texts.
+QString shownLine(const QByteArray& line);
+
+// Serves the five restore services and returns the store they fill. A
 // service's "backup://" side keeps going to the handler registered before
 // (registerDataServices), so call this after that. Every simulator serves
 // them from its construction; a test that wants to read what the phone

@@ -36,6 +36,11 @@ QByteArray encodeEnt(const SimRow& row);
 // Reads an "$ent:" line (with or without the command word). Fields that are
 // missing stay unset. False when the line has no valid quadruple.
 bool decodeEnt(const QByteArray& line, SimRow* row);
+// Reads an "$ent:" argument as the agent's restore side accepts it: a valid
+// quadruple of a kind 1..13, exactly the kind's fields, every text strict
+// Base64 of valid UTF-8, every word one of the kind's (or empty), a date
+// "yyyy-MM-dd" (or empty). False with *why set otherwise.
+bool checkEnt(const QByteArray& argument, SimRow* row, QString* why);
 
 // The "$hello:" payload of the device-info service.
 QByteArray helloPayload(const QList<QPair<QString, QString>>& pairs);
