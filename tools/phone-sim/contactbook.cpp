@@ -72,6 +72,17 @@ bool ContactBook::hasContact(qint64 id) const
     return find(id) != nullptr;
 }
 
+QString ContactBook::rowIdWith(const QString& value) const
+{
+    QMutexLocker lock(&m_mutex);
+    for (const SimContact& c : m_contacts)
+        for (const SimRow& r : c.rows)
+            for (const QVariant& v : r.columns)
+                if (v.typeId() == QMetaType::QString && v.toString() == value)
+                    return r.id;
+    return QString();
+}
+
 bool ContactBook::hasRow(const QString& id) const
 {
     QMutexLocker lock(&m_mutex);

@@ -22,6 +22,9 @@ public:
     void setContacts(const QList<SimContact>& contacts);
 
     bool hasContact(qint64 id) const;
+    // The id of the first row holding value as one of its texts; empty when
+    // none does (for tests).
+    QString rowIdWith(const QString& value) const;
     // The stored row named by the id quadruple, kind and contact included.
     bool hasRow(const QString& id) const;
 

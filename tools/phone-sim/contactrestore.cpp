@@ -77,16 +77,8 @@ QVariantMap record(const Line& line, const QString& newId)
 void contactsRestoreSession(Session& s, RestoreStore& store)
 {
     ContactBook& book = s.contactBook();
-    for (;;) {
-        const QByteArray line = s.readLine();
-        if (line == "$bye:") {
-            store.completed(s.service());
-            return;
-        }
-        if (line != "$batch:")
-            refuseLine(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shownLine(line)));
+    runBatches(s, store, [&] {
         const QList<Line> batch = readBatch(s, store, book);
-
         // The phone keeps what it made, whether or not its answer arrives.
         QList<QByteArray> pairs;
         QList<QVariantMap> records;
@@ -106,7 +98,7 @@ void contactsRestoreSession(Session& s, RestoreStore& store)
         }
         s.sendLine("$batch:" + pairs.join(';'));
         store.acknowledge(s.service(), records);
-    }
+    });
 }
 
 } // namespace phonesim

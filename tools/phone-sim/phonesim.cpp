@@ -438,12 +438,14 @@ void PhoneSim::releaseStalls()
     m_stallRelease = true;
 }
 
-QList<Fault> PhoneSim::claimFaults(const QString& service)
+QList<Fault> PhoneSim::claimFaults(const QString& url, const QString& service)
 {
     QMutexLocker lock(&m_mutex);
     QList<Fault> claimed;
+    const QString directed = url.section(QLatin1Char(':'), 0, 0) + QLatin1Char(':') + service;
     for (auto it = m_faults.begin(); it != m_faults.end();) {
-        if (it->kind != Fault::Kind::RefuseControl && (it->service.isEmpty() || it->service == service)) {
+        if (it->kind != Fault::Kind::RefuseControl
+            && (it->service.isEmpty() || it->service == service || it->service == directed)) {
             claimed.append(*it);
             if (it->times > 0 && --it->times == 0) {
                 it = m_faults.erase(it);
@@ -591,7 +593,7 @@ bool PhoneSim::openService(const QHostAddress& address, const QString& url, QStr
             handler = m_services.value(service);
         }
         Session session(this, &socket, log, url, service);
-        session.m_faults = claimFaults(service);
+        session.m_faults = claimFaults(url, service);
         QString note = QStringLiteral("done");
         try {
             session.sendLine("$ready:");

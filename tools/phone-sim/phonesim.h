@@ -56,7 +56,9 @@ struct Fault {
     }
 
     Kind kind;
-    QString service; // empty: any service
+    // Empty: any service; "restore:<name>" or "backup:<name>": that
+    // service's sessions in that direction only.
+    QString service;
     int step;
     QByteArray text;
     qint64 size;
@@ -194,7 +196,7 @@ private:
     // Listens on address:port for one service connection; false with *error.
     bool openService(const QHostAddress& address, const QString& url, QString* error);
     void runService(std::shared_ptr<void> server, QString url, QString service);
-    QList<Fault> claimFaults(const QString& service);
+    QList<Fault> claimFaults(const QString& url, const QString& service);
     std::optional<Fault> claimControlFault(const QString& service);
 
     int newLog(const QString& kind, const QString& url, const QString& service);

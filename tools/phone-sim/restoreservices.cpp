@@ -19,6 +19,20 @@ QString shownLine(const QByteArray& line)
     return QString::fromUtf8(line.left(120));
 }
 
+void runBatches(Session& s, RestoreStore& store, const std::function<void()>& batch)
+{
+    for (;;) {
+        const QByteArray line = s.readLine();
+        if (line == "$bye:") {
+            store.completed(s.service());
+            return;
+        }
+        if (line != "$batch:")
+            refuseLine(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shownLine(line)));
+        batch();
+    }
+}
+
 namespace {
 
 constexpr int kMaxBatch = 100;
@@ -26,15 +40,7 @@ constexpr int kMaxBatch = 100;
 // A Base64 field of UTF-8 text; an empty field is an empty text.
 bool decodeText(const QByteArray& field, QString* out)
 {
-    if (field.isEmpty()) {
-        out->clear();
-        return true;
-    }
-    const auto r = QByteArray::fromBase64Encoding(field, QByteArray::AbortOnBase64DecodingErrors);
-    if (!r || r.decoded.toBase64() != field)
-        return false;
-    *out = QString::fromUtf8(r.decoded);
-    return true;
+    return codec::untextStrict(field, out);
 }
 
 bool decodeInt(const QByteArray& field, qint64* out)
@@ -155,19 +161,12 @@ QList<QVariantMap> readBatch(Session& s, RestoreStore& store)
 
 void restoreSession(Session& s, RestoreStore& store)
 {
-    for (;;) {
-        const QByteArray line = s.readLine();
-        if (line == "$bye:") {
-            store.completed(s.service());
-            return;
-        }
-        if (line != "$batch:")
-            refuseLine(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shownLine(line)));
+    runBatches(s, store, [&] {
         const QList<QVariantMap> batch = readBatch(s, store);
         // What the phone acknowledged it keeps, whatever happens later.
         s.sendLine("$batch:");
         store.acknowledge(s.service(), batch);
-    }
+    });
 }
 
 } // namespace

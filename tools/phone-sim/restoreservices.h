@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 namespace phonesim {
@@ -59,6 +60,9 @@ private:
 [[noreturn]] void refuseLine(Session& s, RestoreStore& store, const QString& reason);
 // The start of a received line, for error texts.
 QString shownLine(const QByteArray& line);
+// The restore dialogue: for every "$batch:" the PC opens, batch() reads it
+// up to its "$end:" and answers it; "$bye:" ends the session.
+void runBatches(Session& s, RestoreStore& store, const std::function<void()>& batch);
 
 // Serves the five restore services and returns the store they fill. A
 // service's "backup://" side keeps going to the handler registered before

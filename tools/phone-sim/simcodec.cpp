@@ -58,6 +58,20 @@ QString untext(const QByteArray& field)
     return QString::fromUtf8(QByteArray::fromBase64(field));
 }
 
+bool untextStrict(const QByteArray& field, QString* out)
+{
+    if (field.isEmpty()) {
+        out->clear();
+        return true;
+    }
+    const auto r = QByteArray::fromBase64Encoding(field, QByteArray::AbortOnBase64DecodingErrors);
+    if (!r || r.decoded.toBase64() != field)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *out = utf8.decode(r.decoded);
+    return !utf8.hasError();
+}
+
 QByteArray word(int category, int code)
 {
     const Category* c = find(category);
@@ -222,24 +236,6 @@ bool decodeEnt(const QByteArray& line, SimRow* row)
     return true;
 }
 
-namespace {
-
-bool strictText(const QByteArray& field, QString* out)
-{
-    if (field.isEmpty()) {
-        out->clear();
-        return true;
-    }
-    const auto r = QByteArray::fromBase64Encoding(field, QByteArray::AbortOnBase64DecodingErrors);
-    if (!r || r.decoded.toBase64() != field)
-        return false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    *out = utf8.decode(r.decoded);
-    return !utf8.hasError();
-}
-
-} // namespace
-
 bool checkEnt(const QByteArray& argument, SimRow* row, QString* why)
 {
     const QList<QByteArray> fields = argument.split(',');
@@ -266,7 +262,7 @@ bool checkEnt(const QByteArray& argument, SimRow* row, QString* why)
         switch (f.how) {
         case 't': {
             QString text;
-            ok = strictText(v, &text);
+            ok = codec::untextStrict(v, &text);
             row->columns.insert(col(f.column), text);
             break;
         }

@@ -14,6 +14,9 @@ namespace codec {
 
 QByteArray text(const QString& value); // Base64 of UTF-8, "" for ""
 QString untext(const QByteArray& field); // reverse
+// The reverse as the agent's restore side reads it: false unless the field
+// is strict Base64 (as text() writes it) of valid UTF-8.
+bool untextStrict(const QByteArray& field, QString* out);
 
 // Label words of the agent, per category (row kind, or 99 for IM protocols).
 QByteArray word(int category, int code); // "" when the code has no word
