@@ -148,7 +148,7 @@ void AndroidRestoreContactsThread::sendNewContacts(ContactsRestoreSession& sessi
             const pim::_Contact& s = newContacts.at(sent);
             // The name as the merge wrote it (a merged contact's may have
             // changed).
-            const ContactDataRow name = touched.value(s.id).written.value(pim::ENTITY_NAME).first();
+            const ContactDataRow name = touched.constFind(s.id)->written.value(pim::ENTITY_NAME).first();
             session.sendRow(pim::ENTITY_NAME, s.id, s.id, name, s.id);
         }
         const QList<ContactIdMapping> made = session.readMappings(session.endBatch());

@@ -27,19 +27,6 @@ Q_DECLARE_METATYPE(phonesim::Fault)
 
 namespace {
 
-QJsonObject jrow(int kind, qint64 id, const QJsonObject& columns)
-{
-    QJsonObject r = columns;
-    r.insert(u"kind"_s, kind);
-    r.insert(u"id"_s, id);
-    return r;
-}
-
-QJsonObject jcontact(qint64 id, const QJsonArray& rows)
-{
-    return QJsonObject {{u"id"_s, id}, {u"rows"_s, rows}};
-}
-
 // Three contacts whose phone ids cross the local ids the cache gives them:
 // Ann (phone 2) becomes local 1, Bo (phone 1) local 2, Cy (phone 3) local 3;
 // Ann's first number (phone row 5) shares its number with Bo's e-mail's
@@ -47,14 +34,17 @@ QJsonObject jcontact(qint64 id, const QJsonArray& rows)
 QJsonObject threeContacts()
 {
     const QJsonArray contacts {
-        jcontact(2,
-                 {jrow(1, 9, {{u"data2"_s, u"Ann"_s}, {u"data3"_s, u"Lee"_s}}),
-                  jrow(3, 5, {{u"data1"_s, u"+49 30 100"_s}, {u"data2"_s, 2}}),
-                  jrow(3, 6, {{u"data1"_s, u"+49 30 200"_s}, {u"data2"_s, 1}})}),
-        jcontact(1,
-                 {jrow(1, 7, {{u"data2"_s, u"Bo"_s}, {u"data3"_s, u"Sun"_s}}),
-                  jrow(4, 8, {{u"data1"_s, u"bo@example.org"_s}, {u"data2"_s, 1}})}),
-        jcontact(3, {jrow(1, 3, {{u"data2"_s, u"Cy"_s}}), jrow(3, 4, {{u"data1"_s, u"+1 555 0100"_s}})}),
+        testsupport::simContact(2,
+                                {testsupport::simContactRow(1, 9, {{u"data2"_s, u"Ann"_s}, {u"data3"_s, u"Lee"_s}}),
+                                 testsupport::simContactRow(3, 5, {{u"data1"_s, u"+49 30 100"_s}, {u"data2"_s, 2}}),
+                                 testsupport::simContactRow(3, 6, {{u"data1"_s, u"+49 30 200"_s}, {u"data2"_s, 1}})}),
+        testsupport::simContact(
+            1,
+            {testsupport::simContactRow(1, 7, {{u"data2"_s, u"Bo"_s}, {u"data3"_s, u"Sun"_s}}),
+             testsupport::simContactRow(4, 8, {{u"data1"_s, u"bo@example.org"_s}, {u"data2"_s, 1}})}),
+        testsupport::simContact(3,
+                                {testsupport::simContactRow(1, 3, {{u"data2"_s, u"Cy"_s}}),
+                                 testsupport::simContactRow(3, 4, {{u"data1"_s, u"+1 555 0100"_s}})}),
     };
     return QJsonObject {{u"contacts"_s, contacts}};
 }
@@ -126,16 +116,6 @@ bool sendEdit(SimPhone& phone, LocalContactsDb& db, qint64 id, QList<ContactChan
     return ended && report.succeeded();
 }
 
-// Every line the phone received in its restore sessions, in order.
-QList<QByteArray> restoreLines(const SimPhone& phone)
-{
-    QList<QByteArray> lines;
-    for (const phonesim::ConnectionLog& c : phone.sim->connections(u"service"_s))
-        if (c.url.startsWith("restore://"_L1))
-            lines += c.linesIn;
-    return lines;
-}
-
 // Every row of the cache file: ids, phone ids and the columns, in id order.
 QStringList dump(LocalContactsDb& db)
 {
@@ -151,14 +131,10 @@ QStringList dump(LocalContactsDb& db)
     return out;
 }
 
-// The phone's row of a contact whose data1 is value; empty when none.
+// The phone's id of its row holding value.
 QString phoneRowId(const SimPhone& phone, const QString& value)
 {
-    for (const phonesim::SimContact& c : phone.sim->contactBook().contacts())
-        for (const phonesim::SimRow& r : c.rows)
-            if (r.columns.value(u"data1"_s).toString() == value || r.columns.value(u"data2"_s).toString() == value)
-                return r.id;
-    return QString();
+    return phone.sim->contactBook().rowIdWith(value);
 }
 
 QString rowSrcId(LocalContactsDb& db, qint64 contact, const QString& data1)
@@ -234,7 +210,7 @@ void TestContactJobs::edit_ofAPhoneContact_isOneBatch_andIdsLandOnTheirOwnRows()
     QCOMPARE(report.successes(), QStringList {QString()});
     QCOMPARE(phone->verdict(2), QString());
     const qint64 emailId = db.loadContact(1).rows(pim::ENTITY_EMAIL).first().id;
-    QCOMPARE(restoreLines(*phone),
+    QCOMPARE(phone->restoreLines(u"contacts"_s),
              (QList<QByteArray> {"$batch:", "$ent:3/2/2/5,mobile,," + QByteArray("+49 30 111").toBase64(),
                                  "$ent:4/2/2/-" + QByteArray::number(emailId) + ",work,,"
                                      + QByteArray("ann@example.org").toBase64(),
@@ -263,7 +239,7 @@ void TestContactJobs::newContact_isTwoBatches_andBothAnswersLandOnTheirRows()
     QVERIFY(
         !sendEdit(*phone, db, 0, {ContactChange(3, ContactChange::ACTION_ADDED, dataRow({{1, u"+1"_s}}))}, refused));
     QCOMPARE(refused.errors(), QStringList {u"A new contact needs a name before it can be sent to Android."_s});
-    QVERIFY(restoreLines(*phone).isEmpty());
+    QVERIFY(phone->restoreLines(u"contacts"_s).isEmpty());
 
     const QList<ContactChange> changes {
         ContactChange(1, ContactChange::ACTION_ADDED, dataRow({{2, u"Dee"_s}, {3, u"Fox"_s}})),
@@ -279,7 +255,7 @@ void TestContactJobs::newContact_isTwoBatches_andBothAnswersLandOnTheirRows()
     QCOMPARE(dee.srcId, nameId);
     QCOMPARE(dee.rows(pim::ENTITY_NAME).first().srcId, nameId);
     const QString contact = nameId.section(u'/', 1, 1);
-    const QList<QByteArray> lines = restoreLines(*phone);
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
     QCOMPARE(lines.size(), 8);
     QCOMPARE(lines.mid(0, 3),
              (QList<QByteArray> {"$batch:",
@@ -309,7 +285,8 @@ void TestContactJobs::deletions_sendOneDelPerNamedContact()
     QVERIFY(run(job));
     QVERIFY2(report.succeeded(), qPrintable(report.errors().join(u'\n')));
     QCOMPARE(phone->verdict(2), QString());
-    QCOMPARE(restoreLines(*phone), (QList<QByteArray> {"$batch:", "$del:1/2/2/9", "$del:1/3/3/3", "$end:", "$bye:"}));
+    QCOMPARE(phone->restoreLines(u"contacts"_s),
+             (QList<QByteArray> {"$batch:", "$del:1/2/2/9", "$del:1/3/3/3", "$end:", "$bye:"}));
     const QList<phonesim::SimContact> left = phone->sim->contactBook().contacts();
     QCOMPARE(left.size(), 1);
     QCOMPARE(left.first().id, 1);
@@ -392,7 +369,7 @@ void TestContactJobs::restore_rowsThatMissedThePhone_areNamed_notCounted()
     QCOMPARE(rowSrcId(db, 1, u"+49 30 100"_s), u"3/2/2/5"_s);
     QCOMPARE(rowSrcId(db, 2, u"bo@example.org"_s), u"4/1/1/8"_s);
     // Neither Gus's nor Eve's number went.
-    const QList<QByteArray> lines = restoreLines(*phone);
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
     QVERIFY(!lines.join().contains(QByteArray("+1 700").toBase64()));
     QVERIFY(!lines.join().contains(QByteArray("+1 800").toBase64()));
 }
@@ -442,7 +419,7 @@ void TestContactJobs::badAnswers_leaveTheCacheAsItWas()
     job.start();
     if (error.isEmpty()) {
         // The user gives up on a phone that went silent.
-        QTRY_COMPARE(restoreLines(phone).count("$end:"), 2);
+        QTRY_COMPARE(phone.restoreLines(u"contacts"_s).count("$end:"), 2);
         report.cancel();
     }
     QVERIFY(job.wait(QDeadlineTimer(20000)));
@@ -453,7 +430,7 @@ void TestContactJobs::badAnswers_leaveTheCacheAsItWas()
     QVERIFY(!db.connection().isRollbackOnly());
     QVERIFY(!usb || phone.forceStopped());
     // Nothing went twice: one name line for Gus, one batch of names.
-    const QList<QByteArray> lines = restoreLines(phone);
+    const QList<QByteArray> lines = phone.restoreLines(u"contacts"_s);
     QCOMPARE(lines.count("$batch:"), std::min<int>(2, int(lines.count("$end:"))));
     QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("$ent:1/"); }), 1);
     phone.sim->releaseStalls();
