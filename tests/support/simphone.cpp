@@ -26,6 +26,19 @@ QJsonObject fixtureFile(const QString& relativePath)
     return QJsonDocument::fromJson(f.readAll()).object();
 }
 
+QJsonObject simContact(qint64 id, const QJsonArray& rows)
+{
+    return QJsonObject {{QStringLiteral("id"), id}, {QStringLiteral("rows"), rows}};
+}
+
+QJsonObject simContactRow(int kind, qint64 id, const QJsonObject& columns)
+{
+    QJsonObject row = columns;
+    row.insert(QStringLiteral("kind"), kind);
+    row.insert(QStringLiteral("id"), id);
+    return row;
+}
+
 namespace {
 SimPhone::Options wifiOptions(const QString& address, const QJsonObject& fixture)
 {
@@ -101,6 +114,17 @@ int SimPhone::loads(const QString& service) const
     for (const phonesim::ConnectionLog& c : sim->connections(QStringLiteral("service")))
         n += c.service == service && c.url.startsWith(QLatin1String("backup://")) ? 1 : 0;
     return n;
+}
+
+QList<QByteArray> SimPhone::restoreLines(const QString& service) const
+{
+    QList<QByteArray> lines;
+    if (!sim)
+        return lines;
+    for (const phonesim::ConnectionLog& c : sim->connections(QStringLiteral("service")))
+        if (c.service == service && c.url.startsWith(QLatin1String("restore://")))
+            lines += c.linesIn;
+    return lines;
 }
 
 QString SimPhone::verdict(int sessions) const

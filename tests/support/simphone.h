@@ -11,6 +11,7 @@
 #include "phonesim.h"
 #include "restoreservices.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -24,6 +25,10 @@ QJsonObject defaultDevice();
 // A fixture file of tools/phone-sim/fixtures or of the tests' data folders,
 // by its path below the source tree.
 QJsonObject fixtureFile(const QString& relativePath);
+// A contact of a fixture's "contacts" section, and one of its rows (kind,
+// phone row id, its "data<n>" columns).
+QJsonObject simContact(qint64 id, const QJsonArray& rows);
+QJsonObject simContactRow(int kind, qint64 id, const QJsonObject& columns);
 
 class SimPhone {
 public:
@@ -60,6 +65,8 @@ public:
     bool forceStopped() const;
     // Sessions of the named service opened by "backup://" URLs (loads).
     int loads(const QString& service) const;
+    // Every line received on the service's "restore://" sessions, in order.
+    QList<QByteArray> restoreLines(const QString& service) const;
     // Empty when n service sessions have ended and the phone found no fault
     // with any line it received; otherwise what went wrong.
     QString verdict(int sessions) const;

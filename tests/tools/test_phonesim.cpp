@@ -4,6 +4,8 @@
 #include "restoreservices.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -36,17 +38,17 @@ class TestPhoneSim : public QObject {
         c.connectToHost(m_address, m_sim->controlPort());
         return c.waitForConnected(3000) ? exchange(c, url + "\r\n") : "no connection";
     }
-    // A fresh session of the service ("device-info" unless told); its first
+    // A fresh session of the service ("device-info" by default); its first
     // line in *first.
-    std::unique_ptr<QTcpSocket> session(QByteArray* first,
-                                        const QByteArray& service = "backup://127.0.0.1:%1/device-info")
+    std::unique_ptr<QTcpSocket> session(QByteArray* first, const QByteArray& service = "backup:device-info")
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
         auto s = std::make_unique<QTcpSocket>();
-        if (control(QString::fromLatin1(service).arg(port).toLatin1()) == "1")
+        const QList<QByteArray> parts = service.split(':');
+        if (control(parts.at(0) + "://127.0.0.1:" + QByteArray::number(port) + "/" + parts.at(1)) == "1")
             s->connectToHost(m_address, port);
         if (!s->waitForConnected(3000))
             return nullptr;
@@ -83,6 +85,59 @@ private Q_SLOTS:
         QCOMPARE(first, QByteArray("$ready:"));
     }
 
+    // The contacts restore answers each batch with the ids of what it made
+    // and keeps it for the next load; a line the agent could not take ends
+    // the session with "$error:".
+    void contactsRestore_answersWhatItMade_andRefusesBadLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("answer");
+        const QByteArray ann = QByteArray("Ann").toBase64();
+        QTest::newRow("new contact") << "$ent:1/5/5/-3,," + ann + ",,," << QByteArray("$batch:1/5/5/-3=>1/8/8/10");
+        QTest::newRow("new row") << QByteArray("$ent:3/7/7/-4,mobile,,KzE=") << QByteArray("$batch:3/7/7/-4=>3/7/7/10");
+        QTest::newRow("changed row") << QByteArray("$ent:3/7/7/9,work,,KzE=") << QByteArray("$batch:");
+        QTest::newRow("deletion, of nothing too") << QByteArray("$del:1/7/7/9\n$del:3/1/1/-5") << QByteArray("$batch:");
+        QTest::newRow("bad Base64") << QByteArray("$ent:3/7/7/-4,mobile,,KzE") << QByteArray("bad $ent:");
+        QTest::newRow("not UTF-8") << "$ent:9/7/7/-4," + QByteArray("\xff").toBase64() << QByteArray("bad $ent:");
+        QTest::newRow("unknown word") << QByteArray("$ent:3/7/7/-4,cell,,") << QByteArray("bad $ent:");
+        QTest::newRow("fields missing") << QByteArray("$ent:3/7/7/-4,mobile,") << QByteArray("bad $ent:");
+        QTest::newRow("unknown contact") << QByteArray("$ent:3/6/6/-4,mobile,,") << QByteArray("does not have");
+        QTest::newRow("unknown row") << QByteArray("$ent:3/7/7/11,mobile,,") << QByteArray("is not on the phone");
+        QTest::newRow("twice") << QByteArray("$del:3/7/7/9\n$del:3/7/7/9") << QByteArray("twice");
+    }
+    void contactsRestore_answersWhatItMade_andRefusesBadLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, answer);
+        m_sim->contactBook().setContacts(
+            phonesim::Fixture::fromJson(
+                QJsonDocument::fromJson(R"({"contacts": [{"id": 7, "rows": [{"kind": 1, "id": 8, "data2": "Bo"},
+                                        {"kind": 3, "id": 9, "data1": "+2", "data2": 2}]}]})")
+                    .object())
+                .contacts());
+        QByteArray first;
+        auto s = session(&first, "restore:contacts");
+        QVERIFY(s);
+        const QByteArray got = exchange(*s, "$batch:\n" + line + "\n$end:\n");
+        if (answer.startsWith("$batch:")) {
+            QCOMPARE(got, answer);
+            QCOMPARE(exchange(*s, "$bye:\n"), QByteArray());
+        } else {
+            QVERIFY2(got.startsWith("$error:") && QByteArray::fromBase64(got.mid(7)).contains(answer), got.constData());
+        }
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
+        // What it made, the next load sends.
+        if (answer.contains("=>")) {
+            QByteArray loaded;
+            auto load = session(&loaded, "backup:contacts");
+            QVERIFY(load);
+            QByteArray all;
+            for (QByteArray l = exchange(*load, {}); !l.isEmpty() && l != "$end:"; l = exchange(*load, {}))
+                all += l + '\n';
+            QVERIFY2(all.contains("$ent:" + answer.mid(answer.indexOf("=>") + 2)), all.constData());
+        }
+    }
+
     void pcError_isRecorded_andStopEndsAStalledSession()
     {
         m_sim->addFault({Fault::Kind::WrongLineAt, QStringLiteral("device-info"), 2, "$hullo:"});
@@ -109,7 +164,7 @@ private Q_SLOTS:
     void upload_keepsWholeFilesOnly_andRefusesBadLines()
     {
         const auto store = phonesim::registerRestoreServices(*m_sim);
-        const QByteArray url = "restore://127.0.0.1:%1/upload";
+        const QByteArray url = "restore:upload";
         QByteArray line;
         auto s = session(&line, url);
         QVERIFY(s);

@@ -154,7 +154,7 @@ void playlists(Session& s)
 void contacts(Session& s)
 {
     QList<Lines> units;
-    for (const SimContact& c : s.fixture().contacts()) {
+    for (const SimContact& c : s.contactBook().contacts()) {
         Lines rows;
         for (const SimRow& r : c.rows)
             rows.append(encodeEnt(r));

@@ -120,6 +120,11 @@ FileStore& Session::files() const
     return m_sim->files();
 }
 
+ContactBook& Session::contactBook() const
+{
+    return m_sim->contactBook();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -321,6 +326,7 @@ PhoneSim::PhoneSim(const Fixture& fixture)
 
 PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     : m_fixture(fixture)
+    , m_contactBook(fixture.contacts())
     , m_options(options)
     , m_files(std::make_unique<FileStore>(fixture.section(QStringLiteral("files")).toObject()))
     , m_threads(std::make_unique<Threads>())
@@ -447,12 +453,14 @@ void PhoneSim::releaseStalls()
     m_stallRelease = true;
 }
 
-QList<Fault> PhoneSim::claimFaults(const QString& service)
+QList<Fault> PhoneSim::claimFaults(const QString& url, const QString& service)
 {
     QMutexLocker lock(&m_mutex);
     QList<Fault> claimed;
+    const QString directed = url.section(QLatin1Char(':'), 0, 0) + QLatin1Char(':') + service;
     for (auto it = m_faults.begin(); it != m_faults.end();) {
-        if (it->kind != Fault::Kind::RefuseControl && (it->service.isEmpty() || it->service == service)) {
+        if (it->kind != Fault::Kind::RefuseControl
+            && (it->service.isEmpty() || it->service == service || it->service == directed)) {
             claimed.append(*it);
             if (it->times > 0 && --it->times == 0) {
                 it = m_faults.erase(it);
@@ -600,7 +608,7 @@ bool PhoneSim::openService(const QHostAddress& address, const QString& url, QStr
             handler = m_services.value(service);
         }
         Session session(this, &socket, log, url, service);
-        session.m_faults = claimFaults(service);
+        session.m_faults = claimFaults(url, service);
         QString note = QStringLiteral("done");
         try {
             session.sendLine("$ready:");

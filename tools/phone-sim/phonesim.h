@@ -13,6 +13,7 @@
 // simulator sends is the next step.
 #pragma once
 
+#include "contactbook.h"
 #include "filestore.h"
 #include "fixture.h"
 
@@ -56,7 +57,9 @@ struct Fault {
     }
 
     Kind kind;
-    QString service; // empty: any service
+    // Empty: any service; "restore:<name>" or "backup:<name>": that
+    // service's sessions in that direction only.
+    QString service;
     int step;
     QByteArray text;
     qint64 size;
@@ -99,6 +102,8 @@ public:
     const Fixture& fixture() const;
     // The phone's files, shared by every session of the simulator.
     FileStore& files() const;
+    // The phone's address book (the "contacts" service's both sides).
+    ContactBook& contactBook() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -164,6 +169,9 @@ public:
     const Fixture& fixture() const { return m_fixture; }
     // The phone's files: the fixture's "files" tree, as changed since.
     FileStore& files() const { return *m_files; }
+    // What the phone's contacts are now: the fixture's, then what restores
+    // made of them.
+    ContactBook& contactBook() { return m_contactBook; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -198,7 +206,7 @@ private:
     // Listens on address:port for one service connection; false with *error.
     bool openService(const QHostAddress& address, const QString& url, QString* error);
     void runService(std::shared_ptr<void> server, QString url, QString service);
-    QList<Fault> claimFaults(const QString& service);
+    QList<Fault> claimFaults(const QString& url, const QString& service);
     std::optional<Fault> claimControlFault(const QString& service);
 
     int newLog(const QString& kind, const QString& url, const QString& service);
@@ -209,6 +217,7 @@ private:
     bool stallReleased() const { return m_stallRelease.load(); }
 
     Fixture m_fixture;
+    ContactBook m_contactBook;
     Options m_options;
     std::unique_ptr<FileStore> m_files;
     quint16 m_controlPort = 0;

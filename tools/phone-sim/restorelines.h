@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace phonesim {
 
 class RestoreStore;
@@ -19,13 +21,16 @@ constexpr int kMaxBatch = 100;
 [[noreturn]] void fail(Session& s, RestoreStore& store, const QString& reason);
 // The start of a line, for error texts.
 QString shown(const QByteArray& line);
-// A Base64 field of UTF-8 text in its one canonical form; an empty field is
-// an empty text.
+// A Base64 field of valid UTF-8 text in its one canonical form; an empty
+// field is an empty text.
 bool decodeText(const QByteArray& field, QString* out);
 // A plain decimal number (a leading "-" allowed).
 bool decodeInt(const QByteArray& field, qint64* out);
 // Splits "$cmd:a,b,c" after its command into exactly n fields.
 bool fieldsOf(const QByteArray& line, const QByteArray& command, int n, QList<QByteArray>* fields);
+// The restore dialogue: for every "$batch:" the PC opens, batch() reads it
+// up to its "$end:" and answers it; "$bye:" ends the session.
+void runBatches(Session& s, RestoreStore& store, const std::function<void()>& batch);
 
 } // namespace restorelines
 

@@ -1,9 +1,11 @@
 #include "restoreservices.h"
 
+#include "contactrestore.h"
 #include "dataservices.h"
 #include "messagerestore.h"
 #include "phonesim.h"
 #include "restorelines.h"
+#include "simcodec.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -34,15 +36,7 @@ QString shown(const QByteArray& line)
 // A Base64 field of UTF-8 text; an empty field is an empty text.
 bool decodeText(const QByteArray& field, QString* out)
 {
-    if (field.isEmpty()) {
-        out->clear();
-        return true;
-    }
-    const auto r = QByteArray::fromBase64Encoding(field, QByteArray::AbortOnBase64DecodingErrors);
-    if (!r || r.decoded.toBase64() != field)
-        return false;
-    *out = QString::fromUtf8(r.decoded);
-    return true;
+    return codec::untextStrict(field, out);
 }
 
 bool decodeInt(const QByteArray& field, qint64* out)
@@ -59,6 +53,20 @@ bool fieldsOf(const QByteArray& line, const QByteArray& command, int n, QList<QB
         return false;
     *fields = line.mid(command.size()).split(',');
     return fields->size() == n;
+}
+
+void runBatches(Session& s, RestoreStore& store, const std::function<void()>& batch)
+{
+    for (;;) {
+        const QByteArray line = s.readLine();
+        if (line == "$bye:") {
+            store.completed(s.service());
+            return;
+        }
+        if (line != "$batch:")
+            fail(s, store, QStringLiteral("expected $batch: or $bye:, got [%1]").arg(shown(line)));
+        batch();
+    }
 }
 
 } // namespace restorelines
@@ -293,11 +301,13 @@ void RestoreStore::addError(const QString& service, const QString& reason)
 std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
 {
     auto store = std::make_shared<RestoreStore>();
-    for (const char* name : {"bookmarks", "calendars", "calls", "playlists"}) {
+    for (const char* name : {"bookmarks", "calendars", "calls", "playlists", "contacts"}) {
         const QString service = QString::fromLatin1(name);
         ServiceHandler backup = sim.serviceHandler(service);
         sim.registerService(service, [store, backup](Session& s) {
-            if (s.isRestore())
+            if (s.isRestore() && s.service() == QLatin1String("contacts"))
+                contactsRestoreSession(s, *store);
+            else if (s.isRestore())
                 restoreSession(s, *store);
             else if (backup)
                 backup(s);

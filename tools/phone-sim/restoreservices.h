@@ -1,7 +1,8 @@
 // The Phone Agent's "restore://" services played by the simulator: the
-// record services bookmarks, calendars (events with their reminders), calls
-// and playlists, and the file upload ("upload"), whose files go into the
-// simulator's FileStore once complete, so that a later listing shows them.
+// record services bookmarks, calendars (events with their reminders), calls,
+// playlists and contacts (contactrestore.h), and the file upload ("upload"),
+// whose files go into the simulator's FileStore once complete, so that a
+// later listing shows them.
 //
 // Every line the PC sends is checked against the restore dialogue ("$batch:",
 // at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
@@ -18,11 +19,13 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 namespace phonesim {
 
 class PhoneSim;
+class Session;
 
 class RestoreStore {
 public:
@@ -31,10 +34,13 @@ public:
     // bookmarks: title, url; playlists: name, members (the "/" text);
     // calendars: calendar, start, end, tz, summary, description, allDay,
     // rrule, reminders (a list of "minutes,method" texts); upload: one
-    // record per stored file: path, size, blocks (the block sizes in order).
+    // record per stored file: path, size, blocks (the block sizes in order);
+    // contacts: one per "$ent:" or "$del:" line: command ("ent", "del"), id
+    // (as sent), newId (what the phone answered for a row it made, else
+    // empty) and the row's columns ("data1".."data15").
     QList<QVariantMap> records(const QString& service) const;
     // Records per acknowledged batch, in order.
-    QList<int> batchSizes(const QString& service) const;
+    QList<int> batchSizes(const QString& service) const; // contacts: lines per batch
     // Sessions of the service that ended with "$bye:".
     int completedSessions(const QString& service) const;
     // Every dialogue or format error found, as "<service>: <reason>".
@@ -52,7 +58,7 @@ private:
     QStringList m_errors;
 };
 
-// Serves the four restore services and returns the store they fill. A
+// Serves the five restore services and returns the store they fill. A
 // service's "backup://" side keeps going to the handler registered before
 // (registerDataServices), so call this after that. Every simulator serves
 // them from its construction; a test that wants to read what the phone

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QList>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace phonesim {
 
@@ -55,6 +56,20 @@ QByteArray text(const QString& value)
 QString untext(const QByteArray& field)
 {
     return QString::fromUtf8(QByteArray::fromBase64(field));
+}
+
+bool untextStrict(const QByteArray& field, QString* out)
+{
+    if (field.isEmpty()) {
+        out->clear();
+        return true;
+    }
+    const auto r = QByteArray::fromBase64Encoding(field, QByteArray::AbortOnBase64DecodingErrors);
+    if (!r || r.decoded.toBase64() != field)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *out = utf8.decode(r.decoded);
+    return !utf8.hasError();
 }
 
 QByteArray word(int category, int code)
@@ -216,6 +231,65 @@ bool decodeEnt(const QByteArray& line, SimRow* row)
             row->columns.insert(col(f.column), d.isValid() ? d.toString(Qt::ISODate) : QString());
             break;
         }
+        }
+    }
+    return true;
+}
+
+bool checkEnt(const QByteArray& argument, SimRow* row, QString* why)
+{
+    const QList<QByteArray> fields = argument.split(',');
+    static const QRegularExpression quad(
+        QStringLiteral("\\A-?[0-9]{1,18}/-?[0-9]{1,18}/-?[0-9]{1,18}/-?[0-9]{1,18}\\z"));
+    const QString id = QString::fromLatin1(fields.first());
+    const int kind = id.section(QLatin1Char('/'), 0, 0).toInt();
+    if (!quad.match(id).hasMatch() || kind < 1 || kind > 13) {
+        *why = QStringLiteral("bad id quadruple");
+        return false;
+    }
+    const QList<Field> fs = layout(kind);
+    if (fields.size() != fs.size() + 1) {
+        *why = QStringLiteral("%1 fields for kind %2, must be %3").arg(fields.size() - 1).arg(kind).arg(fs.size());
+        return false;
+    }
+    row->id = id;
+    row->kind = kind;
+    row->columns.clear();
+    for (int i = 0; i < fs.size(); ++i) {
+        const QByteArray& v = fields.at(i + 1);
+        const Field& f = fs.at(i);
+        bool ok = true;
+        switch (f.how) {
+        case 't': {
+            QString text;
+            ok = codec::untextStrict(v, &text);
+            row->columns.insert(col(f.column), text);
+            break;
+        }
+        case 'w':
+        case 'p': {
+            bool known = false;
+            const int c = codec::code(f.how == 'p' ? 99 : kind, v, &known);
+            ok = v.isEmpty() || known;
+            row->columns.insert(col(f.column), c);
+            break;
+        }
+        case 'b': {
+            const auto r = QByteArray::fromBase64Encoding(v, QByteArray::AbortOnBase64DecodingErrors);
+            ok = r && r.decoded.toBase64() == v;
+            row->columns.insert(col(f.column), r.decoded);
+            break;
+        }
+        case 'd': {
+            const QDate d = QDate::fromString(QString::fromLatin1(v), QStringLiteral("yyyy-MM-dd"));
+            ok = v.isEmpty() || d.isValid();
+            row->columns.insert(col(f.column), d.isValid() ? d.toString(Qt::ISODate) : QString());
+            break;
+        }
+        }
+        if (!ok) {
+            *why = QStringLiteral("field %1 of kind %2 is not valid").arg(i + 1).arg(kind);
+            return false;
         }
     }
     return true;

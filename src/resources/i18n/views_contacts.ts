@@ -237,6 +237,22 @@
         <source>IDS_DEL_ALL_CONTACTS_SUC</source>
         <translation>Successfully deleted all contacts.</translation>
     </message>
+    <message>
+        <source>IDS_TRANSFERING_CONTACTS_TO_ANDROID</source>
+        <translation>Transferring Contacts to Android now...</translation>
+    </message>
+    <message>
+        <source>IDS_SENGING_CHANGES_TO_ANDROID_DEVICE</source>
+        <translation>Updating Android...</translation>
+    </message>
+    <message>
+        <source>IDS_DELETING_CONTACTS_FROM_ANDROID</source>
+        <translation>Deleting Contacts from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SEL_CONTACTS_TO_DELETE_FROM_DEVICE</source>
+        <translation>Please select Contacts to delete.</translation>
+    </message>
 </context>
 <context>
     <name>EditContactForm</name>

@@ -1,6 +1,7 @@
 #include "abscategorypage.h"
 
 #include "jobs/localdbselform.h"
+#include "phonelink/androiddeviceinfo.h"
 #include "records/absdb.h"
 #include "shell/messagebox.h"
 #include "shell/progressform.h"
@@ -106,7 +107,24 @@ void AbsCategoryPage::execContextMenu(int menu)
 bool AbsCategoryPage::loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
                                      const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader)
 {
-    if (!m_source.isConnectedPhone() || !loadTime.isNull())
+    if (!m_source.isConnectedPhone())
+        return false;
+    return reloadCache(cache, loadTime, title, makeLoader);
+}
+
+bool AbsCategoryPage::loadTargetCache(const AndroidDeviceInfo& target, AbsLocalDb& cache, QDateTime& loadTime,
+                                      const QString& title,
+                                      const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader)
+{
+    if (!target.folder.isEmpty())
+        return false;
+    return reloadCache(cache, loadTime, title, makeLoader);
+}
+
+bool AbsCategoryPage::reloadCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
+                                  const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader)
+{
+    if (!loadTime.isNull())
         return false;
     try {
         // Loading on top of an old file would mix old and new records.
@@ -115,7 +133,7 @@ bool AbsCategoryPage::loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, con
         showError(QStringLiteral("remove %1 error. %2").arg(cache.filePath(), QString::fromUtf8(e.what())));
         return false;
     }
-    return refreshPhoneCache(loadTime, title, makeLoader);
+    return runCacheLoader(loadTime, title, makeLoader);
 }
 
 bool AbsCategoryPage::refreshPhoneCache(QDateTime& loadTime, const QString& title,
@@ -123,6 +141,12 @@ bool AbsCategoryPage::refreshPhoneCache(QDateTime& loadTime, const QString& titl
 {
     if (!m_source.isConnectedPhone() || !loadTime.isNull())
         return false;
+    return runCacheLoader(loadTime, title, makeLoader);
+}
+
+bool AbsCategoryPage::runCacheLoader(QDateTime& loadTime, const QString& title,
+                                     const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader)
+{
     ProgressForm progress(title, this);
     const std::unique_ptr<QThread> loader = makeLoader(progress);
     if (runJob(progress, *loader) != JobResult::Succeeded)

@@ -26,6 +26,7 @@
 #include <vector>
 
 class AbsLocalDb;
+class AndroidDeviceInfo;
 class ProgressForm;
 class QAbstractItemModel;
 class QMenu;
@@ -104,6 +105,11 @@ protected:
     // message store): nothing is removed first.
     bool refreshPhoneCache(QDateTime& loadTime, const QString& title,
                            const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
+    // The same as loadPhoneCache for another phone's cache (a transfer's
+    // target, whose cache must mirror it before the transfer): does nothing
+    // for a virtual device or when loaded already.
+    bool loadTargetCache(const AndroidDeviceInfo& target, AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
+                         const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
 
     // Deletion on a backup page, after askYesNo(question): deleteRows runs
     // inside one transaction on db, all or nothing; a failure is rolled
@@ -125,6 +131,11 @@ protected:
 
 private:
     bool isShown(const Command& c) const;
+    // The load of loadPhoneCache, for a phone known to be connected.
+    bool reloadCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,
+                     const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
+    bool runCacheLoader(QDateTime& loadTime, const QString& title,
+                        const std::function<std::unique_ptr<QThread>(ProgressForm&)>& makeLoader);
     bool isEnabled(const Command& c) const;
 
     PageSource m_source;

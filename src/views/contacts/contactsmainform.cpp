@@ -5,6 +5,8 @@
 #include "formats/contactsprinter.h"
 #include "formats/exporttofilethread.h"
 #include "formats/importcontactsthread.h"
+#include "jobs/androidrestorecontactsthread.h"
+#include "jobs/androidsendchangesthread.h"
 #include "jobs/backupthreads.h"
 #include "phonelink/androidloadcontactsthread.h"
 #include "records/localcontactsdb.h"
@@ -31,12 +33,6 @@ constexpr char kContactsDb[] = "contacts.db";
 QSharedPointer<AbsContactCombineRule> newRule()
 {
     return QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule);
-}
-
-// Commands whose work is not there yet stay visible and disabled.
-bool notYetAvailable()
-{
-    return false;
 }
 
 } // namespace
@@ -66,10 +62,22 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
          {},
          [this] { miToolbarBackup(); },
          [this] { miBackup(); }},
-        {C::PhonePages, ":res/a2a.png", QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         C::Transfer, notYetAvailable, none, none},
-        {C::BackupPages, ":res/db2a.png", QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"), C::Transfer, notYetAvailable, none, none},
+        {C::PhonePages,
+         ":res/a2a.png",
+         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
+         QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
+         C::Transfer,
+         {},
+         [this] { miToolbarA2A(); },
+         [this] { miA2A(); }},
+        {C::BackupPages,
+         ":res/db2a.png",
+         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
+         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
+         C::Transfer,
+         {},
+         [this] { miToolbarDB2A(); },
+         [this] { miDB2A(); }},
         {C::AllSources,
          ":res/mi_export-sms.png",
          QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CONTACTS"),
@@ -88,10 +96,8 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
          [this] { miPrint(); }},
         {C::AllSources, ":res/new_ct.png", QT_TR_NOOP("IDS_MI_NEW_CONTACT"), nullptr, C::Always, changes,
          [this] { miAdd(); }, none},
-        // Import into a phone sends the contacts to it: backup folders only
-        // for now.
-        {C::AllSources, ":res/import.png", QT_TR_NOOP("IDS_MI_IMPORT"), nullptr, C::Always,
-         [this] { return source().isBackup(); }, [this] { miImport(); }, none},
+        {C::AllSources, ":res/import.png", QT_TR_NOOP("IDS_MI_IMPORT"), nullptr, C::Always, changes,
+         [this] { miImport(); }, none},
         {C::AllSources, ":res/edit.png", nullptr, QT_TR_NOOP("IDS_MI_EDIT"), C::Always, changes, none,
          [this] { miEdit(); }},
         {C::AllSources, ":res/mi_delete.png", QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CONTACTS"), QT_TR_NOOP("IDS_MI_DELETE"),
@@ -101,11 +107,7 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
     const QString path = source().databasePath(QLatin1String(kContactsDb));
     if (!path.isEmpty()) {
         database = std::make_unique<LocalContactsDb>(path, newRule());
-        if (AndroidDeviceInfo* device = source().device())
-            loadPhoneCache(*database, device->contactsLoadTime, tr("IDS_LOADING_ANDROID_CONTACTS"),
-                           [&](ProgressForm& progress) {
-                               return std::make_unique<AndroidLoadContactsThread>(database.get(), device, &progress);
-                           });
+        phoneCacheCurrent();
     }
     reload();
 }
@@ -243,11 +245,34 @@ void ContactsMainForm::backup(const QList<pim::_Contact>& contacts)
         emit backupFinished(folder->dirName());
 }
 
+void ContactsMainForm::transferToAndroid(const QList<pim::_Contact>& contacts)
+{
+    _AndroidDeviceItemNode* node = chooseTransferTarget();
+    if (!node)
+        return;
+    AndroidDeviceInfo& target = node->device;
+    LocalContactsDb db(target.cacheDir().absoluteFilePath(QLatin1String(kContactsDb)), newRule());
+    // Only what the merge into the target's cache changes is sent: that
+    // cache must mirror the phone first.
+    if (target.contactsLoadTime.isNull()
+        && !loadTargetCache(target, db, target.contactsLoadTime, tr("IDS_LOADING_ANDROID_CONTACTS"),
+                            [&](ProgressForm& progress) {
+                                return std::make_unique<AndroidLoadContactsThread>(&db, &target, &progress);
+                            }))
+        return;
+    ProgressForm progress(tr("IDS_TRANSFERING_CONTACTS_TO_ANDROID"), this);
+    AndroidRestoreContactsThread job(&target, &contacts, &db, &progress);
+    const JobResult result = runJob(progress, job);
+    noteSendOutcome(&target, result == JobResult::Succeeded, job.cacheOutOfStep());
+}
+
 void ContactsMainForm::miImport()
 {
-    // Importing on a phone page sends the contacts to the phone, which is
-    // not available yet.
-    if (!database || !source().isBackup())
+    if (!canChange())
+        return;
+    // Importing on a phone page sends the contacts to the phone.
+    bool reloaded = false;
+    if (!phoneCacheCurrent(&reloaded))
         return;
     const std::optional<FileChoice> file = filechoice::askOpenFile(
         this, QString(), QDir::homePath(),
@@ -266,7 +291,13 @@ void ContactsMainForm::miImport()
         showWarning(tr("IDS_FOUND_NO_CONTACTS_IN_THE_FILE"));
         return;
     }
-    {
+    if (source().isPhonePage()) {
+        ProgressForm progress(tr("IDS_TRANSFERING_CONTACTS_TO_ANDROID"), this);
+        AndroidRestoreContactsThread job(source().device(), &contacts, database.get(), &progress);
+        const JobResult result = runJob(progress, job);
+        if (source().isConnectedPhone())
+            noteSendOutcome(source().device(), result == JobResult::Succeeded, job.cacheOutOfStep());
+    } else {
         ProgressForm progress(tr("IDS_TITLE_BACKUPING_CONTACTS"), this);
         BackupContactsThread job(database.get(), contacts, &progress);
         runJob(progress, job);
@@ -276,7 +307,43 @@ void ContactsMainForm::miImport()
 
 bool ContactsMainForm::canChange() const
 {
-    return database && source().isBackup();
+    return database && source().isValid();
+}
+
+bool ContactsMainForm::phoneCacheCurrent(bool* reloaded)
+{
+    if (reloaded)
+        *reloaded = false;
+    AndroidDeviceInfo* device = source().device();
+    if (!database || !source().isConnectedPhone() || !device->contactsLoadTime.isNull())
+        return true;
+    const bool loaded = loadPhoneCache(
+        *database, device->contactsLoadTime, tr("IDS_LOADING_ANDROID_CONTACTS"), [&](ProgressForm& progress) {
+            return std::make_unique<AndroidLoadContactsThread>(database.get(), device, &progress);
+        });
+    if (reloaded) {
+        *reloaded = true;
+        reload();
+    }
+    return loaded;
+}
+
+void ContactsMainForm::noteSendOutcome(AndroidDeviceInfo* device, bool succeeded, bool outOfStep)
+{
+    if (!succeeded || outOfStep)
+        device->contactsLoadTime = QDateTime();
+}
+
+bool ContactsMainForm::sendToPhone(const QString& title, const std::function<void(AndroidSendChangesThread&)>& setUp)
+{
+    AndroidDeviceInfo* device = source().device();
+    ProgressForm progress(title, this);
+    AndroidSendChangesThread job(device, database.get(), &progress);
+    setUp(job);
+    const bool succeeded = runJob(progress, job) == JobResult::Succeeded;
+    if (source().isConnectedPhone())
+        noteSendOutcome(device, succeeded, job.cacheOutOfStep());
+    return succeeded;
 }
 
 void ContactsMainForm::onContactsTreeItemDoubleClicked(const QModelIndex& index)
@@ -287,6 +354,9 @@ void ContactsMainForm::onContactsTreeItemDoubleClicked(const QModelIndex& index)
 
 void ContactsMainForm::miAdd()
 {
+    bool reloaded = false;
+    if (!canChange() || !phoneCacheCurrent(&reloaded))
+        return;
     pim::_Contact contact;
     editContact(contact);
 }
@@ -300,6 +370,10 @@ void ContactsMainForm::miEdit()
 
 void ContactsMainForm::editRow(const QModelIndex& index)
 {
+    bool reloaded = false;
+    // A list read again has other rows: the user picks again.
+    if (!canChange() || !phoneCacheCurrent(&reloaded) || reloaded)
+        return;
     const QPersistentModelIndex row(index);
     const pim::_Contact* shown = ItemModelContacts::contactOf(index);
     if (!shown)
@@ -338,6 +412,9 @@ bool ContactsMainForm::editContact(pim::_Contact& contact)
                 }
                 database->insertContact(work);
             }
+            // The changes as stored: an added row with the id it got, which
+            // is how the phone's answer finds its way back to it.
+            QList<ContactChange> stored;
             for (const ContactChange& change : std::as_const(changes)) {
                 ContactDataRow row = change.row;
                 switch (change.action) {
@@ -356,6 +433,17 @@ bool ContactsMainForm::editContact(pim::_Contact& contact)
                     break;
                 default:
                     break;
+                }
+                stored.append(ContactChange(change.entityType, change.action, row));
+            }
+            if (source().isPhonePage()) {
+                pim::_Contact sent = database->loadContact(work.id);
+                if (!sendToPhone(tr("IDS_SENGING_CHANGES_TO_ANDROID_DEVICE"),
+                                 [&](AndroidSendChangesThread& job) { job.setChanges(&sent, stored); })) {
+                    // Nothing of the edit stays, nor the ids the job stored.
+                    database->endTran(false);
+                    reload();
+                    return false;
                 }
             }
             if (!database->connection().commitTran())
@@ -387,11 +475,46 @@ void ContactsMainForm::miDelete()
     const QList<pim::_Contact> contacts = selectedContacts();
     if (contacts.isEmpty())
         return;
+    if (source().isPhonePage()) {
+        bool reloaded = false;
+        if (phoneCacheCurrent(&reloaded) && !reloaded)
+            deleteFromPhone(contacts);
+        return;
+    }
     if (deleteInTransaction(*database, tr("IDS_CONFIRM_DEL_SEL_CONTACTS"), tr("IDS_REMOVE_CONTACTS_SUC"), [&] {
             for (const pim::_Contact& contact : contacts)
                 database->deleteContact(contact.id);
         }))
         reload();
+}
+
+void ContactsMainForm::deleteFromPhone(const QList<pim::_Contact>& contacts)
+{
+    if (!askYesNo(tr("IDS_CONFIRM_DEL_SEL_CONTACTS")))
+        return;
+    try {
+        database->beginTran();
+        try {
+            for (const pim::_Contact& contact : contacts)
+                database->deleteContact(contact.id);
+            if (!sendToPhone(tr("IDS_DELETING_CONTACTS_FROM_ANDROID"),
+                             [&](AndroidSendChangesThread& job) { job.setDeletedContacts(contacts); })) {
+                // The phone did not take it: every contact stays.
+                database->endTran(false);
+                return;
+            }
+            if (!database->connection().commitTran())
+                throw std::runtime_error("the deletion could not be committed");
+        } catch (...) {
+            database->endTran(false);
+            throw;
+        }
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+        return;
+    }
+    reload();
+    showInfo(tr("IDS_REMOVE_CONTACTS_SUC"));
 }
 
 void ContactsMainForm::miToolbarDelete()
@@ -400,6 +523,11 @@ void ContactsMainForm::miToolbarDelete()
         return;
     if (hasSelection(0)) {
         miDelete();
+        return;
+    }
+    // A phone's contacts are never deleted as a whole.
+    if (source().isPhonePage()) {
+        showWarning(tr("IDS_PLEASE_SEL_CONTACTS_TO_DELETE_FROM_DEVICE"));
         return;
     }
     // A backup's contacts as a whole: the file goes, the next read makes an

@@ -1,16 +1,19 @@
 // The contacts page of a phone (connected or virtual) or of a local backup
 // folder: the contacts sorted by name with a search box above and their
 // count below, and the card of the selected contact beside them. Commands:
-// search, export, print, backup (phone pages), and import, add, edit and
-// delete (backup folders).
+// search, export, print, backup and transfer to another phone (phone
+// pages), transfer to a phone (backup folders), import, add, edit and
+// delete.
 //
 // A connected phone's contacts are loaded from the phone into its cache on
 // the page's first opening after the phone connected.
 //
-// Everything that changes a phone's contacts (add, edit, delete, transfer,
-// import on a phone page) is shown but disabled: the phone must take each
-// change before its cache may keep it, and the job that sends changes to a
-// phone is not there yet.
+// On a phone page every change (add, edit, delete, import) is stored in the
+// cache in one transaction and sent to the phone inside it; the cache keeps
+// it only when the phone took it. A virtual device has no phone to take
+// it: its changes are refused. After a send that failed or was cancelled the
+// phone may keep part of it, so its cache is loaded from the phone again
+// before anything more is sent to it (a transfer's target likewise).
 #pragma once
 
 #include "records/contact.h"
@@ -20,8 +23,11 @@
 #include <QItemSelection>
 #include <QList>
 
+#include <functional>
 #include <memory>
 
+class AndroidDeviceInfo;
+class AndroidSendChangesThread;
 class ContactDisplayer;
 class LocalContactsDb;
 class MyTreeView;
@@ -72,6 +78,10 @@ public slots:
     void miToolbarExport() { exportToFile(selectedOrAll()); }
     void miPrint() { printContacts(selectedContacts()); }
     void miToolbarPrint() { printContacts(selectedOrAll()); }
+    void miA2A() { transferToAndroid(selectedContacts()); }
+    void miDB2A() { transferToAndroid(selectedContacts()); }
+    void miToolbarA2A() { transferToAndroid(selectedOrAll()); }
+    void miToolbarDB2A() { transferToAndroid(selectedOrAll()); }
     void miImport();
     void miAdd();
     void miEdit();
@@ -86,11 +96,25 @@ private:
     void backup(const QList<pim::_Contact>& contacts);
     void exportToFile(const QList<pim::_Contact>& contacts);
     void printContacts(const QList<pim::_Contact>& contacts);
+    void transferToAndroid(const QList<pim::_Contact>& contacts);
     QList<pim::_Contact> selectedOrAll() const;
     // Edits the contact of a list row and shows its stored state there.
     void editRow(const QModelIndex& index);
-    // Adding, editing and deleting: backup folders only for now.
+    // Adding, editing and deleting: a database to change.
     bool canChange() const;
+    // Loads the page's phone's contacts into its cache when they were not
+    // since it connected (or since a send to it went wrong). False when that
+    // load failed: nothing may be sent then. With reloaded given, a load
+    // also reads the list again and *reloaded says so (a selection taken
+    // before is gone).
+    bool phoneCacheCurrent(bool* reloaded = nullptr);
+    // Runs the change sender, set up by setUp, on the page's phone inside
+    // the transaction open on the cache; true when the phone took it.
+    bool sendToPhone(const QString& title, const std::function<void(AndroidSendChangesThread&)>& setUp);
+    // After a send or a transfer to device: the cache mirrors the phone
+    // only when it succeeded and nothing stayed behind.
+    static void noteSendOutcome(AndroidDeviceInfo* device, bool succeeded, bool outOfStep);
+    void deleteFromPhone(const QList<pim::_Contact>& contacts);
 
     std::unique_ptr<Ui::ContactsMainForm> form;
     std::unique_ptr<LocalContactsDb> database;

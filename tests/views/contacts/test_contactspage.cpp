@@ -433,9 +433,8 @@ private Q_SLOTS:
     }
 
     // Transfer follows the phones connected (none, only this page's own,
-    // another one) but stays disabled until contacts can be sent to a phone,
-    // as do adding, editing, deleting and importing on a phone page; a
-    // backup folder adds, edits and deletes.
+    // another one); adding, editing, deleting and importing are there on
+    // phone pages and backup folders alike.
     void commands_areEnabledByConnectedPhones()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Enable"));
@@ -455,8 +454,7 @@ private Q_SLOTS:
                  QStringLiteral("Backup Contacts|Transfer Android Contacts to other Android|Extract Contacts|Print "
                                 "Contacts|Add Contact|Import Contacts from file|Delete Contacts")
                      .split(u'|'));
-        QCOMPARE(enabledStates(one.createToolbarActions()),
-                 (QList<bool> {true, false, true, true, false, false, false}));
+        QCOMPARE(enabledStates(one.createToolbarActions()), (QList<bool> {true, false, true, true, true, true, true}));
         QVERIFY(!one.source().canTransfer());
         QVERIFY(ContactsMainForm(backup, devicesRoot()).source().canTransfer());
 
@@ -467,8 +465,7 @@ private Q_SLOTS:
         tree().addAndroidDevice(other);
         ContactsMainForm two(m_phone, devicesRoot());
         QVERIFY(two.source().canTransfer());
-        QCOMPARE(enabledStates(two.createToolbarActions()),
-                 (QList<bool> {true, false, true, true, false, false, false}));
+        QCOMPARE(enabledStates(two.createToolbarActions()), (QList<bool> {true, true, true, true, true, true, true}));
 
         // The context menu needs a selection and offers no add or import.
         QVERIFY(!two.createContextMenu());
@@ -479,7 +476,7 @@ private Q_SLOTS:
                  QStringLiteral("Backup selected Contacts|Transfer selected Contacts to other Android|Extract "
                                 "selected Contacts|Print selected Contacts|Edit Contact|Delete selected Contacts")
                      .split(u'|'));
-        QCOMPARE(enabledStates(menu->actions()), (QList<bool> {true, false, true, true, false, false}));
+        QCOMPARE(enabledStates(menu->actions()), (QList<bool> {true, true, true, true, true, true}));
 
         // Printing the selection hands both contacts to the preview.
         prompt.answerDialog(QDialog::Rejected, QStringLiteral("QPrintPreviewDialog"));

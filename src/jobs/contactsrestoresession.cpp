@@ -1,0 +1,176 @@
+#include "contactsrestoresession.h"
+
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/contactcodec.h"
+#include "phonelink/protocol/simpleprotocol.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTcpSocket>
+
+namespace {
+
+// Answers are shown in error texts up to this length.
+constexpr int kShownAnswer = 200;
+
+QString shown(const QString& text)
+{
+    return text.size() > kShownAnswer ? text.left(kShownAnswer) + QStringLiteral("...") : text;
+}
+
+} // namespace
+
+ContactsRestoreSession::ContactsRestoreSession(const AndroidDeviceInfo& device)
+    : m_device(device)
+{
+}
+
+ContactsRestoreSession::~ContactsRestoreSession()
+{
+    abort();
+}
+
+void ContactsRestoreSession::checkReachable(const AndroidDeviceInfo& device)
+{
+    if (!device.folder.isEmpty())
+        throw std::runtime_error(
+            QCoreApplication::translate("ContactsRestoreSession", "IDS_DEVICE_NOT_CONNECTED").toStdString());
+}
+
+void ContactsRestoreSession::open()
+{
+    const QString url = QStringLiteral("restore://127.0.0.1:%1/contacts").arg(simpleprotocol::nextLocalPort());
+    m_socket = m_device.connect(url, kConnectTimeoutMs);
+}
+
+void ContactsRestoreSession::beginBatch()
+{
+    m_sent.clear();
+    m_sentNew.clear();
+    m_newIds.clear();
+    simpleprotocol::sendCommand(m_socket, QStringLiteral("$batch:"), QString(), true, -1);
+}
+
+void ContactsRestoreSession::sendRow(int kind, qint64 second, qint64 third, const ContactDataRow& row, qint64 contactId)
+{
+    // A row goes under the phone's id or under minus its local id; with
+    // neither, no answer could find its way back to it.
+    if (row.srcId.isEmpty() ? row.id <= 0 : !simpleprotocol::parseId(row.srcId, nullptr, nullptr, nullptr, nullptr))
+        throw std::runtime_error(
+            QStringLiteral("A contact row without a usable id (%1) cannot be sent.").arg(row.srcId).toStdString());
+    const QString id = simpleprotocol::formatId(kind, second, third, row);
+    if (m_sent.contains(id))
+        throw std::runtime_error(
+            QStringLiteral("The contact row %1 was to go twice in one batch.").arg(id).toStdString());
+    simpleprotocol::sendCommand(m_socket, QStringLiteral("$ent:"),
+                                simpleprotocol::encodeDataRow(kind, second, third, row), false, -1);
+    ContactIdMapping sent;
+    sent.kind = kind;
+    sent.contactId = contactId;
+    sent.rowId = row.id;
+    sent.sentId = id;
+    m_sent.insert(id, sent);
+    if (row.srcId.isEmpty()) {
+        m_sentNew.append(id);
+        m_newIds.insert(id);
+    }
+}
+
+void ContactsRestoreSession::sendDeletion(const QString& id)
+{
+    simpleprotocol::sendCommand(m_socket, QStringLiteral("$del:"), id, false, -1);
+}
+
+QString ContactsRestoreSession::endBatch()
+{
+    simpleprotocol::sendCommand(m_socket, QStringLiteral("$end:"), QString(), true, -1);
+    QElapsedTimer waited;
+    waited.start();
+    QString line;
+    try {
+        line = simpleprotocol::expectCommand(m_socket, QStringLiteral("$batch:"), m_replyTimeoutMs);
+    } catch (const simpleprotocol::SocketDataTransferException&) {
+        if (m_replyTimeoutMs >= 0 && waited.elapsed() >= m_replyTimeoutMs)
+            throw std::runtime_error(QStringLiteral("The phone did not answer within %1 seconds.")
+                                         .arg(m_replyTimeoutMs / 1000.0)
+                                         .toStdString());
+        throw;
+    }
+    const QString answer = line.mid(7);
+    qDebug("Android Sync, %s", qUtf8Printable(shown(answer)));
+    return answer;
+}
+
+QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answer) const
+{
+    static const QRegularExpression pair(
+        QStringLiteral("(-?[0-9]+/-?[0-9]+/-?[0-9]+/-?[0-9]+)=>(-?[0-9]+/-?[0-9]+/-?[0-9]+/-?[0-9]+)"));
+    // Whatever separates the pairs is the phone's choice, but it carries no
+    // letters or digits: those would be a pair we cannot read.
+    static const QRegularExpression stray(QStringLiteral("[0-9A-Za-z]"));
+    QList<ContactIdMapping> mappings;
+    QSet<QString> answered;
+    QString rest = answer;
+    QRegularExpressionMatchIterator it = pair.globalMatch(answer);
+    qsizetype removed = 0;
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        rest.remove(m.capturedStart() - removed, m.capturedLength());
+        removed += m.capturedLength();
+        const QString sentId = m.captured(1);
+        const QString phoneId = m.captured(2);
+        qint64 fourth = 0;
+        if (!simpleprotocol::parseId(sentId, nullptr, nullptr, nullptr, nullptr)
+            || !simpleprotocol::parseId(phoneId, nullptr, nullptr, nullptr, &fourth) || fourth < 0)
+            throw simpleprotocol::LocalException(
+                m_socket, QStringLiteral("invalid id pair in the answer to a batch: %1").arg(shown(m.captured(0))));
+        if (!m_sent.contains(sentId))
+            throw simpleprotocol::LocalException(
+                m_socket, QStringLiteral("the phone answered with an id for a row it was not sent: %1").arg(sentId));
+        if (answered.contains(sentId))
+            throw simpleprotocol::LocalException(m_socket,
+                                                 QStringLiteral("the phone answered twice for the row %1").arg(sentId));
+        answered.insert(sentId);
+        // A row sent under the phone's own id keeps it.
+        if (!m_newIds.contains(sentId))
+            continue;
+        ContactIdMapping mapping = m_sent.value(sentId);
+        mapping.phoneId = phoneId;
+        mappings.append(mapping);
+    }
+    if (rest.contains(stray))
+        throw simpleprotocol::LocalException(m_socket,
+                                             QStringLiteral("invalid answer to a batch: $batch:%1").arg(shown(answer)));
+    return mappings;
+}
+
+QList<ContactIdMapping> ContactsRestoreSession::unanswered(const QList<ContactIdMapping>& mappings) const
+{
+    QSet<QString> answered;
+    for (const ContactIdMapping& m : mappings)
+        answered.insert(m.sentId);
+    QList<ContactIdMapping> missing;
+    for (const QString& id : m_sentNew)
+        if (!answered.contains(id))
+            missing.append(m_sent.value(id));
+    return missing;
+}
+
+void ContactsRestoreSession::close()
+{
+    simpleprotocol::sendCommand(m_socket, QStringLiteral("$bye:"), QString(), true, -1);
+    m_socket->disconnectFromHost();
+    delete m_socket;
+    m_socket = nullptr;
+}
+
+void ContactsRestoreSession::abort()
+{
+    if (!m_socket)
+        return;
+    m_socket->abort();
+    delete m_socket;
+    m_socket = nullptr;
+}
