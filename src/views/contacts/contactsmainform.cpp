@@ -307,7 +307,10 @@ void ContactsMainForm::miImport()
 
 bool ContactsMainForm::canChange() const
 {
-    return database && source().isValid();
+    // A virtual device's contacts change only together with its phone, which
+    // is not there: editing them would only end in an error after the user
+    // typed everything.
+    return database && (source().isBackup() || source().isConnectedPhone());
 }
 
 bool ContactsMainForm::phoneCacheCurrent(bool* reloaded)

@@ -3,7 +3,7 @@
 // edit rewrites only what was changed, a failure in the middle of an edit or
 // a deletion leaves every contact as it was, delete-all removes the file
 // (and says so when it cannot). A virtual device's page has no phone to
-// take a change and keeps none.
+// take a change and offers none.
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contacteditor.h"
 #include "views/contacts/contactsmainform.h"
@@ -300,7 +300,7 @@ private Q_SLOTS:
     }
 
     // A new contact is stored, listed and made current; a name stored
-    // already (in any case) is refused. A virtual device's page refuses
+    // already (in any case) is refused. A virtual device's page offers no
     // changes.
     void newContact_isStoredAndCurrent_storedNameRefused()
     {
@@ -341,23 +341,19 @@ private Q_SLOTS:
         QCOMPARE(cy.id, page.card()->contact().id);
         check.close();
 
-        // A virtual device's page offers the same, but there is no phone to
-        // take a change: the edit is refused and nothing of it stays.
+        // A virtual device's page has no phone to take a change: adding,
+        // editing, importing and deleting are off, and a double click opens
+        // no editor.
         QString folder;
         _AndroidDeviceItemNode* device = addVirtualDevice(QStringLiteral("Old Rocket"), &folder);
         const QString virtualDb = folder + QStringLiteral("/contacts.db");
         QVERIFY(QFile::copy(path, virtualDb));
         const QStringList stored = dumpRows(virtualDb);
         ContactsMainForm phonePage(device, devicesRoot());
-        QVERIFY(action(phonePage.createToolbarActions(), QStringLiteral("Add Contact"))->isEnabled());
-        prompt.answerDialog(QDialog::Accepted, QStringLiteral("EditContactForm"), [](QDialog* d) {
-            EditContactForm* dialog = shown(d);
-            typeInto(field(dialog, "txtNickname"), QStringLiteral("Nick"));
-            save(dialog);
-        });
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("This device is not connected"));
+        const QList<QAction*> actions = phonePage.createToolbarActions();
+        for (const char* text : {"Add Contact", "Import Contacts from file", "Delete Contacts"})
+            QVERIFY2(!action(actions, QString::fromLatin1(text))->isEnabled(), text);
         phonePage.onContactsTreeItemDoubleClicked(phonePage.contactModel()->index(0, 0));
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Please select Contacts to delete."));
         phonePage.miToolbarDelete();
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(dumpRows(virtualDb), stored);
