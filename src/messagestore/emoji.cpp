@@ -13,7 +13,7 @@ constexpr std::array<char16_t, 44> kBmpEmoji = {
     0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030,
 };
 
-bool isFirstPassEmoji(char16_t u)
+bool isSingleUnitEmoji(char16_t u)
 {
     if (u >= 0xE000 && u <= 0xE537)
         return true;
@@ -32,32 +32,25 @@ QString replaceEmoji(const QString& text, EmojiCallback callback, void* context)
     if (!callback)
         return text;
 
-    // First pass: single units.
-    QString first;
-    first.reserve(text.size());
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (isFirstPassEmoji(u))
-            first += callback(context, hexCode(u));
-        else
-            first += ch;
-    }
-
-    // Second pass: U+D83C or U+D83D and whatever single unit follows it. The
+    // One pass over the original text, so no replacement is ever read as
+    // text: U+D83C or U+D83D takes whatever single unit follows it (the
     // follower need not be a low surrogate; the pair is combined by the
-    // surrogate rule all the same.
+    // surrogate rule all the same); any other unit is an emoji on its own
+    // or copied.
     QString result;
-    result.reserve(first.size());
-    const qsizetype n = first.size();
+    result.reserve(text.size());
+    const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t u = first.at(i).unicode();
+        const char16_t u = text.at(i).unicode();
         if ((u == 0xD83C || u == 0xD83D) && i + 1 < n) {
-            const char16_t low = first.at(i + 1).unicode();
+            const char16_t low = text.at(i + 1).unicode();
             const uint code = (uint(u) - 0xD800) * 1024 + (uint(low) - 0xDC00) + 0x10000;
             result += callback(context, hexCode(code));
             ++i;
+        } else if (isSingleUnitEmoji(u)) {
+            result += callback(context, hexCode(u));
         } else {
-            result += first.at(i);
+            result += text.at(i);
         }
     }
     return result;

@@ -113,6 +113,22 @@ void IOS6MessageDb::open()
     }
 }
 
+void IOS6MessageDb::openReadOnly()
+{
+    if (isOpen())
+        return;
+    m_createSql.clear();
+    m_insertSql.clear();
+    openThrow(m_dbPath, Sqlite3DB::ReadOnly);
+    try {
+        registerFunctions();
+        cacheCreateTexts();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
 void IOS6MessageDb::createNew()
 {
     QFile ddl(QStringLiteral(":/res/localmsgdb_ddl.sql"));

@@ -19,6 +19,9 @@ public:
     ~IOS6MessageDb() override;
 
     void open() override;
+    // Opens the existing store for reading only, without migration; writes
+    // fail. Throws when the file cannot be opened.
+    void openReadOnly();
     void loadChats(MsgDataSet& ds) override;
     void loadMessages(MsgDataSet& ds, qint64 chatId) override;
     int version() const override { return 6; }

@@ -7,9 +7,9 @@
 #include "shell/core/jobreport.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QTcpSocket>
 
 #include <stdexcept>
@@ -102,56 +102,51 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     ++filesDone;
     m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILES"), int(double(filesDone) / double(filesTotal) * 100),
                                    tr("Files:%1/%2").arg(filesDone).arg(filesTotal));
-    QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Leaving this function without the commit below discards the
+    // temporary file and leaves an earlier copy at localPath as it was.
+    QSaveFile file(localPath);
+    if (!file.open(QIODevice::WriteOnly))
         fail(QStringLiteral("create %1 error. %2").arg(localPath, file.errorString()));
 
     QTcpSocket* s = m_socket.get();
-    try {
-        simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
-        const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
-        bool announced = false;
-        const qint64 size = head.mid(6).toLongLong(&announced);
-        const QString sizeError = QStringLiteral("download %1 failed: %2 bytes announced, %3 received.");
-        qint64 received = 0;
-        m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILE_%1").arg(name), -1, QString());
+    simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
+    const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
+    bool announced = false;
+    const qint64 size = head.mid(6).toLongLong(&announced);
+    const QString sizeError = QStringLiteral("download %1 failed: %2 bytes announced, %3 received.");
+    qint64 received = 0;
+    m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILE_%1").arg(name), -1, QString());
 
-        QByteArray chunk;
-        for (;;) {
-            jobreport::checkCanceled(m_progress);
-            const QString line = simpleprotocol::readCommand(s, -1);
-            if (line == QLatin1String(".")) {
-                if (announced && received != size)
-                    throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
-                simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
-                if (!file.flush())
-                    fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
-                file.close();
-                return;
-            }
-            if (!line.startsWith(QLatin1String("$block:")))
-                throw simpleprotocol::LocalException(s, QStringLiteral("invalid command(.,$block:), %1").arg(line));
-            const qint64 n = simpleprotocol::blockSize(s, line);
-            if (announced && received + n > size)
-                throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
-            // The block goes to the file in bounded steps; the buffer never
-            // takes the size the phone names.
-            chunk.resize(int(std::min(n, kChunkBytes)));
-            for (qint64 left = n; left > 0;) {
-                const qint64 step = std::min<qint64>(left, chunk.size());
-                simpleprotocol::readData(s, chunk.data(), step, -1);
-                if (file.write(chunk.constData(), step) != step)
-                    fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
-                left -= step;
-            }
-            simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
-            received += n;
-            m_progress->postUpdateProgress(QString(), -1,
-                                           QStringLiteral("%L1KB / %L2KB").arg(received / 1024).arg(size / 1024));
+    QByteArray chunk;
+    for (;;) {
+        jobreport::checkCanceled(m_progress);
+        const QString line = simpleprotocol::readCommand(s, -1);
+        if (line == QLatin1String(".")) {
+            if (announced && received != size)
+                throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
+            if (!file.commit())
+                fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+            simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
+            return;
         }
-    } catch (...) {
-        file.close();
-        file.remove();
-        throw;
+        if (!line.startsWith(QLatin1String("$block:")))
+            throw simpleprotocol::LocalException(s, QStringLiteral("invalid command(.,$block:), %1").arg(line));
+        const qint64 n = simpleprotocol::blockSize(s, line);
+        if (announced && received + n > size)
+            throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received + n));
+        // The block goes to the file in bounded steps; the buffer never
+        // takes the size the phone names.
+        chunk.resize(int(std::min(n, kChunkBytes)));
+        for (qint64 left = n; left > 0;) {
+            const qint64 step = std::min<qint64>(left, chunk.size());
+            simpleprotocol::readData(s, chunk.data(), step, -1);
+            if (file.write(chunk.constData(), step) != step)
+                fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+            left -= step;
+        }
+        simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
+        received += n;
+        m_progress->postUpdateProgress(QString(), -1,
+                                       QStringLiteral("%L1KB / %L2KB").arg(received / 1024).arg(size / 1024));
     }
 }

@@ -3,6 +3,10 @@
 // as acknowledged raw blocks, streamed to disk in bounded chunks; progress
 // is shown per block and a cancel takes effect between blocks.
 //
+// A file is received into a temporary file beside its target and replaces
+// the target only when complete: a failed or cancelled transfer removes the
+// temporary file and leaves a copy extracted earlier as it was.
+//
 // Names from the phone never leave the target folder: an entry whose name is
 // empty, "." or "..", or that would resolve outside its folder (also through
 // a link already there), is not written; its subtree is skipped.

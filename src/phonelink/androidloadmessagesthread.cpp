@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QTcpSocket>
 
+#include <deque>
 #include <limits>
 
 namespace {
@@ -26,15 +27,22 @@ bool hasTable(Sqlite3DB& db, const QString& name)
     return c.moveNext();
 }
 
-// Removes the temporary file of one attachment however its handling ends.
-struct TempFileGuard {
-    QString path;
-    ~TempFileGuard()
-    {
-        if (!path.isEmpty())
-            QFile::remove(path);
-    }
-};
+// One line of attachment data: strict Base64 (padding optional). False for
+// anything else, where a lenient decoder would skip the foreign characters
+// and keep the rest as data.
+bool decodeDataLine(const QString& line, QByteArray* bytes)
+{
+    const QByteArray ascii = line.toLatin1();
+    auto result = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
+    // A last group of one character holds no whole byte.
+    qsizetype digits = ascii.size();
+    while (digits > 0 && ascii.at(digits - 1) == '=')
+        --digits;
+    if (!result || digits % 4 == 1)
+        return false;
+    *bytes = std::move(*result);
+    return true;
+}
 
 QString utiOf(const QString& mime)
 {
@@ -46,6 +54,25 @@ QString utiOf(const QString& mime)
 }
 
 } // namespace
+
+// One attachment as it arrived, its data in a temporary file that goes
+// however the message's handling ends.
+struct AndroidLoadMessagesThread::ReceivedPart {
+    QString mime;
+    QString name;
+    QString path;
+    // False when a data line was not Base64: the data is incomplete.
+    bool intact = true;
+
+    ReceivedPart() = default;
+    ReceivedPart(const ReceivedPart&) = delete;
+    ReceivedPart& operator=(const ReceivedPart&) = delete;
+    ~ReceivedPart()
+    {
+        if (!path.isEmpty())
+            QFile::remove(path);
+    }
+};
 
 AndroidLoadMessagesThread::AndroidLoadMessagesThread(AndroidDeviceInfo* device, JobReport* progress, QObject* parent)
     : AndroidLoadThread(device, nullptr, progress, parent)
@@ -79,6 +106,8 @@ void AndroidLoadMessagesThread::load()
 {
     m_total = -1;
     m_done = 0;
+    m_skippedMessages = 0;
+    m_keyUses.clear();
     progress->postUpdateProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
 
     IOS6MessageDb& db = m_store.store();
@@ -109,7 +138,11 @@ void AndroidLoadMessagesThread::load()
     db.endTran(true);
     db.executeThrow(QStringLiteral("vacuum"));
     db.close();
-    progress->postSucceed(QString());
+    progress->postSucceed(m_skippedMessages == 0
+                              ? QString()
+                              : tr("%n message(s) could not be received intact and will be fetched again "
+                                   "on the next load.",
+                                   nullptr, m_skippedMessages));
 }
 
 void AndroidLoadMessagesThread::cleanupAfterFailure()
@@ -172,9 +205,17 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     msg.is_sent = 1;
     msg.was_data_detected = 1;
 
-    const QString key = makeLogicHash(&msg);
-    msg.guid = makeGuidFromData(key.toUtf8());
+    QString key = makeLogicHash(&msg);
     const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
+    // Messages that differ only in their attachments (two pictures sent to
+    // one number within a second) share the key computed so far. A repeat
+    // that announces attachments takes the next ordinal, in arrival order,
+    // so its parts are fetched and kept as its own; a repeated text stays
+    // one message.
+    const int earlierUses = m_keyUses[key]++;
+    if (parts >= 1 && earlierUses > 0)
+        key += QStringLiteral("-%1").arg(earlierUses);
+    msg.guid = makeGuidFromData(key.toUtf8());
 
     Sqlite3Sql find(QStringLiteral("select 1 from parent_hash where parent=?"));
     find.addTextParam(key);
@@ -192,14 +233,28 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
         simpleprotocol::sendCommand(socket.get(), QStringLiteral("0"), QString(), true, -1);
         return;
     }
+    simpleprotocol::sendCommand(socket.get(), QStringLiteral("1"), QString(), true, -1);
+    // Every part is read before anything of the message is stored: one
+    // damaged part leaves the whole message unstored and its key unrecorded,
+    // so the next load asks for it again.
+    std::deque<ReceivedPart> received;
+    bool intact = true;
+    for (int i = 0; i < parts; ++i) {
+        receiveAttachment(received.emplace_back());
+        intact = intact && received.back().intact;
+    }
+    if (!intact) {
+        ++m_skippedMessages;
+        qWarning("AndroidLoadMessagesThread: message %s skipped, its attachment data was damaged", qUtf8Printable(key));
+        return;
+    }
     const QString plain = removeObjReplacementChars(&msg);
     if (!plain.isEmpty()) {
         msg.text = plain;
         writeAndRecord(msg, key);
     }
-    simpleprotocol::sendCommand(socket.get(), QStringLiteral("1"), QString(), true, -1);
-    for (int i = 0; i < parts; ++i)
-        receiveAttachment(msg, key);
+    for (const ReceivedPart& part : received)
+        storePart(msg, key, part);
 }
 
 void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key)
@@ -211,34 +266,35 @@ void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& 
     m_store.store().executeThrow(origin);
 }
 
-void AndroidLoadMessagesThread::receiveAttachment(_MsgMessage& msg, const QString& key)
+void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part)
 {
     checkCanceled();
     const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$atta:"), -1);
     const QStringList f = line.mid(6).split(QLatin1Char(','));
     if (f.size() < 2)
         throw simpleprotocol::LocalException(socket.get(), QStringLiteral("$atta: command invalid param."));
-    const QString mime = f.at(0);
+    part.mime = f.at(0);
     // The phone's name must stay one file name: separators go, and a name
     // made only of dots gets the fallback.
-    QString name = phoneNameToPathComponent(f.at(1));
-    if (name.isEmpty())
-        name = QStringLiteral("Unknown2");
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot == name.size() - 1) {
-        if (mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
-            name += QStringLiteral(".png");
-        else if (mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
-                 || mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
-            name += QStringLiteral(".jpg");
+    part.name = phoneNameToPathComponent(f.at(1));
+    if (part.name.isEmpty())
+        part.name = QStringLiteral("Unknown2");
+    const qsizetype dot = part.name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot == part.name.size() - 1) {
+        if (part.mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
+            part.name += QStringLiteral(".png");
+        else if (part.mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
+                 || part.mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
+            part.name += QStringLiteral(".jpg");
     }
 
-    TempFileGuard temp {QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid())};
-    QFile file(temp.path);
+    part.path = QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid());
+    QFile file(part.path);
     if (!file.open(QIODevice::WriteOnly))
         throw simpleprotocol::LocalException(socket.get(),
-                                             QStringLiteral("Create %1 error. %2").arg(temp.path, file.errorString()));
+                                             QStringLiteral("Create %1 error. %2").arg(part.path, file.errorString()));
     qint64 received = 0;
+    QByteArray bytes;
     for (;;) {
         checkCanceled();
         const QString data = simpleprotocol::readLine(socket.get(), -1);
@@ -246,20 +302,30 @@ void AndroidLoadMessagesThread::receiveAttachment(_MsgMessage& msg, const QStrin
             break;
         if (data.startsWith(QLatin1String("$error:")))
             throw simpleprotocol::RemoteException(simpleprotocol::decodeField(data.mid(7)));
-        const QByteArray bytes = QByteArray::fromBase64(data.toLatin1());
+        // After a damaged line the rest is read up to its "." and dropped.
+        if (!part.intact)
+            continue;
+        if (!decodeDataLine(data, &bytes)) {
+            qWarning("AndroidLoadMessagesThread: attachment %s: data line is not Base64", qUtf8Printable(part.name));
+            part.intact = false;
+            continue;
+        }
         if (file.write(bytes) != bytes.size())
             throw simpleprotocol::LocalException(
-                socket.get(), QStringLiteral("write file %1 failed. %2").arg(temp.path, file.errorString()));
+                socket.get(), QStringLiteral("write file %1 failed. %2").arg(part.path, file.errorString()));
         received += bytes.size();
-        progress->postUpdateProgress(QString(), -1, tr("Receiving %1(%L2 KB)").arg(name).arg(received / 1024));
+        progress->postUpdateProgress(QString(), -1, tr("Receiving %1(%L2 KB)").arg(part.name).arg(received / 1024));
     }
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("."), QString(), true, -1);
     file.close();
+}
 
-    if (mime.isEmpty() || mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive))
+void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part)
+{
+    if (part.mime.isEmpty() || part.mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive))
         return;
-    if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
-        QFile in(temp.path);
+    if (part.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
+        QFile in(part.path);
         if (!in.open(QIODevice::ReadOnly))
             return;
         const QString text = QString::fromUtf8(in.readAll());
@@ -274,16 +340,16 @@ void AndroidLoadMessagesThread::receiveAttachment(_MsgMessage& msg, const QStrin
     }
 
     _MsgAttachment att;
-    att.guid = makeGuidFromData((key + name).toUtf8());
+    att.guid = makeGuidFromData((key + part.name).toUtf8());
     att.created_date = msg.date;
     att.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
-                       .arg(att.guid.left(2).toLower(), att.guid.mid(2, 2).toLower(), att.guid, name);
-    att.uti = utiOf(mime);
-    att.mime_type = mime;
+                       .arg(att.guid.left(2).toLower(), att.guid.mid(2, 2).toLower(), att.guid, part.name);
+    att.uti = utiOf(part.mime);
+    att.mime_type = part.mime;
     att.transfer_state = 5;
     att.is_outgoing = msg.is_from_me;
-    att.transfer_name = name;
-    att.localPath = temp.path;
+    att.transfer_name = part.name;
+    att.localPath = part.path;
     msg.attachments.clear();
     msg.attachments.insert(QStringLiteral("0"), &att);
     msg.text = QString(kObjectReplacement);

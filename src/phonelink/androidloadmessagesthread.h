@@ -7,10 +7,16 @@
 // part, each picture or other media part); the table "parent_hash" records
 // which stored message (child) came from which phone key (parent), and
 // "valid_hash" holds the keys the phone reported during the current load.
+//
+// A message whose attachment data arrives damaged (a line that is not
+// Base64) is stored not at all and fetched again by the next load; the load
+// still succeeds and says how many messages it skipped.
 #pragma once
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androidloadthread.h"
+
+#include <QHash>
 
 struct _MsgMessage;
 
@@ -25,20 +31,29 @@ public:
     static int iosSecondsFromPhoneMs(qint64 ms);
 
     ExportMessagesDb& writer() { return m_store; }
+    // Messages of the last load left unstored because of damaged attachment data.
+    int skippedMessages() const { return m_skippedMessages; }
 
 protected:
     void load() override;
     void cleanupAfterFailure() override;
 
 private:
+    struct ReceivedPart;
+
     void ensureTables();
     void readBatch();
     void receiveMessage(const QString& fields);
-    void receiveAttachment(_MsgMessage& msg, const QString& key);
+    void receiveAttachment(ReceivedPart& part);
+    void storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part);
     void writeAndRecord(_MsgMessage& msg, const QString& key);
     void removeGoneMessages();
 
     int m_total = -1;
     int m_done = 0;
+    int m_skippedMessages = 0;
+    // Uses of each key during this load, for telling apart messages that
+    // share one.
+    QHash<QString, int> m_keyUses;
     ExportMessagesDb m_store;
 };

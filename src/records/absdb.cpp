@@ -40,6 +40,11 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
     }
 }
 
+void AbsLocalDb::openReadOnly()
+{
+    db.openThrow(path, Sqlite3DB::ReadOnly);
+}
+
 void AbsLocalDb::beginTran()
 {
     if (!isOpen())

@@ -21,6 +21,10 @@ public:
     AbsLocalDb& operator=(const AbsLocalDb&) = delete;
 
     virtual void open() = 0;
+    // Opens the existing file for reading only: nothing is created, migrated
+    // or indexed, and writes fail, so looking into a backup leaves its bytes
+    // as they are. Throws when the file cannot be opened.
+    void openReadOnly();
 
     bool isOpen() const { return db.isOpen(); }
     QString filePath() const { return path; }

@@ -39,6 +39,7 @@ void TestMessageRender::escapeHtml_data()
                           << QStringLiteral("ok ") + emojiTag("2714") + QStringLiteral("!");
     QTest::newRow("pair") << QStringLiteral("\U0001F604") << emojiTag("1F604");
     QTest::newRow("pair not ours") << QStringLiteral("\U0001F914") << QStringLiteral("\U0001F914");
+    QTest::newRow("high surrogate before E001") << QString(QChar(0xD83D)) + QChar(0xE001) << emojiTag("1F801");
     QTest::newRow("script") << QStringLiteral("<script>alert('x')</script><img src=x onerror=y>")
                             << QStringLiteral("&lt;script&gt;alert('x')&lt;/script&gt;&lt;img src=x onerror=y&gt;");
     QTest::newRow("controls") << QStringLiteral("a\x01\tb\x7f") << QStringLiteral("a\uFFFD\tb\uFFFD");

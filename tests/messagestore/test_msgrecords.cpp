@@ -199,6 +199,7 @@ private slots:
         // Any unit follows a high surrogate, even a line feed.
         QCOMPARE(::replaceEmoji(fromUnits({0xD83D, u'\n'}), emojiToPlaceholder, nullptr), QStringLiteral("[EMOJI]"));
         QCOMPARE(::replaceEmoji(fromUnits({0xE000, 0xE000}), emojiBack, nullptr), fromUnits({0xE001, 0xE001}));
+        QCOMPARE(::replaceEmoji(fromUnits({0xD83D, 0xE001}), emojiToPlaceholder, nullptr), QStringLiteral("[EMOJI]"));
 
         _MsgHandle h;
         h.id = QStringLiteral("+100");
@@ -261,6 +262,11 @@ private slots:
                                          << QStringLiteral("x<1F604>y<1F389>");
         QTest::newRow("other high surrogate") << fromUnits({0xD83E, 0xDD14}) << fromUnits({0xD83E, 0xDD14});
         QTest::newRow("dangling high surrogate") << fromUnits({u'a', 0xD83D}) << fromUnits({u'a', 0xD83D});
+        // The unit after U+D83D pairs with it even when it is an emoji of its
+        // own; no replacement is read back as text.
+        QTest::newRow("high surrogate before a private-use emoji")
+            << fromUnits({0xD83D, 0xE001, 0xE001}) << QStringLiteral("<1F801><E001>");
+        QTest::newRow("emoji, then a pair") << fromUnits({0x2714, 0xD83C, 0xDF89}) << QStringLiteral("<2714><1F389>");
     }
     void replaceEmoji()
     {

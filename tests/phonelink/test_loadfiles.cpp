@@ -1,7 +1,8 @@
 // The phone's file system and the file download against the simulated
 // phone: listings and deletion over one connection used from two threads, a
 // folder that lists itself, byte-identical downloads with non-ASCII names,
-// names that would leave the target, and transfers that end short or long.
+// names that would leave the target, transfers that fail in any way without
+// touching an earlier copy, and paths that cannot travel as one line.
 #include "phonelink/androiddownloadfilesthread.h"
 #include "phonelink/androidloadfilesys.h"
 #include "records/remotefile.h"
@@ -125,6 +126,11 @@ private Q_SLOTS:
         QTest::newRow("negative block") << big << int(K::BlockSizeAt) << qint64(-5)
                                         << QStringLiteral("block size -5 out of range");
         QTest::newRow("stall, then cancel") << big << int(K::StallAt) << qint64(0) << QString();
+        QTest::newRow("error from the phone")
+            << big << int(K::ErrorAt) << qint64(0) << QStringLiteral("storage unmounted");
+        QTest::newRow("wrong line") << big << int(K::WrongLineAt) << qint64(0)
+                                    << QStringLiteral("invalid command(.,$block:), $bogus:");
+        QTest::newRow("cut mid line") << big << int(K::CloseAt) << qint64(0) << QStringLiteral("*");
     }
 
     void transferFaults_failAndLeaveNoPartialFile()
@@ -136,9 +142,18 @@ private Q_SLOTS:
         loadtest::WifiPhone phone(83, filesFixture());
         PHONE_OK(phone);
         // Steps: 1 ready, 2..4 notes.txt, 5 big.bin's "$file:", 6.. its blocks.
+        const QByteArray text = kind == int(Fault::Kind::ErrorAt) ? QByteArray("storage unmounted")
+            : kind == int(Fault::Kind::WrongLineAt)               ? QByteArray("$bogus:")
+            : kind == int(Fault::Kind::CloseAt)                   ? QByteArray("$blo")
+                                                                  : QByteArray();
         if (kind >= 0)
-            phone.sim->addFault(Fault(Fault::Kind(kind), QStringLiteral("download"), 7, QByteArray(), size));
+            phone.sim->addFault(Fault(Fault::Kind(kind), QStringLiteral("download"), 7, text, size));
+        // The file was extracted once before; that copy must survive.
         const QString target = testsupport::makeTempDir(QStringLiteral("faults"));
+        const QString earlierName = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
+        QFile earlier(target + QLatin1Char('/') + earlierName);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("the copy extracted before") > 0);
+        earlier.close();
         std::unique_ptr<_RemoteFile> notes(node(QStringLiteral("/sdcard/notes.txt"), false)), second(node(file, false));
         RecordingJobReport report;
         if (error.isEmpty())
@@ -151,8 +166,42 @@ private Q_SLOTS:
         QVERIFY2(report.errors().size() == (error.isEmpty() ? 0 : 1)
                      && (error == QLatin1String("*") ? !posted.isEmpty() : posted.startsWith(error)),
                  qPrintable(posted));
-        // The finished file stays, the partial one is gone.
-        QCOMPARE(filesBelow(target).keys(), loadtest::list("notes.txt"));
+        // The finished file stays, the earlier copy is untouched, no partial
+        // or temporary file is left.
+        const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "hello"},
+                                                  {earlierName, "the copy extracted before"}};
+        QCOMPARE(filesBelow(target), expected);
+    }
+
+    void pathWithALineBreak_isRefusedBeforeSending()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        const QString path = QStringLiteral("/sdcard/A\nB/x.txt");
+        const QString error = QStringLiteral("The argument of %1 contains a line break and was not sent: "
+                                             "\"/sdcard/A\\nB/x.txt\"");
+
+        // The download fails with that error; the phone never sees a request
+        // for "/sdcard/A" or "B/x.txt".
+        const QString target = testsupport::makeTempDir(QStringLiteral("linebreak"));
+        std::unique_ptr<_RemoteFile> bad(node(path, false));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {bad.get()}, QDir(target), &report);
+        QVERIFY(loadtest::runJob(job));
+        QCOMPARE(report.errors(), QStringList {error.arg(QStringLiteral("$dload:"))});
+        QVERIFY(filesBelow(target).isEmpty());
+
+        AndroidLoadFileSys fs(&phone.device);
+        try {
+            fs.deleteFile(path);
+            QFAIL("deleting a path with a line break did not fail");
+        } catch (const simpleprotocol::ArgumentException& e) {
+            QCOMPARE(e.message(), error.arg(QStringLiteral("$del:")));
+        }
+        phone.sim->waitFinished(QStringLiteral("service"), 1, 5000);
+        for (const QByteArray& line :
+             phone.sim->linesReceived(QStringLiteral("download")) + phone.sim->linesReceived(QStringLiteral("files")))
+            QVERIFY2(!line.startsWith("$dload:") && !line.startsWith("$del:") && line != "B/x.txt", line.constData());
     }
 
     // A stalled phone: a listing gives up within the time between lines,

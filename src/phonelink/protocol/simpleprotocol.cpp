@@ -104,6 +104,18 @@ QString decodeLineBytes(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
+// The phone ends a line at CR as well as at LF.
+bool holdsLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+// The text with CR and LF written as \r and \n, for one-line messages.
+QString showLineBreaks(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
 std::atomic<int> g_portCounter {1};
 QMutex g_portProviderMutex;
 std::function<int()> g_portProvider;
@@ -128,6 +140,11 @@ RemoteException::RemoteException(const QString& message)
 }
 
 SocketDataTransferException::SocketDataTransferException(const QString& message)
+    : ProtocolException(message)
+{
+}
+
+ArgumentException::ArgumentException(const QString& message)
     : ProtocolException(message)
 {
 }
@@ -219,6 +236,9 @@ void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs
 
 void sendCommand(QTcpSocket* socket, const QString& command, const QString& argument, bool flush, int timeoutMs)
 {
+    if (holdsLineBreak(command) || holdsLineBreak(argument))
+        throw ArgumentException(QStringLiteral("The argument of %1 contains a line break and was not sent: \"%2\"")
+                                    .arg(showLineBreaks(command), showLineBreaks(argument)));
     QByteArray line = command.toUtf8();
     line += argument.toUtf8();
     line += '\n';

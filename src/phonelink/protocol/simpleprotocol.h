@@ -66,6 +66,14 @@ public:
     explicit SocketDataTransferException(const QString& message);
 };
 
+// A command or argument that cannot travel as one line (it holds a CR or LF):
+// the phone would take the rest for a request of its own. Nothing was sent,
+// so the connection is still in step and usable.
+class ArgumentException : public ProtocolException {
+public:
+    explicit ArgumentException(const QString& message);
+};
+
 // Cancel check for the blocking calls made on this thread while the scope
 // lives. Scopes nest; the innermost one counts. A job installs one at the top
 // of its run with its JobReport; the check must be cheap and thread-safe.
@@ -94,7 +102,8 @@ void readData(QTcpSocket* socket, char* buffer, qint64 length, int timeoutMs);
 // A write failure on out is a LocalException.
 void readDataTo(QTcpSocket* socket, QIODevice* out, qint64 length, int timeoutMs);
 
-// Lines and commands.
+// Lines and commands. sendCommand refuses (ArgumentException, before any
+// byte is written) a command or argument that holds a CR or LF.
 void sendCommand(QTcpSocket* socket, const QString& command, const QString& argument, bool flush, int timeoutMs);
 QString readLine(QTcpSocket* socket, int timeoutMs);
 QString readCommand(QTcpSocket* socket, int timeoutMs);

@@ -79,6 +79,13 @@
         <source>Receiving %1(%L2 KB)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%n message(s) could not be received intact and will be fetched again on the next load.</source>
+        <translation>
+            <numerusform>%n message could not be received intact and will be fetched again on the next load.</numerusform>
+            <numerusform>%n messages could not be received intact and will be fetched again on the next load.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>AndroidLoadMusicThread</name>

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QStringDecoder>
 
 #include <stdexcept>
 
@@ -79,7 +80,10 @@ QString decodeField(QByteArray bytes)
     const qsizetype zero = bytes.indexOf('\0');
     if (zero >= 0)
         bytes.truncate(zero);
-    return QString::fromUtf8(bytes);
+    // U+FEFF at the start of a field is the field's own: keep it.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
 }
 
 [[noreturn]] void throwReadError(QIODevice* device)
@@ -113,39 +117,32 @@ QString csvQuote(const QString& text)
 
 bool readCsvRow(QStringList* row, QIODevice* device, bool atStart)
 {
-    // Bytes already read that are processed before the device's next ones
-    // (the first bytes when they were not a byte order mark).
-    QByteArray pending;
     if (atStart) {
+        // The byte order mark is consumed only when it is there; every other
+        // byte stays for the row, and a mark later in the text is data.
         char head[3];
-        const qint64 n = device->read(head, 3);
+        const qint64 n = device->peek(head, 3);
         if (n < 0)
             throwReadError(device);
         if (n == 0)
             return false;
-        const QByteArray bytes(head, int(n));
-        if (bytes != QByteArrayLiteral("\xEF\xBB\xBF"))
-            pending = bytes;
+        if (n == 3 && QByteArray(head, 3) == QByteArrayLiteral("\xEF\xBB\xBF") && device->skip(3) != 3)
+            throwReadError(device);
     }
 
     QByteArray field;
     bool quoteSeen = false;
     bool quoted = false;
     bool pendingQuote = false;
-    qsizetype pendingPos = 0;
 
     for (;;) {
         char b;
-        if (pendingPos < pending.size()) {
-            b = pending.at(pendingPos++);
-        } else {
-            const qint64 n = device->read(&b, 1);
-            if (n < 0)
-                throwReadError(device);
-            if (n == 0) {
-                row->append(decodeField(field));
-                return false;
-            }
+        const qint64 n = device->read(&b, 1);
+        if (n < 0)
+            throwReadError(device);
+        if (n == 0) {
+            row->append(decodeField(field));
+            return false;
         }
 
         if (b == '"' && !quoteSeen) {

@@ -15,7 +15,8 @@ QString csvQuote(const QString& text);
 
 // Reads the next CSV row of a UTF-8 byte stream and appends its fields to
 // row. With atStart set, a UTF-8 byte order mark at the current position is
-// skipped. Returns true when the row ended with a line feed, false at the end
+// skipped (peeked at, so the bytes of a row shorter than it stay); a mark
+// anywhere else is data. Returns true when the row ended with a line feed, false at the end
 // of the data (the last, unterminated row is appended all the same). A read
 // error throws std::runtime_error with the device's error text; the fields
 // read so far stay in row.

@@ -89,11 +89,14 @@ _LocalDbItemNode::Counts countLocalDb(const QDir& folder)
     using C = _LocalDbItemNode;
     C::Counts n {};
 
+    // Counting only reads: every file is opened read-only, so an old or
+    // damaged backup is neither migrated nor otherwise written.
     // The message store lives deeper in the folder; a missing one counts 0.
     {
-        IOS6MessageDb probe(folder, QString(), true);
+        IOS6MessageDb probe(folder, QString(), false);
         if (QFileInfo(probe.dbPath()).isFile()) {
             try {
+                probe.openReadOnly();
                 n[C::Messages] = probe.getMessageCount();
             } catch (const std::exception& e) {
                 qWarning() << "message count failed on" << probe.dbPath() << e.what();
@@ -102,26 +105,32 @@ _LocalDbItemNode::Counts countLocalDb(const QDir& folder)
     }
     n[C::Contacts] = countIfPresent(folder, QStringLiteral("contacts.db"), [](const QString& path) {
         LocalContactsDb db(path, QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule));
+        db.openReadOnly();
         return db.countContacts();
     });
     n[C::CalendarEvents] = countIfPresent(folder, QStringLiteral("calendars.db"), [](const QString& path) {
         LocalCalendarsDb db(path);
+        db.openReadOnly();
         return db.countEvents();
     });
     n[C::CallRecords] = countIfPresent(folder, QStringLiteral("calls.db"), [](const QString& path) {
         LocalCallHistoryDb db(path);
+        db.openReadOnly();
         return db.countCalls();
     });
     n[C::Notes] = countIfPresent(folder, QStringLiteral("notes.db"), [](const QString& path) {
         LocalNotesDb db(path);
+        db.openReadOnly();
         return db.count();
     });
     n[C::Bookmarks] = countIfPresent(folder, QStringLiteral("bookmarks.db"), [](const QString& path) {
         LocalBookmarkDb db(path);
+        db.openReadOnly();
         return db.countBookmarks();
     });
     n[C::Playlists] = countIfPresent(folder, QStringLiteral("playlists.db"), [](const QString& path) {
         LocalPlaylistDb db(path);
+        db.openReadOnly();
         return db.count();
     });
     return n;

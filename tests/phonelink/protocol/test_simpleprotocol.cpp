@@ -173,6 +173,26 @@ private Q_SLOTS:
         QCOMPARE(p.peerReceives(), ".\n.\n.\n$block:7000\n" + pattern(7000) + "$block:3\n\n\r\n");
     }
 
+    void plainArguments_withALineBreak_areRefusedBeforeAnyByteIsSent()
+    {
+        Pair p;
+        QVERIFY(p.open());
+        // The phone ends a line at LF and at CR: either would cut the request
+        // in two. The error names the command and shows the argument.
+        QCOMPARE(
+            thrown<ArgumentException>([&] {
+                sendCommand(&p.client, QStringLiteral("$del:"), QStringLiteral("/sdcard/A\nB/x.txt"), true, 1000);
+            }),
+            QStringLiteral("The argument of $del: contains a line break and was not sent: \"/sdcard/A\\nB/x.txt\""));
+        QVERIFY_THROWS_EXCEPTION(
+            ArgumentException, sendCommand(&p.client, QStringLiteral("$dload:"), QStringLiteral("/a\rb"), true, 1000));
+        QVERIFY_THROWS_EXCEPTION(ArgumentException,
+                                 sendCommand(&p.client, QStringLiteral("$x:\n"), QString(), true, 1000));
+        // Nothing went out, and the connection is still in step.
+        sendCommand(&p.client, QStringLiteral("$del:"), QStringLiteral("/sdcard/A B/\u00fc.txt"), true, 1000);
+        QCOMPARE(p.peerReceives(), QStringLiteral("$del:/sdcard/A B/\u00fc.txt\n").toUtf8());
+    }
+
     void blockLines_outOfRangeOrNotANumber_areRefused_data()
     {
         QTest::addColumn<QString>("line");

@@ -109,6 +109,35 @@ private Q_SLOTS:
         QTEST(row, "row");
     }
 
+    void readCsvRowLooksForTheMarkWithoutLosingBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<QStringList>>("rows");
+        QTest::newRow("first row of one byte") << QByteArray("A\nBC,D\n") << QList<QStringList> {{"A"}, {"BC", "D"}};
+        QTest::newRow("blank first line")
+            << QByteArray("\nName,Phone\nAnn,1\n") << QList<QStringList> {{""}, {"Name", "Phone"}, {"Ann", "1"}};
+        QTest::newRow("two bytes, no line feed") << QByteArray("ab") << QList<QStringList> {{"ab"}};
+        QTest::newRow("mark, then a short row") << QByteArray("\xEF\xBB\xBF"
+                                                              "A\nB\n")
+                                                << QList<QStringList> {{"A"}, {"B"}};
+        QTest::newRow("a second mark is data")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx,\xEF\xBB\xBFy\n")
+            << QList<QStringList> {{QStringLiteral("\uFEFFx"), QStringLiteral("\uFEFFy")}};
+    }
+    void readCsvRowLooksForTheMarkWithoutLosingBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QBuffer buf(&bytes);
+        QVERIFY(buf.open(QIODevice::ReadOnly));
+        QList<QStringList> rows;
+        for (bool more = true; more && !buf.atEnd();) {
+            QStringList row;
+            more = readCsvRow(&row, &buf, rows.isEmpty());
+            rows << row;
+        }
+        QTEST(rows, "rows");
+    }
+
     void readCsvRowThrowsOnReadErrorKeepingTheFieldsRead()
     {
         FailingDevice dev("a,b");
