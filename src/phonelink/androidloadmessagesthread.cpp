@@ -135,7 +135,8 @@ void AndroidLoadMessagesThread::load()
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
 
     removeGoneMessages();
-    db.endTran(true);
+    if (!m_store.commit())
+        throw std::runtime_error("the message store rolled the load back; nothing was saved");
     db.executeThrow(QStringLiteral("vacuum"));
     db.close();
     progress->postSucceed(m_skippedMessages == 0
@@ -147,13 +148,9 @@ void AndroidLoadMessagesThread::load()
 
 void AndroidLoadMessagesThread::cleanupAfterFailure()
 {
-    IOS6MessageDb& db = m_store.store();
-    try {
-        db.endTran(false);
-    } catch (const std::exception& e) {
-        qWarning("AndroidLoadMessagesThread: rollback failed: %s", e.what());
-    }
-    db.close();
+    // The rows and the attachment files placed by this load go together.
+    m_store.rollback();
+    m_store.store().close();
     AndroidLoadThread::cleanupAfterFailure();
 }
 

@@ -100,16 +100,18 @@ void AbsDb::beginTran()
     inTransaction = true;
 }
 
-void AbsDb::endTran(bool commit)
+bool AbsDb::endTran(bool commit)
 {
     if (!inTransaction)
-        return;
+        return false;
     open();
+    bool committed = false;
     if (commit)
-        Sqlite3DB::commitTran();
+        committed = Sqlite3DB::commitTran();
     else
         Sqlite3DB::rollbackTran();
     inTransaction = tranDepth() > 0;
+    return committed;
 }
 
 qint64 AbsDb::insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns)

@@ -60,8 +60,9 @@ public:
     virtual void open() = 0;
 
     void beginTran();
-    // Does nothing unless beginTran was called.
-    void endTran(bool commit);
+    // Does nothing unless beginTran was called. Returns whether the unit was
+    // committed (false for a rollback, or when it had been rolled back).
+    bool endTran(bool commit);
     bool isInTransaction() const { return inTransaction; }
     // Inserts every named value of the row into table; returns the row id.
     qint64 insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns = {});
