@@ -14,6 +14,10 @@
 // sqlite_master. The database file itself is compared by its rows only.
 //
 // With APP_WRITE_REFERENCE=1 the test writes the references instead.
+//
+// A load that is cancelled or fails half-way, after some pictures were
+// stored, must leave the cache exactly as it was, and a message skipped for
+// damaged data must leave no file behind.
 #include "messagestore/ios6messagedb.h"
 #include "phonelink/androidloadmessagesthread.h"
 
@@ -22,6 +26,8 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QtTest>
+
+#include <functional>
 
 using testsupport::RecordingJobReport;
 
@@ -135,16 +141,57 @@ QString compareWithReference(const QStringList& dump, const QString& name)
     return name + QStringLiteral(" differs (- reference, + now):") + diff;
 }
 
-QJsonObject laterFixture(QJsonObject fixture)
+// The fixture's messages whose id keep accepts, then its later messages
+// when asked for.
+QJsonObject selectMessages(QJsonObject fixture, const std::function<bool(int)>& keep, bool later)
 {
     QJsonArray kept;
     for (const QJsonValue& v : fixture.value(QStringLiteral("messages")).toArray())
-        if (!QList<int> {3, 7, 9, 11, 13}.contains(v.toObject().value(QStringLiteral("id")).toInt()))
+        if (keep(v.toObject().value(QStringLiteral("id")).toInt()))
             kept.append(v);
-    for (const QJsonValue& v : fixture.value(QStringLiteral("laterMessages")).toArray())
-        kept.append(v);
+    if (later) {
+        for (const QJsonValue& v : fixture.value(QStringLiteral("laterMessages")).toArray())
+            kept.append(v);
+    }
     fixture.insert(QStringLiteral("messages"), kept);
     return fixture;
+}
+
+QJsonObject laterFixture(const QJsonObject& fixture)
+{
+    return selectMessages(
+        fixture,
+        [](int id) {
+            return !QList<int> {3, 7, 9, 11, 13}.contains(id);
+        },
+        true);
+}
+
+QJsonObject richFixture()
+{
+    return testsupport::fixtureFile(QStringLiteral("tests/phonelink/data/rich-messages.json"));
+}
+
+// Files below the attachments folder that no attachment row names, and
+// folders there with no file below them.
+QStringList strayAttachmentEntries(const AndroidDeviceInfo& device)
+{
+    IOS6MessageDb db(device.cacheDir(), device.mmc, false);
+    db.openReadOnly();
+    QSet<QString> named;
+    Sqlite3Cursor c = db.queryThrow(QStringLiteral("select filename from attachment"));
+    while (c.moveNext())
+        named.insert(db.attachmentLocalPath(c.getText(0)));
+    const QString root = db.fileRelayDir().absoluteFilePath(QStringLiteral("var/mobile/Library/SMS/Attachments"));
+    QStringList stray;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        if (info.isDir() ? QDir(info.absoluteFilePath()).isEmpty() : !named.contains(info.absoluteFilePath()))
+            stray << info.absoluteFilePath();
+    }
+    return stray;
 }
 
 } // namespace
@@ -157,7 +204,7 @@ private Q_SLOTS:
 
     void firstLaterAndUnchangedLoads_storeExactlyTheReference()
     {
-        const QJsonObject fixture = testsupport::fixtureFile(QStringLiteral("tests/phonelink/data/rich-messages.json"));
+        const QJsonObject fixture = richFixture();
         QVERIFY(!fixture.isEmpty());
 
         loadtest::WifiPhone phone(83, fixture);
@@ -184,6 +231,80 @@ private Q_SLOTS:
         AndroidLoadMessagesThread job3(&again.device, &third);
         LOAD_OK(job3, third);
         QCOMPARE(dumpCache(again.device), afterSecond);
+    }
+
+    void cancelOrFailureHalfway_leavesTheCacheAsItWas()
+    {
+        const QJsonObject fixture = richFixture();
+        // How many lines a whole load takes, so as to fail near its end,
+        // after most pictures were stored.
+        qsizetype lines = 0;
+        {
+            loadtest::WifiPhone probe(83, fixture);
+            PHONE_OK(probe);
+            RecordingJobReport report;
+            AndroidLoadMessagesThread job(&probe.device, &report);
+            LOAD_OK(job, report);
+            lines = probe.sim->connections(QStringLiteral("service")).last().linesOut.size();
+        }
+        // The last steps: the second "x.jpg" of message 17 ("$atta:", its
+        // data, "."), messages 18 and 19, "$end:", "$bye:".
+        const struct {
+            phonesim::Fault::Kind kind;
+            qsizetype fromEnd;
+            const char* text;
+        } cases[] = {{phonesim::Fault::Kind::ErrorAt, 0, ""},
+                     {phonesim::Fault::Kind::ErrorAt, 5, "no room"},
+                     {phonesim::Fault::Kind::WrongLineAt, 6, "$atta:image/jpeg"}};
+        // Into an empty cache and into one holding an earlier load.
+        for (const bool earlier : {false, true}) {
+            const QJsonObject before = selectMessages(
+                fixture, [earlier](int id) { return earlier && (id == 1 || id == 13); }, false);
+            loadtest::WifiPhone first(83, before);
+            PHONE_OK(first);
+            RecordingJobReport firstReport;
+            AndroidLoadMessagesThread firstJob(&first.device, &firstReport);
+            LOAD_OK(firstJob, firstReport);
+            const QStringList expected = dumpCache(first.device);
+
+            for (const auto& c : cases) {
+                loadtest::WifiPhone later(83, fixture, first.device.imei);
+                PHONE_OK(later);
+                RecordingJobReport report;
+                if (c.fromEnd == 0) // no fault: the user cancels during the video
+                    report.cancelWhenProgressContains(QStringLiteral("Receiving clip"));
+                else
+                    later.sim->addFault(
+                        phonesim::Fault(c.kind, QStringLiteral("mms2"), int(lines - c.fromEnd), c.text));
+                AndroidLoadMessagesThread job(&later.device, &report);
+                QVERIFY(loadtest::runJob(job));
+                QVERIFY(!report.succeeded());
+                const QStringList now = dumpCache(later.device);
+                QVERIFY2(now == expected,
+                         qPrintable(QStringLiteral("case %1 from the end, earlier load %2: %3")
+                                        .arg(c.fromEnd)
+                                        .arg(earlier)
+                                        .arg(QStringList(now).filter(QStringLiteral("file|")).join(u'\n'))));
+            }
+        }
+    }
+
+    void damagedMessage_leavesNoFileBehind()
+    {
+        // Steps: 1 ready, 2 count, 3 batch, 4 sms 1, 5 sms 2, 6 the picture's
+        // "$atta:", 7.. its data. Message 2's parts are all received (and
+        // its pictures staged) before the damage is known.
+        loadtest::WifiPhone phone(83, richFixture());
+        PHONE_OK(phone);
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::WrongLineAt, QStringLiteral("mms2"), 8, "%%%"));
+        RecordingJobReport report;
+        AndroidLoadMessagesThread job(&phone.device, &report);
+        LOAD_OK(job, report);
+        QCOMPARE(job.skippedMessages(), 1);
+        QCOMPARE(strayAttachmentEntries(phone.device), QStringList());
+        IOS6MessageDb db(phone.device.cacheDir(), phone.device.mmc, false);
+        db.openReadOnly();
+        QCOMPARE(db.queryInt64Throw(Sqlite3Sql("select count(*) from attachment")), 5);
     }
 };
 
