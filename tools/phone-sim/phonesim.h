@@ -94,7 +94,8 @@ public:
     bool isRestore() const { return m_url.startsWith(QLatin1String("restore://")); }
     const Fixture& fixture() const;
 
-    // Sends one line (LF added), subject to the injected faults.
+    // Sends one line (LF added), subject to the injected faults. Lines go
+    // out in runs: at the latest before the session reads, stalls or ends.
     void sendLine(const QByteArray& line);
     // Sends "$block:n" and the bytes, then waits for the PC's ".".
     void sendBlock(const QByteArray& bytes);
@@ -110,6 +111,8 @@ public:
 private:
     friend class PhoneSim;
     void writeRaw(const QByteArray& bytes);
+    // Sends everything written so far.
+    void flushOut();
     void waitReadable();
     bool applyFault(bool isBlock, const QByteArray& bytes);
     void recordOut(const QByteArray& line);
