@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <deque>
 #include <limits>
 
@@ -154,6 +155,7 @@ void AndroidLoadMessagesThread::load()
     }
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
 
+    writeReportedKeys();
     removeGoneMessages();
     if (!m_store.commit())
         throw std::runtime_error("the message store rolled the load back; nothing was saved");
@@ -245,9 +247,7 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // that is recorded was recorded by an earlier load.
     if (stored && (earlierUses == 0 || ordinal))
         ++m_reportedEarlierKeys;
-    Sqlite3Sql valid(QStringLiteral("replace into valid_hash(hash) values(?)"));
-    valid.addTextParam(key);
-    db.executeThrow(valid);
+    m_reportedKeys.append(key);
 
     if (parts < 1) {
         if (!stored) {
@@ -295,11 +295,27 @@ void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& 
     m_recordedKeys.insert(key);
 }
 
+void AndroidLoadMessagesThread::writeReportedKeys()
+{
+    // In key order, which fills the table's index page by page instead of
+    // at random places (the hidden rowids follow that order; nothing reads
+    // them).
+    std::sort(m_reportedKeys.begin(), m_reportedKeys.end());
+    Sqlite3Sql valid(QStringLiteral("replace into valid_hash(hash) values(?)"));
+    for (const QString& key : std::as_const(m_reportedKeys)) {
+        valid.clearParams();
+        valid.addTextParam(key);
+        m_store.store().executeThrow(valid);
+    }
+    m_reportedKeys.clear();
+}
+
 void AndroidLoadMessagesThread::readRecordedKeys()
 {
     // Kept in memory for the load: one look-up per phone message then costs
     // no statement. Rows are only added until the removal at the end.
     m_recordedKeys.clear();
+    m_reportedKeys.clear();
     m_reportedEarlierKeys = 0;
     Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
     while (c.moveNext())

@@ -51,6 +51,8 @@ private:
     // from the phone message with this key.
     void writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash);
     void readRecordedKeys();
+    // valid_hash gets the keys the phone reported during this load.
+    void writeReportedKeys();
     void removeGoneMessages();
     void removeEmptyChats();
 
@@ -60,6 +62,9 @@ private:
     // The phone keys recorded in parent_hash; those recorded before this
     // load, and how many of them the phone reported again.
     QSet<QString> m_recordedKeys;
+    // Every key the phone reported in this load, repeats included, written
+    // to valid_hash at the end.
+    QStringList m_reportedKeys;
     qsizetype m_earlierKeys = 0;
     qsizetype m_reportedEarlierKeys = 0;
     // Uses of each key during this load, for telling apart messages that
