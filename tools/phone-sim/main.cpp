@@ -78,6 +78,7 @@ int main(int argc, char** argv)
     options.controlPort = quint16(parser.value(controlPort).toUInt());
     options.bridgePort = quint16(parser.value(bridgePort).toUInt());
     options.idleTimeoutMs = 5 * 60 * 1000;
+    options.keepLines = false; // nobody reads them here
     options.acceptTimeoutMs = 60 * 1000;
 
     phonesim::PhoneSim sim(fixture, options);

@@ -657,16 +657,19 @@ void PhoneSim::logIn(int id, const QByteArray& bytes, const QByteArray* line)
 {
     QMutexLocker lock(&m_mutex);
     ConnectionLog& l = m_logs[id - 1];
-    l.bytesIn += bytes;
-    if (line)
-        l.linesIn.append(*line);
+    if (m_options.keepLines) {
+        l.bytesIn += bytes;
+        if (line)
+            l.linesIn.append(*line);
+    }
     m_changed.wakeAll();
 }
 
 void PhoneSim::logOut(int id, const QByteArray& line)
 {
     QMutexLocker lock(&m_mutex);
-    m_logs[id - 1].linesOut.append(line);
+    if (m_options.keepLines)
+        m_logs[id - 1].linesOut.append(line);
 }
 
 void PhoneSim::logEnd(int id, const QString& note)

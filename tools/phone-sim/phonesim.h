@@ -138,6 +138,9 @@ public:
         bool wifi = true; // listen on the control port
         int acceptTimeoutMs = 15000; // a service port waits this long for the PC
         int idleTimeoutMs = 30000; // a read waits this long for the PC
+        // Keep every line and byte of the services in connections(); off for
+        // long benchmark runs, whose data would fill the memory.
+        bool keepLines = true;
     };
 
     explicit PhoneSim(const Fixture& fixture);
