@@ -34,9 +34,10 @@ void ExportMessagesDb::begin()
     m_inUnit = true;
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
-    m_startedEmpty
-        = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message) or exists(select 1 from attachment)"))
-        == 0;
+    // (A store without an attachment table has no attachment to find.)
+    m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
+        && (!m_db.tableExists(QStringLiteral("attachment"))
+            || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
 }
 
 bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
