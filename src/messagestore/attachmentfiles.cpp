@@ -162,12 +162,15 @@ void AttachmentFiles::sync()
 #if defined(Q_OS_LINUX)
     // One flush of the store's file system instead of one per file.
     const int fd = ::open(QFile::encodeName(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int rc = fd < 0 ? -1 : ::syncfs(fd);
-    const int err = errno;
-    if (fd >= 0)
+    if (fd < 0) {
+        ::sync(); // every file system, then
+    } else {
+        const int rc = ::syncfs(fd);
+        const int err = errno;
         ::close(fd);
-    if (rc != 0)
-        throw std::runtime_error("cannot write the attachment files to disk: " + std::string(std::strerror(err)));
+        if (rc != 0)
+            throw std::runtime_error("cannot write the attachment files to disk: " + std::string(std::strerror(err)));
+    }
 #elif defined(Q_OS_UNIX)
     ::sync();
 #endif
