@@ -62,11 +62,11 @@ private:
     // The phone keys recorded in parent_hash; those recorded before this
     // load, and how many of them the phone reported again.
     QSet<QString> m_recordedKeys;
+    qsizetype m_earlierKeys = 0;
+    qsizetype m_reportedEarlierKeys = 0;
     // Every key the phone reported in this load, repeats included, written
     // to valid_hash at the end.
     QStringList m_reportedKeys;
-    qsizetype m_earlierKeys = 0;
-    qsizetype m_reportedEarlierKeys = 0;
     // Uses of each key during this load, for telling apart messages that
     // share one.
     QHash<QString, int> m_keyUses;
