@@ -1,7 +1,6 @@
 #include "exportmessagesdb.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -10,24 +9,93 @@ namespace {
 // whose conversation is unknown.
 constexpr qint64 kUnknownChatRowid = -2047483647;
 
+// Page cache of the writing connection, in KiB. The indexes on random keys
+// (guids, logic hashes) outgrow SQLite's default of 2 MB after some ten
+// thousand messages, and every insert then reads and writes pages again.
+constexpr int kWriterCacheKiB = 64 * 1024;
+
 } // namespace
 
 ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
     : m_db(folder, mcc, true)
+    , m_files(folder.absolutePath())
 {
 }
 
-ExportMessagesDb::~ExportMessagesDb() = default;
+ExportMessagesDb::~ExportMessagesDb()
+{
+    if (m_inUnit)
+        rollback();
+}
 
 void ExportMessagesDb::begin()
 {
     m_db.beginTran();
+    m_inUnit = true;
+    m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
+    m_insertedKeys.clear();
+    // (A store without an attachment table has no attachment to find.)
+    m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
+        && (!m_db.tableExists(QStringLiteral("attachment"))
+            || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
+}
+
+bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
+{
+    return !m_inUnit || !m_startedEmpty || m_insertedKeys.contains(qHash(key, size_t(kind)));
+}
+
+void ExportMessagesDb::noteInserted(Key kind, const QString& key)
+{
+    if (m_inUnit && m_startedEmpty)
+        m_insertedKeys.insert(qHash(key, size_t(kind)));
 }
 
 void ExportMessagesDb::end()
 {
-    m_db.endTran(true);
+    if (!commit())
+        qWarning() << "message store: the transaction had been rolled back, nothing was committed:" << m_db.dbPath();
     m_db.close();
+}
+
+bool ExportMessagesDb::commit()
+{
+    if (!m_inUnit)
+        return true;
+    bool committed = false;
+    try {
+        for (auto it = m_chatLast.constBegin(); it != m_chatLast.constEnd(); ++it)
+            m_db.updateChatLast(it.key(), it.value());
+        m_chatLast.clear();
+        // The files must be on disk before the rows that name them are.
+        m_files.sync();
+        committed = m_db.endTran(true);
+    } catch (...) {
+        rollback();
+        throw;
+    }
+    m_inUnit = false;
+    m_insertedKeys.clear();
+    if (committed)
+        m_files.commit();
+    else
+        m_files.rollback();
+    return committed;
+}
+
+void ExportMessagesDb::rollback()
+{
+    m_inUnit = false;
+    m_chatLast.clear();
+    m_insertedKeys.clear();
+    if (m_db.isOpen()) {
+        try {
+            m_db.endTran(false);
+        } catch (const std::exception& e) {
+            qWarning() << "message store: rollback failed:" << e.what();
+        }
+    }
+    m_files.rollback();
 }
 
 qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
@@ -43,6 +111,11 @@ qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
 }
 
 void ExportMessagesDb::write(const _MsgMessage& msg)
+{
+    write(msg, makeLogicHash(&msg));
+}
+
+void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
 {
     if (msg.item_type != 0 && !m_db.hasItemTypeColumn())
         return;
@@ -61,14 +134,27 @@ void ExportMessagesDb::write(const _MsgMessage& msg)
 
     const qint64 senderId = msg.handle ? ensureHandle(*msg.handle, chatId) : 0;
 
-    qint64 messageId = m_db.findMessageByLogicHash(&msg);
-    if (messageId == 0)
+    qint64 messageId = mayExist(Key::LogicHash, logicHash) ? m_db.findMessageByLogicHash(logicHash) : 0;
+    if (messageId == 0 && mayExist(Key::MessageGuid, msg.guid))
         messageId = m_db.findMessageByGuid(msg.guid);
     if (messageId == 0) {
         const qint64 otherId = msg.otherHandle ? ensureHandle(*msg.otherHandle, chatId) : 0;
-        messageId = m_db.insertMessage(msg, senderId, otherId);
+        messageId = m_db.insertMessage(msg, senderId, otherId, logicHash);
+        noteInserted(Key::LogicHash, logicHash);
+        noteInserted(Key::MessageGuid, msg.guid);
         m_db.joinChatMessage(chatId, messageId);
-        m_db.updateChatLast(chatId, msg.date);
+        if (!m_inUnit) {
+            m_db.updateChatLast(chatId, msg.date);
+        } else {
+            // Written once per chat by commit(): the same newest date as one
+            // update per message, without rewriting the chat's index entry
+            // each time.
+            auto last = m_chatLast.find(chatId);
+            if (last == m_chatLast.end())
+                m_chatLast.insert(chatId, msg.date);
+            else if (msg.date > *last)
+                *last = msg.date;
+        }
     }
 
     if (isGroupChat(msg.chat) && msg.handle)
@@ -76,11 +162,19 @@ void ExportMessagesDb::write(const _MsgMessage& msg)
 
     for (const _MsgAttachment* att : getAttachments(&msg)) {
         writeAttachmentFile(*att);
-        qint64 attId = m_db.findAttachmentByGuid(*att);
-        if (attId == 0)
+        qint64 attId = mayExist(Key::AttachmentGuid, att->guid) ? m_db.findAttachmentByGuid(*att) : 0;
+        if (attId == 0) {
             attId = m_db.insertAttachment(*att);
+            noteInserted(Key::AttachmentGuid, att->guid);
+        }
         m_db.joinMessageAttachment(messageId, attId);
     }
+}
+
+QString ExportMessagesDb::stageAttachment(const QString& filename)
+{
+    const QString target = m_db.attachmentLocalPath(filename);
+    return target.isEmpty() ? QString() : m_files.stage(target);
 }
 
 void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
@@ -93,16 +187,14 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
         qWarning() << "attachment not copied: its path leaves the store folder:" << att.filename;
         return;
     }
-    if (QFile::exists(target))
-        return;
-    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+    QString error;
+    if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;
-        qWarning() << "attachment not copied: cannot make the folder of" << target;
-        return;
+        qWarning() << "attachment not copied:" << att.localPath << "->" << target << error;
     }
-    QFile source(att.localPath);
-    if (!source.copy(target)) {
-        ++m_skippedCopies;
-        qWarning() << "attachment not copied:" << att.localPath << "->" << target << source.errorString();
+    if (!m_inUnit) {
+        // Without a transaction the row goes in at once: so does the file.
+        m_files.sync();
+        m_files.commit();
     }
 }

@@ -1,19 +1,32 @@
 // The store writer: copies messages with their chats, handles and
 // attachment files into the message store of a folder, leaving out what the
 // store already holds. The one way messages enter a store.
+//
+// Everything a writer does between begin() and the commit is one unit: the
+// rows in one transaction, and the attachment files, which go in under a
+// temporary name beside their target and are renamed into place. Nothing is
+// flushed to disk per file; the commit flushes once before the store
+// commits. When the store does not commit (rollback(), a failure, or the
+// writer destroyed without end()), the files placed since begin() are
+// removed again.
 #pragma once
 
+#include "messagestore/attachmentfiles.h"
 #include "messagestore/ios6messagedb.h"
 #include "records/absformatexport.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QString>
 
 class ExportMessagesDb : public AbsFormatExport<_MsgMessage> {
 public:
     // The store of the folder, migrated when first touched.
     ExportMessagesDb(const QDir& folder, const QString& mcc);
-    // Destroys the store; a transaction still open is not committed.
+    // Destroys the store; a transaction still open is not committed and the
+    // files placed in it are removed. (Writes made without begin() are
+    // committed one by one, their files with them.)
     ~ExportMessagesDb() override;
 
     // Opens the store and begins one transaction.
@@ -21,17 +34,65 @@ public:
     // Writes one message (see the caller's contract in the class comment).
     // Failures propagate; nothing is committed until end().
     void write(const _MsgMessage& msg) override;
-    // Commits the transaction (when one is open) and closes the store.
+    // The same with the message's logic hash at hand: logicHash must be
+    // makeLogicHash(&msg).
+    void write(const _MsgMessage& msg, const QString& logicHash);
+    // commit(), then closes the store.
     void end() override;
+
+    // Writes what write() holds back until the commit (each chat's newest
+    // date), flushes the attachment files placed so far to disk (once) and
+    // commits. Returns false when the transaction had been rolled back, so
+    // that nothing was committed; the files placed since begin() are then
+    // removed, as they are when the commit throws. Nothing happens (true)
+    // without an open transaction.
+    bool commit();
+    // Rolls the transaction back and removes the files placed since begin().
+    void rollback();
+
+    // With take set, the attachments' local files are the writer's to take:
+    // a file lying in its target's folder (see stageAttachment) is renamed
+    // into place instead of copied. A file whose target exists already is
+    // left where it is.
+    void setTakesLocalFiles(bool take) { m_takesLocalFiles = take; }
+    // For a producer that writes an attachment's data itself: a new path in
+    // the folder where the file of an attachment with this filename (as the
+    // store holds it) will lie; the folder is made. Write the data there,
+    // give the path as the attachment's local path with setTakesLocalFiles,
+    // and it is renamed into place. A staged file that is not taken is
+    // removed at the commit, or by the caller. Empty when the store path is
+    // refused or the folder cannot be made.
+    QString stageAttachment(const QString& filename);
 
     IOS6MessageDb& store() { return m_db; }
     // Attachment copies skipped or failed during this writer's life.
     int skippedAttachmentCopies() const { return m_skippedCopies; }
 
 private:
+    // What a look-up by key searches: messages by logic hash or guid,
+    // attachments by guid.
+    enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
+
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
     void writeAttachmentFile(const _MsgAttachment& att);
+    // False only when the store cannot hold a row with this key (see
+    // m_startedEmpty): its look-up would find nothing.
+    bool mayExist(Key kind, const QString& key) const;
+    void noteInserted(Key kind, const QString& key);
 
     IOS6MessageDb m_db;
+    AttachmentFiles m_files;
     int m_skippedCopies = 0;
+    bool m_takesLocalFiles = false;
+    // Between begin() and the commit or rollback.
+    bool m_inUnit = false;
+    // Chat rowid -> the newest date of the messages inserted into it since
+    // begin(), written once per chat by commit().
+    QHash<qint64, int> m_chatLast;
+    // The store held no message and no attachment at begin(): every row
+    // those tables hold since came from this writer, whose keys are noted
+    // (as hashes) in m_insertedKeys. A key not noted cannot be found, so the
+    // look-up is skipped; a noted one (or a hash collision) is looked up.
+    bool m_startedEmpty = false;
+    QSet<size_t> m_insertedKeys;
 };

@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <iterator>
+
 namespace {
 
 const QString kSmsDbRelative = QStringLiteral("var/mobile/Library/SMS/sms.db");
@@ -56,6 +58,14 @@ const QList<MigrationStep>& migrationSteps()
 const char* const kOptionalMessageInts[]
     = {"is_audio_message", "is_played",       "date_played",  "item_type",    "group_action_type",
        "share_status",     "share_direction", "is_expirable", "expire_state", "message_action_type"};
+
+// insertMessage's column set as a mask: four bits for values that may be
+// empty, then the optional integer columns, then other_handle, group_title
+// and logic_hash.
+constexpr int kFirstOptionalMessageBit = 4;
+constexpr int kOtherHandleBit = kFirstOptionalMessageBit + int(std::size(kOptionalMessageInts));
+constexpr int kGroupTitleBit = kOtherHandleBit + 1;
+constexpr int kLogicHashBit = kGroupTitleBit + 1;
 
 std::runtime_error runtimeError(const QString& text)
 {
@@ -206,6 +216,30 @@ void IOS6MessageDb::cacheCreateTexts()
     Sqlite3Cursor c = queryThrow(QStringLiteral("select * from sqlite_master where type='table'"));
     while (c.moveNext())
         m_createSql.insert(c.getText(QStringLiteral("name")), c.getText(QStringLiteral("sql")));
+
+    const QString message = m_createSql.value(QStringLiteral("message"));
+    const QString chat = m_createSql.value(QStringLiteral("chat"));
+    const QString handle = m_createSql.value(QStringLiteral("handle"));
+    const QString attachment = m_createSql.value(QStringLiteral("attachment"));
+    m_layout = Layout();
+    int bit = kFirstOptionalMessageBit;
+    for (const char* col : kOptionalMessageInts) {
+        if (message.contains(QLatin1String(col)))
+            m_layout.messageColumns |= 1u << bit;
+        ++bit;
+    }
+    m_layout.messageItemType = message.contains(QLatin1String("item_type"));
+    m_layout.messageOtherHandle = message.contains(QLatin1String("other_handle"));
+    m_layout.messageGroupTitle = message.contains(QLatin1String("group_title"));
+    m_layout.messageLogicHash = message.contains(QLatin1String("logic_hash"));
+    m_layout.chatLast = chat.contains(QLatin1String("_last INTEGER"), Qt::CaseInsensitive);
+    m_layout.chatDisplayName = chat.contains(QLatin1String("display_name"));
+    m_layout.chatGroupId = chat.contains(QLatin1String("group_id"));
+    m_layout.handleCtName = handle.contains(QLatin1String("_ct_name TEXT"), Qt::CaseInsensitive);
+    m_layout.handlePhoto = handle.contains(QLatin1String("_photo BLOB"), Qt::CaseInsensitive);
+    m_layout.attachmentUserInfo = attachment.contains(QLatin1String("user_info"));
+    m_layout.attachmentTransferName = attachment.contains(QLatin1String("transfer_name"));
+    m_layout.attachmentTotalBytes = attachment.contains(QLatin1String("total_bytes"));
 }
 
 QString IOS6MessageDb::createSql(const QString& table)
@@ -222,7 +256,8 @@ bool IOS6MessageDb::createHas(const QString& table, const QString& text, Qt::Cas
 
 bool IOS6MessageDb::hasItemTypeColumn()
 {
-    return createHas(QStringLiteral("message"), QStringLiteral("item_type"), Qt::CaseSensitive);
+    open();
+    return m_layout.messageItemType;
 }
 
 // ------------------------------------------------------------- store paths
@@ -435,18 +470,25 @@ qint64 IOS6MessageDb::getMessageCount()
 
 qint64 IOS6MessageDb::findMessageByLogicHash(const _MsgMessage* msg)
 {
-    if (!createHas(QStringLiteral("message"), QStringLiteral("logic_hash"), Qt::CaseSensitive))
+    open();
+    return m_layout.messageLogicHash ? findMessageByLogicHash(makeLogicHash(msg)) : 0;
+}
+
+qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
+{
+    open();
+    if (!m_layout.messageLogicHash)
         return 0;
     sqlite3_stmt* s = lookupStatement("select rowid from message where logic_hash=?");
-    const QString hash = makeLogicHash(msg);
-    const QByteArray utf8 = hash.toUtf8();
+    const QByteArray utf8 = logicHash.toUtf8();
     sqlite3_bind_text(s, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     return lookupInt64(s);
 }
 
 void IOS6MessageDb::updateChatLast(qint64 chatId, int date)
 {
-    if (!createHas(QStringLiteral("chat"), QStringLiteral("_last INTEGER"), Qt::CaseInsensitive))
+    open();
+    if (!m_layout.chatLast)
         return;
     Sqlite3Sql sql(QStringLiteral("update chat set _last=? where rowid=? and _last < ?"));
     sql.addInt64Param(date);
@@ -465,9 +507,9 @@ qint64 IOS6MessageDb::insertHandle(const _MsgHandle& h)
         row[QStringLiteral("country")] = h.country;
     if (!h.uncanonicalized_id.isEmpty())
         row[QStringLiteral("uncanonicalized_id")] = h.uncanonicalized_id;
-    if (createHas(QStringLiteral("handle"), QStringLiteral("_ct_name TEXT"), Qt::CaseInsensitive))
+    if (m_layout.handleCtName)
         row[QStringLiteral("_ct_name")] = h._ct_name;
-    if (createHas(QStringLiteral("handle"), QStringLiteral("_photo BLOB"), Qt::CaseInsensitive))
+    if (m_layout.handlePhoto)
         row[QStringLiteral("_photo")] = h._photo;
     return insertRow(row, QStringLiteral("handle"));
 }
@@ -475,26 +517,27 @@ qint64 IOS6MessageDb::insertHandle(const _MsgHandle& h)
 qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId, qint64 otherHandleId)
 {
     open();
-    const QString& create = m_createSql[QStringLiteral("message")];
+    return insertMessage(m, senderHandleId, otherHandleId, m_layout.messageLogicHash ? makeLogicHash(&m) : QString());
+}
 
+qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId, qint64 otherHandleId,
+                                    const QString& logicHash)
+{
+    open();
     // The column set depends on the table and on which optional values the
     // message has; the statement text is built once per combination.
-    quint32 mask = 0;
-    int bit = 0;
-    auto flag = [&](bool on) {
+    quint32 mask = m_layout.messageColumns;
+    auto flag = [&](int bit, bool on) {
         if (on)
             mask |= (1u << bit);
-        ++bit;
     };
-    flag(!m.service_center.isEmpty());
-    flag(!m.subject.isEmpty());
-    flag(!m.country.isEmpty());
-    flag(!m.attributedBody.isEmpty());
-    for (const char* col : kOptionalMessageInts)
-        flag(create.contains(QLatin1String(col)));
-    flag(create.contains(QLatin1String("other_handle")) && otherHandleId >= 1);
-    flag(create.contains(QLatin1String("group_title")) && !m.group_title.isEmpty());
-    flag(create.contains(QLatin1String("logic_hash")));
+    flag(0, !m.service_center.isEmpty());
+    flag(1, !m.subject.isEmpty());
+    flag(2, !m.country.isEmpty());
+    flag(3, !m.attributedBody.isEmpty());
+    flag(kOtherHandleBit, m_layout.messageOtherHandle && otherHandleId >= 1);
+    flag(kGroupTitleBit, m_layout.messageGroupTitle && !m.group_title.isEmpty());
+    flag(kLogicHashBit, m_layout.messageLogicHash);
 
     auto it = m_insertSql.constFind(mask);
     if (it == m_insertSql.constEnd()) {
@@ -537,7 +580,7 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
                              QStringLiteral("cache_roomnames"),
                              QStringLiteral("was_data_detected"),
                              QStringLiteral("was_deduplicated")};
-        int b = 4;
+        int b = kFirstOptionalMessageBit;
         for (const char* col : kOptionalMessageInts) {
             if (mask & (1u << b))
                 cols << QLatin1String(col);
@@ -589,7 +632,7 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
     const int optional[]
         = {m.is_audio_message, m.is_played,       m.date_played,  m.item_type,    m.group_action_type,
            m.share_status,     m.share_direction, m.is_expirable, m.expire_state, m.message_action_type};
-    int b = 4;
+    int b = kFirstOptionalMessageBit;
     for (int v : optional) {
         if (mask & (1u << b))
             sql.addIntParam(v);
@@ -600,7 +643,7 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
     if (mask & (1u << (b + 1)))
         sql.addTextParam(m.group_title);
     if (mask & (1u << (b + 2)))
-        sql.addTextParam(makeLogicHash(&m));
+        sql.addTextParam(logicHash);
     executeThrow(sql);
     return lastInsertId();
 }
@@ -608,7 +651,6 @@ qint64 IOS6MessageDb::insertMessage(const _MsgMessage& m, qint64 senderHandleId,
 qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& a)
 {
     open();
-    const QString& create = m_createSql[QStringLiteral("attachment")];
     Sqlite3Row row;
     row[QStringLiteral("guid")] = a.guid;
     row[QStringLiteral("created_date")] = a.created_date;
@@ -618,11 +660,11 @@ qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& a)
     row[QStringLiteral("mime_type")] = a.mime_type;
     row[QStringLiteral("transfer_state")] = a.transfer_state;
     row[QStringLiteral("is_outgoing")] = a.is_outgoing;
-    if (create.contains(QLatin1String("user_info")) && !a.user_info.isEmpty())
+    if (m_layout.attachmentUserInfo && !a.user_info.isEmpty())
         row[QStringLiteral("user_info")] = a.user_info;
-    if (create.contains(QLatin1String("transfer_name")) && !a.transfer_name.isEmpty())
+    if (m_layout.attachmentTransferName && !a.transfer_name.isEmpty())
         row[QStringLiteral("transfer_name")] = a.transfer_name;
-    if (create.contains(QLatin1String("total_bytes")))
+    if (m_layout.attachmentTotalBytes)
         row[QStringLiteral("total_bytes")] = a.total_bytes;
     return insertRow(row, QStringLiteral("attachment"));
 }
@@ -633,7 +675,6 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
         throw runtimeError(
             QStringLiteral("IOS6MessageDb::insertChat, invalid chat, service_name:%1").arg(chat.service_name));
     open();
-    const QString& create = m_createSql[QStringLiteral("chat")];
     Sqlite3Row row;
     row[QStringLiteral("guid")] = chat.guid;
     row[QStringLiteral("style")] = chat.style;
@@ -646,9 +687,9 @@ qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)
         row[QStringLiteral("room_name")] = chat.room_name;
     row[QStringLiteral("account_login")] = chat.account_login;
     row[QStringLiteral("is_archived")] = chat.is_archived;
-    if (create.contains(QLatin1String("display_name")) && !chat.display_name.isEmpty())
+    if (m_layout.chatDisplayName && !chat.display_name.isEmpty())
         row[QStringLiteral("display_name")] = chat.display_name;
-    if (create.contains(QLatin1String("group_id")))
+    if (m_layout.chatGroupId)
         row[QStringLiteral("group_id")]
             = chat.group_id.isEmpty() ? makeGuidFromData(chat.guid.toUtf8()) : chat.group_id;
     const qint64 chatId = insertRow(row, QStringLiteral("chat"));

@@ -32,10 +32,14 @@ public:
 
     // 0 without a query when the store has no logic_hash column.
     qint64 findMessageByLogicHash(const _MsgMessage* msg);
+    // The same with the message's logic hash (makeLogicHash) at hand.
+    qint64 findMessageByLogicHash(const QString& logicHash);
     void updateChatLast(qint64 chatId, int date);
 
     qint64 insertHandle(const _MsgHandle& handle);
     qint64 insertMessage(const _MsgMessage& msg, qint64 senderHandleId, qint64 otherHandleId);
+    // The same with the message's logic hash (makeLogicHash) at hand.
+    qint64 insertMessage(const _MsgMessage& msg, qint64 senderHandleId, qint64 otherHandleId, const QString& logicHash);
     qint64 insertAttachment(const _MsgAttachment& att);
     // Throws std::runtime_error for a service_name other than "SMS" or
     // "iMessage". Brings the chat's handles and their joins along.
@@ -79,4 +83,25 @@ private:
     CountryLibDb m_country;
     QHash<QString, QString> m_createSql;
     QHash<quint32, QString> m_insertSql; // message insert text by column set
+
+    // What the CREATE texts say about the optional columns, read once per
+    // open rather than searched for on every row written. Each flag is the
+    // test the writers make: the column name in the table's CREATE text
+    // (case-sensitive unless said otherwise).
+    struct Layout {
+        quint32 messageColumns = 0; // insertMessage's mask bits that depend on the table alone
+        bool messageItemType = false;
+        bool messageOtherHandle = false;
+        bool messageGroupTitle = false;
+        bool messageLogicHash = false;
+        bool chatLast = false; // "_last INTEGER", any case
+        bool chatDisplayName = false;
+        bool chatGroupId = false;
+        bool handleCtName = false; // "_ct_name TEXT", any case
+        bool handlePhoto = false; // "_photo BLOB", any case
+        bool attachmentUserInfo = false;
+        bool attachmentTransferName = false;
+        bool attachmentTotalBytes = false;
+    };
+    Layout m_layout;
 };

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <deque>
 #include <limits>
 
@@ -44,6 +45,18 @@ bool decodeDataLine(const QString& line, QByteArray* bytes)
     return true;
 }
 
+// Parts that are not stored at all.
+bool isDropped(const QString& mime)
+{
+    return mime.isEmpty() || mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive);
+}
+
+// Parts whose text becomes a message of its own.
+bool isText(const QString& mime)
+{
+    return mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0;
+}
+
 QString utiOf(const QString& mime)
 {
     const qsizetype slash = mime.indexOf(QLatin1Char('/'));
@@ -56,10 +69,16 @@ QString utiOf(const QString& mime)
 } // namespace
 
 // One attachment as it arrived, its data in a temporary file that goes
-// however the message's handling ends.
+// however the message's handling ends (unless the store took it). A picture
+// or other media part is written straight into the folder its file will lie
+// in, so that the store only renames it into place.
 struct AndroidLoadMessagesThread::ReceivedPart {
     QString mime;
     QString name;
+    // Media parts: the attachment's guid and its filename as the store holds it.
+    QString guid;
+    QString filename;
+    // The data; empty for a part that is dropped.
     QString path;
     // False when a data line was not Base64: the data is incomplete.
     bool intact = true;
@@ -113,7 +132,9 @@ void AndroidLoadMessagesThread::load()
     IOS6MessageDb& db = m_store.store();
     db.open();
     ensureTables();
+    m_store.setTakesLocalFiles(true);
     m_store.begin();
+    readRecordedKeys();
     db.executeThrow(QStringLiteral("delete from valid_hash"));
     if (hasTable(db, QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
@@ -134,9 +155,14 @@ void AndroidLoadMessagesThread::load()
     }
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
 
+    writeReportedKeys();
     removeGoneMessages();
-    db.endTran(true);
-    db.executeThrow(QStringLiteral("vacuum"));
+    if (!m_store.commit())
+        throw std::runtime_error("the message store rolled the load back; nothing was saved");
+    // VACUUM gives the pages of removed rows back; in a file without free
+    // pages it would only rewrite the same rows in another page order.
+    if (db.queryInt64Throw(Sqlite3Sql("PRAGMA freelist_count")) > 0)
+        db.executeThrow(QStringLiteral("vacuum"));
     db.close();
     progress->postSucceed(m_skippedMessages == 0
                               ? QString()
@@ -147,13 +173,9 @@ void AndroidLoadMessagesThread::load()
 
 void AndroidLoadMessagesThread::cleanupAfterFailure()
 {
-    IOS6MessageDb& db = m_store.store();
-    try {
-        db.endTran(false);
-    } catch (const std::exception& e) {
-        qWarning("AndroidLoadMessagesThread: rollback failed: %s", e.what());
-    }
-    db.close();
+    // The rows and the attachment files placed by this load go together.
+    m_store.rollback();
+    m_store.store().close();
     AndroidLoadThread::cleanupAfterFailure();
 }
 
@@ -205,7 +227,10 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     msg.is_sent = 1;
     msg.was_data_detected = 1;
 
-    QString key = makeLogicHash(&msg);
+    // The logic hash of the message as built; its text alone, stored below,
+    // has the same one.
+    const QString hash = makeLogicHash(&msg);
+    QString key = hash;
     const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
     // Messages that differ only in their attachments (two pictures sent to
     // one number within a second) share the key computed so far. A repeat
@@ -213,26 +238,29 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // so its parts are fetched and kept as its own; a repeated text stays
     // one message.
     const int earlierUses = m_keyUses[key]++;
-    if (parts >= 1 && earlierUses > 0)
+    const bool ordinal = parts >= 1 && earlierUses > 0;
+    if (ordinal)
         key += QStringLiteral("-%1").arg(earlierUses);
-    msg.guid = makeGuidFromData(key.toUtf8());
 
-    Sqlite3Sql find(QStringLiteral("select 1 from parent_hash where parent=?"));
-    find.addTextParam(key);
-    const bool stored = db.queryThrow(find).moveNext();
-    Sqlite3Sql valid(QStringLiteral("replace into valid_hash(hash) values(?)"));
-    valid.addTextParam(key);
-    db.executeThrow(valid);
+    const bool stored = m_recordedKeys.contains(key);
+    // A key met for the first time in this load (an ordinal key always is)
+    // that is recorded was recorded by an earlier load.
+    if (stored && (earlierUses == 0 || ordinal))
+        ++m_reportedEarlierKeys;
+    m_reportedKeys.append(key);
 
     if (parts < 1) {
-        if (!stored)
-            writeAndRecord(msg, key);
+        if (!stored) {
+            msg.guid = makeGuidFromData(key.toUtf8());
+            writeAndRecord(msg, key, hash);
+        }
         return;
     }
     if (stored) {
         simpleprotocol::sendCommand(socket.get(), QStringLiteral("0"), QString(), true, -1);
         return;
     }
+    msg.guid = makeGuidFromData(key.toUtf8());
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("1"), QString(), true, -1);
     // Every part is read before anything of the message is stored: one
     // damaged part leaves the whole message unstored and its key unrecorded,
@@ -240,7 +268,7 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     std::deque<ReceivedPart> received;
     bool intact = true;
     for (int i = 0; i < parts; ++i) {
-        receiveAttachment(received.emplace_back());
+        receiveAttachment(received.emplace_back(), key);
         intact = intact && received.back().intact;
     }
     if (!intact) {
@@ -251,22 +279,51 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     const QString plain = removeObjReplacementChars(&msg);
     if (!plain.isEmpty()) {
         msg.text = plain;
-        writeAndRecord(msg, key);
+        writeAndRecord(msg, key, hash);
     }
     for (const ReceivedPart& part : received)
         storePart(msg, key, part);
 }
 
-void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key)
+void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash)
 {
-    m_store.write(msg);
+    m_store.write(msg, hash);
     Sqlite3Sql origin(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"));
-    origin.addTextParam(makeLogicHash(&msg));
+    origin.addTextParam(hash);
     origin.addTextParam(key);
     m_store.store().executeThrow(origin);
+    m_recordedKeys.insert(key);
 }
 
-void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part)
+void AndroidLoadMessagesThread::writeReportedKeys()
+{
+    // In key order, which fills the table's index page by page instead of
+    // at random places (the hidden rowids follow that order; nothing reads
+    // them).
+    std::sort(m_reportedKeys.begin(), m_reportedKeys.end());
+    Sqlite3Sql valid(QStringLiteral("replace into valid_hash(hash) values(?)"));
+    for (const QString& key : std::as_const(m_reportedKeys)) {
+        valid.clearParams();
+        valid.addTextParam(key);
+        m_store.store().executeThrow(valid);
+    }
+    m_reportedKeys.clear();
+}
+
+void AndroidLoadMessagesThread::readRecordedKeys()
+{
+    // Kept in memory for the load: one look-up per phone message then costs
+    // no statement. Rows are only added until the removal at the end.
+    m_recordedKeys.clear();
+    m_reportedKeys.clear();
+    m_reportedEarlierKeys = 0;
+    Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
+    while (c.moveNext())
+        m_recordedKeys.insert(c.getText(0));
+    m_earlierKeys = m_recordedKeys.size();
+}
+
+void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key)
 {
     checkCanceled();
     const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$atta:"), -1);
@@ -288,11 +345,23 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part)
             part.name += QStringLiteral(".jpg");
     }
 
-    part.path = QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid());
-    QFile file(part.path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw simpleprotocol::LocalException(socket.get(),
-                                             QStringLiteral("Create %1 error. %2").arg(part.path, file.errorString()));
+    QFile file;
+    if (!isDropped(part.mime)) {
+        if (!isText(part.mime)) {
+            part.guid = makeGuidFromData((key + part.name).toUtf8());
+            part.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
+                                .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, part.name);
+            part.path = m_store.stageAttachment(part.filename);
+        }
+        // Text parts, and media whose folder cannot be made: the system's
+        // temporary folder (the store copies the latter).
+        if (part.path.isEmpty())
+            part.path = QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid());
+        file.setFileName(part.path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw simpleprotocol::LocalException(
+                socket.get(), QStringLiteral("Create %1 error. %2").arg(part.path, file.errorString()));
+    }
     qint64 received = 0;
     QByteArray bytes;
     for (;;) {
@@ -310,7 +379,8 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part)
             part.intact = false;
             continue;
         }
-        if (file.write(bytes) != bytes.size())
+        // A dropped part is still checked: damaged data skips its message.
+        if (file.isOpen() && file.write(bytes) != bytes.size())
             throw simpleprotocol::LocalException(
                 socket.get(), QStringLiteral("write file %1 failed. %2").arg(part.path, file.errorString()));
         received += bytes.size();
@@ -322,9 +392,9 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part)
 
 void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part)
 {
-    if (part.mime.isEmpty() || part.mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive))
+    if (isDropped(part.mime))
         return;
-    if (part.mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
+    if (isText(part.mime)) {
         QFile in(part.path);
         if (!in.open(QIODevice::ReadOnly))
             return;
@@ -334,16 +404,16 @@ void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, 
         msg.text = text;
         msg.attachments.clear();
         msg.attributedBody.clear();
-        msg.guid = makeGuidFromData(makeLogicHash(&msg).toUtf8());
-        writeAndRecord(msg, key);
+        const QString hash = makeLogicHash(&msg);
+        msg.guid = makeGuidFromData(hash.toUtf8());
+        writeAndRecord(msg, key, hash);
         return;
     }
 
     _MsgAttachment att;
-    att.guid = makeGuidFromData((key + part.name).toUtf8());
+    att.guid = part.guid;
     att.created_date = msg.date;
-    att.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
-                       .arg(att.guid.left(2).toLower(), att.guid.mid(2, 2).toLower(), att.guid, part.name);
+    att.filename = part.filename;
     att.uti = utiOf(part.mime);
     att.mime_type = part.mime;
     att.transfer_state = 5;
@@ -353,20 +423,30 @@ void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, 
     msg.attachments.clear();
     msg.attachments.insert(QStringLiteral("0"), &att);
     msg.text = QString(kObjectReplacement);
-    msg.guid = makeGuidFromData(makeLogicHash(&msg).toUtf8());
+    const QString hash = makeLogicHash(&msg);
+    msg.guid = makeGuidFromData(hash.toUtf8());
     msg.attributedBody = makeAttributedBody(att.guid);
-    writeAndRecord(msg, key);
+    writeAndRecord(msg, key, hash);
     msg.attachments.clear();
 }
 
 void AndroidLoadMessagesThread::removeGoneMessages()
 {
     IOS6MessageDb& db = m_store.store();
+    // Every key recorded before this load was reported again: none is gone,
+    // and the searches below would find nothing.
+    if (m_reportedEarlierKeys == m_earlierKeys) {
+        removeEmptyChats();
+        return;
+    }
     // A stored message may have come from several phone messages; it goes
-    // only when none of them is still on the phone.
-    Sqlite3Cursor gone = db.queryThrow(QStringLiteral(
-        "select distinct child from parent_hash where parent not in (select hash from valid_hash) "
-        "and child not in (select child from parent_hash where parent in (select hash from valid_hash))"));
+    // only when none of them is still on the phone. (The keys are never NULL,
+    // so these NOT EXISTS tests, which use the indexes, say what NOT IN would.)
+    Sqlite3Cursor gone
+        = db.queryThrow(QStringLiteral("select distinct child from parent_hash as p "
+                                       "where not exists (select 1 from valid_hash where hash=p.parent) "
+                                       "and not exists (select 1 from parent_hash as q where q.child=p.child "
+                                       "and exists (select 1 from valid_hash where hash=q.parent))"));
     QStringList children;
     while (gone.moveNext())
         children.append(gone.getText(0));
@@ -385,7 +465,13 @@ void AndroidLoadMessagesThread::removeGoneMessages()
             db.executeThrow(del);
         }
     }
-    db.executeThrow(QStringLiteral("delete from parent_hash where parent not in (select hash from valid_hash)"));
     db.executeThrow(QStringLiteral(
+        "delete from parent_hash where not exists (select 1 from valid_hash where hash=parent_hash.parent)"));
+    removeEmptyChats();
+}
+
+void AndroidLoadMessagesThread::removeEmptyChats()
+{
+    m_store.store().executeThrow(QStringLiteral(
         "DELETE FROM chat WHERE (SELECT 1 from chat_message_join WHERE chat_id=chat.rowid LIMIT 1) IS NULL"));
 }

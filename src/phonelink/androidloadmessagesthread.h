@@ -17,6 +17,7 @@
 #include "phonelink/androidloadthread.h"
 
 #include <QHash>
+#include <QSet>
 
 struct _MsgMessage;
 
@@ -44,14 +45,28 @@ private:
     void ensureTables();
     void readBatch();
     void receiveMessage(const QString& fields);
-    void receiveAttachment(ReceivedPart& part);
+    void receiveAttachment(ReceivedPart& part, const QString& key);
     void storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part);
-    void writeAndRecord(_MsgMessage& msg, const QString& key);
+    // Writes the message (hash: its logic hash) and records that it came
+    // from the phone message with this key.
+    void writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash);
+    void readRecordedKeys();
+    // valid_hash gets the keys the phone reported during this load.
+    void writeReportedKeys();
     void removeGoneMessages();
+    void removeEmptyChats();
 
     int m_total = -1;
     int m_done = 0;
     int m_skippedMessages = 0;
+    // The phone keys recorded in parent_hash; those recorded before this
+    // load, and how many of them the phone reported again.
+    QSet<QString> m_recordedKeys;
+    qsizetype m_earlierKeys = 0;
+    qsizetype m_reportedEarlierKeys = 0;
+    // Every key the phone reported in this load, repeats included, written
+    // to valid_hash at the end.
+    QStringList m_reportedKeys;
     // Uses of each key during this load, for telling apart messages that
     // share one.
     QHash<QString, int> m_keyUses;

@@ -519,6 +519,15 @@ sqlite3_stmt* Sqlite3DB::prepare(const QString& sql)
 
 sqlite3_stmt* Sqlite3DB::cachedStatement(const QString& sql)
 {
+    // Callers that run one statement per record pass the same text object
+    // each time (a literal, or a text they keep), so its characters are
+    // looked for by their address first: hashing a long statement text per
+    // row costs more than running it. The cache holds a copy of every text
+    // it keeps, so no other text can take over an address it knows while
+    // the entry lives; the texts are still compared, which is cheap.
+    auto known = m_cacheByData.constFind(sql.constData());
+    if (known != m_cacheByData.constEnd() && known->sql == sql)
+        return known->stmt;
     auto it = m_cache.constFind(sql);
     if (it != m_cache.constEnd())
         return it.value();
@@ -527,10 +536,15 @@ sqlite3_stmt* Sqlite3DB::cachedStatement(const QString& sql)
         return nullptr;
     if (m_cache.size() >= kStatementCacheSize) {
         const QString oldest = m_cacheOrder.takeFirst();
-        sqlite3_finalize(m_cache.take(oldest));
+        sqlite3_stmt* evicted = m_cache.take(oldest);
+        auto byData = m_cacheByData.find(oldest.constData());
+        if (byData != m_cacheByData.end() && byData->stmt == evicted)
+            m_cacheByData.erase(byData);
+        sqlite3_finalize(evicted);
     }
     m_cache.insert(sql, stmt);
     m_cacheOrder.append(sql);
+    m_cacheByData.insert(sql.constData(), CachedByData {sql, stmt});
     return stmt;
 }
 
@@ -540,6 +554,7 @@ void Sqlite3DB::clearCache()
         sqlite3_finalize(stmt);
     m_cache.clear();
     m_cacheOrder.clear();
+    m_cacheByData.clear();
 }
 
 void Sqlite3DB::bindAll(sqlite3_stmt* stmt, const Sqlite3Sql& sql)
@@ -565,7 +580,15 @@ void Sqlite3DB::checkWritable()
 void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
 {
     checkWritable();
+    runCached(sql, nullptr);
+}
+
+void Sqlite3DB::runCached(const Sqlite3Sql& sql, qint64* first)
+{
+    ensureOpen();
     sqlite3_stmt* stmt = cachedStatement(sql.sql());
+    if (first)
+        *first = 0;
     if (!stmt)
         return; // empty statement text
     // Bulk inserts come through here: values are bound without copies and
@@ -581,7 +604,15 @@ void Sqlite3DB::executeThrow(const Sqlite3Sql& sql)
         throw;
     }
     if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {}
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW && first) {
+            // A query: the first row is all it asks for.
+            if (sqlite3_column_count(stmt) > 0)
+                *first = sqlite3_column_int64(stmt, 0);
+            rc = SQLITE_DONE;
+        }
+        while (rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt);
     }
     if (rc != SQLITE_DONE) {
         const std::string msg = errorText(m_db, rc, QString());
@@ -606,10 +637,9 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql& sql)
 
 qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
 {
-    Sqlite3Cursor c = queryThrow(sql);
-    if (c.moveNext() && c.columnCount() > 0)
-        return c.getInt64(0);
-    return 0;
+    qint64 value = 0;
+    runCached(sql, &value);
+    return value;
 }
 
 void Sqlite3DB::executeScriptThrow(const QByteArray& script)

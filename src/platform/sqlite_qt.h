@@ -193,6 +193,8 @@ public:
     // Runs a script of several statements separated by ";".
     void executeScriptThrow(const QByteArray& script);
     // First column of the first row as a 64-bit integer; 0 without a row.
+    // Runs on a cached statement, like executeThrow: a look-up repeated per
+    // record is prepared once.
     qint64 queryInt64Throw(const Sqlite3Sql& sql);
 
     qint64 lastInsertId() const;
@@ -203,6 +205,9 @@ public:
 private:
     sqlite3_stmt* prepare(const QString& sql);
     sqlite3_stmt* cachedStatement(const QString& sql);
+    // Binds, steps to the end and resets a cached statement; *first (when
+    // given) gets the first column of the first row, 0 without a row.
+    void runCached(const Sqlite3Sql& sql, qint64* first);
     void bindAll(sqlite3_stmt* stmt, const Sqlite3Sql& sql);
     void clearCache();
     void ensureOpen() const;
@@ -217,6 +222,13 @@ private:
     bool m_rollbackOnly = false;
     QHash<QString, sqlite3_stmt*> m_cache;
     QList<QString> m_cacheOrder;
+    // The cached statements again, by the address of their text's characters
+    // (see cachedStatement).
+    struct CachedByData {
+        QString sql;
+        sqlite3_stmt* stmt = nullptr;
+    };
+    QHash<const QChar*, CachedByData> m_cacheByData;
 };
 
 // Single quotes an identifier for SQL text: "name" with inner quotes doubled.

@@ -118,21 +118,22 @@ void AbsDb::beginTran()
     inTransaction = true;
 }
 
-void AbsDb::endTran(bool commit)
+bool AbsDb::endTran(bool commit)
 {
     if (!inTransaction)
-        return;
+        return false;
     open();
     if (!commit) {
         Sqlite3DB::rollbackTran();
         inTransaction = tranDepth() > 0;
-        return;
+        return false;
     }
     const bool outermost = tranDepth() == 1;
     const bool committed = Sqlite3DB::commitTran();
     inTransaction = tranDepth() > 0;
     if (!committed && outermost)
         throwNotCommitted(path());
+    return committed;
 }
 
 qint64 AbsDb::insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns)

@@ -62,9 +62,11 @@ public:
     virtual void open() = 0;
 
     void beginTran();
-    // Does nothing unless beginTran was called. Like AbsLocalDb::endTran, the
-    // outermost commit of a unit that was rolled back meanwhile throws.
-    void endTran(bool commit);
+    // Does nothing unless beginTran was called. Returns whether the level
+    // committed (false for a rollback, or an inner level of a unit that was
+    // rolled back). Like AbsLocalDb::endTran, the outermost commit of a unit
+    // that was rolled back meanwhile throws: nothing was saved.
+    bool endTran(bool commit);
     bool isInTransaction() const { return inTransaction; }
     // Inserts every named value of the row into table; returns the row id.
     qint64 insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns = {});

@@ -146,6 +146,40 @@ private Q_SLOTS:
         QCOMPARE(count(db), 3);
         QCOMPARE(db.tranDepth(), 0);
     }
+
+    void keptStatementTextsSurviveEvictionAndSchemaChanges()
+    {
+        Sqlite3DB db;
+        newDb(db, "cache.db");
+        for (const char* name : {"b", "a", "c"})
+            insertName(db, QString::fromLatin1(name));
+        // One text object, as a caller keeps it for a look-up per record.
+        const QString firstName = QStringLiteral("SELECT id FROM t WHERE name >= ? ORDER BY name");
+        auto lookUp = [&](const QString& text, const char* from) {
+            Sqlite3Sql sql(text);
+            sql.addTextParam(QString::fromLatin1(from));
+            return db.queryInt64Throw(sql);
+        };
+        QCOMPARE(lookUp(firstName, "a"), 2); // the first row only
+        QCOMPARE(lookUp(firstName, "c"), 3); // the same statement, fresh values
+        QCOMPARE(lookUp(firstName, "z"), 0);
+
+        // More statements than the cache keeps push it out; it comes back.
+        for (int i = 0; i < 100; ++i)
+            QCOMPARE(db.queryInt64Throw(Sqlite3Sql(QStringLiteral("SELECT %1").arg(i))), i);
+        QCOMPARE(lookUp(firstName, "b"), 1);
+        // Another object with the same text finds the same statement.
+        QCOMPARE(lookUp(QString(firstName.constData(), firstName.size()), "b"), 1);
+
+        // A schema change between two uses of a kept statement.
+        db.executeThrow(QStringLiteral("ALTER TABLE t ADD COLUMN extra INTEGER DEFAULT 5"));
+        const QString extra = QStringLiteral("SELECT count(*) FROM t WHERE extra = 5");
+        QCOMPARE(db.queryInt64Throw(Sqlite3Sql(extra)), 3);
+        db.executeThrow(QStringLiteral("DROP INDEX IF EXISTS none"));
+        insertName(db, "d");
+        QCOMPARE(db.queryInt64Throw(Sqlite3Sql(extra)), 4);
+        QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.queryInt64Throw(Sqlite3Sql("SELECT nope FROM t")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSqliteQt)

@@ -346,7 +346,8 @@ void sendMessages(Session& s, const QJsonArray& all)
                 const QJsonObject a = av.toObject();
                 s.sendLine("$atta:" + a.value(QStringLiteral("mime")).toString().toUtf8() + ','
                            + a.value(QStringLiteral("name")).toString().toUtf8());
-                const QByteArray data = QByteArray::fromBase64(a.value(QStringLiteral("base64")).toString().toLatin1());
+                const QByteArray data = QByteArray::fromBase64(a.value(QStringLiteral("base64")).toString().toLatin1())
+                                            .repeated(std::max(1, a.value(QStringLiteral("repeat")).toInt(1)));
                 for (qint64 at = 0; at < data.size(); at += lineBytes)
                     s.sendLine(data.mid(at, lineBytes).toBase64());
                 s.sendLine(".");

@@ -19,7 +19,9 @@
 //   pattern (FileStore::pattern; large files for benchmarks);
 // - a media entry's "thumb": Base64 of the picture "image-thumbnails" sends
 //   for its path (otherwise the file's own content in "files");
-// - a media entry's "key", "bucketId", "name" (display name).
+// - a media entry's "key", "bucketId", "name" (display name);
+// - a message attachment's "repeat": its data is the Base64 bytes repeated
+//   this many times (large attachments without a large fixture).
 #pragma once
 
 #include "fixture.h"

@@ -1,9 +1,14 @@
 // phone-sim: a simulated phone for running the application by hand.
 //
 //   phone-sim <fixture.json> [listen-address] [--control-port N] [--bridge-port N]
+//   phone-sim --large MESSAGES[,CONVERSATIONS] [listen-address] ...
+//
+// --large plays the generated phone of the benchmarks instead of a fixture
+// file (one message in ten with a small picture).
 //
 // Listens on the Wi-Fi control port of the address (default 127.0.0.1,
 // port 48889) until interrupted.
+#include "dataservices.h"
 #include "phonesim.h"
 
 #include <QCommandLineParser>
@@ -11,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -36,20 +42,28 @@ int main(int argc, char** argv)
                                    QStringLiteral("port"), QStringLiteral("48889"));
     QCommandLineOption bridgePort(QStringLiteral("bridge-port"), QStringLiteral("Port for the adb stand-in (0: any)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
+    QCommandLineOption large(QStringLiteral("large"), QStringLiteral("A generated phone instead of a fixture file."),
+                             QStringLiteral("messages[,conversations]"));
     parser.addOption(controlPort);
     parser.addOption(bridgePort);
+    parser.addOption(large);
     parser.process(app);
 
     QTextStream err(stderr);
     QTextStream out(stdout);
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) {
-        err << "phone-sim: a fixture file is required\n";
-        return 2;
-    }
+    QStringList args = parser.positionalArguments();
     phonesim::Fixture fixture;
     QString error;
-    if (!fixture.load(args.at(0), &error)) {
+    if (parser.isSet(large)) {
+        const QStringList counts = parser.value(large).split(QLatin1Char(','));
+        const int messages = counts.value(0).toInt();
+        const int conversations = counts.size() > 1 ? counts.at(1).toInt() : std::max(1, messages / 50);
+        fixture = phonesim::makeLargeFixture(messages, conversations, 0, 0);
+        args.prepend(QString());
+    } else if (args.isEmpty()) {
+        err << "phone-sim: a fixture file is required\n";
+        return 2;
+    } else if (!fixture.load(args.at(0), &error)) {
         err << "phone-sim: " << error << "\n";
         return 1;
     }
@@ -64,6 +78,7 @@ int main(int argc, char** argv)
     options.controlPort = quint16(parser.value(controlPort).toUInt());
     options.bridgePort = quint16(parser.value(bridgePort).toUInt());
     options.idleTimeoutMs = 5 * 60 * 1000;
+    options.keepLines = false; // nobody reads them here
     options.acceptTimeoutMs = 60 * 1000;
 
     phonesim::PhoneSim sim(fixture, options);

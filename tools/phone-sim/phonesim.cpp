@@ -17,6 +17,8 @@ namespace phonesim {
 namespace {
 
 constexpr int kSliceMs = 50;
+// Bytes written before they are sent on without waiting for a read.
+constexpr qint64 kWriteRun = 64 * 1024;
 constexpr qint64 kMaxLine = 64ll * 1024 * 1024;
 constexpr qint64 kMaxControlLine = 64 * 1024;
 
@@ -134,6 +136,14 @@ void Session::writeRaw(const QByteArray& bytes)
 {
     if (m_socket->write(bytes) < 0)
         throw SessionEnd("closed by peer");
+    // Lines are sent in runs, as an agent writing through a buffered stream
+    // does: everything goes out before the simulator reads, stalls or ends.
+    if (m_socket->bytesToWrite() >= kWriteRun)
+        flushOut();
+}
+
+void Session::flushOut()
+{
     const QDeadlineTimer deadline(m_sim->options().idleTimeoutMs);
     while (m_socket->bytesToWrite() > 0) {
         if (m_sim->stopping())
@@ -159,6 +169,7 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
             const QByteArray line = "$error:" + codec::text(QString::fromUtf8(f.text));
             recordOut(line);
             writeRaw(line + '\n');
+            flushOut();
             throw SessionEnd("fault: error at step " + std::to_string(m_step));
         }
         case Fault::Kind::WrongLineAt:
@@ -168,8 +179,10 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
         case Fault::Kind::CloseAt:
             if (!f.text.isEmpty())
                 writeRaw(f.text);
+            flushOut();
             throw SessionEnd("fault: close at step " + std::to_string(m_step));
         case Fault::Kind::StallAt:
+            flushOut();
             while (!m_sim->stopping() && !m_sim->stallReleased())
                 QThread::msleep(kSliceMs);
             throw SessionEnd("fault: stall at step " + std::to_string(m_step));
@@ -191,6 +204,7 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
             const QByteArray line = "$block:" + QByteArray::number(bytes.size());
             recordOut(line);
             writeRaw(line + '\n' + bytes.left(int(f.size > 0 ? f.size : bytes.size() / 2)));
+            flushOut();
             throw SessionEnd("fault: end of stream in a block at step " + std::to_string(m_step));
         }
         }
@@ -231,6 +245,7 @@ void Session::sendError(const QString& text)
 
 void Session::waitReadable()
 {
+    flushOut();
     const QDeadlineTimer deadline(m_sim->options().idleTimeoutMs);
     while (m_socket->bytesAvailable() == 0) {
         if (m_sim->stopping())
@@ -619,6 +634,10 @@ bool PhoneSim::openService(const QHostAddress& address, const QString& url, QStr
         } catch (const std::exception& e) {
             note = QStringLiteral("handler failed: ") + QString::fromStdString(e.what());
         }
+        try {
+            session.flushOut();
+        } catch (const SessionEnd&) {
+        }
         // Take what the PC still sends (its "$error:" after a fault) into the log.
         if (note != QLatin1String("done")) {
             socket.waitForReadyRead(100);
@@ -661,16 +680,19 @@ void PhoneSim::logIn(int id, const QByteArray& bytes, const QByteArray* line)
 {
     QMutexLocker lock(&m_mutex);
     ConnectionLog& l = m_logs[id - 1];
-    l.bytesIn += bytes.left(std::max<qint64>(0, ConnectionLog::kMaxBytesIn - l.bytesIn.size()));
-    if (line)
-        l.linesIn.append(*line);
+    if (m_options.keepLines) {
+        l.bytesIn += bytes.left(std::max<qint64>(0, ConnectionLog::kMaxBytesIn - l.bytesIn.size()));
+        if (line)
+            l.linesIn.append(*line);
+    }
     m_changed.wakeAll();
 }
 
 void PhoneSim::logOut(int id, const QByteArray& line)
 {
     QMutexLocker lock(&m_mutex);
-    m_logs[id - 1].linesOut.append(line);
+    if (m_options.keepLines)
+        m_logs[id - 1].linesOut.append(line);
 }
 
 void PhoneSim::logEnd(int id, const QString& note)

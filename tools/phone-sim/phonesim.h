@@ -105,7 +105,8 @@ public:
     // The phone's address book (the "contacts" service's both sides).
     ContactBook& contactBook() const;
 
-    // Sends one line (LF added), subject to the injected faults.
+    // Sends one line (LF added), subject to the injected faults. Lines go
+    // out in runs: at the latest before the session reads, stalls or ends.
     void sendLine(const QByteArray& line);
     // Sends "$block:n" and the bytes, then waits for the PC's ".".
     void sendBlock(const QByteArray& bytes);
@@ -123,6 +124,8 @@ public:
 private:
     friend class PhoneSim;
     void writeRaw(const QByteArray& bytes);
+    // Sends everything written so far.
+    void flushOut();
     void waitReadable();
     bool applyFault(bool isBlock, const QByteArray& bytes);
     void recordOut(const QByteArray& line);
@@ -148,6 +151,9 @@ public:
         bool wifi = true; // listen on the control port
         int acceptTimeoutMs = 15000; // a service port waits this long for the PC
         int idleTimeoutMs = 30000; // a read waits this long for the PC
+        // Keep every line and byte of the services in connections(); off for
+        // long benchmark runs, whose data would fill the memory.
+        bool keepLines = true;
     };
 
     explicit PhoneSim(const Fixture& fixture);
