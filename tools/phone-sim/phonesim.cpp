@@ -120,6 +120,11 @@ FileStore& Session::files() const
     return m_sim->files();
 }
 
+MediaStore& Session::media() const
+{
+    return m_sim->media();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -323,6 +328,7 @@ PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     : m_fixture(fixture)
     , m_options(options)
     , m_files(std::make_unique<FileStore>(fixture.section(QStringLiteral("files")).toObject()))
+    , m_media(std::make_unique<MediaStore>(fixture.section(QStringLiteral("media")).toObject()))
     , m_threads(std::make_unique<Threads>())
 {
     registerService(QStringLiteral("device-info"), [](Session& s) {

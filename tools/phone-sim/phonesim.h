@@ -15,6 +15,7 @@
 
 #include "filestore.h"
 #include "fixture.h"
+#include "mediastore.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -99,6 +100,8 @@ public:
     const Fixture& fixture() const;
     // The phone's files, shared by every session of the simulator.
     FileStore& files() const;
+    // The phone's media collections, shared likewise.
+    MediaStore& media() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -164,6 +167,8 @@ public:
     const Fixture& fixture() const { return m_fixture; }
     // The phone's files: the fixture's "files" tree, as changed since.
     FileStore& files() const { return *m_files; }
+    // The phone's media: the fixture's "media" section, as restored since.
+    MediaStore& media() const { return *m_media; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -211,6 +216,7 @@ private:
     Fixture m_fixture;
     Options m_options;
     std::unique_ptr<FileStore> m_files;
+    std::unique_ptr<MediaStore> m_media;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
     std::atomic<bool> m_stopping {false};

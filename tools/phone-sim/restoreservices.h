@@ -1,7 +1,10 @@
 // The Phone Agent's "restore://" services played by the simulator: the
 // record services bookmarks, calendars (events with their reminders), calls
-// and playlists, and the file upload ("upload"), whose files go into the
-// simulator's FileStore once complete, so that a later listing shows them.
+// and playlists, the file upload ("upload"), whose files go into the
+// simulator's FileStore once complete, so that a later listing shows them,
+// and the media restore services ("images", "videos", "music",
+// "ringtones"), whose files go into the FileStore and their collection
+// (MediaStore) once complete, so that a later load lists them.
 //
 // Every line the PC sends is checked against the restore dialogue ("$batch:",
 // at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
@@ -31,7 +34,10 @@ public:
     // bookmarks: title, url; playlists: name, members (the "/" text);
     // calendars: calendar, start, end, tz, summary, description, allDay,
     // rrule, reminders (a list of "minutes,method" texts); upload: one
-    // record per stored file: path, size, blocks (the block sizes in order).
+    // record per stored file: path, size, blocks (the block sizes in order);
+    // media: one record per offer: name, time, source, album, device (the
+    // sender's name), taken, and for a taken file stored (its path), size,
+    // blocks.
     QList<QVariantMap> records(const QString& service) const;
     // Records per acknowledged batch, in order.
     QList<int> batchSizes(const QString& service) const;
@@ -52,7 +58,7 @@ private:
     QStringList m_errors;
 };
 
-// Serves the four restore services and returns the store they fill. A
+// Serves the restore services and returns the store they fill. A
 // service's "backup://" side keeps going to the handler registered before
 // (registerDataServices), so call this after that. Every simulator serves
 // them from its construction; a test that wants to read what the phone
