@@ -141,7 +141,21 @@ void AndroidTransferA2AThread::relay(const Item& item)
         throw simpleprotocol::LocalException(source, QStringLiteral("invalid file size, %1").arg(head));
     simpleprotocol::sendCommand(target, QStringLiteral("$file:"), QString::number(size), false, -1);
 
-    qint64 relayed = 0;
+    // A block goes to the target whole, and the target's "." for it is
+    // awaited only once the next block has come from the source: the two
+    // phones work at the same time, and the target still never gets a block
+    // before it answered the one before.
+    qint64 relayed = 0; // bytes sent to the target
+    qint64 unanswered = -1; // the block the target has not answered yet
+    const auto awaitTarget = [&] {
+        if (unanswered < 0)
+            return;
+        simpleprotocol::expectCommand(target, QStringLiteral("."), -1);
+        unanswered = -1;
+        jobreport::checkCanceled(m_progress);
+        m_progress->postUpdateProgress(QString(), -1,
+                                       QStringLiteral("%L1KB / %L2KB").arg(relayed / 1024).arg(size / 1024));
+    };
     for (;;) {
         const QString line = simpleprotocol::readCommand(source, -1);
         if (line == QLatin1String("."))
@@ -155,14 +169,14 @@ void AndroidTransferA2AThread::relay(const Item& item)
             m_buffer.resize(n);
         simpleprotocol::readData(source, m_buffer.data(), n, -1);
         simpleprotocol::sendCommand(source, QStringLiteral("."), QString(), true, -1);
+        awaitTarget();
         simpleprotocol::sendCommand(target, QStringLiteral("$block:"), QString::number(n), n == 0, -1);
-        simpleprotocol::writeData(target, m_buffer.constData(), n, true, -1);
-        simpleprotocol::expectCommand(target, QStringLiteral("."), -1);
-        jobreport::checkCanceled(m_progress);
+        // Flushed: the socket is done with the buffer before it is filled again.
+        simpleprotocol::writeData(target, QByteArray::fromRawData(m_buffer.constData(), n), true, -1);
         relayed += n;
-        m_progress->postUpdateProgress(QString(), -1,
-                                       QStringLiteral("%L1KB / %L2KB").arg(relayed / 1024).arg(size / 1024));
+        unanswered = n;
     }
+    awaitTarget();
     if (relayed != size)
         throw simpleprotocol::LocalException(source,
                                              QStringLiteral("%1 bytes announced, %2 sent").arg(size).arg(relayed));
