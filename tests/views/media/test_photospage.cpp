@@ -216,6 +216,27 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
+    // A phone that is slow to send thumbnails holds nothing up: the page is
+    // made and switches albums at once, the thumbnails come later.
+    void phone_slowThumbnails_pageStaysResponsive()
+    {
+        auto phone = startPhone(phonePhotos());
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        // Steps: 1 ready, 2 the answer to the first request.
+        phone->sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 2));
+        ScriptedPrompt prompt;
+        Page page(15, addPhone(*phone), devicesRoot());
+        QTRY_VERIFY(!phone->sim->linesReceived(QStringLiteral("image-thumbnails")).isEmpty());
+        QVERIFY(!showsThumbnail(*page.gridModel(), 0));
+        QElapsedTimer timer;
+        timer.start();
+        selectRows(page.albumView(), {0});
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:2"));
+        phone->sim->releaseStalls();
+        QTRY_VERIFY(showsThumbnail(*page.gridModel(), 0) && showsThumbnail(*page.gridModel(), 1));
+    }
+
     // Extract downloads the chosen items into a folder it makes; double-click
     // extracts one.
     void phone_extractSelected()
