@@ -6,13 +6,13 @@
 #include "shell/core/imageutils.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QMutexLocker>
 #include <QTcpSocket>
-
-#include <stdexcept>
 
 AndroidLoadThumbnailsThread::AndroidLoadThumbnailsThread(AndroidDeviceInfo* device, QObject* parent)
     : QThread(parent)
@@ -24,7 +24,13 @@ AndroidLoadThumbnailsThread::AndroidLoadThumbnailsThread(AndroidDeviceInfo* devi
 
 AndroidLoadThumbnailsThread::~AndroidLoadThumbnailsThread()
 {
-    stop();
+    m_quit = true;
+    m_stopRequested = true;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_changed.wakeAll();
+    }
+    wait();
 }
 
 QString AndroidLoadThumbnailsThread::thumbnailPath(const QString& source) const
@@ -32,12 +38,44 @@ QString AndroidLoadThumbnailsThread::thumbnailPath(const QString& source) const
     return m_thumbnailsDir.absoluteFilePath(md5Hex(source));
 }
 
+void AndroidLoadThumbnailsThread::fetch()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_batch = requests;
+        m_pending = true;
+        m_busy = true;
+        m_changed.wakeAll();
+    }
+    if (!isRunning())
+        start();
+}
+
 void AndroidLoadThumbnailsThread::stop()
 {
     m_stopRequested = true;
-    wait();
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_pending) {
+            // Not taken up yet: it never runs.
+            m_pending = false;
+            m_busy = false;
+        }
+        while (m_busy)
+            m_changed.wait(&m_mutex);
+    }
     m_stopRequested = false;
     requests.clear();
+}
+
+bool AndroidLoadThumbnailsThread::waitIdle(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    QMutexLocker lock(&m_mutex);
+    while (m_busy)
+        if (!m_changed.wait(&m_mutex, deadline))
+            return !m_busy;
+    return true;
 }
 
 void AndroidLoadThumbnailsThread::dropSocket()
@@ -52,55 +90,80 @@ void AndroidLoadThumbnailsThread::run()
 {
     // A stop also ends a read that waits for the phone.
     simpleprotocol::CancelScope cancel([this] { return m_stopRequested.load(); });
-    const QStringList paths = requests;
+    for (;;) {
+        QStringList paths;
+        {
+            QMutexLocker lock(&m_mutex);
+            while (!m_pending && !m_quit)
+                m_changed.wait(&m_mutex);
+            if (m_quit)
+                break;
+            m_pending = false;
+            paths = m_batch;
+        }
+        runOnce(paths);
+        QMutexLocker lock(&m_mutex);
+        m_busy = false;
+        m_changed.wakeAll();
+    }
+    // The connection belongs to this thread; it ends here, without a word.
+    dropSocket();
+}
+
+void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
+{
     int index = -1;
     for (const QString& path : paths) {
         if (m_stopRequested)
-            break;
+            return;
         ++index;
         if (path.isEmpty() || QFile::exists(thumbnailPath(path)))
             continue;
-        if (!m_socket) {
+        if (!connectionUsable()) {
+            dropSocket();
             try {
                 const QString url
                     = QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
                 m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
             } catch (int) {
-                break;
+                return;
             } catch (const std::exception& e) {
                 qDebug("AndroidLoadThumbnailsThread::run, open image-thumbnails service failed. %s", e.what());
                 continue;
             }
         }
         try {
-            fetch(path, index);
+            fetchOne(path, index);
         } catch (int) {
             dropSocket();
-            break;
+            return;
         } catch (const std::exception& e) {
             qDebug("AndroidLoadThumbnailsThread::run, download file %s failed. %s", qUtf8Printable(path), e.what());
             dropSocket();
         }
     }
-    // The connection was made on this run's thread, which has no event loop
-    // to delete it later: close it now, the next run opens a new one.
-    if (m_socket) {
-        try {
-            simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, 1000);
-        } catch (...) {
-        }
-        dropSocket();
-    }
 }
 
-void AndroidLoadThumbnailsThread::fetch(const QString& path, int index)
+bool AndroidLoadThumbnailsThread::connectionUsable()
+{
+    if (!m_socket)
+        return false;
+    // Between requests the phone has nothing to say: a closed connection
+    // or a line waiting (an "$error:" of a phone that gave up on it) means
+    // it is no longer in step.
+    if (m_socket->bytesAvailable() == 0 && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->waitForReadyRead(0);
+    return m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0;
+}
+
+void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
 {
     QTcpSocket* s = m_socket.get();
     simpleprotocol::sendCommand(s, QStringLiteral("$dload:"),
                                 simpleprotocol::encodeField(path) + QStringLiteral(",16384,40"), true, -1);
-    const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
-    bool announced = false;
-    const qint64 size = head.mid(6).toLongLong(&announced);
+    // The number after "$file:" is not used: an agent may announce the
+    // source's size and send a scaled picture.
+    simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
 
     QByteArray picture;
     for (;;) {
@@ -117,12 +180,6 @@ void AndroidLoadThumbnailsThread::fetch(const QString& path, int index)
             throw simpleprotocol::LocalException(s, QStringLiteral("thumbnail of %1 too large").arg(path));
     }
     simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
-    if (announced && picture.size() != size)
-        throw std::runtime_error(QStringLiteral("download %1 failed: %2 bytes announced, %3 received.")
-                                     .arg(path)
-                                     .arg(size)
-                                     .arg(picture.size())
-                                     .toStdString());
     if (m_stopRequested)
         return;
     // JPEG or PNG only; QImage would otherwise guess any format it knows.

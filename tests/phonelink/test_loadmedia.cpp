@@ -104,6 +104,9 @@ private Q_SLOTS:
         QVERIFY(loadtest::phoneToldError(*phone.sim, QStringLiteral("images")));
     }
 
+    // Every run goes over one connection, kept open between runs with
+    // nothing sent at a run's end; a picture counts when it decodes,
+    // whatever size "$file:" announced.
     void thumbnails_areFetchedOnceChecked_andStoppable()
     {
         loadtest::WifiPhone phone(84, mediaFixture());
@@ -111,39 +114,86 @@ private Q_SLOTS:
         AndroidLoadThumbnailsThread thumbs(&phone.device);
         const QString a = QStringLiteral("/sdcard/DCIM/a.jpg");
         const QString png = QStringLiteral("/sdcard/Pics/照片.jpg");
+        const QString shortJpeg = QStringLiteral("/sdcard/short.jpg");
         QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
-        thumbs.requests = {QString(), a, png, QStringLiteral("/sdcard/x.gif"), QStringLiteral("/sdcard/short.jpg")};
-        QVERIFY(loadtest::runJob(thumbs));
+        thumbs.requests = {QString(), a, png, QStringLiteral("/sdcard/x.gif")};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
         QTRY_COMPARE(refreshed.size(), 2);
         QCOMPARE(refreshed.at(0).at(0).toInt(), 1);
         QCOMPARE(refreshed.at(1).at(0).toInt(), 2);
         for (const QString& p : {a, png})
             QCOMPARE(QImage(thumbs.thumbnailPath(p), "JPEG").size(), QSize(128, 128));
-        // A GIF and a transfer shorter than announced leave no file.
+        // A GIF leaves no file.
         QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/x.gif"))));
-        QVERIFY(!QFile::exists(thumbs.thumbnailPath(QStringLiteral("/sdcard/short.jpg"))));
         const QList<QByteArray> asked = phone.sim->linesReceived(QStringLiteral("image-thumbnails"));
         QVERIFY(asked.contains("$dload:" + a.toUtf8().toBase64() + ",16384,40"));
 
-        // Thumbnails that exist are not asked for again.
-        const int connections = phone.sim->connections(QStringLiteral("service")).size();
+        // The next run: thumbnails that exist are not asked for again, the
+        // one announced far larger than it is arrives, on the same connection.
         thumbs.stop();
-        thumbs.requests = {a, png};
-        QVERIFY(loadtest::runJob(thumbs));
-        QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), connections);
+        thumbs.requests = {a, png, shortJpeg};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
+        QTRY_COMPARE(refreshed.size(), 3);
+        QCOMPARE(refreshed.at(2).at(0).toInt(), 2);
+        QCOMPARE(QImage(thumbs.thumbnailPath(shortJpeg), "JPEG").size(), QSize(128, 128));
+        const QList<phonesim::ConnectionLog> services = phone.sim->connections(QStringLiteral("service"));
+        QCOMPARE(services.size(), 1);
+        QVERIFY(!services.first().finished);
+        QVERIFY(!phone.sim->linesReceived(QStringLiteral("image-thumbnails")).contains("$bye:"));
+    }
 
-        // A stop ends a stalled fetch at once.
-        phone.sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 3));
-        thumbs.stop();
-        thumbs.requests = {QStringLiteral("/sdcard/x.gif")};
-        thumbs.start();
-        QTRY_VERIFY(phone.sim->linesReceived(QStringLiteral("image-thumbnails")).size() > asked.size());
+    // A stop ends a stalled fetch at once; the connection it stalled is
+    // dropped and the next run opens another.
+    void thumbnails_stopEndsAStalledFetch()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        // Steps: 1 ready, 2 the answer to the first request.
+        phone.sim->addFault(Fault(Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 2));
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        const QString a = QStringLiteral("/sdcard/DCIM/a.jpg");
+        thumbs.requests = {a};
+        thumbs.fetch();
+        QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("image-thumbnails")).isEmpty());
+        QVERIFY(!thumbs.waitIdle(200));
         QElapsedTimer timer;
         timer.start();
         thumbs.stop();
         QVERIFY(timer.elapsed() < 3000);
         QVERIFY(thumbs.requests.isEmpty());
         phone.sim->releaseStalls();
+
+        thumbs.requests = {a};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
+        QVERIFY(QFile::exists(thumbs.thumbnailPath(a)));
+        QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+
+    // A connection the phone closed between runs is replaced before the
+    // next request, which is not lost.
+    void thumbnails_connectionClosedBetweenRuns_isReplaced()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        const QString a = QStringLiteral("/sdcard/DCIM/a.jpg");
+        const QString png = QStringLiteral("/sdcard/Pics/照片.jpg");
+        QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
+        thumbs.requests = {a};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
+        phone.sim->stop(); // closes the connection
+        QVERIFY(phone.sim->start());
+        thumbs.stop();
+        thumbs.requests = {a, png};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
+        QTRY_COMPARE(refreshed.size(), 2);
+        QCOMPARE(refreshed.at(1).at(0).toInt(), 1);
+        QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
     }
 };
 

@@ -89,4 +89,112 @@
 %1</translation>
     </message>
 </context>
+<context>
+    <name>PhotosMainForm</name>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_IMAGES_A2A</source>
+        <translation>Transfer Android Photos to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_VIDEOS_A2A</source>
+        <translation>Transfer Android Videos to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_IMAGES_A2A</source>
+        <translation>Transfer selected Photos to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_VIDEOS_A2A</source>
+        <translation>Transfer selected Videos to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_IMAGES</source>
+        <translation>Extract Photos</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_VIDEOS</source>
+        <translation>Extract Videos</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_IMAGES</source>
+        <translation>Extract selected Photos</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_VIDEOS</source>
+        <translation>Extract selected Videos</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_IMAGES</source>
+        <translation>Import Photos</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_VIDEOS</source>
+        <translation>Import Videos</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_BUCKET_IMAGES_A2A</source>
+        <translation>Transfer Android Photos in Album to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_BUCKET_VIDEOS_A2A</source>
+        <translation>Transfer Android Videos in Album to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_BUCKET_IMAGES</source>
+        <translation>Extract Photos from Album</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_BUCKET_VIDEOS</source>
+        <translation>Extract Videos from Album</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_IMAGES</source>
+        <translation>Loading Photos from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_VIDEOS</source>
+        <translation>Loading Videos from Android...</translation>
+    </message>
+    <message>
+        <source>Images:%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_ALL_PHOTOS</source>
+        <translation>All Photos</translation>
+    </message>
+    <message>
+        <source>IDS_ALL_VIDEOS</source>
+        <translation>All Videos</translation>
+    </message>
+    <message>
+        <source>IDS_CANNOT_CREATE_FOLDER_%1</source>
+        <translation>Can not create the folder %1.</translation>
+    </message>
+    <message>
+        <source>IDS_DOWNLOADING_FILES</source>
+        <translation>Extracting...</translation>
+    </message>
+    <message>
+        <source>IDS_FILES_NOT_EXTRACTED_%1</source>
+        <translation>These entries were not extracted:
+%1</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFERING_IMAGES_A2A</source>
+        <translation>Transferring Photos to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFERING_VIDEOS_A2A</source>
+        <translation>Transferring Videos to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORTING_IMAGES</source>
+        <translation>Importing Photos...</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORTING_VIDEOS</source>
+        <translation>Importing Videos...</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,109 @@
+#include "itemmodelphotoicon.h"
+
+#include <QFile>
+#include <QImage>
+#include <QLocale>
+
+namespace {
+
+// A picture larger than a cell is drawn at the cell's size.
+QImage fitted(const QImage& image)
+{
+    const QSize icon(ItemModelPhotoIcon::kIconSide, ItemModelPhotoIcon::kIconSide);
+    if (image.width() <= icon.width() && image.height() <= icon.height())
+        return image;
+    return image.scaled(icon, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+// Made once for the process (GUI thread only).
+const QImage& emptyPhoto()
+{
+    static const QImage image = fitted(QImage(QStringLiteral(":res/empty_photo.jpg")));
+    return image;
+}
+
+} // namespace
+
+ItemModelPhotoIcon::_PhotoIconItemNode::_PhotoIconItemNode(const PhotoRecord& record, const QString& thumbnail)
+    : _ItemNode(0, record.name, nullptr)
+    , record(record)
+    , thumbnail(thumbnail)
+{
+}
+
+ItemModelPhotoIcon::ItemModelPhotoIcon(QObject* parent)
+    : AbsTreeItemModel(parent)
+{
+}
+
+void ItemModelPhotoIcon::setCells(const QList<Cell>& cells)
+{
+    beginResetModel();
+    qDeleteAll(roots);
+    roots.clear();
+    roots.reserve(cells.size());
+    for (const Cell& c : cells)
+        roots.append(new _PhotoIconItemNode(c.record, c.thumbnail));
+    endResetModel();
+}
+
+const PhotoRecord* ItemModelPhotoIcon::recordAt(const QModelIndex& index)
+{
+    const auto* node = static_cast<const _PhotoIconItemNode*>(nodeOf(index));
+    return node ? &node->record : nullptr;
+}
+
+QList<PhotoRecord> ItemModelPhotoIcon::records() const
+{
+    QList<PhotoRecord> out;
+    out.reserve(roots.size());
+    for (const _ItemNode* n : roots)
+        out.append(static_cast<const _PhotoIconItemNode*>(n)->record);
+    return out;
+}
+
+void ItemModelPhotoIcon::updateThumbnail(int row)
+{
+    if (row < 0 || row >= roots.size())
+        return;
+    const QModelIndex i = index(row, 0);
+    Q_EMIT dataChanged(i, i);
+}
+
+int ItemModelPhotoIcon::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+QVariant ItemModelPhotoIcon::data(const QModelIndex& index, int role) const
+{
+    const auto* node = static_cast<const _PhotoIconItemNode*>(nodeOf(index));
+    if (!node)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return node->text.size() > kMaxNameLength ? node->text.left(kMaxNameLength) + QStringLiteral("...")
+                                                  : node->text;
+    case Qt::ToolTipRole:
+        return QStringLiteral("Name:%1\nDate:%2\nPath:%3")
+            .arg(node->record.name, QLocale::system().toString(node->record.date, QLocale::ShortFormat),
+                 node->record.path);
+    case Qt::DecorationRole: {
+        if (!node->thumbnail.isEmpty() && QFile::exists(node->thumbnail)) {
+            const QImage image(node->thumbnail, "JPEG");
+            if (!image.isNull())
+                return fitted(image);
+        }
+        return emptyPhoto();
+    }
+    case Qt::SizeHintRole:
+        return m_cellSize.isValid() ? QVariant(m_cellSize) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemModelPhotoIcon::headerData(int, Qt::Orientation, int) const
+{
+    return QVariant();
+}
