@@ -176,7 +176,7 @@ QString fileNamePart(const QString& path)
 
 QJsonArray mediaList(const Session& s, const QString& kind)
 {
-    return s.fixture().section(QStringLiteral("media")).toObject().value(kind).toArray();
+    return s.media().list(kind);
 }
 
 void images(Session& s, const QString& kind, const QByteArray& command)
@@ -278,10 +278,6 @@ void download(Session& s)
 
 void thumbnails(Session& s)
 {
-    QHash<QString, QJsonObject> media;
-    for (const QString& kind : {QStringLiteral("images"), QStringLiteral("videos")})
-        for (const QJsonValue& v : mediaList(s, kind))
-            media.insert(v.toObject().value(QStringLiteral("path")).toString(), v.toObject());
     const int lineBytes = option(s, "thumbLineBytes", 3000);
     for (;;) {
         QByteArray line = s.readLine();
@@ -293,7 +289,7 @@ void thumbnails(Session& s)
             return;
         }
         const QString path = codec::untext(line.mid(7).split(',').value(0));
-        const QJsonObject m = media.value(path);
+        const QJsonObject m = s.media().picture(path);
         QByteArray data;
         if (m.contains(QStringLiteral("thumb")))
             data = QByteArray::fromBase64(m.value(QStringLiteral("thumb")).toString().toLatin1());

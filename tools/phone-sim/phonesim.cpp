@@ -125,6 +125,11 @@ ContactBook& Session::contactBook() const
     return m_sim->contactBook();
 }
 
+MediaStore& Session::media() const
+{
+    return m_sim->media();
+}
+
 void Session::recordOut(const QByteArray& line)
 {
     m_sim->logOut(m_logId, line);
@@ -329,6 +334,7 @@ PhoneSim::PhoneSim(const Fixture& fixture, const Options& options)
     , m_contactBook(fixture.contacts())
     , m_options(options)
     , m_files(std::make_unique<FileStore>(fixture.section(QStringLiteral("files")).toObject()))
+    , m_media(std::make_unique<MediaStore>(fixture.section(QStringLiteral("media")).toObject()))
     , m_threads(std::make_unique<Threads>())
 {
     registerService(QStringLiteral("device-info"), [](Session& s) {

@@ -16,6 +16,7 @@
 #include "contactbook.h"
 #include "filestore.h"
 #include "fixture.h"
+#include "mediastore.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -104,6 +105,8 @@ public:
     FileStore& files() const;
     // The phone's address book (the "contacts" service's both sides).
     ContactBook& contactBook() const;
+    // The phone's media collections, shared likewise.
+    MediaStore& media() const;
 
     // Sends one line (LF added), subject to the injected faults.
     void sendLine(const QByteArray& line);
@@ -172,6 +175,8 @@ public:
     // What the phone's contacts are now: the fixture's, then what restores
     // made of them.
     ContactBook& contactBook() { return m_contactBook; }
+    // The phone's media: the fixture's "media" section, as restored since.
+    MediaStore& media() const { return *m_media; }
 
     void registerService(const QString& name, ServiceHandler handler);
     // The handler registered under name (empty when none), for wrapping it.
@@ -220,6 +225,7 @@ private:
     ContactBook m_contactBook;
     Options m_options;
     std::unique_ptr<FileStore> m_files;
+    std::unique_ptr<MediaStore> m_media;
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
     std::atomic<bool> m_stopping {false};

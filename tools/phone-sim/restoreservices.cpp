@@ -20,6 +20,8 @@ namespace restorelines {
 
 // The PC's upload blocks are never larger.
 constexpr qint64 kMaxUploadBlock = 512 * 1024;
+// A relayed media block is as large as the sending phone made it.
+constexpr qint64 kMaxMediaBlock = 16 * 1024 * 1024;
 
 void fail(Session& s, RestoreStore& store, const QString& reason)
 {
@@ -253,6 +255,143 @@ void uploadSession(Session& s, RestoreStore& store)
     }
 }
 
+// What each media restore service takes: its item command, the number of
+// fields of an offer, and where a file it keeps goes.
+struct MediaKind {
+    QByteArray command;
+    int fields;
+    QString folder;
+};
+
+MediaKind mediaKind(const QString& service)
+{
+    if (service == QLatin1String("images"))
+        return {"$img:", 4, QStringLiteral("/sdcard/Pictures")};
+    if (service == QLatin1String("videos"))
+        return {"$video:", 4, QStringLiteral("/sdcard/Movies")};
+    if (service == QLatin1String("music"))
+        return {"$music:", 3, QStringLiteral("/sdcard/Music")};
+    return {"$music:", 3, QStringLiteral("/sdcard/Ringtones")};
+}
+
+// One component of a phone path.
+bool isPlainName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r'));
+}
+
+// Whether the phone declines an offered file: fixture "declineMedia" true
+// declines every file, a list of names those files.
+bool declines(const Session& s, const QString& name)
+{
+    const QJsonValue decline = s.fixture().section(QStringLiteral("declineMedia"));
+    if (decline.isBool())
+        return decline.toBool();
+    return decline.toArray().contains(QJsonValue(name));
+}
+
+// A file's data after the phone said "1": "$file:" (with the size the
+// sender announces, or empty), "$block:n" + n bytes each answered ".", then
+// ".". Returns the bytes (only their count without "keepUploads").
+QByteArray receiveMediaFile(Session& s, RestoreStore& store, const QString& name, qint64* size, QVariantList* blocks)
+{
+    const QByteArray head = s.readLine();
+    qint64 announced = -1;
+    if (!head.startsWith("$file:") || (head.size() > 6 && (!decodeInt(head.mid(6), &announced) || announced < 0)))
+        fail(s, store, QStringLiteral("expected $file: for %1, got [%2]").arg(name, shown(head)));
+    const bool keep = s.fixture().section(QStringLiteral("keepUploads")).toBool(true);
+    QByteArray data;
+    *size = 0;
+    for (;;) {
+        const QByteArray next = s.readLine();
+        if (next == ".")
+            break;
+        qint64 n = 0;
+        if (!next.startsWith("$block:") || !decodeInt(next.mid(7), &n) || n < 0 || n > kMaxMediaBlock)
+            fail(s, store, QStringLiteral("bad block line [%1] in %2").arg(shown(next), name));
+        const qsizetype at = keep ? data.size() : 0;
+        if (data.size() < at + n)
+            data.resize(at + n);
+        s.readInto(data.data() + at, n);
+        *size += n;
+        blocks->append(n);
+        s.sendLine(".");
+    }
+    if (announced >= 0 && *size != announced)
+        fail(s, store, QStringLiteral("%1: %2 bytes received, %3 announced").arg(name).arg(*size).arg(announced));
+    return data;
+}
+
+// The media restore dialogue: "$uid:" and "$device:", then per file an
+// offer ("$img:" / "$video:" name,time,path,album or "$music:" name,time,path,
+// Base64 texts but the time), the phone's "1" or "0", the file when wanted,
+// and the offer's command back; "$bye:" between files ends it. A file counts
+// only once complete; it goes below the kind's folder (photos and videos in
+// their album's folder) and into the collection, so a later listing shows it.
+void mediaSession(Session& s, RestoreStore& store)
+{
+    const MediaKind kind = mediaKind(s.service());
+    s.expectLine("$uid:");
+    const QByteArray device = s.expectLine("$device:");
+    QString deviceName;
+    if (!decodeText(device.mid(8), &deviceName))
+        fail(s, store, QStringLiteral("bad device line [%1]").arg(shown(device)));
+    for (;;) {
+        const QByteArray line = s.readLine();
+        if (line == "$bye:") {
+            store.completed(s.service());
+            return;
+        }
+        QList<QByteArray> f;
+        QString name, source, album;
+        qint64 time = 0;
+        if (!fieldsOf(line, kind.command, kind.fields, &f) || !decodeText(f[0], &name) || !isPlainName(name)
+            || !decodeInt(f[1], &time) || !decodeText(f[2], &source) || (kind.fields == 4 && !decodeText(f[3], &album)))
+            fail(s, store, QStringLiteral("bad offer [%1]").arg(shown(line)));
+        QVariantMap record {{QStringLiteral("name"), name},         {QStringLiteral("time"), time},
+                            {QStringLiteral("source"), source},     {QStringLiteral("album"), album},
+                            {QStringLiteral("device"), deviceName}, {QStringLiteral("taken"), false}};
+        if (declines(s, name)) {
+            s.sendLine("0");
+            store.acknowledge(s.service(), {record});
+            s.sendLine(kind.command);
+            continue;
+        }
+        s.sendLine("1");
+        qint64 size = 0;
+        QVariantList blocks;
+        const QByteArray data = receiveMediaFile(s, store, name, &size, &blocks);
+        QString folder = kind.folder;
+        QString bucket = kind.folder.mid(kind.folder.lastIndexOf(QLatin1Char('/')) + 1);
+        if (!album.isEmpty()) {
+            bucket = album;
+            folder = joinPhonePath(folder, isPlainName(album) ? album : QStringLiteral("album"));
+        }
+        const QString path = joinPhonePath(folder, name);
+        const bool keep = s.fixture().section(QStringLiteral("keepUploads")).toBool(true);
+        const QString refused
+            = keep ? s.files().write(path, data, time * 1000) : s.files().writeSize(path, size, time * 1000);
+        if (!refused.isEmpty())
+            fail(s, store, refused);
+        const QString key = QStringLiteral("r%1").arg(store.records(s.service()).size() + 1);
+        s.media().add(s.service(),
+                      QJsonObject {{QStringLiteral("path"), path},
+                                   {QStringLiteral("bucket"), bucket},
+                                   {QStringLiteral("date"), time},
+                                   {QStringLiteral("title"), name.left(name.lastIndexOf(QLatin1Char('.')))},
+                                   {QStringLiteral("size"), size},
+                                   {QStringLiteral("key"), key}});
+        record.insert(QStringLiteral("taken"), true);
+        record.insert(QStringLiteral("stored"), path);
+        record.insert(QStringLiteral("size"), size);
+        record.insert(QStringLiteral("blocks"), blocks);
+        store.acknowledge(s.service(), {record});
+        s.sendLine("$file:");
+        s.sendLine(kind.command + key.toUtf8());
+    }
+}
+
 } // namespace
 
 QList<QVariantMap> RestoreStore::records(const QString& service) const
@@ -313,6 +452,16 @@ std::shared_ptr<RestoreStore> registerRestoreServices(PhoneSim& sim)
                 backup(s);
             else
                 s.sendError(QStringLiteral("no backup service %1").arg(s.service()));
+        });
+    }
+    for (const char* name : {"images", "videos", "music", "ringtones"}) {
+        const QString service = QString::fromLatin1(name);
+        ServiceHandler listing = sim.serviceHandler(service);
+        sim.registerService(service, [store, listing](Session& s) {
+            if (s.isRestore())
+                mediaSession(s, *store);
+            else if (listing)
+                listing(s);
         });
     }
     sim.registerService(QStringLiteral("upload"), [store](Session& s) {

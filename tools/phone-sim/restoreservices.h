@@ -1,8 +1,11 @@
 // The Phone Agent's "restore://" services played by the simulator: the
 // record services bookmarks, calendars (events with their reminders), calls,
-// playlists and contacts (contactrestore.h), and the file upload ("upload"),
+// playlists and contacts (contactrestore.h), the file upload ("upload"),
 // whose files go into the simulator's FileStore once complete, so that a
-// later listing shows them.
+// later listing shows them, and the media restore services ("images",
+// "videos", "music", "ringtones"), whose files go into the FileStore and
+// their collection (MediaStore) once complete, so that a later load lists
+// them.
 //
 // Every line the PC sends is checked against the restore dialogue ("$batch:",
 // at most 100 records, "$end:", then the phone's "$batch:" acknowledgement;
@@ -38,6 +41,9 @@ public:
     // contacts: one per "$ent:" or "$del:" line: command ("ent", "del"), id
     // (as sent), newId (what the phone answered for a row it made, else
     // empty) and the row's columns ("data1".."data15").
+    // media: one record per offer: name, time, source, album, device (the
+    // sender's name), taken, and for a taken file stored (its path), size,
+    // blocks.
     QList<QVariantMap> records(const QString& service) const;
     // Records per acknowledged batch, in order.
     QList<int> batchSizes(const QString& service) const; // contacts: lines per batch
@@ -58,7 +64,7 @@ private:
     QStringList m_errors;
 };
 
-// Serves the five restore services and returns the store they fill. A
+// Serves the restore services and returns the store they fill. A
 // service's "backup://" side keeps going to the handler registered before
 // (registerDataServices), so call this after that. Every simulator serves
 // them from its construction; a test that wants to read what the phone

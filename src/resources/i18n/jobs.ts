@@ -81,6 +81,44 @@
     </message>
 </context>
 <context>
+    <name>AndroidTransferA2AThread</name>
+    <message>
+        <source>IDS_TRANSFER_INCOMPLETE_%1_OF_%2_NOT_SENT_%3</source>
+        <translation>%1 of %2 files were transferred to Android. These files were not sent, because their paths hold a line break:
+%3</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_FAILED_%1_%2</source>
+        <translation>Transferring %1 failed. %2</translation>
+    </message>
+    <message>
+        <source>IDS_UPLOADING_%1</source>
+        <translation>Transferring:%1</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidTransferImagesA2AThread</name>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_IMAGES</source>
+        <translation>Successfully transferred %1 Photos.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_VIDEOS</source>
+        <translation>Successfully transferred %1 Videos.</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidTransferMusicA2AThread</name>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_MUSIC</source>
+        <translation>Successfully transferred %1 Songs.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_RINGTONES</source>
+        <translation>Successfully transferred %1 Ringtones.</translation>
+    </message>
+</context>
+<context>
     <name>AndroidUploadFilesThread</name>
     <message>
         <source>IDS_SUC_UPLOAD_%1_FILES_TO_ANDROID</source>
@@ -98,6 +136,39 @@
     <message>
         <source>IDS_UPLOADING_FILE_%1</source>
         <translation>Transferring: %1</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidUploadImagesThread</name>
+    <message>
+        <source>IDS_SUC_IMPORT_%1_IMAGES_TO_ANDROID</source>
+        <translation>Successfully transferred %1 Photos to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_IMPORT_%1_VIDEOS_TO_ANDROID</source>
+        <translation>Successfully transferred %1 Videos to Android.</translation>
+    </message>
+</context>
+<context>
+    <name>AndroidUploadMediaThread</name>
+    <message>
+        <source>IDS_UPLOADING_%1</source>
+        <translation>Transferring:%1</translation>
+    </message>
+    <message>
+        <source>Files:%1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidUploadMusicThread</name>
+    <message>
+        <source>IDS_SUC_IMPORT_%1_MUSIC_TO_ANDROID</source>
+        <translation>Successfully transferred %1 Songs to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_IMPORT_%1_RINGTONES_TO_ANDROID</source>
+        <translation>Successfully transferred %1 Ringtones to Android.</translation>
     </message>
 </context>
 <context>
