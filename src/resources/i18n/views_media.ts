@@ -160,4 +160,67 @@
         <translation>Transferring Music to Android...</translation>
     </message>
 </context>
+<context>
+    <name>PlaylistMainForm</name>
+    <message>
+        <source>IDS_MI_TOOLBAR_BACKUP_PLAYLISTS</source>
+        <translation>Backup Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_PLAYLISTS</source>
+        <translation>Backup selected Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_A2A</source>
+        <translation>Transfer Android Playlist to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_A2A</source>
+        <translation>Transfer selected Playlist to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_DB2A</source>
+        <translation>Transfer Playlist from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_DB2A</source>
+        <translation>Transfer selected Playlist from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_DELETE_PLAYLISTS</source>
+        <translation>Delete Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE</source>
+        <translation>Delete selected Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_PLAYLISTS</source>
+        <translation>Loading Playlist from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_BACKUPING_PLAYLISTS</source>
+        <translation>Backing up Playlist...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_PLAYLISTS_TO_ANDROID</source>
+        <translation>Transferring Playlist to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_ALL_PLAYLISTS</source>
+        <translation>Confirm to delete all Playlist?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ALL_PLAYLISTS_SUC</source>
+        <translation>Successfully deleted all Playlist.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_PLAYLISTS</source>
+        <translation>Confirm to delete selected Playlist?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_SEL_PLAYLISTS_SUC</source>
+        <translation>Successfully deleted selected Playlist.</translation>
+    </message>
+</context>
 </TS>

@@ -3,9 +3,11 @@
 #include "shell/pageregistry.h"
 #include "views/media/filesysmainform.h"
 #include "views/media/musicmainform.h"
+#include "views/media/playlistmainform.h"
 
 void registerMediaPages(PageRegistry& pages)
 {
     pages.add<FileSysMainForm>(NAV_FILESYS);
     pages.add<MusicMainForm>(NAV_MUSIC, NAV_RINGTONES);
+    pages.add<PlaylistMainForm>(NAV_PLAYLISTS);
 }
