@@ -223,4 +223,15 @@
         <translation>Successfully deleted selected Playlist.</translation>
     </message>
 </context>
+<context>
+    <name>RecordingMainForm</name>
+    <message>
+        <source>IDS_EXPORT_RECORDINGS</source>
+        <translation>Extract Recording</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_RECORDINGS</source>
+        <translation>Extract Recording</translation>
+    </message>
+</context>
 </TS>

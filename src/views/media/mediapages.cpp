@@ -4,10 +4,12 @@
 #include "views/media/filesysmainform.h"
 #include "views/media/musicmainform.h"
 #include "views/media/playlistmainform.h"
+#include "views/media/recordingmainform.h"
 
 void registerMediaPages(PageRegistry& pages)
 {
     pages.add<FileSysMainForm>(NAV_FILESYS);
     pages.add<MusicMainForm>(NAV_MUSIC, NAV_RINGTONES);
     pages.add<PlaylistMainForm>(NAV_PLAYLISTS);
+    pages.add<RecordingMainForm>(NAV_RECORDING);
 }
