@@ -3,12 +3,16 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/translations.h"
+#include "shell/progressform.h"
 
 #include <QAbstractItemModelTester>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTimer>
 
 namespace testsupport {
 
@@ -91,6 +95,26 @@ QList<bool> PageTest::enabledStates(const QList<QAction*>& actions)
     for (const QAction* a : actions)
         on << a->isEnabled();
     return on;
+}
+
+qint64 PageTest::cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
+                                    const std::function<void()>& run)
+{
+    QElapsedTimer sinceCancel;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, context, [&] {
+        if (sinceCancel.isValid() || !ready())
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* form = qobject_cast<ProgressForm*>(w); form && form->isVisible()) {
+                sinceCancel.start();
+                form->reject(); // as Cancel does
+            }
+        }
+    });
+    canceller.start(20);
+    run();
+    return sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
 }
 
 } // namespace testsupport

@@ -19,6 +19,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QAbstractItemModel;
 class QAbstractItemView;
 class QAction;
@@ -54,6 +56,11 @@ protected:
 
     // Whether each action is enabled, in order.
     static QList<bool> enabledStates(const QList<QAction*>& actions);
+    // Presses Cancel on the visible progress dialog once ready() holds while
+    // run() runs; returns the milliseconds from the press to run()'s return,
+    // -1 when it was never pressed.
+    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
+                                     const std::function<void()>& run);
 
 private:
     ItemModelMain m_tree;

@@ -197,4 +197,149 @@
         <translation>Importing Videos...</translation>
     </message>
 </context>
+<context>
+    <name>MediaExtract</name>
+    <message>
+        <source>IDS_DOWNLOADING_FILES</source>
+        <translation>Extracting files...</translation>
+    </message>
+    <message>
+        <source>IDS_FILES_NOT_EXTRACTED_%1</source>
+        <translation>These entries were not extracted:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MusicMainForm</name>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_MUSIC_A2A</source>
+        <translation>Transfer Android Music to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_RINGTONE_A2A</source>
+        <translation>Transfer Android Ringtones to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_MUSIC_A2A</source>
+        <translation>Transfer selected Songs to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_RINGTONE_A2A</source>
+        <translation>Transfer selected Ringtones to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_MUSIC</source>
+        <translation>Extract Music</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_RINGTONE</source>
+        <translation>Extract Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_MUSIC</source>
+        <translation>Extract selected Songs</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_RINGTONE</source>
+        <translation>Extract selected Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_MUSIC</source>
+        <translation>Import Music</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_RINGTONE</source>
+        <translation>Import Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_MUSIC</source>
+        <translation>Loading Music from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_RINGTONES</source>
+        <translation>Loading Ringtones from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORTING_MUSIC</source>
+        <translation>Importing Music to device...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFERING_MUSIC_A2A</source>
+        <translation>Transferring Music to Android...</translation>
+    </message>
+</context>
+<context>
+    <name>PlaylistMainForm</name>
+    <message>
+        <source>IDS_MI_TOOLBAR_BACKUP_PLAYLISTS</source>
+        <translation>Backup Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_PLAYLISTS</source>
+        <translation>Backup selected Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_A2A</source>
+        <translation>Transfer Android Playlist to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_A2A</source>
+        <translation>Transfer selected Playlist to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_TRANSFER_DB2A</source>
+        <translation>Transfer Playlist from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TRANSFER_DB2A</source>
+        <translation>Transfer selected Playlist from Database to Android</translation>
+    </message>
+    <message>
+        <source>IDS_MI_TOOLBAR_DELETE_PLAYLISTS</source>
+        <translation>Delete Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE</source>
+        <translation>Delete selected Playlist</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_PLAYLISTS</source>
+        <translation>Loading Playlist from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_BACKUPING_PLAYLISTS</source>
+        <translation>Backing up Playlist...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_PLAYLISTS_TO_ANDROID</source>
+        <translation>Transferring Playlist to Android...</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_ALL_PLAYLISTS</source>
+        <translation>Confirm to delete all Playlist?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_ALL_PLAYLISTS_SUC</source>
+        <translation>Successfully deleted all Playlist.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_PLAYLISTS</source>
+        <translation>Confirm to delete selected Playlist?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_SEL_PLAYLISTS_SUC</source>
+        <translation>Successfully deleted selected Playlist.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingMainForm</name>
+    <message>
+        <source>IDS_EXPORT_RECORDINGS</source>
+        <translation>Extract Recording</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_RECORDINGS</source>
+        <translation>Extract Recording</translation>
+    </message>
+</context>
 </TS>

@@ -1,4 +1,4 @@
-// The media and file pages: for now the file system.
+// The media and file pages.
 #pragma once
 
 class PageRegistry;

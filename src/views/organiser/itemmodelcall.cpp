@@ -1,6 +1,6 @@
 #include "itemmodelcall.h"
 
-#include "views/organiser/listrowstyle.h"
+#include "views/common/listrowstyle.h"
 
 #include <QHash>
 #include <QLocale>

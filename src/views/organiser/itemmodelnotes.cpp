@@ -1,6 +1,6 @@
 #include "itemmodelnotes.h"
 
-#include "views/organiser/listrowstyle.h"
+#include "views/common/listrowstyle.h"
 
 #include <QLocale>
 

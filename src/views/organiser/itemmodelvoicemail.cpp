@@ -1,6 +1,6 @@
 #include "itemmodelvoicemail.h"
 
-#include "views/organiser/listrowstyle.h"
+#include "views/common/listrowstyle.h"
 
 #include <QLocale>
 

@@ -13,12 +13,10 @@
 #include "shell/multiselfiledialog.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
-#include "shell/progressform.h"
 #include "shell/scriptedprompt.h"
 
 #include "pagetest.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QJsonArray>
@@ -236,28 +234,6 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
-    // Presses Cancel on the progress dialog once ready() holds while run()
-    // runs; returns the milliseconds from the press to run()'s return, -1
-    // when it was never pressed.
-    static qint64 cancelWhen(QObject* context, const std::function<bool()>& ready, const std::function<void()>& run)
-    {
-        QElapsedTimer sinceCancel;
-        QTimer canceller;
-        QObject::connect(&canceller, &QTimer::timeout, context, [&] {
-            if (sinceCancel.isValid() || !ready())
-                return;
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* form = qobject_cast<ProgressForm*>(w); form && form->isVisible()) {
-                    sinceCancel.start();
-                    form->reject(); // as Cancel does
-                }
-            }
-        });
-        canceller.start(20);
-        run();
-        return sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
-    }
-
     // A phone that stops answering: Cancel ends the listing before an
     // Extract (which then extracts nothing) and a download in the middle of
     // a file (which leaves no file under its name) within a second.
@@ -276,7 +252,7 @@ private Q_SLOTS:
         page.treeView()->expand(sdcard);
         select(page, {row(page, QStringLiteral("DCIM"), sdcard)});
         prompt.answerDirectory(testsupport::makeTempDir(QStringLiteral("never")));
-        qint64 took = cancelWhen(
+        qint64 took = cancelProgressWhen(
             &page, [&] { return requests(*phone, "$path:").contains(QStringLiteral("$path:/sdcard/DCIM")); },
             [&] { page.miExport(); });
         QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
@@ -290,7 +266,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(target + QStringLiteral("/big.bin"), "an earlier copy"));
         select(page, {row(page, QStringLiteral("big.bin"), sdcard)});
         prompt.answerDirectory(target);
-        took = cancelWhen(
+        took = cancelProgressWhen(
             &page, [&] { return phone->sim->linesReceived(QStringLiteral("download")).count(".") >= 1; },
             [&] { page.miExport(); });
         QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));

@@ -1,4 +1,4 @@
-// What the flat lists of the organiser pages share: rows 25 pixels high on
+// What the flat lists of the category pages share: rows 25 pixels high on
 // alternating backgrounds, the file picture in the first column, and plain
 // English column titles.
 #pragma once

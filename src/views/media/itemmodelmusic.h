@@ -1,0 +1,45 @@
+// The list of the music and ringtones page: one flat row per song or
+// ringtone in the order given, in four columns (name, date modified,
+// duration, size), rows 28 pixels high on alternating white and blue-grey.
+#pragma once
+
+#include "records/mediarecords.h"
+#include "shell/abstreeitemmodel.h"
+
+#include <QList>
+
+class ItemModelMusic : public AbsTreeItemModel {
+    Q_OBJECT
+
+public:
+    class _MusicItemNode : public AbsTreeItemModel::_ItemNode {
+    public:
+        explicit _MusicItemNode(const MusicRecord& record)
+            : _ItemNode(0, record.title, nullptr)
+            , record(record)
+        {
+        }
+        MusicRecord record;
+    };
+
+    // kind: 17 music (the note picture), anything else ringtones.
+    explicit ItemModelMusic(int kind, QObject* parent = nullptr);
+
+    // Replaces the content by the records, in their order.
+    void setRecords(const QList<MusicRecord>& records);
+    // The records of all rows, in row order.
+    const QList<MusicRecord>& records() const { return m_records; }
+
+    // "4' 5''" for 245 seconds.
+    static QString durationText(int seconds);
+    // Whole KB, truncated, with the locale's group separators: "%L1 KB".
+    static QString sizeText(qint64 bytes);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    int m_kind;
+    QList<MusicRecord> m_records;
+};
