@@ -27,7 +27,7 @@ build: configure
 run: build
 	@if [ -z "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
 	  echo "No display: starting the application under Xvfb."; \
-	  xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD_DIR)/bin/PhoneManager; \
+	  QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD_DIR)/bin/PhoneManager; \
 	else \
 	  $(BUILD_DIR)/bin/PhoneManager; \
 	fi

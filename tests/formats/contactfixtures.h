@@ -1,4 +1,4 @@
-// Contacts and small helpers shared by the contact format tests.
+// Contacts, files and small helpers shared by the contact format tests.
 #pragma once
 
 #include "records/contact.h"
@@ -8,9 +8,16 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
-#include <QRegularExpression>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace fixtures {
+
+inline QString dataFile(const QString& name)
+{
+    return testsupport::sourceDir() + QStringLiteral("/tests/formats/contact_data/") + name;
+}
 
 inline void addRow(pim::_Contact& c, int type, std::initializer_list<std::pair<int, QVariant>> values)
 {
@@ -19,39 +26,42 @@ inline void addRow(pim::_Contact& c, int type, std::initializer_list<std::pair<i
         r.values.insert(QStringLiteral("data%1").arg(n), v);
 }
 
-inline QString v(const ContactDataRow& r, int n)
-{
-    return pim::valueText(r.values, QStringLiteral("data%1").arg(n));
-}
-
 inline QByteArray photoOf(const pim::_Contact& c)
 {
     return c.rows(pim::ENTITY_PHOTO).value(0).values.value(QStringLiteral("data15")).toByteArray();
 }
 
-// Every non-empty data column of every row, as "<kind> <column>=<text>".
-inline QStringList dump(const pim::_Contact& c)
+// The form of the expected files: each contact's full name, then one line
+// per row, "<kind>" and its non-empty columns "dataN=text" (bytes as Base64,
+// control characters as \xNN), tab-separated.
+inline QStringList dump(const QList<pim::_Contact>& contacts)
 {
     QStringList out;
-    for (int type : c.entities.keys())
-        for (const ContactDataRow& r : c.rows(type))
-            for (const QString& key : r.values.keys())
-                if (!pim::valueText(r.values, key).isEmpty())
-                    out.append(QStringLiteral("%1 %2=%3").arg(type).arg(key, pim::valueText(r.values, key)));
+    for (const pim::_Contact& c : contacts) {
+        out.append(c.fullName);
+        for (int type : c.entities.keys())
+            for (const ContactDataRow& r : c.rows(type)) {
+                QString line = QString::number(type);
+                for (auto it = r.values.cbegin(); it != r.values.cend(); ++it) {
+                    const QString text = it->typeId() == QMetaType::QByteArray
+                        ? QString::fromLatin1(it->toByteArray().toBase64())
+                        : pim::valueText(r.values, it.key());
+                    if (!text.isEmpty())
+                        line += QLatin1Char('\t') + it.key() + QLatin1Char('=');
+                    for (QChar ch : text)
+                        line += ch.unicode() < 0x20 ? QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'))
+                                                    : QString(ch);
+                }
+                out.append(line);
+            }
+    }
     return out;
-}
-
-inline QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 // Pages of a PDF as Qt writes them (page objects are not compressed).
 inline int pdfPages(const QString& path)
 {
-    return QString::fromLatin1(readBytes(path)).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
+    return int(testsupport::readFile(path).count("/Type /Page\n"));
 }
 
 inline QString writeFile(const QString& name, const QByteArray& bytes)
@@ -76,19 +86,16 @@ QString exportTo(const QString& name, const QList<pim::_Contact>& contacts, Args
     return path;
 }
 
-template <typename Importer> QList<pim::_Contact> importAll(const QString& path)
+template <typename Importer> QList<pim::_Contact> importAll(const QString& path, int* skippedLines = nullptr)
 {
     Importer reader;
     reader.open(path);
     QList<pim::_Contact> out;
     while (reader.hasNext())
         out.append(reader.next());
+    if (skippedLines)
+        *skippedLines = reader.skippedLines();
     return out;
-}
-
-template <typename Importer> QList<pim::_Contact> importBytes(const QByteArray& bytes)
-{
-    return importAll<Importer>(writeFile(QStringLiteral("in"), bytes));
 }
 
 // given, family (and the full name as the importers compute it).
@@ -110,38 +117,29 @@ inline QByteArray jpegBytes(const QColor& color, int size = 64)
     return bytes;
 }
 
-// A contact with a row of every kind, non-ASCII text and separators included.
-inline pim::_Contact fullContact()
+// contact_data/contacts.json: [{"name": full name, "rows": [["<kind> <word>",
+// {"<column>": value}], ...]}], then a photo on the first and every
+// address's whole text as the importers compute it.
+inline QList<pim::_Contact> contacts()
 {
-    pim::_Contact c;
-    c.fullName = QString::fromUtf8("Dr Zoë Q. Ångström-Łukasz");
-    addRow(c, pim::ENTITY_NAME,
-           {{1, c.fullName},
-            {2, QString::fromUtf8("Zoë")},
-            {3, QString::fromUtf8("Ångström-Łukasz")},
-            {4, QStringLiteral("Q.")},
-            {5, QStringLiteral("Dr")}});
-    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("+44 20 7946 0018")}, {2, 2}});
-    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("020 7946 0000")}, {2, 1}});
-    addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("555-WORK")}, {2, 3}});
-    addRow(c, pim::ENTITY_EMAIL, {{1, QStringLiteral("zoe@example.org")}, {2, 1}});
-    addRow(c, pim::ENTITY_NICKNAME, {{1, QString::fromUtf8("Zo, \"the\" bee")}});
-    addRow(c, pim::ENTITY_EVENT, {{1, QStringLiteral("1980-05-17")}, {2, 3}});
-    addRow(c, pim::ENTITY_GROUP, {{2, QStringLiteral("Friends")}});
-    addRow(c, pim::ENTITY_IM, {{1, QStringLiteral("zoe.skype")}, {2, 1}, {5, 4}});
-    addRow(c, pim::ENTITY_NOTE, {{1, QString::fromUtf8("Line one; with, commas\nLine two — ünïcode\\end")}});
-    addRow(c, pim::ENTITY_ORGANIZATION,
-           {{1, QStringLiteral("Acme; Ltd")}, {4, QStringLiteral("Engineer")}, {5, QStringLiteral("R&D")}});
-    addRow(c, pim::ENTITY_RELATION, {{1, QStringLiteral("Anna")}, {2, 13}});
-    addRow(c, pim::ENTITY_POSTAL,
-           {{2, 1},
-            {4, QStringLiteral("1 High Street")},
-            {7, QStringLiteral("London")},
-            {8, QStringLiteral("Greater London")},
-            {9, QStringLiteral("N1 9GU")},
-            {10, QStringLiteral("UK")}});
-    addRow(c, pim::ENTITY_WEBSITE, {{1, QStringLiteral("https://example.org/zoe")}, {2, 2}});
-    return c;
+    QList<pim::_Contact> out;
+    for (const QJsonValue& jc :
+         QJsonDocument::fromJson(testsupport::readFile(dataFile(QStringLiteral("contacts.json")))).array()) {
+        pim::_Contact& c = out.emplace_back();
+        c.fullName = jc[QLatin1String("name")].toString();
+        for (const QJsonValue& row : jc[QLatin1String("rows")].toArray()) {
+            const int type = row[0].toString().section(u' ', 0, 0).toInt();
+            ContactDataRow& r = c.entities[type].emplace_back();
+            const QJsonObject values = row[1].toObject();
+            for (auto it = values.begin(); it != values.end(); ++it)
+                r.values.insert(QStringLiteral("data") + it.key(),
+                                it->isDouble() ? QVariant(it->toInt()) : it->toVariant());
+            if (type == pim::ENTITY_POSTAL)
+                r.values.insert(QStringLiteral("data1"), pim::formatAddress(r.values));
+        }
+    }
+    addRow(out[0], pim::ENTITY_PHOTO, {{15, jpegBytes(Qt::darkCyan)}, {4, "hash"}});
+    return out;
 }
 
 } // namespace fixtures

@@ -52,6 +52,10 @@
         <source>unknown error.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Lines of the file that could not be read and were skipped: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MMSPrinter</name>

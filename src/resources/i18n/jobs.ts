@@ -35,6 +35,33 @@
     </message>
 </context>
 <context>
+    <name>AndroidRestoreContactsThread</name>
+    <message>
+        <source>IDS_MERGING_CONTACTS</source>
+        <translation>Merging contacts now...</translation>
+    </message>
+    <message>
+        <source>Contacts:%1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IDS_SEND_CHANGES_TO_ANDROID</source>
+        <translation>Updating Android device now...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID_%2_MERGED</source>
+        <translation>Successfully transferred %1 contacts to Android,with %2 repeated contacts merged.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID</source>
+        <translation>Successfully transferred %1 contacts to Android.</translation>
+    </message>
+    <message>
+        <source>IDS_CONTACTS_NOT_TRANSFERRED_%1_%2</source>
+        <translation>%2 contacts were kept on the PC but did not reach Android: %1</translation>
+    </message>
+</context>
+<context>
     <name>AndroidRestoreMessagesThread</name>
     <message>
         <source>IDS_RESTORING_SMS_TO_ANDROID</source>
@@ -78,6 +105,13 @@
     <message>
         <source>Playlists:%1 / %2</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AndroidSendChangesThread</name>
+    <message>
+        <source>IDS_NEW_CONTACT_WITHOUT_NAME</source>
+        <translation>A new contact needs a name before it can be sent to Android.</translation>
     </message>
 </context>
 <context>
@@ -257,6 +291,13 @@
     </message>
 </context>
 <context>
+    <name>ContactsRestoreSession</name>
+    <message>
+        <source>IDS_DEVICE_NOT_CONNECTED</source>
+        <translation>This device is not connected: nothing can be sent to it.</translation>
+    </message>
+</context>
+<context>
     <name>DeleteMMSThread</name>
     <message>
         <source>IDS_DELETING_MMS</source>
@@ -300,47 +341,6 @@
     <message>
         <source>Cancel</source>
         <translation type="unfinished">Cancel</translation>
-    </message>
-</context>
-<context>
-    <name>AndroidRestoreContactsThread</name>
-    <message>
-        <source>IDS_MERGING_CONTACTS</source>
-        <translation>Merging contacts now...</translation>
-    </message>
-    <message>
-        <source>Contacts:%1/%2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>IDS_SEND_CHANGES_TO_ANDROID</source>
-        <translation>Updating Android device now...</translation>
-    </message>
-    <message>
-        <source>IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID_%2_MERGED</source>
-        <translation>Successfully transferred %1 contacts to Android,with %2 repeated contacts merged.</translation>
-    </message>
-    <message>
-        <source>IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID</source>
-        <translation>Successfully transferred %1 contacts to Android.</translation>
-    </message>
-    <message>
-        <source>IDS_CONTACTS_NOT_TRANSFERRED_%1_%2</source>
-        <translation>%2 contacts were kept on the PC but did not reach Android: %1</translation>
-    </message>
-</context>
-<context>
-    <name>AndroidSendChangesThread</name>
-    <message>
-        <source>IDS_NEW_CONTACT_WITHOUT_NAME</source>
-        <translation>A new contact needs a name before it can be sent to Android.</translation>
-    </message>
-</context>
-<context>
-    <name>ContactsRestoreSession</name>
-    <message>
-        <source>IDS_DEVICE_NOT_CONNECTED</source>
-        <translation>This device is not connected: nothing can be sent to it.</translation>
     </message>
 </context>
 </TS>

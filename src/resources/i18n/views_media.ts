@@ -90,6 +90,77 @@
     </message>
 </context>
 <context>
+    <name>MediaExtract</name>
+    <message>
+        <source>IDS_DOWNLOADING_FILES</source>
+        <translation>Extracting files...</translation>
+    </message>
+    <message>
+        <source>IDS_FILES_NOT_EXTRACTED_%1</source>
+        <translation>These entries were not extracted:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>MusicMainForm</name>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_MUSIC_A2A</source>
+        <translation>Transfer Android Music to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_TOOLBAR_RINGTONE_A2A</source>
+        <translation>Transfer Android Ringtones to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_MUSIC_A2A</source>
+        <translation>Transfer selected Songs to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFER_SEL_RINGTONE_A2A</source>
+        <translation>Transfer selected Ringtones to other Android</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_MUSIC</source>
+        <translation>Extract Music</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_TOOLBAR_RINGTONE</source>
+        <translation>Extract Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_MUSIC</source>
+        <translation>Extract selected Songs</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORT_SEL_RINGTONE</source>
+        <translation>Extract selected Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_MUSIC</source>
+        <translation>Import Music</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORT_RINGTONE</source>
+        <translation>Import Ringtones</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_MUSIC</source>
+        <translation>Loading Music from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ANDROID_RINGTONES</source>
+        <translation>Loading Ringtones from Android...</translation>
+    </message>
+    <message>
+        <source>IDS_IMPORTING_MUSIC</source>
+        <translation>Importing Music to device...</translation>
+    </message>
+    <message>
+        <source>IDS_TRANSFERING_MUSIC_A2A</source>
+        <translation>Transferring Music to Android...</translation>
+    </message>
+</context>
+<context>
     <name>PhotosMainForm</name>
     <message>
         <source>IDS_TRANSFER_TOOLBAR_IMAGES_A2A</source>
@@ -195,77 +266,6 @@
     <message>
         <source>IDS_IMPORTING_VIDEOS</source>
         <translation>Importing Videos...</translation>
-    </message>
-</context>
-<context>
-    <name>MediaExtract</name>
-    <message>
-        <source>IDS_DOWNLOADING_FILES</source>
-        <translation>Extracting files...</translation>
-    </message>
-    <message>
-        <source>IDS_FILES_NOT_EXTRACTED_%1</source>
-        <translation>These entries were not extracted:
-%1</translation>
-    </message>
-</context>
-<context>
-    <name>MusicMainForm</name>
-    <message>
-        <source>IDS_TRANSFER_TOOLBAR_MUSIC_A2A</source>
-        <translation>Transfer Android Music to other Android</translation>
-    </message>
-    <message>
-        <source>IDS_TRANSFER_TOOLBAR_RINGTONE_A2A</source>
-        <translation>Transfer Android Ringtones to other Android</translation>
-    </message>
-    <message>
-        <source>IDS_TRANSFER_SEL_MUSIC_A2A</source>
-        <translation>Transfer selected Songs to other Android</translation>
-    </message>
-    <message>
-        <source>IDS_TRANSFER_SEL_RINGTONE_A2A</source>
-        <translation>Transfer selected Ringtones to other Android</translation>
-    </message>
-    <message>
-        <source>IDS_EXPORT_TOOLBAR_MUSIC</source>
-        <translation>Extract Music</translation>
-    </message>
-    <message>
-        <source>IDS_EXPORT_TOOLBAR_RINGTONE</source>
-        <translation>Extract Ringtones</translation>
-    </message>
-    <message>
-        <source>IDS_EXPORT_SEL_MUSIC</source>
-        <translation>Extract selected Songs</translation>
-    </message>
-    <message>
-        <source>IDS_EXPORT_SEL_RINGTONE</source>
-        <translation>Extract selected Ringtones</translation>
-    </message>
-    <message>
-        <source>IDS_IMPORT_MUSIC</source>
-        <translation>Import Music</translation>
-    </message>
-    <message>
-        <source>IDS_IMPORT_RINGTONE</source>
-        <translation>Import Ringtones</translation>
-    </message>
-    <message>
-        <source>IDS_LOADING_ANDROID_MUSIC</source>
-        <translation>Loading Music from Android...</translation>
-    </message>
-    <message>
-        <source>IDS_LOADING_ANDROID_RINGTONES</source>
-        <translation>Loading Ringtones from Android...</translation>
-    </message>
-    <message>
-        <source>IDS_IMPORTING_MUSIC</source>
-        <translation>Importing Music to device...</translation>
-    </message>
-    <message>
-        <source>IDS_TRANSFERING_MUSIC_A2A</source>
-        <translation>Transferring Music to Android...</translation>
     </message>
 </context>
 <context>

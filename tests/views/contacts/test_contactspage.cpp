@@ -1,80 +1,89 @@
-// The contacts page end to end against a simulated phone: the first load
-// and the cached second visit, the list's order and columns, the card of a
-// selected contact (and a screenshot), the search, every export format,
-// backup into a chosen folder, import into a backup folder, and the
-// commands' enabling with no, one and two phones.
+// The contacts page end to end against simulated phones: the first load
+// and the cached second visit, the list's order and columns, the search and
+// the card it shows, every export format, backup into a chosen folder,
+// import into a backup folder, and the commands' enabling with no, one and
+// two phones. A backup folder of awkward contacts (no name row, hundreds of
+// numbers, a 10 MB photo, photo bytes that are no picture, a name of 10,000
+// characters) shows quickly, and a photo is saved as it is.
+// A phone's page sends every change to the phone and keeps it only when the
+// phone took it: edits, new contacts, imports and deletions, transfers to a
+// second phone (whose contacts are loaded first); after a failure or a
+// cancel the cache is loaded from the phone again before anything more is
+// sent.
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contactsmainform.h"
 #include "views/contacts/contactspages.h"
 
 #include "formats/exporttofilethread.h"
 #include "jobs/localdbselform.h"
-#include "records/localcontactsdb.h"
 #include "shell/core/dataroot.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
 #include "shell/scriptedprompt.h"
 
+#include "contacttest.h"
 #include "pagetest.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace contacttest;
+using phonesim::Fault;
+using testsupport::SimPhone;
 
 namespace {
 
 constexpr char kAddress[] = "127.0.117.1";
 
-int currentRow(const ContactsMainForm& page)
+// A phone fixture of data/phones.json: "three" (Ann, phone contact 2; Bo,
+// 1; Cy, 3) or "rich" (every kind of row and every Unicode plane).
+QJsonObject phone(const QString& name)
 {
-    return page.listView()->currentIndex().row();
+    return testsupport::fixtureFile(u"tests/views/contacts/data/phones.json"_s).value(name).toObject();
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The card's texts in the order shown.
-QStringList cardTexts(const ContactDisplayer& card)
+// Every row of a contacts file as "full name|kind|data1|...|data15";
+// contact and row ids left out, and a group's data1 (the cache's own id of
+// the group).
+QStringList fileContents(const QString& path)
 {
     QStringList out;
-    for (const QLabel* label : card.widget()->findChildren<QLabel*>())
-        if (!label->text().isEmpty())
-            out << label->text();
+    for (const pim::_Contact& c : LocalContactsDb(path, rule()).loadAll()) {
+        for (auto it = c.entities.cbegin(); it != c.entities.cend(); ++it) {
+            for (const ContactDataRow& r : it.value()) {
+                QString line = c.fullName + u'|' + QString::number(it.key());
+                for (int n = 1; n <= 15; ++n) {
+                    const QString key = u"data%1"_s.arg(n);
+                    const QString text = n == 15 ? QString::fromLatin1(r.values.value(key).toByteArray().toHex())
+                                                 : pim::valueText(r.values, key);
+                    line += u'|' + (it.key() == pim::ENTITY_GROUP && n == 1 ? QString() : text);
+                }
+                out << line;
+            }
+        }
+    }
     return out;
 }
 
-pim::_Contact contact(const QString& first, const QString& last)
+// A JPEG of 6000 x 4000 pixels padded to 10 MB (the bytes after its end
+// marker are ignored by readers, as in files some cameras write).
+QByteArray bigPhoto()
 {
-    pim::_Contact c(0, QString(), (first + QLatin1Char(' ') + last).trimmed());
-    ContactDataRow name;
-    name.values.insert(QStringLiteral("data2"), first);
-    name.values.insert(QStringLiteral("data3"), last);
-    c.entities[pim::ENTITY_NAME] << name;
-    return c;
-}
-
-void addRow(pim::_Contact& c, int type, const QString& data1, int data2)
-{
-    ContactDataRow row;
-    row.values.insert(QStringLiteral("data1"), data1);
-    row.values.insert(QStringLiteral("data2"), data2);
-    c.entities[type] << row;
-}
-
-// A PDF's bytes without the parts that name the moment it was written.
-QByteArray pdfWithoutDates(QByteArray pdf)
-{
-    static const QRegularExpression dates(QStringLiteral("/CreationDate \\([^)]*\\)|/ID \\[[^\\]]*\\]"));
-    return QString::fromLatin1(pdf).remove(dates).toLatin1();
+    QImage image(6000, 4000, QImage::Format_RGB32);
+    image.fill(QColor(200, 90, 40));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes + QByteArray(10 * 1024 * 1024 - bytes.size(), 'x');
 }
 
 } // namespace
@@ -88,153 +97,65 @@ private Q_SLOTS:
         initPageTests();
         m_sim = std::make_unique<testsupport::SimPhone>(
             QString::fromLatin1(kAddress),
-            testsupport::fixtureFile(QStringLiteral("tests/views/contacts/data/phone_contacts.json")));
+            testsupport::fixtureFile(u"tests/views/contacts/data/phone_contacts.json"_s));
         QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
     void init() { m_phone = addPhone(*m_sim); }
     void cleanup() { cleanupPage(); }
 
-    void firstVisit_loadsOnce_sortedByName_mobilePreferred()
+    // The first visit loads the phone's contacts once, the second reads the
+    // cache. The list is sorted, its Phone column prefers the Mobile number.
+    // The search starts after the current row, wraps around, finds the
+    // current row last, and skips events and groups; the card of the row
+    // found shows its sections in their fixed order, the phone's text never
+    // as markup.
+    void firstVisitLoadsOnce_listSorted_searchWraps_cardShowsMarkupAsText()
     {
         ScriptedPrompt prompt;
-        const int loadsBefore = m_sim->loads(QStringLiteral("contacts"));
-        {
-            ContactsMainForm page(m_phone, devicesRoot());
-            checkModel(page.contactModel());
-            VERIFY_SCRIPT_DONE(prompt);
-            QCOMPARE(prompt.questions().size(), 1);
-            QCOMPARE(prompt.questions().first().text, QStringLiteral("ProgressForm"));
-            QVERIFY(!m_phone->device.contactsLoadTime.isNull());
-            const ItemModelContacts& model = *page.contactModel();
-            QStringList headers;
-            for (int i = 0; i < model.columnCount(); ++i)
-                headers << model.headerData(i, Qt::Horizontal).toString();
-            QCOMPARE(headers, QStringLiteral("Name|Phone|E-Mail|Address").split(u'|'));
-            // Code-unit order: "<" before capitals before lower case.
-            QCOMPARE(column(model, 0), QStringLiteral("<b>Bold</b> & Co|Alice|Zed|alice|bob").split(u'|'));
-            // bob's Mobile ("2" as text) is his second number; Alice has no
-            // Mobile and shows her first.
-            QCOMPARE(column(model, 1), QStringLiteral("+49 30 1234567|+44 20 7946 0001|||+1 555 0102").split(u'|'));
-            QCOMPARE(column(model, 3).at(1), QStringLiteral("1 Main St\nSpringfield"));
-            QVERIFY(!model.index(2, 1).data(Qt::ToolTipRole).isValid());
-            // A tool tip shows the text as it is, never as markup.
-            QVERIFY(model.index(0, 0).data(Qt::ToolTipRole).toString().contains(QStringLiteral("&lt;b&gt;")));
-            QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:5"));
-            QCOMPARE(model.contacts().size(), 5);
-        }
-        QCOMPARE(m_sim->loads(QStringLiteral("contacts")), loadsBefore + 1);
-
-        // Second visit: the cache only, no dialog, no session.
-        ContactsMainForm again(m_phone, devicesRoot());
-        QCOMPARE(prompt.questions().size(), 1);
-        QCOMPARE(again.contactModel()->rowCount(), 5);
-        QCOMPARE(m_sim->loads(QStringLiteral("contacts")), loadsBefore + 1);
-    }
-
-    // The card follows the selection: sections in their fixed order, phone
-    // text never taken as markup; a screenshot of the page with the card.
-    void card_followsSelection_sectionsInOrder_markupAsText()
-    {
-        ScriptedPrompt prompt;
+        const int loads = m_sim->loads(u"contacts"_s);
+        ContactsMainForm(m_phone, devicesRoot()); // the first visit
+        QVERIFY(!m_phone->device.contactsLoadTime.isNull());
         ContactsMainForm page(m_phone, devicesRoot());
-        page.resize(1000, 600);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
-        QCOMPARE(page.listView()->columnWidth(0), 230);
-        QCOMPARE(page.listView()->columnWidth(1), 115);
+        QCOMPARE(m_sim->loads(u"contacts"_s), loads + 1);
+        QCOMPARE(prompt.questions().size(), 1); // the first load's progress
+        checkModel(page.contactModel());
+        const ItemModelContacts& model = *page.contactModel();
+        // Code-unit order: "<" before capitals before lower case.
+        QCOMPARE(column(model, 0), u"<b>Bold</b> & Co|Alice|Zed|alice|bob"_s.split(u'|'));
+        // bob's Mobile ("2" as text) is his second number; Alice has no
+        // Mobile and shows her first.
+        QCOMPARE(column(model, 1), u"+49 30 1234567|+44 20 7946 0001|||+1 555 0102"_s.split(u'|'));
+        // A tool tip shows the text as it is, never as markup.
+        QVERIFY(model.index(0, 0).data(Qt::ToolTipRole).toString().contains(u"&lt;b&gt;"_s));
 
-        selectRows(page.listView(), {0});
-        const ContactDisplayer& card = *page.card();
-        QCOMPARE(card.contact().fullName, QStringLiteral("<b>Bold</b> & Co"));
-        QStringList titles;
-        for (const QLabel* label : card.widget()->findChildren<QLabel*>()) {
-            if (label->styleSheet().contains(QStringLiteral("font-size:18px")))
-                titles << label->text();
-            // Only the address lines are markup, and they hold no tag of the
-            // phone's.
-            if (label->text().isEmpty())
-                continue; // the photo
-            if (label->textFormat() == Qt::RichText) {
-                QVERIFY2(label->text().startsWith(QStringLiteral("<b>Home</b><br/>&lt;b&gt;2&lt;/b&gt; Side St")),
-                         qPrintable(label->text()));
-                QVERIFY(label->text().contains(QStringLiteral("Town &amp; Gown")));
-            } else {
-                QCOMPARE(label->textFormat(), Qt::PlainText);
-            }
-        }
-        QCOMPARE(titles,
-                 QStringLiteral("Phone:|E-Mail:|Date:|IM:|Organization:|Relationship:|Address:|Website:|Notes:")
-                     .split(u'|'));
-        const QStringList shown = cardTexts(card);
-        QCOMPARE(shown.first(), QStringLiteral("<b>Bold</b> & Co\nChief - Rockets\nAcme"));
-        QVERIFY(shown.contains(QStringLiteral("<i>call</i> <a href=\"http://example.org\">here</a>")));
-        QVERIFY(shown.contains(QStringLiteral("Home:boldy(Skype)")));
-        // The first organisation is in the header, the others in their section.
-        QVERIFY(shown.contains(QStringLiteral("Work:Second Corp")));
-        QVERIFY(shown.contains(QStringLiteral("Other:Third <u>Ltd</u>")));
-        QVERIFY(!shown.contains(QStringLiteral("Work:Chief Rockets Acme")));
-
-        QDir().mkpath(testsupport::binaryDir() + QStringLiteral("/screenshots"));
-        QCoreApplication::processEvents();
-        QVERIFY(page.grab().save(testsupport::binaryDir() + QStringLiteral("/screenshots/contacts_page.png")));
-        page.card()->verticalScrollBar()->setValue(page.card()->verticalScrollBar()->maximum());
-        QVERIFY(
-            page.card()->grab().save(testsupport::binaryDir() + QStringLiteral("/screenshots/contacts_card_end.png")));
-
-        // Two selected, one deselected: no newly selected row, the card empties.
-        selectRows(page.listView(), {1});
-        QCOMPARE(card.contact().fullName, QStringLiteral("Alice"));
-        page.listView()->selectionModel()->select(page.contactModel()->index(3, 0),
-                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QCOMPARE(card.contact().fullName, QStringLiteral("alice"));
-        page.listView()->selectionModel()->select(page.contactModel()->index(3, 0),
-                                                  QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-        QCOMPARE(page.selectedContacts().size(), 1);
-        QVERIFY(card.contact().fullName.isEmpty());
-        QVERIFY(card.widget()->findChildren<QLabel*>().isEmpty());
-        VERIFY_SCRIPT_DONE(prompt);
-    }
-
-    void search_wrapsAround_andSkipsEventsAndGroups()
-    {
-        ScriptedPrompt prompt;
-        ContactsMainForm page(m_phone, devicesRoot());
-        const auto search = [&page](const QString& keyword) {
+        // "example.org" is in the e-mail of rows 0, 3 and 4; "Springfield"
+        // only in row 1; "zeddy" is a nickname, "rockets" a department.
+        const QList<std::pair<QString, int>> steps {
+            {u"  EXAMPLE.ORG "_s, 0}, {u"example.org"_s, 3}, {u"example.org"_s, 4},
+            {u"example.org"_s, 0},    {u"springfield"_s, 1}, {u"Springfield"_s, 1},
+            {u"zeddy"_s, 2},          {u"rockets"_s, 0},     {u"   "_s, 0},
+            {u"1980"_s, 0},           {u"Climbers"_s, 0}};
+        prompt.answerMessage(QMessageBox::Ok, u"Find no contact with keyword 1980."_s);
+        prompt.answerMessage(QMessageBox::Ok, u"Find no contact with keyword Climbers."_s);
+        for (const auto& [keyword, row] : steps) {
             page.keywordEdit()->setText(keyword);
             page.onBtnSearchPressed();
-        };
-        // "example.org" is in four contacts' e-mail; no current row: row 0 first.
-        search(QStringLiteral("  EXAMPLE.ORG "));
-        QCOMPARE(currentRow(page), 0);
-        QCOMPARE(page.card()->contact().fullName, QStringLiteral("<b>Bold</b> & Co"));
-        search(QStringLiteral("example.org"));
-        QCOMPARE(currentRow(page), 3); // alice's address; Alice and Zed have none
-        search(QStringLiteral("example.org"));
-        QCOMPARE(currentRow(page), 4);
-        search(QStringLiteral("example.org")); // round again
-        QCOMPARE(currentRow(page), 0);
-
-        // Only the current row matches: found again after all the others.
-        search(QStringLiteral("springfield"));
-        QCOMPARE(currentRow(page), 1);
-        search(QStringLiteral("Springfield"));
-        QCOMPARE(currentRow(page), 1);
-        // The nickname and the organisation's department are searched.
-        search(QStringLiteral("zeddy"));
-        QCOMPARE(currentRow(page), 2);
-        search(QStringLiteral("rockets"));
-        QCOMPARE(currentRow(page), 0);
-
-        // Blanks do nothing; a birthday or a group alone is not found.
-        search(QStringLiteral("   "));
-        QCOMPARE(currentRow(page), 0);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Find no contact with keyword 1980."));
-        search(QStringLiteral("1980"));
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Find no contact with keyword Climbers."));
-        search(QStringLiteral("Climbers"));
+            QCOMPARE(page.listView()->currentIndex().row(), row);
+        }
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(currentRow(page), 0);
+
+        // Every text shown, in order (data/card.txt). Only the address is
+        // markup, and it holds no tag of the phone's.
+        QCOMPARE(page.card()->contact().fullName, u"<b>Bold</b> & Co"_s);
+        QStringList texts;
+        for (const QLabel* label : page.card()->widget()->findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue; // the photo
+            texts << QString(label->text()).replace(u'\n', u"\\n"_s);
+            QCOMPARE(label->textFormat(), label->text().startsWith(u"<b>Home</b>") ? Qt::RichText : Qt::PlainText);
+        }
+        QCOMPARE(texts, dataLines(u"card.txt"_s));
     }
 
     // The page writes what the export job writes for the picked filter; a
@@ -245,27 +166,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("written"); // below the target folder
         QTest::addColumn<int>("format");
-        QTest::newRow("vCard") << "VCard Files(*.vcf)"
-                               << "out"
-                               << "out.vcf" << int(ExportVCard);
-        QTest::newRow("CSV") << "CSV Files(*.csv)"
-                             << "out"
-                             << "out.csv" << int(ExportCSV);
-        QTest::newRow("CSV under .txt") << "CSV Files(*.csv)"
-                                        << "out.txt"
-                                        << "out.txt" << int(ExportCSV);
-        QTest::newRow("text") << "Text Files(*.txt)"
-                              << "out"
-                              << "out.txt" << int(ExportTXT);
-        QTest::newRow("HTML") << "HTML files(*.html)"
-                              << "out"
-                              << "out.html/out.html" << int(ExportHTML);
-        QTest::newRow("Word as HTML") << "Word files(*.doc)"
-                                      << "out"
-                                      << "out.doc/out.doc" << int(ExportHTML);
-        QTest::newRow("PDF") << "PDF files(*.pdf)"
-                             << "out"
-                             << "out.pdf" << int(ExportPDF);
+        QTest::newRow("vCard") << u"VCard Files(*.vcf)"_s << u"out"_s << u"out.vcf"_s << int(ExportVCard);
+        QTest::newRow("CSV") << u"CSV Files(*.csv)"_s << u"out"_s << u"out.csv"_s << int(ExportCSV);
+        QTest::newRow("CSV under .txt") << u"CSV Files(*.csv)"_s << u"out.txt"_s << u"out.txt"_s << int(ExportCSV);
+        QTest::newRow("text") << u"Text Files(*.txt)"_s << u"out"_s << u"out.txt"_s << int(ExportTXT);
+        QTest::newRow("HTML") << u"HTML files(*.html)"_s << u"out"_s << u"out.html/out.html"_s << int(ExportHTML);
+        QTest::newRow("Word as HTML") << u"Word files(*.doc)"_s << u"out"_s << u"out.doc/out.doc"_s << int(ExportHTML);
+        QTest::newRow("PDF") << u"PDF files(*.pdf)"_s << u"out"_s << u"out.pdf"_s << int(ExportPDF);
     }
 
     void export_eachFilter_writesTheJobsFormat()
@@ -276,36 +183,29 @@ private Q_SLOTS:
         QFETCH(int, format);
         ScriptedPrompt prompt;
         ContactsMainForm page(m_phone, devicesRoot());
-        const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
-        prompt.answerSaveFile(dir + QLatin1Char('/') + typed, filter);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("5 contact(s) exported"));
+        const QString dir = testsupport::makeTempDir(u"export"_s);
+        prompt.answerSaveFile(dir + u'/' + typed, filter);
+        prompt.answerMessage(QMessageBox::Ok, u"5 contact(s) exported"_s);
         page.miToolbarExport(); // nothing selected: every contact
         VERIFY_SCRIPT_DONE(prompt);
-        const ScriptedPrompt::Question asked = prompt.questions().at(1);
-        QCOMPARE(asked.filter,
-                 QStringLiteral("VCard Files(*.vcf);;CSV Files(*.csv);;Text Files(*.txt);;HTML "
-                                "files(*.html);;Word files(*.doc);;PDF files(*.pdf)"));
-        QCOMPARE(asked.selectedFilter, QStringLiteral("VCard Files(*.vcf)"));
-        QVERIFY(asked.dir.startsWith(QDir::homePath() + QStringLiteral("/contacts(")));
 
         // The same contacts through the job alone, under the same name.
-        const QString refDir = testsupport::makeTempDir(QStringLiteral("reference"));
+        const QString refDir = testsupport::makeTempDir(u"reference"_s);
         testsupport::RecordingJobReport report;
-        ExportToFileThread job(page.contactModel()->contacts(), format,
-                               refDir + QLatin1Char('/') + written.section(u'/', 0, 0), &report);
+        ExportToFileThread job(page.contactModel()->contacts(), format, refDir + u'/' + written.section(u'/', 0, 0),
+                               &report);
         job.start();
         QVERIFY(job.wait(20000));
         QVERIFY(report.succeeded());
-        QByteArray mine = readAll(dir + QLatin1Char('/') + written);
-        QByteArray reference = readAll(refDir + QLatin1Char('/') + written);
+        // A PDF names the moment it was written.
+        static const QRegularExpression dates(u"/CreationDate \\([^)]*\\)|/ID \\[[^\\]]*\\]"_s);
+        const QString mine = QString::fromLatin1(testsupport::readFile(dir + u'/' + written)).remove(dates);
         QVERIFY(!mine.isEmpty());
-        if (format == ExportPDF) {
-            mine = pdfWithoutDates(mine);
-            reference = pdfWithoutDates(reference);
-        }
-        QCOMPARE(mine, reference);
+        QCOMPARE(mine, QString::fromLatin1(testsupport::readFile(refDir + u'/' + written)).remove(dates));
     }
 
+    // A backup merges into the chosen folder, and the folder's node is told
+    // to refresh its count.
     void backup_mergesIntoTheChosenFolder_andAnnouncesIt()
     {
         ScriptedPrompt prompt;
@@ -317,119 +217,43 @@ private Q_SLOTS:
                                                         [&refreshed](const QString& name) { refreshed << name; }));
         auto* page = qobject_cast<ContactsMainForm*>(built.get());
         QVERIFY(page);
-        QString suggested;
-        auto choose = [&suggested](QDialog* d) {
-            auto* form = qobject_cast<LocalDbSelForm*>(d);
-            suggested = form->comboBox()->currentText();
-            form->comboBox()->setEditText(QStringLiteral("Trip"));
-            form->onBtnOkPress();
-        };
-        const QString file = getLocalDatabasesDir().absoluteFilePath(QStringLiteral("Trip/contacts.db"));
-
         selectRows(page->listView(), {1, 4});
-        prompt.answerDialog(QDialog::Accepted, QStringLiteral("LocalDbSelForm"), choose);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully backup 2 contacts."));
-        page->miBackup();
-        VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(suggested, QStringLiteral("Acme Rocket 7-backup"));
-        QCOMPARE(refreshed, QStringList {QStringLiteral("Trip")});
-        QCOMPARE(LocalContactsDb(file, QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule)).countContacts(),
-                 2);
-
-        // The toolbar without a selection: all five; the two stored ones
-        // merge, and so does alice into Alice (names match ignoring case).
-        page->listView()->selectionModel()->clearSelection();
-        prompt.answerDialog(QDialog::Accepted, QStringLiteral("LocalDbSelForm"), choose);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully backup 2 contacts with 3  merged."));
-        page->miToolbarBackup();
-        VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(refreshed.size(), 2);
-        LocalContactsDb backup(file, QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule));
-        QCOMPARE(backup.countContacts(), 4);
-        const pim::_Contact alice = backup.loadAll().at(1);
-        QCOMPARE(alice.fullName, QStringLiteral("Alice"));
-        QCOMPARE(alice.rows(pim::ENTITY_PHONE).size(), 2); // merged, not doubled
-        QCOMPARE(alice.rows(pim::ENTITY_EMAIL).size(), 1); // alice's
-
-        // A backup cancelled before its first contact still announces the
-        // folder (a cancel keeps what was merged); a cancelled chooser does not.
-        prompt.setRunProgressForms(false);
-        prompt.answerDialog(QDialog::Accepted, QStringLiteral("LocalDbSelForm"), [](QDialog* d) {
+        prompt.answerDialog(QDialog::Accepted, u"LocalDbSelForm"_s, [](QDialog* d) {
             auto* form = qobject_cast<LocalDbSelForm*>(d);
-            form->comboBox()->setEditText(QStringLiteral("Stopped"));
+            form->comboBox()->setEditText(u"Trip"_s);
             form->onBtnOkPress();
         });
-        prompt.answerDialog(QDialog::Rejected, QStringLiteral("ProgressForm"));
-        page->miToolbarBackup();
-        prompt.answerDialog(QDialog::Rejected, QStringLiteral("LocalDbSelForm"));
-        page->miToolbarBackup();
+        prompt.answerMessage(QMessageBox::Ok, u"Successfully backup 2 contacts."_s);
+        page->miBackup();
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(refreshed.size(), 3);
-        QCOMPARE(refreshed.last(), QStringLiteral("Stopped"));
+        QCOMPARE(refreshed, QStringList {u"Trip"_s});
+        QCOMPARE(
+            LocalContactsDb(getLocalDatabasesDir().absoluteFilePath(u"Trip/contacts.db"_s), rule()).countContacts(), 2);
     }
 
     // A vCard read into a backup folder is merged by full name as the
-    // combine rule says: a known number is updated, new rows are added.
+    // combine rule says: a known number is updated (Ann's number is now
+    // Mobile), new rows are added (data/import_backup_expected.txt).
     void importIntoBackup_mergesByTheCombineRule()
     {
-        _LocalDbItemNode* folder = addBackup(QStringLiteral("Home"));
-        {
-            LocalContactsDb db(folder->dir.absoluteFilePath(QStringLiteral("contacts.db")),
-                               QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule));
-            pim::_Contact ann = contact(QStringLiteral("Ann"), QStringLiteral("Lee"));
-            addRow(ann, pim::ENTITY_PHONE, QStringLiteral("+49 30 1234567"), 1);
-            addRow(ann, pim::ENTITY_EMAIL, QStringLiteral("ann@old.example"), 1);
-            pim::_Contact stored;
-            db.addOrMergeContact(ann, stored, nullptr);
-        }
-        const QString dir = testsupport::makeTempDir(QStringLiteral("import"));
-        const QString vcf = dir + QStringLiteral("/in.vcf");
-        {
-            QFile f(vcf);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
-                    "TEL;TYPE=CELL:+49 30 1234567\r\nEMAIL;TYPE=WORK:ann@new.example\r\nNOTE:met at the fair\r\n"
-                    "END:VCARD\r\n"
-                    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Bo;;;\r\nFN:Bo Lee\r\nTEL:+49 30 7654321\r\nEND:VCARD\r\n");
-        }
+        _LocalDbItemNode* folder = addBackup(u"Home"_s);
+        storeAll(folder->dir.absoluteFilePath(u"contacts.db"_s), contacts(u"importBackup"_s)); // Ann Lee
         ScriptedPrompt prompt;
         ContactsMainForm page(folder, devicesRoot());
-        QSignalSpy announced(&page, &ContactsMainForm::backupFinished);
-        QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:1"));
-        const QList<QAction*> actions = page.createToolbarActions();
-        QCOMPARE(actions.at(4)->text(), QStringLiteral("Import Contacts from file"));
-        QVERIFY(actions.at(4)->isEnabled());
-
-        prompt.answerOpenFile(vcf);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully backup 1 contacts with 1  merged."));
-        actions.at(4)->trigger();
+        prompt.answerOpenFile(dataFile(u"import_backup.vcf"_s));
+        prompt.answerMessage(QMessageBox::Ok, u"Successfully backup 1 contacts with 1  merged."_s);
+        action(page.createToolbarActions(), u"Import Contacts from file"_s)->trigger();
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(prompt.questions().at(0).filter, QStringLiteral("VCard Files(*.vcf);;CSV Files(*.csv)"));
-        QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:2"));
-        QCOMPARE(column(*page.contactModel(), 0), QStringLiteral("Ann Lee|Bo Lee").split(u'|'));
-        const pim::_Contact ann = page.contactModel()->contacts().first();
-        const QList<ContactDataRow> phones = ann.rows(pim::ENTITY_PHONE);
-        QCOMPARE(phones.size(), 1);
-        QCOMPARE(pim::valueText(phones.first().values, QStringLiteral("data2")), QStringLiteral("2"));
-        QCOMPARE(ann.rows(pim::ENTITY_EMAIL).size(), 2);
-        QCOMPARE(pim::valueText(ann.rows(pim::ENTITY_NOTE).value(0).values, QStringLiteral("data1")),
-                 QStringLiteral("met at the fair"));
+        QCOMPARE(page.countLabel()->text(), u"Total:2"_s);
+        QCOMPARE(fileContents(page.databasePath()), dataLines(u"import_backup_expected.txt"_s));
 
-        // A file without contacts warns and changes nothing; so does a
-        // vCard read under the CSV filter.
-        const QString empty = dir + QStringLiteral("/empty.vcf");
-        QFile(empty).open(QIODevice::WriteOnly);
-        prompt.answerOpenFile(empty);
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Found No Contact in file."));
-        page.miImport();
-        prompt.answerOpenFile(vcf, QStringLiteral("CSV Files(*.csv)"));
-        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Found No Contact in file."));
-        page.miImport();
-        prompt.answerOpenFile(QString());
+        // The filter picked decides the format: a vCard read as CSV holds
+        // no contact, and nothing changes.
+        prompt.answerOpenFile(dataFile(u"import_backup.vcf"_s), u"CSV Files(*.csv)"_s);
+        prompt.answerMessage(QMessageBox::Ok, u"Found No Contact in file."_s);
         page.miImport();
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:2"));
-        QCOMPARE(announced.size(), 0);
+        QCOMPARE(page.countLabel()->text(), u"Total:2"_s);
     }
 
     // Transfer follows the phones connected (none, only this page's own,
@@ -437,58 +261,313 @@ private Q_SLOTS:
     // phone pages and backup folders alike.
     void commands_areEnabledByConnectedPhones()
     {
-        _LocalDbItemNode* backup = addBackup(QStringLiteral("Enable"));
-        tree().removeNode(m_phone);
         ScriptedPrompt prompt;
+        _LocalDbItemNode* backup = addBackup(u"Enable"_s);
+        tree().removeNode(m_phone);
         ContactsMainForm none(backup, devicesRoot());
-        QCOMPARE(texts(none.createToolbarActions()),
-                 QStringLiteral("Transfer Contacts from Database to Android|Extract Contacts|Print Contacts|Add "
-                                "Contact|Import Contacts from file|Delete Contacts")
-                     .split(u'|'));
         QCOMPARE(enabledStates(none.createToolbarActions()), (QList<bool> {false, true, true, true, true, true}));
-        QVERIFY(!none.source().canTransfer());
 
         m_phone = addPhone(*m_sim);
         ContactsMainForm one(m_phone, devicesRoot());
-        QCOMPARE(texts(one.createToolbarActions()),
-                 QStringLiteral("Backup Contacts|Transfer Android Contacts to other Android|Extract Contacts|Print "
-                                "Contacts|Add Contact|Import Contacts from file|Delete Contacts")
-                     .split(u'|'));
         QCOMPARE(enabledStates(one.createToolbarActions()), (QList<bool> {true, false, true, true, true, true, true}));
-        QVERIFY(!one.source().canTransfer());
-        QVERIFY(ContactsMainForm(backup, devicesRoot()).source().canTransfer());
+        QVERIFY(enabledStates(ContactsMainForm(backup, devicesRoot()).createToolbarActions()).first());
 
         AndroidDeviceInfo other = m_sim->device;
-        other.uid = QStringLiteral("uid-other");
-        other.host = QStringLiteral("127.0.117.9");
+        other.uid = u"uid-other"_s;
+        other.host = u"127.0.117.9"_s;
         other.contactsLoadTime = QDateTime::currentDateTime(); // nothing to load
         tree().addAndroidDevice(other);
         ContactsMainForm two(m_phone, devicesRoot());
-        QVERIFY(two.source().canTransfer());
-        QCOMPARE(enabledStates(two.createToolbarActions()), (QList<bool> {true, true, true, true, true, true, true}));
-
-        // The context menu needs a selection and offers no add or import.
-        QVERIFY(!two.createContextMenu());
-        selectRows(two.listView(), {0, 2});
-        std::unique_ptr<QMenu> menu(two.createContextMenu());
-        QVERIFY(menu);
-        QCOMPARE(texts(menu->actions()),
-                 QStringLiteral("Backup selected Contacts|Transfer selected Contacts to other Android|Extract "
-                                "selected Contacts|Print selected Contacts|Edit Contact|Delete selected Contacts")
-                     .split(u'|'));
-        QCOMPARE(enabledStates(menu->actions()), (QList<bool> {true, true, true, true, true, true}));
-
-        // Printing the selection hands both contacts to the preview.
-        prompt.answerDialog(QDialog::Rejected, QStringLiteral("QPrintPreviewDialog"));
-        menu->actions().at(3)->trigger();
+        QCOMPARE(enabledStates(two.createToolbarActions()), QList<bool>(7, true));
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(prompt.questions().size(), 2); // the first load, the preview
     }
+
+    // Awkward contacts open, list and show quickly; a photo's click saves
+    // its bytes as they are under a name made safe from the contact's, and
+    // bytes that are no picture show the empty picture, which saves nothing.
+    void badInput_isShownQuickly_photoSavedAsItIs()
+    {
+        _LocalDbItemNode* folder = addBackup(u"Odd"_s);
+        const QByteArray photo = bigPhoto();
+        // No name row, two photos, many numbers, a name of 10,000 letters.
+        QList<pim::_Contact> odd = contacts(u"odd"_s);
+        QByteArray noise(10 * 1024 * 1024, '\0');
+        QRandomGenerator(17).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        odd[1].entities[pim::ENTITY_PHOTO][0].values.insert(u"data15"_s, photo);
+        odd[2].entities[pim::ENTITY_PHOTO][0].values.insert(u"data15"_s, noise);
+        odd[3].entities[pim::ENTITY_PHONE].resize(500);
+        for (int i = 0; i < 500; ++i)
+            odd[3].entities[pim::ENTITY_PHONE][i].values.insert(u"data1"_s, u"+49 %1"_s.arg(i));
+        storeAll(folder->dir.absoluteFilePath(u"contacts.db"_s), odd);
+
+        ScriptedPrompt prompt;
+        QElapsedTimer timer;
+        timer.start();
+        ContactsMainForm page(folder, devicesRoot());
+        page.resize(1000, 600);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCOMPARE(page.contactModel()->index(0, 1).data().toString(), u"+1 000"_s);
+        qint64 slowest = timer.restart();
+        const ContactDisplayer& card = *page.card();
+        for (int r = 0; r < 5; ++r) {
+            page.listView()->setCurrentIndex(page.contactModel()->index(r, 0));
+            QCoreApplication::processEvents();
+            QVERIFY(page.grab().width() > 0);
+            slowest = std::max(slowest, timer.restart());
+            // The card fits the page's width, whatever the name's length.
+            QVERIFY(card.widget()->width() <= card.viewport()->width());
+        }
+        QVERIFY2(slowest < 2000, qPrintable(QString::number(slowest)));
+        page.listView()->setCurrentIndex(page.contactModel()->index(3, 0)); // "Many numbers"
+        QCOMPARE(card.widget()->findChildren<QLabel*>().size(), 503); // photo, name, title, 500 numbers
+        QCoreApplication::processEvents();
+        // The card scrolls instead of squeezing its rows.
+        QVERIFY(card.verticalScrollBar()->maximum() > 500 * 10);
+
+        page.listView()->setCurrentIndex(page.contactModel()->index(1, 0)); // "Big/photo"
+        const QString target = testsupport::makeTempDir(u"photo"_s) + u"/big.jpg"_s;
+        prompt.answerSaveFile(target);
+        QTest::mouseClick(card.widget()->findChild<QLabel*>(), Qt::LeftButton); // the photo
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(prompt.questions().first().dir, QDir::home().absoluteFilePath(u"Bigphoto.jpg"_s));
+        QCOMPARE(testsupport::readFile(target), photo);
+        page.listView()->setCurrentIndex(page.contactModel()->index(2, 0)); // "Broken photo"
+        QTest::mouseClick(card.widget()->findChild<QLabel*>(), Qt::LeftButton); // the photo
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
+    void changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReloadsBeforeTheNextSend();
+    void transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow();
+    void transfer_failuresRollBack_stopTheAgent_andTheRetryDuplicatesNothing();
 
 private:
     std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };
+
+// Edits, a new contact, an import and deletions on a phone's page, each kept
+// only when the phone took it. After a failure the phone's contacts are
+// loaded again before anything more is sent, and nothing is sent while that
+// load fails.
+void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReloadsBeforeTheNextSend()
+{
+    SimPhone sim(u"127.0.122.1"_s, phone(u"three"_s));
+    QVERIFY2(sim.ok(), qPrintable(sim.error));
+    _AndroidDeviceItemNode* node = addPhone(sim);
+    ScriptedPrompt prompt;
+    ContactsMainForm page(node, devicesRoot());
+    const auto renumber = [&](const QString& number) {
+        page.listView()->setCurrentIndex(page.contactModel()->index(0, 0)); // Ann Lee
+        prompt.answerDialog(QDialog::Accepted, u"EditContactForm"_s, [number](QDialog* d) {
+            EditContactForm* dialog = shown(d);
+            typeInto(phoneEdit(dialog, 0), number);
+            save(dialog);
+        });
+    };
+    const auto batches = [&] { return sim.restoreLines(u"contacts"_s).count("$batch:"); };
+
+    // The phone takes it: one batch, the cache keeps it.
+    renumber(u"+49 30 111"_s);
+    page.miEdit();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(sim.restoreLines(u"contacts"_s),
+             (QList<QByteArray> {"$batch:", "$ent:3/2/2/5,mobile,," + QByteArray("+49 30 111").toBase64(),
+                                 "$end:", "$bye:"}));
+    QCOMPARE(sim.sim->contactBook().rowIdWith(u"+49 30 111"_s), u"3/2/2/5"_s);
+    QStringList kept = dumpRows(page.databasePath());
+
+    // The phone fails: nothing stays, and its contacts are to be loaded again.
+    sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"restore:contacts"_s, 2, "Phone is busy"));
+    renumber(u"+49 30 222"_s);
+    prompt.answerMessage(QMessageBox::Ok, u"Phone is busy"_s);
+    page.miEdit();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(dumpRows(page.databasePath()), kept);
+    QVERIFY(node->device.contactsLoadTime.isNull());
+
+    // Before the next send the phone's contacts are loaded again; a list
+    // read again has other rows, so the edit ends there.
+    const int loads = sim.loads(u"contacts"_s);
+    const qsizetype sent = batches();
+    page.listView()->setCurrentIndex(page.contactModel()->index(0, 0));
+    page.miEdit();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(sim.loads(u"contacts"_s), loads + 1);
+    QCOMPARE(batches(), sent);
+    QVERIFY(!node->device.contactsLoadTime.isNull());
+
+    // While that load fails, nothing is sent at all.
+    sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"restore:contacts"_s, 2, "Phone is busy"));
+    renumber(u"+49 30 333"_s);
+    prompt.answerMessage(QMessageBox::Ok, u"Phone is busy"_s);
+    page.miEdit();
+    sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"backup:contacts"_s, 2, "Phone is locked"));
+    prompt.answerMessage(QMessageBox::Ok, u"Phone is locked"_s);
+    page.miAdd();
+    VERIFY_SCRIPT_DONE(prompt);
+    QVERIFY(node->device.contactsLoadTime.isNull());
+    QCOMPARE(batches(), sent + 1);
+
+    // Once it loads, a new contact with two numbers goes in two batches, the
+    // numbers under the phone's new contact; every id lands on its own row.
+    prompt.answerDialog(QDialog::Accepted, u"EditContactForm"_s, [](QDialog* d) {
+        EditContactForm* dialog = shown(d);
+        typeInto(field(dialog, "txtFirstName"), u"Dee"_s);
+        typeInto(field(dialog, "txtLastName"), u"Fox"_s);
+        addRow(dialog, pim::ENTITY_PHONE, u"+44 1"_s);
+        addRow(dialog, pim::ENTITY_PHONE, u"+44 2"_s);
+        save(dialog);
+    });
+    page.miAdd();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(batches(), sent + 3);
+    const pim::_Contact dee = page.card()->contact();
+    QCOMPARE(dee.fullName, u"Dee Fox"_s);
+    QCOMPARE(dee.srcId, sim.sim->contactBook().rowIdWith(u"Dee"_s));
+    QCOMPARE(dee.rows(pim::ENTITY_NAME).first().srcId, dee.srcId);
+    QCOMPARE(dee.rows(pim::ENTITY_PHONE).size(), 2);
+    for (const ContactDataRow& r : dee.rows(pim::ENTITY_PHONE)) {
+        QCOMPARE(r.srcId, sim.sim->contactBook().rowIdWith(pim::valueText(r.values, u"data1"_s)));
+        QVERIFY(r.srcId.startsWith(u"3/%1/%1/"_s.arg(dee.srcId.section(u'/', 1, 1))));
+    }
+
+    // An import goes to the phone: Ann's new number under her phone
+    // contact, Ed as a new one; every row of the cache carries its phone id.
+    prompt.answerOpenFile(dataFile(u"import_phone.vcf"_s));
+    prompt.answerMessage(QMessageBox::Ok,
+                         u"Successfully transferred 1 contacts to Android,with 1 repeated contacts merged."_s);
+    page.miImport();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(sim.verdict(int(sim.sim->connections(u"service"_s).size())), QString());
+    QCOMPARE(column(*page.contactModel(), 0), u"Ann Lee|Bo Sun|Cy|Dee Fox|Ed Gray"_s.split(u'|'));
+    for (const pim::_Contact& c : page.contactModel()->contacts())
+        for (const QList<ContactDataRow>& rows : c.entities)
+            for (const ContactDataRow& r : rows)
+                QVERIFY2(sim.sim->contactBook().hasRow(r.srcId), qPrintable(c.fullName + u' ' + r.srcId));
+    QVERIFY(sim.sim->contactBook().rowIdWith(u"+49 30 7777"_s).startsWith("3/2/2/"_L1));
+
+    // A deletion sends each contact's name row; one the phone fails keeps
+    // every row.
+    const qsizetype lines = sim.restoreLines(u"contacts"_s).size();
+    selectRows(page.listView(), {0, 2});
+    prompt.answerMessage(QMessageBox::Yes, u"Confirm to delete selected contacts?"_s);
+    prompt.answerMessage(QMessageBox::Ok, u"Successfully deleted contacts."_s);
+    page.miToolbarDelete();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(sim.restoreLines(u"contacts"_s).mid(lines),
+             (QList<QByteArray> {"$batch:", "$del:1/2/2/9", "$del:1/3/3/3", "$end:", "$bye:"}));
+    QCOMPARE(column(*page.contactModel(), 0), u"Bo Sun|Dee Fox|Ed Gray"_s.split(u'|'));
+    kept = dumpRows(page.databasePath());
+    sim.sim->addFault(Fault(Fault::Kind::CloseAt, u"restore:contacts"_s, 2));
+    selectRows(page.listView(), {0});
+    prompt.answerMessage(QMessageBox::Yes, u"Confirm to delete selected contacts?"_s);
+    prompt.answerMessage(QMessageBox::Ok);
+    page.miDelete();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(dumpRows(page.databasePath()), kept);
+    QCOMPARE(page.contactModel()->rowCount(), 3);
+    QVERIFY(node->device.contactsLoadTime.isNull());
+}
+
+void TestContactsPage::transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow()
+{
+    SimPhone first(u"127.0.122.4"_s, phone(u"rich"_s));
+    QJsonObject device = testsupport::defaultDevice();
+    device.insert(u"uid"_s, u"uid-second"_s);
+    SimPhone second(u"127.0.122.5"_s, QJsonObject {{u"device"_s, device}});
+    QVERIFY2(first.ok() && second.ok(), qPrintable(first.error + second.error));
+    _AndroidDeviceItemNode* source = addPhone(first);
+    _AndroidDeviceItemNode* target = addPhone(second);
+    ScriptedPrompt prompt;
+    ContactsMainForm page(source, devicesRoot());
+    prompt.answerDeviceChoice(second.device.deviceId());
+    prompt.answerMessage(QMessageBox::Ok, u"Successfully transferred 2 contacts to Android."_s);
+    page.miToolbarA2A();
+    VERIFY_SCRIPT_DONE(prompt);
+    // The target's contacts were loaded before anything was sent.
+    QCOMPARE(second.loads(u"contacts"_s), 1);
+    QCOMPARE(second.verdict(2), QString());
+
+    // Loaded back from the second phone, every row is what the first phone
+    // has, but an organisation's type (the merge keeps only its company,
+    // title and department).
+    QStringList original = fileContents(page.databasePath());
+    QCOMPARE(original.size(), 17);
+    QSet<char32_t> planes;
+    for (char32_t c : original.join(u'\n').toUcs4())
+        planes << (c >> 16);
+    QCOMPARE(planes.size(), 17);
+    original.replaceInStrings(u"|10|Acme|1|"_s, u"|10|Acme|0|"_s);
+    target->device.contactsLoadTime = QDateTime();
+    ContactsMainForm back(target, devicesRoot());
+    QCOMPARE(fileContents(back.databasePath()), original);
+}
+
+void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplicatesNothing()
+{
+    SimPhone::Options usb; // no address: the USB road
+    usb.fixture = phone(u"three"_s);
+    SimPhone target(usb);
+    QVERIFY2(target.ok(), qPrintable(target.error));
+    _LocalDbItemNode* backup = addBackup(u"Home"_s);
+    storeAll(backup->dir.absoluteFilePath(u"contacts.db"_s), contacts(u"transferBackup"_s)); // Gus, Hal, Ann Lee
+    _AndroidDeviceItemNode* node = addPhone(target);
+    const QString cache = node->device.cacheDir().absoluteFilePath(u"contacts.db"_s);
+    ScriptedPrompt prompt;
+    ContactsMainForm page(backup, devicesRoot());
+
+    // A phone error at the answer to the first batch; then a cancel while
+    // the phone is silent after the next. Each time the phone keeps what it
+    // made; the first time that is Gus and Hal without their numbers.
+    const QStringList cached {u"Ann Lee|Bo Sun|Cy"_s, u"Ann Lee|Bo Sun|Cy|Gus Lee|Hal Lee"_s};
+    for (int round = 0; round < 2; ++round) {
+        const int loads = target.loads(u"contacts"_s);
+        const qsizetype batches = target.restoreLines(u"contacts"_s).count("$end:");
+        prompt.setRunProgressForms(false);
+        prompt.answerDeviceChoice(target.device.deviceId());
+        prompt.answerDialogRun(u"ProgressForm"_s); // the target's contacts load first
+        if (round == 0) {
+            target.sim->addFault(Fault(Fault::Kind::ErrorAt, u"restore:contacts"_s, 2, "Storage is full"));
+            prompt.answerDialogRun(u"ProgressForm"_s);
+            prompt.answerMessage(QMessageBox::Ok, u"Storage is full"_s);
+        } else {
+            target.sim->addFault(Fault(Fault::Kind::StallAt, u"restore:contacts"_s, 2));
+            prompt.answerDialog(QDialog::Rejected, u"ProgressForm"_s, [&](QDialog*) {
+                QVERIFY(QTest::qWaitFor([&] { return target.restoreLines(u"contacts"_s).count("$end:") > batches; }));
+            });
+        }
+        page.miToolbarDB2A();
+        VERIFY_SCRIPT_DONE(prompt);
+        prompt.setRunProgressForms(true);
+        QCOMPARE(target.loads(u"contacts"_s), loads + 1);
+        // The cache is what the load made of the phone, the agent stopped,
+        // the load time cleared.
+        QStringList names;
+        for (const pim::_Contact& c : LocalContactsDb(cache, rule()).loadAll())
+            names << c.fullName;
+        QCOMPARE(names.join(u'|'), cached.at(round));
+        QVERIFY(target.forceStopped());
+        QVERIFY(node->device.contactsLoadTime.isNull());
+        target.adb->clearLog();
+        target.sim->releaseStalls();
+        target.sim->setAgentRunning(true); // as the next connection would
+    }
+
+    // The retry loads the phone's contacts first and sends only what it
+    // lacks: every contact and number is on the phone once.
+    prompt.answerDeviceChoice(target.device.deviceId());
+    prompt.answerMessage(QMessageBox::Ok,
+                         u"Successfully transferred 0 contacts to Android,with 3 repeated contacts merged."_s);
+    page.miToolbarDB2A();
+    VERIFY_SCRIPT_DONE(prompt);
+    QStringList onPhone;
+    for (const phonesim::SimContact& c : target.sim->contactBook().contacts())
+        for (const phonesim::SimRow& r : c.rows)
+            onPhone << r.columns.value(r.kind == 1 ? u"data2"_s : u"data1"_s).toString();
+    onPhone.sort();
+    QCOMPARE(onPhone, u"+1 700|+1 701|+1 702|+49 30 100|Ann|Bo|Cy|Gus|Hal|bo@example.org"_s.split(u'|'));
+}
 
 QTEST_MAIN(TestContactsPage)
 #include "test_contactspage.moc"
