@@ -223,6 +223,7 @@ private Q_SLOTS:
         QVERIFY2(t.elapsed() < 1300, qPrintable(QString::number(t.elapsed())));
         phone.sim->releaseStalls();
     }
+
     void photoAlbums_areGroupedAndOrdered()
     {
         loadtest::WifiPhone phone(84, mediaFixture());
@@ -293,6 +294,32 @@ private Q_SLOTS:
         QVERIFY(thumbs.waitIdle(20000));
         QTRY_COMPARE(refreshed.size(), 4);
         QCOMPARE(refreshed.at(3).at(0).toInt(), 1);
+        QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+
+    // The page stops its thumbnails when it goes: a stop ends a stalled
+    // fetch at once; the stalled connection is dropped and the next run
+    // opens another.
+    void thumbnails_stopEndsAStalledFetch()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        // Steps: 1 ready, 2 the answer to the first request.
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, QStringLiteral("image-thumbnails"), 2));
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        thumbs.requests = {kJpeg};
+        thumbs.fetch();
+        QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("image-thumbnails")).isEmpty());
+        QVERIFY(!thumbs.waitIdle(200));
+        QElapsedTimer timer;
+        timer.start();
+        thumbs.stop();
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        phone.sim->releaseStalls();
+        thumbs.requests = {kJpeg};
+        thumbs.fetch();
+        QVERIFY(thumbs.waitIdle(20000));
+        QVERIFY(QFile::exists(thumbs.thumbnailPath(kJpeg)));
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
     }
 };
