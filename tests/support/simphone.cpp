@@ -2,8 +2,11 @@
 
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTcpServer>
 
 namespace testsupport {
 
@@ -40,6 +43,29 @@ QJsonObject simContactRow(int kind, qint64 id, const QJsonObject& columns)
 }
 
 namespace {
+
+// The second octet of the block this program holds: the first k (starting
+// from one picked by process id) whose 127.k.255.254 on the Wi-Fi control
+// port could be listened on. The listener stays open until the program ends,
+// so no other test program can claim the block meanwhile; the phones' own
+// addresses never use host 255.
+int claimedBlock()
+{
+    static const int block = [] {
+        auto* claim = new QTcpServer; // lives as long as the program, on purpose
+        const int first = int(QCoreApplication::applicationPid() % 250);
+        for (int i = 0; i < 250; ++i) {
+            const int k = 1 + (first + i) % 250;
+            if (claim->listen(QHostAddress(QStringLiteral("127.%1.255.254").arg(k)),
+                              PhoneAgentPackage::kWifiControlPort))
+                return k;
+        }
+        qFatal("no free loopback block for the simulated phones");
+        return 0;
+    }();
+    return block;
+}
+
 SimPhone::Options wifiOptions(const QString& address, const QJsonObject& fixture)
 {
     SimPhone::Options o;
@@ -48,6 +74,15 @@ SimPhone::Options wifiOptions(const QString& address, const QJsonObject& fixture
     return o;
 }
 } // namespace
+
+QString loopback(const QString& address)
+{
+    static const QRegularExpression pattern(QStringLiteral("^127\\.0\\.(\\d{1,3})\\.(\\d{1,3})$"));
+    const QRegularExpressionMatch m = pattern.match(address);
+    if (!m.hasMatch() || (m.captured(1) == QLatin1String("0") && m.captured(2) == QLatin1String("1")))
+        return address;
+    return QStringLiteral("127.%1.%2.%3").arg(claimedBlock()).arg(m.captured(1), m.captured(2));
+}
 
 SimPhone::SimPhone(const QString& address, const QJsonObject& fixture)
     : SimPhone(wifiOptions(address, fixture))
@@ -67,7 +102,7 @@ SimPhone::SimPhone(const Options& options)
     device.mmc = info.value(QLatin1String("mmc")).toString();
     device.isWiFi = !options.address.isEmpty();
     if (device.isWiFi) {
-        device.host = options.address;
+        device.host = loopback(options.address);
         device.port = PhoneAgentPackage::kWifiControlPort;
         device.imei = options.imei.isEmpty() ? QStringLiteral("sim-") + options.address : options.imei;
     } else {
@@ -80,7 +115,7 @@ SimPhone::SimPhone(const Options& options)
     phonesim::PhoneSim::Options o;
     o.wifi = device.isWiFi;
     if (o.wifi)
-        o.address = QHostAddress(options.address);
+        o.address = QHostAddress(device.host);
     o.acceptTimeoutMs = options.timeoutMs;
     o.idleTimeoutMs = options.timeoutMs;
     sim = std::make_unique<phonesim::PhoneSim>(phonesim::Fixture::fromJson(fixture), o);

@@ -30,10 +30,17 @@ QJsonObject fixtureFile(const QString& relativePath);
 QJsonObject simContact(qint64 id, const QJsonArray& rows);
 QJsonObject simContactRow(int kind, qint64 id, const QJsonObject& columns);
 
+// The loopback address a test means by "127.0.<n>.<h>", moved into a
+// 127.<k>.0.0/16 block that this test program holds alone for its life, so
+// test programs running side by side never listen on the same address.
+// Other addresses come back unchanged. Phones built by SimPhone are moved
+// already; a test that types or compares an address calls this too.
+QString loopback(const QString& address);
+
 class SimPhone {
 public:
     struct Options {
-        // Wi-Fi at this loopback address (port 48889); empty: USB.
+        // Wi-Fi at loopback(address) (port 48889); empty: USB.
         QString address;
         // The whole fixture; without a "device" section the default one.
         QJsonObject fixture;

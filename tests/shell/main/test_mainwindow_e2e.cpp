@@ -102,10 +102,11 @@ private slots:
         auto w = mwtest::makeWindow();
         MainWindow& win = *w->window;
         ScriptedPrompt prompt;
-        prompt.answerDialog(QDialog::Accepted, QStringLiteral("AndroidWIFIForm"), [](QDialog* d) {
-            static_cast<AndroidWIFIForm*>(d)->txtWifiSocket->setText(QStringLiteral("127.0.48.7"));
-            static_cast<AndroidWIFIForm*>(d)->onBtnConnect();
-        });
+        prompt.answerDialog(QDialog::Accepted, QStringLiteral("AndroidWIFIForm"),
+                            [host = m_wifi->device.host](QDialog* d) {
+                                static_cast<AndroidWIFIForm*>(d)->txtWifiSocket->setText(host);
+                                static_cast<AndroidWIFIForm*>(d)->onBtnConnect();
+                            });
         QMetaObject::invokeMethod(&win, "miConnectWifi");
         VERIFY_SCRIPT_DONE(prompt);
 
