@@ -50,8 +50,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("refusal"); // the phone refuses with this text
         QTest::addColumn<QString>("message"); // the box shown; "%1" is the local port
-        QTest::newRow("answers") << " 127.0.46.20 " << QByteArray() << QString();
-        QTest::newRow("refuses") << "127.0.46.21" << QByteArray("busy")
+        QTest::newRow("answers") << " " + testsupport::loopback(QStringLiteral("127.0.46.20")) + " " << QByteArray()
+                                 << QString();
+        QTest::newRow("refuses") << testsupport::loopback(QStringLiteral("127.0.46.21")) << QByteArray("busy")
                                  << "start backup://127.0.0.1:%1/device-info failed.busy";
         for (const char* typed : {"192.168.1.20:48889", "192.168.1", "phone.local", "  "})
             QTest::newRow(typed) << typed << QByteArray()
@@ -83,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(form.device.uid, message.isEmpty() ? QStringLiteral("uid-7f3a") : QString());
         if (message.isEmpty())
             QCOMPARE(form.device.host + QLatin1Char(':') + QString::number(form.device.port),
-                     QStringLiteral("127.0.46.20:48889"));
+                     testsupport::loopback(QStringLiteral("127.0.46.20")) + QStringLiteral(":48889"));
     }
 
 private:
