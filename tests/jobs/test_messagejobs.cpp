@@ -1,49 +1,116 @@
-// The message backup and delete jobs on the store of a folder: what they
-// store and remove, what a cancel or a failure leaves, and the attachment
-// files that belong to several messages.
+// The message jobs. Backup and delete work on the store of a folder: what
+// they store and remove, what a cancel or a failure leaves, and attachment
+// files that belong to several messages. The transfer goes to a simulated
+// phone that checks every line: the default-app handshake, batches, pictures
+// scaled or sent as they are, attachments that cannot go, the cache holding
+// exactly what the phone acknowledged, and a round trip through a second
+// phone.
+#include "jobs/androidrestoremessagesthread.h"
 #include "jobs/backupmmsthread.h"
 #include "jobs/deletemmsthread.h"
-#include "shell/core/translations.h"
+#include "phonelink/androidloadmessagesthread.h"
 
+#include "jobtestutil.h"
 #include "message_testdata.h"
-#include "messagestoretestutil.h"
-#include "testsupport.h"
 
-#include <QtTest>
+#include <QBuffer>
+#include <QJsonArray>
 
 using namespace Qt::StringLiterals;
+using phonesim::Fault;
+using Report = testsupport::RecordingJobReport;
 
 namespace {
 
 constexpr int kBase = 721692800;
 
-// Ann (three messages, one with a picture, one with a file that is gone),
-// Bob (two), a message whose conversation and counterpart are unknown.
+// A 2x1 GIF: no decoder for scaling is tried on it, it goes as it is.
+const QByteArray kGif = QByteArray::fromBase64("R0lGODlhAgABAIAAAP8AAAAA/ywAAAAAAgABAAACAkQBADs=");
+
+// Ann: a text and a message of hers sharing one picture file, a message
+// whose video is gone; Bob: a message whose attachment row names a file
+// outside the store, and one more; a message whose conversation and
+// counterpart are unknown.
 void buildMessages(MessageSet& s, const QString& files, int from = 0)
 {
     auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
     auto* bob = s.handle(u"+4930222"_s);
     auto* a = s.chat(ann->id, {ann}, kBase + 300);
     auto* b = s.chat(bob->id, {bob}, kBase + 900);
-    s.message(a, ann, false, u"hello %1"_s.arg(from), kBase + from);
-    s.attach(s.message(a, nullptr, true, QString(), kBase + from + 10), u"image/jpeg"_s,
-             writePicture(files + u"/pic%1.jpg"_s.arg(from), Qt::red));
+    const QString pic = writePicture(files + u"/pic%1.jpg"_s.arg(from), Qt::red);
+    s.attach(s.message(a, ann, false, u"hello %1"_s.arg(from), kBase + from), u"image/jpeg"_s, pic);
+    s.attach(s.message(a, nullptr, true, QString(), kBase + from + 10), u"image/jpeg"_s, pic);
     s.attach(s.message(a, ann, false, u"see file"_s, kBase + from + 20), u"video/mp4"_s,
              files + u"/gone%1.mp4"_s.arg(from));
-    s.message(b, bob, false, u"bob 1"_s, kBase + from + 30);
+    s.attach(s.message(b, bob, false, u"bob 1"_s, kBase + from + 30), u"text/plain"_s,
+             writeFile(files + u"/outside.txt"_s, "keep me"))
+        ->filename
+        = u"~/../../outside.txt"_s;
     s.message(b, nullptr, true, u"bob 2"_s, kBase + from + 40);
     s.message(nullptr, nullptr, false, u"lost"_s, kBase + from + 50);
-}
-
-bool runToEnd(QThread& job)
-{
-    job.start();
-    return job.wait(QDeadlineTimer(30000));
 }
 
 QString storeFile(const QString& folder, const QString& name)
 {
     return folder + u"/file-relay/var/mobile/Library/SMS/Attachments/"_s + name;
+}
+
+bool transfer(AndroidDeviceInfo& target, const MsgMessageList& list, JobReport* report)
+{
+    AndroidRestoreMessagesThread job(&target, list, report);
+    return jobtest::run(job, 60000);
+}
+
+bool load(AndroidDeviceInfo& device)
+{
+    Report report;
+    AndroidLoadMessagesThread job(&device, &report);
+    return jobtest::run(job, 60000) && report.succeeded();
+}
+
+QByteArray picture(int width, int height, const char* format)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// n plain messages with Ann, a minute apart.
+void addPlain(MessageSet& s, _MsgChat* chat, _MsgHandle* ann, int n)
+{
+    for (int i = 0; i < n; ++i)
+        s.message(chat, ann, i % 2 == 0, u"message %1"_s.arg(i), kBase + 600 + i * 60);
+}
+
+// One line per stored message: date, direction, address, text, subject and
+// its attachments (pictures by their size, other files by name and bytes).
+QStringList summary(const QString& cacheFolder, bool scaled)
+{
+    MsgDataSetPtr ds = jobtest::loadStore(cacheFolder, u"262"_s);
+    QStringList lines;
+    for (const _MsgMessage* m : std::as_const(ds->messages)) {
+        QStringList atts;
+        for (const _MsgAttachment* a : getAttachments(m)) {
+            const QString name = QFileInfo(a->localPath).fileName();
+            if (a->mime_type.startsWith("image/jpeg"_L1)) {
+                QSize size = QImage(a->localPath).size();
+                if (scaled && qMax(size.width(), size.height()) > 1080)
+                    size.scale(1080, 1080, Qt::KeepAspectRatio);
+                atts << u"%1 %2x%3"_s.arg(name).arg(size.width()).arg(size.height());
+            } else {
+                atts << name + u' ' + QString::fromLatin1(testsupport::readFile(a->localPath).toHex());
+            }
+        }
+        lines << u"%1|%2|%3|%4|%5|%6"_s.arg(m->date)
+                     .arg(m->is_from_me)
+                     .arg(m->handle ? m->handle->id : QString(), m->text, m->subject, atts.join(u';'));
+    }
+    lines.sort();
+    return lines;
 }
 
 } // namespace
@@ -52,137 +119,262 @@ class TestMessageJobs : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { installTranslations(qApp); }
+    void initTestCase() { jobtest::initJobTests(); }
+    void init() { m_files = testsupport::makeTempDir(u"files"_s); }
 
-    void backup_storesEachMessageOnce_andACancelKeepsNothingOfItsRun();
-    void backup_intoAStoreThatCannotBeWritten_failsAndKeepsItsFiles();
-    void delete_removesRowsAndEmptiedChats_keepsSharedFiles_cancelChangesNothing();
+    void backupAndDelete_keepTheStoreConsistent_andCancelsKeepNothingOfTheirRun();
+    void transfer_handshakeBatchesAndAttachments_secondRunSendsNothing();
+    void transfer_failures_keepExactlyTheAcknowledgedBatches_data();
+    void transfer_failures_keepExactlyTheAcknowledgedBatches();
+    void transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBack();
+
+private:
+    QString m_files;
 };
 
-void TestMessageJobs::backup_storesEachMessageOnce_andACancelKeepsNothingOfItsRun()
+void TestMessageJobs::backupAndDelete_keepTheStoreConsistent_andCancelsKeepNothingOfTheirRun()
 {
-    const QString files = testsupport::makeTempDir(u"files"_s);
-    const QString folder = testsupport::makeTempDir(u"backup"_s);
+    const QString folder = testsupport::makeTempDir(u"store"_s);
     MessageSet s;
-    buildMessages(s, files);
+    buildMessages(s, m_files);
     for (int round = 1; round <= 2; ++round) {
-        testsupport::RecordingJobReport report;
+        Report report;
         BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &report);
-        QVERIFY(runToEnd(job));
+        QVERIFY(jobtest::run(job));
         QCOMPARE(report.successes(),
                  QStringList {u"Successfully backup 6 messages.\n1 messages were left out: their conversation is "
-                              "missing.\n1 attachment files were missing and could not be copied."_s});
-        QCOMPARE(report.progressTexts().last(), u"Messages:6 / 6"_s);
-        QCOMPARE(report.progress().first().status, u"Backing up Messages to Local Database..."_s);
-        QCOMPARE(storecheck::messages(folder), 5);
-        QCOMPARE(storecheck::problems(folder), QString());
+                              "missing.\n2 attachment files were missing and could not be copied."_s});
+        QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
     }
-    QVERIFY(QFile::exists(storeFile(folder, u"pic0.jpg"_s)));
+    const QString pic = storeFile(folder, u"pic0.jpg"_s);
+    QVERIFY(QFile::exists(pic));
 
     // A cancel in the middle of new messages: none of them stays, nor the
     // picture they brought.
     MessageSet more;
-    buildMessages(more, files, 5000);
-    testsupport::RecordingJobReport cancelled;
+    buildMessages(more, m_files, 5000);
+    Report cancelled;
     cancelled.cancelWhenProgressContains(u"Messages:4 / 6"_s);
     BackupMMSThread job(QDir(folder), u"262"_s, more.list(), &cancelled);
-    QVERIFY(runToEnd(job));
+    QVERIFY(jobtest::run(job));
     QCOMPARE(cancelled.endCount(), 0);
-    QCOMPARE(storecheck::messages(folder), 5);
+    QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
     QVERIFY(!QFile::exists(storeFile(folder, u"pic5000.jpg"_s)));
-    QVERIFY(QFile::exists(storeFile(folder, u"pic0.jpg"_s)));
-    QCOMPARE(storecheck::problems(folder), QString());
-}
 
-void TestMessageJobs::backup_intoAStoreThatCannotBeWritten_failsAndKeepsItsFiles()
-{
-    const QString files = testsupport::makeTempDir(u"files"_s);
-    const QString folder = testsupport::makeTempDir(u"broken"_s);
-    // A store file that is no database.
-    const QString db = folder + u"/file-relay/var/mobile/Library/SMS/sms.db"_s;
+    MsgDataSetPtr ds = jobtest::loadStore(folder);
+    QHash<QString, _MsgMessage*> byText;
+    for (_MsgMessage* m : std::as_const(ds->messages))
+        byText.insert(m->text, m);
+    const QDir dir(folder);
+    auto runDelete = [&](const MsgMessageList& list, Report& report) {
+        DeleteMMSThread job(&dir, &list, &report);
+        return jobtest::run(job);
+    };
+    // Where Bob's attachment row points, outside the store.
+    const QString outside = writeFile(folder + u"/file-relay/outside.txt"_s, "keep me");
+    // A delete cancelled before the first message changes nothing.
+    const MsgMessageList three {byText[QString()], byText[u"bob 1"_s], byText[u"bob 2"_s]};
+    Report stopped;
+    stopped.cancel();
+    QVERIFY(runDelete(three, stopped));
+    QCOMPARE(stopped.endCount(), 0);
+    QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
+    // Ann's picture message goes, the picture stays for her text; Bob's
+    // conversation goes whole, the file outside the store stays.
+    Report deleted;
+    QVERIFY(runDelete(three, deleted));
+    QCOMPARE(deleted.successes(), QStringList {u"Successfully Deleted 3 Messages."_s});
+    QCOMPARE(jobtest::storeState(folder), u"2/1/1/2 ok 0 0 0 0"_s);
+    QVERIFY(QFile::exists(pic));
+    QCOMPARE(testsupport::readFile(outside), QByteArray("keep me"));
+    // The last message naming the picture takes it along.
+    Report last;
+    QVERIFY(runDelete({byText[u"hello 0"_s]}, last) && last.succeeded());
+    QVERIFY(!QFile::exists(pic));
+    QCOMPARE(jobtest::storeState(folder), u"1/1/1/1 ok 0 0 0 0"_s);
+
+    // A store file that is no database: a clear error, the file as it was
+    // and no attachment copied.
+    const QString broken = testsupport::makeTempDir(u"broken"_s);
+    const QString db = broken + u"/file-relay/var/mobile/Library/SMS/sms.db"_s;
     QDir().mkpath(QFileInfo(db).absolutePath());
     writeFile(db, QByteArray(4096, 'x'));
-    MessageSet s;
-    buildMessages(s, files);
-    testsupport::RecordingJobReport report;
-    BackupMMSThread job(QDir(folder), QString(), s.list(), &report);
-    QVERIFY(runToEnd(job));
-    QCOMPARE(report.errors().size(), 1);
-    QVERIFY2(report.errors().first().contains(u"not a database"_s), qPrintable(report.errors().first()));
+    Report failed;
+    BackupMMSThread onBroken(QDir(broken), QString(), s.list(), &failed);
+    QVERIFY(jobtest::run(onBroken));
+    QCOMPARE(failed.errors().size(), 1);
+    QVERIFY2(failed.errors().first().contains(u"not a database"_s), qPrintable(failed.errors().first()));
     QCOMPARE(testsupport::readFile(db), QByteArray(4096, 'x'));
-    QVERIFY(!QFile::exists(storeFile(folder, u"pic0.jpg"_s)));
+    QVERIFY(!QFile::exists(storeFile(broken, u"pic0.jpg"_s)));
 }
 
-void TestMessageJobs::delete_removesRowsAndEmptiedChats_keepsSharedFiles_cancelChangesNothing()
+void TestMessageJobs::transfer_handshakeBatchesAndAttachments_secondRunSendsNothing()
 {
-    const QString files = testsupport::makeTempDir(u"files"_s);
-    const QString folder = testsupport::makeTempDir(u"delete"_s);
-    // Two messages of Ann share one picture file (two attachment rows); an
-    // attachment row of Bob names a file outside the store.
-    const QString outside = writeFile(folder + u"/outside.txt"_s, "keep me");
-    {
-        MessageSet s;
-        auto* ann = s.handle(u"+4930111"_s);
-        auto* bob = s.handle(u"+4930222"_s);
-        auto* a = s.chat(ann->id, {ann}, kBase);
-        auto* b = s.chat(bob->id, {bob}, kBase);
-        const QString pic = writePicture(files + u"/shared.jpg"_s, Qt::blue);
-        s.attach(s.message(a, ann, false, u"one"_s, kBase), u"image/jpeg"_s, pic);
-        s.attach(s.message(a, ann, false, u"two"_s, kBase + 1), u"image/jpeg"_s, pic);
-        s.message(a, ann, false, u"three"_s, kBase + 2);
-        s.attach(s.message(b, bob, false, u"bob"_s, kBase + 3), u"text/plain"_s, outside)->filename
-            = u"~/../../outside.txt"_s;
-        testsupport::RecordingJobReport report;
-        BackupMMSThread job(QDir(folder), QString(), s.list(), &report);
-        QVERIFY(runToEnd(job));
-        QVERIFY(report.succeeded());
+    START_PHONE(phone, u"127.0.114.1"_s, QJsonObject {{u"defaultSmsApp"_s, 1}});
+    MessageSet s;
+    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase);
+    // Every kind of attachment, and two that cannot go.
+    auto* rich = s.message(chat, ann, false, u"with\uFFFCfiles"_s, kBase);
+    const QByteArray video = QByteArray(1200 * 1024, 'v') + "end";
+    s.attach(rich, u"image/jpeg"_s, writeFile(m_files + u"/big.jpg"_s, picture(2160, 1440, "JPG")));
+    s.attach(rich, u"image/png"_s, writeFile(m_files + u"/small.png"_s, picture(300, 200, "PNG")));
+    s.attach(rich, u"image/gif"_s, writeFile(m_files + u"/anim.gif"_s, kGif));
+    s.attach(rich, u"video/mp4"_s, writeFile(m_files + u"/clip.mp4"_s, video));
+    s.attach(rich, u"text/plain"_s, writeFile(m_files + u"/a,b.txt"_s, "comma"));
+    s.attach(rich, u"video/mp4"_s, m_files + u"/gone.mp4"_s);
+    s.attach(rich, u"text/plain"_s, writeFile(m_files + u"/line\nbreak.txt"_s, "never sent"));
+    // Nothing of it can go: not sent at all.
+    s.attach(s.message(chat, ann, true, QString(), kBase + 10), u"image/jpeg"_s, QString())->filename
+        = u"~/../../outside.jpg"_s;
+    // The same text twice: sent once; a message whose conversation is gone.
+    s.message(chat, ann, false, u"twice"_s, kBase + 20);
+    s.message(chat, ann, false, u"twice"_s, kBase + 20);
+    s.message(nullptr, ann, true, u"no conversation"_s, kBase + 30);
+    addPlain(s, chat, ann, 145);
+    // What a phone cannot take.
+    s.message(chat, ann, false, QString(), kBase + 40)->item_type = 2;
+    s.message(chat, nullptr, false, u"nobody"_s, kBase + 50);
+
+    // The second time the message with files is on the phone already. (The
+    // first result names "line\nbreak.txt" with its line feed.)
+    const QStringList results
+        = QString::fromUtf8(
+              testsupport::readFile(testsupport::sourceDir() + u"/tests/jobs/data/transfer_messages_results.txt"_s))
+              .split(u"\n\n"_s);
+    for (int round = 1; round <= 2; ++round) {
+        Report report;
+        QVERIFY(transfer(phone->device, s.list(), &report));
+        QCOMPARE(report.successes(), QStringList {results.at(round - 1).trimmed()});
+        QCOMPARE(report.tips().size(), 1);
+        QVERIFY(report.tips().first().startsWith(u"Please click \"YES\" to temporarily set"_s));
+        QCOMPARE(report.progressTexts().last(), u"Messages:150 / 150"_s);
+        QCOMPARE(phone->verdict(round), QString());
     }
-    const QString shared = storeFile(folder, u"shared.jpg"_s);
-    QVERIFY(QFile::exists(shared));
-    MsgDataSetPtr ds = storecheck::load(folder);
-    auto byText = [&ds](const QString& text) {
-        for (_MsgMessage* m : std::as_const(ds->messages))
-            if (m->text == text)
-                return m;
-        return static_cast<_MsgMessage*>(nullptr);
-    };
-    const QDir dir(folder);
-    auto runDelete = [&](const MsgMessageList& list, testsupport::RecordingJobReport& report) {
-        DeleteMMSThread job(&dir, &list, &report);
-        return runToEnd(job);
-    };
+    // Batches of 100 and 50 counted messages; the second run sent none.
+    QCOMPARE(phone->store->batchSizes(u"mms2"_s), (QList<int> {98, 50, 0, 0}));
+    const QList<QByteArray> lines = phone->sim->linesReceived(u"mms2"_s);
+    QCOMPARE(lines.at(0), QByteArray("$defsmsapp:"));
+    const qsizetype second = lines.indexOf("$bye:") + 1;
+    QVERIFY(second > 0);
+    QCOMPARE(jobtest::countPrefix(lines.mid(second), "$sms:"), 0);
 
-    // Cancelled before the first message: nothing changes.
-    testsupport::RecordingJobReport cancelled;
-    cancelled.cancel();
-    QVERIFY(runDelete({byText(u"one"_s), byText(u"bob"_s)}, cancelled));
-    QCOMPARE(cancelled.endCount(), 0);
-    QCOMPARE(storecheck::messages(folder), 4);
-
-    // "one" goes; its picture stays for "two". Bob's conversation goes whole,
-    // the file outside the store stays.
-    testsupport::RecordingJobReport report;
-    QVERIFY(runDelete({byText(u"one"_s), byText(u"bob"_s)}, report));
-    QCOMPARE(report.successes(), QStringList {u"Successfully Deleted 2 Messages."_s});
-    QCOMPARE(report.progressTexts().mid(1), (QStringList {u"Messages: 1/2"_s, u"Messages: 2/2"_s}));
-    QCOMPARE(storecheck::messages(folder), 2);
-    QVERIFY(QFile::exists(shared));
-    QCOMPARE(testsupport::readFile(outside), QByteArray("keep me"));
-    QCOMPARE(storecheck::problems(folder), QString());
-    {
-        IOS6MessageDb db(dir, QString(), false);
-        QCOMPARE(storecheck::count(db, u"select count(*) from chat"_s), 1);
-        QCOMPARE(storecheck::count(db, u"select count(*) from handle"_s), 1);
-        QCOMPARE(storecheck::count(db, u"select count(*) from attachment"_s), 1);
+    const QList<QVariantMap> received = phone->store->records(u"mms2"_s);
+    QCOMPARE(received.size(), 148);
+    QCOMPARE(received.first().value(u"body"_s).toString(), u"withfiles"_s);
+    QStringList names;
+    QList<QByteArray> data;
+    for (const QVariant& v : received.first().value(u"attachments"_s).toList()) {
+        names << v.toMap().value(u"mime"_s).toString() + u' ' + v.toMap().value(u"name"_s).toString();
+        data << QByteArray::fromBase64(v.toMap().value(u"base64"_s).toString().toLatin1());
     }
+    QCOMPARE(names,
+             (QStringList {u"image/jpeg big.jpg"_s, u"image/png small.png"_s, u"image/gif anim.gif"_s,
+                           u"video/mp4 clip.mp4"_s, u"text/plain a,b.txt"_s}));
+    QCOMPARE(QImage::fromData(data.at(0), "JPG").size(), QSize(1080, 720));
+    QVERIFY(data.at(1).startsWith("\x89PNG"));
+    QCOMPARE(data.at(2), kGif);
+    QCOMPARE(data.at(3), video);
+    QCOMPARE(data.at(4), QByteArray("comma"));
+    // The video goes in blocks of 512 KiB: three data lines.
+    QCOMPARE(lines.at(lines.indexOf("$atta:video/mp4,clip.mp4") + 4), QByteArray("."));
 
-    // The last message naming the picture takes it along.
-    testsupport::RecordingJobReport last;
-    QVERIFY(runDelete({byText(u"two"_s)}, last));
-    QVERIFY(last.succeeded());
-    QVERIFY(!QFile::exists(shared));
-    QCOMPARE(storecheck::messages(folder), 1);
-    QCOMPARE(storecheck::problems(folder), QString());
+    // The cache holds what was sent, once, in a sound store.
+    const QString cache = jobtest::storeState(phone->device.cacheDir().absolutePath());
+    QVERIFY2(cache.startsWith("148/1/1/"_L1) && cache.endsWith(" ok 0 0 0 0"_L1), qPrintable(cache));
+}
+
+void TestMessageJobs::transfer_failures_keepExactlyTheAcknowledgedBatches_data()
+{
+    // Step 1 "$ready:", 2 "$defsmsapp:0", 3 the first batch's acknowledgement,
+    // 4 the picture's in the second batch, 5 the second batch's, 6 the third's.
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QString>("cancelAt");
+    QTest::addColumn<QString>("error"); // "*": any one error
+    QTest::addColumn<QString>("cached"); // the state of the phone's cache
+    QTest::addColumn<int>("onPhone");
+    QTest::newRow("phone error in the third batch")
+        << Fault(Fault::Kind::ErrorAt, u"mms2"_s, 6, "Storage is full") << QString() << u"Storage is full"_s
+        << u"200/1/1/1 ok 0 0 0 0"_s << 200;
+    QTest::newRow("garbage for an acknowledgement")
+        << Fault(Fault::Kind::WrongLineAt, u"mms2"_s, 3, "garbage") << QString()
+        << u"invalid feedback [garbage], must be [$batch:]"_s << u"0/0/0/0 ok 0 0 0 0"_s << 100;
+    QTest::newRow("garbage for the handshake")
+        << Fault(Fault::Kind::WrongLineAt, u"mms2"_s, 2, "$hello:") << QString()
+        << u"invalid feedback [$hello:], must be [$defsmsapp:]"_s << u"0/0/0/0 ok 0 0 0 0"_s << 0;
+    QTest::newRow("stall in the third batch, then cancel")
+        << Fault(Fault::Kind::StallAt, u"mms2"_s, 6) << u"Messages:250 / 250"_s << QString()
+        << u"200/1/1/1 ok 0 0 0 0"_s << 200;
+    QTest::newRow("closed inside an attachment")
+        << Fault(Fault::Kind::CloseAt, u"mms2"_s, 4, "$ba") << QString() << u"*"_s << u"100/1/1/0 ok 0 0 0 0"_s << 100;
+}
+
+void TestMessageJobs::transfer_failures_keepExactlyTheAcknowledgedBatches()
+{
+    QFETCH(Fault, fault);
+    QFETCH(QString, cancelAt);
+    QFETCH(QString, error);
+    QFETCH(QString, cached);
+    QFETCH(int, onPhone);
+    static int row = 10;
+    START_PHONE(phone, u"127.0.114.%1"_s.arg(++row));
+    phone->sim->addFault(fault);
+    MessageSet s;
+    auto* ann = s.handle(u"+4930111"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase);
+    addPlain(s, chat, ann, 250);
+    s.attach(s.messages.at(150).get(), u"image/png"_s, writeFile(m_files + u"/p.png"_s, picture(10, 10, "PNG")));
+
+    Report report;
+    if (!cancelAt.isEmpty())
+        report.cancelWhenProgressContains(cancelAt);
+    QVERIFY(transfer(phone->device, s.list(), &report));
+    QCOMPARE(report.successes(), QStringList());
+    if (error == "*"_L1)
+        QCOMPARE(report.errors().size(), 1);
+    else
+        QCOMPARE(report.errors(), error.isEmpty() ? QStringList() : QStringList {error});
+    QCOMPARE(jobtest::storeState(phone->device.cacheDir().absolutePath()), cached);
+    phone->sim->releaseStalls();
+    QTRY_COMPARE(phone->store->records(u"mms2"_s).size(), onPhone);
+    QCOMPARE(phone->store->completedSessions(u"mms2"_s), 0);
+}
+
+void TestMessageJobs::transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBack()
+{
+    // Texts, a subject, a vCard and a GIF from the data file, and a photo
+    // large enough to be scaled.
+    QJsonArray messages
+        = testsupport::fixtureFile(u"tests/jobs/data/roundtrip_messages.json"_s)[u"messages"_s].toArray();
+    const QJsonObject photo {{u"name"_s, u"photo.jpg"_s},
+                             {u"mime"_s, u"image/jpeg"_s},
+                             {u"base64"_s, QString::fromLatin1(picture(2000, 1500, "JPG").toBase64())}};
+    messages.append(QJsonObject {{u"id"_s, 3},
+                                 {u"thread"_s, 1},
+                                 {u"address"_s, u"+4930222"_s},
+                                 {u"date"_s, 1700000180},
+                                 {u"type"_s, 1},
+                                 {u"body"_s, QString()},
+                                 {u"attachments"_s, QJsonArray {photo}}});
+    START_PHONE(source, u"127.0.114.2"_s, QJsonObject {{u"messages"_s, messages}});
+    START_PHONE(target, u"127.0.114.3"_s);
+    QVERIFY(load(source->device));
+    QVERIFY(load(target->device));
+
+    const QString sourceCache = source->device.cacheDir().absolutePath();
+    MsgDataSetPtr ds = jobtest::loadStore(sourceCache, u"262"_s);
+    Report report;
+    QVERIFY(transfer(target->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 7 Messages to Android."_s});
+    QCOMPARE(target->verdict(2), QString());
+
+    // What the second phone holds now, read into a cache of its own.
+    AndroidDeviceInfo fresh = target->device;
+    fresh.imei = u"round-trip"_s;
+    QVERIFY(load(fresh));
+    const QStringList back = summary(fresh.cacheDir().absolutePath(), false);
+    QCOMPARE(back.size(), 7);
+    QCOMPARE(back, summary(sourceCache, true));
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

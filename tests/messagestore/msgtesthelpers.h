@@ -1,4 +1,4 @@
-// Record builders shared by the message store tests.
+// Record builders and data files shared by the message store tests.
 #pragma once
 
 #include "messagestore/exportmessagesdb.h"
@@ -7,33 +7,58 @@
 
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QtCore>
 
 #include <memory>
 #include <vector>
 
+// A file of tests/messagestore/data; a missing or broken one ends the test.
+inline QByteArray dataFile(const char* name)
+{
+    const QByteArray bytes = testsupport::readFile(testsupport::sourceDir()
+                                                   + QStringLiteral("/tests/messagestore/data/") + QLatin1String(name));
+    if (bytes.isEmpty())
+        qFatal("missing test data %s", name);
+    return bytes;
+}
+
+inline QJsonDocument dataJson(const char* name)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(dataFile(name));
+    if (doc.isNull())
+        qFatal("broken test data %s", name);
+    return doc;
+}
+
+inline QString writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
 // Owns the records a test builds and links them like a producer would.
 struct MsgBuilder {
-    std::vector<std::unique_ptr<_MsgChat>> chats;
-    std::vector<std::unique_ptr<_MsgHandle>> handles;
-    std::vector<std::unique_ptr<_MsgMessage>> messages;
-    std::vector<std::unique_ptr<_MsgAttachment>> attachments;
+    std::vector<std::shared_ptr<void>> owned;
+    std::vector<_MsgMessage*> messages;
+    int handleCount = 0;
+
+    template <typename T> T* make() { return static_cast<T*>(owned.emplace_back(std::make_shared<T>()).get()); }
 
     _MsgHandle* handle(const QString& id, qint64 rowid)
     {
-        handles.push_back(std::make_unique<_MsgHandle>());
-        auto* h = handles.back().get();
+        auto* h = make<_MsgHandle>();
         h->id = id;
         h->ROWID = rowid;
+        ++handleCount;
         return h;
     }
 
     _MsgChat* chat(const QString& ident, const QList<_MsgHandle*>& members)
     {
-        chats.push_back(std::make_unique<_MsgChat>());
-        auto* c = chats.back().get();
+        auto* c = make<_MsgChat>();
         c->guid = QStringLiteral("SMS;-;") + ident;
         c->chat_identifier = ident;
         for (auto* h : members)
@@ -43,8 +68,7 @@ struct MsgBuilder {
 
     _MsgMessage* message(_MsgChat* chat, _MsgHandle* from, const QString& text, int date)
     {
-        messages.push_back(std::make_unique<_MsgMessage>());
-        auto* m = messages.back().get();
+        auto* m = messages.emplace_back(make<_MsgMessage>());
         m->chat = chat;
         m->handle = from;
         m->text = text;
@@ -56,26 +80,22 @@ struct MsgBuilder {
 
     _MsgAttachment* attach(_MsgMessage* m, qint64 rowid, const QString& filename, const QString& localPath)
     {
-        attachments.push_back(std::make_unique<_MsgAttachment>());
-        auto* a = attachments.back().get();
+        auto* a = make<_MsgAttachment>();
         a->ROWID = rowid;
         a->guid = newMsgGuid();
         a->filename = filename;
         a->localPath = localPath;
-        a->mime_type = QStringLiteral("image/jpeg");
         m->attachments.insert(QString::number(rowid), a);
         return a;
     }
-};
 
-inline void writeAll(const QDir& dir, const MsgBuilder& b)
-{
-    ExportMessagesDb w(dir, QString());
-    w.begin();
-    for (const auto& m : b.messages)
-        w.write(*m);
-    w.end();
-}
+    // One chat of one handle, for tests that need a message and no more.
+    _MsgMessage* single(const QString& number, const QString& text, int date)
+    {
+        _MsgHandle* h = handle(number, handleCount + 1);
+        return message(chat(number, {h}), h, text, date);
+    }
+};
 
 // Chats and every message of a store, as the views load them.
 inline MsgDataSetPtr loadAll(IOS6MessageDb& db)
@@ -86,20 +106,7 @@ inline MsgDataSetPtr loadAll(IOS6MessageDb& db)
     return ds;
 }
 
-inline qint64 count(Sqlite3DB& db, const QString& table)
+inline qint64 count(Sqlite3DB& db, const QString& table, const QString& where = QString())
 {
-    return db.queryInt64Throw(Sqlite3Sql(QStringLiteral("select count(*) from %1").arg(table)));
-}
-
-// A store as an iOS 6 phone makes it: without the columns and indexes of
-// our own and without item_type and the later columns.
-inline void makePlainStore(const QString& dbPath)
-{
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    Sqlite3DB db;
-    db.openThrow(dbPath, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
-    QFile script(testsupport::sourceDir() + QStringLiteral("/tests/messagestore/data/plain_sms.sql"));
-    if (!script.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(script.fileName()));
-    db.executeScriptThrow(script.readAll());
+    return db.queryInt64Throw(Sqlite3Sql(QStringLiteral("select count(*) from %1 %2").arg(table, where)));
 }

@@ -9,28 +9,13 @@
 #include "msgtesthelpers.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-const QString kPicture = QStringLiteral("~/Library/SMS/Attachments/ab/cd/GUID-1/pic.jpg");
+const QString kPicture = u"~/Library/SMS/Attachments/ab/cd/GUID-1/pic.jpg"_s;
 
 } // namespace
 
@@ -39,19 +24,16 @@ class TestStoreWriterUnit : public QObject {
 private slots:
     void attachmentFilesCommitAndRollBackWithTheRows()
     {
-        const QString base = testsupport::makeTempDir(QStringLiteral("unit"));
-        const QDir dir(base + QStringLiteral("/store"));
-        const QString src = writeFile(base + QStringLiteral("/in/pic.jpg"), "PICTURE");
+        const QString base = testsupport::makeTempDir(u"unit"_s);
+        const QDir dir(base + u"/store"_s);
+        const QString src = writeFile(base + u"/in/pic.jpg"_s, "PICTURE");
         QFile::setPermissions(src, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         MsgBuilder b;
-        auto* h = b.handle(QStringLiteral("+1"), 1);
-        auto* chat = b.chat(QStringLiteral("+1"), {h});
-        auto* m = b.message(chat, h, QStringLiteral("with a picture"), 10);
+        auto* m = b.single(u"+1"_s, u"with a picture"_s, 10);
         b.attach(m, 1, kPicture, src);
         IOS6MessageDb probe(dir, QString(), false);
         const QString target = probe.attachmentLocalPath(kPicture);
-        const QString attachments
-            = dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments"));
+        const QString attachments = dir.absoluteFilePath(u"file-relay/var/mobile/Library/SMS/Attachments"_s);
 
         // Destroyed without end(), or rolled back: no row, no file, and no
         // folder made for it.
@@ -59,7 +41,7 @@ private slots:
             ExportMessagesDb w(dir, QString());
             w.begin();
             w.write(*m);
-            QCOMPARE(readFile(target), QByteArray("PICTURE"));
+            QCOMPARE(testsupport::readFile(target), QByteArray("PICTURE"));
         }
         QVERIFY(!QFile::exists(target));
         QVERIFY(!QFileInfo::exists(attachments));
@@ -68,32 +50,32 @@ private slots:
         w.write(*m);
         w.rollback();
         QVERIFY(!QFileInfo::exists(attachments));
-        QCOMPARE(count(w.store(), QStringLiteral("message")), 0);
+        QCOMPARE(count(w.store(), u"message"_s), 0);
 
         // Committed: the source's bytes and permissions under the final name,
         // nothing else beside it.
         w.begin();
         w.write(*m);
         QVERIFY(w.commit());
-        QCOMPARE(readFile(target), QByteArray("PICTURE"));
+        QCOMPARE(testsupport::readFile(target), QByteArray("PICTURE"));
         QCOMPARE(QFile::permissions(target), QFile::permissions(src));
         QCOMPARE(
             QDir(QFileInfo(target).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            QStringList {QStringLiteral("pic.jpg")});
+            QStringList {u"pic.jpg"_s});
 
         // A file that was there before is neither replaced nor removed.
-        auto* other = b.message(chat, h, QStringLiteral("same file name"), 20);
-        b.attach(other, 2, kPicture, writeFile(base + QStringLiteral("/in/other.jpg"), "OTHER"));
+        auto* other = b.message(m->chat, m->handle, u"same file name"_s, 20);
+        b.attach(other, 2, kPicture, writeFile(base + u"/in/other.jpg"_s, "OTHER"));
         w.begin();
         w.write(*other);
         w.rollback();
-        QCOMPARE(readFile(target), QByteArray("PICTURE"));
+        QCOMPARE(testsupport::readFile(target), QByteArray("PICTURE"));
         w.end();
     }
 
     void stagedFilesAreRenamedIntoPlaceAndUnusedOnesGo()
     {
-        const QDir dir(testsupport::makeTempDir(QStringLiteral("staged")));
+        const QDir dir(testsupport::makeTempDir(u"staged"_s));
         ExportMessagesDb w(dir, QString());
         w.setTakesLocalFiles(true);
         w.begin();
@@ -101,40 +83,35 @@ private slots:
         const QString staged = w.stageAttachment(kPicture);
         QCOMPARE(QFileInfo(staged).absolutePath(), QFileInfo(target).absolutePath());
         writeFile(staged, "RECEIVED");
-        const QString unused = w.stageAttachment(QStringLiteral("~/Library/SMS/Attachments/zz/yy/GUID-2/x.jpg"));
+        const QString unused = w.stageAttachment(u"~/Library/SMS/Attachments/zz/yy/GUID-2/x.jpg"_s);
         writeFile(unused, "DROPPED");
-        QVERIFY(w.stageAttachment(QStringLiteral("~/Library/SMS/Attachments/../../../../../escape.jpg")).isEmpty());
+        QVERIFY(w.stageAttachment(u"~/Library/SMS/Attachments/../../../../../escape.jpg"_s).isEmpty());
 
         MsgBuilder b;
-        auto* h = b.handle(QStringLiteral("+1"), 1);
-        auto* m = b.message(b.chat(QStringLiteral("+1"), {h}), h, QStringLiteral("\uFFFC"), 10);
-        b.attach(m, 1, kPicture, staged);
-        w.write(*m);
+        b.attach(b.single(u"+1"_s, u"\uFFFC"_s, 10), 1, kPicture, staged);
+        w.write(*b.messages[0]);
         QVERIFY(!QFile::exists(staged)); // taken, not copied
         w.end();
-        QCOMPARE(readFile(target), QByteArray("RECEIVED"));
+        QCOMPARE(testsupport::readFile(target), QByteArray("RECEIVED"));
         QVERIFY(!QFile::exists(unused));
-        QVERIFY(!QFileInfo::exists(
-            dir.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/zz"))));
+        QVERIFY(!QFileInfo::exists(dir.absoluteFilePath(u"file-relay/var/mobile/Library/SMS/Attachments/zz"_s)));
     }
 
     void heldBackAndSkippedWorkLeavesTheSameRows()
     {
-        const QDir dir(testsupport::makeTempDir(QStringLiteral("fresh")));
+        const QDir dir(testsupport::makeTempDir(u"fresh"_s));
         MsgBuilder b;
-        auto* h = b.handle(QStringLiteral("+1"), 1);
-        auto* g = b.handle(QStringLiteral("+2"), 2);
-        auto* chatA = b.chat(QStringLiteral("+1"), {h});
-        auto* chatB = b.chat(QStringLiteral("+2"), {g});
-        auto* m = b.message(chatA, h, QStringLiteral("hello"), 300);
-        auto* sameContent = b.message(chatA, h, QStringLiteral("hello"), 300); // another guid
-        auto* sameGuid = b.message(chatA, h, QStringLiteral("changed"), 999);
+        auto* m = b.single(u"+1"_s, u"hello"_s, 300);
+        auto* picture = b.single(u"+2"_s, u"\uFFFC"_s, 50);
+        _MsgChat* chatA = m->chat;
+        _MsgChat* chatB = picture->chat;
+        auto* sameContent = b.message(chatA, m->handle, u"hello"_s, 300); // another guid
+        auto* sameGuid = b.message(chatA, m->handle, u"changed"_s, 999);
         sameGuid->guid = m->guid;
-        auto* picture = b.message(chatB, g, QStringLiteral("\uFFFC"), 50);
-        auto* samePicture = b.message(chatB, g, QStringLiteral("\uFFFC again"), 20);
-        b.attach(picture, 1, QStringLiteral("~/Library/SMS/Attachments/p.jpg"), QString());
-        b.attach(samePicture, 2, QStringLiteral("~/Library/SMS/Attachments/p.jpg"), QString())->guid
-            = picture->attachments.value(QStringLiteral("1"))->guid;
+        auto* samePicture = b.message(chatB, picture->handle, u"\uFFFC again"_s, 20);
+        b.attach(picture, 1, u"~/Library/SMS/Attachments/p.jpg"_s, QString());
+        b.attach(samePicture, 2, u"~/Library/SMS/Attachments/p.jpg"_s, QString())->guid
+            = picture->attachments.value(u"1"_s)->guid;
 
         // One unit on an empty store: repeats are found all the same.
         ExportMessagesDb w(dir, QString());
@@ -144,26 +121,24 @@ private slots:
         w.end();
         IOS6MessageDb db(dir, QString(), false);
         db.open();
-        QCOMPARE(count(db, QStringLiteral("message")), 3);
-        QCOMPARE(count(db, QStringLiteral("attachment")), 1);
-        QCOMPARE(count(db, QStringLiteral("message_attachment_join")), 2);
-        auto last = [&db](const QString& guid) {
-            Sqlite3Sql sql("select _last from chat where guid=?");
-            sql.addTextParam(guid);
-            return db.queryInt64Throw(sql);
+        QCOMPARE(count(db, u"message"_s), 3);
+        QCOMPARE(count(db, u"attachment"_s), 1);
+        QCOMPARE(count(db, u"message_attachment_join"_s), 2);
+        auto last = [&db](const _MsgChat* chat) {
+            return db.queryInt64Throw(Sqlite3Sql(u"select _last from chat where guid='%1'"_s.arg(chat->guid)));
         };
-        QCOMPARE(last(chatA->guid), 300);
-        QCOMPARE(last(chatB->guid), 50);
+        QCOMPARE(last(chatA), 300);
+        QCOMPARE(last(chatB), 50);
 
         // A later unit raises a chat's newest date, never lowers it.
-        auto* older = b.message(chatA, h, QStringLiteral("older"), 100);
-        auto* newer = b.message(chatB, g, QStringLiteral("newer"), 70);
+        auto* older = b.message(chatA, m->handle, u"older"_s, 100);
+        auto* newer = b.message(chatB, picture->handle, u"newer"_s, 70);
         w.begin();
         w.write(*older);
         w.write(*newer);
         w.end();
-        QCOMPARE(last(chatA->guid), 300);
-        QCOMPARE(last(chatB->guid), 70);
+        QCOMPARE(last(chatA), 300);
+        QCOMPARE(last(chatB), 70);
     }
 };
 

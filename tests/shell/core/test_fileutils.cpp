@@ -1,45 +1,44 @@
+// The CSV reader and quoting, names and paths that must stay in their folder
+// (cases in data/cases.json), numbered free names, and removing a folder.
 #include "shell/core/fileutils.h"
 #include "testsupport.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QtTest>
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes = "x")
+void writeFile(const QString& path)
 {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    f.write("x");
+}
+
+QJsonArray cases(const char* key)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        testsupport::readFile(testsupport::sourceDir() + u"/tests/shell/core/data/cases.json"_s));
+    if (doc.isNull())
+        qFatal("missing test data cases.json");
+    return doc[QLatin1String(key)].toArray();
 }
 
 // A device that hands out its data and then fails, as a disk read can.
-class FailingDevice : public QIODevice {
-public:
-    explicit FailingDevice(QByteArray data)
-        : m_data(std::move(data))
-    {
-        open(QIODevice::ReadOnly);
-    }
-
-protected:
+struct FailingDevice : QIODevice {
+    QByteArray data;
     qint64 readData(char* out, qint64 max) override
     {
-        setErrorString(QStringLiteral("disk gone"));
-        const qint64 n = qMin(max, qint64(m_data.size()));
-        memcpy(out, m_data.constData(), size_t(n));
-        m_data.remove(0, n);
+        setErrorString(u"disk gone"_s);
+        const qint64 n = qMin(max, qint64(data.size()));
+        memcpy(out, data.constData(), size_t(n));
+        data.remove(0, n);
         return n > 0 ? n : -1;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArray m_data;
 };
 
 } // namespace
@@ -51,14 +50,14 @@ private:
     QString m_dir;
 
 private Q_SLOTS:
-    void initTestCase() { m_dir = testsupport::makeTempDir(QStringLiteral("fileutils")); }
+    void initTestCase() { m_dir = testsupport::makeTempDir(u"fileutils"_s); }
 
     void csvRoundTripKeepsEveryField()
     {
         const QList<QStringList> rows = {
-            {QStringLiteral("name"), QStringLiteral("note"), QString()},
-            {QStringLiteral("O\"Brien, \"Pat\""), QStringLiteral("line1\r\nline2\nline3\rend"), QStringLiteral(",")},
-            {QStringLiteral("Zoë 张伟 😀"), QStringLiteral("\"\""), QStringLiteral(" spaced ")},
+            {u"name"_s, u"note"_s, QString()},
+            {u"O\"Brien, \"Pat\""_s, u"line1\r\nline2\nline3\rend"_s, u","_s},
+            {u"Zoë 张伟 😀"_s, u"\"\""_s, u" spaced "_s},
             {QString(), QString(), QString()},
         };
         QByteArray bytes("\xEF\xBB\xBF");
@@ -71,192 +70,109 @@ private Q_SLOTS:
         QBuffer buf(&bytes);
         QVERIFY(buf.open(QIODevice::ReadOnly));
         QList<QStringList> back;
-        bool atStart = true;
-        for (;;) {
-            QStringList row;
-            if (!readCsvRow(&row, &buf, atStart))
-                break;
-            atStart = false;
+        for (QStringList row; ::readCsvRow(&row, &buf, back.isEmpty()); row.clear())
             back << row;
-        }
         QCOMPARE(back, rows);
     }
 
-    void readCsvRowFollowsTheQuotingRules_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("atStart");
-        QTest::addColumn<QStringList>("row");
-        QTest::addColumn<bool>("ended");
-        QTest::newRow("row with line feed") << QByteArray("a,b\nc") << false << QStringList {"a", "b"} << true;
-        QTest::newRow("last row, no line feed") << QByteArray("a,b") << false << QStringList {"a", "b"} << false;
-        QTest::newRow("empty device at start") << QByteArray() << true << QStringList {} << false;
-        QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << true << QStringList {""} << false;
-        QTest::newRow("doubled quotes, CR LF inside")
-            << QByteArray("\"x,\"\"y\r\n\"\"\"\nz") << false << QStringList {"x,\"y\r\n\""} << true;
-        QTest::newRow("bare CR dropped") << QByteArray("a\rb,c\r\n") << false << QStringList {"ab", "c"} << true;
-        QTest::newRow("zero byte ends the field")
-            << QByteArray("ab\0cd,e\n", 8) << false << QStringList {"ab", "e"} << true;
-    }
-    void readCsvRowFollowsTheQuotingRules()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, atStart);
-        QBuffer buf(&bytes);
-        QVERIFY(buf.open(QIODevice::ReadOnly));
-        QStringList row;
-        QTEST(readCsvRow(&row, &buf, atStart), "ended");
-        QTEST(row, "row");
-    }
-
-    void readCsvRowLooksForTheMarkWithoutLosingBytes_data()
+    // Rows read one after the other, the byte order mark looked for at the
+    // start only (without losing the bytes of a short first row), and
+    // whether the last row ended with a line feed.
+    void readCsvRow_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<QStringList>>("rows");
-        QTest::newRow("first row of one byte") << QByteArray("A\nBC,D\n") << QList<QStringList> {{"A"}, {"BC", "D"}};
-        QTest::newRow("blank first line")
-            << QByteArray("\nName,Phone\nAnn,1\n") << QList<QStringList> {{""}, {"Name", "Phone"}, {"Ann", "1"}};
-        QTest::newRow("two bytes, no line feed") << QByteArray("ab") << QList<QStringList> {{"ab"}};
-        QTest::newRow("mark, then a short row") << QByteArray("\xEF\xBB\xBF"
-                                                              "A\nB\n")
-                                                << QList<QStringList> {{"A"}, {"B"}};
-        QTest::newRow("a second mark is data")
-            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx,\xEF\xBB\xBFy\n")
-            << QList<QStringList> {{QStringLiteral("\uFEFFx"), QStringLiteral("\uFEFFy")}};
+        QTest::addColumn<bool>("lastEnded");
+        for (const QJsonValue& c : cases("csvRows")) {
+            QList<QStringList> rows;
+            for (const QJsonValue& r : c[2].toArray())
+                rows << r.toVariant().toStringList();
+            QTest::newRow(qPrintable(c[0].toString())) << c[1].toString().toLatin1() << rows << c[3].toBool();
+        }
     }
-    void readCsvRowLooksForTheMarkWithoutLosingBytes()
+    void readCsvRow()
     {
         QFETCH(QByteArray, bytes);
         QBuffer buf(&bytes);
         QVERIFY(buf.open(QIODevice::ReadOnly));
         QList<QStringList> rows;
-        for (bool more = true; more && !buf.atEnd();) {
+        bool ended = false;
+        do {
             QStringList row;
-            more = readCsvRow(&row, &buf, rows.isEmpty());
+            ended = ::readCsvRow(&row, &buf, rows.isEmpty());
             rows << row;
-        }
+        } while (ended && !buf.atEnd());
         QTEST(rows, "rows");
+        QTEST(ended, "lastEnded");
     }
 
     void readCsvRowThrowsOnReadErrorKeepingTheFieldsRead()
     {
-        FailingDevice dev("a,b");
+        FailingDevice dev;
+        dev.data = "a,b";
+        dev.open(QIODevice::ReadOnly);
         QStringList row;
         try {
-            readCsvRow(&row, &dev, true);
+            ::readCsvRow(&row, &dev, true);
             QFAIL("no exception");
         } catch (const std::runtime_error& e) {
-            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("utf8CSVRow::error:disk gone"));
+            QCOMPARE(QString::fromUtf8(e.what()), u"utf8CSVRow::error:disk gone"_s); // what the importers expect
         }
         QCOMPARE(row, QStringList {"a"});
     }
 
     void uniqueFilePathNumbersTakenNames()
     {
-        const QString report = m_dir + QStringLiteral("/report.txt");
+        const QString report = m_dir + u"/report.txt"_s;
         QCOMPARE(uniqueFilePath(report), report);
         writeFile(report);
-        QCOMPARE(uniqueFilePath(report), m_dir + QStringLiteral("/report(1).txt"));
-        writeFile(m_dir + QStringLiteral("/a.tar.gz"));
-        QCOMPARE(uniqueFilePath(m_dir + QStringLiteral("/a.tar.gz")), m_dir + QStringLiteral("/a(1).gz"));
+        QCOMPARE(uniqueFilePath(report), m_dir + u"/report(1).txt"_s);
         // A dangling link is taken: writing there would create its target.
-        const QString link = m_dir + QStringLiteral("/dangling.txt");
-        QVERIFY(QFile::link(m_dir + QStringLiteral("/nowhere/x"), link));
-        QCOMPARE(uniqueFilePath(link), m_dir + QStringLiteral("/dangling(1).txt"));
+        const QString link = m_dir + u"/dangling.txt"_s;
+        QVERIFY(QFile::link(m_dir + u"/nowhere/x"_s, link));
+        QCOMPARE(uniqueFilePath(link), m_dir + u"/dangling(1).txt"_s);
     }
 
-    void sanitizeFileNameGivesOneSafeName_data()
-    {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        const QList<std::pair<const char*, QString>> rows = {
-            {"con.txt", "$$con$$.txt"},
-            {"CON", "$$CON$$"},
-            {"nul.tar.gz", "$$nul$$.gz"},
-            {"com1./x", "$$com1$$.x"},
-            {"LPT2.txt", "LPT2.txt"},
-            {"a\\/:*?\"<>|\n\r\tb", "ab"},
-            {" name ", "name"},
-            {"../../etc/passwd", "....etcpasswd"},
-            {".", ""},
-            {"..", ""},
-            {"...", ""},
-            {"./.", ""},
-            {" .. ", ""},
-            {".profile", ".profile"},
-            {"", ""},
-            {"Zoë/张", QStringLiteral("Zoë张")},
-        };
-        for (const auto& [in, out] : rows)
-            QTest::newRow(*in ? in : "empty") << QString::fromUtf8(in) << out;
-    }
     void sanitizeFileNameGivesOneSafeName()
     {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        QCOMPARE(sanitizeFileName(in), out);
+        for (const QJsonValue& row : cases("sanitizeFileName"))
+            QCOMPARE(sanitizeFileName(row[0].toString()), row[1].toString());
+    }
+
+    // Null in the data: refused.
+    void pathUnderKeepsNamesInsideTheirFolder()
+    {
+        const QString base = m_dir + u"/base"_s;
+        for (const QJsonValue& row : cases("pathUnder"))
+            QCOMPARE(pathUnder(base, row[0].toString()), row[1].isNull() ? QString() : base + u'/' + row[1].toString());
     }
 
     void removeDirRemovesHiddenEntriesAndNeverFollowsLinks()
     {
-        const QString outside = m_dir + QStringLiteral("/outside");
-        QVERIFY(QDir().mkpath(outside + QStringLiteral("/keep")));
-        writeFile(outside + QStringLiteral("/precious.txt"));
+        const QString outside = m_dir + u"/outside"_s;
+        QVERIFY(QDir().mkpath(outside + u"/keep"_s));
+        writeFile(outside + u"/precious.txt"_s);
 
-        const QString tree = m_dir + QStringLiteral("/backup");
-        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub/.hiddendir")));
-        writeFile(tree + QStringLiteral("/.hidden"));
-        writeFile(tree + QStringLiteral("/sub/contacts.db"));
-        writeFile(tree + QStringLiteral("/sub/.hiddendir/x"));
-        const QString readOnly = tree + QStringLiteral("/sub/readonly");
-        writeFile(readOnly);
-        QFile::setPermissions(readOnly, QFile::ReadOwner);
-        QVERIFY(QFile::link(outside, tree + QStringLiteral("/dirlink")));
-        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"), tree + QStringLiteral("/sub/filelink")));
-        QVERIFY(QFile::link(m_dir + QStringLiteral("/gone"), tree + QStringLiteral("/dangling")));
+        const QString tree = m_dir + u"/backup"_s;
+        QVERIFY(QDir().mkpath(tree + u"/sub/.hiddendir"_s));
+        for (const QString& f : {u"/.hidden"_s, u"/sub/contacts.db"_s, u"/sub/.hiddendir/x"_s, u"/sub/readonly"_s})
+            writeFile(tree + f);
+        QFile::setPermissions(tree + u"/sub/readonly"_s, QFile::ReadOwner);
+        QVERIFY(QFile::link(outside, tree + u"/dirlink"_s));
+        QVERIFY(QFile::link(outside + u"/precious.txt"_s, tree + u"/sub/filelink"_s));
+        QVERIFY(QFile::link(m_dir + u"/gone"_s, tree + u"/dangling"_s));
 
         removeDir(tree);
         QVERIFY(!QFileInfo::exists(tree));
-        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-        QVERIFY(QFileInfo(outside + QStringLiteral("/keep")).isDir());
+        QVERIFY(QFileInfo::exists(outside + u"/precious.txt"_s));
+        QVERIFY(QFileInfo(outside + u"/keep"_s).isDir());
 
         // The folder given is itself a link: only the link goes.
-        const QString topLink = m_dir + QStringLiteral("/toplink");
+        const QString topLink = m_dir + u"/toplink"_s;
         QVERIFY(QFile::link(outside, topLink));
         removeDir(topLink);
         QVERIFY(!QFileInfo(topLink).isSymLink());
-        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-    }
-
-    void pathUnderKeepsNamesInsideTheirFolder_data()
-    {
-        QTest::addColumn<QString>("relative");
-        QTest::addColumn<QString>("result"); // relative to the base; "-" for rejected
-        const QList<std::pair<const char*, const char*>> rows = {
-            {"a.jpg", "a.jpg"},
-            {"DCIM/Camera/a.jpg", "DCIM/Camera/a.jpg"},
-            {"DCIM/../a.jpg", "a.jpg"},
-            {"", "-"},
-            {".", "-"},
-            {"..", "-"},
-            {"../x", "-"},
-            {"a/../../x", "-"},
-            {"../base2/x", "-"},
-            {"/etc/passwd", "-"},
-        };
-        for (const auto& [rel, result] : rows)
-            QTest::newRow(*rel ? rel : "empty") << QString::fromUtf8(rel) << QString::fromUtf8(result);
-    }
-    void pathUnderKeepsNamesInsideTheirFolder()
-    {
-        QFETCH(QString, relative);
-        QFETCH(QString, result);
-        const QString base = m_dir + QStringLiteral("/base");
-        const QString got = pathUnder(base, relative);
-        if (result == QLatin1String("-"))
-            QCOMPARE(got, QString());
-        else
-            QCOMPARE(got, base + QLatin1Char('/') + result);
+        QVERIFY(QFileInfo::exists(outside + u"/precious.txt"_s));
     }
 };
 

@@ -9,9 +9,7 @@
 
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QUrl>
+#include <QtCore>
 
 #include <memory>
 
@@ -57,12 +55,6 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace mwtest

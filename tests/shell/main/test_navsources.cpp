@@ -7,22 +7,11 @@
 
 #include "testsupport.h"
 
-#include <QDirIterator>
 #include <QtTest>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-// Every file below dir with its bytes, by relative path.
-QMap<QString, QByteArray> filesBelow(const QString& dir)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
-        out.insert(QDir(dir).relativeFilePath(f.fileName()), f.open(QIODevice::ReadOnly) ? f.readAll() : "?");
-    }
-    return out;
-}
+namespace {
 
 // A record database made by its schema script alone, as older versions left
 // it (no columns or indexes added since), with rows.
@@ -42,15 +31,13 @@ void makeOldMessageStore(const QDir& folder)
     writer.begin();
     _MsgHandle handle;
     _MsgChat chat;
-    makeSmsChat(QStringLiteral("+4930123"), QString(), &handle, &chat);
+    makeSmsChat(u"+4930123"_s, QString(), &handle, &chat);
     _MsgMessage msg;
     msg.handle = &handle;
     msg.chat = &chat;
-    msg.text = QStringLiteral("hello");
-    msg.service = QStringLiteral("SMS");
     msg.guid = newMsgGuid();
     writer.write(msg);
-    writer.store().executeThrow(QStringLiteral("ALTER TABLE chat DROP COLUMN group_id"));
+    writer.store().executeThrow(u"ALTER TABLE chat DROP COLUMN group_id"_s);
     writer.end();
 }
 
@@ -62,7 +49,7 @@ class TestNavSources : public QObject {
 private Q_SLOTS:
     void countingAnOldBackup_leavesEveryByte()
     {
-        const QDir folder(testsupport::makeTempDir(QStringLiteral("oldbackup")));
+        const QDir folder(testsupport::makeTempDir(u"oldbackup"_s));
         makeOldFile(folder, "calls.db", ":res/local_callhistory_db.sql",
                     "insert into call(address,date,hash) values('555',100,'h1');"
                     "insert into call(address,date,hash) values('556',200,'h2')");
@@ -70,16 +57,22 @@ private Q_SLOTS:
         makeOldFile(folder, "contacts.db", ":res/local_contacts_db.sql", "select 1");
         makeOldMessageStore(folder);
         // A damaged file is left alone too.
-        QFile damaged(folder.absoluteFilePath(QStringLiteral("notes.db")));
+        QFile damaged(folder.absoluteFilePath(u"notes.db"_s));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("SQLite format 3\0 cut short", 26) == 26);
         damaged.close();
-        const QMap<QString, QByteArray> before = filesBelow(folder.absolutePath());
+        auto snapshot = [&] {
+            QMap<QString, QByteArray> files; // every file below the folder with its bytes
+            for (const QString& f : testsupport::filesBelow(folder.absolutePath()))
+                files.insert(f, testsupport::readFile(folder.absoluteFilePath(f)));
+            return files;
+        };
+        const QMap<QString, QByteArray> before = snapshot();
 
         const _LocalDbItemNode::Counts counts = navsources::countLocalDb(folder);
         QCOMPARE(counts[_LocalDbItemNode::CallRecords], 2);
         QCOMPARE(counts[_LocalDbItemNode::Messages], 1);
         QCOMPARE(counts[_LocalDbItemNode::Notes], 0);
-        QCOMPARE(filesBelow(folder.absolutePath()), before);
+        QCOMPARE(snapshot(), before);
     }
 };
 

@@ -1,0 +1,227 @@
+// Backups and restores of records, and the backup folder chooser. A backup
+// counts duplicates but stores them once, keeps nothing of a cancelled run
+// and leaves a file it cannot write as it was. A restore goes in the phone's
+// batches, which the simulated phone checks line by line, and keeps no batch
+// of a failed run in the phone's cache. (Clean restores and the other kinds'
+// jobs run in their pages' tests.)
+#include "jobs/androidrestorecallsthread.h"
+#include "jobs/backupthreads.h"
+#include "jobs/localdbselform.h"
+#include "records/localcallhistorydb.h"
+#include "records/localcontactsdb.h"
+#include "shell/core/dataroot.h"
+#include "shell/scriptedprompt.h"
+
+#include "jobtestutil.h"
+
+#include <QMessageBox>
+
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+using phonesim::Fault;
+using Report = testsupport::RecordingJobReport;
+
+namespace {
+
+QList<CallRecord> makeCalls(int n, int from = 0)
+{
+    QList<CallRecord> calls(n);
+    for (int i = 0; i < n; ++i) {
+        calls[i].address = u"+4930%1"_s.arg(100000 + from + i);
+        calls[i].date = QDateTime::fromSecsSinceEpoch(1700000000 + (from + i) * 60);
+    }
+    return calls;
+}
+
+template <typename Job, typename Db, typename Items> bool backup(Db* db, const Items& items, Report& report)
+{
+    Job job(db, items, &report);
+    return jobtest::run(job);
+}
+
+} // namespace
+
+class TestRecordJobs : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { jobtest::initJobTests(); }
+    void init() { m_dir = testsupport::makeTempDir(u"records"_s); }
+
+    void backup_calls_storesDuplicatesOnce_andACancelKeepsNone();
+    void backup_intoAFileItCannotWrite_failsClearly_andLeavesItUnchanged();
+    void backup_contacts_mergedByName_andACancelKeepsWhatWasDone();
+    void restore_failures_keepNoBatchInTheCache_data();
+    void restore_failures_keepNoBatchInTheCache();
+    void chooser_badNames_warnAndKeepTheDialogOpen();
+
+private:
+    QString path(const QString& file) const { return m_dir + u'/' + file; }
+    QString m_dir;
+};
+
+void TestRecordJobs::backup_calls_storesDuplicatesOnce_andACancelKeepsNone()
+{
+    LocalCallHistoryDb db(path(u"calls.db"_s));
+    for (const CallRecord& c : makeCalls(2))
+        db.addCall(c);
+    const QList<CallRecord> calls = makeCalls(4); // the first two are stored already
+    Report report;
+    QVERIFY(backup<BackupCallsThread>(&db, &calls, report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully backup 4 Call History."_s});
+    QCOMPARE(report.progressTexts(), u"Calls:1 / 4|Calls:2 / 4|Calls:3 / 4|Calls:4 / 4"_s.split(u'|'));
+    QCOMPARE(db.countCalls(), 4);
+
+    const QList<CallRecord> more = makeCalls(50, 100);
+    Report cancelled;
+    cancelled.cancelWhenProgressContains(u"Calls:20 / 50"_s);
+    QVERIFY(backup<BackupCallsThread>(&db, &more, cancelled));
+    QCOMPARE(cancelled.endCount(), 0);
+    QCOMPARE(db.countCalls(), 4);
+    QCOMPARE(db.connection().tranDepth(), 0);
+}
+
+void TestRecordJobs::backup_intoAFileItCannotWrite_failsClearly_andLeavesItUnchanged()
+{
+    const QList<CallRecord> calls = makeCalls(5);
+    // Empty when the backup ends with one error that names the cause.
+    auto failure = [&calls](LocalCallHistoryDb& db, const QString& cause) {
+        Report report;
+        if (!backup<BackupCallsThread>(&db, &calls, report) || report.endCount() != 1 || report.errors().size() != 1
+            || !report.errors().first().contains(cause))
+            return u"errors: "_s + report.errors().join(u'\n');
+        return QString();
+    };
+    const QByteArray garbage = QByteArray("this is no database at all ").repeated(200);
+    QVERIFY(jobtest::writeFile(path(u"bad.db"_s), garbage));
+    {
+        LocalCallHistoryDb bad(path(u"bad.db"_s));
+        QCOMPARE(failure(bad, u"not a database"_s), QString());
+    }
+    QCOMPARE(testsupport::readFile(path(u"bad.db"_s)), garbage);
+
+    LocalCallHistoryDb db(path(u"calls.db"_s));
+    for (const CallRecord& c : makeCalls(2, 900))
+        db.addCall(c);
+    // Another program holds the file: every write is refused.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(path(u"calls.db"_s).toUtf8().constData(), &other), SQLITE_OK);
+    sqlite3_busy_timeout(db.connection().handle(), 50);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QCOMPARE(failure(db, u"locked"_s), QString());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(db.countCalls(), 2);
+}
+
+void TestRecordJobs::backup_contacts_mergedByName_andACancelKeepsWhatWasDone()
+{
+    auto contact = [](const char* name, const char* phone) {
+        pim::_Contact c(0, QString(), QLatin1String(name));
+        pim::ContactDataRow n, p;
+        n.values = {{u"data1"_s, QLatin1String(name)}, {u"data2"_s, QLatin1String(name)}};
+        p.values = {{u"data1"_s, QLatin1String(phone)}, {u"data2"_s, 2}};
+        c.entities[pim::ENTITY_NAME].append(n);
+        c.entities[pim::ENTITY_PHONE].append(p);
+        return c;
+    };
+    auto rule = [] { return QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule); };
+    LocalContactsDb db(path(u"contacts.db"_s), rule());
+    pim::_Contact stored;
+    db.addOrMergeContact(contact("Ann", "111"), stored, nullptr);
+    db.addOrMergeContact(contact("Bob", "222"), stored, nullptr);
+    const QList<pim::_Contact> five {contact("Ann", "111"), contact("Cid", "333"), contact("Bob", "999"),
+                                     contact("Dee", "444"), contact("Eve", "555")};
+    Report report;
+    QVERIFY(backup<BackupContactsThread>(&db, five, report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully backup 3 contacts with 2  merged."_s});
+    QCOMPARE(db.countContacts(), 5);
+
+    // A cancel keeps the contacts handled so far and reports them.
+    LocalContactsDb other(path(u"contacts2.db"_s), rule());
+    Report cancelled;
+    cancelled.cancelWhenProgressContains(u"Contacts:2/5"_s);
+    QVERIFY(backup<BackupContactsThread>(&other, five, cancelled));
+    QCOMPARE(cancelled.successes(), QStringList {u"Successfully backup 2 contacts."_s});
+    QCOMPARE(other.countContacts(), 2);
+}
+
+void TestRecordJobs::restore_failures_keepNoBatchInTheCache_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<Fault>("fault"); // step 1 is "$ready:", step 2 the first acknowledgement
+    QTest::addColumn<QString>("cancelAt");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QList<int>>("phoneBatches"); // what the phone keeps
+    const Fault none(Fault::Kind::StallAt, u"none"_s);
+    QTest::newRow("phone error at 2nd batch") << 240 << Fault(Fault::Kind::ErrorAt, u"calls"_s, 3, "Storage is full")
+                                              << QString() << u"Storage is full"_s << QList<int> {100};
+    QTest::newRow("wrong acknowledgement") << 5 << Fault(Fault::Kind::WrongLineAt, u"calls"_s, 2, "$end:") << QString()
+                                           << u"invalid feedback [$end:], must be [$batch:]"_s << QList<int> {5};
+    QTest::newRow("cancel") << 250 << none << u"Calls:200 / 250"_s << QString() << QList<int> {100, 100};
+    QTest::newRow("unreachable") << 2 << none << QString() << u"can not connect %1:48889."_s << QList<int>();
+}
+
+void TestRecordJobs::restore_failures_keepNoBatchInTheCache()
+{
+    QFETCH(int, count);
+    QFETCH(Fault, fault);
+    QFETCH(QString, cancelAt);
+    QFETCH(QString, error);
+    QFETCH(QList<int>, phoneBatches);
+    static int row = 10;
+    const bool reachable = !error.startsWith("can not connect"_L1);
+    testsupport::SimPhone::Options o;
+    o.address = u"127.0.111.%1"_s.arg(++row);
+    o.listen = reachable; // nobody listens when unreachable
+    testsupport::SimPhone phone(o);
+    QVERIFY2(phone.ok(), qPrintable(phone.error));
+    if (reachable)
+        phone.sim->addFault(fault);
+    LocalCallHistoryDb cache(path(u"calls.db"_s));
+    for (const CallRecord& c : makeCalls(3, 900))
+        cache.addCall(c);
+    Report report;
+    if (!cancelAt.isEmpty())
+        report.cancelWhenProgressContains(cancelAt);
+    AndroidRestoreCallsThread job(&phone.device, &cache, makeCalls(count), &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.errors(),
+             error.isEmpty() ? QStringList() : QStringList {reachable ? error : error.arg(phone.device.host)});
+    QCOMPARE(report.endCount(), error.isEmpty() ? 0 : 1); // a cancel posts no end
+    QVERIFY(cancelAt.isEmpty() || report.progressTexts().endsWith(cancelAt));
+    // The cache keeps only what it had and stays usable.
+    QCOMPARE(cache.countCalls(), 3);
+    QCOMPARE(cache.connection().tranDepth(), 0);
+    QVERIFY(!cache.connection().isRollbackOnly());
+    if (!reachable)
+        return;
+    QCOMPARE(phone.verdict(1), QString());
+    QCOMPARE(phone.store->completedSessions(u"calls"_s), 0);
+    QCOMPARE(phone.store->batchSizes(u"calls"_s), phoneBatches);
+    if (fault.kind == Fault::Kind::WrongLineAt) // the phone is told why it is dropped
+        QTRY_VERIFY(phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
+}
+
+// Names made only of dots would select the backup root or the data root.
+void TestRecordJobs::chooser_badNames_warnAndKeepTheDialogOpen()
+{
+    const QString invalid = u"Invalid Local Database name(can't contain \\ / : * ? \" < > |)"_s;
+    const QDir root = getLocalDatabasesDir();
+    const QStringList before = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (const QString& name : {u"   "_s, u"my:phone"_s, u"a/b"_s, u"a\tb"_s, u" . "_s, u".."_s, u"...."_s}) {
+        const QString warning
+            = name.trimmed().isEmpty() ? u"Select one Database or enter a new Database name"_s : invalid;
+        ScriptedPrompt prompt;
+        prompt.answerMessage(QMessageBox::Ok, warning);
+        LocalDbSelForm form(nullptr, name);
+        form.onBtnOkPress();
+        QVERIFY2(prompt.unexpected().isEmpty() && prompt.messages() == QStringList {warning}, qPrintable(name));
+        QVERIFY2(!form.hasChoice() && form.result() == 0, qPrintable(name));
+    }
+    QCOMPARE(root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+QTEST_MAIN(TestRecordJobs)
+#include "test_recordjobs.moc"
