@@ -1,16 +1,18 @@
-// Helpers for the loader tests: a simulated phone on its own loopback
-// address (Wi-Fi road) or behind the adb stand-in (USB road), fresh ports
-// for every service, and running a job to its end.
+// Helpers for the phone-link tests: a simulated phone on its own loopback
+// address (Wi-Fi road) or behind the adb stand-in (USB road), the local
+// ports the PC's services listen on, and running a job to its end.
 #pragma once
 
-#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/simpleprotocol.h"
 
 #include "simphone.h"
-#include "simtestutil.h"
 #include "testsupport.h"
 
-#include <QFile>
-#include <QJsonObject>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QThread>
+#include <QtTest>
 
 // Runs a job to its end and checks it posted success.
 #define LOAD_OK(job, report)                                                                                           \
@@ -22,39 +24,16 @@
 
 namespace loadtest {
 
-using SimPhone = testsupport::SimPhone;
-
-// A phone on Wi-Fi at 127.0.<net>.<n>, n counting up per call; a phone given
-// an earlier one's IMEI shares its cache.
-struct WifiPhone : SimPhone {
+// A phone on Wi-Fi at 127.0.<net>.<n>, n counting up per call; a phone
+// given an earlier one's IMEI shares its cache.
+struct WifiPhone : testsupport::SimPhone {
     WifiPhone(int net, const QJsonObject& fixture, const QString& imei = QString())
-        : SimPhone(options(QStringLiteral("127.0.%1.%2").arg(net).arg(next++), fixture, imei))
+        : SimPhone(
+            Options {.address = QStringLiteral("127.0.%1.%2").arg(net).arg(next++), .fixture = fixture, .imei = imei})
     {
-    }
-    static Options options(const QString& address, const QJsonObject& fixture, const QString& imei)
-    {
-        Options o;
-        o.address = address;
-        o.fixture = fixture;
-        o.imei = imei;
-        return o;
     }
     inline static int next = 10;
 };
-
-// A phone on USB: fake-adb hands broadcasts to the simulator.
-struct UsbPhone : SimPhone {
-    explicit UsbPhone(const QJsonObject& fixture)
-        : SimPhone(WifiPhone::options(QString(), fixture, QString()))
-    {
-    }
-};
-
-// A fixture of tools/phone-sim/fixtures.
-inline QJsonObject fixtureFile(const QString& name)
-{
-    return testsupport::fixtureFile(QStringLiteral("tools/phone-sim/fixtures/") + name);
-}
 
 // "a|b|c" as a list.
 inline QStringList list(const char* items)
@@ -62,24 +41,64 @@ inline QStringList list(const char* items)
     return QString::fromUtf8(items).split(QLatin1Char('|'));
 }
 
+// A port of 127.0.0.1 that is free right now.
+inline int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
 // Every service opening gets a port that is free at that moment.
 inline void useFreePorts()
 {
-    simpleprotocol::setLocalPortProvider([] { return simtest::freePort(); });
+    simpleprotocol::setLocalPortProvider([] { return freePort(); });
 }
 
+// Makes nextLocalPort() give one port that is free now; returns it.
+inline int pinLocalPort()
+{
+    const int port = freePort();
+    simpleprotocol::setLocalPortProvider([port] { return port; });
+    return port;
+}
+
+// Starts a job and waits for it; false when it did not end in time.
 inline bool runJob(QThread& job, int ms = 20000)
 {
     job.start();
-    return simtest::finish(job, ms);
+    return job.wait(QDeadlineTimer(ms));
 }
 
-// Whether the PC sent "$error:" on the named service once its session ended.
-inline bool phoneToldError(const phonesim::PhoneSim& sim, const QString& service)
+// The rows of a test table from tests/phonelink/data/<file>, a JSON array
+// of objects: each row is named by its "name" and fetched as "row".
+inline void jsonRows(const QString& file)
 {
-    sim.waitFinished(QStringLiteral("service"), 1, 5000);
-    const QList<QByteArray> lines = sim.linesReceived(service);
-    return std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("$error:"); });
+    QTest::addColumn<QJsonObject>("row");
+    const QString path = testsupport::sourceDir() + QStringLiteral("/tests/phonelink/data/") + file;
+    const QJsonArray rows = QJsonDocument::fromJson(testsupport::readFile(path)).array();
+    if (rows.isEmpty())
+        QFAIL(qPrintable(QStringLiteral("no rows in ") + file));
+    for (const QJsonValue& row : rows)
+        QTest::newRow(qPrintable(row[QStringLiteral("name")].toString())) << row.toObject();
+}
+
+// Whether a posted error is the expected one: that text, or any text that
+// starts with what comes before a final "*".
+inline bool errorMatches(const QString& posted, const QString& expected)
+{
+    return expected.endsWith(QLatin1Char('*')) ? posted.startsWith(expected.chopped(1)) : posted == expected;
+}
+
+// The simulator fault of a row: "fault" names its kind, with "service",
+// "step", "text" and "size" as the fault takes them.
+inline phonesim::Fault faultOf(const QJsonObject& row)
+{
+    static const QStringList kinds {"RefuseControl", "ErrorAt",         "WrongLineAt", "CloseAt",
+                                    "StallAt",       "OversizedLineAt", "BlockSizeAt", "EofMidBlock"};
+    return phonesim::Fault(phonesim::Fault::Kind(kinds.indexOf(row[QStringLiteral("fault")].toString())),
+                           row[QStringLiteral("service")].toString(), row[QStringLiteral("step")].toInt(),
+                           row[QStringLiteral("text")].toString().toUtf8(), row[QStringLiteral("size")].toInteger());
 }
 
 } // namespace loadtest
