@@ -307,10 +307,10 @@ private Q_SLOTS:
     void everyKind_roundTripsItsColumns()
     {
         // Each kind with the columns its line carries.
-        for (const char* spec : {"1 data5 data2 data4 data3 data6", "3 data3 data1", "4 data3 data1", "7 data2",
-                                 "8 data3 data6 data1", "9 data1", "10 data3 data1 data5 data4", "11 data3 data1",
-                                 "12 data3 data10 data8 data7 data4 data9", "13 data3 data1"}) {
-            QStringList columns = QString::fromLatin1(spec).split(QLatin1Char(' '));
+        for (const char* layout : {"1 data5 data2 data4 data3 data6", "3 data3 data1", "4 data3 data1", "7 data2",
+                                   "8 data3 data6 data1", "9 data1", "10 data3 data1 data5 data4", "11 data3 data1",
+                                   "12 data3 data10 data8 data7 data4 data9", "13 data3 data1"}) {
+            QStringList columns = QString::fromLatin1(layout).split(QLatin1Char(' '));
             const int kind = columns.takeFirst().toInt();
             QVariantMap values;
             for (const QString& c : columns)
