@@ -14,10 +14,13 @@
 #pragma once
 
 #include "shell/absmainform.h"
+#include "shell/abstreeitemmodel.h"
 #include "shell/pagesource.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QList>
 
 #include <functional>
@@ -84,6 +87,21 @@ protected:
     void setCommands(QList<Command> commands) { m_commands = std::move(commands); }
     // Whether the list behind context menu `menu` has a selection.
     virtual bool hasSelection(int menu) const = 0;
+
+    // What the selected rows of view hold: for each selected row whose node
+    // is an ItemNode, a copy of its member `record`, in selection order.
+    template <typename ItemNode, typename Record>
+    static QList<Record> recordsOfSelection(const QAbstractItemView* view, Record ItemNode::*record)
+    {
+        QList<Record> result;
+        if (const QItemSelectionModel* selection = view->selectionModel()) {
+            for (const QModelIndex& index : selection->selectedRows(0)) {
+                if (const auto* node = dynamic_cast<const ItemNode*>(AbsTreeItemModel::nodeOf(index)))
+                    result.append(node->*record);
+            }
+        }
+        return result;
+    }
 
     // Keeps a model of the page's views (see the class comment).
     template <typename Model> Model* own(Model* model)

@@ -142,14 +142,7 @@ QList<MusicRecord> MusicMainForm::readLocalList(QTextStream& in)
 
 QList<MusicRecord> MusicMainForm::selectedRecords() const
 {
-    QList<MusicRecord> result;
-    if (!form->listMusic->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listMusic->selectionModel()->selectedRows(0)) {
-        if (const auto* node = dynamic_cast<const ItemModelMusic::_MusicItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->record);
-    }
-    return result;
+    return recordsOfSelection(form->listMusic, &ItemModelMusic::_MusicItemNode::record);
 }
 
 QList<MusicRecord> MusicMainForm::selectedOrAll() const

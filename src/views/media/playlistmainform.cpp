@@ -110,15 +110,7 @@ void PlaylistMainForm::reload()
 
 QList<PlaylistRecord> PlaylistMainForm::selectedPlaylists() const
 {
-    QList<PlaylistRecord> result;
-    if (!form->listPl->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listPl->selectionModel()->selectedRows(0)) {
-        if (const auto* node
-            = dynamic_cast<const ItemModelPlaylist::_PlaylistItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->record);
-    }
-    return result;
+    return recordsOfSelection(form->listPl, &ItemModelPlaylist::_PlaylistItemNode::record);
 }
 
 QList<PlaylistRecord> PlaylistMainForm::selectedOrAll() const

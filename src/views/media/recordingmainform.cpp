@@ -51,15 +51,7 @@ void RecordingMainForm::setRecordings(const QList<RecordingRecord>& recordings)
 
 QList<RecordingRecord> RecordingMainForm::selectedRecordings() const
 {
-    QList<RecordingRecord> result;
-    if (!form->listRecordings->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listRecordings->selectionModel()->selectedRows(0)) {
-        if (const auto* node
-            = dynamic_cast<const ItemModelRecording::_RecordingItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->record);
-    }
-    return result;
+    return recordsOfSelection(form->listRecordings, &ItemModelRecording::_RecordingItemNode::record);
 }
 
 bool RecordingMainForm::hasSelection(int) const

@@ -120,14 +120,7 @@ void CallHistoryMainForm::reload()
 
 QList<CallRecord> CallHistoryMainForm::getSelectedCalls() const
 {
-    QList<CallRecord> result;
-    if (!form->listCalls->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listCalls->selectionModel()->selectedRows(0)) {
-        if (const auto* node = dynamic_cast<const ItemModelCall::_CallItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->call);
-    }
-    return result;
+    return recordsOfSelection(form->listCalls, &ItemModelCall::_CallItemNode::call);
 }
 
 QList<CallRecord> CallHistoryMainForm::selectedOrAll() const

@@ -89,14 +89,7 @@ bool NotesMainForm::reload()
 
 QList<NoteRecord> NotesMainForm::getSelectedNotes() const
 {
-    QList<NoteRecord> result;
-    if (!form->listNotes->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listNotes->selectionModel()->selectedRows(0)) {
-        if (const auto* node = dynamic_cast<const ItemModelNotes::_NotesItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->note);
-    }
-    return result;
+    return recordsOfSelection(form->listNotes, &ItemModelNotes::_NotesItemNode::note);
 }
 
 QList<NoteRecord> NotesMainForm::selectedOrAll() const

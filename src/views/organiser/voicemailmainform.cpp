@@ -34,15 +34,7 @@ QLabel* VoicemailMainForm::countLabel() const
 
 QList<VoicemailRecord> VoicemailMainForm::getSelectedVoicemails() const
 {
-    QList<VoicemailRecord> result;
-    if (!form->listVoicemails->selectionModel())
-        return result;
-    for (const QModelIndex& index : form->listVoicemails->selectionModel()->selectedRows(0)) {
-        if (const auto* node
-            = dynamic_cast<const ItemModelVoicemail::_VoicemailItemNode*>(AbsTreeItemModel::nodeOf(index)))
-            result.append(node->record);
-    }
-    return result;
+    return recordsOfSelection(form->listVoicemails, &ItemModelVoicemail::_VoicemailItemNode::record);
 }
 
 bool VoicemailMainForm::hasSelection(int) const
