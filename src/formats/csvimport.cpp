@@ -145,6 +145,14 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
+bool isBlankRow(const QStringList& row)
+{
+    for (const QString& cell : row)
+        if (!cell.trimmed().isEmpty())
+            return false;
+    return true;
+}
+
 } // namespace
 
 CSVColumnDef CSVImport::columnDef(const QString& header)
@@ -202,10 +210,15 @@ void CSVImport::load(const QString& path)
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
 
-    if (!readCsvRow(&m_header, &buffer, true) && buffer.atEnd() && m_header.size() <= 1
-        && m_header.value(0).isEmpty()) {
+    // Blank lines before the header are no header.
+    bool more = readCsvRow(&m_header, &buffer, true);
+    while (more && isBlankRow(m_header)) {
         m_header.clear();
-        return; // empty file: no header, no rows
+        more = readCsvRow(&m_header, &buffer, false);
+    }
+    if (isBlankRow(m_header)) {
+        m_header.clear();
+        return; // nothing but blank lines: no header, no rows
     }
     for (;;) {
         QStringList row;

@@ -73,6 +73,17 @@ template <typename Importer> void compareBack(const QString& path, const QList<p
     }
 }
 
+// The contacts that the import job keeps of a CSV file.
+QList<pim::_Contact> importedByJob(const QString& path)
+{
+    testsupport::RecordingJobReport report;
+    ImportContactsToLocalThread job(path, ImportCSV, &report);
+    job.start();
+    if (!job.wait(30000) || !report.succeeded())
+        return {};
+    return job.contacts();
+}
+
 } // namespace
 
 class TestContactFiles : public QObject {
@@ -172,6 +183,24 @@ private Q_SLOTS:
         compareBack<CSVImport>(csv, original, 4);
         QCOMPARE(testsupport::readFile(fixtures::exportTo<TxtExport>(QStringLiteral("r.txt"), original, &original)),
                  testsupport::readFile(dataFile(QStringLiteral("expected/round-trip.txt"))));
+    }
+
+    // CSV files of other address books through the import job, against
+    // contact_data/expected/import-job/<file>.txt.
+    void csvImportJobKeepsWhatAddressBooksWrite_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("blank line before the header") << QStringLiteral("blank-first-line.csv");
+    }
+
+    void csvImportJobKeepsWhatAddressBooksWrite()
+    {
+        QFETCH(QString, file);
+        const QList<pim::_Contact> contacts = importedByJob(dataFile(file));
+        const QString expected = QString::fromUtf8(
+            testsupport::readFile(dataFile(QStringLiteral("expected/import-job/") + file + QStringLiteral(".txt"))));
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(fixtures::dump(contacts), expected.split(u'\n', Qt::SkipEmptyParts));
     }
 
     // Dates are written in the form they were read in; an event without a
