@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTextCodec>
@@ -130,6 +131,130 @@ Tables buildTables()
     return tables;
 }
 
+// The numbered column groups of Google Contacts files: "Phone 2 - Value",
+// "Address 1 - City" and the like. Each field names the data column it fills;
+// "Type" (older files) and "Label" (newer ones) hold the kind's word.
+struct GoogleKind {
+    const char* name;
+    int type;
+    std::initializer_list<std::pair<const char*, int>> fields;
+};
+
+const GoogleKind kGoogleKinds[] = {
+    {"E-mail", pim::ENTITY_EMAIL, {{"Value", 1}}},
+    {"Phone", pim::ENTITY_PHONE, {{"Value", 1}}},
+    {"Address",
+     pim::ENTITY_POSTAL,
+     {{"Formatted", 1},
+      {"Street", 4},
+      {"PO Box", 5},
+      {"Extended Address", 6},
+      {"City", 7},
+      {"Region", 8},
+      {"Postal Code", 9},
+      {"Country", 10}}},
+    {"Organization",
+     pim::ENTITY_ORGANIZATION,
+     {{"Name", 1},
+      {"Title", 4},
+      {"Department", 5},
+      {"Job Description", 6},
+      {"Symbol", 7},
+      {"Yomi Name", 8},
+      {"Location", 9}}},
+    {"Website", pim::ENTITY_WEBSITE, {{"Value", 1}}},
+};
+
+// Where a Google column goes: the row type, the group's number and the data
+// column (0 for the kind's word). False for any other header.
+bool googleColumn(const QString& header, int* type, int* number, int* dataColumn)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(E-mail|Phone|Address|Organization|Website) "
+                                                           "([1-9][0-9]{0,5}) - (.+)$"));
+    const QRegularExpressionMatch m = pattern.match(header);
+    if (!m.hasMatch())
+        return false;
+    const QString field = m.captured(3);
+    for (const GoogleKind& kind : kGoogleKinds) {
+        if (m.captured(1) != QLatin1String(kind.name))
+            continue;
+        *type = kind.type;
+        *number = m.captured(2).toInt();
+        if (field == QLatin1String("Type") || field == QLatin1String("Label")) {
+            *dataColumn = 0;
+            return true;
+        }
+        for (const auto& [name, columnNumber] : kind.fields) {
+            if (field == QLatin1String(name)) {
+                *dataColumn = columnNumber;
+                return true;
+            }
+        }
+    }
+    return false; // a field we do not keep
+}
+
+// A kind's word as a label code: the label table's word (case and blanks
+// ignored) or a word of the address books that means one; -1 for a word of
+// the user's own.
+int labelCode(int type, const QString& word)
+{
+    QString bare = word.toLower();
+    bare.remove(QLatin1Char(' '));
+    bare.remove(QLatin1Char('/'));
+    QMap<int, QString> table;
+    QList<std::pair<const char*, int>> aliases;
+    switch (type) {
+    case pim::ENTITY_PHONE:
+        table = pim::phoneTypeLabels();
+        aliases = {{"cell", 2}, {"workmobile", 17}, {"fax", 13}, {"business", 3}, {"businessfax", 4}};
+        break;
+    case pim::ENTITY_EMAIL:
+        table = pim::emailTypeLabels();
+        aliases = {{"cell", 4}, {"business", 2}};
+        break;
+    case pim::ENTITY_POSTAL:
+        table = pim::postalTypeLabels();
+        aliases = {{"business", 2}};
+        break;
+    case pim::ENTITY_ORGANIZATION:
+        table = pim::organizationTypeLabels();
+        break;
+    case pim::ENTITY_WEBSITE:
+        table = pim::websiteTypeLabels();
+        aliases = {{"homepage", 1}, {"business", 5}};
+        break;
+    default:
+        break;
+    }
+    for (auto it = table.constBegin(); it != table.constEnd(); ++it) {
+        if (QString(it.value()).remove(QLatin1Char(' ')).toLower() == bare)
+            return it.key();
+    }
+    for (const auto& [alias, code] : aliases) {
+        if (bare == QLatin1String(alias))
+            return code;
+    }
+    return -1;
+}
+
+// The code of a row without a word, as a vCard property without TYPE gets
+// it; -1 for none.
+int defaultLabelCode(int type)
+{
+    switch (type) {
+    case pim::ENTITY_PHONE:
+        return 2;
+    case pim::ENTITY_EMAIL:
+        return 1;
+    case pim::ENTITY_POSTAL:
+    case pim::ENTITY_WEBSITE:
+        return 0;
+    default:
+        return -1;
+    }
+}
+
 // Built once, then only read: a function-local static is initialised once
 // even when two threads get here together.
 const Tables& columnTables()
@@ -239,11 +364,33 @@ pim::_Contact CSVImport::next()
     const QStringList& row = m_rows.at(m_cursor++);
     pim::_Contact contact;
     QMap<QString, ContactDataRow> groups;
+    // Google's numbered groups by (row type, number): the kind's word and the
+    // cells by data column.
+    struct GoogleGroup {
+        QString word;
+        QMap<int, QString> cells;
+    };
+    QMap<std::pair<int, int>, GoogleGroup> google;
+    QString displayName;
     for (qsizetype i = 0; i < m_header.size(); ++i) {
         const QString cell = row.value(i);
         if (cell.isEmpty())
             continue;
-        const CSVColumnDef def = columnDef(m_header.at(i));
+        const QString& header = m_header.at(i);
+        int googleType = 0, number = 0, dataColumn = 0;
+        if (googleColumn(header, &googleType, &number, &dataColumn)) {
+            GoogleGroup& g = google[{googleType, number}];
+            if (dataColumn == 0)
+                g.word = cell;
+            else
+                g.cells.insert(dataColumn, cell);
+            continue;
+        }
+        if (header == QLatin1String("Name")) {
+            displayName = cell; // Google's display name
+            continue;
+        }
+        const CSVColumnDef def = columnDef(header);
         if (def.type == 0)
             continue;
         // Later rows of a kind and label sort after the first ("3-2-0002").
@@ -256,11 +403,13 @@ pim::_Contact CSVImport::next()
         const QString held = pim::valueText(data.values, def.valueColumn);
         data.values.insert(def.valueColumn, held.isEmpty() ? cell : held + QLatin1Char(' ') + cell);
     }
+    if (!displayName.isEmpty())
+        groups[QStringLiteral("%1-0").arg(pim::ENTITY_NAME)];
     for (auto it = groups.begin(); it != groups.end(); ++it) {
         const int type = it.key().section(QLatin1Char('-'), 0, 0).toInt();
         ContactDataRow& data = it.value();
         if (type == pim::ENTITY_NAME) {
-            contact.fullName = pim::formatName(data.values);
+            contact.fullName = displayName.isEmpty() ? pim::formatName(data.values) : displayName;
             data.values.insert(QStringLiteral("data1"), contact.fullName);
         } else if (type == pim::ENTITY_POSTAL) {
             data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
@@ -268,6 +417,45 @@ pim::_Contact CSVImport::next()
             data.values.insert(QStringLiteral("data2"), 1);
         }
         contact.entities[type].append(data);
+    }
+
+    // A Google cell may hold several values joined by " ::: ": one row
+    // each, the word's parts going with them when there are as many.
+    static const QString kJoin = QStringLiteral(" ::: ");
+    for (auto it = google.constBegin(); it != google.constEnd(); ++it) {
+        const int type = it.key().first;
+        qsizetype rows = 0;
+        QMap<int, QStringList> parts;
+        for (auto cell = it->cells.constBegin(); cell != it->cells.constEnd(); ++cell) {
+            parts.insert(cell.key(), cell.value().split(kJoin));
+            rows = std::max(rows, parts.value(cell.key()).size());
+        }
+        const QStringList words = it->word.split(kJoin);
+        for (qsizetype n = 0; n < rows; ++n) {
+            ContactDataRow data;
+            for (auto part = parts.constBegin(); part != parts.constEnd(); ++part) {
+                const QString value = part.value().value(n);
+                if (!value.trimmed().isEmpty())
+                    data.values.insert(QStringLiteral("data%1").arg(part.key()), value);
+            }
+            if (data.values.isEmpty())
+                continue;
+            // "* " marks the preferred value.
+            QString word = (words.size() == rows ? words.at(n) : it->word).trimmed();
+            if (word.startsWith(QLatin1Char('*')))
+                word = word.mid(1).trimmed();
+            const int code = word.isEmpty() ? defaultLabelCode(type) : labelCode(type, word);
+            if (code >= 0) {
+                data.values.insert(QStringLiteral("data2"), code);
+            } else if (!word.isEmpty()) {
+                // A word of the user's own: a custom label.
+                data.values.insert(QStringLiteral("data2"), 0);
+                data.values.insert(QStringLiteral("data3"), word);
+            }
+            if (type == pim::ENTITY_POSTAL && pim::valueText(data.values, QStringLiteral("data1")).isEmpty())
+                data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+            contact.entities[type].append(data);
+        }
     }
     return contact;
 }
