@@ -1,5 +1,6 @@
 #include "formats/abstextexport.h"
 
+#include "formats/vcarddate.h"
 #include "shell/core/fileutils.h"
 
 #include <QHash>
@@ -20,6 +21,14 @@ QString col(const ContactDataRow& row, int n)
 int code(const ContactDataRow& row, int n)
 {
     return col(row, n).trimmed().toInt();
+}
+
+// The word of a row's kind; a code without a word is written as its number
+// ("Tel:7"), which the importer reads back as that code.
+QString label(const QMap<int, QString>& table, int code)
+{
+    const auto it = table.constFind(code);
+    return it != table.constEnd() ? it.value() : QString::number(code);
 }
 
 [[noreturn]] void fail(const char* what, const QFile& file)
@@ -114,22 +123,24 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
                 break;
             }
             case pim::ENTITY_PHONE:
-                addOne(QStringLiteral("Tel:") + pim::phoneTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Tel:") + label(pim::phoneTypeLabels(), code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_EMAIL:
-                addOne(QStringLiteral("Email:") + pim::emailTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Email:") + label(pim::emailTypeLabels(), code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_NICKNAME:
                 addOne(QStringLiteral("Nickname"), col(row, 1));
                 break;
             case pim::ENTITY_EVENT:
-                addOne(QStringLiteral("Date:") + pim::eventTypeLabels().value(code(row, 2)), col(row, 1));
+                // A date as a date, with its time only when it has one.
+                addOne(QStringLiteral("Date:") + label(pim::eventTypeLabels(), code(row, 2)),
+                       VCardDate::toText(row.values.value(QStringLiteral("data1"))));
                 break;
             case pim::ENTITY_GROUP:
                 addOne(QStringLiteral("Category"), col(row, 2));
                 break;
             case pim::ENTITY_IM:
-                addOne(QStringLiteral("IM:") + pim::imProtocolLabels().value(code(row, 5)), col(row, 1));
+                addOne(QStringLiteral("IM:") + label(pim::imProtocolLabels(), code(row, 5)), col(row, 1));
                 break;
             case pim::ENTITY_NOTE:
                 addOne(QStringLiteral("Notes"), col(row, 1));
@@ -142,10 +153,10 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
                 break;
             }
             case pim::ENTITY_RELATION:
-                addOne(QStringLiteral("Rel:") + pim::relationTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Rel:") + label(pim::relationTypeLabels(), code(row, 2)), col(row, 1));
                 break;
             case pim::ENTITY_POSTAL: {
-                QString prefix = QStringLiteral("Addr:") + pim::postalTypeLabels().value(code(row, 2));
+                QString prefix = QStringLiteral("Addr:") + label(pim::postalTypeLabels(), code(row, 2));
                 prefix += suffix(prefix);
                 addIf(prefix + QStringLiteral(":Country"), col(row, 10));
                 addIf(prefix + QStringLiteral(":State"), col(row, 8));
@@ -155,7 +166,7 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
                 break;
             }
             case pim::ENTITY_WEBSITE:
-                addOne(QStringLiteral("Url:") + pim::websiteTypeLabels().value(code(row, 2)), col(row, 1));
+                addOne(QStringLiteral("Url:") + label(pim::websiteTypeLabels(), code(row, 2)), col(row, 1));
                 break;
             default:
                 break; // photos and unknown kinds have no column

@@ -1,6 +1,7 @@
 #include "formats/csvimport.h"
 
 #include "formats/abstextexport.h"
+#include "formats/vcarddate.h"
 #include "shell/core/fileutils.h"
 
 #include <QBuffer>
@@ -59,9 +60,10 @@ Tables buildTables()
     add(t, QStringLiteral("Category"), 7, 0, none, 2);
     addLabelled(t, QStringLiteral("IM:"), pim::imProtocolLabels(), 8, QStringLiteral("data5"), 1);
     add(t, QStringLiteral("Notes"), 9, 0, none, 1);
-    add(t, QStringLiteral("Company"), 10, 0, d2, 1);
-    add(t, QStringLiteral("Department"), 10, 0, d2, 5);
-    add(t, QStringLiteral("Job Title"), 10, 0, d2, 4);
+    // The organisation's kind is not in the file.
+    add(t, QStringLiteral("Company"), 10, 0, none, 1);
+    add(t, QStringLiteral("Department"), 10, 0, none, 5);
+    add(t, QStringLiteral("Job Title"), 10, 0, none, 4);
     addLabelled(t, QStringLiteral("Rel:"), pim::relationTypeLabels(), 11, d2, 1);
     const QMap<int, QString> postal = pim::postalTypeLabels();
     const std::pair<const char*, int> parts[]
@@ -278,6 +280,28 @@ bool isBlankRow(const QStringList& row)
     return true;
 }
 
+// A column of our own export: a header of its table, or one whose label is
+// the code of a kind that has no word ("Tel:7", "Addr:3:City").
+bool ownColumn(const QString& key, CSVColumnDef* def)
+{
+    const Tables& tables = columnTables();
+    if (tables.own.contains(key)) {
+        *def = tables.columns.value(key);
+        return true;
+    }
+    static const QRegularExpression coded(
+        QStringLiteral("^(Tel|Email|Date|IM|Rel|Url|Addr):(-?[0-9]{1,9})(:[A-Za-z]+)?$"));
+    const QRegularExpressionMatch m = coded.match(key);
+    if (!m.hasMatch() || (m.captured(1) == QLatin1String("Addr")) != m.hasCaptured(3))
+        return false;
+    const QString withWord = m.captured(1) + QStringLiteral(":Other") + m.captured(3);
+    if (!tables.own.contains(withWord))
+        return false;
+    *def = tables.columns.value(withWord);
+    def->subType = m.captured(2).toInt();
+    return true;
+}
+
 } // namespace
 
 CSVColumnDef CSVImport::columnDef(const QString& header)
@@ -286,12 +310,14 @@ CSVColumnDef CSVImport::columnDef(const QString& header)
     const auto it = tables.columns.constFind(header);
     if (it != tables.columns.constEnd())
         return it.value();
+    CSVColumnDef def;
+    if (ownColumn(header, &def))
+        return def;
     // A numbered column of our own export: the n-th row of its kind.
     int number = 1;
     const QString base = AbsTextExport::columnBase(header, &number);
-    if (number == 1 || !tables.own.contains(base))
+    if (number == 1 || !ownColumn(base, &def))
         return CSVColumnDef();
-    CSVColumnDef def = tables.columns.value(base);
     def.instance = number;
     return def;
 }
@@ -398,7 +424,8 @@ pim::_Contact CSVImport::next()
         if (def.instance > 1)
             group += QStringLiteral("-%1").arg(def.instance, 4, 10, QLatin1Char('0'));
         ContactDataRow& data = groups[group];
-        if (!def.labelColumn.isEmpty() && def.subType != 0)
+        // Every kind keeps its code, "Other" (0) too.
+        if (!def.labelColumn.isEmpty())
             data.values.insert(def.labelColumn, def.subType);
         const QString held = pim::valueText(data.values, def.valueColumn);
         data.values.insert(def.valueColumn, held.isEmpty() ? cell : held + QLatin1Char(' ') + cell);
@@ -415,6 +442,11 @@ pim::_Contact CSVImport::next()
             data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
         } else if (type == pim::ENTITY_IM) {
             data.values.insert(QStringLiteral("data2"), 1);
+        } else if (type == pim::ENTITY_EVENT) {
+            // Dates come back as dates, other texts as they stand.
+            const QVariant date = VCardDate::fromText(pim::valueText(data.values, QStringLiteral("data1")));
+            if (date.isValid())
+                data.values.insert(QStringLiteral("data1"), date);
         }
         contact.entities[type].append(data);
     }

@@ -8,6 +8,7 @@
 #include "contactfixtures.h"
 #include "formats/abstextexport.h"
 #include "formats/csvimport.h"
+#include "formats/exporttofilethread.h"
 #include "formats/importcontactsthread.h"
 #include "formats/vcarddate.h"
 #include "formats/vcardexport.h"
@@ -19,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QTimeZone>
 
 using fixtures::dataFile;
 
@@ -205,6 +207,42 @@ private Q_SLOTS:
             testsupport::readFile(dataFile(QStringLiteral("expected/import-job/") + file + QStringLiteral(".txt"))));
         QVERIFY(!expected.isEmpty());
         QCOMPARE(fixtures::dump(contacts), expected.split(u'\n', Qt::SkipEmptyParts));
+    }
+
+    // Through the export and import jobs every kind keeps its code, "Other"
+    // (0) and codes without a word too, and dates are written as dates (the
+    // time only when there is one) and come back as dates.
+    void csvRoundTripKeepsKindsAndDates()
+    {
+        pim::_Contact c = fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee"));
+        fixtures::addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("100")}, {2, 0}});
+        fixtures::addRow(c, pim::ENTITY_PHONE, {{1, QStringLiteral("107")}, {2, 7}});
+        fixtures::addRow(c, pim::ENTITY_EMAIL, {{1, QStringLiteral("a@example.com")}, {2, 0}});
+        fixtures::addRow(c, pim::ENTITY_EVENT, {{1, QStringLiteral("--06-11")}, {2, 0}});
+        fixtures::addRow(c, pim::ENTITY_EVENT,
+                         {{1, QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), QTimeZone::utc())}, {2, 1}});
+        fixtures::addRow(c, pim::ENTITY_EVENT, {{1, QDateTime(QDate(1980, 5, 17), QTime(0, 0))}, {2, 3}});
+        fixtures::addRow(c, pim::ENTITY_IM, {{1, QStringLiteral("ann")}, {2, 1}, {5, -1}});
+        fixtures::addRow(c, pim::ENTITY_RELATION, {{1, QStringLiteral("Bo")}, {2, 0}});
+        fixtures::addRow(c, pim::ENTITY_POSTAL, {{4, QStringLiteral("1 Way")}, {7, QStringLiteral("Town")}, {2, 3}});
+        fixtures::addRow(c, pim::ENTITY_WEBSITE, {{1, QStringLiteral("https://ann.example")}, {2, 7}});
+        c.entities[pim::ENTITY_POSTAL][0].values.insert(QStringLiteral("data1"),
+                                                        pim::formatAddress(c.rows(pim::ENTITY_POSTAL)[0].values));
+
+        const QString path = testsupport::makeTempDir(QStringLiteral("out")) + QStringLiteral("/kinds.csv");
+        testsupport::RecordingJobReport exported;
+        ExportToFileThread job({c}, ExportCSV, path, &exported);
+        job.start();
+        QVERIFY(job.wait(30000));
+        QVERIFY2(exported.succeeded(), qPrintable(exported.errors().join(u'\n')));
+        QCOMPARE(testsupport::readFile(path),
+                 testsupport::readFile(dataFile(QStringLiteral("expected/kinds-and-dates.csv"))));
+
+        const QList<pim::_Contact> back = importedByJob(path);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(fixtures::dump(back), fixtures::dump({c}));
+        for (const ContactDataRow& row : back[0].rows(pim::ENTITY_EVENT).mid(1))
+            QCOMPARE(row.values.value(QStringLiteral("data1")).typeId(), QMetaType::QDateTime);
     }
 
     // Dates are written in the form they were read in; an event without a
