@@ -17,13 +17,16 @@ bool isControl(char16_t c)
     return (c < 0x20 && c != u'\t') || c == 0x7f;
 }
 
-// A recurrence rule goes out as stored, less any control character: a line
-// break inside it would start a property of its own.
+// A recurrence rule goes out as stored up to its first line break: what
+// follows a break is no part of the rule (and would start a property of its
+// own). Other control characters are dropped.
 QString ruleValue(const QString& rrule)
 {
     QString out;
     out.reserve(rrule.size());
     for (QChar c : rrule) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            break;
         if (!isControl(c.unicode()))
             out.append(c);
     }

@@ -162,7 +162,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, expected);
         QList<CalendarEventRecord> events = hostileEvents();
-        // A rule cannot start a line of its own.
+        // A rule cannot start a line of its own: it ends at its first break.
         events[0].rrule = QStringLiteral("FREQ=DAILY\r\nATTACH:http://evil.example/");
         // A backslash before an "n" is no line break (python3-icalendar 4
         // reads this one wrongly, so it is checked here only).
