@@ -39,12 +39,19 @@ QString dateTimeValue(const QDateTime& dt)
 }
 
 // The day of an all-day event. The phone keeps such events at midnight of
-// their time zone (UTC as a rule): the date is read in that zone, in local
-// time when the zone is unknown.
+// their time zone, UTC when it names none: the date is read in that zone,
+// never in the PC's (an empty name would give the PC's zone).
 QDate allDayDate(const QDateTime& dt, const QString& tz)
 {
-    const QTimeZone zone(tz.toUtf8());
-    return zone.isValid() ? dt.toTimeZone(zone).date() : dt.date();
+    const QByteArray name = tz.trimmed().toUtf8();
+    const QTimeZone zone = name.isEmpty() ? QTimeZone() : QTimeZone(name);
+    return zone.isValid() ? dt.toTimeZone(zone).date() : dt.toUTC().date();
+}
+
+// A time as every reader places it: in UTC.
+QString utcValue(const QDateTime& dt)
+{
+    return dateTimeValue(dt.toUTC()) + QLatin1Char('Z');
 }
 
 // CSV fields are written as a text-mode writer would: every line break
@@ -170,9 +177,9 @@ void ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e,
                                      QStringLiteral("DTEND;VALUE=DATE:") + last.toString(QStringLiteral("yyyyMMdd")));
             }
         } else {
-            writeContentLine(out, QStringLiteral("DTSTART:") + dateTimeValue(e.start));
+            writeContentLine(out, QStringLiteral("DTSTART:") + utcValue(e.start));
             if (e.end.isValid() && e.end > e.start)
-                writeContentLine(out, QStringLiteral("DTEND:") + dateTimeValue(e.end));
+                writeContentLine(out, QStringLiteral("DTEND:") + utcValue(e.end));
         }
     }
     writeContentLine(out, QStringLiteral("DTSTAMP:") + stamp);

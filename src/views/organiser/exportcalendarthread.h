@@ -1,7 +1,8 @@
 // Writes calendar events to one file: a CSV table when the path's suffix is
 // "csv" (any case), otherwise an iCalendar file (RFC 5545: escaped text
-// values, lines folded at 75 octets, all-day events as dates, DTSTAMP the
-// export time in UTC). UTF-8 without byte-order mark, lines ended by CR LF.
+// values, lines folded at 75 octets, timed events in UTC, all-day events as
+// dates, DTSTAMP the export time in UTC). UTF-8 without byte-order mark,
+// lines ended by CR LF.
 #pragma once
 
 #include "formats/absfileexportthread.h"

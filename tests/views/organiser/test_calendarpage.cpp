@@ -18,6 +18,8 @@
 #include <QStringDecoder>
 #include <QtTest>
 
+#include <ctime>
+
 using organisertest::runExport;
 
 namespace {
@@ -50,6 +52,30 @@ QByteArray masked(const QByteArray& ics)
                                             QRegularExpression::MultilineOption);
     return QString::fromUtf8(ics).replace(varying, QStringLiteral("\\1:*")).toUtf8();
 }
+
+// The PC's time zone while it lives, then the one before.
+class LocalZone {
+public:
+    explicit LocalZone(const QByteArray& zone)
+        : m_before(qgetenv("TZ"))
+        , m_had(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone()
+    {
+        if (m_had)
+            qputenv("TZ", m_before);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray m_before;
+    bool m_had;
+};
 
 } // namespace
 
@@ -212,8 +238,8 @@ private Q_SLOTS:
         const auto field = [&read](int event, const char* key) {
             return read.at(event).toObject().value(QLatin1String(key)).toString(QStringLiteral("none"));
         };
-        QCOMPARE(field(0, "DTSTART"), QStringLiteral("2023-11-14T22:13:20"));
-        QCOMPARE(field(0, "DTEND"), QStringLiteral("2023-11-14T23:13:20"));
+        QCOMPARE(field(0, "DTSTART"), QStringLiteral("2023-11-14T22:13:20+00:00"));
+        QCOMPARE(field(0, "DTEND"), QStringLiteral("2023-11-14T23:13:20+00:00"));
         // The rule as stored, in the parts' order icalendar writes back.
         QCOMPARE(field(0, "RRULE"), QStringLiteral("FREQ=WEEKLY;UNTIL=20241231T000000Z;BYDAY=MO,WE"));
         // The all-day event is a day: its start and exclusive end as dates.
@@ -221,8 +247,52 @@ private Q_SLOTS:
         QCOMPARE(field(3, "DTEND"), QStringLiteral("2023-11-16"));
         // No times: neither is written; reversed: the end is left out.
         QCOMPARE(field(4, "DTSTART") + field(4, "DTEND"), QStringLiteral("nonenone"));
-        QCOMPARE(field(5, "DTSTART"), QStringLiteral("2023-11-18T09:33:20"));
+        QCOMPARE(field(5, "DTSTART"), QStringLiteral("2023-11-18T09:33:20+00:00"));
         QCOMPARE(field(5, "DTEND"), QStringLiteral("none"));
+    }
+
+    // A phone's events exported on PCs in different zones give the same
+    // file: all-day events keep their date, timed ones are written in UTC.
+    void phoneEvents_exportTheSameInEveryZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("New York") << QByteArray("America/New_York");
+        QTest::newRow("Kolkata") << QByteArray("Asia/Kolkata");
+    }
+
+    void phoneEvents_exportTheSameInEveryZone()
+    {
+        QFETCH(QByteArray, zone);
+        LocalZone local(zone);
+        testsupport::SimPhone sim(
+            QStringLiteral("127.0.112.23"),
+            testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/phone_calendar_zones.json")));
+        QVERIFY2(sim.ok(), qPrintable(sim.error));
+        ScriptedPrompt prompt;
+        CalendarMainForm page(addPhone(sim), devicesRoot());
+        QCOMPARE(page.countLabel()->text(), QStringLiteral("Total: 4"));
+
+        const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/zones.ics");
+        prompt.answerSaveFile(path);
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 4 Calendar events."));
+        page.miToolbarExport();
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(masked(testsupport::readFile(path)),
+                 testsupport::readFile(organisertest::dataFile(QStringLiteral("calendar_zones_expected.ics"))));
+
+        // Another reader places them alike.
+        QStringList got;
+        for (const QJsonValue& v : organisertest::readWithPython(QStringLiteral("read_ics.py"), path).array())
+            got.append(QStringList {v[QLatin1String("SUMMARY")].toString(), v[QLatin1String("DTSTART")].toString(),
+                                    v[QLatin1String("DTEND")].toString(), v[QLatin1String("RRULE")].toString()}
+                           .join(u'|'));
+        QCOMPARE(got,
+                 QStringList({
+                     QStringLiteral("Weekly without an end|2024-07-06T13:00:00+00:00||FREQ=WEEKLY"),
+                     QStringLiteral("Twice|2024-07-05T13:00:00+00:00|2024-07-05T13:30:00+00:00|FREQ=DAILY;COUNT=2"),
+                     QStringLiteral("Call at nine in New York|2024-07-04T13:00:00+00:00|2024-07-04T14:00:00+00:00|"),
+                     QStringLiteral("Independence Day|2024-07-04|2024-07-05|"),
+                 }));
     }
 
 private:
