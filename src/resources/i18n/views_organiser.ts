@@ -276,6 +276,10 @@
         <source>IDS_SUC_EXPORT_%1_CALENDAR_ITEMS</source>
         <translation>Successfully extracted %1 Calendar events.</translation>
     </message>
+    <message>
+        <source>IDS_CALENDAR_EVENTS_LEFT_OUT_%1</source>
+        <translation>%1 events were left out: they have no start, or a date outside the years 1 to 9999.</translation>
+    </message>
 </context>
 <context>
     <name>ExportCallHistoryThread</name>

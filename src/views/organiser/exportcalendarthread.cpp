@@ -1,5 +1,6 @@
 #include "exportcalendarthread.h"
 
+#include "records/recordtime.h"
 #include "shell/core/errorreport.h"
 #include "shell/core/fileutils.h"
 #include "views/organiser/itemmodelcalendar.h"
@@ -38,6 +39,12 @@ QString dateTimeValue(const QDateTime& dt)
     return dt.toString(QStringLiteral("yyyyMMdd'T'HHmmss"));
 }
 
+// RFC 5545 dates have four-digit years.
+bool inRange(const QDate& date)
+{
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999;
+}
+
 // The day of an all-day event. The phone keeps such events at midnight of
 // their time zone, UTC when it names none: the date is read in that zone,
 // never in the PC's (an empty name would give the PC's zone).
@@ -48,10 +55,44 @@ QDate allDayDate(const QDateTime& dt, const QString& tz)
     return zone.isValid() ? dt.toTimeZone(zone).date() : dt.toUTC().date();
 }
 
-// A time as every reader places it: in UTC.
-QString utcValue(const QDateTime& dt)
+// The DTSTART and DTEND lines of an event (DTEND empty when none is
+// written): timed events in UTC, all-day events as their dates. False for an
+// event that cannot be written: no start (the phone sends second 0 for a
+// start it does not have) or a date outside the years 1 to 9999.
+bool eventTimes(const CalendarEventRecord& e, QString* startLine, QString* endLine)
 {
-    return dateTimeValue(dt.toUTC()) + QLatin1Char('Z');
+    if (!e.start.isValid() || records::secsSinceEpoch(e.start) == 0)
+        return false;
+    // An end that is missing is left out, and so is an end that is not after
+    // the start (RFC 5545 wants DTEND later than DTSTART): the event then
+    // lasts its start's day or instant.
+    endLine->clear();
+    if (e.allDay != 0) {
+        const QDate first = allDayDate(e.start, e.tz);
+        if (!inRange(first))
+            return false;
+        *startLine = QStringLiteral("DTSTART;VALUE=DATE:") + first.toString(QStringLiteral("yyyyMMdd"));
+        if (e.end.isValid()) {
+            const QDate last = allDayDate(e.end, e.tz);
+            if (!inRange(last))
+                return false;
+            if (last > first)
+                *endLine = QStringLiteral("DTEND;VALUE=DATE:") + last.toString(QStringLiteral("yyyyMMdd"));
+        }
+        return true;
+    }
+    const QDateTime start = e.start.toUTC();
+    if (!inRange(start.date()))
+        return false;
+    *startLine = QStringLiteral("DTSTART:") + dateTimeValue(start) + QLatin1Char('Z');
+    if (e.end.isValid()) {
+        const QDateTime end = e.end.toUTC();
+        if (!inRange(end.date()))
+            return false;
+        if (end > start)
+            *endLine = QStringLiteral("DTEND:") + dateTimeValue(end) + QLatin1Char('Z');
+    }
+    return true;
 }
 
 // CSV fields are written as a text-mode writer would: every line break
@@ -146,42 +187,33 @@ QString ExportCalendarThread::write(Stream& out)
 
     const int total = int(events.size());
     int written = 0;
+    int leftOut = 0; // events an iCalendar file cannot hold
     for (const CalendarEventRecord& e : std::as_const(events)) {
         checkCanceled();
         ++written;
         postProgress(written, total, tr("%1 / %2").arg(written).arg(total));
         if (csv)
             writeCsvRow(out, e);
-        else
-            writeEvent(out, e, stamp);
+        else if (!writeEvent(out, e, stamp))
+            ++leftOut;
     }
     if (!csv)
         writeContentLine(out, QStringLiteral("END:VCALENDAR"));
-    return tr("IDS_SUC_EXPORT_%1_CALENDAR_ITEMS").arg(written);
+    QString result = tr("IDS_SUC_EXPORT_%1_CALENDAR_ITEMS").arg(written - leftOut);
+    if (leftOut > 0)
+        result += QLatin1Char('\n') + tr("IDS_CALENDAR_EVENTS_LEFT_OUT_%1").arg(leftOut);
+    return result;
 }
 
-void ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e, const QString& stamp)
+bool ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e, const QString& stamp)
 {
+    QString startLine, endLine;
+    if (!eventTimes(e, &startLine, &endLine))
+        return false;
     writeContentLine(out, QStringLiteral("BEGIN:VEVENT"));
-    // A start or end that is missing is left out, and so is an end that is
-    // not after the start (RFC 5545 wants DTEND later than DTSTART): the
-    // event then lasts its start's day or instant.
-    if (e.start.isValid()) {
-        if (e.allDay != 0) {
-            const QDate first = allDayDate(e.start, e.tz);
-            writeContentLine(out, QStringLiteral("DTSTART;VALUE=DATE:") + first.toString(QStringLiteral("yyyyMMdd")));
-            if (e.end.isValid()) {
-                const QDate last = allDayDate(e.end, e.tz);
-                if (last > first)
-                    writeContentLine(out,
-                                     QStringLiteral("DTEND;VALUE=DATE:") + last.toString(QStringLiteral("yyyyMMdd")));
-            }
-        } else {
-            writeContentLine(out, QStringLiteral("DTSTART:") + utcValue(e.start));
-            if (e.end.isValid() && e.end > e.start)
-                writeContentLine(out, QStringLiteral("DTEND:") + utcValue(e.end));
-        }
-    }
+    writeContentLine(out, startLine);
+    if (!endLine.isEmpty())
+        writeContentLine(out, endLine);
     writeContentLine(out, QStringLiteral("DTSTAMP:") + stamp);
     const QString rule = ruleValue(e.rrule);
     if (!rule.isEmpty())
@@ -190,6 +222,7 @@ void ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e,
     writeContentLine(out, QStringLiteral("DESCRIPTION:") + escapeText(e.description));
     writeContentLine(out, QStringLiteral("UID:") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     writeContentLine(out, QStringLiteral("END:VEVENT"));
+    return true;
 }
 
 void ExportCalendarThread::writeCsvRow(Stream& out, const CalendarEventRecord& e)

@@ -1,8 +1,9 @@
 // Writes calendar events to one file: a CSV table when the path's suffix is
 // "csv" (any case), otherwise an iCalendar file (RFC 5545: escaped text
 // values, lines folded at 75 octets, timed events in UTC, all-day events as
-// dates, DTSTAMP the export time in UTC). UTF-8 without byte-order mark,
-// lines ended by CR LF.
+// dates, DTSTAMP the export time in UTC; an event without a start or with a
+// date outside the years 1 to 9999 is left out and counted in the result).
+// UTF-8 without byte-order mark, lines ended by CR LF.
 #pragma once
 
 #include "formats/absfileexportthread.h"
@@ -29,7 +30,8 @@ protected:
     QString write(Stream& out) override;
 
 private:
-    void writeEvent(Stream& out, const CalendarEventRecord& e, const QString& stamp);
+    // False, writing nothing, for an event the file cannot hold.
+    bool writeEvent(Stream& out, const CalendarEventRecord& e, const QString& stamp);
     void writeCsvRow(Stream& out, const CalendarEventRecord& e);
 
     QList<CalendarEventRecord> events;
