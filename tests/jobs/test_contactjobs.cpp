@@ -109,6 +109,7 @@ private Q_SLOTS:
     void edit_isOneBatch_andTheNewRowsIdLandsOnItsOwnRow();
     void restore_45Contacts_inBatchesOf20_andASecondRunSendsNothing();
     void restore_rowsThatMissedThePhone_areNamed_notCounted();
+    void restore_sameNamedContacts_goOnceWithEveryRow();
     void badAnswers_leaveTheCacheAsItWas_data();
     void badAnswers_leaveTheCacheAsItWas();
     void virtualDevice_isRefused_withoutReachingForAPhone();
@@ -240,6 +241,58 @@ void TestContactJobs::restore_rowsThatMissedThePhone_areNamed_notCounted()
     const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
     QVERIFY(!lines.join().contains(QByteArray("+1 700").toBase64()));
     QVERIFY(!lines.join().contains(QByteArray("+1 800").toBase64()));
+}
+
+// Contacts of one full name merge into one stored contact: it goes to the
+// phone once with the rows of all of them (a number the second card labels
+// anew goes once, as labelled last). Two cards merging into a contact the
+// phone already has send both cards' numbers. When the phone names no id
+// for the contact, every card that went into it is named, none counted.
+void TestContactJobs::restore_sameNamedContacts_goOnceWithEveryRow()
+{
+    START_PHONE(phone, u"127.0.121.30"_s, threeContacts());
+    LocalContactsDb db(m_dir + u"/samename.db"_s, rule());
+    QCOMPARE(load(*phone, db), QString());
+    pim::_Contact relabelled = person(u"Farid"_s, u"Haddad"_s, {u"+1 333"_s});
+    relabelled.entities[pim::ENTITY_PHONE] << dataRow({{1, u"+1 111"_s}, {2, 3}});
+    const QList<pim::_Contact> contacts {person(u"Farid"_s, u"Haddad"_s, {u"+1 111"_s, u"+1 222"_s}), relabelled,
+                                         person(u"Ann"_s, u"Lee"_s, {u"+49 30 501"_s}),
+                                         person(u"Ann"_s, u"Lee"_s, {u"+49 30 502"_s})};
+    RecordingJobReport report;
+    AndroidRestoreContactsThread job(&phone->device, &contacts, &db, &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(),
+             QStringList {u"Successfully transferred 1 contacts to Android,with 3 repeated contacts merged."_s});
+    QVERIFY(!job.cacheOutOfStep());
+    QCOMPARE(phone->verdict(2), QString());
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
+    QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 1);
+    for (const QString& number : {u"+1 111"_s, u"+1 222"_s, u"+1 333"_s, u"+49 30 501"_s, u"+49 30 502"_s})
+        QCOMPARE(lines.join().count(jobtest::b64(number)), 1);
+    QVERIFY(lines.join().contains(",work,," + jobtest::b64(u"+1 111"_s)));
+    // On the phone: Farid once with his three numbers, Ann with both new ones.
+    QStringList farid;
+    for (const phonesim::SimContact& c : phone->sim->contactBook().contacts())
+        if (c.rows.first().columns.value(u"data2"_s) == u"Farid"_s)
+            for (const phonesim::SimRow& r : c.rows)
+                farid << r.columns.value(r.kind == 1 ? u"data3"_s : u"data1"_s).toString();
+    QCOMPARE(farid, u"Haddad|+1 111|+1 222|+1 333"_s.split(u'|'));
+    QVERIFY(phoneRowId(*phone, u"+49 30 502"_s).startsWith("3/2/2/"_L1));
+    QVERIFY(phoneRowId(*phone, u"+49 30 501"_s).startsWith("3/2/2/"_L1));
+
+    // The phone makes the contact but names no id for it.
+    START_PHONE(silent, u"127.0.121.31"_s);
+    LocalContactsDb empty(m_dir + u"/samename2.db"_s, rule());
+    silent->sim->addFault(Fault(Fault::Kind::WrongLineAt, u"contacts"_s, 2, "$batch:"));
+    const QList<pim::_Contact> twins = contacts.mid(0, 2);
+    RecordingJobReport missed;
+    AndroidRestoreContactsThread unnamed(&silent->device, &twins, &empty, &missed);
+    QVERIFY(jobtest::run(unnamed));
+    QCOMPARE(missed.successes(),
+             QStringList {u"Successfully transferred 0 contacts to Android.\n"
+                          "2 contacts were kept on the PC but did not reach Android: Farid Haddad, Farid Haddad"_s});
+    QVERIFY(unnamed.cacheOutOfStep());
+    QCOMPARE(silent->restoreLines(u"contacts"_s).count("$batch:"), 2);
 }
 
 void TestContactJobs::badAnswers_leaveTheCacheAsItWas_data()
