@@ -112,6 +112,8 @@ private Q_SLOTS:
     void restore_sameNamedContacts_goOnceWithEveryRow();
     void badAnswers_leaveTheCacheAsItWas_data();
     void badAnswers_leaveTheCacheAsItWas();
+    void answersMixingUpContacts_areRefused_data();
+    void answersMixingUpContacts_areRefused();
     void virtualDevice_isRefused_withoutReachingForAPhone();
 
 private:
@@ -356,6 +358,69 @@ void TestContactJobs::badAnswers_leaveTheCacheAsItWas()
     QCOMPARE(lines.count("$batch:"), std::min<int>(2, int(lines.count("$end:"))));
     QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 1);
     phone.sim->releaseStalls();
+}
+
+void TestContactJobs::answersMixingUpContacts_areRefused_data()
+{
+    QTest::addColumn<Fault>("fault"); // step 2 answers the names, step 3 the rows
+    QTest::addColumn<QString>("error");
+    const auto wrong
+        = [](int step, const QByteArray& text) { return Fault(Fault::Kind::WrongLineAt, u"contacts"_s, step, text); };
+    // The three new contacts' name rows go as 1/1/1/-1, 1/2/2/-3 and
+    // 1/3/3/-5; the phone makes contacts 1 to 3, their numbers then go as
+    // 3/1/1/-2, 3/2/2/-4 and 3/3/3/-6.
+    QTest::newRow("one phone contact for three, one of another kind")
+        << wrong(2, "$batch:1/1/1/-1=>7/101/101/1;1/2/2/-3=>1/101/101/1;1/3/3/-5=>1/101/101/1")
+        << u"the phone answered with an id of another kind for the row 1/1/1/-1: 7/101/101/1"_s;
+    QTest::newRow("one phone contact for two")
+        << wrong(2, "$batch:1/1/1/-1=>1/101/101/1;1/3/3/-5=>1/103/103/3;1/2/2/-3=>1/101/101/2")
+        << u"the phone answered with one contact id for two contacts: 1/1/1/-1=>1/101/101/1 and "
+           "1/2/2/-3=>1/101/101/2"_s;
+    QTest::newRow("a number under another contact")
+        << wrong(3, "$batch:3/1/1/-2=>3/2/2/9;3/2/2/-4=>3/2/2/10")
+        << u"the phone answered for the row 3/1/1/-2 with an id of another contact: 3/2/2/9"_s;
+    QTest::newRow("a number as another kind") << wrong(3, "$batch:3/1/1/-2=>4/1/1/9")
+                                              << u"the phone answered with an id of another kind for the row "
+                                                 "3/1/1/-2: 4/1/1/9"_s;
+    QTest::newRow("stall at the names") << Fault(Fault::Kind::StallAt, u"contacts"_s, 2)
+                                        << u"The phone did not answer within 1 seconds."_s;
+    QTest::newRow("close at the names") << Fault(Fault::Kind::CloseAt, u"contacts"_s, 2, "$bat") << u"*"_s;
+    QTest::newRow("close at the numbers") << Fault(Fault::Kind::CloseAt, u"contacts"_s, 3) << u"*"_s;
+}
+
+// An answer that would tie two contacts to one phone contact, or a row to
+// another contact or kind, ends the transfer before any id is stored: the
+// phone is told, the cache is as it was, nothing went twice.
+void TestContactJobs::answersMixingUpContacts_areRefused()
+{
+    QFETCH(Fault, fault);
+    QFETCH(QString, error);
+    static int n = 40;
+    START_PHONE(phone, u"127.0.121.%1"_s.arg(++n));
+    const QString file = m_dir + u"/mixed%1.db"_s.arg(n);
+    LocalContactsDb db(file, rule());
+    QCOMPARE(load(*phone, db), QString());
+    const QByteArray before = testsupport::readFile(file);
+    phone->sim->addFault(fault);
+    const QList<pim::_Contact> contacts {person(u"Ann"_s, u"Ray"_s, {u"+1 100"_s}),
+                                         person(u"Bo"_s, u"Ray"_s, {u"+1 200"_s}),
+                                         person(u"Cy"_s, u"Ray"_s, {u"+1 300"_s})};
+    RecordingJobReport report;
+    AndroidRestoreContactsThread job(&phone->device, &contacts, &db, &report);
+    job.setReplyTimeoutMs(1000);
+    QVERIFY(jobtest::run(job));
+    phone->sim->releaseStalls();
+    QCOMPARE(report.errors().size(), 1);
+    if (error != u"*"_s)
+        QCOMPARE(report.errors().first(), error);
+    if (error.startsWith(u"the phone"_s)) // refused: the phone is told
+        QTRY_VERIFY(phone->sim->linesReceived(u"contacts"_s).last().startsWith("$error:"));
+    QVERIFY(report.successes().isEmpty());
+    QVERIFY(testsupport::readFile(file) == before);
+    QCOMPARE(db.connection().tranDepth(), 0);
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
+    QCOMPARE(lines.count("$batch:"), fault.step - 1);
+    QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 3);
 }
 
 // A virtual device that shares a connected phone's serial: both jobs refuse
