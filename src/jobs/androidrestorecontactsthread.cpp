@@ -5,6 +5,8 @@
 #include "records/localcontactsdb.h"
 #include "shell/core/jobreport.h"
 
+#include <algorithm>
+
 namespace {
 
 // Names listed in the result; more are counted only.
@@ -95,9 +97,12 @@ void AndroidRestoreContactsThread::restore(ContactsRestoreSession& session, bool
         session.close();
     }
     for (qint64 id : std::as_const(failed)) {
+        // Every contact given that went into it missed the phone.
         const Touched& t = touched[id];
-        missed << t.name;
-        ++(t.merged ? missedMerged : missedNew);
+        for (int n = 0; n < t.newCards + t.mergedCards; ++n)
+            missed << t.name;
+        missedNew += t.newCards;
+        missedMerged += t.mergedCards;
     }
 
     // An inner operation that rolled its part back leaves the unit unable to
@@ -117,8 +122,16 @@ void AndroidRestoreContactsThread::merge(const pim::_Contact& c)
     const QMap<int, QList<ContactDataRow>> written = targetCacheDb->addOrMergeContact(c, stored, &merged);
     if (merged)
         ++mergedCount;
-    if (written.isEmpty())
+    const bool seen = touched.contains(stored.id);
+    if (written.isEmpty()) {
+        // Nothing of its own to send; it reaches the phone with the contact
+        // this run already writes to, or not at all.
+        if (seen) {
+            Touched& t = touched[stored.id];
+            ++(merged ? t.mergedCards : t.newCards);
+        }
         return;
+    }
     const QList<ContactDataRow> names = stored.rows(pim::ENTITY_NAME);
     if (names.isEmpty()) {
         // Without a name the phone cannot make the contact: its rows stay
@@ -127,13 +140,34 @@ void AndroidRestoreContactsThread::merge(const pim::_Contact& c)
         ++(merged ? missedMerged : missedNew);
         return;
     }
+    // A contact of the same full name as one before it in the list merges
+    // into what that one wrote: the stored contact goes to the phone once,
+    // with the rows of both.
     Touched& t = touched[stored.id];
-    t.name = stored.fullName;
-    t.merged = merged;
-    t.phoneId = names.first().srcId;
-    t.written = written;
-    if (written.contains(pim::ENTITY_NAME))
-        newContacts.append(stored);
+    if (!seen) {
+        t.name = stored.fullName;
+        t.phoneId = names.first().srcId;
+        if (written.contains(pim::ENTITY_NAME))
+            newContacts.append(stored);
+    }
+    ++(merged ? t.mergedCards : t.newCards);
+    addWritten(t, written);
+}
+
+void AndroidRestoreContactsThread::addWritten(Touched& t, const QMap<int, QList<ContactDataRow>>& written)
+{
+    for (auto kind = written.cbegin(); kind != written.cend(); ++kind) {
+        QList<ContactDataRow>& rows = t.written[kind.key()];
+        for (const ContactDataRow& row : kind.value()) {
+            // A row an earlier contact wrote and this one changed again.
+            const auto same = std::find_if(rows.begin(), rows.end(),
+                                           [&](const ContactDataRow& r) { return row.id != 0 && r.id == row.id; });
+            if (same != rows.end())
+                *same = row;
+            else
+                rows.append(row);
+        }
+    }
 }
 
 void AndroidRestoreContactsThread::sendNewContacts(ContactsRestoreSession& session)
@@ -146,10 +180,10 @@ void AndroidRestoreContactsThread::sendNewContacts(ContactsRestoreSession& sessi
         const qsizetype end = qMin(sent + kBatchContacts, count);
         for (; sent < end; ++sent) {
             const pim::_Contact& s = newContacts.at(sent);
-            // The name as the merge wrote it (a merged contact's may have
-            // changed).
-            const ContactDataRow name = touched.constFind(s.id)->written.value(pim::ENTITY_NAME).first();
-            session.sendRow(pim::ENTITY_NAME, s.id, s.id, name, s.id);
+            // The name row as the merge wrote it.
+            const QList<ContactDataRow> names = touched.value(s.id).written.value(pim::ENTITY_NAME);
+            if (!names.isEmpty())
+                session.sendRow(pim::ENTITY_NAME, s.id, s.id, names.first(), s.id);
         }
         const QList<ContactIdMapping> made = session.readMappings(session.endBatch());
         for (const ContactIdMapping& m : made) {

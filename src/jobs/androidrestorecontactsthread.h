@@ -5,7 +5,8 @@
 // batch), then the added or changed rows of every contact touched (20
 // contacts a batch) under the phone's ids of their contact. The phone's ids
 // of what it made go back into the cache, each only on the row it was made
-// for (see ContactsRestoreSession).
+// for (see ContactsRestoreSession). Contacts that share a full name merge
+// into one stored contact, which is sent once with the rows of them all.
 //
 // The run is one cache transaction: a cancel or any failure rolls the merge
 // back, ends the session and force-stops the Phone Agent (over USB), though
@@ -69,12 +70,17 @@ private:
     int replyTimeoutMs;
 
     // The run's working state.
+    // One stored contact the merge wrote to; several of the given contacts
+    // land on the same one when they share its full name.
     struct Touched {
         QString name;
-        bool merged = false;
+        int newCards = 0; // given contacts that made it
+        int mergedCards = 0; // and those merged into it
         QString phoneId; // the phone's id of the contact (its name row's)
-        QMap<int, QList<ContactDataRow>> written; // what the merge wrote, by kind
+        // What the merges wrote, by kind: each row once, as last written.
+        QMap<int, QList<ContactDataRow>> written;
     };
+    static void addWritten(Touched& t, const QMap<int, QList<ContactDataRow>>& written);
     int processed = 0;
     int mergedCount = 0;
     QMap<qint64, Touched> touched; // by local contact id, ascending

@@ -50,6 +50,7 @@ void ContactsRestoreSession::beginBatch()
     m_sent.clear();
     m_sentNew.clear();
     m_newIds.clear();
+    m_batchOwner.clear();
     simpleprotocol::sendCommand(m_socket, QStringLiteral("$batch:"), QString(), true, -1);
 }
 
@@ -72,6 +73,12 @@ void ContactsRestoreSession::sendRow(int kind, qint64 second, qint64 third, cons
     sent.rowId = row.id;
     sent.sentId = id;
     m_sent.insert(id, sent);
+    // Every row but a new contact's name goes under its phone contact.
+    if (kind != pim::ENTITY_NAME || !row.srcId.isEmpty()) {
+        qint64 phoneContact = 0;
+        if (simpleprotocol::parseId(id, nullptr, &phoneContact, nullptr, nullptr))
+            m_batchOwner.insert(phoneContact, contactId);
+    }
     if (row.srcId.isEmpty()) {
         m_sentNew.append(id);
         m_newIds.insert(id);
@@ -103,7 +110,7 @@ QString ContactsRestoreSession::endBatch()
     return answer;
 }
 
-QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answer) const
+QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answer)
 {
     static const QRegularExpression pair(
         QStringLiteral("(-?[0-9]+/-?[0-9]+/-?[0-9]+/-?[0-9]+)=>(-?[0-9]+/-?[0-9]+/-?[0-9]+/-?[0-9]+)"));
@@ -138,12 +145,48 @@ QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answ
             continue;
         ContactIdMapping mapping = m_sent.value(sentId);
         mapping.phoneId = phoneId;
+        checkContact(mapping, m.captured(0));
         mappings.append(mapping);
     }
     if (rest.contains(stray))
         throw simpleprotocol::LocalException(m_socket,
                                              QStringLiteral("invalid answer to a batch: $batch:%1").arg(shown(answer)));
     return mappings;
+}
+
+void ContactsRestoreSession::checkContact(const ContactIdMapping& mapping, const QString& pair)
+{
+    int sentKind = 0;
+    qint64 sentContact = 0;
+    int kind = 0;
+    qint64 phoneContact = 0;
+    simpleprotocol::parseId(mapping.sentId, &sentKind, &sentContact, nullptr, nullptr);
+    simpleprotocol::parseId(mapping.phoneId, &kind, &phoneContact, nullptr, nullptr);
+    if (kind != sentKind)
+        throw simpleprotocol::LocalException(
+            m_socket,
+            QStringLiteral("the phone answered with an id of another kind for the row %1: %2")
+                .arg(mapping.sentId, mapping.phoneId));
+    // A new contact's name row went under local ids; any other row under
+    // the phone contact it belongs to.
+    qint64 expected = m_phoneContact.value(mapping.contactId, phoneContact);
+    if (sentKind != pim::ENTITY_NAME)
+        expected = sentContact;
+    if (phoneContact != expected)
+        throw simpleprotocol::LocalException(
+            m_socket,
+            QStringLiteral("the phone answered for the row %1 with an id of another contact: %2")
+                .arg(mapping.sentId, mapping.phoneId));
+    const auto given = m_givenTo.constFind(phoneContact);
+    const qint64 owner = given != m_givenTo.cend() ? given->first : m_batchOwner.value(phoneContact, mapping.contactId);
+    if (owner != mapping.contactId)
+        throw simpleprotocol::LocalException(
+            m_socket,
+            QStringLiteral("the phone answered with one contact id for two contacts: %1")
+                .arg(given != m_givenTo.cend() ? given->second + QStringLiteral(" and ") + pair : pair));
+    m_phoneContact.insert(mapping.contactId, phoneContact);
+    if (given == m_givenTo.cend())
+        m_givenTo.insert(phoneContact, {mapping.contactId, pair});
 }
 
 QList<ContactIdMapping> ContactsRestoreSession::unanswered(const QList<ContactIdMapping>& mappings) const

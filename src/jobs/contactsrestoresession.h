@@ -7,8 +7,12 @@
 // sent as new (its id ends in minus its local row id); a pair for a row sent
 // under the phone's own id is ignored; a pair for anything not sent, the
 // same row answered twice, or anything else in the answer is refused (the
-// phone is told with "$error:"). A wait for an answer ends after
-// replyTimeoutMs with an error, and at once on the job's cancel.
+// phone is told with "$error:"). So is a new id of another kind than its
+// row's, a row's id naming another phone contact than the one it was sent
+// to, and one phone contact given to two local contacts in the session:
+// later edits of one would change the other on the phone. A wait for an
+// answer ends after replyTimeoutMs with an error, and at once on the job's
+// cancel.
 #pragma once
 
 #include "records/contact.h"
@@ -64,7 +68,8 @@ public:
     QString endBatch();
     // The pairs of an answer (endBatch's text) for the rows this batch sent
     // as new, in the answer's order; throws on anything else (see above).
-    QList<ContactIdMapping> readMappings(const QString& answer) const;
+    // Remembers the phone contact each local contact was given.
+    QList<ContactIdMapping> readMappings(const QString& answer);
     // The rows this batch sent as new that none of the mappings names.
     QList<ContactIdMapping> unanswered(const QList<ContactIdMapping>& mappings) const;
     // "$bye:", then the connection ends.
@@ -73,6 +78,10 @@ public:
     void abort();
 
 private:
+    // Throws unless the phone's id of a new row is of the row's kind and
+    // names the phone contact of the row's local contact, and no other's.
+    void checkContact(const ContactIdMapping& mapping, const QString& pair);
+
     const AndroidDeviceInfo& m_device;
     QTcpSocket* m_socket = nullptr;
     int m_replyTimeoutMs = kReplyTimeoutMs;
@@ -81,4 +90,10 @@ private:
     QHash<QString, ContactIdMapping> m_sent;
     QList<QString> m_sentNew;
     QSet<QString> m_newIds;
+    // The phone contact each local contact belongs to: what the batch in
+    // flight sent under the phone's contact ids, and what the session's
+    // answers gave (with the pair that gave it, for the error text).
+    QHash<qint64, qint64> m_batchOwner; // phone contact -> local contact
+    QHash<qint64, qint64> m_phoneContact; // local contact -> phone contact
+    QHash<qint64, std::pair<qint64, QString>> m_givenTo; // phone contact -> local contact, pair
 };

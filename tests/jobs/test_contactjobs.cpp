@@ -109,8 +109,11 @@ private Q_SLOTS:
     void edit_isOneBatch_andTheNewRowsIdLandsOnItsOwnRow();
     void restore_45Contacts_inBatchesOf20_andASecondRunSendsNothing();
     void restore_rowsThatMissedThePhone_areNamed_notCounted();
+    void restore_sameNamedContacts_goOnceWithEveryRow();
     void badAnswers_leaveTheCacheAsItWas_data();
     void badAnswers_leaveTheCacheAsItWas();
+    void answersMixingUpContacts_areRefused_data();
+    void answersMixingUpContacts_areRefused();
     void virtualDevice_isRefused_withoutReachingForAPhone();
 
 private:
@@ -242,6 +245,58 @@ void TestContactJobs::restore_rowsThatMissedThePhone_areNamed_notCounted()
     QVERIFY(!lines.join().contains(QByteArray("+1 800").toBase64()));
 }
 
+// Contacts of one full name merge into one stored contact: it goes to the
+// phone once with the rows of all of them (a number the second card labels
+// anew goes once, as labelled last). Two cards merging into a contact the
+// phone already has send both cards' numbers. When the phone names no id
+// for the contact, every card that went into it is named, none counted.
+void TestContactJobs::restore_sameNamedContacts_goOnceWithEveryRow()
+{
+    START_PHONE(phone, u"127.0.121.30"_s, threeContacts());
+    LocalContactsDb db(m_dir + u"/samename.db"_s, rule());
+    QCOMPARE(load(*phone, db), QString());
+    pim::_Contact relabelled = person(u"Farid"_s, u"Haddad"_s, {u"+1 333"_s});
+    relabelled.entities[pim::ENTITY_PHONE] << dataRow({{1, u"+1 111"_s}, {2, 3}});
+    const QList<pim::_Contact> contacts {person(u"Farid"_s, u"Haddad"_s, {u"+1 111"_s, u"+1 222"_s}), relabelled,
+                                         person(u"Ann"_s, u"Lee"_s, {u"+49 30 501"_s}),
+                                         person(u"Ann"_s, u"Lee"_s, {u"+49 30 502"_s})};
+    RecordingJobReport report;
+    AndroidRestoreContactsThread job(&phone->device, &contacts, &db, &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(),
+             QStringList {u"Successfully transferred 1 contacts to Android,with 3 repeated contacts merged."_s});
+    QVERIFY(!job.cacheOutOfStep());
+    QCOMPARE(phone->verdict(2), QString());
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
+    QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 1);
+    for (const QString& number : {u"+1 111"_s, u"+1 222"_s, u"+1 333"_s, u"+49 30 501"_s, u"+49 30 502"_s})
+        QCOMPARE(lines.join().count(jobtest::b64(number)), 1);
+    QVERIFY(lines.join().contains(",work,," + jobtest::b64(u"+1 111"_s)));
+    // On the phone: Farid once with his three numbers, Ann with both new ones.
+    QStringList farid;
+    for (const phonesim::SimContact& c : phone->sim->contactBook().contacts())
+        if (c.rows.first().columns.value(u"data2"_s) == u"Farid"_s)
+            for (const phonesim::SimRow& r : c.rows)
+                farid << r.columns.value(r.kind == 1 ? u"data3"_s : u"data1"_s).toString();
+    QCOMPARE(farid, u"Haddad|+1 111|+1 222|+1 333"_s.split(u'|'));
+    QVERIFY(phoneRowId(*phone, u"+49 30 502"_s).startsWith("3/2/2/"_L1));
+    QVERIFY(phoneRowId(*phone, u"+49 30 501"_s).startsWith("3/2/2/"_L1));
+
+    // The phone makes the contact but names no id for it.
+    START_PHONE(silent, u"127.0.121.31"_s);
+    LocalContactsDb empty(m_dir + u"/samename2.db"_s, rule());
+    silent->sim->addFault(Fault(Fault::Kind::WrongLineAt, u"contacts"_s, 2, "$batch:"));
+    const QList<pim::_Contact> twins = contacts.mid(0, 2);
+    RecordingJobReport missed;
+    AndroidRestoreContactsThread unnamed(&silent->device, &twins, &empty, &missed);
+    QVERIFY(jobtest::run(unnamed));
+    QCOMPARE(missed.successes(),
+             QStringList {u"Successfully transferred 0 contacts to Android.\n"
+                          "2 contacts were kept on the PC but did not reach Android: Farid Haddad, Farid Haddad"_s});
+    QVERIFY(unnamed.cacheOutOfStep());
+    QCOMPARE(silent->restoreLines(u"contacts"_s).count("$batch:"), 2);
+}
+
 void TestContactJobs::badAnswers_leaveTheCacheAsItWas_data()
 {
     QTest::addColumn<Fault>("fault"); // step 2 answers the names, step 3 the rows
@@ -303,6 +358,69 @@ void TestContactJobs::badAnswers_leaveTheCacheAsItWas()
     QCOMPARE(lines.count("$batch:"), std::min<int>(2, int(lines.count("$end:"))));
     QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 1);
     phone.sim->releaseStalls();
+}
+
+void TestContactJobs::answersMixingUpContacts_areRefused_data()
+{
+    QTest::addColumn<Fault>("fault"); // step 2 answers the names, step 3 the rows
+    QTest::addColumn<QString>("error");
+    const auto wrong
+        = [](int step, const QByteArray& text) { return Fault(Fault::Kind::WrongLineAt, u"contacts"_s, step, text); };
+    // The three new contacts' name rows go as 1/1/1/-1, 1/2/2/-3 and
+    // 1/3/3/-5; the phone makes contacts 1 to 3, their numbers then go as
+    // 3/1/1/-2, 3/2/2/-4 and 3/3/3/-6.
+    QTest::newRow("one phone contact for three, one of another kind")
+        << wrong(2, "$batch:1/1/1/-1=>7/101/101/1;1/2/2/-3=>1/101/101/1;1/3/3/-5=>1/101/101/1")
+        << u"the phone answered with an id of another kind for the row 1/1/1/-1: 7/101/101/1"_s;
+    QTest::newRow("one phone contact for two")
+        << wrong(2, "$batch:1/1/1/-1=>1/101/101/1;1/3/3/-5=>1/103/103/3;1/2/2/-3=>1/101/101/2")
+        << u"the phone answered with one contact id for two contacts: 1/1/1/-1=>1/101/101/1 and "
+           "1/2/2/-3=>1/101/101/2"_s;
+    QTest::newRow("a number under another contact")
+        << wrong(3, "$batch:3/1/1/-2=>3/2/2/9;3/2/2/-4=>3/2/2/10")
+        << u"the phone answered for the row 3/1/1/-2 with an id of another contact: 3/2/2/9"_s;
+    QTest::newRow("a number as another kind") << wrong(3, "$batch:3/1/1/-2=>4/1/1/9")
+                                              << u"the phone answered with an id of another kind for the row "
+                                                 "3/1/1/-2: 4/1/1/9"_s;
+    QTest::newRow("stall at the names") << Fault(Fault::Kind::StallAt, u"contacts"_s, 2)
+                                        << u"The phone did not answer within 1 seconds."_s;
+    QTest::newRow("close at the names") << Fault(Fault::Kind::CloseAt, u"contacts"_s, 2, "$bat") << u"*"_s;
+    QTest::newRow("close at the numbers") << Fault(Fault::Kind::CloseAt, u"contacts"_s, 3) << u"*"_s;
+}
+
+// An answer that would tie two contacts to one phone contact, or a row to
+// another contact or kind, ends the transfer before any id is stored: the
+// phone is told, the cache is as it was, nothing went twice.
+void TestContactJobs::answersMixingUpContacts_areRefused()
+{
+    QFETCH(Fault, fault);
+    QFETCH(QString, error);
+    static int n = 40;
+    START_PHONE(phone, u"127.0.121.%1"_s.arg(++n));
+    const QString file = m_dir + u"/mixed%1.db"_s.arg(n);
+    LocalContactsDb db(file, rule());
+    QCOMPARE(load(*phone, db), QString());
+    const QByteArray before = testsupport::readFile(file);
+    phone->sim->addFault(fault);
+    const QList<pim::_Contact> contacts {person(u"Ann"_s, u"Ray"_s, {u"+1 100"_s}),
+                                         person(u"Bo"_s, u"Ray"_s, {u"+1 200"_s}),
+                                         person(u"Cy"_s, u"Ray"_s, {u"+1 300"_s})};
+    RecordingJobReport report;
+    AndroidRestoreContactsThread job(&phone->device, &contacts, &db, &report);
+    job.setReplyTimeoutMs(1000);
+    QVERIFY(jobtest::run(job));
+    phone->sim->releaseStalls();
+    QCOMPARE(report.errors().size(), 1);
+    if (error != u"*"_s)
+        QCOMPARE(report.errors().first(), error);
+    if (error.startsWith(u"the phone"_s)) // refused: the phone is told
+        QTRY_VERIFY(phone->sim->linesReceived(u"contacts"_s).last().startsWith("$error:"));
+    QVERIFY(report.successes().isEmpty());
+    QVERIFY(testsupport::readFile(file) == before);
+    QCOMPARE(db.connection().tranDepth(), 0);
+    const QList<QByteArray> lines = phone->restoreLines(u"contacts"_s);
+    QCOMPARE(lines.count("$batch:"), fault.step - 1);
+    QCOMPARE(jobtest::countPrefix(lines, "$ent:1/"), 3);
 }
 
 // A virtual device that shares a connected phone's serial: both jobs refuse

@@ -340,6 +340,7 @@ private Q_SLOTS:
     void changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReloadsBeforeTheNextSend();
     void transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow();
     void transfer_failuresRollBack_stopTheAgent_andTheRetryDuplicatesNothing();
+    void sameNamedContacts_transferredOrImported_reachThePhoneAsOne();
 
 private:
     std::unique_ptr<testsupport::SimPhone> m_sim;
@@ -567,6 +568,56 @@ void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplica
             onPhone << r.columns.value(r.kind == 1 ? u"data2"_s : u"data1"_s).toString();
     onPhone.sort();
     QCOMPARE(onPhone, u"+1 700|+1 701|+1 702|+49 30 100|Ann|Bo|Cy|Gus|Hal|bo@example.org"_s.split(u'|'));
+}
+
+// Two contacts of one full name, selected on a phone whose cache holds both
+// or imported from one file on a phone's page, become one contact on the
+// target phone with the numbers of both, each sent once (a number both hold
+// keeps the label of the later one).
+void TestContactsPage::sameNamedContacts_transferredOrImported_reachThePhoneAsOne()
+{
+    SimPhone first(u"127.0.122.8"_s, phone(u"twins"_s));
+    QJsonObject device = testsupport::defaultDevice();
+    device.insert(u"uid"_s, u"uid-twins-target"_s);
+    SimPhone second(u"127.0.122.9"_s, QJsonObject {{u"device"_s, device}});
+    QVERIFY2(first.ok() && second.ok(), qPrintable(first.error + second.error));
+    _AndroidDeviceItemNode* source = addPhone(first);
+    _AndroidDeviceItemNode* target = addPhone(second);
+    // Each number on the phone with its contact's given name and its type,
+    // and how often it was sent.
+    const auto onPhone = [&] {
+        QStringList out;
+        const QByteArray sent = second.restoreLines(u"contacts"_s).join('\n');
+        for (const phonesim::SimContact& c : second.sim->contactBook().contacts())
+            for (const phonesim::SimRow& r : c.rows.mid(1))
+                out << u"%1 %2 %3 x%4"_s
+                           .arg(c.rows.first().columns.value(u"data2"_s).toString(),
+                                r.columns.value(u"data1"_s).toString(), r.columns.value(u"data2"_s).toString())
+                           .arg(sent.count(r.columns.value(u"data1"_s).toString().toUtf8().toBase64()));
+        return out;
+    };
+    const QString merged = u"Successfully transferred 1 contacts to Android,with 1 repeated contacts merged."_s;
+    ScriptedPrompt prompt;
+    {
+        ContactsMainForm page(source, devicesRoot());
+        QCOMPARE(column(*page.contactModel(), 0), u"Cy|Farid Haddad|Farid Haddad"_s.split(u'|'));
+        selectRows(page.listView(), {1, 2});
+        prompt.answerDeviceChoice(second.device.deviceId());
+        prompt.answerMessage(QMessageBox::Ok, merged);
+        page.miA2A();
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+    QCOMPARE(second.verdict(2), QString());
+    QCOMPARE(onPhone(), u"Farid +961 1 100 3 x1|Farid +961 1 200 1 x1|Farid +961 1 300 2 x1"_s.split(u'|'));
+
+    ContactsMainForm page(target, devicesRoot());
+    prompt.answerOpenFile(dataFile(u"import_twins.vcf"_s));
+    prompt.answerMessage(QMessageBox::Ok, merged);
+    page.miImport();
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(second.verdict(int(second.sim->connections(u"service"_s).size())), QString());
+    QCOMPARE(onPhone().mid(3), u"Dup +33 1 111 2 x1|Dup +33 1 222 3 x1|Dup +33 1 333 2 x1"_s.split(u'|'));
+    QCOMPARE(column(*page.contactModel(), 0), u"Dup Person|Farid Haddad"_s.split(u'|'));
 }
 
 QTEST_MAIN(TestContactsPage)
