@@ -315,8 +315,15 @@ void MainWindow::miConnectWifi()
 
 void MainWindow::androidUsbTips()
 {
-    if (m_monitor && m_monitor->knownCount() > 0)
+    // The tip is for a user who has no phone yet: a phone seen on USB, one
+    // being connected or one already connected by either road says enough.
+    if ((m_monitor && m_monitor->knownCount() > 0) || !m_connecting.isEmpty())
         return;
+    for (const AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
+        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child)
+            && static_cast<const _AndroidDeviceItemNode*>(child)->device.folder.isEmpty())
+            return;
+    }
     const QUrl base = appinfo::webServiceUrl();
     auto link = [&base](const QString& path) {
         if (!base.isValid())
