@@ -1,8 +1,8 @@
 // The main window offscreen: registered pages by node kind, toolbar merging,
 // backup nodes with their counts, virtual devices, phone nodes that go away
 // while a dialog runs, clearing the cache, a phone's ".mmc" file and a broken
-// country table, and the update check against a loopback stub of the web
-// service.
+// country table, the update check against a loopback stub of the web
+// service, and the update page it opens.
 #include "shell/core/translations.h"
 #include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
@@ -364,6 +364,18 @@ private slots:
             QCOMPARE(readStamp(), qint64(stampAfter));
         QCOMPARE(w->window->isVisible(), !closes);
         QCOMPARE(w->opened.urls, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
+    }
+
+    // The update page is told the platform the program was built for.
+    void updatePage_namesThePlatformBuiltFor()
+    {
+        qputenv("APP_WEB_SERVICE_URL", "http://127.0.0.1:9/");
+        auto w = mwtest::makeWindow();
+        QMetaObject::invokeMethod(w->window.get(), "miCheckForUpdate");
+        QCOMPARE(w->opened.urls.size(), 1);
+        const QString kernel = QSysInfo::kernelType();
+        const QString os = kernel == u"winnt"_s ? u"win"_s : kernel == u"darwin"_s ? u"mac"_s : kernel;
+        QCOMPARE(QUrlQuery(w->opened.urls.first()).queryItemValue(u"sys"_s), os + QString::number(QSysInfo::WordSize));
     }
 };
 
