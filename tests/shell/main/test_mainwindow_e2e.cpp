@@ -70,9 +70,10 @@ private slots:
         simpleprotocol::setLocalPortProvider({});
     }
 
-    // The "Android device not found" tip is for a user without a phone: a
-    // phone connected over Wi-Fi before it is due keeps it away (nothing is
-    // on USB); a window without any phone still shows it.
+    // The "Android device not found" tip is for a user without a phone: due
+    // while a phone is being connected over Wi-Fi (nothing is on USB), it
+    // waits for the connection and stays away; a window without any phone
+    // still shows it.
     void usbTip_onlyWhenNoPhoneIsConnected()
     {
         installTranslations(qApp);
@@ -86,13 +87,13 @@ private slots:
         });
         MainWindowOptions o;
         o.startMonitor = false;
-        o.usbTipsDelayMs = 300;
+        o.usbTipsDelayMs = 0; // due as soon as the connection's dialog runs
         o.checkForUpdate = false;
         {
             MainWindow win(nullptr, o);
             QMetaObject::invokeMethod(&win, "miConnectWifi");
             QCOMPARE(win.model()->devicesRoot()->children.size(), 1);
-            QTest::qWait(800);
+            QTest::qWait(1500);
             VERIFY_SCRIPT_DONE(prompt);
             for (const auto& q : prompt.questions())
                 QVERIFY2(q.kind != ScriptedPrompt::Kind::Message, qPrintable(q.text));
