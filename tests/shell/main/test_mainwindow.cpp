@@ -253,6 +253,35 @@ private slots:
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
     }
 
+    // A backup folder and a virtual device whose names look like markup show
+    // as written in the tree's tool tips and on the backup's page.
+    void markupNames_showAsWrittenInTreeAndBackupPage()
+    {
+        const QString name = u"<i>Old <img src=x.png>"_s;
+        const QDir backup = mwtest::backupDir(name, 1);
+        mwtest::writeFile(getDataDir().absoluteFilePath(u"virtual_android/v/dev.txt"_s),
+                          "uid=v1;model=<b>Rocket</b>;manufacturer=<u>Acme");
+        auto w = mwtest::makeWindow();
+        MainWindow& win = *w->window;
+        const auto shown = [](const QString& text) {
+            if (!Qt::mightBeRichText(text))
+                return text;
+            QTextDocument document;
+            document.setHtml(text);
+            return document.toPlainText();
+        };
+        for (Node* root : std::initializer_list<Node*> {win.model()->localDbRoot(), win.model()->devicesRoot()}) {
+            QCOMPARE(root->children.size(), 1);
+            const QModelIndex index = win.model()->indexOfNode(root->children.first());
+            QCOMPARE(shown(index.data(Qt::ToolTipRole).toString()), index.data().toString());
+        }
+        QCOMPARE(win.model()->devicesRoot()->children.first()->text, u"<u>Acme <b>Rocket</b>"_s);
+        win.selectNode(win.model()->localDbRoot()->children.first());
+        auto* path = win.currentPage()->findChild<QLabel*>(u"lbDbPath"_s);
+        QVERIFY(path);
+        QCOMPARE(shown(path->toolTip()), backup.absolutePath());
+    }
+
     void clearCache_reportsWhatHappened()
     {
         auto w = mwtest::makeWindow();
