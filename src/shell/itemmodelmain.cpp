@@ -1,5 +1,7 @@
 #include "itemmodelmain.h"
 
+#include "shell/core/plaintext.h"
+
 #include <QPixmap>
 #include <QSize>
 
@@ -68,8 +70,9 @@ QVariant ItemModelMain::data(const QModelIndex& index, int role) const
         return QVariant();
     const _ItemNode* node = nodeOf(index);
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         return node ? QVariant(node->text) : QVariant();
     case Qt::DecorationRole: {
         if (!node)

@@ -1,6 +1,7 @@
 #include "localdbdescform.h"
 
 #include "shell/core/fileutils.h"
+#include "shell/core/plaintext.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -90,7 +91,7 @@ LocalDbDescForm::LocalDbDescForm(const QDir& dir, const _LocalDbItemNode::Counts
     link->setObjectName(QStringLiteral("lbDbPath"));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    link->setToolTip(path);
+    link->setToolTip(asPlainText(path));
     link->setMaximumWidth(300);
     connect(link, &QLabel::linkActivated, this, &LocalDbDescForm::openDbFolder);
     grid->addWidget(link, 3, 3);

@@ -21,6 +21,7 @@ ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     lbStatus = new QLabel(this);
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setGeometry(20, 20, 311, 16);
+    lbStatus->setTextFormat(Qt::PlainText); // statuses carry file and phone names
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -34,6 +35,7 @@ ProgressForm::ProgressForm(const QString& title, QWidget* parent)
     lbProgress->setObjectName(QStringLiteral("lbProgress"));
     lbProgress->setGeometry(25, 70, 281, 20);
     lbProgress->setAlignment(Qt::AlignCenter);
+    lbProgress->setTextFormat(Qt::PlainText);
 
     btnCancel = new QPushButton(tr("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));

@@ -132,6 +132,11 @@ private Q_SLOTS:
         const QList<FakeAdb::Call> calls = m_adb->calls();
         QVERIFY(!calls.at(0).serverPortSet && calls.at(0).args == QStringList {QStringLiteral("kill-server")});
         QCOMPARE(calls.at(1).args.join(QLatin1Char(' ')) + calls.at(1).serverPort, QStringLiteral("start-server30399"));
+        // The stand-in's start-server says nothing of a daemon started; with
+        // no device-manager tool to repair anything it is not asked again.
+        QCOMPARE(std::count_if(calls.begin(), calls.end(),
+                               [](const FakeAdb::Call& c) { return c.args.contains(QStringLiteral("start-server")); }),
+                 1);
 
         // adb hangs in the next listing, which changes nothing; shutting down
         // does not wait for it.

@@ -98,6 +98,11 @@ private slots:
             progress.postUpdateProgress(QString(), 45, QString());
             progress.postUpdateProgress(QString(), jobreport::percent(5, 0), QString());
             QCOMPARE(progress.progressText(), u"Progress:45%"_s);
+            // Statuses carry file names: shown as written, not as markup.
+            progress.postUpdateProgress(u"Downloading <img src=x.png>"_s, 50, u"<b>1</b> of 2"_s);
+            for (const char* name : {"lbStatus", "lbProgress"})
+                QCOMPARE(progress.findChild<QLabel*>(QLatin1String(name))->textFormat(), Qt::PlainText);
+            QCOMPARE(progress.statusText(), u"Downloading <img src=x.png>"_s);
             QCOMPARE(runTask(progress, [] {}), JobResult::Succeeded);
         }
         {

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace testsupport {
@@ -70,6 +71,23 @@ QStringList PageTest::column(const QAbstractItemModel& model, int col, const QMo
     QStringList out;
     for (int r = 0; r < model.rowCount(parent); ++r)
         out << model.index(r, col, parent).data().toString();
+    return out;
+}
+
+QString PageTest::shownText(const QString& text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+QStringList PageTest::shownToolTips(const QAbstractItemModel& model, int col, const QModelIndex& parent)
+{
+    QStringList out;
+    for (int r = 0; r < model.rowCount(parent); ++r)
+        out << shownText(model.index(r, col, parent).data(Qt::ToolTipRole).toString());
     return out;
 }
 

@@ -49,6 +49,13 @@ protected:
     static void checkModel(QAbstractItemModel* model);
     // The display texts of one column, top to bottom.
     static QStringList column(const QAbstractItemModel& model, int col, const QModelIndex& parent = QModelIndex());
+    // What a tool tip, message box or label left to guess the format shows
+    // of text: the text itself, or what remains once Qt took it for HTML (a
+    // picture as U+FFFC).
+    static QString shownText(const QString& text);
+    // shownText of the tool tips of one column, top to bottom.
+    static QStringList shownToolTips(const QAbstractItemModel& model, int col,
+                                     const QModelIndex& parent = QModelIndex());
     // Makes exactly these rows the view's selection.
     static void selectRows(QAbstractItemView* view, const QList<int>& rows);
     // The actions' texts, in order.

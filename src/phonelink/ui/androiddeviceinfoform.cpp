@@ -2,6 +2,7 @@
 
 #include "phonelink/androiddeviceinfo.h"
 #include "shell/core/fileutils.h"
+#include "shell/core/plaintext.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -115,7 +116,7 @@ AndroidDeviceInfoForm::AndroidDeviceInfoForm(AndroidDeviceInfo* device, QWidget*
     m_cacheLink->setTextFormat(Qt::RichText);
     m_cacheLink->setText(
         QStringLiteral("<a href=\"%1\">%2</a>").arg(path.toHtmlEscaped(), cache.dirName().toHtmlEscaped()));
-    m_cacheLink->setToolTip(path);
+    m_cacheLink->setToolTip(asPlainText(path));
     m_cacheLink->setMaximumWidth(250);
     m_cacheLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::TextSelectableByMouse);
     m_cacheLink->setOpenExternalLinks(false);

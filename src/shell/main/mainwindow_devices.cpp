@@ -23,6 +23,11 @@
 #include <QFileInfo>
 #include <QTimer>
 
+namespace {
+// How often a tip that fell due while a dialog or job ran asks again.
+constexpr int kUsbTipsRetryMs = 1000;
+} // namespace
+
 // ----------------------------------------------------------- start-up nodes
 
 void MainWindow::addVirtualDevices()
@@ -315,8 +320,21 @@ void MainWindow::miConnectWifi()
 
 void MainWindow::androidUsbTips()
 {
-    if (m_monitor && m_monitor->knownCount() > 0)
+    // The tip is for a user who has no phone yet: a phone seen on USB, one
+    // being connected or one already connected by either road says enough.
+    if (m_closing || (m_monitor && m_monitor->knownCount() > 0) || !m_connecting.isEmpty())
         return;
+    if (isBusy()) {
+        // A dialog or a job is running, perhaps the Wi-Fi connection: decide
+        // once it is over.
+        QTimer::singleShot(kUsbTipsRetryMs, this, &MainWindow::androidUsbTips);
+        return;
+    }
+    for (const AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
+        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child)
+            && static_cast<const _AndroidDeviceItemNode*>(child)->device.folder.isEmpty())
+            return;
+    }
     const QUrl base = appinfo::webServiceUrl();
     auto link = [&base](const QString& path) {
         if (!base.isValid())

@@ -11,7 +11,26 @@ namespace {
 
 // The volume serial the Windows build sends; there is none to read here.
 constexpr char kNoVolumeSerial[] = "123456";
-constexpr char kSystem[] = "linux64";
+
+// The platform this program was built for, as the update page names it:
+// "win64", "linux64" and the like.
+#if defined(Q_OS_WIN)
+#define APP_UPDATE_OS "win"
+#elif defined(Q_OS_MACOS)
+#define APP_UPDATE_OS "mac"
+#elif defined(Q_OS_LINUX)
+#define APP_UPDATE_OS "linux"
+#else
+#define APP_UPDATE_OS "unix"
+#endif
+#if QT_POINTER_SIZE == 8
+#define APP_UPDATE_BITS "64"
+#else
+#define APP_UPDATE_BITS "32"
+#endif
+constexpr char kSystem[] = APP_UPDATE_OS APP_UPDATE_BITS;
+#undef APP_UPDATE_OS
+#undef APP_UPDATE_BITS
 
 QUrl withPath(const QUrl& base, const QString& path, const QString& query)
 {

@@ -4,6 +4,7 @@
 
 #include "records/contactcombinerule.h"
 #include "records/localcontactsdb.h"
+#include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/winmovable.h"
 #include "views/contacts/contacteditor.h"
@@ -119,7 +120,7 @@ void EditContactForm::onBtnSavePressed()
         const QString fullName = pim::formatName(editor->getStructuredName().values);
         try {
             if (m_db->findContactByFullName(fullName) != 0) {
-                showWarning(tr("IDS_CONTACT_NAME_%1_EXIST").arg(fullName));
+                showWarning(asPlainText(tr("IDS_CONTACT_NAME_%1_EXIST").arg(fullName)));
                 return;
             }
         } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/remotefile.h"
 #include "shell/core/folderwalk.h"
+#include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/multiselfiledialog.h"
 #include "shell/mytreeview.h"
@@ -278,11 +279,11 @@ void FileSysMainForm::downloadSelected(const QList<_RemoteFile*>& entries)
         return;
     for (const _RemoteFile* entry : entries) {
         if (!entry->exportable) {
-            showWarning(tr("IDS_CAN_EXPORT_FILE_DIR_%1").arg(displayText(entry)));
+            showWarning(asPlainText(tr("IDS_CAN_EXPORT_FILE_DIR_%1").arg(displayText(entry))));
             return;
         }
         if (entry->exportGroup != entries.first()->exportGroup) {
-            showWarning(tr("IDS_CANNOT_EXPORT_FILE_%1_TOGETHER").arg(displayText(entry)));
+            showWarning(asPlainText(tr("IDS_CANNOT_EXPORT_FILE_%1_TOGETHER").arg(displayText(entry))));
             return;
         }
     }
@@ -309,7 +310,7 @@ void FileSysMainForm::downloadSelected(const QList<_RemoteFile*>& entries)
         return;
     const QStringList left = lister.refusedPaths() + job.refusedNames();
     if (!left.isEmpty())
-        showWarning(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(pathList(left)));
+        showWarning(asPlainText(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(pathList(left))));
 }
 
 // ---------------------------------------------------------------- import
@@ -324,7 +325,7 @@ void FileSysMainForm::miImport()
         return;
     }
     if (!node->entry->importable) {
-        showWarning(tr("IDS_CANT_IMPORT_FILES_TO_DIR_%1").arg(displayText(node->entry)));
+        showWarning(asPlainText(tr("IDS_CANT_IMPORT_FILES_TO_DIR_%1").arg(displayText(node->entry))));
         return;
     }
     MultiSelFileDialog chooser;
@@ -365,7 +366,7 @@ void FileSysMainForm::miDelete()
     }
     for (const FileNode* node : nodes) {
         if (!node->entry->deletable) {
-            showWarning(tr("IDS_CAN_NOT_DEL_FILE_%1").arg(displayText(node->entry)));
+            showWarning(asPlainText(tr("IDS_CAN_NOT_DEL_FILE_%1").arg(displayText(node->entry))));
             return;
         }
     }
@@ -402,7 +403,7 @@ void FileSysMainForm::miDelete()
     if (left.isEmpty())
         showInfo(tr("IDS_DELETE_FILES_SUC"));
     else
-        showWarning(tr("IDS_FILES_NOT_DELETED_%1").arg(pathList(left)));
+        showWarning(asPlainText(tr("IDS_FILES_NOT_DELETED_%1").arg(pathList(left))));
 }
 
 void FileSysMainForm::resizeEvent(QResizeEvent* event)

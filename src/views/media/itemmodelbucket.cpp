@@ -1,5 +1,7 @@
 #include "itemmodelbucket.h"
 
+#include "shell/core/plaintext.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QSize>
@@ -56,8 +58,9 @@ QVariant ItemModelBucket::data(const QModelIndex& index, int role) const
     if (!node)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         return node->text;
     case Qt::DecorationRole:
         return bucketIcon();

@@ -2,6 +2,7 @@
 
 #include "phonelink/androidloadfilesys.h"
 #include "records/remotefile.h"
+#include "shell/core/plaintext.h"
 
 #include <QIcon>
 #include <QLocale>
@@ -62,8 +63,9 @@ QVariant ItemModelFileSys::data(const QModelIndex& index, int role) const
         return QVariant();
     const _RemoteFile& e = *node->entry;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return e.label.isEmpty() ? e.name : e.label;

@@ -1,5 +1,6 @@
 #include "itemmodelmusic.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QBrush>
@@ -65,8 +66,9 @@ QVariant ItemModelMusic::data(const QModelIndex& index, int role) const
         return QVariant();
     const MusicRecord& r = node->record;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return r.title;

@@ -1,5 +1,7 @@
 #include "itemmodelphotoicon.h"
 
+#include "shell/core/plaintext.h"
+
 #include <QFile>
 #include <QImage>
 #include <QLocale>
@@ -85,9 +87,10 @@ QVariant ItemModelPhotoIcon::data(const QModelIndex& index, int role) const
         return node->text.size() > kMaxNameLength ? node->text.left(kMaxNameLength) + QStringLiteral("...")
                                                   : node->text;
     case Qt::ToolTipRole:
-        return QStringLiteral("Name:%1\nDate:%2\nPath:%3")
-            .arg(node->record.name, QLocale::system().toString(node->record.date, QLocale::ShortFormat),
-                 node->record.path);
+        return asPlainText(QStringLiteral("Name:%1\nDate:%2\nPath:%3")
+                               .arg(node->record.name,
+                                    QLocale::system().toString(node->record.date, QLocale::ShortFormat),
+                                    node->record.path));
     case Qt::DecorationRole: {
         if (!node->thumbnail.isEmpty() && QFile::exists(node->thumbnail)) {
             const QImage image(node->thumbnail, "JPEG");

@@ -1,5 +1,6 @@
 #include "itemmodelplaylist.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <algorithm>
@@ -32,8 +33,9 @@ QVariant ItemModelPlaylist::data(const QModelIndex& index, int role) const
     if (!node)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return node->record.name;

@@ -1,5 +1,6 @@
 #include "itemmodelrecording.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -48,8 +49,9 @@ QVariant ItemModelRecording::data(const QModelIndex& index, int role) const
         return QVariant();
     const RecordingRecord& r = node->record;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return nameText(r);

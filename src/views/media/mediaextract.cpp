@@ -3,6 +3,7 @@
 #include "phonelink/androiddownloadfilesthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/remotefile.h"
+#include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
@@ -57,5 +58,5 @@ void MediaExtract::run(QWidget* parent, AndroidDeviceInfo* phone, const QList<Fi
     QStringList shown;
     for (const QString& name : std::as_const(left))
         shown.append(simpleprotocol::showLineBreaks(name));
-    showWarning(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(shown.join(QLatin1Char('\n'))));
+    showWarning(asPlainText(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(shown.join(QLatin1Char('\n')))));
 }

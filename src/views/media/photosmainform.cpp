@@ -10,6 +10,7 @@
 #include "phonelink/androidloadthumbnailsthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/remotefile.h"
+#include "shell/core/plaintext.h"
 #include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mylistview.h"
@@ -276,7 +277,7 @@ void PhotosMainForm::extract(const QList<PhotoRecord>& items)
             QStringList names;
             for (const QString& name : job.refusedNames())
                 names.append(simpleprotocol::showLineBreaks(name));
-            showWarning(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(names.join(QLatin1Char('\n'))));
+            showWarning(asPlainText(tr("IDS_FILES_NOT_EXTRACTED_%1").arg(names.join(QLatin1Char('\n')))));
         }
     }
     qDeleteAll(entries);

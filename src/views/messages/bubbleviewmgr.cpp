@@ -5,6 +5,7 @@
 #include "formats/messagevcardpicture.h"
 #include "platform/desktop.h"
 #include "shell/core/dataroot.h"
+#include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
 #include "views/messages/bubblepage.h"
@@ -354,7 +355,7 @@ void BubbleViewMgr::onLinkClicked(const QUrl& url)
     const QString path = url.toLocalFile();
     const QFileInfo info(path);
     if (!info.isFile()) {
-        showWarning(QStringLiteral("can not find %1.").arg(path));
+        showWarning(asPlainText(QStringLiteral("can not find %1.").arg(path)));
         return;
     }
     if (opensInDesktop(info.suffix())) {

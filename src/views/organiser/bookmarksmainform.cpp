@@ -7,6 +7,7 @@
 #include "phonelink/androidloadbookmarksthread.h"
 #include "platform/desktop.h"
 #include "records/localbookmarkdb.h"
+#include "shell/core/plaintext.h"
 #include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
@@ -245,7 +246,7 @@ void BookmarksMainForm::bookmarkDoubleClicked()
             refused.append(r->url);
     }
     if (!refused.isEmpty())
-        showWarning(tr("IDS_BOOKMARK_NOT_OPENED_%1").arg(refused.join(QLatin1Char('\n'))));
+        showWarning(asPlainText(tr("IDS_BOOKMARK_NOT_OPENED_%1").arg(refused.join(QLatin1Char('\n')))));
 }
 
 void BookmarksMainForm::miToolbarDelete()

@@ -1,5 +1,7 @@
 #include "itemmodelbookmark.h"
 
+#include "shell/core/plaintext.h"
+
 #include <QPixmap>
 #include <QSet>
 #include <QSize>
@@ -72,8 +74,9 @@ QVariant ItemModelBookmark::data(const QModelIndex& index, int role) const
     if (!r)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         if (index.column() == 0)
             return r->title;
         if (index.column() == 1)

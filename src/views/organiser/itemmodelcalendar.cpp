@@ -1,5 +1,7 @@
 #include "itemmodelcalendar.h"
 
+#include "shell/core/plaintext.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
@@ -41,7 +43,7 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
             text += sep + QStringLiteral("Notes:%1").arg(tip ? e.description : oneLine(e.description));
         if (!e.url.isEmpty())
             text += sep + QStringLiteral("Url:%1").arg(tip ? e.url : oneLine(e.url));
-        return text;
+        return tip ? asPlainText(text) : text;
     }
     case 1:
         return ItemModelCalendar::dateText(e.start);
@@ -50,7 +52,7 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
     case 3:
         return e.allDay != 0 ? QStringLiteral("Yes") : QString();
     case 4:
-        return e.rrule;
+        return tip ? asPlainText(e.rrule) : e.rrule;
     default:
         return QVariant();
     }
@@ -101,8 +103,10 @@ QVariant ItemModelCalendar::data(const QModelIndex& index, int role) const
     if (role == Qt::SizeHintRole)
         return QSize(0, 25);
     if (const auto* cal = dynamic_cast<const _CalendarItemNode*>(node)) {
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        if (role == Qt::DisplayRole)
             return index.column() == 0 ? cal->calendar.name : QStringLiteral("--");
+        if (role == Qt::ToolTipRole)
+            return index.column() == 0 ? asPlainText(cal->calendar.name) : QStringLiteral("--");
         if (role == Qt::DecorationRole && index.column() == 0)
             return icon(true);
         return QVariant();

@@ -1,5 +1,6 @@
 #include "itemmodelcall.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QHash>
@@ -91,8 +92,9 @@ QVariant ItemModelCall::data(const QModelIndex& index, int role) const
         return QVariant();
     const CallRecord& c = node->call;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return flagText(c.flags);

@@ -1,5 +1,6 @@
 #include "itemmodelnotes.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -36,8 +37,9 @@ QVariant ItemModelNotes::data(const QModelIndex& index, int role) const
         return QVariant();
     const NoteRecord& n = node->note;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return QLocale::system().toString(n.modified, QLocale::ShortFormat);

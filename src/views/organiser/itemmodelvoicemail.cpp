@@ -1,5 +1,6 @@
 #include "itemmodelvoicemail.h"
 
+#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -32,8 +33,9 @@ QVariant ItemModelVoicemail::data(const QModelIndex& index, int role) const
         return QVariant();
     const VoicemailRecord& v = node->record;
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        return plainToolTip(data(index, Qt::DisplayRole));
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return v.name;

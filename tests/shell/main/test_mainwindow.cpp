@@ -1,8 +1,8 @@
 // The main window offscreen: registered pages by node kind, toolbar merging,
 // backup nodes with their counts, virtual devices, phone nodes that go away
 // while a dialog runs, clearing the cache, a phone's ".mmc" file and a broken
-// country table, and the update check against a loopback stub of the web
-// service.
+// country table, the update check against a loopback stub of the web
+// service, and the update page it opens.
 #include "shell/core/translations.h"
 #include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
@@ -253,6 +253,35 @@ private slots:
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
     }
 
+    // A backup folder and a virtual device whose names look like markup show
+    // as written in the tree's tool tips and on the backup's page.
+    void markupNames_showAsWrittenInTreeAndBackupPage()
+    {
+        const QString name = u"<i>Old <img src=x.png>"_s;
+        const QDir backup = mwtest::backupDir(name, 1);
+        mwtest::writeFile(getDataDir().absoluteFilePath(u"virtual_android/v/dev.txt"_s),
+                          "uid=v1;model=<b>Rocket</b>;manufacturer=<u>Acme");
+        auto w = mwtest::makeWindow();
+        MainWindow& win = *w->window;
+        const auto shown = [](const QString& text) {
+            if (!Qt::mightBeRichText(text))
+                return text;
+            QTextDocument document;
+            document.setHtml(text);
+            return document.toPlainText();
+        };
+        for (Node* root : std::initializer_list<Node*> {win.model()->localDbRoot(), win.model()->devicesRoot()}) {
+            QCOMPARE(root->children.size(), 1);
+            const QModelIndex index = win.model()->indexOfNode(root->children.first());
+            QCOMPARE(shown(index.data(Qt::ToolTipRole).toString()), index.data().toString());
+        }
+        QCOMPARE(win.model()->devicesRoot()->children.first()->text, u"<u>Acme <b>Rocket</b>"_s);
+        win.selectNode(win.model()->localDbRoot()->children.first());
+        auto* path = win.currentPage()->findChild<QLabel*>(u"lbDbPath"_s);
+        QVERIFY(path);
+        QCOMPARE(shown(path->toolTip()), backup.absolutePath());
+    }
+
     void clearCache_reportsWhatHappened()
     {
         auto w = mwtest::makeWindow();
@@ -364,6 +393,18 @@ private slots:
             QCOMPARE(readStamp(), qint64(stampAfter));
         QCOMPARE(w->window->isVisible(), !closes);
         QCOMPARE(w->opened.urls, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
+    }
+
+    // The update page is told the platform the program was built for.
+    void updatePage_namesThePlatformBuiltFor()
+    {
+        qputenv("APP_WEB_SERVICE_URL", "http://127.0.0.1:9/");
+        auto w = mwtest::makeWindow();
+        QMetaObject::invokeMethod(w->window.get(), "miCheckForUpdate");
+        QCOMPARE(w->opened.urls.size(), 1);
+        const QString kernel = QSysInfo::kernelType();
+        const QString os = kernel == u"winnt"_s ? u"win"_s : kernel == u"darwin"_s ? u"mac"_s : kernel;
+        QCOMPARE(QUrlQuery(w->opened.urls.first()).queryItemValue(u"sys"_s), os + QString::number(QSysInfo::WordSize));
     }
 };
 

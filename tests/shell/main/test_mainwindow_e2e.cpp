@@ -1,9 +1,11 @@
 // The main window end to end: a phone over the adb stand-in against the
 // simulated phone is connected under the progress dialog, shown and dropped,
-// with a screenshot of the whole window.
+// with a screenshot of the whole window; the start-up tip with and without a
+// phone on Wi-Fi.
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "phonelink/ui/androiddeviceinfoform.h"
+#include "phonelink/ui/androidwifiform.h"
 #include "shell/core/translations.h"
 #include "shell/itemmodelmain.h"
 #include "shell/mytreeview.h"
@@ -66,6 +68,41 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
         QCOMPARE(win.currentNode(), static_cast<AbsTreeItemModel::_ItemNode*>(win.model()->devicesRoot()));
         simpleprotocol::setLocalPortProvider({});
+    }
+
+    // The "Android device not found" tip is for a user without a phone: due
+    // while a phone is being connected over Wi-Fi (nothing is on USB), it
+    // waits for the connection and stays away; a window without any phone
+    // still shows it.
+    void usbTip_onlyWhenNoPhoneIsConnected()
+    {
+        installTranslations(qApp);
+        testsupport::SimPhone phone(u"127.0.47.31"_s);
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        ScriptedPrompt prompt;
+        prompt.answerDialog(QDialog::Accepted, u"AndroidWIFIForm"_s, [&phone](QDialog* d) {
+            auto* form = static_cast<AndroidWIFIForm*>(d);
+            form->txtWifiSocket->setText(phone.device.host);
+            QTest::mouseClick(form->btnConnect, Qt::LeftButton);
+        });
+        MainWindowOptions o;
+        o.startMonitor = false;
+        o.usbTipsDelayMs = 0; // due as soon as the connection's dialog runs
+        o.checkForUpdate = false;
+        {
+            MainWindow win(nullptr, o);
+            QMetaObject::invokeMethod(&win, "miConnectWifi");
+            QCOMPARE(win.model()->devicesRoot()->children.size(), 1);
+            QTest::qWait(1500);
+            VERIFY_SCRIPT_DONE(prompt);
+            for (const auto& q : prompt.questions())
+                QVERIFY2(q.kind != ScriptedPrompt::Kind::Message, qPrintable(q.text));
+        }
+
+        prompt.answerMessage(QMessageBox::Ok, u"Android device not found."_s);
+        MainWindow win(nullptr, o);
+        QTRY_COMPARE(prompt.pendingAnswers(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
     }
 };
 

@@ -109,6 +109,26 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(memos + "/a.amr"), QByteArray(100000, 'a'));
     }
 
+    // Song and recording names that look like markup show as written in the
+    // tool tips.
+    void markupNames_showAsWrittenInToolTips()
+    {
+        auto phone = startPhone(141, 20, {{"music", "/sdcard/Music/<i>Hit <img src=x.png>.mp3", "x", 1700000000, {}}});
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        _AndroidDeviceItemNode* node = addPhone(*phone);
+        ScriptedPrompt prompt;
+        Page music(kMusic, node, devicesRoot());
+        RecordingMainForm recordings(node, devicesRoot());
+        recordings.setRecordings({recording("/sdcard/Recordings/<b>memo<b>.amr", 1700000000)});
+        for (const QAbstractItemModel* model :
+             std::initializer_list<const QAbstractItemModel*> {music.musicModel(), recordings.recordingModel()}) {
+            QCOMPARE(model->rowCount(), 1);
+            QVERIFY(column(*model, 0).first().startsWith(u'<'));
+            for (int col = 0; col < model->columnCount(); ++col)
+                QCOMPARE(shownToolTips(*model, col), column(*model, col));
+        }
+    }
+
     // A declined file does not count; the music list is read again
     // afterwards, and after a ringtone only the ringtones.
     void music_importCountsWhatThePhoneTook_thenReloads()

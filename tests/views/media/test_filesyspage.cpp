@@ -251,6 +251,17 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(column(*page.fileModel(), 0, sdcard), QStringList({"keep\nme.txt", "odd\nfolder"}));
 
+        // A name that looks like markup shows as written in the refusal and
+        // the tool tips.
+        const QString markup = "<i>top <img src=x.png>";
+        select(page, {row(page, markup)});
+        prompt.answerMessage(QMessageBox::Ok);
+        page.miDelete();
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(shownText(prompt.messages().last()), "Can't delete file " + markup + ".");
+        for (int col = 0; col < page.fileModel()->columnCount(); ++col)
+            QCOMPARE(shownToolTips(*page.fileModel(), col), column(*page.fileModel(), col));
+
         QElapsedTimer t;
         t.start();
         const QModelIndex big = row(page, "big");

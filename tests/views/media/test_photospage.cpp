@@ -180,6 +180,26 @@ private Q_SLOTS:
         QVERIFY(testsupport::readFile(out + "/a.jpg") == a);
     }
 
+    // An album and a picture whose names look like markup show as written in
+    // the album's title, the album list's and the grid's tool tips.
+    void markup_showsAsWrittenInTitleAndToolTips()
+    {
+        QString device;
+        auto* node = addVirtualDevice("Archive", &device);
+        const QString album = "<i>Trip <img src=x.png>";
+        const QString photo = device + "/photos/" + album + "/<b>a<b>.jpg";
+        QVERIFY(QDir().mkpath(device + "/photos/" + album) && writeFile(photo, picture(Qt::darkGreen)));
+        ScriptedPrompt prompt;
+        Page page(15, node, devicesRoot());
+        QCOMPARE(shownToolTips(*page.albumModel(), 0), QStringList {album});
+        selectRows(page.albumView(), {0});
+        QCOMPARE(page.titleLabel()->text(), album);
+        QCOMPARE(page.titleLabel()->textFormat(), Qt::PlainText);
+        const QString tip = shownText(page.gridModel()->index(0, 0).data(Qt::ToolTipRole).toString());
+        QVERIFY2(tip.startsWith("Name:<b>a<b>\nDate:") && tip.endsWith("\nPath:" + photo), qPrintable(tip));
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
     // An album of 50,000 items on a phone that stalls on the first
     // thumbnail: the page shows them all and switches albums at once while
     // the worker waits. The videos page of the same phone lists its videos.

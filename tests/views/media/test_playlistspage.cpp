@@ -155,6 +155,21 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QTRY_COMPARE(other->store->completedSessions("playlists"), 2);
     }
+
+    // A playlist name and members that look like markup show as written in
+    // the tool tips.
+    void markup_showsAsWrittenInToolTips()
+    {
+        _LocalDbItemNode* backup = addBackup("Markup");
+        addPlaylists(backup->dir.absoluteFilePath("playlists.db"), {{"<b>Mix</b>", {"<img src=x.png>a.mp3", "b.mp3"}}});
+        ScriptedPrompt prompt;
+        Page page(backup, devicesRoot());
+        const ItemModelPlaylist& model = *page.playlistModel();
+        QCOMPARE(column(model, 0), QStringList {"<b>Mix</b>"});
+        for (int col = 0; col < model.columnCount(); ++col)
+            QCOMPARE(shownToolTips(model, col), column(model, col));
+        VERIFY_SCRIPT_DONE(prompt);
+    }
 };
 
 QTEST_MAIN(TestPlaylistsPage)

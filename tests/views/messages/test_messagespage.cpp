@@ -77,6 +77,11 @@ private Q_SLOTS:
         QCOMPARE(page.conversationLabel()->text(), hostileName);
         QCOMPARE(page.conversationLabel()->textFormat(), Qt::PlainText);
         QCOMPARE(page.countLabel()->textFormat(), Qt::PlainText);
+        // So are the tool tips of both lists.
+        QCOMPARE(shownToolTips(*page.conversationModel(), 0), column(*page.conversationModel(), 0));
+        QVERIFY(column(*page.messageModel(), 2).value(0).startsWith(hostileName));
+        for (int col = 0; col < page.messageModel()->columnCount(); ++col)
+            QCOMPARE(shownToolTips(*page.messageModel(), col), column(*page.messageModel(), col));
 
         // Another visit of the same connection reads the cache only.
         SMSMainForm again(phone, devicesRoot());

@@ -197,6 +197,26 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(bad), garbage);
     }
 
+    // Titles and addresses that look like markup, at the top and inside a
+    // folder, show as written in the tool tips.
+    void markup_showsAsWrittenInToolTips()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Markup"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")),
+                   QStringLiteral("insert into bookmarks(id,parent,type,title,url,order_index,src_id) values "
+                                  "(20,0,1,'<b>Folder</b>',null,9,''),"
+                                  "(21,20,0,'<img src=\"/tmp/x.png\">Pic','https://e.example/?a=<b>x</b>',0,'')"));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
+        const QModelIndex folder = indexOfTitle(model, QStringLiteral("<b>Folder</b>"));
+        QCOMPARE(column(model, 0, folder), QStringList {QStringLiteral("<img src=\"/tmp/x.png\">Pic")});
+        for (const QModelIndex& parent : {QModelIndex(), folder})
+            for (int col = 0; col < model.columnCount(parent); ++col)
+                QCOMPARE(shownToolTips(model, col, parent), column(model, col, parent));
+        QVERIFY(prompt.questions().isEmpty());
+    }
+
     // Sibling order, nesting, an empty folder, entities and percent signs.
     void export_matchesTheExpectedFile()
     {

@@ -172,6 +172,35 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(bad), garbage);
     }
 
+    // A calendar name and event texts that look like markup show as written
+    // in the tool tips, spaces and line breaks kept.
+    void markup_showsAsWrittenInToolTips()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Markup"));
+        {
+            LocalCalendarsDb db(backup->dir.absoluteFilePath(QStringLiteral("calendars.db")));
+            const QString name = QStringLiteral("<b>Work</b>");
+            const qint64 id = db.getOrCreateCalendar(name, QString());
+            CalendarEventRecord e(0, id, name);
+            e.summary = QStringLiteral("<img src=\"/tmp/x.png\">Lunch");
+            e.description = QStringLiteral("<b>bold</b>\n  two  spaces");
+            e.rrule = QStringLiteral("<i>FREQ=DAILY");
+            e.start = QDateTime::fromSecsSinceEpoch(1700000000);
+            e.end = QDateTime::fromSecsSinceEpoch(1700003600);
+            db.addEvent(id, e, nullptr);
+        }
+        ScriptedPrompt prompt;
+        CalendarMainForm page(backup, devicesRoot());
+        const ItemModelCalendar& model = *page.calendarModel();
+        QCOMPARE(shownToolTips(model, 0), QStringList {QStringLiteral("<b>Work</b>")});
+        const QModelIndex work = model.index(0, 0);
+        QCOMPARE(shownToolTips(model, 0, work),
+                 QStringList {QStringLiteral("<img src=\"/tmp/x.png\">Lunch\nNotes:<b>bold</b>\n  two  spaces")});
+        for (int col = 1; col < model.columnCount(work); ++col)
+            QCOMPARE(shownToolTips(model, col, work), column(model, col, work));
+        QVERIFY(prompt.questions().isEmpty());
+    }
+
     // The file's name (the row) decides the format: anything but ".csv" is
     // iCalendar.
     void export_matchesTheExpectedFiles_data()

@@ -164,6 +164,22 @@ private Q_SLOTS:
         QCOMPARE(phonePage.source().transferTargets().size(), 0);
     }
 
+    // A number and a name that look like markup show as written in the
+    // tool tips.
+    void markup_showsAsWrittenInToolTips()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Markup"));
+        LocalCallHistoryDb(backup->dir.absoluteFilePath(QStringLiteral("calls.db")))
+            .addCall(call(QStringLiteral("<b>+4930</b>"), QStringLiteral("<img src=\"/tmp/x.png\">Eve"), 1500000000, 12,
+                          CALL_FLAG_INCOMING));
+        ScriptedPrompt prompt;
+        CallHistoryMainForm page(backup, devicesRoot());
+        QCOMPARE(column(*page.callModel(), 2), QStringList {QStringLiteral("<img src=\"/tmp/x.png\">Eve")});
+        for (int col = 0; col < page.callModel()->columnCount(); ++col)
+            QCOMPARE(shownToolTips(*page.callModel(), col), column(*page.callModel(), col));
+        QVERIFY(prompt.questions().isEmpty());
+    }
+
     // The file's name (the row) decides the format: anything but ".csv" is
     // the text table.
     void export_matchesTheExpectedFiles_data()

@@ -73,6 +73,8 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         const ItemModelNotes& model = *page.notesModel();
         QCOMPARE(column(model, 1).first(), QStringLiteral("<script>alert(1)</script> & \"q\""));
+        for (int col = 0; col < model.columnCount(); ++col)
+            QCOMPARE(shownToolTips(model, col), column(model, col)); // shown as written
 
         // Hostile ids open into the private temporary folder; the title is
         // text, the body is HTML under a policy that runs and fetches nothing.

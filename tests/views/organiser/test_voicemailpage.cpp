@@ -36,6 +36,15 @@ private Q_SLOTS:
         early.name = QStringLiteral("Early");
         model.setVoicemails({late, early});
         QCOMPARE(column(model, 0), QStringLiteral("Late|Early").split(u'|'));
+        // Names and senders that look like markup show as written in the
+        // tool tips.
+        VoicemailRecord markup;
+        markup.name = QStringLiteral("<b>Late</b>");
+        markup.sender = QStringLiteral("<img src=x.png>+4930");
+        model.setVoicemails({markup});
+        for (int col = 0; col < model.columnCount(); ++col)
+            QCOMPARE(shownToolTips(model, col), column(model, col));
+        model.setVoicemails({late, early});
 
         organisertest::screenshot(*page, {823, 360}, QStringLiteral("voicemail_page.png"));
     }

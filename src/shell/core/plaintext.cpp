@@ -1,0 +1,19 @@
+#include "shell/core/plaintext.h"
+
+#include <QTextDocument>
+
+QString asPlainText(const QString& text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    // pre-wrap keeps runs of spaces and the line breaks, and still lets a
+    // long box text wrap.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QVariant plainToolTip(const QVariant& display)
+{
+    if (display.typeId() != QMetaType::QString)
+        return display;
+    return asPlainText(display.toString());
+}
