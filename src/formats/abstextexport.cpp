@@ -22,7 +22,7 @@ int code(const ContactDataRow& row, int n)
     return col(row, n).trimmed().toInt();
 }
 
-[[noreturn]] void fail(const char* what, const QFile& file)
+[[noreturn]] void fail(const char* what, const ExportFile& file)
 {
     throw std::runtime_error(
         QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
@@ -167,7 +167,7 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
 
 void AbsTextExport::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open())
         fail("create file error.", m_file);
     QSet<QString> keySet;
     if (m_contacts)
@@ -214,17 +214,13 @@ void AbsTextExport::write(const pim::_Contact& contact)
 
 void AbsTextExport::end()
 {
-    if (!m_file.isOpen())
-        return;
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
+    if (m_file.isOpen() && !m_file.commit())
         fail("write file error.", m_file);
 }
 
 void AbsTextExport::writeBytes(const QByteArray& bytes)
 {
-    if (m_file.write(bytes) < 0)
+    if (!m_file.write(bytes))
         fail("write file error.", m_file);
 }
 
