@@ -320,6 +320,43 @@ private Q_SLOTS:
         QCOMPARE(readAll(base + QStringLiteral("/plainfile")), QByteArray("x"));
     }
 
+    // Over an earlier CSV or text file: a cancel or a disk that fills up
+    // keeps it byte for byte and leaves nothing beside it; a completed
+    // export replaces it.
+    void job_failedOrCancelledOverwrite_keepsTheEarlierFile()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+1"), QStringLiteral("Ann"));
+        auto* c = s.chat(QStringLiteral("+1"), {h}, 100);
+        for (int i = 0; i < 10; ++i)
+            s.message(c, h, i % 2 == 0, QString(4000, QLatin1Char('a' + i)), 10 + i);
+        const QByteArray earlier("the earlier export\n");
+        for (const auto& [name, format] : {std::pair {QStringLiteral("m.csv"), int(MessageExportCsv)},
+                                           std::pair {QStringLiteral("m.txt"), int(MessageExportTxt)}}) {
+            const QString dir = testsupport::makeTempDir(QStringLiteral("over")), target = dir + u'/' + name;
+            writeFile(target, earlier);
+            RecordingJobReport cancelled, full, done;
+            cancelled.cancelWhenProgressContains(QStringLiteral("Messages: 3/"));
+            runJob(s.list(), target, format, &cancelled);
+            QCOMPARE(cancelled.endCount(), 0);
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            {
+                testsupport::FileSizeLimit limit(16 * 1024);
+                QVERIFY(limit.ok());
+                runJob(s.list(), target, format, &full);
+            }
+            QCOMPARE(full.successes(), QStringList());
+            QCOMPARE(full.errors(), QStringList {QStringLiteral("write file error. File too large")});
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            runJob(s.list(), target, format, &done);
+            QVERIFY(done.succeeded());
+            QVERIFY(readAll(target).size() > 40000);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+        }
+    }
+
     void chatOrder_isStrictAndKeepsConversationsTogether()
     {
         MessageSet s;
