@@ -357,6 +357,29 @@ private Q_SLOTS:
         }
     }
 
+    // The attachment tags of a message follow the stored order of its
+    // attachments in both text exports, on every run.
+    void textExports_tagAttachmentsInStoredOrder()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+1"));
+        auto* m = s.message(s.chat(QStringLiteral("+1"), {h}, 100), h, false, QStringLiteral("parts"), 10);
+        const char* mimes[] = {"video/mp4",  "image/png", "audio/amr",  "text/vcard", "application/pdf", "image/gif",
+                               "video/3gpp", "audio/mp3", "text/plain", "image/jpeg", "text/x-vCard",    "video/webm"};
+        for (const char* mime : mimes)
+            s.attach(m, QLatin1String(mime), QStringLiteral("/nowhere/") + QString::fromLatin1(mime).section(u'/', 1));
+        const QByteArray tags("parts [VIDEO] [IMAGE] [AUDIO] [VCARD] [ATTA] [IMAGE] [VIDEO] [AUDIO] [ATTA] [IMAGE] "
+                              "[VCARD] [VIDEO]\r\n");
+        const QString dir = testsupport::makeTempDir(QStringLiteral("tags"));
+        for (int format : {MessageExportCsv, MessageExportTxt}) {
+            RecordingJobReport report;
+            const QString path = dir + QStringLiteral("/t%1").arg(format);
+            runJob(s.list(), path, format, &report);
+            QVERIFY(report.succeeded());
+            QVERIFY2(readAll(path).endsWith(tags), readAll(path).constData());
+        }
+    }
+
     void chatOrder_isStrictAndKeepsConversationsTogether()
     {
         MessageSet s;
