@@ -45,7 +45,7 @@ void AbsFileExportThread::checkCanceled() const
 void AbsFileExportThread::postProgress(qint64 done, qint64 total, const QString& text) const
 {
     if (m_progress)
-        m_progress->postUpdateProgress(QString(), jobreport::percent(done, total), text);
+        m_progress->postUpdateProgress(m_status, jobreport::percent(done, total), text);
 }
 
 void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body)
