@@ -37,17 +37,19 @@ bool ExportFile::write(const QByteArray& bytes)
 {
     if (device().write(bytes) == bytes.size())
         return true;
-    // A failed buffered write gives no reason; flushing what is left does.
-    device().flush();
     keepError();
     return false;
 }
 
 void ExportFile::keepError()
 {
-    // The first failure tells why; closing the file forgets it.
-    if (m_error.isEmpty())
-        m_error = device().errorString();
+    // The first failure tells why; closing the file forgets it. A write that
+    // fell short gives no reason: trying the rest once more does.
+    if (!m_error.isEmpty())
+        return;
+    if (device().isOpen())
+        device().flush();
+    m_error = device().errorString();
 }
 
 bool ExportFile::commit()
@@ -66,7 +68,8 @@ bool ExportFile::commit()
     m_direct.close();
     if (flushed && m_direct.error() == QFileDevice::NoError)
         return true;
-    keepError();
+    if (m_error.isEmpty())
+        m_error = m_direct.errorString();
     return false;
 }
 

@@ -330,12 +330,16 @@ private Q_SLOTS:
         auto* c = s.chat(QStringLiteral("+1"), {h}, 100);
         for (int i = 0; i < 10; ++i)
             s.message(c, h, i % 2 == 0, QString(4000, QLatin1Char('a' + i)), 10 + i);
+        MessageSet few; // short enough to wait in the write buffer until the file is completed
+        auto* fewChat = few.chat(QStringLiteral("+2"), {few.handle(QStringLiteral("+2"))}, 100);
+        for (int i = 0; i < 3; ++i)
+            few.message(fewChat, nullptr, true, QStringLiteral("short"), 10 + i);
         const QByteArray earlier("the earlier export\n");
         for (const auto& [name, format] : {std::pair {QStringLiteral("m.csv"), int(MessageExportCsv)},
                                            std::pair {QStringLiteral("m.txt"), int(MessageExportTxt)}}) {
             const QString dir = testsupport::makeTempDir(QStringLiteral("over")), target = dir + u'/' + name;
             writeFile(target, earlier);
-            RecordingJobReport cancelled, full, done;
+            RecordingJobReport cancelled, full, cut, done;
             cancelled.cancelWhenProgressContains(QStringLiteral("Messages: 3/"));
             runJob(s.list(), target, format, &cancelled);
             QCOMPARE(cancelled.endCount(), 0);
@@ -348,6 +352,13 @@ private Q_SLOTS:
             }
             QCOMPARE(full.successes(), QStringList());
             QCOMPARE(full.errors(), QStringList {QStringLiteral("write file error. File too large")});
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            {
+                testsupport::FileSizeLimit limit(64);
+                runJob(few.list(), target, format, &cut);
+            }
+            QCOMPARE(cut.errors(), QStringList {QStringLiteral("write file error. File too large")});
             QCOMPARE(readAll(target), earlier);
             QCOMPARE(filesBelow(dir), QStringList {name});
             runJob(s.list(), target, format, &done);
