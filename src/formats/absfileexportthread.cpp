@@ -45,7 +45,7 @@ void AbsFileExportThread::checkCanceled() const
 void AbsFileExportThread::postProgress(qint64 done, qint64 total, const QString& text) const
 {
     if (m_progress)
-        m_progress->postUpdateProgress(QString(), jobreport::percent(done, total), text);
+        m_progress->postUpdateProgress(m_status, jobreport::percent(done, total), text);
 }
 
 void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body)
@@ -58,7 +58,11 @@ void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const 
     Stream out(&file, lineEnd);
     body(out);
     out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError || !file.commit())
+    // Flushed before commit(): QSaveFile does not see a write that falls
+    // short while it closes, and would put a cut file in the target's place.
+    // The flush also names the reason of a write that failed before.
+    const bool flushed = file.flush();
+    if (out.status() != QTextStream::Ok || !flushed || file.error() != QFileDevice::NoError || !file.commit())
         throw std::runtime_error(
             QStringLiteral("write file %1 failed. %2").arg(path, file.errorString()).toStdString());
 }

@@ -64,8 +64,12 @@ protected:
     JobReport* progress() const { return m_progress; }
     LineEnd lineEnd() const { return m_lineEnd; }
     void checkCanceled() const;
-    // Posts "done / total" progress (percent and the given text).
+    // Posts "done / total" progress (percent and the given text) under the
+    // status line set with setProgressStatus.
     void postProgress(qint64 done, qint64 total, const QString& text) const;
+    // The status line of every postProgress (none by default); set before
+    // the job starts.
+    void setProgressStatus(const QString& status) { m_status = status; }
 
 private:
     void run() final;
@@ -73,4 +77,5 @@ private:
     QString m_path;
     LineEnd m_lineEnd;
     JobReport* m_progress;
+    QString m_status;
 };

@@ -31,7 +31,7 @@ QString label(const QMap<int, QString>& table, int code)
     return it != table.constEnd() ? it.value() : QString::number(code);
 }
 
-[[noreturn]] void fail(const char* what, const QFile& file)
+[[noreturn]] void fail(const char* what, const ExportFile& file)
 {
     throw std::runtime_error(
         QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
@@ -178,7 +178,7 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
 
 void AbsTextExport::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open())
         fail("create file error.", m_file);
     QSet<QString> keySet;
     if (m_contacts)
@@ -225,17 +225,13 @@ void AbsTextExport::write(const pim::_Contact& contact)
 
 void AbsTextExport::end()
 {
-    if (!m_file.isOpen())
-        return;
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
+    if (m_file.isOpen() && !m_file.commit())
         fail("write file error.", m_file);
 }
 
 void AbsTextExport::writeBytes(const QByteArray& bytes)
 {
-    if (m_file.write(bytes) < 0)
+    if (!m_file.write(bytes))
         fail("write file error.", m_file);
 }
 

@@ -4,10 +4,10 @@
 // CSV importer, so they are part of the file format.
 #pragma once
 
+#include "formats/exportfile.h"
 #include "records/absformatexport.h"
 #include "records/contact.h"
 
-#include <QFile>
 #include <QList>
 #include <QMap>
 #include <QPair>
@@ -46,7 +46,7 @@ protected:
 private:
     void writeBytes(const QByteArray& bytes);
 
-    QFile m_file;
+    ExportFile m_file; // takes the target's place in end(), not before
     const QList<pim::_Contact>* m_contacts;
     QMap<QString, int> m_columnIndex;
 };

@@ -32,24 +32,16 @@ void ExportToFileThread::run()
     HtmlExport* html = nullptr;
     QString path = m_path;
     QString createdFolder; // the HTML folder, when this job made it
-    bool begun = false;
 
-    // Removes what this run created: never a folder or file that was there
-    // before and that the job did not open for writing.
-    const auto discard = [&](bool endFirst) {
-        if (endFirst && exporter) {
-            try {
-                exporter->end();
-            } catch (...) {
-            }
-        }
+    // Drops the output (the exporters write beside the target, which keeps
+    // what it held) and removes what this run created: never a folder or
+    // file that was there before.
+    const auto discard = [&]() {
         if (html)
             html->discardOutput();
         exporter.reset();
         if (!createdFolder.isEmpty())
             removeDir(createdFolder);
-        else if (!html && begun)
-            QFile::remove(path);
     };
 
     try {
@@ -81,11 +73,10 @@ void ExportToFileThread::run()
         }
 
         exporter->begin();
-        begun = true;
         int count = 0;
         for (const pim::_Contact& contact : std::as_const(m_contacts)) {
             if (m_progress->userCanceled()) {
-                discard(true);
+                discard();
                 return;
             }
             ++count;
@@ -97,10 +88,10 @@ void ExportToFileThread::run()
         exporter.reset();
         m_progress->postSucceed(tr("IDS_SUC_EXPORT_%1_CONTACTS_TO_FILE").arg(count));
     } catch (const std::exception& e) {
-        discard(false);
+        discard();
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
     } catch (...) {
-        discard(false);
+        discard();
         m_progress->postErrorOccurred(tr("unknown error."));
     }
 }

@@ -1,6 +1,7 @@
 // Writes a list of contacts to a file in one of five formats on a worker
 // thread. The outcome reaches the user through the job report; on failure or
-// cancel only what the job created is removed.
+// cancel only what the job created is removed, and an earlier file of the
+// target's name stays as it was.
 #pragma once
 
 #include "records/contact.h"

@@ -4,6 +4,7 @@
 #include "formats/contactrowformat.h"
 #include "shell/core/errorreport.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 
@@ -21,7 +22,7 @@ QString esc(const QString& text)
     return text.toHtmlEscaped();
 }
 
-[[noreturn]] void fail(const char* what, const QFile& file)
+[[noreturn]] void fail(const char* what, const ExportFile& file)
 {
     throw std::runtime_error(
         QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
@@ -41,9 +42,8 @@ HtmlExport::~HtmlExport() = default;
 
 void HtmlExport::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open())
         fail("create file error.", m_file);
-    m_openedPage = true;
     QString head;
     head += QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n");
@@ -81,10 +81,11 @@ QString HtmlExport::savePhoto(const pim::_Contact& contact)
     for (int n = 1; m_photoNames.contains(name); ++n)
         name = QStringLiteral("%1_%2.jpg").arg(contact.id).arg(n);
     m_photoNames.insert(name);
-    const QString path = m_photosDir.absoluteFilePath(name);
-    const bool existed = QFileInfo::exists(path);
-    if (image.save(path, "JPEG") && !existed)
-        m_createdFiles.append(path);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (image.save(&buffer, "JPEG"))
+        m_photos.append({m_photosDir.absoluteFilePath(name), jpeg});
     return name;
 }
 
@@ -155,17 +156,26 @@ void HtmlExport::end()
     if (!m_file.isOpen())
         return;
     writeText(QStringLiteral("</body></html>"));
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
+    // Each photo takes its name only when complete; the page comes last.
+    for (const auto& [path, jpeg] : std::as_const(m_photos)) {
+        const bool existed = QFileInfo::exists(path);
+        ExportFile photo(path);
+        if (!photo.open())
+            fail("create file error.", photo);
+        if (!photo.write(jpeg) || !photo.commit())
+            fail("write file error.", photo);
+        if (!existed)
+            m_createdFiles.append(path);
+    }
+    m_photos.clear();
+    if (!m_file.commit())
         fail("write file error.", m_file);
 }
 
 void HtmlExport::discardOutput()
 {
-    m_file.close();
-    if (m_openedPage)
-        m_file.remove();
+    m_file.discard();
+    m_photos.clear();
     for (const QString& f : std::as_const(m_createdFiles))
         QFile::remove(f);
     m_createdFiles.clear();
@@ -175,6 +185,6 @@ void HtmlExport::discardOutput()
 
 void HtmlExport::writeText(const QString& text)
 {
-    if (m_file.write(text.toUtf8()) < 0)
+    if (!m_file.write(text.toUtf8()))
         fail("write file error.", m_file);
 }

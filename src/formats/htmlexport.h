@@ -1,13 +1,19 @@
 // Contacts as one XHTML page, one block per contact with its photo, name
 // block and a titled list per kind of data, with the photos in a "photos"
 // folder beside the page. Every value from a contact is HTML-escaped.
+// The page is written beside its target and the photos are kept in memory
+// until end(), so an export that fails or is cancelled before it ends leaves
+// an earlier page and its photos as they were.
 #pragma once
 
+#include "formats/exportfile.h"
 #include "records/absformatexport.h"
 #include "records/contact.h"
 
+#include <QByteArray>
 #include <QDir>
-#include <QFile>
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QStringList>
 
@@ -21,19 +27,20 @@ public:
     void write(const pim::_Contact& contact) override;
     void end() override;
 
-    // Closes the page and removes what this export created: the page, the
-    // photos it wrote, the placeholder when it put it there, and the photos
-    // folder when it made it (and nothing else is in it).
+    // Drops the page being written and removes what this export created:
+    // the photos it wrote, the placeholder when it put it there, and the
+    // photos folder when it made it (and nothing else is in it). An earlier
+    // page stays.
     void discardOutput();
 
 private:
     void writeText(const QString& text);
     QString savePhoto(const pim::_Contact& contact);
 
-    QFile m_file;
+    ExportFile m_file;
     QDir m_photosDir;
     bool m_madePhotosDir = false;
-    bool m_openedPage = false;
     QStringList m_createdFiles;
     QSet<QString> m_photoNames;
+    QList<QPair<QString, QByteArray>> m_photos; // path, JPEG bytes: written by end()
 };

@@ -42,8 +42,9 @@ QSet<QString> entriesBelow(const QString& folder)
     return entries;
 }
 
-// What a run may remove when it fails or is cancelled: the file it opened
-// for writing, or in a target folder everything that was not there before.
+// What a run may remove when it fails or is cancelled: in a target folder
+// everything that was not there before. A single file (text, CSV) needs
+// nothing here: it is written beside its target and goes with its exporter.
 class OutputGuard {
 public:
     OutputGuard(const QString& target, bool folderMode)
@@ -65,16 +66,10 @@ public:
                 (QStringLiteral("create file error. cannot create the folder ") + m_target).toUtf8().toStdString());
     }
 
-    void fileOpened() { m_fileOpened = true; }
-
     void discard()
     {
-        if (!m_folder) {
-            // Only a regular file: never a device or a folder of that name.
-            if (m_fileOpened && QFileInfo(m_target).isFile())
-                QFile::remove(m_target);
+        if (!m_folder)
             return;
-        }
         if (!m_createdRoot.isEmpty()) {
             removeDir(m_createdRoot);
             return;
@@ -100,7 +95,6 @@ public:
 private:
     QString m_target;
     bool m_folder;
-    bool m_fileOpened = false;
     QString m_createdRoot;
     QSet<QString> m_before;
 };
@@ -279,7 +273,6 @@ void ExportMessagesThread::runExport()
                     else
                         exporter = std::make_unique<ExportMessagesCsv>(m_targetPath);
                     exporter->begin();
-                    guard.fileOpened();
                     m_written << QFileInfo(m_targetPath).absoluteFilePath();
                 }
                 break;

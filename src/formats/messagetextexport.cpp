@@ -9,7 +9,7 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const QFile& file)
+[[noreturn]] void fail(const char* what, const ExportFile& file)
 {
     throw std::runtime_error((QLatin1String(what) + QLatin1Char(' ') + file.errorString()).toUtf8().toStdString());
 }
@@ -36,7 +36,7 @@ ExportMessagesText::~ExportMessagesText() = default;
 
 void ExportMessagesText::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open())
         fail("create file error.", m_file);
     writeLine(headerLine());
 }
@@ -48,17 +48,13 @@ void ExportMessagesText::writeLine(const QString& line)
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     text += QLatin1String("\r\n");
     const QByteArray bytes = text.toUtf8();
-    if (m_file.write(bytes) != bytes.size())
+    if (!m_file.write(bytes))
         fail("write file error.", m_file);
 }
 
 void ExportMessagesText::end()
 {
-    if (!m_file.isOpen())
-        return;
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
+    if (m_file.isOpen() && !m_file.commit())
         fail("write file error.", m_file);
 }
 

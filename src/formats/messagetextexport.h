@@ -4,21 +4,22 @@
 // CSV field included, so the file is the same on every platform.
 #pragma once
 
+#include "formats/exportfile.h"
 #include "messagestore/msgrecords.h"
 #include "records/absformatexport.h"
 
-#include <QFile>
 #include <QString>
 
 class ExportMessagesText : public AbsFormatExport<_MsgMessage> {
 public:
     ~ExportMessagesText() override;
 
-    // Opens (truncating) the file and writes the header line; throws
-    // "create file error. %1" with the file's error text.
+    // Opens the file (beside the target, see ExportFile) and writes the
+    // header line; throws "create file error. %1" with the file's error text.
     void begin() override;
-    // Flushes and closes; throws "write file error. %1" when anything
-    // written since begin() did not reach the file.
+    // Completes the file and puts it in the target's place; throws "write
+    // file error. %1" when anything written since begin() did not reach the
+    // file. Without end() the target keeps what it held.
     void end() override;
 
 protected:
@@ -28,7 +29,7 @@ protected:
     void writeLine(const QString& line);
 
 private:
-    QFile m_file;
+    ExportFile m_file; // takes the target's place in end(), not before
 };
 
 class ExportMessagesCsv : public ExportMessagesText {

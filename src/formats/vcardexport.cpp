@@ -124,7 +124,7 @@ VCardExport::~VCardExport() = default;
 
 void VCardExport::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open())
         throw std::runtime_error(
             QStringLiteral("create file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }
@@ -133,16 +133,14 @@ void VCardExport::end()
 {
     if (!m_file.isOpen())
         return;
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
+    if (!m_file.commit())
         throw std::runtime_error(
             QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }
 
 void VCardExport::write(const pim::_Contact& contact)
 {
-    if (m_file.write(cardFor(contact).serialize()) < 0)
+    if (!m_file.write(cardFor(contact).serialize()))
         throw std::runtime_error(
             QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
 }

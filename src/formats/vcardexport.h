@@ -2,11 +2,10 @@
 // reads these files back; the component orders are shared with it.
 #pragma once
 
+#include "formats/exportfile.h"
 #include "formats/vcard.h"
 #include "records/absformatexport.h"
 #include "records/contact.h"
-
-#include <QFile>
 
 class VCardExport : public AbsFormatExport<const pim::_Contact> {
 public:
@@ -21,5 +20,5 @@ public:
     static VCardCard cardFor(const pim::_Contact& contact);
 
 private:
-    QFile m_file;
+    ExportFile m_file; // takes the target's place in end(), not before
 };

@@ -155,7 +155,8 @@ QString getMsgSummary(const _MsgMessage* msg)
 {
     if (msg->item_type == 0) {
         QString s = withoutObjReplacement(msg->text);
-        for (const _MsgAttachment* att : msg->attachments) {
+        // In stored order: the table's own order changes from run to run.
+        for (const _MsgAttachment* att : getAttachments(msg)) {
             const QString mime = att->mime_type;
             if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive))
                 s += QStringLiteral(" [IMAGE]");

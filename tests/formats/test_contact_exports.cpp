@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTest>
 
 using fixtures::addRow;
@@ -28,6 +29,12 @@ bool finished(QThread& job)
 {
     job.start();
     return job.wait(30000);
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
 const QList<pim::_Contact> kTen(10, fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee")));
@@ -202,6 +209,67 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(chosen + QStringLiteral("/site.html")));
         QVERIFY(!QFileInfo::exists(chosen + QStringLiteral("/photos")));
         QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/new")));
+    }
+
+    // Over an earlier export, in every format: a cancel or a disk that fills
+    // up keeps the earlier file (and the HTML page's earlier photo) byte for
+    // byte and leaves nothing beside it; a completed export replaces it.
+    void failedOrCancelledOverwrite_keepsTheEarlierFile()
+    {
+        QList<pim::_Contact> many; // well over the size limit in every format
+        for (int i = 0; i < 40; ++i) {
+            pim::_Contact c = fixtures::named(QStringLiteral("Given%1").arg(i), QStringLiteral("Family"));
+            addRow(c, pim::ENTITY_NOTE, {{1, QString(1000, QLatin1Char('n'))}});
+            addRow(c, pim::ENTITY_PHOTO, {{15, fixtures::jpegBytes(Qt::red)}});
+            many.append(c);
+        }
+        const QByteArray earlier("the earlier export\n"), photo("the earlier photo");
+        for (int format : {ExportVCard, ExportCSV, ExportTXT, ExportHTML, ExportPDF}) {
+            const QString dir = testsupport::makeTempDir(QStringLiteral("over%1").arg(format));
+            const QString target = dir + QStringLiteral("/out");
+            QString file = target; // the HTML page goes into the folder of its name
+            QStringList before {QStringLiteral("out")};
+            if (format == ExportHTML) {
+                QVERIFY(QDir().mkpath(target + QStringLiteral("/photos")));
+                file = target + QStringLiteral("/out");
+                put(target + QStringLiteral("/photos/0.jpg"), photo);
+                before = QStringList {QStringLiteral("out/out"), QStringLiteral("out/photos/0.jpg")};
+            }
+            put(file, earlier);
+            const auto unchanged = [&] {
+                QCOMPARE(testsupport::readFile(file), earlier);
+                QCOMPARE(testsupport::filesBelow(dir), before);
+                if (format == ExportHTML)
+                    QCOMPARE(testsupport::readFile(target + QStringLiteral("/photos/0.jpg")), photo);
+            };
+
+            RecordingJobReport cancelled, full, done;
+            cancelled.cancelWhenProgressContains(QStringLiteral("Contacts:3/40"));
+            ExportToFileThread cancelJob(many, format, target, &cancelled);
+            QVERIFY(finished(cancelJob));
+            QCOMPARE(cancelled.endCount(), 0);
+            unchanged();
+            {
+                testsupport::FileSizeLimit limit(16 * 1024);
+                QVERIFY(limit.ok());
+                ExportToFileThread fullJob(many, format, target, &full);
+                QVERIFY(finished(fullJob));
+            }
+            QCOMPARE(full.successes(), QStringList());
+            const QString error = full.errors().value(0);
+            QVERIFY2(error.startsWith(QStringLiteral("write file error. "))
+                         && !error.contains(QStringLiteral("Unknown")),
+                     qPrintable(error));
+            unchanged();
+
+            ExportToFileThread doneJob(many, format, target, &done);
+            QVERIFY(finished(doneJob));
+            QVERIFY(done.succeeded());
+            QVERIFY(testsupport::readFile(file).size() > 16 * 1024);
+            const QStringList after = testsupport::filesBelow(dir);
+            QCOMPARE(after.filter(QRegularExpression(QStringLiteral("(^|/)\\.|\\.[A-Za-z0-9]{6}$"))), QStringList());
+            QCOMPARE(after.size(), format == ExportHTML ? 2 + 40 : 1); // page, placeholder, 40 photos
+        }
     }
 };
 

@@ -320,6 +320,77 @@ private Q_SLOTS:
         QCOMPARE(readAll(base + QStringLiteral("/plainfile")), QByteArray("x"));
     }
 
+    // Over an earlier CSV or text file: a cancel or a disk that fills up
+    // keeps it byte for byte and leaves nothing beside it; a completed
+    // export replaces it.
+    void job_failedOrCancelledOverwrite_keepsTheEarlierFile()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+1"), QStringLiteral("Ann"));
+        auto* c = s.chat(QStringLiteral("+1"), {h}, 100);
+        for (int i = 0; i < 10; ++i)
+            s.message(c, h, i % 2 == 0, QString(4000, QLatin1Char('a' + i)), 10 + i);
+        MessageSet few; // short enough to wait in the write buffer until the file is completed
+        auto* fewChat = few.chat(QStringLiteral("+2"), {few.handle(QStringLiteral("+2"))}, 100);
+        for (int i = 0; i < 3; ++i)
+            few.message(fewChat, nullptr, true, QStringLiteral("short"), 10 + i);
+        const QByteArray earlier("the earlier export\n");
+        for (const auto& [name, format] : {std::pair {QStringLiteral("m.csv"), int(MessageExportCsv)},
+                                           std::pair {QStringLiteral("m.txt"), int(MessageExportTxt)}}) {
+            const QString dir = testsupport::makeTempDir(QStringLiteral("over")), target = dir + u'/' + name;
+            writeFile(target, earlier);
+            RecordingJobReport cancelled, full, cut, done;
+            cancelled.cancelWhenProgressContains(QStringLiteral("Messages: 3/"));
+            runJob(s.list(), target, format, &cancelled);
+            QCOMPARE(cancelled.endCount(), 0);
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            {
+                testsupport::FileSizeLimit limit(16 * 1024);
+                QVERIFY(limit.ok());
+                runJob(s.list(), target, format, &full);
+            }
+            QCOMPARE(full.successes(), QStringList());
+            QCOMPARE(full.errors(), QStringList {QStringLiteral("write file error. File too large")});
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            {
+                testsupport::FileSizeLimit limit(64);
+                runJob(few.list(), target, format, &cut);
+            }
+            QCOMPARE(cut.errors(), QStringList {QStringLiteral("write file error. File too large")});
+            QCOMPARE(readAll(target), earlier);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+            runJob(s.list(), target, format, &done);
+            QVERIFY(done.succeeded());
+            QVERIFY(readAll(target).size() > 40000);
+            QCOMPARE(filesBelow(dir), QStringList {name});
+        }
+    }
+
+    // The attachment tags of a message follow the stored order of its
+    // attachments in both text exports, on every run.
+    void textExports_tagAttachmentsInStoredOrder()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+1"));
+        auto* m = s.message(s.chat(QStringLiteral("+1"), {h}, 100), h, false, QStringLiteral("parts"), 10);
+        const char* mimes[] = {"video/mp4",  "image/png", "audio/amr",  "text/vcard", "application/pdf", "image/gif",
+                               "video/3gpp", "audio/mp3", "text/plain", "image/jpeg", "text/x-vCard",    "video/webm"};
+        for (const char* mime : mimes)
+            s.attach(m, QLatin1String(mime), QStringLiteral("/nowhere/") + QString::fromLatin1(mime).section(u'/', 1));
+        const QByteArray tags("parts [VIDEO] [IMAGE] [AUDIO] [VCARD] [ATTA] [IMAGE] [VIDEO] [AUDIO] [ATTA] [IMAGE] "
+                              "[VCARD] [VIDEO]\r\n");
+        const QString dir = testsupport::makeTempDir(QStringLiteral("tags"));
+        for (int format : {MessageExportCsv, MessageExportTxt}) {
+            RecordingJobReport report;
+            const QString path = dir + QStringLiteral("/t%1").arg(format);
+            runJob(s.list(), path, format, &report);
+            QVERIFY(report.succeeded());
+            QVERIFY2(readAll(path).endsWith(tags), readAll(path).constData());
+        }
+    }
+
     void chatOrder_isStrictAndKeepsConversationsTogether()
     {
         MessageSet s;

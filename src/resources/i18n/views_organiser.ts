@@ -258,6 +258,10 @@
 <context>
     <name>ExportBookmarkThread</name>
     <message>
+        <source>IDS_EXPORTING_BOOKMARKS</source>
+        <translation>Extracting Bookmarks now. Please wait...</translation>
+    </message>
+    <message>
         <source>IDS_SUC_EXPORT_%1_BOOKMARKS</source>
         <translation>Successfully extracted %1 Bookmarks.</translation>
     </message>
@@ -268,6 +272,10 @@
 </context>
 <context>
     <name>ExportCalendarThread</name>
+    <message>
+        <source>IDS_EXPORTING_CALENDAR_ITEMS</source>
+        <translation>Extracting Calendar events now. Please wait...</translation>
+    </message>
     <message>
         <source>%1 / %2</source>
         <translation>%1 / %2</translation>

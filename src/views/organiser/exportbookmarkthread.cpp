@@ -26,6 +26,7 @@ ExportBookmarkThread::ExportBookmarkThread(const QList<BookmarkRecord*>& items, 
     : AbsFileExportThread(path, LineEnd::CrLf, progress, parent)
     , items(items)
 {
+    setProgressStatus(tr("IDS_EXPORTING_BOOKMARKS"));
 }
 
 QString ExportBookmarkThread::escape(const QString& text)

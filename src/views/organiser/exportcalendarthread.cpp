@@ -111,6 +111,7 @@ ExportCalendarThread::ExportCalendarThread(const QList<CalendarEventRecord>& eve
     : AbsFileExportThread(path, LineEnd::CrLf, progress, parent)
     , events(events)
 {
+    setProgressStatus(tr("IDS_EXPORTING_CALENDAR_ITEMS"));
 }
 
 QString ExportCalendarThread::escapeText(const QString& text)

@@ -233,6 +233,11 @@ private Q_SLOTS:
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 3 Bookmarks.")});
         QCOMPARE(testsupport::readFile(path),
                  testsupport::readFile(organisertest::dataFile(QStringLiteral("bookmarks_expected.html"))));
+        // Each step under the export's status line.
+        QCOMPARE(report.progressTexts(),
+                 (QStringList {QStringLiteral("1 / 3"), QStringLiteral("2 / 3"), QStringLiteral("3 / 3")}));
+        for (const auto& step : report.progress())
+            QCOMPARE(step.status, QStringLiteral("Extracting Bookmarks now. Please wait..."));
     }
 
     // Markup, entities, quotes, line breaks, no title and non-ASCII in titles

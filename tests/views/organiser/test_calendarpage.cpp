@@ -234,6 +234,10 @@ private Q_SLOTS:
         runExport<ExportCalendarThread>(events, path, report);
         QCOMPARE(report.successes(), QStringList {result});
         QCOMPARE(masked(testsupport::readFile(path)), testsupport::readFile(organisertest::dataFile(expected)));
+        // Each step under the export's status line.
+        QCOMPARE(report.progress().size(), 7);
+        for (const auto& step : report.progress())
+            QCOMPARE(step.status, QStringLiteral("Extracting Calendar events now. Please wait..."));
     }
 
     void export_hostileEvents_readBackIntactByIcalendar()

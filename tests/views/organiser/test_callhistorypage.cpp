@@ -236,6 +236,19 @@ private Q_SLOTS:
                  qPrintable(full.errors().first()));
         QCOMPARE(testsupport::readFile(earlier), QByteArray("the earlier export\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("full.txt")});
+
+        // A short export that fills the disk only as it is completed: the
+        // cut file never takes the earlier one's place, and the error says why.
+        testsupport::RecordingJobReport cut;
+        {
+            testsupport::FileSizeLimit limit(64);
+            QVERIFY(limit.ok());
+            runExport<ExportCallHistoryThread>(sampleCalls(), earlier, cut);
+        }
+        QCOMPARE(cut.successes(), QStringList());
+        QCOMPARE(cut.errors(), QStringList {QStringLiteral("write file %1 failed. File too large").arg(earlier)});
+        QCOMPARE(testsupport::readFile(earlier), QByteArray("the earlier export\n"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("full.txt")});
     }
 
 private:
