@@ -34,6 +34,7 @@ void ExportMessagesDb::begin()
     m_inUnit = true;
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
+    m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
     // (A store without an attachment table has no attachment to find.)
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
         && (!m_db.tableExists(QStringLiteral("attachment"))
@@ -137,6 +138,12 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
     qint64 messageId = mayExist(Key::LogicHash, logicHash) ? m_db.findMessageByLogicHash(logicHash) : 0;
     if (messageId == 0 && mayExist(Key::MessageGuid, msg.guid))
         messageId = m_db.findMessageByGuid(msg.guid);
+    // A message the store held before this unit keeps the attachments it
+    // was stored with: the same message from another producer names its
+    // pictures by other guids, and adding those would show every picture
+    // twice. (Two messages of one unit that the look-ups take for one keep
+    // the pictures of both, as before.)
+    const bool known = messageId != 0 && !(m_inUnit && messageId > m_lastRowidBefore) && m_db.hasAttachments(messageId);
     if (messageId == 0) {
         const qint64 otherId = msg.otherHandle ? ensureHandle(*msg.otherHandle, chatId) : 0;
         messageId = m_db.insertMessage(msg, senderId, otherId, logicHash);
@@ -161,7 +168,9 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
         m_db.setLastAddressedHandle(chatId, msg.handle->id);
 
     for (const _MsgAttachment* att : getAttachments(&msg)) {
-        writeAttachmentFile(*att);
+        writeAttachmentFile(*att, !known);
+        if (known)
+            continue;
         qint64 attId = mayExist(Key::AttachmentGuid, att->guid) ? m_db.findAttachmentByGuid(*att) : 0;
         if (attId == 0) {
             attId = m_db.insertAttachment(*att);
@@ -177,7 +186,7 @@ QString ExportMessagesDb::stageAttachment(const QString& filename)
     return target.isEmpty() ? QString() : m_files.stage(target);
 }
 
-void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
+void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place)
 {
     if (att.localPath.isEmpty() || !QFileInfo(att.localPath).isFile())
         return;
@@ -187,6 +196,8 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
         qWarning() << "attachment not copied: its path leaves the store folder:" << att.filename;
         return;
     }
+    if (!place)
+        return;
     QString error;
     if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;

@@ -74,7 +74,10 @@ private:
     enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
 
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
-    void writeAttachmentFile(const _MsgAttachment& att);
+    // Places the attachment's file unless place is false (its message is
+    // stored with its attachments already); a path that would leave the
+    // store counts as skipped either way.
+    void writeAttachmentFile(const _MsgAttachment& att, bool place);
     // False only when the store cannot hold a row with this key (see
     // m_startedEmpty): its look-up would find nothing.
     bool mayExist(Key kind, const QString& key) const;
@@ -94,5 +97,8 @@ private:
     // (as hashes) in m_insertedKeys. A key not noted cannot be found, so the
     // look-up is skipped; a noted one (or a hash collision) is looked up.
     bool m_startedEmpty = false;
+    // The highest message rowid at begin(): rows above it (the store counts
+    // rowids up) were inserted by this unit.
+    qint64 m_lastRowidBefore = 0;
     QSet<size_t> m_insertedKeys;
 };
