@@ -3,6 +3,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -12,7 +13,9 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -20,11 +23,20 @@ namespace {
 
 constexpr qint64 kCopyChunk = 1 << 20;
 
+const QLatin1String kTemporaryPrefix(".part-");
+
 // A hidden name that no store path uses, short enough for any folder.
 QString temporaryBeside(const QString& target)
 {
-    return QFileInfo(target).absolutePath() + QStringLiteral("/.part-")
+    return QFileInfo(target).absolutePath() + QLatin1Char('/') + kTemporaryPrefix
         + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool isTemporaryName(const QString& name)
+{
+    return name.startsWith(kTemporaryPrefix)
+        && !QUuid::fromString(QStringView(name).mid(kTemporaryPrefix.size())).isNull()
+        && name.size() == kTemporaryPrefix.size() + 36;
 }
 
 bool sameFolder(const QString& a, const QString& b)
@@ -41,6 +53,49 @@ void removeEmptyFolders(QString folder, const QString& stop)
             return;
         folder = QFileInfo(folder).absolutePath();
     }
+}
+
+// Calls f with the path of every entry below root that is neither a folder
+// nor a link to one (files, links to files, anything else), folder by
+// folder. Links to folders are not followed.
+template <typename F> void forEachFileBelow(const QString& root, F&& f)
+{
+#ifdef Q_OS_UNIX
+    // By hand: the directory entries say what each is, where QDirIterator
+    // examines every entry on its own (five times as long for a store of
+    // some ten thousand pictures, and this runs at every write).
+    QStringList folders {root};
+    while (!folders.isEmpty()) {
+        const QString folder = folders.takeLast();
+        DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+        if (!dir)
+            continue;
+        while (const dirent* e = ::readdir(dir)) {
+            const char* name = e->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
+            struct stat st;
+            if (e->d_type == DT_DIR
+                || (e->d_type == DT_UNKNOWN && ::lstat(QFile::encodeName(path).constData(), &st) == 0
+                    && S_ISDIR(st.st_mode))) {
+                folders.append(path);
+                continue;
+            }
+            // A link to a folder is left alone, and so is what lies there.
+            if ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
+                && ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                continue;
+            f(path);
+        }
+        ::closedir(dir);
+    }
+#else
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        f(QDir::cleanPath(it.next()));
+#endif
 }
 
 } // namespace
@@ -194,6 +249,55 @@ void AttachmentFiles::rollback()
         removeWithFolders(m_entries.at(i));
     m_entries.clear();
     m_dirty = false;
+}
+
+int AttachmentFiles::removeUnnamed(const QString& folder, const QSet<QString>& named)
+{
+    const QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString below = root + QLatin1Char('/');
+    int removed = 0;
+    QSet<QString> emptied;
+    const auto remove = [&](const QString& path) {
+        if (!QFile::remove(path)) {
+            qWarning("message store: cannot remove %s", qUtf8Printable(path));
+            return;
+        }
+        ++removed;
+        emptied.insert(QFileInfo(path).absolutePath());
+    };
+    // A file system that ignores case holds a row's file under any case.
+    QSet<QString> namedAnyCase;
+    for (const QString& path : named)
+        namedAnyCase.insert(path.toCaseFolded());
+    const auto isNamed
+        = [&](const QString& path) { return named.contains(path) || namedAnyCase.contains(path.toCaseFolded()); };
+    const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    if (QFileInfo(root).isDir() && !QFileInfo(root).isSymLink()) {
+        forEachFileBelow(root, [&](const QString& path) {
+            if (!isNamed(path))
+                remove(path);
+        });
+    }
+    QSet<QString> elsewhere;
+    for (const QString& path : named) {
+        if (!path.startsWith(below))
+            elsewhere.insert(QFileInfo(path).absolutePath());
+    }
+    for (const QString& dir : std::as_const(elsewhere)) {
+        const QStringList names = QDir(dir).entryList({kTemporaryPrefix + QLatin1Char('*')}, files);
+        for (const QString& name : names) {
+            const QString path = dir + QLatin1Char('/') + name;
+            if (isTemporaryName(name) && !isNamed(path))
+                remove(path);
+        }
+    }
+    // Each emptied folder, and its parents while empty, up to (not
+    // including) root.
+    for (const QString& dir : std::as_const(emptied)) {
+        if (dir.startsWith(below))
+            removeEmptyFolders(dir, below + dir.mid(below.size()).section(QLatin1Char('/'), 0, 0));
+    }
+    return removed;
 }
 
 void AttachmentFiles::removeWithFolders(const Entry& entry)

@@ -26,12 +26,24 @@ ExportMessagesDb::~ExportMessagesDb()
 {
     if (m_inUnit)
         rollback();
+    else
+        waitForSweep();
+}
+
+void ExportMessagesDb::waitForSweep() noexcept
+{
+    try {
+        finishSweep();
+    } catch (const std::exception& e) {
+        qWarning() << "message store: the attachment folder could not be cleared:" << e.what();
+    }
 }
 
 void ExportMessagesDb::begin()
 {
     m_db.beginTran();
     m_inUnit = true;
+    startSweep();
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
     m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
@@ -39,6 +51,42 @@ void ExportMessagesDb::begin()
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
         && (!m_db.tableExists(QStringLiteral("attachment"))
             || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
+}
+
+void ExportMessagesDb::startSweep()
+{
+    if (!m_db.tableExists(QStringLiteral("attachment")))
+        return;
+    // The write lock first: no other writer is between placing its files
+    // and committing the rows that name them while the folder is swept.
+    m_db.executeThrow(QStringLiteral("delete from attachment where 0"));
+    QStringList filenames;
+    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select filename from attachment"));
+    while (c.moveNext())
+        filenames.append(c.getText(0));
+    // The folder is walked on a thread of its own while the caller goes on;
+    // this writer's own files wait for it (finishSweep).
+    const QString relay = m_db.fileRelayDir().absolutePath();
+    m_sweep = std::async(std::launch::async, [relay, filenames = std::move(filenames)] {
+        QSet<QString> named;
+        named.reserve(filenames.size());
+        for (const QString& filename : filenames) {
+            const QString path = IOS6MessageDb::localPathUnder(relay, filename);
+            if (!path.isEmpty())
+                named.insert(path);
+        }
+        const QString folder = IOS6MessageDb::localPathUnder(relay, QStringLiteral("~/Library/SMS/Attachments/-"));
+        return AttachmentFiles::removeUnnamed(QFileInfo(folder).absolutePath(), named);
+    });
+}
+
+void ExportMessagesDb::finishSweep()
+{
+    if (!m_sweep.valid())
+        return;
+    const int removed = m_sweep.get();
+    if (removed > 0)
+        qWarning() << "message store: removed" << removed << "attachment files no message names:" << m_db.dbPath();
 }
 
 bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
@@ -65,6 +113,7 @@ bool ExportMessagesDb::commit()
         return true;
     bool committed = false;
     try {
+        finishSweep();
         for (auto it = m_chatLast.constBegin(); it != m_chatLast.constEnd(); ++it)
             m_db.updateChatLast(it.key(), it.value());
         m_chatLast.clear();
@@ -86,6 +135,7 @@ bool ExportMessagesDb::commit()
 
 void ExportMessagesDb::rollback()
 {
+    waitForSweep();
     m_inUnit = false;
     m_chatLast.clear();
     m_insertedKeys.clear();
@@ -183,7 +233,10 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
 QString ExportMessagesDb::stageAttachment(const QString& filename)
 {
     const QString target = m_db.attachmentLocalPath(filename);
-    return target.isEmpty() ? QString() : m_files.stage(target);
+    if (target.isEmpty())
+        return QString();
+    finishSweep();
+    return m_files.stage(target);
 }
 
 void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place)
@@ -198,6 +251,7 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place
     }
     if (!place)
         return;
+    finishSweep();
     QString error;
     if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;

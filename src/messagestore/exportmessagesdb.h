@@ -2,6 +2,9 @@
 // attachment files into the message store of a folder, leaving out what the
 // store already holds. The one way messages enter a store.
 //
+// begin() first clears the store's attachment folder of what a writer that
+// was killed left there (see startSweep).
+//
 // Everything a writer does between begin() and the commit is one unit: the
 // rows in one transaction, and the attachment files, which go in under a
 // temporary name beside their target and are renamed into place. Nothing is
@@ -19,6 +22,8 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+
+#include <future>
 
 class ExportMessagesDb : public AbsFormatExport<_MsgMessage> {
 public:
@@ -73,6 +78,13 @@ private:
     // attachments by guid.
     enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
 
+    // Starts removing what an earlier writer that was killed left in the
+    // store's attachment folder: files no attachment row names, and the
+    // writer's temporaries. finishSweep() waits for it to end (and throws
+    // what failed there); waitForSweep() only logs a failure.
+    void startSweep();
+    void finishSweep();
+    void waitForSweep() noexcept;
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
     // Places the attachment's file unless place is false (its message is
     // stored with its attachments already); a path that would leave the
@@ -100,5 +112,8 @@ private:
     // The highest message rowid at begin(): rows above it (the store counts
     // rowids up) were inserted by this unit.
     qint64 m_lastRowidBefore = 0;
+    // The sweep of the attachment folder begun by begin(): how many files
+    // it removed.
+    std::future<int> m_sweep;
     QSet<size_t> m_insertedKeys;
 };

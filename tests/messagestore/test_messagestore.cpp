@@ -198,12 +198,13 @@ private slots:
         b.attach(m, 2, u"~/Library/SMS/Attachments/../../../../../escape.txt"_s, src);
         b.attach(m, 3, u"//etc/escape2.txt"_s, src);
         b.attach(m, 4, u"~/Library/SMS/Attachments/missing.jpg"_s, base + u"/in/none.bin"_s);
-        // An existing target is not overwritten.
-        const QString kept = writeFile(dir.absoluteFilePath(kStoreFiles + u"Attachments/k.jpg"_s), "OLD");
         b.attach(m, 5, u"~/Library/SMS/Attachments/k.jpg"_s, src);
 
         ExportMessagesDb w(dir, QString());
         w.begin();
+        // An existing target is not overwritten. (Put there after begin(),
+        // which removes files that no attachment row names.)
+        const QString kept = writeFile(dir.absoluteFilePath(kStoreFiles + u"Attachments/k.jpg"_s), "OLD");
         w.write(*m);
         w.end();
         QCOMPARE(w.skippedAttachmentCopies(), 2); // the two escapes; the missing source is a failed copy

@@ -159,6 +159,31 @@ QJsonObject selectMessages(QJsonObject fixture, const std::function<bool(int)>& 
     return fixture;
 }
 
+QJsonObject richFixture();
+
+// Writes the file (its folder made); returns its path.
+QString plant(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// The local path of the stored attachment with this transfer name.
+QString storedFile(const AndroidDeviceInfo& device, const char* name)
+{
+    IOS6MessageDb db(device.cacheDir(), device.mmc, false);
+    db.openReadOnly();
+    Sqlite3Sql sql(QStringLiteral("select filename from attachment where transfer_name=?"));
+    sql.addTextParam(QString::fromUtf8(name));
+    Sqlite3Cursor c = db.queryThrow(sql);
+    const QString path = c.moveNext() ? db.attachmentLocalPath(c.getText(0)) : QString();
+    db.close();
+    return path;
+}
+
 QJsonObject richFixture()
 {
     return testsupport::fixtureFile(QStringLiteral("tests/phonelink/data/rich-messages.json"));
@@ -265,6 +290,48 @@ private Q_SLOTS:
                          qPrintable(QStringLiteral("%1 from the end, earlier load %2").arg(c.fromEnd).arg(earlier)));
             }
         }
+    }
+
+    void filesLeftByAKilledWriter_goAtTheNextLoad()
+    {
+        loadtest::WifiPhone phone(83, richFixture(), QStringLiteral("killed"));
+        LOAD_MESSAGES_OK(phone);
+        const QStringList loaded = dumpCache(phone.device);
+        const QDir cache = phone.device.cacheDir();
+        const QString attachments
+            = cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments"));
+        // What a kill leaves: pictures placed for rows never committed (in
+        // folders of their own and beside a named file), the writer's
+        // temporaries, and a link to a file elsewhere.
+        const QString named = QFileInfo(storedFile(phone.device, "photo.png")).absolutePath();
+        const QString outside = plant(cache.absoluteFilePath(QStringLiteral("outside.jpg")), "mine");
+        const QStringList planted {
+            plant(attachments + QStringLiteral("/0a/1b/0A1B-LEFT/left.jpg"), "left"),
+            plant(attachments + QStringLiteral("/0a/1b/0A1B-OTHER/.part-")
+                      + QUuid::createUuid().toString(QUuid::WithoutBraces),
+                  "temp"),
+            plant(named + QStringLiteral("/other.jpg"), "beside"),
+            plant(named + QStringLiteral("/.part-") + QUuid::createUuid().toString(QUuid::WithoutBraces), "temp"),
+            plant(attachments + QStringLiteral("/top.bin"), "top"),
+        };
+        QVERIFY(QFile::link(outside, attachments + QStringLiteral("/0a/link.jpg")));
+        // Beside the store, outside its attachment folder: not its business.
+        const QString besideStore
+            = plant(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/.part-")
+                                           + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+                    "not ours");
+
+        loadtest::WifiPhone again(83, richFixture(), phone.device.imei);
+        LOAD_MESSAGES_OK(again);
+        for (const QString& path : planted)
+            QVERIFY2(!QFile::exists(path), qPrintable(path));
+        QVERIFY(!QFileInfo(attachments + QStringLiteral("/0a/link.jpg")).isSymLink());
+        QCOMPARE(testsupport::readFile(outside), QByteArray("mine"));
+        QCOMPARE(testsupport::readFile(besideStore), QByteArray("not ours"));
+        QFile::remove(outside);
+        QFile::remove(besideStore);
+        // Every named file as it was, and no folder the kill left behind.
+        QCOMPARE(dumpCache(again.device), loaded);
     }
 
     void damagedAttachmentData_skipsThatMessageUntilTheNextLoad()
