@@ -66,6 +66,25 @@ QString utiOf(const QString& mime)
     return QStringLiteral("public.") + mime.mid(slash + 1, next < 0 ? -1 : next - slash - 1);
 }
 
+// The name a media part's file is stored under. A stored picture message is
+// known by its logic hash, which sees the attachment's file name (case
+// aside) but not its data: two parts of one message with one name would be
+// taken for one picture. So a part whose name an earlier part of its
+// message took gets its number among the message's parts in its name
+// ("photo-2.jpg"). Other names stay as the phone gives them.
+QString storedName(const QString& name, int number, QSet<QString>& names)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString suffix = dot > 0 ? name.mid(dot) : QString();
+    QString tagged = stem;
+    // A phone name may look like a numbered one: number again until free.
+    while (names.contains((tagged + suffix).toLower()))
+        tagged += QStringLiteral("-%1").arg(number);
+    names.insert((tagged + suffix).toLower());
+    return tagged + suffix;
+}
+
 } // namespace
 
 // One attachment as it arrived, its data in a temporary file that goes
@@ -266,9 +285,10 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // damaged part leaves the whole message unstored and its key unrecorded,
     // so the next load asks for it again.
     std::deque<ReceivedPart> received;
+    QSet<QString> names;
     bool intact = true;
     for (int i = 0; i < parts; ++i) {
-        receiveAttachment(received.emplace_back(), key);
+        receiveAttachment(received.emplace_back(), key, i + 1, names);
         intact = intact && received.back().intact;
     }
     if (!intact) {
@@ -323,7 +343,8 @@ void AndroidLoadMessagesThread::readRecordedKeys()
     m_earlierKeys = m_recordedKeys.size();
 }
 
-void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key)
+void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int number,
+                                                  QSet<QString>& names)
 {
     checkCanceled();
     const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$atta:"), -1);
@@ -348,9 +369,10 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     QFile file;
     if (!isDropped(part.mime)) {
         if (!isText(part.mime)) {
-            part.guid = makeGuidFromData((key + part.name).toUtf8());
+            const QString stored = storedName(part.name, number, names);
+            part.guid = makeGuidFromData((key + stored).toUtf8());
             part.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
-                                .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, part.name);
+                                .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, stored);
             part.path = m_store.stageAttachment(part.filename);
         }
         // Text parts, and media whose folder cannot be made: the system's

@@ -45,7 +45,9 @@ private:
     void ensureTables();
     void readBatch();
     void receiveMessage(const QString& fields);
-    void receiveAttachment(ReceivedPart& part, const QString& key);
+    // number: the part's among the message's parts (from 1), names: the
+    // file names its earlier parts took.
+    void receiveAttachment(ReceivedPart& part, const QString& key, int number, QSet<QString>& names);
     void storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part);
     // Writes the message (hash: its logic hash) and records that it came
     // from the phone message with this key.

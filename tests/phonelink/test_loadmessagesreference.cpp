@@ -184,6 +184,42 @@ QString storedFile(const AndroidDeviceInfo& device, const char* name)
     return path;
 }
 
+// The data of every stored attachment file, sorted (Base64).
+QStringList storedPictures(const AndroidDeviceInfo& device)
+{
+    IOS6MessageDb db(device.cacheDir(), device.mmc, false);
+    db.openReadOnly();
+    QStringList data;
+    Sqlite3Cursor c = db.queryThrow(QStringLiteral("select filename from attachment"));
+    while (c.moveNext())
+        data << QString::fromLatin1(testsupport::readFile(db.attachmentLocalPath(c.getText(0))).toBase64());
+    db.close();
+    data.sort();
+    return data;
+}
+
+QJsonObject pictureMessage(int id, const QString& address, const QString& body, const QList<QByteArray>& pictures,
+                           const QStringList& names)
+{
+    QJsonArray atts;
+    for (qsizetype i = 0; i < pictures.size(); ++i)
+        atts.append(QJsonObject {{QStringLiteral("name"), names.at(i)},
+                                 {QStringLiteral("mime"), QStringLiteral("image/jpeg")},
+                                 {QStringLiteral("base64"), QString::fromLatin1(pictures.at(i).toBase64())}});
+    return QJsonObject {{QStringLiteral("id"), id},
+                        {QStringLiteral("address"), address},
+                        {QStringLiteral("dateMs"), 1700003000000ll + id},
+                        {QStringLiteral("type"), 1},
+                        {QStringLiteral("body"), body},
+                        {QStringLiteral("attachments"), atts}};
+}
+
+QJsonObject withMessages(const QJsonArray& messages)
+{
+    return QJsonObject {{QStringLiteral("device"), richFixture()[QStringLiteral("device")]},
+                        {QStringLiteral("messages"), messages}};
+}
+
 QJsonObject richFixture()
 {
     return testsupport::fixtureFile(QStringLiteral("tests/phonelink/data/rich-messages.json"));
@@ -292,6 +328,31 @@ private Q_SLOTS:
         }
     }
 
+    void partsSharingAName_areEachStored()
+    {
+        // Two different pictures named alike in one message, and two
+        // without a name (both would be "Unknown2.jpg").
+        const QByteArray p1("first photo"), p2("second photo"), u1("unnamed one"), u2("unnamed two");
+        const QJsonArray messages {
+            pictureMessage(1, QStringLiteral("+4930444"), QString(), {p1, p2},
+                           {QStringLiteral("photo.jpg"), QStringLiteral("Photo.JPG")}),
+            pictureMessage(2000, QStringLiteral("+4930444"), QString(), {u1, u2}, {QString(), QString()})};
+        loadtest::WifiPhone phone(83, withMessages(messages));
+        LOAD_MESSAGES_OK(phone);
+        QStringList expected;
+        for (const QByteArray& p : {p1, p2, u1, u2})
+            expected << QString::fromLatin1(p.toBase64());
+        expected.sort();
+        QCOMPARE(storedPictures(phone.device), expected);
+
+        // The next load has them all: nothing is fetched or changed.
+        const QStringList before = dumpCache(phone.device);
+        loadtest::WifiPhone again(83, withMessages(messages), phone.device.imei);
+        LOAD_MESSAGES_OK(again);
+        QCOMPARE(again.sim->connections(QStringLiteral("service")).last().linesIn.count("0"), 2);
+        QCOMPARE(dumpCache(again.device), before);
+    }
+
     void filesLeftByAKilledWriter_goAtTheNextLoad()
     {
         loadtest::WifiPhone phone(83, richFixture(), QStringLiteral("killed"));
@@ -353,16 +414,16 @@ private Q_SLOTS:
         // and no folder without a file: nothing of message 2's is left.
         const QString attachments = QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments/");
         const QStringList dump = dumpCache(phone.device);
-        QCOMPARE(dump.filter(QStringLiteral("file|") + attachments).size(), 5);
+        QCOMPARE(dump.filter(QStringLiteral("file|") + attachments).size(), 6);
         for (const QString& dir : dump.filter(QStringLiteral("dir|") + attachments))
             QVERIFY2(!dump.filter(QStringLiteral("file|") + dir.mid(4) + QLatin1Char('/')).isEmpty(), qPrintable(dir));
         // Nothing of message 2 was stored, not even its text; the load went
-        // on after it (five attachments of later messages).
+        // on after it (six attachments of later messages).
         IOS6MessageDb db(phone.device.cacheDir(), phone.device.mmc, false);
         db.openReadOnly();
         const auto count = [&db](const char* sql) { return db.queryInt64Throw(Sqlite3Sql(sql)); };
         QCOMPARE(count("select count(*) from message where text like 'Pics%' or text = 'Hello part'"), 0);
-        QCOMPARE(count("select count(*) from attachment"), 5);
+        QCOMPARE(count("select count(*) from attachment"), 6);
         db.close();
 
         // The next load asks for it again (and for message 12, see above)
