@@ -13,9 +13,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,49 +51,6 @@ void removeEmptyFolders(QString folder, const QString& stop)
             return;
         folder = QFileInfo(folder).absolutePath();
     }
-}
-
-// Calls f with the path of every entry below root that is neither a folder
-// nor a link to one (files, links to files, anything else), folder by
-// folder. Links to folders are not followed.
-template <typename F> void forEachFileBelow(const QString& root, F&& f)
-{
-#ifdef Q_OS_UNIX
-    // By hand: the directory entries say what each is, where QDirIterator
-    // examines every entry on its own (five times as long for a store of
-    // some ten thousand pictures, and this runs at every write).
-    QStringList folders {root};
-    while (!folders.isEmpty()) {
-        const QString folder = folders.takeLast();
-        DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-        if (!dir)
-            continue;
-        while (const dirent* e = ::readdir(dir)) {
-            const char* name = e->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-                continue;
-            const QString path = folder + QLatin1Char('/') + QFile::decodeName(name);
-            struct stat st;
-            if (e->d_type == DT_DIR
-                || (e->d_type == DT_UNKNOWN && ::lstat(QFile::encodeName(path).constData(), &st) == 0
-                    && S_ISDIR(st.st_mode))) {
-                folders.append(path);
-                continue;
-            }
-            // A link to a folder is left alone, and so is what lies there.
-            if ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
-                && ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
-                continue;
-            f(path);
-        }
-        ::closedir(dir);
-    }
-#else
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        f(QDir::cleanPath(it.next()));
-#endif
 }
 
 } // namespace
@@ -273,10 +228,14 @@ int AttachmentFiles::removeUnnamed(const QString& folder, const QSet<QString>& n
         = [&](const QString& path) { return named.contains(path) || namedAnyCase.contains(path.toCaseFolded()); };
     const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     if (QFileInfo(root).isDir() && !QFileInfo(root).isSymLink()) {
-        forEachFileBelow(root, [&](const QString& path) {
+        // Links to folders are neither listed nor followed: what lies there
+        // stays.
+        QDirIterator it(root, files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = QDir::cleanPath(it.next());
             if (!isNamed(path))
                 remove(path);
-        });
+        }
     }
     QSet<QString> elsewhere;
     for (const QString& path : named) {

@@ -459,6 +459,9 @@ private Q_SLOTS:
             plant(attachments + QStringLiteral("/top.bin"), "top"),
         };
         QVERIFY(QFile::link(outside, attachments + QStringLiteral("/0a/link.jpg")));
+        // A link to a folder elsewhere: what lies there is not the store's.
+        const QString elsewhere = plant(cache.absoluteFilePath(QStringLiteral("elsewhere/x.jpg")), "theirs");
+        QVERIFY(QFile::link(QFileInfo(elsewhere).absolutePath(), attachments + QStringLiteral("/folder-link")));
         // Beside the store, outside its attachment folder: not its business.
         const QString besideStore
             = plant(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/.part-")
@@ -472,8 +475,11 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(attachments + QStringLiteral("/0a/link.jpg")).isSymLink());
         QCOMPARE(testsupport::readFile(outside), QByteArray("mine"));
         QCOMPARE(testsupport::readFile(besideStore), QByteArray("not ours"));
+        QCOMPARE(testsupport::readFile(elsewhere), QByteArray("theirs"));
         QFile::remove(outside);
         QFile::remove(besideStore);
+        QFile::remove(attachments + QStringLiteral("/folder-link"));
+        QDir(QFileInfo(elsewhere).absolutePath()).removeRecursively();
         // Every named file as it was, and no folder the kill left behind.
         QCOMPARE(dumpCache(again.device), loaded);
     }
