@@ -150,6 +150,13 @@ bool AbsMessageDb::hasChatHandleJoin(qint64 chatId, qint64 handleId)
     return lookupInt64(s) != 0;
 }
 
+bool AbsMessageDb::hasAttachments(qint64 messageId)
+{
+    sqlite3_stmt* s = lookupStatement("select 1 from message_attachment_join where message_id=? limit 1");
+    bindInt64(handle(), s, 1, messageId);
+    return lookupInt64(s) != 0;
+}
+
 // -------------------------------------------------------------- join writers
 // The numbers are bound rather than put into the text: the statement is
 // then prepared once per connection instead of once per row.

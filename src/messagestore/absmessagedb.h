@@ -46,6 +46,8 @@ public:
     qint64 findMessageByGuid(const QString& guid);
     qint64 findAttachmentByGuid(const _MsgAttachment& att);
     bool hasChatHandleJoin(qint64 chatId, qint64 handleId);
+    // Whether an attachment is joined to the message.
+    bool hasAttachments(qint64 messageId);
 
     void joinChatHandle(qint64 chatId, qint64 handleId);
     void joinChatMessage(qint64 chatId, qint64 messageId);

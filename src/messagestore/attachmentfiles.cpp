@@ -3,6 +3,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -20,11 +21,20 @@ namespace {
 
 constexpr qint64 kCopyChunk = 1 << 20;
 
+const QLatin1String kTemporaryPrefix(".part-");
+
 // A hidden name that no store path uses, short enough for any folder.
 QString temporaryBeside(const QString& target)
 {
-    return QFileInfo(target).absolutePath() + QStringLiteral("/.part-")
+    return QFileInfo(target).absolutePath() + QLatin1Char('/') + kTemporaryPrefix
         + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool isTemporaryName(const QString& name)
+{
+    return name.startsWith(kTemporaryPrefix)
+        && !QUuid::fromString(QStringView(name).mid(kTemporaryPrefix.size())).isNull()
+        && name.size() == kTemporaryPrefix.size() + 36;
 }
 
 bool sameFolder(const QString& a, const QString& b)
@@ -194,6 +204,59 @@ void AttachmentFiles::rollback()
         removeWithFolders(m_entries.at(i));
     m_entries.clear();
     m_dirty = false;
+}
+
+int AttachmentFiles::removeUnnamed(const QString& folder, const QSet<QString>& named)
+{
+    const QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    const QString below = root + QLatin1Char('/');
+    int removed = 0;
+    QSet<QString> emptied;
+    const auto remove = [&](const QString& path) {
+        if (!QFile::remove(path)) {
+            qWarning("message store: cannot remove %s", qUtf8Printable(path));
+            return;
+        }
+        ++removed;
+        emptied.insert(QFileInfo(path).absolutePath());
+    };
+    // A file system that ignores case holds a row's file under any case.
+    QSet<QString> namedAnyCase;
+    for (const QString& path : named)
+        namedAnyCase.insert(path.toCaseFolded());
+    const auto isNamed
+        = [&](const QString& path) { return named.contains(path) || namedAnyCase.contains(path.toCaseFolded()); };
+    const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    if (QFileInfo(root).isDir() && !QFileInfo(root).isSymLink()) {
+        // Links to folders are neither listed nor followed: what lies there
+        // stays.
+        QDirIterator it(root, files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = QDir::cleanPath(it.next());
+            if (!isNamed(path))
+                remove(path);
+        }
+    }
+    QSet<QString> elsewhere;
+    for (const QString& path : named) {
+        if (!path.startsWith(below))
+            elsewhere.insert(QFileInfo(path).absolutePath());
+    }
+    for (const QString& dir : std::as_const(elsewhere)) {
+        const QStringList names = QDir(dir).entryList({kTemporaryPrefix + QLatin1Char('*')}, files);
+        for (const QString& name : names) {
+            const QString path = dir + QLatin1Char('/') + name;
+            if (isTemporaryName(name) && !isNamed(path))
+                remove(path);
+        }
+    }
+    // Each emptied folder, and its parents while empty, up to (not
+    // including) root.
+    for (const QString& dir : std::as_const(emptied)) {
+        if (dir.startsWith(below))
+            removeEmptyFolders(dir, below + dir.mid(below.size()).section(QLatin1Char('/'), 0, 0));
+    }
+    return removed;
 }
 
 void AttachmentFiles::removeWithFolders(const Entry& entry)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class AttachmentFiles {
@@ -41,6 +42,13 @@ public:
     // Every file placed or staged since the last commit() goes, newest
     // first, and then each folder made for one of them while it is empty.
     void rollback();
+
+    // What a writer killed half-way leaves: every file below folder whose
+    // path is not in named (in any case) goes, and so does every temporary this class
+    // makes beside a named file elsewhere; then the folders below folder
+    // that this left empty. Nothing else is touched (symbolic links are
+    // removed as links, never followed). Returns how many files went.
+    static int removeUnnamed(const QString& folder, const QSet<QString>& named);
 
 private:
     struct Entry {

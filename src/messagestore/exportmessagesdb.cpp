@@ -26,18 +26,67 @@ ExportMessagesDb::~ExportMessagesDb()
 {
     if (m_inUnit)
         rollback();
+    else
+        waitForSweep();
+}
+
+void ExportMessagesDb::waitForSweep() noexcept
+{
+    try {
+        finishSweep();
+    } catch (const std::exception& e) {
+        qWarning() << "message store: the attachment folder could not be cleared:" << e.what();
+    }
 }
 
 void ExportMessagesDb::begin()
 {
     m_db.beginTran();
     m_inUnit = true;
+    startSweep();
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
+    m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
     // (A store without an attachment table has no attachment to find.)
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
         && (!m_db.tableExists(QStringLiteral("attachment"))
             || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
+}
+
+void ExportMessagesDb::startSweep()
+{
+    if (!m_db.tableExists(QStringLiteral("attachment")))
+        return;
+    // The write lock first: no other writer is between placing its files
+    // and committing the rows that name them while the folder is swept.
+    m_db.executeThrow(QStringLiteral("delete from attachment where 0"));
+    QStringList filenames;
+    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select filename from attachment"));
+    while (c.moveNext())
+        filenames.append(c.getText(0));
+    // The folder is walked on a thread of its own while the caller goes on;
+    // this writer's own files wait for it (finishSweep).
+    const QString relay = m_db.fileRelayDir().absolutePath();
+    m_sweep = std::async(std::launch::async, [relay, filenames = std::move(filenames)] {
+        QSet<QString> named;
+        named.reserve(filenames.size());
+        for (const QString& filename : filenames) {
+            const QString path = IOS6MessageDb::localPathUnder(relay, filename);
+            if (!path.isEmpty())
+                named.insert(path);
+        }
+        const QString folder = IOS6MessageDb::localPathUnder(relay, QStringLiteral("~/Library/SMS/Attachments/-"));
+        return AttachmentFiles::removeUnnamed(QFileInfo(folder).absolutePath(), named);
+    });
+}
+
+void ExportMessagesDb::finishSweep()
+{
+    if (!m_sweep.valid())
+        return;
+    const int removed = m_sweep.get();
+    if (removed > 0)
+        qWarning() << "message store: removed" << removed << "attachment files no message names:" << m_db.dbPath();
 }
 
 bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
@@ -64,6 +113,7 @@ bool ExportMessagesDb::commit()
         return true;
     bool committed = false;
     try {
+        finishSweep();
         for (auto it = m_chatLast.constBegin(); it != m_chatLast.constEnd(); ++it)
             m_db.updateChatLast(it.key(), it.value());
         m_chatLast.clear();
@@ -85,6 +135,7 @@ bool ExportMessagesDb::commit()
 
 void ExportMessagesDb::rollback()
 {
+    waitForSweep();
     m_inUnit = false;
     m_chatLast.clear();
     m_insertedKeys.clear();
@@ -137,6 +188,12 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
     qint64 messageId = mayExist(Key::LogicHash, logicHash) ? m_db.findMessageByLogicHash(logicHash) : 0;
     if (messageId == 0 && mayExist(Key::MessageGuid, msg.guid))
         messageId = m_db.findMessageByGuid(msg.guid);
+    // A message the store held before this unit keeps the attachments it
+    // was stored with: the same message from another producer names its
+    // pictures by other guids, and adding those would show every picture
+    // twice. (Two messages of one unit that the look-ups take for one keep
+    // the pictures of both, as before.)
+    const bool known = messageId != 0 && !(m_inUnit && messageId > m_lastRowidBefore) && m_db.hasAttachments(messageId);
     if (messageId == 0) {
         const qint64 otherId = msg.otherHandle ? ensureHandle(*msg.otherHandle, chatId) : 0;
         messageId = m_db.insertMessage(msg, senderId, otherId, logicHash);
@@ -161,7 +218,9 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
         m_db.setLastAddressedHandle(chatId, msg.handle->id);
 
     for (const _MsgAttachment* att : getAttachments(&msg)) {
-        writeAttachmentFile(*att);
+        writeAttachmentFile(*att, !known);
+        if (known)
+            continue;
         qint64 attId = mayExist(Key::AttachmentGuid, att->guid) ? m_db.findAttachmentByGuid(*att) : 0;
         if (attId == 0) {
             attId = m_db.insertAttachment(*att);
@@ -174,10 +233,13 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
 QString ExportMessagesDb::stageAttachment(const QString& filename)
 {
     const QString target = m_db.attachmentLocalPath(filename);
-    return target.isEmpty() ? QString() : m_files.stage(target);
+    if (target.isEmpty())
+        return QString();
+    finishSweep();
+    return m_files.stage(target);
 }
 
-void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
+void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place)
 {
     if (att.localPath.isEmpty() || !QFileInfo(att.localPath).isFile())
         return;
@@ -187,6 +249,9 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att)
         qWarning() << "attachment not copied: its path leaves the store folder:" << att.filename;
         return;
     }
+    if (!place)
+        return;
+    finishSweep();
     QString error;
     if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;

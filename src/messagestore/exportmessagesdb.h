@@ -2,6 +2,9 @@
 // attachment files into the message store of a folder, leaving out what the
 // store already holds. The one way messages enter a store.
 //
+// begin() first clears the store's attachment folder of what a writer that
+// was killed left there (see startSweep).
+//
 // Everything a writer does between begin() and the commit is one unit: the
 // rows in one transaction, and the attachment files, which go in under a
 // temporary name beside their target and are renamed into place. Nothing is
@@ -19,6 +22,8 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+
+#include <future>
 
 class ExportMessagesDb : public AbsFormatExport<_MsgMessage> {
 public:
@@ -73,8 +78,18 @@ private:
     // attachments by guid.
     enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
 
+    // Starts removing what an earlier writer that was killed left in the
+    // store's attachment folder: files no attachment row names, and the
+    // writer's temporaries. finishSweep() waits for it to end (and throws
+    // what failed there); waitForSweep() only logs a failure.
+    void startSweep();
+    void finishSweep();
+    void waitForSweep() noexcept;
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
-    void writeAttachmentFile(const _MsgAttachment& att);
+    // Places the attachment's file unless place is false (its message is
+    // stored with its attachments already); a path that would leave the
+    // store counts as skipped either way.
+    void writeAttachmentFile(const _MsgAttachment& att, bool place);
     // False only when the store cannot hold a row with this key (see
     // m_startedEmpty): its look-up would find nothing.
     bool mayExist(Key kind, const QString& key) const;
@@ -94,5 +109,11 @@ private:
     // (as hashes) in m_insertedKeys. A key not noted cannot be found, so the
     // look-up is skipped; a noted one (or a hash collision) is looked up.
     bool m_startedEmpty = false;
+    // The highest message rowid at begin(): rows above it (the store counts
+    // rowids up) were inserted by this unit.
+    qint64 m_lastRowidBefore = 0;
+    // The sweep of the attachment folder begun by begin(): how many files
+    // it removed.
+    std::future<int> m_sweep;
     QSet<size_t> m_insertedKeys;
 };

@@ -287,10 +287,15 @@ QString IOS6MessageDb::storeRelativePath(const QString& filename)
 
 QString IOS6MessageDb::attachmentLocalPath(const QString& filename) const
 {
+    return localPathUnder(m_fileRelay.absolutePath(), filename);
+}
+
+QString IOS6MessageDb::localPathUnder(const QString& fileRelay, const QString& filename)
+{
     const QString rel = storeRelativePath(filename);
     if (rel.isEmpty())
         return QString();
-    const QString base = QDir::cleanPath(m_fileRelay.absolutePath());
+    const QString base = QDir::cleanPath(fileRelay);
     const QString full = QDir::cleanPath(base + QLatin1Char('/') + rel);
     if (!full.startsWith(base + QLatin1Char('/')))
         return QString();

@@ -62,6 +62,8 @@ public:
     static QString storeRelativePath(const QString& filename);
     // storeRelativePath resolved inside the folder; empty when refused.
     QString attachmentLocalPath(const QString& filename) const;
+    // The same inside the "file-relay" folder fileRelay (an absolute path).
+    static QString localPathUnder(const QString& fileRelay, const QString& filename);
 
 private:
     void createNew();

@@ -66,6 +66,27 @@ QString utiOf(const QString& mime)
     return QStringLiteral("public.") + mime.mid(slash + 1, next < 0 ? -1 : next - slash - 1);
 }
 
+// The name a media part's file is stored under. A stored picture message is
+// known by its logic hash, which sees the attachment's file name (case
+// aside) but not its data: two parts of one message with one name, or parts
+// of two messages of one group (see receiveMessage), would be taken for one
+// picture. So each part of a group member gets its place in the group and
+// its number among the message's parts in its name ("photo-2-1.jpg"), and
+// a part whose name an earlier part of its message took gets its number
+// ("photo-2.jpg"). Other names stay as the phone gives them.
+QString storedName(const QString& name, int place, int number, QSet<QString>& names)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString suffix = dot > 0 ? name.mid(dot) : QString();
+    QString tagged = place > 1 ? QStringLiteral("%1-%2-%3").arg(stem).arg(place).arg(number) : stem;
+    // A phone name may look like a numbered one: number again until free.
+    while (names.contains((tagged + suffix).toLower()))
+        tagged += QStringLiteral("-%1").arg(number);
+    names.insert((tagged + suffix).toLower());
+    return tagged + suffix;
+}
+
 } // namespace
 
 // One attachment as it arrived, its data in a temporary file that goes
@@ -155,6 +176,7 @@ void AndroidLoadMessagesThread::load()
     }
     simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
 
+    finishGroups();
     writeReportedKeys();
     removeGoneMessages();
     if (!m_store.commit())
@@ -233,21 +255,26 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     QString key = hash;
     const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
     // Messages that differ only in their attachments (two pictures sent to
-    // one number within a second) share the key computed so far. A repeat
-    // that announces attachments takes the next ordinal, in arrival order,
-    // so its parts are fetched and kept as its own; a repeated text stays
-    // one message.
-    const int earlierUses = m_keyUses[key]++;
-    const bool ordinal = parts >= 1 && earlierUses > 0;
-    if (ordinal)
-        key += QStringLiteral("-%1").arg(earlierUses);
+    // one number within a second) share the key computed so far: a group. A
+    // later member that announces attachments takes a key of its own, made
+    // of its place in arrival order and the group's size, so that its parts
+    // are fetched and kept as its own; a repeated text stays one message.
+    // The size is not known yet: the guess is the size an earlier load
+    // recorded (or the place itself, when larger); finishGroups() settles
+    // the keys once the load has seen the whole group.
+    const int place = ++m_keyUses[key];
+    const bool member = parts >= 1 && place > 1;
+    if (member)
+        key = groupKey(hash, place, std::max(m_previousSize.value(hash), place));
 
-    const bool stored = m_recordedKeys.contains(key);
-    // A key met for the first time in this load (an ordinal key always is)
+    const bool stored = m_recordedKeys.contains(key) || m_writtenKeys.contains(key);
+    // A key met for the first time in this load (a member's key always is)
     // that is recorded was recorded by an earlier load.
-    if (stored && (earlierUses == 0 || ordinal))
+    if (stored && (place == 1 || member))
         ++m_reportedEarlierKeys;
     m_reportedKeys.append(key);
+    if (member)
+        m_members[hash].append(GroupMember {place, key});
 
     if (parts < 1) {
         if (!stored) {
@@ -266,9 +293,10 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // damaged part leaves the whole message unstored and its key unrecorded,
     // so the next load asks for it again.
     std::deque<ReceivedPart> received;
+    QSet<QString> names;
     bool intact = true;
     for (int i = 0; i < parts; ++i) {
-        receiveAttachment(received.emplace_back(), key);
+        receiveAttachment(received.emplace_back(), key, member ? place : 0, i + 1, names);
         intact = intact && received.back().intact;
     }
     if (!intact) {
@@ -285,6 +313,63 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
         storePart(msg, key, part);
 }
 
+QString AndroidLoadMessagesThread::groupKey(const QString& hash, int place, int size)
+{
+    return place <= 1 ? hash : QStringLiteral("%1-%2/%3").arg(hash).arg(place).arg(size);
+}
+
+void AndroidLoadMessagesThread::finishGroups()
+{
+    // A group whose size is the one recorded before kept its keys: each
+    // answer was right. In a group that grew or shrank, a member answered
+    // from an earlier load's key may now be another message than the one
+    // whose parts that key holds (the first of two deleted, the second
+    // inherits its key). Those keys are not reported, so that what they hold
+    // goes and the next load fetches the members again; members fetched
+    // now move to the keys of the group's real size.
+    QSet<QString> groups(m_previousSize.keyBegin(), m_previousSize.keyEnd());
+    for (auto it = m_members.constBegin(); it != m_members.constEnd(); ++it)
+        groups.insert(it.key());
+    QSet<QString> dropped;
+    QHash<QString, QString> moved;
+    for (const QString& hash : std::as_const(groups)) {
+        const auto members = m_members.constFind(hash);
+        const int size = members == m_members.constEnd() ? 0 : m_keyUses.value(hash);
+        if (size == m_previousSize.value(hash))
+            continue;
+        if (m_keyUses.contains(hash) && !m_writtenKeys.contains(hash))
+            dropped.insert(hash);
+        if (members == m_members.constEnd())
+            continue;
+        for (const GroupMember& m : *members) {
+            if (!m_writtenKeys.contains(m.key)) {
+                dropped.insert(m.key);
+                continue;
+            }
+            const QString key = groupKey(hash, m.place, size);
+            if (key == m.key)
+                continue;
+            moved.insert(m.key, key);
+            Sqlite3Sql move(QStringLiteral("update parent_hash set parent=? where parent=?"));
+            move.addTextParam(key);
+            move.addTextParam(m.key);
+            m_store.store().executeThrow(move);
+        }
+    }
+    if (dropped.isEmpty() && moved.isEmpty())
+        return;
+    // Earlier keys now go unreported: removeGoneMessages() must look.
+    if (!dropped.isEmpty())
+        m_reportedEarlierKeys = -1;
+    QStringList reported;
+    reported.reserve(m_reportedKeys.size());
+    for (const QString& key : std::as_const(m_reportedKeys)) {
+        if (!dropped.contains(key))
+            reported.append(moved.value(key, key));
+    }
+    m_reportedKeys = std::move(reported);
+}
+
 void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash)
 {
     m_store.write(msg, hash);
@@ -292,7 +377,7 @@ void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& 
     origin.addTextParam(hash);
     origin.addTextParam(key);
     m_store.store().executeThrow(origin);
-    m_recordedKeys.insert(key);
+    m_writtenKeys.insert(key);
 }
 
 void AndroidLoadMessagesThread::writeReportedKeys()
@@ -315,15 +400,32 @@ void AndroidLoadMessagesThread::readRecordedKeys()
     // Kept in memory for the load: one look-up per phone message then costs
     // no statement. Rows are only added until the removal at the end.
     m_recordedKeys.clear();
+    m_writtenKeys.clear();
     m_reportedKeys.clear();
     m_reportedEarlierKeys = 0;
+    m_previousSize.clear();
+    m_members.clear();
     Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
-    while (c.moveNext())
-        m_recordedKeys.insert(c.getText(0));
+    while (c.moveNext()) {
+        const QString key = c.getText(0);
+        m_recordedKeys.insert(key);
+        // A group member's key: "<hash>-<place>/<size>". One of the form
+        // "<hash>-<place>" was recorded by a version whose keys did not
+        // follow the group's size; such a group counts as changed (-1).
+        const qsizetype dash = key.indexOf(QLatin1Char('-'));
+        if (dash < 0)
+            continue;
+        const qsizetype slash = key.indexOf(QLatin1Char('/'), dash);
+        const int size = slash < 0 ? -1 : QStringView(key).mid(slash + 1).toInt();
+        int& known = m_previousSize[key.left(dash)];
+        if (known == 0 || size < 0)
+            known = size;
+    }
     m_earlierKeys = m_recordedKeys.size();
 }
 
-void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key)
+void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
+                                                  QSet<QString>& names)
 {
     checkCanceled();
     const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$atta:"), -1);
@@ -348,9 +450,10 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     QFile file;
     if (!isDropped(part.mime)) {
         if (!isText(part.mime)) {
-            part.guid = makeGuidFromData((key + part.name).toUtf8());
+            const QString stored = storedName(part.name, place, number, names);
+            part.guid = makeGuidFromData((key + stored).toUtf8());
             part.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
-                                .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, part.name);
+                                .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, stored);
             part.path = m_store.stageAttachment(part.filename);
         }
         // Text parts, and media whose folder cannot be made: the system's

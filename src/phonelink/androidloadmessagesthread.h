@@ -45,11 +45,18 @@ private:
     void ensureTables();
     void readBatch();
     void receiveMessage(const QString& fields);
-    void receiveAttachment(ReceivedPart& part, const QString& key);
+    // place: the message's place in its group (0 when it takes the
+    // group's key), number: the part's among the message's parts, names:
+    // the file names its earlier parts took.
+    void receiveAttachment(ReceivedPart& part, const QString& key, int place, int number, QSet<QString>& names);
     void storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part);
     // Writes the message (hash: its logic hash) and records that it came
     // from the phone message with this key.
     void writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash);
+    // The key of the message at place (from 1) of a group of size.
+    static QString groupKey(const QString& hash, int place, int size);
+    // Settles the keys of the groups once the load has seen them whole.
+    void finishGroups();
     void readRecordedKeys();
     // valid_hash gets the keys the phone reported during this load.
     void writeReportedKeys();
@@ -59,9 +66,10 @@ private:
     int m_total = -1;
     int m_done = 0;
     int m_skippedMessages = 0;
-    // The phone keys recorded in parent_hash; those recorded before this
-    // load, and how many of them the phone reported again.
+    // The phone keys recorded in parent_hash before this load, how many of
+    // them the phone reported again, and the keys written by this load.
     QSet<QString> m_recordedKeys;
+    QSet<QString> m_writtenKeys;
     qsizetype m_earlierKeys = 0;
     qsizetype m_reportedEarlierKeys = 0;
     // Every key the phone reported in this load, repeats included, written
@@ -70,5 +78,14 @@ private:
     // Uses of each key during this load, for telling apart messages that
     // share one.
     QHash<QString, int> m_keyUses;
+    // Groups of messages sharing a key (see receiveMessage): the size an
+    // earlier load recorded for each (-1: unknown), and the members of this
+    // load that took keys of their own.
+    struct GroupMember {
+        int place;
+        QString key;
+    };
+    QHash<QString, int> m_previousSize;
+    QHash<QString, QList<GroupMember>> m_members;
     ExportMessagesDb m_store;
 };

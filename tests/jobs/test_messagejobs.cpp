@@ -375,6 +375,16 @@ void TestMessageJobs::transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBac
     const QStringList back = summary(fresh.cacheDir().absolutePath(), false);
     QCOMPARE(back.size(), 7);
     QCOMPARE(back, summary(sourceCache, true));
+
+    // The target's own cache, filled by the transfer, loaded again: every
+    // picture stays once, and a further load changes nothing.
+    const QString targetCache = target->device.cacheDir().absolutePath();
+    QVERIFY(load(target->device));
+    QCOMPARE(summary(targetCache, true), back);
+    const QString state = jobtest::storeState(targetCache);
+    QVERIFY(load(target->device));
+    QCOMPARE(jobtest::storeState(targetCache), state);
+    QCOMPARE(summary(targetCache, true), back);
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

@@ -198,8 +198,18 @@ private slots:
         b.attach(m, 2, u"~/Library/SMS/Attachments/../../../../../escape.txt"_s, src);
         b.attach(m, 3, u"//etc/escape2.txt"_s, src);
         b.attach(m, 4, u"~/Library/SMS/Attachments/missing.jpg"_s, base + u"/in/none.bin"_s);
-        // An existing target is not overwritten.
-        const QString kept = writeFile(dir.absoluteFilePath(kStoreFiles + u"Attachments/k.jpg"_s), "OLD");
+        // An existing target is not overwritten: the file of an earlier
+        // message. (begin() removes files that no attachment row names.)
+        const QString kept = dir.absoluteFilePath(kStoreFiles + u"Attachments/k.jpg"_s);
+        {
+            MsgBuilder earlier;
+            auto* e = earlier.single(u"+2"_s, u"earlier"_s, 0);
+            earlier.attach(e, 1, u"~/Library/SMS/Attachments/k.jpg"_s, writeFile(base + u"/in/old.bin"_s, "OLD"));
+            ExportMessagesDb first(dir, QString());
+            first.begin();
+            first.write(*e);
+            first.end();
+        }
         b.attach(m, 5, u"~/Library/SMS/Attachments/k.jpg"_s, src);
 
         ExportMessagesDb w(dir, QString());
@@ -217,7 +227,7 @@ private slots:
 
         IOS6MessageDb db(dir, QString(), false);
         db.open();
-        QCOMPARE(count(db, u"message_attachment_join"_s), 5);
+        QCOMPARE(count(db, u"message_attachment_join"_s), 6); // with the earlier message's
         QCOMPARE(count(db, u"attachment"_s, u"where filename like '%a:b/x:y.jpg'"_s), 1);
         // Loading maps a refused path to no local path at all.
         auto ds = loadAll(db);
