@@ -36,7 +36,10 @@ QString VCardProperty::plainName() const
 
 QString VCardProperty::decodeValue() const
 {
-    const auto it = params.constFind(QStringLiteral("CHARSET"));
+    // Parameter names are case-insensitive, and so are charset names.
+    auto it = params.constBegin();
+    while (it != params.constEnd() && it.key().compare(QLatin1String("CHARSET"), Qt::CaseInsensitive) != 0)
+        ++it;
     if (it != params.constEnd()) {
         const QByteArray charset = it.value().toLatin1();
         if (qstricmp(charset.constData(), "UTF-8") == 0)
@@ -143,14 +146,15 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
 void VCardParser::onProperty(void* userData, const char* name, const char* const* params)
 {
     auto* context = static_cast<Context*>(userData);
-    if (qstrcmp(name, "BEGIN") == 0) {
+    // Names are case-insensitive ("begin:vcard").
+    if (qstricmp(name, "BEGIN") == 0) {
         // Any BEGIN opens a card; its value is not looked at.
         context->cards.append(VCardCard());
         context->hasCard = true;
         context->hasProperty = false;
         return;
     }
-    if (qstrcmp(name, "END") == 0) {
+    if (qstricmp(name, "END") == 0) {
         context->hasCard = false;
         context->hasProperty = false;
         return;

@@ -139,6 +139,32 @@ private Q_SLOTS:
         QTEST(got << QString(), "expected");
     }
 
+    // vCard files read by the import job (contact_data/job/) against
+    // contact_data/expected/job/<file>.txt: what they protect, the job's
+    // result text, then every contact kept with every column of every row.
+    void importJobKeepsEveryValue_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("expected");
+        const QDir dir(dataFile(QStringLiteral("expected/job")));
+        for (const QString& name : dir.entryList({QStringLiteral("*.vcf.txt")})) {
+            QStringList lines = QString::fromUtf8(testsupport::readFile(dir.filePath(name))).split(u'\n');
+            QTest::newRow(qPrintable(lines.takeFirst().mid(2))) << name.chopped(4) << lines;
+        }
+    }
+
+    void importJobKeepsEveryValue()
+    {
+        QFETCH(QString, file);
+        testsupport::RecordingJobReport report;
+        ImportContactsToLocalThread job(dataFile(QStringLiteral("job/") + file), ImportVCard, &report);
+        job.start();
+        QVERIFY(job.wait(60000));
+        QCOMPARE(report.successes().size(), 1);
+        QStringList got(QStringLiteral("result: ") + report.successes().first().replace(u'\n', QStringLiteral(" | ")));
+        QTEST(got + fixtures::dump(job.contacts()) << QString(), "expected");
+    }
+
     // The vCard file: read back, every value the format carries comes in
     // again (the fourth contact holds two organisations and two groups, of
     // which a card brings back one); python3-vobject reads the same values.
