@@ -122,8 +122,13 @@ QByteArray VCardCard::serialize() const
 
 struct VCardParser::Context {
     QList<VCardCard> cards;
-    bool hasCard = false;
+    // The cards begun and not yet ended (indexes in cards), innermost last:
+    // a card written inside another (as some writers do for AGENT) is a
+    // card of its own, and the outer card goes on after its END.
+    QList<qsizetype> open;
     bool hasProperty = false;
+
+    VCardCard& current() { return cards[open.last()]; }
 };
 
 QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
@@ -146,23 +151,21 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
 void VCardParser::onProperty(void* userData, const char* name, const char* const* params)
 {
     auto* context = static_cast<Context*>(userData);
+    context->hasProperty = false;
     // Names are case-insensitive ("begin:vcard").
     if (qstricmp(name, "BEGIN") == 0) {
         // Any BEGIN opens a card; its value is not looked at.
         context->cards.append(VCardCard());
-        context->hasCard = true;
-        context->hasProperty = false;
+        context->open.append(context->cards.size() - 1);
         return;
     }
     if (qstricmp(name, "END") == 0) {
-        context->hasCard = false;
-        context->hasProperty = false;
+        if (!context->open.isEmpty())
+            context->open.removeLast();
         return;
     }
-    if (!context->hasCard) {
-        context->hasProperty = false;
+    if (context->open.isEmpty())
         return;
-    }
     VCardProperty property;
     property.name = QString::fromLatin1(name);
     for (const char* const* p = params; p[0]; p += 2) {
@@ -178,7 +181,7 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
             property.params.insert(key, value);
         }
     }
-    context->cards.last().append(std::move(property));
+    context->current().append(std::move(property));
     context->hasProperty = true;
 }
 
@@ -186,7 +189,7 @@ void VCardParser::onValue(void* userData, const char* bytes, qsizetype length)
 {
     auto* context = static_cast<Context*>(userData);
     if (length != 0 && context->hasProperty)
-        context->cards.last().last().value = QByteArray(bytes, length);
+        context->current().last().value = QByteArray(bytes, length);
 }
 
 QByteArray base64Lines(const QByteArray& data, int lineLength)
