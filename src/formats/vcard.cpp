@@ -121,14 +121,21 @@ QByteArray VCardCard::serialize() const
 }
 
 struct VCardParser::Context {
-    QList<VCardCard> cards;
-    // The cards begun and not yet ended (indexes in cards), innermost last:
-    // a card written inside another (as some writers do for AGENT) is a
-    // card of its own, and the outer card goes on after its END.
-    QList<qsizetype> open;
-    bool hasProperty = false;
+    struct Open {
+        qsizetype card; // index in cards
+        bool version21 = false;
+    };
 
-    VCardCard& current() { return cards[open.last()]; }
+    QList<VCardCard> cards;
+    // The cards begun and not yet ended, innermost last: a card written
+    // inside another (as some writers do for AGENT) is a card of its own,
+    // and the outer card goes on after its END. A 2.1 card's values go on
+    // after a backslash at the line end.
+    QList<Open> open;
+    bool hasProperty = false;
+    VCardLexer* lexer = nullptr;
+
+    VCardCard& current() { return cards[open.last().card]; }
 };
 
 QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
@@ -139,6 +146,7 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
     std::unique_ptr<VCardLexer> lexer = VCardLexer::create();
     if (!lexer)
         return {};
+    context.lexer = lexer.get();
     lexer->setUserData(&context);
     lexer->setPropertyCallback(&VCardParser::onProperty);
     lexer->setValueCallback(&VCardParser::onValue);
@@ -156,12 +164,14 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
     if (qstricmp(name, "BEGIN") == 0) {
         // Any BEGIN opens a card; its value is not looked at.
         context->cards.append(VCardCard());
-        context->open.append(context->cards.size() - 1);
+        context->open.append(Context::Open {context->cards.size() - 1});
+        context->lexer->setBackslashContinuation(false);
         return;
     }
     if (qstricmp(name, "END") == 0) {
         if (!context->open.isEmpty())
             context->open.removeLast();
+        context->lexer->setBackslashContinuation(!context->open.isEmpty() && context->open.last().version21);
         return;
     }
     if (context->open.isEmpty())
@@ -188,8 +198,14 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
 void VCardParser::onValue(void* userData, const char* bytes, qsizetype length)
 {
     auto* context = static_cast<Context*>(userData);
-    if (length != 0 && context->hasProperty)
-        context->current().last().value = QByteArray(bytes, length);
+    if (length == 0 || !context->hasProperty)
+        return;
+    VCardProperty& property = context->current().last();
+    property.value = QByteArray(bytes, length);
+    if (property.name.compare(QLatin1String("VERSION"), Qt::CaseInsensitive) == 0) {
+        context->open.last().version21 = property.value.trimmed() == "2.1";
+        context->lexer->setBackslashContinuation(context->open.last().version21);
+    }
 }
 
 QByteArray base64Lines(const QByteArray& data, int lineLength)

@@ -69,6 +69,30 @@ inline int decodeGroup(const unsigned char* g, char* out)
     return 3;
 }
 
+// A line that starts like a property header: a name, then ":" or
+// parameters without blanks up to a ":".
+bool looksLikeHeader(const char* text, qsizetype length)
+{
+    qsizetype k = 0;
+    while (k < length
+           && ((text[k] >= 'A' && text[k] <= 'Z') || (text[k] >= 'a' && text[k] <= 'z')
+               || (text[k] >= '0' && text[k] <= '9') || text[k] == '-' || text[k] == '_' || text[k] == '.'))
+        ++k;
+    if (k == 0 || k == length)
+        return false;
+    if (text[k] == ':')
+        return true;
+    if (text[k] != ';')
+        return false;
+    for (; k < length && text[k] != '\r' && text[k] != '\n'; ++k) {
+        if (text[k] == ':')
+            return true;
+        if (text[k] == ' ' || text[k] == '\t')
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
 int base64DigitValue(char c)
@@ -179,6 +203,11 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 m_qpEscape = false;
                 continue;
             }
+            qsizetype next = i + 1;
+            if (c == '\r' && next < length && bytes[next] == '\n')
+                ++next;
+            if (m_state == StateValue && continuesOnNextLine(bytes + next, length - next))
+                continue;
             m_pendingNewline = true;
             m_folding = false;
         } else if (!step(c)) {
@@ -208,6 +237,19 @@ qsizetype VCardLexer::appendValueRun(const char* bytes, qsizetype length)
         return 0;
     }
     return n;
+}
+
+bool VCardLexer::continuesOnNextLine(const char* text, qsizetype length)
+{
+    if (!m_backslashContinuation || (m_encoding != EncodingNone && m_encoding != Encoding8Bit) || m_buffer.empty()
+        || m_buffer.back() != '\\')
+        return false;
+    // Nothing or a blank line after it, or the next property: the backslash
+    // is the value's own.
+    if (length == 0 || text[0] == '\r' || text[0] == '\n' || looksLikeHeader(text, length))
+        return false;
+    m_buffer.back() = '\n';
+    return true;
 }
 
 int VCardLexer::skipLine()

@@ -59,6 +59,11 @@ public:
     // Lines dropped so far because they could not be read.
     int skippedLines() const { return m_skippedLines; }
 
+    // vCard 2.1 continues a plain value on the next line when the line ends
+    // in a backslash; the two lines are one value with a line feed between
+    // them. A next line that reads as a property header is not taken.
+    void setBackslashContinuation(bool on) { m_backslashContinuation = on; }
+
 private:
     VCardLexer() = default;
 
@@ -67,6 +72,9 @@ private:
     // its next "="), taken whole; returns how many bytes of text were used,
     // 0 when out of memory.
     qsizetype appendValueRun(const char* bytes, qsizetype length);
+    // At the end of a value line: true when the value goes on with the next
+    // line (a 2.1 backslash continuation), whose start is text[0..length).
+    bool continuesOnNextLine(const char* text, qsizetype length);
     void endValue();
     // A malformed header: count the line and drop the rest of it.
     int skipLine();
@@ -92,6 +100,7 @@ private:
     int m_groupCount = 0;
     // A Base64 value is collected as text and decoded whole at its end.
     std::vector<char> m_decoded;
+    bool m_backslashContinuation = false;
     bool m_outOfMemory = false;
     int m_skippedLines = 0;
     void* m_userData = nullptr;
