@@ -343,10 +343,16 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("ADR")) {
             // post-office box; extended; street; city; region; postcode; country
             ContactDataRow& row = newRow(c, pim::ENTITY_POSTAL);
-            setComponents(row, p.splitValue(), 2, {4, 7, 8, 9, 10});
+            const QStringList parts = p.splitValue();
+            setComponents(row, parts, 0, {5, 6, 4, 7, 8, 9, 10});
             row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}}, 0));
             labelled(p, row, pim::ENTITY_POSTAL);
-            row.values.insert(kData1, pim::formatAddress(row.values));
+            // An address held only in the post-office box or the extended
+            // address (some phones put the whole text there) shows that.
+            QString whole = pim::formatAddress(row.values);
+            if (whole.isEmpty())
+                whole = QStringList(parts.mid(0, 2)).join(QLatin1Char('\n')).trimmed();
+            row.values.insert(kData1, whole);
         } else if (name == QLatin1String("URL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_WEBSITE);
             row.values.insert(kData1, p.decodeText());
