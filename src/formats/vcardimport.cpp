@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace contactimport {
@@ -32,6 +33,8 @@ using pim::_Contact;
 const QString kData1 = QStringLiteral("data1");
 const QString kData2 = QStringLiteral("data2");
 const QString kData3 = QStringLiteral("data3");
+const QString kData4 = QStringLiteral("data4");
+const QString kData5 = QStringLiteral("data5");
 
 bool isTransferWord(const QString& word)
 {
@@ -135,6 +138,18 @@ ContactDataRow& firstRow(_Contact& c, int type)
 ContactDataRow& newRow(_Contact& c, int type)
 {
     QList<ContactDataRow>& rows = c.entities[type];
+    rows.append(ContactDataRow());
+    return rows.last();
+}
+
+// The first organisation row that none of the columns has been set in yet
+// (a new row when every row has one of them).
+ContactDataRow& orgRow(_Contact& c, std::initializer_list<QString> columns)
+{
+    QList<ContactDataRow>& rows = c.entities[pim::ENTITY_ORGANIZATION];
+    for (ContactDataRow& row : rows)
+        if (std::none_of(columns.begin(), columns.end(), [&row](const QString& k) { return row.values.contains(k); }))
+            return row;
     rows.append(ContactDataRow());
     return rows.last();
 }
@@ -279,7 +294,8 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
             row.values.insert(kData2, emailType(typeWords(p)));
             labelled(p, row, pim::ENTITY_EMAIL);
         } else if (name == QLatin1String("NICKNAME")) {
-            firstRow(c, pim::ENTITY_NICKNAME).values.insert(kData1, p.decodeText());
+            // Every nickname has its row: a second one replaces nothing.
+            newRow(c, pim::ENTITY_NICKNAME).values.insert(kData1, p.decodeText());
         } else if (name == QLatin1String("BDAY") || name == QLatin1String("ANNIVERSARY")
                    || name == QLatin1String("X-EVENT")) {
             const QVariant date = eventDate(p);
@@ -314,11 +330,17 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                 row.values.insert(QStringLiteral("data5"), protocol);
             labelled(p, row, pim::ENTITY_IM);
         } else if (name == QLatin1String("NOTE")) {
-            firstRow(c, pim::ENTITY_NOTE).values.insert(kData1, p.decodeText());
+            // Further notes are added on a new line, never in place of one.
+            const QString text = p.decodeText();
+            ContactDataRow& row = firstRow(c, pim::ENTITY_NOTE);
+            const QString held = pim::valueText(row.values, kData1);
+            row.values.insert(kData1, held.isEmpty() ? text : text.isEmpty() ? held : held + QLatin1Char('\n') + text);
         } else if (name == QLatin1String("ORG")) {
-            setComponents(firstRow(c, pim::ENTITY_ORGANIZATION), p.splitValue(), 0, {1, 5});
+            // ORG and TITLE pair up in the order they come; a further one
+            // starts a further organisation.
+            setComponents(orgRow(c, {kData1, kData5}), p.splitValue(), 0, {1, 5});
         } else if (name == QLatin1String("TITLE")) {
-            firstRow(c, pim::ENTITY_ORGANIZATION).values.insert(QStringLiteral("data4"), p.decodeText());
+            orgRow(c, {kData4}).values.insert(kData4, p.decodeText());
         } else if (name == QLatin1String("X-REL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_RELATION);
             row.values.insert(kData1, p.decodeText());

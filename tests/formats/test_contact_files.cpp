@@ -166,8 +166,8 @@ private Q_SLOTS:
     }
 
     // The vCard file: read back, every value the format carries comes in
-    // again (the fourth contact holds two organisations and two groups, of
-    // which a card brings back one); python3-vobject reads the same values.
+    // again (the fourth contact holds two groups, of which a card brings
+    // back one); python3-vobject reads the same values.
     void vcardKeepsEveryValueAndIsReadByPythonVobject()
     {
         const QList<pim::_Contact> original = fixtures::contacts();
