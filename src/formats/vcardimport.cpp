@@ -223,6 +223,74 @@ void applyLabel(ContactDataRow& row, int type, const QString& label)
     row.values.insert(kData3, word);
 }
 
+// A chat service's code from a word naming it: an X-SERVICE-TYPE, a TYPE of
+// X-IM or the scheme of an IMPP address; -1 for a service we have no code for.
+int imProtocol(QString word)
+{
+    word = word.toLower();
+    word.remove(QLatin1Char(' '));
+    word.remove(QLatin1Char('-'));
+    static const std::pair<const char*, int> kWords[] = {
+        {"aim", 1},   {"msn", 2},        {"msnim", 2},      {"windowslive", 2}, {"yahoo", 3}, {"ymsgr", 3},
+        {"skype", 4}, {"qq", 5},         {"googletalk", 6}, {"gtalk", 6},       {"icq", 7},   {"jabber", 8},
+        {"xmpp", 8},  {"netmetting", 9}, {"netmeeting", 9}, {"gadugadu", 10},   {"gg", 10},   {"facebook", 11},
+    };
+    for (const auto& [w, code] : kWords)
+        if (word == QLatin1String(w))
+            return code;
+    return -1;
+}
+
+// The chat properties other writers use, with the service each one names.
+int imPropertyProtocol(const QString& name)
+{
+    static const std::pair<const char*, int> kProperties[] = {
+        {"X-AIM", 1},         {"X-MSN", 2},   {"X-YAHOO", 3}, {"X-SKYPE", 4},  {"X-SKYPE-USERNAME", 4}, {"X-QQ", 5},
+        {"X-GOOGLE-TALK", 6}, {"X-GTALK", 6}, {"X-ICQ", 7},   {"X-JABBER", 8}, {"X-GADUGADU", 10},
+    };
+    for (const auto& [n, code] : kProperties)
+        if (name == QLatin1String(n))
+            return code;
+    return -1;
+}
+
+// The handle and the service of an IMPP address ("skype:ann.s",
+// "aim:goim?screenname=ann"); the service from X-SERVICE-TYPE when given.
+std::pair<QString, QString> imppAddress(const VCardProperty& p)
+{
+    QString handle = p.decodeText().trimmed();
+    QString service = paramValue(p, QLatin1String("X-SERVICE-TYPE"));
+    const qsizetype colon = handle.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        if (service.isEmpty())
+            service = handle.left(colon);
+        handle.remove(0, colon + 1);
+        if (handle.startsWith(QLatin1String("//")))
+            handle.remove(0, 2);
+        // Query forms: "goim?screenname=ann", "chat?contact=ann".
+        const qsizetype query = handle.indexOf(QLatin1Char('?'));
+        if (query >= 0) {
+            const QString rest = handle.mid(query + 1);
+            const qsizetype eq = rest.indexOf(QLatin1Char('='));
+            handle = eq >= 0 ? rest.mid(eq + 1).section(QLatin1Char('&'), 0, 0) : rest;
+        }
+    }
+    return {handle, service};
+}
+
+void addImRow(_Contact& c, const VCardProperty& p, const QString& handle, int protocol, const QString& service)
+{
+    ContactDataRow& row = newRow(c, pim::ENTITY_IM);
+    row.values.insert(kData1, handle);
+    row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}, {"other", 0}}, 1));
+    if (protocol >= 0) {
+        row.values.insert(QStringLiteral("data5"), protocol);
+    } else if (!service.isEmpty()) {
+        row.values.insert(QStringLiteral("data5"), 0);
+        row.values.insert(QStringLiteral("data6"), service);
+    }
+}
+
 // A contact without N keeps the name its FN gives: the part after the last
 // blank is the family name, the rest the given name.
 void nameFromFormattedName(_Contact& c, const QString& formatted)
@@ -310,25 +378,24 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("CATEGORIES")) {
             firstRow(c, pim::ENTITY_GROUP).values.insert(kData2, p.decodeText());
         } else if (name == QLatin1String("X-IM")) {
+            // Written by our export: the handle, the service as TYPE.
+            int protocol = -1;
+            for (const QString& w : typeWords(p))
+                if (protocol < 0)
+                    protocol = imProtocol(w);
             ContactDataRow& row = newRow(c, pim::ENTITY_IM);
             row.values.insert(kData2, 1);
             row.values.insert(kData1, p.decodeText());
-            const int protocol = lookup(typeWords(p),
-                                        {{"aim", 1},
-                                         {"msn", 2},
-                                         {"yahoo", 3},
-                                         {"skype", 4},
-                                         {"qq", 5},
-                                         {"googletalk", 6},
-                                         {"icq", 7},
-                                         {"jabber", 8},
-                                         {"netmetting", 9},
-                                         {"gadugadu", 10},
-                                         {"facebook", 11}},
-                                        -1);
             if (protocol >= 0)
                 row.values.insert(QStringLiteral("data5"), protocol);
             labelled(p, row, pim::ENTITY_IM);
+        } else if (name == QLatin1String("IMPP")) {
+            const auto [handle, service] = imppAddress(p);
+            addImRow(c, p, handle, imProtocol(service), service);
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
+        } else if (const int protocol = imPropertyProtocol(name); protocol >= 0) {
+            addImRow(c, p, p.decodeText().trimmed(), protocol, QString());
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         } else if (name == QLatin1String("NOTE")) {
             // Further notes are added on a new line, never in place of one.
             const QString text = p.decodeText();

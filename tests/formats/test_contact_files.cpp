@@ -165,6 +165,27 @@ private Q_SLOTS:
         QTEST(got + fixtures::dump(job.contacts()) << QString(), "expected");
     }
 
+    // Chat addresses read from IMPP and the X- properties are written as
+    // X-IM with the service as TYPE, and read back with handle and service.
+    void chatRowsAreWrittenAsXIm()
+    {
+        const auto read = fixtures::importAll<VCardImport>(dataFile(QStringLiteral("job/chat.vcf")));
+        const QString vcf = fixtures::exportTo<VCardExport>(QStringLiteral("chat.vcf"), read);
+        const QByteArray text = testsupport::readFile(vcf);
+        QVERIFY(text.contains("\r\nX-IM;CHARSET=UTF-8;TYPE=skype:ann.s\r\n"));
+        QVERIFY(text.contains("\r\nX-IM;CHARSET=UTF-8;TYPE=gadugadu:4242\r\n"));
+        QVERIFY(!text.contains("IMPP"));
+        // Handle and service; the export writes no home or work, and no
+        // service we have no code for.
+        const auto chats = [](const QList<pim::_Contact>& contacts) {
+            return fixtures::dump(contacts)
+                .filter(QStringLiteral("8\t"))
+                .replaceInStrings(QRegularExpression(QStringLiteral("\t(data2=[^\t]*|data6=[^\t]*|data5=0(?=\t|$))")),
+                                  QString());
+        };
+        QCOMPARE(chats(fixtures::importAll<VCardImport>(vcf)), chats(read));
+    }
+
     // The vCard file: read back, every value the format carries comes in
     // again (the fourth contact holds two groups, of which a card brings
     // back one); python3-vobject reads the same values.
