@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <stdexcept>
@@ -291,6 +292,47 @@ void addImRow(_Contact& c, const VCardProperty& p, const QString& handle, int pr
     }
 }
 
+bool isBase64Encoded(const VCardProperty& p)
+{
+    for (auto it = p.params.constBegin(); it != p.params.constEnd(); ++it) {
+        const QString word = it.key().compare(QLatin1String("ENCODING"), Qt::CaseInsensitive) == 0 ? it.value()
+            : it.value().isEmpty()                                                                 ? it.key()
+                                                                                                   : QString();
+        if (word.compare(QLatin1String("B"), Qt::CaseInsensitive) == 0
+            || word.compare(QLatin1String("BASE64"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The picture a PHOTO holds. A "data:" URI is decoded; any other link is not
+// fetched and gives no picture.
+QByteArray pictureBytes(const VCardProperty& p)
+{
+    if (isBase64Encoded(p))
+        return p.value;
+    const QByteArray text = p.value.trimmed();
+    if (text.size() >= 5 && qstrnicmp(text.constData(), "data:", 5) == 0) {
+        const qsizetype comma = text.indexOf(',');
+        if (comma < 0)
+            return QByteArray();
+        const QByteArray meta = text.mid(5, comma - 5);
+        const QByteArray data = text.mid(comma + 1);
+        if (meta.size() >= 7 && qstricmp(meta.right(7).constData(), ";base64") == 0)
+            return QByteArray::fromBase64(QByteArray::fromPercentEncoding(data));
+        return QByteArray::fromPercentEncoding(data);
+    }
+    const QString value = paramValue(p, QLatin1String("VALUE"));
+    if (value.compare(QLatin1String("uri"), Qt::CaseInsensitive) == 0
+        || value.compare(QLatin1String("url"), Qt::CaseInsensitive) == 0)
+        return QByteArray();
+    // A scheme ("https:", "file:", "cid:") makes it a link too.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (scheme.match(QString::fromLatin1(text.left(64))).hasMatch())
+        return QByteArray();
+    return p.value;
+}
+
 // A contact without N keeps the name its FN gives: the part after the last
 // blank is the family name, the rest the given name.
 void nameFromFormattedName(_Contact& c, const QString& formatted)
@@ -350,7 +392,9 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("FN")) {
             formattedName = &p;
         } else if (name == QLatin1String("PHOTO")) {
-            firstRow(c, pim::ENTITY_PHOTO).values.insert(QStringLiteral("data15"), p.value);
+            const QByteArray picture = pictureBytes(p);
+            if (!picture.isEmpty())
+                firstRow(c, pim::ENTITY_PHOTO).values.insert(QStringLiteral("data15"), picture);
         } else if (name == QLatin1String("TEL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_PHONE);
             row.values.insert(kData1, phoneNumber(p));
