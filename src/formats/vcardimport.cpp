@@ -441,9 +441,6 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
             const auto [handle, service] = imppAddress(p);
             addImRow(c, p, handle, imProtocol(service), service);
             labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
-        } else if (const int protocol = imPropertyProtocol(name); protocol >= 0) {
-            addImRow(c, p, p.decodeText().trimmed(), protocol, QString());
-            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         } else if (name == QLatin1String("NOTE")) {
             // Further notes are added on a new line, never in place of one.
             const QString text = p.decodeText();
@@ -481,7 +478,10 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
             // post-office box; extended; street; city; region; postcode; country
             ContactDataRow& row = newRow(c, pim::ENTITY_POSTAL);
             const QStringList parts = p.splitValue();
-            setComponents(row, parts, 0, {5, 6, 4, 7, 8, 9, 10});
+            setComponents(row, parts, 2, {4, 7, 8, 9, 10});
+            for (int i : {0, 1})
+                if (i < parts.size() && !parts.at(i).isEmpty())
+                    row.values.insert(dataKey(5 + i), parts.at(i));
             row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}}, 0));
             labelled(p, row, pim::ENTITY_POSTAL);
             // An address held only in the post-office box or the extended
@@ -498,6 +498,9 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                 lookup(typeWords(p),
                        {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4}, {"work", 5}, {"ftp", 6}}, 0));
             labelled(p, row, pim::ENTITY_WEBSITE);
+        } else if (const int protocol = imPropertyProtocol(name); protocol >= 0) {
+            addImRow(c, p, p.decodeText().trimmed(), protocol, QString());
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         }
     }
     if (c.fullName.isEmpty() && formattedName)
