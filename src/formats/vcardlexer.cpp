@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -69,25 +70,44 @@ inline int decodeGroup(const unsigned char* g, char* out)
     return 3;
 }
 
-// A line that starts like a property header: a name, then ":" or
-// parameters without blanks up to a ":".
-bool looksLikeHeader(const char* text, qsizetype length)
+inline bool isBlank(char c)
 {
+    return c == ' ' || c == '\t';
+}
+
+// A line that starts with a property of vCard: a known name or an "X-" one
+// (with or without a group), then ":" or parameters without blanks up to
+// a ":". Text that merely holds a colon does not read as one.
+bool startsProperty(const char* text, qsizetype length)
+{
+    static const char* const kNames[] = {
+        "ADR",         "AGENT",    "ANNIVERSARY", "BDAY",  "BEGIN", "CATEGORIES", "CLASS", "EMAIL",
+        "END",         "FN",       "GEO",         "IMPP",  "KEY",   "LABEL",      "LOGO",  "MAILER",
+        "N",           "NICKNAME", "NOTE",        "ORG",   "PHOTO", "PRODID",     "REV",   "ROLE",
+        "SORT-STRING", "SOUND",    "TEL",         "TITLE", "TZ",    "UID",        "URL",   "VERSION",
+    };
     qsizetype k = 0;
+    qsizetype nameStart = 0;
     while (k < length
            && ((text[k] >= 'A' && text[k] <= 'Z') || (text[k] >= 'a' && text[k] <= 'z')
-               || (text[k] >= '0' && text[k] <= '9') || text[k] == '-' || text[k] == '_' || text[k] == '.'))
+               || (text[k] >= '0' && text[k] <= '9') || text[k] == '-' || text[k] == '_' || text[k] == '.')) {
+        if (text[k] == '.')
+            nameStart = k + 1;
         ++k;
-    if (k == 0 || k == length)
+    }
+    if (k == nameStart || k == length || (text[k] != ':' && text[k] != ';'))
+        return false;
+    const QByteArray name = QByteArray::fromRawData(text + nameStart, k - nameStart).toUpper();
+    const bool known = name.startsWith("X-")
+        || std::any_of(std::begin(kNames), std::end(kNames), [&name](const char* n) { return name == n; });
+    if (!known)
         return false;
     if (text[k] == ':')
         return true;
-    if (text[k] != ';')
-        return false;
     for (; k < length && text[k] != '\r' && text[k] != '\n'; ++k) {
         if (text[k] == ':')
             return true;
-        if (text[k] == ' ' || text[k] == '\t')
+        if (isBlank(text[k]))
             return false;
     }
     return false;
@@ -197,15 +217,20 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 return 0;
         }
         if (lineEnd) {
-            if (m_state == StateValue && m_encoding == EncodingQuotedPrintable && m_qpEscape && m_groupCount == 0) {
-                // "=" at the end of a quoted-printable line: a soft line
-                // break, the value goes on with the next line.
-                m_qpEscape = false;
-                continue;
-            }
             qsizetype next = i + 1;
             if (c == '\r' && next < length && bytes[next] == '\n')
                 ++next;
+            if (m_state == StateValue && m_encoding == EncodingQuotedPrintable && m_qpEscape
+                && (m_groupCount == 0 || isBlank(m_scratch[0]))) {
+                // "=" at the end of a quoted-printable line (blanks after it
+                // are transport padding): a soft line break, the value goes
+                // on with the next line. Some writers end a value with one:
+                // when a property follows, the value ends here.
+                m_qpEscape = false;
+                m_groupCount = 0;
+                if (!startsProperty(bytes + next, length - next))
+                    continue;
+            }
             if (m_state == StateValue && continuesOnNextLine(bytes + next, length - next))
                 continue;
             m_pendingNewline = true;
@@ -246,7 +271,7 @@ bool VCardLexer::continuesOnNextLine(const char* text, qsizetype length)
         return false;
     // Nothing or a blank line after it, or the next property: the backslash
     // is the value's own.
-    if (length == 0 || text[0] == '\r' || text[0] == '\n' || looksLikeHeader(text, length))
+    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length))
         return false;
     m_buffer.back() = '\n';
     return true;
@@ -406,6 +431,8 @@ void VCardLexer::decodeValueByte(char c)
     switch (m_encoding) {
     case EncodingQuotedPrintable:
         if (m_qpEscape) {
+            if (m_groupCount == 1 && isBlank(m_scratch[0]) && isBlank(c))
+                return; // blanks after "=" wait for the line end
             m_scratch[m_groupCount++] = c;
             if (m_groupCount == 2) {
                 const int hi = hexValue(m_scratch[0]);

@@ -61,7 +61,7 @@ public:
 
     // vCard 2.1 continues a plain value on the next line when the line ends
     // in a backslash; the two lines are one value with a line feed between
-    // them. A next line that reads as a property header is not taken.
+    // them. A next line that starts with a property is not taken.
     void setBackslashContinuation(bool on) { m_backslashContinuation = on; }
 
 private:
