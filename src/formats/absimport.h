@@ -20,6 +20,9 @@ public:
     virtual void close() {}
     // Lines of the file that could not be read and were left out.
     virtual int skippedLines() const { return 0; }
+    // Entries read so far that give nothing to name a contact by; the
+    // import leaves them out and says how many there were.
+    virtual int skippedEntries() const { return 0; }
 };
 
 namespace contactimport {

@@ -4,6 +4,8 @@
 #include "formats/vcardimport.h"
 #include "shell/core/jobreport.h"
 
+#include <QStringList>
+
 #include <exception>
 #include <memory>
 
@@ -45,16 +47,22 @@ void ImportContactsToLocalThread::run()
             m_progress->postUpdateProgress(QString(), jobreport::percent(done, total),
                                            tr("Contacts:%1/%2").arg(done).arg(total));
             pim::_Contact contact = reader->next();
-            // A card without N, a CSV row without any name: nothing to show.
+            // A card without anything to name it by, a CSV row without any
+            // name: nothing to show (the reader counts what it leaves out).
             if (!contact.fullName.isEmpty())
                 m_contacts.append(std::move(contact));
         }
         const int skipped = reader->skippedLines();
+        const int empty = reader->skippedEntries();
         reader->close();
         // Nothing to say when the whole file was read; otherwise the user
         // learns that some of it is not in the list.
-        m_progress->postSucceed(
-            skipped > 0 ? tr("Lines of the file that could not be read and were skipped: %1").arg(skipped) : QString());
+        QStringList notes;
+        if (skipped > 0)
+            notes.append(tr("Lines of the file that could not be read and were skipped: %1").arg(skipped));
+        if (empty > 0)
+            notes.append(tr("Entries without a name that were skipped: %1").arg(empty));
+        m_progress->postSucceed(notes.join(QLatin1Char('\n')));
     } catch (const std::exception& e) {
         if (opened)
             reader->close();

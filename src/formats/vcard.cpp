@@ -36,7 +36,10 @@ QString VCardProperty::plainName() const
 
 QString VCardProperty::decodeValue() const
 {
-    const auto it = params.constFind(QStringLiteral("CHARSET"));
+    // Parameter names are case-insensitive, and so are charset names.
+    auto it = params.constBegin();
+    while (it != params.constEnd() && it.key().compare(QLatin1String("CHARSET"), Qt::CaseInsensitive) != 0)
+        ++it;
     if (it != params.constEnd()) {
         const QByteArray charset = it.value().toLatin1();
         if (qstricmp(charset.constData(), "UTF-8") == 0)
@@ -118,9 +121,21 @@ QByteArray VCardCard::serialize() const
 }
 
 struct VCardParser::Context {
+    struct Open {
+        qsizetype card; // index in cards
+        bool version21 = false;
+    };
+
     QList<VCardCard> cards;
-    bool hasCard = false;
+    // The cards begun and not yet ended, innermost last: a card written
+    // inside another (as some writers do for AGENT) is a card of its own,
+    // and the outer card goes on after its END. A 2.1 card's values go on
+    // after a backslash at the line end.
+    QList<Open> open;
     bool hasProperty = false;
+    VCardLexer* lexer = nullptr;
+
+    VCardCard& current() { return cards[open.last().card]; }
 };
 
 QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
@@ -131,6 +146,7 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
     std::unique_ptr<VCardLexer> lexer = VCardLexer::create();
     if (!lexer)
         return {};
+    context.lexer = lexer.get();
     lexer->setUserData(&context);
     lexer->setPropertyCallback(&VCardParser::onProperty);
     lexer->setValueCallback(&VCardParser::onValue);
@@ -143,22 +159,23 @@ QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
 void VCardParser::onProperty(void* userData, const char* name, const char* const* params)
 {
     auto* context = static_cast<Context*>(userData);
-    if (qstrcmp(name, "BEGIN") == 0) {
+    context->hasProperty = false;
+    // Names are case-insensitive ("begin:vcard").
+    if (qstricmp(name, "BEGIN") == 0) {
         // Any BEGIN opens a card; its value is not looked at.
         context->cards.append(VCardCard());
-        context->hasCard = true;
-        context->hasProperty = false;
+        context->open.append(Context::Open {context->cards.size() - 1});
+        context->lexer->setBackslashContinuation(false);
         return;
     }
-    if (qstrcmp(name, "END") == 0) {
-        context->hasCard = false;
-        context->hasProperty = false;
+    if (qstricmp(name, "END") == 0) {
+        if (!context->open.isEmpty())
+            context->open.removeLast();
+        context->lexer->setBackslashContinuation(!context->open.isEmpty() && context->open.last().version21);
         return;
     }
-    if (!context->hasCard) {
-        context->hasProperty = false;
+    if (context->open.isEmpty())
         return;
-    }
     VCardProperty property;
     property.name = QString::fromLatin1(name);
     for (const char* const* p = params; p[0]; p += 2) {
@@ -174,15 +191,21 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
             property.params.insert(key, value);
         }
     }
-    context->cards.last().append(std::move(property));
+    context->current().append(std::move(property));
     context->hasProperty = true;
 }
 
 void VCardParser::onValue(void* userData, const char* bytes, qsizetype length)
 {
     auto* context = static_cast<Context*>(userData);
-    if (length != 0 && context->hasProperty)
-        context->cards.last().last().value = QByteArray(bytes, length);
+    if (length == 0 || !context->hasProperty)
+        return;
+    VCardProperty& property = context->current().last();
+    property.value = QByteArray(bytes, length);
+    if (property.name.compare(QLatin1String("VERSION"), Qt::CaseInsensitive) == 0) {
+        context->open.last().version21 = property.value.trimmed() == "2.1";
+        context->lexer->setBackslashContinuation(context->open.last().version21);
+    }
 }
 
 QByteArray base64Lines(const QByteArray& data, int lineLength)

@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace contactimport {
@@ -32,6 +34,8 @@ using pim::_Contact;
 const QString kData1 = QStringLiteral("data1");
 const QString kData2 = QStringLiteral("data2");
 const QString kData3 = QStringLiteral("data3");
+const QString kData4 = QStringLiteral("data4");
+const QString kData5 = QStringLiteral("data5");
 
 bool isTransferWord(const QString& word)
 {
@@ -139,6 +143,18 @@ ContactDataRow& newRow(_Contact& c, int type)
     return rows.last();
 }
 
+// The first organisation row that none of the columns has been set in yet
+// (a new row when every row has one of them).
+ContactDataRow& orgRow(_Contact& c, std::initializer_list<QString> columns)
+{
+    QList<ContactDataRow>& rows = c.entities[pim::ENTITY_ORGANIZATION];
+    for (ContactDataRow& row : rows)
+        if (std::none_of(columns.begin(), columns.end(), [&row](const QString& k) { return row.values.contains(k); }))
+            return row;
+    rows.append(ContactDataRow());
+    return rows.last();
+}
+
 // "data0" .. "data15", made once: a card sets many columns.
 const QString& dataKey(int column)
 {
@@ -208,6 +224,115 @@ void applyLabel(ContactDataRow& row, int type, const QString& label)
     row.values.insert(kData3, word);
 }
 
+// A chat service's code from a word naming it: an X-SERVICE-TYPE, a TYPE of
+// X-IM or the scheme of an IMPP address; -1 for a service we have no code for.
+int imProtocol(QString word)
+{
+    word = word.toLower();
+    word.remove(QLatin1Char(' '));
+    word.remove(QLatin1Char('-'));
+    static const std::pair<const char*, int> kWords[] = {
+        {"aim", 1},   {"msn", 2},        {"msnim", 2},      {"windowslive", 2}, {"yahoo", 3}, {"ymsgr", 3},
+        {"skype", 4}, {"qq", 5},         {"googletalk", 6}, {"gtalk", 6},       {"icq", 7},   {"jabber", 8},
+        {"xmpp", 8},  {"netmetting", 9}, {"netmeeting", 9}, {"gadugadu", 10},   {"gg", 10},   {"facebook", 11},
+    };
+    for (const auto& [w, code] : kWords)
+        if (word == QLatin1String(w))
+            return code;
+    return -1;
+}
+
+// The chat properties other writers use, with the service each one names.
+int imPropertyProtocol(const QString& name)
+{
+    static const std::pair<const char*, int> kProperties[] = {
+        {"X-AIM", 1},         {"X-MSN", 2},   {"X-YAHOO", 3}, {"X-SKYPE", 4},  {"X-SKYPE-USERNAME", 4}, {"X-QQ", 5},
+        {"X-GOOGLE-TALK", 6}, {"X-GTALK", 6}, {"X-ICQ", 7},   {"X-JABBER", 8}, {"X-GADUGADU", 10},
+    };
+    for (const auto& [n, code] : kProperties)
+        if (name == QLatin1String(n))
+            return code;
+    return -1;
+}
+
+// The handle and the service of an IMPP address ("skype:ann.s",
+// "aim:goim?screenname=ann"); the service from X-SERVICE-TYPE when given.
+std::pair<QString, QString> imppAddress(const VCardProperty& p)
+{
+    QString handle = p.decodeText().trimmed();
+    QString service = paramValue(p, QLatin1String("X-SERVICE-TYPE"));
+    const qsizetype colon = handle.indexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        if (service.isEmpty())
+            service = handle.left(colon);
+        handle.remove(0, colon + 1);
+        if (handle.startsWith(QLatin1String("//")))
+            handle.remove(0, 2);
+        // Query forms: "goim?screenname=ann", "chat?contact=ann".
+        const qsizetype query = handle.indexOf(QLatin1Char('?'));
+        if (query >= 0) {
+            const QString rest = handle.mid(query + 1);
+            const qsizetype eq = rest.indexOf(QLatin1Char('='));
+            handle = eq >= 0 ? rest.mid(eq + 1).section(QLatin1Char('&'), 0, 0) : rest;
+        }
+    }
+    return {handle, service};
+}
+
+void addImRow(_Contact& c, const VCardProperty& p, const QString& handle, int protocol, const QString& service)
+{
+    ContactDataRow& row = newRow(c, pim::ENTITY_IM);
+    row.values.insert(kData1, handle);
+    row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}, {"other", 0}}, 1));
+    if (protocol >= 0) {
+        row.values.insert(QStringLiteral("data5"), protocol);
+    } else if (!service.isEmpty()) {
+        row.values.insert(QStringLiteral("data5"), 0);
+        row.values.insert(QStringLiteral("data6"), service);
+    }
+}
+
+bool isBase64Encoded(const VCardProperty& p)
+{
+    for (auto it = p.params.constBegin(); it != p.params.constEnd(); ++it) {
+        const QString word = it.key().compare(QLatin1String("ENCODING"), Qt::CaseInsensitive) == 0 ? it.value()
+            : it.value().isEmpty()                                                                 ? it.key()
+                                                                                                   : QString();
+        if (word.compare(QLatin1String("B"), Qt::CaseInsensitive) == 0
+            || word.compare(QLatin1String("BASE64"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The picture a PHOTO holds. A "data:" URI is decoded; any other link is not
+// fetched and gives no picture.
+QByteArray pictureBytes(const VCardProperty& p)
+{
+    if (isBase64Encoded(p))
+        return p.value;
+    const QByteArray text = p.value.trimmed();
+    if (text.size() >= 5 && qstrnicmp(text.constData(), "data:", 5) == 0) {
+        const qsizetype comma = text.indexOf(',');
+        if (comma < 0)
+            return QByteArray();
+        const QByteArray meta = text.mid(5, comma - 5);
+        const QByteArray data = text.mid(comma + 1);
+        if (meta.size() >= 7 && qstricmp(meta.right(7).constData(), ";base64") == 0)
+            return QByteArray::fromBase64(QByteArray::fromPercentEncoding(data));
+        return QByteArray::fromPercentEncoding(data);
+    }
+    const QString value = paramValue(p, QLatin1String("VALUE"));
+    if (value.compare(QLatin1String("uri"), Qt::CaseInsensitive) == 0
+        || value.compare(QLatin1String("url"), Qt::CaseInsensitive) == 0)
+        return QByteArray();
+    // A scheme ("https:", "file:", "cid:") makes it a link too.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (scheme.match(QString::fromLatin1(text.left(64))).hasMatch())
+        return QByteArray();
+    return p.value;
+}
+
 // A contact without N keeps the name its FN gives: the part after the last
 // blank is the family name, the rest the given name.
 void nameFromFormattedName(_Contact& c, const QString& formatted)
@@ -230,11 +355,15 @@ void VCardImport::open(const QString& path)
 {
     m_cards = VCardParser::parse(contactimport::readWholeFile(path), &m_skippedLines);
     m_cursor = 0;
+    m_emptyCards = 0;
 }
 
 pim::_Contact VCardImport::next()
 {
-    return contactFromCard(m_cards.at(m_cursor++));
+    pim::_Contact contact = contactFromCard(m_cards.at(m_cursor++));
+    if (contact.fullName.isEmpty())
+        ++m_emptyCards;
+    return contact;
 }
 
 pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
@@ -267,7 +396,9 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("FN")) {
             formattedName = &p;
         } else if (name == QLatin1String("PHOTO")) {
-            firstRow(c, pim::ENTITY_PHOTO).values.insert(QStringLiteral("data15"), p.value);
+            const QByteArray picture = pictureBytes(p);
+            if (!picture.isEmpty())
+                firstRow(c, pim::ENTITY_PHOTO).values.insert(QStringLiteral("data15"), picture);
         } else if (name == QLatin1String("TEL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_PHONE);
             row.values.insert(kData1, phoneNumber(p));
@@ -279,7 +410,8 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
             row.values.insert(kData2, emailType(typeWords(p)));
             labelled(p, row, pim::ENTITY_EMAIL);
         } else if (name == QLatin1String("NICKNAME")) {
-            firstRow(c, pim::ENTITY_NICKNAME).values.insert(kData1, p.decodeText());
+            // Every nickname has its row: a second one replaces nothing.
+            newRow(c, pim::ENTITY_NICKNAME).values.insert(kData1, p.decodeText());
         } else if (name == QLatin1String("BDAY") || name == QLatin1String("ANNIVERSARY")
                    || name == QLatin1String("X-EVENT")) {
             const QVariant date = eventDate(p);
@@ -294,31 +426,33 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("CATEGORIES")) {
             firstRow(c, pim::ENTITY_GROUP).values.insert(kData2, p.decodeText());
         } else if (name == QLatin1String("X-IM")) {
+            // Written by our export: the handle, the service as TYPE.
+            int protocol = -1;
+            for (const QString& w : typeWords(p))
+                if (protocol < 0)
+                    protocol = imProtocol(w);
             ContactDataRow& row = newRow(c, pim::ENTITY_IM);
             row.values.insert(kData2, 1);
             row.values.insert(kData1, p.decodeText());
-            const int protocol = lookup(typeWords(p),
-                                        {{"aim", 1},
-                                         {"msn", 2},
-                                         {"yahoo", 3},
-                                         {"skype", 4},
-                                         {"qq", 5},
-                                         {"googletalk", 6},
-                                         {"icq", 7},
-                                         {"jabber", 8},
-                                         {"netmetting", 9},
-                                         {"gadugadu", 10},
-                                         {"facebook", 11}},
-                                        -1);
             if (protocol >= 0)
                 row.values.insert(QStringLiteral("data5"), protocol);
             labelled(p, row, pim::ENTITY_IM);
+        } else if (name == QLatin1String("IMPP")) {
+            const auto [handle, service] = imppAddress(p);
+            addImRow(c, p, handle, imProtocol(service), service);
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         } else if (name == QLatin1String("NOTE")) {
-            firstRow(c, pim::ENTITY_NOTE).values.insert(kData1, p.decodeText());
+            // Further notes are added on a new line, never in place of one.
+            const QString text = p.decodeText();
+            ContactDataRow& row = firstRow(c, pim::ENTITY_NOTE);
+            const QString held = pim::valueText(row.values, kData1);
+            row.values.insert(kData1, held.isEmpty() ? text : text.isEmpty() ? held : held + QLatin1Char('\n') + text);
         } else if (name == QLatin1String("ORG")) {
-            setComponents(firstRow(c, pim::ENTITY_ORGANIZATION), p.splitValue(), 0, {1, 5});
+            // ORG and TITLE pair up in the order they come; a further one
+            // starts a further organisation.
+            setComponents(orgRow(c, {kData1, kData5}), p.splitValue(), 0, {1, 5});
         } else if (name == QLatin1String("TITLE")) {
-            firstRow(c, pim::ENTITY_ORGANIZATION).values.insert(QStringLiteral("data4"), p.decodeText());
+            orgRow(c, {kData4}).values.insert(kData4, p.decodeText());
         } else if (name == QLatin1String("X-REL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_RELATION);
             row.values.insert(kData1, p.decodeText());
@@ -343,10 +477,19 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
         } else if (name == QLatin1String("ADR")) {
             // post-office box; extended; street; city; region; postcode; country
             ContactDataRow& row = newRow(c, pim::ENTITY_POSTAL);
-            setComponents(row, p.splitValue(), 2, {4, 7, 8, 9, 10});
+            const QStringList parts = p.splitValue();
+            setComponents(row, parts, 2, {4, 7, 8, 9, 10});
+            for (int i : {0, 1})
+                if (i < parts.size() && !parts.at(i).isEmpty())
+                    row.values.insert(dataKey(5 + i), parts.at(i));
             row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}}, 0));
             labelled(p, row, pim::ENTITY_POSTAL);
-            row.values.insert(kData1, pim::formatAddress(row.values));
+            // An address held only in the post-office box or the extended
+            // address (some phones put the whole text there) shows that.
+            QString whole = pim::formatAddress(row.values);
+            if (whole.isEmpty())
+                whole = QStringList(parts.mid(0, 2)).join(QLatin1Char('\n')).trimmed();
+            row.values.insert(kData1, whole);
         } else if (name == QLatin1String("URL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_WEBSITE);
             row.values.insert(kData1, p.decodeText());
@@ -355,9 +498,19 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                 lookup(typeWords(p),
                        {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4}, {"work", 5}, {"ftp", 6}}, 0));
             labelled(p, row, pim::ENTITY_WEBSITE);
+        } else if (const int protocol = imPropertyProtocol(name); protocol >= 0) {
+            addImRow(c, p, p.decodeText().trimmed(), protocol, QString());
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         }
     }
     if (c.fullName.isEmpty() && formattedName)
         nameFromFormattedName(c, formattedName->decodeText());
+    // A card without a name is known by its organisation, else its first
+    // e-mail address, else its first number; one with none of them stays
+    // nameless and is left out by the import.
+    for (int type : {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE})
+        for (const ContactDataRow& row : c.entities.value(type))
+            if (c.fullName.isEmpty())
+                c.fullName = pim::valueText(row.values, kData1).trimmed();
     return c;
 }

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <array>
 #include <new>
 
 namespace {
@@ -24,24 +26,145 @@ inline int hexValue(char c)
 }
 
 // Work buffers above this size are given back at the end of their line, so a
-// large photo does not keep its memory for the rest of the parse.
-constexpr size_t kKeepCapacity = 1024;
+// large photo does not keep its memory for the rest of the parse; a common
+// photo's buffer is used again for the next one.
+constexpr size_t kKeepCapacity = 64 * 1024;
+
+// The value of each Base64 digit, 255 for any other byte.
+constexpr std::array<unsigned char, 256> kBase64Digits = [] {
+    std::array<unsigned char, 256> table {};
+    table.fill(255);
+    for (int i = 0; i < 26; ++i) {
+        table['A' + i] = static_cast<unsigned char>(i);
+        table['a' + i] = static_cast<unsigned char>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<unsigned char>(52 + i);
+    table['+'] = 62;
+    table['/'] = 63;
+    return table;
+}();
+
+// Decodes one group of four characters ("=" padding allowed in the last two)
+// into out; the number of bytes written, or -1 when the group is broken.
+// Checked whole before anything is written: a broken group adds no byte.
+inline int decodeGroup(const unsigned char* g, char* out)
+{
+    const int d0 = kBase64Digits[g[0]];
+    const int d1 = kBase64Digits[g[1]];
+    if (d0 == 255 || d1 == 255)
+        return -1;
+    const bool pad2 = g[2] == '=';
+    const bool pad3 = pad2 || g[3] == '=';
+    const int d2 = pad2 ? 0 : kBase64Digits[g[2]];
+    const int d3 = pad3 ? 0 : kBase64Digits[g[3]];
+    if (d2 == 255 || d3 == 255 || (pad2 && g[3] != '='))
+        return -1;
+    out[0] = char((d0 << 2) | (d1 >> 4));
+    if (pad2)
+        return 1;
+    out[1] = char(((d1 << 4) | (d2 >> 2)) & 0xFF);
+    if (pad3)
+        return 2;
+    out[2] = char(((d2 << 6) | d3) & 0xFF);
+    return 3;
+}
+
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// A line that starts with a property of vCard: a known name or an "X-" one
+// (with or without a group), then ":" or parameters without blanks up to
+// a ":". Text that merely holds a colon does not read as one.
+bool startsProperty(const char* text, qsizetype length)
+{
+    static const char* const kNames[] = {
+        "ADR",         "AGENT",    "ANNIVERSARY", "BDAY",  "BEGIN", "CATEGORIES", "CLASS", "EMAIL",
+        "END",         "FN",       "GEO",         "IMPP",  "KEY",   "LABEL",      "LOGO",  "MAILER",
+        "N",           "NICKNAME", "NOTE",        "ORG",   "PHOTO", "PRODID",     "REV",   "ROLE",
+        "SORT-STRING", "SOUND",    "TEL",         "TITLE", "TZ",    "UID",        "URL",   "VERSION",
+    };
+    qsizetype k = 0;
+    qsizetype nameStart = 0;
+    while (k < length
+           && ((text[k] >= 'A' && text[k] <= 'Z') || (text[k] >= 'a' && text[k] <= 'z')
+               || (text[k] >= '0' && text[k] <= '9') || text[k] == '-' || text[k] == '_' || text[k] == '.')) {
+        if (text[k] == '.')
+            nameStart = k + 1;
+        ++k;
+    }
+    if (k == nameStart || k == length || (text[k] != ':' && text[k] != ';'))
+        return false;
+    const QByteArray name = QByteArray::fromRawData(text + nameStart, k - nameStart).toUpper();
+    const bool known = name.startsWith("X-")
+        || std::any_of(std::begin(kNames), std::end(kNames), [&name](const char* n) { return name == n; });
+    if (!known)
+        return false;
+    if (text[k] == ':')
+        return true;
+    for (; k < length && text[k] != '\r' && text[k] != '\n'; ++k) {
+        if (text[k] == ':')
+            return true;
+        if (isBlank(text[k]))
+            return false;
+    }
+    return false;
+}
 
 } // namespace
 
 int base64DigitValue(char c)
 {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return 255;
+    return kBase64Digits[static_cast<unsigned char>(c)];
+}
+
+bool decodeBase64Text(const char* text, qsizetype length, std::vector<char>& out)
+{
+    const size_t start = out.size();
+    try {
+        out.resize(start + size_t(length / 4 + 1) * 3);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    char* dst = out.data() + start;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + length;
+    unsigned char group[4];
+    int count = 0;
+    bool broken = false;
+    while (p < end) {
+        // Whole groups without white space in them, the common case.
+        if (count == 0 && end - p >= 4 && kBase64Digits[p[0]] != 255 && kBase64Digits[p[1]] != 255
+            && kBase64Digits[p[2]] != 255 && kBase64Digits[p[3]] != 255) {
+            dst += decodeGroup(p, dst);
+            p += 4;
+            continue;
+        }
+        const unsigned char c = *p++;
+        if (isSpace(char(c)))
+            continue;
+        group[count++] = c;
+        if (count == 4) {
+            count = 0;
+            const int n = decodeGroup(group, dst);
+            if (n < 0) {
+                broken = true;
+                break;
+            }
+            dst += n;
+        }
+    }
+    if (!broken && count > 0) {
+        while (count < 4)
+            group[count++] = '=';
+        const int n = decodeGroup(group, dst);
+        if (n > 0)
+            dst += n;
+    }
+    out.resize(size_t(dst - out.data()));
+    return true;
 }
 
 std::unique_ptr<VCardLexer> VCardLexer::create()
@@ -56,11 +179,16 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
     for (qsizetype i = 0; i < length; ++i) {
         const char c = bytes[i];
         if (!m_pendingNewline && c != '\n' && c != '\r') {
-            // Inside a line: the common case, kept short.
+            // Inside a line: the common case, kept short. Values are taken
+            // up to the line end (a quoted-printable one up to its next "=")
+            // at once.
             m_afterCR = false;
-            if (m_state == StateValue && m_encoding == EncodingNone && !m_valueStart && m_valueCallback) {
-                if (!appendByte(c))
+            if (m_state == StateValue && !m_valueStart && m_valueCallback
+                && (m_encoding != EncodingQuotedPrintable || (!m_qpEscape && c != '='))) {
+                const qsizetype used = appendValueRun(bytes + i, length - i);
+                if (used == 0)
                     return 0;
+                i += used - 1;
             } else if (!step(c)) {
                 return 0;
             }
@@ -89,12 +217,22 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 return 0;
         }
         if (lineEnd) {
-            if (m_state == StateValue && m_encoding == EncodingQuotedPrintable && m_qpEscape && m_groupCount == 0) {
-                // "=" at the end of a quoted-printable line: a soft line
-                // break, the value goes on with the next line.
+            qsizetype next = i + 1;
+            if (c == '\r' && next < length && bytes[next] == '\n')
+                ++next;
+            if (m_state == StateValue && m_encoding == EncodingQuotedPrintable && m_qpEscape
+                && (m_groupCount == 0 || isBlank(m_scratch[0]))) {
+                // "=" at the end of a quoted-printable line (blanks after it
+                // are transport padding): a soft line break, the value goes
+                // on with the next line. Some writers end a value with one:
+                // when a property follows, the value ends here.
                 m_qpEscape = false;
-                continue;
+                m_groupCount = 0;
+                if (!startsProperty(bytes + next, length - next))
+                    continue;
             }
+            if (m_state == StateValue && continuesOnNextLine(bytes + next, length - next))
+                continue;
             m_pendingNewline = true;
             m_folding = false;
         } else if (!step(c)) {
@@ -104,6 +242,39 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
     if (final && !step('\n'))
         return 0;
     return 1;
+}
+
+qsizetype VCardLexer::appendValueRun(const char* bytes, qsizetype length)
+{
+    qsizetype n = 0;
+    if (m_encoding == EncodingQuotedPrintable) {
+        while (n < length && bytes[n] != '\n' && bytes[n] != '\r' && bytes[n] != '=')
+            ++n;
+    } else {
+        while (n < length && bytes[n] != '\n' && bytes[n] != '\r')
+            ++n;
+    }
+    try {
+        m_buffer.insert(m_buffer.end(), bytes, bytes + n);
+    } catch (const std::bad_alloc&) {
+        std::vector<char>().swap(m_buffer);
+        m_outOfMemory = true;
+        return 0;
+    }
+    return n;
+}
+
+bool VCardLexer::continuesOnNextLine(const char* text, qsizetype length)
+{
+    if (!m_backslashContinuation || (m_encoding != EncodingNone && m_encoding != Encoding8Bit) || m_buffer.empty()
+        || m_buffer.back() != '\\')
+        return false;
+    // Nothing or a blank line after it, or the next property: the backslash
+    // is the value's own.
+    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length))
+        return false;
+    m_buffer.back() = '\n';
+    return true;
 }
 
 int VCardLexer::skipLine()
@@ -257,11 +428,11 @@ int VCardLexer::step(char c)
 
 void VCardLexer::decodeValueByte(char c)
 {
-    if (m_valueBroken)
-        return;
     switch (m_encoding) {
     case EncodingQuotedPrintable:
         if (m_qpEscape) {
+            if (m_groupCount == 1 && isBlank(m_scratch[0]) && isBlank(c))
+                return; // blanks after "=" wait for the line end
             m_scratch[m_groupCount++] = c;
             if (m_groupCount == 2) {
                 const int hi = hexValue(m_scratch[0]);
@@ -283,49 +454,11 @@ void VCardLexer::decodeValueByte(char c)
             appendByte(c);
         }
         return;
-    case EncodingBase64:
-        if (isSpace(c))
-            return;
-        m_scratch[m_groupCount++] = c;
-        if (m_groupCount == 4 && !decodeBase64Group())
-            stopValue();
-        return;
     default:
+        // Base64 is collected as text and decoded at the end of the value.
         appendByte(c);
         return;
     }
-}
-
-bool VCardLexer::decodeBase64Group()
-{
-    m_groupCount = 0;
-    const int d0 = base64DigitValue(m_scratch[0]);
-    const int d1 = base64DigitValue(m_scratch[1]);
-    if (d0 == 255 || d1 == 255)
-        return false;
-    // Checked whole before anything is appended: a broken group adds no
-    // byte, so the value ends with the last good group.
-    const bool pad2 = m_scratch[2] == '=';
-    const bool pad3 = pad2 || m_scratch[3] == '=';
-    const int d2 = pad2 ? 0 : base64DigitValue(m_scratch[2]);
-    const int d3 = pad3 ? 0 : base64DigitValue(m_scratch[3]);
-    if (d2 == 255 || d3 == 255 || (pad2 && m_scratch[3] != '='))
-        return false;
-    if (!appendByte(char((d0 << 2) | (d1 >> 4))))
-        return false;
-    if (!pad2 && !appendByte(char(((d1 << 4) | (d2 >> 2)) & 0xFF)))
-        return false;
-    if (!pad3 && !appendByte(char(((d2 << 6) | d3) & 0xFF)))
-        return false;
-    return true;
-}
-
-void VCardLexer::stopValue()
-{
-    // The rest of the value cannot be decoded: what was decoded before it
-    // is kept and the rest of its line is skipped.
-    m_valueBroken = true;
-    m_groupCount = 0;
 }
 
 void VCardLexer::endValue()
@@ -334,19 +467,21 @@ void VCardLexer::endValue()
         reset();
         return;
     }
-    if (m_encoding == EncodingBase64 && m_groupCount > 0 && !m_valueBroken) {
-        // A last group without its padding; a single character left over
-        // makes no byte and is dropped.
-        while (m_groupCount < 4)
-            m_scratch[m_groupCount++] = '=';
-        if (!decodeBase64Group())
-            stopValue();
+    const std::vector<char>* value = &m_buffer;
+    if (m_encoding == EncodingBase64) {
+        m_decoded.clear();
+        if (!decodeBase64Text(m_buffer.data(), qsizetype(m_buffer.size()), m_decoded)) {
+            std::vector<char>().swap(m_decoded);
+            m_outOfMemory = true;
+            return;
+        }
+        value = &m_decoded;
     }
-    if (m_outOfMemory)
-        return;
-    if (!m_buffer.empty())
-        m_valueCallback(m_userData, m_buffer.data(), qsizetype(m_buffer.size()));
+    if (!value->empty())
+        m_valueCallback(m_userData, value->data(), qsizetype(value->size()));
     m_valueCallback(m_userData, nullptr, 0);
+    if (m_decoded.capacity() > kKeepCapacity)
+        std::vector<char>().swap(m_decoded);
     reset();
 }
 
@@ -399,9 +534,8 @@ void VCardLexer::reset()
     m_paramQuoted = false;
     m_encoding = EncodingNone;
     m_qpEscape = false;
-    m_scratch[0] = m_scratch[1] = m_scratch[2] = m_scratch[3] = 0;
+    m_scratch[0] = m_scratch[1] = 0;
     m_groupCount = 0;
-    m_valueBroken = false;
 }
 
 int VCardLexer::appendByte(char c)

@@ -59,13 +59,23 @@ public:
     // Lines dropped so far because they could not be read.
     int skippedLines() const { return m_skippedLines; }
 
+    // vCard 2.1 continues a plain value on the next line when the line ends
+    // in a backslash; the two lines are one value with a line feed between
+    // them. A next line that starts with a property is not taken.
+    void setBackslashContinuation(bool on) { m_backslashContinuation = on; }
+
 private:
     VCardLexer() = default;
 
     void decodeValueByte(char c);
-    bool decodeBase64Group();
+    // The bytes of a value line up to its end (a quoted-printable one up to
+    // its next "="), taken whole; returns how many bytes of text were used,
+    // 0 when out of memory.
+    qsizetype appendValueRun(const char* bytes, qsizetype length);
+    // At the end of a value line: true when the value goes on with the next
+    // line (a 2.1 backslash continuation), whose start is text[0..length).
+    bool continuesOnNextLine(const char* text, qsizetype length);
     void endValue();
-    void stopValue();
     // A malformed header: count the line and drop the rest of it.
     int skipLine();
     // A line that ended inside a header: count it and start the next one.
@@ -86,11 +96,11 @@ private:
     bool m_paramQuoted = false;
     int m_encoding = EncodingNone;
     bool m_qpEscape = false;
-    char m_scratch[4] = {0, 0, 0, 0};
+    char m_scratch[2] = {0, 0};
     int m_groupCount = 0;
-    // A base64 group that cannot be decoded ends the decoding of its value:
-    // the bytes before it are kept, the rest of the line is ignored.
-    bool m_valueBroken = false;
+    // A Base64 value is collected as text and decoded whole at its end.
+    std::vector<char> m_decoded;
+    bool m_backslashContinuation = false;
     bool m_outOfMemory = false;
     int m_skippedLines = 0;
     void* m_userData = nullptr;
@@ -100,3 +110,9 @@ private:
 
 // A-Z 0-25, a-z 26-51, 0-9 52-61, "+" 62, "/" 63, anything else 255.
 int base64DigitValue(char c);
+
+// Decodes Base64 text, skipping white space, and appends the bytes to out.
+// A group that cannot be decoded ends the decoding: the bytes before it are
+// kept. A last group without its padding is padded; a single character left
+// over makes no byte. False when out of memory.
+bool decodeBase64Text(const char* text, qsizetype length, std::vector<char>& out);

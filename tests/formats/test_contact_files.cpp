@@ -152,9 +152,56 @@ private Q_SLOTS:
         QTEST(got << QString(), "expected");
     }
 
+    // vCard files read by the import job (contact_data/job/) against
+    // contact_data/expected/job/<file>.txt: what they protect, the job's
+    // result text, then every contact kept with every column of every row.
+    void importJobKeepsEveryValue_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("expected");
+        const QDir dir(dataFile(QStringLiteral("expected/job")));
+        for (const QString& name : dir.entryList({QStringLiteral("*.vcf.txt")})) {
+            QStringList lines = QString::fromUtf8(testsupport::readFile(dir.filePath(name))).split(u'\n');
+            QTest::newRow(qPrintable(lines.takeFirst().mid(2))) << name.chopped(4) << lines;
+        }
+    }
+
+    void importJobKeepsEveryValue()
+    {
+        QFETCH(QString, file);
+        testsupport::RecordingJobReport report;
+        ImportContactsToLocalThread job(dataFile(QStringLiteral("job/") + file), ImportVCard, &report);
+        job.start();
+        QVERIFY(job.wait(60000));
+        QCOMPARE(report.successes().size(), 1);
+        QStringList got(QStringLiteral("result: ") + report.successes().first().replace(u'\n', QStringLiteral(" | ")));
+        QTEST(got + fixtures::dump(job.contacts()) << QString(), "expected");
+    }
+
+    // Chat addresses read from IMPP and the X- properties are written as
+    // X-IM with the service as TYPE, and read back with handle and service.
+    void chatRowsAreWrittenAsXIm()
+    {
+        const auto read = fixtures::importAll<VCardImport>(dataFile(QStringLiteral("job/chat.vcf")));
+        const QString vcf = fixtures::exportTo<VCardExport>(QStringLiteral("chat.vcf"), read);
+        const QByteArray text = testsupport::readFile(vcf);
+        QVERIFY(text.contains("\r\nX-IM;CHARSET=UTF-8;TYPE=skype:ann.s\r\n"));
+        QVERIFY(text.contains("\r\nX-IM;CHARSET=UTF-8;TYPE=gadugadu:4242\r\n"));
+        QVERIFY(!text.contains("IMPP"));
+        // Handle and service; the export writes no home or work, and no
+        // service we have no code for.
+        const auto chats = [](const QList<pim::_Contact>& contacts) {
+            return fixtures::dump(contacts)
+                .filter(QStringLiteral("8\t"))
+                .replaceInStrings(QRegularExpression(QStringLiteral("\t(data2=[^\t]*|data6=[^\t]*|data5=0(?=\t|$))")),
+                                  QString());
+        };
+        QCOMPARE(chats(fixtures::importAll<VCardImport>(vcf)), chats(read));
+    }
+
     // The vCard file: read back, every value the format carries comes in
-    // again (the fourth contact holds two organisations and two groups, of
-    // which a card brings back one); python3-vobject reads the same values.
+    // again (the fourth contact holds two groups, of which a card brings
+    // back one); python3-vobject reads the same values.
     void vcardKeepsEveryValueAndIsReadByPythonVobject()
     {
         const QList<pim::_Contact> original = fixtures::contacts();

@@ -56,6 +56,10 @@
         <source>Lines of the file that could not be read and were skipped: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Entries without a name that were skipped: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MMSPrinter</name>
