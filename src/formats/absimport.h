@@ -20,9 +20,6 @@ public:
     virtual void close() {}
     // Lines of the file that could not be read and were left out.
     virtual int skippedLines() const { return 0; }
-    // Entries read so far that give nothing to name a contact by; the
-    // import leaves them out and says how many there were.
-    virtual int skippedEntries() const { return 0; }
 };
 
 namespace contactimport {
@@ -33,5 +30,10 @@ inline constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 // Reads the whole file or throws std::runtime_error with the file's error
 // text (or "file too large." past kMaxFileBytes).
 QByteArray readWholeFile(const QString& path);
+
+// A contact read without a name is known by its organisation, else its first
+// e-mail address, else its first number; one with none of them stays
+// nameless, and the import leaves it out and counts it.
+void nameUnnamed(pim::_Contact& contact);
 
 } // namespace contactimport

@@ -371,17 +371,14 @@ void CSVImport::load(const QString& path)
         m_header.clear();
         return; // nothing but blank lines: no header, no rows
     }
-    for (;;) {
+    // A row whose cells are all blank (spreadsheets write them at the end)
+    // holds nothing: it is no entry. The last row counts even without a final
+    // line break.
+    for (bool more = true; more;) {
         QStringList row;
-        const bool more = readCsvRow(&row, &buffer, false);
-        if (!more) {
-            // The last row counts even without a final line break; what is
-            // left after the last line break is no row.
-            if (!(row.size() <= 1 && row.value(0).isEmpty()))
-                m_rows.append(row);
-            break;
-        }
-        m_rows.append(row);
+        more = readCsvRow(&row, &buffer, false);
+        if (!isBlankRow(row))
+            m_rows.append(row);
     }
 }
 

@@ -38,6 +38,7 @@ void ImportContactsToLocalThread::run()
         opened = true;
         const int total = reader->count();
         int done = 0;
+        int empty = 0;
         while (reader->hasNext()) {
             if (m_progress->userCanceled()) {
                 reader->close();
@@ -47,13 +48,15 @@ void ImportContactsToLocalThread::run()
             m_progress->postUpdateProgress(QString(), jobreport::percent(done, total),
                                            tr("Contacts:%1/%2").arg(done).arg(total));
             pim::_Contact contact = reader->next();
-            // A card without anything to name it by, a CSV row without any
-            // name: nothing to show (the reader counts what it leaves out).
-            if (!contact.fullName.isEmpty())
+            // A card or CSV row with nothing to name it by gives nothing to
+            // show: it is left out and counted.
+            contactimport::nameUnnamed(contact);
+            if (contact.fullName.isEmpty())
+                ++empty;
+            else
                 m_contacts.append(std::move(contact));
         }
         const int skipped = reader->skippedLines();
-        const int empty = reader->skippedEntries();
         reader->close();
         // Nothing to say when the whole file was read; otherwise the user
         // learns that some of it is not in the list.

@@ -25,6 +25,14 @@ QByteArray readWholeFile(const QString& path)
     return bytes;
 }
 
+void nameUnnamed(pim::_Contact& contact)
+{
+    for (int type : {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE})
+        for (const pim::ContactDataRow& row : contact.entities.value(type))
+            if (contact.fullName.isEmpty())
+                contact.fullName = pim::valueText(row.values, QStringLiteral("data1")).trimmed();
+}
+
 } // namespace contactimport
 
 namespace {
@@ -355,15 +363,11 @@ void VCardImport::open(const QString& path)
 {
     m_cards = VCardParser::parse(contactimport::readWholeFile(path), &m_skippedLines);
     m_cursor = 0;
-    m_emptyCards = 0;
 }
 
 pim::_Contact VCardImport::next()
 {
-    pim::_Contact contact = contactFromCard(m_cards.at(m_cursor++));
-    if (contact.fullName.isEmpty())
-        ++m_emptyCards;
-    return contact;
+    return contactFromCard(m_cards.at(m_cursor++));
 }
 
 pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
@@ -505,12 +509,6 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
     }
     if (c.fullName.isEmpty() && formattedName)
         nameFromFormattedName(c, formattedName->decodeText());
-    // A card without a name is known by its organisation, else its first
-    // e-mail address, else its first number; one with none of them stays
-    // nameless and is left out by the import.
-    for (int type : {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE})
-        for (const ContactDataRow& row : c.entities.value(type))
-            if (c.fullName.isEmpty())
-                c.fullName = pim::valueText(row.values, kData1).trimmed();
+    contactimport::nameUnnamed(c);
     return c;
 }

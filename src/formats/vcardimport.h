@@ -12,7 +12,6 @@ public:
     bool hasNext() const override { return m_cursor < m_cards.size(); }
     pim::_Contact next() override;
     int skippedLines() const override { return m_skippedLines; }
-    int skippedEntries() const override { return m_emptyCards; }
 
     // The contact a card describes (id 0, no source id).
     static pim::_Contact contactFromCard(const VCardCard& card);
@@ -21,5 +20,4 @@ private:
     qsizetype m_cursor = 0;
     QList<VCardCard> m_cards;
     int m_skippedLines = 0;
-    int m_emptyCards = 0;
 };

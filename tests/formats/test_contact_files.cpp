@@ -160,7 +160,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("expected");
         const QDir dir(dataFile(QStringLiteral("expected/job")));
-        for (const QString& name : dir.entryList({QStringLiteral("*.vcf.txt")})) {
+        for (const QString& name : dir.entryList({QStringLiteral("*.vcf.txt"), QStringLiteral("*.csv.txt")})) {
             QStringList lines = QString::fromUtf8(testsupport::readFile(dir.filePath(name))).split(u'\n');
             QTest::newRow(qPrintable(lines.takeFirst().mid(2))) << name.chopped(4) << lines;
         }
@@ -170,7 +170,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, file);
         testsupport::RecordingJobReport report;
-        ImportContactsToLocalThread job(dataFile(QStringLiteral("job/") + file), ImportVCard, &report);
+        const auto format = file.endsWith(QLatin1String(".csv")) ? ImportCSV : ImportVCard;
+        ImportContactsToLocalThread job(dataFile(QStringLiteral("job/") + file), format, &report);
         job.start();
         QVERIFY(job.wait(60000));
         QCOMPARE(report.successes().size(), 1);
