@@ -286,7 +286,7 @@
     </message>
     <message>
         <source>IDS_CALENDAR_EVENTS_LEFT_OUT_%1</source>
-        <translation>%1 events were left out: they have no start, or a date outside the years 1 to 9999.</translation>
+        <translation>Events left out for want of a start or for a date outside the years 1 to 9999: %1</translation>
     </message>
 </context>
 <context>

@@ -210,8 +210,8 @@ private Q_SLOTS:
         // The table holds every event; the iCalendar file leaves out the one
         // without a start.
         const QString table = QStringLiteral("Successfully extracted 7 Calendar events.");
-        const QString ics = QStringLiteral("Successfully extracted 6 Calendar events.\n1 events were left out: they "
-                                           "have no start, or a date outside the years 1 to 9999.");
+        const QString ics = QStringLiteral("Successfully extracted 6 Calendar events.\nEvents left out for want of a "
+                                           "start or for a date outside the years 1 to 9999: 1");
         QTest::newRow("events.csv") << QStringLiteral("calendar_expected.csv") << table;
         QTest::newRow("events.CSV") << QStringLiteral("calendar_expected.csv") << table;
         QTest::newRow("events.ics") << QStringLiteral("calendar_expected.ics") << ics;
@@ -318,8 +318,8 @@ private Q_SLOTS:
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/zones.ics");
         prompt.answerSaveFile(path);
         prompt.answerMessage(QMessageBox::Ok,
-                             QStringLiteral("Successfully extracted 4 Calendar events.\n3 events were left out: they "
-                                            "have no start, or a date outside the years 1 to 9999."));
+                             QStringLiteral("Successfully extracted 4 Calendar events.\nEvents left out for want of a "
+                                            "start or for a date outside the years 1 to 9999: 3"));
         page.miToolbarExport();
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(masked(testsupport::readFile(path)),
