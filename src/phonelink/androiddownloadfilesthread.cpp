@@ -55,6 +55,10 @@ void AndroidDownloadFilesThread::run()
     try {
         const QString url = QStringLiteral("backup://127.0.0.1:%1/download").arg(simpleprotocol::nextLocalPort());
         m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+        // Each file ends in short lines ("." for the last block, "$file:",
+        // the next "$dload:"): sent at once, they do not wait for the
+        // phone's delayed acknowledgement of the line before.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         for (_RemoteFile* item : std::as_const(m_items))
             downloadItem(item, m_target);
         simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);

@@ -125,6 +125,10 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
                 const QString url
                     = QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
                 m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+                // Every data line is answered with a short line: sent at
+                // once, it does not wait for the phone's delayed
+                // acknowledgement.
+                m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             } catch (int) {
                 return;
             } catch (const std::exception& e) {

@@ -20,6 +20,12 @@
 #include <QImage>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
 using testsupport::RecordingJobReport;
 
 namespace {
@@ -49,6 +55,35 @@ QStringList paths(const QList<PhotoRecord>& records)
     for (const PhotoRecord& r : records)
         out.append(r.path);
     return out;
+}
+
+// Whether this process's end of the latest connection to a service of the
+// phone sends small writes at once (TCP_NODELAY): 1 or 0, -1 when there is
+// no such connection.
+int lowDelayOf(const testsupport::SimPhone& phone, const QString& service)
+{
+    int port = -1;
+    for (const phonesim::ConnectionLog& log : phone.sim->connections(QStringLiteral("service")))
+        if (log.service == service)
+            port = QUrl(log.url).port();
+    const QHostAddress host(phone.device.host);
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const int fd = name.toInt();
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
+            continue;
+        sockaddr_in peer {};
+        socklen_t length = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET
+            || ntohs(peer.sin_port) != port || QHostAddress(ntohl(peer.sin_addr.s_addr)) != host)
+            continue;
+        int on = 0;
+        socklen_t size = sizeof on;
+        if (getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0)
+            return on != 0 ? 1 : 0;
+    }
+    return -1;
 }
 
 const QString kJpeg = QStringLiteral("/sdcard/DCIM/a.jpg");
@@ -157,6 +192,34 @@ private Q_SLOTS:
         const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "hello"},
                                                   {earlierName, "the copy extracted before"}};
         QCOMPARE(contents(target), expected);
+    }
+
+    // A file is a few short lines each way: the PC's end sends them at once
+    // rather than after the phone's delayed acknowledgement of the line
+    // before (checked while the phone holds its first answer back). A
+    // stalled phone that goes away leaves no file.
+    void download_sendsShortLinesAtOnce()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        // Steps: 1 ready, 2 the answer to the first request.
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, QStringLiteral("download"), 2));
+        const QString target = testsupport::makeTempDir(QStringLiteral("lowdelay"));
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {notes.get()}, QDir(target), &report);
+        job.start();
+        auto end = qScopeGuard([&] {
+            phone.sim->releaseStalls();
+            job.wait(20000);
+        });
+        QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("download")).isEmpty());
+        QCOMPARE(lowDelayOf(phone, QStringLiteral("download")), 1);
+        end.dismiss();
+        phone.sim->releaseStalls();
+        QVERIFY(job.wait(20000));
+        QCOMPARE(report.errors().size(), 1);
+        QCOMPARE(testsupport::filesBelow(target), QStringList());
     }
 
     void pathWithALineBreak_isRefusedBeforeSending()
@@ -311,6 +374,9 @@ private Q_SLOTS:
         thumbs.fetch();
         QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("image-thumbnails")).isEmpty());
         QVERIFY(!thumbs.waitIdle(200));
+        // Every data line is answered at once, not after a delayed
+        // acknowledgement.
+        QCOMPARE(lowDelayOf(phone, QStringLiteral("image-thumbnails")), 1);
         QElapsedTimer timer;
         timer.start();
         thumbs.stop();
