@@ -86,6 +86,13 @@ int lowDelayOf(const testsupport::SimPhone& phone, const QString& service)
     return -1;
 }
 
+// The thumbnail file is a whole 128 x 128 JPEG.
+bool wholeThumbnail(const QString& file)
+{
+    const QByteArray bytes = testsupport::readFile(file);
+    return bytes.endsWith("\xFF\xD9") && QImage::fromData(bytes, "JPEG").size() == QSize(128, 128);
+}
+
 const QString kJpeg = QStringLiteral("/sdcard/DCIM/a.jpg");
 const QString kPng = QStringLiteral("/sdcard/Pics/照片.jpg");
 
@@ -387,6 +394,55 @@ private Q_SLOTS:
         QVERIFY(thumbs.waitIdle(20000));
         QVERIFY(QFile::exists(thumbs.thumbnailPath(kJpeg)));
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+    // A thumbnail that cannot be written whole (a full disk) leaves nothing
+    // under its name; kept ones that are cut short or empty are fetched
+    // again in the next run.
+    void thumbnails_brokenFilesAreFetchedAgain()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
+        const auto run = [&](const QStringList& paths) {
+            thumbs.requests = paths;
+            thumbs.fetch();
+            return thumbs.waitIdle(20000);
+        };
+        const auto asked = [&] {
+            int n = 0;
+            for (const QByteArray& line : phone.sim->linesReceived(QStringLiteral("image-thumbnails")))
+                n += line.startsWith("$dload:") ? 1 : 0;
+            return n;
+        };
+        {
+            testsupport::FileSizeLimit full(300);
+            QVERIFY(full.ok());
+            QVERIFY(run({kJpeg}));
+        }
+        thumbs.stop();
+        QCOMPARE(asked(), 1);
+        QCOMPARE(refreshed.size(), 0);
+        QCOMPARE(testsupport::filesBelow(QFileInfo(thumbs.thumbnailPath(kJpeg)).path()), QStringList());
+
+        QVERIFY(run({kJpeg, kPng}));
+        thumbs.stop();
+        QTRY_COMPARE(refreshed.size(), 2);
+        for (const QString& p : {kJpeg, kPng})
+            QVERIFY(wholeThumbnail(thumbs.thumbnailPath(p)));
+        const QByteArray jpeg = testsupport::readFile(thumbs.thumbnailPath(kJpeg));
+        QFile cut(thumbs.thumbnailPath(kJpeg));
+        QVERIFY(cut.resize(jpeg.size() - 64));
+        QFile empty(thumbs.thumbnailPath(kPng));
+        QVERIFY(empty.resize(0));
+
+        const int before = asked();
+        QVERIFY(run({kJpeg, kPng}));
+        QTRY_COMPARE(refreshed.size(), 4);
+        QCOMPARE(asked() - before, 2);
+        for (const QString& p : {kJpeg, kPng})
+            QVERIFY(wholeThumbnail(thumbs.thumbnailPath(p)));
+        QCOMPARE(testsupport::readFile(thumbs.thumbnailPath(kJpeg)), jpeg);
     }
 };
 
