@@ -141,7 +141,9 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         if (line == QLatin1String(".")) {
             if (announced && received != size)
                 throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
-            if (!file.commit())
+            // flush() first: commit() does not notice a write of the last
+            // buffered bytes cut short by a full disk.
+            if (!file.flush() || !file.commit())
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
             ++filesWritten;
             simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);

@@ -229,6 +229,31 @@ private Q_SLOTS:
         QCOMPARE(testsupport::filesBelow(target), QStringList());
     }
 
+    // A disk that fills up while a small file is written: the job fails
+    // and the copy extracted earlier stays as it was.
+    void download_fullDisk_keepsTheEarlierCopy()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        const QString target = testsupport::makeTempDir(QStringLiteral("fulldisk"));
+        QFile earlier(target + QStringLiteral("/notes.txt"));
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("the copy extracted before") > 0);
+        earlier.close();
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {notes.get()}, QDir(target), &report);
+        {
+            testsupport::FileSizeLimit full(3);
+            QVERIFY(full.ok());
+            QVERIFY(loadtest::runJob(job));
+        }
+        QCOMPARE(report.errors().size(), 1);
+        QVERIFY2(report.errors().first().startsWith(QStringLiteral("write file ")),
+                 qPrintable(report.errors().first()));
+        const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "the copy extracted before"}};
+        QCOMPARE(contents(target), expected);
+    }
+
     void pathWithALineBreak_isRefusedBeforeSending()
     {
         loadtest::WifiPhone phone(83, filesFixture());
@@ -395,6 +420,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(thumbs.thumbnailPath(kJpeg)));
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
     }
+
     // A thumbnail that cannot be written whole (a full disk) leaves nothing
     // under its name; kept ones that are cut short or empty are fetched
     // again in the next run.
