@@ -197,11 +197,14 @@ private Q_SLOTS:
         const int loads = m_target->loads(QStringLiteral("mms2"));
         for (int round = 1; round <= 2; ++round) {
             prompt.answerDeviceChoice(target->device.deviceId());
-            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 6 Messages to Android."));
+            prompt.answerMessage(QMessageBox::Ok,
+                                 round == 1
+                                     ? QStringLiteral("Successfully restored 6 Messages to Android.")
+                                     : QStringLiteral("Nothing was sent: Android already holds these 6 Messages."));
             page.miToolbarDB2A();
             VERIFY_SCRIPT_DONE(prompt);
         }
-        // Loaded once before the first transfer; the second sent nothing.
+        // Loaded once before the first transfer; the second sent nothing and says so.
         QCOMPARE(m_target->loads(QStringLiteral("mms2")), loads + 1);
         QCOMPARE(m_target->verdict(3), QString());
         QCOMPARE(m_target->store->batchSizes(QStringLiteral("mms2")), (QList<int> {6, 0}));
