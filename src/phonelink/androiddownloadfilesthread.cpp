@@ -146,7 +146,9 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
             if (!file.flush() || !file.commit())
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
             ++filesWritten;
-            simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
+            // Not flushed: it goes out with the next request ("$dload:" or
+            // "$bye:"), so the phone wakes once for both.
+            simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), false, -1);
             return;
         }
         if (!line.startsWith(QLatin1String("$block:")))
