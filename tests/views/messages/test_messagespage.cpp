@@ -2,7 +2,8 @@
 // per connection into the cache store, a hostile name shown as plain text,
 // only the date column sorting, both searches wrapping around, export and
 // attachment extraction into folders of the chosen one, a backup's messages
-// sent to a phone whose messages are loaded first, and deletions of a
+// sent to a phone whose messages are loaded first (again after a failed
+// transfer, so that a retry sends nothing twice), and deletions of a
 // selection, of one conversation and of the whole store. The jobs behind
 // the commands are tested on their own with the other jobs.
 #include "views/messages/smsmainform.h"
