@@ -254,6 +254,23 @@ private Q_SLOTS:
         QCOMPARE(contents(target), expected);
     }
 
+    // A cancel as the second file begins keeps the first, received whole.
+    void download_cancelBetweenFiles_keepsTheFileBefore()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        const QString target = testsupport::makeTempDir(QStringLiteral("between"));
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        const auto big = fileNode(QStringLiteral("/sdcard/big.bin"));
+        RecordingJobReport report;
+        report.cancelWhenProgressContains(QStringLiteral("Files:2/2"));
+        AndroidDownloadFilesThread job(&phone.device, {notes.get(), big.get()}, QDir(target), &report);
+        QVERIFY(loadtest::runJob(job));
+        QCOMPARE(report.endCount(), 0);
+        const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "hello"}};
+        QCOMPARE(contents(target), expected);
+    }
+
     void pathWithALineBreak_isRefusedBeforeSending()
     {
         loadtest::WifiPhone phone(83, filesFixture());
