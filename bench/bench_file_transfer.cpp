@@ -1,11 +1,16 @@
 // A large file extracted from the simulated phone and a large file uploaded
 // to it, over loopback, beside the floor they cannot beat: a bare socket copy
 // of the same number of bytes (one thread writes, another reads, no
-// protocol, no files). The machine may be shared: compare the figures of
-// one run with each other, not across runs.
+// protocol, no files). And many small files extracted, beside a bare
+// exchange of the same lines and blocks between two threads (no files, no
+// checks): there the time goes into the round trips of every file. The
+// machine may be shared: compare the figures of one run with each other,
+// not across runs.
 //
-// BENCH_TRANSFER_MB (default 200) sets the file size, BENCH_TRANSFER_DIR the
-// folder the file is extracted into (default: a RAM disk when there is one).
+// BENCH_TRANSFER_MB (default 200) sets the file size, BENCH_SMALL_FILES
+// (default 1000) the number of small files of 4 KB, BENCH_TRANSFER_DIR the
+// folder the files are extracted into (default: a RAM disk when there is
+// one).
 #include "jobs/androiduploadfilesthread.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/androiddownloadfilesthread.h"
@@ -31,6 +36,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <memory>
 
 namespace {
@@ -62,10 +68,25 @@ qint64 transferBytes()
     return qint64(ok && mb > 0 ? mb : 200) * 1000 * 1000;
 }
 
+constexpr qint64 kSmallFileBytes = 4096;
+
+int smallFiles()
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("BENCH_SMALL_FILES", &ok);
+    return ok && n > 0 ? n : 1000;
+}
+
+QString smallName(int i)
+{
+    return QStringLiteral("f%1.bin").arg(i, 5, 10, QLatin1Char('0'));
+}
+
 struct Setup {
     std::unique_ptr<phonesim::PhoneSim> sim;
     AndroidDeviceInfo device;
     qint64 bytes = 0;
+    int small = 0;
 };
 
 Setup& setup()
@@ -73,12 +94,19 @@ Setup& setup()
     static Setup s = [] {
         Setup out;
         out.bytes = transferBytes();
+        out.small = smallFiles();
         const QJsonObject big {{QStringLiteral("name"), QStringLiteral("big.bin")},
                                {QStringLiteral("generated"), out.bytes}};
+        QJsonArray small;
+        for (int i = 0; i < out.small; ++i)
+            small.append(
+                QJsonObject {{QStringLiteral("name"), smallName(i)}, {QStringLiteral("generated"), kSmallFileBytes}});
         const QJsonObject root {{QStringLiteral("name"), QStringLiteral("/")},
                                 {QStringLiteral("children"),
                                  QJsonArray {QJsonObject {{QStringLiteral("name"), QStringLiteral("bench")},
-                                                          {QStringLiteral("children"), QJsonArray {big}}}}}};
+                                                          {QStringLiteral("children"), QJsonArray {big}}},
+                                             QJsonObject {{QStringLiteral("name"), QStringLiteral("small")},
+                                                          {QStringLiteral("children"), small}}}}};
         // The phone's blocks as large as the PC's upload blocks; the phone
         // checks and counts what it receives without keeping it in memory.
         const QJsonObject fixture {{QStringLiteral("files"), root},
@@ -142,6 +170,80 @@ double bareCopy(qint64 bytes)
     writer->wait();
     if (received != bytes)
         qFatal("bare copy: %lld of %lld bytes", received, bytes);
+    return secs;
+}
+
+// Seconds for the dialogue of downloading "files" files of "size" bytes
+// each between two threads on loopback, both with the low-delay option as
+// the PC and the phone set it: the same lines and blocks, nothing checked,
+// nothing written. As in the download, the phone listens and each side has
+// a thread of its own while this one waits.
+double bareExchange(int files, qint64 size)
+{
+    const auto readLine = [](QTcpSocket& s) {
+        while (!s.canReadLine())
+            if (!s.waitForReadyRead(10000))
+                qFatal("bare exchange: no line");
+        return s.readLine();
+    };
+    const auto send = [](QTcpSocket& s, const QByteArray& bytes) {
+        s.write(bytes);
+        while (s.bytesToWrite() > 0)
+            s.waitForBytesWritten(1000);
+    };
+    std::promise<quint16> listening;
+    std::future<quint16> port = listening.get_future();
+    QElapsedTimer t;
+    t.start();
+    // The phone: "$ready:", then per request "$file:", one block, ".".
+    std::unique_ptr<QThread> phone(QThread::create([&] {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        listening.set_value(server.serverPort());
+        server.waitForNewConnection(10000);
+        std::unique_ptr<QTcpSocket> s(server.nextPendingConnection());
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        const QByteArray data(size, 'x');
+        send(*s, "$ready:\n");
+        for (;;) {
+            const QByteArray request = readLine(*s);
+            if (request.startsWith("$bye:"))
+                break;
+            send(*s, "$file:" + QByteArray::number(size) + "\n$block:" + QByteArray::number(size) + '\n' + data);
+            readLine(*s); // "."
+            send(*s, ".\n");
+            readLine(*s); // "$file:"
+        }
+    }));
+    std::unique_ptr<QThread> pc(QThread::create([&] {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port.get());
+        s.waitForConnected(10000);
+        s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        QByteArray block(size, Qt::Uninitialized);
+        readLine(s); // "$ready:"
+        for (int i = 0; i < files; ++i) {
+            send(s, "$dload:/small/" + smallName(i).toUtf8() + '\n');
+            readLine(s); // "$file:"
+            readLine(s); // "$block:"
+            for (qint64 got = 0; got < size;) {
+                const qint64 n = s.read(block.data() + got, size - got);
+                if (n > 0)
+                    got += n;
+                else if (!s.waitForReadyRead(10000))
+                    qFatal("bare exchange: block cut short");
+            }
+            send(s, ".\n");
+            readLine(s); // "."
+            send(s, "$file:\n");
+        }
+        send(s, "$bye:\n");
+    }));
+    phone->start();
+    pc->start();
+    pc->wait();
+    const double secs = t.nsecsElapsed() / 1e9;
+    phone->wait();
     return secs;
 }
 
@@ -218,9 +320,43 @@ void BM_FileTransfer(benchmark::State& state)
     }
 }
 
+void BM_SmallFiles(benchmark::State& state)
+{
+    Setup& s = setup();
+    // A round is short and its time hangs on where the scheduler puts the
+    // two threads: more rounds, best of each.
+    constexpr int kRounds = 15;
+    for (auto _ : state) {
+        double bare = 1e9, down = 1e9;
+        for (int round = 0; round < kRounds; ++round) {
+            bare = std::min(bare, bareExchange(s.small, kSmallFileBytes));
+            QTemporaryDir dir(scratchBase() + QStringLiteral("/bench-small-XXXXXX"));
+            _RemoteFile folder(nullptr, true, QStringLiteral("/small"), QString(), true, true, true, QString());
+            for (int i = 0; i < s.small; ++i)
+                folder.children.append(new _RemoteFile(&folder, false, QStringLiteral("/small/") + smallName(i),
+                                                       QString(), true, true, true, QString()));
+            QuietReport report;
+            AndroidDownloadFilesThread download(&s.device, {&folder}, QDir(dir.path()), &report);
+            down = std::min(down, timed(download, report, "small files download"));
+            if (QDir(dir.filePath(QStringLiteral("small"))).entryList(QDir::Files).size() != s.small)
+                qFatal("small files download: files missing");
+        }
+        std::printf("%d files of %lld bytes over loopback, extracted into %s, best of %d rounds\n", s.small,
+                    kSmallFileBytes, qPrintable(scratchBase()), kRounds);
+        std::printf("download %8.1f files/s (%.2f ms each)   bare exchange %8.1f files/s (%.2f ms each)   download "
+                    "takes %.2fx as long (target <= 2)\n",
+                    s.small / down, down * 1000 / s.small, s.small / bare, bare * 1000 / s.small, down / bare);
+        std::fflush(stdout);
+        state.counters["download_files_per_s"] = s.small / down;
+        state.counters["bare_files_per_s"] = s.small / bare;
+        state.counters["download_ratio"] = down / bare;
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_FileTransfer)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_SmallFiles)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

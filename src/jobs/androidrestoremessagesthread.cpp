@@ -152,7 +152,10 @@ void AndroidRestoreMessagesThread::restore()
     for (int i = 0; i < total; ++i) {
         const _MsgMessage* msg = messages.at(i);
         const QString key = makeLogicHash(msg);
-        goes[i] = !keys.contains(key) && cacheWriter->store().findMessageByLogicHash(msg) == 0;
+        const bool onPhone = cacheWriter->store().findMessageByLogicHash(msg) != 0;
+        if (onPhone)
+            ++held;
+        goes[i] = !keys.contains(key) && !onPhone;
         keys.insert(key);
     }
 
@@ -336,7 +339,17 @@ void AndroidRestoreMessagesThread::finishRecording()
 
 QString AndroidRestoreMessagesThread::resultText(int done) const
 {
-    QString text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(done - unsent);
+    // What the phone held before the run was not sent and is not counted as
+    // restored.
+    const int restored = done - unsent - held;
+    QString text;
+    if (restored == 0 && held > 0) {
+        text = tr("IDS_SMS_NOTHING_SENT_ALL_ON_ANDROID_%1").arg(held);
+    } else {
+        text = tr("IDS_SUC_RESTORE_%1_SMS_TO_ANDROID").arg(restored);
+        if (held > 0)
+            text += QStringLiteral("<br/>") + tr("IDS_SMS_ALREADY_ON_ANDROID_%1").arg(held);
+    }
     if (skipped > 0)
         text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(skipped);
     if (!leftOut.isEmpty()) {

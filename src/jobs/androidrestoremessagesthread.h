@@ -7,7 +7,8 @@
 // the agent the default SMS app for the transfer), then batches of at most
 // 100 messages, each a "$sms:" line followed by the attachments it
 // announces. A message the cache holds already, or one sent earlier in the
-// same batch, still counts but is not sent again.
+// same batch, is not sent again; the result counts as restored only what
+// the phone did not hold before, and says so when that is nothing.
 //
 // The cache learns a batch only from the phone's acknowledgement; the run's
 // one cache transaction is committed also after a cancel or a failure of
@@ -101,5 +102,6 @@ private:
     QString recordError; // why the cache could not be written
     bool switched = false; // the phone asked to become the default SMS app
     int unsent = 0; // messages of which nothing could be sent
+    int held = 0; // messages the phone held before the run, as its cache knows it
     QStringList leftOut; // attachments not sent, by file name
 };

@@ -119,7 +119,7 @@ void AndroidTransferA2AThread::transfer(const Item& item, int number)
         + simpleprotocol::encodeField(item.path);
     if (hasAlbum())
         fields += QLatin1Char(',') + simpleprotocol::encodeField(item.album);
-    if (mediadialogue::offer(m_targetSocket.get(), itemCommand(), fields)) {
+    if (fromTarget([&] { return mediadialogue::offer(m_targetSocket.get(), itemCommand(), fields); })) {
         m_targetAwaitsFile = true;
         relay(item);
         m_targetAwaitsFile = false;
@@ -139,7 +139,8 @@ void AndroidTransferA2AThread::relay(const Item& item)
     const qint64 size = head.mid(6).toLongLong(&ok);
     if (!ok || size < 0)
         throw simpleprotocol::LocalException(source, QStringLiteral("invalid file size, %1").arg(head));
-    simpleprotocol::sendCommand(target, QStringLiteral("$file:"), QString::number(size), false, -1);
+    fromTarget(
+        [&] { simpleprotocol::sendCommand(target, QStringLiteral("$file:"), QString::number(size), false, -1); });
 
     // A block goes to the target whole, and the target's "." for it is
     // awaited only once the next block has come from the source: the two
@@ -150,7 +151,7 @@ void AndroidTransferA2AThread::relay(const Item& item)
     const auto awaitTarget = [&] {
         if (unanswered < 0)
             return;
-        simpleprotocol::expectCommand(target, QStringLiteral("."), -1);
+        fromTarget([&] { simpleprotocol::expectCommand(target, QStringLiteral("."), -1); });
         unanswered = -1;
         jobreport::checkCanceled(m_progress);
         m_progress->postUpdateProgress(QString(), -1,
@@ -170,9 +171,11 @@ void AndroidTransferA2AThread::relay(const Item& item)
         simpleprotocol::readData(source, m_buffer.data(), n, -1);
         simpleprotocol::sendCommand(source, QStringLiteral("."), QString(), true, -1);
         awaitTarget();
-        simpleprotocol::sendCommand(target, QStringLiteral("$block:"), QString::number(n), n == 0, -1);
-        // Flushed: the socket is done with the buffer before it is filled again.
-        simpleprotocol::writeData(target, QByteArray::fromRawData(m_buffer.constData(), n), true, -1);
+        fromTarget([&] {
+            simpleprotocol::sendCommand(target, QStringLiteral("$block:"), QString::number(n), n == 0, -1);
+            // Flushed: the socket is done with the buffer before it is filled again.
+            simpleprotocol::writeData(target, QByteArray::fromRawData(m_buffer.constData(), n), true, -1);
+        });
         relayed += n;
         unanswered = n;
     }
@@ -181,7 +184,20 @@ void AndroidTransferA2AThread::relay(const Item& item)
         throw simpleprotocol::LocalException(source,
                                              QStringLiteral("%1 bytes announced, %2 sent").arg(size).arg(relayed));
     simpleprotocol::sendCommand(source, QStringLiteral("$file:"), QString(), true, -1);
-    mediadialogue::endFile(target);
+    fromTarget([&] { mediadialogue::endFile(target); });
+}
+
+template <typename Step> auto AndroidTransferA2AThread::fromTarget(Step step) -> decltype(step())
+{
+    try {
+        return step();
+    } catch (const std::exception&) {
+        // The target failed itself: it sent "$error:", broke the dialogue
+        // (a line refused here was answered with "$error:" already) or is
+        // gone. It is not sent another "$error:".
+        m_targetAwaitsFile = false;
+        throw;
+    }
 }
 
 void AndroidTransferA2AThread::abandonFile(const QString& reason)

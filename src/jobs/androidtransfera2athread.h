@@ -6,11 +6,11 @@
 //
 // The target is offered each file and decides whether it wants it; the
 // result counts the files it took. Every relayed file is checked against
-// the size the source announced. When a file cannot be finished (a size
-// mismatch, a bad line from either phone, a failure or a cancel after the
-// target said it wants the file), the target is sent "$error:" so that it
-// ends the session and drops the partial file, and a failure names the
-// file. A file whose source path cannot travel as one line (a line break)
+// the size the source announced. When a file cannot be finished after the
+// target said it wants it (a size mismatch, a bad line or a failure of the
+// source, a cancel), the target is sent "$error:" so that it ends the
+// session and drops the partial file; a target that failed itself is not
+// sent another. A failure names the file. A file whose source path cannot travel as one line (a line break)
 // is not offered; the others go on, and the job then ends in an error that
 // names the files left behind.
 //
@@ -69,8 +69,12 @@ protected:
 private:
     void transfer(const Item& item, int number);
     void relay(const Item& item);
-    // Tells the target that the file it waits for will not come.
+    // Tells the target that the file it waits for will not come; only when
+    // the source, this side or a cancel ended the file.
     void abandonFile(const QString& reason);
+    // Runs a step of the dialogue with the target; when the step fails, the
+    // target is not told again.
+    template <typename Step> auto fromTarget(Step step) -> decltype(step());
 
     AndroidDeviceInfo* m_source;
     AndroidDeviceInfo* m_target;

@@ -50,27 +50,56 @@ void AndroidDownloadFilesThread::run()
     filesWritten = 0;
     filesTotal = 0;
     m_refused.clear();
+    m_received.reset();
     for (const _RemoteFile* item : std::as_const(m_items))
         filesTotal += item->countFiles();
     try {
         const QString url = QStringLiteral("backup://127.0.0.1:%1/download").arg(simpleprotocol::nextLocalPort());
         m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+        // Each file ends in short lines ("." for the last block, "$file:",
+        // the next "$dload:"): sent at once, they do not wait for the
+        // phone's delayed acknowledgement of the line before.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         for (_RemoteFile* item : std::as_const(m_items))
             downloadItem(item, m_target);
+        commitReceived();
         simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
         m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesWritten));
     } catch (int) {
         if (m_socket)
             m_socket->abort();
+        keepReceived();
         m_device->forceStopAgent();
     } catch (const std::exception& e) {
         if (m_socket)
             m_socket->abort();
+        keepReceived();
         m_device->forceStopAgent();
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
     // Made on this thread, which has no event loop for a deleteLater.
     m_socket.reset();
+}
+
+void AndroidDownloadFilesThread::commitReceived()
+{
+    if (!m_received)
+        return;
+    const std::unique_ptr<QSaveFile> file = std::move(m_received);
+    // flush() first: commit() does not notice a write of the last buffered
+    // bytes cut short by a full disk.
+    if (!file->flush() || !file->commit())
+        fail(QStringLiteral("write file %1 failed. %2").arg(file->fileName(), file->errorString()));
+    ++filesWritten;
+}
+
+void AndroidDownloadFilesThread::keepReceived()
+{
+    try {
+        commitReceived();
+    } catch (const std::exception& e) {
+        qWarning("AndroidDownloadFilesThread: %s", e.what());
+    }
 }
 
 void AndroidDownloadFilesThread::downloadItem(_RemoteFile* node, const QDir& folder)
@@ -109,12 +138,6 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     ++filesDone;
     m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILES"), int(double(filesDone) / double(filesTotal) * 100),
                                    tr("Files:%1/%2").arg(filesDone).arg(filesTotal));
-    // Leaving this function without the commit below discards the
-    // temporary file and leaves an earlier copy at localPath as it was.
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("create %1 error. %2").arg(localPath, file.errorString()));
-
     QTcpSocket* s = m_socket.get();
     try {
         simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
@@ -123,6 +146,13 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         m_refused.append(node->path);
         return;
     }
+    // The file before is put in place while the phone answers.
+    commitReceived();
+    // Leaving this function before it is handed on discards the temporary
+    // file and leaves an earlier copy at localPath as it was.
+    auto file = std::make_unique<QSaveFile>(localPath);
+    if (!file->open(QIODevice::WriteOnly))
+        fail(QStringLiteral("create %1 error. %2").arg(localPath, file->errorString()));
     const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
     bool announced = false;
     const qint64 size = head.mid(6).toLongLong(&announced);
@@ -137,10 +167,11 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
         if (line == QLatin1String(".")) {
             if (announced && received != size)
                 throw simpleprotocol::LocalException(s, sizeError.arg(node->path).arg(size).arg(received));
-            if (!file.commit())
-                fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
-            ++filesWritten;
-            simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
+            // Received whole: it replaces its target once the next request
+            // is out (or the job ends). The acknowledgement is not flushed:
+            // it goes out with that request, so the phone wakes once for both.
+            m_received = std::move(file);
+            simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), false, -1);
             return;
         }
         if (!line.startsWith(QLatin1String("$block:")))
@@ -161,8 +192,8 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
             left -= step;
             if (left == 0)
                 simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
-            if (file.write(chunk.constData(), step) != step)
-                fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file.errorString()));
+            if (file->write(chunk.constData(), step) != step)
+                fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file->errorString()));
         }
         received += n;
         m_progress->postUpdateProgress(QString(), -1,

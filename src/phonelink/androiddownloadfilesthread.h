@@ -4,8 +4,10 @@
 // is shown per block and a cancel takes effect between blocks.
 //
 // A file is received into a temporary file beside its target and replaces
-// the target only when complete: a failed or cancelled transfer removes the
-// temporary file and leaves a copy extracted earlier as it was.
+// the target only when complete (while the phone answers the next request):
+// a failed or cancelled transfer removes the temporary file of the file it
+// was receiving and leaves a copy extracted earlier as it was; files
+// received whole before it stay.
 //
 // Names from the phone never leave the target folder: an entry whose name is
 // empty, "." or "..", or that would resolve outside its folder (also through
@@ -24,6 +26,7 @@
 
 class AndroidDeviceInfo;
 class JobReport;
+class QSaveFile;
 class QTcpSocket;
 struct _RemoteFile;
 
@@ -49,11 +52,16 @@ protected:
 private:
     void downloadItem(_RemoteFile* node, const QDir& folder);
     void downloadFile(_RemoteFile* node, const QString& name, const QString& localPath);
+    // Renames the last file received whole over its target.
+    void commitReceived();
+    // The same after a failure or a cancel: a file received whole stays.
+    void keepReceived();
 
     AndroidDeviceInfo* m_device;
     QList<_RemoteFile*> m_items;
     QDir m_target;
     JobReport* m_progress;
     std::unique_ptr<QTcpSocket> m_socket;
+    std::unique_ptr<QSaveFile> m_received; // received whole, not yet in place
     QStringList m_refused;
 };

@@ -12,7 +12,47 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMutexLocker>
+#include <QSaveFile>
 #include <QTcpSocket>
+
+namespace {
+
+// The picture in bytes as JPEG or PNG only; QImage would otherwise guess
+// any format it knows.
+QImage decodeJpegOrPng(QByteArray& bytes)
+{
+    QImage image;
+    for (const char* format : {"JPEG", "PNG"}) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
+        if (reader.read(&image))
+            break;
+    }
+    return image;
+}
+
+// Whether a thumbnail file is whole: a JPEG that decodes and ends with its
+// end-of-image marker (the decoder takes a file cut short all the same and
+// fills the rest with grey).
+bool isWholeThumbnail(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > AndroidLoadThumbnailsThread::kMaxThumbnailBytes)
+        return false;
+    QByteArray bytes = f.readAll();
+    if (!bytes.endsWith("\xFF\xD9"))
+        return false;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "JPEG");
+    reader.setAutoDetectImageFormat(false);
+    QImage image;
+    return reader.read(&image);
+}
+
+} // namespace
 
 AndroidLoadThumbnailsThread::AndroidLoadThumbnailsThread(AndroidDeviceInfo* device, QObject* parent)
     : QThread(parent)
@@ -117,7 +157,9 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
         if (m_stopRequested)
             return;
         ++index;
-        if (path.isEmpty() || QFile::exists(thumbnailPath(path)))
+        // A thumbnail kept from an earlier run is used when it is whole;
+        // one that does not decode is fetched again.
+        if (path.isEmpty() || isWholeThumbnail(thumbnailPath(path)))
             continue;
         if (!connectionUsable()) {
             dropSocket();
@@ -125,6 +167,10 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
                 const QString url
                     = QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
                 m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
+                // Every data line is answered with a short line: sent at
+                // once, it does not wait for the phone's delayed
+                // acknowledgement.
+                m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             } catch (int) {
                 return;
             } catch (const std::exception& e) {
@@ -182,21 +228,22 @@ void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
     simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
     if (m_stopRequested)
         return;
-    // JPEG or PNG only; QImage would otherwise guess any format it knows.
-    QImage image;
-    for (const char* format : {"JPEG", "PNG"}) {
-        QBuffer buffer(&picture);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
+    QImage image = decodeJpegOrPng(picture);
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));
-    if (!image.save(thumbnailPath(path), "JPEG")) {
-        qDebug("AndroidLoadThumbnailsThread::run, can not save %s", qUtf8Printable(thumbnailPath(path)));
+    // Encoded first, then written beside its final name and renamed when
+    // complete: a failed write leaves no thumbnail that later runs would
+    // take for a good one. (Neither the image writer nor commit() notices
+    // a write cut short by a full disk; the byte count and flush() do.)
+    QByteArray jpeg;
+    QBuffer encoded(&jpeg);
+    encoded.open(QIODevice::WriteOnly);
+    QSaveFile file(thumbnailPath(path));
+    if (!image.save(&encoded, "JPEG") || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()
+        || !file.flush() || !file.commit()) {
+        qDebug("AndroidLoadThumbnailsThread::run, can not save %s. %s", qUtf8Printable(thumbnailPath(path)),
+               qUtf8Printable(file.errorString()));
         return;
     }
     if (!m_stopRequested)

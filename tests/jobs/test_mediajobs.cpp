@@ -6,7 +6,8 @@
 // file gone when its turn comes. Transfers: what the target stores equals
 // what the source holds; a source that announces the wrong size or sends a
 // bad line ends the job with an error naming the file, and the target is
-// told with "$error:"; a cancel stops both Phone Agents. (The offers of each
+// told with "$error:"; a target that fails is not told again; a cancel
+// stops both Phone Agents. (The offers of each
 // media kind, hidden files, names that cannot travel and a target declining
 // everything are in the file-system and music pages' tests.)
 #include "jobs/androidtransferimagesa2athread.h"
@@ -294,6 +295,53 @@ private Q_SLOTS:
         QVERIFY(target->sim->linesReceived(u"images"_s).last().startsWith("$error:"));
         QVERIFY(stored(*target, u"/sdcard/Pictures/Ä ö.png"_s) == first.data);
         QVERIFY(!target->sim->files().contains(u"/sdcard/Pictures/Camera/big.jpg"_s));
+    }
+
+    void targetFaults_nameTheFileAndAreNotEchoed_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("error"); // after "Transferring <path> failed. "; "*": any
+        QTest::addColumn<int>("errorsSent"); // "$error:" lines the target receives
+        QTest::addColumn<bool>("kept"); // the target stored the second file whole before it failed
+        // Target steps: 1 ready, 2..5 the first file (answer, ".", "$file:",
+        // "$img:"), 6 the second offer's answer, 7..9 its blocks' ".", 10 its "$file:".
+        QTest::newRow("garbage for a block's acknowledgement")
+            << Fault(Fault::Kind::WrongLineAt, u"images"_s, 7, "$nope:") << u"invalid feedback [$nope:], must be [.]"_s
+            << 1 << false;
+        QTest::newRow("garbage for the file's end") << Fault(Fault::Kind::WrongLineAt, u"images"_s, 10, "$nope:")
+                                                    << u"invalid feedback [$nope:], must be [$file:]"_s << 1 << true;
+        QTest::newRow("target gives up") << Fault(Fault::Kind::ErrorAt, u"images"_s, 8, "Storage is full")
+                                         << u"Storage is full"_s << 0 << false;
+        QTest::newRow("target closes") << Fault(Fault::Kind::CloseAt, u"images"_s, 8) << u"*"_s << 0 << false;
+    }
+
+    // The target fails while it receives the second file: the job names the
+    // file, and the target is told "$error:" only for a line it sent that
+    // this side refused, once; a target that gave up is not answered.
+    void targetFaults_nameTheFileAndAreNotEchoed()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QString, error);
+        QFETCH(int, errorsSent);
+        QFETCH(bool, kept);
+        const MediaFile first = sourcePhotos().at(2);
+        const MediaFile second = sourcePhotos().at(0);
+        auto [source, target] = startPair({first, second});
+        QVERIFY2(source->ok() && target->ok(), qPrintable(source->error + target->error));
+        target->sim->addFault(fault);
+        Report report;
+        AndroidTransferImagesA2AThread job(15, &source->device, &target->device, photos({first, second}), &report);
+        QVERIFY(jobtest::run(job));
+        QCOMPARE(report.successes(), QStringList());
+        QCOMPARE(report.errors().size(), 1);
+        const QString prefix = u"Transferring %1 failed. "_s.arg(second.path);
+        QVERIFY2(report.errors().first() == prefix + error
+                     || (error == "*"_L1 && report.errors().first().startsWith(prefix)),
+                 qPrintable(report.errors().first()));
+        QVERIFY(target->sim->waitFinished(u"service"_s, 1, 5000));
+        QCOMPARE(int(jobtest::countPrefix(target->sim->linesReceived(u"images"_s), "$error:")), errorsSent);
+        QVERIFY(stored(*target, u"/sdcard/Pictures/Ä ö.png"_s) == first.data);
+        QCOMPARE(target->sim->files().contains(u"/sdcard/Pictures/Camera/big.jpg"_s), kept);
     }
 
     // Two phones on USB behind one adb stand-in; the target stops answering

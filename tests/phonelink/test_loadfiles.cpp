@@ -20,6 +20,12 @@
 #include <QImage>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
 using testsupport::RecordingJobReport;
 
 namespace {
@@ -49,6 +55,42 @@ QStringList paths(const QList<PhotoRecord>& records)
     for (const PhotoRecord& r : records)
         out.append(r.path);
     return out;
+}
+
+// Whether this process's end of the latest connection to a service of the
+// phone sends small writes at once (TCP_NODELAY): 1 or 0, -1 when there is
+// no such connection.
+int lowDelayOf(const testsupport::SimPhone& phone, const QString& service)
+{
+    int port = -1;
+    for (const phonesim::ConnectionLog& log : phone.sim->connections(QStringLiteral("service")))
+        if (log.service == service)
+            port = QUrl(log.url).port();
+    const QHostAddress host(phone.device.host);
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const int fd = name.toInt();
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
+            continue;
+        sockaddr_in peer {};
+        socklen_t length = sizeof peer;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET
+            || ntohs(peer.sin_port) != port || QHostAddress(ntohl(peer.sin_addr.s_addr)) != host)
+            continue;
+        int on = 0;
+        socklen_t size = sizeof on;
+        if (getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &size) == 0)
+            return on != 0 ? 1 : 0;
+    }
+    return -1;
+}
+
+// The thumbnail file is a whole 128 x 128 JPEG.
+bool wholeThumbnail(const QString& file)
+{
+    const QByteArray bytes = testsupport::readFile(file);
+    return bytes.endsWith("\xFF\xD9") && QImage::fromData(bytes, "JPEG").size() == QSize(128, 128);
 }
 
 const QString kJpeg = QStringLiteral("/sdcard/DCIM/a.jpg");
@@ -156,6 +198,76 @@ private Q_SLOTS:
         // No partial or temporary file is left.
         const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "hello"},
                                                   {earlierName, "the copy extracted before"}};
+        QCOMPARE(contents(target), expected);
+    }
+
+    // A file is a few short lines each way: the PC's end sends them at once
+    // rather than after the phone's delayed acknowledgement of the line
+    // before (checked while the phone holds its first answer back). A
+    // stalled phone that goes away leaves no file.
+    void download_sendsShortLinesAtOnce()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        // Steps: 1 ready, 2 the answer to the first request.
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, QStringLiteral("download"), 2));
+        const QString target = testsupport::makeTempDir(QStringLiteral("lowdelay"));
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {notes.get()}, QDir(target), &report);
+        job.start();
+        auto end = qScopeGuard([&] {
+            phone.sim->releaseStalls();
+            job.wait(20000);
+        });
+        QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("download")).isEmpty());
+        QCOMPARE(lowDelayOf(phone, QStringLiteral("download")), 1);
+        end.dismiss();
+        phone.sim->releaseStalls();
+        QVERIFY(job.wait(20000));
+        QCOMPARE(report.errors().size(), 1);
+        QCOMPARE(testsupport::filesBelow(target), QStringList());
+    }
+
+    // A disk that fills up while a small file is written: the job fails
+    // and the copy extracted earlier stays as it was.
+    void download_fullDisk_keepsTheEarlierCopy()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        const QString target = testsupport::makeTempDir(QStringLiteral("fulldisk"));
+        QFile earlier(target + QStringLiteral("/notes.txt"));
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("the copy extracted before") > 0);
+        earlier.close();
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {notes.get()}, QDir(target), &report);
+        {
+            testsupport::FileSizeLimit full(3);
+            QVERIFY(full.ok());
+            QVERIFY(loadtest::runJob(job));
+        }
+        QCOMPARE(report.errors().size(), 1);
+        QVERIFY2(report.errors().first().startsWith(QStringLiteral("write file ")),
+                 qPrintable(report.errors().first()));
+        const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "the copy extracted before"}};
+        QCOMPARE(contents(target), expected);
+    }
+
+    // A cancel as the second file begins keeps the first, received whole.
+    void download_cancelBetweenFiles_keepsTheFileBefore()
+    {
+        loadtest::WifiPhone phone(83, filesFixture());
+        PHONE_OK(phone);
+        const QString target = testsupport::makeTempDir(QStringLiteral("between"));
+        const auto notes = fileNode(QStringLiteral("/sdcard/notes.txt"));
+        const auto big = fileNode(QStringLiteral("/sdcard/big.bin"));
+        RecordingJobReport report;
+        report.cancelWhenProgressContains(QStringLiteral("Files:2/2"));
+        AndroidDownloadFilesThread job(&phone.device, {notes.get(), big.get()}, QDir(target), &report);
+        QVERIFY(loadtest::runJob(job));
+        QCOMPARE(report.endCount(), 0);
+        const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "hello"}};
         QCOMPARE(contents(target), expected);
     }
 
@@ -311,6 +423,9 @@ private Q_SLOTS:
         thumbs.fetch();
         QTRY_VERIFY(!phone.sim->linesReceived(QStringLiteral("image-thumbnails")).isEmpty());
         QVERIFY(!thumbs.waitIdle(200));
+        // Every data line is answered at once, not after a delayed
+        // acknowledgement.
+        QCOMPARE(lowDelayOf(phone, QStringLiteral("image-thumbnails")), 1);
         QElapsedTimer timer;
         timer.start();
         thumbs.stop();
@@ -321,6 +436,56 @@ private Q_SLOTS:
         QVERIFY(thumbs.waitIdle(20000));
         QVERIFY(QFile::exists(thumbs.thumbnailPath(kJpeg)));
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+
+    // A thumbnail that cannot be written whole (a full disk) leaves nothing
+    // under its name; kept ones that are cut short or empty are fetched
+    // again in the next run.
+    void thumbnails_brokenFilesAreFetchedAgain()
+    {
+        loadtest::WifiPhone phone(84, mediaFixture());
+        PHONE_OK(phone);
+        AndroidLoadThumbnailsThread thumbs(&phone.device);
+        QSignalSpy refreshed(&thumbs, &AndroidLoadThumbnailsThread::refresh);
+        const auto run = [&](const QStringList& paths) {
+            thumbs.requests = paths;
+            thumbs.fetch();
+            return thumbs.waitIdle(20000);
+        };
+        const auto asked = [&] {
+            int n = 0;
+            for (const QByteArray& line : phone.sim->linesReceived(QStringLiteral("image-thumbnails")))
+                n += line.startsWith("$dload:") ? 1 : 0;
+            return n;
+        };
+        {
+            testsupport::FileSizeLimit full(300);
+            QVERIFY(full.ok());
+            QVERIFY(run({kJpeg}));
+        }
+        thumbs.stop();
+        QCOMPARE(asked(), 1);
+        QCOMPARE(refreshed.size(), 0);
+        QCOMPARE(testsupport::filesBelow(QFileInfo(thumbs.thumbnailPath(kJpeg)).path()), QStringList());
+
+        QVERIFY(run({kJpeg, kPng}));
+        thumbs.stop();
+        QTRY_COMPARE(refreshed.size(), 2);
+        for (const QString& p : {kJpeg, kPng})
+            QVERIFY(wholeThumbnail(thumbs.thumbnailPath(p)));
+        const QByteArray jpeg = testsupport::readFile(thumbs.thumbnailPath(kJpeg));
+        QFile cut(thumbs.thumbnailPath(kJpeg));
+        QVERIFY(cut.resize(jpeg.size() - 64));
+        QFile empty(thumbs.thumbnailPath(kPng));
+        QVERIFY(empty.resize(0));
+
+        const int before = asked();
+        QVERIFY(run({kJpeg, kPng}));
+        QTRY_COMPARE(refreshed.size(), 4);
+        QCOMPARE(asked() - before, 2);
+        for (const QString& p : {kJpeg, kPng})
+            QVERIFY(wholeThumbnail(thumbs.thumbnailPath(p)));
+        QCOMPARE(testsupport::readFile(thumbs.thumbnailPath(kJpeg)), jpeg);
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <future>
+#include <utility>
 
 namespace phonesim {
 
@@ -139,16 +140,36 @@ void Session::recordOut(const QByteArray& line)
 
 void Session::writeRaw(const QByteArray& bytes)
 {
-    if (m_socket->write(bytes) < 0)
-        throw SessionEnd("closed by peer");
     // Lines are sent in runs, as an agent writing through a buffered stream
     // does: everything goes out before the simulator reads, stalls or ends.
+    // Short pieces are joined into one write (the socket would send each
+    // piece it holds in a segment of its own); a large block goes as it is.
+    if (bytes.size() < kWriteRun) {
+        m_run += bytes;
+        if (m_run.size() < kWriteRun)
+            return;
+    } else {
+        handOver();
+        if (m_socket->write(bytes) < 0)
+            throw SessionEnd("closed by peer");
+    }
+    handOver();
     if (m_socket->bytesToWrite() >= kWriteRun)
         flushOut();
 }
 
+void Session::handOver()
+{
+    if (m_run.isEmpty())
+        return;
+    const QByteArray run = std::exchange(m_run, QByteArray());
+    if (m_socket->write(run) < 0)
+        throw SessionEnd("closed by peer");
+}
+
 void Session::flushOut()
 {
+    handOver();
     const QDeadlineTimer deadline(m_sim->options().idleTimeoutMs);
     while (m_socket->bytesToWrite() > 0) {
         if (m_sim->stopping())
@@ -232,10 +253,8 @@ void Session::sendBlock(const QByteArray& bytes)
     if (!applyFault(true, bytes)) {
         const QByteArray line = "$block:" + QByteArray::number(bytes.size());
         recordOut(line);
-        // The line goes out with the bytes (the socket takes both arrays as
-        // they are, without copying the block).
-        if (m_socket->write(line + '\n') < 0)
-            throw SessionEnd("closed by peer");
+        // The line goes out with the bytes (a large block is not copied).
+        writeRaw(line + '\n');
         writeRaw(bytes);
     }
     expectLine(".");

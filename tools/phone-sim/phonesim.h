@@ -127,6 +127,8 @@ public:
 private:
     friend class PhoneSim;
     void writeRaw(const QByteArray& bytes);
+    // Hands the joined short writes to the socket.
+    void handOver();
     // Sends everything written so far.
     void flushOut();
     void waitReadable();
@@ -135,6 +137,7 @@ private:
 
     PhoneSim* m_sim;
     QTcpSocket* m_socket;
+    QByteArray m_run; // short writes not yet handed to the socket
     int m_logId;
     QString m_url;
     QString m_service;

@@ -84,6 +84,14 @@
         <translation>Successfully restored %1 Messages to Android.</translation>
     </message>
     <message>
+        <source>IDS_SMS_NOTHING_SENT_ALL_ON_ANDROID_%1</source>
+        <translation>Nothing was sent: Android already holds these %1 Messages.</translation>
+    </message>
+    <message>
+        <source>IDS_SMS_ALREADY_ON_ANDROID_%1</source>
+        <translation>%1 Messages were on Android already and were not sent again.</translation>
+    </message>
+    <message>
         <source>IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES</source>
         <translation>%1 group messages or system messages can&apos;t be transferred.</translation>
     </message>

@@ -431,7 +431,11 @@ void SMSMainForm::transferMessages(const MsgMessageList& messages)
     }
     ProgressForm progress(tr("IDS_TRANSFER_SMS_TO_ANDROID"));
     AndroidRestoreMessagesThread job(device, messages, &progress);
-    runJob(progress, job);
+    // After a failure or a cancel the phone may hold messages of a batch it
+    // never acknowledged, which the cache does not know: the next transfer
+    // loads the phone's messages first and skips what it holds.
+    if (runJob(progress, job) != JobResult::Succeeded)
+        device->messagesLoadTime = QDateTime();
 }
 
 bool SMSMainForm::deleteFromStore(const MsgMessageList& messages)

@@ -2,7 +2,8 @@
 // per connection into the cache store, a hostile name shown as plain text,
 // only the date column sorting, both searches wrapping around, export and
 // attachment extraction into folders of the chosen one, a backup's messages
-// sent to a phone whose messages are loaded first, and deletions of a
+// sent to a phone whose messages are loaded first (again after a failed
+// transfer, so that a retry sends nothing twice), and deletions of a
 // selection, of one conversation and of the whole store. The jobs behind
 // the commands are tested on their own with the other jobs.
 #include "views/messages/smsmainform.h"
@@ -202,15 +203,61 @@ private Q_SLOTS:
         const int loads = m_target->loads(QStringLiteral("mms2"));
         for (int round = 1; round <= 2; ++round) {
             prompt.answerDeviceChoice(target->device.deviceId());
-            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 6 Messages to Android."));
+            prompt.answerMessage(QMessageBox::Ok,
+                                 round == 1
+                                     ? QStringLiteral("Successfully restored 6 Messages to Android.")
+                                     : QStringLiteral("Nothing was sent: Android already holds these 6 Messages."));
             page.miToolbarDB2A();
             VERIFY_SCRIPT_DONE(prompt);
         }
-        // Loaded once before the first transfer; the second sent nothing.
+        // Loaded once before the first transfer; the second sent nothing and says so.
         QCOMPARE(m_target->loads(QStringLiteral("mms2")), loads + 1);
         QCOMPARE(m_target->verdict(3), QString());
         QCOMPARE(m_target->store->batchSizes(QStringLiteral("mms2")), (QList<int> {6, 0}));
         QCOMPARE(storedMessages(target->device.cacheDir().absolutePath()), 6);
+    }
+
+    // The phone stores the second batch, but its acknowledgement comes
+    // garbled: the transfer fails, and the retry loads the phone's messages
+    // again and sends only what it lacks. Nothing arrives twice.
+    void transfer_retryAfterAFailure_sendsNothingTwice()
+    {
+        MessageSet set;
+        auto* ann = set.handle(QStringLiteral("+4930111"), QStringLiteral("Ann"));
+        auto* chat = set.chat(ann->id, {ann}, messagefixtures::kBase + 30000);
+        for (int i = 0; i < 250; ++i)
+            set.message(chat, ann, i % 3 == 0, QStringLiteral("message %1").arg(i), messagefixtures::kBase + i * 60);
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Many"));
+        messagefixtures::writeStore(backup->dir.absolutePath(), set);
+        testsupport::SimPhone phone(
+            QStringLiteral("127.0.113.3"),
+            testsupport::fixtureFile(QStringLiteral("tests/views/messages/data/empty_phone.json")));
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        // Steps: 1 ready, 2 "$defsmsapp:0", 3 and 4 the first two batches' acknowledgements.
+        phone.sim->addFault(
+            phonesim::Fault(phonesim::Fault::Kind::WrongLineAt, QStringLiteral("restore:mms2"), 4, "garbage"));
+        _AndroidDeviceItemNode* target = addPhone(phone);
+        ScriptedPrompt prompt;
+        SMSMainForm page(backup, devicesRoot());
+        prompt.answerDeviceChoice(target->device.deviceId());
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("invalid feedback [garbage], must be [$batch:]"));
+        page.miToolbarDB2A();
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(phone.store->records(QStringLiteral("mms2")).size(), 200);
+
+        prompt.answerDeviceChoice(target->device.deviceId());
+        prompt.answerMessage(QMessageBox::Ok,
+                             QStringLiteral("Successfully restored 50 Messages to Android.<br/>200 Messages were on "
+                                            "Android already and were not sent again."));
+        page.miToolbarDB2A();
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(phone.loads(QStringLiteral("mms2")), 2);
+        QStringList bodies;
+        for (const QVariantMap& m : phone.store->records(QStringLiteral("mms2")))
+            bodies.append(m.value(QStringLiteral("body")).toString());
+        QCOMPARE(bodies.size(), 250);
+        QCOMPARE(QSet<QString>(bodies.begin(), bodies.end()).size(), 250);
+        QCOMPARE(storedMessages(target->device.cacheDir().absolutePath()), 250);
     }
 
     void delete_selection_conversation_andEverything()
