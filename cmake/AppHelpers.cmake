@@ -1,14 +1,21 @@
 # Shared helpers for the project's libraries, tools and tests.
 
-# The compile options of every target of the project: link app_options
-# PRIVATE (app_add_library, app_add_test and app_add_bench do it for you).
-# Warnings are errors unless APP_WARNINGS_AS_ERRORS is switched off, so a
-# warning fails CI.
+# The compile options of the project's targets, linked PRIVATE
+# (app_add_library, app_add_test and app_add_bench do it for you):
+# app_options for the application and its tools, app_test_options for tests,
+# benchmarks and fuzz targets. Both turn warnings into errors (unless
+# APP_WARNINGS_AS_ERRORS is switched off, so a warning fails CI) and refuse
+# Qt API deprecated in Qt 6.4. The application's own code also converts no
+# 8-bit string to QString implicitly: every such conversion names its
+# encoding.
 option(APP_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ON)
-add_library(app_options INTERFACE)
-target_compile_options(app_options INTERFACE -Wall -Wextra -Wno-unused-parameter
+add_library(app_test_options INTERFACE)
+target_compile_options(app_test_options INTERFACE -Wall -Wextra -Wno-unused-parameter
                        $<$<BOOL:${APP_WARNINGS_AS_ERRORS}>:-Werror>)
-target_compile_definitions(app_options INTERFACE QT_DISABLE_DEPRECATED_BEFORE=0x050F00)
+target_compile_definitions(app_test_options INTERFACE QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+add_library(app_options INTERFACE)
+target_link_libraries(app_options INTERFACE app_test_options)
+target_compile_definitions(app_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY)
 
 # app_add_subdirs(dir1 dir2 ...): adds each sub-folder that holds a CMakeLists.txt,
 # in the order given (libraries before the ones that link them).
@@ -28,7 +35,7 @@ function(app_add_test)
   cmake_parse_arguments(T "RUN_LAST" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
-  target_link_libraries(${T_NAME} PRIVATE app_options testsupport ${T_LIBS} Qt6::Test)
+  target_link_libraries(${T_NAME} PRIVATE app_test_options testsupport ${T_LIBS} Qt6::Test)
   add_test(NAME ${T_NAME}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/run-test.sh $<TARGET_FILE:${T_NAME}>)
   if(NOT T_TIMEOUT)

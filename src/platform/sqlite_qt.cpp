@@ -268,7 +268,7 @@ int Sqlite3Cursor::indexOrThrow(const QString& name) const
 {
     const int i = columnIndex(name);
     if (i < 0)
-        throw Sqlite3Exception(SQLITE_ERROR, ("no such column: " + name).toStdString());
+        throw Sqlite3Exception(SQLITE_ERROR, (QStringLiteral("no such column: ") + name).toStdString());
     return i;
 }
 

@@ -90,7 +90,7 @@ QString decodeField(QByteArray bytes)
 {
     const QString reason = device->errorString();
     qDebug("utf8CSVRow::error:%s", qUtf8Printable(reason));
-    throw std::runtime_error(("utf8CSVRow::error:" + reason).toUtf8().toStdString());
+    throw std::runtime_error((QStringLiteral("utf8CSVRow::error:") + reason).toUtf8().toStdString());
 }
 
 } // namespace
