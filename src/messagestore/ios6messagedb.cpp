@@ -113,7 +113,7 @@ void IOS6MessageDb::openReadOnly()
         return;
     m_createSql.clear();
     m_insertSql.clear();
-    openThrow(m_dbPath, Sqlite3DB::ReadOnly);
+    openReadOnlyThrow(m_dbPath);
     prepareOpened(false);
 }
 

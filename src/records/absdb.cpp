@@ -44,7 +44,7 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
 
 void AbsLocalDb::openReadOnly()
 {
-    db.openThrow(path, Sqlite3DB::ReadOnly);
+    db.openReadOnlyThrow(path);
 }
 
 void AbsLocalDb::beginTran()

@@ -23,7 +23,9 @@ public:
     virtual void open() = 0;
     // Opens the existing file for reading only: nothing is created, migrated
     // or indexed, and writes fail, so looking into a backup leaves its bytes
-    // as they are. Throws when the file cannot be opened.
+    // as they are. A journal that an interrupted write left is rolled back
+    // first where the medium allows (see Sqlite3DB::openReadOnlyThrow).
+    // Throws when the file cannot be opened.
     void openReadOnly();
 
     bool isOpen() const { return db.isOpen(); }
