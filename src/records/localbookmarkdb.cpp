@@ -127,8 +127,7 @@ void LocalBookmarkDb::addBookmarkTree(qint64 parentId, BookmarkRecord* record, Q
 
 void LocalBookmarkDb::addBookmarkWithParents(BookmarkRecord* record, QList<BookmarkRecord*>* inserted)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.beginTran();
     try {
         qint64 parentId = 0;
@@ -157,8 +156,7 @@ void LocalBookmarkDb::deleteBookmark(const BookmarkRecord* record)
 
 QList<BookmarkRecord*> LocalBookmarkDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<BookmarkRecord*> roots;
     QHash<qint64, BookmarkRecord*> folders;
     try {

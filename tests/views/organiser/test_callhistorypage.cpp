@@ -96,6 +96,35 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
+    // A backup made before the later columns existed, on a writable folder
+    // and on a read-only medium: the page lists and exports it and adds no
+    // column to it.
+    void readOnlyBackup_listsAndExports_keepingEveryByte()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Disc"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("calls.db"));
+        {
+            LocalCallHistoryDb db(file);
+            CallRecord call;
+            call.address = QStringLiteral("+49301234567");
+            call.date = QDateTime::fromSecsSinceEpoch(1700000000);
+            call.flags = CALL_FLAG_INCOMING;
+            db.addCall(call);
+            for (const char* added : {"unique_id", "cn", "device_id", "availability", "call_type", "answered"})
+                db.connection().executeThrow(
+                    QStringLiteral("ALTER TABLE call DROP COLUMN %1").arg(QLatin1String(added)));
+        }
+        const QString out = testsupport::makeTempDir(QStringLiteral("export"));
+        checkReadOnlyBackup<CallHistoryMainForm>(backup, [&](CallHistoryMainForm& page, ScriptedPrompt& prompt) {
+            QCOMPARE(column(*page.callModel(), 1), QStringList {QStringLiteral("+49301234567")});
+            QFile::remove(out + QStringLiteral("/calls.csv"));
+            prompt.answerSaveFile(out + QStringLiteral("/calls"));
+            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
+            page.miToolbarExport();
+            QVERIFY(testsupport::readFile(out + QStringLiteral("/calls.csv")).contains("+49301234567"));
+        });
+    }
+
     void restoreFromBackup_goesInBatches_andCacheStoresNoneTwice()
     {
         // A backup folder with 150 calls of another phone.
