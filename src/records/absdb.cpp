@@ -33,7 +33,8 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
         runSchemaScript(db, schemaResource);
         return;
     }
-    if (QFile::exists(path)) {
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > 0) {
         db.openThrow(path, Sqlite3DB::ReadWrite);
         return;
     }

@@ -48,8 +48,9 @@ public:
     Sqlite3DB& connection() { return db; }
 
 protected:
-    // The common open: open the file when it exists, else create it from the
-    // schema script resource.
+    // The common open: open the file when it holds something, else create
+    // the schema script resource's tables in it (a missing file, or one of
+    // 0 bytes that a cut-short copy left: there is nothing in it to lose).
     void openOrCreate(const QString& schemaResource);
     // Before a read, when nothing is open: an existing file opens read-only
     // (nothing created, migrated or indexed); a missing or empty one reads

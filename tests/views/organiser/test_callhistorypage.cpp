@@ -96,6 +96,31 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
+    // A file cut short to 0 bytes holds nothing: its backup page shows no
+    // call and no error, and a backup into its folder makes its tables.
+    void emptyFile_readsAsEmpty_andTakesABackup()
+    {
+        _LocalDbItemNode* cut = addBackup(QStringLiteral("Trip"));
+        const QString file = cut->dir.absoluteFilePath(QStringLiteral("calls.db"));
+        QFile empty(file);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        ScriptedPrompt prompt;
+        {
+            CallHistoryMainForm backupPage(cut, devicesRoot());
+            VERIFY_SCRIPT_DONE(prompt);
+            QCOMPARE(backupPage.callModel()->rowCount(), 0);
+        }
+        QCOMPARE(QFileInfo(file).size(), 0); // reading made nothing
+
+        CallHistoryMainForm page(m_phone, devicesRoot());
+        selectRows(page.listView(), {0, 1, 2, 3, 4});
+        organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 5,
+            5);
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
     // A backup made before the later columns existed, on a writable folder
     // and on a read-only medium: the page lists and exports it and adds no
     // column to it.
