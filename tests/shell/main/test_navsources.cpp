@@ -47,23 +47,28 @@ void makeOldMessageStore(const QDir& folder)
     writer.end();
 }
 
-// What a crash or a power cut during a write leaves: a child process opens
-// the file, runs statements inside a transaction (spilling changed pages into
-// the file) and dies without ending it, its journal left beside the file.
-void interruptWrite(const QString& path, const char* statements)
+// A child process runs the statements on the file and dies without closing
+// it, as in a crash or a power cut.
+void dieAfter(const QString& path, const QByteArray& statements)
 {
     const QByteArray file = QFile::encodeName(path);
     const pid_t child = fork();
     if (child == 0) {
         sqlite3* db = nullptr;
-        const bool begun = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-            && sqlite3_exec(db, "PRAGMA cache_size=10; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK
-            && sqlite3_exec(db, statements, nullptr, nullptr, nullptr) == SQLITE_OK;
-        _exit(begun ? 0 : 1);
+        const bool ran = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+            && sqlite3_exec(db, statements.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        _exit(ran ? 0 : 1);
     }
     int status = -1;
     QVERIFY(child > 0 && waitpid(child, &status, 0) == child);
     QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A write cut off inside its transaction (changed pages spilled into the
+// file): its journal is left beside the file.
+void interruptWrite(const QString& path, const char* statements)
+{
+    dieAfter(path, QByteArray("PRAGMA cache_size=10; BEGIN; ") + statements);
     QVERIFY(QFileInfo(path + u"-journal"_s).size() > 0);
 }
 
@@ -106,9 +111,9 @@ private Q_SLOTS:
         QCOMPARE(snapshot(), before);
     }
 
-    // Backups whose last write was cut off, and one a tool left in
-    // write-ahead-log mode: each counts what it last committed, and counting
-    // leaves no new file. On a read-only medium an interrupted file counts as
+    // Backups whose last write was cut off, one a tool left in
+    // write-ahead-log mode and one with a log left: each counts what it last
+    // committed, and counting leaves no new file. On a read-only medium an interrupted file counts as
     // unknown, never 0, and keeps every byte.
     void countingAfterAnInterruptedWrite_givesTheCommittedRecords()
     {
@@ -124,6 +129,11 @@ private Q_SLOTS:
                     "PRAGMA journal_mode=WAL");
         interruptWrite(calls, "DELETE FROM call; UPDATE call SET person='gone';");
         interruptWrite(sms, kBigChange);
+        // Committed into a log that was never folded into the file.
+        const QString playlists = folder.absoluteFilePath(u"playlists.db"_s);
+        makeOldFile(folder, "playlists.db", ":res/local_playlists_db.sql", "select 1");
+        dieAfter(playlists, "PRAGMA journal_mode=WAL; insert into playlists(name) values('a'),('b'),('c');");
+        QVERIFY(QFileInfo(playlists + u"-wal"_s).size() > 0);
         {
             // Read-only: nothing can be rolled back, nothing changes.
             const QMap<QString, QByteArray> before = testsupport::fileDigests(folder.absolutePath());
@@ -133,6 +143,7 @@ private Q_SLOTS:
                 QCOMPARE(counts[_LocalDbItemNode::CallRecords], _LocalDbItemNode::kUnknownCount);
                 QCOMPARE(counts[_LocalDbItemNode::Messages], _LocalDbItemNode::kUnknownCount);
                 QCOMPARE(counts[_LocalDbItemNode::Notes], 2);
+                QCOMPARE(counts[_LocalDbItemNode::Playlists], 3);
                 QCOMPARE(_LocalDbItemNode::countText(counts[_LocalDbItemNode::CallRecords]), u"?"_s);
             } else {
                 qWarning("no read-only medium here: its half is not checked");
@@ -144,9 +155,13 @@ private Q_SLOTS:
         QCOMPARE(counts[_LocalDbItemNode::CallRecords], 600);
         QCOMPARE(counts[_LocalDbItemNode::Messages], 1);
         QCOMPARE(counts[_LocalDbItemNode::Notes], 2);
-        // The journals were rolled back (and so are gone); nothing was added.
+        QCOMPARE(counts[_LocalDbItemNode::Playlists], 3);
+        // The journals were rolled back and the log folded into its file
+        // (and so are gone); nothing was added.
         QStringList expected = files;
         expected.removeAll(u"calls.db-journal"_s);
+        expected.removeAll(u"playlists.db-wal"_s);
+        expected.removeAll(u"playlists.db-shm"_s);
         expected.removeAll(QDir(folder).relativeFilePath(sms) + u"-journal"_s);
         QCOMPARE(testsupport::filesBelow(folder.absolutePath()), expected);
         LocalCallHistoryDb db(calls);
