@@ -15,14 +15,20 @@ AndroidRestoreBookmarksThread::AndroidRestoreBookmarksThread(AndroidDeviceInfo* 
 
 void AndroidRestoreBookmarksThread::collectBookmarks(BookmarkRecord* record)
 {
-    if (!record)
-        return;
-    if (!record->isFolder) {
-        items.append(record);
-        return;
+    // The bookmarks below a folder in tree order, walked without recursion
+    // (folders may nest as deep as a database says).
+    QList<BookmarkRecord*> pending {record};
+    while (!pending.isEmpty()) {
+        BookmarkRecord* r = pending.takeLast();
+        if (!r)
+            continue;
+        if (!r->isFolder) {
+            items.append(r);
+            continue;
+        }
+        for (auto it = r->children.crbegin(); it != r->children.crend(); ++it)
+            pending.append(*it);
     }
-    for (BookmarkRecord* child : record->children)
-        collectBookmarks(child);
 }
 
 QString AndroidRestoreBookmarksThread::serviceName() const

@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -99,7 +100,8 @@ void IOS6MessageDb::open()
         return;
     m_createSql.clear();
     m_insertSql.clear();
-    const bool exists = QFile::exists(m_dbPath);
+    // A file of 0 bytes (a copy cut short) holds nothing: it gets the schema.
+    const bool exists = QFileInfo(m_dbPath).size() > 0;
     if (exists)
         openThrow(m_dbPath, Sqlite3DB::ReadWrite);
     else
@@ -113,7 +115,7 @@ void IOS6MessageDb::openReadOnly()
         return;
     m_createSql.clear();
     m_insertSql.clear();
-    openThrow(m_dbPath, Sqlite3DB::ReadOnly);
+    openReadOnlyThrow(m_dbPath);
     prepareOpened(false);
 }
 

@@ -1,7 +1,11 @@
 #include "sqlite_qt.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 #include <QVarLengthArray>
 
 #include <sqlite3.h>
@@ -413,6 +417,81 @@ void Sqlite3DB::openThrow(const QString& path, int flags)
     m_path = path;
     m_depth = 0;
     m_rollbackOnly = false;
+}
+
+namespace {
+
+// Reads the schema: the first read of a connection, where SQLite finds a hot
+// journal or a log.
+constexpr const char* kProbe = "SELECT count(*) FROM sqlite_master";
+
+// The header says the file is in write-ahead-log mode (both version bytes 2).
+bool isWalDatabase(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(100);
+    return header.size() == 100 && header.startsWith(QByteArray("SQLite format 3", 16)) && header.at(18) == 2
+        && header.at(19) == 2;
+}
+
+// Reading through a read-write connection lets SQLite roll back a hot
+// journal (and fold a left-over log into the file on close). Creates no
+// database; on a medium that refuses writes it changes nothing.
+void recoverInPlace(const QString& path)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_exec(db, kProbe, nullptr, nullptr, nullptr);
+    }
+    sqlite3_close_v2(db);
+}
+
+} // namespace
+
+void Sqlite3DB::openReadOnlyThrow(const QString& path)
+{
+    close();
+    if (!QFileInfo(path).isFile())
+        throw Sqlite3Exception(SQLITE_CANTOPEN, QStringLiteral("cannot open %1: no such file").arg(path).toStdString());
+    // A reader of a write-ahead-log database makes the log and its index
+    // when they are missing. Without a log everything is in the file: read
+    // it as it stands, without locks or companions.
+    bool immutable = false;
+    if (isWalDatabase(path)) {
+        const QString log = path + QStringLiteral("-wal");
+        if (QFileInfo(log).size() > 0)
+            recoverInPlace(path);
+        immutable = !QFileInfo(log).exists() || QFileInfo(log).size() == 0;
+    }
+    const auto openReading = [&] {
+        const QByteArray uri
+            = "file:" + QUrl::toPercentEncoding(QDir::cleanPath(QFileInfo(path).absoluteFilePath()), "/")
+            + (immutable ? "?immutable=1" : "");
+        openThrow(QString::fromUtf8(uri), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        m_path = path;
+        return sqlite3_exec(m_db, kProbe, nullptr, nullptr, nullptr);
+    };
+    int rc = openReading();
+    if ((rc & 0xff) == SQLITE_BUSY) {
+        // A writer that does not let go: what the file holds is unknown.
+        const std::string msg = errorText(m_db, rc, QStringLiteral("cannot read %1").arg(path));
+        close();
+        throw Sqlite3Exception(SQLITE_BUSY, msg);
+    }
+    if (rc == SQLITE_OK || sqlite3_extended_errcode(m_db) != SQLITE_READONLY_ROLLBACK)
+        return; // other faults show on the first real read, as for any open
+    // A hot journal: the last write was interrupted. Roll it back, then read.
+    close();
+    recoverInPlace(path);
+    rc = openReading();
+    if (rc == SQLITE_OK || sqlite3_extended_errcode(m_db) != SQLITE_READONLY_ROLLBACK)
+        return;
+    const std::string msg = errorText(m_db, rc, QStringLiteral("cannot read %1").arg(path));
+    close();
+    throw Sqlite3Exception(SQLITE_READONLY_ROLLBACK, msg);
 }
 
 void Sqlite3DB::close()

@@ -174,6 +174,14 @@ public:
     Sqlite3DB& operator=(const Sqlite3DB&) = delete;
 
     void openThrow(const QString& path, int flags);
+    // Opens an existing file for reading only and leaves nothing new beside
+    // it. A rollback journal that an interrupted write left is first rolled
+    // back by SQLite's own recovery (through a short read-write connection),
+    // and a write-ahead log folded into the file, when the medium allows; a
+    // database in write-ahead mode without a log is read without one. When
+    // the journal cannot be rolled back the open throws with code
+    // SQLITE_READONLY_ROLLBACK: the file's last committed state is unknown.
+    void openReadOnlyThrow(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3* handle() const { return m_db; }

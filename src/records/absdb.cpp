@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sqlite3.h>
 
@@ -26,7 +27,14 @@ AbsLocalDb::~AbsLocalDb() = default;
 
 void AbsLocalDb::openOrCreate(const QString& schemaResource)
 {
-    if (QFile::exists(path)) {
+    readOnly = false;
+    if (inMemory) {
+        db.openThrow(QStringLiteral(":memory:"), Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+        runSchemaScript(db, schemaResource);
+        return;
+    }
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > 0) {
         db.openThrow(path, Sqlite3DB::ReadWrite);
         return;
     }
@@ -44,13 +52,42 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
 
 void AbsLocalDb::openReadOnly()
 {
-    db.openThrow(path, Sqlite3DB::ReadOnly);
+    db.openReadOnlyThrow(path);
+    readOnly = true;
+}
+
+void AbsLocalDb::openForReading()
+{
+    if (isOpen())
+        return;
+    const QFileInfo info(path);
+    if (info.exists() && !(info.isFile() && info.size() == 0)) {
+        openReadOnly();
+        return;
+    }
+    inMemory = true;
+    try {
+        open();
+    } catch (...) {
+        inMemory = false;
+        close();
+        throw;
+    }
+    inMemory = false;
+    readOnly = true; // the next write opens the file itself
+}
+
+void AbsLocalDb::openForWriting()
+{
+    if (isOpen() && !readOnly)
+        return;
+    close();
+    open();
 }
 
 void AbsLocalDb::beginTran()
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.beginTran();
 }
 
@@ -83,11 +120,12 @@ void AbsLocalDb::endTran(bool commit)
 void AbsLocalDb::close()
 {
     db.close();
+    readOnly = false;
 }
 
 void AbsLocalDb::closeAndRemoveFile()
 {
-    db.close();
+    close();
     QFile file(path);
     if (file.exists() && !file.remove())
         throw std::runtime_error(file.errorString().toUtf8().toStdString());
@@ -96,8 +134,7 @@ void AbsLocalDb::closeAndRemoveFile()
 qint64 AbsLocalDb::countOf(const QString& sql)
 {
     try {
-        if (!isOpen())
-            open();
+        openForReading();
         return db.queryInt64Throw(Sqlite3Sql(sql));
     } catch (const std::exception& e) {
         qDebug() << "count failed on" << path << e.what();

@@ -23,8 +23,11 @@ public:
     virtual void open() = 0;
     // Opens the existing file for reading only: nothing is created, migrated
     // or indexed, and writes fail, so looking into a backup leaves its bytes
-    // as they are. Throws when the file cannot be opened.
+    // as they are. A journal that an interrupted write left is rolled back
+    // first where the medium allows (see Sqlite3DB::openReadOnlyThrow).
+    // Throws when the file cannot be opened.
     void openReadOnly();
+    bool isReadOnly() const { return readOnly; }
 
     bool isOpen() const { return db.isOpen(); }
     QString filePath() const { return path; }
@@ -39,17 +42,30 @@ public:
     // exists and cannot be deleted.
     void closeAndRemoveFile();
     // Runs a count statement; 0 on any failure (used for display only).
+    // Opens for reading, like every read.
     qint64 countOf(const QString& sql);
 
     Sqlite3DB& connection() { return db; }
 
 protected:
-    // The common open: open the file when it exists, else create it from the
-    // schema script resource.
+    // The common open: open the file when it holds something, else create
+    // the schema script resource's tables in it (a missing file, or one of
+    // 0 bytes that a cut-short copy left: there is nothing in it to lose).
     void openOrCreate(const QString& schemaResource);
+    // Before a read, when nothing is open: an existing file opens read-only
+    // (nothing created, migrated or indexed); a missing or empty one reads
+    // as an empty database held in memory, so reading makes no file.
+    void openForReading();
+    // Before a write: opens the file for writing (open()), closing first a
+    // connection that was opened for reading.
+    void openForWriting();
 
     QString path;
     Sqlite3DB db;
+
+private:
+    bool readOnly = false; // the connection was opened for reading only
+    bool inMemory = false; // openOrCreate makes the schema in memory
 };
 
 // Base of the message store, its companions and the country table: itself a

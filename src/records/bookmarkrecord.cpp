@@ -14,15 +14,33 @@ BookmarkRecord::BookmarkRecord(BookmarkRecord* parent, bool isFolder, const QStr
 
 BookmarkRecord::~BookmarkRecord()
 {
-    qDeleteAll(children);
-    children.clear();
+    // Folders may nest as deep as a database says: the subtree is freed from
+    // a list, never by recursion, so no depth can exhaust the stack.
+    QList<BookmarkRecord*> doomed;
+    doomed.swap(children);
+    while (!doomed.isEmpty()) {
+        BookmarkRecord* r = doomed.takeLast();
+        if (!r)
+            continue;
+        doomed.append(r->children);
+        r->children.clear();
+        delete r;
+    }
 }
 
 int BookmarkRecord::countItems() const
 {
     int n = 0;
-    for (const BookmarkRecord* child : children)
-        n += child->isFolder ? child->countItems() : 1;
+    QList<const BookmarkRecord*> pending(children.cbegin(), children.cend());
+    while (!pending.isEmpty()) {
+        const BookmarkRecord* r = pending.takeLast();
+        if (!r->isFolder) {
+            ++n;
+            continue;
+        }
+        for (const BookmarkRecord* child : r->children)
+            pending.append(child);
+    }
     return n;
 }
 

@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QHash>
 
+#include <utility>
+
 namespace {
 
 void appendParent(Sqlite3Sql& sql, qint64 parentId)
@@ -95,25 +97,37 @@ qint64 LocalBookmarkDb::addFolder(qint64 parentId, BookmarkRecord* record, QList
 
 qint64 LocalBookmarkDb::ensureFolderPath(BookmarkRecord* folder, QList<BookmarkRecord*>* inserted)
 {
-    const qint64 parentId = folder->parent ? ensureFolderPath(folder->parent, inserted) : 0;
-    return addFolder(parentId, folder, inserted);
+    // From the top folder down; the chain is listed first, as folders may
+    // nest deeper than recursion could follow.
+    QList<BookmarkRecord*> chain;
+    for (BookmarkRecord* f = folder; f; f = f->parent)
+        chain.append(f);
+    qint64 parentId = 0;
+    for (auto it = chain.crbegin(); it != chain.crend(); ++it)
+        parentId = addFolder(parentId, *it, inserted);
+    return parentId;
 }
 
 void LocalBookmarkDb::addBookmarkTree(qint64 parentId, BookmarkRecord* record, QList<BookmarkRecord*>* inserted)
 {
-    if (!record->isFolder) {
-        addBookmark(parentId, record, inserted);
-        return;
+    // Depth first in children order, from a list of pending records with
+    // the stored id of their folder.
+    QList<std::pair<qint64, BookmarkRecord*>> pending {{parentId, record}};
+    while (!pending.isEmpty()) {
+        const auto [folderId, r] = pending.takeLast();
+        if (!r->isFolder) {
+            addBookmark(folderId, r, inserted);
+            continue;
+        }
+        const qint64 id = addFolder(folderId, r, inserted);
+        for (auto it = r->children.crbegin(); it != r->children.crend(); ++it)
+            pending.append({id, *it});
     }
-    const qint64 id = addFolder(parentId, record, inserted);
-    for (BookmarkRecord* child : std::as_const(record->children))
-        addBookmarkTree(id, child, inserted);
 }
 
 void LocalBookmarkDb::addBookmarkWithParents(BookmarkRecord* record, QList<BookmarkRecord*>* inserted)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.beginTran();
     try {
         qint64 parentId = 0;
@@ -130,15 +144,19 @@ void LocalBookmarkDb::addBookmarkWithParents(BookmarkRecord* record, QList<Bookm
 
 void LocalBookmarkDb::deleteBookmark(const BookmarkRecord* record)
 {
-    for (const BookmarkRecord* child : record->children)
-        deleteBookmark(child);
-    db.executeThrow(QStringLiteral("delete from bookmarks where id=%1").arg(record->id));
+    // The record and everything below it, walked without recursion.
+    QList<const BookmarkRecord*> pending {record};
+    while (!pending.isEmpty()) {
+        const BookmarkRecord* r = pending.takeLast();
+        for (const BookmarkRecord* child : r->children)
+            pending.append(child);
+        db.executeThrow(QStringLiteral("delete from bookmarks where id=%1").arg(r->id));
+    }
 }
 
 QList<BookmarkRecord*> LocalBookmarkDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<BookmarkRecord*> roots;
     QHash<qint64, BookmarkRecord*> folders;
     try {

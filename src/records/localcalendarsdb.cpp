@@ -33,8 +33,7 @@ qint64 LocalCalendarsDb::countEvents()
 
 qint64 LocalCalendarsDb::getOrCreateCalendar(const QString& name, const QString& srcId)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     Sqlite3Sql find(QStringLiteral("select _id from calendars where name=? COLLATE NOCASE limit 1"));
     find.addTextParam(name);
     const qint64 id = db.queryInt64Throw(find);
@@ -49,8 +48,7 @@ qint64 LocalCalendarsDb::getOrCreateCalendar(const QString& name, const QString&
 
 qint64 LocalCalendarsDb::addEvent(qint64 calendarId, const CalendarEventRecord& event, bool* duplicate)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     // The event and its reminders are one unit: a failure among the
     // reminders must not leave an event whose hash then blocks the retry.
     db.beginTran();
@@ -104,8 +102,7 @@ qint64 LocalCalendarsDb::addEvent(qint64 calendarId, const CalendarEventRecord& 
 
 void LocalCalendarsDb::deleteEvent(qint64 eventId)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.executeThrow(QStringLiteral("delete from reminders where event_id=%1").arg(eventId));
     db.executeThrow(QStringLiteral("delete from events where _id=%1").arg(eventId));
     db.executeThrow(
@@ -114,8 +111,7 @@ void LocalCalendarsDb::deleteEvent(qint64 eventId)
 
 QList<CalendarRecord> LocalCalendarsDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<CalendarRecord> result;
     Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from calendars order by name asc"));
     while (c.moveNext()) {
@@ -130,8 +126,7 @@ QList<CalendarRecord> LocalCalendarsDb::loadAll()
 
 QList<CalendarEventRecord> LocalCalendarsDb::loadEvents(qint64 calendarId, const QString& calendarName)
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<CalendarEventRecord> events;
     {
         Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from events where calendar_id=%1").arg(calendarId));
@@ -145,7 +140,8 @@ QList<CalendarEventRecord> LocalCalendarsDb::loadEvents(qint64 calendarId, const
             e.rrule = c.getText(QStringLiteral("rrule"));
             e.allDay = c.getInt(QStringLiteral("all_day"));
             e.srcId = c.getText(QStringLiteral("src_id"));
-            e.url = c.getText(QStringLiteral("url"));
+            if (c.hasColumn(QStringLiteral("url"))) // absent from older files opened for reading
+                e.url = c.getText(QStringLiteral("url"));
             events.append(e);
         }
     }

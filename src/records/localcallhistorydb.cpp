@@ -67,8 +67,7 @@ qint64 LocalCallHistoryDb::countCalls()
 
 qint64 LocalCallHistoryDb::addCall(const CallRecord& call)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const QString hash = QString::fromLatin1(call.hash());
     Sqlite3Sql find(QStringLiteral("select _id from call where hash=?"));
     find.addTextParam(hash);
@@ -104,8 +103,7 @@ qint64 LocalCallHistoryDb::addCall(const CallRecord& call)
 
 void LocalCallHistoryDb::deleteCall(qint64 id)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.executeThrow(QStringLiteral("delete from call where _id=%1").arg(id));
 }
 
@@ -119,10 +117,13 @@ void LocalCallHistoryDb::removeDbFile()
 
 QList<CallRecord> LocalCallHistoryDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<CallRecord> result;
     Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from call order by date desc"));
+    // A file opened for reading keeps the columns it has: those added since
+    // it was made read as the defaults the added columns get.
+    const auto text = [&c](const QString& name) { return c.hasColumn(name) ? c.getText(name) : QString(); };
+    const auto number = [&c](const QString& name, int absent) { return c.hasColumn(name) ? c.getInt(name) : absent; };
     while (c.moveNext()) {
         CallRecord r;
         r.id = c.getInt64(QStringLiteral("_id"));
@@ -131,19 +132,20 @@ QList<CallRecord> LocalCallHistoryDb::loadAll()
         r.duration = c.getInt(QStringLiteral("duration"));
         r.flags = readFlags(c.getInt(QStringLiteral("flags")));
         r.person = c.getText(QStringLiteral("person"));
-        r.name = c.getText(QStringLiteral("name"));
-        r.countryCode = c.getText(QStringLiteral("country_code"));
-        r.networkCode = c.getText(QStringLiteral("network_code"));
-        r.read = c.getInt(QStringLiteral("read"));
-        r.assisted = c.getInt(QStringLiteral("assisted"));
-        r.faceTimeData = c.getBlob(QStringLiteral("face_time_data"));
-        r.originalAddress = c.getText(QStringLiteral("originalAddress"));
-        r.answered = c.getInt(QStringLiteral("answered"));
-        r.callType = c.getInt(QStringLiteral("call_type"));
-        r.availability = c.getInt(QStringLiteral("availability"));
-        r.deviceId = c.getText(QStringLiteral("device_id"));
-        r.cn = c.getText(QStringLiteral("cn"));
-        r.uniqueId = c.getText(QStringLiteral("unique_id"));
+        r.name = text(QStringLiteral("name"));
+        r.countryCode = text(QStringLiteral("country_code"));
+        r.networkCode = text(QStringLiteral("network_code"));
+        r.read = number(QStringLiteral("read"), 0);
+        r.assisted = number(QStringLiteral("assisted"), 0);
+        if (c.hasColumn(QStringLiteral("face_time_data")))
+            r.faceTimeData = c.getBlob(QStringLiteral("face_time_data"));
+        r.originalAddress = text(QStringLiteral("originalAddress"));
+        r.answered = number(QStringLiteral("answered"), 1);
+        r.callType = number(QStringLiteral("call_type"), 1);
+        r.availability = number(QStringLiteral("availability"), 0);
+        r.deviceId = text(QStringLiteral("device_id"));
+        r.cn = text(QStringLiteral("cn"));
+        r.uniqueId = text(QStringLiteral("unique_id"));
         result.append(r);
     }
     return result;

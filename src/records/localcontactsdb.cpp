@@ -111,8 +111,7 @@ bool LocalContactsDb::readDataRow(const Sqlite3Cursor& c, int* type, ContactData
 
 qint64 LocalContactsDb::findContactByFullName(const QString& fullName)
 {
-    if (!isOpen())
-        open();
+    openForReading();
     Sqlite3Sql sql(QStringLiteral("select _id,src_id from contact where full_name=? COLLATE NOCASE limit 1"));
     sql.addTextParam(fullName);
     return db.queryInt64Throw(sql);
@@ -120,8 +119,7 @@ qint64 LocalContactsDb::findContactByFullName(const QString& fullName)
 
 void LocalContactsDb::insertContact(pim::_Contact& contact)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     Sqlite3Sql sql(QStringLiteral("insert into contact(src_id,full_name) values(?,?)"));
     sql.addTextParam(contact.srcId);
     sql.addTextParam(contact.fullName);
@@ -131,8 +129,7 @@ void LocalContactsDb::insertContact(pim::_Contact& contact)
 
 void LocalContactsDb::updateContact(const pim::_Contact& contact)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     Sqlite3Sql sql(QStringLiteral("update contact set src_id=?, full_name=? where _id=?"));
     sql.addTextParam(contact.srcId);
     sql.addTextParam(contact.fullName);
@@ -142,8 +139,7 @@ void LocalContactsDb::updateContact(const pim::_Contact& contact)
 
 void LocalContactsDb::setContactSrcId(qint64 id, const QString& srcId)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     Sqlite3Sql sql(QStringLiteral("update contact set src_id=? where _id=?"));
     sql.addTextParam(srcId);
     sql.addInt64Param(id);
@@ -152,8 +148,7 @@ void LocalContactsDb::setContactSrcId(qint64 id, const QString& srcId)
 
 void LocalContactsDb::setDataSrcId(qint64 id, const QString& srcId)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     Sqlite3Sql sql(QStringLiteral("update data set src_id=? where _id=?"));
     sql.addTextParam(srcId);
     sql.addInt64Param(id);
@@ -162,15 +157,13 @@ void LocalContactsDb::setDataSrcId(qint64 id, const QString& srcId)
 
 void LocalContactsDb::deleteData(qint64 id)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.executeThrow(QStringLiteral("delete from data where _id=%1").arg(id));
 }
 
 void LocalContactsDb::deleteContact(qint64 id)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.executeThrow(QStringLiteral("delete from data where contact_id=%1").arg(id));
     db.executeThrow(QStringLiteral("delete from contact where _id=%1").arg(id));
 }
@@ -195,8 +188,7 @@ qint64 LocalContactsDb::getOrCreateGroup(const QString& name)
 
 void LocalContactsDb::insertData(qint64 contactId, int type, ContactDataRow& row)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const QStringList columns = columnsOf(type);
     if (columns.isEmpty()) {
         qWarning() << "contacts: data row of unknown type" << type << "for contact" << contactId << "not stored";
@@ -217,8 +209,7 @@ void LocalContactsDb::insertData(qint64 contactId, int type, ContactDataRow& row
 
 void LocalContactsDb::updateData(int type, const ContactDataRow& row)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const QStringList columns = columnsOf(type);
     if (columns.isEmpty()) {
         qWarning() << "contacts: data row" << row.id << "of unknown type" << type << "not updated";
@@ -236,8 +227,7 @@ void LocalContactsDb::updateData(int type, const ContactDataRow& row)
 
 pim::_Contact LocalContactsDb::loadContact(qint64 id)
 {
-    if (!isOpen())
-        open();
+    openForReading();
     pim::_Contact contact;
     {
         Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from contact where _id=%1").arg(id));
@@ -258,8 +248,7 @@ pim::_Contact LocalContactsDb::loadContact(qint64 id)
 
 QList<pim::_Contact> LocalContactsDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<pim::_Contact> result;
     pim::_Contact current;
     Sqlite3Cursor c = db.queryThrow(QStringLiteral(
@@ -326,8 +315,7 @@ bool LocalContactsDb::mergeDataRow(int type, QList<ContactDataRow>& storedRows, 
 QMap<int, QList<ContactDataRow>> LocalContactsDb::addOrMergeContact(const pim::_Contact& src, pim::_Contact& dst,
                                                                     bool* merged)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const qint64 id = findContactByFullName(src.fullName);
     QMap<int, QList<ContactDataRow>> written;
     db.beginTran();

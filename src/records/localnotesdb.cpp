@@ -19,8 +19,7 @@ qint64 LocalNotesDb::count()
 
 void LocalNotesDb::saveNote(const NoteRecord& note)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const QString hash = QString::fromLatin1(note.hash());
     Sqlite3Sql find(QStringLiteral("select _id,modified_date from notes where hash=?"));
     find.addTextParam(hash);
@@ -71,8 +70,7 @@ NoteRecord LocalNotesDb::readNote(const Sqlite3Cursor& c)
 
 QList<NoteRecord> LocalNotesDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<NoteRecord> result;
     Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from notes order by modified_date desc"));
     while (c.moveNext())

@@ -17,8 +17,7 @@ qint64 LocalPlaylistDb::count()
 
 qint64 LocalPlaylistDb::addPlaylist(const PlaylistRecord& playlist)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     const QString hash = QString::fromLatin1(playlist.hash());
     Sqlite3Sql find(QStringLiteral("select _id from playlists where hash=?"));
     find.addTextParam(hash);
@@ -37,15 +36,13 @@ qint64 LocalPlaylistDb::addPlaylist(const PlaylistRecord& playlist)
 
 void LocalPlaylistDb::removePlaylist(qint64 id)
 {
-    if (!isOpen())
-        open();
+    openForWriting();
     db.executeThrow(QStringLiteral("delete from playlists where _id=%1").arg(id));
 }
 
 QList<PlaylistRecord> LocalPlaylistDb::loadAll()
 {
-    if (!isOpen())
-        open();
+    openForReading();
     QList<PlaylistRecord> result;
     Sqlite3Cursor c = db.queryThrow(QStringLiteral("select * from playlists order by name asc"));
     while (c.moveNext()) {

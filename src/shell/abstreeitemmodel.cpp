@@ -9,8 +9,18 @@ AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString& text, _ItemNode*
 
 AbsTreeItemModel::_ItemNode::~_ItemNode()
 {
-    qDeleteAll(children);
-    children.clear();
+    // A tree may be as deep as the data it shows: free the subtree from a
+    // list instead of by recursion.
+    QList<_ItemNode*> doomed;
+    doomed.swap(children);
+    while (!doomed.isEmpty()) {
+        _ItemNode* node = doomed.takeLast();
+        if (!node)
+            continue;
+        doomed.append(node->children);
+        node->children.clear();
+        delete node;
+    }
 }
 
 AbsTreeItemModel::AbsTreeItemModel(QObject* parent)
@@ -146,11 +156,17 @@ QList<AbsTreeItemModel::_ItemNode*> AbsTreeItemModel::allNodes() const
 
 void AbsTreeItemModel::collectNodes(QList<_ItemNode*>& out, _ItemNode* node)
 {
-    if (!node)
-        return;
-    out.append(node);
-    for (_ItemNode* child : node->children)
-        collectNodes(out, child);
+    // Depth first in row order, kept on a list of pending nodes (last
+    // child first, so the first child comes out next).
+    QList<_ItemNode*> pending {node};
+    while (!pending.isEmpty()) {
+        _ItemNode* n = pending.takeLast();
+        if (!n)
+            continue;
+        out.append(n);
+        for (auto it = n->children.crbegin(); it != n->children.crend(); ++it)
+            pending.append(*it);
+    }
 }
 
 int countChildNodes(const AbsTreeItemModel::_ItemNode* node, int kind)

@@ -50,6 +50,11 @@ _LocalDbItemNode::_LocalDbItemNode(const QDir& dir, const Counts& counts, _ItemN
 {
 }
 
+QString _LocalDbItemNode::countText(qint64 count)
+{
+    return count < 0 ? QStringLiteral("?") : QString::number(count);
+}
+
 ItemModelMain::ItemModelMain(QObject* parent)
     : AbsTreeItemModel(parent)
 {
@@ -132,13 +137,13 @@ void ItemModelMain::refreshLocalDbChildren(_LocalDbItemNode* node)
     using C = _LocalDbItemNode;
     const auto& n = node->counts;
     const QList<QPair<int, QString>> categories = {
-        {NAV_SMS, QStringLiteral("SMS(%1)").arg(n[C::Messages])},
-        {NAV_CONTACTS, QStringLiteral("Contacts(%1)").arg(n[C::Contacts])},
-        {NAV_CALENDAR, QStringLiteral("Calendar(%1)").arg(n[C::CalendarEvents])},
-        {NAV_CALL_HISTORY, QStringLiteral("Call History(%1)").arg(n[C::CallRecords])},
-        {NAV_NOTES, QStringLiteral("Notes(%1)").arg(n[C::Notes])},
-        {NAV_BOOKMARKS, QStringLiteral("Bookmarks(%1)").arg(n[C::Bookmarks])},
-        {NAV_PLAYLISTS, QStringLiteral("Playlists(%1)").arg(n[C::Playlists])},
+        {NAV_SMS, QStringLiteral("SMS(%1)").arg(C::countText(n[C::Messages]))},
+        {NAV_CONTACTS, QStringLiteral("Contacts(%1)").arg(C::countText(n[C::Contacts]))},
+        {NAV_CALENDAR, QStringLiteral("Calendar(%1)").arg(C::countText(n[C::CalendarEvents]))},
+        {NAV_CALL_HISTORY, QStringLiteral("Call History(%1)").arg(C::countText(n[C::CallRecords]))},
+        {NAV_NOTES, QStringLiteral("Notes(%1)").arg(C::countText(n[C::Notes]))},
+        {NAV_BOOKMARKS, QStringLiteral("Bookmarks(%1)").arg(C::countText(n[C::Bookmarks]))},
+        {NAV_PLAYLISTS, QStringLiteral("Playlists(%1)").arg(C::countText(n[C::Playlists]))},
     };
     QList<_ItemNode*> nodes;
     for (const auto& c : categories)

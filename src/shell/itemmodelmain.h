@@ -29,6 +29,10 @@ class _LocalDbItemNode : public AbsTreeItemModel::_ItemNode {
 public:
     enum Count { Messages, Contacts, CalendarEvents, Notes, Bookmarks, CallRecords, Playlists, CountOfCounts };
     using Counts = std::array<qint64, CountOfCounts>;
+    // A count that could not be read (shown as "?", never as 0).
+    static constexpr qint64 kUnknownCount = -1;
+    // The count as the tree and the backup's page show it.
+    static QString countText(qint64 count);
 
     _LocalDbItemNode(const QDir& dir, const Counts& counts, _ItemNode* parent);
     QDir dir;

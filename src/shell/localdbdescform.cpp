@@ -19,7 +19,7 @@ QLabel* captionLabel(const QString& text, QWidget* parent)
 
 QLabel* countLabel(qint64 count, QWidget* parent)
 {
-    auto* label = new QLabel(QString::number(count), parent);
+    auto* label = new QLabel(_LocalDbItemNode::countText(count), parent);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }

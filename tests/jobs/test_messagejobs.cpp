@@ -127,6 +127,7 @@ private Q_SLOTS:
     void transfer_failures_keepExactlyTheAcknowledgedBatches_data();
     void transfer_failures_keepExactlyTheAcknowledgedBatches();
     void transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBack();
+    void backup_intoAStoreCutToNothing_makesItsTables();
 
 private:
     QString m_files;
@@ -385,6 +386,25 @@ void TestMessageJobs::transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBac
     QVERIFY(load(target->device));
     QCOMPARE(jobtest::storeState(targetCache), state);
     QCOMPARE(summary(targetCache, true), back);
+}
+
+// A store file of 0 bytes (a copy cut short) holds nothing: the backup
+// makes its tables and stores the messages.
+void TestMessageJobs::backup_intoAStoreCutToNothing_makesItsTables()
+{
+    const QString folder = testsupport::makeTempDir(u"cut"_s);
+    const QString store = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
+    QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+    QFile empty(store);
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    MessageSet s;
+    buildMessages(s, m_files);
+    Report report;
+    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.errors(), QStringList());
+    QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

@@ -17,9 +17,13 @@
 #include "simphone.h"
 #include "testsupport.h"
 
+#include "shell/scriptedprompt.h"
+
 #include <QObject>
+#include <QtTest>
 
 #include <functional>
+#include <optional>
 
 class QAbstractItemModel;
 class QAbstractItemView;
@@ -60,6 +64,31 @@ protected:
     static void selectRows(QAbstractItemView* view, const QList<int>& rows);
     // The actions' texts, in order.
     static QStringList texts(const QList<QAction*>& actions);
+
+    // Builds Page on a backup folder twice: as the folder is, then made a
+    // read-only medium. read(page, prompt) runs the page's reading commands
+    // (listing, exports, prints) each time, with nothing asked but what it
+    // scripts; not one byte of the folder changes and nothing is added.
+    template <class Page, class Read> void checkReadOnlyBackup(_LocalDbItemNode* backup, Read read)
+    {
+        const QString dir = backup->dir.absolutePath();
+        const QMap<QString, QByteArray> before = fileDigests(dir);
+        for (const bool readOnly : {false, true}) {
+            std::optional<ReadOnlyMedium> medium;
+            if (readOnly) {
+                medium.emplace(dir);
+                if (!medium->ok())
+                    qWarning("no read-only medium here: only the unchanged bytes are checked");
+            }
+            ScriptedPrompt prompt;
+            {
+                Page page(backup, devicesRoot());
+                read(page, prompt);
+            }
+            VERIFY_SCRIPT_DONE(prompt);
+            QCOMPARE(fileDigests(dir), before);
+        }
+    }
 
     // Whether each action is enabled, in order.
     static QList<bool> enabledStates(const QList<QAction*>& actions);

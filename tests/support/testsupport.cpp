@@ -3,13 +3,20 @@
 #include "platform/desktop.h"
 #include "shell/core/dataroot.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QMutexLocker>
 #include <QUuid>
 
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -65,6 +72,67 @@ QStringList filesBelow(const QString& dir)
         out << QDir(dir).relativeFilePath(it.next());
     out.sort();
     return out;
+}
+
+QMap<QString, QByteArray> fileDigests(const QString& dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& f : filesBelow(dir))
+        files.insert(
+            f, QCryptographicHash::hash(readFile(QDir(dir).absoluteFilePath(f)), QCryptographicHash::Sha256).toHex());
+    return files;
+}
+
+namespace {
+
+// Sets or clears the immutable attribute; false where the file system or
+// our privileges do not allow it.
+bool setImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+
+} // namespace
+
+ReadOnlyMedium::ReadOnlyMedium(const QString& dir)
+{
+    m_paths << dir;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        m_paths << it.next();
+    // Files first, folders last, so that every entry can still be reached.
+    for (auto p = m_paths.crbegin(); p != m_paths.crend(); ++p) {
+        const bool isDir = QFileInfo(*p).isDir();
+        QFile::setPermissions(*p,
+                              isDir ? QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                    : QFile::ReadOwner | QFile::ReadGroup);
+        setImmutable(*p, true);
+    }
+    QFile probe(QDir(dir).absoluteFilePath(QStringLiteral(".write-probe")));
+    m_ok = !probe.open(QIODevice::WriteOnly);
+    if (!m_ok)
+        probe.remove();
+}
+
+ReadOnlyMedium::~ReadOnlyMedium()
+{
+    for (const QString& p : std::as_const(m_paths)) {
+        setImmutable(p, false);
+        const bool isDir = QFileInfo(p).isDir();
+        QFile::setPermissions(p,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                  | (isDir ? QFile::ExeOwner | QFile::ExeGroup : QFile::Permissions()));
+    }
 }
 
 void RecordingJobReport::postUpdateProgress(const QString& status, int progress, const QString& text)

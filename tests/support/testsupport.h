@@ -3,6 +3,7 @@
 
 #include "shell/core/jobreport.h"
 
+#include <QMap>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,27 @@ QString makeTempDir(const QString& name);
 QByteArray readFile(const QString& path);
 // The files below dir (hidden ones too), relative to it, sorted.
 QStringList filesBelow(const QString& dir);
+// Every file below dir (hidden ones too) with the SHA-256 of its bytes, by
+// relative path.
+QMap<QString, QByteArray> fileDigests(const QString& dir);
+
+// Makes a folder and everything below it a read-only medium for as long as
+// it lives: no write permission, and where the file system lets us the
+// immutable attribute too (which also holds for root, who ignores
+// permissions). ok() says whether creating a file in the folder now fails.
+class ReadOnlyMedium {
+public:
+    explicit ReadOnlyMedium(const QString& dir);
+    ~ReadOnlyMedium();
+    ReadOnlyMedium(const ReadOnlyMedium&) = delete;
+    ReadOnlyMedium& operator=(const ReadOnlyMedium&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    QStringList m_paths; // the folder, its sub-folders and files
+    bool m_ok = false;
+};
+
 // Removes what a test left in the data root (backups, phone caches, virtual
 // devices, the update stamp), so the next test starts from a fresh one.
 void resetDataRoot();

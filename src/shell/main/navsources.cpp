@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <sqlite3.h>
+
 #include <functional>
 
 namespace navsources {
@@ -23,6 +25,17 @@ namespace {
 
 // A "dev.txt" holds a handful of short pairs.
 constexpr qint64 kMaxDevTxtBytes = 64 * 1024;
+
+// A file whose last committed state cannot be read here (a journal that
+// cannot be rolled back, a writer that does not let go) may hold records:
+// its count is unknown, not 0. Other failures are files that are no
+// database of ours, which hold none.
+qint64 failedCount(const std::exception& e)
+{
+    const auto* sqlite = dynamic_cast<const Sqlite3Exception*>(&e);
+    const bool unknown = sqlite && (sqlite->code() == SQLITE_READONLY_ROLLBACK || sqlite->code() == SQLITE_BUSY);
+    return unknown ? _LocalDbItemNode::kUnknownCount : 0;
+}
 
 // Runs the count only on a file that is there: counting must not leave new
 // empty databases behind in a backup folder.
@@ -35,7 +48,7 @@ qint64 countIfPresent(const QDir& folder, const QString& file, const std::functi
         return count(path);
     } catch (const std::exception& e) {
         qWarning() << "count failed on" << path << e.what();
-        return 0;
+        return failedCount(e);
     }
 }
 
@@ -100,6 +113,7 @@ _LocalDbItemNode::Counts countLocalDb(const QDir& folder)
                 n[C::Messages] = probe.getMessageCount();
             } catch (const std::exception& e) {
                 qWarning() << "message count failed on" << probe.dbPath() << e.what();
+                n[C::Messages] = failedCount(e);
             }
         }
     }

@@ -28,7 +28,10 @@ QList<AndroidDeviceInfo> loadVirtualDevices(const QDir& dataRoot);
 
 // The seven counts of a backup folder (messages, contacts, calendar events,
 // notes, bookmarks, call records, playlists). A database that is missing,
-// corrupt or not of ours counts 0; nothing is created or deleted.
+// corrupt or not of ours counts 0; nothing is created or deleted. A journal
+// that an interrupted write left is rolled back first (the file's last
+// committed state is what it holds); where that cannot be done, as on a
+// read-only medium, the count is _LocalDbItemNode::kUnknownCount.
 _LocalDbItemNode::Counts countLocalDb(const QDir& folder);
 
 } // namespace navsources

@@ -182,6 +182,16 @@ void SMSMainForm::loadMessages()
         store = std::make_unique<IOS6MessageDb>(QDir(folder), QString(), false);
     }
     try {
+        // A backup is only read here: opened read-only, and a folder without
+        // a store shows none rather than getting an empty one.
+        if (!source().device()) {
+            if (QFileInfo(store->dbPath()).size() == 0) {
+                handleModel->setHandles(mergeChatsByIdentifier(*dataSet));
+                showMessages(getDataSetMessages(*dataSet), nullptr);
+                return;
+            }
+            store->openReadOnly();
+        }
         store->loadChats(*dataSet);
         store->loadMessages(*dataSet, 0);
     } catch (const std::exception& e) {

@@ -6,15 +6,23 @@
 namespace {
 
 // Bookmarks below and including the records, each record counted once even
-// when the tree loops or a record is listed twice.
+// when the tree loops or a record is listed twice. Walked from a list of
+// pending records: folders may nest deeper than the stack would allow.
 int countBookmarks(const QList<BookmarkRecord*>& records, QSet<const BookmarkRecord*>& seen)
 {
     int n = 0;
-    for (const BookmarkRecord* r : records) {
+    QList<const BookmarkRecord*> pending(records.crbegin(), records.crend());
+    while (!pending.isEmpty()) {
+        const BookmarkRecord* r = pending.takeLast();
         if (!r || seen.contains(r))
             continue;
         seen.insert(r);
-        n += r->isFolder ? countBookmarks(r->children, seen) : 1;
+        if (!r->isFolder) {
+            ++n;
+            continue;
+        }
+        for (auto it = r->children.crbegin(); it != r->children.crend(); ++it)
+            pending.append(*it);
     }
     return n;
 }
@@ -61,25 +69,44 @@ QString ExportBookmarkThread::write(Stream& out)
     return tr("IDS_SUC_EXPORT_%1_BOOKMARKS").arg(written);
 }
 
-void ExportBookmarkThread::writeItem(Stream& out, const BookmarkRecord* r, QSet<const BookmarkRecord*>& seen)
+void ExportBookmarkThread::writeItem(Stream& out, const BookmarkRecord* top, QSet<const BookmarkRecord*>& seen)
 {
-    if (!r || seen.contains(r))
-        return;
-    seen.insert(r);
-    checkCanceled();
-    if (r->isFolder) {
-        writeLine(out, QStringLiteral("<DT><H3>%1</H3>").arg(escape(r->title)));
-        writeLine(out, QStringLiteral("<DL>"));
-        for (const BookmarkRecord* child : ItemModelBookmark::sorted(r->children))
-            writeItem(out, child, seen);
-        writeLine(out, QStringLiteral("</DL>"));
-        writeLine(out, QStringLiteral("</DT>"));
-        return;
+    // Depth first without recursion: each open folder is one entry of
+    // "open", with its sorted children and the next one to write.
+    struct OpenFolder {
+        QList<BookmarkRecord*> children;
+        qsizetype next;
+    };
+    QList<OpenFolder> open;
+    const BookmarkRecord* r = top;
+    for (;;) {
+        if (r && !seen.contains(r)) {
+            seen.insert(r);
+            checkCanceled();
+            if (r->isFolder) {
+                writeLine(out, QStringLiteral("<DT><H3>%1</H3>").arg(escape(r->title)));
+                writeLine(out, QStringLiteral("<DL>"));
+                open.append({ItemModelBookmark::sorted(r->children), 0});
+            } else {
+                ++written;
+                postProgress(written, total, tr("%1 / %2").arg(written).arg(total));
+                // Concatenated, not arg(): a "%1" inside a title or url is text.
+                writeLine(out,
+                          QStringLiteral("<DT><A HREF=\"") + escape(r->url) + QStringLiteral("\">") + escape(r->title)
+                              + QStringLiteral("</A></DT>"));
+            }
+        }
+        // The next record: the next child of the innermost open folder,
+        // closing every folder whose children are all written.
+        r = nullptr;
+        while (!open.isEmpty() && open.last().next >= open.last().children.size()) {
+            open.removeLast();
+            writeLine(out, QStringLiteral("</DL>"));
+            writeLine(out, QStringLiteral("</DT>"));
+        }
+        if (open.isEmpty())
+            return;
+        OpenFolder& folder = open.last();
+        r = folder.children.at(folder.next++);
     }
-    ++written;
-    postProgress(written, total, tr("%1 / %2").arg(written).arg(total));
-    // Concatenated, not arg(): a "%1" inside a title or url is text.
-    writeLine(out,
-              QStringLiteral("<DT><A HREF=\"") + escape(r->url) + QStringLiteral("\">") + escape(r->title)
-                  + QStringLiteral("</A></DT>"));
 }

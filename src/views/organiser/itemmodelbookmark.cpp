@@ -20,17 +20,32 @@ QPixmap icon(bool folder)
     return folder ? folderIcon : fileIcon;
 }
 
-void addNodes(AbsTreeItemModel::_ItemNode* parent, QList<AbsTreeItemModel::_ItemNode*>& siblings,
-              const QList<BookmarkRecord*>& records, QSet<const BookmarkRecord*>& seen)
+// Builds the nodes in sibling order, depth first, from a list of pending
+// levels rather than by recursion: a tree of any depth fits.
+void addNodes(QList<AbsTreeItemModel::_ItemNode*>& roots, const QList<BookmarkRecord*>& records,
+              QSet<const BookmarkRecord*>& seen)
 {
-    for (BookmarkRecord* r : ItemModelBookmark::sorted(records)) {
+    struct Level {
+        AbsTreeItemModel::_ItemNode* parent;
+        QList<BookmarkRecord*> records;
+        qsizetype next;
+    };
+    QList<Level> levels {{nullptr, ItemModelBookmark::sorted(records), 0}};
+    while (!levels.isEmpty()) {
+        Level& level = levels.last();
+        if (level.next >= level.records.size()) {
+            levels.removeLast();
+            continue;
+        }
+        BookmarkRecord* r = level.records.at(level.next++);
         if (!r || seen.contains(r))
             continue;
         seen.insert(r);
+        AbsTreeItemModel::_ItemNode* parent = level.parent;
         auto* node = new ItemModelBookmark::_BookmarkItemNode(r, parent);
-        siblings.append(node);
-        if (r->isFolder)
-            addNodes(node, node->children, r->children, seen);
+        (parent ? parent->children : roots).append(node);
+        if (r->isFolder && !r->children.isEmpty())
+            levels.append({node, ItemModelBookmark::sorted(r->children), 0});
     }
 }
 
@@ -53,7 +68,7 @@ void ItemModelBookmark::setBookmarks(const QList<BookmarkRecord*>& rootRecords)
     qDeleteAll(roots);
     roots.clear();
     QSet<const BookmarkRecord*> seen;
-    addNodes(nullptr, roots, rootRecords, seen);
+    addNodes(roots, rootRecords, seen);
     endResetModel();
 }
 

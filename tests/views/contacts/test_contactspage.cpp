@@ -258,6 +258,33 @@ private Q_SLOTS:
         QCOMPARE(page.countLabel()->text(), u"Total:2"_s);
     }
 
+    // A backup made before the name indexes existed, on a writable folder
+    // and on a read-only medium: the page lists, exports and prints, and
+    // adds nothing to the file.
+    void readOnlyBackup_listsExportsAndPrints_keepingEveryByte()
+    {
+        _LocalDbItemNode* folder = addBackup(u"Disc"_s);
+        const QString file = folder->dir.absoluteFilePath(u"contacts.db"_s);
+        storeAll(file, contacts(u"importBackup"_s));
+        {
+            Sqlite3DB raw;
+            raw.openThrow(file, Sqlite3DB::ReadWrite);
+            raw.executeThrow(u"DROP INDEX index_contacts_full_name_nocase"_s);
+            raw.executeThrow(u"DROP INDEX index_contact_group_name_nocase"_s);
+        }
+        const QString out = testsupport::makeTempDir(u"export"_s);
+        checkReadOnlyBackup<ContactsMainForm>(folder, [&](ContactsMainForm& page, ScriptedPrompt& prompt) {
+            QCOMPARE(page.countLabel()->text(), u"Total:1"_s);
+            QFile::remove(out + u"/disc.vcf"_s);
+            prompt.answerSaveFile(out + u"/disc"_s, u"VCard Files(*.vcf)"_s);
+            prompt.answerMessage(QMessageBox::Ok, u"1 contact(s) exported"_s);
+            page.miToolbarExport();
+            QVERIFY(testsupport::readFile(out + u"/disc.vcf"_s).contains("BEGIN:VCARD"));
+            prompt.answerDialog(0, u"QPrintPreviewDialog"_s, [](QDialog*) {});
+            page.miToolbarPrint();
+        });
+    }
+
     // Transfer follows the phones connected (none, only this page's own,
     // another one); adding, editing, deleting and importing are there on
     // phone pages and backup folders alike.

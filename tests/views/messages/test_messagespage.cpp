@@ -192,6 +192,30 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
+    // A backup's messages on a writable folder and on a read-only medium:
+    // listed, exported and printed, the store opened for reading only; a
+    // folder without a store gets none.
+    void readOnlyBackup_listsExportsAndPrints_keepingEveryByte()
+    {
+        _LocalDbItemNode* empty = addBackup(QStringLiteral("Nothing"));
+        QCOMPARE(SMSMainForm(empty, devicesRoot()).messageModel()->rowCount(), 0);
+        QVERIFY(testsupport::filesBelow(empty->dir.absolutePath()).isEmpty());
+
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Disc"));
+        writeChats(backup->dir.absolutePath());
+        const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
+        checkReadOnlyBackup<SMSMainForm>(backup, [&](SMSMainForm& page, ScriptedPrompt& prompt) {
+            QCOMPARE(page.messageModel()->rowCount(), 6);
+            QFile::remove(dir + QStringLiteral("/chats.txt"));
+            prompt.answerSaveFile(dir + QStringLiteral("/chats.txt"), QStringLiteral("Text Files(*.txt)"));
+            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 6 Messages."));
+            page.miToolbarExport();
+            QVERIFY(QFileInfo(dir + QStringLiteral("/chats.txt")).size() > 0);
+            prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"), [](QDialog*) {});
+            page.miToolbarPrint();
+        });
+    }
+
     void transfer_fromABackup_loadsTheTargetOnce_thenSendsWhatItLacks()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Old phone"));

@@ -217,6 +217,54 @@ private Q_SLOTS:
         QVERIFY(prompt.questions().isEmpty());
     }
 
+    // Folders nested 100,000 deep with one bookmark at the bottom: the page
+    // lists and counts it, exports the whole chain, deletes it and frees the
+    // tree, none of it by recursion.
+    void backupPage_deeplyNestedFolders_listExportAndDelete()
+    {
+        constexpr int kDepth = 100000;
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Deep"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db"));
+        {
+            LocalBookmarkDb db(file);
+            db.open();
+            db.connection().executeThrow(
+                QStringLiteral("WITH RECURSIVE f(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM f WHERE i<%1) "
+                               "INSERT INTO bookmarks(id,parent,type,title,url,order_index,src_id) "
+                               "SELECT i, CASE WHEN i=1 THEN NULL ELSE i-1 END, 1, 'Level '||i, NULL, 0, '' FROM f")
+                    .arg(kDepth));
+            db.connection().executeThrow(
+                QStringLiteral("insert into bookmarks(id,parent,type,title,url,order_index,src_id) "
+                               "values(%1,%2,0,'Bottom','https://deep.example/',0,'')")
+                    .arg(kDepth + 1)
+                    .arg(kDepth));
+        }
+        ScriptedPrompt prompt;
+        {
+            BookmarksMainForm page(backup, devicesRoot());
+            QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:1"));
+            QCOMPARE(page.bookmarkModel()->allNodes().size(), kDepth + 1);
+
+            const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
+            prompt.answerSaveFile(dir + QStringLiteral("/deep.html"));
+            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Bookmarks."));
+            page.miToolbarExport();
+            VERIFY_SCRIPT_DONE(prompt);
+            const QByteArray html = testsupport::readFile(dir + QStringLiteral("/deep.html"));
+            QCOMPARE(html.count("<DT><H3>Level "), kDepth);
+            QCOMPARE(html.count("</DL>\r\n</DT>\r\n"), kDepth);
+            QVERIFY(html.contains("<H3>Level 100000</H3>\r\n<DL>\r\n<DT><A HREF=\"https://deep.example/\">Bottom</A>"));
+
+            select(page, {QStringLiteral("Level 1")});
+            prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
+            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
+            page.miToolbarDelete();
+            VERIFY_SCRIPT_DONE(prompt);
+            QCOMPARE(page.bookmarkModel()->rowCount(), 0);
+        }
+        QCOMPARE(LocalBookmarkDb(file).countOf(QStringLiteral("select count(*) from bookmarks")), 0);
+    }
+
     // Sibling order, nesting, an empty folder, entities and percent signs.
     void export_matchesTheExpectedFile()
     {

@@ -201,6 +201,34 @@ private Q_SLOTS:
         QVERIFY(prompt.questions().isEmpty());
     }
 
+    // A backup made before the name index and the url column existed, on a
+    // writable folder and on a read-only medium: the page lists and exports
+    // it and brings nothing of it up to date.
+    void readOnlyBackup_listsAndExports_keepingEveryByte()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Disc"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("calendars.db"));
+        {
+            LocalCalendarsDb db(file);
+            for (const CalendarEventRecord& e : hostileEvents())
+                db.addEvent(0, e, nullptr);
+            db.connection().executeThrow(QStringLiteral("DROP INDEX index_calendars_name_nocase"));
+            db.connection().executeThrow(QStringLiteral("ALTER TABLE events DROP COLUMN url"));
+        }
+        const QString out = testsupport::makeTempDir(QStringLiteral("export"));
+        checkReadOnlyBackup<CalendarMainForm>(backup, [&](CalendarMainForm& page, ScriptedPrompt& prompt) {
+            QCOMPARE(page.countLabel()->text(), QStringLiteral("Total: 7"));
+            QFile::remove(out + QStringLiteral("/events.ics"));
+            prompt.answerSaveFile(out + QStringLiteral("/events"));
+            prompt.answerMessage(
+                QMessageBox::Ok,
+                QStringLiteral("Successfully extracted 6 Calendar events.\nEvents left out for want of a "
+                               "start or for a date outside the years 1 to 9999: 1"));
+            page.miToolbarExport();
+            QCOMPARE(testsupport::readFile(out + QStringLiteral("/events.ics")).count("BEGIN:VEVENT\r\n"), 6);
+        });
+    }
+
     // The file's name (the row) decides the format: anything but ".csv" is
     // iCalendar.
     void export_matchesTheExpectedFiles_data()

@@ -96,6 +96,60 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
+    // A file cut short to 0 bytes holds nothing: its backup page shows no
+    // call and no error, and a backup into its folder makes its tables.
+    void emptyFile_readsAsEmpty_andTakesABackup()
+    {
+        _LocalDbItemNode* cut = addBackup(QStringLiteral("Trip"));
+        const QString file = cut->dir.absoluteFilePath(QStringLiteral("calls.db"));
+        QFile empty(file);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        ScriptedPrompt prompt;
+        {
+            CallHistoryMainForm backupPage(cut, devicesRoot());
+            VERIFY_SCRIPT_DONE(prompt);
+            QCOMPARE(backupPage.callModel()->rowCount(), 0);
+        }
+        QCOMPARE(QFileInfo(file).size(), 0); // reading made nothing
+
+        CallHistoryMainForm page(m_phone, devicesRoot());
+        selectRows(page.listView(), {0, 1, 2, 3, 4});
+        organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 5,
+            5);
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
+    // A backup made before the later columns existed, on a writable folder
+    // and on a read-only medium: the page lists and exports it and adds no
+    // column to it.
+    void readOnlyBackup_listsAndExports_keepingEveryByte()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Disc"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("calls.db"));
+        {
+            LocalCallHistoryDb db(file);
+            CallRecord call;
+            call.address = QStringLiteral("+49301234567");
+            call.date = QDateTime::fromSecsSinceEpoch(1700000000);
+            call.flags = CALL_FLAG_INCOMING;
+            db.addCall(call);
+            for (const char* added : {"unique_id", "cn", "device_id", "availability", "call_type", "answered"})
+                db.connection().executeThrow(
+                    QStringLiteral("ALTER TABLE call DROP COLUMN %1").arg(QLatin1String(added)));
+        }
+        const QString out = testsupport::makeTempDir(QStringLiteral("export"));
+        checkReadOnlyBackup<CallHistoryMainForm>(backup, [&](CallHistoryMainForm& page, ScriptedPrompt& prompt) {
+            QCOMPARE(column(*page.callModel(), 1), QStringList {QStringLiteral("+49301234567")});
+            QFile::remove(out + QStringLiteral("/calls.csv"));
+            prompt.answerSaveFile(out + QStringLiteral("/calls"));
+            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
+            page.miToolbarExport();
+            QVERIFY(testsupport::readFile(out + QStringLiteral("/calls.csv")).contains("+49301234567"));
+        });
+    }
+
     void restoreFromBackup_goesInBatches_andCacheStoresNoneTwice()
     {
         // A backup folder with 150 calls of another phone.
