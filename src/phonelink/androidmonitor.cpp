@@ -50,8 +50,8 @@ void AndroidMonitor::startPrivateServer()
     const QString out = adb.run({QStringLiteral("start-server")});
     if (!out.contains(QLatin1String("daemon started successfully"), Qt::CaseInsensitive))
         qDebug("AndroidMonitor: start-server said %s", qUtf8Printable(out));
-    // The Windows build launches its device-manager tool here and tries once
-    // more; that tool does not exist on this platform.
+    // No device-manager tool exists to repair the USB set-up here, so a
+    // server that did not say it started is not asked again.
 }
 
 void AndroidMonitor::pollOnce()

@@ -18,7 +18,6 @@
 #include "shell/uiprompt.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
 #include <QTimer>
@@ -349,12 +348,5 @@ void MainWindow::androidUsbTips()
         + link(QStringLiteral("/tutorial/enable-usb-debugging-on-android.html")) + QStringLiteral("<br/><br/>");
     text += QStringLiteral("* Install USB driver software on your computer.")
         + link(QStringLiteral("/install-usb-driver-software-for-android.html")) + QStringLiteral("<br/><br/>");
-#ifdef Q_OS_WIN
-    // The device-manager tool ships with the Windows build only.
-    const QString manager
-        = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("QuillharborDeviceManager.exe"));
-    text += QStringLiteral("* Click <a href=\"%1\">HERE</a> to run Quillharbor Device Manager to try again.<br/><br/>")
-                .arg(QUrl::fromLocalFile(manager).toString(QUrl::FullyEncoded).toHtmlEscaped());
-#endif
     showInfo(text);
 }

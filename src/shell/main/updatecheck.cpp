@@ -9,7 +9,8 @@ namespace updatecheck {
 
 namespace {
 
-// The volume serial the Windows build sends; there is none to read here.
+// The update page asks for a volume serial; this PC gives none to read, so a
+// fixed value stands in.
 constexpr char kNoVolumeSerial[] = "123456";
 
 // The platform this program was built for, as the update page names it:
