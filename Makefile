@@ -5,11 +5,12 @@
 #              build-fuzz and run each for 60 s (not part of CI)
 # make format - format every C++ file; make format-check fails on unformatted code
 # make translations - bring each library's .ts file up to date with its sources
+# make tidy - run clang-tidy (.clang-tidy) over the application's code
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench fuzz clean format format-check translations
+.PHONY: all deps configure build run test bench fuzz clean format format-check translations tidy
 
 all: build
 
@@ -50,6 +51,10 @@ format: deps
 
 format-check: deps
 	$(FORMAT_FILES) | xargs clang-format --dry-run --Werror
+
+tidy: build
+	@command -v run-clang-tidy >/dev/null || apt-get install -y clang-tidy
+	run-clang-tidy -p $(BUILD_DIR) -j $(JOBS) -quiet '$(CURDIR)/src/'
 
 translations: configure
 	cmake --build $(BUILD_DIR) --target update_translations

@@ -19,7 +19,7 @@ CallRecord AndroidLoadCallsThread::parseCall(const QString& fields)
         call.date = records::dateTimeFromSecs(f.at(0).toLongLong());
     if (f.size() > 1) {
         // An unknown word stores no flags: the call shows as none of the three.
-        const QString word = f.at(1);
+        const QString& word = f.at(1);
         if (word == QLatin1String("incoming"))
             call.flags = CALL_FLAG_INCOMING;
         else if (word == QLatin1String("outgoing"))

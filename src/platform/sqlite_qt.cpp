@@ -724,8 +724,7 @@ qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
 void Sqlite3DB::executeScriptThrow(const QByteArray& script)
 {
     checkWritable();
-    QByteArray text = script;
-    execRaw(text.constData());
+    execRaw(script.constData());
 }
 
 qint64 Sqlite3DB::lastInsertId() const

@@ -16,8 +16,9 @@ public:
     // Finishes and closes the output; a failure to complete it throws too.
     virtual void end() = 0;
 
-protected:
-    AbsFormatExport() = default;
     AbsFormatExport(const AbsFormatExport&) = delete;
     AbsFormatExport& operator=(const AbsFormatExport&) = delete;
+
+protected:
+    AbsFormatExport() = default;
 };
