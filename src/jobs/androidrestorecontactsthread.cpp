@@ -65,8 +65,7 @@ void AndroidRestoreContactsThread::run()
             qWarning("contacts restore: rollback failed: %s", e.what());
         }
     }
-    session.abort();
-    target->forceStopAgent();
+    session.fail();
     if (!error.isEmpty() && progress)
         progress->postErrorOccurred(error);
 }

@@ -2,6 +2,7 @@
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/jobreport.h"
 
@@ -77,12 +78,7 @@ AndroidRestoreMessagesThread::AndroidRestoreMessagesThread(AndroidDeviceInfo* ta
     sortMessages(messages);
 }
 
-AndroidRestoreMessagesThread::~AndroidRestoreMessagesThread()
-{
-    // run() releases the socket on its own thread; this covers a run that
-    // never got there.
-    delete socket;
-}
+AndroidRestoreMessagesThread::~AndroidRestoreMessagesThread() = default;
 
 QByteArray AndroidRestoreMessagesThread::encodedImage(const QString& path, const QString& mime)
 {
@@ -119,15 +115,11 @@ void AndroidRestoreMessagesThread::run()
     } catch (int) {
         // The user cancelled: the dialog is closed already.
         cleanUp();
-        return;
     } catch (const std::exception& e) {
         cleanUp();
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
-        return;
     }
-    socket->disconnectFromHost();
-    delete socket;
     socket = nullptr;
 }
 
@@ -135,11 +127,10 @@ void AndroidRestoreMessagesThread::restore()
 {
     if (progress)
         progress->postUpdateProgress(tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
-    const QString url = QStringLiteral("restore://127.0.0.1:%1/mms2").arg(simpleprotocol::nextLocalPort());
-    socket = target->connect(url, kConnectTimeoutMs);
-    // The dialogue waits for an answer after every attachment: a line must
-    // not sit in the kernel waiting for the previous one's acknowledgement.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Closed when the restore returns; a failure or cancel stops the Phone
+    // Agent before the cache keeps what the phone acknowledged.
+    PhoneSession session(*target);
+    socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("mms2"));
     handshake();
 
     // Which messages go: not those the phone holds already, as its cache
@@ -368,11 +359,6 @@ QString AndroidRestoreMessagesThread::resultText(int done) const
 
 void AndroidRestoreMessagesThread::cleanUp()
 {
-    if (socket) {
-        socket->abort();
-        delete socket;
-        socket = nullptr;
-    }
     for (QFuture<QByteArray>& image : images)
         image.waitForFinished();
     images.clear();
@@ -388,7 +374,6 @@ void AndroidRestoreMessagesThread::cleanUp()
         }
     }
     cacheWriter.reset();
-    target->forceStopAgent();
 }
 
 void AndroidRestoreMessagesThread::commitCache()

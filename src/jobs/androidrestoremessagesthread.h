@@ -44,8 +44,6 @@ class AndroidRestoreMessagesThread : public QThread {
 public:
     // Messages per batch.
     static constexpr int kBatchSize = 100;
-    // Time allowed to open the session.
-    static constexpr int kConnectTimeoutMs = 10000;
     // Bytes of a file per data line.
     static constexpr qint64 kBlockBytes = 0x80000;
     // Longer side of a picture on the phone.
@@ -93,7 +91,7 @@ private:
     JobReport* progress;
     int skipped = 0; // given messages the phone cannot take
     std::unique_ptr<ExportMessagesDb> cacheWriter;
-    QTcpSocket* socket = nullptr; // lives on the job's thread, only during run()
+    QTcpSocket* socket = nullptr; // the session's, only during run()
     QByteArray block; // read buffer for attachment files
     QList<bool> goes; // per message: to be sent
     QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded

@@ -1,15 +1,12 @@
 #include "androidrestorethread.h"
 
-#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/absdb.h"
 #include "records/recordtime.h"
 #include "shell/core/jobreport.h"
 
 #include <QDateTime>
-#include <QTcpSocket>
-
-#include <memory>
 
 AndroidRestoreThread::AndroidRestoreThread(AndroidDeviceInfo* target, AbsLocalDb* cacheDb, JobReport* progress,
                                            QObject* parent)
@@ -18,14 +15,6 @@ AndroidRestoreThread::AndroidRestoreThread(AndroidDeviceInfo* target, AbsLocalDb
     , targetCacheDb(cacheDb)
     , progress(progress)
 {
-}
-
-AndroidRestoreThread::~AndroidRestoreThread()
-{
-    // run() releases the socket on its own thread; this only covers a run
-    // that never got there.
-    if (socket)
-        socket->deleteLater();
 }
 
 void AndroidRestoreThread::sendRecord(const QString& command, const QString& argument)
@@ -42,28 +31,21 @@ void AndroidRestoreThread::run()
         restore(&inTransaction);
     } catch (int) {
         // The user cancelled: the dialog is closed already, nothing to post.
-        cleanUp(inTransaction);
-        return;
+        rollBack(inTransaction);
     } catch (const std::exception& e) {
-        cleanUp(inTransaction);
+        rollBack(inTransaction);
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
-        return;
     }
-    // Success: the phone has seen "$bye:"; close the session here, on the
-    // thread that owns the socket.
-    if (socket) {
-        socket->disconnectFromHost();
-        delete socket;
-        socket = nullptr;
-    }
+    socket = nullptr;
 }
 
 void AndroidRestoreThread::restore(bool* inTransaction)
 {
-    const QString url
-        = QStringLiteral("restore://127.0.0.1:%1/%2").arg(simpleprotocol::nextLocalPort()).arg(serviceName());
-    socket = target->connect(url, kConnectTimeoutMs);
+    // Closed when the restore returns; a failure or cancel stops the Phone
+    // Agent.
+    PhoneSession session(*target);
+    socket = session.open(PhoneSession::Scheme::Restore, serviceName());
 
     targetCacheDb->beginTran();
     *inTransaction = true;
@@ -99,22 +81,15 @@ void AndroidRestoreThread::restore(bool* inTransaction)
         progress->postSucceed(resultText(done));
 }
 
-void AndroidRestoreThread::cleanUp(bool inTransaction)
+void AndroidRestoreThread::rollBack(bool inTransaction)
 {
-    if (socket) {
-        socket->disconnectFromHost();
-        socket->abort();
-        delete socket;
-        socket = nullptr;
+    if (!inTransaction)
+        return;
+    try {
+        targetCacheDb->endTran(false);
+    } catch (const std::exception& e) {
+        qWarning("restore: rollback failed: %s", e.what());
     }
-    if (inTransaction) {
-        try {
-            targetCacheDb->endTran(false);
-        } catch (const std::exception& e) {
-            qWarning("restore: rollback failed: %s", e.what());
-        }
-    }
-    target->forceStopAgent();
 }
 
 qint64 restoreLineSecs(const QDateTime& date)

@@ -21,10 +21,6 @@ class AndroidRestoreThread : public QThread {
 public:
     // Records per batch.
     static constexpr int kBatchSize = 100;
-    // Time allowed to open the session.
-    static constexpr int kConnectTimeoutMs = 10000;
-
-    ~AndroidRestoreThread() override;
 
 protected:
     // None of the pointers is owned.
@@ -48,11 +44,11 @@ protected:
     AndroidDeviceInfo* target;
     AbsLocalDb* targetCacheDb;
     JobReport* progress;
-    QTcpSocket* socket = nullptr; // lives on the job's thread, only during run()
+    QTcpSocket* socket = nullptr; // the session's, only during run()
 
 private:
     void restore(bool* inTransaction);
-    void cleanUp(bool inTransaction);
+    void rollBack(bool inTransaction);
 };
 
 // Seconds since 1970 of a record date as the restore lines carry them:

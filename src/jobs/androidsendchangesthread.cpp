@@ -62,12 +62,10 @@ void AndroidSendChangesThread::run()
             sendDeletions(session);
         session.close();
     } catch (int) {
-        session.abort();
-        device->forceStopAgent();
+        session.fail();
         return;
     } catch (const std::exception& e) {
-        session.abort();
-        device->forceStopAgent();
+        session.fail();
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
         return;

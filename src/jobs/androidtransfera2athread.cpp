@@ -2,6 +2,7 @@
 
 #include "jobs/mediaitemdialogue.h"
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/recordtime.h"
 #include "shell/core/jobreport.h"
@@ -29,16 +30,6 @@ AndroidTransferA2AThread::AndroidTransferA2AThread(AndroidDeviceInfo* source, An
 {
 }
 
-AndroidTransferA2AThread::~AndroidTransferA2AThread()
-{
-    // run() releases the sockets on its own thread; this only covers a run
-    // that never got there.
-    if (m_sourceSocket)
-        m_sourceSocket.release()->deleteLater();
-    if (m_targetSocket)
-        m_targetSocket.release()->deleteLater();
-}
-
 void AndroidTransferA2AThread::run()
 {
     simpleprotocol::CancelScope cancel(m_progress);
@@ -47,23 +38,20 @@ void AndroidTransferA2AThread::run()
     m_refused.clear();
     m_current = nullptr;
     m_targetAwaitsFile = false;
+    // Ended by hand on a failure: the target may first have to be told that
+    // its file will not come.
+    PhoneSession source(*m_source);
+    PhoneSession target(*m_target);
     try {
-        m_sourceSocket.reset(m_source->connect(
-            QStringLiteral("backup://127.0.0.1:%1/download").arg(simpleprotocol::nextLocalPort()), kConnectTimeoutMs));
-        m_targetSocket.reset(m_target->connect(
-            QStringLiteral("restore://127.0.0.1:%1/%2").arg(simpleprotocol::nextLocalPort()).arg(serviceName()),
-            kConnectTimeoutMs));
-        // Each block waits for an answer: its tail must not wait for an
-        // acknowledgement of the bytes before it.
-        m_sourceSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        m_targetSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        simpleprotocol::sendCommand(m_targetSocket.get(), QStringLiteral("$uid:"), m_source->uid, false, -1);
-        simpleprotocol::sendCommand(m_targetSocket.get(), QStringLiteral("$device:"),
+        m_sourceSocket = source.open(PhoneSession::Scheme::Backup, QStringLiteral("download"));
+        m_targetSocket = target.open(PhoneSession::Scheme::Restore, serviceName());
+        simpleprotocol::sendCommand(m_targetSocket, QStringLiteral("$uid:"), m_source->uid, false, -1);
+        simpleprotocol::sendCommand(m_targetSocket, QStringLiteral("$device:"),
                                     simpleprotocol::encodeField(m_source->displayName()), true, -1);
         for (int i = 0; i < m_items.size(); ++i)
             transfer(m_items.at(i), i + 1);
-        simpleprotocol::sendCommand(m_sourceSocket.get(), QStringLiteral("$bye:"), QString(), true, -1);
-        simpleprotocol::sendCommand(m_targetSocket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        simpleprotocol::sendCommand(m_sourceSocket, QStringLiteral("$bye:"), QString(), true, -1);
+        simpleprotocol::sendCommand(m_targetSocket, QStringLiteral("$bye:"), QString(), true, -1);
         if (m_refused.isEmpty()) {
             m_progress->postSucceed(resultText(m_taken));
         } else {
@@ -77,28 +65,19 @@ void AndroidTransferA2AThread::run()
         }
     } catch (int) {
         abandonFile(QStringLiteral("canceled"));
-        if (m_sourceSocket)
-            m_sourceSocket->abort();
-        if (m_targetSocket)
-            m_targetSocket->abort();
-        m_source->forceStopAgent();
-        m_target->forceStopAgent();
+        source.fail();
+        target.fail();
     } catch (const std::exception& e) {
         const QString reason = QString::fromUtf8(e.what());
         abandonFile(reason);
-        if (m_sourceSocket)
-            m_sourceSocket->abort();
-        if (m_targetSocket)
-            m_targetSocket->abort();
-        m_source->forceStopAgent();
-        m_target->forceStopAgent();
+        source.fail();
+        target.fail();
         m_progress->postErrorOccurred(
             m_current ? tr("IDS_TRANSFER_FAILED_%1_%2").arg(simpleprotocol::showLineBreaks(m_current->path), reason)
                       : reason);
     }
-    // Made on this thread, which has no event loop for a deleteLater.
-    m_sourceSocket.reset();
-    m_targetSocket.reset();
+    m_sourceSocket = nullptr;
+    m_targetSocket = nullptr;
 }
 
 void AndroidTransferA2AThread::transfer(const Item& item, int number)
@@ -119,20 +98,20 @@ void AndroidTransferA2AThread::transfer(const Item& item, int number)
         + simpleprotocol::encodeField(item.path);
     if (hasAlbum())
         fields += QLatin1Char(',') + simpleprotocol::encodeField(item.album);
-    if (fromTarget([&] { return mediadialogue::offer(m_targetSocket.get(), itemCommand(), fields); })) {
+    if (fromTarget([&] { return mediadialogue::offer(m_targetSocket, itemCommand(), fields); })) {
         m_targetAwaitsFile = true;
         relay(item);
         m_targetAwaitsFile = false;
         ++m_taken;
     }
-    mediadialogue::endItem(m_targetSocket.get(), itemCommand());
+    mediadialogue::endItem(m_targetSocket, itemCommand());
     m_current = nullptr;
 }
 
 void AndroidTransferA2AThread::relay(const Item& item)
 {
-    QTcpSocket* source = m_sourceSocket.get();
-    QTcpSocket* target = m_targetSocket.get();
+    QTcpSocket* source = m_sourceSocket;
+    QTcpSocket* target = m_targetSocket;
     simpleprotocol::sendCommand(source, QStringLiteral("$dload:"), item.path, true, -1);
     const QString head = simpleprotocol::expectCommand(source, QStringLiteral("$file:"), -1);
     bool ok = false;
@@ -208,8 +187,8 @@ void AndroidTransferA2AThread::abandonFile(const QString& reason)
     // Also after a cancel, which would otherwise end this send at once.
     simpleprotocol::CancelScope uncancelable {std::function<bool()>()};
     try {
-        simpleprotocol::sendCommand(m_targetSocket.get(), QStringLiteral("$error:"),
-                                    simpleprotocol::encodeField(reason), true, kAbandonTimeoutMs);
+        simpleprotocol::sendCommand(m_targetSocket, QStringLiteral("$error:"), simpleprotocol::encodeField(reason),
+                                    true, kAbandonTimeoutMs);
     } catch (const std::exception&) {
         // The target is gone already; it drops the file all the same.
     }

@@ -23,8 +23,6 @@
 #include <QStringList>
 #include <QThread>
 
-#include <memory>
-
 class AndroidDeviceInfo;
 class JobReport;
 class QTcpSocket;
@@ -33,10 +31,6 @@ class AndroidTransferA2AThread : public QThread {
     Q_OBJECT
 
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
-
-    ~AndroidTransferA2AThread() override;
-
     // After the run: files offered to the target, and those it took.
     int offeredFiles() const { return m_offered; }
     int takenFiles() const { return m_taken; }
@@ -79,8 +73,8 @@ private:
     AndroidDeviceInfo* m_source;
     AndroidDeviceInfo* m_target;
     JobReport* m_progress;
-    std::unique_ptr<QTcpSocket> m_sourceSocket;
-    std::unique_ptr<QTcpSocket> m_targetSocket;
+    QTcpSocket* m_sourceSocket = nullptr; // the run's sessions'
+    QTcpSocket* m_targetSocket = nullptr;
     QByteArray m_buffer;
     const Item* m_current = nullptr; // the file being offered or relayed
     bool m_targetAwaitsFile = false;

@@ -1,6 +1,6 @@
 #include "androiduploadfilesthread.h"
 
-#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/folderwalk.h"
 #include "shell/core/jobreport.h"
@@ -16,14 +16,6 @@ AndroidUploadFilesThread::AndroidUploadFilesThread(AndroidDeviceInfo* device, co
     , m_entries(entries)
     , m_progress(progress)
 {
-}
-
-AndroidUploadFilesThread::~AndroidUploadFilesThread()
-{
-    // run() releases the socket on its own thread; this only covers a run
-    // that never got there.
-    if (m_socket)
-        m_socket.release()->deleteLater();
 }
 
 QString AndroidUploadFilesThread::joinPhonePath(const QString& folder, const QString& name)
@@ -53,18 +45,16 @@ void AndroidUploadFilesThread::run()
     m_refused.clear();
     m_sent = 0;
     try {
+        // A failure or cancel from here on stops the Phone Agent.
+        PhoneSession session(*m_device);
         FolderWalk walk;
         for (const QFileInfo& entry : std::as_const(m_entries))
             collect(m_targetFolder, entry, walk);
 
-        const QString url = QStringLiteral("restore://127.0.0.1:%1/upload").arg(simpleprotocol::nextLocalPort());
-        m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
-        // Every block waits for the phone's answer: its tail must not wait
-        // for an acknowledgement of the bytes before it.
-        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("upload"));
         for (int i = 0; i < m_items.size(); ++i)
             upload(m_items.at(i), i + 1);
-        simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        simpleprotocol::sendCommand(m_socket, QStringLiteral("$bye:"), QString(), true, -1);
         if (m_refused.isEmpty()) {
             m_progress->postSucceed(tr("IDS_SUC_UPLOAD_%1_FILES_TO_ANDROID").arg(m_sent));
         } else {
@@ -77,17 +67,11 @@ void AndroidUploadFilesThread::run()
                                               .arg(names.join(QLatin1Char('\n'))));
         }
     } catch (int) {
-        if (m_socket)
-            m_socket->abort();
-        m_device->forceStopAgent();
+        // The dialog is closed already.
     } catch (const std::exception& e) {
-        if (m_socket)
-            m_socket->abort();
-        m_device->forceStopAgent();
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
-    // Made on this thread, which has no event loop for a deleteLater.
-    m_socket.reset();
+    m_socket = nullptr;
 }
 
 void AndroidUploadFilesThread::upload(const Item& item, int number)
@@ -95,7 +79,7 @@ void AndroidUploadFilesThread::upload(const Item& item, int number)
     jobreport::checkCanceled(m_progress);
     m_progress->postUpdateProgress(QString(), jobreport::percent(number, m_items.size()),
                                    tr("Files:%1 / %2").arg(number).arg(m_items.size()));
-    QTcpSocket* s = m_socket.get();
+    QTcpSocket* s = m_socket;
     try {
         simpleprotocol::sendCommand(s, QStringLiteral("$file:"), item.phonePath, true, -1);
     } catch (const simpleprotocol::ArgumentException&) {

@@ -23,8 +23,6 @@
 #include <QStringList>
 #include <QThread>
 
-#include <memory>
-
 class AndroidDeviceInfo;
 class FolderWalk;
 class JobReport;
@@ -34,12 +32,9 @@ class AndroidUploadFilesThread : public QThread {
     Q_OBJECT
 
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
-
     // targetFolder is an absolute phone path; nothing is owned.
     AndroidUploadFilesThread(AndroidDeviceInfo* device, const QString& targetFolder, const QList<QFileInfo>& entries,
                              JobReport* progress, QObject* parent = nullptr);
-    ~AndroidUploadFilesThread() override;
 
     // After the run: the files found under the entries, those the phone
     // took, and the local paths of those not sent for their names.
@@ -67,7 +62,7 @@ private:
     QString m_targetFolder;
     QList<QFileInfo> m_entries;
     JobReport* m_progress;
-    std::unique_ptr<QTcpSocket> m_socket;
+    QTcpSocket* m_socket = nullptr; // the run's session's
     FileBlockSender m_sender;
     QList<Item> m_items;
     int m_sent = 0;

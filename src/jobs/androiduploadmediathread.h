@@ -12,21 +12,14 @@
 #include <QStringList>
 #include <QThread>
 
-#include <memory>
-
 class AndroidDeviceInfo;
 class JobReport;
 class QFileInfo;
-class QTcpSocket;
 
 class AndroidUploadMediaThread : public QThread {
     Q_OBJECT
 
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
-
-    ~AndroidUploadMediaThread() override;
-
     // After the run: files offered, and those the phone took.
     int offeredFiles() const { return m_offered; }
     int takenFiles() const { return m_taken; }
@@ -53,7 +46,6 @@ private:
     AndroidDeviceInfo* m_device;
     QStringList m_localPaths;
     JobReport* m_progress;
-    std::unique_ptr<QTcpSocket> m_socket;
     int m_offered = 0;
     int m_taken = 0;
 };

@@ -23,13 +23,8 @@ QString shown(const QString& text)
 } // namespace
 
 ContactsRestoreSession::ContactsRestoreSession(const AndroidDeviceInfo& device)
-    : m_device(device)
+    : m_phone(device)
 {
-}
-
-ContactsRestoreSession::~ContactsRestoreSession()
-{
-    abort();
 }
 
 void ContactsRestoreSession::checkReachable(const AndroidDeviceInfo& device)
@@ -41,8 +36,7 @@ void ContactsRestoreSession::checkReachable(const AndroidDeviceInfo& device)
 
 void ContactsRestoreSession::open()
 {
-    const QString url = QStringLiteral("restore://127.0.0.1:%1/contacts").arg(simpleprotocol::nextLocalPort());
-    m_socket = m_device.connect(url, kConnectTimeoutMs);
+    m_phone.open(PhoneSession::Scheme::Restore, QStringLiteral("contacts"));
 }
 
 void ContactsRestoreSession::beginBatch()
@@ -51,7 +45,7 @@ void ContactsRestoreSession::beginBatch()
     m_sentNew.clear();
     m_newIds.clear();
     m_batchOwner.clear();
-    simpleprotocol::sendCommand(m_socket, QStringLiteral("$batch:"), QString(), true, -1);
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$batch:"), QString(), true, -1);
 }
 
 void ContactsRestoreSession::sendRow(int kind, qint64 second, qint64 third, const ContactDataRow& row, qint64 contactId)
@@ -65,7 +59,7 @@ void ContactsRestoreSession::sendRow(int kind, qint64 second, qint64 third, cons
     if (m_sent.contains(id))
         throw std::runtime_error(
             QStringLiteral("The contact row %1 was to go twice in one batch.").arg(id).toStdString());
-    simpleprotocol::sendCommand(m_socket, QStringLiteral("$ent:"),
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$ent:"),
                                 simpleprotocol::encodeDataRow(kind, second, third, row), false, -1);
     ContactIdMapping sent;
     sent.kind = kind;
@@ -87,17 +81,17 @@ void ContactsRestoreSession::sendRow(int kind, qint64 second, qint64 third, cons
 
 void ContactsRestoreSession::sendDeletion(const QString& id)
 {
-    simpleprotocol::sendCommand(m_socket, QStringLiteral("$del:"), id, false, -1);
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$del:"), id, false, -1);
 }
 
 QString ContactsRestoreSession::endBatch()
 {
-    simpleprotocol::sendCommand(m_socket, QStringLiteral("$end:"), QString(), true, -1);
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$end:"), QString(), true, -1);
     QElapsedTimer waited;
     waited.start();
     QString line;
     try {
-        line = simpleprotocol::expectCommand(m_socket, QStringLiteral("$batch:"), m_replyTimeoutMs);
+        line = simpleprotocol::expectCommand(m_phone.socket(), QStringLiteral("$batch:"), m_replyTimeoutMs);
     } catch (const simpleprotocol::SocketDataTransferException&) {
         if (m_replyTimeoutMs >= 0 && waited.elapsed() >= m_replyTimeoutMs)
             throw std::runtime_error(QStringLiteral("The phone did not answer within %1 seconds.")
@@ -132,12 +126,14 @@ QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answ
         if (!simpleprotocol::parseId(sentId, nullptr, nullptr, nullptr, nullptr)
             || !simpleprotocol::parseId(phoneId, nullptr, nullptr, nullptr, &fourth) || fourth < 0)
             throw simpleprotocol::LocalException(
-                m_socket, QStringLiteral("invalid id pair in the answer to a batch: %1").arg(shown(m.captured(0))));
+                m_phone.socket(),
+                QStringLiteral("invalid id pair in the answer to a batch: %1").arg(shown(m.captured(0))));
         if (!m_sent.contains(sentId))
             throw simpleprotocol::LocalException(
-                m_socket, QStringLiteral("the phone answered with an id for a row it was not sent: %1").arg(sentId));
+                m_phone.socket(),
+                QStringLiteral("the phone answered with an id for a row it was not sent: %1").arg(sentId));
         if (answered.contains(sentId))
-            throw simpleprotocol::LocalException(m_socket,
+            throw simpleprotocol::LocalException(m_phone.socket(),
                                                  QStringLiteral("the phone answered twice for the row %1").arg(sentId));
         answered.insert(sentId);
         // A row sent under the phone's own id keeps it.
@@ -149,7 +145,7 @@ QList<ContactIdMapping> ContactsRestoreSession::readMappings(const QString& answ
         mappings.append(mapping);
     }
     if (rest.contains(stray))
-        throw simpleprotocol::LocalException(m_socket,
+        throw simpleprotocol::LocalException(m_phone.socket(),
                                              QStringLiteral("invalid answer to a batch: $batch:%1").arg(shown(answer)));
     return mappings;
 }
@@ -164,7 +160,7 @@ void ContactsRestoreSession::checkContact(const ContactIdMapping& mapping, const
     simpleprotocol::parseId(mapping.phoneId, &kind, &phoneContact, nullptr, nullptr);
     if (kind != sentKind)
         throw simpleprotocol::LocalException(
-            m_socket,
+            m_phone.socket(),
             QStringLiteral("the phone answered with an id of another kind for the row %1: %2")
                 .arg(mapping.sentId, mapping.phoneId));
     // A new contact's name row went under local ids; any other row under
@@ -174,14 +170,14 @@ void ContactsRestoreSession::checkContact(const ContactIdMapping& mapping, const
         expected = sentContact;
     if (phoneContact != expected)
         throw simpleprotocol::LocalException(
-            m_socket,
+            m_phone.socket(),
             QStringLiteral("the phone answered for the row %1 with an id of another contact: %2")
                 .arg(mapping.sentId, mapping.phoneId));
     const auto given = m_givenTo.constFind(phoneContact);
     const qint64 owner = given != m_givenTo.cend() ? given->first : m_batchOwner.value(phoneContact, mapping.contactId);
     if (owner != mapping.contactId)
         throw simpleprotocol::LocalException(
-            m_socket,
+            m_phone.socket(),
             QStringLiteral("the phone answered with one contact id for two contacts: %1")
                 .arg(given != m_givenTo.cend() ? given->second + QStringLiteral(" and ") + pair : pair));
     m_phoneContact.insert(mapping.contactId, phoneContact);
@@ -203,17 +199,11 @@ QList<ContactIdMapping> ContactsRestoreSession::unanswered(const QList<ContactId
 
 void ContactsRestoreSession::close()
 {
-    simpleprotocol::sendCommand(m_socket, QStringLiteral("$bye:"), QString(), true, -1);
-    m_socket->disconnectFromHost();
-    delete m_socket;
-    m_socket = nullptr;
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$bye:"), QString(), true, -1);
+    m_phone.close();
 }
 
-void ContactsRestoreSession::abort()
+void ContactsRestoreSession::fail()
 {
-    if (!m_socket)
-        return;
-    m_socket->abort();
-    delete m_socket;
-    m_socket = nullptr;
+    m_phone.fail();
 }

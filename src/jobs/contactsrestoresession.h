@@ -15,6 +15,7 @@
 // cancel.
 #pragma once
 
+#include "phonelink/phonesession.h"
 #include "records/contact.h"
 
 #include <QHash>
@@ -23,7 +24,6 @@
 #include <QString>
 
 class AndroidDeviceInfo;
-class QTcpSocket;
 
 // A row the phone made: the local ids it was sent under, and its new id.
 struct ContactIdMapping {
@@ -36,14 +36,12 @@ struct ContactIdMapping {
 
 class ContactsRestoreSession {
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
     // A phone takes its time over a batch with photos; one that says
     // nothing for this long is given up on.
     static constexpr int kReplyTimeoutMs = 120000;
 
     // The device is not owned and must outlive the session.
     explicit ContactsRestoreSession(const AndroidDeviceInfo& device);
-    ~ContactsRestoreSession();
     ContactsRestoreSession(const ContactsRestoreSession&) = delete;
     ContactsRestoreSession& operator=(const ContactsRestoreSession&) = delete;
 
@@ -53,7 +51,7 @@ public:
     static void checkReachable(const AndroidDeviceInfo& device);
 
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
-    bool isOpen() const { return m_socket != nullptr; }
+    bool isOpen() const { return m_phone.isOpen(); }
 
     // Opens "restore://127.0.0.1:<port>/contacts" on the phone.
     void open();
@@ -74,16 +72,16 @@ public:
     QList<ContactIdMapping> unanswered(const QList<ContactIdMapping>& mappings) const;
     // "$bye:", then the connection ends.
     void close();
-    // Ends the connection without a word (after a failure or a cancel).
-    void abort();
+    // Ends the connection without a word and stops the Phone Agent (after
+    // a failure or a cancel), also when it was never opened.
+    void fail();
 
 private:
     // Throws unless the phone's id of a new row is of the row's kind and
     // names the phone contact of the row's local contact, and no other's.
     void checkContact(const ContactIdMapping& mapping, const QString& pair);
 
-    const AndroidDeviceInfo& m_device;
-    QTcpSocket* m_socket = nullptr;
+    PhoneSession m_phone;
     int m_replyTimeoutMs = kReplyTimeoutMs;
     // What the batch in flight sent, by the id it went under; the order
     // of the new rows is kept for unanswered().

@@ -1,6 +1,7 @@
 #include "phonelink/androidconnectthreads.h"
 
 #include "phonelink/adbhelper.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/jobreport.h"
@@ -11,26 +12,15 @@
 #include <QTcpSocket>
 
 #include <atomic>
-#include <memory>
 #include <stdexcept>
 
 namespace {
 
 std::atomic<int> g_installPauseMs {AndroidConnectWithUSBThread::kInstallPauseMs};
 
-// Every service opening in the application allows this long.
-constexpr int kConnectTimeoutMs = 10000;
 // The agent sends "$hello:" right after "$ready:"; one that stays silent
 // this long is given up on rather than waited for forever.
 constexpr int kHelloTimeoutMs = 60000;
-
-struct SocketReleaser {
-    void operator()(QTcpSocket* s) const
-    {
-        s->disconnectFromHost();
-        s->deleteLater();
-    }
-};
 
 QString exceptionText(const std::exception& e)
 {
@@ -43,13 +33,14 @@ namespace phonelink {
 
 void readDeviceInfo(AndroidDeviceInfo& device)
 {
-    const QString url = QStringLiteral("backup://127.0.0.1:%1/device-info").arg(simpleprotocol::nextLocalPort());
-    std::unique_ptr<QTcpSocket, SocketReleaser> socket(device.connect(url, kConnectTimeoutMs));
-    const QString line = simpleprotocol::readCommand(socket.get(), kHelloTimeoutMs);
+    // The connection threads never stop the Phone Agent.
+    PhoneSession session(device, PhoneSession::OnFailure::KeepAgent);
+    QTcpSocket* socket = session.open(PhoneSession::Scheme::Backup, QStringLiteral("device-info"));
+    const QString line = simpleprotocol::readCommand(socket, kHelloTimeoutMs);
     // The payload follows "$hello:"; the prefix itself is not checked.
     const QString payload = line.mid(7);
-    simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
-    socket.reset();
+    simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+    session.close();
     device.parseDeviceInfo(payload);
 }
 

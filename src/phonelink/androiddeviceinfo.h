@@ -73,8 +73,8 @@ public:
 
     // Opens the service named by the URL and returns a connected socket on
     // which "$ready:" has been read. The socket has no parent and lives on the
-    // calling thread; the caller ends it with disconnectFromHost and
-    // deleteLater. Throws std::runtime_error (or a protocol exception); a
+    // calling thread; the caller owns it. Jobs do not call this themselves:
+    // they open their services through a PhoneSession. Throws std::runtime_error (or a protocol exception); a
     // cancel of the calling job (simpleprotocol::CancelScope) throws int -1.
     QTcpSocket* connect(const QString& url, int timeoutMs) const;
     QTcpSocket* connectUsb(const QString& url, int timeoutMs) const;

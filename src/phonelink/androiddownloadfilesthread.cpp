@@ -1,6 +1,7 @@
 #include "phonelink/androiddownloadfilesthread.h"
 
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/remotefile.h"
 #include "shell/core/fileutils.h"
@@ -37,11 +38,7 @@ AndroidDownloadFilesThread::AndroidDownloadFilesThread(AndroidDeviceInfo* device
 {
 }
 
-AndroidDownloadFilesThread::~AndroidDownloadFilesThread()
-{
-    if (m_socket)
-        m_socket.release()->deleteLater();
-}
+AndroidDownloadFilesThread::~AndroidDownloadFilesThread() = default;
 
 void AndroidDownloadFilesThread::run()
 {
@@ -54,31 +51,20 @@ void AndroidDownloadFilesThread::run()
     for (const _RemoteFile* item : std::as_const(m_items))
         filesTotal += item->countFiles();
     try {
-        const QString url = QStringLiteral("backup://127.0.0.1:%1/download").arg(simpleprotocol::nextLocalPort());
-        m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
-        // Each file ends in short lines ("." for the last block, "$file:",
-        // the next "$dload:"): sent at once, they do not wait for the
-        // phone's delayed acknowledgement of the line before.
-        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        PhoneSession session(*m_device);
+        m_socket = session.open(PhoneSession::Scheme::Backup, QStringLiteral("download"));
         for (_RemoteFile* item : std::as_const(m_items))
             downloadItem(item, m_target);
         commitReceived();
-        simpleprotocol::sendCommand(m_socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+        simpleprotocol::sendCommand(m_socket, QStringLiteral("$bye:"), QString(), true, -1);
         m_progress->postSucceed(tr("IDS_SUC_DOWNLOAD_%1_FILES").arg(filesWritten));
     } catch (int) {
-        if (m_socket)
-            m_socket->abort();
         keepReceived();
-        m_device->forceStopAgent();
     } catch (const std::exception& e) {
-        if (m_socket)
-            m_socket->abort();
         keepReceived();
-        m_device->forceStopAgent();
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
-    // Made on this thread, which has no event loop for a deleteLater.
-    m_socket.reset();
+    m_socket = nullptr;
 }
 
 void AndroidDownloadFilesThread::commitReceived()
@@ -138,7 +124,7 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     ++filesDone;
     m_progress->postUpdateProgress(tr("IDS_DOWNLOADING_FILES"), int(double(filesDone) / double(filesTotal) * 100),
                                    tr("Files:%1/%2").arg(filesDone).arg(filesTotal));
-    QTcpSocket* s = m_socket.get();
+    QTcpSocket* s = m_socket;
     try {
         simpleprotocol::sendCommand(s, QStringLiteral("$dload:"), node->path, true, -1);
     } catch (const simpleprotocol::ArgumentException&) {

@@ -33,8 +33,6 @@ struct _RemoteFile;
 class AndroidDownloadFilesThread : public QThread {
     Q_OBJECT
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
-
     AndroidDownloadFilesThread(AndroidDeviceInfo* device, const QList<_RemoteFile*>& items, const QDir& target,
                                JobReport* progress, QObject* parent = nullptr);
     ~AndroidDownloadFilesThread() override;
@@ -61,7 +59,7 @@ private:
     QList<_RemoteFile*> m_items;
     QDir m_target;
     JobReport* m_progress;
-    std::unique_ptr<QTcpSocket> m_socket;
+    QTcpSocket* m_socket = nullptr; // the run's session's
     std::unique_ptr<QSaveFile> m_received; // received whole, not yet in place
     QStringList m_refused;
 };

@@ -35,7 +35,7 @@ qint64 AndroidLoadCalendarsThread::parseCountList(const QString& text)
 void AndroidLoadCalendarsThread::load()
 {
     openService(QStringLiteral("calendars"));
-    const QString countLine = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$count:"), -1);
+    const QString countLine = simpleprotocol::expectCommand(socket, QStringLiteral("$count:"), -1);
     const qint64 total = parseCountList(countLine.mid(7));
     qint64 done = 0;
 

@@ -19,7 +19,7 @@ void AndroidLoadContactsThread::load()
 {
     openService(QStringLiteral("contacts"));
     for (const char* header : {"$version:", "$device:", "$uid:"})
-        simpleprotocol::expectCommand(socket.get(), QString::fromLatin1(header), -1);
+        simpleprotocol::expectCommand(socket, QString::fromLatin1(header), -1);
     const qint64 total = readCount();
     beginTran();
     qint64 done = 0;

@@ -1,6 +1,5 @@
 #include "phonelink/androidloadfilesys.h"
 
-#include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/remotefile.h"
 #include "shell/core/jobreport.h"
@@ -10,19 +9,16 @@
 
 #include <stdexcept>
 
-namespace {
-constexpr int kConnectTimeoutMs = 10000;
-} // namespace
-
 AndroidLoadFileSys::AndroidLoadFileSys(AndroidDeviceInfo* device, QObject* parent)
     : QObject(parent)
     , m_device(device)
+    , m_session(*m_device, PhoneSession::OnFailure::KeepAgent)
 {
 }
 
 AndroidLoadFileSys::~AndroidLoadFileSys()
 {
-    if (!m_socket)
+    if (!m_session.isOpen())
         return;
     try {
         QTcpSocket* s = acquire();
@@ -36,30 +32,29 @@ AndroidLoadFileSys::~AndroidLoadFileSys()
 
 QTcpSocket* AndroidLoadFileSys::acquire()
 {
-    if (!m_socket) {
-        const QString url = QStringLiteral("backup://127.0.0.1:%1/files").arg(simpleprotocol::nextLocalPort());
-        m_socket = m_device->connect(url, kConnectTimeoutMs);
-    } else if (m_socket->thread() != QThread::currentThread()) {
-        m_socket->moveToThread(QThread::currentThread());
-    }
-    return m_socket;
+    QTcpSocket* s = m_session.socket();
+    if (!s)
+        return m_session.open(PhoneSession::Scheme::Backup, QStringLiteral("files"));
+    if (s->thread() != QThread::currentThread())
+        s->moveToThread(QThread::currentThread());
+    return s;
 }
 
 void AndroidLoadFileSys::park()
 {
-    if (m_socket)
-        m_socket->moveToThread(nullptr);
+    if (QTcpSocket* s = m_session.socket())
+        s->moveToThread(nullptr);
 }
 
-void AndroidLoadFileSys::drop()
+void AndroidLoadFileSys::drop(bool stopAgent)
 {
-    if (!m_socket)
-        return;
-    if (m_socket->thread() != QThread::currentThread())
-        m_socket->moveToThread(QThread::currentThread());
-    m_socket->abort();
-    delete m_socket;
-    m_socket = nullptr;
+    QTcpSocket* s = m_session.socket();
+    if (s && s->thread() != QThread::currentThread())
+        s->moveToThread(QThread::currentThread());
+    if (stopAgent)
+        m_session.fail();
+    else
+        m_session.drop();
 }
 
 QList<_RemoteFile*> AndroidLoadFileSys::listFolder(const QString& path, _RemoteFile* parent)
@@ -149,8 +144,7 @@ bool AndroidLoadFileSys::deleteFile(const QString& path)
         park();
         throw;
     } catch (...) {
-        drop();
-        m_device->forceStopAgent();
+        drop(true);
         throw;
     }
 }

@@ -3,13 +3,13 @@
 // one path), and the job that lists whole folder trees through it.
 #pragma once
 
+#include "phonelink/phonesession.h"
+
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
 #include <QThread>
-
-#include <memory>
 
 class AndroidDeviceInfo;
 class JobReport;
@@ -55,7 +55,7 @@ public:
     static bool isListable(const _RemoteFile* entry);
 
     // Tests: whether a connection is held.
-    bool isOpen() const { return m_socket != nullptr; }
+    bool isOpen() const { return m_session.isOpen(); }
     // Longest wait for the phone's next line (and for a send to go out).
     void setLineTimeoutMs(int ms) { m_lineTimeoutMs = ms; }
 
@@ -66,10 +66,12 @@ private:
     // Leaves the connection without a thread between requests, so the next
     // caller's thread can take it over.
     void park();
-    void drop();
+    // Ends the connection without a word; with stopAgent the Phone Agent is
+    // force-stopped too.
+    void drop(bool stopAgent = false);
 
     AndroidDeviceInfo* m_device;
-    QTcpSocket* m_socket = nullptr;
+    PhoneSession m_session; // opened by the first request
     int m_lineTimeoutMs = kLineTimeoutMs;
 };
 

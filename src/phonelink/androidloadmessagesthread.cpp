@@ -162,7 +162,7 @@ void AndroidLoadMessagesThread::load()
 
     openService(QStringLiteral("mms2"));
     for (;;) {
-        const QString line = simpleprotocol::readCommand(socket.get(), -1);
+        const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(QLatin1String("$bye:")))
             break;
         if (line.startsWith(QLatin1String("$count:"))) {
@@ -174,7 +174,7 @@ void AndroidLoadMessagesThread::load()
         }
         // Anything else is skipped: newer agents may send more.
     }
-    simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+    simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
 
     finishGroups();
     writeReportedKeys();
@@ -205,14 +205,14 @@ void AndroidLoadMessagesThread::readBatch()
 {
     for (;;) {
         checkCanceled();
-        const QString line = simpleprotocol::readCommand(socket.get(), -1);
+        const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(QLatin1String("$sms:"))) {
             ++m_done;
             progress->postUpdateProgress(QString(), jobreport::percent(m_done, m_total),
                                          QStringLiteral("sms: %1/%2").arg(m_done).arg(m_total));
             receiveMessage(line.mid(5));
         } else if (line.startsWith(QLatin1String("$end:"))) {
-            simpleprotocol::sendCommand(socket.get(), QStringLiteral("$batch:"), QString(), true, -1);
+            simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
             return;
         }
     }
@@ -284,11 +284,11 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
         return;
     }
     if (stored) {
-        simpleprotocol::sendCommand(socket.get(), QStringLiteral("0"), QString(), true, -1);
+        simpleprotocol::sendCommand(socket, QStringLiteral("0"), QString(), true, -1);
         return;
     }
     msg.guid = makeGuidFromData(key.toUtf8());
-    simpleprotocol::sendCommand(socket.get(), QStringLiteral("1"), QString(), true, -1);
+    simpleprotocol::sendCommand(socket, QStringLiteral("1"), QString(), true, -1);
     // Every part is read before anything of the message is stored: one
     // damaged part leaves the whole message unstored and its key unrecorded,
     // so the next load asks for it again.
@@ -428,10 +428,10 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
                                                   QSet<QString>& names)
 {
     checkCanceled();
-    const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$atta:"), -1);
+    const QString line = simpleprotocol::expectCommand(socket, QStringLiteral("$atta:"), -1);
     const QStringList f = line.mid(6).split(QLatin1Char(','));
     if (f.size() < 2)
-        throw simpleprotocol::LocalException(socket.get(), QStringLiteral("$atta: command invalid param."));
+        throw simpleprotocol::LocalException(socket, QStringLiteral("$atta: command invalid param."));
     part.mime = f.at(0);
     // The phone's name must stay one file name: separators go, and a name
     // made only of dots gets the fallback.
@@ -463,13 +463,13 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
         file.setFileName(part.path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             throw simpleprotocol::LocalException(
-                socket.get(), QStringLiteral("Create %1 error. %2").arg(part.path, file.errorString()));
+                socket, QStringLiteral("Create %1 error. %2").arg(part.path, file.errorString()));
     }
     qint64 received = 0;
     QByteArray bytes;
     for (;;) {
         checkCanceled();
-        const QString data = simpleprotocol::readLine(socket.get(), -1);
+        const QString data = simpleprotocol::readLine(socket, -1);
         if (data.startsWith(QLatin1Char('.')))
             break;
         if (data.startsWith(QLatin1String("$error:")))
@@ -485,11 +485,11 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
         // A dropped part is still checked: damaged data skips its message.
         if (file.isOpen() && file.write(bytes) != bytes.size())
             throw simpleprotocol::LocalException(
-                socket.get(), QStringLiteral("write file %1 failed. %2").arg(part.path, file.errorString()));
+                socket, QStringLiteral("write file %1 failed. %2").arg(part.path, file.errorString()));
         received += bytes.size();
         progress->postUpdateProgress(QString(), -1, tr("Receiving %1(%L2 KB)").arg(part.name).arg(received / 1024));
     }
-    simpleprotocol::sendCommand(socket.get(), QStringLiteral("."), QString(), true, -1);
+    simpleprotocol::sendCommand(socket, QStringLiteral("."), QString(), true, -1);
     file.close();
 }
 

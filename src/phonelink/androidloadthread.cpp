@@ -1,6 +1,7 @@
 #include "phonelink/androidloadthread.h"
 
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "records/absdb.h"
 #include "shell/core/jobreport.h"
@@ -38,17 +39,11 @@ AndroidLoadThread::AndroidLoadThread(AndroidDeviceInfo* device, AbsLocalDb* cach
 {
 }
 
-AndroidLoadThread::~AndroidLoadThread()
-{
-    // run() deletes the socket on its own thread; one is left only when the
-    // thread never ran to its end.
-    if (socket)
-        socket.release()->deleteLater();
-}
-
 void AndroidLoadThread::run()
 {
     simpleprotocol::CancelScope cancel(progress);
+    PhoneSession session(*device);
+    m_session = &session;
     try {
         load();
     } catch (int) {
@@ -57,15 +52,12 @@ void AndroidLoadThread::run()
         cleanupAfterFailure();
         progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
-    // The socket belongs to this thread, which has no event loop: a
-    // deleteLater would never run.
-    socket.reset();
+    m_session = nullptr;
+    socket = nullptr;
 }
 
 void AndroidLoadThread::cleanupAfterFailure()
 {
-    if (socket)
-        socket->abort();
     if (tranBegun) {
         tranBegun = false;
         try {
@@ -74,16 +66,12 @@ void AndroidLoadThread::cleanupAfterFailure()
             qWarning("loader: rollback failed: %s", e.what());
         }
     }
-    device->forceStopAgent();
+    m_session->fail();
 }
 
 void AndroidLoadThread::openService(const QString& service)
 {
-    const QString url = QStringLiteral("backup://127.0.0.1:%1/").arg(simpleprotocol::nextLocalPort()) + service;
-    socket.reset(device->connect(url, kConnectTimeoutMs));
-    // Requests and acknowledgements are single short lines: sent at once,
-    // they do not wait for the peer's delayed acknowledgement.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket = m_session->open(PhoneSession::Scheme::Backup, service);
 }
 
 void AndroidLoadThread::beginTran()
@@ -103,7 +91,7 @@ void AndroidLoadThread::finish()
 
 qint64 AndroidLoadThread::readCount()
 {
-    const QString line = simpleprotocol::expectCommand(socket.get(), QStringLiteral("$count:"), -1);
+    const QString line = simpleprotocol::expectCommand(socket, QStringLiteral("$count:"), -1);
     return line.mid(7).toLongLong();
 }
 
@@ -120,7 +108,7 @@ void AndroidLoadThread::postRecordProgress(qint64 done, qint64 total, const QStr
 void AndroidLoadThread::fail(bool tellPhone, const QString& text) const
 {
     if (tellPhone)
-        throw simpleprotocol::LocalException(socket.get(), text);
+        throw simpleprotocol::LocalException(socket, text);
     throw std::runtime_error(text.toStdString());
 }
 
@@ -132,9 +120,9 @@ void AndroidLoadThread::readBatches(const BatchRules& rules,
     for (;;) {
         if (rules.cancelBeforeEveryRead)
             checkCanceled();
-        const QString line = simpleprotocol::readCommand(socket.get(), -1);
+        const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(end)) {
-            simpleprotocol::sendCommand(socket.get(), QStringLiteral("$bye:"), QString(), true, -1);
+            simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
             return;
         }
         if (!line.startsWith(batch))
@@ -146,7 +134,7 @@ void AndroidLoadThread::readBatches(const BatchRules& rules,
                 checkCanceled();
             if (rules.beforeBatchRead)
                 rules.beforeBatchRead();
-            const QString record = simpleprotocol::readCommand(socket.get(), -1);
+            const QString record = simpleprotocol::readCommand(socket, -1);
             if (record.startsWith(end))
                 break;
             const auto command = std::find_if(rules.recordCommands.begin(), rules.recordCommands.end(),
@@ -155,7 +143,7 @@ void AndroidLoadThread::readBatches(const BatchRules& rules,
                 fail(rules.tellPhone, rules.batchError(record));
             onRecord(*command, record.mid(command->size()));
         }
-        simpleprotocol::sendCommand(socket.get(), batch, QString(), true, -1);
+        simpleprotocol::sendCommand(socket, batch, QString(), true, -1);
         if (rules.onBatchAcknowledged)
             rules.onBatchAcknowledged();
     }

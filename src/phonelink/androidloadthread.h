@@ -6,30 +6,25 @@
 // A subclass implements load(): it opens its service, reads the header and
 // the batches (readBatches does the generic part) and ends with finish().
 // run() guards it: a cancel (int -1, also thrown by a blocked read once the
-// report is cancelled) and a std::exception disconnect the socket, roll the
-// transaction back and force-stop the Phone Agent; only the exception posts
-// its text. The socket is created and deleted on the job's thread.
+// report is cancelled) and a std::exception roll the transaction back and
+// end the run's PhoneSession as failed (the connection dropped, the Phone
+// Agent force-stopped); only the exception posts its text. A load that
+// succeeds leaves the agent running and its connection is closed.
 #pragma once
 
 #include <QStringList>
 #include <QThread>
 
 #include <functional>
-#include <memory>
 
 class AbsLocalDb;
 class AndroidDeviceInfo;
 class JobReport;
+class PhoneSession;
 class QTcpSocket;
 
 class AndroidLoadThread : public QThread {
     Q_OBJECT
-public:
-    ~AndroidLoadThread() override;
-
-    // Every opening allows the agent this long.
-    static constexpr int kConnectTimeoutMs = 10000;
-
 protected:
     AndroidLoadThread(AndroidDeviceInfo* device, AbsLocalDb* cacheDb, JobReport* progress, QObject* parent);
 
@@ -38,8 +33,7 @@ protected:
     // The whole exchange. Throws on failure, int -1 on cancel.
     virtual void load() = 0;
     // Runs after a cancel or failure, before an error is posted. The default
-    // disconnects the socket, rolls back a begun transaction and force-stops
-    // the Phone Agent.
+    // rolls back a begun transaction and ends the session as failed.
     virtual void cleanupAfterFailure();
 
     // Opens "backup://127.0.0.1:<port>/<service>" into socket.
@@ -77,8 +71,11 @@ protected:
     AndroidDeviceInfo* device;
     AbsLocalDb* cacheDb;
     JobReport* progress;
-    std::unique_ptr<QTcpSocket> socket;
+    QTcpSocket* socket = nullptr; // the session's, only during run()
     bool tranBegun = false;
+
+private:
+    PhoneSession* m_session = nullptr; // run()'s
 };
 
 namespace loaderfields {

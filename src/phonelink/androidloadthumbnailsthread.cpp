@@ -1,6 +1,7 @@
 #include "phonelink/androidloadthumbnailsthread.h"
 
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
@@ -118,18 +119,13 @@ bool AndroidLoadThumbnailsThread::waitIdle(int ms)
     return true;
 }
 
-void AndroidLoadThumbnailsThread::dropSocket()
-{
-    if (m_socket) {
-        m_socket->abort();
-        m_socket.reset();
-    }
-}
-
 void AndroidLoadThumbnailsThread::run()
 {
     // A stop also ends a read that waits for the phone.
     simpleprotocol::CancelScope cancel([this] { return m_stopRequested.load(); });
+    // Failures only skip a path: they never stop the Phone Agent.
+    PhoneSession session(*m_device, PhoneSession::OnFailure::KeepAgent);
+    m_session = &session;
     for (;;) {
         QStringList paths;
         {
@@ -147,7 +143,8 @@ void AndroidLoadThumbnailsThread::run()
         m_changed.wakeAll();
     }
     // The connection belongs to this thread; it ends here, without a word.
-    dropSocket();
+    session.drop();
+    m_session = nullptr;
 }
 
 void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
@@ -162,15 +159,8 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
         if (path.isEmpty() || isWholeThumbnail(thumbnailPath(path)))
             continue;
         if (!connectionUsable()) {
-            dropSocket();
             try {
-                const QString url
-                    = QStringLiteral("backup://127.0.0.1:%1/image-thumbnails").arg(simpleprotocol::nextLocalPort());
-                m_socket.reset(m_device->connect(url, kConnectTimeoutMs));
-                // Every data line is answered with a short line: sent at
-                // once, it does not wait for the phone's delayed
-                // acknowledgement.
-                m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                m_session->open(PhoneSession::Scheme::Backup, QStringLiteral("image-thumbnails"));
             } catch (int) {
                 return;
             } catch (const std::exception& e) {
@@ -181,30 +171,31 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
         try {
             fetchOne(path, index);
         } catch (int) {
-            dropSocket();
+            m_session->drop();
             return;
         } catch (const std::exception& e) {
             qDebug("AndroidLoadThumbnailsThread::run, download file %s failed. %s", qUtf8Printable(path), e.what());
-            dropSocket();
+            m_session->drop();
         }
     }
 }
 
-bool AndroidLoadThumbnailsThread::connectionUsable()
+bool AndroidLoadThumbnailsThread::connectionUsable() const
 {
-    if (!m_socket)
+    QTcpSocket* s = m_session->socket();
+    if (!s)
         return false;
     // Between requests the phone has nothing to say: a closed connection
     // or a line waiting (an "$error:" of a phone that gave up on it) means
     // it is no longer in step.
-    if (m_socket->bytesAvailable() == 0 && m_socket->state() == QAbstractSocket::ConnectedState)
-        m_socket->waitForReadyRead(0);
-    return m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0;
+    if (s->bytesAvailable() == 0 && s->state() == QAbstractSocket::ConnectedState)
+        s->waitForReadyRead(0);
+    return s->state() == QAbstractSocket::ConnectedState && s->bytesAvailable() == 0;
 }
 
 void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
 {
-    QTcpSocket* s = m_socket.get();
+    QTcpSocket* s = m_session->socket();
     simpleprotocol::sendCommand(s, QStringLiteral("$dload:"),
                                 simpleprotocol::encodeField(path) + QStringLiteral(",16384,40"), true, -1);
     // The number after "$file:" is not used: an agent may announce the

@@ -19,15 +19,13 @@
 #include <QWaitCondition>
 
 #include <atomic>
-#include <memory>
 
 class AndroidDeviceInfo;
-class QTcpSocket;
+class PhoneSession;
 
 class AndroidLoadThumbnailsThread : public QThread {
     Q_OBJECT
 public:
-    static constexpr int kConnectTimeoutMs = 10000;
     // A thumbnail larger than this is refused.
     static constexpr qint64 kMaxThumbnailBytes = 16ll * 1024 * 1024;
 
@@ -59,14 +57,13 @@ protected:
 private:
     void runOnce(const QStringList& paths);
     void fetchOne(const QString& path, int index);
-    bool connectionUsable();
-    void dropSocket();
+    bool connectionUsable() const;
 
     AndroidDeviceInfo* m_device;
     QDir m_thumbnailsDir;
     std::atomic<bool> m_stopRequested {false};
     std::atomic<bool> m_quit {false};
-    std::unique_ptr<QTcpSocket> m_socket; // the worker's own
+    PhoneSession* m_session = nullptr; // the worker's own, while it runs
 
     QMutex m_mutex;
     QWaitCondition m_changed;

@@ -198,6 +198,54 @@ private Q_SLOTS:
         }
     }
 
+    void overUsb_onlyAFailureOrCancelStopsTheAgent_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("end"); // "success", "error" or "cancel" (of a stall)
+        const Fault none(Fault::Kind::ErrorAt, u"none"_s);
+        QTest::newRow("files taken") << kFiles << none << u"success"_s;
+        QTest::newRow("files refused") << kFiles << Fault(Fault::Kind::ErrorAt, u"upload"_s, 4, "full") << u"error"_s;
+        QTest::newRow("files cancelled") << kFiles << Fault(Fault::Kind::StallAt, u"upload"_s, 4) << u"cancel"_s;
+        QTest::newRow("photos taken") << kPhotos << none << u"success"_s;
+        QTest::newRow("photos closed") << kPhotos << Fault(Fault::Kind::CloseAt, u"images"_s, 2) << u"error"_s;
+    }
+
+    // Over USB a job that fails or is cancelled force-stops the Phone
+    // Agent once; one that succeeds leaves it running. Either way the
+    // phone sees its session end.
+    void overUsb_onlyAFailureOrCancelStopsTheAgent()
+    {
+        QFETCH(int, kind);
+        QFETCH(Fault, fault);
+        QFETCH(QString, end);
+        const QString file = testsupport::makeTempDir(u"usb"_s) + u"/big.bin"_s;
+        QVERIFY(jobtest::writeFile(file, mediatest::bytes(2 * 524288, 4)));
+        testsupport::SimPhone::Options options;
+        options.fixture = mediatest::fixture({});
+        testsupport::SimPhone phone(options);
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        phone.sim->addFault(fault);
+        Report report;
+        std::unique_ptr<QThread> job;
+        if (kind == kFiles)
+            job = std::make_unique<AndroidUploadFilesThread>(&phone.device, u"/sdcard"_s, QList {QFileInfo(file)},
+                                                             &report);
+        else
+            job = std::make_unique<AndroidUploadImagesThread>(kind, &phone.device, QStringList {file}, &report);
+        if (end == "cancel"_L1) {
+            jobtest::cancelWhenStalled(*job, report,
+                                       [&] { return phone.sim->linesReceived(u"upload"_s).contains("$block:524288"); });
+            phone.sim->releaseStalls();
+        } else {
+            QVERIFY(jobtest::run(*job));
+        }
+        QCOMPARE(report.successes().size(), end == "success"_L1 ? 1 : 0);
+        QCOMPARE(report.errors().size(), end == "error"_L1 ? 1 : 0);
+        QCOMPARE(phone.adb->commandLines().filter(u"force-stop"_s).size(), end == "success"_L1 ? 0 : 1);
+        QVERIFY(phone.sim->waitFinished(u"service"_s, 1, 5000));
+    }
+
     // Every file arrives byte for byte in its album; a file the target
     // declines is offered (its path without folder as name and path) but
     // not fetched; a path that cannot travel as one line is not offered. The
