@@ -17,11 +17,15 @@
 #include "simphone.h"
 #include "testsupport.h"
 
+#include <QMenu>
 #include <QObject>
 
 #include <functional>
+#include <memory>
+#include <source_location>
 
 class QAbstractItemModel;
+class AbsMainForm;
 class QAbstractItemView;
 class QAction;
 
@@ -29,6 +33,31 @@ namespace testsupport {
 
 class PageTest : public QObject {
     Q_OBJECT
+
+public:
+    // Commands as the user gives them: the page's toolbar action, or the
+    // entry of its context menu `menu`, with this text is triggered, as a
+    // click does. Checking helpers (see CHECKED): they fail, naming the
+    // action and the page, when there is no such action, when it is
+    // disabled, or when the context menu does not open (nothing selected).
+    //
+    //     CHECKED(triggerAction(page, QStringLiteral("Extract Call history")));
+    [[nodiscard]] static bool triggerAction(AbsMainForm& page, const QString& text,
+                                            std::source_location at = std::source_location::current());
+    template <class Page>
+    [[nodiscard]] static bool triggerMenuAction(Page& page, const QString& text, int menu = 0,
+                                                std::source_location at = std::source_location::current())
+    {
+        const std::unique_ptr<QMenu> popup(page.createContextMenu(menu));
+        const QString where = QStringLiteral("context menu %1 of %2").arg(menu).arg(pageName(page));
+        HELPER_VERIFY2(popup, qPrintable(where + QStringLiteral(" does not open: nothing is selected")));
+        return triggerAmong(popup->actions(), text, where, at);
+    }
+    // Presses Cancel on the visible progress dialog once ready() holds while
+    // run() runs; returns the milliseconds from the press to run()'s return,
+    // -1 when it was never pressed.
+    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
+                                     const std::function<void()>& run);
 
 protected:
     // Call from initTestCase: translations, a port pinned for the sessions.
@@ -63,13 +92,12 @@ protected:
 
     // Whether each action is enabled, in order.
     static QList<bool> enabledStates(const QList<QAction*>& actions);
-    // Presses Cancel on the visible progress dialog once ready() holds while
-    // run() runs; returns the milliseconds from the press to run()'s return,
-    // -1 when it was never pressed.
-    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
-                                     const std::function<void()>& run);
 
 private:
+    static QString pageName(const QWidget& page);
+    static bool triggerAmong(const QList<QAction*>& actions, const QString& text, const QString& where,
+                             std::source_location at);
+
     ItemModelMain m_tree;
 };
 

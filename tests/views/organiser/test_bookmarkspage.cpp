@@ -83,21 +83,23 @@ private Q_SLOTS:
     // Two visits, one bookmark backed up then all, all sent to a second phone.
     void phonePage_loadsOnce_backsUp_andTransfersToASecondPhone()
     {
-        organisertest::checkLoadsOnce<BookmarksMainForm>(*m_sim, QStringLiteral("bookmarks"), m_phone, devicesRoot());
+        CHECKED(organisertest::checkLoadsOnce<BookmarksMainForm>(*m_sim, QStringLiteral("bookmarks"), m_phone,
+                                                                 devicesRoot()));
         ScriptedPrompt prompt;
         BookmarksMainForm page(m_phone, devicesRoot());
         QCOMPARE(allTitles(*page.bookmarkModel()), QStringLiteral("Example|Wiki ü|News").split(u'|'));
         select(page, {QStringLiteral("News")});
-        organisertest::checkBackupSelectedThenAll(
-            page, QStringLiteral("bookmarks.db"), [](const QString& f) { return LocalBookmarkDb(f).countBookmarks(); },
-            1, 3);
+        CHECKED(organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("Backup selected Bookmarks"), QStringLiteral("Backup Bookmarks"),
+            QStringLiteral("bookmarks.db"), [](const QString& f) { return LocalBookmarkDb(f).countBookmarks(); }, 1,
+            3));
 
         testsupport::SimPhone second(QStringLiteral("127.0.112.32"));
         QVERIFY2(second.ok(), qPrintable(second.error));
         _AndroidDeviceItemNode* target = addPhone(second);
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 3 "));
-        page.miToolbarA2A();
+        CHECKED(triggerAction(page, QStringLiteral("Transfer Android Bookmarks to other Android")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(second.verdict(1), QString());
         QCOMPARE(second.store->batchSizes(QStringLiteral("bookmarks")), QList<int> {3});
@@ -127,7 +129,7 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         prompt.answerSaveFile(dir + QStringLiteral("/marks"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 3 Bookmarks."));
-        page.miExport();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract selected Bookmarks")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("marks")});
 
@@ -157,13 +159,13 @@ private Q_SLOTS:
                                     "data:text/html,<b>x</b>", "vbscript:x", ""})
             QVERIFY2(!BookmarksMainForm::isOpenableUrl(QString::fromLatin1(refused)), refused);
 
-        organisertest::screenshot(page, {951, 420}, QStringLiteral("bookmarks_page.png"));
+        CHECKED(organisertest::screenshot(page, {951, 420}, QStringLiteral("bookmarks_page.png")));
 
         // A folder goes with its subtree, in the file too.
         select(page, {QStringLiteral("Docs"), QStringLiteral("Guide")});
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
-        page.miToolbarDelete();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Bookmarks")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(allTitles(model), QStringLiteral("Home|Work|Local file|Script|").split(u'|'));
         QCOMPARE(LocalBookmarkDb(file).countOf(QStringLiteral("select count(*) from bookmarks")), 5);
@@ -229,7 +231,7 @@ private Q_SLOTS:
         mark(box.get(), QStringLiteral("Inner"), QStringLiteral("http://inner.example/"), 0);
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/marks.html");
         testsupport::RecordingJobReport report;
-        runExport<ExportBookmarkThread>(QList {second.get(), first.get(), box.get()}, path, report);
+        CHECKED(runExport<ExportBookmarkThread>(QList {second.get(), first.get(), box.get()}, path, report));
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 3 Bookmarks.")});
         QCOMPARE(testsupport::readFile(path),
                  testsupport::readFile(organisertest::dataFile(QStringLiteral("bookmarks_expected.html"))));
@@ -252,7 +254,7 @@ private Q_SLOTS:
         }
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/hostile.html");
         testsupport::RecordingJobReport report;
-        runExport<ExportBookmarkThread>(QList {folder.get()}, path, report);
+        CHECKED(runExport<ExportBookmarkThread>(QList {folder.get()}, path, report));
 
         // Every title and url as given, each anchor with its href alone, no
         // element or comment of the data's own; only CR LF line ends.

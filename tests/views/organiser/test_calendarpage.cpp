@@ -97,7 +97,8 @@ private Q_SLOTS:
 
     void phonePage_loadsOnce_exportsBacksUp_andTransfersToASecondPhone()
     {
-        organisertest::checkLoadsOnce<CalendarMainForm>(*m_sim, QStringLiteral("calendars"), m_phone, devicesRoot());
+        CHECKED(organisertest::checkLoadsOnce<CalendarMainForm>(*m_sim, QStringLiteral("calendars"), m_phone,
+                                                                devicesRoot()));
         ScriptedPrompt prompt;
         CalendarMainForm page(m_phone, devicesRoot());
         // Calendars by name ignoring case; the count counts events only.
@@ -111,7 +112,7 @@ private Q_SLOTS:
         page.listView()->selectionModel()->select(model.index(0, 0, work),
                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(page.getSelectedEvents().size(), 2);
-        organisertest::screenshot(page, {867, 420}, QStringLiteral("calendar_page.png"));
+        CHECKED(organisertest::screenshot(page, {867, 420}, QStringLiteral("calendar_page.png")));
 
         // Without a selection the toolbar export takes all events, as
         // iCalendar under the preselected filter.
@@ -119,7 +120,7 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         prompt.answerSaveFile(dir + QStringLiteral("/events"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 3 Calendar events."));
-        page.miToolbarExport();
+        CHECKED(triggerAction(page, QStringLiteral("Extract Calendar events")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(prompt.questions().at(0).filter, QStringLiteral("CSV Files(*.csv);;iCalendar Files(*.ics)"));
         QCOMPARE(prompt.questions().at(0).selectedFilter, QStringLiteral("iCalendar Files(*.ics)"));
@@ -128,9 +129,9 @@ private Q_SLOTS:
         // One event backed up, then all three with their reminder.
         page.listView()->selectionModel()->select(model.index(0, 0, model.index(1, 0)),
                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        organisertest::checkBackupSelectedThenAll(
-            page, QStringLiteral("calendars.db"), [](const QString& f) { return LocalCalendarsDb(f).countEvents(); }, 1,
-            3);
+        CHECKED(organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("Backup selected Calendar events"), QStringLiteral("Backup Calendar events"),
+            QStringLiteral("calendars.db"), [](const QString& f) { return LocalCalendarsDb(f).countEvents(); }, 1, 3));
 
         // All sent to a second phone, reminders too; its cache holds what
         // the phone acknowledged.
@@ -139,7 +140,7 @@ private Q_SLOTS:
         _AndroidDeviceItemNode* target = addPhone(second);
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 3 Calendar events to Android."));
-        page.miToolbarA2A();
+        CHECKED(triggerAction(page, QStringLiteral("Transfer Android Calendar events to other Android")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(second.verdict(1), QString());
         QCOMPARE(second.store->batchSizes(QStringLiteral("calendars")), QList<int> {3});
@@ -231,7 +232,7 @@ private Q_SLOTS:
         events[1].description = QStringLiteral("a literal \\n and \\N, then\r\na break");
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + u'/' + QTest::currentDataTag();
         testsupport::RecordingJobReport report;
-        runExport<ExportCalendarThread>(events, path, report);
+        CHECKED(runExport<ExportCalendarThread>(events, path, report));
         QCOMPARE(report.successes(), QStringList {result});
         QCOMPARE(masked(testsupport::readFile(path)), testsupport::readFile(organisertest::dataFile(expected)));
         // Each step under the export's status line.
@@ -246,7 +247,7 @@ private Q_SLOTS:
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/hostile.ics");
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         testsupport::RecordingJobReport report;
-        runExport<ExportCalendarThread>(events, path, report);
+        CHECKED(runExport<ExportCalendarThread>(events, path, report));
 
         // Only CR LF line ends; no line over 75 octets; no character cut.
         const QByteArray bytes = testsupport::readFile(path);
@@ -320,7 +321,7 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok,
                              QStringLiteral("Successfully extracted 4 Calendar events.\nEvents left out for want of a "
                                             "start or for a date outside the years 1 to 9999: 3"));
-        page.miToolbarExport();
+        CHECKED(triggerAction(page, QStringLiteral("Extract Calendar events")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(masked(testsupport::readFile(path)),
                  testsupport::readFile(organisertest::dataFile(QStringLiteral("calendar_zones_expected.ics"))));
