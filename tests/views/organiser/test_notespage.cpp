@@ -61,13 +61,11 @@ private Q_SLOTS:
         cleanupPage();
     }
 
-    // Newest first; a note opens as an inert page; the selection exports;
-    // deletion.
-    void backupPage_listsOpensExportsAndDeletes_butNeverADamagedFile()
+    // Newest first, shown as written.
+    void backupPage_listsNewestFirst_asWritten()
     {
         _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
         ScriptedPrompt prompt;
-        testsupport::UrlRecorder opened;
         NotesMainForm page(backup, devicesRoot());
         checkModel(page.notesModel());
         VERIFY_SCRIPT_DONE(prompt);
@@ -75,9 +73,17 @@ private Q_SLOTS:
         QCOMPARE(column(model, 1).first(), QStringLiteral("<script>alert(1)</script> & \"q\""));
         for (int col = 0; col < model.columnCount(); ++col)
             QCOMPARE(shownToolTips(model, col), column(model, col)); // shown as written
+    }
 
-        // Hostile ids open into the private temporary folder; the title is
-        // text, the body is HTML under a policy that runs and fetches nothing.
+    // Hostile ids open into the private temporary folder; the title is
+    // text, the body is HTML under a policy that runs and fetches nothing.
+    void backupPage_opensANoteAsAnInertPage()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        testsupport::UrlRecorder opened;
+        NotesMainForm page(backup, devicesRoot());
+        const ItemModelNotes& model = *page.notesModel();
         page.noteDoubleClicked(model.index(0, 1));
         page.noteDoubleClicked(model.index(1, 1)); // "../../dev" and "../../../escape", empty body
         VERIFY_SCRIPT_DONE(prompt);
@@ -89,8 +95,14 @@ private Q_SLOTS:
         QVERIFY(first.contains("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';"));
         QVERIFY(first.contains("<body>\r\n<b>bold</b></body></html>"));
         QVERIFY(testsupport::readFile(opened.urls.at(1).toLocalFile()).endsWith("<body>\r\n</body></html>"));
+    }
 
-        // Export of the selection through the page's dialogs.
+    // Export of the selection through the page's dialogs.
+    void backupPage_exportsTheSelection()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        NotesMainForm page(backup, devicesRoot());
         const QString folder = testsupport::makeTempDir(QStringLiteral("page-export")) + QStringLiteral("/new/notes");
         selectRows(page.listView(), {2, 5});
         prompt.answerSaveFile(folder);
@@ -100,8 +112,15 @@ private Q_SLOTS:
         QCOMPARE(testsupport::filesBelow(folder), QStringLiteral("7-abc.html|9-abcdefghijklmnopqrst.html").split(u'|'));
 
         CHECKED(organisertest::screenshot(page, {881, 360}, QStringLiteral("notes_page.png")));
+    }
 
-        // Delete asks first, then the selection goes, then all.
+    // Delete asks first, then the selection goes, then all.
+    void backupPage_deletesAfterAsking_theSelectionThenAll()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        NotesMainForm page(backup, devicesRoot());
+        const ItemModelNotes& model = *page.notesModel();
         selectRows(page.listView(), {0, 2});
         prompt.answerMessage(QMessageBox::No, QStringLiteral("Confirm to delete selected Notes?"));
         CHECKED(triggerMenuAction(page, QStringLiteral("Delete selected Notes")));
@@ -117,9 +136,14 @@ private Q_SLOTS:
         CHECKED(triggerAction(page, QStringLiteral("Delete Notes")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(model.rowCount(), 0);
+    }
 
-        // A damaged file: the error names it; delete all asks nothing and
-        // leaves the file as it was.
+    // A damaged file: the error names it; delete all asks nothing and
+    // leaves the file as it was.
+    void backupPage_neverDeletesADamagedFile()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
         const QString file = backup->dir.absoluteFilePath(QStringLiteral("notes.db"));
         QFile::remove(file);
         const QByteArray damaged = organisertest::writeDamaged(file);
