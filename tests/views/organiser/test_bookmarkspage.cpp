@@ -80,20 +80,33 @@ private Q_SLOTS:
     void init() { m_phone = addPhone(*m_sim); }
     void cleanup() { cleanupPage(); }
 
-    // Two visits, one bookmark backed up then all, all sent to a second phone.
-    void phonePage_loadsOnce_backsUp_andTransfersToASecondPhone()
+    // Two visits: one load.
+    void phonePage_loadsOnce()
     {
         CHECKED(organisertest::checkLoadsOnce<BookmarksMainForm>(*m_sim, QStringLiteral("bookmarks"), m_phone,
                                                                  devicesRoot()));
         ScriptedPrompt prompt;
         BookmarksMainForm page(m_phone, devicesRoot());
         QCOMPARE(allTitles(*page.bookmarkModel()), QStringLiteral("Example|Wiki ü|News").split(u'|'));
+    }
+
+    // One bookmark backed up, then all.
+    void phonePage_backsUpOneThenAll()
+    {
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(m_phone, devicesRoot());
         select(page, {QStringLiteral("News")});
         CHECKED(organisertest::checkBackupSelectedThenAll(
             page, QStringLiteral("Backup selected Bookmarks"), QStringLiteral("Backup Bookmarks"),
             QStringLiteral("bookmarks.db"), [](const QString& f) { return LocalBookmarkDb(f).countBookmarks(); }, 1,
             3));
+    }
 
+    // All sent to a second phone.
+    void phonePage_transfersAllToASecondPhone()
+    {
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(m_phone, devicesRoot());
         testsupport::SimPhone second(QStringLiteral("127.0.112.32"));
         QVERIFY2(second.ok(), qPrintable(second.error));
         _AndroidDeviceItemNode* target = addPhone(second);
@@ -108,23 +121,27 @@ private Q_SLOTS:
                  3);
     }
 
-    // The tree in sibling order, a folder's selection standing for its
-    // subtree, search with wrap-around, a double click that hands only web
-    // addresses to the desktop, and deletion of subtrees.
-    void backupPage_treeSearchDoubleClickAndDelete()
+    // The tree in sibling order with its count.
+    void backupPage_listsTheTreeInSiblingOrder()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
-        const QString file = backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db"));
-        fillBackup(file);
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
         ScriptedPrompt prompt;
         BookmarksMainForm page(backup, devicesRoot());
         checkModel(page.bookmarkModel());
-        const ItemModelBookmark& model = *page.bookmarkModel();
-        QCOMPARE(allTitles(model), QStringLiteral("Home|Work|Docs|API reference|Guide|Local file|Script|").split(u'|'));
+        QCOMPARE(allTitles(*page.bookmarkModel()),
+                 QStringLiteral("Home|Work|Docs|API reference|Guide|Local file|Script|").split(u'|'));
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:6"));
+    }
 
-        // The export of a folder and a bookmark inside it: the subtree once,
-        // the name as typed.
+    // The export of a folder and a bookmark inside it: the subtree once,
+    // the name as typed.
+    void backupPage_exportsAFolderAndABookmarkInIt_theSubtreeOnce()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
         select(page, {QStringLiteral("Guide"), QStringLiteral("Work"), QStringLiteral("Home")});
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         prompt.answerSaveFile(dir + QStringLiteral("/marks"));
@@ -132,9 +149,17 @@ private Q_SLOTS:
         CHECKED(triggerMenuAction(page, QStringLiteral("Extract selected Bookmarks")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("marks")});
+    }
 
-        // A match in a collapsed folder opens its folders; the only match is
-        // found again; a later one wraps to the top.
+    // A match in a collapsed folder opens its folders; the only match is
+    // found again; a later one wraps to the top.
+    void backupPage_searchOpensFolders_andWrapsAround()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         for (const auto& [keyword, found] : {std::pair {"  GUIDE ", "Guide"}, std::pair {"  GUIDE ", "Guide"},
                                              std::pair {"e", "Local file"}, std::pair {"e", "Home"}}) {
             page.keywordEdit()->setText(QString::fromLatin1(keyword));
@@ -142,8 +167,16 @@ private Q_SLOTS:
             QCOMPARE(model.data(page.listView()->currentIndex()).toString(), QString::fromLatin1(found));
         }
         QVERIFY(page.listView()->isExpanded(indexOfTitle(model, QStringLiteral("Docs"))));
+    }
 
-        // Folders are skipped; the bare path and the script are refused.
+    // Folders are skipped; the bare path and the script are refused.
+    void backupPage_doubleClickHandsOnlyWebAddressesToTheDesktop()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         testsupport::UrlRecorder opened;
         select(page,
                {QStringLiteral("Work"), QStringLiteral("Home"), QStringLiteral("Local file"), QStringLiteral("Script"),
@@ -160,8 +193,17 @@ private Q_SLOTS:
             QVERIFY2(!BookmarksMainForm::isOpenableUrl(QString::fromLatin1(refused)), refused);
 
         CHECKED(organisertest::screenshot(page, {951, 420}, QStringLiteral("bookmarks_page.png")));
+    }
 
-        // A folder goes with its subtree, in the file too.
+    // A folder goes with its subtree, in the file too.
+    void backupPage_deletesAFolderWithItsSubtree()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db"));
+        fillBackup(file);
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         select(page, {QStringLiteral("Docs"), QStringLiteral("Guide")});
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
