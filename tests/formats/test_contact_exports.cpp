@@ -31,10 +31,13 @@ bool finished(QThread& job)
     return job.wait(30000);
 }
 
-void put(const QString& path, const QByteArray& bytes)
+// A checking helper (see CHECKED).
+[[nodiscard]] bool put(const QString& path, const QByteArray& bytes,
+                       std::source_location at = std::source_location::current())
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    HELPER_VERIFY2(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size(), qPrintable(path));
+    return true;
 }
 
 const QList<pim::_Contact> kTen(10, fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee")));
@@ -232,15 +235,16 @@ private Q_SLOTS:
             if (format == ExportHTML) {
                 QVERIFY(QDir().mkpath(target + QStringLiteral("/photos")));
                 file = target + QStringLiteral("/out");
-                put(target + QStringLiteral("/photos/0.jpg"), photo);
+                CHECKED(put(target + QStringLiteral("/photos/0.jpg"), photo));
                 before = QStringList {QStringLiteral("out/out"), QStringLiteral("out/photos/0.jpg")};
             }
-            put(file, earlier);
-            const auto unchanged = [&] {
-                QCOMPARE(testsupport::readFile(file), earlier);
-                QCOMPARE(testsupport::filesBelow(dir), before);
+            CHECKED(put(file, earlier));
+            const auto unchanged = [&](std::source_location at = std::source_location::current()) {
+                HELPER_COMPARE(testsupport::readFile(file), earlier);
+                HELPER_COMPARE(testsupport::filesBelow(dir), before);
                 if (format == ExportHTML)
-                    QCOMPARE(testsupport::readFile(target + QStringLiteral("/photos/0.jpg")), photo);
+                    HELPER_COMPARE(testsupport::readFile(target + QStringLiteral("/photos/0.jpg")), photo);
+                return true;
             };
 
             RecordingJobReport cancelled, full, done;
@@ -248,7 +252,7 @@ private Q_SLOTS:
             ExportToFileThread cancelJob(many, format, target, &cancelled);
             QVERIFY(finished(cancelJob));
             QCOMPARE(cancelled.endCount(), 0);
-            unchanged();
+            CHECKED(unchanged());
             {
                 testsupport::FileSizeLimit limit(16 * 1024);
                 QVERIFY(limit.ok());
@@ -260,7 +264,7 @@ private Q_SLOTS:
             QVERIFY2(error.startsWith(QStringLiteral("write file error. "))
                          && !error.contains(QStringLiteral("Unknown")),
                      qPrintable(error));
-            unchanged();
+            CHECKED(unchanged());
 
             ExportToFileThread doneJob(many, format, target, &done);
             QVERIFY(finished(doneJob));

@@ -60,19 +60,23 @@ inline qsizetype countPrefix(const QList<QByteArray>& lines, const QByteArray& p
 }
 
 // Starts the job; once stalled() holds it must still run, and Cancel must
-// end it within a second without an end post.
-inline void cancelWhenStalled(QThread& job, testsupport::RecordingJobReport& report,
-                              const std::function<bool()>& stalled)
+// end it within a second without an end post. A checking helper (see
+// CHECKED).
+[[nodiscard]] inline bool cancelWhenStalled(QThread& job, testsupport::RecordingJobReport& report,
+                                            const std::function<bool()>& stalled,
+                                            std::source_location at = std::source_location::current())
 {
     job.start();
     const bool stalledRunning = QTest::qWaitFor(stalled, 5000) && !job.wait(200);
     QElapsedTimer sinceCancel;
     sinceCancel.start();
     report.cancel();
-    QVERIFY(job.wait(QDeadlineTimer(5000)));
-    QVERIFY(stalledRunning);
-    QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
-    QCOMPARE(report.endCount(), 0);
+    HELPER_VERIFY2(job.wait(QDeadlineTimer(5000)), "the job did not end within 5 s of Cancel");
+    HELPER_VERIFY2(stalledRunning, "the job never stalled while running");
+    HELPER_VERIFY2(sinceCancel.elapsed() < 1000,
+                   qPrintable(QStringLiteral("Cancel took %1 ms").arg(sinceCancel.elapsed())));
+    HELPER_COMPARE(report.endCount(), 0);
+    return true;
 }
 
 // The store in folder in one line: "messages/chats/handles/attachments",

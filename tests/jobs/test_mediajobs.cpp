@@ -171,9 +171,10 @@ private Q_SLOTS:
             job = std::make_unique<AndroidUploadImagesThread>(
                 kind, &phone->device, QStringList {base + u"/a.bin"_s, base + u"/big.bin"_s}, &report);
         if (error == "cancel"_L1) {
-            jobtest::cancelWhenStalled(*job, report,
-                                       [&] { return phone->sim->linesReceived(service).contains("$block:524288"); });
+            const bool cancelled = jobtest::cancelWhenStalled(
+                *job, report, [&] { return phone->sim->linesReceived(service).contains("$block:524288"); });
             phone->sim->releaseStalls();
+            CHECKED(cancelled);
         } else {
             QVERIFY(jobtest::run(*job));
         }
@@ -234,9 +235,10 @@ private Q_SLOTS:
         else
             job = std::make_unique<AndroidUploadImagesThread>(kind, &phone.device, QStringList {file}, &report);
         if (end == "cancel"_L1) {
-            jobtest::cancelWhenStalled(*job, report,
-                                       [&] { return phone.sim->linesReceived(u"upload"_s).contains("$block:524288"); });
+            const bool cancelled = jobtest::cancelWhenStalled(
+                *job, report, [&] { return phone.sim->linesReceived(u"upload"_s).contains("$block:524288"); });
             phone.sim->releaseStalls();
+            CHECKED(cancelled);
         } else {
             QVERIFY(jobtest::run(*job));
         }
@@ -413,8 +415,11 @@ private Q_SLOTS:
         target.sim->addFault(Fault(Fault::Kind::StallAt, u"images"_s, 3));
         Report report;
         AndroidTransferImagesA2AThread job(15, &source.device, &target.device, photos(sourcePhotos()), &report);
-        jobtest::cancelWhenStalled(job, report,
-                                   [&] { return target.sim->linesReceived(u"images"_s).contains("$block:65536"); });
+        const bool cancelled = jobtest::cancelWhenStalled(
+            job, report, [&] { return target.sim->linesReceived(u"images"_s).contains("$block:65536"); });
+        if (!cancelled)
+            target.sim->releaseStalls();
+        CHECKED(cancelled);
         const QStringList stops = target.adb->commandLines().filter(u"force-stop"_s);
         QCOMPARE(stops.size(), 2);
         QVERIFY(stops.at(0).contains(u"USB0001"_s) && stops.at(1).contains(u"USB0002"_s));

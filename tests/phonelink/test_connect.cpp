@@ -293,7 +293,10 @@ private Q_SLOTS:
     // Every way the Wi-Fi road can fail ends the job with its error, or
     // silently on a cancel. A phone that answers and one that refuses are
     // met in the Wi-Fi dialog's test.
-    void wifiRoadFaults_endInTheirErrors_data() { loadtest::jsonRows(QStringLiteral("wifi-connect-faults.json")); }
+    void wifiRoadFaults_endInTheirErrors_data()
+    {
+        CHECKED(loadtest::jsonRows(QStringLiteral("wifi-connect-faults.json")));
+    }
     void wifiRoadFaults_endInTheirErrors()
     {
         QFETCH(QJsonObject, row);

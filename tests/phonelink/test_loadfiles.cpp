@@ -164,7 +164,10 @@ private Q_SLOTS:
 
     // A download that fails in any way, or is cancelled, keeps the file
     // finished before it and leaves the copy extracted earlier untouched.
-    void transferFaults_failAndLeaveNoPartialFile_data() { loadtest::jsonRows(QStringLiteral("download-faults.json")); }
+    void transferFaults_failAndLeaveNoPartialFile_data()
+    {
+        CHECKED(loadtest::jsonRows(QStringLiteral("download-faults.json")));
+    }
     void transferFaults_failAndLeaveNoPartialFile()
     {
         QFETCH(QJsonObject, row);

@@ -72,7 +72,7 @@ private Q_SLOTS:
 
     // Every way a load can fail, and a cancel, leave the cache as it was;
     // on USB the agent is force-stopped.
-    void faults_leaveTheCacheAsItWas_data() { loadtest::jsonRows(QStringLiteral("calls-load-faults.json")); }
+    void faults_leaveTheCacheAsItWas_data() { CHECKED(loadtest::jsonRows(QStringLiteral("calls-load-faults.json"))); }
     void faults_leaveTheCacheAsItWas()
     {
         QFETCH(QJsonObject, row);

@@ -71,16 +71,17 @@ inline bool runJob(QThread& job, int ms = 20000)
 }
 
 // The rows of a test table from tests/phonelink/data/<file>, a JSON array
-// of objects: each row is named by its "name" and fetched as "row".
-inline void jsonRows(const QString& file)
+// of objects: each row is named by its "name" and fetched as "row". A
+// checking helper (see CHECKED): a file without rows fails.
+[[nodiscard]] inline bool jsonRows(const QString& file, std::source_location at = std::source_location::current())
 {
     QTest::addColumn<QJsonObject>("row");
     const QString path = testsupport::sourceDir() + QStringLiteral("/tests/phonelink/data/") + file;
     const QJsonArray rows = QJsonDocument::fromJson(testsupport::readFile(path)).array();
-    if (rows.isEmpty())
-        QFAIL(qPrintable(QStringLiteral("no rows in ") + file));
+    HELPER_VERIFY2(!rows.isEmpty(), qPrintable(QStringLiteral("no rows in ") + path));
     for (const QJsonValue& row : rows)
         QTest::newRow(qPrintable(row[QStringLiteral("name")].toString())) << row.toObject();
+    return true;
 }
 
 // Whether a posted error is the expected one: that text, or any text that

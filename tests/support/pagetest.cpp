@@ -1,6 +1,7 @@
 #include "pagetest.h"
 
 #include "phonelink/protocol/simpleprotocol.h"
+#include "shell/absmainform.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/translations.h"
 #include "shell/progressform.h"
@@ -113,6 +114,34 @@ QList<bool> PageTest::enabledStates(const QList<QAction*>& actions)
     for (const QAction* a : actions)
         on << a->isEnabled();
     return on;
+}
+
+bool PageTest::triggerAction(AbsMainForm& page, const QString& text, std::source_location at)
+{
+    const QList<QAction*> actions = page.createToolbarActions();
+    const bool ok = triggerAmong(actions, text, QStringLiteral("the toolbar of ") + pageName(page), at);
+    qDeleteAll(actions);
+    return ok;
+}
+
+QString PageTest::pageName(const QWidget& page)
+{
+    return QString::fromLatin1(page.metaObject()->className());
+}
+
+bool PageTest::triggerAmong(const QList<QAction*>& actions, const QString& text, const QString& where,
+                            std::source_location at)
+{
+    QAction* action = nullptr;
+    for (QAction* a : actions)
+        if (a->text() == text)
+            action = a;
+    HELPER_VERIFY2(action,
+                   qPrintable(QStringLiteral("no \"%1\" in %2, which has: %3")
+                                  .arg(text, where, texts(actions).join(QStringLiteral(", ")))));
+    HELPER_VERIFY2(action->isEnabled(), qPrintable(QStringLiteral("\"%1\" in %2 is disabled").arg(text, where)));
+    action->trigger();
+    return true;
 }
 
 qint64 PageTest::cancelProgressWhen(QObject* context, const std::function<bool()>& ready,

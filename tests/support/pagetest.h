@@ -19,13 +19,17 @@
 
 #include "shell/scriptedprompt.h"
 
+#include <QMenu>
 #include <QObject>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <source_location>
 
 class QAbstractItemModel;
+class AbsMainForm;
 class QAbstractItemView;
 class QAction;
 
@@ -33,6 +37,31 @@ namespace testsupport {
 
 class PageTest : public QObject {
     Q_OBJECT
+
+public:
+    // Commands as the user gives them: the page's toolbar action, or the
+    // entry of its context menu `menu`, with this text is triggered, as a
+    // click does. Checking helpers (see CHECKED): they fail, naming the
+    // action and the page, when there is no such action, when it is
+    // disabled, or when the context menu does not open (nothing selected).
+    //
+    //     CHECKED(triggerAction(page, QStringLiteral("Extract Call history")));
+    [[nodiscard]] static bool triggerAction(AbsMainForm& page, const QString& text,
+                                            std::source_location at = std::source_location::current());
+    template <class Page>
+    [[nodiscard]] static bool triggerMenuAction(Page& page, const QString& text, int menu = 0,
+                                                std::source_location at = std::source_location::current())
+    {
+        const std::unique_ptr<QMenu> popup(page.createContextMenu(menu));
+        const QString where = QStringLiteral("context menu %1 of %2").arg(menu).arg(pageName(page));
+        HELPER_VERIFY2(popup, qPrintable(where + QStringLiteral(" does not open: nothing is selected")));
+        return triggerAmong(popup->actions(), text, where, at);
+    }
+    // Presses Cancel on the visible progress dialog once ready() holds while
+    // run() runs; returns the milliseconds from the press to run()'s return,
+    // -1 when it was never pressed.
+    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
+                                     const std::function<void()>& run);
 
 protected:
     // Call from initTestCase: translations, a port pinned for the sessions.
@@ -68,8 +97,11 @@ protected:
     // Builds Page on a backup folder twice: as the folder is, then made a
     // read-only medium. read(page, prompt) runs the page's reading commands
     // (listing, exports, prints) each time, with nothing asked but what it
-    // scripts; not one byte of the folder changes and nothing is added.
-    template <class Page, class Read> void checkReadOnlyBackup(_LocalDbItemNode* backup, Read read)
+    // scripts; not one byte of the folder changes and nothing is added. A
+    // checking helper: call it through CHECKED.
+    template <class Page, class Read>
+    [[nodiscard]] bool checkReadOnlyBackup(_LocalDbItemNode* backup, Read read,
+                                           std::source_location at = std::source_location::current())
     {
         const QString dir = backup->dir.absolutePath();
         const QMap<QString, QByteArray> before = fileDigests(dir);
@@ -85,20 +117,22 @@ protected:
                 Page page(backup, devicesRoot());
                 read(page, prompt);
             }
-            VERIFY_SCRIPT_DONE(prompt);
-            QCOMPARE(fileDigests(dir), before);
+            HELPER_VERIFY2(!QTest::currentTestFailed(),
+                           readOnly ? "on the read-only medium" : "on the folder as it is");
+            HELPER_VERIFY_SCRIPT_DONE(prompt);
+            HELPER_COMPARE(fileDigests(dir), before);
         }
+        return true;
     }
 
     // Whether each action is enabled, in order.
     static QList<bool> enabledStates(const QList<QAction*>& actions);
-    // Presses Cancel on the visible progress dialog once ready() holds while
-    // run() runs; returns the milliseconds from the press to run()'s return,
-    // -1 when it was never pressed.
-    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
-                                     const std::function<void()>& run);
 
 private:
+    static QString pageName(const QWidget& page);
+    static bool triggerAmong(const QList<QAction*>& actions, const QString& text, const QString& where,
+                             std::source_location at);
+
     ItemModelMain m_tree;
 };
 

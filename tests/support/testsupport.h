@@ -7,15 +7,56 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QUrl>
 
 #include <atomic>
+#include <source_location>
 
 // Every scripted answer of a ScriptedPrompt was used and nothing unscripted
 // was asked.
 #define VERIFY_SCRIPT_DONE(p)                                                                                          \
     QVERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                                  \
              qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
+
+// Checking helpers. A helper that several tests share and that checks
+// something takes `std::source_location at = std::source_location::current()`
+// last, checks with HELPER_VERIFY, HELPER_VERIFY2, HELPER_COMPARE or
+// HELPER_VERIFY_SCRIPT_DONE (a failure is reported at the test's line that
+// called the helper, with the message QVERIFY or QCOMPARE gives) and returns
+// false at the first failure; it is [[nodiscard]]. The test calls it through
+// CHECKED, which ends the test function when it failed, as a failed QVERIFY
+// does:
+//
+//     [[nodiscard]] bool ranToItsEnd(QThread& job, std::source_location at = std::source_location::current())
+//     {
+//         job.start();
+//         HELPER_VERIFY(job.wait(10000));
+//         return true;
+//     }
+//     ...
+//     CHECKED(ranToItsEnd(job));
+#define HELPER_VERIFY2(statement, description)                                                                         \
+    do {                                                                                                               \
+        const bool helperOk_ = static_cast<bool>(statement);                                                           \
+        if (!QTest::qVerify(helperOk_, #statement, helperOk_ ? "" : static_cast<const char*>(description),             \
+                            at.file_name(), int(at.line())))                                                           \
+            return false;                                                                                              \
+    } while (false)
+#define HELPER_VERIFY(statement) HELPER_VERIFY2(statement, "")
+#define HELPER_COMPARE(actual, expected)                                                                               \
+    do {                                                                                                               \
+        if (!QTest::qCompare(actual, expected, #actual, #expected, at.file_name(), int(at.line())))                    \
+            return false;                                                                                              \
+    } while (false)
+#define HELPER_VERIFY_SCRIPT_DONE(p)                                                                                   \
+    HELPER_VERIFY2((p).unexpected().isEmpty() && (p).pendingAnswers() == 0,                                            \
+                   qPrintable((p).unexpected().join(u'\n') + QStringLiteral(" pending %1").arg((p).pendingAnswers())))
+#define CHECKED(...)                                                                                                   \
+    do {                                                                                                               \
+        if (!(__VA_ARGS__))                                                                                            \
+            return;                                                                                                    \
+    } while (false)
 
 namespace testsupport {
 

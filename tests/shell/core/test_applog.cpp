@@ -18,15 +18,18 @@ QStringList logLines(const QString& folder)
 }
 
 // Each line is "(" + its pattern, where "T " stands for the time "hh:mm:ss) ".
-void verifyLines(const QStringList& lines, const QStringList& patterns)
+// A checking helper (see CHECKED).
+[[nodiscard]] bool verifyLines(const QStringList& lines, const QStringList& patterns,
+                               std::source_location at = std::source_location::current())
 {
-    QCOMPARE(lines.size(), patterns.size());
+    HELPER_COMPARE(lines.size(), patterns.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QString p = patterns[i];
         const QRegularExpression re(
             u"^\\("_s + p.replace(QLatin1String("T "), QLatin1String("\\d\\d:\\d\\d:\\d\\d\\) ")) + QLatin1Char('$'));
-        QVERIFY2(re.match(lines[i]).hasMatch(), qPrintable(lines[i]));
+        HELPER_VERIFY2(re.match(lines[i]).hasMatch(), qPrintable(lines[i]));
     }
+    return true;
 }
 
 } // namespace
@@ -58,7 +61,7 @@ private Q_SLOTS:
         qCritical("crit");
         qInfo("info");
         qInstallMessageHandler(qtHandler);
-        verifyLines(logLines(dir), {u"D T debug Zoë 张"_s, "W T warn", "C T crit", "T info"});
+        CHECKED(verifyLines(logLines(dir), {u"D T debug Zoë 张"_s, "W T warn", "C T crit", "T info"}));
     }
 
     void fatalMessageReachesTheFileBeforeAbort()
@@ -72,7 +75,7 @@ private Q_SLOTS:
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QVERIFY(child.readAllStandardOutput().contains("echoed Zo\xC3\xAB\n")); // echoed as it is
-        verifyLines(logLines(dir), {u"D T echoed Zoë"_s, "F T the end"});
+        CHECKED(verifyLines(logLines(dir), {u"D T echoed Zoë"_s, "F T the end"}));
     }
 };
 

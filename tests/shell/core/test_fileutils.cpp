@@ -11,11 +11,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeFile(const QString& path)
+// A checking helper (see CHECKED).
+[[nodiscard]] bool writeFile(const QString& path, std::source_location at = std::source_location::current())
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
+    HELPER_VERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     f.write("x");
+    return true;
 }
 
 QJsonArray cases(const char* key)
@@ -125,7 +127,7 @@ private Q_SLOTS:
     {
         const QString report = m_dir + u"/report.txt"_s;
         QCOMPARE(uniqueFilePath(report), report);
-        writeFile(report);
+        CHECKED(writeFile(report));
         QCOMPARE(uniqueFilePath(report), m_dir + u"/report(1).txt"_s);
         // A dangling link is taken: writing there would create its target.
         const QString link = m_dir + u"/dangling.txt"_s;
@@ -151,12 +153,12 @@ private Q_SLOTS:
     {
         const QString outside = m_dir + u"/outside"_s;
         QVERIFY(QDir().mkpath(outside + u"/keep"_s));
-        writeFile(outside + u"/precious.txt"_s);
+        CHECKED(writeFile(outside + u"/precious.txt"_s));
 
         const QString tree = m_dir + u"/backup"_s;
         QVERIFY(QDir().mkpath(tree + u"/sub/.hiddendir"_s));
         for (const QString& f : {u"/.hidden"_s, u"/sub/contacts.db"_s, u"/sub/.hiddendir/x"_s, u"/sub/readonly"_s})
-            writeFile(tree + f);
+            CHECKED(writeFile(tree + f));
         QFile::setPermissions(tree + u"/sub/readonly"_s, QFile::ReadOwner);
         QVERIFY(QFile::link(outside, tree + u"/dirlink"_s));
         QVERIFY(QFile::link(outside + u"/precious.txt"_s, tree + u"/sub/filelink"_s));

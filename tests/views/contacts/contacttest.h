@@ -11,7 +11,6 @@
 #include "simphone.h"
 #include "testsupport.h"
 
-#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -103,14 +102,17 @@ inline QStringList dataLines(const QString& name)
     return QString::fromUtf8(testsupport::readFile(dataFile(name))).split(u'\n', Qt::SkipEmptyParts);
 }
 
-// Replaces the field's text by typing; an empty text clears it.
-inline void typeInto(QLineEdit* edit, const QString& text)
+// Replaces the field's text by typing; an empty text clears it. A checking
+// helper (see CHECKED): a missing field fails.
+[[nodiscard]] inline bool typeInto(QLineEdit* edit, const QString& text,
+                                   std::source_location at = std::source_location::current())
 {
-    QVERIFY(edit);
+    HELPER_VERIFY2(edit, qPrintable(QStringLiteral("no field to type \"%1\" into").arg(text)));
     edit->setFocus();
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
+    return true;
 }
 
 // The dialog as the prompt hands it to the test, shown like the real one.
@@ -136,19 +138,12 @@ inline QLineEdit* phoneEdit(EditContactForm* dialog, int row, int type = pim::EN
     return qobject_cast<QLineEdit*>(dialog->editor()->rowEditor(type)->rowWidgets(row).value(1));
 }
 
-// A new row of the type with the value typed in.
-inline void addRow(EditContactForm* dialog, int type, const QString& value)
+// A new row of the type with the value typed in. A checking helper.
+[[nodiscard]] inline bool addRow(EditContactForm* dialog, int type, const QString& value,
+                                 std::source_location at = std::source_location::current())
 {
     QTest::mouseClick(dialog->editor()->rowEditor(type)->addButton(), Qt::LeftButton);
-    typeInto(phoneEdit(dialog, dialog->editor()->rowEditor(type)->rowCount() - 1, type), value);
-}
-
-inline QAction* action(const QList<QAction*>& actions, const QString& text)
-{
-    for (QAction* a : actions)
-        if (a->text() == text)
-            return a;
-    return nullptr;
+    return typeInto(phoneEdit(dialog, dialog->editor()->rowEditor(type)->rowCount() - 1, type), value, at);
 }
 
 } // namespace contacttest

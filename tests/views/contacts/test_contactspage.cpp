@@ -186,7 +186,7 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(u"export"_s);
         prompt.answerSaveFile(dir + u'/' + typed, filter);
         prompt.answerMessage(QMessageBox::Ok, u"5 contact(s) exported"_s);
-        page.miToolbarExport(); // nothing selected: every contact
+        CHECKED(triggerAction(page, u"Extract Contacts"_s)); // nothing selected: every contact
         VERIFY_SCRIPT_DONE(prompt);
 
         // The same contacts through the job alone, under the same name.
@@ -224,7 +224,7 @@ private Q_SLOTS:
             form->onBtnOkPress();
         });
         prompt.answerMessage(QMessageBox::Ok, u"Successfully backup 2 contacts."_s);
-        page->miBackup();
+        CHECKED(triggerMenuAction(*page, u"Backup selected Contacts"_s));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(refreshed, QStringList {u"Trip"_s});
         QCOMPARE(
@@ -242,7 +242,7 @@ private Q_SLOTS:
         ContactsMainForm page(folder, devicesRoot());
         prompt.answerOpenFile(dataFile(u"import_backup.vcf"_s));
         prompt.answerMessage(QMessageBox::Ok, u"Successfully backup 1 contacts with 1  merged."_s);
-        action(page.createToolbarActions(), u"Import Contacts from file"_s)->trigger();
+        CHECKED(triggerAction(page, u"Import Contacts from file"_s));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(page.countLabel()->text(), u"Total:2"_s);
         QCOMPARE(fileContents(page.databasePath()), dataLines(u"import_backup_expected.txt"_s));
@@ -253,7 +253,7 @@ private Q_SLOTS:
         prompt.answerOpenFile(dataFile(u"import_backup.vcf"_s), u"CSV Files(*.csv)"_s);
         prompt.answerMessage(QMessageBox::Ok, u"Entries without a name that were skipped: 13"_s);
         prompt.answerMessage(QMessageBox::Ok, u"Found No Contact in file."_s);
-        page.miImport();
+        CHECKED(triggerAction(page, u"Import Contacts from file"_s));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(page.countLabel()->text(), u"Total:2"_s);
     }
@@ -273,16 +273,16 @@ private Q_SLOTS:
             raw.executeThrow(u"DROP INDEX index_contact_group_name_nocase"_s);
         }
         const QString out = testsupport::makeTempDir(u"export"_s);
-        checkReadOnlyBackup<ContactsMainForm>(folder, [&](ContactsMainForm& page, ScriptedPrompt& prompt) {
+        CHECKED(checkReadOnlyBackup<ContactsMainForm>(folder, [&](ContactsMainForm& page, ScriptedPrompt& prompt) {
             QCOMPARE(page.countLabel()->text(), u"Total:1"_s);
             QFile::remove(out + u"/disc.vcf"_s);
             prompt.answerSaveFile(out + u"/disc"_s, u"VCard Files(*.vcf)"_s);
             prompt.answerMessage(QMessageBox::Ok, u"1 contact(s) exported"_s);
-            page.miToolbarExport();
+            CHECKED(triggerAction(page, u"Extract Contacts"_s));
             QVERIFY(testsupport::readFile(out + u"/disc.vcf"_s).contains("BEGIN:VCARD"));
             prompt.answerDialog(0, u"QPrintPreviewDialog"_s, [](QDialog*) {});
-            page.miToolbarPrint();
-        });
+            CHECKED(triggerAction(page, u"Print Contacts"_s));
+        }));
     }
 
     // Transfer follows the phones connected (none, only this page's own,
@@ -391,7 +391,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
         page.listView()->setCurrentIndex(page.contactModel()->index(0, 0)); // Ann Lee
         prompt.answerDialog(QDialog::Accepted, u"EditContactForm"_s, [number](QDialog* d) {
             EditContactForm* dialog = shown(d);
-            typeInto(phoneEdit(dialog, 0), number);
+            CHECKED(typeInto(phoneEdit(dialog, 0), number));
             save(dialog);
         });
     };
@@ -399,7 +399,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
 
     // The phone takes it: one batch, the cache keeps it.
     renumber(u"+49 30 111"_s);
-    page.miEdit();
+    CHECKED(triggerMenuAction(page, u"Edit Contact"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(sim.restoreLines(u"contacts"_s),
              (QList<QByteArray> {"$batch:", "$ent:3/2/2/5,mobile,," + QByteArray("+49 30 111").toBase64(),
@@ -411,7 +411,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"restore:contacts"_s, 2, "Phone is busy"));
     renumber(u"+49 30 222"_s);
     prompt.answerMessage(QMessageBox::Ok, u"Phone is busy"_s);
-    page.miEdit();
+    CHECKED(triggerMenuAction(page, u"Edit Contact"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(dumpRows(page.databasePath()), kept);
     QVERIFY(node->device.contactsLoadTime.isNull());
@@ -421,7 +421,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     const int loads = sim.loads(u"contacts"_s);
     const qsizetype sent = batches();
     page.listView()->setCurrentIndex(page.contactModel()->index(0, 0));
-    page.miEdit();
+    CHECKED(triggerMenuAction(page, u"Edit Contact"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(sim.loads(u"contacts"_s), loads + 1);
     QCOMPARE(batches(), sent);
@@ -431,10 +431,10 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"restore:contacts"_s, 2, "Phone is busy"));
     renumber(u"+49 30 333"_s);
     prompt.answerMessage(QMessageBox::Ok, u"Phone is busy"_s);
-    page.miEdit();
+    CHECKED(triggerMenuAction(page, u"Edit Contact"_s));
     sim.sim->addFault(Fault(Fault::Kind::ErrorAt, u"backup:contacts"_s, 2, "Phone is locked"));
     prompt.answerMessage(QMessageBox::Ok, u"Phone is locked"_s);
-    page.miAdd();
+    CHECKED(triggerAction(page, u"Add Contact"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QVERIFY(node->device.contactsLoadTime.isNull());
     QCOMPARE(batches(), sent + 1);
@@ -443,13 +443,13 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     // numbers under the phone's new contact; every id lands on its own row.
     prompt.answerDialog(QDialog::Accepted, u"EditContactForm"_s, [](QDialog* d) {
         EditContactForm* dialog = shown(d);
-        typeInto(field(dialog, "txtFirstName"), u"Dee"_s);
-        typeInto(field(dialog, "txtLastName"), u"Fox"_s);
-        addRow(dialog, pim::ENTITY_PHONE, u"+44 1"_s);
-        addRow(dialog, pim::ENTITY_PHONE, u"+44 2"_s);
+        CHECKED(typeInto(field(dialog, "txtFirstName"), u"Dee"_s));
+        CHECKED(typeInto(field(dialog, "txtLastName"), u"Fox"_s));
+        CHECKED(addRow(dialog, pim::ENTITY_PHONE, u"+44 1"_s));
+        CHECKED(addRow(dialog, pim::ENTITY_PHONE, u"+44 2"_s));
         save(dialog);
     });
-    page.miAdd();
+    CHECKED(triggerAction(page, u"Add Contact"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(batches(), sent + 3);
     const pim::_Contact dee = page.card()->contact();
@@ -467,7 +467,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     prompt.answerOpenFile(dataFile(u"import_phone.vcf"_s));
     prompt.answerMessage(QMessageBox::Ok,
                          u"Successfully transferred 1 contacts to Android,with 1 repeated contacts merged."_s);
-    page.miImport();
+    CHECKED(triggerAction(page, u"Import Contacts from file"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(sim.verdict(int(sim.sim->connections(u"service"_s).size())), QString());
     QCOMPARE(column(*page.contactModel(), 0), u"Ann Lee|Bo Sun|Cy|Dee Fox|Ed Gray"_s.split(u'|'));
@@ -483,7 +483,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     selectRows(page.listView(), {0, 2});
     prompt.answerMessage(QMessageBox::Yes, u"Confirm to delete selected contacts?"_s);
     prompt.answerMessage(QMessageBox::Ok, u"Successfully deleted contacts."_s);
-    page.miToolbarDelete();
+    CHECKED(triggerAction(page, u"Delete Contacts"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(sim.restoreLines(u"contacts"_s).mid(lines),
              (QList<QByteArray> {"$batch:", "$del:1/2/2/9", "$del:1/3/3/3", "$end:", "$bye:"}));
@@ -493,7 +493,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
     selectRows(page.listView(), {0});
     prompt.answerMessage(QMessageBox::Yes, u"Confirm to delete selected contacts?"_s);
     prompt.answerMessage(QMessageBox::Ok);
-    page.miDelete();
+    CHECKED(triggerMenuAction(page, u"Delete selected Contacts"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(dumpRows(page.databasePath()), kept);
     QCOMPARE(page.contactModel()->rowCount(), 3);
@@ -513,7 +513,7 @@ void TestContactsPage::transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow
     ContactsMainForm page(source, devicesRoot());
     prompt.answerDeviceChoice(second.device.deviceId());
     prompt.answerMessage(QMessageBox::Ok, u"Successfully transferred 2 contacts to Android."_s);
-    page.miToolbarA2A();
+    CHECKED(triggerAction(page, u"Transfer Android Contacts to other Android"_s));
     VERIFY_SCRIPT_DONE(prompt);
     // The target's contacts were loaded before anything was sent.
     QCOMPARE(second.loads(u"contacts"_s), 1);
@@ -567,7 +567,7 @@ void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplica
                 QVERIFY(QTest::qWaitFor([&] { return target.restoreLines(u"contacts"_s).count("$end:") > batches; }));
             });
         }
-        page.miToolbarDB2A();
+        CHECKED(triggerAction(page, u"Transfer Contacts from Database to Android"_s));
         VERIFY_SCRIPT_DONE(prompt);
         prompt.setRunProgressForms(true);
         QCOMPARE(target.loads(u"contacts"_s), loads + 1);
@@ -589,7 +589,7 @@ void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplica
     prompt.answerDeviceChoice(target.device.deviceId());
     prompt.answerMessage(QMessageBox::Ok,
                          u"Successfully transferred 0 contacts to Android,with 3 repeated contacts merged."_s);
-    page.miToolbarDB2A();
+    CHECKED(triggerAction(page, u"Transfer Contacts from Database to Android"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QStringList onPhone;
     for (const phonesim::SimContact& c : target.sim->contactBook().contacts())
@@ -633,7 +633,7 @@ void TestContactsPage::sameNamedContacts_transferredOrImported_reachThePhoneAsOn
         selectRows(page.listView(), {1, 2});
         prompt.answerDeviceChoice(second.device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, merged);
-        page.miA2A();
+        CHECKED(triggerMenuAction(page, u"Transfer selected Contacts to other Android"_s));
         VERIFY_SCRIPT_DONE(prompt);
     }
     QCOMPARE(second.verdict(2), QString());
@@ -642,7 +642,7 @@ void TestContactsPage::sameNamedContacts_transferredOrImported_reachThePhoneAsOn
     ContactsMainForm page(target, devicesRoot());
     prompt.answerOpenFile(dataFile(u"import_twins.vcf"_s));
     prompt.answerMessage(QMessageBox::Ok, merged);
-    page.miImport();
+    CHECKED(triggerAction(page, u"Import Contacts from file"_s));
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(second.verdict(int(second.sim->connections(u"service"_s).size())), QString());
     QCOMPARE(onPhone().mid(3), u"Dup +33 1 111 2 x1|Dup +33 1 222 3 x1|Dup +33 1 333 2 x1"_s.split(u'|'));

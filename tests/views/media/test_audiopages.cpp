@@ -68,7 +68,7 @@ private Q_SLOTS:
         prompt.answerDirectory(extracted);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 2 files.");
         prompt.answerMessage(QMessageBox::Ok, "These entries were not extracted:\nodd\\nname.mp3");
-        page.miToolbarExport();
+        CHECKED(triggerAction(page, "Extract Music"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(extracted), QStringList({"Café.mp3", "empty.mp3"}));
         QVERIFY(testsupport::readFile(extracted + "/Café.mp3") == mediatest::bytes(70000, 1));
@@ -79,7 +79,7 @@ private Q_SLOTS:
         selectRows(page.listView(), {0, 1});
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 2 Songs.");
-        page.miA2A();
+        CHECKED(triggerMenuAction(page, "Transfer selected Songs to other Android"));
         VERIFY_SCRIPT_DONE(prompt);
         QByteArray song, empty("<none>");
         QVERIFY(target->sim->files().read("/sdcard/Music/Café.mp3", &song) && song == mediatest::bytes(70000, 1));
@@ -103,7 +103,7 @@ private Q_SLOTS:
         prompt.answerDirectory(memos);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 2 files.");
         prompt.answerMessage(QMessageBox::Ok, "These entries were not extracted:\n" + undated + "\nodd\\nrec.amr");
-        recordings->miToolbarExport();
+        CHECKED(triggerAction(*recordings, "Extract Recording"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(memos), QStringList({"a.amr", "b.amr"}));
         QCOMPARE(testsupport::readFile(memos + "/a.amr"), QByteArray(100000, 'a'));
@@ -143,7 +143,7 @@ private Q_SLOTS:
         Page page(kMusic, node, devicesRoot());
         prompt.answerOpenFiles({base + "/Ä.mp3", base + "/no.mp3", base + "/zero.mp3"});
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 2 Songs to Android.");
-        page.miImport();
+        CHECKED(triggerAction(page, "Import Music"));
         VERIFY_SCRIPT_DONE(prompt);
         QTRY_VERIFY2(phone->verdict(1).isEmpty(), qPrintable(phone->verdict(1)));
         QCOMPARE(column(*page.musicModel(), 0), QStringList({"Ä", "zero"}));
@@ -151,7 +151,7 @@ private Q_SLOTS:
         Page ringtones(kRingtones, node, devicesRoot());
         prompt.answerOpenFiles({base + "/zero.mp3"});
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 1 Ringtones to Android.");
-        ringtones.miImport();
+        CHECKED(triggerAction(ringtones, "Import Ringtones"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(phone->loads("ringtones"), 2);
         QCOMPARE(phone->loads("music"), 2);
@@ -184,6 +184,7 @@ private Q_SLOTS:
         QVERIFY(!column(model, 1).at(0).isEmpty());
         QCOMPARE(column(model, 1).mid(1, 2), QStringList({"", ""}));
         QCOMPARE(enabledStates(page->createToolbarActions()), (QList<bool> {false, true, false}));
+        // The slots' own guards: both actions are disabled here.
         page->miImport();
         page->miToolbarA2A();
         QVERIFY(prompt.questions().isEmpty());
@@ -192,7 +193,7 @@ private Q_SLOTS:
         prompt.answerDirectory(target);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 2 files.");
         prompt.answerMessage(QMessageBox::Ok, "These entries were not extracted:\nOnly title\nBad numbers");
-        page->miToolbarExport();
+        CHECKED(triggerAction(*page, "Extract Music"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(target), QStringList({"Song A.mp3"}));
         QCOMPARE(testsupport::readFile(target + "/Song A.mp3"), QByteArray("local song"));

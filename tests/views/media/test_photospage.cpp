@@ -122,7 +122,7 @@ private Q_SLOTS:
         selectRows(page.albumView(), {0}); // Beach
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 2 Photos.");
-        page.miBucketA2A();
+        CHECKED(triggerMenuAction(page, "Transfer Android Photos in Album to other Android", 1)); // the albums' menu
         VERIFY_SCRIPT_DONE(prompt);
         QByteArray stored;
         QVERIFY(target->sim->files().read("/sdcard/Pictures/Beach/waves.jpg", &stored) && stored == files.at(6).data);
@@ -134,7 +134,7 @@ private Q_SLOTS:
                 && writeFile(base + "/b.png", picture(Qt::cyan, "PNG")));
         prompt.answerOpenFiles({base + "/new.jpg", base + "/b.png"});
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 2 Photos to Android.");
-        page.miImportImage();
+        CHECKED(triggerAction(page, "Import Photos"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(page.countLabel()->text(), "Total:9");
         QVERIFY(column(*page.albumModel(), 0).contains("Pictures"));
@@ -174,7 +174,7 @@ private Q_SLOTS:
         selectRows(page.gridView(), {int(column(*page.gridModel(), 0).indexOf("a"))});
         prompt.answerDirectory(out);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 1 files.");
-        page.miToolbarExport();
+        CHECKED(triggerAction(page, "Extract Photos"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(out), QStringList {"a.jpg"});
         QVERIFY(testsupport::readFile(out + "/a.jpg") == a);

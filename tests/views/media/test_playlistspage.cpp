@@ -1,7 +1,7 @@
 // The playlists page end to end against simulated phones: a failed first
 // load tried again, then the cache; backup into a chosen folder, deletion
 // there, transfer from a backup in batches, from phone to phone and from a
-// virtual device.
+// virtual device, each a test of its own.
 #include "views/media/playlistmainform.h"
 
 #include "jobs/localdbselform.h"
@@ -49,27 +49,13 @@ private Q_SLOTS:
     void cleanup() { cleanupPage(); }
 
     // A failed load stamps nothing: the next page loads again, the one after
-    // reads the cache. A backup of the selection, then of everything (the
-    // two stored ones not twice). In the backup the selection goes after a
-    // Yes, then the whole file, and an empty, working one takes its place;
-    // a phone page offers no deletion. A backup of 120 playlists goes to the
-    // phone in batches of 100 and into its cache. Phone to phone; a virtual
-    // device reads its own file without reaching for a phone, sends to a
-    // phone and is never offered as a target.
-    void failedLoadRetried_thenBackup_delete_andTransferBetweenSources()
+    // reads the cache.
+    void phonePage_failedLoadIsRetried_thenTheCacheIsRead()
     {
-        auto phone = startPhone(1), other = startPhone(2);
-        QVERIFY2(phone->ok() && other->ok(), qPrintable(phone->error + other->error));
+        auto phone = startPhone(1);
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
         phone->sim->addFault(Fault(Fault::Kind::ErrorAt, "backup:playlists", 3, "broken"));
         _AndroidDeviceItemNode* node = addPhone(*phone);
-        _AndroidDeviceItemNode* otherNode = addPhone(*other);
-        QString folder;
-        _AndroidDeviceItemNode* virtualDevice = addVirtualDevice("Old Rocket", &folder);
-        addPlaylists(folder + "/playlists.db", {{"Kept", {"7"}}});
-        const auto folderLists = [](QDialog* d) {
-            qobject_cast<LocalDbSelForm*>(d)->comboBox()->setEditText("Lists");
-            qobject_cast<LocalDbSelForm*>(d)->onBtnOkPress();
-        };
         ScriptedPrompt prompt;
         prompt.answerMessage(QMessageBox::Ok, "broken");
         QCOMPARE(Page(node, devicesRoot()).countLabel()->text(), "Total:0");
@@ -86,18 +72,34 @@ private Q_SLOTS:
         QCOMPARE(names.at(4), "Zed");
         selectRows(page.listView(), {2});
         QVERIFY(mediapage::screenshot(page, QSize(779, 300), "playlists_page"));
+    }
 
+    // A backup of the selection, then of everything (the two stored ones
+    // not twice). In the backup the selection goes after a Yes, then the
+    // whole file, and an empty, working one takes its place; a phone page
+    // offers no deletion.
+    void phonePage_backsUpSelectionThenAll_andTheBackupDeletes()
+    {
+        auto phone = startPhone(2);
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        _AndroidDeviceItemNode* node = addPhone(*phone);
+        const auto folderLists = [](QDialog* d) {
+            qobject_cast<LocalDbSelForm*>(d)->comboBox()->setEditText("Lists");
+            qobject_cast<LocalDbSelForm*>(d)->onBtnOkPress();
+        };
+        ScriptedPrompt prompt;
+        Page page(node, devicesRoot());
         QSignalSpy finished(&page, &Page::backupFinished);
         const QString file = getLocalDatabasesDir().absoluteFilePath("Lists/playlists.db");
         selectRows(page.listView(), {0, 4});
         prompt.answerDialog(QDialog::Accepted, "LocalDbSelForm", folderLists);
         prompt.answerMessage(QMessageBox::Ok, "Successfully backup 2 Playlists.");
-        page.miBackup();
+        CHECKED(triggerMenuAction(page, "Backup selected Playlist"));
         QCOMPARE(LocalPlaylistDb(file).count(), 2);
         page.listView()->selectionModel()->clearSelection();
         prompt.answerDialog(QDialog::Accepted, "LocalDbSelForm", folderLists);
         prompt.answerMessage(QMessageBox::Ok, "Successfully backup 5 Playlists.");
-        page.miToolbarBackup();
+        CHECKED(triggerAction(page, "Backup Playlist"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(LocalPlaylistDb(file).count(), 5);
         QCOMPARE(finished.size(), 2);
@@ -107,19 +109,30 @@ private Q_SLOTS:
         selectRows(lists.listView(), {0, 1, 4});
         prompt.answerMessage(QMessageBox::Yes, "Confirm to delete selected Playlist?");
         prompt.answerMessage(QMessageBox::Ok, "Successfully deleted selected Playlist.");
-        lists.miToolbarDelete();
+        CHECKED(triggerAction(lists, "Delete Playlist"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(column(*lists.playlistModel(), 0).join(u',').toLower(), "road trip,road trip");
         prompt.answerMessage(QMessageBox::Yes, "Confirm to delete all Playlist?");
         prompt.answerMessage(QMessageBox::Ok, "Successfully deleted all Playlist.");
-        lists.miToolbarDelete();
+        CHECKED(triggerAction(lists, "Delete Playlist"));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(lists.countLabel()->text(), "Total:0");
         addPlaylists(file, {{"new", {}}});
         QCOMPARE(LocalPlaylistDb(file).count(), 1);
-        page.miToolbarDelete();
+        QVERIFY(!texts(page.createToolbarActions()).contains("Delete Playlist"));
+        page.miToolbarDelete(); // the slot's own guard: not on a phone page
         VERIFY_SCRIPT_DONE(prompt);
+    }
 
+    // A backup of 120 playlists goes to the phone in batches of 100 and
+    // into its cache.
+    void backupPage_restoresInBatches_intoThePhoneAndItsCache()
+    {
+        auto phone = startPhone(3);
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        _AndroidDeviceItemNode* node = addPhone(*phone);
+        ScriptedPrompt prompt;
+        Page(node, devicesRoot()); // the phone's five into its cache
         _LocalDbItemNode* backup = addBackup("Big");
         QList<std::pair<QString, QStringList>> big;
         for (int i = 0; i < 120; ++i)
@@ -127,7 +140,8 @@ private Q_SLOTS:
         addPlaylists(backup->dir.absoluteFilePath("playlists.db"), big);
         prompt.answerDeviceChoice(node->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, "Successfully restored 120 Playlists to Android.");
-        Page(backup, devicesRoot()).miToolbarDB2A();
+        Page backupPage(backup, devicesRoot());
+        CHECKED(triggerAction(backupPage, "Transfer Playlist from Database to Android"));
         VERIFY_SCRIPT_DONE(prompt);
         QTRY_COMPARE(phone->store->completedSessions("playlists"), 1);
         QVERIFY(phone->store->errors().isEmpty());
@@ -135,25 +149,50 @@ private Q_SLOTS:
         const QVariantMap first = phone->store->records("playlists").first();
         QCOMPARE(first.value("name").toString() + ' ' + first.value("members").toString(), "List 000 1/2");
         QCOMPARE(Page(node, devicesRoot()).countLabel()->text(), "Total:125");
+    }
 
+    // The selection goes from phone to phone; a virtual device is never
+    // offered as a target.
+    void phonePage_transfersTheSelectionToAnotherPhone()
+    {
+        auto phone = startPhone(4), other = startPhone(5);
+        QVERIFY2(phone->ok() && other->ok(), qPrintable(phone->error + other->error));
+        _AndroidDeviceItemNode* node = addPhone(*phone);
+        _AndroidDeviceItemNode* otherNode = addPhone(*other);
+        addVirtualDevice("Old Rocket");
+        ScriptedPrompt prompt;
+        Page page(node, devicesRoot());
         QCOMPARE(page.source().transferTargets(), QList<_AndroidDeviceItemNode*> {otherNode});
         selectRows(page.listView(), {1});
         prompt.answerDeviceChoice(other->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, "Successfully restored 1 Playlists to Android.");
-        page.miA2A();
+        CHECKED(triggerMenuAction(page, "Transfer selected Playlist to other Android"));
         VERIFY_SCRIPT_DONE(prompt);
         QTRY_COMPARE(other->store->completedSessions("playlists"), 1);
         QCOMPARE(other->store->records("playlists").first().value("name").toString(), "beta");
+    }
 
+    // A virtual device reads its own file without reaching for a phone and
+    // sends to a phone.
+    void virtualDevice_readsItsFile_andSendsToAPhone()
+    {
+        auto phone = startPhone(6), other = startPhone(7);
+        QVERIFY2(phone->ok() && other->ok(), qPrintable(phone->error + other->error));
+        addPhone(*phone);
+        addPhone(*other);
+        QString folder;
+        _AndroidDeviceItemNode* virtualDevice = addVirtualDevice("Old Rocket", &folder);
+        addPlaylists(folder + "/playlists.db", {{"Kept", {"7"}}});
+        ScriptedPrompt prompt;
         const qsizetype connectionsBefore = phone->sim->connections().size();
         const auto virtualPage = mediapage::registeredPage<Page>(NAV_PLAYLISTS, virtualDevice, devicesRoot());
         QCOMPARE(column(*virtualPage->playlistModel(), 0), QStringList {"Kept"});
         QCOMPARE(phone->sim->connections().size(), connectionsBefore);
         prompt.answerDeviceChoice(other->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, "Successfully restored 1 Playlists to Android.");
-        virtualPage->miToolbarA2A();
+        CHECKED(triggerAction(*virtualPage, "Transfer Android Playlist to other Android"));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_COMPARE(other->store->completedSessions("playlists"), 2);
+        QTRY_COMPARE(other->store->completedSessions("playlists"), 1);
     }
 
     // A playlist name and members that look like markup show as written in

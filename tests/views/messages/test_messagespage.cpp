@@ -173,14 +173,15 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         prompt.answerSaveFile(dir + QStringLiteral("/my.chats.html"), QStringLiteral("HTML Files(*.html)"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 6 Messages."));
-        page.miToolbarExport();
+        CHECKED(triggerAction(page, QStringLiteral("Export Messages to file")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(QDir(dir + QStringLiteral("/my-html")).entryList({QStringLiteral("*.html")}).size(), 3);
 
         page.conversationView()->setCurrentIndex(page.conversationModel()->index(2, 0));
         prompt.answerSaveFile(dir + QStringLiteral("/ann"), QStringLiteral("PDF Files(*.pdf)"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 4 Messages."));
-        page.miExportHandle();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Export Messages with this contact to file"),
+                                  SMSMainForm::ConversationMenu));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(QDir(dir + QStringLiteral("/ann-pdf")).entryList({QStringLiteral("*.pdf")}).size(), 1);
 
@@ -188,7 +189,8 @@ private Q_SLOTS:
         prompt.answerDirectory(out);
         prompt.answerMessage(QMessageBox::Ok,
                              QStringLiteral("Successfully extacted 1 MMS attachment to %1/attachments(").arg(out));
-        page.miExtractHandleMedia();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract attachment from Messages with this contact"),
+                                  SMSMainForm::ConversationMenu));
         VERIFY_SCRIPT_DONE(prompt);
     }
 
@@ -204,16 +206,16 @@ private Q_SLOTS:
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Disc"));
         writeChats(backup->dir.absolutePath());
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
-        checkReadOnlyBackup<SMSMainForm>(backup, [&](SMSMainForm& page, ScriptedPrompt& prompt) {
+        CHECKED(checkReadOnlyBackup<SMSMainForm>(backup, [&](SMSMainForm& page, ScriptedPrompt& prompt) {
             QCOMPARE(page.messageModel()->rowCount(), 6);
             QFile::remove(dir + QStringLiteral("/chats.txt"));
             prompt.answerSaveFile(dir + QStringLiteral("/chats.txt"), QStringLiteral("Text Files(*.txt)"));
             prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 6 Messages."));
-            page.miToolbarExport();
+            CHECKED(triggerAction(page, QStringLiteral("Export Messages to file")));
             QVERIFY(QFileInfo(dir + QStringLiteral("/chats.txt")).size() > 0);
             prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"), [](QDialog*) {});
-            page.miToolbarPrint();
-        });
+            CHECKED(triggerAction(page, QStringLiteral("Print Messages")));
+        }));
     }
 
     void transfer_fromABackup_loadsTheTargetOnce_thenSendsWhatItLacks()
@@ -231,7 +233,7 @@ private Q_SLOTS:
                                  round == 1
                                      ? QStringLiteral("Successfully restored 6 Messages to Android.")
                                      : QStringLiteral("Nothing was sent: Android already holds these 6 Messages."));
-            page.miToolbarDB2A();
+            CHECKED(triggerAction(page, QStringLiteral("Transfer Messages from Database to Android")));
             VERIFY_SCRIPT_DONE(prompt);
         }
         // Loaded once before the first transfer; the second sent nothing and says so.
@@ -265,7 +267,7 @@ private Q_SLOTS:
         SMSMainForm page(backup, devicesRoot());
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("invalid feedback [garbage], must be [$batch:]"));
-        page.miToolbarDB2A();
+        CHECKED(triggerAction(page, QStringLiteral("Transfer Messages from Database to Android")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(phone.store->records(QStringLiteral("mms2")).size(), 200);
 
@@ -273,7 +275,7 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok,
                              QStringLiteral("Successfully restored 50 Messages to Android.<br/>200 Messages were on "
                                             "Android already and were not sent again."));
-        page.miToolbarDB2A();
+        CHECKED(triggerAction(page, QStringLiteral("Transfer Messages from Database to Android")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(phone.loads(QStringLiteral("mms2")), 2);
         QStringList bodies;
@@ -299,11 +301,11 @@ private Q_SLOTS:
         page.conversationView()->setCurrentIndex(page.conversationModel()->index(2, 0));
         selectRows(page.messageView(), {0, 3});
         prompt.answerMessage(QMessageBox::No, QStringLiteral("Confirm to delete selected messages?"));
-        page.miDelMMS();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Delete selected Messages"), SMSMainForm::MessageMenu));
         QCOMPARE(storedMessages(folder), 6);
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected messages?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully Deleted 2 Messages."));
-        page.miToolbarDel();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Messages")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(storedMessages(folder), 4);
         QTRY_COMPARE(page.countLabel()->text(), QStringLiteral("Total: 2"));
@@ -319,7 +321,8 @@ private Q_SLOTS:
         QCOMPARE(page.messageModel()->rowCount(), 4);
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete Messages with this contact?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully Deleted 1 Messages."));
-        page.miDelHandle();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Delete Messages with this contact"),
+                                  SMSMainForm::ConversationMenu));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(storedMessages(folder), 3);
         QCOMPARE(column(*page.conversationModel(), 0), QStringLiteral("+4930444|Ann").split(u'|'));
@@ -330,7 +333,7 @@ private Q_SLOTS:
         page.messageView()->selectionModel()->clearSelection();
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete all Messages?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted all Messages."));
-        page.miToolbarDel();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Messages")));
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/file-relay/var/mobile/Library/SMS")));
         QCOMPARE(readAll(folder + QStringLiteral("/calls.db")), QByteArray("other data"));

@@ -8,6 +8,7 @@
 #include "shell/core/dataroot.h"
 #include "shell/scriptedprompt.h"
 
+#include "pagetest.h"
 #include "simphone.h"
 #include "testsupport.h"
 
@@ -21,26 +22,40 @@
 
 namespace organisertest {
 
+// The helpers that check are checking helpers (see CHECKED): a failure
+// names the test's line that called them.
+
 // The phone page's first opening loads the service once under the progress
 // dialog; the second reads the cache only: no dialog, no new session.
 template <class Page>
-void checkLoadsOnce(const testsupport::SimPhone& sim, const QString& service, AbsTreeItemModel::_ItemNode* phone,
-                    AbsTreeItemModel::_ItemNode* devicesRoot)
+[[nodiscard]] bool checkLoadsOnce(const testsupport::SimPhone& sim, const QString& service,
+                                  AbsTreeItemModel::_ItemNode* phone, AbsTreeItemModel::_ItemNode* devicesRoot,
+                                  std::source_location at = std::source_location::current())
 {
     ScriptedPrompt prompt;
     const int loadsBefore = sim.loads(service);
     for (int visit = 1; visit <= 2; ++visit) {
         Page page(phone, devicesRoot);
-        QCOMPARE(prompt.questions().size(), 1); // the progress dialog, nothing else
-        QCOMPARE(sim.loads(service), loadsBefore + 1);
+        HELPER_VERIFY2(
+            prompt.questions().size() == 1, // the progress dialog, nothing else
+            qPrintable(QStringLiteral("visit %1 asked %2 questions").arg(visit).arg(prompt.questions().size())));
+        HELPER_VERIFY2(sim.loads(service) == loadsBefore + 1,
+                       qPrintable(QStringLiteral("after visit %1: %2 loads of %3, expected one")
+                                      .arg(visit)
+                                      .arg(sim.loads(service) - loadsBefore)
+                                      .arg(service)));
     }
+    return true;
 }
 
-// Backs up the page's selection, then from the toolbar without one all, into
-// the backup folder "Trip": backupFinished names it each time, and
-// count(the folder's database file) gives first, then all.
+// Backs up the page's selection (the context menu's backupText), then from
+// the toolbar (toolbarText) without one all, into the backup folder "Trip":
+// backupFinished names it each time, and count(the folder's database file)
+// gives first, then all.
 template <class Page, class Count>
-void checkBackupSelectedThenAll(Page& page, const QString& database, Count count, int first, int all)
+[[nodiscard]] bool checkBackupSelectedThenAll(Page& page, const QString& menuText, const QString& toolbarText,
+                                              const QString& database, Count count, int first, int all,
+                                              std::source_location at = std::source_location::current())
 {
     ScriptedPrompt prompt;
     QSignalSpy finished(&page, &Page::backupFinished);
@@ -51,21 +66,27 @@ void checkBackupSelectedThenAll(Page& page, const QString& database, Count count
             qobject_cast<LocalDbSelForm*>(d)->onBtnOkPress();
         });
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully backup"));
-        round == 1 ? page.miBackup() : page.miToolbarBackup();
-        VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(finished.size(), round);
-        QCOMPARE(finished.last().first().toString(), QStringLiteral("Trip"));
-        QCOMPARE(count(file), round == 1 ? first : all);
+        if (!(round == 1 ? testsupport::PageTest::triggerMenuAction(page, menuText, 0, at)
+                         : testsupport::PageTest::triggerAction(page, toolbarText, at)))
+            return false;
+        HELPER_VERIFY_SCRIPT_DONE(prompt);
+        HELPER_COMPARE(finished.size(), round);
+        HELPER_COMPARE(finished.last().first().toString(), QStringLiteral("Trip"));
+        HELPER_COMPARE(count(file), round == 1 ? first : all);
         page.listView()->selectionModel()->clearSelection();
     }
+    return true;
 }
 
+// Runs the export job to its end.
 template <class Job, class Items>
-void runExport(const Items& items, const QString& path, testsupport::RecordingJobReport& report)
+[[nodiscard]] bool runExport(const Items& items, const QString& path, testsupport::RecordingJobReport& report,
+                             std::source_location at = std::source_location::current())
 {
     Job job(items, path, &report);
     job.start();
-    QVERIFY(job.wait(10000));
+    HELPER_VERIFY2(job.wait(10000), "the export did not end within 10 s");
+    return true;
 }
 
 inline QString dataFile(const QString& name)
@@ -100,14 +121,16 @@ inline QByteArray writeDamaged(const QString& path)
 }
 
 // The page as shown, saved to <build>/screenshots for a person to look at.
-inline void screenshot(QWidget& page, QSize size, const QString& name)
+[[nodiscard]] inline bool screenshot(QWidget& page, QSize size, const QString& name,
+                                     std::source_location at = std::source_location::current())
 {
     const QString dir = testsupport::binaryDir() + QStringLiteral("/screenshots");
     page.resize(size);
     page.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&page) && QDir().mkpath(dir));
+    HELPER_VERIFY(QTest::qWaitForWindowExposed(&page) && QDir().mkpath(dir));
     QCoreApplication::processEvents();
-    QVERIFY(page.grab().save(dir + QLatin1Char('/') + name));
+    HELPER_VERIFY(page.grab().save(dir + QLatin1Char('/') + name));
+    return true;
 }
 
 } // namespace organisertest

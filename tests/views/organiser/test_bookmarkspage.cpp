@@ -80,24 +80,39 @@ private Q_SLOTS:
     void init() { m_phone = addPhone(*m_sim); }
     void cleanup() { cleanupPage(); }
 
-    // Two visits, one bookmark backed up then all, all sent to a second phone.
-    void phonePage_loadsOnce_backsUp_andTransfersToASecondPhone()
+    // Two visits: one load.
+    void phonePage_loadsOnce()
     {
-        organisertest::checkLoadsOnce<BookmarksMainForm>(*m_sim, QStringLiteral("bookmarks"), m_phone, devicesRoot());
+        CHECKED(organisertest::checkLoadsOnce<BookmarksMainForm>(*m_sim, QStringLiteral("bookmarks"), m_phone,
+                                                                 devicesRoot()));
         ScriptedPrompt prompt;
         BookmarksMainForm page(m_phone, devicesRoot());
         QCOMPARE(allTitles(*page.bookmarkModel()), QStringLiteral("Example|Wiki ü|News").split(u'|'));
-        select(page, {QStringLiteral("News")});
-        organisertest::checkBackupSelectedThenAll(
-            page, QStringLiteral("bookmarks.db"), [](const QString& f) { return LocalBookmarkDb(f).countBookmarks(); },
-            1, 3);
+    }
 
+    // One bookmark backed up, then all.
+    void phonePage_backsUpOneThenAll()
+    {
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(m_phone, devicesRoot());
+        select(page, {QStringLiteral("News")});
+        CHECKED(organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("Backup selected Bookmarks"), QStringLiteral("Backup Bookmarks"),
+            QStringLiteral("bookmarks.db"), [](const QString& f) { return LocalBookmarkDb(f).countBookmarks(); }, 1,
+            3));
+    }
+
+    // All sent to a second phone.
+    void phonePage_transfersAllToASecondPhone()
+    {
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(m_phone, devicesRoot());
         testsupport::SimPhone second(QStringLiteral("127.0.112.32"));
         QVERIFY2(second.ok(), qPrintable(second.error));
         _AndroidDeviceItemNode* target = addPhone(second);
         prompt.answerDeviceChoice(target->device.deviceId());
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 3 "));
-        page.miToolbarA2A();
+        CHECKED(triggerAction(page, QStringLiteral("Transfer Android Bookmarks to other Android")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(second.verdict(1), QString());
         QCOMPARE(second.store->batchSizes(QStringLiteral("bookmarks")), QList<int> {3});
@@ -106,33 +121,45 @@ private Q_SLOTS:
                  3);
     }
 
-    // The tree in sibling order, a folder's selection standing for its
-    // subtree, search with wrap-around, a double click that hands only web
-    // addresses to the desktop, and deletion of subtrees.
-    void backupPage_treeSearchDoubleClickAndDelete()
+    // The tree in sibling order with its count.
+    void backupPage_listsTheTreeInSiblingOrder()
     {
         _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
-        const QString file = backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db"));
-        fillBackup(file);
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
         ScriptedPrompt prompt;
         BookmarksMainForm page(backup, devicesRoot());
         checkModel(page.bookmarkModel());
-        const ItemModelBookmark& model = *page.bookmarkModel();
-        QCOMPARE(allTitles(model), QStringLiteral("Home|Work|Docs|API reference|Guide|Local file|Script|").split(u'|'));
+        QCOMPARE(allTitles(*page.bookmarkModel()),
+                 QStringLiteral("Home|Work|Docs|API reference|Guide|Local file|Script|").split(u'|'));
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total:6"));
+    }
 
-        // The export of a folder and a bookmark inside it: the subtree once,
-        // the name as typed.
+    // The export of a folder and a bookmark inside it: the subtree once,
+    // the name as typed.
+    void backupPage_exportsAFolderAndABookmarkInIt_theSubtreeOnce()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
         select(page, {QStringLiteral("Guide"), QStringLiteral("Work"), QStringLiteral("Home")});
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         prompt.answerSaveFile(dir + QStringLiteral("/marks"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 3 Bookmarks."));
-        page.miExport();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract selected Bookmarks")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("marks")});
+    }
 
-        // A match in a collapsed folder opens its folders; the only match is
-        // found again; a later one wraps to the top.
+    // A match in a collapsed folder opens its folders; the only match is
+    // found again; a later one wraps to the top.
+    void backupPage_searchOpensFolders_andWrapsAround()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         for (const auto& [keyword, found] : {std::pair {"  GUIDE ", "Guide"}, std::pair {"  GUIDE ", "Guide"},
                                              std::pair {"e", "Local file"}, std::pair {"e", "Home"}}) {
             page.keywordEdit()->setText(QString::fromLatin1(keyword));
@@ -140,8 +167,16 @@ private Q_SLOTS:
             QCOMPARE(model.data(page.listView()->currentIndex()).toString(), QString::fromLatin1(found));
         }
         QVERIFY(page.listView()->isExpanded(indexOfTitle(model, QStringLiteral("Docs"))));
+    }
 
-        // Folders are skipped; the bare path and the script are refused.
+    // Folders are skipped; the bare path and the script are refused.
+    void backupPage_doubleClickHandsOnlyWebAddressesToTheDesktop()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        fillBackup(backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db")));
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         testsupport::UrlRecorder opened;
         select(page,
                {QStringLiteral("Work"), QStringLiteral("Home"), QStringLiteral("Local file"), QStringLiteral("Script"),
@@ -157,13 +192,22 @@ private Q_SLOTS:
                                     "data:text/html,<b>x</b>", "vbscript:x", ""})
             QVERIFY2(!BookmarksMainForm::isOpenableUrl(QString::fromLatin1(refused)), refused);
 
-        organisertest::screenshot(page, {951, 420}, QStringLiteral("bookmarks_page.png"));
+        CHECKED(organisertest::screenshot(page, {951, 420}, QStringLiteral("bookmarks_page.png")));
+    }
 
-        // A folder goes with its subtree, in the file too.
+    // A folder goes with its subtree, in the file too.
+    void backupPage_deletesAFolderWithItsSubtree()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Old"));
+        const QString file = backup->dir.absoluteFilePath(QStringLiteral("bookmarks.db"));
+        fillBackup(file);
+        ScriptedPrompt prompt;
+        BookmarksMainForm page(backup, devicesRoot());
+        const ItemModelBookmark& model = *page.bookmarkModel();
         select(page, {QStringLiteral("Docs"), QStringLiteral("Guide")});
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
-        page.miToolbarDelete();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Bookmarks")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(allTitles(model), QStringLiteral("Home|Work|Local file|Script|").split(u'|'));
         QCOMPARE(LocalBookmarkDb(file).countOf(QStringLiteral("select count(*) from bookmarks")), 5);
@@ -248,7 +292,7 @@ private Q_SLOTS:
             const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
             prompt.answerSaveFile(dir + QStringLiteral("/deep.html"));
             prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Bookmarks."));
-            page.miToolbarExport();
+            CHECKED(triggerAction(page, QStringLiteral("Extract Bookmarks")));
             VERIFY_SCRIPT_DONE(prompt);
             const QByteArray html = testsupport::readFile(dir + QStringLiteral("/deep.html"));
             QCOMPARE(html.count("<DT><H3>Level "), kDepth);
@@ -258,7 +302,7 @@ private Q_SLOTS:
             select(page, {QStringLiteral("Level 1")});
             prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Bookmarks?"));
             prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Bookmarks."));
-            page.miToolbarDelete();
+            CHECKED(triggerAction(page, QStringLiteral("Delete Bookmarks")));
             VERIFY_SCRIPT_DONE(prompt);
             QCOMPARE(page.bookmarkModel()->rowCount(), 0);
         }
@@ -277,7 +321,7 @@ private Q_SLOTS:
         mark(box.get(), QStringLiteral("Inner"), QStringLiteral("http://inner.example/"), 0);
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/marks.html");
         testsupport::RecordingJobReport report;
-        runExport<ExportBookmarkThread>(QList {second.get(), first.get(), box.get()}, path, report);
+        CHECKED(runExport<ExportBookmarkThread>(QList {second.get(), first.get(), box.get()}, path, report));
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 3 Bookmarks.")});
         QCOMPARE(testsupport::readFile(path),
                  testsupport::readFile(organisertest::dataFile(QStringLiteral("bookmarks_expected.html"))));
@@ -300,7 +344,7 @@ private Q_SLOTS:
         }
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/hostile.html");
         testsupport::RecordingJobReport report;
-        runExport<ExportBookmarkThread>(QList {folder.get()}, path, report);
+        CHECKED(runExport<ExportBookmarkThread>(QList {folder.get()}, path, report));
 
         // Every title and url as given, each anchor with its href alone, no
         // element or comment of the data's own; only CR LF line ends.

@@ -58,41 +58,52 @@ private Q_SLOTS:
     void init() { m_phone = addPhone(*m_sim); }
     void cleanup() { cleanupPage(); }
 
-    void phonePage_loadsOnce_exportsByTheFilter_andBacksUpSkippingWhatIsThere()
+    void phonePage_loadsOnce_newestFirst()
     {
-        organisertest::checkLoadsOnce<CallHistoryMainForm>(*m_sim, QStringLiteral("calls"), m_phone, devicesRoot());
+        CHECKED(organisertest::checkLoadsOnce<CallHistoryMainForm>(*m_sim, QStringLiteral("calls"), m_phone,
+                                                                   devicesRoot()));
         ScriptedPrompt prompt;
         CallHistoryMainForm page(m_phone, devicesRoot());
         QCOMPARE(column(*page.callModel(), 1), // newest first
                  QStringLiteral("+49307654321|+44 20 7946 0958|+4917012345|+49301234567|0800 111").split(u'|'));
+    }
 
-        // A name without suffix under the preselected CSV filter gives CSV;
-        // under the picked text filter a ".txt" table.
+    // A name without suffix under the preselected CSV filter gives CSV; under
+    // the picked text filter a ".txt" table.
+    void phonePage_exportsByTheFilter()
+    {
+        ScriptedPrompt prompt;
+        CallHistoryMainForm page(m_phone, devicesRoot()); // question 0: the first load's progress dialog
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         selectRows(page.listView(), {4});
         prompt.answerSaveFile(dir + QStringLiteral("/calls"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
         prompt.answerSaveFile(dir + QStringLiteral("/table"), QStringLiteral("Text Files(*.txt)"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
-        page.miExport();
-        page.miExport();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract selected Call history")));
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract selected Call history")));
         VERIFY_SCRIPT_DONE(prompt);
-        QCOMPARE(prompt.questions().at(0).filter, QStringLiteral("Text Files(*.txt);;CSV Files(*.csv)"));
-        QCOMPARE(prompt.questions().at(0).selectedFilter, QStringLiteral("CSV Files(*.csv)"));
+        QCOMPARE(prompt.questions().at(1).filter, QStringLiteral("Text Files(*.txt);;CSV Files(*.csv)"));
+        QCOMPARE(prompt.questions().at(1).selectedFilter, QStringLiteral("CSV Files(*.csv)"));
         const QByteArray csv = testsupport::readFile(dir + QStringLiteral("/calls.csv"));
         QVERIFY2(csv.count('\n') == 2 && csv.contains("\nBlocked,0800 111,"), csv.constData()); // header, the call
         QVERIFY(testsupport::readFile(dir + QStringLiteral("/table.txt")).startsWith("Flag           Number"));
 
-        organisertest::screenshot(page, {709, 420}, QStringLiteral("callhistory_page.png"));
+        CHECKED(organisertest::screenshot(page, {709, 420}, QStringLiteral("callhistory_page.png")));
+    }
 
-        // Two selected calls backed up, then all five with the two stored
-        // ones skipped; a cancelled chooser backs nothing up and says nothing.
+    // Two selected calls backed up, then all five with the two stored ones
+    // skipped; a cancelled chooser backs nothing up and says nothing.
+    void phonePage_backsUpSkippingWhatIsThere()
+    {
+        ScriptedPrompt prompt;
+        CallHistoryMainForm page(m_phone, devicesRoot());
         selectRows(page.listView(), {0, 3});
-        organisertest::checkBackupSelectedThenAll(
-            page, QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 2,
-            5);
+        CHECKED(organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("Backup selected Call history"), QStringLiteral("Backup Call history"),
+            QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 2, 5));
         prompt.answerDialog(QDialog::Rejected, QStringLiteral("LocalDbSelForm"));
-        page.miToolbarBackup();
+        CHECKED(triggerAction(page, QStringLiteral("Backup Call history")));
         VERIFY_SCRIPT_DONE(prompt);
     }
 
@@ -115,9 +126,9 @@ private Q_SLOTS:
 
         CallHistoryMainForm page(m_phone, devicesRoot());
         selectRows(page.listView(), {0, 1, 2, 3, 4});
-        organisertest::checkBackupSelectedThenAll(
-            page, QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 5,
-            5);
+        CHECKED(organisertest::checkBackupSelectedThenAll(
+            page, QStringLiteral("Backup selected Call history"), QStringLiteral("Backup Call history"),
+            QStringLiteral("calls.db"), [](const QString& f) { return LocalCallHistoryDb(f).countCalls(); }, 5, 5));
         VERIFY_SCRIPT_DONE(prompt);
     }
 
@@ -140,14 +151,15 @@ private Q_SLOTS:
                     QStringLiteral("ALTER TABLE call DROP COLUMN %1").arg(QLatin1String(added)));
         }
         const QString out = testsupport::makeTempDir(QStringLiteral("export"));
-        checkReadOnlyBackup<CallHistoryMainForm>(backup, [&](CallHistoryMainForm& page, ScriptedPrompt& prompt) {
-            QCOMPARE(column(*page.callModel(), 1), QStringList {QStringLiteral("+49301234567")});
-            QFile::remove(out + QStringLiteral("/calls.csv"));
-            prompt.answerSaveFile(out + QStringLiteral("/calls"));
-            prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
-            page.miToolbarExport();
-            QVERIFY(testsupport::readFile(out + QStringLiteral("/calls.csv")).contains("+49301234567"));
-        });
+        CHECKED(
+            checkReadOnlyBackup<CallHistoryMainForm>(backup, [&](CallHistoryMainForm& page, ScriptedPrompt& prompt) {
+                QCOMPARE(column(*page.callModel(), 1), QStringList {QStringLiteral("+49301234567")});
+                QFile::remove(out + QStringLiteral("/calls.csv"));
+                prompt.answerSaveFile(out + QStringLiteral("/calls"));
+                prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 1 Call history."));
+                CHECKED(triggerAction(page, QStringLiteral("Extract Call history")));
+                QVERIFY(testsupport::readFile(out + QStringLiteral("/calls.csv")).contains("+49301234567"));
+            }));
     }
 
     void restoreFromBackup_goesInBatches_andCacheStoresNoneTwice()
@@ -170,7 +182,7 @@ private Q_SLOTS:
         for (int round = 1; round <= 2; ++round) {
             prompt.answerDeviceChoice(m_phone->device.deviceId());
             prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully restored 150 Call History to Android."));
-            page.miToolbarDB2A();
+            CHECKED(triggerAction(page, QStringLiteral("Transfer Call history from Database to Android")));
             VERIFY_SCRIPT_DONE(prompt);
         }
         QVERIFY(m_sim->store->errors().isEmpty());
@@ -250,7 +262,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + u'/' + QTest::currentDataTag();
         testsupport::RecordingJobReport report;
-        runExport<ExportCallHistoryThread>(sampleCalls(), path, report);
+        CHECKED(runExport<ExportCallHistoryThread>(sampleCalls(), path, report));
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 6 Call history.")});
         QCOMPARE(testsupport::readFile(path), testsupport::readFile(organisertest::dataFile(expected)));
     }
@@ -265,11 +277,11 @@ private Q_SLOTS:
         const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
         testsupport::RecordingJobReport cancelled;
         cancelled.cancelWhenProgressContains(QStringLiteral("10 / 1200"));
-        runExport<ExportCallHistoryThread>(calls, dir + QStringLiteral("/cancelled.txt"), cancelled);
+        CHECKED(runExport<ExportCallHistoryThread>(calls, dir + QStringLiteral("/cancelled.txt"), cancelled));
         QCOMPARE(cancelled.endCount(), 0);
 
         testsupport::RecordingJobReport failed;
-        runExport<ExportCallHistoryThread>(sampleCalls(), dir, failed); // a folder
+        CHECKED(runExport<ExportCallHistoryThread>(sampleCalls(), dir, failed)); // a folder
         QCOMPARE(failed.errors().size(), 1);
         QVERIFY(failed.successes().isEmpty());
 
@@ -282,7 +294,7 @@ private Q_SLOTS:
         {
             testsupport::FileSizeLimit limit(16 * 1024);
             QVERIFY(limit.ok());
-            runExport<ExportCallHistoryThread>(calls, earlier, full);
+            CHECKED(runExport<ExportCallHistoryThread>(calls, earlier, full));
         }
         QCOMPARE(full.successes(), QStringList());
         QCOMPARE(full.errors().size(), 1);
@@ -297,7 +309,7 @@ private Q_SLOTS:
         {
             testsupport::FileSizeLimit limit(64);
             QVERIFY(limit.ok());
-            runExport<ExportCallHistoryThread>(sampleCalls(), earlier, cut);
+            CHECKED(runExport<ExportCallHistoryThread>(sampleCalls(), earlier, cut));
         }
         QCOMPARE(cut.successes(), QStringList());
         QCOMPARE(cut.errors(), QStringList {QStringLiteral("write file %1 failed. File too large").arg(earlier)});

@@ -61,13 +61,11 @@ private Q_SLOTS:
         cleanupPage();
     }
 
-    // Newest first; a note opens as an inert page; the selection exports;
-    // deletion.
-    void backupPage_listsOpensExportsAndDeletes_butNeverADamagedFile()
+    // Newest first, shown as written.
+    void backupPage_listsNewestFirst_asWritten()
     {
         _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
         ScriptedPrompt prompt;
-        testsupport::UrlRecorder opened;
         NotesMainForm page(backup, devicesRoot());
         checkModel(page.notesModel());
         VERIFY_SCRIPT_DONE(prompt);
@@ -75,9 +73,17 @@ private Q_SLOTS:
         QCOMPARE(column(model, 1).first(), QStringLiteral("<script>alert(1)</script> & \"q\""));
         for (int col = 0; col < model.columnCount(); ++col)
             QCOMPARE(shownToolTips(model, col), column(model, col)); // shown as written
+    }
 
-        // Hostile ids open into the private temporary folder; the title is
-        // text, the body is HTML under a policy that runs and fetches nothing.
+    // Hostile ids open into the private temporary folder; the title is
+    // text, the body is HTML under a policy that runs and fetches nothing.
+    void backupPage_opensANoteAsAnInertPage()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        testsupport::UrlRecorder opened;
+        NotesMainForm page(backup, devicesRoot());
+        const ItemModelNotes& model = *page.notesModel();
         page.noteDoubleClicked(model.index(0, 1));
         page.noteDoubleClicked(model.index(1, 1)); // "../../dev" and "../../../escape", empty body
         VERIFY_SCRIPT_DONE(prompt);
@@ -89,44 +95,62 @@ private Q_SLOTS:
         QVERIFY(first.contains("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';"));
         QVERIFY(first.contains("<body>\r\n<b>bold</b></body></html>"));
         QVERIFY(testsupport::readFile(opened.urls.at(1).toLocalFile()).endsWith("<body>\r\n</body></html>"));
+    }
 
-        // Export of the selection through the page's dialogs.
+    // Export of the selection through the page's dialogs.
+    void backupPage_exportsTheSelection()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        NotesMainForm page(backup, devicesRoot());
         const QString folder = testsupport::makeTempDir(QStringLiteral("page-export")) + QStringLiteral("/new/notes");
         selectRows(page.listView(), {2, 5});
         prompt.answerSaveFile(folder);
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully extracted 2 Notes."));
-        page.miExport();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Extract Notes")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(folder), QStringLiteral("7-abc.html|9-abcdefghijklmnopqrst.html").split(u'|'));
 
-        organisertest::screenshot(page, {881, 360}, QStringLiteral("notes_page.png"));
+        CHECKED(organisertest::screenshot(page, {881, 360}, QStringLiteral("notes_page.png")));
+    }
 
-        // Delete asks first, then the selection goes, then all.
+    // Delete asks first, then the selection goes, then all.
+    void backupPage_deletesAfterAsking_theSelectionThenAll()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
+        NotesMainForm page(backup, devicesRoot());
+        const ItemModelNotes& model = *page.notesModel();
         selectRows(page.listView(), {0, 2});
         prompt.answerMessage(QMessageBox::No, QStringLiteral("Confirm to delete selected Notes?"));
-        page.miDelete();
+        CHECKED(triggerMenuAction(page, QStringLiteral("Delete selected Notes")));
         QCOMPARE(page.notesModel()->rowCount(), 6);
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected Notes?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted Notes."));
-        page.miToolbarDelete();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Notes")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(column(model, 1), QStringLiteral("../../title|Dots|Other note|Long").split(u'|'));
         page.listView()->selectionModel()->clearSelection();
         prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete all Notes?"));
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully deleted all Notes."));
-        page.miToolbarDelete();
+        CHECKED(triggerAction(page, QStringLiteral("Delete Notes")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(model.rowCount(), 0);
+    }
 
-        // A damaged file: the error names it; delete all asks nothing and
-        // leaves the file as it was.
+    // A damaged file: the error names it; delete all asks nothing and
+    // leaves the file as it was.
+    void backupPage_neverDeletesADamagedFile()
+    {
+        _LocalDbItemNode* backup = withNotes(addBackup(QStringLiteral("Notes backup")));
+        ScriptedPrompt prompt;
         const QString file = backup->dir.absoluteFilePath(QStringLiteral("notes.db"));
         QFile::remove(file);
         const QByteArray damaged = organisertest::writeDamaged(file);
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("read %1 error.").arg(file));
         NotesMainForm broken(backup, devicesRoot());
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("read %1 error.").arg(file));
-        broken.miToolbarDelete();
+        CHECKED(triggerAction(broken, QStringLiteral("Delete Notes")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::readFile(file), damaged);
     }
@@ -136,7 +160,7 @@ private Q_SLOTS:
         const QString base = testsupport::makeTempDir(QStringLiteral("export"));
         const QString folder = base + QStringLiteral("/missing/parents/notes");
         testsupport::RecordingJobReport report;
-        runExport<ExportNotesThread>(sampleNotes(), folder, report);
+        CHECKED(runExport<ExportNotesThread>(sampleNotes(), folder, report));
         QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 6 Notes.")});
         // Nothing outside the folder; one file per note.
         QCOMPARE(testsupport::filesBelow(base).size(), 6);
@@ -149,7 +173,7 @@ private Q_SLOTS:
 
         // A second export into the same folder replaces nothing.
         testsupport::RecordingJobReport again;
-        runExport<ExportNotesThread>(QList {sampleNotes().first()}, folder, again);
+        CHECKED(runExport<ExportNotesThread>(QList {sampleNotes().first()}, folder, again));
         QVERIFY(again.succeeded());
         QVERIFY(testsupport::readFile(folder + QStringLiteral("/7-abc(2).html")).contains("<title>Shopping</title>"));
         QVERIFY(testsupport::readFile(folder + QStringLiteral("/7-abc(1).html")).contains("<title>Other note</title>"));
@@ -158,7 +182,7 @@ private Q_SLOTS:
         // is told, no partial page is left, the pages written before stay.
         QVERIFY(QFile(base + QStringLiteral("/taken")).open(QIODevice::WriteOnly));
         testsupport::RecordingJobReport notAFolder;
-        runExport<ExportNotesThread>(sampleNotes(), base + QStringLiteral("/taken"), notAFolder);
+        CHECKED(runExport<ExportNotesThread>(sampleNotes(), base + QStringLiteral("/taken"), notAFolder));
         QVERIFY(notAFolder.failed());
 
         // Writes beyond 16 KB fail, as on a full device: the second page.
@@ -169,7 +193,7 @@ private Q_SLOTS:
         {
             testsupport::FileSizeLimit limit(16 * 1024);
             QVERIFY(limit.ok());
-            runExport<ExportNotesThread>(big, base + QStringLiteral("/full"), full);
+            CHECKED(runExport<ExportNotesThread>(big, base + QStringLiteral("/full"), full));
         }
         QVERIFY(full.failed());
         QVERIFY2(full.errors().first().startsWith(QStringLiteral("write file %1/full/").arg(base)),
@@ -181,7 +205,7 @@ private Q_SLOTS:
             many += sampleNotes().first();
         testsupport::RecordingJobReport cancelled;
         cancelled.cancelWhenProgressContains(QStringLiteral("Notes:10 / 300"));
-        runExport<ExportNotesThread>(many, base + QStringLiteral("/cancelled"), cancelled);
+        CHECKED(runExport<ExportNotesThread>(many, base + QStringLiteral("/cancelled"), cancelled));
         QCOMPARE(cancelled.endCount(), 0);
         QCOMPARE(testsupport::filesBelow(base + QStringLiteral("/cancelled")).size(), 10);
     }

@@ -46,7 +46,7 @@ private Q_SLOTS:
             QCOMPARE(shownToolTips(model, col), column(model, col));
         model.setVoicemails({late, early});
 
-        organisertest::screenshot(*page, {823, 360}, QStringLiteral("voicemail_page.png"));
+        CHECKED(organisertest::screenshot(*page, {823, 360}, QStringLiteral("voicemail_page.png")));
     }
 };
 
