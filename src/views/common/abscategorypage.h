@@ -41,7 +41,8 @@ class AbsCategoryPage : public AbsMainForm {
 public:
     using Node = AbsTreeItemModel::_ItemNode;
 
-    // One command of the page.
+    // One command of the page. Tables name each row's fields (designated
+    // initialisers); a field left out keeps the default below.
     struct Command {
         // Which sources offer it.
         enum Sources { PhonePages = 1, BackupPages = 2, AllSources = 3 };
@@ -59,9 +60,9 @@ public:
         const char* toolbarText = nullptr;
         const char* menuText = nullptr;
         Rule rule = Always;
-        std::function<bool()> enabled; // further condition, may be empty
-        std::function<void()> onToolbar;
-        std::function<void()> onMenu;
+        std::function<bool()> enabled {}; // further condition, may be empty
+        std::function<void()> onToolbar {};
+        std::function<void()> onMenu {};
         int menu = 0; // which context menu (pages with several lists)
         // Place in the context menu when it differs from the toolbar's
         // order: entries go by rank, equal ranks in table order.

@@ -20,14 +20,12 @@ RecordingMainForm::RecordingMainForm(Node* sourceNode, Node* devicesRoot, QWidge
     form->listRecordings->setModel(model);
 
     setCommands({
-        {Command::AllSources,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_EXPORT_RECORDINGS"),
-         QT_TR_NOOP("IDS_MI_EXPORT_RECORDINGS"),
-         Command::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
+        {.sources = Command::AllSources,
+         .icon = ":res/mi_export-sms.png",
+         .toolbarText = QT_TR_NOOP("IDS_EXPORT_RECORDINGS"),
+         .menuText = QT_TR_NOOP("IDS_MI_EXPORT_RECORDINGS"),
+         .onToolbar = [this] { miToolbarExport(); },
+         .onMenu = [this] { miExport(); }},
     });
 }
 

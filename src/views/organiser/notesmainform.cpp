@@ -35,22 +35,18 @@ NotesMainForm::NotesMainForm(Node* sourceNode, Node* devicesRoot, QWidget* paren
 
     using C = Command;
     setCommands({
-        {C::BackupPages,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_NOTES"),
-         QT_TR_NOOP("IDS_MI_EXPORT_NOTES"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_NOTES"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
+        {.sources = C::BackupPages,
+         .icon = ":res/mi_export-sms.png",
+         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_NOTES"),
+         .menuText = QT_TR_NOOP("IDS_MI_EXPORT_NOTES"),
+         .onToolbar = [this] { miToolbarExport(); },
+         .onMenu = [this] { miExport(); }},
+        {.sources = C::BackupPages,
+         .icon = ":res/mi_delete.png",
+         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_NOTES"),
+         .menuText = QT_TR_NOOP("IDS_MI_DELETE"),
+         .onToolbar = [this] { miToolbarDelete(); },
+         .onMenu = [this] { miDelete(); }},
     });
 
     // Notes live in backup folders only.
