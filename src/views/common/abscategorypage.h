@@ -89,16 +89,17 @@ protected:
     // Whether the list behind context menu `menu` has a selection.
     virtual bool hasSelection(int menu) const = 0;
 
-    // What the selected rows of view hold: for each selected row whose node
-    // is an ItemNode, a copy of its member `record`, in selection order.
-    template <typename ItemNode, typename Record>
-    static QList<Record> recordsOfSelection(const QAbstractItemView* view, Record ItemNode::*record)
+    // What the selected rows of view hold, as its model says: a copy of
+    // the record of each selected row that holds one (model.recordAt), in
+    // selection order.
+    template <typename Model>
+    static QList<typename Model::RecordType> recordsOfSelection(const QAbstractItemView* view, const Model& model)
     {
-        QList<Record> result;
+        QList<typename Model::RecordType> result;
         if (const QItemSelectionModel* selection = view->selectionModel()) {
             for (const QModelIndex& index : selection->selectedRows(0)) {
-                if (const auto* node = dynamic_cast<const ItemNode*>(AbsTreeItemModel::nodeOf(index)))
-                    result.append(node->*record);
+                if (const auto* record = model.recordAt(index))
+                    result.append(*record);
             }
         }
         return result;

@@ -1,4 +1,5 @@
-// Base of the flat record lists (calls, notes, playlists, voicemails): one
+// Base of the flat record lists (calls, notes, playlists, voicemails,
+// recordings, music): one
 // root row per record, in the order of the model's record list, so a row
 // says which record it holds without looking at its node.
 #pragma once
@@ -21,6 +22,9 @@ public:
     {
     }
 
+    // The records of all rows, in row order.
+    const QList<Record>& records() const { return m_records; }
+
     // The record a row of this model holds; null for any other index.
     const Record* recordAt(const QModelIndex& index) const
     {
@@ -33,7 +37,7 @@ protected:
     // Replaces the content: the records, stably sorted by less when one is
     // given, one Node (made from its record) each.
     template <typename Node, typename Less = std::nullptr_t>
-    void setRecords(const QList<Record>& records, Less less = nullptr)
+    void resetRecords(const QList<Record>& records, Less less = nullptr)
     {
         beginResetModel();
         qDeleteAll(roots);

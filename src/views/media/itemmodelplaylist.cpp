@@ -10,7 +10,7 @@ ItemModelPlaylist::ItemModelPlaylist(QObject* parent)
 
 void ItemModelPlaylist::setPlaylists(const QList<PlaylistRecord>& playlists)
 {
-    setRecords<_PlaylistItemNode>(playlists, playlistLessThan);
+    resetRecords<_PlaylistItemNode>(playlists, playlistLessThan);
 }
 
 int ItemModelPlaylist::columnCount(const QModelIndex&) const

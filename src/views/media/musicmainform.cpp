@@ -142,7 +142,7 @@ QList<MusicRecord> MusicMainForm::readLocalList(QTextStream& in)
 
 QList<MusicRecord> MusicMainForm::selectedRecords() const
 {
-    return recordsOfSelection(form->listMusic, &ItemModelMusic::_MusicItemNode::record);
+    return recordsOfSelection(form->listMusic, *model);
 }
 
 QList<MusicRecord> MusicMainForm::selectedOrAll() const
@@ -160,8 +160,8 @@ bool MusicMainForm::hasSelection(int) const
 
 void MusicMainForm::dbClicked(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelMusic::_MusicItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportRecords({node->record});
+    if (const MusicRecord* record = model->recordAt(index))
+        exportRecords({*record});
 }
 
 void MusicMainForm::exportRecords(const QList<MusicRecord>& records)

@@ -104,7 +104,7 @@ void PlaylistMainForm::reload()
 
 QList<PlaylistRecord> PlaylistMainForm::selectedPlaylists() const
 {
-    return recordsOfSelection(form->listPl, &ItemModelPlaylist::_PlaylistItemNode::record);
+    return recordsOfSelection(form->listPl, *model);
 }
 
 QList<PlaylistRecord> PlaylistMainForm::selectedOrAll() const

@@ -49,7 +49,7 @@ void RecordingMainForm::setRecordings(const QList<RecordingRecord>& recordings)
 
 QList<RecordingRecord> RecordingMainForm::selectedRecordings() const
 {
-    return recordsOfSelection(form->listRecordings, &ItemModelRecording::_RecordingItemNode::record);
+    return recordsOfSelection(form->listRecordings, *model);
 }
 
 bool RecordingMainForm::hasSelection(int) const
@@ -59,8 +59,8 @@ bool RecordingMainForm::hasSelection(int) const
 
 void RecordingMainForm::recordingDoubleClicked(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelRecording::_RecordingItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportRecordings({node->record});
+    if (const RecordingRecord* recording = model->recordAt(index))
+        exportRecordings({*recording});
 }
 
 void RecordingMainForm::miToolbarExport()

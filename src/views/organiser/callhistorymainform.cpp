@@ -112,7 +112,7 @@ void CallHistoryMainForm::reload()
 
 QList<CallRecord> CallHistoryMainForm::getSelectedCalls() const
 {
-    return recordsOfSelection(form->listCalls, &ItemModelCall::_CallItemNode::call);
+    return recordsOfSelection(form->listCalls, *model);
 }
 
 QList<CallRecord> CallHistoryMainForm::selectedOrAll() const

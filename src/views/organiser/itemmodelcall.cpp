@@ -45,7 +45,7 @@ ItemModelCall::ItemModelCall(QObject* parent)
 
 void ItemModelCall::setCalls(const QList<CallRecord>& calls)
 {
-    setRecords<_CallItemNode>(calls, [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
+    resetRecords<_CallItemNode>(calls, [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
 }
 
 QString ItemModelCall::flagText(int flags)

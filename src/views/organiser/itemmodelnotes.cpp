@@ -12,8 +12,8 @@ ItemModelNotes::ItemModelNotes(QObject* parent)
 
 void ItemModelNotes::setNotes(const QList<NoteRecord>& notes)
 {
-    setRecords<_NotesItemNode>(notes,
-                               [](const NoteRecord& a, const NoteRecord& b) { return a.modified > b.modified; });
+    resetRecords<_NotesItemNode>(notes,
+                                 [](const NoteRecord& a, const NoteRecord& b) { return a.modified > b.modified; });
 }
 
 int ItemModelNotes::columnCount(const QModelIndex&) const

@@ -12,7 +12,7 @@ ItemModelVoicemail::ItemModelVoicemail(QObject* parent)
 
 void ItemModelVoicemail::setVoicemails(const QList<VoicemailRecord>& voicemails)
 {
-    setRecords<_VoicemailItemNode>(voicemails);
+    resetRecords<_VoicemailItemNode>(voicemails);
 }
 
 int ItemModelVoicemail::columnCount(const QModelIndex&) const

@@ -85,7 +85,7 @@ bool NotesMainForm::reload()
 
 QList<NoteRecord> NotesMainForm::getSelectedNotes() const
 {
-    return recordsOfSelection(form->listNotes, &ItemModelNotes::_NotesItemNode::note);
+    return recordsOfSelection(form->listNotes, *model);
 }
 
 QList<NoteRecord> NotesMainForm::selectedOrAll() const
@@ -110,14 +110,14 @@ QString NotesMainForm::notePagePath(const NoteRecord& note)
 
 void NotesMainForm::noteDoubleClicked(const QModelIndex& index)
 {
-    const auto* node = dynamic_cast<const ItemModelNotes::_NotesItemNode*>(AbsTreeItemModel::nodeOf(index));
-    if (!node)
+    const NoteRecord* note = model->recordAt(index);
+    if (!note)
         return;
-    const QString path = notePagePath(node->note);
+    const QString path = notePagePath(*note);
     try {
         if (path.isEmpty())
             throw std::runtime_error("no file name for the note");
-        ExportNotesThread::writeNotePage(path, node->note);
+        ExportNotesThread::writeNotePage(path, *note);
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
         return;

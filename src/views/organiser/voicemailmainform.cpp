@@ -34,7 +34,7 @@ QLabel* VoicemailMainForm::countLabel() const
 
 QList<VoicemailRecord> VoicemailMainForm::getSelectedVoicemails() const
 {
-    return recordsOfSelection(form->listVoicemails, &ItemModelVoicemail::_VoicemailItemNode::record);
+    return recordsOfSelection(form->listVoicemails, *model);
 }
 
 bool VoicemailMainForm::hasSelection(int) const
@@ -44,8 +44,8 @@ bool VoicemailMainForm::hasSelection(int) const
 
 void VoicemailMainForm::voicemailDbClick(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelVoicemail::_VoicemailItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportVoicemails({node->record});
+    if (const VoicemailRecord* voicemail = model->recordAt(index))
+        exportVoicemails({*voicemail});
 }
 
 void VoicemailMainForm::miToolbarExport()
