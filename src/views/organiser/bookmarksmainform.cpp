@@ -149,9 +149,9 @@ QList<BookmarkRecord*> BookmarksMainForm::getSelectedBookmarks() const
     const QModelIndexList rows = form->listBookmarks->selectionModel()->selectedRows(0);
     QSet<const BookmarkRecord*> selected;
     for (const QModelIndex& index : rows)
-        selected.insert(ItemModelBookmark::recordOf(index));
+        selected.insert(model->recordOf(index));
     for (const QModelIndex& index : rows) {
-        BookmarkRecord* r = ItemModelBookmark::recordOf(index);
+        BookmarkRecord* r = model->recordOf(index);
         if (!r)
             continue;
         bool underSelectedFolder = false;
@@ -192,8 +192,8 @@ void BookmarksMainForm::btnSearchClicked()
     const QList<AbsTreeItemModel::_ItemNode*> nodes = model->allNodes();
     const qsizetype start = nodes.indexOf(AbsTreeItemModel::nodeOf(form->listBookmarks->currentIndex()));
     auto matches = [&](qsizetype i) {
-        const auto* node = dynamic_cast<const ItemModelBookmark::_BookmarkItemNode*>(nodes.at(i));
-        return node && node->record->title.contains(keyword, Qt::CaseInsensitive);
+        const BookmarkRecord* r = ItemModelBookmark::recordOf(nodes.at(i));
+        return r && r->title.contains(keyword, Qt::CaseInsensitive);
     };
     qsizetype found = -1;
     for (qsizetype i = start + 1; i < nodes.size() && found < 0; ++i) {
@@ -229,7 +229,7 @@ void BookmarksMainForm::bookmarkDoubleClicked()
     // files, programs or other handlers.
     QStringList refused;
     for (const QModelIndex& index : form->listBookmarks->selectionModel()->selectedRows(0)) {
-        const BookmarkRecord* r = ItemModelBookmark::recordOf(index);
+        const BookmarkRecord* r = model->recordOf(index);
         if (!r || r->isFolder)
             continue;
         if (isOpenableUrl(r->url))

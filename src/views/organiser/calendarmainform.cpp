@@ -123,12 +123,11 @@ QList<CalendarEventRecord> CalendarMainForm::getSelectedEvents() const
         }
     };
     for (const QModelIndex& index : form->listCalendars->selectionModel()->selectedRows(0)) {
-        const AbsTreeItemModel::_ItemNode* node = AbsTreeItemModel::nodeOf(index);
-        if (const auto* cal = dynamic_cast<const ItemModelCalendar::_CalendarItemNode*>(node)) {
-            for (const CalendarEventRecord& e : cal->calendar.events)
+        if (const CalendarRecord* calendar = model->calendarAt(index)) {
+            for (const CalendarEventRecord& e : calendar->events)
                 add(e);
-        } else if (const auto* ev = dynamic_cast<const ItemModelCalendar::_CalEventItemNode*>(node)) {
-            add(ev->event);
+        } else if (const CalendarEventRecord* event = model->eventAt(index)) {
+            add(*event);
         }
     }
     return result;
