@@ -69,6 +69,21 @@ public:
         int menuRank = 0;
     };
 
+    // The texts of one command: keys in the page's translation context
+    // (QT_TR_NOOP them in the page's code).
+    struct CommandTexts {
+        const char* toolbar = nullptr; // null: the command is left out
+        const char* menu = nullptr;
+    };
+    // The texts of the commands that pages of records share.
+    struct RecordCommandTexts {
+        CommandTexts backup {};
+        CommandTexts toPhone {}; // from a phone to another
+        CommandTexts fromBackup {}; // from a backup folder to a phone
+        CommandTexts exportTo {};
+        CommandTexts remove {};
+    };
+
     ~AbsCategoryPage() override;
 
     const PageSource& source() const { return m_source; }
@@ -86,6 +101,14 @@ protected:
     AbsCategoryPage(Node* sourceNode, Node* devicesRoot, QWidget* parent);
 
     void setCommands(QList<Command> commands) { m_commands = std::move(commands); }
+    // The commands of a page of records, in toolbar order: backup (phone
+    // pages), transfer to another phone (phone pages) and to a phone
+    // (backup folders), export (every source) and delete (backup folders).
+    // Each calls the page's slots (miToolbarBackup / miBackup, miToolbarA2A
+    // / miA2A, miToolbarDB2A / miDB2A, miToolbarExport / miExport,
+    // miToolbarDelete / miDelete); a command is there when the page has its
+    // slots and its texts are given.
+    template <typename Page> static QList<Command> recordCommands(Page* page, const RecordCommandTexts& texts);
     // Whether the list behind context menu `menu` has a selection.
     virtual bool hasSelection(int menu) const = 0;
 
@@ -162,3 +185,56 @@ private:
     QList<Command> m_commands;
     std::vector<std::unique_ptr<QAbstractItemModel>> m_models;
 };
+
+template <typename Page>
+QList<AbsCategoryPage::Command> AbsCategoryPage::recordCommands(Page* page, const RecordCommandTexts& texts)
+{
+    QList<Command> table;
+    if constexpr (requires(Page * p) { p->miBackup(); }) {
+        if (texts.backup.toolbar)
+            table.append({.sources = Command::PhonePages,
+                          .icon = ":res/save-to-database.png",
+                          .toolbarText = texts.backup.toolbar,
+                          .menuText = texts.backup.menu,
+                          .onToolbar = [page] { page->miToolbarBackup(); },
+                          .onMenu = [page] { page->miBackup(); }});
+    }
+    if constexpr (requires(Page * p) { p->miA2A(); }) {
+        if (texts.toPhone.toolbar)
+            table.append({.sources = Command::PhonePages,
+                          .icon = ":res/a2a.png",
+                          .toolbarText = texts.toPhone.toolbar,
+                          .menuText = texts.toPhone.menu,
+                          .rule = Command::Transfer,
+                          .onToolbar = [page] { page->miToolbarA2A(); },
+                          .onMenu = [page] { page->miA2A(); }});
+    }
+    if constexpr (requires(Page * p) { p->miDB2A(); }) {
+        if (texts.fromBackup.toolbar)
+            table.append({.sources = Command::BackupPages,
+                          .icon = ":res/db2a.png",
+                          .toolbarText = texts.fromBackup.toolbar,
+                          .menuText = texts.fromBackup.menu,
+                          .rule = Command::Transfer,
+                          .onToolbar = [page] { page->miToolbarDB2A(); },
+                          .onMenu = [page] { page->miDB2A(); }});
+    }
+    if constexpr (requires(Page * p) { p->miExport(); }) {
+        if (texts.exportTo.toolbar)
+            table.append({.icon = ":res/mi_export-sms.png",
+                          .toolbarText = texts.exportTo.toolbar,
+                          .menuText = texts.exportTo.menu,
+                          .onToolbar = [page] { page->miToolbarExport(); },
+                          .onMenu = [page] { page->miExport(); }});
+    }
+    if constexpr (requires(Page * p) { p->miDelete(); }) {
+        if (texts.remove.toolbar)
+            table.append({.sources = Command::BackupPages,
+                          .icon = ":res/mi_delete.png",
+                          .toolbarText = texts.remove.toolbar,
+                          .menuText = texts.remove.menu,
+                          .onToolbar = [page] { page->miToolbarDelete(); },
+                          .onMenu = [page] { page->miDelete(); }});
+    }
+    return table;
+}

@@ -52,33 +52,14 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
 
     using C = Command;
     const auto changes = [this] { return canChange(); };
-    setCommands({
-        {.sources = C::PhonePages,
-         .icon = ":res/save-to-database.png",
-         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CONTACTS"),
-         .menuText = QT_TR_NOOP("IDS_MI_BACKUP_CONTACTS"),
-         .onToolbar = [this] { miToolbarBackup(); },
-         .onMenu = [this] { miBackup(); }},
-        {.sources = C::PhonePages,
-         .icon = ":res/a2a.png",
-         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
-         .menuText = QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         .rule = C::Transfer,
-         .onToolbar = [this] { miToolbarA2A(); },
-         .onMenu = [this] { miA2A(); }},
-        {.sources = C::BackupPages,
-         .icon = ":res/db2a.png",
-         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         .menuText = QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
-         .rule = C::Transfer,
-         .onToolbar = [this] { miToolbarDB2A(); },
-         .onMenu = [this] { miDB2A(); }},
-        {.sources = C::AllSources,
-         .icon = ":res/mi_export-sms.png",
-         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CONTACTS"),
-         .menuText = QT_TR_NOOP("IDS_MI_EXPORT_CONTACTS"),
-         .onToolbar = [this] { miToolbarExport(); },
-         .onMenu = [this] { miExport(); }},
+    // The shared commands of a page of records, then the contacts' own.
+    QList<Command> commands = recordCommands(
+        this,
+        {.backup = {QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CONTACTS"), QT_TR_NOOP("IDS_MI_BACKUP_CONTACTS")},
+         .toPhone = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A")},
+         .fromBackup = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_DB2A")},
+         .exportTo = {QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CONTACTS"), QT_TR_NOOP("IDS_MI_EXPORT_CONTACTS")}});
+    commands += QList<Command> {
         {.sources = C::AllSources,
          .icon = ":res/mi_print.png",
          .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_PRINT_CONTACTS"),
@@ -107,7 +88,8 @@ ContactsMainForm::ContactsMainForm(Node* sourceNode, Node* devicesRoot, QWidget*
          .enabled = changes,
          .onToolbar = [this] { miToolbarDelete(); },
          .onMenu = [this] { miDelete(); }},
-    });
+    };
+    setCommands(commands);
 
     const QString path = source().databasePath(QLatin1String(kContactsDb));
     if (!path.isEmpty()) {
