@@ -24,14 +24,14 @@ constexpr char kNotesDb[] = "notes.db";
 } // namespace
 
 NotesMainForm::NotesMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::NotesMainForm>())
     , model(own(new ItemModelNotes))
 {
     form->setupUi(this);
     connect(form->listNotes, &MyTreeView::doubleClicked, this, &NotesMainForm::noteDoubleClicked);
     connect(form->listNotes, &MyTreeView::createContextMenu, this, &NotesMainForm::contextMenu);
-    form->listNotes->setModel(model);
+    setRecordList(form->listNotes, form->lbCount, model);
 
     using C = Command;
     setCommands({
@@ -57,16 +57,6 @@ NotesMainForm::NotesMainForm(Node* sourceNode, Node* devicesRoot, QWidget* paren
 
 NotesMainForm::~NotesMainForm() = default;
 
-MyTreeView* NotesMainForm::listView() const
-{
-    return form->listNotes;
-}
-
-QLabel* NotesMainForm::countLabel() const
-{
-    return form->lbCount;
-}
-
 bool NotesMainForm::reload()
 {
     if (!database)
@@ -85,18 +75,7 @@ bool NotesMainForm::reload()
 
 QList<NoteRecord> NotesMainForm::getSelectedNotes() const
 {
-    return recordsOfSelection(form->listNotes, *model);
-}
-
-QList<NoteRecord> NotesMainForm::selectedOrAll() const
-{
-    const QList<NoteRecord> selected = getSelectedNotes();
-    return selected.isEmpty() ? model->notes() : selected;
-}
-
-bool NotesMainForm::hasSelection(int) const
-{
-    return !getSelectedNotes().isEmpty();
+    return selectedRecords(*model);
 }
 
 QString NotesMainForm::notePagePath(const NoteRecord& note)
