@@ -8,6 +8,9 @@
 // where it shows and when it is enabled; the toolbar actions and the context
 // menu are both built from it. The slots the pages name (miExport,
 // miToolbarExport, ...) stay as one-line wrappers that the table points to.
+// The backup, transfer, export and delete rows that pages of records share
+// come from recordCommands; AbsRecordPage adds what those pages share
+// besides.
 //
 // Item models handed to own() go after the page's item views when the page
 // is destroyed (a view must never outlive its model).
