@@ -8,6 +8,9 @@
 // where it shows and when it is enabled; the toolbar actions and the context
 // menu are both built from it. The slots the pages name (miExport,
 // miToolbarExport, ...) stay as one-line wrappers that the table points to.
+// The backup, transfer, export and delete rows that pages of records share
+// come from recordCommands; AbsRecordPage adds what those pages share
+// besides.
 //
 // Item models handed to own() go after the page's item views when the page
 // is destroyed (a view must never outlive its model).
@@ -41,7 +44,8 @@ class AbsCategoryPage : public AbsMainForm {
 public:
     using Node = AbsTreeItemModel::_ItemNode;
 
-    // One command of the page.
+    // One command of the page. Tables name each row's fields (designated
+    // initialisers); a field left out keeps the default below.
     struct Command {
         // Which sources offer it.
         enum Sources { PhonePages = 1, BackupPages = 2, AllSources = 3 };
@@ -59,13 +63,28 @@ public:
         const char* toolbarText = nullptr;
         const char* menuText = nullptr;
         Rule rule = Always;
-        std::function<bool()> enabled; // further condition, may be empty
-        std::function<void()> onToolbar;
-        std::function<void()> onMenu;
+        std::function<bool()> enabled {}; // further condition, may be empty
+        std::function<void()> onToolbar {};
+        std::function<void()> onMenu {};
         int menu = 0; // which context menu (pages with several lists)
         // Place in the context menu when it differs from the toolbar's
         // order: entries go by rank, equal ranks in table order.
         int menuRank = 0;
+    };
+
+    // The texts of one command: keys in the page's translation context
+    // (QT_TR_NOOP them in the page's code).
+    struct CommandTexts {
+        const char* toolbar = nullptr; // null: the command is left out
+        const char* menu = nullptr;
+    };
+    // The texts of the commands that pages of records share.
+    struct RecordCommandTexts {
+        CommandTexts backup {};
+        CommandTexts toPhone {}; // from a phone to another
+        CommandTexts fromBackup {}; // from a backup folder to a phone
+        CommandTexts exportTo {};
+        CommandTexts remove {};
     };
 
     ~AbsCategoryPage() override;
@@ -85,19 +104,28 @@ protected:
     AbsCategoryPage(Node* sourceNode, Node* devicesRoot, QWidget* parent);
 
     void setCommands(QList<Command> commands) { m_commands = std::move(commands); }
+    // The commands of a page of records, in toolbar order: backup (phone
+    // pages), transfer to another phone (phone pages) and to a phone
+    // (backup folders), export (every source) and delete (backup folders).
+    // Each calls the page's slots (miToolbarBackup / miBackup, miToolbarA2A
+    // / miA2A, miToolbarDB2A / miDB2A, miToolbarExport / miExport,
+    // miToolbarDelete / miDelete); a command is there when the page has its
+    // slots and its texts are given.
+    template <typename Page> static QList<Command> recordCommands(Page* page, const RecordCommandTexts& texts);
     // Whether the list behind context menu `menu` has a selection.
     virtual bool hasSelection(int menu) const = 0;
 
-    // What the selected rows of view hold: for each selected row whose node
-    // is an ItemNode, a copy of its member `record`, in selection order.
-    template <typename ItemNode, typename Record>
-    static QList<Record> recordsOfSelection(const QAbstractItemView* view, Record ItemNode::*record)
+    // What the selected rows of view hold, as its model says: a copy of
+    // the record of each selected row that holds one (model.recordAt), in
+    // selection order.
+    template <typename Model>
+    static QList<typename Model::RecordType> recordsOfSelection(const QAbstractItemView* view, const Model& model)
     {
-        QList<Record> result;
+        QList<typename Model::RecordType> result;
         if (const QItemSelectionModel* selection = view->selectionModel()) {
             for (const QModelIndex& index : selection->selectedRows(0)) {
-                if (const auto* node = dynamic_cast<const ItemNode*>(AbsTreeItemModel::nodeOf(index)))
-                    result.append(node->*record);
+                if (const auto* record = model.recordAt(index))
+                    result.append(*record);
             }
         }
         return result;
@@ -160,3 +188,56 @@ private:
     QList<Command> m_commands;
     std::vector<std::unique_ptr<QAbstractItemModel>> m_models;
 };
+
+template <typename Page>
+QList<AbsCategoryPage::Command> AbsCategoryPage::recordCommands(Page* page, const RecordCommandTexts& texts)
+{
+    QList<Command> table;
+    if constexpr (requires(Page * p) { p->miBackup(); }) {
+        if (texts.backup.toolbar)
+            table.append({.sources = Command::PhonePages,
+                          .icon = ":res/save-to-database.png",
+                          .toolbarText = texts.backup.toolbar,
+                          .menuText = texts.backup.menu,
+                          .onToolbar = [page] { page->miToolbarBackup(); },
+                          .onMenu = [page] { page->miBackup(); }});
+    }
+    if constexpr (requires(Page * p) { p->miA2A(); }) {
+        if (texts.toPhone.toolbar)
+            table.append({.sources = Command::PhonePages,
+                          .icon = ":res/a2a.png",
+                          .toolbarText = texts.toPhone.toolbar,
+                          .menuText = texts.toPhone.menu,
+                          .rule = Command::Transfer,
+                          .onToolbar = [page] { page->miToolbarA2A(); },
+                          .onMenu = [page] { page->miA2A(); }});
+    }
+    if constexpr (requires(Page * p) { p->miDB2A(); }) {
+        if (texts.fromBackup.toolbar)
+            table.append({.sources = Command::BackupPages,
+                          .icon = ":res/db2a.png",
+                          .toolbarText = texts.fromBackup.toolbar,
+                          .menuText = texts.fromBackup.menu,
+                          .rule = Command::Transfer,
+                          .onToolbar = [page] { page->miToolbarDB2A(); },
+                          .onMenu = [page] { page->miDB2A(); }});
+    }
+    if constexpr (requires(Page * p) { p->miExport(); }) {
+        if (texts.exportTo.toolbar)
+            table.append({.icon = ":res/mi_export-sms.png",
+                          .toolbarText = texts.exportTo.toolbar,
+                          .menuText = texts.exportTo.menu,
+                          .onToolbar = [page] { page->miToolbarExport(); },
+                          .onMenu = [page] { page->miExport(); }});
+    }
+    if constexpr (requires(Page * p) { p->miDelete(); }) {
+        if (texts.remove.toolbar)
+            table.append({.sources = Command::BackupPages,
+                          .icon = ":res/mi_delete.png",
+                          .toolbarText = texts.remove.toolbar,
+                          .menuText = texts.remove.menu,
+                          .onToolbar = [page] { page->miToolbarDelete(); },
+                          .onMenu = [page] { page->miDelete(); }});
+    }
+    return table;
+}

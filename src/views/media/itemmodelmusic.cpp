@@ -28,20 +28,14 @@ QPixmap kindIcon(int kind)
 } // namespace
 
 ItemModelMusic::ItemModelMusic(int kind, QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
     , m_kind(kind)
 {
 }
 
 void ItemModelMusic::setRecords(const QList<MusicRecord>& records)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_records = records;
-    for (const MusicRecord& r : records)
-        roots.append(new _MusicItemNode(r));
-    endResetModel();
+    resetRecords<_MusicItemNode>(records);
 }
 
 QString ItemModelMusic::durationText(int seconds)
@@ -61,10 +55,10 @@ int ItemModelMusic::columnCount(const QModelIndex&) const
 
 QVariant ItemModelMusic::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _MusicItemNode*>(nodeOf(index));
-    if (!node)
+    const MusicRecord* record = recordAt(index);
+    if (!record)
         return QVariant();
-    const MusicRecord& r = node->record;
+    const MusicRecord& r = *record;
     switch (role) {
     case Qt::ToolTipRole:
         return plainToolTip(data(index, Qt::DisplayRole));

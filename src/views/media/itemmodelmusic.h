@@ -4,11 +4,11 @@
 #pragma once
 
 #include "records/mediarecords.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 
 #include <QList>
 
-class ItemModelMusic : public AbsTreeItemModel {
+class ItemModelMusic : public RecordListModel<MusicRecord> {
     Q_OBJECT
 
 public:
@@ -27,8 +27,6 @@ public:
 
     // Replaces the content by the records, in their order.
     void setRecords(const QList<MusicRecord>& records);
-    // The records of all rows, in row order.
-    const QList<MusicRecord>& records() const { return m_records; }
 
     // "4' 5''" for 245 seconds.
     static QString durationText(int seconds);
@@ -41,5 +39,4 @@ public:
 
 private:
     int m_kind;
-    QList<MusicRecord> m_records;
 };

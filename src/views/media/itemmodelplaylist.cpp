@@ -3,23 +3,14 @@
 #include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
-#include <algorithm>
-
 ItemModelPlaylist::ItemModelPlaylist(QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
 {
 }
 
 void ItemModelPlaylist::setPlaylists(const QList<PlaylistRecord>& playlists)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_playlists = playlists;
-    std::stable_sort(m_playlists.begin(), m_playlists.end(), playlistLessThan);
-    for (const PlaylistRecord& p : std::as_const(m_playlists))
-        roots.append(new _PlaylistItemNode(p));
-    endResetModel();
+    resetRecords<_PlaylistItemNode>(playlists, playlistLessThan);
 }
 
 int ItemModelPlaylist::columnCount(const QModelIndex&) const
@@ -29,8 +20,8 @@ int ItemModelPlaylist::columnCount(const QModelIndex&) const
 
 QVariant ItemModelPlaylist::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _PlaylistItemNode*>(nodeOf(index));
-    if (!node)
+    const PlaylistRecord* playlist = recordAt(index);
+    if (!playlist)
         return QVariant();
     switch (role) {
     case Qt::ToolTipRole:
@@ -38,9 +29,9 @@ QVariant ItemModelPlaylist::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
-            return node->record.name;
+            return playlist->name;
         case 1:
-            return node->record.members.join(QStringLiteral(", "));
+            return playlist->members.join(QStringLiteral(", "));
         default:
             return QVariant();
         }

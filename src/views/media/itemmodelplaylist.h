@@ -3,11 +3,11 @@
 #pragma once
 
 #include "records/playlistrecord.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 
 #include <QList>
 
-class ItemModelPlaylist : public AbsTreeItemModel {
+class ItemModelPlaylist : public RecordListModel<PlaylistRecord> {
     Q_OBJECT
 
 public:
@@ -27,12 +27,9 @@ public:
     // in lower case in the order given.
     void setPlaylists(const QList<PlaylistRecord>& playlists);
     // All playlists in display order.
-    const QList<PlaylistRecord>& playlists() const { return m_playlists; }
+    const QList<PlaylistRecord>& playlists() const { return m_records; }
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QList<PlaylistRecord> m_playlists;
 };

@@ -15,19 +15,13 @@ QString dateText(const RecordingRecord& r)
 } // namespace
 
 ItemModelRecording::ItemModelRecording(QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
 {
 }
 
 void ItemModelRecording::setRecordings(const QList<RecordingRecord>& recordings)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_recordings = recordings;
-    for (const RecordingRecord& r : recordings)
-        roots.append(new _RecordingItemNode(r));
-    endResetModel();
+    resetRecords<_RecordingItemNode>(recordings);
 }
 
 QString ItemModelRecording::nameText(const RecordingRecord& r)
@@ -44,10 +38,10 @@ int ItemModelRecording::columnCount(const QModelIndex&) const
 
 QVariant ItemModelRecording::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _RecordingItemNode*>(nodeOf(index));
-    if (!node)
+    const RecordingRecord* recording = recordAt(index);
+    if (!recording)
         return QVariant();
-    const RecordingRecord& r = node->record;
+    const RecordingRecord& r = *recording;
     switch (role) {
     case Qt::ToolTipRole:
         return plainToolTip(data(index, Qt::DisplayRole));

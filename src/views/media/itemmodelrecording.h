@@ -3,11 +3,11 @@
 #pragma once
 
 #include "records/mediarecords.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 
 #include <QList>
 
-class ItemModelRecording : public AbsTreeItemModel {
+class ItemModelRecording : public RecordListModel<RecordingRecord> {
     Q_OBJECT
 
 public:
@@ -25,7 +25,7 @@ public:
 
     // Replaces the content by the records, unsorted.
     void setRecordings(const QList<RecordingRecord>& recordings);
-    const QList<RecordingRecord>& recordings() const { return m_recordings; }
+    const QList<RecordingRecord>& recordings() const { return m_records; }
 
     // The name a recording shows: its file's name, or its date without a
     // file.
@@ -34,7 +34,4 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QList<RecordingRecord> m_recordings;
 };

@@ -50,27 +50,27 @@ MusicMainForm::MusicMainForm(int kind, Node* sourceNode, Node* devicesRoot, QWid
     using C = Command;
     const bool music = isMusic();
     setCommands({
-        {C::PhonePages, ":res/a2a.png",
-         music ? QT_TR_NOOP("IDS_TRANSFER_TOOLBAR_MUSIC_A2A") : QT_TR_NOOP("IDS_TRANSFER_TOOLBAR_RINGTONE_A2A"),
-         music ? QT_TR_NOOP("IDS_TRANSFER_SEL_MUSIC_A2A") : QT_TR_NOOP("IDS_TRANSFER_SEL_RINGTONE_A2A"), C::Transfer,
+        {.sources = C::PhonePages,
+         .icon = ":res/a2a.png",
+         .toolbarText
+         = music ? QT_TR_NOOP("IDS_TRANSFER_TOOLBAR_MUSIC_A2A") : QT_TR_NOOP("IDS_TRANSFER_TOOLBAR_RINGTONE_A2A"),
+         .menuText = music ? QT_TR_NOOP("IDS_TRANSFER_SEL_MUSIC_A2A") : QT_TR_NOOP("IDS_TRANSFER_SEL_RINGTONE_A2A"),
+         .rule = C::Transfer,
          // The files are on the page's own phone.
-         [this] { return source().isConnectedPhone(); }, [this] { miToolbarA2A(); }, [this] { miA2A(); }},
-        {C::PhonePages,
-         ":res/mi_export-sms.png",
-         music ? QT_TR_NOOP("IDS_EXPORT_TOOLBAR_MUSIC") : QT_TR_NOOP("IDS_EXPORT_TOOLBAR_RINGTONE"),
-         music ? QT_TR_NOOP("IDS_EXPORT_SEL_MUSIC") : QT_TR_NOOP("IDS_EXPORT_SEL_RINGTONE"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::PhonePages,
-         ":res/import-files.png",
-         music ? QT_TR_NOOP("IDS_IMPORT_MUSIC") : QT_TR_NOOP("IDS_IMPORT_RINGTONE"),
-         nullptr,
-         C::ConnectedPhone,
-         {},
-         [this] { miImport(); },
-         {}},
+         .enabled = [this] { return source().isConnectedPhone(); },
+         .onToolbar = [this] { miToolbarA2A(); },
+         .onMenu = [this] { miA2A(); }},
+        {.sources = C::PhonePages,
+         .icon = ":res/mi_export-sms.png",
+         .toolbarText = music ? QT_TR_NOOP("IDS_EXPORT_TOOLBAR_MUSIC") : QT_TR_NOOP("IDS_EXPORT_TOOLBAR_RINGTONE"),
+         .menuText = music ? QT_TR_NOOP("IDS_EXPORT_SEL_MUSIC") : QT_TR_NOOP("IDS_EXPORT_SEL_RINGTONE"),
+         .onToolbar = [this] { miToolbarExport(); },
+         .onMenu = [this] { miExport(); }},
+        {.sources = C::PhonePages,
+         .icon = ":res/import-files.png",
+         .toolbarText = music ? QT_TR_NOOP("IDS_IMPORT_MUSIC") : QT_TR_NOOP("IDS_IMPORT_RINGTONE"),
+         .rule = C::ConnectedPhone,
+         .onToolbar = [this] { miImport(); }},
     });
     loadList();
 }
@@ -142,7 +142,7 @@ QList<MusicRecord> MusicMainForm::readLocalList(QTextStream& in)
 
 QList<MusicRecord> MusicMainForm::selectedRecords() const
 {
-    return recordsOfSelection(form->listMusic, &ItemModelMusic::_MusicItemNode::record);
+    return recordsOfSelection(form->listMusic, *model);
 }
 
 QList<MusicRecord> MusicMainForm::selectedOrAll() const
@@ -160,8 +160,8 @@ bool MusicMainForm::hasSelection(int) const
 
 void MusicMainForm::dbClicked(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelMusic::_MusicItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportRecords({node->record});
+    if (const MusicRecord* record = model->recordAt(index))
+        exportRecords({*record});
 }
 
 void MusicMainForm::exportRecords(const QList<MusicRecord>& records)

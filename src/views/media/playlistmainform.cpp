@@ -6,7 +6,6 @@
 #include "jobs/backupthreads.h"
 #include "phonelink/androidloadplayliststhread.h"
 #include "records/localplaylistdb.h"
-#include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
@@ -22,78 +21,25 @@ constexpr char kPlaylistsDb[] = "playlists.db";
 } // namespace
 
 PlaylistMainForm::PlaylistMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::PlaylistMainForm>())
     , model(own(new ItemModelPlaylist))
 {
     form->setupUi(this);
     connect(form->listPl, &MyTreeView::createContextMenu, this, &PlaylistMainForm::miContextMenu);
-    form->listPl->setModel(model);
-
-    using C = Command;
-    setCommands({
-        {C::PhonePages,
-         ":res/save-to-database.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_PLAYLISTS"),
-         QT_TR_NOOP("IDS_MI_BACKUP_PLAYLISTS"),
-         C::Always,
-         {},
-         [this] { miToolbarBackup(); },
-         [this] { miBackup(); }},
-        {C::PhonePages,
-         ":res/a2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarA2A(); },
-         [this] { miA2A(); }},
-        {C::BackupPages,
-         ":res/db2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarDB2A(); },
-         [this] { miDB2A(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_PLAYLISTS"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
-    });
-
-    const QString path = source().databasePath(QLatin1String(kPlaylistsDb));
-    if (!path.isEmpty()) {
-        database.reset(new LocalPlaylistDb(path));
-        if (AndroidDeviceInfo* device = source().device())
-            loadPhoneCache(*database, device->playlistsLoadTime, tr("IDS_LOADING_ANDROID_PLAYLISTS"),
-                           [&](ProgressForm& progress) {
-                               return std::make_unique<AndroidLoadPlaylistsThread>(device, database.data(), &progress);
-                           });
-    }
+    setRecordList(form->listPl, form->lbCount, model);
+    setCommands(recordCommands(
+        this,
+        {.backup = {QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_PLAYLISTS"), QT_TR_NOOP("IDS_MI_BACKUP_PLAYLISTS")},
+         .toPhone = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A")},
+         .fromBackup = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_DB2A")},
+         .remove = {QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_PLAYLISTS"), QT_TR_NOOP("IDS_MI_DELETE")}}));
+    database = openDatabase<LocalPlaylistDb, AndroidLoadPlaylistsThread>(
+        kPlaylistsDb, &AndroidDeviceInfo::playlistsLoadTime, tr("IDS_LOADING_ANDROID_PLAYLISTS"));
     reload();
 }
 
 PlaylistMainForm::~PlaylistMainForm() = default;
-
-MyTreeView* PlaylistMainForm::listView() const
-{
-    return form->listPl;
-}
-
-QLabel* PlaylistMainForm::countLabel() const
-{
-    return form->lbCount;
-}
-
-QString PlaylistMainForm::databasePath() const
-{
-    return database ? database->filePath() : QString();
-}
 
 void PlaylistMainForm::reload()
 {
@@ -110,43 +56,20 @@ void PlaylistMainForm::reload()
 
 QList<PlaylistRecord> PlaylistMainForm::selectedPlaylists() const
 {
-    return recordsOfSelection(form->listPl, &ItemModelPlaylist::_PlaylistItemNode::record);
-}
-
-QList<PlaylistRecord> PlaylistMainForm::selectedOrAll() const
-{
-    const QList<PlaylistRecord> selected = selectedPlaylists();
-    return selected.isEmpty() ? model->playlists() : selected;
-}
-
-bool PlaylistMainForm::hasSelection(int) const
-{
-    return !selectedPlaylists().isEmpty();
+    return selectedRecords(*model);
 }
 
 void PlaylistMainForm::backup(const QList<PlaylistRecord>& playlists)
 {
-    if (!source().isPhonePage())
-        return;
-    const std::optional<QDir> folder = chooseBackupFolder();
-    if (!folder)
-        return;
-    LocalPlaylistDb db(folder->absoluteFilePath(QLatin1String(kPlaylistsDb)));
-    ProgressForm progress(tr("IDS_TITLE_BACKUPING_PLAYLISTS"), this);
-    BackupPlaylistsThread job(&db, playlists, &progress);
-    if (runJob(progress, job) == JobResult::Succeeded)
-        emit backupFinished(folder->dirName());
+    if (const std::optional<QString> folder = backupRecords<BackupPlaylistsThread, LocalPlaylistDb>(
+            kPlaylistsDb, tr("IDS_TITLE_BACKUPING_PLAYLISTS"), playlists))
+        emit backupFinished(*folder);
 }
 
 void PlaylistMainForm::transferToAndroid(const QList<PlaylistRecord>& playlists)
 {
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
-    if (!target)
-        return;
-    ProgressForm progress(tr("IDS_TRANSFER_PLAYLISTS_TO_ANDROID"));
-    LocalPlaylistDb db(target->device.cacheDir().absoluteFilePath(QLatin1String(kPlaylistsDb)));
-    AndroidRestorePlaylistThread job(&target->device, &db, playlists, &progress);
-    runJob(progress, job);
+    transferRecords<AndroidRestorePlaylistThread, LocalPlaylistDb>(
+        kPlaylistsDb, tr("IDS_TRANSFER_PLAYLISTS_TO_ANDROID"), nullptr, playlists);
 }
 
 void PlaylistMainForm::miToolbarDelete()

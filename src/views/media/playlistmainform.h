@@ -9,8 +9,9 @@
 // "playlists.db".
 #pragma once
 
+#include "records/localplaylistdb.h"
 #include "records/playlistrecord.h"
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/media/itemmodelplaylist.h"
 
 #include <QList>
@@ -18,14 +19,11 @@
 
 #include <memory>
 
-class LocalPlaylistDb;
-class MyTreeView;
-class QLabel;
 namespace Ui {
 class PlaylistMainForm;
 }
 
-class PlaylistMainForm : public AbsCategoryPage {
+class PlaylistMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -37,11 +35,7 @@ public:
     // Copies of the selected rows' playlists, in selection order.
     QList<PlaylistRecord> selectedPlaylists() const;
 
-    MyTreeView* listView() const;
     ItemModelPlaylist* playlistModel() const { return model; }
-    QLabel* countLabel() const;
-    // The database path the page shows; empty without one.
-    QString databasePath() const;
 
 signals:
     void backupFinished(QString localDbName);
@@ -49,9 +43,9 @@ signals:
 public slots:
     void miContextMenu() { execContextMenu(); }
     void miBackup() { backup(selectedPlaylists()); }
-    void miToolbarBackup() { backup(selectedOrAll()); }
+    void miToolbarBackup() { backup(selectedRecordsOrAll(*model)); }
     void miA2A() { transferToAndroid(selectedPlaylists()); }
-    void miToolbarA2A() { transferToAndroid(selectedOrAll()); }
+    void miToolbarA2A() { transferToAndroid(selectedRecordsOrAll(*model)); }
     void miDB2A() { miA2A(); }
     void miToolbarDB2A() { miToolbarA2A(); }
     void miDelete() { deleteSelected(); }
@@ -59,13 +53,11 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool hasSelection(int menu) const override;
 
 private:
     void backup(const QList<PlaylistRecord>& playlists);
     void transferToAndroid(const QList<PlaylistRecord>& playlists);
     void deleteSelected();
-    QList<PlaylistRecord> selectedOrAll() const;
 
     std::unique_ptr<Ui::PlaylistMainForm> form;
     QSharedPointer<LocalPlaylistDb> database;

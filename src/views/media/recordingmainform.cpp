@@ -20,14 +20,12 @@ RecordingMainForm::RecordingMainForm(Node* sourceNode, Node* devicesRoot, QWidge
     form->listRecordings->setModel(model);
 
     setCommands({
-        {Command::AllSources,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_EXPORT_RECORDINGS"),
-         QT_TR_NOOP("IDS_MI_EXPORT_RECORDINGS"),
-         Command::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
+        {.sources = Command::AllSources,
+         .icon = ":res/mi_export-sms.png",
+         .toolbarText = QT_TR_NOOP("IDS_EXPORT_RECORDINGS"),
+         .menuText = QT_TR_NOOP("IDS_MI_EXPORT_RECORDINGS"),
+         .onToolbar = [this] { miToolbarExport(); },
+         .onMenu = [this] { miExport(); }},
     });
 }
 
@@ -51,7 +49,7 @@ void RecordingMainForm::setRecordings(const QList<RecordingRecord>& recordings)
 
 QList<RecordingRecord> RecordingMainForm::selectedRecordings() const
 {
-    return recordsOfSelection(form->listRecordings, &ItemModelRecording::_RecordingItemNode::record);
+    return recordsOfSelection(form->listRecordings, *model);
 }
 
 bool RecordingMainForm::hasSelection(int) const
@@ -61,8 +59,8 @@ bool RecordingMainForm::hasSelection(int) const
 
 void RecordingMainForm::recordingDoubleClicked(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelRecording::_RecordingItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportRecordings({node->record});
+    if (const RecordingRecord* recording = model->recordAt(index))
+        exportRecordings({*recording});
 }
 
 void RecordingMainForm::miToolbarExport()

@@ -87,7 +87,6 @@ SMSMainForm::~SMSMainForm()
 void SMSMainForm::setUpCommands()
 {
     using C = Command;
-    const auto nothing = [] {};
     // One command as the toolbar and the conversation menu offer it, and as
     // the message menu offers it.
     QList<Command> table;
@@ -95,9 +94,22 @@ void SMSMainForm::setUpCommands()
         = [&](C::Sources sources, const char* icon, const char* toolbarText, const char* conversationText,
               const char* messageText, C::Rule rule, std::function<bool()> enabled, std::function<void()> onToolbar,
               std::function<void()> onConversation, std::function<void()> onMessages) {
-              table.append({sources, icon, toolbarText, conversationText, rule, enabled, onToolbar, onConversation,
-                            ConversationMenu});
-              table.append({sources, icon, nullptr, messageText, rule, enabled, nothing, onMessages, MessageMenu});
+              table.append({.sources = sources,
+                            .icon = icon,
+                            .toolbarText = toolbarText,
+                            .menuText = conversationText,
+                            .rule = rule,
+                            .enabled = enabled,
+                            .onToolbar = onToolbar,
+                            .onMenu = onConversation,
+                            .menu = ConversationMenu});
+              table.append({.sources = sources,
+                            .icon = icon,
+                            .menuText = messageText,
+                            .rule = rule,
+                            .enabled = enabled,
+                            .onMenu = onMessages,
+                            .menu = MessageMenu});
           };
     add(
         C::PhonePages, ":res/save-to-database.png", QT_TR_NOOP("IDS_MI_BACKUP_TOOLBAR_MMS"),

@@ -8,7 +8,6 @@
 #include "platform/desktop.h"
 #include "records/localbookmarkdb.h"
 #include "shell/core/plaintext.h"
-#include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
@@ -40,7 +39,7 @@ QUrl bookmarkUrl(const QString& url)
 } // namespace
 
 BookmarksMainForm::BookmarksMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::BookmarksMainForm>())
     , model(own(new ItemModelBookmark))
 {
@@ -49,61 +48,16 @@ BookmarksMainForm::BookmarksMainForm(Node* sourceNode, Node* devicesRoot, QWidge
     connect(form->listBookmarks, &MyTreeView::createContextMenu, this, &BookmarksMainForm::contextMenu);
     connect(form->btnSearch, &QToolButton::pressed, this, &BookmarksMainForm::btnSearchClicked);
     connect(form->txtKeyword, &QLineEdit::returnPressed, this, &BookmarksMainForm::btnSearchClicked);
-    form->listBookmarks->setModel(model);
-
-    using C = Command;
-    setCommands({
-        {C::PhonePages,
-         ":res/save-to-database.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_BOOKMARKS"),
-         QT_TR_NOOP("IDS_MI_BACKUP_BOOKMARKS"),
-         C::Always,
-         {},
-         [this] { miToolbarBackup(); },
-         [this] { miBackup(); }},
-        {C::PhonePages,
-         ":res/a2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarA2A(); },
-         [this] { miA2A(); }},
-        {C::BackupPages,
-         ":res/db2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarDB2A(); },
-         [this] { miDB2A(); }},
-        {C::AllSources,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_BOOKMARKS"),
-         QT_TR_NOOP("IDS_MI_EXPORT_BOOKMARKS"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_BOOKMARKS"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
-    });
-
-    const QString path = source().databasePath(QLatin1String(kBookmarksDb));
-    if (!path.isEmpty()) {
-        database.reset(new LocalBookmarkDb(path));
-        if (AndroidDeviceInfo* device = source().device())
-            loadPhoneCache(*database, device->bookmarksLoadTime, tr("IDS_LOADING_ANDROID_BOOKMARKS"),
-                           [&](ProgressForm& progress) {
-                               return std::make_unique<AndroidLoadBookmarksThread>(device, database.data(), &progress);
-                           });
-    }
+    setRecordList(form->listBookmarks, form->lbCount, model);
+    setCommands(recordCommands(
+        this,
+        {.backup = {QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_BOOKMARKS"), QT_TR_NOOP("IDS_MI_BACKUP_BOOKMARKS")},
+         .toPhone = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A")},
+         .fromBackup = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_DB2A")},
+         .exportTo = {QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_BOOKMARKS"), QT_TR_NOOP("IDS_MI_EXPORT_BOOKMARKS")},
+         .remove = {QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_BOOKMARKS"), QT_TR_NOOP("IDS_MI_DELETE")}}));
+    database = openDatabase<LocalBookmarkDb, AndroidLoadBookmarksThread>(
+        kBookmarksDb, &AndroidDeviceInfo::bookmarksLoadTime, tr("IDS_LOADING_ANDROID_BOOKMARKS"));
     reload();
 }
 
@@ -112,16 +66,6 @@ BookmarksMainForm::~BookmarksMainForm()
     // The model's nodes point into the tree: empty the model first.
     model->setBookmarks({});
     qDeleteAll(tree);
-}
-
-MyTreeView* BookmarksMainForm::listView() const
-{
-    return form->listBookmarks;
-}
-
-QLabel* BookmarksMainForm::countLabel() const
-{
-    return form->lbCount;
 }
 
 QLineEdit* BookmarksMainForm::keywordEdit() const
@@ -157,9 +101,9 @@ QList<BookmarkRecord*> BookmarksMainForm::getSelectedBookmarks() const
     const QModelIndexList rows = form->listBookmarks->selectionModel()->selectedRows(0);
     QSet<const BookmarkRecord*> selected;
     for (const QModelIndex& index : rows)
-        selected.insert(ItemModelBookmark::recordOf(index));
+        selected.insert(model->recordOf(index));
     for (const QModelIndex& index : rows) {
-        BookmarkRecord* r = ItemModelBookmark::recordOf(index);
+        BookmarkRecord* r = model->recordOf(index);
         if (!r)
             continue;
         bool underSelectedFolder = false;
@@ -177,19 +121,9 @@ void BookmarksMainForm::expandToNode(AbsTreeItemModel::_ItemNode* node)
         form->listBookmarks->expand(model->indexOfNode(n));
 }
 
-bool BookmarksMainForm::hasSelectedRows() const
-{
-    return form->listBookmarks->selectionModel() && form->listBookmarks->selectionModel()->hasSelection();
-}
-
 QList<BookmarkRecord*> BookmarksMainForm::selectedOrRoots() const
 {
     return hasSelectedRows() ? getSelectedBookmarks() : tree;
-}
-
-bool BookmarksMainForm::hasSelection(int) const
-{
-    return !getSelectedBookmarks().isEmpty();
 }
 
 void BookmarksMainForm::btnSearchClicked()
@@ -200,8 +134,8 @@ void BookmarksMainForm::btnSearchClicked()
     const QList<AbsTreeItemModel::_ItemNode*> nodes = model->allNodes();
     const qsizetype start = nodes.indexOf(AbsTreeItemModel::nodeOf(form->listBookmarks->currentIndex()));
     auto matches = [&](qsizetype i) {
-        const auto* node = dynamic_cast<const ItemModelBookmark::_BookmarkItemNode*>(nodes.at(i));
-        return node && node->record->title.contains(keyword, Qt::CaseInsensitive);
+        const BookmarkRecord* r = ItemModelBookmark::recordOf(nodes.at(i));
+        return r && r->title.contains(keyword, Qt::CaseInsensitive);
     };
     qsizetype found = -1;
     for (qsizetype i = start + 1; i < nodes.size() && found < 0; ++i) {
@@ -237,7 +171,7 @@ void BookmarksMainForm::bookmarkDoubleClicked()
     // files, programs or other handlers.
     QStringList refused;
     for (const QModelIndex& index : form->listBookmarks->selectionModel()->selectedRows(0)) {
-        const BookmarkRecord* r = ItemModelBookmark::recordOf(index);
+        const BookmarkRecord* r = model->recordOf(index);
         if (!r || r->isFolder)
             continue;
         if (isOpenableUrl(r->url))
@@ -259,16 +193,9 @@ void BookmarksMainForm::miToolbarDelete()
 
 void BookmarksMainForm::backup(const QList<BookmarkRecord*>& items)
 {
-    if (!source().isPhonePage())
-        return;
-    const std::optional<QDir> folder = chooseBackupFolder();
-    if (!folder)
-        return;
-    LocalBookmarkDb db(folder->absoluteFilePath(QLatin1String(kBookmarksDb)));
-    ProgressForm progress(tr("IDS_TITLE_BACKUPING_BOOKMARKS"), this);
-    BackupBookmarsThread job(&db, items, &progress);
-    if (runJob(progress, job) == JobResult::Succeeded)
-        emit backupFinished(folder->dirName());
+    if (const std::optional<QString> folder = backupRecords<BackupBookmarsThread, LocalBookmarkDb>(
+            kBookmarksDb, tr("IDS_TITLE_BACKUPING_BOOKMARKS"), items))
+        emit backupFinished(*folder);
 }
 
 void BookmarksMainForm::exportToFile(const QList<BookmarkRecord*>& items)
@@ -287,13 +214,8 @@ void BookmarksMainForm::exportToFile(const QList<BookmarkRecord*>& items)
 
 void BookmarksMainForm::transferToAndroid(const QList<BookmarkRecord*>& items)
 {
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
-    if (!target)
-        return;
-    ProgressForm progress(tr("IDS_RESTORE_BOOKMARKS_TO_ANDROID"), this);
-    LocalBookmarkDb db(target->device.cacheDir().absoluteFilePath(QLatin1String(kBookmarksDb)));
-    AndroidRestoreBookmarksThread job(&target->device, &db, items, &progress);
-    runJob(progress, job);
+    transferRecords<AndroidRestoreBookmarksThread, LocalBookmarkDb>(
+        kBookmarksDb, tr("IDS_RESTORE_BOOKMARKS_TO_ANDROID"), this, items);
 }
 
 void BookmarksMainForm::deleteSelected()

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "records/bookmarkrecord.h"
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/organiser/itemmodelbookmark.h"
 
 #include <QList>
@@ -19,14 +19,12 @@
 #include <memory>
 
 class LocalBookmarkDb;
-class MyTreeView;
-class QLabel;
 class QLineEdit;
 namespace Ui {
 class BookmarksMainForm;
 }
 
-class BookmarksMainForm : public AbsCategoryPage {
+class BookmarksMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -43,9 +41,7 @@ public:
     // The root records the page shows (owned by the page).
     const QList<BookmarkRecord*>& rootRecords() const { return tree; }
 
-    MyTreeView* listView() const;
     ItemModelBookmark* bookmarkModel() const { return model; }
-    QLabel* countLabel() const;
     QLineEdit* keywordEdit() const;
 
     // The schemes a double click hands to the browser.
@@ -71,7 +67,6 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool hasSelection(int menu) const override;
 
 private:
     void backup(const QList<BookmarkRecord*>& items);
@@ -79,7 +74,6 @@ private:
     void transferToAndroid(const QList<BookmarkRecord*>& items);
     void deleteSelected();
     void deleteAll();
-    bool hasSelectedRows() const;
     QList<BookmarkRecord*> selectedOrRoots() const;
 
     std::unique_ptr<Ui::BookmarksMainForm> form;

@@ -6,7 +6,6 @@
 #include "jobs/backupthreads.h"
 #include "phonelink/androidloadcalendarsthread.h"
 #include "records/localcalendarsdb.h"
-#include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
@@ -25,81 +24,26 @@ constexpr char kCalendarsDb[] = "calendars.db";
 } // namespace
 
 CalendarMainForm::CalendarMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::CalendarMainForm>())
     , model(own(new ItemModelCalendar))
 {
     form->setupUi(this);
     connect(form->listCalendars, &MyTreeView::createContextMenu, this, &CalendarMainForm::contextMenu);
-    form->listCalendars->setModel(model);
-
-    using C = Command;
-    setCommands({
-        {C::PhonePages,
-         ":res/save-to-database.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CALENDAR_EVENTS"),
-         QT_TR_NOOP("IDS_MI_BACKUP_CALENDAR_EVENTS"),
-         C::Always,
-         {},
-         [this] { miToolbarBackup(); },
-         [this] { miBackup(); }},
-        {C::PhonePages,
-         ":res/a2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarA2A(); },
-         [this] { miA2A(); }},
-        {C::BackupPages,
-         ":res/db2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarDB2A(); },
-         [this] { miDB2A(); }},
-        {C::AllSources,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CALENDAR_EVENTS"),
-         QT_TR_NOOP("IDS_MI_EXPORT_CALENDAR_EVENTS"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CALENDAR_EVENTS"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
-    });
-
-    const QString path = source().databasePath(QLatin1String(kCalendarsDb));
-    if (!path.isEmpty()) {
-        database.reset(new LocalCalendarsDb(path));
-        if (AndroidDeviceInfo* device = source().device())
-            loadPhoneCache(*database, device->calendarsLoadTime, tr("IDS_LOADING_ANDROID_CALENDARS"),
-                           [&](ProgressForm& progress) {
-                               return std::make_unique<AndroidLoadCalendarsThread>(device, database.data(), &progress);
-                           });
-    }
+    setRecordList(form->listCalendars, form->lbCount, model);
+    setCommands(recordCommands(
+        this,
+        {.backup = {QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CALENDAR_EVENTS"), QT_TR_NOOP("IDS_MI_BACKUP_CALENDAR_EVENTS")},
+         .toPhone = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A")},
+         .fromBackup = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_DB2A")},
+         .exportTo = {QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CALENDAR_EVENTS"), QT_TR_NOOP("IDS_MI_EXPORT_CALENDAR_EVENTS")},
+         .remove = {QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CALENDAR_EVENTS"), QT_TR_NOOP("IDS_MI_DELETE")}}));
+    database = openDatabase<LocalCalendarsDb, AndroidLoadCalendarsThread>(
+        kCalendarsDb, &AndroidDeviceInfo::calendarsLoadTime, tr("IDS_LOADING_ANDROID_CALENDARS"));
     reload();
 }
 
 CalendarMainForm::~CalendarMainForm() = default;
-
-MyTreeView* CalendarMainForm::listView() const
-{
-    return form->listCalendars;
-}
-
-QLabel* CalendarMainForm::countLabel() const
-{
-    return form->lbCount;
-}
 
 void CalendarMainForm::reload()
 {
@@ -131,12 +75,11 @@ QList<CalendarEventRecord> CalendarMainForm::getSelectedEvents() const
         }
     };
     for (const QModelIndex& index : form->listCalendars->selectionModel()->selectedRows(0)) {
-        const AbsTreeItemModel::_ItemNode* node = AbsTreeItemModel::nodeOf(index);
-        if (const auto* cal = dynamic_cast<const ItemModelCalendar::_CalendarItemNode*>(node)) {
-            for (const CalendarEventRecord& e : cal->calendar.events)
+        if (const CalendarRecord* calendar = model->calendarAt(index)) {
+            for (const CalendarEventRecord& e : calendar->events)
                 add(e);
-        } else if (const auto* ev = dynamic_cast<const ItemModelCalendar::_CalEventItemNode*>(node)) {
-            add(ev->event);
+        } else if (const CalendarEventRecord* event = model->eventAt(index)) {
+            add(*event);
         }
     }
     return result;
@@ -148,11 +91,6 @@ QList<CalendarEventRecord> CalendarMainForm::getAllEvents() const
     for (const CalendarRecord& c : model->calendars())
         result += c.events;
     return result;
-}
-
-bool CalendarMainForm::hasSelectedRows() const
-{
-    return form->listCalendars->selectionModel() && form->listCalendars->selectionModel()->hasSelection();
 }
 
 QList<CalendarEventRecord> CalendarMainForm::selectedOrAll() const
@@ -175,16 +113,9 @@ void CalendarMainForm::miToolbarDelete()
 
 void CalendarMainForm::backup(const QList<CalendarEventRecord>& events)
 {
-    if (!source().isPhonePage())
-        return;
-    const std::optional<QDir> folder = chooseBackupFolder();
-    if (!folder)
-        return;
-    LocalCalendarsDb db(folder->absoluteFilePath(QLatin1String(kCalendarsDb)));
-    ProgressForm progress(tr("IDS_TITLE_BACKUPING_CALENDARS"), this);
-    BackupCalendarsThread job(&db, events, &progress);
-    if (runJob(progress, job) == JobResult::Succeeded)
-        emit backupFinished(folder->dirName());
+    if (const std::optional<QString> folder = backupRecords<BackupCalendarsThread, LocalCalendarsDb>(
+            kCalendarsDb, tr("IDS_TITLE_BACKUPING_CALENDARS"), events))
+        emit backupFinished(*folder);
 }
 
 void CalendarMainForm::exportToFile(const QList<CalendarEventRecord>& events)
@@ -206,13 +137,8 @@ void CalendarMainForm::exportToFile(const QList<CalendarEventRecord>& events)
 
 void CalendarMainForm::transferToAndroid(const QList<CalendarEventRecord>& events)
 {
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
-    if (!target)
-        return;
-    ProgressForm progress(tr("IDS_TRANSFER_CALENDAR_TO_ANDROID"));
-    LocalCalendarsDb db(target->device.cacheDir().absoluteFilePath(QLatin1String(kCalendarsDb)));
-    AndroidRestoreCalendarsThread job(&target->device, &db, events, &progress);
-    runJob(progress, job);
+    transferRecords<AndroidRestoreCalendarsThread, LocalCalendarsDb>(
+        kCalendarsDb, tr("IDS_TRANSFER_CALENDAR_TO_ANDROID"), nullptr, events);
 }
 
 void CalendarMainForm::deleteSelected()

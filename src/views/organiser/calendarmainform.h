@@ -7,7 +7,7 @@
 #pragma once
 
 #include "records/calendarrecord.h"
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/organiser/itemmodelcalendar.h"
 
 #include <QList>
@@ -16,13 +16,11 @@
 #include <memory>
 
 class LocalCalendarsDb;
-class MyTreeView;
-class QLabel;
 namespace Ui {
 class CalendarMainForm;
 }
 
-class CalendarMainForm : public AbsCategoryPage {
+class CalendarMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -38,9 +36,7 @@ public:
     // Every event, calendar after calendar, in display order.
     QList<CalendarEventRecord> getAllEvents() const;
 
-    MyTreeView* listView() const;
     ItemModelCalendar* calendarModel() const { return model; }
-    QLabel* countLabel() const;
 
 signals:
     void backupFinished(QString localDbName);
@@ -68,7 +64,6 @@ private:
     void transferToAndroid(const QList<CalendarEventRecord>& events);
     void deleteSelected();
     void deleteAll();
-    bool hasSelectedRows() const;
     // The selection's events when a row is selected, else all events.
     QList<CalendarEventRecord> selectedOrAll() const;
 

@@ -6,7 +6,6 @@
 #include "jobs/backupthreads.h"
 #include "phonelink/androidloadcallsthread.h"
 #include "records/localcallhistorydb.h"
-#include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
@@ -24,86 +23,26 @@ constexpr char kCallsDb[] = "calls.db";
 } // namespace
 
 CallHistoryMainForm::CallHistoryMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::CallHistoryMainForm>())
     , model(own(new ItemModelCall))
 {
     form->setupUi(this);
     connect(form->listCalls, &MyTreeView::createContextMenu, this, &CallHistoryMainForm::contextMenu);
-    form->listCalls->setModel(model);
-
-    using C = Command;
-    setCommands({
-        {C::PhonePages,
-         ":res/save-to-database.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CALLS"),
-         QT_TR_NOOP("IDS_MI_BACKUP_CALLS"),
-         C::Always,
-         {},
-         [this] { miToolbarBackup(); },
-         [this] { miBackup(); }},
-        {C::PhonePages,
-         ":res/a2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_A2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarA2A(); },
-         [this] { miA2A(); }},
-        {C::BackupPages,
-         ":res/db2a.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"),
-         QT_TR_NOOP("IDS_MI_TRANSFER_DB2A"),
-         C::Transfer,
-         {},
-         [this] { miToolbarDB2A(); },
-         [this] { miDB2A(); }},
-        {C::AllSources,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CALLS"),
-         QT_TR_NOOP("IDS_MI_EXPORT_CALLS"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CALLS"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
-    });
-
-    const QString path = source().databasePath(QLatin1String(kCallsDb));
-    if (!path.isEmpty()) {
-        database.reset(new LocalCallHistoryDb(path));
-        if (AndroidDeviceInfo* device = source().device())
-            loadPhoneCache(*database, device->callsLoadTime, tr("IDS_LOADING_ANDROID_CALL_HISTORIES"),
-                           [&](ProgressForm& progress) {
-                               return std::make_unique<AndroidLoadCallsThread>(device, database.data(), &progress);
-                           });
-    }
+    setRecordList(form->listCalls, form->lbCount, model);
+    setCommands(
+        recordCommands(this,
+                       {.backup = {QT_TR_NOOP("IDS_MI_TOOLBAR_BACKUP_CALLS"), QT_TR_NOOP("IDS_MI_BACKUP_CALLS")},
+                        .toPhone = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_A2A"), QT_TR_NOOP("IDS_MI_TRANSFER_A2A")},
+                        .fromBackup = {QT_TR_NOOP("IDS_MI_TOOLBAR_TRANSFER_DB2A"), QT_TR_NOOP("IDS_MI_TRANSFER_DB2A")},
+                        .exportTo = {QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_CALLS"), QT_TR_NOOP("IDS_MI_EXPORT_CALLS")},
+                        .remove = {QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_CALLS"), QT_TR_NOOP("IDS_MI_DELETE")}}));
+    database = openDatabase<LocalCallHistoryDb, AndroidLoadCallsThread>(kCallsDb, &AndroidDeviceInfo::callsLoadTime,
+                                                                        tr("IDS_LOADING_ANDROID_CALL_HISTORIES"));
     reload();
 }
 
 CallHistoryMainForm::~CallHistoryMainForm() = default;
-
-MyTreeView* CallHistoryMainForm::listView() const
-{
-    return form->listCalls;
-}
-
-QLabel* CallHistoryMainForm::countLabel() const
-{
-    return form->lbCount;
-}
-
-QString CallHistoryMainForm::databasePath() const
-{
-    return database ? database->filePath() : QString();
-}
 
 void CallHistoryMainForm::reload()
 {
@@ -120,18 +59,7 @@ void CallHistoryMainForm::reload()
 
 QList<CallRecord> CallHistoryMainForm::getSelectedCalls() const
 {
-    return recordsOfSelection(form->listCalls, &ItemModelCall::_CallItemNode::call);
-}
-
-QList<CallRecord> CallHistoryMainForm::selectedOrAll() const
-{
-    const QList<CallRecord> selected = getSelectedCalls();
-    return selected.isEmpty() ? model->calls() : selected;
-}
-
-bool CallHistoryMainForm::hasSelection(int) const
-{
-    return !getSelectedCalls().isEmpty();
+    return selectedRecords(*model);
 }
 
 void CallHistoryMainForm::miToolbarDelete()
@@ -144,16 +72,9 @@ void CallHistoryMainForm::miToolbarDelete()
 
 void CallHistoryMainForm::backup(const QList<CallRecord>& calls)
 {
-    if (!source().isPhonePage())
-        return;
-    const std::optional<QDir> folder = chooseBackupFolder();
-    if (!folder)
-        return;
-    LocalCallHistoryDb db(folder->absoluteFilePath(QLatin1String(kCallsDb)));
-    ProgressForm progress(tr("IDS_TITLE_BACKUPING_CALLS"), this);
-    BackupCallsThread job(&db, &calls, &progress);
-    if (runJob(progress, job) == JobResult::Succeeded)
-        emit backupFinished(folder->dirName());
+    if (const std::optional<QString> folder
+        = backupRecords<BackupCallsThread, LocalCallHistoryDb>(kCallsDb, tr("IDS_TITLE_BACKUPING_CALLS"), &calls))
+        emit backupFinished(*folder);
 }
 
 void CallHistoryMainForm::exportToFile(const QList<CallRecord>& calls)
@@ -175,13 +96,8 @@ void CallHistoryMainForm::exportToFile(const QList<CallRecord>& calls)
 
 void CallHistoryMainForm::transferToAndroid(const QList<CallRecord>& calls)
 {
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
-    if (!target)
-        return;
-    ProgressForm progress(tr("IDS_TRANSFER_CALLS_TO_ANDROID"));
-    LocalCallHistoryDb db(target->device.cacheDir().absoluteFilePath(QLatin1String(kCallsDb)));
-    AndroidRestoreCallsThread job(&target->device, &db, calls, &progress);
-    runJob(progress, job);
+    transferRecords<AndroidRestoreCallsThread, LocalCallHistoryDb>(kCallsDb, tr("IDS_TRANSFER_CALLS_TO_ANDROID"),
+                                                                   nullptr, calls);
 }
 
 void CallHistoryMainForm::deleteSelected()

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "records/callrecord.h"
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/organiser/itemmodelcall.h"
 
 #include <QList>
@@ -16,13 +16,11 @@
 #include <memory>
 
 class LocalCallHistoryDb;
-class MyTreeView;
-class QLabel;
 namespace Ui {
 class CallHistoryMainForm;
 }
 
-class CallHistoryMainForm : public AbsCategoryPage {
+class CallHistoryMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -34,11 +32,7 @@ public:
     // Copies of the selected rows' calls, in selection order.
     QList<CallRecord> getSelectedCalls() const;
 
-    MyTreeView* listView() const;
     ItemModelCall* callModel() const { return model; }
-    QLabel* countLabel() const;
-    // The database path the page shows; empty without one.
-    QString databasePath() const;
 
 signals:
     void backupFinished(QString localDbName);
@@ -46,11 +40,11 @@ signals:
 public slots:
     void contextMenu() { execContextMenu(); }
     void miExport() { exportToFile(getSelectedCalls()); }
-    void miToolbarExport() { exportToFile(selectedOrAll()); }
+    void miToolbarExport() { exportToFile(selectedRecordsOrAll(*model)); }
     void miBackup() { backup(getSelectedCalls()); }
-    void miToolbarBackup() { backup(selectedOrAll()); }
+    void miToolbarBackup() { backup(selectedRecordsOrAll(*model)); }
     void miA2A() { transferToAndroid(getSelectedCalls()); }
-    void miToolbarA2A() { transferToAndroid(selectedOrAll()); }
+    void miToolbarA2A() { transferToAndroid(selectedRecordsOrAll(*model)); }
     void miDB2A() { miA2A(); }
     void miToolbarDB2A() { miToolbarA2A(); }
     void miDelete() { deleteSelected(); }
@@ -58,7 +52,6 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool hasSelection(int menu) const override;
 
 private:
     void backup(const QList<CallRecord>& calls);
@@ -66,7 +59,6 @@ private:
     void transferToAndroid(const QList<CallRecord>& calls);
     void deleteSelected();
     void deleteAll();
-    QList<CallRecord> selectedOrAll() const;
 
     std::unique_ptr<Ui::CallHistoryMainForm> form;
     QSharedPointer<LocalCallHistoryDb> database;

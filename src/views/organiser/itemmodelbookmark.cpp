@@ -72,10 +72,14 @@ void ItemModelBookmark::setBookmarks(const QList<BookmarkRecord*>& rootRecords)
     endResetModel();
 }
 
-BookmarkRecord* ItemModelBookmark::recordOf(const QModelIndex& index)
+BookmarkRecord* ItemModelBookmark::recordOf(const QModelIndex& index) const
 {
-    const auto* node = dynamic_cast<const _BookmarkItemNode*>(nodeOf(index));
-    return node ? node->record : nullptr;
+    return index.model() == this ? recordOf(nodeOf(index)) : nullptr;
+}
+
+BookmarkRecord* ItemModelBookmark::recordOf(const _ItemNode* node)
+{
+    return node ? static_cast<const _BookmarkItemNode*>(node)->record : nullptr;
 }
 
 int ItemModelBookmark::columnCount(const QModelIndex&) const

@@ -27,8 +27,10 @@ public:
     // Replaces the content with the roots and their subtrees. A record met
     // twice (a tree that loops) is shown once.
     void setBookmarks(const QList<BookmarkRecord*>& roots);
-    // The record behind an index; null for none.
-    static BookmarkRecord* recordOf(const QModelIndex& index);
+    // The record a row of this model holds; null for any other index.
+    BookmarkRecord* recordOf(const QModelIndex& index) const;
+    // The record of one of this model's nodes (every node holds one).
+    static BookmarkRecord* recordOf(const _ItemNode* node);
 
     // The records sorted in sibling order (a stable sort).
     static QList<BookmarkRecord*> sorted(QList<BookmarkRecord*> records);

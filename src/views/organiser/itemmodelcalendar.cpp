@@ -90,6 +90,18 @@ void ItemModelCalendar::setCalendars(const QList<CalendarRecord>& calendars)
     endResetModel();
 }
 
+const CalendarRecord* ItemModelCalendar::calendarAt(const QModelIndex& index) const
+{
+    const _ItemNode* node = index.model() == this ? nodeOf(index) : nullptr;
+    return node && node->kind() == kCalendarRow ? &static_cast<const _CalendarItemNode*>(node)->calendar : nullptr;
+}
+
+const CalendarEventRecord* ItemModelCalendar::eventAt(const QModelIndex& index) const
+{
+    const _ItemNode* node = index.model() == this ? nodeOf(index) : nullptr;
+    return node && node->kind() == kEventRow ? &static_cast<const _CalEventItemNode*>(node)->event : nullptr;
+}
+
 int ItemModelCalendar::columnCount(const QModelIndex&) const
 {
     return 5;
@@ -97,27 +109,26 @@ int ItemModelCalendar::columnCount(const QModelIndex&) const
 
 QVariant ItemModelCalendar::data(const QModelIndex& index, int role) const
 {
-    const _ItemNode* node = nodeOf(index);
-    if (!node)
+    if (!nodeOf(index))
         return QVariant();
     if (role == Qt::SizeHintRole)
         return QSize(0, 25);
-    if (const auto* cal = dynamic_cast<const _CalendarItemNode*>(node)) {
+    if (const CalendarRecord* calendar = calendarAt(index)) {
         if (role == Qt::DisplayRole)
-            return index.column() == 0 ? cal->calendar.name : QStringLiteral("--");
+            return index.column() == 0 ? calendar->name : QStringLiteral("--");
         if (role == Qt::ToolTipRole)
-            return index.column() == 0 ? asPlainText(cal->calendar.name) : QStringLiteral("--");
+            return index.column() == 0 ? asPlainText(calendar->name) : QStringLiteral("--");
         if (role == Qt::DecorationRole && index.column() == 0)
             return icon(true);
         return QVariant();
     }
-    const auto* ev = dynamic_cast<const _CalEventItemNode*>(node);
-    if (!ev)
+    const CalendarEventRecord* event = eventAt(index);
+    if (!event)
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return eventData(ev->event, index.column(), role);
+        return eventData(*event, index.column(), role);
     case Qt::DecorationRole:
         return index.column() == 0 ? QVariant(icon(false)) : QVariant();
     case Qt::BackgroundRole:

@@ -12,11 +12,14 @@ class ItemModelCalendar : public AbsTreeItemModel {
     Q_OBJECT
 
 public:
+    // The kinds of the rows.
+    enum { kCalendarRow = 0, kEventRow = 1 };
+
     // A calendar row: the calendar as read, its events in database order.
     class _CalendarItemNode : public AbsTreeItemModel::_ItemNode {
     public:
         explicit _CalendarItemNode(const CalendarRecord& calendar)
-            : _ItemNode(0, QString(), nullptr)
+            : _ItemNode(kCalendarRow, QString(), nullptr)
             , calendar(calendar)
         {
         }
@@ -27,7 +30,7 @@ public:
     class _CalEventItemNode : public AbsTreeItemModel::_ItemNode {
     public:
         _CalEventItemNode(const CalendarEventRecord& event, _ItemNode* parent)
-            : _ItemNode(1, event.summary, parent)
+            : _ItemNode(kEventRow, event.summary, parent)
             , event(event)
         {
         }
@@ -40,6 +43,11 @@ public:
     void setCalendars(const QList<CalendarRecord>& calendars);
     // The calendars in display order, each with its events in display order.
     const QList<CalendarRecord>& calendars() const { return m_calendars; }
+
+    // What a row of this model holds: its calendar (as read) for a calendar
+    // row, its event for an event row; null otherwise.
+    const CalendarRecord* calendarAt(const QModelIndex& index) const;
+    const CalendarEventRecord* eventAt(const QModelIndex& index) const;
 
     // A start or end as the list and the CSV export show it (system locale,
     // short); empty for an invalid date-time.

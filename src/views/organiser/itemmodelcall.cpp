@@ -7,8 +7,6 @@
 #include <QLocale>
 #include <QPixmap>
 
-#include <algorithm>
-
 namespace {
 
 QString iconPath(int flags)
@@ -41,21 +39,13 @@ QPixmap flagIcon(int flags)
 } // namespace
 
 ItemModelCall::ItemModelCall(QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
 {
 }
 
 void ItemModelCall::setCalls(const QList<CallRecord>& calls)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_calls = calls;
-    std::stable_sort(m_calls.begin(), m_calls.end(),
-                     [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
-    for (const CallRecord& c : std::as_const(m_calls))
-        roots.append(new _CallItemNode(c));
-    endResetModel();
+    resetRecords<_CallItemNode>(calls, [](const CallRecord& a, const CallRecord& b) { return a.date > b.date; });
 }
 
 QString ItemModelCall::flagText(int flags)
@@ -87,10 +77,10 @@ int ItemModelCall::columnCount(const QModelIndex&) const
 
 QVariant ItemModelCall::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _CallItemNode*>(nodeOf(index));
-    if (!node)
+    const CallRecord* call = recordAt(index);
+    if (!call)
         return QVariant();
-    const CallRecord& c = node->call;
+    const CallRecord& c = *call;
     switch (role) {
     case Qt::ToolTipRole:
         return plainToolTip(data(index, Qt::DisplayRole));

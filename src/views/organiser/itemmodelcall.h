@@ -3,11 +3,11 @@
 #pragma once
 
 #include "records/callrecord.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 
 #include <QList>
 
-class ItemModelCall : public AbsTreeItemModel {
+class ItemModelCall : public RecordListModel<CallRecord> {
     Q_OBJECT
 
 public:
@@ -25,7 +25,7 @@ public:
 
     // Replaces the content: the calls sorted by date, newest first.
     void setCalls(const QList<CallRecord>& calls);
-    const QList<CallRecord>& calls() const { return m_calls; }
+    const QList<CallRecord>& calls() const { return m_records; }
 
     // The list's word for a call's flags.
     static QString flagText(int flags);
@@ -37,7 +37,4 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QList<CallRecord> m_calls;
 };

@@ -5,24 +5,15 @@
 
 #include <QLocale>
 
-#include <algorithm>
-
 ItemModelNotes::ItemModelNotes(QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
 {
 }
 
 void ItemModelNotes::setNotes(const QList<NoteRecord>& notes)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_notes = notes;
-    std::stable_sort(m_notes.begin(), m_notes.end(),
-                     [](const NoteRecord& a, const NoteRecord& b) { return a.modified > b.modified; });
-    for (const NoteRecord& n : std::as_const(m_notes))
-        roots.append(new _NotesItemNode(n));
-    endResetModel();
+    resetRecords<_NotesItemNode>(notes,
+                                 [](const NoteRecord& a, const NoteRecord& b) { return a.modified > b.modified; });
 }
 
 int ItemModelNotes::columnCount(const QModelIndex&) const
@@ -32,10 +23,10 @@ int ItemModelNotes::columnCount(const QModelIndex&) const
 
 QVariant ItemModelNotes::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _NotesItemNode*>(nodeOf(index));
-    if (!node)
+    const NoteRecord* note = recordAt(index);
+    if (!note)
         return QVariant();
-    const NoteRecord& n = node->note;
+    const NoteRecord& n = *note;
     switch (role) {
     case Qt::ToolTipRole:
         return plainToolTip(data(index, Qt::DisplayRole));

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "records/noterecord.h"
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 
 #include <QList>
 
-class ItemModelNotes : public AbsTreeItemModel {
+class ItemModelNotes : public RecordListModel<NoteRecord> {
     Q_OBJECT
 
 public:
@@ -25,12 +25,9 @@ public:
 
     // Replaces the content: the notes by modification time, newest first.
     void setNotes(const QList<NoteRecord>& notes);
-    const QList<NoteRecord>& notes() const { return m_notes; }
+    const QList<NoteRecord>& notes() const { return m_records; }
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QList<NoteRecord> m_notes;
 };

@@ -6,19 +6,13 @@
 #include <QLocale>
 
 ItemModelVoicemail::ItemModelVoicemail(QObject* parent)
-    : AbsTreeItemModel(parent)
+    : RecordListModel(parent)
 {
 }
 
 void ItemModelVoicemail::setVoicemails(const QList<VoicemailRecord>& voicemails)
 {
-    beginResetModel();
-    qDeleteAll(roots);
-    roots.clear();
-    m_voicemails = voicemails;
-    for (const VoicemailRecord& v : voicemails)
-        roots.append(new _VoicemailItemNode(v));
-    endResetModel();
+    resetRecords<_VoicemailItemNode>(voicemails);
 }
 
 int ItemModelVoicemail::columnCount(const QModelIndex&) const
@@ -28,10 +22,10 @@ int ItemModelVoicemail::columnCount(const QModelIndex&) const
 
 QVariant ItemModelVoicemail::data(const QModelIndex& index, int role) const
 {
-    const auto* node = dynamic_cast<const _VoicemailItemNode*>(nodeOf(index));
-    if (!node)
+    const VoicemailRecord* voicemail = recordAt(index);
+    if (!voicemail)
         return QVariant();
-    const VoicemailRecord& v = node->record;
+    const VoicemailRecord& v = *voicemail;
     switch (role) {
     case Qt::ToolTipRole:
         return plainToolTip(data(index, Qt::DisplayRole));

@@ -2,12 +2,12 @@
 // given, in four columns (name, date, sender, duration).
 #pragma once
 
-#include "shell/abstreeitemmodel.h"
+#include "views/common/recordlistmodel.h"
 #include "views/organiser/voicemailrecord.h"
 
 #include <QList>
 
-class ItemModelVoicemail : public AbsTreeItemModel {
+class ItemModelVoicemail : public RecordListModel<VoicemailRecord> {
     Q_OBJECT
 
 public:
@@ -25,12 +25,9 @@ public:
 
     // Replaces the content by the records, unsorted.
     void setVoicemails(const QList<VoicemailRecord>& voicemails);
-    const QList<VoicemailRecord>& voicemails() const { return m_voicemails; }
+    const QList<VoicemailRecord>& voicemails() const { return m_records; }
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QList<VoicemailRecord> m_voicemails;
 };

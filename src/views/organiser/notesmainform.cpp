@@ -24,33 +24,29 @@ constexpr char kNotesDb[] = "notes.db";
 } // namespace
 
 NotesMainForm::NotesMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::NotesMainForm>())
     , model(own(new ItemModelNotes))
 {
     form->setupUi(this);
     connect(form->listNotes, &MyTreeView::doubleClicked, this, &NotesMainForm::noteDoubleClicked);
     connect(form->listNotes, &MyTreeView::createContextMenu, this, &NotesMainForm::contextMenu);
-    form->listNotes->setModel(model);
+    setRecordList(form->listNotes, form->lbCount, model);
 
     using C = Command;
     setCommands({
-        {C::BackupPages,
-         ":res/mi_export-sms.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_NOTES"),
-         QT_TR_NOOP("IDS_MI_EXPORT_NOTES"),
-         C::Always,
-         {},
-         [this] { miToolbarExport(); },
-         [this] { miExport(); }},
-        {C::BackupPages,
-         ":res/mi_delete.png",
-         QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_NOTES"),
-         QT_TR_NOOP("IDS_MI_DELETE"),
-         C::Always,
-         {},
-         [this] { miToolbarDelete(); },
-         [this] { miDelete(); }},
+        {.sources = C::BackupPages,
+         .icon = ":res/mi_export-sms.png",
+         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_EXPORT_NOTES"),
+         .menuText = QT_TR_NOOP("IDS_MI_EXPORT_NOTES"),
+         .onToolbar = [this] { miToolbarExport(); },
+         .onMenu = [this] { miExport(); }},
+        {.sources = C::BackupPages,
+         .icon = ":res/mi_delete.png",
+         .toolbarText = QT_TR_NOOP("IDS_MI_TOOLBAR_DELETE_NOTES"),
+         .menuText = QT_TR_NOOP("IDS_MI_DELETE"),
+         .onToolbar = [this] { miToolbarDelete(); },
+         .onMenu = [this] { miDelete(); }},
     });
 
     // Notes live in backup folders only.
@@ -60,16 +56,6 @@ NotesMainForm::NotesMainForm(Node* sourceNode, Node* devicesRoot, QWidget* paren
 }
 
 NotesMainForm::~NotesMainForm() = default;
-
-MyTreeView* NotesMainForm::listView() const
-{
-    return form->listNotes;
-}
-
-QLabel* NotesMainForm::countLabel() const
-{
-    return form->lbCount;
-}
 
 bool NotesMainForm::reload()
 {
@@ -89,18 +75,7 @@ bool NotesMainForm::reload()
 
 QList<NoteRecord> NotesMainForm::getSelectedNotes() const
 {
-    return recordsOfSelection(form->listNotes, &ItemModelNotes::_NotesItemNode::note);
-}
-
-QList<NoteRecord> NotesMainForm::selectedOrAll() const
-{
-    const QList<NoteRecord> selected = getSelectedNotes();
-    return selected.isEmpty() ? model->notes() : selected;
-}
-
-bool NotesMainForm::hasSelection(int) const
-{
-    return !getSelectedNotes().isEmpty();
+    return selectedRecords(*model);
 }
 
 QString NotesMainForm::notePagePath(const NoteRecord& note)
@@ -114,14 +89,14 @@ QString NotesMainForm::notePagePath(const NoteRecord& note)
 
 void NotesMainForm::noteDoubleClicked(const QModelIndex& index)
 {
-    const auto* node = dynamic_cast<const ItemModelNotes::_NotesItemNode*>(AbsTreeItemModel::nodeOf(index));
-    if (!node)
+    const NoteRecord* note = model->recordAt(index);
+    if (!note)
         return;
-    const QString path = notePagePath(node->note);
+    const QString path = notePagePath(*note);
     try {
         if (path.isEmpty())
             throw std::runtime_error("no file name for the note");
-        ExportNotesThread::writeNotePage(path, node->note);
+        ExportNotesThread::writeNotePage(path, *note);
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
         return;

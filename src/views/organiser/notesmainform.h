@@ -5,7 +5,7 @@
 #pragma once
 
 #include "records/noterecord.h"
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/organiser/itemmodelnotes.h"
 
 #include <QList>
@@ -15,13 +15,11 @@
 #include <memory>
 
 class LocalNotesDb;
-class MyTreeView;
-class QLabel;
 namespace Ui {
 class NotesMainForm;
 }
 
-class NotesMainForm : public AbsCategoryPage {
+class NotesMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -37,9 +35,7 @@ public:
     // note's ids inside the private temporary folder.
     static QString notePagePath(const NoteRecord& note);
 
-    MyTreeView* listView() const;
     ItemModelNotes* notesModel() const { return model; }
-    QLabel* countLabel() const;
 
 signals:
     // Declared for the main window's connection; nothing here backs up.
@@ -49,19 +45,17 @@ public slots:
     void noteDoubleClicked(const QModelIndex& index);
     void contextMenu() { execContextMenu(); }
     void miExport() { exportToFolder(getSelectedNotes()); }
-    void miToolbarExport() { exportToFolder(selectedOrAll()); }
+    void miToolbarExport() { exportToFolder(selectedRecordsOrAll(*model)); }
     void miDelete() { deleteSelected(); }
     void miToolbarDelete();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool hasSelection(int menu) const override;
 
 private:
     void exportToFolder(const QList<NoteRecord>& notes);
     void deleteSelected();
     void deleteAll();
-    QList<NoteRecord> selectedOrAll() const;
 
     std::unique_ptr<Ui::NotesMainForm> form;
     QSharedPointer<LocalNotesDb> database;

@@ -10,48 +10,27 @@
 #include <QResizeEvent>
 
 VoicemailMainForm::VoicemailMainForm(Node* sourceNode, Node* devicesRoot, QWidget* parent)
-    : AbsCategoryPage(sourceNode, devicesRoot, parent)
+    : AbsRecordPage(sourceNode, devicesRoot, parent)
     , form(std::make_unique<Ui::VoicemailMainForm>())
     , model(own(new ItemModelVoicemail))
 {
     form->setupUi(this);
     connect(form->listVoicemails, &MyTreeView::createContextMenu, this, &VoicemailMainForm::contextMenu);
     connect(form->listVoicemails, &MyTreeView::doubleClicked, this, &VoicemailMainForm::voicemailDbClick);
-    form->listVoicemails->setModel(model);
+    setRecordList(form->listVoicemails, form->lbCount, model);
 }
 
 VoicemailMainForm::~VoicemailMainForm() = default;
 
-MyTreeView* VoicemailMainForm::listView() const
-{
-    return form->listVoicemails;
-}
-
-QLabel* VoicemailMainForm::countLabel() const
-{
-    return form->lbCount;
-}
-
 QList<VoicemailRecord> VoicemailMainForm::getSelectedVoicemails() const
 {
-    return recordsOfSelection(form->listVoicemails, &ItemModelVoicemail::_VoicemailItemNode::record);
-}
-
-bool VoicemailMainForm::hasSelection(int) const
-{
-    return !getSelectedVoicemails().isEmpty();
+    return selectedRecords(*model);
 }
 
 void VoicemailMainForm::voicemailDbClick(const QModelIndex& index)
 {
-    if (const auto* node = dynamic_cast<const ItemModelVoicemail::_VoicemailItemNode*>(AbsTreeItemModel::nodeOf(index)))
-        exportVoicemails({node->record});
-}
-
-void VoicemailMainForm::miToolbarExport()
-{
-    const QList<VoicemailRecord> selected = getSelectedVoicemails();
-    exportVoicemails(selected.isEmpty() ? model->voicemails() : selected);
+    if (const VoicemailRecord* voicemail = model->recordAt(index))
+        exportVoicemails({*voicemail});
 }
 
 void VoicemailMainForm::exportVoicemails(const QList<VoicemailRecord>&)

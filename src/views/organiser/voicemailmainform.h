@@ -4,7 +4,7 @@
 // toolbar entry and no context menu, and it backs nothing up.
 #pragma once
 
-#include "views/common/abscategorypage.h"
+#include "views/common/absrecordpage.h"
 #include "views/organiser/itemmodelvoicemail.h"
 
 #include <QList>
@@ -12,13 +12,11 @@
 
 #include <memory>
 
-class MyTreeView;
-class QLabel;
 namespace Ui {
 class VoicemailMainForm;
 }
 
-class VoicemailMainForm : public AbsCategoryPage {
+class VoicemailMainForm : public AbsRecordPage {
     Q_OBJECT
 
 public:
@@ -28,19 +26,16 @@ public:
     // Copies of the selected rows' records, in selection order.
     QList<VoicemailRecord> getSelectedVoicemails() const;
 
-    MyTreeView* listView() const;
     ItemModelVoicemail* voicemailModel() const { return model; }
-    QLabel* countLabel() const;
 
 public slots:
     void contextMenu() {}
     void voicemailDbClick(const QModelIndex& index);
     void miExport() { exportVoicemails(getSelectedVoicemails()); }
-    void miToolbarExport();
+    void miToolbarExport() { exportVoicemails(selectedRecordsOrAll(*model)); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool hasSelection(int menu) const override;
 
 private:
     // Asks for the folder the records would go to; what is written there is

@@ -1,8 +1,9 @@
 // The call history page end to end against a simulated phone: the first
 // load and the cached second visit, export through the dialog's filters,
 // backup into a chosen folder, restore from a backup to the phone, a cache
-// that cannot be replaced, a virtual device. The export job alone: expected
-// CSV and text files, cancel, an unopenable target and a full disk.
+// that cannot be replaced, a virtual device, the commands each source
+// offers. The export job alone: expected CSV and text files, cancel, an
+// unopenable target and a full disk.
 #include "views/organiser/callhistorymainform.h"
 #include "views/organiser/exportcallhistorythread.h"
 
@@ -12,7 +13,10 @@
 #include "organisertest.h"
 #include "pagetest.h"
 
+#include <QMenu>
 #include <QtTest>
+
+#include <memory>
 
 using organisertest::runExport;
 
@@ -244,6 +248,42 @@ private Q_SLOTS:
         for (int col = 0; col < page.callModel()->columnCount(); ++col)
             QCOMPARE(shownToolTips(*page.callModel(), col), column(*page.callModel(), col));
         QVERIFY(prompt.questions().isEmpty());
+    }
+
+    // Each source offers its commands in the table's order and in the call
+    // history's own words; the context menu needs a selected row and has the
+    // same commands as the toolbar.
+    void commands_followTheSource_inThePagesOwnWords()
+    {
+        ScriptedPrompt prompt;
+        {
+            CallHistoryMainForm page(m_phone, devicesRoot());
+            QCOMPARE(texts(page.createToolbarActions()),
+                     QStringList({"Backup Call history", "Transfer Android Call history to other Android",
+                                  "Extract Call history"}));
+            QVERIFY(!std::unique_ptr<QMenu>(page.createContextMenu()));
+            selectRows(page.listView(), {0});
+            const std::unique_ptr<QMenu> menu(page.createContextMenu());
+            QVERIFY(menu);
+            QCOMPARE(texts(menu->actions()),
+                     QStringList({"Backup selected Call history", "Transfer selected Call history to other Android",
+                                  "Extract selected Call history"}));
+        }
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Commands"));
+        LocalCallHistoryDb(backup->dir.absoluteFilePath(QStringLiteral("calls.db")))
+            .addCall(call(QStringLiteral("+4930"), QStringLiteral("Eve"), 1500000000, 12, CALL_FLAG_INCOMING));
+        CallHistoryMainForm page(backup, devicesRoot());
+        QCOMPARE(texts(page.createToolbarActions()),
+                 QStringList({"Transfer Call history from Database to Android", "Extract Call history",
+                              "Delete Call history"}));
+        selectRows(page.listView(), {0});
+        const std::unique_ptr<QMenu> menu(page.createContextMenu());
+        QVERIFY(menu);
+        QCOMPARE(texts(menu->actions()),
+                 QStringList({"Transfer selected Call history from Database to Android",
+                              "Extract selected Call history", "Delete selected Call history"}));
+        QVERIFY(menu->actions().first()->isEnabled());
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // The file's name (the row) decides the format: anything but ".csv" is
