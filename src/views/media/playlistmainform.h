@@ -9,7 +9,6 @@
 // "playlists.db".
 #pragma once
 
-#include "records/localplaylistdb.h"
 #include "records/playlistrecord.h"
 #include "views/common/absrecordpage.h"
 #include "views/media/itemmodelplaylist.h"
@@ -19,6 +18,7 @@
 
 #include <memory>
 
+class LocalPlaylistDb;
 namespace Ui {
 class PlaylistMainForm;
 }
