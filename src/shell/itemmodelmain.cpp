@@ -39,7 +39,8 @@ _RootDeviceItemNode::_RootDeviceItemNode(const QString& text)
 
 _AndroidDeviceItemNode::_AndroidDeviceItemNode(const AndroidDeviceInfo& info, _ItemNode* parent)
     : _ItemNode(NAV_ANDROID_DEVICE, info.displayName(), parent)
-    , device(info)
+    , m_device(std::make_shared<AndroidDeviceInfo>(info))
+    , device(*m_device)
 {
 }
 

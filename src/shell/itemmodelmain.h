@@ -10,18 +10,29 @@
 #include <QDir>
 
 #include <array>
+#include <memory>
 
 class _RootDeviceItemNode : public AbsTreeItemModel::_ItemNode {
 public:
     explicit _RootDeviceItemNode(const QString& text);
 };
 
-// A connected phone or a virtual device; owns its descriptor copy, which
-// pages hand to their jobs by pointer.
+// A connected phone or a virtual device with its descriptor copy. The node
+// shares the descriptor with the pages that show the phone or send to it
+// (PageSource keeps a copy), so a descriptor a page handed to its job by
+// pointer lives as long as that page, even when the node went first.
 class _AndroidDeviceItemNode : public AbsTreeItemModel::_ItemNode {
+    std::shared_ptr<AndroidDeviceInfo> m_device; // first: device refers to it
+
 public:
     _AndroidDeviceItemNode(const AndroidDeviceInfo& info, _ItemNode* parent);
-    AndroidDeviceInfo device;
+
+    // Another owner of the descriptor.
+    std::shared_ptr<AndroidDeviceInfo> sharedDevice() const { return m_device; }
+    // Whether a page holds the descriptor besides the node.
+    bool deviceInUse() const { return m_device.use_count() > 1; }
+
+    AndroidDeviceInfo& device; // the shared descriptor
 };
 
 // A local backup folder with its record counts.

@@ -11,12 +11,15 @@
 PageSource::PageSource(Node* sourceNode, Node* devicesRoot)
     : m_node(sourceNode)
     , m_devicesRoot(devicesRoot)
+    , m_kind(sourceNode ? sourceNode->kind() : 0)
 {
+    if (m_kind == NAV_ANDROID_DEVICE)
+        m_device = static_cast<_AndroidDeviceItemNode*>(sourceNode)->sharedDevice();
 }
 
 int PageSource::kind() const
 {
-    return m_node ? m_node->kind() : 0;
+    return m_kind;
 }
 
 bool PageSource::isPhonePage() const
@@ -41,7 +44,7 @@ bool PageSource::isBackup() const
 
 AndroidDeviceInfo* PageSource::device() const
 {
-    return isPhonePage() ? &static_cast<_AndroidDeviceItemNode*>(m_node)->device : nullptr;
+    return m_device.get();
 }
 
 QString PageSource::mcc() const
@@ -120,8 +123,10 @@ _AndroidDeviceItemNode* PageSource::chooseTransferTarget(QWidget* parent) const
         return nullptr;
     // The tree may have changed while the chooser was open.
     for (_AndroidDeviceItemNode* phone : transferTargets()) {
-        if (phone->device.deviceId() == chosen)
+        if (phone->device.deviceId() == chosen) {
+            m_target = phone->sharedDevice();
             return phone;
+        }
     }
     return nullptr;
 }

@@ -16,6 +16,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 class AndroidDeviceInfo;
 class QWidget;
 class _AndroidDeviceItemNode;
@@ -24,7 +26,8 @@ class PageSource {
 public:
     using Node = AbsTreeItemModel::_ItemNode;
 
-    // Neither node is owned; both may be null.
+    // Neither node is owned; both may be null. A phone node's descriptor
+    // is shared: the source keeps it for as long as it lives.
     PageSource(Node* sourceNode, Node* devicesRoot);
 
     Node* node() const { return m_node; }
@@ -40,8 +43,8 @@ public:
     // A phone or a backup: a source the pages can read.
     bool isValid() const { return isPhonePage() || isBackup(); }
 
-    // The device held by the phone node (connected or virtual); null for a
-    // backup. Jobs get this pointer.
+    // The descriptor of the phone node (connected or virtual), kept alive
+    // by the source; null for a backup. Jobs get this pointer.
     AndroidDeviceInfo* device() const;
     // The phone's country (MCC); empty for a backup.
     QString mcc() const;
@@ -63,7 +66,9 @@ public:
     QList<_AndroidDeviceItemNode*> transferTargets() const;
     bool canTransfer() const { return !transferTargets().isEmpty(); }
     // Asks which target (the device chooser) and looks it up again; null
-    // when the user cancelled or the phone left meanwhile.
+    // when the user cancelled or the phone left meanwhile. The source keeps
+    // the chosen phone's descriptor until the next choice, so the job the
+    // page hands it to may outlive the phone's node.
     _AndroidDeviceItemNode* chooseTransferTarget(QWidget* parent) const;
 
     // The backup chooser's suggestion: the device's display name without
@@ -73,4 +78,7 @@ public:
 private:
     Node* m_node;
     Node* m_devicesRoot;
+    int m_kind;
+    std::shared_ptr<AndroidDeviceInfo> m_device;
+    mutable std::shared_ptr<AndroidDeviceInfo> m_target;
 };

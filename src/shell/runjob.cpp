@@ -1,6 +1,7 @@
 #include "runjob.h"
 
 #include "phonelink/protocol/simpleprotocol.h"
+#include "shell/modalwork.h"
 #include "shell/progressform.h"
 
 #include <QThread>
@@ -38,6 +39,9 @@ private:
 
 JobResult runJob(ProgressForm& progress, QThread& job)
 {
+    // The dialog and the wait for the thread both run the event loop while
+    // the job still uses what the page handed it.
+    ModalWork::Scope busy;
     job.start(QThread::InheritPriority);
     const int rc = progress.exec();
     ProgressForm::waitThread(&progress, &job);

@@ -1,7 +1,8 @@
 // The one way a page runs a job: start it, show its progress dialog
 // modally, wait for its thread (the window keeps painting) and tell how it
 // ended. Only a job that succeeded lets the page commit, stamp a load time
-// or announce a backup.
+// or announce a backup. The whole run counts as modal work (ModalWork):
+// a phone the job uses keeps its node until it is over.
 //
 //   ProgressForm progress(tr("IDS_..."), this);
 //   AndroidLoadCallsThread job(&device, db, &progress);

@@ -1,6 +1,7 @@
 #include "uiprompt.h"
 
 #include "shell/messagebox.h"
+#include "shell/modalwork.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -15,7 +16,10 @@ public:
     int messageBox(int icon, const QString& text, int buttons) override
     {
         std::unique_ptr<QMessageBox> box(createMessageBox(icon, text, buttons));
-        box->exec();
+        {
+            ModalWork::Scope busy;
+            box->exec();
+        }
         // The standard button's code; a box closed by Escape answers with its
         // escape button (No or Cancel when present, else Ok).
         auto* clicked = box->clickedButton();
@@ -32,23 +36,27 @@ public:
     QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                          QString* selectedFilter) override
     {
+        ModalWork::Scope busy;
         return QFileDialog::getOpenFileName(parent, caption, dir, filter, selectedFilter);
     }
 
     QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                               QString* selectedFilter) override
     {
+        ModalWork::Scope busy;
         return QFileDialog::getOpenFileNames(parent, caption, dir, filter, selectedFilter);
     }
 
     QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                          QString* selectedFilter) override
     {
+        ModalWork::Scope busy;
         return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
     }
 
     QString existingDirectory(QWidget* parent, const QString& caption, const QString& dir) override
     {
+        ModalWork::Scope busy;
         return QFileDialog::getExistingDirectory(parent, caption, dir);
     }
 
@@ -81,6 +89,7 @@ int UiPrompt::runModal(QDialog* dialog)
 {
     if (!dialog)
         return QDialog::Rejected;
+    ModalWork::Scope busy;
     return dialog->QDialog::exec();
 }
 

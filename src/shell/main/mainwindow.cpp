@@ -13,6 +13,7 @@
 #include "shell/main/unavailableform.h"
 #include "shell/main/updatecheck.h"
 #include "shell/messagebox.h"
+#include "shell/modalwork.h"
 #include "shell/mytreeview.h"
 #include "shell/uiprompt.h"
 
@@ -67,9 +68,9 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
     createToolbar();
     createStatusBar();
 
-    m_reaper = new QTimer(this);
-    m_reaper->setInterval(250);
-    connect(m_reaper, &QTimer::timeout, this, &MainWindow::runDeferred);
+    // Phone nodes and backup nodes that modal work may be using change once
+    // it is over and its callers have returned.
+    connect(ModalWork::instance(), &ModalWork::ended, this, &MainWindow::runDeferred, Qt::QueuedConnection);
 
     qRegisterMetaType<AdbDevice>("AdbDevice");
     if (m_options.startMonitor) {
@@ -97,7 +98,6 @@ MainWindow::MainWindow(QWidget* parent, const MainWindowOptions& options)
 MainWindow::~MainWindow()
 {
     m_closing = true;
-    m_reaper->stop();
     // Pages point into the tree: they go before the nodes.
     clearPage();
     // Stops the loop, waits for it and stops the private adb server.
@@ -281,7 +281,8 @@ void MainWindow::switchForm()
         return;
     }
     m_switching = true;
-    ++m_busy;
+    // The page's constructor may load under a progress dialog.
+    ModalWork::Scope busy;
     do {
         m_switchAgain = false;
         clearPage();
@@ -346,7 +347,6 @@ void MainWindow::switchForm()
                 m_toolBar->insertAction(m_toolbarSeparator, a);
         }
     } while (m_switchAgain);
-    --m_busy;
     m_switching = false;
 }
 
@@ -373,6 +373,7 @@ void MainWindow::onMainTreeContextMenuEvent()
     QMenu menu(this);
     for (QAction* a : std::as_const(m_contextActions))
         menu.addAction(a);
+    ModalWork::Scope busy;
     menu.exec(QCursor::pos());
 }
 

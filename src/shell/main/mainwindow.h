@@ -32,7 +32,6 @@ class QLabel;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSplitter;
-class QTimer;
 class QToolBar;
 class QVBoxLayout;
 class _AndroidDeviceItemNode;
@@ -84,8 +83,8 @@ public:
     QNetworkAccessManager* updateRequest() const { return m_http; }
     // Selects the node (as a click on it would).
     void selectNode(AbsTreeItemModel::_ItemNode* node);
-    // Phone nodes and backup recounts waiting for a running job or dialog to
-    // end.
+    // Phone nodes and backup recounts waiting for the modal work that uses
+    // them to end.
     int pendingRemovals() const { return int(m_doomed.size()); }
     int pendingRefreshes() const { return int(m_pendingRefresh.size()); }
 
@@ -125,15 +124,19 @@ private:
     void clearPage();
     void showStartPage();
     QAction* addContextAction(const QString& text, const QString& icon, void (MainWindow::*slot)());
-    // True while a job or modal dialog runs: phone nodes are not removed then.
-    bool isBusy() const;
-    // Removes the phone node now, or as soon as nothing runs any more; the
-    // page is switched to the start page first when it belongs to the node.
+    // Whether modal work may be using the phone node: its page or the
+    // current node is on it, or a page holds its descriptor.
+    bool nodeInUse(const _AndroidDeviceItemNode* node) const;
+    // Removes the phone node now, or when the modal work that uses it has
+    // ended; the page is switched to the start page first when it belongs
+    // to the node.
     void removePhoneNode(_AndroidDeviceItemNode* node);
     void removeNodeNow(AbsTreeItemModel::_ItemNode* node);
-    // Runs the deferred removals and recounts once nothing runs any more.
+    // Runs the deferred removals, recounts and tips once no modal work runs
+    // any more (on ModalWork::ended, and queued after a backup).
     void runDeferred();
     bool pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const;
+    bool currentInside(const AbsTreeItemModel::_ItemNode* node) const;
     void addAndroidPhone(const AndroidDeviceInfo& device);
     _LocalDbItemNode* findLocalDbNode(const QString& name) const;
     void refreshLocalDbNode(_LocalDbItemNode* node);
@@ -161,13 +164,12 @@ private:
     QNetworkAccessManager* m_http = nullptr;
 
     QPointer<AbsMainForm> m_lastClickPage;
-    int m_busy = 0; // own modal work in progress
     bool m_switching = false; // inside switchForm
     bool m_switchAgain = false;
     bool m_closing = false;
-    QList<AbsTreeItemModel::_ItemNode*> m_doomed;
-    QTimer* m_reaper = nullptr;
+    QList<AbsTreeItemModel::_ItemNode*> m_doomed; // phone nodes to remove once nothing runs
     QStringList m_pendingRefresh; // backup folders to recount once nothing runs
+    bool m_tipsPending = false; // the USB tips fell due while modal work ran
     QSet<QString> m_connecting; // serials whose connection job runs
     QSet<QString> m_droppedWhileConnecting; // ... and that adb lost meanwhile
 };

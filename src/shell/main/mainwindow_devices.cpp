@@ -12,20 +12,14 @@
 #include "shell/main/countryselform.h"
 #include "shell/main/navsources.h"
 #include "shell/messagebox.h"
+#include "shell/modalwork.h"
 #include "shell/mytreeview.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
 #include "shell/uiprompt.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QFileInfo>
-#include <QTimer>
-
-namespace {
-// How often a tip that fell due while a dialog or job ran asks again.
-constexpr int kUsbTipsRetryMs = 1000;
-} // namespace
 
 // ----------------------------------------------------------- start-up nodes
 
@@ -115,10 +109,11 @@ void MainWindow::updateLocalDbNode(const QString& name)
 void MainWindow::onBackupFinished(const QString& name)
 {
     // The page that emitted this may still be on the stack: the node and its
-    // children are rebuilt once control is back in the event loop.
+    // children are rebuilt once control is back in the event loop and no
+    // modal work runs.
     if (!m_pendingRefresh.contains(name))
         m_pendingRefresh.append(name);
-    m_reaper->start();
+    QMetaObject::invokeMethod(this, &MainWindow::runDeferred, Qt::QueuedConnection);
 }
 
 void MainWindow::miRemoveLocalDb()
@@ -150,11 +145,6 @@ void MainWindow::miRemoveLocalDb()
 
 // ------------------------------------------------------------------ phones
 
-bool MainWindow::isBusy() const
-{
-    return m_busy > 0 || QApplication::activeModalWidget() != nullptr;
-}
-
 bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
 {
     for (const AbsTreeItemModel::_ItemNode* n = m_pageNode; n; n = n->parent) {
@@ -164,14 +154,31 @@ bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
     return false;
 }
 
+bool MainWindow::currentInside(const AbsTreeItemModel::_ItemNode* node) const
+{
+    for (const AbsTreeItemModel::_ItemNode* n = currentNode(); n; n = n->parent) {
+        if (n == node)
+            return true;
+    }
+    return false;
+}
+
+bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
+{
+    // The selection covers a page still being built on the node; another
+    // page holds the descriptor when it chose the phone as a transfer
+    // target.
+    return pageUsesNode(node) || currentInside(node) || node->deviceInUse();
+}
+
 void MainWindow::removePhoneNode(_AndroidDeviceItemNode* node)
 {
     if (!node || m_doomed.contains(node))
         return;
-    if (isBusy()) {
-        // A job or dialog may be using the node's descriptor or its page.
+    if (ModalWork::running() && nodeInUse(node)) {
+        // The code that runs the modal work may hold the node, its page or
+        // its descriptor: the node goes when that work has ended.
         m_doomed.append(node);
-        m_reaper->start();
         return;
     }
     removeNodeNow(node);
@@ -179,16 +186,10 @@ void MainWindow::removePhoneNode(_AndroidDeviceItemNode* node)
 
 void MainWindow::removeNodeNow(AbsTreeItemModel::_ItemNode* node)
 {
-    bool currentInside = false;
-    for (const AbsTreeItemModel::_ItemNode* n = currentNode(); n; n = n->parent) {
-        if (n == node) {
-            currentInside = true;
-            break;
-        }
-    }
-    if (pageUsesNode(node) || currentInside)
+    const bool selected = currentInside(node);
+    if (pageUsesNode(node) || selected)
         showStartPage();
-    if (currentInside) {
+    if (selected) {
         // Moving the selection off the node first keeps the view from
         // selecting (and building a page for) a neighbour of its own choice.
         AbsTreeItemModel::_ItemNode* root = node->parent ? node->parent : m_model->devicesRoot();
@@ -199,7 +200,7 @@ void MainWindow::removeNodeNow(AbsTreeItemModel::_ItemNode* node)
 
 void MainWindow::runDeferred()
 {
-    if (m_closing || isBusy())
+    if (m_closing || ModalWork::running())
         return;
     const QList<AbsTreeItemModel::_ItemNode*> doomed = m_doomed;
     m_doomed.clear();
@@ -211,8 +212,10 @@ void MainWindow::runDeferred()
     m_pendingRefresh.clear();
     for (const QString& name : refresh)
         updateLocalDbNode(name);
-    if (m_doomed.isEmpty() && m_pendingRefresh.isEmpty())
-        m_reaper->stop();
+    if (m_tipsPending) {
+        m_tipsPending = false;
+        androidUsbTips();
+    }
 }
 
 void MainWindow::addAndroidPhone(const AndroidDeviceInfo& device)
@@ -251,22 +254,23 @@ void MainWindow::onAndroidUSBConnected(const AdbDevice& adb)
                     + QStringLiteral("Error:") + adb.line.toHtmlEscaped());
     }
 
-    ++m_busy;
     m_connecting.insert(adb.serial);
     AndroidDeviceInfo device;
     bool connected = false;
     {
-        ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
-        AndroidConnectWithUSBThread job(adb.serial, &progress);
-        connected = runJob(progress, job) == JobResult::Succeeded;
-        if (connected)
-            device = job.device();
+        ModalWork::Scope busy;
+        {
+            ProgressForm progress(tr("IDS_CONNECTING_ANDROID_DEVICE"), this);
+            AndroidConnectWithUSBThread job(adb.serial, &progress);
+            connected = runJob(progress, job) == JobResult::Succeeded;
+            if (connected)
+                device = job.device();
+        }
+        if (connected && !m_droppedWhileConnecting.contains(adb.serial))
+            settleDeviceCountry(device, this);
     }
-    if (connected && !m_droppedWhileConnecting.contains(adb.serial))
-        settleDeviceCountry(device, this);
     m_connecting.remove(adb.serial);
     const bool dropped = m_droppedWhileConnecting.remove(adb.serial);
-    --m_busy;
 
     if (!connected || m_closing)
         return;
@@ -301,18 +305,19 @@ void MainWindow::miUnmountDevice()
 
 void MainWindow::miConnectWifi()
 {
-    ++m_busy;
     AndroidDeviceInfo device;
     bool connected = false;
     {
-        AndroidWIFIForm form(this);
-        connected = uiprompt::exec(&form) == QDialog::Accepted;
+        ModalWork::Scope busy;
+        {
+            AndroidWIFIForm form(this);
+            connected = uiprompt::exec(&form) == QDialog::Accepted;
+            if (connected)
+                device = form.device;
+        }
         if (connected)
-            device = form.device;
+            settleDeviceCountry(device, this);
     }
-    if (connected)
-        settleDeviceCountry(device, this);
-    --m_busy;
     if (connected && !m_closing)
         addAndroidPhone(device);
 }
@@ -323,10 +328,10 @@ void MainWindow::androidUsbTips()
     // being connected or one already connected by either road says enough.
     if (m_closing || (m_monitor && m_monitor->knownCount() > 0) || !m_connecting.isEmpty())
         return;
-    if (isBusy()) {
+    if (ModalWork::running()) {
         // A dialog or a job is running, perhaps the Wi-Fi connection: decide
         // once it is over.
-        QTimer::singleShot(kUsbTipsRetryMs, this, &MainWindow::androidUsbTips);
+        m_tipsPending = true;
         return;
     }
     for (const AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {

@@ -4,6 +4,7 @@
 #include "phonelink/androiddeviceinfo.h"
 #include "records/absdb.h"
 #include "shell/messagebox.h"
+#include "shell/modalwork.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
 #include "shell/uiprompt.h"
@@ -100,8 +101,11 @@ QMenu* AbsCategoryPage::createContextMenu(int menu)
 void AbsCategoryPage::execContextMenu(int menu)
 {
     std::unique_ptr<QMenu> popup(createContextMenu(menu));
-    if (popup)
-        popup->exec(QCursor::pos());
+    if (!popup)
+        return;
+    // The chosen entry's command runs inside the menu's event loop.
+    ModalWork::Scope busy;
+    popup->exec(QCursor::pos());
 }
 
 bool AbsCategoryPage::loadPhoneCache(AbsLocalDb& cache, QDateTime& loadTime, const QString& title,

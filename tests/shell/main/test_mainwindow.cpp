@@ -245,7 +245,7 @@ private slots:
                 && qobject_cast<UnavailableForm*>(win.currentPage());
             dialog.accept();
         });
-        dialog.exec();
+        uiprompt::exec(&dialog);
         QVERIFY(stillThere);
         QTRY_COMPARE(phones.size(), 3);
         QCOMPARE(win.pendingRemovals(), 0);

@@ -1,14 +1,19 @@
 // The main window end to end: a phone over the adb stand-in against the
 // simulated phone is connected under the progress dialog, shown and dropped,
-// with a screenshot of the whole window; the start-up tip with and without a
-// phone on Wi-Fi.
+// with a screenshot of the whole window; a phone that leaves while its
+// page's first load or a restore to it runs; the start-up tip with and
+// without a phone on Wi-Fi.
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "phonelink/ui/androiddeviceinfoform.h"
 #include "phonelink/ui/androidwifiform.h"
+#include "records/localcallhistorydb.h"
 #include "shell/core/translations.h"
+#include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
 #include "shell/mytreeview.h"
+#include "views/organiser/callhistorymainform.h"
+#include "views/organiser/organiserpages.h"
 
 #include "mwtestutil.h"
 #include "simphone.h"
@@ -19,10 +24,95 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+using Node = AbsTreeItemModel::_ItemNode;
+
+Node* childOfKind(Node* node, int kind)
+{
+    for (Node* c : node->children)
+        if (c->type == kind)
+            return c;
+    return nullptr;
+}
+
+// A USB phone on the adb stand-in, its forwarded service on a free loopback
+// port, and its node once the window connected it (null when it did not).
+_AndroidDeviceItemNode* plugIn(testsupport::SimPhone& phone, MainWindow& win)
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
+    probe.close();
+    phone.adb->setDevices({phonesim::FakeAdb::Device(u"R58M41XYZ"_s, u"device"_s, 20, 21, phone.sim->bridgeAddress())});
+    const auto& devices = win.model()->devicesRoot()->children;
+    if (!QTest::qWaitFor([&] { return devices.size() == 1; }, 20000))
+        return nullptr;
+    return static_cast<_AndroidDeviceItemNode*>(devices.first());
+}
+
+// Takes the phone away while a session of a service runs on it (the phone
+// greeted the job and stalls after that): adb loses it first; once the
+// window has put the phone's node aside (the job still uses it), the
+// simulator stops, which ends the session under the job.
+class PhonePuller : public QObject {
+public:
+    PhonePuller(testsupport::SimPhone& phone, MainWindow& win, const QString& service)
+        : m_phone(phone)
+        , m_win(win)
+        , m_service(service)
+    {
+        m_deadline.setRemainingTime(20000);
+        connect(&m_timer, &QTimer::timeout, this, [this] { step(); });
+        m_timer.start(10);
+    }
+
+    bool sessionSeen = false;
+    // The node was still in the tree, waiting, while the job ran.
+    bool nodeKeptForTheJob = false;
+
+private:
+    void step()
+    {
+        if (!sessionSeen) {
+            for (const phonesim::ConnectionLog& c : m_phone.sim->connections(u"service"_s))
+                sessionSeen = sessionSeen || (c.service == m_service && !c.finished && !c.linesOut.isEmpty());
+            if (sessionSeen)
+                m_phone.adb->setDevices({});
+        } else if (m_win.pendingRemovals() == 1) {
+            nodeKeptForTheJob = m_win.model()->devicesRoot()->children.size() == 1;
+        } else if (!m_deadline.hasExpired()) {
+            return;
+        }
+        if (nodeKeptForTheJob || m_deadline.hasExpired()) {
+            // Also when nothing happened in time: a stalled job never ends.
+            m_timer.stop();
+            m_phone.sim.reset();
+        }
+    }
+
+    testsupport::SimPhone& m_phone;
+    MainWindow& m_win;
+    QString m_service;
+    QTimer m_timer;
+    QDeadlineTimer m_deadline;
+};
+
+} // namespace
+
 class TestMainWindowE2E : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        installTranslations(qApp);
+        AndroidConnectWithUSBThread::setInstallPauseMs(0);
+        registerOrganiserPages(MainWindow::pages());
+    }
+
+    void cleanup() { simpleprotocol::setLocalPortProvider({}); }
+
     void usbPhone_isConnectedShownAndDropped()
     {
         installTranslations(qApp);
@@ -68,6 +158,83 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
         QCOMPARE(win.currentNode(), static_cast<AbsTreeItemModel::_ItemNode*>(win.model()->devicesRoot()));
         simpleprotocol::setLocalPortProvider({});
+    }
+
+    // The phone's calls page loads in its constructor; the phone leaves
+    // meanwhile. The load fails, the page is built all the same, and then
+    // the phone's node goes with its page.
+    void phoneLeaves_whileItsPageLoads()
+    {
+        testsupport::SimPhone phone {testsupport::SimPhone::Options()};
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        phone.adb->setDevices({});
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, u"backup:calls"_s, 2));
+        ScriptedPrompt prompt;
+        auto w = mwtest::makeWindow(false, 50);
+        MainWindow& win = *w->window;
+        _AndroidDeviceItemNode* node = plugIn(phone, win);
+        QVERIFY(node);
+
+        prompt.answerMessage(QMessageBox::Ok, u"The remote host closed the connection"_s); // the load failed
+        PhonePuller puller(phone, win, u"calls"_s);
+        win.selectNode(childOfKind(node, NAV_CALL_HISTORY));
+        QVERIFY(puller.sessionSeen);
+        QVERIFY(puller.nodeKeptForTheJob);
+        VERIFY_SCRIPT_DONE(prompt);
+
+        QTRY_VERIFY(win.model()->devicesRoot()->children.isEmpty());
+        QCOMPARE(win.pendingRemovals(), 0);
+        QVERIFY(qobject_cast<GetStartForm*>(win.currentPage()));
+        QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
+    }
+
+    // A backup's calls go to the phone, which leaves while the restore runs:
+    // the restore fails, the phone's node goes once it is over, and the
+    // backup's page stays.
+    void phoneLeaves_whileARestoreToItRuns()
+    {
+        {
+            const QDir dir = mwtest::backupDir(u"Old phone"_s);
+            LocalCallHistoryDb db(dir.absoluteFilePath(u"calls.db"_s));
+            CallRecord call;
+            call.address = u"+4930123456"_s;
+            call.date = QDateTime::fromSecsSinceEpoch(1600000000);
+            call.flags = CALL_FLAG_INCOMING;
+            db.addCall(call);
+        }
+        testsupport::SimPhone phone {testsupport::SimPhone::Options()};
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        phone.adb->setDevices({});
+        phone.sim->addFault(phonesim::Fault(phonesim::Fault::Kind::StallAt, u"restore:calls"_s, 2));
+        ScriptedPrompt prompt;
+        auto w = mwtest::makeWindow(false, 50);
+        MainWindow& win = *w->window;
+        Node* backup = win.model()->findLocalDb(u"Old phone"_s);
+        QVERIFY(backup);
+        win.selectNode(backup); // counts the folder and adds its categories
+        _AndroidDeviceItemNode* node = plugIn(phone, win);
+        QVERIFY(node);
+        win.selectNode(childOfKind(backup, NAV_CALL_HISTORY));
+        auto* page = qobject_cast<CallHistoryMainForm*>(win.currentPage());
+        QVERIFY(page);
+
+        const QString restore = QCoreApplication::translate("CallHistoryMainForm", "IDS_MI_TOOLBAR_TRANSFER_DB2A");
+        QAction* action = nullptr;
+        for (QAction* a : win.pageActions())
+            if (a->text() == restore)
+                action = a;
+        QVERIFY(action && action->isEnabled());
+        prompt.answerDeviceChoice(node->device.deviceId());
+        prompt.answerMessage(QMessageBox::Ok, u"The remote host closed the connection"_s); // the restore failed
+        PhonePuller puller(phone, win, u"calls"_s);
+        action->trigger();
+        QVERIFY(puller.sessionSeen);
+        QVERIFY(puller.nodeKeptForTheJob);
+        VERIFY_SCRIPT_DONE(prompt);
+
+        QTRY_VERIFY(win.model()->devicesRoot()->children.isEmpty());
+        QCOMPARE(win.pendingRemovals(), 0);
+        QCOMPARE(win.currentPage(), page);
     }
 
     // The "Android device not found" tip is for a user without a phone: due
