@@ -108,6 +108,27 @@ class TestMediaJobs : public QObject {
 
     int m_next = 10;
 
+    // Transfers the two files; the job must end in one error that names the
+    // second ("*": any text after the name), and the target's session end.
+    // A checking helper (see CHECKED).
+    [[nodiscard]] static bool transferFailsOnTheSecond(testsupport::SimPhone& source, testsupport::SimPhone& target,
+                                                       const MediaFile& first, const MediaFile& second,
+                                                       const QString& error,
+                                                       std::source_location at = std::source_location::current())
+    {
+        Report report;
+        AndroidTransferImagesA2AThread job(15, &source.device, &target.device, photos({first, second}), &report);
+        HELPER_VERIFY(jobtest::run(job));
+        HELPER_COMPARE(report.successes(), QStringList());
+        HELPER_COMPARE(report.errors().size(), 1);
+        const QString prefix = u"Transferring %1 failed. "_s.arg(second.path);
+        HELPER_VERIFY2(report.errors().first() == prefix + error
+                           || (error == "*"_L1 && report.errors().first().startsWith(prefix)),
+                       qPrintable(report.errors().first()));
+        HELPER_VERIFY(target.sim->waitFinished(u"service"_s, 1, 5000));
+        return true;
+    }
+
 private Q_SLOTS:
     void initTestCase() { jobtest::initJobTests(); }
 
@@ -332,16 +353,7 @@ private Q_SLOTS:
         if (fault.service == "download"_L1)
             fault.step += 4;
         source->sim->addFault(fault);
-        Report report;
-        AndroidTransferImagesA2AThread job(15, &source->device, &target->device, photos({first, second}), &report);
-        QVERIFY(jobtest::run(job));
-        QCOMPARE(report.successes(), QStringList());
-        QCOMPARE(report.errors().size(), 1);
-        const QString prefix = u"Transferring %1 failed. "_s.arg(second.path);
-        QVERIFY2(report.errors().first() == prefix + error
-                     || (error == "*"_L1 && report.errors().first().startsWith(prefix)),
-                 qPrintable(report.errors().first()));
-        QVERIFY(target->sim->waitFinished(u"service"_s, 1, 5000));
+        CHECKED(transferFailsOnTheSecond(*source, *target, first, second, error));
         QVERIFY(target->sim->linesReceived(u"images"_s).last().startsWith("$error:"));
         QVERIFY(stored(*target, u"/sdcard/Pictures/Ä ö.png"_s) == first.data);
         QVERIFY(!target->sim->files().contains(u"/sdcard/Pictures/Camera/big.jpg"_s));
@@ -379,16 +391,7 @@ private Q_SLOTS:
         auto [source, target] = startPair({first, second});
         QVERIFY2(source->ok() && target->ok(), qPrintable(source->error + target->error));
         target->sim->addFault(fault);
-        Report report;
-        AndroidTransferImagesA2AThread job(15, &source->device, &target->device, photos({first, second}), &report);
-        QVERIFY(jobtest::run(job));
-        QCOMPARE(report.successes(), QStringList());
-        QCOMPARE(report.errors().size(), 1);
-        const QString prefix = u"Transferring %1 failed. "_s.arg(second.path);
-        QVERIFY2(report.errors().first() == prefix + error
-                     || (error == "*"_L1 && report.errors().first().startsWith(prefix)),
-                 qPrintable(report.errors().first()));
-        QVERIFY(target->sim->waitFinished(u"service"_s, 1, 5000));
+        CHECKED(transferFailsOnTheSecond(*source, *target, first, second, error));
         QCOMPARE(int(jobtest::countPrefix(target->sim->linesReceived(u"images"_s), "$error:")), errorsSent);
         QVERIFY(stored(*target, u"/sdcard/Pictures/Ä ö.png"_s) == first.data);
         QCOMPARE(target->sim->files().contains(u"/sdcard/Pictures/Camera/big.jpg"_s), kept);
