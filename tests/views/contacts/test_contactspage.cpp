@@ -50,6 +50,14 @@ QJsonObject phone(const QString& name)
     return testsupport::fixtureFile(u"tests/views/contacts/data/phones.json"_s).value(name).toObject();
 }
 
+// A phone without contacts, told from the others by its uid.
+QJsonObject emptyPhone(const QString& uid)
+{
+    QJsonObject device = testsupport::defaultDevice();
+    device.insert(u"uid"_s, uid);
+    return QJsonObject {{u"device"_s, device}};
+}
+
 // Every row of a contacts file as "full name|kind|data1|...|data15";
 // contact and row ids left out, and a group's data1 (the cache's own id of
 // the group).
@@ -503,9 +511,7 @@ void TestContactsPage::changes_areKeptOnlyWhenThePhoneTookThem_andAFailureReload
 void TestContactsPage::transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow()
 {
     SimPhone first(u"127.0.122.4"_s, phone(u"rich"_s));
-    QJsonObject device = testsupport::defaultDevice();
-    device.insert(u"uid"_s, u"uid-second"_s);
-    SimPhone second(u"127.0.122.5"_s, QJsonObject {{u"device"_s, device}});
+    SimPhone second(u"127.0.122.5"_s, emptyPhone(u"uid-second"_s));
     QVERIFY2(first.ok() && second.ok(), qPrintable(first.error + second.error));
     _AndroidDeviceItemNode* source = addPhone(first);
     _AndroidDeviceItemNode* target = addPhone(second);
@@ -606,9 +612,7 @@ void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplica
 void TestContactsPage::sameNamedContacts_transferredOrImported_reachThePhoneAsOne()
 {
     SimPhone first(u"127.0.122.8"_s, phone(u"twins"_s));
-    QJsonObject device = testsupport::defaultDevice();
-    device.insert(u"uid"_s, u"uid-twins-target"_s);
-    SimPhone second(u"127.0.122.9"_s, QJsonObject {{u"device"_s, device}});
+    SimPhone second(u"127.0.122.9"_s, emptyPhone(u"uid-twins-target"_s));
     QVERIFY2(first.ok() && second.ok(), qPrintable(first.error + second.error));
     _AndroidDeviceItemNode* source = addPhone(first);
     _AndroidDeviceItemNode* target = addPhone(second);
