@@ -98,7 +98,7 @@ void AndroidTransferA2AThread::transfer(const Item& item, int number)
         + simpleprotocol::encodeField(item.path);
     if (hasAlbum())
         fields += QLatin1Char(',') + simpleprotocol::encodeField(item.album);
-    if (fromTarget([&] { return mediadialogue::offer(m_targetSocket, itemCommand(), fields); })) {
+    if (mediadialogue::offer(m_targetSocket, itemCommand(), fields)) {
         m_targetAwaitsFile = true;
         relay(item);
         m_targetAwaitsFile = false;
@@ -166,10 +166,10 @@ void AndroidTransferA2AThread::relay(const Item& item)
     fromTarget([&] { mediadialogue::endFile(target); });
 }
 
-template <typename Step> auto AndroidTransferA2AThread::fromTarget(Step step) -> decltype(step())
+template <typename Step> void AndroidTransferA2AThread::fromTarget(Step step)
 {
     try {
-        return step();
+        step();
     } catch (const std::exception&) {
         // The target failed itself: it sent "$error:", broke the dialogue
         // (a line refused here was answered with "$error:" already) or is

@@ -66,9 +66,9 @@ private:
     // Tells the target that the file it waits for will not come; only when
     // the source, this side or a cancel ended the file.
     void abandonFile(const QString& reason);
-    // Runs a step of the dialogue with the target; when the step fails, the
-    // target is not told again.
-    template <typename Step> auto fromTarget(Step step) -> decltype(step());
+    // Runs a step of the dialogue with the target about a file it waits for;
+    // when the step fails, the target is not told again.
+    template <typename Step> void fromTarget(Step step);
 
     AndroidDeviceInfo* m_source;
     AndroidDeviceInfo* m_target;
