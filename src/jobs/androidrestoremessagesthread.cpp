@@ -143,7 +143,7 @@ void AndroidRestoreMessagesThread::restore()
     for (int i = 0; i < total; ++i) {
         const _MsgMessage* msg = messages.at(i);
         const QString key = makeLogicHash(msg);
-        const bool onPhone = cacheWriter->store().findMessageByLogicHash(msg) != 0;
+        const bool onPhone = cacheWriter->store().findMessageByLogicHash(key) != 0;
         if (onPhone)
             ++held;
         goes[i] = !keys.contains(key) && !onPhone;
