@@ -51,10 +51,10 @@ void AndroidUploadFilesThread::run()
         for (const QFileInfo& entry : std::as_const(m_entries))
             collect(m_targetFolder, entry, walk);
 
-        m_socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("upload"));
+        QTcpSocket* socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("upload"));
         for (int i = 0; i < m_items.size(); ++i)
-            upload(m_items.at(i), i + 1);
-        simpleprotocol::sendCommand(m_socket, QStringLiteral("$bye:"), QString(), true, -1);
+            upload(socket, m_items.at(i), i + 1);
+        simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
         if (m_refused.isEmpty()) {
             m_progress->postSucceed(tr("IDS_SUC_UPLOAD_%1_FILES_TO_ANDROID").arg(m_sent));
         } else {
@@ -71,15 +71,13 @@ void AndroidUploadFilesThread::run()
     } catch (const std::exception& e) {
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
-    m_socket = nullptr;
 }
 
-void AndroidUploadFilesThread::upload(const Item& item, int number)
+void AndroidUploadFilesThread::upload(QTcpSocket* s, const Item& item, int number)
 {
     jobreport::checkCanceled(m_progress);
     m_progress->postUpdateProgress(QString(), jobreport::percent(number, m_items.size()),
                                    tr("Files:%1 / %2").arg(number).arg(m_items.size()));
-    QTcpSocket* s = m_socket;
     try {
         simpleprotocol::sendCommand(s, QStringLiteral("$file:"), item.phonePath, true, -1);
     } catch (const simpleprotocol::ArgumentException&) {

@@ -56,13 +56,12 @@ private:
     };
 
     void collect(const QString& phoneFolder, const QFileInfo& entry, FolderWalk& walk);
-    void upload(const Item& item, int number);
+    void upload(QTcpSocket* s, const Item& item, int number);
 
     AndroidDeviceInfo* m_device;
     QString m_targetFolder;
     QList<QFileInfo> m_entries;
     JobReport* m_progress;
-    QTcpSocket* m_socket = nullptr; // the run's session's
     FileBlockSender m_sender;
     QList<Item> m_items;
     int m_sent = 0;
