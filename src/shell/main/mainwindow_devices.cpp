@@ -145,22 +145,28 @@ void MainWindow::miRemoveLocalDb()
 
 // ------------------------------------------------------------------ phones
 
-bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
+namespace {
+
+// Whether n is node or lies below it.
+bool isWithin(const AbsTreeItemModel::_ItemNode* n, const AbsTreeItemModel::_ItemNode* node)
 {
-    for (const AbsTreeItemModel::_ItemNode* n = m_pageNode; n; n = n->parent) {
+    for (; n; n = n->parent) {
         if (n == node)
             return true;
     }
     return false;
 }
 
+} // namespace
+
+bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
+{
+    return isWithin(m_pageNode, node);
+}
+
 bool MainWindow::currentInside(const AbsTreeItemModel::_ItemNode* node) const
 {
-    for (const AbsTreeItemModel::_ItemNode* n = currentNode(); n; n = n->parent) {
-        if (n == node)
-            return true;
-    }
-    return false;
+    return isWithin(currentNode(), node);
 }
 
 bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
