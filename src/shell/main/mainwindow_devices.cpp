@@ -169,6 +169,16 @@ bool MainWindow::currentInside(const AbsTreeItemModel::_ItemNode* node) const
     return isWithin(currentNode(), node);
 }
 
+QList<_AndroidDeviceItemNode*> MainWindow::phoneNodes() const
+{
+    QList<_AndroidDeviceItemNode*> phones;
+    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
+        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child))
+            phones.append(static_cast<_AndroidDeviceItemNode*>(child));
+    }
+    return phones;
+}
+
 bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
 {
     // The selection covers a page still being built on the node; another
@@ -228,10 +238,7 @@ void MainWindow::addAndroidPhone(const AndroidDeviceInfo& device)
 {
     _RootDeviceItemNode* devices = m_model->devicesRoot();
     if (!device.uid.isEmpty()) {
-        for (AbsTreeItemModel::_ItemNode* child : devices->children) {
-            if (child->type != NAV_ANDROID_DEVICE || m_doomed.contains(child))
-                continue;
-            auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
+        for (_AndroidDeviceItemNode* phone : phoneNodes()) {
             if (phone->device.uid == device.uid) {
                 removePhoneNode(phone);
                 break;
@@ -291,10 +298,7 @@ void MainWindow::onAndroidUSBDisconnected(const QString& deviceId)
 {
     if (m_connecting.contains(deviceId))
         m_droppedWhileConnecting.insert(deviceId);
-    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type != NAV_ANDROID_DEVICE || m_doomed.contains(child))
-            continue;
-        auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
+    for (_AndroidDeviceItemNode* phone : phoneNodes()) {
         if (phone->device.deviceId() == deviceId) {
             removePhoneNode(phone);
             return;
@@ -340,9 +344,8 @@ void MainWindow::androidUsbTips()
         m_tipsPending = true;
         return;
     }
-    for (const AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child)
-            && static_cast<const _AndroidDeviceItemNode*>(child)->device.folder.isEmpty())
+    for (const _AndroidDeviceItemNode* phone : phoneNodes()) {
+        if (phone->device.folder.isEmpty())
             return;
     }
     const QUrl base = appinfo::webServiceUrl();
