@@ -124,6 +124,9 @@ private:
     void clearPage();
     void showStartPage();
     QAction* addContextAction(const QString& text, const QString& icon, void (MainWindow::*slot)());
+    // The phone nodes under "Devices" (connected phones and virtual
+    // devices), less those waiting for removal.
+    QList<_AndroidDeviceItemNode*> phoneNodes() const;
     // Whether modal work may be using the phone node: its page or the
     // current node is on it, or a page holds its descriptor.
     bool nodeInUse(const _AndroidDeviceItemNode* node) const;

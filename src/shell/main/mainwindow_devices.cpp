@@ -145,22 +145,38 @@ void MainWindow::miRemoveLocalDb()
 
 // ------------------------------------------------------------------ phones
 
-bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
+namespace {
+
+// Whether n is node or lies below it.
+bool isWithin(const AbsTreeItemModel::_ItemNode* n, const AbsTreeItemModel::_ItemNode* node)
 {
-    for (const AbsTreeItemModel::_ItemNode* n = m_pageNode; n; n = n->parent) {
+    for (; n; n = n->parent) {
         if (n == node)
             return true;
     }
     return false;
 }
 
+} // namespace
+
+bool MainWindow::pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const
+{
+    return isWithin(m_pageNode, node);
+}
+
 bool MainWindow::currentInside(const AbsTreeItemModel::_ItemNode* node) const
 {
-    for (const AbsTreeItemModel::_ItemNode* n = currentNode(); n; n = n->parent) {
-        if (n == node)
-            return true;
+    return isWithin(currentNode(), node);
+}
+
+QList<_AndroidDeviceItemNode*> MainWindow::phoneNodes() const
+{
+    QList<_AndroidDeviceItemNode*> phones;
+    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
+        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child))
+            phones.append(static_cast<_AndroidDeviceItemNode*>(child));
     }
-    return false;
+    return phones;
 }
 
 bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
@@ -222,10 +238,7 @@ void MainWindow::addAndroidPhone(const AndroidDeviceInfo& device)
 {
     _RootDeviceItemNode* devices = m_model->devicesRoot();
     if (!device.uid.isEmpty()) {
-        for (AbsTreeItemModel::_ItemNode* child : devices->children) {
-            if (child->type != NAV_ANDROID_DEVICE || m_doomed.contains(child))
-                continue;
-            auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
+        for (_AndroidDeviceItemNode* phone : phoneNodes()) {
             if (phone->device.uid == device.uid) {
                 removePhoneNode(phone);
                 break;
@@ -285,10 +298,7 @@ void MainWindow::onAndroidUSBDisconnected(const QString& deviceId)
 {
     if (m_connecting.contains(deviceId))
         m_droppedWhileConnecting.insert(deviceId);
-    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type != NAV_ANDROID_DEVICE || m_doomed.contains(child))
-            continue;
-        auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
+    for (_AndroidDeviceItemNode* phone : phoneNodes()) {
         if (phone->device.deviceId() == deviceId) {
             removePhoneNode(phone);
             return;
@@ -334,9 +344,8 @@ void MainWindow::androidUsbTips()
         m_tipsPending = true;
         return;
     }
-    for (const AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child)
-            && static_cast<const _AndroidDeviceItemNode*>(child)->device.folder.isEmpty())
+    for (const _AndroidDeviceItemNode* phone : phoneNodes()) {
+        if (phone->device.folder.isEmpty())
             return;
     }
     const QUrl base = appinfo::webServiceUrl();

@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class AbsLocalDb;
@@ -193,51 +194,44 @@ template <typename Page>
 QList<AbsCategoryPage::Command> AbsCategoryPage::recordCommands(Page* page, const RecordCommandTexts& texts)
 {
     QList<Command> table;
-    if constexpr (requires(Page * p) { p->miBackup(); }) {
-        if (texts.backup.toolbar)
-            table.append({.sources = Command::PhonePages,
-                          .icon = ":res/save-to-database.png",
-                          .toolbarText = texts.backup.toolbar,
-                          .menuText = texts.backup.menu,
-                          .onToolbar = [page] { page->miToolbarBackup(); },
-                          .onMenu = [page] { page->miBackup(); }});
-    }
-    if constexpr (requires(Page * p) { p->miA2A(); }) {
-        if (texts.toPhone.toolbar)
-            table.append({.sources = Command::PhonePages,
-                          .icon = ":res/a2a.png",
-                          .toolbarText = texts.toPhone.toolbar,
-                          .menuText = texts.toPhone.menu,
-                          .rule = Command::Transfer,
-                          .onToolbar = [page] { page->miToolbarA2A(); },
-                          .onMenu = [page] { page->miA2A(); }});
-    }
-    if constexpr (requires(Page * p) { p->miDB2A(); }) {
-        if (texts.fromBackup.toolbar)
-            table.append({.sources = Command::BackupPages,
-                          .icon = ":res/db2a.png",
-                          .toolbarText = texts.fromBackup.toolbar,
-                          .menuText = texts.fromBackup.menu,
-                          .rule = Command::Transfer,
-                          .onToolbar = [page] { page->miToolbarDB2A(); },
-                          .onMenu = [page] { page->miDB2A(); }});
-    }
-    if constexpr (requires(Page * p) { p->miExport(); }) {
-        if (texts.exportTo.toolbar)
-            table.append({.icon = ":res/mi_export-sms.png",
-                          .toolbarText = texts.exportTo.toolbar,
-                          .menuText = texts.exportTo.menu,
-                          .onToolbar = [page] { page->miToolbarExport(); },
-                          .onMenu = [page] { page->miExport(); }});
-    }
-    if constexpr (requires(Page * p) { p->miDelete(); }) {
-        if (texts.remove.toolbar)
-            table.append({.sources = Command::BackupPages,
-                          .icon = ":res/mi_delete.png",
-                          .toolbarText = texts.remove.toolbar,
-                          .menuText = texts.remove.menu,
-                          .onToolbar = [page] { page->miToolbarDelete(); },
-                          .onMenu = [page] { page->miDelete(); }});
-    }
+    // The row, with its texts, when the page gave them.
+    const auto add = [&table](const CommandTexts& text, Command row) {
+        if (!text.toolbar)
+            return;
+        row.toolbarText = text.toolbar;
+        row.menuText = text.menu;
+        table.append(std::move(row));
+    };
+    if constexpr (requires(Page * p) { p->miBackup(); })
+        add(texts.backup,
+            {.sources = Command::PhonePages,
+             .icon = ":res/save-to-database.png",
+             .onToolbar = [page] { page->miToolbarBackup(); },
+             .onMenu = [page] { page->miBackup(); }});
+    if constexpr (requires(Page * p) { p->miA2A(); })
+        add(texts.toPhone,
+            {.sources = Command::PhonePages,
+             .icon = ":res/a2a.png",
+             .rule = Command::Transfer,
+             .onToolbar = [page] { page->miToolbarA2A(); },
+             .onMenu = [page] { page->miA2A(); }});
+    if constexpr (requires(Page * p) { p->miDB2A(); })
+        add(texts.fromBackup,
+            {.sources = Command::BackupPages,
+             .icon = ":res/db2a.png",
+             .rule = Command::Transfer,
+             .onToolbar = [page] { page->miToolbarDB2A(); },
+             .onMenu = [page] { page->miDB2A(); }});
+    if constexpr (requires(Page * p) { p->miExport(); })
+        add(texts.exportTo,
+            {.icon = ":res/mi_export-sms.png",
+             .onToolbar = [page] { page->miToolbarExport(); },
+             .onMenu = [page] { page->miExport(); }});
+    if constexpr (requires(Page * p) { p->miDelete(); })
+        add(texts.remove,
+            {.sources = Command::BackupPages,
+             .icon = ":res/mi_delete.png",
+             .onToolbar = [page] { page->miToolbarDelete(); },
+             .onMenu = [page] { page->miDelete(); }});
     return table;
 }
