@@ -1,5 +1,7 @@
 #include "formats/exportfile.h"
 
+#include "shell/core/fileutils.h"
+
 #include <QFileInfo>
 
 ExportFile::ExportFile(const QString& path)
@@ -55,8 +57,7 @@ void ExportFile::keepError()
 bool ExportFile::commit()
 {
     if (!m_isDirect) {
-        const bool flushed = m_save.isOpen() && m_save.flush();
-        if (flushed && m_save.commit())
+        if (commitSaveFile(m_save))
             return true;
         keepError();
         discard();
