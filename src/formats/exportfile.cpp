@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <stdexcept>
+
 ExportFile::ExportFile(const QString& path)
     : m_save(path)
     , m_direct(path)
@@ -87,4 +89,9 @@ void ExportFile::discard()
 QString ExportFile::errorString() const
 {
     return m_error.isEmpty() ? device().errorString() : m_error;
+}
+
+void failExport(const char* what, const QString& reason)
+{
+    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), reason).toUtf8().toStdString());
 }
