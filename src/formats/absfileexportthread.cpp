@@ -1,5 +1,6 @@
 #include "absfileexportthread.h"
 
+#include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
 
 #include <QSaveFile>
@@ -58,11 +59,11 @@ void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const 
     Stream out(&file, lineEnd);
     body(out);
     out.flush();
-    // Flushed before commit(): QSaveFile does not see a write that falls
-    // short while it closes, and would put a cut file in the target's place.
-    // The flush also names the reason of a write that failed before.
-    const bool flushed = file.flush();
-    if (out.status() != QTextStream::Ok || !flushed || file.error() != QFileDevice::NoError || !file.commit())
+    // A stream that failed is not committed; the file's flush names the
+    // reason of the write that failed.
+    if (out.status() != QTextStream::Ok)
+        file.flush();
+    if (out.status() != QTextStream::Ok || !commitSaveFile(file))
         throw std::runtime_error(
             QStringLiteral("write file %1 failed. %2").arg(path, file.errorString()).toStdString());
 }

@@ -8,7 +8,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <stdexcept>
 #include <tuple>
 
 namespace {
@@ -29,12 +28,6 @@ QString label(const QMap<int, QString>& table, int code)
 {
     const auto it = table.constFind(code);
     return it != table.constEnd() ? it.value() : QString::number(code);
-}
-
-[[noreturn]] void fail(const char* what, const ExportFile& file)
-{
-    throw std::runtime_error(
-        QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
 }
 
 } // namespace
@@ -179,7 +172,7 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
 void AbsTextExport::begin()
 {
     if (!m_file.open())
-        fail("create file error.", m_file);
+        failExport("create file error.", m_file.errorString());
     QSet<QString> keySet;
     if (m_contacts)
         for (const pim::_Contact& c : *m_contacts)
@@ -226,13 +219,13 @@ void AbsTextExport::write(const pim::_Contact& contact)
 void AbsTextExport::end()
 {
     if (m_file.isOpen() && !m_file.commit())
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }
 
 void AbsTextExport::writeBytes(const QByteArray& bytes)
 {
     if (!m_file.write(bytes))
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }
 
 CSVExport::CSVExport(const QString& fileName, const QList<pim::_Contact>* contacts)

@@ -354,6 +354,7 @@ QByteArray CSVImport::toUtf8Text(const QByteArray& bytes)
 void CSVImport::load(const QString& path)
 {
     m_header.clear();
+    m_columns.clear();
     m_rows.clear();
     m_cursor = 0;
 
@@ -370,6 +371,17 @@ void CSVImport::load(const QString& path)
     if (isBlankRow(m_header)) {
         m_header.clear();
         return; // nothing but blank lines: no header, no rows
+    }
+    m_columns.reserve(m_header.size());
+    for (const QString& header : std::as_const(m_header)) {
+        Column column;
+        if (!googleColumn(header, &column.googleType, &column.googleNumber, &column.googleDataColumn)) {
+            column.googleType = 0;
+            column.displayName = header == QLatin1String("Name");
+            if (!column.displayName)
+                column.def = columnDef(header);
+        }
+        m_columns.append(column);
     }
     // A row whose cells are all blank (spreadsheets write them at the end)
     // holds nothing: it is no entry. The last row counts even without a final
@@ -399,21 +411,20 @@ pim::_Contact CSVImport::next()
         const QString cell = row.value(i);
         if (cell.isEmpty())
             continue;
-        const QString& header = m_header.at(i);
-        int googleType = 0, number = 0, dataColumn = 0;
-        if (googleColumn(header, &googleType, &number, &dataColumn)) {
-            GoogleGroup& g = google[{googleType, number}];
-            if (dataColumn == 0)
+        const Column& column = m_columns.at(i);
+        if (column.googleType != 0) {
+            GoogleGroup& g = google[{column.googleType, column.googleNumber}];
+            if (column.googleDataColumn == 0)
                 g.word = cell;
             else
-                g.cells.insert(dataColumn, cell);
+                g.cells.insert(column.googleDataColumn, cell);
             continue;
         }
-        if (header == QLatin1String("Name")) {
+        if (column.displayName) {
             displayName = cell; // Google's display name
             continue;
         }
-        const CSVColumnDef def = columnDef(header);
+        const CSVColumnDef& def = column.def;
         if (def.type == 0)
             continue;
         // Later rows of a kind and label sort after the first ("3-2-0002").

@@ -39,7 +39,19 @@ public:
     const QStringList& header() const { return m_header; }
 
 private:
+    // What a column of the file fills, worked out once from its header.
+    struct Column {
+        CSVColumnDef def; // our own or another make's column (type 0: none)
+        // A Google numbered group's column: its row type (0 for any other
+        // column), the group's number and the data column (0: the kind's word).
+        int googleType = 0;
+        int googleNumber = 0;
+        int googleDataColumn = 0;
+        bool displayName = false; // Google's "Name"
+    };
+
     QStringList m_header;
+    QList<Column> m_columns; // one per header cell
     QList<QStringList> m_rows;
     qsizetype m_cursor = 0;
 };

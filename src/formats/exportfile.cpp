@@ -1,6 +1,10 @@
 #include "formats/exportfile.h"
 
+#include "shell/core/fileutils.h"
+
 #include <QFileInfo>
+
+#include <stdexcept>
 
 ExportFile::ExportFile(const QString& path)
     : m_save(path)
@@ -55,8 +59,7 @@ void ExportFile::keepError()
 bool ExportFile::commit()
 {
     if (!m_isDirect) {
-        const bool flushed = m_save.isOpen() && m_save.flush();
-        if (flushed && m_save.commit())
+        if (commitSaveFile(m_save))
             return true;
         keepError();
         discard();
@@ -86,4 +89,9 @@ void ExportFile::discard()
 QString ExportFile::errorString() const
 {
     return m_error.isEmpty() ? device().errorString() : m_error;
+}
+
+void failExport(const char* what, const QString& reason)
+{
+    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), reason).toUtf8().toStdString());
 }

@@ -40,3 +40,8 @@ private:
     bool m_isDirect = false;
     QString m_error;
 };
+
+// Ends an export that failed: throws std::runtime_error with the text the
+// user is shown, "<what> <reason>" ("write file error. No space left on
+// device").
+[[noreturn]] void failExport(const char* what, const QString& reason);

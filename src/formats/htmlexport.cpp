@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <QImage>
 
-#include <stdexcept>
-
 namespace {
 
 QString col(const ContactDataRow& row, int n)
@@ -20,12 +18,6 @@ QString col(const ContactDataRow& row, int n)
 QString esc(const QString& text)
 {
     return text.toHtmlEscaped();
-}
-
-[[noreturn]] void fail(const char* what, const ExportFile& file)
-{
-    throw std::runtime_error(
-        QStringLiteral("%1 %2").arg(QLatin1String(what), file.errorString()).toUtf8().toStdString());
 }
 
 } // namespace
@@ -43,7 +35,7 @@ HtmlExport::~HtmlExport() = default;
 void HtmlExport::begin()
 {
     if (!m_file.open())
-        fail("create file error.", m_file);
+        failExport("create file error.", m_file.errorString());
     QString head;
     head += QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n");
@@ -161,15 +153,15 @@ void HtmlExport::end()
         const bool existed = QFileInfo::exists(path);
         ExportFile photo(path);
         if (!photo.open())
-            fail("create file error.", photo);
+            failExport("create file error.", photo.errorString());
         if (!photo.write(jpeg) || !photo.commit())
-            fail("write file error.", photo);
+            failExport("write file error.", photo.errorString());
         if (!existed)
             m_createdFiles.append(path);
     }
     m_photos.clear();
     if (!m_file.commit())
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }
 
 void HtmlExport::discardOutput()
@@ -186,5 +178,5 @@ void HtmlExport::discardOutput()
 void HtmlExport::writeText(const QString& text)
 {
     if (!m_file.write(text.toUtf8()))
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }

@@ -5,14 +5,8 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
-
-[[noreturn]] void fail(const char* what, const ExportFile& file)
-{
-    throw std::runtime_error((QLatin1String(what) + QLatin1Char(' ') + file.errorString()).toUtf8().toStdString());
-}
 
 // The chat's first handle by rowid, so the choice is the same on every load.
 const _MsgHandle* firstHandle(const _MsgChat* chat)
@@ -37,7 +31,7 @@ ExportMessagesText::~ExportMessagesText() = default;
 void ExportMessagesText::begin()
 {
     if (!m_file.open())
-        fail("create file error.", m_file);
+        failExport("create file error.", m_file.errorString());
     writeLine(headerLine());
 }
 
@@ -49,13 +43,13 @@ void ExportMessagesText::writeLine(const QString& line)
     text += QLatin1String("\r\n");
     const QByteArray bytes = text.toUtf8();
     if (!m_file.write(bytes))
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }
 
 void ExportMessagesText::end()
 {
     if (m_file.isOpen() && !m_file.commit())
-        fail("write file error.", m_file);
+        failExport("write file error.", m_file.errorString());
 }
 
 // ----------------------------------------------------------------------- CSV

@@ -4,17 +4,6 @@
 #include <QFileInfo>
 #include <QPageLayout>
 
-#include <stdexcept>
-
-namespace {
-
-[[noreturn]] void fail(const char* what, const QString& reason)
-{
-    throw std::runtime_error(QStringLiteral("%1 %2").arg(QLatin1String(what), reason).toUtf8().toStdString());
-}
-
-} // namespace
-
 PdfExport::PdfExport(const QString& fileName)
     : m_fileName(fileName)
     , m_out(fileName)
@@ -29,13 +18,13 @@ PdfExport::~PdfExport() = default;
 void PdfExport::begin()
 {
     if (!m_out.open())
-        fail("create file error.", m_out.errorString());
+        failExport("create file error.", m_out.errorString());
     const QFileInfo target(m_fileName);
     m_rendering.setFileTemplate(
         target.absoluteDir().absoluteFilePath(QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX")));
     // Opened only to take a free name; the PDF writer opens it by that name.
     if (!m_rendering.open())
-        fail("create file error.", m_rendering.errorString());
+        failExport("create file error.", m_rendering.errorString());
     m_rendering.close();
     m_printer.setPageOrientation(QPageLayout::Portrait);
     m_printer.setPageSize(QPageSize(QPageSize::A4));
@@ -43,7 +32,7 @@ void PdfExport::begin()
     m_printer.setOutputFileName(m_rendering.fileName());
     m_printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
     if (!m_painter.begin(&m_printer))
-        fail("create file error.", QStringLiteral("cannot start the PDF writer"));
+        failExport("create file error.", QStringLiteral("cannot start the PDF writer"));
 }
 
 void PdfExport::write(const pim::_Contact& contact)
@@ -54,21 +43,21 @@ void PdfExport::write(const pim::_Contact& contact)
 void PdfExport::end()
 {
     if (!m_painter.end())
-        fail("write file error.", QStringLiteral("the PDF could not be completed"));
+        failExport("write file error.", QStringLiteral("the PDF could not be completed"));
     QFile rendering(m_rendering.fileName());
     if (!rendering.open(QIODevice::ReadOnly))
-        fail("write file error.", rendering.errorString());
+        failExport("write file error.", rendering.errorString());
     // The PDF writer does not report failed writes: a rendering cut short
     // (a full disk) lacks the end-of-file marker that the writer puts last.
     const qint64 size = rendering.size();
     if (!rendering.seek(qMax<qint64>(0, size - 16)) || !rendering.readAll().trimmed().endsWith("%%EOF")
         || !rendering.seek(0))
-        fail("write file error.", QStringLiteral("the PDF could not be completed"));
+        failExport("write file error.", QStringLiteral("the PDF could not be completed"));
     while (!rendering.atEnd()) {
         const QByteArray chunk = rendering.read(1 << 20);
         if (chunk.isEmpty() || !m_out.write(chunk))
-            fail("write file error.", chunk.isEmpty() ? rendering.errorString() : m_out.errorString());
+            failExport("write file error.", chunk.isEmpty() ? rendering.errorString() : m_out.errorString());
     }
     if (!m_out.commit())
-        fail("write file error.", m_out.errorString());
+        failExport("write file error.", m_out.errorString());
 }

@@ -2,8 +2,6 @@
 
 #include "formats/vcarddate.h"
 
-#include <stdexcept>
-
 namespace {
 
 const QString kCharset = QStringLiteral("CHARSET");
@@ -125,8 +123,7 @@ VCardExport::~VCardExport() = default;
 void VCardExport::begin()
 {
     if (!m_file.open())
-        throw std::runtime_error(
-            QStringLiteral("create file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        failExport("create file error.", m_file.errorString());
 }
 
 void VCardExport::end()
@@ -134,15 +131,13 @@ void VCardExport::end()
     if (!m_file.isOpen())
         return;
     if (!m_file.commit())
-        throw std::runtime_error(
-            QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        failExport("write file error.", m_file.errorString());
 }
 
 void VCardExport::write(const pim::_Contact& contact)
 {
     if (!m_file.write(cardFor(contact).serialize()))
-        throw std::runtime_error(
-            QStringLiteral("write file error. %1").arg(m_file.errorString()).toUtf8().toStdString());
+        failExport("write file error.", m_file.errorString());
 }
 
 VCardCard VCardExport::cardFor(const pim::_Contact& contact)

@@ -115,11 +115,6 @@ bool startsProperty(const char* text, qsizetype length)
 
 } // namespace
 
-int base64DigitValue(char c)
-{
-    return kBase64Digits[static_cast<unsigned char>(c)];
-}
-
 bool decodeBase64Text(const char* text, qsizetype length, std::vector<char>& out)
 {
     const size_t start = out.size();

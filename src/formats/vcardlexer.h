@@ -108,9 +108,6 @@ private:
     ValueCallback m_valueCallback = nullptr;
 };
 
-// A-Z 0-25, a-z 26-51, 0-9 52-61, "+" 62, "/" 63, anything else 255.
-int base64DigitValue(char c);
-
 // Decodes Base64 text, skipping white space, and appends the bytes to out.
 // A group that cannot be decoded ends the decoding: the bytes before it are
 // kept. A last group without its padding is padded; a single character left

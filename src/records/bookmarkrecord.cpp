@@ -1,5 +1,7 @@
 #include "bookmarkrecord.h"
 
+#include "shell/core/treedelete.h"
+
 BookmarkRecord::BookmarkRecord(BookmarkRecord* parent, bool isFolder, const QString& title, const QString& url,
                                int order_index, const QString& srcId, qint64 id)
     : id(id)
@@ -14,18 +16,8 @@ BookmarkRecord::BookmarkRecord(BookmarkRecord* parent, bool isFolder, const QStr
 
 BookmarkRecord::~BookmarkRecord()
 {
-    // Folders may nest as deep as a database says: the subtree is freed from
-    // a list, never by recursion, so no depth can exhaust the stack.
-    QList<BookmarkRecord*> doomed;
-    doomed.swap(children);
-    while (!doomed.isEmpty()) {
-        BookmarkRecord* r = doomed.takeLast();
-        if (!r)
-            continue;
-        doomed.append(r->children);
-        r->children.clear();
-        delete r;
-    }
+    // Folders may nest as deep as a database says.
+    deleteSubtrees(children);
 }
 
 int BookmarkRecord::countItems() const

@@ -1,5 +1,7 @@
 #include "abstreeitemmodel.h"
 
+#include "shell/core/treedelete.h"
+
 AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString& text, _ItemNode* parent)
     : type(type)
     , text(text)
@@ -9,18 +11,8 @@ AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString& text, _ItemNode*
 
 AbsTreeItemModel::_ItemNode::~_ItemNode()
 {
-    // A tree may be as deep as the data it shows: free the subtree from a
-    // list instead of by recursion.
-    QList<_ItemNode*> doomed;
-    doomed.swap(children);
-    while (!doomed.isEmpty()) {
-        _ItemNode* node = doomed.takeLast();
-        if (!node)
-            continue;
-        doomed.append(node->children);
-        node->children.clear();
-        delete node;
-    }
+    // A tree may be as deep as the data it shows.
+    deleteSubtrees(children);
 }
 
 AbsTreeItemModel::AbsTreeItemModel(QObject* parent)
