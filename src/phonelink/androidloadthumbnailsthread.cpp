@@ -225,14 +225,14 @@ void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
     fitImageToCanvas(image, QSize(128, 128));
     // Encoded first, then written beside its final name and renamed when
     // complete: a failed write leaves no thumbnail that later runs would
-    // take for a good one. (Neither the image writer nor commit() notices
-    // a write cut short by a full disk; the byte count and flush() do.)
+    // take for a good one. (The image writer does not notice a write cut
+    // short by a full disk; the byte count and commitSaveFile do.)
     QByteArray jpeg;
     QBuffer encoded(&jpeg);
     encoded.open(QIODevice::WriteOnly);
     QSaveFile file(thumbnailPath(path));
     if (!image.save(&encoded, "JPEG") || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()
-        || !file.flush() || !file.commit()) {
+        || !commitSaveFile(file)) {
         qDebug("AndroidLoadThumbnailsThread::run, can not save %s. %s", qUtf8Printable(thumbnailPath(path)),
                qUtf8Printable(file.errorString()));
         return;

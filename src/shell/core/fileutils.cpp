@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <stdexcept>
@@ -276,4 +277,9 @@ QString firstMissingFolder(const QString& path)
         info = QFileInfo(parent);
     }
     return missing;
+}
+
+bool commitSaveFile(QSaveFile& file)
+{
+    return file.flush() && file.commit();
 }

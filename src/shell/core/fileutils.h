@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QIODevice;
+class QSaveFile;
 
 // The text as one CSV field: enclosed in double quotes, inner quotes
 // doubled, when it holds a line feed, a carriage return, a double quote or a
@@ -51,6 +52,12 @@ QString pathUnder(const QString& base, const QString& relative);
 // create), or an empty text when path exists already. Lets a job remove on
 // failure only the folders it created itself.
 QString firstMissingFolder(const QString& path);
+
+// Puts what was written to file in its target's place: flushes first, as
+// commit() does not notice a write of the last buffered bytes that a full
+// disk cut short, and would put a cut file there. False when anything
+// failed (errorString() tells why); the target is then left as it was.
+bool commitSaveFile(QSaveFile& file);
 
 // Shows the folder (or opens the file) in the desktop's file manager.
 void openInExplorer(const QString& path);
