@@ -75,8 +75,8 @@ void ExportMessagesDb::startSweep()
             if (!path.isEmpty())
                 named.insert(path);
         }
-        const QString folder = IOS6MessageDb::localPathUnder(relay, QStringLiteral("~/Library/SMS/Attachments/-"));
-        return AttachmentFiles::removeUnnamed(QFileInfo(folder).absolutePath(), named);
+        return AttachmentFiles::removeUnnamed(
+            IOS6MessageDb::localPathUnder(relay, QStringLiteral("~/Library/SMS/Attachments")), named);
     });
 }
 

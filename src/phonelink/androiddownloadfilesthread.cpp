@@ -72,9 +72,7 @@ void AndroidDownloadFilesThread::commitReceived()
     if (!m_received)
         return;
     const std::unique_ptr<QSaveFile> file = std::move(m_received);
-    // flush() first: commit() does not notice a write of the last buffered
-    // bytes cut short by a full disk.
-    if (!file->flush() || !file->commit())
+    if (!commitSaveFile(*file))
         fail(QStringLiteral("write file %1 failed. %2").arg(file->fileName(), file->errorString()));
     ++filesWritten;
 }

@@ -11,8 +11,7 @@
 
 AndroidLoadFileSys::AndroidLoadFileSys(AndroidDeviceInfo* device, QObject* parent)
     : QObject(parent)
-    , m_device(device)
-    , m_session(*m_device, PhoneSession::OnFailure::KeepAgent)
+    , m_session(*device, PhoneSession::OnFailure::KeepAgent)
 {
 }
 

@@ -70,7 +70,6 @@ private:
     // force-stopped too.
     void drop(bool stopAgent = false);
 
-    AndroidDeviceInfo* m_device;
     PhoneSession m_session; // opened by the first request
     int m_lineTimeoutMs = kLineTimeoutMs;
 };

@@ -18,20 +18,23 @@
 
 namespace {
 
-// The picture in bytes as JPEG or PNG only; QImage would otherwise guess
-// any format it knows.
-QImage decodeJpegOrPng(QByteArray& bytes)
+// The picture in bytes read as format only (QImage would otherwise guess
+// any format it knows); a null image when it does not decode.
+QImage decodeAs(const QByteArray& bytes, const char* format)
 {
-    QImage image;
-    for (const char* format : {"JPEG", "PNG"}) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
-    return image;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
+// The picture in bytes as JPEG or PNG only.
+QImage decodeJpegOrPng(const QByteArray& bytes)
+{
+    QImage image = decodeAs(bytes, "JPEG");
+    return image.isNull() ? decodeAs(bytes, "PNG") : image;
 }
 
 // Whether a thumbnail file is whole: a JPEG that decodes and ends with its
@@ -42,15 +45,8 @@ bool isWholeThumbnail(const QString& file)
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly) || f.size() > AndroidLoadThumbnailsThread::kMaxThumbnailBytes)
         return false;
-    QByteArray bytes = f.readAll();
-    if (!bytes.endsWith("\xFF\xD9"))
-        return false;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "JPEG");
-    reader.setAutoDetectImageFormat(false);
-    QImage image;
-    return reader.read(&image);
+    const QByteArray bytes = f.readAll();
+    return bytes.endsWith("\xFF\xD9") && !decodeAs(bytes, "JPEG").isNull();
 }
 
 } // namespace
@@ -225,14 +221,14 @@ void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
     fitImageToCanvas(image, QSize(128, 128));
     // Encoded first, then written beside its final name and renamed when
     // complete: a failed write leaves no thumbnail that later runs would
-    // take for a good one. (Neither the image writer nor commit() notices
-    // a write cut short by a full disk; the byte count and flush() do.)
+    // take for a good one. (The image writer does not notice a write cut
+    // short by a full disk; the byte count and commitSaveFile do.)
     QByteArray jpeg;
     QBuffer encoded(&jpeg);
     encoded.open(QIODevice::WriteOnly);
     QSaveFile file(thumbnailPath(path));
     if (!image.save(&encoded, "JPEG") || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()
-        || !file.flush() || !file.commit()) {
+        || !commitSaveFile(file)) {
         qDebug("AndroidLoadThumbnailsThread::run, can not save %s. %s", qUtf8Printable(thumbnailPath(path)),
                qUtf8Printable(file.errorString()));
         return;
