@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QMutexLocker>
@@ -143,6 +144,21 @@ void AndroidLoadThumbnailsThread::run()
     m_session = nullptr;
 }
 
+bool AndroidLoadThumbnailsThread::keptWhole(const QString& file)
+{
+    const QFileInfo info(file);
+    if (!info.isFile())
+        return false;
+    const std::pair<qint64, QDateTime> stamp {info.size(), info.lastModified()};
+    const auto known = m_whole.constFind(file);
+    if (known != m_whole.constEnd() && *known == stamp)
+        return true;
+    if (!isWholeThumbnail(file))
+        return false;
+    m_whole.insert(file, stamp);
+    return true;
+}
+
 void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
 {
     int index = -1;
@@ -152,7 +168,7 @@ void AndroidLoadThumbnailsThread::runOnce(const QStringList& paths)
         ++index;
         // A thumbnail kept from an earlier run is used when it is whole;
         // one that does not decode is fetched again.
-        if (path.isEmpty() || isWholeThumbnail(thumbnailPath(path)))
+        if (path.isEmpty() || keptWhole(thumbnailPath(path)))
             continue;
         if (!connectionUsable()) {
             try {

@@ -12,13 +12,16 @@
 // connection found closed or out of step before a request is replaced.
 #pragma once
 
+#include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
 #include <QWaitCondition>
 
 #include <atomic>
+#include <utility>
 
 class AndroidDeviceInfo;
 class PhoneSession;
@@ -58,12 +61,17 @@ private:
     void runOnce(const QStringList& paths);
     void fetchOne(const QString& path, int index);
     bool connectionUsable() const;
+    // Whether a kept thumbnail is whole. A file found whole is not decoded
+    // again while its size and time stay the same, so that showing an album
+    // again reads no picture twice.
+    bool keptWhole(const QString& file);
 
     AndroidDeviceInfo* m_device;
     QDir m_thumbnailsDir;
     std::atomic<bool> m_stopRequested {false};
     std::atomic<bool> m_quit {false};
     PhoneSession* m_session = nullptr; // the worker's own, while it runs
+    QHash<QString, std::pair<qint64, QDateTime>> m_whole; // worker thread only
 
     QMutex m_mutex;
     QWaitCondition m_changed;
