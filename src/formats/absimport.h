@@ -31,9 +31,9 @@ inline constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 // text (or "file too large." past kMaxFileBytes).
 QByteArray readWholeFile(const QString& path);
 
-// A contact read without a name is known by its organisation, else its first
-// e-mail address, else its first number; one with none of them stays
-// nameless, and the import leaves it out and counts it.
+// Every reader names a contact read without a name after its organisation,
+// else its first e-mail address, else its first number; one with none of
+// them stays nameless, and the import job leaves it out and counts it.
 void nameUnnamed(pim::_Contact& contact);
 
 } // namespace contactimport

@@ -497,5 +497,6 @@ pim::_Contact CSVImport::next()
             contact.entities[type].append(data);
         }
     }
+    contactimport::nameUnnamed(contact);
     return contact;
 }

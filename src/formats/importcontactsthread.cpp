@@ -48,9 +48,8 @@ void ImportContactsToLocalThread::run()
             m_progress->postUpdateProgress(QString(), jobreport::percent(done, total),
                                            tr("Contacts:%1/%2").arg(done).arg(total));
             pim::_Contact contact = reader->next();
-            // A card or CSV row with nothing to name it by gives nothing to
-            // show: it is left out and counted.
-            contactimport::nameUnnamed(contact);
+            // A card or CSV row with nothing to name it by (the readers name
+            // what they can) gives nothing to show: it is left out and counted.
             if (contact.fullName.isEmpty())
                 ++empty;
             else
