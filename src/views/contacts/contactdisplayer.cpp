@@ -179,6 +179,6 @@ void ContactDisplayer::savePhoto()
         return;
     }
     file.write(bytes);
-    if (!file.commit())
+    if (!commitSaveFile(file))
         showWarning(file.errorString());
 }

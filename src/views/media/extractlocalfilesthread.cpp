@@ -90,6 +90,6 @@ void ExtractLocalFilesThread::copyFile(const _RemoteFile* entry, const QString& 
         if (out.write(chunk.constData(), n) != n)
             fail(QStringLiteral("write file %1 failed. %2").arg(localPath, out.errorString()));
     }
-    if (!out.commit())
+    if (!commitSaveFile(out))
         fail(QStringLiteral("write file %1 failed. %2").arg(localPath, out.errorString()));
 }

@@ -1,5 +1,6 @@
 #include "virtualphotoalbums.h"
 
+#include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
 
 #include <QDir>
@@ -23,7 +24,7 @@ void makeThumbnail(const QString& picture, const QString& thumbnail)
     fitImageToCanvas(image, QSize(128, 128));
     QSaveFile out(thumbnail);
     if (out.open(QIODevice::WriteOnly) && image.save(&out, "JPEG"))
-        out.commit();
+        commitSaveFile(out);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "formats/messagevcardpicture.h"
 #include "platform/desktop.h"
 #include "shell/core/dataroot.h"
+#include "shell/core/fileutils.h"
 #include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
@@ -397,5 +398,5 @@ bool BubbleViewMgr::saveFileCopy(const QString& source, const QString& target)
             return false;
         }
     }
-    return out.commit();
+    return commitSaveFile(out);
 }
