@@ -70,8 +70,8 @@ int AbsTextExport::columnRank(const QString& numberedKey)
     if (key.startsWith(QLatin1String("Date:")))
         return 300;
     if (key.startsWith(QLatin1String("Addr:"))) {
-        static const std::pair<const char*, int> parts[]
-            = {{":Country", 401}, {":State", 402}, {":City", 403}, {":Street", 404}, {":Postcode", 405}};
+        static const std::pair<const char*, int> parts[] = {{":Country", 401}, {":State", 402},    {":City", 403},
+                                                            {":Street", 404},  {":Postcode", 405}, {":POBox", 406}};
         for (const auto& [suffix, rank] : parts)
             if (key.endsWith(QLatin1String(suffix)))
                 return rank;
@@ -154,8 +154,10 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
                 addIf(prefix + QStringLiteral(":Country"), col(row, 10));
                 addIf(prefix + QStringLiteral(":State"), col(row, 8));
                 addIf(prefix + QStringLiteral(":City"), col(row, 7));
-                addIf(prefix + QStringLiteral(":Street"), col(row, 4));
+                // The extended address goes with the street, as on a phone.
+                addIf(prefix + QStringLiteral(":Street"), pim::streetWithExtended(row.values));
                 addIf(prefix + QStringLiteral(":Postcode"), col(row, 9));
+                addIf(prefix + QStringLiteral(":POBox"), col(row, 5));
                 break;
             }
             case pim::ENTITY_WEBSITE:

@@ -67,7 +67,7 @@ Tables buildTables()
     addLabelled(t, QStringLiteral("Rel:"), pim::relationTypeLabels(), 11, d2, 1);
     const QMap<int, QString> postal = pim::postalTypeLabels();
     const std::pair<const char*, int> parts[]
-        = {{":Country", 10}, {":State", 8}, {":City", 7}, {":Street", 4}, {":Postcode", 9}};
+        = {{":Country", 10}, {":State", 8}, {":City", 7}, {":Street", 4}, {":Postcode", 9}, {":POBox", 5}};
     for (const auto& [suffix, col] : parts)
         addLabelled(t, QStringLiteral("Addr:"), postal, 12, d2, col, QLatin1String(suffix));
     addLabelled(t, QStringLiteral("Url:"), pim::websiteTypeLabels(), 13, d2, 1);

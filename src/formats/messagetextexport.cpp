@@ -3,6 +3,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -17,6 +18,33 @@ const _MsgHandle* firstHandle(const _MsgChat* chat)
             first = h;
     }
     return first;
+}
+
+// A cell that a spreadsheet would run as a formula starts with "=", "+",
+// "-" or "@" (or with a tab or carriage return, which some spreadsheets skip
+// before they look): it gets a leading apostrophe, which makes it text. A
+// phone number stays as the phone gave it: "+" followed only by digits,
+// blanks and ( ) - . / with at least one digit can call no function and
+// reach no other cell or program.
+QString spreadsheetText(const QString& cell)
+{
+    static const QRegularExpression phoneNumber(QStringLiteral("^\\+[-0-9 ()./]*[0-9][-0-9 ()./]*$"));
+    if (cell.isEmpty())
+        return cell;
+    switch (cell.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        break;
+    default:
+        return cell;
+    }
+    if (phoneNumber.match(cell).hasMatch())
+        return cell;
+    return QLatin1Char('\'') + cell;
 }
 
 } // namespace
@@ -76,8 +104,9 @@ void ExportMessagesCsv::write(const _MsgMessage& msg)
         }
     }
     const QString date = dateFromIosTime(msg.date).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QStringList fields {date, msg.is_from_me != 0 ? QStringLiteral("1") : QStringLiteral("0"), csvQuote(person),
-                              csvQuote(number), csvQuote(getMsgPlainText(&msg))};
+    const QStringList fields {date, msg.is_from_me != 0 ? QStringLiteral("1") : QStringLiteral("0"),
+                              csvQuote(spreadsheetText(person)), csvQuote(spreadsheetText(number)),
+                              csvQuote(spreadsheetText(getMsgPlainText(&msg)))};
     writeLine(fields.join(QLatin1Char(',')));
 }
 

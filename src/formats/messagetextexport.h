@@ -36,7 +36,8 @@ class ExportMessagesCsv : public ExportMessagesText {
 public:
     explicit ExportMessagesCsv(const QString& path);
     // date, send, person, number, content; the last three quoted when
-    // needed.
+    // needed, and with a leading apostrophe when a spreadsheet would take
+    // them for a formula (a phone number such as "+49 30 1234" excepted).
     void write(const _MsgMessage& msg) override;
 
 protected:

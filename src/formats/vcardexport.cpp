@@ -225,9 +225,11 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                 break;
             }
             case pim::ENTITY_POSTAL:
+                // Post-office box, extended address, street, city, region,
+                // postcode, country: each part in its own place comes back.
                 b.add(QStringLiteral("ADR"),
-                      QStringLiteral(";;")
-                          + components({col(row, 4), col(row, 7), col(row, 8), col(row, 9), col(row, 10)}),
+                      components(
+                          {col(row, 5), col(row, 6), col(row, 4), col(row, 7), col(row, 8), col(row, 9), col(row, 10)}),
                       {{kType, word(code(row, 2), {"home", "work"}, "intl")}}, true, true);
                 break;
             case pim::ENTITY_WEBSITE:

@@ -102,9 +102,27 @@ QString formatName(const QVariantMap& values)
     return name.trimmed();
 }
 
+QString streetWithExtended(const QVariantMap& values)
+{
+    const QString street = valueText(values, key(4));
+    const QString extended = valueText(values, key(6));
+    if (street.isEmpty() || extended.isEmpty())
+        return street + extended;
+    return street + QLatin1Char(' ') + extended;
+}
+
+QString streetLines(const QVariantMap& values)
+{
+    const QString street = streetWithExtended(values);
+    const QString box = valueText(values, key(5));
+    if (street.isEmpty() || box.isEmpty())
+        return street + box;
+    return street + QLatin1Char('\n') + box;
+}
+
 QString formatAddress(const QVariantMap& values)
 {
-    QString text = valueText(values, key(4));
+    QString text = streetLines(values);
     const QString city = valueText(values, key(7));
     const QString region = valueText(values, key(8));
     const QString postcode = valueText(values, key(9));

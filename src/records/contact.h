@@ -31,8 +31,9 @@ enum ContactDataType {
     ENTITY_ORGANIZATION = 10, // data1 company, data2 type, data3 label, data4 title, data5 department,
                               // data6/data7/data9 carried unchanged
     ENTITY_RELATION = 11, // data1 name, data2 type code, data3 custom label
-    ENTITY_POSTAL = 12, // data1 whole address, data2 type, data3 label, data4 street, data5/data6
-                        // carried, data7 city, data8 region, data9 postcode, data10 country
+    ENTITY_POSTAL = 12, // data1 whole address, data2 type, data3 label, data4 street, data5 post-office
+                        // box, data6 extended address, data7 city, data8 region, data9 postcode,
+                        // data10 country
     ENTITY_WEBSITE = 13, // data1 address, data2 type code, data3 custom label
 };
 
@@ -85,7 +86,15 @@ QString valueText(const QVariantMap& values, const QString& key);
 
 // Display name of a name row: prefix, first, middle, last, suffix, trimmed.
 QString formatName(const QVariantMap& values);
-// Text of a postal row on up to three lines: street / city, region postcode / country.
+// The street of a postal row with its extended address (data6: "Flat 2",
+// "Suite 630") after one blank, as phones store a card's address; either
+// alone when the other is empty.
+QString streetWithExtended(const QVariantMap& values);
+// streetWithExtended, then the post-office box (data5) on a line of its own:
+// every part of the row that has no place of its own on a phone.
+QString streetLines(const QVariantMap& values);
+// Text of a postal row: streetLines / city, region postcode / country. A
+// phone's row made from it (streetLines as its street) gives the same text.
 QString formatAddress(const QVariantMap& values);
 // Base64 of the MD5 of the row's data15 bytes.
 QString photoHash(const QVariantMap& values);

@@ -90,7 +90,7 @@ QStringList LocalDbCombineRule::mergeColumns(int type, bool* singleRow) const
         list = cols({1});
         break;
     case pim::ENTITY_POSTAL:
-        list = cols({1, 2, 3, 4, 7, 8, 9, 10});
+        list = cols({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
         break;
     case pim::ENTITY_PHONE:
     case pim::ENTITY_EMAIL:

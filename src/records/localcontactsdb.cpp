@@ -10,6 +10,30 @@ namespace {
 
 const QString kData15 = QStringLiteral("data15");
 
+// The address parts of a postal row: street to country.
+QStringList postalParts()
+{
+    QStringList keys;
+    for (int n = 4; n <= 10; ++n)
+        keys << QStringLiteral("data%1").arg(n);
+    return keys;
+}
+
+// True when two postal rows are one address in the form a phone holds it:
+// the same street lines (street, extended address, post-office box) and the
+// same city, region, postcode and country.
+bool samePostalAddress(const QVariantMap& a, const QVariantMap& b)
+{
+    if (pim::streetLines(a) != pim::streetLines(b))
+        return false;
+    for (int n : {7, 8, 9, 10}) {
+        const QString key = QStringLiteral("data%1").arg(n);
+        if (pim::valueText(a, key) != pim::valueText(b, key))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 LocalContactsDb::LocalContactsDb(const QString& path, QSharedPointer<AbsContactCombineRule> rule)
@@ -300,6 +324,12 @@ bool LocalContactsDb::mergeDataRow(int type, QList<ContactDataRow>& storedRows, 
     }
     if (pim::isSameDataValues(target->values, newRow.values, merge))
         return false;
+    // A phone keeps an address's extended address and post-office box in
+    // its street: the same address with them in their own places brings its
+    // parts whole, so that no part is kept twice.
+    if (type == pim::ENTITY_POSTAL && fromStored && samePostalAddress(target->values, newRow.values))
+        for (const QString& col : postalParts())
+            target->values.remove(col);
     for (const QString& col : merge) {
         const QVariant v = newRow.values.value(col);
         const bool nonEmpty

@@ -6,10 +6,12 @@
 #include "formats/abstextexport.h"
 #include "formats/contactcardpainter.h"
 #include "formats/contactsprinter.h"
+#include "formats/csvimport.h"
 #include "formats/exporttofilethread.h"
 #include "formats/htmlexport.h"
 #include "formats/importcontactsthread.h"
 #include "formats/pdfexport.h"
+#include "formats/vcardimport.h"
 #include "shell/core/translations.h"
 #include "shell/scriptedprompt.h"
 
@@ -41,6 +43,31 @@ bool finished(QThread& job)
 }
 
 const QList<pim::_Contact> kTen(10, fixtures::named(QStringLiteral("Ann"), QStringLiteral("Lee")));
+
+// Each address of the contact as "street|box|extended|city|region|postcode|country".
+QStringList addressParts(const pim::_Contact& c)
+{
+    QStringList out;
+    for (const ContactDataRow& row : c.rows(pim::ENTITY_POSTAL)) {
+        QStringList parts;
+        for (int n : {4, 5, 6, 7, 8, 9, 10})
+            parts << pim::valueText(row.values, QStringLiteral("data%1").arg(n));
+        out << parts.join(u'|');
+    }
+    return out;
+}
+
+// The contact with every address held as a phone holds it: its street lines
+// in the street, no post-office box or extended address of their own.
+pim::_Contact asOnAPhone(pim::_Contact c)
+{
+    for (ContactDataRow& row : c.entities[pim::ENTITY_POSTAL]) {
+        row.values.insert(QStringLiteral("data4"), pim::streetLines(row.values));
+        row.values.remove(QStringLiteral("data5"));
+        row.values.remove(QStringLiteral("data6"));
+    }
+    return c;
+}
 
 } // namespace
 
@@ -118,6 +145,83 @@ private Q_SLOTS:
         for (int y = 0; y < 300; ++y)
             for (int x = 131; x < 300; ++x)
                 QVERIFY2(image.pixelColor(x, y) == QColor(Qt::white), "text outside its column");
+    }
+
+    // Every part of an address reaches each of the five exports
+    // (contact_data/export/address-parts.vcf: all seven parts; a whole address in
+    // the extended part; markup, separators, quotes, a line break and a
+    // formula-like street), and so does an extended part of 20,000 letters.
+    // vCard keeps each part in its place; CSV and text put the extended part
+    // in the street and the box in a column of its own, and the CSV keeps
+    // every value exactly; the HTML page and the PDF's cards show them all.
+    void addressParts_reachEveryExport()
+    {
+        QList<pim::_Contact> cards
+            = fixtures::importAll<VCardImport>(fixtures::dataFile(QStringLiteral("export/address-parts.vcf")));
+        QCOMPARE(cards.size(), 3);
+        pim::_Contact longOne = fixtures::named(QStringLiteral("Long"), QStringLiteral("Way"));
+        addRow(longOne, pim::ENTITY_POSTAL,
+               {{2, 1}, {6, QString(20000, QLatin1Char('x'))}, {7, QStringLiteral("Town")}});
+        cards.append(longOne);
+        const QString dir = testsupport::makeTempDir(QStringLiteral("parts"));
+        const auto exported = [&](int format, const QString& name) {
+            RecordingJobReport report;
+            ExportToFileThread job(cards, format, dir + QLatin1Char('/') + name, &report);
+            return finished(job) && report.succeeded();
+        };
+
+        QVERIFY(exported(ExportVCard, QStringLiteral("c.vcf")));
+        const QList<pim::_Contact> vcard = fixtures::importAll<VCardImport>(dir + QStringLiteral("/c.vcf"));
+        QCOMPARE(vcard.size(), cards.size());
+        for (int i = 0; i < cards.size(); ++i)
+            QCOMPARE(addressParts(vcard[i]), addressParts(cards[i]));
+
+        QVERIFY(exported(ExportCSV, QStringLiteral("c.csv")));
+        const QList<pim::_Contact> csv = fixtures::importAll<CSVImport>(dir + QStringLiteral("/c.csv"));
+        QCOMPARE(csv.size(), cards.size());
+        for (int i = 0; i < cards.size(); ++i) {
+            pim::_Contact folded = cards[i];
+            for (ContactDataRow& row : folded.entities[pim::ENTITY_POSTAL]) {
+                row.values.insert(QStringLiteral("data4"), pim::streetWithExtended(row.values));
+                row.values.remove(QStringLiteral("data6"));
+            }
+            QCOMPARE(addressParts(csv[i]), addressParts(folded));
+        }
+        const QString csvText = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c.csv")));
+        QCOMPARE(csvText.section(u'\n', 0, 0),
+                 QStringLiteral("First Name,Last Name,Addr:Home:Country,Addr:Home:City,Addr:Work:City,"
+                                "Addr:Home:Street,Addr:Work:Street,Addr:Home:Postcode,Addr:Work:Postcode,"
+                                "Addr:Home:POBox,Addr:Work:POBox"));
+        QVERIFY(csvText.contains(QStringLiteral(",\"=1+2 Unit 4\nBack door\",")));
+
+        QVERIFY(exported(ExportTXT, QStringLiteral("c.txt")));
+        const QString txt = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c.txt")));
+        for (const char* part : {"10 High St Flat 2 ", "PO Box 7 ", "Flat 2, 10 High St, London N1 1AA ",
+                                 "=1+2 Unit 4 Back door ", "<b>Box</b> 1, 2; 3 "})
+            QVERIFY2(txt.contains(QString::fromUtf8(part)), part);
+        QVERIFY(txt.contains(QString(20000, QLatin1Char('x'))));
+
+        QVERIFY(exported(ExportHTML, QStringLiteral("c.html")));
+        const QString html = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c.html/c.html")));
+        for (const char* item : {"<li><b>Home</b><br/>10 High St Flat 2<br/>PO Box 7<br/>London, N1 1AA<br/>UK</li>",
+                                 "<li><b>Home</b><br/>Flat 2, 10 High St, London N1 1AA</li>",
+                                 "<li><b>Work</b><br/>=1+2 Unit 4<br/>Back door<br/>&lt;b&gt;Box&lt;/b&gt; 1, 2; 3<br/>"
+                                 "Town &amp; &lt;i&gt;Gown&lt;/i&gt;, &quot;N1&quot;</li>"})
+            QVERIFY2(html.contains(QString::fromUtf8(item)), item);
+        QVERIFY(html.contains(QStringLiteral("<li><b>Home</b><br/>") + QString(20000, QLatin1Char('x'))));
+
+        // A card shows the address as a phone holding it in its street
+        // would, and a card whose address is all in the extended part is no
+        // card without an address. The PDF is made of these cards.
+        QVERIFY(exported(ExportPDF, QStringLiteral("c.pdf")));
+        QCOMPARE(fixtures::pdfPages(dir + QStringLiteral("/c.pdf")), 1);
+        for (const pim::_Contact& card : std::as_const(cards))
+            QCOMPARE(ContactCardPainter::renderCard(341, 213, card),
+                     ContactCardPainter::renderCard(341, 213, asOnAPhone(card)));
+        pim::_Contact noAddress = cards[1];
+        noAddress.entities[pim::ENTITY_POSTAL].first().values.remove(QStringLiteral("data6"));
+        QVERIFY(ContactCardPainter::renderCard(341, 213, cards[1])
+                != ContactCardPainter::renderCard(341, 213, noAddress));
     }
 
     // Eight cards to a page, in the PDF export as in print, whose preview

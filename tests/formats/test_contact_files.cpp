@@ -37,19 +37,23 @@ const Columns kNotInVCard = {
     {pim::ENTITY_IM, 3},           {pim::ENTITY_IM, 6},           {pim::ENTITY_ORGANIZATION, 2},
     {pim::ENTITY_ORGANIZATION, 3}, {pim::ENTITY_ORGANIZATION, 6}, {pim::ENTITY_ORGANIZATION, 7},
     {pim::ENTITY_ORGANIZATION, 9}, {pim::ENTITY_RELATION, 3},     {pim::ENTITY_POSTAL, 3},
-    {pim::ENTITY_POSTAL, 5},       {pim::ENTITY_POSTAL, 6},       {pim::ENTITY_WEBSITE, 3},
+    {pim::ENTITY_WEBSITE, 3},
 };
 
 // The rows as the expected files show them, without the columns the format
 // does not carry, dates as the text they are written as, sorted: CSV does not
 // keep the order of rows of different labels. CSV carries what vCard does
-// but no photo at all.
+// but no photo at all, and an address's extended part in its street.
 QStringList comparable(pim::_Contact c, bool csv)
 {
     if (csv)
         c.entities.remove(pim::ENTITY_PHOTO);
     for (auto it = c.entities.begin(); it != c.entities.end(); ++it)
         for (ContactDataRow& row : *it) {
+            if (csv && it.key() == pim::ENTITY_POSTAL) {
+                row.values.insert(QStringLiteral("data4"), pim::streetWithExtended(row.values));
+                row.values.remove(QStringLiteral("data6"));
+            }
             for (const auto& [type, n] : kNotInVCard)
                 if (type == it.key())
                     row.values.remove(QStringLiteral("data%1").arg(n));

@@ -391,6 +391,52 @@ private Q_SLOTS:
         }
     }
 
+    // A CSV cell that a spreadsheet would run as a formula (from the sender's
+    // text, a contact's name or a group's name) is written as text with a
+    // leading apostrophe; phone numbers, in any field, stay as they are
+    // (message_data/formula-cells.csv). The text export keeps every text.
+    void csv_formulaCellsAreText_phoneNumbersStay()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+49 30 1234"), QStringLiteral("=cmd|' /C calc'!A0"));
+        auto* one = s.chat(QStringLiteral("+49 30 1234"), {h}, 100);
+        auto* group = s.chat(QStringLiteral("@team"), {h, s.handle(QStringLiteral("+1 (555) 010-2"))}, 200);
+        const char* texts[] = {"=HYPERLINK(\"http://x.example\",\"y\")",
+                               "+1+2",
+                               "-2+3",
+                               "@SUM(A1:A9)",
+                               "\t=1+1",
+                               "\r\n=1+1",
+                               "+49 30 1234",
+                               "+1 (555) 010-2",
+                               "+",
+                               "+49 30 1234 call me",
+                               "-5",
+                               "=a, \"b\"\nnext line",
+                               "1+1=2",
+                               " =no formula",
+                               "'quoted"};
+        int date = 10;
+        for (const char* text : texts)
+            s.message(one, h, false, QString::fromUtf8(text), date++);
+        s.message(group, h, false, QStringLiteral("group"), date++);
+        s.message(one, nullptr, true, QStringLiteral("+4930\u00A01234"), date++); // no-break space: text
+        const QString dir = testsupport::makeTempDir(QStringLiteral("formulas"));
+        RecordingJobReport csv, txt;
+        runJob(s.list(), dir + QStringLiteral("/m.csv"), MessageExportCsv, &csv);
+        QVERIFY2(csv.succeeded(), qPrintable(csv.errors().join(QLatin1Char('\n'))));
+        const auto lines = [](const QString& path) { return QString::fromUtf8(readAll(path)).split(u'\n'); };
+        QCOMPARE(lines(dir + QStringLiteral("/m.csv")),
+                 lines(testsupport::sourceDir() + QStringLiteral("/tests/formats/message_data/formula-cells.csv")));
+        runJob(s.list(), dir + QStringLiteral("/m.txt"), MessageExportTxt, &txt);
+        QVERIFY(txt.succeeded());
+        const QString text = QString::fromUtf8(readAll(dir + QStringLiteral("/m.txt")));
+        for (const QString& kept : {QStringLiteral(" =HYPERLINK("), QStringLiteral(" @SUM(A1:A9)"),
+                                    QStringLiteral(" -2+3"), QStringLiteral("=cmd|' /C calc'!A0")})
+            QVERIFY2(text.contains(kept), qPrintable(kept));
+        QVERIFY(!text.contains(QLatin1Char('\'') + QStringLiteral("=")));
+    }
+
     void chatOrder_isStrictAndKeepsConversationsTogether()
     {
         MessageSet s;

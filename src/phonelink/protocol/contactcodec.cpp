@@ -173,8 +173,10 @@ QString encodeDataRow(int kind, qint64 second, qint64 third, const ContactDataRo
         out << labelFor(10, intValue(v, key(2))) << b64(v, 3) << b64(v, 1) << b64(v, 5) << b64(v, 4);
         break;
     case 12:
-        out << labelFor(12, intValue(v, key(2))) << b64(v, 3) << b64(v, 10) << b64(v, 8) << b64(v, 7) << b64(v, 4)
-            << b64(v, 9);
+        // The phone's address has no post-office box or extended address:
+        // they travel in the street, as the phone's own vCard import keeps them.
+        out << labelFor(12, intValue(v, key(2))) << b64(v, 3) << b64(v, 10) << b64(v, 8) << b64(v, 7)
+            << encodeField(pim::streetLines(v)) << b64(v, 9);
         break;
     default:
         break;

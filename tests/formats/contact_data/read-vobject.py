@@ -10,7 +10,7 @@ with open(sys.argv[1], encoding='utf-8', newline='') as f:
     for c in vobject.readComponents(f.read()):
         out.append({'fn': c.fn.value, 'n': [c.n.value.family, c.n.value.given],
                     'tel': typed(c, 'tel'), 'email': typed(c, 'email'),
-                    'adr': [[a.value.street, a.value.city, a.value.code, a.value.country]
+                    'adr': [[a.value.box, a.value.extended, a.value.street, a.value.city, a.value.code, a.value.country]
                             for a in c.contents.get('adr', [])],
                     'bday': [b.value for b in c.contents.get('bday', [])],
                     'url': [u.value for u in c.contents.get('url', [])],

@@ -378,6 +378,7 @@ private Q_SLOTS:
     void transfer_loadsTheTargetFirst_andTheRoundTripKeepsEveryRow();
     void transfer_failuresRollBack_stopTheAgent_andTheRetryDuplicatesNothing();
     void sameNamedContacts_transferredOrImported_reachThePhoneAsOne();
+    void addressParts_keptShownAndSent_aRetryAddsNoAddress();
 
 private:
     std::unique_ptr<testsupport::SimPhone> m_sim;
@@ -651,6 +652,83 @@ void TestContactsPage::sameNamedContacts_transferredOrImported_reachThePhoneAsOn
     QCOMPARE(second.verdict(int(second.sim->connections(u"service"_s).size())), QString());
     QCOMPARE(onPhone().mid(3), u"Dup +33 1 111 2 x1|Dup +33 1 222 3 x1|Dup +33 1 333 2 x1"_s.split(u'|'));
     QCOMPARE(column(*page.contactModel(), 0), u"Dup Person|Farid Haddad"_s.split(u'|'));
+}
+
+// Cards whose addresses use every part (data/address_parts.vcf: all seven
+// parts; a whole address in the extended part; markup, separators and a line
+// break in the parts) imported into a backup keep each part as read; the card
+// shows every part, and a transfer puts them into the phone's street, the
+// extended address after the street and the post-office box on a line of its
+// own. Sent again after the phone's contacts were loaded back, no address is
+// added twice.
+void TestContactsPage::addressParts_keptShownAndSent_aRetryAddsNoAddress()
+{
+    _LocalDbItemNode* folder = addBackup(u"Parts"_s);
+    SimPhone target(u"127.0.122.6"_s, emptyPhone(u"uid-parts"_s));
+    QVERIFY2(target.ok(), qPrintable(target.error));
+    _AndroidDeviceItemNode* node = addPhone(target);
+    ScriptedPrompt prompt;
+    ContactsMainForm page(folder, devicesRoot());
+    prompt.answerOpenFile(dataFile(u"address_parts.vcf"_s));
+    prompt.answerMessage(QMessageBox::Ok, u"Successfully backup 3 contacts."_s);
+    CHECKED(triggerAction(page, u"Import Contacts from file"_s));
+    VERIFY_SCRIPT_DONE(prompt);
+    const QStringList stored = fileContents(page.databasePath()).filter(u"|12|"_s);
+    QCOMPARE(stored.size(), 3);
+    QVERIFY2(stored.at(0).startsWith(u"Ann Lee|12|10 High St Flat 2\nPO Box 7\nLondon, N1 1AA\nUK|1||10 High St|"
+                                     "PO Box 7|Flat 2|London||N1 1AA|UK|"_s),
+             qPrintable(stored.at(0)));
+    QVERIFY2(stored.at(1).startsWith(u"Bo Kim|12|Flat 2, 10 High St, London N1 1AA|1|||"
+                                     "|Flat 2, 10 High St, London N1 1AA|||||"_s),
+             qPrintable(stored.at(1)));
+    QVERIFY2(stored.at(2).contains(u"|=1+2|<b>Box</b> 1, 2; 3|Unit 4\nBack door|Town & <i>Gown</i>||\"N1\"||"_s),
+             qPrintable(stored.at(2)));
+
+    const QStringList cards {
+        u"<b>Home</b><br/>10 High St Flat 2<br/>PO Box 7<br/>London, N1 1AA<br/>UK"_s,
+        u"<b>Home</b><br/>Flat 2, 10 High St, London N1 1AA"_s,
+        u"<b>Work</b><br/>=1+2 Unit 4<br/>Back door<br/>&lt;b&gt;Box&lt;/b&gt; 1, 2; 3<br/>Town &amp; "
+        "&lt;i&gt;Gown&lt;/i&gt;, &quot;N1&quot;"_s};
+    for (int r = 0; r < cards.size(); ++r) {
+        page.listView()->setCurrentIndex(page.contactModel()->index(r, 0));
+        QStringList rich;
+        for (const QLabel* label : page.card()->widget()->findChildren<QLabel*>())
+            if (label->textFormat() == Qt::RichText)
+                rich << label->text();
+        QCOMPARE(rich, QStringList {cards.at(r)});
+    }
+
+    const auto onPhone = [&target] {
+        QStringList out;
+        for (const phonesim::SimContact& c : target.sim->contactBook().contacts())
+            for (const phonesim::SimRow& r : c.rows)
+                if (r.kind == pim::ENTITY_POSTAL) {
+                    QStringList parts;
+                    for (int n : {4, 5, 6, 7, 8, 9, 10})
+                        parts << r.columns.value(u"data%1"_s.arg(n)).toString();
+                    out << parts.join(u'|');
+                }
+        out.sort();
+        return out;
+    };
+    const QStringList sent {u"10 High St Flat 2\nPO Box 7|||London||N1 1AA|UK"_s,
+                            u"=1+2 Unit 4\nBack door\n<b>Box</b> 1, 2; 3|||Town & <i>Gown</i>||\"N1\"|"_s,
+                            u"Flat 2, 10 High St, London N1 1AA||||||"_s};
+    page.listView()->selectionModel()->clear(); // nothing selected: every contact
+    prompt.answerDeviceChoice(target.device.deviceId());
+    prompt.answerMessage(QMessageBox::Ok, u"Successfully transferred 3 contacts to Android."_s);
+    CHECKED(triggerAction(page, u"Transfer Contacts from Database to Android"_s));
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(onPhone(), sent);
+
+    node->device.contactsLoadTime = QDateTime(); // the phone's contacts are loaded again first
+    prompt.answerDeviceChoice(target.device.deviceId());
+    prompt.answerMessage(QMessageBox::Ok,
+                         u"Successfully transferred 0 contacts to Android,with 3 repeated contacts merged."_s);
+    CHECKED(triggerAction(page, u"Transfer Contacts from Database to Android"_s));
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(target.loads(u"contacts"_s), 2);
+    QCOMPARE(onPhone(), sent);
 }
 
 QTEST_MAIN(TestContactsPage)
