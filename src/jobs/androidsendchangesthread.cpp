@@ -1,5 +1,6 @@
 #include "androidsendchangesthread.h"
 
+#include "jobs/androidrestorecontactsthread.h"
 #include "jobs/contactsrestoresession.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/contactcodec.h"
@@ -34,6 +35,12 @@ void AndroidSendChangesThread::setDeletedContacts(const QList<pim::_Contact>& co
     deletedContacts = contacts;
 }
 
+void AndroidSendChangesThread::setGroupRemovals(const QList<pim::_Contact>& contacts)
+{
+    mode = SendGroupRemovals;
+    deletedContacts = contacts;
+}
+
 void AndroidSendChangesThread::run()
 {
     try {
@@ -42,7 +49,7 @@ void AndroidSendChangesThread::run()
         if (mode == SendContactEdits && !simpleprotocol::parseId(contact->srcId, nullptr, nullptr, nullptr, nullptr)
             && contact->rows(pim::ENTITY_NAME).isEmpty())
             throw std::runtime_error(tr("IDS_NEW_CONTACT_WITHOUT_NAME").toStdString());
-        if (mode != SendContactEdits && mode != SendContactDeletions)
+        if (mode != SendContactEdits && mode != SendContactDeletions && mode != SendGroupRemovals)
             throw std::logic_error("AndroidSendChangesThread: nothing to send was given");
     } catch (const std::exception& e) {
         if (progress)
@@ -58,8 +65,10 @@ void AndroidSendChangesThread::run()
         session.open();
         if (mode == SendContactEdits)
             sendChanges(session);
-        else
+        else if (mode == SendContactDeletions)
             sendDeletions(session);
+        else
+            sendGroupRemovals(session);
         session.close();
     } catch (int) {
         session.fail();
@@ -120,7 +129,11 @@ void AndroidSendChangesThread::sendChanges(ContactsRestoreSession& session)
             break;
         }
     }
-    const QString answer = session.endBatch();
+    applyMappings(session, session.endBatch());
+}
+
+void AndroidSendChangesThread::applyMappings(ContactsRestoreSession& session, const QString& answer)
+{
     const QList<ContactIdMapping> mappings = session.readMappings(answer);
     for (const ContactIdMapping& made : mappings)
         cacheDb->setDataSrcId(made.rowId, made.phoneId);
@@ -138,4 +151,35 @@ void AndroidSendChangesThread::sendDeletions(ContactsRestoreSession& session)
     }
     // The phone's answer to deletions carries nothing to keep.
     session.endBatch();
+}
+
+void AndroidSendChangesThread::sendGroupRemovals(ContactsRestoreSession& session)
+{
+    // The contacts the phone has, with its contact ids.
+    struct Removal {
+        const pim::_Contact* contact;
+        qint64 a;
+        qint64 b;
+    };
+    QList<Removal> removals;
+    for (const pim::_Contact& c : std::as_const(deletedContacts)) {
+        qint64 a = 0;
+        qint64 b = 0;
+        if (simpleprotocol::parseId(c.srcId, nullptr, &a, &b, nullptr))
+            removals.append({&c, a, b});
+    }
+    // A list without any such contact still sends its (empty) batch.
+    qsizetype done = 0;
+    do {
+        session.beginBatch();
+        for (const Removal& r : removals.mid(done, AndroidRestoreContactsThread::kBatchContacts)) {
+            const QList<ContactDataRow> groups = r.contact->rows(pim::ENTITY_GROUP);
+            if (groups.isEmpty())
+                session.sendUngroup(r.a);
+            else
+                session.sendRow(pim::ENTITY_GROUP, r.a, r.b, groups.first(), r.contact->id);
+        }
+        applyMappings(session, session.endBatch());
+        done += AndroidRestoreContactsThread::kBatchContacts;
+    } while (done < removals.size());
 }

@@ -1,9 +1,9 @@
 // Writes what the user did to a phone's contacts on the PC back to the
-// phone, over its "contacts" restore service: the edits of one contact, or
-// the deletion of contacts. The phone's ids of the rows it makes are stored
-// in the phone's cache database, inside the transaction the caller (the
-// contacts page) holds open on it: the caller commits only when the job
-// succeeded, so its rollback also drops those ids.
+// phone, over its "contacts" restore service: the edits of one contact, the
+// deletion of contacts, or their group removals. The phone's ids of the
+// rows it makes are stored in the phone's cache database, inside the
+// transaction the caller (the contacts page) holds open on it: the caller
+// commits only when the job succeeded, so its rollback also drops those ids.
 //
 // An edit of a contact the phone does not have yet first sends its name row
 // alone, for the phone's contact ids, then every change in one batch; an
@@ -11,6 +11,12 @@
 // only on the row it was made for (see ContactsRestoreSession). A new contact
 // without a name row, and a device that is not connected (a virtual device),
 // are refused before anything is sent.
+//
+// Group removals go by the phone's contact id: a contact left without a
+// group row is taken out of all its groups ("$ungroup:"), one that keeps
+// groups sends its first group row; contacts the phone does not have are
+// skipped. A batch holds as many contacts as a contact restore's (the
+// phone's limit), so a long list goes in several.
 //
 // Failures and cancels end the session and force-stop the Phone Agent (over
 // USB); a failure is posted, a cancel says nothing. Success posts an empty
@@ -28,9 +34,8 @@ class ContactsRestoreSession;
 class JobReport;
 class LocalContactsDb;
 
-// What run() sends. (The phone also knows group removals; nothing asks for
-// them.)
-enum SendChangesMode { SendContactEdits = 0, SendContactDeletions = 1 };
+// What run() sends.
+enum SendChangesMode { SendContactEdits = 0, SendContactDeletions = 1, SendGroupRemovals = 2 };
 
 class AndroidSendChangesThread : public QThread {
     Q_OBJECT
@@ -47,6 +52,9 @@ public:
     void setChanges(pim::_Contact* contact, const QList<ContactChange>& changes);
     // Each contact goes by its first name row.
     void setDeletedContacts(const QList<pim::_Contact>& contacts);
+    // The contacts as stored after the user's group changes, with their
+    // phone ids.
+    void setGroupRemovals(const QList<pim::_Contact>& contacts);
     void setReplyTimeoutMs(int ms) { replyTimeoutMs = ms; }
 
     // After a successful run: a row went to the phone as new but the phone
@@ -59,6 +67,9 @@ protected:
 private:
     void sendChanges(ContactsRestoreSession& session);
     void sendDeletions(ContactsRestoreSession& session);
+    void sendGroupRemovals(ContactsRestoreSession& session);
+    // Stores the phone's ids of the rows the batch made.
+    void applyMappings(ContactsRestoreSession& session, const QString& answer);
 
     int mode = -1;
     AndroidDeviceInfo* device;
@@ -66,7 +77,7 @@ private:
     JobReport* progress;
     pim::_Contact* contact = nullptr;
     QList<ContactChange> changes;
-    QList<pim::_Contact> deletedContacts;
+    QList<pim::_Contact> deletedContacts; // deletions and group removals
     int replyTimeoutMs;
     bool outOfStep = false;
 };

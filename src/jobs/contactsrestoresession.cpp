@@ -84,6 +84,12 @@ void ContactsRestoreSession::sendDeletion(const QString& id)
     simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$del:"), id, false, -1);
 }
 
+void ContactsRestoreSession::sendUngroup(qint64 phoneContact)
+{
+    simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$ungroup:"), QString::number(phoneContact), false,
+                                -1);
+}
+
 QString ContactsRestoreSession::endBatch()
 {
     simpleprotocol::sendCommand(m_phone.socket(), QStringLiteral("$end:"), QString(), true, -1);

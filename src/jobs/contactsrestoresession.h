@@ -1,6 +1,6 @@
 // The "contacts" restore service of one phone, as the contact jobs speak it:
-// batches of "$ent:" and "$del:" lines, each answered by the phone with
-// "$batch:" and an "old=>new" id pair for every row it made.
+// batches of "$ent:", "$del:" and "$ungroup:" lines, each answered by the
+// phone with "$batch:" and an "old=>new" id pair for every row it made.
 //
 // The session remembers what each batch sent, so that a phone's id lands
 // only on the row it was made for: a pair counts only for a row this batch
@@ -62,6 +62,9 @@ public:
     void sendRow(int kind, qint64 second, qint64 third, const ContactDataRow& row, qint64 contactId);
     // "$del:" of an id quadruple.
     void sendDeletion(const QString& id);
+    // "$ungroup:" of a phone contact id: the phone takes the contact out of
+    // every group it is in.
+    void sendUngroup(qint64 phoneContact);
     // "$end:", then the phone's "$batch:" line; returns the text after it.
     QString endBatch();
     // The pairs of an answer (endBatch's text) for the rows this batch sent

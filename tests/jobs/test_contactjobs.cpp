@@ -1,9 +1,9 @@
 // The contact jobs against the simulated phone, which checks every line it
-// receives and keeps what it made: the change sender's edit and the contact
-// restore (batches, progress, merging), the phone's ids landing on the rows
-// they were made for, and bad answers, stalls and cancels leaving the cache
-// as it was. (New contacts and deletions from the page are in the phone
-// contacts page's test.)
+// receives and keeps what it made: the change sender's edit and group
+// removals, the contact restore (batches, progress, merging), the phone's
+// ids landing on the rows they were made for, and bad answers, stalls and
+// cancels leaving the cache as it was. (New contacts and deletions from the
+// page are in the phone contacts page's test.)
 #include "jobs/androidrestorecontactsthread.h"
 #include "jobs/androidsendchangesthread.h"
 #include "phonelink/androidloadcontactsthread.h"
@@ -88,6 +88,50 @@ QString rowSrcId(LocalContactsDb& db, qint64 contact, const QString& data1)
     return u"<none>"_s;
 }
 
+// Ann (phone 2, local 1) in the groups Friends and Work, Bo (phone 1, local
+// 2) in Family, Cy (phone 3, local 3) in none.
+QJsonObject groupedContacts()
+{
+    return testsupport::fixtureFile(u"tests/jobs/data/grouped_contacts.json"_s);
+}
+
+// A group row for the cache, named as the loader stores it.
+ContactDataRow groupRow(LocalContactsDb& db, const QString& group)
+{
+    return dataRow({{1, QVariant(quint64(db.getOrCreateGroup(group)))}, {2, group}});
+}
+
+// The group names of the phone's contact, in its row order.
+QStringList phoneGroups(const SimPhone& phone, qint64 contact)
+{
+    QStringList names;
+    for (const phonesim::SimContact& c : phone.sim->contactBook().contacts())
+        if (c.id == contact)
+            for (const phonesim::SimRow& r : c.rows)
+                if (r.kind == pim::ENTITY_GROUP)
+                    names << r.columns.value(u"data2"_s).toString();
+    return names;
+}
+
+// The user's group changes as a page would make them, inside a transaction
+// that commits only when the sender succeeded: Bo leaves Family, Cy joins
+// Club, and Eve, whom the phone does not have, joins Club too. Returns the
+// contacts the sender is given: Ann, Bo, Cy, Eve.
+QList<pim::_Contact> changeGroups(LocalContactsDb& db)
+{
+    db.beginTran();
+    db.deleteData(db.loadContact(2).rows(pim::ENTITY_GROUP).first().id);
+    ContactDataRow club = groupRow(db, u"Club"_s);
+    db.insertData(3, pim::ENTITY_GROUP, club);
+    pim::_Contact eve(0, QString(), u"Eve"_s);
+    db.insertContact(eve);
+    ContactDataRow name = dataRow({{2, u"Eve"_s}});
+    db.insertData(eve.id, pim::ENTITY_NAME, name);
+    ContactDataRow eveClub = groupRow(db, u"Club"_s);
+    db.insertData(eve.id, pim::ENTITY_GROUP, eveClub);
+    return {db.loadContact(1), db.loadContact(2), db.loadContact(3), db.loadContact(eve.id)};
+}
+
 pim::_Contact person(const QString& first, const QString& last, const QStringList& numbers = {})
 {
     pim::_Contact c(0, QString(), (first + u' ' + last).trimmed());
@@ -115,6 +159,9 @@ private Q_SLOTS:
     void answersMixingUpContacts_areRefused_data();
     void answersMixingUpContacts_areRefused();
     void virtualDevice_isRefused_withoutReachingForAPhone();
+    void groupRemovals_goByPhoneContact_andNewIdsLandOnTheirRows();
+    void groupRemovals_failures_leaveTheCacheAsItWas_data();
+    void groupRemovals_failures_leaveTheCacheAsItWas();
 
 private:
     QString m_dir;
@@ -445,6 +492,118 @@ void TestContactJobs::virtualDevice_isRefused_withoutReachingForAPhone()
     QCOMPARE(send.errors(), refused);
     QCOMPARE(db.countContacts(), 0);
     QVERIFY(usb.adb->commandLines().isEmpty());
+}
+
+// A contact left without a group row leaves all its groups on the phone,
+// one that keeps groups sends its first group row (a new one gets the
+// phone's id), one the phone does not have is skipped; a long list goes in
+// batches the phone takes.
+void TestContactJobs::groupRemovals_goByPhoneContact_andNewIdsLandOnTheirRows()
+{
+    START_PHONE(phone, u"127.0.121.60"_s, groupedContacts());
+    LocalContactsDb db(m_dir + u"/groups.db"_s, rule());
+    QCOMPARE(load(*phone, db), QString());
+    QCOMPARE(db.loadContact(2).srcId, u"1/1/1/7"_s);
+    const QList<pim::_Contact> contacts = changeGroups(db);
+    const ContactDataRow club = contacts.at(2).rows(pim::ENTITY_GROUP).first();
+    RecordingJobReport report;
+    AndroidSendChangesThread job(&phone->device, &db, &report);
+    job.setGroupRemovals(contacts);
+    QVERIFY(jobtest::run(job));
+    db.endTran(report.succeeded());
+    QCOMPARE(report.errors(), QStringList());
+    QCOMPARE(report.successes(), QStringList {QString()});
+    QCOMPARE(phone->verdict(2), QString());
+    QCOMPARE(phone->restoreLines(u"contacts"_s),
+             (QList<QByteArray> {"$batch:", "$ent:7/2/2/21," + jobtest::b64(u"Friends"_s), "$ungroup:1",
+                                 "$ent:7/3/3/-" + QByteArray::number(club.id) + ',' + jobtest::b64(u"Club"_s),
+                                 "$end:", "$bye:"}));
+    QCOMPARE(phoneGroups(*phone, 2), (QStringList {u"Friends"_s, u"Work"_s}));
+    QCOMPARE(phoneGroups(*phone, 1), QStringList());
+    QCOMPARE(phoneGroups(*phone, 3), QStringList {u"Club"_s});
+    QCOMPARE(phone->sim->contactBook().contacts().size(), 3);
+    // The phone's id of Cy's new group row lands on it, and nothing else
+    // changes: Bo keeps his e-mail, Eve stays the PC's.
+    const QString made = phone->sim->contactBook().rowIdWith(u"Club"_s);
+    QVERIFY(made.startsWith("7/3/3/"_L1));
+    QCOMPARE(db.loadContact(3).rows(pim::ENTITY_GROUP).first().srcId, made);
+    QCOMPARE(db.loadContact(3).srcId, u"1/3/3/3"_s);
+    QVERIFY(!job.cacheOutOfStep());
+    QVERIFY(db.loadContact(contacts.at(3).id).rows(pim::ENTITY_GROUP).first().srcId.isEmpty());
+    QCOMPARE(rowSrcId(db, 2, u"bo@example.org"_s), u"4/1/1/8"_s);
+
+    // 21 contacts of the phone: two batches, every contact once.
+    QJsonArray many;
+    for (int i = 1; i <= 21; ++i)
+        many.append(QJsonObject {
+            {u"id"_s, i},
+            {u"rows"_s, QJsonArray {QJsonObject {{u"kind"_s, 1}, {u"id"_s, 100 + i}, {u"data2"_s, u"P%1"_s.arg(i)}}}}});
+    START_PHONE(crowded, u"127.0.121.61"_s, QJsonObject {{u"contacts"_s, many}});
+    LocalContactsDb all(m_dir + u"/groups21.db"_s, rule());
+    QCOMPARE(load(*crowded, all), QString());
+    RecordingJobReport allReport;
+    AndroidSendChangesThread allJob(&crowded->device, &all, &allReport);
+    allJob.setGroupRemovals(all.loadAll());
+    QVERIFY(jobtest::run(allJob));
+    QCOMPARE(allReport.successes(), QStringList {QString()});
+    QCOMPARE(crowded->store->batchSizes(u"contacts"_s), (QList<int> {20, 1}));
+    QSet<QByteArray> ungrouped;
+    for (const QByteArray& line : crowded->restoreLines(u"contacts"_s))
+        if (line.startsWith("$ungroup:"))
+            ungrouped.insert(line);
+    QCOMPARE(ungrouped.size(), 21);
+}
+
+void TestContactJobs::groupRemovals_failures_leaveTheCacheAsItWas_data()
+{
+    QTest::addColumn<Fault>("fault"); // step 2 answers the batch
+    QTest::addColumn<QString>("error");
+    const auto at2 = [](Fault::Kind kind, const QByteArray& text = {}) { return Fault(kind, u"contacts"_s, 2, text); };
+    QTest::newRow("garbage") << at2(Fault::Kind::WrongLineAt, "$batch:it worked!")
+                             << u"invalid answer to a batch: $batch:it worked!"_s;
+    QTest::newRow("id for a row never sent") << at2(Fault::Kind::WrongLineAt, "$batch:7/1/1/-4=>7/1/1/40")
+                                             << u"the phone answered with an id for a row it was not sent: 7/1/1/-4"_s;
+    QTest::newRow("phone error") << at2(Fault::Kind::ErrorAt, "Storage is full") << u"Storage is full"_s;
+    QTest::newRow("close") << at2(Fault::Kind::CloseAt, "$bat") << u"*"_s;
+    QTest::newRow("stall") << at2(Fault::Kind::StallAt) << u"The phone did not answer within 0.3 seconds."_s;
+    QTest::newRow("cancel") << at2(Fault::Kind::StallAt) << QString();
+}
+
+// Whatever goes wrong, the sender posts one clear error (a cancel none),
+// nothing as a success, and the caller's rollback leaves the cache as it was.
+void TestContactJobs::groupRemovals_failures_leaveTheCacheAsItWas()
+{
+    QFETCH(Fault, fault);
+    QFETCH(QString, error);
+    static int n = 70;
+    START_PHONE(phone, u"127.0.121.%1"_s.arg(++n), groupedContacts());
+    const QString file = m_dir + u"/groupfail%1.db"_s.arg(n);
+    LocalContactsDb db(file, rule());
+    QCOMPARE(load(*phone, db), QString());
+    const QByteArray before = testsupport::readFile(file);
+    phone->sim->addFault(fault);
+    const QList<pim::_Contact> contacts = changeGroups(db);
+    RecordingJobReport report;
+    AndroidSendChangesThread job(&phone->device, &db, &report);
+    job.setGroupRemovals(contacts);
+    job.setReplyTimeoutMs(error.isEmpty() ? -1 : 300);
+    if (error.isEmpty())
+        CHECKED(jobtest::cancelWhenStalled(job, report,
+                                           [&] { return phone->restoreLines(u"contacts"_s).contains("$end:"); }));
+    else
+        QVERIFY(jobtest::run(job));
+    phone->sim->releaseStalls();
+    db.endTran(report.succeeded());
+    QVERIFY(report.successes().isEmpty());
+    if (error.isEmpty())
+        QVERIFY(report.errors().isEmpty());
+    else if (error == u"*"_s)
+        QCOMPARE(report.errors().size(), 1);
+    else
+        QCOMPARE(report.errors(), QStringList {error});
+    QVERIFY(testsupport::readFile(file) == before); // the cache file byte for byte
+    QCOMPARE(db.connection().tranDepth(), 0);
+    QCOMPARE(phone->restoreLines(u"contacts"_s).count("$batch:"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestContactJobs)

@@ -104,6 +104,7 @@ private Q_SLOTS:
         QTest::newRow("unknown contact") << QByteArray("$ent:3/6/6/-4,mobile,,") << QByteArray("does not have");
         QTest::newRow("unknown row") << QByteArray("$ent:3/7/7/11,mobile,,") << QByteArray("is not on the phone");
         QTest::newRow("twice") << QByteArray("$del:3/7/7/9\n$del:3/7/7/9") << QByteArray("twice");
+        QTest::newRow("ungroup, bad id") << QByteArray("$ungroup:7x") << QByteArray("bad $ungroup:");
     }
     void contactsRestore_answersWhatItMade_andRefusesBadLines()
     {
@@ -136,6 +137,29 @@ private Q_SLOTS:
                 all += l + '\n';
             QVERIFY2(all.contains("$ent:" + answer.mid(answer.indexOf("=>") + 2)), all.constData());
         }
+    }
+
+    // "$ungroup:" takes the contact out of all its groups and keeps its
+    // other rows; a contact the phone does not have has nothing to leave.
+    void contactsRestore_ungroupRemovesTheGroupRowsOnly()
+    {
+        m_sim->contactBook().setContacts(
+            phonesim::Fixture::fromJson(
+                QJsonDocument::fromJson(R"({"contacts": [{"id": 7, "rows": [{"kind": 1, "id": 8, "data2": "Bo"},
+                                        {"kind": 7, "id": 5, "data2": "Club"}, {"kind": 3, "id": 9, "data1": "+2"},
+                                        {"kind": 7, "id": 6, "data2": "Work"}]}]})")
+                    .object())
+                .contacts());
+        QByteArray first;
+        auto s = session(&first, "restore:contacts");
+        QVERIFY(s);
+        QCOMPARE(exchange(*s, "$batch:\n$ungroup:7\n$ungroup:6\n$end:\n"), QByteArray("$batch:"));
+        QCOMPARE(exchange(*s, "$bye:\n"), QByteArray());
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
+        QStringList rows;
+        for (const phonesim::SimRow& r : m_sim->contactBook().contacts().value(0).rows)
+            rows << r.id;
+        QCOMPARE(rows, QStringList({"1/7/7/8", "3/7/7/9"}));
     }
 
     void pcError_isRecorded_andStopEndsAStalledSession()

@@ -160,4 +160,14 @@ bool ContactBook::remove(const QString& id)
     return c->rows.removeIf([&](const SimRow& r) { return r.id == id; }) > 0;
 }
 
+bool ContactBook::removeGroups(qint64 contactId)
+{
+    QMutexLocker lock(&m_mutex);
+    SimContact* c = find(contactId);
+    if (!c)
+        return false;
+    c->rows.removeIf([](const SimRow& r) { return r.kind == 7; });
+    return true;
+}
+
 } // namespace phonesim

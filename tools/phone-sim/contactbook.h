@@ -39,6 +39,9 @@ public:
     // Removes the row, or the whole contact for a name row's id; false when
     // nothing was there.
     bool remove(const QString& id);
+    // Takes the contact out of every group it is in (its group rows go);
+    // false when the phone has no such contact.
+    bool removeGroups(qint64 contactId);
 
 private:
     SimContact* find(qint64 id);

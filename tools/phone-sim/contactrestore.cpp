@@ -16,6 +16,7 @@ constexpr int kMaxContacts = 20;
 
 struct Line {
     bool deletion = false;
+    bool ungroup = false; // id[1] is the contact to take out of its groups
     SimRow row;
     qint64 id[4] = {};
 };
@@ -32,6 +33,17 @@ QList<Line> readBatch(Session& s, RestoreStore& store, const ContactBook& book)
             return lines;
         Line line;
         QString why;
+        if (raw.startsWith("$ungroup:")) {
+            if (!restorelines::decodeInt(raw.mid(9), &line.id[1]) || line.id[1] < 0)
+                restorelines::fail(s, store, QStringLiteral("bad $ungroup: line [%1]").arg(restorelines::shown(raw)));
+            line.ungroup = true;
+            line.row.id = QString::number(line.id[1]);
+            contacts.insert(line.id[1]);
+            if (newContacts + contacts.size() > kMaxContacts)
+                restorelines::fail(s, store, QStringLiteral("more than %1 contacts in a batch").arg(kMaxContacts));
+            lines.append(line);
+            continue;
+        }
         if (raw.startsWith("$ent:")) {
             if (!checkEnt(raw.mid(5), &line.row, &why))
                 restorelines::fail(s, store,
@@ -41,7 +53,8 @@ QList<Line> readBatch(Session& s, RestoreStore& store, const ContactBook& book)
             line.row.id = QString::fromLatin1(raw.mid(5));
         } else {
             restorelines::fail(
-                s, store, QStringLiteral("expected $ent:, $del: or $end:, got [%1]").arg(restorelines::shown(raw)));
+                s, store,
+                QStringLiteral("expected $ent:, $del:, $ungroup: or $end:, got [%1]").arg(restorelines::shown(raw)));
         }
         if (!splitQuad(line.row.id, line.id) || line.id[0] < 1 || line.id[0] > 13)
             restorelines::fail(s, store, QStringLiteral("bad id quadruple [%1]").arg(restorelines::shown(raw)));
@@ -69,7 +82,10 @@ QList<Line> readBatch(Session& s, RestoreStore& store, const ContactBook& book)
 QVariantMap record(const Line& line, const QString& newId)
 {
     QVariantMap r = line.row.columns;
-    r.insert(QStringLiteral("command"), line.deletion ? QStringLiteral("del") : QStringLiteral("ent"));
+    r.insert(QStringLiteral("command"),
+             line.ungroup        ? QStringLiteral("ungroup")
+                 : line.deletion ? QStringLiteral("del")
+                                 : QStringLiteral("ent"));
     r.insert(QStringLiteral("id"), line.row.id);
     r.insert(QStringLiteral("newId"), newId);
     return r;
@@ -87,7 +103,9 @@ void contactsRestoreSession(Session& s, RestoreStore& store)
         QList<QVariantMap> records;
         for (const Line& l : batch) {
             QString newId;
-            if (l.deletion)
+            if (l.ungroup)
+                book.removeGroups(l.id[1]);
+            else if (l.deletion)
                 book.remove(l.row.id);
             else if (l.id[3] >= 0)
                 book.updateRow(l.row);

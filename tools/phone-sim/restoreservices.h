@@ -38,9 +38,10 @@ public:
     // calendars: calendar, start, end, tz, summary, description, allDay,
     // rrule, reminders (a list of "minutes,method" texts); upload: one
     // record per stored file: path, size, blocks (the block sizes in order);
-    // contacts: one per "$ent:" or "$del:" line: command ("ent", "del"), id
-    // (as sent), newId (what the phone answered for a row it made, else
-    // empty) and the row's columns ("data1".."data15").
+    // contacts: one per "$ent:", "$del:" or "$ungroup:" line: command
+    // ("ent", "del", "ungroup"), id (as sent), newId (what the phone answered
+    // for a row it made, else empty) and the row's columns
+    // ("data1".."data15").
     // media: one record per offer: name, time, source, album, device (the
     // sender's name), taken, and for a taken file stored (its path), size,
     // blocks.

@@ -53,6 +53,7 @@ FileSysMainForm::FileSysMainForm(Node* sourceNode, Node* devicesRoot, QWidget* p
 {
     form->setupUi(this);
     connect(form->treeFiles, &MyTreeView::doubleClicked, this, &FileSysMainForm::dbClicked);
+    connect(form->treeFiles, &MyTreeView::onSelectionChanged, this, &FileSysMainForm::onFileSelectionChanged);
     connect(form->treeFiles, &MyTreeView::expanded, this, &FileSysMainForm::onFolderExpanded);
     connect(form->treeFiles, &MyTreeView::createContextMenu, this, &FileSysMainForm::contextMenu);
     form->treeFiles->setModel(model);
@@ -188,6 +189,21 @@ bool FileSysMainForm::listFolder(FileNode* node)
     model->addFileNodes(node, entry->children);
     node->listed = true;
     return true;
+}
+
+void FileSysMainForm::onFileSelectionChanged(const QItemSelection& selected, const QItemSelection&)
+{
+    if (selected.isEmpty() || !source().isConnectedPhone())
+        return;
+    FileNode* node = ItemModelFileSys::fileNode(selected.first().topLeft());
+    if (!node || node->listed)
+        return;
+    // A file has nothing to list; a folder that fails stays unlisted, so
+    // selecting it again tries again.
+    if (node->entry->isDir)
+        listFolder(node);
+    else
+        node->listed = true;
 }
 
 void FileSysMainForm::onFolderExpanded(const QModelIndex& index)

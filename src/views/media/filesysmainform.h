@@ -4,7 +4,10 @@
 //
 // A connected phone's tree is read folder by folder over one connection
 // that the page holds (AndroidLoadFileSys): "/" when the page is made, a
-// folder when it is first expanded. Every request runs as a task under a
+// folder when it is first selected or expanded, whichever comes first (a
+// folder an Extract listed already is made from what it read). A listing
+// that failed leaves the folder unlisted, so the next selection or
+// expansion tries again. Every request runs as a task under a
 // progress dialog, so the window never waits on the phone and Cancel ends
 // it. A virtual device's tree is its local folder "file-sys", read whole
 // when the page is made; Extract copies those local files, Import Files and
@@ -20,6 +23,7 @@
 #include "views/common/abscategorypage.h"
 #include "views/media/itemmodelfilesys.h"
 
+#include <QItemSelection>
 #include <QList>
 
 #include <memory>
@@ -58,8 +62,8 @@ public:
 
 public slots:
     void dbClicked(const QModelIndex& index);
-    // Lists a folder the first time it is expanded.
-    void onFolderExpanded(const QModelIndex& index);
+    // Lists the first newly selected row's folder if it is not listed yet.
+    void onFileSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void contextMenu() { execContextMenu(); }
     void miExport() { downloadSelected(selectedEntries()); }
     void miToolbarExport();
@@ -76,6 +80,8 @@ private:
     QList<FileNode*> selectedTopmostNodes() const;
     QList<_RemoteFile*> selectedEntries() const;
 
+    // Lists a folder the first time it is expanded.
+    void onFolderExpanded(const QModelIndex& index);
     // Places a folder's entries under its node, listing the folder on the
     // phone when its entry has none yet. False when it could not be listed.
     bool listFolder(FileNode* node);

@@ -1,7 +1,8 @@
 // The file-system page end to end against a simulated phone that records
 // every request. Deleting on a phone cannot be undone, so the tests prove
 // that only what the user chose is listed, copied, sent or deleted: folders
-// listed when first expanded, entries listed outside their folder and the
+// listed once, when first selected or expanded (a failed listing tried
+// again on the next selection), entries listed outside their folder and the
 // top level kept from deletion, a folder and a file inside it copied once,
 // a cancelled listing that downloads nothing, a local tree imported twice
 // without duplicate rows, refusals named, and a virtual device that reaches
@@ -9,6 +10,7 @@
 // faults are the jobs' tests.)
 #include "views/media/filesysmainform.h"
 
+#include "phonelink/androidloadfilesys.h"
 #include "shell/multiselfiledialog.h"
 
 #include "mediapagetest.h"
@@ -70,7 +72,8 @@ private Q_SLOTS:
     // listed, imported into or extracted. The phone stalls while an Extract
     // lists a folder: Cancel ends it within a second, nothing is downloaded
     // and nothing half listed is kept. A folder listed for an Extract is not
-    // listed again, and a file chosen with its folder comes once.
+    // listed again when first selected, and a file chosen with its folder
+    // comes once.
     void phone_listsLazily_guardsWhatCannotGo_extractsEachFileOnce()
     {
         auto phone = startPhone();
@@ -112,26 +115,35 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(requests(*phone, "$del:").isEmpty());
 
-        const QModelIndex dcim = row(page, "DCIM", sdcard);
-        select(page, {dcim});
+        // The toolbar with nothing selected takes the whole top level, and
+        // lists /sdcard/DCIM for it.
+        page.treeView()->selectionModel()->clearSelection();
         prompt.answerDirectory(testsupport::makeTempDir("never"));
         bool triggered = false;
         const qint64 took = cancelProgressWhen(
             &page, [&] { return requests(*phone, "$path:").contains("$path:/sdcard/DCIM"); },
-            [&] { triggered = triggerMenuAction(page, "Extract Files"); });
+            [&] { triggered = triggerAction(page, "Extract Files"); });
         CHECKED(triggered);
         QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(phone->sim->linesReceived("download").isEmpty());
         phone->sim->releaseStalls();
+        // Once the listing went through, a file whose announced size is
+        // wrong fails the download.
+        prompt.answerDirectory(testsupport::makeTempDir("all"));
+        prompt.answerMessage(QMessageBox::Ok, "download /long.bin failed");
+        CHECKED(triggerAction(page, "Extract Files"));
+        VERIFY_SCRIPT_DONE(prompt);
 
+        const QModelIndex dcim = row(page, "DCIM", sdcard);
+        QCOMPARE(page.fileModel()->rowCount(dcim), 0);
+        select(page, {dcim});
+        QCOMPARE(column(*page.fileModel(), 0, dcim), QStringList({"café.mp3", "照片.jpg"}));
+        QCOMPARE(requests(*phone, "$path:").count("$path:/sdcard/DCIM"), 2);
         const QString first = testsupport::makeTempDir("first"), second = testsupport::makeTempDir("second");
         prompt.answerDirectory(first);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 2 files.");
         CHECKED(triggerMenuAction(page, "Extract Files"));
-        page.treeView()->expand(dcim);
-        QCOMPARE(column(*page.fileModel(), 0, dcim), QStringList({"café.mp3", "照片.jpg"}));
-        QCOMPARE(requests(*phone, "$path:").count("$path:/sdcard/DCIM"), 2);
         select(page, {dcim, row(page, "café.mp3", dcim)});
         prompt.answerDirectory(second);
         prompt.answerMessage(QMessageBox::Ok, "Successfully extracted 2 files.");
@@ -141,16 +153,75 @@ private Q_SLOTS:
             QCOMPARE(testsupport::filesBelow(dir), QStringList({"DCIM/café.mp3", "DCIM/照片.jpg"}));
         QCOMPARE(testsupport::readFile(second + "/DCIM/café.mp3"), QByteArray("not really music"));
         QCOMPARE(phone->sim->linesReceived("download").count("$dload:/sdcard/DCIM/café.mp3"), 2);
-
-        // The toolbar with nothing selected takes the whole top level; a
-        // file whose announced size is wrong fails it.
-        page.treeView()->selectionModel()->clearSelection();
-        prompt.answerDirectory(testsupport::makeTempDir("all"));
-        prompt.answerMessage(QMessageBox::Ok, "download /long.bin failed");
-        CHECKED(triggerAction(page, "Extract Files"));
-        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(requests(*phone, "$path:").count("$path:/sdcard/DCIM"), 2);
         select(page, {row(page, "big.bin", sdcard)});
         QVERIFY(mediapage::screenshot(page, QSize(907, 420), "filesys_page"));
+    }
+
+    // A folder is listed once, when first expanded or first selected,
+    // whichever comes first; a file is only marked. A listing that fails
+    // shows its error (Cancel none), leaves the tree as it was and the
+    // folder unlisted: selecting it again lists it.
+    void phone_listsAFolderOnce_onSelectionOrExpansion_data()
+    {
+        QTest::addColumn<Fault>("fault"); // step 14: the first line of /sdcard/DCIM
+        QTest::addColumn<QString>("error"); // empty: Cancel is pressed
+        QTest::newRow("phone error") << Fault(Fault::Kind::ErrorAt, "files", 14, "No such folder") << "No such folder";
+        QTest::newRow("close") << Fault(Fault::Kind::CloseAt, "files", 14, "$fil")
+                               << "The remote host closed the connection";
+        QTest::newRow("garbage") << Fault(Fault::Kind::WrongLineAt, "files", 14, "$hello:")
+                                 << "invalid command($end:,$file:,$folder:), $hello:";
+        QTest::newRow("stall") << Fault(Fault::Kind::StallAt, "files", 14) << "Socket operation timed out";
+        QTest::newRow("cancel") << Fault(Fault::Kind::StallAt, "files", 14) << QString();
+    }
+    void phone_listsAFolderOnce_onSelectionOrExpansion()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QString, error);
+        auto phone = startPhone();
+        QVERIFY2(phone->ok(), qPrintable(phone->error));
+        phone->sim->addFault(fault);
+        ScriptedPrompt prompt;
+        Page page(addPhone(*phone), devicesRoot());
+        checkModel(page.fileModel());
+        const QStringList inSdcard {"..", "big.bin", "DCIM", "empty.txt", "notes.txt", "sdcard", "Москва.txt"};
+        const QModelIndex sdcard = row(page, "sdcard");
+        page.treeView()->expand(sdcard);
+        select(page, {sdcard});
+        QCOMPARE(column(*page.fileModel(), 0, sdcard), inSdcard);
+        const QModelIndex notes = row(page, "notes.txt", sdcard);
+        select(page, {notes});
+        QVERIFY(ItemModelFileSys::fileNode(notes)->listed);
+        QCOMPARE(requests(*phone, "$path:"), QStringList({"$path:/", "$path:/sdcard"}));
+
+        if (fault.kind == Fault::Kind::StallAt && !error.isEmpty())
+            page.findChild<AndroidLoadFileSys*>()->setLineTimeoutMs(300);
+        const QModelIndex dcim = row(page, "DCIM", sdcard);
+        if (error.isEmpty()) {
+            const qint64 took = cancelProgressWhen(
+                &page, [&] { return requests(*phone, "$path:").contains("$path:/sdcard/DCIM"); },
+                [&] { select(page, {dcim}); });
+            QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
+        } else {
+            prompt.answerMessage(QMessageBox::Ok, error);
+            select(page, {dcim});
+        }
+        VERIFY_SCRIPT_DONE(prompt);
+        phone->sim->releaseStalls();
+        QCOMPARE(prompt.messages().size(), error.isEmpty() ? 0 : 1);
+        QCOMPARE(page.fileModel()->rowCount(dcim), 0);
+        QVERIFY(!ItemModelFileSys::fileNode(dcim)->listed);
+        QCOMPARE(column(*page.fileModel(), 0, sdcard), inSdcard);
+        QCOMPARE(requests(*phone, "$path:").count("$path:/sdcard/DCIM"), 1);
+
+        // Selected again, the folder is listed; expanded then, not again.
+        select(page, {dcim});
+        QCOMPARE(column(*page.fileModel(), 0, dcim), QStringList({"café.mp3", "照片.jpg"}));
+        page.treeView()->expand(dcim);
+        QCOMPARE(column(*page.fileModel(), 0, dcim), QStringList({"café.mp3", "照片.jpg"}));
+        QCOMPARE(requests(*phone, "$path:").count("$path:/sdcard/DCIM"), 2);
+        QCOMPARE(requests(*phone, "$path:").size(), 4);
+        QVERIFY(prompt.unexpected().isEmpty());
     }
 
     // Hidden files, an empty folder, a link loop, files either side of the
