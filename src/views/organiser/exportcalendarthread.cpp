@@ -46,13 +46,15 @@ bool inRange(const QDate& date)
 }
 
 // The day of an all-day event. The phone keeps such events at midnight of
-// their time zone, UTC when it names none: the date is read in that zone,
-// never in the PC's (an empty name would give the PC's zone).
+// their time zone, UTC when it names none or one we do not take: the date
+// is read in that zone, never in the PC's. Invalid for an instant before the
+// year 2, where the zone's rules would not end.
 QDate allDayDate(const QDateTime& dt, const QString& tz)
 {
-    const QByteArray name = tz.trimmed().toUtf8();
-    const QTimeZone zone = name.isEmpty() ? QTimeZone() : QTimeZone(name);
-    return zone.isValid() ? dt.toTimeZone(zone).date() : dt.toUTC().date();
+    const QDateTime utc = dt.toUTC();
+    if (!utc.isValid() || utc.date().year() < 2)
+        return QDate();
+    return utc.toTimeZone(records::eventTimeZone(tz)).date();
 }
 
 // The DTSTART and DTEND lines of an event (DTEND empty when none is
