@@ -1,8 +1,120 @@
 #include "recordtime.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 
 namespace records {
+
+namespace {
+
+bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool isLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// Reads a POSIX TZ rule ("std offset [dst [offset],start[/time],end[/time]]")
+// and accepts it only when every field is in range: Qt's rule arithmetic
+// never ends on a month above 12, a week above 5 or a weekday above 6.
+class PosixRule {
+public:
+    explicit PosixRule(QStringView text)
+        : s(text)
+    {
+    }
+
+    bool valid()
+    {
+        if (!name() || !clock(2, 24))
+            return false;
+        if (atEnd())
+            return true; // standard time only
+        if (!name())
+            return false;
+        if (peek() != u',' && !clock(2, 24))
+            return false;
+        return take(u',') && transition() && take(u',') && transition() && atEnd();
+    }
+
+private:
+    bool atEnd() const { return i == s.size(); }
+    char16_t peek() const { return atEnd() ? u'\0' : s[i].unicode(); }
+    bool take(char16_t c)
+    {
+        if (peek() != c)
+            return false;
+        ++i;
+        return true;
+    }
+
+    // Three letters or more, or "<...>" around three or more letters,
+    // digits and signs.
+    bool name()
+    {
+        const qsizetype from = i;
+        if (take(u'<')) {
+            while (isLetter(peek()) || isDigit(peek()) || peek() == u'+' || peek() == u'-')
+                ++i;
+            return i - from - 1 >= 3 && take(u'>');
+        }
+        while (isLetter(peek()))
+            ++i;
+        return i - from >= 3;
+    }
+
+    // minDigits to maxDigits decimal digits of a value from min to max.
+    bool number(int minDigits, int maxDigits, int min, int max)
+    {
+        int digits = 0;
+        int value = 0;
+        for (; digits < maxDigits && isDigit(peek()); ++digits, ++i)
+            value = value * 10 + (peek() - u'0');
+        return digits >= minDigits && value >= min && value <= max;
+    }
+
+    // [+-]h[:mm[:ss]]: an offset, or the time of day of a transition.
+    bool clock(int hourDigits, int maxHours)
+    {
+        if (peek() == u'+' || peek() == u'-')
+            ++i;
+        if (!number(1, hourDigits, 0, maxHours))
+            return false;
+        for (int part = 0; part < 2 && take(u':'); ++part) {
+            if (!number(2, 2, 0, 59))
+                return false;
+        }
+        return true;
+    }
+
+    // Mm.w.d, Jn or n, then an optional time of day (up to 167 hours, as
+    // tz files write them).
+    bool transition()
+    {
+        bool date = false;
+        if (take(u'M'))
+            date = number(1, 2, 1, 12) && take(u'.') && number(1, 1, 1, 5) && take(u'.') && number(1, 1, 0, 6);
+        else if (take(u'J'))
+            date = number(1, 3, 1, 365);
+        else
+            date = number(1, 3, 0, 365);
+        return date && (!take(u'/') || clock(3, 167));
+    }
+
+    QStringView s;
+    qsizetype i = 0;
+};
+
+QTimeZone validOrUtc(const QTimeZone& zone)
+{
+    return zone.isValid() ? zone : QTimeZone::utc();
+}
+
+} // namespace
 
 qint64 secsSinceEpoch(const QDateTime& dt)
 {
@@ -19,6 +131,37 @@ QDateTime dateTimeFromSecs(qint64 secs)
     if (secs > kLimit || secs < -kLimit)
         return QDateTime();
     return QDateTime::fromMSecsSinceEpoch(secs * 1000);
+}
+
+QTimeZone eventTimeZone(const QString& text)
+{
+    // A phone names a fixed offset as Java does: "GMT+5" is five hours
+    // ahead of UTC.
+    static const QRegularExpression offset(
+        QRegularExpression::anchoredPattern(QStringLiteral("(?:UTC|GMT)(?:([+-])(\\d{1,2})(?::?(\\d{2}))?)?")));
+    // Area/Location names: letters, digits, "_", "+" and "-"; no dots, so
+    // no way out of the zone folder.
+    static const QRegularExpression iana(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z][A-Za-z0-9_+-]*(?:/[A-Za-z0-9_+-]+)*")));
+    constexpr qsizetype kMaxLength = 100;
+
+    const QString name = text.trimmed();
+    if (name.isEmpty() || name.size() > kMaxLength)
+        return QTimeZone::utc();
+    if (const QRegularExpressionMatch m = offset.match(name); m.hasMatch()) {
+        const int hours = m.captured(2).toInt();
+        const int minutes = m.captured(3).toInt();
+        if (hours > 14 || minutes > 59)
+            return QTimeZone::utc();
+        const int seconds = hours * 3600 + minutes * 60;
+        return validOrUtc(QTimeZone(m.captured(1) == QLatin1String("-") ? -seconds : seconds));
+    }
+    // A name holds no comma, so no rule of its own: Qt takes the system's
+    // zone file of that name or, without one, standard time alone. A rule
+    // is checked field by field first.
+    if (iana.match(name).hasMatch() || PosixRule(name).valid())
+        return validOrUtc(QTimeZone(name.toUtf8()));
+    return QTimeZone::utc();
 }
 
 qint32 hashSecs(const QDateTime& dt)

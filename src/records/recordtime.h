@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QTimeZone>
 
 namespace records {
 
@@ -12,6 +13,13 @@ namespace records {
 qint64 secsSinceEpoch(const QDateTime& dt);
 // The inverse: seconds since 1970 as a local date-time.
 QDateTime dateTimeFromSecs(qint64 secs);
+// The time zone a phone's zone text names, UTC for an empty text or one
+// that is not accepted. Only texts whose conversions end are handed to Qt
+// (its rule arithmetic loops for good on some rules): an IANA id, a UTC
+// offset ("UTC", "UTC+05:30", "GMT-3") or a POSIX rule whose every field is
+// in range ("CET-1CEST,M3.5.0,M10.5.0/3"). Even with an accepted zone, Qt's
+// rules do not end for instants before the year 2: convert only later ones.
+QTimeZone eventTimeZone(const QString& text);
 // The 32-bit form of the seconds that the duplicate hashes were always made
 // of; wraps after 2038 on purpose so that stored hashes keep matching.
 qint32 hashSecs(const QDateTime& dt);

@@ -9,6 +9,8 @@
 #include <QTimeZone>
 #include <QUuid>
 
+#include <optional>
+
 namespace {
 
 constexpr int kMaxLineOctets = 75;
@@ -46,53 +48,89 @@ bool inRange(const QDate& date)
 }
 
 // The day of an all-day event. The phone keeps such events at midnight of
-// their time zone, UTC when it names none: the date is read in that zone,
-// never in the PC's (an empty name would give the PC's zone).
-QDate allDayDate(const QDateTime& dt, const QString& tz)
+// their time zone, UTC when it names none or one we do not take: the date
+// is read in that zone, never in the PC's. Invalid for an instant before the
+// year 2, where the zone's rules would not end.
+QDate allDayDate(const QDateTime& dt, const QTimeZone& zone)
 {
-    const QByteArray name = tz.trimmed().toUtf8();
-    const QTimeZone zone = name.isEmpty() ? QTimeZone() : QTimeZone(name);
-    return zone.isValid() ? dt.toTimeZone(zone).date() : dt.toUTC().date();
+    const QDateTime utc = dt.toUTC();
+    if (!utc.isValid() || utc.date().year() < 2)
+        return QDate();
+    return utc.toTimeZone(zone).date();
 }
 
-// The DTSTART and DTEND lines of an event (DTEND empty when none is
-// written): timed events in UTC, all-day events as their dates. False for an
-// event that cannot be written: no start (the phone sends second 0 for a
-// start it does not have) or a date outside the years 1 to 9999.
-bool eventTimes(const CalendarEventRecord& e, QString* startLine, QString* endLine)
+// When an event happens, as both formats write it.
+struct EventTimes {
+    bool allDay = false;
+    // An all-day event's first day and the day its end falls on (invalid
+    // when it has no end).
+    QDate firstDay;
+    QDate endDay;
+    // A timed event's start and end in UTC (the end invalid when none).
+    QDateTime start;
+    QDateTime end;
+};
+
+// Nothing for an event that cannot be written: no start (the phone sends
+// second 0 for a start it does not have; secsSinceEpoch gives 0 for an
+// invalid one too) or a date outside the years 1 to 9999.
+std::optional<EventTimes> eventTimes(const CalendarEventRecord& e)
 {
-    if (!e.start.isValid() || records::secsSinceEpoch(e.start) == 0)
-        return false;
-    // An end that is missing is left out, and so is an end that is not after
-    // the start (RFC 5545 wants DTEND later than DTSTART): the event then
-    // lasts its start's day or instant.
-    endLine->clear();
-    if (e.allDay != 0) {
-        const QDate first = allDayDate(e.start, e.tz);
-        if (!inRange(first))
-            return false;
-        *startLine = QStringLiteral("DTSTART;VALUE=DATE:") + first.toString(QStringLiteral("yyyyMMdd"));
-        if (e.end.isValid()) {
-            const QDate last = allDayDate(e.end, e.tz);
-            if (!inRange(last))
-                return false;
-            if (last > first)
-                *endLine = QStringLiteral("DTEND;VALUE=DATE:") + last.toString(QStringLiteral("yyyyMMdd"));
+    if (records::secsSinceEpoch(e.start) == 0)
+        return std::nullopt;
+    // An end the phone does not have arrives as second 0 too.
+    const bool hasEnd = records::secsSinceEpoch(e.end) != 0;
+    EventTimes t;
+    t.allDay = e.allDay != 0;
+    if (t.allDay) {
+        const QTimeZone zone = records::eventTimeZone(e.tz);
+        t.firstDay = allDayDate(e.start, zone);
+        if (!inRange(t.firstDay))
+            return std::nullopt;
+        if (hasEnd) {
+            t.endDay = allDayDate(e.end, zone);
+            if (!inRange(t.endDay))
+                return std::nullopt;
         }
-        return true;
+        return t;
     }
-    const QDateTime start = e.start.toUTC();
-    if (!inRange(start.date()))
-        return false;
-    *startLine = QStringLiteral("DTSTART:") + dateTimeValue(start) + QLatin1Char('Z');
-    if (e.end.isValid()) {
-        const QDateTime end = e.end.toUTC();
-        if (!inRange(end.date()))
-            return false;
-        if (end > start)
-            *endLine = QStringLiteral("DTEND:") + dateTimeValue(end) + QLatin1Char('Z');
+    t.start = e.start.toUTC();
+    if (!inRange(t.start.date()))
+        return std::nullopt;
+    if (hasEnd) {
+        t.end = e.end.toUTC();
+        if (!inRange(t.end.date()))
+            return std::nullopt;
     }
-    return true;
+    return t;
+}
+
+// The DTSTART line of an event and its DTEND line when one is written:
+// timed events in UTC, all-day events as their dates. An end that is
+// missing is left out, and so is an end that is not after the start
+// (RFC 5545 wants DTEND later than DTSTART): the event then lasts its
+// start's day or instant.
+QStringList icalTimes(const EventTimes& t)
+{
+    if (t.allDay) {
+        QStringList lines {QStringLiteral("DTSTART;VALUE=DATE:") + t.firstDay.toString(QStringLiteral("yyyyMMdd"))};
+        if (t.endDay.isValid() && t.endDay > t.firstDay)
+            lines.append(QStringLiteral("DTEND;VALUE=DATE:") + t.endDay.toString(QStringLiteral("yyyyMMdd")));
+        return lines;
+    }
+    QStringList lines {QStringLiteral("DTSTART:") + dateTimeValue(t.start) + QLatin1Char('Z')};
+    if (t.end.isValid() && t.end > t.start)
+        lines.append(QStringLiteral("DTEND:") + dateTimeValue(t.end) + QLatin1Char('Z'));
+    return lines;
+}
+
+// A CSV date: a timed event's time on the PC's clock, an all-day event's
+// day at midnight, the same on every PC.
+QString csvDate(const EventTimes& t, const QDate& day, const QDateTime& time)
+{
+    if (!t.allDay)
+        return ItemModelCalendar::dateText(time.toLocalTime());
+    return day.isValid() ? ItemModelCalendar::dateText(QDateTime(day, QTime(0, 0), QTimeZone::utc())) : QString();
 }
 
 // CSV fields are written as a text-mode writer would: every line break
@@ -188,15 +226,19 @@ QString ExportCalendarThread::write(Stream& out)
 
     const int total = int(events.size());
     int written = 0;
-    int leftOut = 0; // events an iCalendar file cannot hold
+    int leftOut = 0; // events without a start or with a date out of range
     for (const CalendarEventRecord& e : std::as_const(events)) {
         checkCanceled();
         ++written;
         postProgress(written, total, tr("%1 / %2").arg(written).arg(total));
-        if (csv)
-            writeCsvRow(out, e);
-        else if (!writeEvent(out, e, stamp))
+        const std::optional<EventTimes> times = eventTimes(e);
+        if (!times)
             ++leftOut;
+        else if (csv)
+            writeCsvRow(out, e, csvDate(*times, times->firstDay, times->start),
+                        csvDate(*times, times->endDay, times->end));
+        else
+            writeEvent(out, e, icalTimes(*times), stamp);
     }
     if (!csv)
         writeContentLine(out, QStringLiteral("END:VCALENDAR"));
@@ -206,15 +248,12 @@ QString ExportCalendarThread::write(Stream& out)
     return result;
 }
 
-bool ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e, const QString& stamp)
+void ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e, const QStringList& timeLines,
+                                      const QString& stamp)
 {
-    QString startLine, endLine;
-    if (!eventTimes(e, &startLine, &endLine))
-        return false;
     writeContentLine(out, QStringLiteral("BEGIN:VEVENT"));
-    writeContentLine(out, startLine);
-    if (!endLine.isEmpty())
-        writeContentLine(out, endLine);
+    for (const QString& line : timeLines)
+        writeContentLine(out, line);
     writeContentLine(out, QStringLiteral("DTSTAMP:") + stamp);
     const QString rule = ruleValue(e.rrule);
     if (!rule.isEmpty())
@@ -223,12 +262,12 @@ bool ExportCalendarThread::writeEvent(Stream& out, const CalendarEventRecord& e,
     writeContentLine(out, QStringLiteral("DESCRIPTION:") + escapeText(e.description));
     writeContentLine(out, QStringLiteral("UID:") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     writeContentLine(out, QStringLiteral("END:VEVENT"));
-    return true;
 }
 
-void ExportCalendarThread::writeCsvRow(Stream& out, const CalendarEventRecord& e)
+void ExportCalendarThread::writeCsvRow(Stream& out, const CalendarEventRecord& e, const QString& start,
+                                       const QString& end)
 {
-    out << csvText(e.summary) << ',' << csvQuote(ItemModelCalendar::dateText(e.start)) << ','
-        << csvQuote(ItemModelCalendar::dateText(e.end)) << ',' << csvText(e.rrule) << ',' << csvText(e.description);
+    out << csvText(e.summary) << ',' << csvQuote(start) << ',' << csvQuote(end) << ',' << csvText(e.rrule) << ','
+        << csvText(e.description);
     out.endLine();
 }

@@ -1,12 +1,14 @@
 // The calendar page end to end against simulated phones: the first load and
 // the cached second visit, export, backup and transfer to a second phone;
-// deletion on a backup page and a damaged database. The export job alone:
-// expected CSV and iCalendar files, and hostile events read back by
-// python3-icalendar.
+// deletion on a backup page and a damaged database; exports on PCs in other
+// zones and of zone texts whose conversions would never end. The export job
+// alone: expected CSV and iCalendar files, hostile events read back by
+// python3-icalendar, and a cancel.
 #include "views/organiser/calendarmainform.h"
 #include "views/organiser/exportcalendarthread.h"
 
 #include "records/localcalendarsdb.h"
+#include "records/recordtime.h"
 #include "shell/mytreeview.h"
 
 #include "organisertest.h"
@@ -258,16 +260,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("result");
-        // The table holds every event; the iCalendar file leaves out the one
-        // without a start.
-        const QString table = QStringLiteral("Successfully extracted 7 Calendar events.");
-        const QString ics = QStringLiteral("Successfully extracted 6 Calendar events.\nEvents left out for want of a "
-                                           "start or for a date outside the years 1 to 9999: 1");
-        QTest::newRow("events.csv") << QStringLiteral("calendar_expected.csv") << table;
-        QTest::newRow("events.CSV") << QStringLiteral("calendar_expected.csv") << table;
-        QTest::newRow("events.ics") << QStringLiteral("calendar_expected.ics") << ics;
-        QTest::newRow("events.txt") << QStringLiteral("calendar_expected.ics") << ics;
-        QTest::newRow("events") << QStringLiteral("calendar_expected.ics") << ics;
+        // Both formats leave out the event without a start.
+        const QString result
+            = QStringLiteral("Successfully extracted 6 Calendar events.\nEvents left out for want of a "
+                             "start or for a date outside the years 1 to 9999: 1");
+        QTest::newRow("events.csv") << QStringLiteral("calendar_expected.csv") << result;
+        QTest::newRow("events.CSV") << QStringLiteral("calendar_expected.csv") << result;
+        QTest::newRow("events.ics") << QStringLiteral("calendar_expected.ics") << result;
+        QTest::newRow("events.txt") << QStringLiteral("calendar_expected.ics") << result;
+        QTest::newRow("events") << QStringLiteral("calendar_expected.ics") << result;
     }
 
     void export_matchesTheExpectedFiles()
@@ -391,7 +392,176 @@ private Q_SLOTS:
                  }));
     }
 
+    // The table writes an all-day event's day as the phone keeps it, in
+    // every PC zone, and timed events on the PC's clock; it leaves out and
+    // counts the events the iCalendar file leaves out.
+    void phoneEvents_tableKeepsAllDayDatesInEveryZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("New York") << QByteArray("America/New_York")
+                                  << QStringList {
+                                         "Weekly without an end,6 Jul 2024 09:00:00,,FREQ=WEEKLY,",
+                                         "Twice,5 Jul 2024 09:00:00,5 Jul 2024 09:30:00,\"FREQ=DAILY;COUNT=2\r\n"
+                                         "ATTENDEE:mailto:eve@example.com\",",
+                                         "Call at nine in New York,4 Jul 2024 09:00:00,4 Jul 2024 10:00:00,,",
+                                         "Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
+                                     };
+        QTest::newRow("Kolkata") << QByteArray("Asia/Kolkata")
+                                 << QStringList {
+                                        "Weekly without an end,6 Jul 2024 18:30:00,,FREQ=WEEKLY,",
+                                        "Twice,5 Jul 2024 18:30:00,5 Jul 2024 19:00:00,\"FREQ=DAILY;COUNT=2\r\n"
+                                        "ATTENDEE:mailto:eve@example.com\",",
+                                        "Call at nine in New York,4 Jul 2024 18:30:00,4 Jul 2024 19:30:00,,",
+                                        "Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
+                                    };
+    }
+
+    void phoneEvents_tableKeepsAllDayDatesInEveryZone()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QStringList, rows);
+        LocalZone local(zone);
+        const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/zones.csv");
+        CHECKED(exportFromPhone(QStringLiteral("phone_calendar_zones.json"), path,
+                                QStringLiteral("Successfully extracted 4 Calendar events.\nEvents left out for want "
+                                               "of a start or for a date outside the years 1 to 9999: 3")));
+        rows.prepend(QStringLiteral("Summary,Start Date,End Date,RRule,Description"));
+        QCOMPARE(QString::fromUtf8(testsupport::readFile(path)), rows.join(QLatin1String("\r\n")) + "\r\n");
+    }
+
+    // Zone texts that Qt's rule arithmetic would never finish with: a rule
+    // naming a month above 12 is taken as UTC; a sound rule is followed from
+    // the year 2 on, and events before that are left out and counted. A
+    // fixed offset in the phone's own form and an old zone name are
+    // followed. Both formats, in two PC zones.
+    void phoneEvents_zoneRulesThatWouldNotEnd_exportAsUtcOrLeftOut_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("rows");
+        // Summary, first day, day after the last.
+        const QStringList ics {
+            "Month 15,2024-07-04,2024-07-05", "Rule in 2024,2024-07-04,2024-07-05",   "Offset,2024-07-04,2024-07-05",
+            "Old name,2024-07-03,2024-07-04", "Rule in year 2,0002-01-01,0002-01-02",
+        };
+        QTest::newRow("New York, iCalendar") << QByteArray("America/New_York") << QStringLiteral("rules.ics") << ics;
+        QTest::newRow("Kolkata, iCalendar") << QByteArray("Asia/Kolkata") << QStringLiteral("rules.ics") << ics;
+        const QStringList csv {
+            "Month 15,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
+            "Rule in 2024,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
+            "Offset,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
+            "Old name,3 Jul 2024 00:00:00,4 Jul 2024 00:00:00,,",
+            "Rule in year 2,1 Jan 0002 00:00:00,2 Jan 0002 00:00:00,,",
+        };
+        QTest::newRow("New York, table") << QByteArray("America/New_York") << QStringLiteral("rules.csv") << csv;
+        QTest::newRow("Kolkata, table") << QByteArray("Asia/Kolkata") << QStringLiteral("rules.csv") << csv;
+    }
+
+    void phoneEvents_zoneRulesThatWouldNotEnd_exportAsUtcOrLeftOut()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, file);
+        QFETCH(QStringList, rows);
+        LocalZone local(zone);
+        const QString path = testsupport::makeTempDir(QStringLiteral("export")) + u'/' + file;
+        CHECKED(exportFromPhone(QStringLiteral("phone_calendar_rules.json"), path,
+                                QStringLiteral("Successfully extracted 5 Calendar events.\nEvents left out for want "
+                                               "of a start or for a date outside the years 1 to 9999: 2")));
+        if (file.endsWith(QLatin1String(".csv"))) {
+            rows.prepend(QStringLiteral("Summary,Start Date,End Date,RRule,Description"));
+            QCOMPARE(QString::fromUtf8(testsupport::readFile(path)), rows.join(QLatin1String("\r\n")) + "\r\n");
+            return;
+        }
+        QStringList got;
+        for (const QJsonValue& v : organisertest::readWithPython(QStringLiteral("read_ics.py"), path).array())
+            got.append(QStringList {v[QLatin1String("SUMMARY")].toString(), v[QLatin1String("DTSTART")].toString(),
+                                    v[QLatin1String("DTEND")].toString()}
+                           .join(u','));
+        QCOMPARE(got, rows);
+    }
+
+    // A cancel among events whose zones and dates once kept the job from
+    // ever reaching its next cancel check: the job ends, says nothing and
+    // leaves no file, in both formats.
+    void export_cancelledAmongZoneRules_leavesNoFile()
+    {
+        QList<CalendarEventRecord> events;
+        for (int i = 0; i < 1200; ++i) {
+            CalendarEventRecord& e = events.emplace_back(0, 0, QStringLiteral("Cal"));
+            e.allDay = 1;
+            e.tz = i % 2 ? QStringLiteral("EST5EDT,M3.2.0,M15.1.0") : QStringLiteral("CET-1CEST,M3.5.0,M10.5.0/3");
+            e.start = QDateTime::fromSecsSinceEpoch(i % 3 ? 1720051200 : -62122550400);
+        }
+        const QString dir = testsupport::makeTempDir(QStringLiteral("export"));
+        for (const QString& name : {QStringLiteral("/cancelled.csv"), QStringLiteral("/cancelled.ics")}) {
+            testsupport::RecordingJobReport cancelled;
+            cancelled.cancelWhenProgressContains(QStringLiteral("10 / 1200"));
+            CHECKED(runExport<ExportCalendarThread>(events, dir + name, cancelled));
+            QCOMPARE(cancelled.endCount(), 0);
+        }
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // Which zone texts are followed, and the offset they give on a summer
+    // day; every other text is UTC. Each conversion here must end.
+    void zoneTexts_onlyThoseWhoseConversionsEndAreFollowed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("offset");
+        const auto row = [](const char* text, int offset) { QTest::newRow(text) << QString::fromUtf8(text) << offset; };
+        row("Europe/Berlin", 7200);
+        row("Asia/Calcutta", 19800);
+        row("Etc/GMT+5", -18000);
+        row("UTC+05:30", 19800);
+        row("GMT-3", -10800);
+        row("GMT+0545", 20700);
+        row("CET-1CEST,M3.5.0,M10.5.0/3", 7200);
+        row("<-03>3<-02>,M3.5.0/-2,M10.5.0/-1", -7200);
+        row("EST5EDT,J60,300", -14400);
+        // Taken as UTC.
+        row("EST5EDT,M3.2.0,M15.1.0", 0);
+        row("EST5EDT,M0.2.0,M11.1.0", 0);
+        row("EST5EDT,M3.9.0,M11.1.0", 0);
+        row("EST5EDT,M3.2.7,M11.1.0", 0);
+        row("EST5EDT,M3.2.0,M99999999999.1.0", 0);
+        row("EST5EDT,J0,J300", 0);
+        row("EST5EDT,M3.2.0", 0);
+        row("GMT+15", 0);
+        row("../../../../etc/localtime", 0);
+        row("/usr/share/zoneinfo/Europe/Berlin", 0);
+        row("Europe/Berlin\nX", 0);
+        row("", 0);
+    }
+
+    void zoneTexts_onlyThoseWhoseConversionsEndAreFollowed()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, offset);
+        const QTimeZone zone = records::eventTimeZone(text);
+        QVERIFY(zone.isValid());
+        QCOMPARE(zone.offsetFromUtc(QDateTime(QDate(2024, 7, 4), QTime(12, 0), QTimeZone::utc())), offset);
+    }
+
 private:
+    // Exports every event of a simulated phone made from fixture through its
+    // page into path, and checks the message that ends the export.
+    [[nodiscard]] bool exportFromPhone(const QString& fixture, const QString& path, const QString& result,
+                                       std::source_location at = std::source_location::current())
+    {
+        testsupport::SimPhone sim(QStringLiteral("127.0.112.24"),
+                                  testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/") + fixture));
+        HELPER_VERIFY2(sim.ok(), qPrintable(sim.error));
+        ScriptedPrompt prompt;
+        CalendarMainForm page(addPhone(sim), devicesRoot());
+        prompt.answerSaveFile(path);
+        prompt.answerMessage(QMessageBox::Ok, result);
+        if (!triggerAction(page, QStringLiteral("Extract Calendar events"), at))
+            return false;
+        HELPER_VERIFY_SCRIPT_DONE(prompt);
+        return true;
+    }
+
     std::unique_ptr<testsupport::SimPhone> m_sim;
     _AndroidDeviceItemNode* m_phone = nullptr;
 };
