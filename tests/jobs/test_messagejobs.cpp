@@ -4,7 +4,9 @@
 // phone that checks every line: the default-app handshake, batches, pictures
 // scaled or sent as they are, attachments that cannot go, the cache holding
 // exactly what the phone acknowledged, and a round trip through a second
-// phone.
+// phone. Pictures go from phone to phone under the names the first gave
+// them, and the second phone's loads (also failing ones) and a retry after
+// a failed batch keep every picture once.
 #include "jobs/androidrestoremessagesthread.h"
 #include "jobs/backupmmsthread.h"
 #include "jobs/deletemmsthread.h"
