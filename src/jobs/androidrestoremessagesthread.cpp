@@ -2,6 +2,7 @@
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androiddeviceinfo.h"
+#include "phonelink/androidloadmessagesthread.h"
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/jobreport.h"
@@ -36,6 +37,16 @@ bool holdsLineBreak(const QString& text)
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
 
+// The name the part goes under: the one the phone it came from gave it, so
+// that the message is known for the one stored when it comes back (the
+// store's own file name may carry a tag that tells apart parts of one
+// name); the file's name when the store holds none.
+QString sentName(const _MsgAttachment& att)
+{
+    const QString given = phoneNameToPathComponent(att.transfer_name);
+    return given.isEmpty() ? QFileInfo(att.localPath).fileName() : given;
+}
+
 // Whether the attachment can be announced: its file is there to be read,
 // and its type and name travel as plain text in one "$atta:" line (the type
 // also must not hold the field separator).
@@ -43,7 +54,25 @@ bool canSend(const _MsgAttachment& att)
 {
     const QFileInfo file(att.localPath);
     return !att.localPath.isEmpty() && file.isFile() && file.isReadable() && !holdsLineBreak(att.mime_type)
-        && !att.mime_type.contains(QLatin1Char(',')) && !holdsLineBreak(file.fileName());
+        && !att.mime_type.contains(QLatin1Char(',')) && !holdsLineBreak(sentName(att));
+}
+
+// Takes one piece for each key from the pieces the phone holds, when it
+// holds them all; false (nothing taken) otherwise.
+bool takePieces(QHash<QString, int>& onPhone, const QStringList& keys)
+{
+    if (keys.isEmpty())
+        return false;
+    QHash<QString, int> wanted;
+    for (const QString& k : keys)
+        ++wanted[k];
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        if (onPhone.value(it.key()) < it.value())
+            return false;
+    }
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
+        onPhone[it.key()] -= it.value();
+    return true;
 }
 
 // "$sms:" argument: date in milliseconds since 1970, direction, address,
@@ -133,22 +162,9 @@ void AndroidRestoreMessagesThread::restore()
     socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("mms2"));
     handshake();
 
-    // Which messages go: not those the phone holds already, as its cache
-    // knows it, nor a second one with the same content. Decided once, before
-    // the cache is written from another thread.
     cacheWriter->begin();
     const int total = int(messages.size());
-    goes.resize(total);
-    QSet<QString> keys;
-    for (int i = 0; i < total; ++i) {
-        const _MsgMessage* msg = messages.at(i);
-        const QString key = makeLogicHash(msg);
-        const bool onPhone = cacheWriter->store().findMessageByLogicHash(key) != 0;
-        if (onPhone)
-            ++held;
-        goes[i] = !keys.contains(key) && !onPhone;
-        keys.insert(key);
-    }
+    decideWhatGoes();
 
     int done = 0;
     while (done < total) {
@@ -184,6 +200,76 @@ void AndroidRestoreMessagesThread::restore()
     commitCache();
     if (progress)
         progress->postSucceed(resultText(done));
+}
+
+void AndroidRestoreMessagesThread::decideWhatGoes()
+{
+    // Which messages go: not those the phone holds already, as its cache
+    // knows it, nor a second one with the same content. Decided once, before
+    // the cache is written from another thread.
+    IOS6MessageDb& store = cacheWriter->store();
+    const int total = int(messages.size());
+    goes.resize(total);
+    // What the cache says the phone holds, piece by piece: a message that
+    // went there before and came back with a load may be stored under other
+    // file names, and so under another logic hash.
+    QHash<QString, int> pieces;
+    int read = 0;
+    messagepieces::readStored(store, messagepieces::Stored::All, [&](const QString&, const QStringList& keys) {
+        // A cache of many messages takes a moment: Cancel is heard meanwhile.
+        if (++read % 4096 == 0)
+            jobreport::checkCanceled(progress);
+        for (const QString& k : keys)
+            ++pieces[k];
+    });
+    QStringList hashes;
+    QList<QStringList> keys;
+    QHash<QString, bool> onPhone; // by logic hash
+    for (int i = 0; i < total; ++i) {
+        if ((i + 1) % 4096 == 0)
+            jobreport::checkCanceled(progress);
+        const _MsgMessage* msg = messages.at(i);
+        hashes.append(makeLogicHash(msg));
+        keys.append(pieceKeys(*msg));
+        if (onPhone.contains(hashes.last()))
+            continue;
+        const bool stored = store.findMessageByLogicHash(hashes.last()) != 0;
+        onPhone.insert(hashes.last(), stored);
+        // The stored copy answers for this message alone.
+        if (stored)
+            takePieces(pieces, keys.last());
+    }
+    for (int i = 0; i < total; ++i) {
+        bool& known = onPhone[hashes.at(i)];
+        if (!known)
+            known = takePieces(pieces, keys.at(i));
+    }
+    QSet<QString> seen;
+    for (int i = 0; i < total; ++i) {
+        const QString& hash = hashes.at(i);
+        const bool known = onPhone.value(hash);
+        if (known)
+            ++held;
+        goes[i] = !seen.contains(hash) && !known;
+        seen.insert(hash);
+    }
+}
+
+QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg)
+{
+    // As the phone will hold it: the counterpart's address as a load makes
+    // it canonical, the text without place holders, the parts that go under
+    // the names they go under.
+    auto address = canonical.constFind(msg.handle->id);
+    if (address == canonical.constEnd())
+        address = canonical.insert(msg.handle->id,
+                                   cacheWriter->store().countryDb().getCurCountry().normalizeNumber(msg.handle->id));
+    QList<messagepieces::Part> parts;
+    for (const _MsgAttachment* att : getAttachments(&msg)) {
+        if (canSend(*att))
+            parts.append({sentName(*att), att->mime_type});
+    }
+    return messagepieces::keys(*address, msg.date, msg.is_from_me, removeObjReplacementChars(&msg), parts);
 }
 
 void AndroidRestoreMessagesThread::prepareImages(int first)
@@ -235,7 +321,7 @@ bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg)
 void AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& att)
 {
     jobreport::checkCanceled(progress);
-    const QString name = QFileInfo(att.localPath).fileName();
+    const QString name = sentName(att);
     simpleprotocol::sendCommand(socket, QStringLiteral("$atta:"), att.mime_type + QLatin1Char(',') + name, true, -1);
     bool sent = false;
     if (att.mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive)) {
@@ -303,9 +389,22 @@ void AndroidRestoreMessagesThread::recordBatch(const MsgMessageList& acknowledge
 
 void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged)
 {
+    if (acknowledged.isEmpty())
+        return;
+    IOS6MessageDb& store = cacheWriter->store();
+    // The next load records what the phone gives back of these as the
+    // messages written here (see messagepieces).
+    store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
+                           .arg(QLatin1String(messagepieces::kSentTable)));
+    Sqlite3Sql sent(
+        QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagepieces::kSentTable)));
     for (const _MsgMessage* m : acknowledged) {
+        const QString hash = makeLogicHash(m);
+        sent.clearParams();
+        sent.addTextParam(hash);
+        store.executeThrow(sent);
         if (m->chat) {
-            cacheWriter->write(*m);
+            cacheWriter->write(*m, hash);
             continue;
         }
         // A message whose conversation is missing from its store: the phone
@@ -317,7 +416,7 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         _MsgMessage filed = *m;
         filed.handle = &handle;
         filed.chat = &chat;
-        cacheWriter->write(filed);
+        cacheWriter->write(filed, hash);
     }
 }
 

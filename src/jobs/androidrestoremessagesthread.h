@@ -8,12 +8,17 @@
 // 100 messages, each a "$sms:" line followed by the attachments it
 // announces. A message the cache holds already, or one sent earlier in the
 // same batch, is not sent again; the result counts as restored only what
-// the phone did not hold before, and says so when that is nothing.
+// the phone did not hold before, and says so when that is nothing. Each
+// part goes under the name the phone it came from gave it, and the cache
+// knows a message also by what the phone keeps of it (messagepieces): one
+// that a load stored back from the phone under file names of its own is
+// not sent again either.
 //
 // The cache learns a batch only from the phone's acknowledgement; the run's
 // one cache transaction is committed also after a cancel or a failure of
 // the session, so the cache keeps exactly the acknowledged messages (a
-// failure of the cache itself keeps nothing of the run). Pictures are
+// failure of the cache itself keeps nothing of the run), each noted in the
+// cache's table of sent messages for the next load to recognise. Pictures are
 // encoded in the thread pool and the cache is written on a thread of its
 // own while the transfer goes on. Attachments that cannot be sent (a
 // missing or unreadable file, a type or name that cannot travel as one
@@ -65,6 +70,11 @@ protected:
 
 private:
     void restore();
+    // Fills goes and held.
+    void decideWhatGoes();
+    // The keys of the pieces the phone will hold of the message once sent
+    // (see messagepieces).
+    QStringList pieceKeys(const _MsgMessage& msg);
     void handshake();
     // False when nothing of the message could be sent (it is not sent).
     bool sendMessage(const _MsgMessage& msg);
@@ -94,6 +104,7 @@ private:
     QTcpSocket* socket = nullptr; // the session's, only during run()
     QByteArray block; // read buffer for attachment files
     QList<bool> goes; // per message: to be sent
+    QHash<QString, QString> canonical; // addresses as a load of the phone makes them
     QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written

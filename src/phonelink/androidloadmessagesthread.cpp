@@ -6,6 +6,7 @@
 #include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -87,7 +88,132 @@ QString storedName(const QString& name, int place, int number, QSet<QString>& na
     return tagged + suffix;
 }
 
+// The key of one piece: a text (name empty) or a part (text empty; a part's
+// name never is).
+QString pieceKey(const QString& address, int date, int fromMe, const QString& text, const QString& name)
+{
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    const QString fields[]
+        = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), text, name.toLower()};
+    for (const QString& field : fields) {
+        // Each field with its length: no text can pass for two fields.
+        const QByteArray bytes = field.toUtf8();
+        md5.addData(QByteArray::number(bytes.size()) + ':');
+        md5.addData(bytes);
+    }
+    return QString::fromLatin1(md5.result().toHex());
+}
+
 } // namespace
+
+namespace messagepieces {
+
+QString partName(const QString& phoneName, const QString& mime)
+{
+    // The phone's name must stay one file name: separators go, and a name
+    // made only of dots gets the fallback.
+    QString name = phoneNameToPathComponent(phoneName);
+    if (name.isEmpty())
+        name = QStringLiteral("Unknown2");
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot == name.size() - 1) {
+        if (mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
+            name += QStringLiteral(".png");
+        else if (mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
+                 || mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
+            name += QStringLiteral(".jpg");
+    }
+    return name;
+}
+
+bool isMediaPart(const QString& mime)
+{
+    return !isDropped(mime) && !isText(mime);
+}
+
+QStringList keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts)
+{
+    QStringList out;
+    if (!text.isEmpty())
+        out << pieceKey(address, date, fromMe, text, QString());
+    for (const Part& part : parts) {
+        if (isMediaPart(part.mime))
+            out << pieceKey(address, date, fromMe, QString(), partName(part.name, part.mime));
+    }
+    return out;
+}
+
+void readStored(IOS6MessageDb& db, Stored which,
+                const std::function<void(const QString& logicHash, const QStringList& keys)>& found)
+{
+    if (!db.createSql(QStringLiteral("message")).contains(QLatin1String("logic_hash")))
+        return;
+    if (which == Stored::SentUnclaimed
+        && (!hasTable(db, QLatin1String(kSentTable)) || !hasTable(db, QStringLiteral("parent_hash"))))
+        return;
+    const bool transferName = db.createSql(QStringLiteral("attachment")).contains(QLatin1String("transfer_name"));
+    QString sql = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
+                                 "a.filename, %1 from message as m "
+                                 "left join handle as h on h.ROWID=m.handle_id "
+                                 "left join message_attachment_join as j on j.message_id=m.ROWID "
+                                 "left join attachment as a on a.ROWID=j.attachment_id "
+                                 "where m.logic_hash is not null")
+                      .arg(transferName ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"));
+    // Group events and the like are never sent to a phone.
+    if (db.hasItemTypeColumn())
+        sql += QStringLiteral(" and ifnull(m.item_type,0)=0");
+    if (which == Stored::SentUnclaimed)
+        sql += QStringLiteral(" and m.logic_hash in (select hash from %1)"
+                              " and not exists (select 1 from parent_hash as p where p.child=m.logic_hash)")
+                   .arg(QLatin1String(kSentTable));
+    sql += QStringLiteral(" order by m.ROWID, a.ROWID");
+
+    const _Country& country = db.countryDb().getCurCountry();
+    QHash<QString, QString> canonical;
+    qint64 current = -1;
+    QString hash;
+    QString address;
+    QString text;
+    int date = 0;
+    int fromMe = 0;
+    QList<Part> parts;
+    const auto report = [&] {
+        const QStringList k = keys(address, date, fromMe, text, parts);
+        if (!k.isEmpty())
+            found(hash, k);
+    };
+    Sqlite3Cursor c = db.queryThrow(sql);
+    while (c.moveNext()) {
+        const qint64 rowid = c.getInt64(0);
+        if (rowid != current) {
+            if (current >= 0)
+                report();
+            current = rowid;
+            hash = c.getText(1);
+            const QString id = c.getText(2);
+            auto known = canonical.constFind(id);
+            if (known == canonical.constEnd())
+                known = canonical.insert(id, country.normalizeNumber(id));
+            address = *known;
+            date = c.getInt(3);
+            fromMe = c.getInt(4);
+            text = c.getText(5);
+            text.remove(kObjectReplacement);
+            parts.clear();
+        }
+        if (c.isNull(6) && c.isNull(7))
+            continue;
+        // The phone's name; a store without it has the file's.
+        QString name = c.getText(8);
+        if (name.isEmpty())
+            name = QFileInfo(IOS6MessageDb::storeRelativePath(c.getText(7))).fileName();
+        parts.append(Part {name, c.getText(6)});
+    }
+    if (current >= 0)
+        report();
+}
+
+} // namespace messagepieces
 
 // One attachment as it arrived, its data in a temporary file that goes
 // however the message's handling ends (unless the store took it). A picture
@@ -179,6 +305,7 @@ void AndroidLoadMessagesThread::load()
     finishGroups();
     writeReportedKeys();
     removeGoneMessages();
+    forgetClaimedSent();
     if (!m_store.commit())
         throw std::runtime_error("the message store rolled the load back; nothing was saved");
     // VACUUM gives the pages of removed rows back; in a file without free
@@ -372,12 +499,45 @@ void AndroidLoadMessagesThread::finishGroups()
 
 void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash)
 {
-    m_store.write(msg, hash);
+    QString child = claimTransferred(msg, hash);
+    if (child.isEmpty()) {
+        m_store.write(msg, hash);
+        child = hash;
+    } else if (m_claimed.contains({child, key})) {
+        // Another piece of the same sent message, from the same phone message.
+        m_writtenKeys.insert(key);
+        return;
+    } else {
+        m_claimed.insert({child, key});
+    }
     Sqlite3Sql origin(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"));
-    origin.addTextParam(hash);
+    origin.addTextParam(child);
     origin.addTextParam(key);
     m_store.store().executeThrow(origin);
     m_writtenKeys.insert(key);
+}
+
+QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const QString& hash)
+{
+    if (m_unclaimed.isEmpty())
+        return QString();
+    QList<messagepieces::Part> parts;
+    for (const _MsgAttachment* att : getAttachments(&msg))
+        parts.append({att->transfer_name, att->mime_type});
+    // Written by this load, the message is one piece: its text or one part.
+    const QStringList keys = messagepieces::keys(msg.handle ? msg.handle->id : QString(), msg.date, msg.is_from_me,
+                                                 removeObjReplacementChars(&msg), parts);
+    if (keys.size() != 1)
+        return QString();
+    const auto it = m_unclaimed.find(keys.first());
+    if (it == m_unclaimed.end())
+        return QString();
+    // The message of the same logic hash first: it is this one exactly.
+    const qsizetype same = it->indexOf(hash);
+    const QString child = it->takeAt(same < 0 ? 0 : same);
+    if (it->isEmpty())
+        m_unclaimed.erase(it);
+    return child;
 }
 
 void AndroidLoadMessagesThread::writeReportedKeys()
@@ -422,6 +582,14 @@ void AndroidLoadMessagesThread::readRecordedKeys()
             known = size;
     }
     m_earlierKeys = m_recordedKeys.size();
+
+    m_unclaimed.clear();
+    m_claimed.clear();
+    messagepieces::readStored(m_store.store(), messagepieces::Stored::SentUnclaimed,
+                              [this](const QString& hash, const QStringList& keys) {
+                                  for (const QString& k : keys)
+                                      m_unclaimed[k].append(hash);
+                              });
 }
 
 void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
@@ -433,19 +601,7 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     if (f.size() < 2)
         throw simpleprotocol::LocalException(socket, QStringLiteral("$atta: command invalid param."));
     part.mime = f.at(0);
-    // The phone's name must stay one file name: separators go, and a name
-    // made only of dots gets the fallback.
-    part.name = phoneNameToPathComponent(f.at(1));
-    if (part.name.isEmpty())
-        part.name = QStringLiteral("Unknown2");
-    const qsizetype dot = part.name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot == part.name.size() - 1) {
-        if (part.mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
-            part.name += QStringLiteral(".png");
-        else if (part.mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
-                 || part.mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
-            part.name += QStringLiteral(".jpg");
-    }
+    part.name = messagepieces::partName(f.at(1), part.mime);
 
     QFile file;
     if (!isDropped(part.mime)) {
@@ -571,6 +727,17 @@ void AndroidLoadMessagesThread::removeGoneMessages()
     db.executeThrow(QStringLiteral(
         "delete from parent_hash where not exists (select 1 from valid_hash where hash=parent_hash.parent)"));
     removeEmptyChats();
+}
+
+void AndroidLoadMessagesThread::forgetClaimedSent()
+{
+    // What a load recorded, or what is gone, a later load need not look at.
+    IOS6MessageDb& db = m_store.store();
+    if (!hasTable(db, QLatin1String(messagepieces::kSentTable)))
+        return;
+    db.executeThrow(QStringLiteral("delete from %1 where exists (select 1 from parent_hash where child=%1.hash) "
+                                   "or not exists (select 1 from message where logic_hash=%1.hash)")
+                        .arg(QLatin1String(messagepieces::kSentTable)));
 }
 
 void AndroidLoadMessagesThread::removeEmptyChats()

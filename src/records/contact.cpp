@@ -52,12 +52,26 @@ QString integralText(const QVariant& v)
     }
 }
 
+// No value at all: absent, an empty text or no bytes. A number never is.
+bool holdsNothing(const QVariant& v)
+{
+    if (!v.isValid())
+        return true;
+    if (isIntegral(v))
+        return false;
+    if (v.typeId() == QMetaType::QByteArray)
+        return v.toByteArray().isEmpty();
+    return v.toString().isEmpty();
+}
+
 bool sameValue(const QVariant& a, const QVariant& b)
 {
-    const bool aPresent = a.isValid();
-    const bool bPresent = b.isValid();
-    if (!aPresent || !bPresent)
-        return aPresent == bPresent;
+    // A row read from a file leaves out what the cache stores as an empty
+    // text: both say there is no value.
+    const bool aNothing = holdsNothing(a);
+    const bool bNothing = holdsNothing(b);
+    if (aNothing || bNothing)
+        return aNothing == bNothing;
     const bool aNum = isIntegral(a);
     const bool bNum = isIntegral(b);
     if (aNum && bNum)

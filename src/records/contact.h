@@ -106,9 +106,9 @@ int phoneTypeRank(const ContactDataRow& row);
 // Strict order of phone rows by rank.
 bool phoneLessThan(const ContactDataRow& a, const ContactDataRow& b);
 
-// True when a and b hold equal values under every key: two absent values are
-// equal, an absent value never equals a present one, texts compare exactly,
-// and a number equals a text that is its decimal form.
+// True when a and b hold equal values under every key: an absent value
+// equals an empty text (or no bytes) and nothing else, texts compare
+// exactly, and a number equals a text that is its decimal form.
 bool isSameDataValues(const QVariantMap& a, const QVariantMap& b, const QStringList& keys);
 // True when every key's value reads as empty text (no trimming).
 bool isDataEmpty(const QVariantMap& values, const QStringList& keys);

@@ -4,7 +4,9 @@
 // phone that checks every line: the default-app handshake, batches, pictures
 // scaled or sent as they are, attachments that cannot go, the cache holding
 // exactly what the phone acknowledged, and a round trip through a second
-// phone.
+// phone. Pictures go from phone to phone under the names the first gave
+// them, and the second phone's loads (also failing ones) and a retry after
+// a failed batch keep every picture once.
 #include "jobs/androidrestoremessagesthread.h"
 #include "jobs/backupmmsthread.h"
 #include "jobs/deletemmsthread.h"
@@ -113,6 +115,74 @@ QStringList summary(const QString& cacheFolder, bool scaled)
     return lines;
 }
 
+// A message as the simulated phone serves it, its parts given by name and
+// bytes (not pictures any decoder reads: they travel unchanged).
+QJsonObject phoneMessage(qint64 seconds, const QString& address, const QString& body,
+                         const QList<std::pair<QString, QByteArray>>& parts = {})
+{
+    QJsonArray atts;
+    for (const auto& [name, bytes] : parts)
+        atts.append(QJsonObject {{u"name"_s, name},
+                                 {u"mime"_s, name.endsWith(u".png"_s) ? u"image/png"_s : u"image/jpeg"_s},
+                                 {u"base64"_s, QString::fromLatin1(bytes.toBase64())}});
+    return QJsonObject {
+        {u"address"_s, address}, {u"date"_s, seconds}, {u"type"_s, 1}, {u"body"_s, body}, {u"attachments"_s, atts}};
+}
+
+// A phone with a text and three pictures in one message, two picture
+// messages from one number within one second, a message whose two parts
+// are both named photo.jpg, and a text; plain texts before them.
+QJsonArray picturePhone(int texts)
+{
+    QJsonArray messages;
+    for (int i = 0; i < texts; ++i)
+        messages.append(phoneMessage(1699990000 + i * 60, u"+4930444"_s, u"text %1"_s.arg(i)));
+    messages.append(phoneMessage(
+        1700000000, u"+4930111"_s, u"Look"_s,
+        {{u"mms0.jpg"_s, "picture one"}, {u"mms1.jpg"_s, "picture two"}, {u"mms2.jpg"_s, "picture three"}}));
+    messages.append(phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"a.png"_s, "first of a second"}}));
+    messages.append(phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"b.png"_s, "second of a second"}}));
+    messages.append(phoneMessage(1700000200, u"+4930333"_s, QString(),
+                                 {{u"photo.jpg"_s, "first photo"}, {u"photo.jpg"_s, "second photo"}}));
+    messages.append(phoneMessage(1700000300, u"+4930111"_s, u"bye"_s));
+    return messages;
+}
+
+// One line per stored message: date, direction, address, text and each
+// attachment by the name the phone gave it and its bytes.
+QStringList storedParts(const QString& cacheFolder)
+{
+    MsgDataSetPtr ds = jobtest::loadStore(cacheFolder, u"262"_s);
+    QStringList lines;
+    for (const _MsgMessage* m : std::as_const(ds->messages)) {
+        QStringList atts;
+        for (const _MsgAttachment* a : getAttachments(m))
+            atts << a->transfer_name + u'=' + QString::fromLatin1(testsupport::readFile(a->localPath));
+        lines << u"%1|%2|%3|%4|%5"_s.arg(m->date)
+                     .arg(m->is_from_me)
+                     .arg(m->handle ? m->handle->id : QString(), removeObjReplacementChars(m), atts.join(u';'));
+    }
+    lines.sort();
+    return lines;
+}
+
+// What the phone was sent, one line per message: date, address, body and
+// each part by name and bytes.
+QStringList phoneParts(const testsupport::SimPhone& phone)
+{
+    QStringList lines;
+    for (const QVariantMap& m : phone.store->records(u"mms2"_s)) {
+        QStringList atts;
+        for (const QVariant& v : m.value(u"attachments"_s).toList())
+            atts << v.toMap().value(u"name"_s).toString() + u'='
+                    + QString::fromLatin1(QByteArray::fromBase64(v.toMap().value(u"base64"_s).toString().toLatin1()));
+        lines << u"%1|%2|%3|%4"_s.arg(m.value(u"dateMs"_s).toLongLong())
+                     .arg(m.value(u"address"_s).toString(), m.value(u"body"_s).toString(), atts.join(u';'));
+    }
+    lines.sort();
+    return lines;
+}
+
 } // namespace
 
 class TestMessageJobs : public QObject {
@@ -127,6 +197,8 @@ private Q_SLOTS:
     void transfer_failures_keepExactlyTheAcknowledgedBatches_data();
     void transfer_failures_keepExactlyTheAcknowledgedBatches();
     void transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBack();
+    void transfer_picturesToAnEmptyPhone_keepTheirNames_andReloadsStoreThemOnce();
+    void transfer_retryAfterAFailedSecondBatch_sendsNothingTwice();
     void backup_intoAStoreCutToNothing_makesItsTables();
 
 private:
@@ -386,6 +458,112 @@ void TestMessageJobs::transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBac
     QVERIFY(load(target->device));
     QCOMPARE(jobtest::storeState(targetCache), state);
     QCOMPARE(summary(targetCache, true), back);
+}
+
+// Phone A's pictures go to an empty phone B under the names A gave them,
+// and B's loads know them for the messages its cache holds: each message
+// and picture once, however often B is loaded.
+void TestMessageJobs::transfer_picturesToAnEmptyPhone_keepTheirNames_andReloadsStoreThemOnce()
+{
+    START_PHONE(a, u"127.0.114.40"_s, QJsonObject {{u"messages"_s, picturePhone(0)}});
+    START_PHONE(b, u"127.0.114.41"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QStringList onA = storedParts(cacheA);
+    QCOMPARE(onA.size(), 9);
+
+    MsgDataSetPtr ds = jobtest::loadStore(cacheA, u"262"_s);
+    Report report;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.errors(), QStringList());
+    QCOMPARE(b->verdict(2), QString());
+    QStringList names;
+    for (const QString& line : phoneParts(*b)) {
+        const QString parts = line.section(u'|', 3);
+        if (!parts.isEmpty())
+            names << parts.section(u'=', 0, 0);
+    }
+    names.sort();
+    QCOMPARE(names,
+             (QStringList {u"a.png"_s, u"b.png"_s, u"mms0.jpg"_s, u"mms1.jpg"_s, u"mms2.jpg"_s, u"photo.jpg"_s,
+                           u"photo.jpg"_s}));
+
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(storedParts(cacheB), onA);
+    // A load that breaks off, gets garbage for a picture's data (steps: 1
+    // ready, 2 count, 3 batch, 4 "Look", 5 the first picture's message, 6
+    // its "$atta:", 7 its data) or is cancelled while it waits leaves every
+    // picture once.
+    const struct {
+        Fault::Kind kind;
+        const char* text;
+    } faults[] = {{Fault::Kind::CloseAt, "cut"}, {Fault::Kind::WrongLineAt, "not*Base64"}, {Fault::Kind::StallAt, ""}};
+    for (const auto& fault : faults) {
+        b->sim->addFault(Fault(fault.kind, u"backup:mms2"_s, 7, fault.text));
+        Report report;
+        AndroidLoadMessagesThread job(&b->device, &report);
+        if (fault.kind == Fault::Kind::StallAt) {
+            const qsizetype answers = b->sim->linesReceived(u"mms2"_s).count("1");
+            CHECKED(jobtest::cancelWhenStalled(job, report,
+                                               [&] { return b->sim->linesReceived(u"mms2"_s).count("1") > answers; }));
+            b->sim->releaseStalls();
+        } else {
+            QVERIFY(jobtest::run(job));
+            if (fault.kind == Fault::Kind::CloseAt)
+                QCOMPARE(report.errors().size(), 1);
+            else
+                QCOMPARE(report.successes(),
+                         QStringList {u"1 message could not be received intact and will be fetched again on the "
+                                      "next load."_s});
+        }
+        QCOMPARE(storedParts(cacheB), onA);
+    }
+    for (int round = 1; round <= 3; ++round) {
+        QVERIFY(load(b->device));
+        QVERIFY2(storedParts(cacheB) == onA, qPrintable(u"load %1:\n"_s.arg(round) + storedParts(cacheB).join(u'\n')));
+    }
+    // Nothing of it goes again.
+    Report again;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &again));
+    QCOMPARE(again.successes(), QStringList {u"Nothing was sent: Android already holds these 9 Messages."_s});
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 9);
+}
+
+// The phone keeps the second batch, whose pictures the cache then learns
+// only from a load; the retry sends none of them again.
+void TestMessageJobs::transfer_retryAfterAFailedSecondBatch_sendsNothingTwice()
+{
+    START_PHONE(a, u"127.0.114.42"_s, QJsonObject {{u"messages"_s, picturePhone(100)}});
+    START_PHONE(b, u"127.0.114.43"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    MsgDataSetPtr ds = jobtest::loadStore(cacheA, u"262"_s);
+    QCOMPARE(ds->messages.size(), 109);
+    // Steps: 1 "$ready:", 2 "$defsmsapp:0", 3 the first batch's
+    // acknowledgement, 4 to 10 the seven pictures', 11 the second batch's.
+    b->sim->addFault(Fault(Fault::Kind::WrongLineAt, u"restore:mms2"_s, 11, "garbage"));
+    Report failed;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &failed));
+    QCOMPARE(failed.errors(), QStringList {u"invalid feedback [garbage], must be [$batch:]"_s});
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 109);
+
+    // As the page does after a failure: the phone's messages first.
+    QVERIFY(load(b->device));
+    Report retry;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &retry));
+    QCOMPARE(retry.successes(), QStringList {u"Nothing was sent: Android already holds these 109 Messages."_s});
+    const QStringList onPhone = phoneParts(*b);
+    QCOMPARE(onPhone.size(), 109);
+    QCOMPARE(QSet<QString>(onPhone.begin(), onPhone.end()).size(), 109);
+
+    // B's cache holds every message and picture once, named as on A.
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(load(b->device));
+        QCOMPARE(storedParts(cacheB), storedParts(cacheA));
+    }
 }
 
 // A store file of 0 bytes (a copy cut short) holds nothing: the backup

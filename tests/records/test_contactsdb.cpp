@@ -283,8 +283,12 @@ private Q_SLOTS:
         QCOMPARE(order, QStringList({"m", "main", "h", "w", "o", "x"}));
 
         const QStringList d3 = {d(3)};
-        QVERIFY(!isSameDataValues(vals({{3, QString()}}), QVariantMap(), d3));
-        QVERIFY(!isSameDataValues(QVariantMap(), vals({{3, u""_s}}), d3));
+        // Absent and empty both say "no value"; a number 0 or a blank is one.
+        QVERIFY(isSameDataValues(vals({{3, QString()}}), QVariantMap(), d3));
+        QVERIFY(isSameDataValues(QVariantMap(), vals({{3, u""_s}}), d3));
+        QVERIFY(isSameDataValues(vals({{15, QByteArray()}}), QVariantMap(), QStringList {d(15)}));
+        QVERIFY(!isSameDataValues(QVariantMap(), vals({{3, 0}}), d3));
+        QVERIFY(!isSameDataValues(vals({{3, u" "_s}}), QVariantMap(), d3));
         QVERIFY(isSameDataValues(QVariantMap(), QVariantMap(), d3));
         QVERIFY(isSameDataValues(vals({{3, QString()}}), vals({{3, u""_s}}), d3));
         QVERIFY(!isSameDataValues(vals({{1, u"Ann"_s}}), vals({{1, u"ann"_s}}), QStringList {d(1)}));

@@ -379,6 +379,7 @@ private Q_SLOTS:
     void transfer_failuresRollBack_stopTheAgent_andTheRetryDuplicatesNothing();
     void sameNamedContacts_transferredOrImported_reachThePhoneAsOne();
     void addressParts_keptShownAndSent_aRetryAddsNoAddress();
+    void importAgain_sendsNothing_alsoAfterAReload();
 
 private:
     std::unique_ptr<testsupport::SimPhone> m_sim;
@@ -729,6 +730,52 @@ void TestContactsPage::addressParts_keptShownAndSent_aRetryAddsNoAddress()
     VERIFY_SCRIPT_DONE(prompt);
     QCOMPARE(target.loads(u"contacts"_s), 2);
     QCOMPARE(onPhone(), sent);
+}
+
+// A file imported a second time on a phone's page sends nothing: its rows
+// lack the labels that the cache holds as empty texts. So again once the
+// phone's contacts were loaded anew.
+void TestContactsPage::importAgain_sendsNothing_alsoAfterAReload()
+{
+    SimPhone sim(u"127.0.122.12"_s, phone(u"three"_s));
+    QVERIFY2(sim.ok(), qPrintable(sim.error));
+    _AndroidDeviceItemNode* node = addPhone(sim);
+    ScriptedPrompt prompt;
+    const auto import = [&](ContactsMainForm& page, const QString& result) {
+        prompt.answerOpenFile(dataFile(u"import_again.vcf"_s));
+        prompt.answerMessage(QMessageBox::Ok, result);
+        return triggerAction(page, u"Import Contacts from file"_s);
+    };
+    // The rows sent since the last call.
+    qsizetype seen = 0;
+    const auto sentRows = [&] {
+        const QList<QByteArray> lines = sim.restoreLines(u"contacts"_s);
+        QList<QByteArray> rows;
+        for (const QByteArray& line : lines.mid(seen))
+            if (line.startsWith("$ent:") || line.startsWith("$del:"))
+                rows << line;
+        seen = lines.size();
+        return rows;
+    };
+    const QString again = u"Successfully transferred 0 contacts to Android,with 3 repeated contacts merged."_s;
+    {
+        ContactsMainForm page(node, devicesRoot());
+        CHECKED(import(page, u"Successfully transferred 1 contacts to Android,with 2 repeated contacts merged."_s));
+        VERIFY_SCRIPT_DONE(prompt);
+        // Ann's two rows, Ed's name and two rows; Bo's address is there.
+        QCOMPARE(sentRows().size(), 5);
+        CHECKED(import(page, again));
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(sentRows(), QList<QByteArray>());
+    }
+    node->device.contactsLoadTime = QDateTime();
+    ContactsMainForm page(node, devicesRoot());
+    QCOMPARE(sim.loads(u"contacts"_s), 2);
+    CHECKED(import(page, again));
+    VERIFY_SCRIPT_DONE(prompt);
+    QCOMPARE(sentRows(), QList<QByteArray>());
+    QCOMPARE(sim.verdict(int(sim.sim->connections(u"service"_s).size())), QString());
+    QCOMPARE(column(*page.contactModel(), 0), u"Ann Lee|Bo Sun|Cy|Ed Gray"_s.split(u'|'));
 }
 
 QTEST_MAIN(TestContactsPage)
