@@ -1,8 +1,9 @@
 // The main window end to end: a phone over the adb stand-in against the
 // simulated phone is connected under the progress dialog, shown and dropped,
-// with a screenshot of the whole window; a phone that leaves while its
-// page's first load or a restore to it runs; the start-up tip with and
-// without a phone on Wi-Fi.
+// with a screenshot of the whole window; a new phone connected once the user
+// allowed debugging on it; a phone that leaves while its page's first load
+// or a restore to it runs; the start-up tip with and without a phone on
+// Wi-Fi.
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "phonelink/ui/androiddeviceinfoform.h"
@@ -158,6 +159,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
         QCOMPARE(win.currentNode(), static_cast<AbsTreeItemModel::_ItemNode*>(win.model()->devicesRoot()));
         simpleprotocol::setLocalPortProvider({});
+    }
+
+    // A phone plugged in for the first time is listed as 'unauthorized'
+    // until the user allows debugging on it: the window tells how, its
+    // connection fails, and once adb lists the phone as usable a few
+    // listings later, it is connected and shown.
+    void newPhone_connectsOnceAllowed()
+    {
+        testsupport::SimPhone phone {testsupport::SimPhone::Options()};
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        phone.adb->setDevices({});
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
+        probe.close();
+        ScriptedPrompt prompt;
+        prompt.answerMessage(QMessageBox::Ok, u"Error:R58M41XYZ\tunauthorized"_s);
+        prompt.answerMessage(QMessageBox::Ok, u"unauthorized"_s); // the connection failed
+        auto w = mwtest::makeWindow(false, 50);
+        MainWindow& win = *w->window;
+        const auto device = [&phone](const QString& state) {
+            return phonesim::FakeAdb::Device(u"R58M41XYZ"_s, state, 20, 21, phone.sim->bridgeAddress());
+        };
+        phone.adb->setDevices({device(u"unauthorized"_s)});
+        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, 20000);
+        const auto listings = [&phone] { return phone.adb->commandLines().count(u"adb devices"_s); };
+        const qsizetype seen = listings();
+        QTRY_VERIFY(listings() > seen + 3);
+        const auto& devices = win.model()->devicesRoot()->children;
+        QVERIFY(devices.isEmpty());
+        VERIFY_SCRIPT_DONE(prompt);
+
+        phone.adb->setDevices({device(u"device"_s)});
+        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
+        QCOMPARE(static_cast<_AndroidDeviceItemNode*>(devices.first())->device.serial, u"R58M41XYZ"_s);
+        QVERIFY(qobject_cast<AndroidDeviceInfoForm*>(win.currentPage()));
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // The phone's calls page loads in its constructor; the phone leaves
