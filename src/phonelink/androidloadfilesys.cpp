@@ -189,9 +189,13 @@ void AndroidLoadFileSysThread::loadTree(_RemoteFile* node, int depth)
     }
     m_visited.insert(node->path);
     m_progress->postUpdateProgress(QString(), -1, tr("Loading:%1").arg(node->path));
-    if (depth >= kMaxDepth)
-        return;
     if (node->children.isEmpty()) {
+        if (depth >= kMaxDepth) {
+            // Not listed, so what it holds is not downloaded: say so.
+            qWarning("AndroidLoadFileSysThread: %s lies too deep, not listed", qUtf8Printable(node->path));
+            m_refused.append(node->path);
+            return;
+        }
         QList<_RemoteFile*> listed;
         try {
             m_fs->listFolder(listed, node->path);

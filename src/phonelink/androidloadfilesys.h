@@ -77,20 +77,22 @@ private:
 // Lists whole folder trees before a download. A folder's entries are
 // attached only once its listing is complete, so a failed or cancelled run
 // leaves no folder half listed (an empty folder is asked again next time).
-// A folder whose path cannot travel as one line is skipped and named in
-// refusedPaths(); the others go on.
+// A folder whose path cannot travel as one line, or that lies kMaxDepth
+// levels below its root, is not listed and is named in refusedPaths(); the
+// others go on.
 class AndroidLoadFileSysThread : public QThread {
     Q_OBJECT
 public:
     // Deeper trees are not listed further (a phone's links can nest names
-    // without end).
+    // without end); entries listed before stay and are still walked.
     static constexpr int kMaxDepth = 64;
 
     AndroidLoadFileSysThread(AndroidLoadFileSys* fs, const QList<_RemoteFile*>& roots, JobReport* progress,
                              QObject* parent = nullptr);
 
-    // Folders not listed because their paths hold a line break (read after
-    // the run).
+    // Folders not listed because their paths hold a line break or they lie
+    // too deep, so a download leaves out what they hold (read after the
+    // run).
     QStringList refusedPaths() const { return m_refused; }
 
 protected:

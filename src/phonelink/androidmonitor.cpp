@@ -3,6 +3,7 @@
 #include "phonelink/adbhelper.h"
 
 #include <QDebug>
+#include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <stdexcept>
@@ -60,16 +61,23 @@ void AndroidMonitor::pollOnce()
     const QList<AdbDevice> listed = adb.devices();
     QSet<QString> serials;
     for (const AdbDevice& dev : listed) {
+        if (serials.contains(dev.serial))
+            continue; // a serial listed twice counts once, as first listed
         serials.insert(dev.serial);
-        if (!m_known.contains(dev.serial)) {
+        const auto known = m_known.find(dev.serial);
+        if (known == m_known.end()) {
             Q_EMIT deviceConnected(dev);
-            m_known.insert(dev.serial);
+            m_known.insert(dev.serial, dev.isOnline());
+        } else if (known.value() != dev.isOnline()) {
+            known.value() = dev.isOnline();
+            if (dev.isOnline())
+                Q_EMIT deviceConnected(dev);
         }
     }
     QStringList gone;
-    for (const QString& s : std::as_const(m_known)) {
-        if (!serials.contains(s))
-            gone.append(s);
+    for (auto it = m_known.cbegin(); it != m_known.cend(); ++it) {
+        if (!serials.contains(it.key()))
+            gone.append(it.key());
     }
     gone.sort(); // a stable order for the withdrawals
     for (const QString& s : std::as_const(gone)) {

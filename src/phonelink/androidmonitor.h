@@ -1,11 +1,16 @@
 // Watches adb for phones coming and going on USB. Its loop runs as a task of
 // the global thread pool; the signals reach the GUI as queued calls.
+//
+// A serial is announced when it enters the listing, whatever its state, and
+// again when its state becomes "device": a phone first listed as
+// 'unauthorized' is usable once the user allowed debugging on it, and only
+// then can it be connected.
 #pragma once
 
 #include "phonelink/adbdevice.h"
 
 #include <QFuture>
-#include <QSet>
+#include <QHash>
 #include <QThread>
 
 #include <atomic>
@@ -46,7 +51,9 @@ private:
     bool sleepUnlessStopped(int ms);
 
     std::atomic<bool> m_stop {false};
-    QSet<QString> m_known; // touched by the loop only
+    // The serials announced and not withdrawn, each with whether adb last
+    // listed it as usable; touched by the loop only.
+    QHash<QString, bool> m_known;
     std::atomic<int> m_knownCount {0};
     QFuture<void> m_future;
     int m_pollMs = kPollIntervalMs;

@@ -108,7 +108,15 @@ void AbsTreeItemModel::removeNode(_ItemNode* node)
     const int row = int(list.indexOf(node));
     if (row < 0)
         return;
-    beginRemoveRows(indexOfNode(node->parent), row, row);
+    const QModelIndex parentIndex = indexOfNode(node->parent);
+    if (node->parent && !parentIndex.isValid()) {
+        // The parent has left the model: the row is nobody's to announce
+        // (an invalid parent would name a top-level row instead).
+        list.removeAt(row);
+        delete node;
+        return;
+    }
+    beginRemoveRows(parentIndex, row, row);
     list.removeAt(row);
     delete node;
     endRemoveRows();

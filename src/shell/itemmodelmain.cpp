@@ -152,6 +152,21 @@ void ItemModelMain::refreshLocalDbChildren(_LocalDbItemNode* node)
     appendNodes(node, nodes);
 }
 
+QList<_AndroidDeviceItemNode*> ItemModelMain::phoneNodes(const _ItemNode* devicesRoot)
+{
+    QList<_AndroidDeviceItemNode*> phones;
+    if (!devicesRoot)
+        return phones;
+    for (_ItemNode* child : devicesRoot->children) {
+        if (child->type != NAV_ANDROID_DEVICE)
+            continue;
+        auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
+        if (!phone->leaving)
+            phones.append(phone);
+    }
+    return phones;
+}
+
 _AndroidDeviceItemNode* ItemModelMain::findAndroidDevice(const QString& deviceId) const
 {
     return findAndroidDevice(m_devicesRoot, deviceId);

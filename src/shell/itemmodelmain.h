@@ -18,9 +18,10 @@ public:
 };
 
 // A connected phone or a virtual device with its descriptor copy. The node
-// shares the descriptor with the pages that show the phone or send to it
-// (PageSource keeps a copy), so a descriptor a page handed to its job by
-// pointer lives as long as that page, even when the node went first.
+// shares the descriptor with the pages that show the phone (PageSource keeps
+// a copy) and with the transfer that chose it as its target, so a descriptor
+// handed to a job by pointer lives as long as they hold it, even when the
+// node went first.
 class _AndroidDeviceItemNode : public AbsTreeItemModel::_ItemNode {
     std::shared_ptr<AndroidDeviceInfo> m_device; // first: device refers to it
 
@@ -33,6 +34,9 @@ public:
     bool deviceInUse() const { return m_device.use_count() > 1; }
 
     AndroidDeviceInfo& device; // the shared descriptor
+    // The phone has left; the node waits for the modal work that uses it to
+    // end before it goes. It is no longer one of the connected phones.
+    bool leaving = false;
 };
 
 // A local backup folder with its record counts.
@@ -72,6 +76,11 @@ public:
     // Replaces the backup node's children by its seven counted categories.
     void refreshLocalDbChildren(_LocalDbItemNode* node);
 
+    // The phone nodes under "Devices" (connected phones and virtual
+    // devices) in tree order, less those of phones that have left: the one
+    // list the main window and the pages' transfer targets go by.
+    QList<_AndroidDeviceItemNode*> phoneNodes() const { return phoneNodes(m_devicesRoot); }
+    static QList<_AndroidDeviceItemNode*> phoneNodes(const _ItemNode* devicesRoot);
     // The phone node under "Devices" whose device id is deviceId, or null.
     _AndroidDeviceItemNode* findAndroidDevice(const QString& deviceId) const;
     static _AndroidDeviceItemNode* findAndroidDevice(const _ItemNode* devicesRoot, const QString& deviceId);

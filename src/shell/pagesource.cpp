@@ -79,11 +79,8 @@ QString PageSource::messageStoreFolder() const
 int PageSource::phoneCount() const
 {
     int n = 0;
-    if (!m_devicesRoot)
-        return n;
-    for (const Node* child : m_devicesRoot->children) {
-        if (child->kind() == NAV_ANDROID_DEVICE
-            && static_cast<const _AndroidDeviceItemNode*>(child)->device.folder.isEmpty())
+    for (const _AndroidDeviceItemNode* phone : ItemModelMain::phoneNodes(m_devicesRoot)) {
+        if (phone->device.folder.isEmpty())
             ++n;
     }
     return n;
@@ -92,16 +89,11 @@ int PageSource::phoneCount() const
 QList<_AndroidDeviceItemNode*> PageSource::transferTargets() const
 {
     QList<_AndroidDeviceItemNode*> targets;
-    if (!m_devicesRoot)
-        return targets;
     // A virtual device may carry the uid of the phone it was taken from; it
     // only ever leaves itself out.
     const QString ownUid = isConnectedPhone() ? device()->uid : QString();
-    for (Node* child : m_devicesRoot->children) {
-        if (child == m_node || child->kind() != NAV_ANDROID_DEVICE)
-            continue;
-        auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
-        if (!phone->device.folder.isEmpty())
+    for (_AndroidDeviceItemNode* phone : ItemModelMain::phoneNodes(m_devicesRoot)) {
+        if (phone == m_node || !phone->device.folder.isEmpty())
             continue;
         if (!ownUid.isEmpty() && phone->device.uid == ownUid)
             continue;
@@ -110,7 +102,7 @@ QList<_AndroidDeviceItemNode*> PageSource::transferTargets() const
     return targets;
 }
 
-_AndroidDeviceItemNode* PageSource::chooseTransferTarget(QWidget* parent) const
+std::shared_ptr<AndroidDeviceInfo> PageSource::chooseTransferTarget(QWidget* parent) const
 {
     QList<DataSourceItem> items;
     for (const _AndroidDeviceItemNode* phone : transferTargets())
@@ -122,11 +114,9 @@ _AndroidDeviceItemNode* PageSource::chooseTransferTarget(QWidget* parent) const
     if (chosen.isEmpty())
         return nullptr;
     // The tree may have changed while the chooser was open.
-    for (_AndroidDeviceItemNode* phone : transferTargets()) {
-        if (phone->device.deviceId() == chosen) {
-            m_target = phone->sharedDevice();
-            return phone;
-        }
+    for (const _AndroidDeviceItemNode* phone : transferTargets()) {
+        if (phone->device.deviceId() == chosen)
+            return phone->sharedDevice();
     }
     return nullptr;
 }

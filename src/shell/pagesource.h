@@ -58,18 +58,20 @@ public:
     // device's) cache folder, or the backup folder. Empty when neither.
     QString messageStoreFolder() const;
 
-    // Connected phones under the Devices root (virtual devices left out):
-    // what the transfer commands and their enabling count.
+    // Connected phones under the Devices root (virtual devices and phones
+    // that have left are not counted): what the transfer commands and their
+    // enabling count.
     int phoneCount() const;
-    // Where this page can send data: the connected phones, less the page's
-    // own phone (same uid), in tree order.
+    // Where this page can send data: the connected phones of
+    // ItemModelMain::phoneNodes, less the page's own phone (same uid), in
+    // tree order.
     QList<_AndroidDeviceItemNode*> transferTargets() const;
     bool canTransfer() const { return !transferTargets().isEmpty(); }
     // Asks which target (the device chooser) and looks it up again; null
-    // when the user cancelled or the phone left meanwhile. The source keeps
-    // the chosen phone's descriptor until the next choice, so the job the
-    // page hands it to may outlive the phone's node.
-    _AndroidDeviceItemNode* chooseTransferTarget(QWidget* parent) const;
+    // when the user cancelled or the phone left meanwhile. The caller holds
+    // the chosen phone's descriptor for as long as its transfer needs it,
+    // which may be longer than the phone's node lives.
+    std::shared_ptr<AndroidDeviceInfo> chooseTransferTarget(QWidget* parent) const;
 
     // The backup chooser's suggestion: the device's display name without
     // the characters a folder name cannot hold, then "-backup".
@@ -80,5 +82,4 @@ private:
     Node* m_devicesRoot;
     int m_kind;
     std::shared_ptr<AndroidDeviceInfo> m_device;
-    mutable std::shared_ptr<AndroidDeviceInfo> m_target;
 };

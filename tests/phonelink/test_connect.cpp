@@ -112,20 +112,30 @@ private Q_SLOTS:
         QTRY_COMPARE(m_events,
                      (QStringList {QStringLiteral("+ABC123 unauthorized"), QStringLiteral("+R58M_1-a device")}));
 
-        // A change of state alone is announced by nothing.
-        m_adb->clearCommand(QStringLiteral("devices"));
-        m_adb->setDevices({FakeAdb::Device(QStringLiteral("ABC123")), FakeAdb::Device(QStringLiteral("R58M_1-a"))});
+        // The phone the user allowed becomes usable: it is announced again,
+        // once; the other, still usable, is not. The stand-in changes in one
+        // write, so no listing sees the phones gone in between.
+        setListing({FakeAdb::Device(QStringLiteral("ABC123")), FakeAdb::Device(QStringLiteral("R58M_1-a"))});
+        QTRY_COMPARE(m_events.value(2), QStringLiteral("+ABC123 device"));
         QTest::qWait(400);
-        QCOMPARE(m_events.size(), 2);
+        QCOMPARE(m_events.size(), 3);
         QCOMPARE(monitor->knownCount(), 2);
+
+        // Usable no more, then again: only the return is announced.
+        setListing({FakeAdb::Device(QStringLiteral("ABC123"), QStringLiteral("offline")),
+                    FakeAdb::Device(QStringLiteral("R58M_1-a"))});
+        QTest::qWait(300);
+        QCOMPARE(m_events.size(), 3);
+        m_adb->setDevices({FakeAdb::Device(QStringLiteral("ABC123")), FakeAdb::Device(QStringLiteral("R58M_1-a"))});
+        QTRY_COMPARE(m_events.value(3), QStringLiteral("+ABC123 device"));
 
         // Both leave in one listing; a network serial comes whole.
         m_adb->setDevices({});
-        QTRY_COMPARE(m_events.size(), 4);
-        QCOMPARE(m_events.mid(2), (QStringList {QStringLiteral("-ABC123"), QStringLiteral("-R58M_1-a")}));
+        QTRY_COMPARE(m_events.size(), 6);
+        QCOMPARE(m_events.mid(4), (QStringList {QStringLiteral("-ABC123"), QStringLiteral("-R58M_1-a")}));
         QCOMPARE(monitor->knownCount(), 0);
         m_adb->setDevices({FakeAdb::Device(QStringLiteral("192.168.1.5:5555"))});
-        QTRY_COMPARE(m_events.value(4), QStringLiteral("+192.168.1.5:5555 device"));
+        QTRY_COMPARE(m_events.value(6), QStringLiteral("+192.168.1.5:5555 device"));
 
         // Our own server was started on its private port, after the default one
         // was stopped.
@@ -149,7 +159,7 @@ private Q_SLOTS:
         t.start();
         monitor.reset();
         QVERIFY2(t.elapsed() < 3000, qPrintable(QStringLiteral("shutdown took %1 ms").arg(t.elapsed())));
-        QCOMPARE(m_events.size(), 5);
+        QCOMPARE(m_events.size(), 7);
         QCOMPARE(m_adb->calls().last().args, QStringList {QStringLiteral("kill-server")});
     }
 
@@ -343,6 +353,21 @@ private:
                 [this](const QString& s) { m_events << QStringLiteral("-%1").arg(s); });
         monitor->start();
         return monitor;
+    }
+
+    // Replaces the stand-in's listing (and drops a fixed answer to
+    // "devices") in one write of its state file.
+    void setListing(const QList<FakeAdb::Device>& devices)
+    {
+        QJsonArray list;
+        for (const FakeAdb::Device& d : devices)
+            list.append(QJsonObject {{QStringLiteral("serial"), d.serial}, {QStringLiteral("state"), d.state}});
+        QJsonObject state = m_adb->state();
+        QJsonObject commands = state.value(QStringLiteral("commands")).toObject();
+        commands.remove(QStringLiteral("devices"));
+        state.insert(QStringLiteral("commands"), commands);
+        state.insert(QStringLiteral("devices"), list);
+        m_adb->setState(state);
     }
 
     QString url() const { return QStringLiteral("backup://127.0.0.1:%1/device-info").arg(m_port); }

@@ -2,7 +2,8 @@
 // download: listings over one connection used from two threads, a folder
 // that lists itself, byte-identical downloads with non-ASCII names, names
 // that would leave the target, transfers that fail in any way without
-// touching an earlier copy, paths that cannot travel as one line, a phone
+// touching an earlier copy, paths that cannot travel as one line, a tree
+// deeper than the listing goes (what lies below is named), a phone
 // that stalls in a listing. The media: photo albums, and thumbnails over one
 // kept connection (the media fixture's photos 0 and 4 have JPEG thumbnails,
 // photo 2 a PNG one, photo 3 a GIF; photo 4 announces far more bytes than it
@@ -160,6 +161,48 @@ private Q_SLOTS:
             {QStringLiteral("target/sdcard/DCIM/café.mp3"), "not really music"}};
         QCOMPARE(contents(base), expected);
         QCOMPARE(job.refusedNames(), loadtest::list("/sdcard|/sdcard/.."));
+    }
+
+    // A tree deeper than the listing goes: every folder above the limit is
+    // listed and downloaded with its file, the first folder below it is
+    // named as left out, not passed over in silence.
+    void deepTree_whatLiesBelowTheLimitIsNamed()
+    {
+        constexpr int kLevels = AndroidLoadFileSysThread::kMaxDepth + 6;
+        const QJsonObject file {{QStringLiteral("name"), QStringLiteral("f.txt")},
+                                {QStringLiteral("content"), QStringLiteral("x")}};
+        QJsonObject folder {{QStringLiteral("name"), QStringLiteral("d")},
+                            {QStringLiteral("children"), QJsonArray {file}}};
+        for (int level = kLevels - 1; level > 0; --level)
+            folder = QJsonObject {{QStringLiteral("name"), level == 1 ? QStringLiteral("deep") : QStringLiteral("d")},
+                                  {QStringLiteral("children"), QJsonArray {file, folder}}};
+        const QJsonObject root {{QStringLiteral("name"), QStringLiteral("/")},
+                                {QStringLiteral("children"), QJsonArray {folder}}};
+        loadtest::WifiPhone phone(84, QJsonObject {{QStringLiteral("files"), root}});
+        PHONE_OK(phone);
+        AndroidLoadFileSys fs(&phone.device);
+        QList<_RemoteFile*> top = fs.listFolder(QStringLiteral("/"));
+        QCOMPARE(top.size(), 1);
+        std::unique_ptr<_RemoteFile> deep(top.takeFirst());
+
+        RecordingJobReport listed;
+        AndroidLoadFileSysThread lister(&fs, {deep.get()}, &listed);
+        LOAD_OK(lister, listed);
+        const QString belowLimit
+            = QStringLiteral("/deep") + QStringLiteral("/d").repeated(AndroidLoadFileSysThread::kMaxDepth);
+        QCOMPARE(lister.refusedPaths(), QStringList {belowLimit});
+        const QList<QByteArray> asked = phone.sim->linesReceived(QStringLiteral("files"));
+        QCOMPARE(asked.size(), AndroidLoadFileSysThread::kMaxDepth + 1); // "/" and the folders above the limit
+        QCOMPARE(asked.last(), "$path:" + belowLimit.chopped(2).toUtf8());
+
+        const QString target = testsupport::makeTempDir(QStringLiteral("deep"));
+        RecordingJobReport report;
+        AndroidDownloadFilesThread job(&phone.device, {deep.get()}, QDir(target), &report);
+        LOAD_OK(job, report);
+        QCOMPARE(report.successes(), QStringList {QStringLiteral("Successfully extracted 64 files.")});
+        QVERIFY(job.refusedNames().isEmpty());
+        QCOMPARE(testsupport::filesBelow(target).size(), AndroidLoadFileSysThread::kMaxDepth);
+        QVERIFY(QFileInfo(target + belowLimit).isDir());
     }
 
     // A download that fails in any way, or is cancelled, keeps the file

@@ -1,5 +1,6 @@
 // The tree model base under QAbstractItemModelTester while nodes come and go:
-// a child's parent keeps its right row after an earlier sibling went.
+// a child's parent keeps its right row after an earlier sibling went, and a
+// node whose parent has left the model goes without announcing a row.
 #include "shell/core/translations.h"
 #include "shell/itemmodelmain.h"
 
@@ -66,6 +67,17 @@ private slots:
         model.removeChildren(groups[1]); // no children: no signal
         QCOMPARE(removed.count(), 1);
         QCOMPARE(model.rowCount(model.indexOfNode(groups[1])), 0);
+
+        // A node whose parent has left the model goes without a word: its
+        // row is not one of the model's top-level rows.
+        Node detached(0, u"gone"_s, nullptr);
+        model.appendNodes(&detached, {new Node(1, u"gone.0"_s, nullptr), new Node(1, u"gone.1"_s, nullptr)});
+        QSignalSpy aboutToGo(&model, &QAbstractItemModel::rowsAboutToBeRemoved);
+        model.removeNode(detached.children.first());
+        QCOMPARE(detached.children.size(), 1);
+        QCOMPARE(aboutToGo.count(), 0);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(model.rowCount(), 3);
     }
 };
 

@@ -413,13 +413,34 @@ void MainWindow::miExit()
 
 void MainWindow::miClearCache()
 {
+    // The page may hold files of the cache open: it goes first and is built
+    // again afterwards, loading its phone's data anew.
+    const bool rebuildPage = m_pageNode != nullptr;
+    if (rebuildPage)
+        showStartPage();
     const QString cache = getDataDir().absoluteFilePath(QLatin1String(dataroot::kAndroidCache));
     if (QFileInfo::exists(cache))
         removeDir(cache);
+    // Whatever went, no phone's cache mirrors the phone any more: every page
+    // loads its kind again, and a transfer loads its target's cache before
+    // it compares with it.
+    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
+        if (child->type != NAV_ANDROID_DEVICE)
+            continue;
+        AndroidDeviceInfo& device = static_cast<_AndroidDeviceItemNode*>(child)->device;
+        for (QDateTime AndroidDeviceInfo::*loadTime :
+             {&AndroidDeviceInfo::playlistsLoadTime, &AndroidDeviceInfo::messagesLoadTime,
+              &AndroidDeviceInfo::contactsLoadTime, &AndroidDeviceInfo::calendarsLoadTime,
+              &AndroidDeviceInfo::callsLoadTime, &AndroidDeviceInfo::bookmarksLoadTime,
+              &AndroidDeviceInfo::otherLoadTime})
+            device.*loadTime = QDateTime();
+    }
     if (QFileInfo::exists(cache))
         showError(tr("IDS_CLEAR_CACHES_FAILED"));
     else
         showInfo(tr("IDS_CLEAR_CACHES_SUC"));
+    if (rebuildPage)
+        switchForm();
 }
 
 void MainWindow::miHelp()

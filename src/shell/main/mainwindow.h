@@ -85,7 +85,7 @@ public:
     void selectNode(AbsTreeItemModel::_ItemNode* node);
     // Phone nodes and backup recounts waiting for the modal work that uses
     // them to end.
-    int pendingRemovals() const { return int(m_doomed.size()); }
+    int pendingRemovals() const;
     int pendingRefreshes() const { return int(m_pendingRefresh.size()); }
 
 protected:
@@ -125,7 +125,7 @@ private:
     void showStartPage();
     QAction* addContextAction(const QString& text, const QString& icon, void (MainWindow::*slot)());
     // The phone nodes under "Devices" (connected phones and virtual
-    // devices), less those waiting for removal.
+    // devices), less those waiting for removal (ItemModelMain::phoneNodes).
     QList<_AndroidDeviceItemNode*> phoneNodes() const;
     // Whether modal work may be using the phone node: its page or the
     // current node is on it, or a page holds its descriptor.
@@ -170,7 +170,6 @@ private:
     bool m_switching = false; // inside switchForm
     bool m_switchAgain = false;
     bool m_closing = false;
-    QList<AbsTreeItemModel::_ItemNode*> m_doomed; // phone nodes to remove once nothing runs
     QStringList m_pendingRefresh; // backup folders to recount once nothing runs
     bool m_tipsPending = false; // the USB tips fell due while modal work ran
     QSet<QString> m_connecting; // serials whose connection job runs

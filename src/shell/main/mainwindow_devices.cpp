@@ -171,12 +171,27 @@ bool MainWindow::currentInside(const AbsTreeItemModel::_ItemNode* node) const
 
 QList<_AndroidDeviceItemNode*> MainWindow::phoneNodes() const
 {
-    QList<_AndroidDeviceItemNode*> phones;
-    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type == NAV_ANDROID_DEVICE && !m_doomed.contains(child))
-            phones.append(static_cast<_AndroidDeviceItemNode*>(child));
+    return m_model->phoneNodes();
+}
+
+namespace {
+
+// The phone nodes put aside until the modal work that uses them has ended.
+QList<_AndroidDeviceItemNode*> leavingNodes(const ItemModelMain& model)
+{
+    QList<_AndroidDeviceItemNode*> out;
+    for (AbsTreeItemModel::_ItemNode* child : model.devicesRoot()->children) {
+        if (child->type == NAV_ANDROID_DEVICE && static_cast<_AndroidDeviceItemNode*>(child)->leaving)
+            out.append(static_cast<_AndroidDeviceItemNode*>(child));
     }
-    return phones;
+    return out;
+}
+
+} // namespace
+
+int MainWindow::pendingRemovals() const
+{
+    return int(leavingNodes(*m_model).size());
 }
 
 bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
@@ -189,12 +204,13 @@ bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
 
 void MainWindow::removePhoneNode(_AndroidDeviceItemNode* node)
 {
-    if (!node || m_doomed.contains(node))
+    if (!node || node->leaving)
         return;
     if (ModalWork::running() && nodeInUse(node)) {
         // The code that runs the modal work may hold the node, its page or
-        // its descriptor: the node goes when that work has ended.
-        m_doomed.append(node);
+        // its descriptor: the node goes when that work has ended. Until
+        // then it is no longer one of the connected phones.
+        node->leaving = true;
         return;
     }
     removeNodeNow(node);
@@ -218,9 +234,8 @@ void MainWindow::runDeferred()
 {
     if (m_closing || ModalWork::running())
         return;
-    const QList<AbsTreeItemModel::_ItemNode*> doomed = m_doomed;
-    m_doomed.clear();
-    for (AbsTreeItemModel::_ItemNode* node : doomed) {
+    for (_AndroidDeviceItemNode* node : leavingNodes(*m_model)) {
+        // Removing one may have taken another with it.
         if (m_model->devicesRoot()->children.contains(node))
             removeNodeNow(node);
     }

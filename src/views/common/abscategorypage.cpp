@@ -203,7 +203,7 @@ std::optional<QDir> AbsCategoryPage::chooseBackupFolder()
     return form.localDbDir;
 }
 
-_AndroidDeviceItemNode* AbsCategoryPage::chooseTransferTarget()
+std::shared_ptr<AndroidDeviceInfo> AbsCategoryPage::chooseTransferTarget()
 {
     return m_source.chooseTransferTarget(this);
 }

@@ -170,8 +170,9 @@ protected:
     // Asks for the backup folder (the chooser suggests the device's name);
     // empty when the user cancelled.
     std::optional<QDir> chooseBackupFolder();
-    // Asks for the phone a transfer goes to; null when cancelled.
-    _AndroidDeviceItemNode* chooseTransferTarget();
+    // Asks for the phone a transfer goes to; null when cancelled. Hold it
+    // while the transfer runs: the phone's node may go meanwhile.
+    std::shared_ptr<AndroidDeviceInfo> chooseTransferTarget();
 
     // Translates a key of the command table in the page's own context.
     QString trPage(const char* key) const;

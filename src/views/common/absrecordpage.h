@@ -105,12 +105,12 @@ protected:
     template <typename Job, typename Db, typename Records>
     void transferRecords(const char* fileName, const QString& title, QWidget* dialogParent, const Records& records)
     {
-        _AndroidDeviceItemNode* target = chooseTransferTarget();
+        const std::shared_ptr<AndroidDeviceInfo> target = chooseTransferTarget();
         if (!target)
             return;
         ProgressForm progress(title, dialogParent);
-        Db db(target->device.cacheDir().absoluteFilePath(QLatin1String(fileName)));
-        Job job(&target->device, &db, records, &progress);
+        Db db(target->cacheDir().absoluteFilePath(QLatin1String(fileName)));
+        Job job(target.get(), &db, records, &progress);
         runJob(progress, job);
     }
 

@@ -234,10 +234,10 @@ void ContactsMainForm::backup(const QList<pim::_Contact>& contacts)
 
 void ContactsMainForm::transferToAndroid(const QList<pim::_Contact>& contacts)
 {
-    _AndroidDeviceItemNode* node = chooseTransferTarget();
-    if (!node)
+    const std::shared_ptr<AndroidDeviceInfo> chosen = chooseTransferTarget();
+    if (!chosen)
         return;
-    AndroidDeviceInfo& target = node->device;
+    AndroidDeviceInfo& target = *chosen;
     LocalContactsDb db(target.cacheDir().absoluteFilePath(QLatin1String(kContactsDb)), newRule());
     // Only what the merge into the target's cache changes is sent: that
     // cache must mirror the phone first.

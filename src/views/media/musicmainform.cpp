@@ -210,11 +210,11 @@ void MusicMainForm::transferRecords(const QList<MusicRecord>& records)
 {
     if (!source().isConnectedPhone())
         return;
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
+    const std::shared_ptr<AndroidDeviceInfo> target = chooseTransferTarget();
     if (!target)
         return;
     ProgressForm progress(tr("IDS_TRANSFERING_MUSIC_A2A"), this);
-    AndroidTransferMusicA2AThread job(m_kind, source().device(), &target->device, records, &progress);
+    AndroidTransferMusicA2AThread job(m_kind, source().device(), target.get(), records, &progress);
     runJob(progress, job);
 }
 

@@ -283,11 +283,11 @@ void PhotosMainForm::transfer(const QList<PhotoRecord>& items)
 {
     if (items.isEmpty() || !source().isConnectedPhone())
         return;
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
+    const std::shared_ptr<AndroidDeviceInfo> target = chooseTransferTarget();
     if (!target)
         return;
     ProgressForm progress(isPhotos() ? tr("IDS_TRANSFERING_IMAGES_A2A") : tr("IDS_TRANSFERING_VIDEOS_A2A"), this);
-    AndroidTransferImagesA2AThread job(m_kind, source().device(), &target->device, items, &progress);
+    AndroidTransferImagesA2AThread job(m_kind, source().device(), target.get(), items, &progress);
     runJob(progress, job);
 }
 

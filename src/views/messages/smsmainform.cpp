@@ -438,10 +438,10 @@ void SMSMainForm::backupMessages(const MsgMessageList& messages)
 
 void SMSMainForm::transferMessages(const MsgMessageList& messages)
 {
-    _AndroidDeviceItemNode* target = chooseTransferTarget();
+    const std::shared_ptr<AndroidDeviceInfo> target = chooseTransferTarget();
     if (!target)
         return;
-    AndroidDeviceInfo* device = &target->device;
+    AndroidDeviceInfo* device = target.get();
     // The target's cache store must be current: the job skips what it
     // holds.
     if (!device->messagesLoadTime.isValid()) {

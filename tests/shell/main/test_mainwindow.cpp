@@ -1,14 +1,17 @@
 // The main window offscreen: registered pages by node kind, toolbar merging,
 // backup nodes with their counts, virtual devices, phone nodes that go away
-// while a dialog runs, clearing the cache, a phone's ".mmc" file and a broken
+// while a dialog runs (and are no transfer target meanwhile), clearing the
+// cache, a phone's ".mmc" file and a broken
 // country table, the update check against a loopback stub of the web
 // service, and the update page it opens.
 #include "shell/core/translations.h"
+#include "shell/datasourceselform.h"
 #include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
 #include "shell/main/countryselform.h"
 #include "shell/main/unavailableform.h"
 #include "shell/main/updatecheck.h"
+#include "shell/pagesource.h"
 
 #include "mwtestutil.h"
 #include "testsupport.h"
@@ -251,6 +254,65 @@ private slots:
         QCOMPARE(win.pendingRemovals(), 0);
         QVERIFY(qobject_cast<GetStartForm*>(win.currentPage()));
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
+    }
+
+    // A phone that leaves while a dialog runs on its page waits for the
+    // dialog to end before its node goes; meanwhile it is no longer a
+    // connected phone: no page offers it as a transfer target or counts it.
+    // The chosen target is the descriptor its node shares.
+    void devices_aPhoneThatLeftIsNoTransferTarget()
+    {
+        auto w = mwtest::makeWindow();
+        MainWindow& win = *w->window;
+        QList<_AndroidDeviceItemNode*> nodes;
+        for (const QString& serial : {u"SER-A"_s, u"SER-B"_s, u"SER-C"_s}) {
+            AndroidDeviceInfo info;
+            info.serial = serial;
+            info.uid = serial.toLower();
+            nodes << win.model()->addAndroidDevice(info);
+            win.model()->addDeviceCategories(nodes.last());
+        }
+        _AndroidDeviceItemNode* a = nodes.at(0);
+        _AndroidDeviceItemNode* b = nodes.at(1);
+        _AndroidDeviceItemNode* c = nodes.at(2);
+        win.selectNode(childOfKind(b, NAV_CONTACTS));
+
+        ScriptedPrompt prompt;
+        prompt.answerDialogRun(u"QDialog"_s);
+        int offered = -1;
+        bool bOffered = true;
+        prompt.answerDialog(QDialog::Accepted, u"DataSourceSelForm"_s, [&](QDialog* d) {
+            auto* chooser = qobject_cast<DataSourceSelForm*>(d);
+            offered = chooser->entryCount();
+            bOffered = chooser->selectId(u"SER-B"_s);
+            chooser->selectId(u"SER-C"_s);
+        });
+        const PageSource source(a, win.model()->devicesRoot());
+        QList<_AndroidDeviceItemNode*> targets;
+        int phones = -1;
+        std::shared_ptr<AndroidDeviceInfo> chosen;
+        bool putAside = false;
+        QDialog dialog(&win);
+        QTimer::singleShot(0, &dialog, [&] {
+            QMetaObject::invokeMethod(&win, "onAndroidUSBDisconnected", Q_ARG(QString, u"SER-B"_s));
+            putAside = win.pendingRemovals() == 1 && win.model()->devicesRoot()->children.contains(b);
+            targets = source.transferTargets();
+            phones = source.phoneCount();
+            chosen = source.chooseTransferTarget(&win);
+            dialog.accept();
+        });
+        uiprompt::exec(&dialog);
+        VERIFY_SCRIPT_DONE(prompt);
+        QVERIFY(putAside);
+        QCOMPARE(targets, QList<_AndroidDeviceItemNode*> {c});
+        QCOMPARE(phones, 2);
+        QCOMPARE(offered, 1);
+        QVERIFY(!bOffered);
+        QCOMPARE(chosen.get(), &c->device);
+        QTRY_COMPARE(win.model()->devicesRoot()->children.size(), 2);
+        QCOMPARE(win.pendingRemovals(), 0);
+        QVERIFY(!win.model()->devicesRoot()->children.contains(b));
+        QCOMPARE(source.transferTargets(), QList<_AndroidDeviceItemNode*> {c});
     }
 
     // A backup folder and a virtual device whose names look like markup show

@@ -1,8 +1,9 @@
 // The main window end to end: a phone over the adb stand-in against the
 // simulated phone is connected under the progress dialog, shown and dropped,
-// with a screenshot of the whole window; a phone that leaves while its
-// page's first load or a restore to it runs; the start-up tip with and
-// without a phone on Wi-Fi.
+// with a screenshot of the whole window; a new phone connected once the user
+// allowed debugging on it; a phone that leaves while its page's first load
+// or a restore to it runs; clearing the cache with a phone connected; the
+// start-up tip with and without a phone on Wi-Fi.
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "phonelink/ui/androiddeviceinfoform.h"
@@ -12,9 +13,11 @@
 #include "shell/getstartform.h"
 #include "shell/itemmodelmain.h"
 #include "shell/mytreeview.h"
+#include "views/contacts/contactspages.h"
 #include "views/organiser/callhistorymainform.h"
 #include "views/organiser/organiserpages.h"
 
+#include "../../views/contacts/contacttest.h"
 #include "mwtestutil.h"
 #include "simphone.h"
 
@@ -98,6 +101,20 @@ private:
     QDeadlineTimer m_deadline;
 };
 
+// Triggers the shown page's action whose text is key translated in the
+// page's context; false when it is missing or disabled.
+bool triggerPageAction(MainWindow& win, const QString& context, const QString& key)
+{
+    const QString text = QCoreApplication::translate(context.toUtf8().constData(), key.toUtf8().constData());
+    for (QAction* a : win.pageActions()) {
+        if (a->text() == text && a->isEnabled()) {
+            a->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class TestMainWindowE2E : public QObject {
@@ -109,6 +126,7 @@ private slots:
         installTranslations(qApp);
         AndroidConnectWithUSBThread::setInstallPauseMs(0);
         registerOrganiserPages(MainWindow::pages());
+        registerContactsPages(MainWindow::pages());
     }
 
     void cleanup() { simpleprotocol::setLocalPortProvider({}); }
@@ -158,6 +176,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
         QCOMPARE(win.currentNode(), static_cast<AbsTreeItemModel::_ItemNode*>(win.model()->devicesRoot()));
         simpleprotocol::setLocalPortProvider({});
+    }
+
+    // A phone plugged in for the first time is listed as 'unauthorized'
+    // until the user allows debugging on it: the window tells how, its
+    // connection fails, and once adb lists the phone as usable a few
+    // listings later, it is connected and shown.
+    void newPhone_connectsOnceAllowed()
+    {
+        testsupport::SimPhone phone {testsupport::SimPhone::Options()};
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        phone.adb->setDevices({});
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
+        probe.close();
+        ScriptedPrompt prompt;
+        prompt.answerMessage(QMessageBox::Ok, u"Error:R58M41XYZ\tunauthorized"_s);
+        prompt.answerMessage(QMessageBox::Ok, u"unauthorized"_s); // the connection failed
+        auto w = mwtest::makeWindow(false, 50);
+        MainWindow& win = *w->window;
+        const auto device = [&phone](const QString& state) {
+            return phonesim::FakeAdb::Device(u"R58M41XYZ"_s, state, 20, 21, phone.sim->bridgeAddress());
+        };
+        phone.adb->setDevices({device(u"unauthorized"_s)});
+        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, 20000);
+        const auto listings = [&phone] { return phone.adb->commandLines().count(u"adb devices"_s); };
+        const qsizetype seen = listings();
+        QTRY_VERIFY(listings() > seen + 3);
+        const auto& devices = win.model()->devicesRoot()->children;
+        QVERIFY(devices.isEmpty());
+        VERIFY_SCRIPT_DONE(prompt);
+
+        phone.adb->setDevices({device(u"device"_s)});
+        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
+        QCOMPARE(static_cast<_AndroidDeviceItemNode*>(devices.first())->device.serial, u"R58M41XYZ"_s);
+        QVERIFY(qobject_cast<AndroidDeviceInfoForm*>(win.currentPage()));
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // The phone's calls page loads in its constructor; the phone leaves
@@ -235,6 +290,68 @@ private slots:
         QTRY_VERIFY(win.model()->devicesRoot()->children.isEmpty());
         QCOMPARE(win.pendingRemovals(), 0);
         QCOMPARE(win.currentPage(), page);
+    }
+
+    // "Clear Cache files" with a phone connected and its calls page shown:
+    // the page is built again and shows the phone's calls, and a second
+    // transfer of a backup's contacts loads the phone's contacts first and
+    // sends none of them again.
+    void clearCache_phonesLoadAgain_andATransferSendsNothingTwice()
+    {
+        const QDir backupDir = mwtest::backupDir(u"Home"_s);
+        contacttest::storeAll(backupDir.absoluteFilePath(u"contacts.db"_s),
+                              contacttest::contacts(u"transferBackup"_s)); // Gus, Hal, Ann Lee
+        testsupport::SimPhone phone(u"127.0.48.5"_s,
+                                    testsupport::fixtureFile(u"tools/phone-sim/fixtures/sample-phone.json"_s));
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        ScriptedPrompt prompt;
+        auto w = mwtest::makeWindow();
+        MainWindow& win = *w->window;
+        _AndroidDeviceItemNode* node = win.model()->addAndroidDevice(phone.device);
+        win.model()->addDeviceCategories(node);
+        Node* backup = win.model()->findLocalDb(u"Home"_s);
+        QVERIFY(backup);
+        win.selectNode(backup);
+        const auto shownCalls = [&win] {
+            auto* page = qobject_cast<CallHistoryMainForm*>(win.currentPage());
+            return page ? page->callModel()->rowCount() : -1;
+        };
+        const auto transfer = [&](const QString& result) {
+            win.selectNode(childOfKind(backup, NAV_CONTACTS));
+            prompt.answerDeviceChoice(phone.device.deviceId());
+            prompt.answerMessage(QMessageBox::Ok, result);
+            return triggerPageAction(win, u"ContactsMainForm"_s, u"IDS_MI_TOOLBAR_TRANSFER_DB2A"_s);
+        };
+
+        win.selectNode(childOfKind(node, NAV_CALL_HISTORY));
+        QCOMPARE(shownCalls(), 1);
+        QVERIFY(transfer(u"Successfully transferred 2 contacts to Android,with 1 repeated contacts merged."_s));
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(phone.loads(u"contacts"_s), 1);
+        QCOMPARE(phone.loads(u"calls"_s), 1);
+
+        win.selectNode(childOfKind(node, NAV_CALL_HISTORY));
+        QCOMPARE(phone.loads(u"calls"_s), 1); // from the cache
+        prompt.answerMessage(QMessageBox::Ok, u"Successfully cleared cache files."_s);
+        QMetaObject::invokeMethod(&win, "miClearCache");
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(phone.loads(u"calls"_s), 2);
+        QCOMPARE(shownCalls(), 1);
+        win.selectNode(node);
+        win.selectNode(childOfKind(node, NAV_CALL_HISTORY));
+        QCOMPARE(shownCalls(), 1);
+        QCOMPARE(phone.loads(u"calls"_s), 2);
+
+        QVERIFY(transfer(u"Successfully transferred 0 contacts to Android,with 3 repeated contacts merged."_s));
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(phone.loads(u"contacts"_s), 2);
+        QStringList onPhone;
+        for (const phonesim::SimContact& c : phone.sim->contactBook().contacts())
+            for (const phonesim::SimRow& r : c.rows)
+                if (r.kind == 1)
+                    onPhone << r.columns.value(u"data2"_s).toString();
+        onPhone.sort();
+        QCOMPARE(onPhone, (QStringList {u"Ann"_s, u"Gus"_s, u"Hal"_s}));
     }
 
     // The "Android device not found" tip is for a user without a phone: due
