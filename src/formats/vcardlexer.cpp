@@ -3,7 +3,6 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <array>
 #include <new>
 
 namespace {
@@ -30,34 +29,19 @@ inline int hexValue(char c)
 // photo's buffer is used again for the next one.
 constexpr size_t kKeepCapacity = 64 * 1024;
 
-// The value of each Base64 digit, 255 for any other byte.
-constexpr std::array<unsigned char, 256> kBase64Digits = [] {
-    std::array<unsigned char, 256> table {};
-    table.fill(255);
-    for (int i = 0; i < 26; ++i) {
-        table['A' + i] = static_cast<unsigned char>(i);
-        table['a' + i] = static_cast<unsigned char>(26 + i);
-    }
-    for (int i = 0; i < 10; ++i)
-        table['0' + i] = static_cast<unsigned char>(52 + i);
-    table['+'] = 62;
-    table['/'] = 63;
-    return table;
-}();
-
 // Decodes one group of four characters ("=" padding allowed in the last two)
 // into out; the number of bytes written, or -1 when the group is broken.
 // Checked whole before anything is written: a broken group adds no byte.
 inline int decodeGroup(const unsigned char* g, char* out)
 {
-    const int d0 = kBase64Digits[g[0]];
-    const int d1 = kBase64Digits[g[1]];
+    const int d0 = base64DigitValue(char(g[0]));
+    const int d1 = base64DigitValue(char(g[1]));
     if (d0 == 255 || d1 == 255)
         return -1;
     const bool pad2 = g[2] == '=';
     const bool pad3 = pad2 || g[3] == '=';
-    const int d2 = pad2 ? 0 : kBase64Digits[g[2]];
-    const int d3 = pad3 ? 0 : kBase64Digits[g[3]];
+    const int d2 = pad2 ? 0 : base64DigitValue(char(g[2]));
+    const int d3 = pad3 ? 0 : base64DigitValue(char(g[3]));
     if (d2 == 255 || d3 == 255 || (pad2 && g[3] != '='))
         return -1;
     out[0] = char((d0 << 2) | (d1 >> 4));
@@ -131,8 +115,8 @@ bool decodeBase64Text(const char* text, qsizetype length, std::vector<char>& out
     bool broken = false;
     while (p < end) {
         // Whole groups without white space in them, the common case.
-        if (count == 0 && end - p >= 4 && kBase64Digits[p[0]] != 255 && kBase64Digits[p[1]] != 255
-            && kBase64Digits[p[2]] != 255 && kBase64Digits[p[3]] != 255) {
+        if (count == 0 && end - p >= 4 && base64DigitValue(char(p[0])) != 255 && base64DigitValue(char(p[1])) != 255
+            && base64DigitValue(char(p[2])) != 255 && base64DigitValue(char(p[3])) != 255) {
             dst += decodeGroup(p, dst);
             p += 4;
             continue;

@@ -11,6 +11,7 @@
 
 #include <QtGlobal>
 
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -107,6 +108,29 @@ private:
     PropertyCallback m_propertyCallback = nullptr;
     ValueCallback m_valueCallback = nullptr;
 };
+
+namespace vcardlexer_detail {
+inline constexpr std::array<unsigned char, 256> kBase64Digits = [] {
+    std::array<unsigned char, 256> table {};
+    table.fill(255);
+    for (int i = 0; i < 26; ++i) {
+        table['A' + i] = static_cast<unsigned char>(i);
+        table['a' + i] = static_cast<unsigned char>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<unsigned char>(52 + i);
+    table['+'] = 62;
+    table['/'] = 63;
+    return table;
+}();
+} // namespace vcardlexer_detail
+
+// The value of a Base64 digit: A-Z 0-25, a-z 26-51, 0-9 52-61, "+" 62,
+// "/" 63, anything else 255.
+constexpr int base64DigitValue(char c)
+{
+    return vcardlexer_detail::kBase64Digits[static_cast<unsigned char>(c)];
+}
 
 // Decodes Base64 text, skipping white space, and appends the bytes to out.
 // A group that cannot be decoded ends the decoding: the bytes before it are

@@ -13,6 +13,7 @@
 #include "formats/vcarddate.h"
 #include "formats/vcardexport.h"
 #include "formats/vcardimport.h"
+#include "formats/vcardlexer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -128,6 +129,16 @@ private Q_SLOTS:
         }
         QTEST(out, "cards");
         QTEST(skipped, "skipped");
+    }
+
+    // Every byte against the Base64 alphabet: its place there, else 255.
+    void base64DigitValues()
+    {
+        const QByteArray alphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+        for (int b = 0; b < 256; ++b) {
+            const qsizetype at = b == 0 ? -1 : alphabet.indexOf(char(b));
+            QVERIFY2(base64DigitValue(char(b)) == (at < 0 ? 255 : int(at)), qPrintable(QString::number(b)));
+        }
     }
 
     // Each file against contact_data/expected/<file>.txt: what it protects,
