@@ -155,6 +155,7 @@ VCardLexer::~VCardLexer() = default;
 
 int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
 {
+    m_feedEnd = bytes + length;
     for (qsizetype i = 0; i < length; ++i) {
         const char c = bytes[i];
         if (!m_pendingNewline && c != '\n' && c != '\r') {
@@ -168,9 +169,11 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 if (used == 0)
                     return 0;
                 i += used - 1;
-            } else if (!step(c)) {
-                return 0;
+                continue;
             }
+            m_ahead = bytes + i + 1;
+            if (!step(c))
+                return 0;
             continue;
         }
         if (m_afterCR) {
@@ -188,7 +191,13 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 continue;
             }
             if (!m_folding && (c == ' ' || c == '\t')) {
-                m_folding = true; // the break and this one blank are removed
+                m_folding = true;
+                if (!m_foldKeepsBlank)
+                    continue; // 3.0, 4.0: the break and this one blank are removed
+                // 2.1: only the break goes; its white space stays as a blank.
+                m_pendingNewline = false;
+                if (!step(' '))
+                    return 0;
                 continue;
             }
             m_pendingNewline = false;
@@ -214,10 +223,13 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 continue;
             m_pendingNewline = true;
             m_folding = false;
-        } else if (!step(c)) {
-            return 0;
+        } else {
+            m_ahead = bytes + i + 1;
+            if (!step(c))
+                return 0;
         }
     }
+    m_ahead = m_feedEnd;
     if (final && !step('\n'))
         return 0;
     return 1;

@@ -371,6 +371,22 @@ private Q_SLOTS:
         QCOMPARE(job.contacts().last().fullName, QStringLiteral("G F99999"));
         QCOMPARE(report.successes(), QStringList({"Lines of the file that could not be read and were skipped: 100"}));
     }
+
+    // Each card is looked through for its version before its lines are read:
+    // 200,000 cards begun with a blank inside the word, none ended, none
+    // with a version, in linear time.
+    void manyCardsWithoutVersionOrEndReadOnce()
+    {
+        QByteArray text;
+        for (int i = 0; i < 200000; ++i)
+            text += "B EGIN:VCARD\r\nNOTE:a\r\n b\r\n";
+        QElapsedTimer timer;
+        timer.start();
+        const auto cards = VCardParser::parse(text);
+        QCOMPARE(cards.size(), 200000);
+        QCOMPARE(cards.last().last().value, QByteArray("ab"));
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestContactFiles)
