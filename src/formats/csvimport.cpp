@@ -5,6 +5,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QBuffer>
+#include <QDate>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -115,6 +116,7 @@ Tables buildTables()
         add(t, p + QStringLiteral(" Postal Code"), 12, code, d2, 9);
         add(t, p + QStringLiteral(" Country"), 12, code, d2, 10);
         add(t, p + QStringLiteral(" Country/Region"), 12, code, d2, 10);
+        add(t, p + QStringLiteral(" Address PO Box"), 12, code, d2, 5);
     }
     add(t, QStringLiteral("Spouse"), 11, 14, d2, 1);
     add(t, QStringLiteral("Children"), 11, 3, d2, 1);
@@ -272,6 +274,44 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
+// Outlook writes its dates month first ("5/17/1980") and "0/0/00" for no
+// date. True when the cell is in that form: *iso is then the date as
+// "yyyy-MM-dd", or empty for no date. A two-digit year or a day that does
+// not exist is not taken: the cell stays the text it is.
+bool outlookDate(const QString& cell, QString* iso)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2})/([0-9]{1,2})/([0-9]{2}|[0-9]{4})\\s*$"));
+    const QRegularExpressionMatch m = form.match(cell);
+    if (!m.hasMatch())
+        return false;
+    const int month = m.captured(1).toInt();
+    const int day = m.captured(2).toInt();
+    const int year = m.captured(3).toInt();
+    if (month == 0 && day == 0 && year == 0) {
+        iso->clear();
+        return true;
+    }
+    const QDate date(year, month, day);
+    if (m.capturedLength(3) != 4 || !date.isValid())
+        return false;
+    *iso = date.toString(Qt::ISODate);
+    return true;
+}
+
+// The text of an address; one held only in the post-office box or the
+// extended address (as the vCard reader does) shows that.
+QString addressText(const QVariantMap& values)
+{
+    const QString whole = pim::formatAddress(values);
+    if (!whole.isEmpty())
+        return whole;
+    QStringList parts;
+    for (const char* column : {"data5", "data6"})
+        if (const QString part = pim::valueText(values, QLatin1String(column)).trimmed(); !part.isEmpty())
+            parts.append(part);
+    return parts.join(QLatin1Char('\n'));
+}
+
 bool isBlankRow(const QStringList& row)
 {
     for (const QString& cell : row)
@@ -380,6 +420,7 @@ void CSVImport::load(const QString& path)
             column.displayName = header == QLatin1String("Name");
             if (!column.displayName)
                 column.def = columnDef(header);
+            column.monthFirstDate = header == QLatin1String("Birthday") || header == QLatin1String("Anniversary");
         }
         m_columns.append(column);
     }
@@ -408,7 +449,7 @@ pim::_Contact CSVImport::next()
     QMap<std::pair<int, int>, GoogleGroup> google;
     QString displayName;
     for (qsizetype i = 0; i < m_header.size(); ++i) {
-        const QString cell = row.value(i);
+        QString cell = row.value(i);
         if (cell.isEmpty())
             continue;
         const Column& column = m_columns.at(i);
@@ -427,6 +468,8 @@ pim::_Contact CSVImport::next()
         const CSVColumnDef& def = column.def;
         if (def.type == 0)
             continue;
+        if (column.monthFirstDate && outlookDate(cell, &cell) && cell.isEmpty())
+            continue; // Outlook's "no date": no event
         // Later rows of a kind and label sort after the first ("3-2-0002").
         QString group = QStringLiteral("%1-%2").arg(def.type).arg(def.subType);
         if (def.instance > 1)
@@ -447,7 +490,7 @@ pim::_Contact CSVImport::next()
             contact.fullName = displayName.isEmpty() ? pim::formatName(data.values) : displayName;
             data.values.insert(QStringLiteral("data1"), contact.fullName);
         } else if (type == pim::ENTITY_POSTAL) {
-            data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+            data.values.insert(QStringLiteral("data1"), addressText(data.values));
         } else if (type == pim::ENTITY_IM) {
             data.values.insert(QStringLiteral("data2"), 1);
         } else if (type == pim::ENTITY_EVENT) {
@@ -493,7 +536,7 @@ pim::_Contact CSVImport::next()
                 data.values.insert(QStringLiteral("data3"), word);
             }
             if (type == pim::ENTITY_POSTAL && pim::valueText(data.values, QStringLiteral("data1")).isEmpty())
-                data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+                data.values.insert(QStringLiteral("data1"), addressText(data.values));
             contact.entities[type].append(data);
         }
     }

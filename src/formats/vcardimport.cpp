@@ -27,8 +27,8 @@ QByteArray readWholeFile(const QString& path)
 
 void nameUnnamed(pim::_Contact& contact)
 {
-    for (int type : {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE, pim::ENTITY_NICKNAME,
-                     pim::ENTITY_IM})
+    for (int type :
+         {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE, pim::ENTITY_NICKNAME, pim::ENTITY_IM})
         for (const pim::ContactDataRow& row : contact.entities.value(type))
             if (contact.fullName.isEmpty())
                 contact.fullName = pim::valueText(row.values, QStringLiteral("data1")).trimmed();
