@@ -132,6 +132,10 @@ Tables buildTables()
     add(t, QStringLiteral("Name Prefix"), 1, 0, none, 5);
     add(t, QStringLiteral("Name Suffix"), 1, 0, none, 6);
     add(t, QStringLiteral("E-mail 1 - Value"), 4, 1, d2, 1);
+    // Its current layout: one organisation without a number.
+    add(t, QStringLiteral("Organization Name"), 10, 0, none, 1);
+    add(t, QStringLiteral("Organization Title"), 10, 0, none, 4);
+    add(t, QStringLiteral("Organization Department"), 10, 0, none, 5);
     return tables;
 }
 
@@ -167,14 +171,17 @@ const GoogleKind kGoogleKinds[] = {
       {"Yomi Name", 8},
       {"Location", 9}}},
     {"Website", pim::ENTITY_WEBSITE, {{"Value", 1}}},
+    {"Event", pim::ENTITY_EVENT, {{"Value", 1}}},
+    {"Relation", pim::ENTITY_RELATION, {{"Value", 1}}},
 };
 
 // Where a Google column goes: the row type, the group's number and the data
 // column (0 for the kind's word). False for any other header.
 bool googleColumn(const QString& header, int* type, int* number, int* dataColumn)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(E-mail|Phone|Address|Organization|Website) "
-                                                           "([1-9][0-9]{0,5}) - (.+)$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(E-mail|Phone|Address|Organization|Website|Event|Relation) "
+                       "([1-9][0-9]{0,5}) - (.+)$"));
     const QRegularExpressionMatch m = pattern.match(header);
     if (!m.hasMatch())
         return false;
@@ -228,6 +235,12 @@ int labelCode(int type, const QString& word)
         table = pim::websiteTypeLabels();
         aliases = {{"homepage", 1}, {"business", 5}};
         break;
+    case pim::ENTITY_EVENT:
+        table = pim::eventTypeLabels();
+        break;
+    case pim::ENTITY_RELATION:
+        table = pim::relationTypeLabels();
+        break;
     default:
         break;
     }
@@ -253,6 +266,8 @@ int defaultLabelCode(int type)
         return 1;
     case pim::ENTITY_POSTAL:
     case pim::ENTITY_WEBSITE:
+    case pim::ENTITY_EVENT:
+    case pim::ENTITY_RELATION:
         return 0;
     default:
         return -1;
@@ -418,7 +433,8 @@ void CSVImport::load(const QString& path)
         if (!googleColumn(header, &column.googleType, &column.googleNumber, &column.googleDataColumn)) {
             column.googleType = 0;
             column.displayName = header == QLatin1String("Name");
-            if (!column.displayName)
+            column.googleLabels = header == QLatin1String("Labels");
+            if (!column.displayName && !column.googleLabels)
                 column.def = columnDef(header);
             column.monthFirstDate = header == QLatin1String("Birthday") || header == QLatin1String("Anniversary");
         }
@@ -448,6 +464,7 @@ pim::_Contact CSVImport::next()
     };
     QMap<std::pair<int, int>, GoogleGroup> google;
     QString displayName;
+    QStringList labels;
     for (qsizetype i = 0; i < m_header.size(); ++i) {
         QString cell = row.value(i);
         if (cell.isEmpty())
@@ -463,6 +480,18 @@ pim::_Contact CSVImport::next()
         }
         if (column.displayName) {
             displayName = cell; // Google's display name
+            continue;
+        }
+        if (column.googleLabels) {
+            // Google's groups: "* " marks its own; every contact is in
+            // "myContacts", which is no group of the user's.
+            for (QString label : cell.split(QStringLiteral(" ::: "))) {
+                label = label.trimmed();
+                if (label.startsWith(QLatin1String("* ")))
+                    label = label.mid(2).trimmed();
+                if (!label.isEmpty() && label != QLatin1String("myContacts"))
+                    labels.append(label);
+            }
             continue;
         }
         const CSVColumnDef& def = column.def;
@@ -537,8 +566,18 @@ pim::_Contact CSVImport::next()
             }
             if (type == pim::ENTITY_POSTAL && pim::valueText(data.values, QStringLiteral("data1")).isEmpty())
                 data.values.insert(QStringLiteral("data1"), addressText(data.values));
+            if (type == pim::ENTITY_EVENT) {
+                const QVariant date = VCardDate::fromText(pim::valueText(data.values, QStringLiteral("data1")));
+                if (date.isValid())
+                    data.values.insert(QStringLiteral("data1"), date);
+            }
             contact.entities[type].append(data);
         }
+    }
+    for (const QString& label : std::as_const(labels)) {
+        ContactDataRow group;
+        group.values.insert(QStringLiteral("data2"), label);
+        contact.entities[pim::ENTITY_GROUP].append(group);
     }
     contactimport::nameUnnamed(contact);
     return contact;

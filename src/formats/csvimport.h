@@ -48,6 +48,7 @@ private:
         int googleNumber = 0;
         int googleDataColumn = 0;
         bool displayName = false; // Google's "Name"
+        bool googleLabels = false; // Google's "Labels": its groups
         // Outlook's "Birthday" and "Anniversary": month-first dates, and
         // "0/0/00" for none.
         bool monthFirstDate = false;
