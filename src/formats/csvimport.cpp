@@ -30,7 +30,7 @@ QString column(int n)
 void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn,
          int instance = 1)
 {
-    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn), instance});
+    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn), instance, QString()});
 }
 
 // Every label word of a table after a prefix: "Tel:Mobile" and the like.
@@ -371,10 +371,22 @@ CSVColumnDef CSVImport::columnDef(const QString& header)
     // A numbered column of our own export: the n-th row of its kind.
     int number = 1;
     const QString base = AbsTextExport::columnBase(header, &number);
-    if (number == 1 || !ownColumn(base, &def))
-        return CSVColumnDef();
-    def.instance = number;
-    return def;
+    if (number > 1 && ownColumn(base, &def)) {
+        def.instance = number;
+        return def;
+    }
+    // A chat service without a code of its own: "IM:" and its name.
+    if (base.startsWith(QLatin1String("IM:")) && base.size() > 3 && ownColumn(QStringLiteral("IM:Other"), &def)) {
+        const QString service = base.mid(3);
+        const int code = pim::imProtocolLabels().key(service, -1);
+        if (code > 0)
+            def.subType = code;
+        else
+            def.service = service;
+        def.instance = number;
+        return def;
+    }
+    return CSVColumnDef();
 }
 
 QByteArray CSVImport::toUtf8Text(const QByteArray& bytes)
@@ -499,11 +511,16 @@ pim::_Contact CSVImport::next()
             continue;
         if (column.monthFirstDate && outlookDate(cell, &cell) && cell.isEmpty())
             continue; // Outlook's "no date": no event
-        // Later rows of a kind and label sort after the first ("3-2-0002").
+        // Later rows of a kind and label sort after the first ("3-2-0002");
+        // a chat service without a code is a label of its own ("8-0:sip").
         QString group = QStringLiteral("%1-%2").arg(def.type).arg(def.subType);
+        if (!def.service.isEmpty())
+            group += QLatin1Char(':') + def.service;
         if (def.instance > 1)
             group += QStringLiteral("-%1").arg(def.instance, 4, 10, QLatin1Char('0'));
         ContactDataRow& data = groups[group];
+        if (!def.service.isEmpty())
+            data.values.insert(QStringLiteral("data6"), def.service);
         // Every kind keeps its code, "Other" (0) too.
         if (!def.labelColumn.isEmpty())
             data.values.insert(def.labelColumn, def.subType);

@@ -18,6 +18,9 @@ struct CSVColumnDef {
     // first, n for a numbered column of our own export ("Tel:Mobile 2") or a
     // second number of another make ("Home Phone 2").
     int instance = 1;
+    // A chat service without a code of its own ("IM:Signal"): its name,
+    // which the row keeps in data6.
+    QString service;
 };
 
 class CSVImport : public AbsImport {
