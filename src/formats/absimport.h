@@ -32,8 +32,9 @@ inline constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 QByteArray readWholeFile(const QString& path);
 
 // Every reader names a contact read without a name after its organisation,
-// else its first e-mail address, else its first number; one with none of
-// them stays nameless, and the import job leaves it out and counts it.
+// else its first e-mail address, else its first number, else its nickname,
+// else its first chat address; one with none of them stays nameless, and
+// the import job leaves it out and counts it.
 void nameUnnamed(pim::_Contact& contact);
 
 } // namespace contactimport

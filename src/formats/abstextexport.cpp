@@ -132,9 +132,22 @@ QList<QPair<QString, QString>> AbsTextExport::cells(const pim::_Contact& contact
             case pim::ENTITY_GROUP:
                 addOne(QStringLiteral("Category"), col(row, 2));
                 break;
-            case pim::ENTITY_IM:
-                addOne(QStringLiteral("IM:") + label(pim::imProtocolLabels(), code(row, 5)), col(row, 1));
+            case pim::ENTITY_IM: {
+                // A service without a code of its own has its name as the
+                // label ("IM:Signal"); a name that would read as a numbered
+                // column ("IM:Line 2") carries its number even when first.
+                const QString service = col(row, 6).trimmed();
+                const int protocol = code(row, 5);
+                if (service.isEmpty() || (protocol > 0 && pim::imProtocolLabels().contains(protocol))) {
+                    addOne(QStringLiteral("IM:") + label(pim::imProtocolLabels(), protocol), col(row, 1));
+                    break;
+                }
+                const QString key = QStringLiteral("IM:") + service;
+                int number = 1;
+                const QString n = suffix(key);
+                add(key + (n.isEmpty() && columnBase(key, &number) != key ? QStringLiteral(" 1") : n), col(row, 1));
                 break;
+            }
             case pim::ENTITY_NOTE:
                 addOne(QStringLiteral("Notes"), col(row, 1));
                 break;
@@ -237,7 +250,13 @@ CSVExport::CSVExport(const QString& fileName, const QList<pim::_Contact>* contac
 
 QByteArray CSVExport::writeHeader(const QStringList& keys)
 {
-    return (keys.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8();
+    // A key that holds a name of the user's (a chat service) is quoted when
+    // it has to be; the others never need it.
+    QStringList fields;
+    fields.reserve(keys.size());
+    for (const QString& key : keys)
+        fields.append(csvQuote(key));
+    return (fields.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8();
 }
 
 QByteArray CSVExport::writeRow(const QString* values, int count)

@@ -5,6 +5,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QBuffer>
+#include <QDate>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -29,7 +30,7 @@ QString column(int n)
 void add(Table& t, const QString& header, int type, int subType, const QString& labelColumn, int valueColumn,
          int instance = 1)
 {
-    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn), instance});
+    t.insert(header, CSVColumnDef {type, subType, labelColumn, column(valueColumn), instance, QString()});
 }
 
 // Every label word of a table after a prefix: "Tel:Mobile" and the like.
@@ -115,6 +116,7 @@ Tables buildTables()
         add(t, p + QStringLiteral(" Postal Code"), 12, code, d2, 9);
         add(t, p + QStringLiteral(" Country"), 12, code, d2, 10);
         add(t, p + QStringLiteral(" Country/Region"), 12, code, d2, 10);
+        add(t, p + QStringLiteral(" Address PO Box"), 12, code, d2, 5);
     }
     add(t, QStringLiteral("Spouse"), 11, 14, d2, 1);
     add(t, QStringLiteral("Children"), 11, 3, d2, 1);
@@ -130,6 +132,10 @@ Tables buildTables()
     add(t, QStringLiteral("Name Prefix"), 1, 0, none, 5);
     add(t, QStringLiteral("Name Suffix"), 1, 0, none, 6);
     add(t, QStringLiteral("E-mail 1 - Value"), 4, 1, d2, 1);
+    // Its current layout: one organisation without a number.
+    add(t, QStringLiteral("Organization Name"), 10, 0, none, 1);
+    add(t, QStringLiteral("Organization Title"), 10, 0, none, 4);
+    add(t, QStringLiteral("Organization Department"), 10, 0, none, 5);
     return tables;
 }
 
@@ -165,14 +171,17 @@ const GoogleKind kGoogleKinds[] = {
       {"Yomi Name", 8},
       {"Location", 9}}},
     {"Website", pim::ENTITY_WEBSITE, {{"Value", 1}}},
+    {"Event", pim::ENTITY_EVENT, {{"Value", 1}}},
+    {"Relation", pim::ENTITY_RELATION, {{"Value", 1}}},
 };
 
 // Where a Google column goes: the row type, the group's number and the data
 // column (0 for the kind's word). False for any other header.
 bool googleColumn(const QString& header, int* type, int* number, int* dataColumn)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(E-mail|Phone|Address|Organization|Website) "
-                                                           "([1-9][0-9]{0,5}) - (.+)$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(E-mail|Phone|Address|Organization|Website|Event|Relation) "
+                       "([1-9][0-9]{0,5}) - (.+)$"));
     const QRegularExpressionMatch m = pattern.match(header);
     if (!m.hasMatch())
         return false;
@@ -226,6 +235,12 @@ int labelCode(int type, const QString& word)
         table = pim::websiteTypeLabels();
         aliases = {{"homepage", 1}, {"business", 5}};
         break;
+    case pim::ENTITY_EVENT:
+        table = pim::eventTypeLabels();
+        break;
+    case pim::ENTITY_RELATION:
+        table = pim::relationTypeLabels();
+        break;
     default:
         break;
     }
@@ -251,6 +266,8 @@ int defaultLabelCode(int type)
         return 1;
     case pim::ENTITY_POSTAL:
     case pim::ENTITY_WEBSITE:
+    case pim::ENTITY_EVENT:
+    case pim::ENTITY_RELATION:
         return 0;
     default:
         return -1;
@@ -270,6 +287,44 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
     if (QTextCodec* codec = QTextCodec::codecForName(codecName))
         return codec->toUnicode(bytes);
     return QString::fromLatin1(bytes);
+}
+
+// Outlook writes its dates month first ("5/17/1980") and "0/0/00" for no
+// date. True when the cell is in that form: *iso is then the date as
+// "yyyy-MM-dd", or empty for no date. A two-digit year or a day that does
+// not exist is not taken: the cell stays the text it is.
+bool outlookDate(const QString& cell, QString* iso)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2})/([0-9]{1,2})/([0-9]{2}|[0-9]{4})\\s*$"));
+    const QRegularExpressionMatch m = form.match(cell);
+    if (!m.hasMatch())
+        return false;
+    const int month = m.captured(1).toInt();
+    const int day = m.captured(2).toInt();
+    const int year = m.captured(3).toInt();
+    if (month == 0 && day == 0 && year == 0) {
+        iso->clear();
+        return true;
+    }
+    const QDate date(year, month, day);
+    if (m.capturedLength(3) != 4 || !date.isValid())
+        return false;
+    *iso = date.toString(Qt::ISODate);
+    return true;
+}
+
+// The text of an address; one held only in the post-office box or the
+// extended address (as the vCard reader does) shows that.
+QString addressText(const QVariantMap& values)
+{
+    const QString whole = pim::formatAddress(values);
+    if (!whole.isEmpty())
+        return whole;
+    QStringList parts;
+    for (const char* column : {"data5", "data6"})
+        if (const QString part = pim::valueText(values, QLatin1String(column)).trimmed(); !part.isEmpty())
+            parts.append(part);
+    return parts.join(QLatin1Char('\n'));
 }
 
 bool isBlankRow(const QStringList& row)
@@ -316,10 +371,22 @@ CSVColumnDef CSVImport::columnDef(const QString& header)
     // A numbered column of our own export: the n-th row of its kind.
     int number = 1;
     const QString base = AbsTextExport::columnBase(header, &number);
-    if (number == 1 || !ownColumn(base, &def))
-        return CSVColumnDef();
-    def.instance = number;
-    return def;
+    if (number > 1 && ownColumn(base, &def)) {
+        def.instance = number;
+        return def;
+    }
+    // A chat service without a code of its own: "IM:" and its name.
+    if (base.startsWith(QLatin1String("IM:")) && base.size() > 3 && ownColumn(QStringLiteral("IM:Other"), &def)) {
+        const QString service = base.mid(3);
+        const int code = pim::imProtocolLabels().key(service, -1);
+        if (code > 0)
+            def.subType = code;
+        else
+            def.service = service;
+        def.instance = number;
+        return def;
+    }
+    return CSVColumnDef();
 }
 
 QByteArray CSVImport::toUtf8Text(const QByteArray& bytes)
@@ -378,8 +445,10 @@ void CSVImport::load(const QString& path)
         if (!googleColumn(header, &column.googleType, &column.googleNumber, &column.googleDataColumn)) {
             column.googleType = 0;
             column.displayName = header == QLatin1String("Name");
-            if (!column.displayName)
+            column.googleLabels = header == QLatin1String("Labels");
+            if (!column.displayName && !column.googleLabels)
                 column.def = columnDef(header);
+            column.monthFirstDate = header == QLatin1String("Birthday") || header == QLatin1String("Anniversary");
         }
         m_columns.append(column);
     }
@@ -407,8 +476,9 @@ pim::_Contact CSVImport::next()
     };
     QMap<std::pair<int, int>, GoogleGroup> google;
     QString displayName;
+    QStringList labels;
     for (qsizetype i = 0; i < m_header.size(); ++i) {
-        const QString cell = row.value(i);
+        QString cell = row.value(i);
         if (cell.isEmpty())
             continue;
         const Column& column = m_columns.at(i);
@@ -424,14 +494,33 @@ pim::_Contact CSVImport::next()
             displayName = cell; // Google's display name
             continue;
         }
+        if (column.googleLabels) {
+            // Google's groups: "* " marks its own; every contact is in
+            // "myContacts", which is no group of the user's.
+            for (QString label : cell.split(QStringLiteral(" ::: "))) {
+                label = label.trimmed();
+                if (label.startsWith(QLatin1String("* ")))
+                    label = label.mid(2).trimmed();
+                if (!label.isEmpty() && label != QLatin1String("myContacts"))
+                    labels.append(label);
+            }
+            continue;
+        }
         const CSVColumnDef& def = column.def;
         if (def.type == 0)
             continue;
-        // Later rows of a kind and label sort after the first ("3-2-0002").
+        if (column.monthFirstDate && outlookDate(cell, &cell) && cell.isEmpty())
+            continue; // Outlook's "no date": no event
+        // Later rows of a kind and label sort after the first ("3-2-0002");
+        // a chat service without a code is a label of its own ("8-0:sip").
         QString group = QStringLiteral("%1-%2").arg(def.type).arg(def.subType);
+        if (!def.service.isEmpty())
+            group += QLatin1Char(':') + def.service;
         if (def.instance > 1)
             group += QStringLiteral("-%1").arg(def.instance, 4, 10, QLatin1Char('0'));
         ContactDataRow& data = groups[group];
+        if (!def.service.isEmpty())
+            data.values.insert(QStringLiteral("data6"), def.service);
         // Every kind keeps its code, "Other" (0) too.
         if (!def.labelColumn.isEmpty())
             data.values.insert(def.labelColumn, def.subType);
@@ -447,7 +536,7 @@ pim::_Contact CSVImport::next()
             contact.fullName = displayName.isEmpty() ? pim::formatName(data.values) : displayName;
             data.values.insert(QStringLiteral("data1"), contact.fullName);
         } else if (type == pim::ENTITY_POSTAL) {
-            data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+            data.values.insert(QStringLiteral("data1"), addressText(data.values));
         } else if (type == pim::ENTITY_IM) {
             data.values.insert(QStringLiteral("data2"), 1);
         } else if (type == pim::ENTITY_EVENT) {
@@ -493,9 +582,19 @@ pim::_Contact CSVImport::next()
                 data.values.insert(QStringLiteral("data3"), word);
             }
             if (type == pim::ENTITY_POSTAL && pim::valueText(data.values, QStringLiteral("data1")).isEmpty())
-                data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
+                data.values.insert(QStringLiteral("data1"), addressText(data.values));
+            if (type == pim::ENTITY_EVENT) {
+                const QVariant date = VCardDate::fromText(pim::valueText(data.values, QStringLiteral("data1")));
+                if (date.isValid())
+                    data.values.insert(QStringLiteral("data1"), date);
+            }
             contact.entities[type].append(data);
         }
+    }
+    for (const QString& label : std::as_const(labels)) {
+        ContactDataRow group;
+        group.values.insert(QStringLiteral("data2"), label);
+        contact.entities[pim::ENTITY_GROUP].append(group);
     }
     contactimport::nameUnnamed(contact);
     return contact;

@@ -18,6 +18,9 @@ struct CSVColumnDef {
     // first, n for a numbered column of our own export ("Tel:Mobile 2") or a
     // second number of another make ("Home Phone 2").
     int instance = 1;
+    // A chat service without a code of its own ("IM:Signal"): its name,
+    // which the row keeps in data6.
+    QString service;
 };
 
 class CSVImport : public AbsImport {
@@ -48,6 +51,10 @@ private:
         int googleNumber = 0;
         int googleDataColumn = 0;
         bool displayName = false; // Google's "Name"
+        bool googleLabels = false; // Google's "Labels": its groups
+        // Outlook's "Birthday" and "Anniversary": month-first dates, and
+        // "0/0/00" for none.
+        bool monthFirstDate = false;
     };
 
     QStringList m_header;

@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QTextCodec>
 
+#include <utility>
+
 namespace {
 
 QString decodeUnlabelled(const QByteArray& bytes)
@@ -18,6 +20,43 @@ QString decodeUnlabelled(const QByteArray& bytes)
     if (QTextCodec* cp1252 = QTextCodec::codecForName("Windows-1252"))
         return cp1252->toUnicode(bytes);
     return QString::fromLatin1(bytes);
+}
+
+// Whether the card whose BEGIN line has just been read is a vCard 2.1 one:
+// its VERSION line may come after other properties, and how those unfold
+// depends on it. ahead is the text after "BEGIN:"; the card's lines are read
+// up to its VERSION, its END or a card begun inside it. A card that names no
+// version is read as 3.0. *stop: where the reading stopped.
+bool cardIsVersion21(QByteArrayView ahead, const char** stop)
+{
+    const auto startsWithWord = [](QByteArrayView line, const char* word) {
+        const qsizetype n = qsizetype(qstrlen(word));
+        if (line.size() < n || qstrnicmp(line.data(), word, n) != 0)
+            return false;
+        line = line.sliced(n);
+        while (!line.isEmpty() && (line.front() == ' ' || line.front() == '\t'))
+            line = line.sliced(1);
+        return !line.isEmpty() && (line.front() == ':' || line.front() == ';');
+    };
+    bool first = true; // the rest of the BEGIN line itself
+    while (!ahead.isEmpty()) {
+        qsizetype end = 0;
+        while (end < ahead.size() && ahead[end] != '\n' && ahead[end] != '\r')
+            ++end;
+        const QByteArrayView line = ahead.first(end);
+        ahead = ahead.sliced(end < ahead.size() ? end + 1 : end);
+        if (std::exchange(first, false))
+            continue;
+        *stop = line.data();
+        if (startsWithWord(line, "VERSION")) {
+            const qsizetype colon = line.indexOf(':');
+            return colon >= 0 && line.sliced(colon + 1).trimmed() == QByteArrayView("2.1");
+        }
+        if (startsWithWord(line, "END") || startsWithWord(line, "BEGIN"))
+            return false;
+    }
+    *stop = ahead.data();
+    return false;
 }
 
 } // namespace
@@ -130,12 +169,24 @@ struct VCardParser::Context {
     // The cards begun and not yet ended, innermost last: a card written
     // inside another (as some writers do for AGENT) is a card of its own,
     // and the outer card goes on after its END. A 2.1 card's values go on
-    // after a backslash at the line end.
+    // after a backslash at the line end, and its folds keep their blank.
     QList<Open> open;
     bool hasProperty = false;
     VCardLexer* lexer = nullptr;
+    // The last look for a card's version: where it stopped and what it
+    // found. A card begun before that point finds the same line, so a file
+    // of many BEGIN lines is still read once.
+    const char* versionSeenUpTo = nullptr;
+    bool versionSeen21 = false;
 
     VCardCard& current() { return cards[open.last().card]; }
+    // The lexer reads the lines that follow by the rules of the card they
+    // belong to.
+    void readAsVersion21(bool on)
+    {
+        lexer->setBackslashContinuation(on);
+        lexer->setFoldKeepsBlank(on);
+    }
 };
 
 QList<VCardCard> VCardParser::parse(const QByteArray& text, int* skippedLines)
@@ -163,15 +214,19 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
     // Names are case-insensitive ("begin:vcard").
     if (qstricmp(name, "BEGIN") == 0) {
         // Any BEGIN opens a card; its value is not looked at.
+        const QByteArrayView ahead = context->lexer->textAhead();
+        if (!context->versionSeenUpTo || ahead.data() >= context->versionSeenUpTo)
+            context->versionSeen21 = cardIsVersion21(ahead, &context->versionSeenUpTo);
+        const bool version21 = context->versionSeen21;
         context->cards.append(VCardCard());
-        context->open.append(Context::Open {context->cards.size() - 1});
-        context->lexer->setBackslashContinuation(false);
+        context->open.append(Context::Open {context->cards.size() - 1, version21});
+        context->readAsVersion21(version21);
         return;
     }
     if (qstricmp(name, "END") == 0) {
         if (!context->open.isEmpty())
             context->open.removeLast();
-        context->lexer->setBackslashContinuation(!context->open.isEmpty() && context->open.last().version21);
+        context->readAsVersion21(!context->open.isEmpty() && context->open.last().version21);
         return;
     }
     if (context->open.isEmpty())
@@ -204,7 +259,7 @@ void VCardParser::onValue(void* userData, const char* bytes, qsizetype length)
     property.value = QByteArray(bytes, length);
     if (property.name.compare(QLatin1String("VERSION"), Qt::CaseInsensitive) == 0) {
         context->open.last().version21 = property.value.trimmed() == "2.1";
-        context->lexer->setBackslashContinuation(context->open.last().version21);
+        context->readAsVersion21(context->open.last().version21);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "formats/vcarddate.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 const QString kCharset = QStringLiteral("CHARSET");
@@ -60,6 +62,38 @@ public:
 
     VCardCard card;
 };
+
+// A chat address of a service without a code of its own, as an IMPP
+// address: the service's name as its scheme when it is one ("sip:ann"),
+// else the generic "im:" scheme, and the name as X-SERVICE-TYPE when it is
+// not the scheme as written.
+void addImpp(CardBuilder& b, const QString& service, const QString& handle)
+{
+    static const QRegularExpression schemeForm(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$"));
+    const bool isScheme = schemeForm.match(service).hasMatch();
+    const QString scheme = isScheme ? service.toLower() : QStringLiteral("im");
+    b.add(QStringLiteral("IMPP"), scheme + QLatin1Char(':') + vcardEscapeText(handle), {});
+    if (service == scheme)
+        return;
+    // The parameter's text in UTF-8 (the card is), in double quotes unless
+    // it is a plain word; a double quote, a line break and "^" as RFC 6868
+    // writes them.
+    QString text;
+    for (const QChar c : service) {
+        if (c == QLatin1Char('^'))
+            text += QStringLiteral("^^");
+        else if (c == QLatin1Char('"'))
+            text += QStringLiteral("^'");
+        else if (c == QLatin1Char('\n'))
+            text += QStringLiteral("^n");
+        else if (c != QLatin1Char('\r'))
+            text += c;
+    }
+    static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9+._-]+$"));
+    if (!plainWord.match(text).hasMatch())
+        text = QLatin1Char('"') + text + QLatin1Char('"');
+    b.card.last().params.insert(QStringLiteral("X-SERVICE-TYPE"), QString::fromLatin1(text.toUtf8()));
+}
 
 QString phoneTypeWord(int c)
 {
@@ -200,7 +234,10 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                                           {"aim", "msn", "yahoo", "skype", "qq", "googletalk", "icq", "jabber",
                                            "netmetting", "gadugadu", "facebook"},
                                           nullptr);
-                if (type.isEmpty())
+                const QString service = col(row, 6).trimmed();
+                if (type.isEmpty() && !service.isEmpty())
+                    addImpp(b, service, col(row, 1));
+                else if (type.isEmpty())
                     b.add(QStringLiteral("X-IM"), vcardEscapeText(col(row, 1)), {});
                 else
                     b.add(QStringLiteral("X-IM"), vcardEscapeText(col(row, 1)), {{kType, type}});

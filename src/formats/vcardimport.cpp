@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <stdexcept>
@@ -27,7 +28,8 @@ QByteArray readWholeFile(const QString& path)
 
 void nameUnnamed(pim::_Contact& contact)
 {
-    for (int type : {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE})
+    for (int type :
+         {pim::ENTITY_ORGANIZATION, pim::ENTITY_EMAIL, pim::ENTITY_PHONE, pim::ENTITY_NICKNAME, pim::ENTITY_IM})
         for (const pim::ContactDataRow& row : contact.entities.value(type))
             if (contact.fullName.isEmpty())
                 contact.fullName = pim::valueText(row.values, QStringLiteral("data1")).trimmed();
@@ -263,25 +265,63 @@ int imPropertyProtocol(const QString& name)
     return -1;
 }
 
+// A parameter value as text. Files of vCard 3.0 and 4.0 are UTF-8, so
+// are their parameters; older ones in another code page are read as they
+// come. "^'", "^n" and "^^" stand for a double quote, a line break and "^"
+// (RFC 6868).
+QString paramText(const QString& latin1)
+{
+    const QByteArray bytes = latin1.toLatin1();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = latin1;
+    if (!text.contains(QLatin1Char('^')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (text.at(i) == QLatin1Char('^')
+            && (next == QLatin1Char('\'') || next == QLatin1Char('n') || next == QLatin1Char('N')
+                || next == QLatin1Char('^'))) {
+            out.append(next == QLatin1Char('\'')      ? QChar(QLatin1Char('"'))
+                           : next == QLatin1Char('^') ? QChar(QLatin1Char('^'))
+                                                      : QChar(QLatin1Char('\n')));
+            ++i;
+        } else {
+            out.append(text.at(i));
+        }
+    }
+    return out;
+}
+
 // The handle and the service of an IMPP address ("skype:ann.s",
 // "aim:goim?screenname=ann"); the service from X-SERVICE-TYPE when given.
 std::pair<QString, QString> imppAddress(const VCardProperty& p)
 {
     QString handle = p.decodeText().trimmed();
-    QString service = paramValue(p, QLatin1String("X-SERVICE-TYPE"));
+    QString service = paramText(paramValue(p, QLatin1String("X-SERVICE-TYPE")));
     const qsizetype colon = handle.indexOf(QLatin1Char(':'));
     if (colon > 0) {
+        const QString scheme = handle.left(colon);
         if (service.isEmpty())
-            service = handle.left(colon);
+            service = scheme;
         handle.remove(0, colon + 1);
         if (handle.startsWith(QLatin1String("//")))
             handle.remove(0, 2);
-        // Query forms: "goim?screenname=ann", "chat?contact=ann".
+        // The older messengers name the handle in a query ("goim?screenname=
+        // ann", "chat?contact=ann", "sendIM?ann"); in other addresses of a
+        // known service a query follows the handle ("skype:ann?call"). An
+        // address of a service we have no code for is kept whole.
         const qsizetype query = handle.indexOf(QLatin1Char('?'));
-        if (query >= 0) {
+        const int schemeCode = imProtocol(scheme);
+        if (query >= 0 && schemeCode >= 1 && schemeCode <= 3) {
             const QString rest = handle.mid(query + 1);
             const qsizetype eq = rest.indexOf(QLatin1Char('='));
             handle = eq >= 0 ? rest.mid(eq + 1).section(QLatin1Char('&'), 0, 0) : rest;
+        } else if (query >= 0 && schemeCode >= 0) {
+            handle.truncate(query);
         }
     }
     return {handle, service};
@@ -502,6 +542,12 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                 lookup(typeWords(p),
                        {{"homepage", 1}, {"blog", 2}, {"profile", 3}, {"home", 4}, {"work", 5}, {"ftp", 6}}, 0));
             labelled(p, row, pim::ENTITY_WEBSITE);
+        } else if (name == QLatin1String("X-MS-IMADDRESS")) {
+            // Outlook's chat address names no service unless it is written
+            // as an address with one ("sip:ann@example.com").
+            const auto [handle, service] = imppAddress(p);
+            addImRow(c, p, handle, imProtocol(service), service);
+            labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);
         } else if (const int protocol = imPropertyProtocol(name); protocol >= 0) {
             addImRow(c, p, p.decodeText().trimmed(), protocol, QString());
             labelled(p, c.entities[pim::ENTITY_IM].last(), pim::ENTITY_IM);

@@ -3,7 +3,6 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <array>
 #include <new>
 
 namespace {
@@ -30,34 +29,19 @@ inline int hexValue(char c)
 // photo's buffer is used again for the next one.
 constexpr size_t kKeepCapacity = 64 * 1024;
 
-// The value of each Base64 digit, 255 for any other byte.
-constexpr std::array<unsigned char, 256> kBase64Digits = [] {
-    std::array<unsigned char, 256> table {};
-    table.fill(255);
-    for (int i = 0; i < 26; ++i) {
-        table['A' + i] = static_cast<unsigned char>(i);
-        table['a' + i] = static_cast<unsigned char>(26 + i);
-    }
-    for (int i = 0; i < 10; ++i)
-        table['0' + i] = static_cast<unsigned char>(52 + i);
-    table['+'] = 62;
-    table['/'] = 63;
-    return table;
-}();
-
 // Decodes one group of four characters ("=" padding allowed in the last two)
 // into out; the number of bytes written, or -1 when the group is broken.
 // Checked whole before anything is written: a broken group adds no byte.
 inline int decodeGroup(const unsigned char* g, char* out)
 {
-    const int d0 = kBase64Digits[g[0]];
-    const int d1 = kBase64Digits[g[1]];
+    const int d0 = base64DigitValue(char(g[0]));
+    const int d1 = base64DigitValue(char(g[1]));
     if (d0 == 255 || d1 == 255)
         return -1;
     const bool pad2 = g[2] == '=';
     const bool pad3 = pad2 || g[3] == '=';
-    const int d2 = pad2 ? 0 : kBase64Digits[g[2]];
-    const int d3 = pad3 ? 0 : kBase64Digits[g[3]];
+    const int d2 = pad2 ? 0 : base64DigitValue(char(g[2]));
+    const int d3 = pad3 ? 0 : base64DigitValue(char(g[3]));
     if (d2 == 255 || d3 == 255 || (pad2 && g[3] != '='))
         return -1;
     out[0] = char((d0 << 2) | (d1 >> 4));
@@ -131,8 +115,8 @@ bool decodeBase64Text(const char* text, qsizetype length, std::vector<char>& out
     bool broken = false;
     while (p < end) {
         // Whole groups without white space in them, the common case.
-        if (count == 0 && end - p >= 4 && kBase64Digits[p[0]] != 255 && kBase64Digits[p[1]] != 255
-            && kBase64Digits[p[2]] != 255 && kBase64Digits[p[3]] != 255) {
+        if (count == 0 && end - p >= 4 && base64DigitValue(char(p[0])) != 255 && base64DigitValue(char(p[1])) != 255
+            && base64DigitValue(char(p[2])) != 255 && base64DigitValue(char(p[3])) != 255) {
             dst += decodeGroup(p, dst);
             p += 4;
             continue;
@@ -171,6 +155,7 @@ VCardLexer::~VCardLexer() = default;
 
 int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
 {
+    m_feedEnd = bytes + length;
     for (qsizetype i = 0; i < length; ++i) {
         const char c = bytes[i];
         if (!m_pendingNewline && c != '\n' && c != '\r') {
@@ -184,9 +169,11 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 if (used == 0)
                     return 0;
                 i += used - 1;
-            } else if (!step(c)) {
-                return 0;
+                continue;
             }
+            m_ahead = bytes + i + 1;
+            if (!step(c))
+                return 0;
             continue;
         }
         if (m_afterCR) {
@@ -204,7 +191,13 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 continue;
             }
             if (!m_folding && (c == ' ' || c == '\t')) {
-                m_folding = true; // the break and this one blank are removed
+                m_folding = true;
+                if (!m_foldKeepsBlank)
+                    continue; // 3.0, 4.0: the break and this one blank are removed
+                // 2.1: only the break goes; its white space stays as a blank.
+                m_pendingNewline = false;
+                if (!step(' '))
+                    return 0;
                 continue;
             }
             m_pendingNewline = false;
@@ -230,10 +223,13 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 continue;
             m_pendingNewline = true;
             m_folding = false;
-        } else if (!step(c)) {
-            return 0;
+        } else {
+            m_ahead = bytes + i + 1;
+            if (!step(c))
+                return 0;
         }
     }
+    m_ahead = m_feedEnd;
     if (final && !step('\n'))
         return 0;
     return 1;

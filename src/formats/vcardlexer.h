@@ -4,13 +4,17 @@
 // parser above it (and any other consumer) stays independent of it.
 //
 // Lines end in CR, LF or CR LF. A line break followed by one blank or tab is
-// a fold: both are removed (RFC 2425/6350). A line that cannot be read (a
+// a fold. vCard 3.0 and 4.0 remove both (RFC 2425/6350); vCard 2.1 folds at
+// white space and keeps it (RFC 822), so there only the break goes and one
+// blank stands for the white space. A line that cannot be read (a
 // malformed header, text without ":") is skipped and counted; the lexer goes
 // on with the next line.
 #pragma once
 
+#include <QByteArrayView>
 #include <QtGlobal>
 
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -59,6 +63,15 @@ public:
     // Lines dropped so far because they could not be read.
     int skippedLines() const { return m_skippedLines; }
 
+    // Unfold as vCard 2.1 does: a fold's line break is removed and its white
+    // space stays as one blank. Off (3.0 and 4.0): both are removed.
+    void setFoldKeepsBlank(bool on) { m_foldKeepsBlank = on; }
+
+    // During a property callback: the text after the ":" that ended the
+    // header, up to the end of the bytes being fed (the rest of the line and
+    // the lines after it, as written).
+    QByteArrayView textAhead() const { return {m_ahead, m_feedEnd}; }
+
     // vCard 2.1 continues a plain value on the next line when the line ends
     // in a backslash; the two lines are one value with a line feed between
     // them. A next line that starts with a property is not taken.
@@ -101,12 +114,40 @@ private:
     // A Base64 value is collected as text and decoded whole at its end.
     std::vector<char> m_decoded;
     bool m_backslashContinuation = false;
+    bool m_foldKeepsBlank = false;
+    // Where the byte after the one being stepped is, and where the fed bytes
+    // end (textAhead).
+    const char* m_ahead = nullptr;
+    const char* m_feedEnd = nullptr;
     bool m_outOfMemory = false;
     int m_skippedLines = 0;
     void* m_userData = nullptr;
     PropertyCallback m_propertyCallback = nullptr;
     ValueCallback m_valueCallback = nullptr;
 };
+
+namespace vcardlexer_detail {
+inline constexpr std::array<unsigned char, 256> kBase64Digits = [] {
+    std::array<unsigned char, 256> table {};
+    table.fill(255);
+    for (int i = 0; i < 26; ++i) {
+        table['A' + i] = static_cast<unsigned char>(i);
+        table['a' + i] = static_cast<unsigned char>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<unsigned char>(52 + i);
+    table['+'] = 62;
+    table['/'] = 63;
+    return table;
+}();
+} // namespace vcardlexer_detail
+
+// The value of a Base64 digit: A-Z 0-25, a-z 26-51, 0-9 52-61, "+" 62,
+// "/" 63, anything else 255.
+constexpr int base64DigitValue(char c)
+{
+    return vcardlexer_detail::kBase64Digits[static_cast<unsigned char>(c)];
+}
 
 // Decodes Base64 text, skipping white space, and appends the bytes to out.
 // A group that cannot be decoded ends the decoding: the bytes before it are

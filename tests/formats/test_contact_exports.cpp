@@ -276,6 +276,48 @@ private Q_SLOTS:
         QCOMPARE(canceled.progress().size(), 1);
     }
 
+    // Chat addresses of services without a code of their own, and Outlook's,
+    // which names none, go out through the export job as vCard and as CSV
+    // and come back with their handle and service.
+    void chatServicesComeBackFromVCardAndCsv()
+    {
+        RecordingJobReport read;
+        ImportContactsToLocalThread importer(fixtures::dataFile(QStringLiteral("job/chat-services.vcf")), ImportVCard,
+                                             &read);
+        QVERIFY(finished(importer));
+        const QList<pim::_Contact> original = importer.contacts();
+        QCOMPARE(original.size(), 2);
+        // Home or work is not written; a chat row without a service is
+        // written as "Other".
+        const auto chats = [](const QList<pim::_Contact>& contacts) {
+            QStringList rows = fixtures::dump(contacts).filter(QRegularExpression(QStringLiteral("^8\t")));
+            rows.replaceInStrings(QRegularExpression(QStringLiteral("\t(data2=[^\t]*|data5=0(?=\t|$))")), QString());
+            rows.sort(); // CSV keeps no order between services
+            return rows;
+        };
+        const QString dir = testsupport::makeTempDir(QStringLiteral("chat"));
+        const std::tuple<int, int, QString> formats[]
+            = {{ExportVCard, ImportVCard, QStringLiteral("/c.vcf")}, {ExportCSV, ImportCSV, QStringLiteral("/c.csv")}};
+        for (const auto& [exportFormat, importFormat, name] : formats) {
+            RecordingJobReport exported, back;
+            ExportToFileThread exporter(original, exportFormat, dir + name, &exported);
+            QVERIFY(finished(exporter));
+            QVERIFY(exported.succeeded());
+            ImportContactsToLocalThread again(dir + name, importFormat, &back);
+            QVERIFY(finished(again));
+            QCOMPARE(chats(again.contacts()), chats(original));
+        }
+        const QByteArray vcf = testsupport::readFile(dir + QStringLiteral("/c.vcf"));
+        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8:sip:ann@example.com\r\n"));
+        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=Signal:signal:+49 30 1234\r\n"));
+        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=\"Chat Line 2\":im:ann?x\r\n"));
+        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=\"Caf\xC3\xA9\":im:ann.cafe\r\n"));
+        const QByteArray csv = testsupport::readFile(dir + QStringLiteral("/c.csv"));
+        QCOMPARE(csv.left(csv.indexOf('\n')),
+                 QByteArray("First Name,Last Name,IM:Caf\xC3\xA9,IM:Chat Line 2 1,IM:Other,IM:Signal,"
+                            "IM:Skype,IM:sip,IM:sip 2"));
+    }
+
     // The HTML export makes a folder of the name chosen. On failure or cancel
     // the job removes only what it made.
     void exportsLeaveOnlyWhatTheyFinished()
