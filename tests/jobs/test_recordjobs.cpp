@@ -9,8 +9,8 @@
 #include "jobs/localdbselform.h"
 #include "records/localcallhistorydb.h"
 #include "records/localcontactsdb.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
-#include "shell/scriptedprompt.h"
 
 #include "jobtestutil.h"
 

@@ -17,7 +17,7 @@
 #include "simphone.h"
 #include "testsupport.h"
 
-#include "shell/scriptedprompt.h"
+#include "scriptedprompt.h"
 
 #include <QMenu>
 #include <QObject>

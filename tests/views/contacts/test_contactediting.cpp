@@ -10,8 +10,8 @@
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contactsmainform.h"
 
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
-#include "shell/scriptedprompt.h"
 
 #include "contacttest.h"
 #include "pagetest.h"

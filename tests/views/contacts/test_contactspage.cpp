@@ -16,10 +16,10 @@
 
 #include "formats/exporttofilethread.h"
 #include "jobs/localdbselform.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
-#include "shell/scriptedprompt.h"
 
 #include "contacttest.h"
 #include "pagetest.h"

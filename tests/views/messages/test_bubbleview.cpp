@@ -9,8 +9,8 @@
 #include "formats/messageassets.h"
 #include "messagefixtures.h"
 #include "pagetest.h"
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
-#include "shell/scriptedprompt.h"
 #include "views/messages/bubbleviewmgr.h"
 #include "views/messages/itemmodelsmshandle.h"
 
