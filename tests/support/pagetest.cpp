@@ -3,6 +3,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/absmainform.h"
 #include "shell/core/dataroot.h"
+#include "shell/core/plaintext.h"
 #include "shell/core/translations.h"
 #include "shell/progressform.h"
 
@@ -88,7 +89,7 @@ QStringList PageTest::shownToolTips(const QAbstractItemModel& model, int col, co
 {
     QStringList out;
     for (int r = 0; r < model.rowCount(parent); ++r)
-        out << shownText(model.index(r, col, parent).data(Qt::ToolTipRole).toString());
+        out << shownText(shownToolTip(model.index(r, col, parent)));
     return out;
 }
 

@@ -86,7 +86,8 @@ protected:
     // of text: the text itself, or what remains once Qt took it for HTML (a
     // picture as U+FFFC).
     static QString shownText(const QString& text);
-    // shownText of the tool tips of one column, top to bottom.
+    // shownText of the tool tips of one column as our item views show them
+    // (shownToolTip), top to bottom.
     static QStringList shownToolTips(const QAbstractItemModel& model, int col,
                                      const QModelIndex& parent = QModelIndex());
     // Makes exactly these rows the view's selection.
