@@ -41,6 +41,24 @@ QString AbsCategoryPage::trPage(const char* key) const
     return QCoreApplication::translate(metaObject()->className(), key);
 }
 
+void AbsCategoryPage::setCommands(QList<Command> commands)
+{
+    // A handler left empty would throw std::bad_function_call inside the
+    // action's slot, long after the table was written; the table is fixed
+    // in the page's code, so the first run that builds the page says so.
+    for (const Command& c : std::as_const(commands)) {
+        const char* missing = nullptr;
+        if (c.toolbarText && !c.onToolbar)
+            missing = "onToolbar";
+        else if (c.menuText && !c.onMenu)
+            missing = "onMenu";
+        if (missing)
+            qFatal("%s: the command \"%s\" has no %s handler", metaObject()->className(),
+                   c.toolbarText ? c.toolbarText : c.menuText, missing);
+    }
+    m_commands = std::move(commands);
+}
+
 bool AbsCategoryPage::isShown(const Command& c) const
 {
     if (m_source.isPhonePage())
