@@ -91,6 +91,7 @@ QList<QAction*> AbsCategoryPage::createToolbarActions()
         if (!c.toolbarText || !isShown(c))
             continue;
         auto* action = new QAction(QIcon(QString::fromLatin1(c.icon)), trPage(c.toolbarText), this);
+        action->setObjectName(QLatin1String(c.toolbarText));
         action->setEnabled(isEnabled(c));
         connect(action, &QAction::triggered, this, c.onToolbar);
         actions << action;
@@ -110,6 +111,7 @@ QMenu* AbsCategoryPage::createContextMenu(int menu)
         if (c.menu != menu || !c.menuText || !isShown(c))
             continue;
         QAction* action = popup->addAction(QIcon(QString::fromLatin1(c.icon)), trPage(c.menuText));
+        action->setObjectName(QLatin1String(c.menuText));
         action->setEnabled(isEnabled(c));
         connect(action, &QAction::triggered, this, c.onMenu);
     }

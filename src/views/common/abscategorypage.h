@@ -133,10 +133,11 @@ public:
     const PageSource& source() const { return m_source; }
 
     // From the command table: the toolbar entries for this source, parented
-    // to the page.
+    // to the page, each named (objectName) by its command's toolbar key.
     QList<QAction*> createToolbarActions() override;
     // The context menu's entries for this source (null when the list has no
-    // selection); the caller owns the menu.
+    // selection), each named by its command's menu key; the caller owns the
+    // menu.
     QMenu* createContextMenu(int menu = 0);
     // Opens that menu at the cursor and runs the chosen entry.
     void execContextMenu(int menu = 0);

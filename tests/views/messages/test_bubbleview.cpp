@@ -85,11 +85,9 @@ class TestBubbleView : public testsupport::PageTest {
 private Q_SLOTS:
     void initTestCase()
     {
-        initPageTests();
+        PageTest::initTestCase();
         messageassets::setApplicationFolder(testsupport::appBinDir());
     }
-
-    void cleanup() { cleanupPage(); }
 
     void page_screenshot_hostileDataInert_bigPagesRenderFromAFile()
     {
