@@ -178,9 +178,12 @@ public:
     // it. A rollback journal that an interrupted write left is first rolled
     // back by SQLite's own recovery (through a short read-write connection),
     // and a write-ahead log folded into the file, when the medium allows; a
-    // database in write-ahead mode without a log is read without one. When
-    // the journal cannot be rolled back the open throws with code
-    // SQLITE_READONLY_ROLLBACK: the file's last committed state is unknown.
+    // database that SQLite reads in write-ahead mode (header byte 19 is 2,
+    // or a log lies beside it) without a log that holds anything is read
+    // without one. When the journal cannot be rolled back the open throws
+    // with code SQLITE_READONLY_ROLLBACK, when a log that holds commits can
+    // neither be folded in nor read with SQLITE_READONLY_RECOVERY: the
+    // file's last committed state is unknown.
     void openReadOnlyThrow(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
