@@ -735,6 +735,21 @@ qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
     return value;
 }
 
+QString Sqlite3DB::quickCheck()
+{
+    QStringList found;
+    try {
+        Sqlite3Cursor cursor = queryThrow(QStringLiteral("PRAGMA quick_check(3)"));
+        while (cursor.moveNext())
+            found << cursor.getText(0).remove(QStringLiteral("*** in database main ***\n")).trimmed();
+    } catch (const Sqlite3Exception& e) {
+        found << QString::fromUtf8(e.what());
+    }
+    if (found == QStringList {QStringLiteral("ok")})
+        return QString();
+    return found.isEmpty() ? QStringLiteral("no answer") : found.join(QStringLiteral("; "));
+}
+
 void Sqlite3DB::executeScriptThrow(const QByteArray& script)
 {
     checkWritable();

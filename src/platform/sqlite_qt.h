@@ -207,6 +207,11 @@ public:
     // Runs on a cached statement, like executeThrow: a look-up repeated per
     // record is prepared once.
     qint64 queryInt64Throw(const Sqlite3Sql& sql);
+    // Lets SQLite check the file as this connection sees it (inside a
+    // transaction: with its changes) with PRAGMA quick_check. Empty when the
+    // file is sound, else what SQLite found (its first findings, or why the
+    // check could not run).
+    QString quickCheck();
 
     qint64 lastInsertId() const;
     int changes() const;
