@@ -1,9 +1,7 @@
 #include "absfileexportthread.h"
 
-#include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
-
-#include <QSaveFile>
+#include "shell/core/outputfile.h"
 
 #include <stdexcept>
 
@@ -51,19 +49,14 @@ void AbsFileExportThread::postProgress(qint64 done, qint64 total, const QString&
 
 void AbsFileExportThread::writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body)
 {
-    // Written beside the target; the target is replaced only on commit. On
-    // any throw the temporary file goes with `file`.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // On any throw what was written goes with `file`; the target stays.
+    OutputFile file(path);
+    if (!file.open())
         throw std::runtime_error(file.errorString().toStdString());
-    Stream out(&file, lineEnd);
+    Stream out(file.device(), lineEnd);
     body(out);
     out.flush();
-    // A stream that failed is not committed; the file's flush names the
-    // reason of the write that failed.
-    if (out.status() != QTextStream::Ok)
-        file.flush();
-    if (out.status() != QTextStream::Ok || !commitSaveFile(file))
+    if (out.status() != QTextStream::Ok || !file.commit())
         throw std::runtime_error(
             QStringLiteral("write file %1 failed. %2").arg(path, file.errorString()).toStdString());
 }

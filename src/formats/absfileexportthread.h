@@ -2,12 +2,12 @@
 // history, calendar, bookmarks) or one file per record into a folder
 // (notes). A subclass writes its records; the frame does the rest the same
 // way for all of them:
-// - each file is written beside its target under a temporary name and takes
-//   the target's name only once complete, so an earlier file of that name is
-//   never lost;
-// - after writing, the stream's and the file's status are checked: a write
-//   that failed (a full disk) ends in an error naming the file, never in the
-//   success message;
+// - each file is written as every file of the application is (OutputFile):
+//   beside its target under a temporary name, taking the target's name only
+//   once complete, so an earlier file of that name is never lost; a pipe or
+//   device chosen as the target is written into and stays what it was;
+// - every write is checked: a write that failed (a full disk) ends in an
+//   error naming the file and the reason, never in the success message;
 // - a cancel leaves no file and says nothing (the dialog closed already);
 // - lines end as the format asks (CR LF for formats written in text mode,
 //   on every platform).
@@ -43,10 +43,11 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // Writes one file as the frame writes every file: beside path, checked,
-    // renamed over path when complete. Throws std::runtime_error (the file's
-    // error text, or "write file <path> failed. <reason>") and passes on what
-    // body throws; path then keeps what it held and nothing is left beside it.
+    // Writes one file as the frame writes every file (see OutputFile): beside
+    // path, checked, renamed over path when complete. Throws
+    // std::runtime_error (the file's error text when it cannot be created,
+    // else "write file <path> failed. <reason>") and passes on what body
+    // throws; path then keeps what it held and nothing is left beside it.
     static void writeFile(const QString& path, LineEnd lineEnd, const std::function<void(Stream&)>& body);
 
 protected:

@@ -10,14 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <stdexcept>
-
 namespace {
-
-[[noreturn]] void fail(const char* what, const QFile& file)
-{
-    throw std::runtime_error((QLatin1String(what) + QLatin1Char(' ') + file.errorString()).toUtf8().toStdString());
-}
 
 QString linkBubble(const QString& link, const char* label)
 {
@@ -30,7 +23,7 @@ QString linkBubble(const QString& link, const char* label)
 ExportMessagesHtml::ExportMessagesHtml(const QDir& folder, const QString& fileName)
     : m_folder(folder)
     , m_filesDir(folder.absoluteFilePath(QStringLiteral("files")))
-    , m_file(folder.absoluteFilePath(fileName))
+    , m_out(folder.absoluteFilePath(fileName))
 {
     if (!m_filesDir.exists())
         QDir().mkpath(m_filesDir.absolutePath());
@@ -44,14 +37,14 @@ void ExportMessagesHtml::writeText(const QString& text)
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     const QByteArray bytes = t.toUtf8();
-    if (m_file.write(bytes) != bytes.size())
-        fail("write file error.", m_file);
+    if (!m_out.write(bytes))
+        failExport("write file error.", m_out.errorString());
 }
 
 void ExportMessagesHtml::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail("create file error.", m_file);
+    if (!m_out.open())
+        failExport("create file error.", m_out.errorString());
     QString head;
     head += QLatin1String("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                           "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n");
@@ -92,13 +85,11 @@ void ExportMessagesHtml::copyUsedEmoji(const QString& markup)
 
 void ExportMessagesHtml::end()
 {
-    if (!m_file.isOpen())
+    if (!m_out.isOpen())
         return;
     writeText(QStringLiteral("</body></html>\n"));
-    const bool flushed = m_file.flush();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError)
-        fail("write file error.", m_file);
+    if (!m_out.commit())
+        failExport("write file error.", m_out.errorString());
 }
 
 QString ExportMessagesHtml::copyToFiles(const QString& sourcePath)

@@ -3,15 +3,17 @@
 // by the export job), shows emoji from the "emoji" folder beside it, and
 // keeps copies of the attachments in "files" so that it can be opened away
 // from the program. The pictures of the emoji a page shows are copied into
-// the "emoji" folder beside it as they are met. Every piece of message data is escaped: text as element
-// content, names and paths as attributes.
+// the "emoji" folder beside it as they are met. Every piece of message data
+// is escaped: text as element content, names and paths as attributes. The
+// page is written through an ExportFile: an earlier page of its name stays
+// until end() completed the new one.
 #pragma once
 
+#include "formats/exportfile.h"
 #include "messagestore/msgrecords.h"
 #include "records/absformatexport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSet>
 #include <QString>
 
@@ -22,14 +24,14 @@ public:
     ExportMessagesHtml(const QDir& folder, const QString& fileName);
     ~ExportMessagesHtml() override;
 
-    // Opens (truncating) the page and writes its head; throws
-    // "create file error. %1" with the file's error text.
+    // Opens the page and writes its head; throws "create file error. %1"
+    // with the reason the file cannot be created.
     void begin() override;
     // One message as one line of markup; throws "write file error. %1"
     // when the page cannot be written.
     void write(const _MsgMessage& msg) override;
-    // Closes the body and the page; throws "write file error. %1" when the
-    // page could not be completed.
+    // Closes the body and puts the page in its target's place; throws
+    // "write file error. %1" when the page could not be completed.
     void end() override;
 
     // Copies the file into "files" under its own (cleaned) name, numbered
@@ -40,7 +42,7 @@ public:
     // relative URLs, escaped here; attributes is markup of our own.
     static QString makeImageLink(const QString& link, const QString& imageSource, const QString& attributes);
 
-    QString pagePath() const { return m_file.fileName(); }
+    QString pagePath() const { return m_out.fileName(); }
 
 private:
     QString messageMarkup(const _MsgMessage& msg);
@@ -52,6 +54,6 @@ private:
     bool m_hasDivider = false;
     QDir m_folder;
     QDir m_filesDir;
-    QFile m_file;
+    ExportFile m_out;
     QSet<QString> m_emojiSeen; // codes whose picture was looked after
 };

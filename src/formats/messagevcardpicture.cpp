@@ -4,6 +4,7 @@
 #include "formats/messageassets.h"
 #include "formats/vcard.h"
 #include "shell/core/fileutils.h"
+#include "shell/core/outputfile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace {
 
@@ -150,8 +150,8 @@ QString vcardToHtml(const QString& vcardPath)
         return QString();
     // Written whole or not at all: a half-written picture would be served
     // from the cache for good.
-    QSaveFile out(picture);
-    if (out.open(QIODevice::WriteOnly) && image.save(&out, "JPEG"))
+    OutputFile out(picture);
+    if (out.open() && image.save(out.device(), "JPEG"))
         out.commit();
     return picture;
 }

@@ -1,17 +1,14 @@
-// Contacts as a PDF of contact cards, the same cards the printing draws.
-// The PDF writer writes to a file name of its own: it renders to a hidden
-// temporary file beside the target, which end() copies into the target's
-// place through an ExportFile, so an earlier file stays until the new one is
-// complete.
+// Contacts as a PDF of contact cards, the same cards the printing draws,
+// written through a PdfOutputFile: an earlier file stays until the new one
+// is complete.
 #pragma once
 
 #include "formats/contactcardpainter.h"
-#include "formats/exportfile.h"
+#include "formats/pdfoutputfile.h"
 #include "records/absformatexport.h"
 
 #include <QPrinter>
 #include <QString>
-#include <QTemporaryFile>
 
 class PdfExport : public AbsFormatExport<const pim::_Contact> {
 public:
@@ -26,11 +23,9 @@ public:
     void end() override;
 
 private:
-    QString m_fileName;
     // Declared before the printer and painter: the painter ends (writing
-    // the rendering out) before the temporary file is removed.
-    ExportFile m_out;
-    QTemporaryFile m_rendering;
+    // the rendering out) before the rendering is removed.
+    PdfOutputFile m_out;
     QPrinter m_printer;
     ContactCardPainter m_painter;
 };

@@ -1,5 +1,6 @@
 #include "jobs/backupmmsthread.h"
 
+#include "jobs/backupthread.h"
 #include "messagestore/exportmessagesdb.h"
 #include "shell/core/jobreport.h"
 
@@ -82,6 +83,7 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
     // commit: that is a failure, not a success.
     if (writer.store().isRollbackOnly())
         throw std::runtime_error("The backup store rolled the backup back.");
+    BackupThread::throwIfDamaged(writer.store(), writer.store().dbPath());
     writer.end();
     copiedFiles->clear();
 

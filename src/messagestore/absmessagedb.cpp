@@ -201,11 +201,24 @@ void AbsMessageDb::deleteMessage(const _MsgMessage* msg)
 {
     open();
     const QString id = QString::number(msg->ROWID);
+    // Every chat the message is joined to (a store may join it to several),
+    // its own first.
+    QList<qint64> chats;
+    if (msg->chat)
+        chats.append(msg->chat->ROWID);
+    {
+        Sqlite3Cursor c
+            = queryThrow(QStringLiteral("select chat_id from chat_message_join where message_id=%1").arg(id));
+        while (c.moveNext()) {
+            if (!chats.contains(c.getInt64(0)))
+                chats.append(c.getInt64(0));
+        }
+    }
     executeThrow(QStringLiteral("DELETE FROM message WHERE rowid=%1").arg(id));
     executeThrow(QStringLiteral("DELETE FROM chat_message_join where message_id=%1").arg(id));
     executeThrow(QStringLiteral("DELETE FROM message_attachment_join where message_id=%1").arg(id));
-    if (msg->chat) {
-        const QString chat = QString::number(msg->chat->ROWID);
+    for (const qint64 chatId : std::as_const(chats)) {
+        const QString chat = QString::number(chatId);
         executeThrow(QStringLiteral("DELETE FROM chat WHERE rowid=%1 and (SELECT 1 from chat_message_join "
                                     "WHERE chat_id=%2 LIMIT 1) IS NULL")
                          .arg(chat, chat));

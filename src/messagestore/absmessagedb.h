@@ -54,8 +54,8 @@ public:
     void joinMessageAttachment(qint64 messageId, qint64 attachmentId);
     void setLastAddressedHandle(qint64 chatId, const QString& handleId);
 
-    // Deletes the message (by ROWID), its join rows and, when it was the
-    // last message of its chat, the chat. Orphaned handles and attachments
+    // Deletes the message (by ROWID), its join rows and each chat it was
+    // joined to that it leaves without messages. Orphaned handles and attachments
     // go through the store's triggers; attachment files stay on disk.
     void deleteMessage(const _MsgMessage* msg);
 

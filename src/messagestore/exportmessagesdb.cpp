@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 namespace {
 
 // Chats with a rowid this low are placeholders of producers for messages
@@ -18,7 +20,10 @@ constexpr int kWriterCacheKiB = 64 * 1024;
 
 ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
     : m_db(folder, mcc, true)
-    , m_files(folder.absolutePath())
+    , m_files(folder.absolutePath(),
+              IOS6MessageDb::localPathUnder(m_db.fileRelayDir().absolutePath(),
+                                            QStringLiteral("~/Library/SMS/Attachments")),
+              m_db.dbPath() + QStringLiteral("-placing-"))
 {
 }
 
@@ -26,67 +31,111 @@ ExportMessagesDb::~ExportMessagesDb()
 {
     if (m_inUnit)
         rollback();
-    else
-        waitForSweep();
-}
-
-void ExportMessagesDb::waitForSweep() noexcept
-{
-    try {
-        finishSweep();
-    } catch (const std::exception& e) {
-        qWarning() << "message store: the attachment folder could not be cleared:" << e.what();
-    }
 }
 
 void ExportMessagesDb::begin()
 {
     m_db.beginTran();
     m_inUnit = true;
-    startSweep();
+    const bool hasAttachments = m_db.tableExists(QStringLiteral("attachment"));
+    if (hasAttachments) {
+        // The write lock first: no other writer is between placing its files
+        // and committing the rows that name them while unfinished writes are
+        // cleared.
+        m_db.executeThrow(QStringLiteral("delete from attachment where 0"));
+    }
+    removeUnfinishedWrites(hasAttachments);
+    m_files.setStoreMark(storeMark(hasAttachments));
+    m_released.clear();
+    if (hasAttachments)
+        watchDeletedAttachments();
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
     m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
     // (A store without an attachment table has no attachment to find.)
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
-        && (!m_db.tableExists(QStringLiteral("attachment"))
-            || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
+        && (!hasAttachments || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
 }
 
-void ExportMessagesDb::startSweep()
+qint64 ExportMessagesDb::storeMark(bool hasAttachments)
 {
-    if (!m_db.tableExists(QStringLiteral("attachment")))
-        return;
-    // The write lock first: no other writer is between placing its files
-    // and committing the rows that name them while the folder is swept.
-    m_db.executeThrow(QStringLiteral("delete from attachment where 0"));
-    QStringList filenames;
-    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select filename from attachment"));
-    while (c.moveNext())
-        filenames.append(c.getText(0));
-    // The folder is walked on a thread of its own while the caller goes on;
-    // this writer's own files wait for it (finishSweep).
+    if (!hasAttachments)
+        return 0;
+    // The attachment table counts its rowids up and never gives one back:
+    // its highest one only grows while the store keeps its rows.
+    qint64 mark = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from attachment"));
+    if (m_db.tableExists(QStringLiteral("sqlite_sequence")))
+        mark = qMax(mark,
+                    m_db.queryInt64Throw(
+                        Sqlite3Sql("select coalesce((select seq from sqlite_sequence where name='attachment'),0)")));
+    return mark;
+}
+
+void ExportMessagesDb::watchDeletedAttachments()
+{
+    // A trigger of this connection alone (the temporary schema): the store's
+    // file does not change.
+    const int rc = sqlite3_create_function_v2(
+        m_db.handle(), "unit_attachment_deleted", 1, SQLITE_UTF8, this,
+        [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+            auto* self = static_cast<ExportMessagesDb*>(sqlite3_user_data(ctx));
+            if (self->m_inUnit && sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+                self->m_released.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                                                          sqlite3_value_bytes(argv[0])));
+            sqlite3_result_null(ctx);
+        },
+        nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw Sqlite3Exception(rc, sqlite3_errmsg(m_db.handle()));
+    m_db.executeThrow(QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS unit_attachment_deleted AFTER DELETE ON "
+                                     "main.attachment BEGIN SELECT unit_attachment_deleted(old.filename); END"));
+}
+
+QSet<QString> ExportMessagesDb::namedFiles()
+{
+    QSet<QString> named;
     const QString relay = m_db.fileRelayDir().absolutePath();
-    m_sweep = std::async(std::launch::async, [relay, filenames = std::move(filenames)] {
-        QSet<QString> named;
-        named.reserve(filenames.size());
-        for (const QString& filename : filenames) {
-            const QString path = IOS6MessageDb::localPathUnder(relay, filename);
-            if (!path.isEmpty())
-                named.insert(path);
-        }
-        return AttachmentFiles::removeUnnamed(
-            IOS6MessageDb::localPathUnder(relay, QStringLiteral("~/Library/SMS/Attachments")), named);
-    });
+    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("select filename from attachment"));
+    while (c.moveNext()) {
+        const QString path = IOS6MessageDb::localPathUnder(relay, c.getText(0));
+        // A file system that ignores case holds a row's file under any case.
+        if (!path.isEmpty())
+            named.insert(path.toCaseFolded());
+    }
+    return named;
 }
 
-void ExportMessagesDb::finishSweep()
+QString ExportMessagesDb::quickCheck()
 {
-    if (!m_sweep.valid())
+    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("PRAGMA quick_check(1)"));
+    return c.moveNext() ? c.getText(0) : QString();
+}
+
+void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
+{
+    const QStringList journals = m_files.unfinishedJournals();
+    if (journals.isEmpty())
         return;
-    const int removed = m_sweep.get();
+    // Only a sound store tells which of the files a killed writer noted are
+    // named by rows; a store that is missing, empty or damaged keeps them
+    // all.
+    QString unsound;
+    if (m_db.createdAnew())
+        unsound = QStringLiteral("the store was missing or empty");
+    else if (!hasAttachments)
+        unsound = QStringLiteral("the store has no attachment table");
+    else if (const QString check = quickCheck(); check != QLatin1String("ok"))
+        unsound = QStringLiteral("the store is damaged: ") + check;
+    if (!unsound.isEmpty()) {
+        qWarning() << "message store: files of an unfinished write are left in place," << unsound << m_db.dbPath();
+        AttachmentFiles::forget(journals);
+        return;
+    }
+    const QSet<QString> named = namedFiles();
+    const int removed = m_files.removeUnfinished(
+        journals, [&named](const QString& path) { return named.contains(path.toCaseFolded()); }, storeMark(true));
     if (removed > 0)
-        qWarning() << "message store: removed" << removed << "attachment files no message names:" << m_db.dbPath();
+        qWarning() << "message store: removed" << removed << "files of an unfinished write:" << m_db.dbPath();
 }
 
 bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
@@ -113,10 +162,14 @@ bool ExportMessagesDb::commit()
         return true;
     bool committed = false;
     try {
-        finishSweep();
         for (auto it = m_chatLast.constBegin(); it != m_chatLast.constEnd(); ++it)
             m_db.updateChatLast(it.key(), it.value());
         m_chatLast.clear();
+        // The files of the attachment rows this unit deleted go after the
+        // commit, unless a row still names them then.
+        for (const QString& filename : std::as_const(m_released))
+            m_files.noteReleased(m_db.attachmentLocalPath(filename));
+        m_released.clear();
         // The files must be on disk before the rows that name them are.
         m_files.sync();
         committed = m_db.endTran(true);
@@ -126,19 +179,31 @@ bool ExportMessagesDb::commit()
     }
     m_inUnit = false;
     m_insertedKeys.clear();
-    if (committed)
+    if (committed) {
+        try {
+            if (m_files.hasReleased()) {
+                const QSet<QString> named = namedFiles();
+                m_files.removeReleased([&named](const QString& path) { return named.contains(path.toCaseFolded()); });
+            }
+        } catch (const std::exception& e) {
+            qWarning() << "message store: files of deleted attachments left in place:" << e.what();
+        }
         m_files.commit();
-    else
+    } else {
         m_files.rollback();
+    }
     return committed;
 }
 
 void ExportMessagesDb::rollback()
 {
-    waitForSweep();
     m_inUnit = false;
+    m_released.clear();
     m_chatLast.clear();
     m_insertedKeys.clear();
+    // The files first, while the write lock keeps other writers from
+    // placing files under the same names.
+    m_files.rollback();
     if (m_db.isOpen()) {
         try {
             m_db.endTran(false);
@@ -146,7 +211,6 @@ void ExportMessagesDb::rollback()
             qWarning() << "message store: rollback failed:" << e.what();
         }
     }
-    m_files.rollback();
 }
 
 qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
@@ -235,7 +299,6 @@ QString ExportMessagesDb::stageAttachment(const QString& filename)
     const QString target = m_db.attachmentLocalPath(filename);
     if (target.isEmpty())
         return QString();
-    finishSweep();
     return m_files.stage(target);
 }
 
@@ -251,7 +314,6 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place
     }
     if (!place)
         return;
-    finishSweep();
     QString error;
     if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;

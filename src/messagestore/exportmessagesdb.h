@@ -2,8 +2,10 @@
 // attachment files into the message store of a folder, leaving out what the
 // store already holds. The one way messages enter a store.
 //
-// begin() first clears the store's attachment folder of what a writer that
-// was killed left there (see startSweep).
+// begin() first removes what a writer that was killed half-way left in the
+// store's attachment folder, as that writer's journal records it (see
+// AttachmentFiles), when the store is sound enough to tell which of those
+// files its rows name.
 //
 // Everything a writer does between begin() and the commit is one unit: the
 // rows in one transaction, and the attachment files, which go in under a
@@ -11,7 +13,9 @@
 // flushed to disk per file; the commit flushes once before the store
 // commits. When the store does not commit (rollback(), a failure, or the
 // writer destroyed without end()), the files placed since begin() are
-// removed again.
+// removed again. When it commits, the files of the attachment rows the unit
+// deleted (a producer removing messages through store()) go, unless a row
+// still names them.
 #pragma once
 
 #include "messagestore/attachmentfiles.h"
@@ -22,8 +26,6 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
-
-#include <future>
 
 class ExportMessagesDb : public AbsFormatExport<_MsgMessage> {
 public:
@@ -78,13 +80,20 @@ private:
     // attachments by guid.
     enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
 
-    // Starts removing what an earlier writer that was killed left in the
-    // store's attachment folder: files no attachment row names, and the
-    // writer's temporaries. finishSweep() waits for it to end (and throws
-    // what failed there); waitForSweep() only logs a failure.
-    void startSweep();
-    void finishSweep();
-    void waitForSweep() noexcept;
+    // Removes the files that the journals of earlier units that never
+    // finished (their writer killed) record and that no attachment row
+    // names; nothing when the store was missing or empty, has no attachment
+    // table or fails SQLite's quick check.
+    void removeUnfinishedWrites(bool hasAttachments);
+    // A number that only grows while the store keeps its attachment rows.
+    qint64 storeMark(bool hasAttachments);
+    // The first line of SQLite's quick check: "ok" for a sound store.
+    QString quickCheck();
+    // Collects the filenames of the attachment rows deleted in this
+    // connection (m_released).
+    void watchDeletedAttachments();
+    // Every local path an attachment row names, case-folded.
+    QSet<QString> namedFiles();
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
     // Places the attachment's file unless place is false (its message is
     // stored with its attachments already); a path that would leave the
@@ -112,8 +121,7 @@ private:
     // The highest message rowid at begin(): rows above it (the store counts
     // rowids up) were inserted by this unit.
     qint64 m_lastRowidBefore = 0;
-    // The sweep of the attachment folder begun by begin(): how many files
-    // it removed.
-    std::future<int> m_sweep;
     QSet<size_t> m_insertedKeys;
+    // The filenames of the attachment rows deleted since begin().
+    QStringList m_released;
 };

@@ -102,6 +102,7 @@ void IOS6MessageDb::open()
     m_insertSql.clear();
     // A file of 0 bytes (a copy cut short) holds nothing: it gets the schema.
     const bool exists = QFileInfo(m_dbPath).size() > 0;
+    m_createdAnew = !exists;
     if (exists)
         openThrow(m_dbPath, Sqlite3DB::ReadWrite);
     else
@@ -115,6 +116,7 @@ void IOS6MessageDb::openReadOnly()
         return;
     m_createSql.clear();
     m_insertSql.clear();
+    m_createdAnew = false;
     openReadOnlyThrow(m_dbPath);
     prepareOpened(false);
 }

@@ -19,6 +19,9 @@ public:
     ~IOS6MessageDb() override;
 
     void open() override;
+    // Whether the last open() found no store (a missing file, or one of 0
+    // bytes) and made a new one.
+    bool createdAnew() const { return m_createdAnew; }
     // Opens the existing store for reading only, without migration; writes
     // fail. Throws when the file cannot be opened.
     void openReadOnly();
@@ -80,6 +83,7 @@ private:
     QDir m_fileRelay;
     QString m_dbPath;
     bool m_migrate;
+    bool m_createdAnew = false;
     IOSContactsMemDb m_contacts;
     MessageRecycleDb m_recycle;
     CountryLibDb m_country;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QSet>
 #include <QTimeZone>
 #include <QUuid>
 #include <QtEndian>
@@ -67,11 +68,17 @@ MsgMessageList getDataSetMessages(const MsgDataSet& ds)
 MsgMessageList collectChatMessages(const QList<_MsgChat*>& chats)
 {
     MsgMessageList out;
+    // A message joined to two of the chats is one message.
+    QSet<const _MsgMessage*> seen;
     for (const _MsgChat* chat : chats) {
         if (!chat)
             continue;
-        for (_MsgMessage* m : chat->messages)
-            out.append(m);
+        for (_MsgMessage* m : chat->messages) {
+            if (!seen.contains(m)) {
+                seen.insert(m);
+                out.append(m);
+            }
+        }
     }
     return out;
 }

@@ -168,6 +168,7 @@ struct MsgChatGroup {
 MsgDataSetPtr newMsgDataSet();
 QList<_MsgChat*> getDataSetChats(const MsgDataSet& ds);
 MsgMessageList getDataSetMessages(const MsgDataSet& ds);
+// The messages of the chats, each once (a message may be joined to several).
 MsgMessageList collectChatMessages(const QList<_MsgChat*>& chats);
 QList<MsgChatGroup> mergeChatsByIdentifier(const MsgDataSet& ds);
 

@@ -5,6 +5,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/jobreport.h"
+#include "shell/core/outputfile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -48,10 +49,13 @@ QString copyAgentPackage()
 {
     const QString resource = PhoneAgentPackage::resource();
     const QString target = getDataDir().absoluteFilePath(QFileInfo(resource).fileName());
-    if (QFile::exists(target) && !QFile::remove(target))
-        qDebug("copyAgentPackage: cannot remove %s", qUtf8Printable(target));
-    if (!QFile::copy(resource, target))
-        qDebug("copyAgentPackage: cannot copy the package to %s", qUtf8Printable(target));
+    // Written beside the target and put in its place only when whole: adb
+    // never installs a package cut short by a full disk.
+    QFile in(resource);
+    OutputFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open() || !out.write(in.readAll()) || !out.commit())
+        qDebug("copyAgentPackage: cannot copy the package to %s: %s", qUtf8Printable(target),
+               qUtf8Printable(in.isOpen() ? out.errorString() : in.errorString()));
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return target;
 }

@@ -6,11 +6,11 @@
 #include "records/remotefile.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
+#include "shell/core/outputfile.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QTcpSocket>
 
 #include <stdexcept>
@@ -71,8 +71,8 @@ void AndroidDownloadFilesThread::commitReceived()
 {
     if (!m_received)
         return;
-    const std::unique_ptr<QSaveFile> file = std::move(m_received);
-    if (!commitSaveFile(*file))
+    const std::unique_ptr<OutputFile> file = std::move(m_received);
+    if (!file->commit())
         fail(QStringLiteral("write file %1 failed. %2").arg(file->fileName(), file->errorString()));
     ++filesWritten;
 }
@@ -134,8 +134,8 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
     commitReceived();
     // Leaving this function before it is handed on discards the temporary
     // file and leaves an earlier copy at localPath as it was.
-    auto file = std::make_unique<QSaveFile>(localPath);
-    if (!file->open(QIODevice::WriteOnly))
+    auto file = std::make_unique<OutputFile>(localPath);
+    if (!file->open())
         fail(QStringLiteral("create %1 error. %2").arg(localPath, file->errorString()));
     const QString head = simpleprotocol::expectCommand(s, QStringLiteral("$file:"), -1);
     bool announced = false;
@@ -176,7 +176,7 @@ void AndroidDownloadFilesThread::downloadFile(_RemoteFile* node, const QString& 
             left -= step;
             if (left == 0)
                 simpleprotocol::sendCommand(s, QStringLiteral("."), QString(), true, -1);
-            if (file->write(chunk.constData(), step) != step)
+            if (!file->write(chunk.constData(), step))
                 fail(QStringLiteral("write file %1 failed. %2").arg(localPath, file->errorString()));
         }
         received += n;

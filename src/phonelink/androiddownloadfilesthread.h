@@ -26,7 +26,7 @@
 
 class AndroidDeviceInfo;
 class JobReport;
-class QSaveFile;
+class OutputFile;
 class QTcpSocket;
 struct _RemoteFile;
 
@@ -60,6 +60,6 @@ private:
     QDir m_target;
     JobReport* m_progress;
     QTcpSocket* m_socket = nullptr; // the run's session's
-    std::unique_ptr<QSaveFile> m_received; // received whole, not yet in place
+    std::unique_ptr<OutputFile> m_received; // received whole, not yet in place
     QStringList m_refused;
 };

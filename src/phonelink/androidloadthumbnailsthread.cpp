@@ -5,6 +5,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
+#include "shell/core/outputfile.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -14,7 +15,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QTcpSocket>
 
 namespace {
@@ -235,16 +235,13 @@ void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));
-    // Encoded first, then written beside its final name and renamed when
-    // complete: a failed write leaves no thumbnail that later runs would
-    // take for a good one. (The image writer does not notice a write cut
-    // short by a full disk; the byte count and commitSaveFile do.)
+    // Encoded first, then written whole or not at all (OutputFile): a failed
+    // write leaves no thumbnail that later runs would take for a good one.
     QByteArray jpeg;
     QBuffer encoded(&jpeg);
     encoded.open(QIODevice::WriteOnly);
-    QSaveFile file(thumbnailPath(path));
-    if (!image.save(&encoded, "JPEG") || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()
-        || !commitSaveFile(file)) {
+    OutputFile file(thumbnailPath(path));
+    if (!image.save(&encoded, "JPEG") || !file.open() || !file.write(jpeg) || !file.commit()) {
         qDebug("AndroidLoadThumbnailsThread::run, can not save %s. %s", qUtf8Printable(thumbnailPath(path)),
                qUtf8Printable(file.errorString()));
         return;

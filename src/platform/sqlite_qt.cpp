@@ -425,15 +425,18 @@ namespace {
 // journal or a log.
 constexpr const char* kProbe = "SELECT count(*) FROM sqlite_master";
 
-// The header says the file is in write-ahead-log mode (both version bytes 2).
-bool isWalDatabase(const QString& path)
+// SQLite reads the file in write-ahead-log mode: whenever a log lies beside
+// it, and when the header's read version (byte 19) is 2, whatever the write
+// version (byte 18) says.
+bool opensInWalMode(const QString& path)
 {
+    if (QFileInfo::exists(path + QStringLiteral("-wal")))
+        return true;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray header = file.read(100);
-    return header.size() == 100 && header.startsWith(QByteArray("SQLite format 3", 16)) && header.at(18) == 2
-        && header.at(19) == 2;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.startsWith(QByteArray("SQLite format 3", 16)) && header.at(19) == 2;
 }
 
 // Reading through a read-write connection lets SQLite roll back a hot
@@ -458,13 +461,16 @@ void Sqlite3DB::openReadOnlyThrow(const QString& path)
         throw Sqlite3Exception(SQLITE_CANTOPEN, QStringLiteral("cannot open %1: no such file").arg(path).toStdString());
     // A reader of a write-ahead-log database makes the log and its index
     // when they are missing. Without a log everything is in the file: read
-    // it as it stands, without locks or companions.
+    // it as it stands, without locks or companions. A log that holds
+    // something is folded into the file where the medium allows.
     bool immutable = false;
-    if (isWalDatabase(path)) {
+    bool unfoldedLog = false;
+    if (opensInWalMode(path)) {
         const QString log = path + QStringLiteral("-wal");
         if (QFileInfo(log).size() > 0)
             recoverInPlace(path);
-        immutable = !QFileInfo(log).exists() || QFileInfo(log).size() == 0;
+        unfoldedLog = QFileInfo(log).size() > 0;
+        immutable = !unfoldedLog;
     }
     const auto openReading = [&] {
         const QByteArray uri
@@ -480,6 +486,14 @@ void Sqlite3DB::openReadOnlyThrow(const QString& path)
         const std::string msg = errorText(m_db, rc, QStringLiteral("cannot read %1").arg(path));
         close();
         throw Sqlite3Exception(SQLITE_BUSY, msg);
+    }
+    if (rc != SQLITE_OK && unfoldedLog) {
+        // The log holds commits that cannot be folded in (a read-only
+        // medium) nor read where it lies (its index is missing and cannot
+        // be made): the file's last committed state is unknown.
+        const std::string msg = errorText(m_db, rc, QStringLiteral("cannot read the log of %1").arg(path));
+        close();
+        throw Sqlite3Exception(SQLITE_READONLY_RECOVERY, msg);
     }
     if (rc == SQLITE_OK || sqlite3_extended_errcode(m_db) != SQLITE_READONLY_ROLLBACK)
         return; // other faults show on the first real read, as for any open
@@ -719,6 +733,21 @@ qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
     qint64 value = 0;
     runCached(sql, &value);
     return value;
+}
+
+QString Sqlite3DB::quickCheck()
+{
+    QStringList found;
+    try {
+        Sqlite3Cursor cursor = queryThrow(QStringLiteral("PRAGMA quick_check(3)"));
+        while (cursor.moveNext())
+            found << cursor.getText(0).remove(QStringLiteral("*** in database main ***\n")).trimmed();
+    } catch (const Sqlite3Exception& e) {
+        found << QString::fromUtf8(e.what());
+    }
+    if (found == QStringList {QStringLiteral("ok")})
+        return QString();
+    return found.isEmpty() ? QStringLiteral("no answer") : found.join(QStringLiteral("; "));
 }
 
 void Sqlite3DB::executeScriptThrow(const QByteArray& script)

@@ -178,9 +178,12 @@ public:
     // it. A rollback journal that an interrupted write left is first rolled
     // back by SQLite's own recovery (through a short read-write connection),
     // and a write-ahead log folded into the file, when the medium allows; a
-    // database in write-ahead mode without a log is read without one. When
-    // the journal cannot be rolled back the open throws with code
-    // SQLITE_READONLY_ROLLBACK: the file's last committed state is unknown.
+    // database that SQLite reads in write-ahead mode (header byte 19 is 2,
+    // or a log lies beside it) without a log that holds anything is read
+    // without one. When the journal cannot be rolled back the open throws
+    // with code SQLITE_READONLY_ROLLBACK, when a log that holds commits can
+    // neither be folded in nor read with SQLITE_READONLY_RECOVERY: the
+    // file's last committed state is unknown.
     void openReadOnlyThrow(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
@@ -204,6 +207,11 @@ public:
     // Runs on a cached statement, like executeThrow: a look-up repeated per
     // record is prepared once.
     qint64 queryInt64Throw(const Sqlite3Sql& sql);
+    // Lets SQLite check the file as this connection sees it (inside a
+    // transaction: with its changes) with PRAGMA quick_check. Empty when the
+    // file is sound, else what SQLite found (its first findings, or why the
+    // check could not run).
+    QString quickCheck();
 
     qint64 lastInsertId() const;
     int changes() const;

@@ -368,6 +368,57 @@ private Q_SLOTS:
         }
     }
 
+    // Over an earlier page or PDF of a conversation: a cancel or a disk that
+    // fills up keeps it byte for byte and leaves nothing beside it, and the
+    // error names the reason; a completed export replaces it.
+    void job_failedOrCancelledOverwrite_keepsTheEarlierPageOrPdf()
+    {
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+1"), QStringLiteral("Ann"));
+        auto* c = s.chat(QStringLiteral("+1"), {h}, 100);
+        for (int i = 0; i < 10; ++i) {
+            QString text;
+            for (int n = 0; n < 600; ++n)
+                text += QString::number(n * 7919 + i) + QLatin1Char(n % 9 == 0 ? '\n' : ' ');
+            s.message(c, h, i % 2 == 0, text, 10 + i);
+        }
+        const QByteArray earlier("the earlier export\n");
+        for (const int format : {int(MessageExportHtml), int(MessageExportPdf)}) {
+            const QString dir = testsupport::makeTempDir(QStringLiteral("overpage"));
+            RecordingJobReport first, cancelled, full, done;
+            const QStringList pages = runJob(s.list(), dir, format, &first);
+            QVERIFY(first.succeeded());
+            QCOMPARE(pages.size(), 1);
+            const QString target = pages.front();
+            QVERIFY(QFileInfo(target).size() > 32 * 1024);
+            writeFile(target, earlier);
+            const QStringList before = filesBelow(dir);
+            const auto unchanged = [&](std::source_location at = std::source_location::current()) {
+                HELPER_COMPARE(readAll(target), earlier);
+                HELPER_COMPARE(filesBelow(dir), before);
+                return true;
+            };
+
+            cancelled.cancelWhenProgressContains(QStringLiteral("Messages: 3/"));
+            runJob(s.list(), dir, format, &cancelled);
+            QCOMPARE(cancelled.endCount(), 0);
+            CHECKED(unchanged());
+            {
+                testsupport::FileSizeLimit limit(16 * 1024);
+                QVERIFY(limit.ok());
+                runJob(s.list(), dir, format, &full);
+            }
+            QCOMPARE(full.successes(), QStringList());
+            QCOMPARE(full.errors(), QStringList {QStringLiteral("write file error. File too large")});
+            CHECKED(unchanged());
+
+            runJob(s.list(), dir, format, &done);
+            QVERIFY(done.succeeded());
+            QVERIFY(readAll(target).size() > 32 * 1024);
+            QCOMPARE(filesBelow(dir), before);
+        }
+    }
+
     // The attachment tags of a message follow the stored order of its
     // attachments in both text exports, on every run.
     void textExports_tagAttachmentsInStoredOrder()

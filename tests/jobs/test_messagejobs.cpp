@@ -12,11 +12,14 @@
 #include "jobs/deletemmsthread.h"
 #include "phonelink/androidloadmessagesthread.h"
 
+#include "../messagestore/killedwriter.h"
 #include "jobtestutil.h"
 #include "message_testdata.h"
 
 #include <QBuffer>
+#include <QDirIterator>
 #include <QJsonArray>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 using phonesim::Fault;
@@ -68,6 +71,60 @@ bool load(AndroidDeviceInfo& device)
     Report report;
     AndroidLoadMessagesThread job(&device, &report);
     return jobtest::run(job, 60000) && report.succeeded();
+}
+
+// Every file below folder (links left out) with its bytes.
+QMap<QString, QByteArray> filesBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path, testsupport::readFile(path));
+    }
+    return files;
+}
+
+// The journals of unfinished writes beside the store of folder.
+QStringList journals(const QString& folder)
+{
+    return QDir(folder + u"/file-relay/var/mobile/Library/SMS"_s).entryList({u"sms.db-placing-*"_s}, QDir::Files);
+}
+
+// Cuts the cell count of the attachment table's right-most leaf page in
+// half: a table scan no longer returns the newest rows, SQLite's quick check
+// reports it.
+bool hideNewestAttachments(const QString& folder)
+{
+    IOS6MessageDb store(QDir(folder), QString(), false);
+    store.openReadOnly();
+    const qint64 root
+        = store.queryInt64Throw(Sqlite3Sql(u"select rootpage from sqlite_master where name='attachment'"_s));
+    store.close();
+    QFile file(store.dbPath());
+    if (root <= 0 || !file.open(QIODevice::ReadWrite))
+        return false;
+    const auto read16 = [](const QByteArray& b, qsizetype at) { return (quint8(b[at]) << 8) | quint8(b[at + 1]); };
+    QByteArray header = file.read(100);
+    const qint64 pageSize = read16(header, 16) == 1 ? 65536 : read16(header, 16);
+    for (qint64 page = root;;) {
+        file.seek((page - 1) * pageSize);
+        QByteArray bytes = file.read(pageSize);
+        const qsizetype at = page == 1 ? 100 : 0;
+        if (bytes.size() != pageSize)
+            return false;
+        if (quint8(bytes[at]) == 0x05) { // interior: to its right-most child
+            page = qFromBigEndian<quint32>(bytes.constData() + at + 8);
+            continue;
+        }
+        const int cells = read16(bytes, at + 3);
+        if (quint8(bytes[at]) != 0x0D || cells < 2)
+            return false;
+        bytes[at + 3] = char((cells / 2) >> 8);
+        bytes[at + 4] = char((cells / 2) & 0xFF);
+        file.seek((page - 1) * pageSize);
+        return file.write(bytes) == pageSize;
+    }
 }
 
 QByteArray picture(int width, int height, const char* format)
@@ -200,6 +257,9 @@ private Q_SLOTS:
     void transfer_picturesToAnEmptyPhone_keepTheirNames_andReloadsStoreThemOnce();
     void transfer_retryAfterAFailedSecondBatch_sendsNothingTwice();
     void backup_intoAStoreCutToNothing_makesItsTables();
+    void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture_data();
+    void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture();
+    void backup_neverReachesThroughALink();
 
 private:
     QString m_files;
@@ -583,6 +643,141 @@ void TestMessageJobs::backup_intoAStoreCutToNothing_makesItsTables()
     QVERIFY(jobtest::run(job));
     QCOMPARE(report.errors(), QStringList());
     QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
+}
+
+// A store that is missing, cut to nothing or damaged cannot tell which
+// files of its attachment folder its rows name: a backup into it removes
+// none, not even what a killed writer noted. A store whose row names its
+// file under a changed name is sound: the killed writer's files go, the
+// picture stays.
+void TestMessageJobs::backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("sound");
+    QTest::newRow("cut to nothing") << u"cut"_s << false;
+    QTest::newRow("missing") << u"missing"_s << false;
+    QTest::newRow("attachment table damaged") << u"damaged"_s << false;
+    QTest::newRow("a byte changed in a file name") << u"renamed"_s << true;
+}
+
+void TestMessageJobs::backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, sound);
+    const QString folder = testsupport::makeTempDir(u"vouch"_s);
+    const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
+    MessageSet s;
+    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
+    for (int i = 0; i < 40; ++i)
+        s.attach(s.message(chat, ann, false, u"picture %1"_s.arg(i), kBase + i), u"image/jpeg"_s,
+                 writeFile(m_files + u"/p%1.jpg"_s.arg(i), "picture " + QByteArray::number(i)));
+    Report first;
+    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &first);
+    QVERIFY(jobtest::run(job) && first.succeeded());
+    const QMap<QString, QByteArray> pictures = filesBelow(storeFile(folder, QString()));
+    QCOMPARE(pictures.size(), 40);
+
+    // A writer killed after placing two pictures of its own.
+    const QStringList killed {u"~/Library/SMS/Attachments/k1/killed1.jpg"_s,
+                              u"~/Library/SMS/Attachments/k2/killed2.jpg"_s};
+    QVERIFY(killedwriter::killedWrite(QDir(folder), [&](ExportMessagesDb& writer) {
+        killedwriter::PictureMessages m;
+        for (const QString& filename : killed)
+            m.write(writer, filename, writeFile(m_files + u"/killed.jpg"_s, "killed"));
+    }));
+    QCOMPARE(journals(folder).size(), 1);
+    QVERIFY(QFile::exists(storeFile(folder, u"k1/killed1.jpg"_s))
+            && QFile::exists(storeFile(folder, u"k2/killed2.jpg"_s)));
+    // Its transaction rolled back first, as the next open of the store does.
+    IOS6MessageDb(QDir(folder), QString(), false).openReadOnly();
+
+    if (damage == "cut"_L1) {
+        QVERIFY(QFile::resize(db, 0));
+    } else if (damage == "missing"_L1) {
+        QVERIFY(QFile::remove(db));
+    } else {
+        IOS6MessageDb store(QDir(folder), QString(), false);
+        store.open();
+        if (damage == "damaged"_L1) {
+            // As if the killed writer had committed its rows, which the
+            // damage then hides.
+            for (const QString& filename : killed) {
+                Sqlite3Sql insert(u"insert into attachment(guid, filename) values(?, ?)"_s);
+                insert.addTextParam(newMsgGuid());
+                insert.addTextParam(filename);
+                store.executeThrow(insert);
+                store.executeThrow(u"insert into message_attachment_join values(1, last_insert_rowid())"_s);
+            }
+        } else {
+            store.executeThrow(u"update attachment set filename = replace(filename, '~/', '~|') where rowid = 7"_s);
+        }
+        store.close();
+        if (damage == "damaged"_L1) {
+            QVERIFY(hideNewestAttachments(folder));
+            IOS6MessageDb damaged(QDir(folder), QString(), false);
+            damaged.openReadOnly();
+            QVERIFY(damaged.queryInt64Throw(Sqlite3Sql(u"select count(filename) from attachment"_s)) < 42);
+            Sqlite3Cursor check = damaged.queryThrow(u"PRAGMA quick_check"_s);
+            QVERIFY(check.moveNext() && check.getText(0) != "ok"_L1);
+        }
+    }
+
+    MessageSet more;
+    auto* bob = more.handle(u"+4930222"_s);
+    more.attach(more.message(more.chat(bob->id, {bob}, kBase + 900), bob, false, u"new"_s, kBase + 900),
+                u"image/jpeg"_s, writeFile(m_files + u"/new.jpg"_s, "new picture"));
+    Report second;
+    BackupMMSThread again(QDir(folder), u"262"_s, more.list(), &second);
+    QVERIFY(jobtest::run(again));
+    // (A damaged table may refuse the new rows; that is another matter.)
+    if (damage != "damaged"_L1)
+        QVERIFY2(second.succeeded(), qPrintable(second.errors().join(u'\n')));
+    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it)
+        QCOMPARE(testsupport::readFile(it.key()), it.value());
+    QCOMPARE(QFile::exists(storeFile(folder, u"k1/killed1.jpg"_s)), !sound);
+    QCOMPARE(QFile::exists(storeFile(folder, u"k2/killed2.jpg"_s)), !sound);
+    QCOMPARE(QFileInfo::exists(storeFile(folder, u"k1"_s)), !sound);
+    QCOMPARE(journals(folder), QStringList());
+}
+
+// Nothing outside the attachment folder is touched, and nothing is reached
+// through a link: neither a temporary of someone else beside a file a row
+// names through a linked folder, nor one that lies where a killed writer
+// noted its own, behind a link put in its folder's place.
+void TestMessageJobs::backup_neverReachesThroughALink()
+{
+    const QString folder = testsupport::makeTempDir(u"linked"_s);
+    const QString elsewhere = testsupport::makeTempDir(u"elsewhere"_s);
+    QVERIFY(QDir().mkpath(elsewhere + u"/shared"_s));
+    const QString theirs
+        = writeFile(elsewhere + u"/shared/.part-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces), "theirs");
+    QVERIFY(QDir().mkpath(folder + u"/file-relay/var/mobile/Library/SMS"_s));
+    QVERIFY(QFile::link(elsewhere + u"/shared"_s, folder + u"/file-relay/var/mobile/Library/SMS/Linked"_s));
+    MessageSet s;
+    buildMessages(s, m_files);
+    s.attachments.front()->filename = u"~/Library/SMS/Linked/shared.jpg"_s;
+    Report first;
+    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &first);
+    QVERIFY(jobtest::run(job) && first.succeeded());
+    QVERIFY(QFile::exists(elsewhere + u"/shared/shared.jpg"_s));
+
+    QVERIFY(killedwriter::killedWrite(QDir(folder), [&](ExportMessagesDb& writer) {
+        writeFile(writer.stageAttachment(u"~/Library/SMS/Attachments/0b/0B-T/x.jpg"_s), "staged");
+    }));
+    const QString noted = storeFile(folder, u"0b/0B-T"_s);
+    const QStringList temporaries = QDir(noted).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(temporaries.size(), 1);
+    QVERIFY(QDir().rename(noted, elsewhere + u"/0B-T"_s));
+    QVERIFY(QFile::link(elsewhere + u"/0B-T"_s, noted));
+
+    Report second;
+    BackupMMSThread again(QDir(folder), u"262"_s, s.list(), &second);
+    QVERIFY(jobtest::run(again) && second.succeeded());
+    QCOMPARE(testsupport::readFile(theirs), QByteArray("theirs"));
+    QCOMPARE(testsupport::readFile(elsewhere + u"/0B-T/"_s + temporaries.first()), QByteArray("staged"));
+    QVERIFY(QFileInfo(noted).isSymLink());
+    QCOMPARE(journals(folder), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

@@ -5,8 +5,11 @@
 // of a failed run in the phone's cache. (Clean restores and the other kinds'
 // jobs run in their pages' tests.)
 #include "jobs/androidrestorecallsthread.h"
+#include "jobs/backupmmsthread.h"
 #include "jobs/backupthreads.h"
 #include "jobs/localdbselform.h"
+#include "messagestore/ios6messagedb.h"
+#include "messagestore/msgrecords.h"
 #include "records/localcallhistorydb.h"
 #include "records/localcontactsdb.h"
 #include "scriptedprompt.h"
@@ -40,6 +43,27 @@ template <typename Job, typename Db, typename Items> bool backup(Db* db, const I
     return jobtest::run(job);
 }
 
+// Adds a table of its own to the database file and damages one of its
+// pages: SQLite's quick_check finds it, while writes to the other tables
+// still work. A checking helper (see CHECKED).
+[[nodiscard]] bool damageFile(const QString& file, std::source_location at = std::source_location::current())
+{
+    sqlite3* raw = nullptr;
+    HELPER_COMPARE(sqlite3_open(file.toUtf8().constData(), &raw), SQLITE_OK);
+    const int rc = sqlite3_exec(raw,
+                                "CREATE TABLE filler(x); WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i+1 "
+                                "FROM r WHERE i<100) INSERT INTO filler SELECT randomblob(1000) FROM r;",
+                                nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    HELPER_COMPARE(rc, SQLITE_OK);
+    // A leaf of the new table, near the end of the file: its page type byte.
+    QFile f(file);
+    const qint64 page = 4096;
+    HELPER_VERIFY(f.size() % page == 0 && f.size() / page > 10);
+    HELPER_VERIFY(f.open(QIODevice::ReadWrite) && f.seek(f.size() - 3 * page) && f.putChar(char(0x7f)));
+    return true;
+}
+
 } // namespace
 
 class TestRecordJobs : public QObject {
@@ -52,6 +76,7 @@ private Q_SLOTS:
     void backup_calls_storesDuplicatesOnce_andACancelKeepsNone();
     void backup_intoAFileItCannotWrite_failsClearly_andLeavesItUnchanged();
     void backup_contacts_mergedByName_andACancelKeepsWhatWasDone();
+    void backup_intoADamagedFile_failsClearly_andLeavesItUnchanged();
     void restore_failures_keepNoBatchInTheCache_data();
     void restore_failures_keepNoBatchInTheCache();
     void chooser_badNames_warnAndKeepTheDialogOpen();
@@ -145,6 +170,60 @@ void TestRecordJobs::backup_contacts_mergedByName_andACancelKeepsWhatWasDone()
     QVERIFY(backup<BackupContactsThread>(&other, five, cancelled));
     QCOMPARE(cancelled.successes(), QStringList {u"Successfully backup 2 contacts."_s});
     QCOMPARE(other.countContacts(), 2);
+}
+
+// A backup file that SQLite finds damaged (quick_check) takes nothing and
+// says so, for records and for messages: never the success text for records
+// the user could not get back. The file stays as it was.
+void TestRecordJobs::backup_intoADamagedFile_failsClearly_andLeavesItUnchanged()
+{
+    const QString calls = path(u"calls.db"_s);
+    {
+        LocalCallHistoryDb db(calls);
+        for (const CallRecord& c : makeCalls(2))
+            db.addCall(c);
+    }
+    CHECKED(damageFile(calls));
+    const QByteArray damaged = testsupport::readFile(calls);
+    {
+        LocalCallHistoryDb db(calls);
+        const QList<CallRecord> more = makeCalls(3, 50);
+        Report report;
+        QVERIFY(backup<BackupCallsThread>(&db, &more, report));
+        QCOMPARE(report.successes(), QStringList());
+        QCOMPARE(report.errors().size(), 1);
+        QVERIFY2(report.errors().first().startsWith(
+                     u"The backup file %1 is damaged: nothing was saved to it. SQLite found: "_s.arg(calls)),
+                 qPrintable(report.errors().first()));
+        QCOMPARE(db.countCalls(), 2);
+    }
+    QCOMPARE(testsupport::readFile(calls), damaged);
+
+    // The message store: one message in, then the store is damaged.
+    _MsgHandle handle;
+    _MsgChat chat;
+    makeSmsChat(u"+4930123"_s, QString(), &handle, &chat);
+    QList<_MsgMessage> msgs(2);
+    for (int i = 0; i < 2; ++i) {
+        std::tie(msgs[i].handle, msgs[i].chat, msgs[i].guid, msgs[i].text, msgs[i].date)
+            = std::tuple(&handle, &chat, newMsgGuid(), u"text %1"_s.arg(i), 1000 + i);
+    }
+    const QDir folder(path(u"messages"_s));
+    Report first;
+    BackupMMSThread firstJob(folder, QString(), {&msgs[0]}, &first);
+    QVERIFY(jobtest::run(firstJob));
+    QVERIFY2(first.succeeded(), qPrintable(first.errors().join(u'\n')));
+    const QString store = IOS6MessageDb(folder, QString(), false).dbPath();
+    CHECKED(damageFile(store));
+    const QByteArray storeBytes = testsupport::readFile(store);
+    Report second;
+    BackupMMSThread secondJob(folder, QString(), {&msgs[1]}, &second);
+    QVERIFY(jobtest::run(secondJob));
+    QCOMPARE(second.successes(), QStringList());
+    QCOMPARE(second.errors().size(), 1);
+    QVERIFY2(second.errors().first().startsWith(u"The backup file %1 is damaged"_s.arg(store)),
+             qPrintable(second.errors().first()));
+    QCOMPARE(testsupport::readFile(store), storeBytes);
 }
 
 void TestRecordJobs::restore_failures_keepNoBatchInTheCache_data()

@@ -140,6 +140,47 @@ private slots:
         QCOMPARE(last(chatA), 300);
         QCOMPARE(last(chatB), 70);
     }
+
+    // The files of attachment rows a unit deletes (as the loader does for
+    // messages gone from the phone) go with its commit, with the folders
+    // they leave empty; a rollback keeps them, and so does a row that still
+    // names the file. No journal is left either way.
+    void filesOfDeletedRowsGoWithTheCommit()
+    {
+        const QString base = testsupport::makeTempDir(u"released"_s);
+        const QDir dir(base + u"/store"_s);
+        const QString other = u"~/Library/SMS/Attachments/ef/gh/GUID-2/other.jpg"_s;
+        MsgBuilder b;
+        auto* first = b.single(u"+1"_s, u"first"_s, 10);
+        auto* second = b.message(first->chat, first->handle, u"second"_s, 20);
+        auto* sharing = b.message(first->chat, first->handle, u"shares the first picture"_s, 30);
+        b.attach(first, 1, kPicture, writeFile(base + u"/in/1.jpg"_s, "FIRST"));
+        b.attach(second, 2, other, writeFile(base + u"/in/2.jpg"_s, "SECOND"));
+        b.attach(sharing, 3, kPicture, base + u"/in/1.jpg"_s);
+        ExportMessagesDb w(dir, QString());
+        w.begin();
+        for (auto* m : {first, second, sharing})
+            w.write(*m);
+        QVERIFY(w.commit());
+        const QString picture = w.store().attachmentLocalPath(kPicture);
+        const QString otherPicture = w.store().attachmentLocalPath(other);
+        const auto journals
+            = [&] { return QFileInfo(w.store().dbPath()).dir().entryList({u"sms.db-placing-*"_s}, QDir::Files); };
+
+        const QString deleteJoins = u"delete from message_attachment_join where message_id in (1, 2)"_s;
+        w.begin();
+        w.store().executeThrow(deleteJoins);
+        w.rollback();
+        QCOMPARE(testsupport::readFile(otherPicture), QByteArray("SECOND"));
+        w.begin();
+        w.store().executeThrow(deleteJoins);
+        QVERIFY(w.commit());
+        QVERIFY(!QFile::exists(otherPicture));
+        QVERIFY(!QFileInfo::exists(dir.absoluteFilePath(u"file-relay/var/mobile/Library/SMS/Attachments/ef"_s)));
+        QCOMPARE(testsupport::readFile(picture), QByteArray("FIRST"));
+        QCOMPARE(journals(), QStringList());
+        w.end();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreWriterUnit)

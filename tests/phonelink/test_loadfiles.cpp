@@ -276,7 +276,7 @@ private Q_SLOTS:
     }
 
     // A disk that fills up while a small file is written: the job fails
-    // and the copy extracted earlier stays as it was.
+    // naming the reason and the copy extracted earlier stays as it was.
     void download_fullDisk_keepsTheEarlierCopy()
     {
         loadtest::WifiPhone phone(83, filesFixture());
@@ -295,6 +295,9 @@ private Q_SLOTS:
         }
         QCOMPARE(report.errors().size(), 1);
         QVERIFY2(report.errors().first().startsWith(QStringLiteral("write file ")),
+                 qPrintable(report.errors().first()));
+        // The reason, also when the last write took part of the bytes.
+        QVERIFY2(report.errors().first().endsWith(QStringLiteral("failed. File too large")),
                  qPrintable(report.errors().first()));
         const QMap<QString, QByteArray> expected {{QStringLiteral("notes.txt"), "the copy extracted before"}};
         QCOMPARE(contents(target), expected);

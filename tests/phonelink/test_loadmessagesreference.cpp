@@ -24,6 +24,7 @@
 #include "phonelink/androidloadmessagesthread.h"
 #include "shell/core/translations.h"
 
+#include "../messagestore/killedwriter.h"
 #include "test_loadsupport.h"
 
 #include <QCryptographicHash>
@@ -444,43 +445,62 @@ private Q_SLOTS:
         const QDir cache = phone.device.cacheDir();
         const QString attachments
             = cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/Attachments"));
-        // What a kill leaves: pictures placed for rows never committed (in
-        // folders of their own and beside a named file), the writer's
-        // temporaries, and a link to a file elsewhere.
         const QString named = QFileInfo(storedFile(phone.device, "photo.png")).absolutePath();
+        const QString namedRel = named.mid(attachments.size() + 1);
+
+        // What a kill leaves: pictures placed for rows never committed, in
+        // folders of their own (copied, and staged then taken) and beside a
+        // named file, and a staged file never taken.
+        const QString source = plant(cache.absoluteFilePath(QStringLiteral("../killed-source.jpg")), "source");
+        QVERIFY(killedwriter::killedWrite(cache, [&](ExportMessagesDb& writer) {
+            killedwriter::PictureMessages m;
+            m.write(writer, QStringLiteral("~/Library/SMS/Attachments/0a/1b/0A1B-LEFT/left.jpg"), source);
+            m.write(writer, QStringLiteral("~/Library/SMS/Attachments/%1/other.jpg").arg(namedRel), source);
+            const QString taken = QStringLiteral("~/Library/SMS/Attachments/0a/1c/0A1C-TAKEN/taken.jpg");
+            m.write(writer, taken, plant(writer.stageAttachment(taken), "taken"));
+            plant(writer.stageAttachment(QStringLiteral("~/Library/SMS/Attachments/0a/1b/0A1B-OTHER/x.jpg")), "staged");
+        }));
+        const QStringList left {attachments + QStringLiteral("/0a/1b/0A1B-LEFT/left.jpg"),
+                                named + QStringLiteral("/other.jpg"),
+                                attachments + QStringLiteral("/0a/1c/0A1C-TAKEN/taken.jpg")};
+        for (const QString& path : left)
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        QCOMPARE(QDir(attachments + QStringLiteral("/0a/1b/0A1B-OTHER")).entryList(QDir::Files | QDir::Hidden).size(),
+                 1);
+
+        // What no writer of this store made stays: a file in the attachment
+        // folder, a temporary beside a named file, a link to a file elsewhere,
+        // what a link to a folder elsewhere reaches, a temporary beside the
+        // store.
         const QString outside = plant(cache.absoluteFilePath(QStringLiteral("outside.jpg")), "mine");
-        const QStringList planted {
-            plant(attachments + QStringLiteral("/0a/1b/0A1B-LEFT/left.jpg"), "left"),
-            plant(attachments + QStringLiteral("/0a/1b/0A1B-OTHER/.part-")
-                      + QUuid::createUuid().toString(QUuid::WithoutBraces),
-                  "temp"),
-            plant(named + QStringLiteral("/other.jpg"), "beside"),
-            plant(named + QStringLiteral("/.part-") + QUuid::createUuid().toString(QUuid::WithoutBraces), "temp"),
+        const QStringList theirs {
             plant(attachments + QStringLiteral("/top.bin"), "top"),
+            plant(named + QStringLiteral("/.part-") + QUuid::createUuid().toString(QUuid::WithoutBraces), "temp"),
+            plant(cache.absoluteFilePath(QStringLiteral("elsewhere/.part-")
+                                         + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+                  "theirs"),
+            plant(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/.part-")
+                                         + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+                  "not ours"),
         };
-        QVERIFY(QFile::link(outside, attachments + QStringLiteral("/0a/link.jpg")));
-        // A link to a folder elsewhere: what lies there is not the store's.
-        const QString elsewhere = plant(cache.absoluteFilePath(QStringLiteral("elsewhere/x.jpg")), "theirs");
-        QVERIFY(QFile::link(QFileInfo(elsewhere).absolutePath(), attachments + QStringLiteral("/folder-link")));
-        // Beside the store, outside its attachment folder: not its business.
-        const QString besideStore
-            = plant(cache.absoluteFilePath(QStringLiteral("file-relay/var/mobile/Library/SMS/.part-")
-                                           + QUuid::createUuid().toString(QUuid::WithoutBraces)),
-                    "not ours");
+        QVERIFY(QFile::link(outside, attachments + QStringLiteral("/link.jpg")));
+        QVERIFY(QFile::link(cache.absoluteFilePath(QStringLiteral("elsewhere")),
+                            attachments + QStringLiteral("/folder-link")));
 
         loadtest::WifiPhone again(83, richFixture(), phone.device.imei);
         LOAD_MESSAGES_OK(again);
-        for (const QString& path : planted)
+        for (const QString& path : left)
             QVERIFY2(!QFile::exists(path), qPrintable(path));
-        QVERIFY(!QFileInfo(attachments + QStringLiteral("/0a/link.jpg")).isSymLink());
+        for (const QString& path : theirs)
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        QVERIFY(QFileInfo(attachments + QStringLiteral("/link.jpg")).isSymLink());
         QCOMPARE(testsupport::readFile(outside), QByteArray("mine"));
-        QCOMPARE(testsupport::readFile(besideStore), QByteArray("not ours"));
-        QCOMPARE(testsupport::readFile(elsewhere), QByteArray("theirs"));
-        QFile::remove(outside);
-        QFile::remove(besideStore);
-        QFile::remove(attachments + QStringLiteral("/folder-link"));
-        QDir(QFileInfo(elsewhere).absolutePath()).removeRecursively();
-        // Every named file as it was, and no folder the kill left behind.
+        for (const QString& path : theirs
+                 + QStringList {outside, source, attachments + QStringLiteral("/link.jpg"),
+                                attachments + QStringLiteral("/folder-link")})
+            QFile::remove(path);
+        QDir(cache.absoluteFilePath(QStringLiteral("elsewhere"))).removeRecursively();
+        // Every named file as it was, no folder the kill made, no journal.
         QCOMPARE(dumpCache(again.device), loaded);
     }
 

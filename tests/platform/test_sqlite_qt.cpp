@@ -166,6 +166,60 @@ private Q_SLOTS:
         QCOMPARE(db.queryInt64Throw(Sqlite3Sql(extra)), 4);
         QVERIFY_THROWS_EXCEPTION(Sqlite3Exception, db.queryInt64Throw(Sqlite3Sql("SELECT nope FROM t")));
     }
+
+    // SQLite reads a file in write-ahead-log mode when the header's read
+    // version (byte 19) is 2, whatever byte 18 says, and whenever a log lies
+    // beside it. A read-only open of such a file reads its rows and leaves
+    // no log or index file: an empty log stays as it was, one that holds
+    // something (here no valid frame) is folded in and goes.
+    void readOnlyOpen_ofALogModeFile_leavesNothingBeside_data()
+    {
+        QTest::addColumn<int>("writeVersion");
+        QTest::addColumn<int>("readVersion");
+        QTest::addColumn<QByteArray>("log"); // null: none
+        QTest::newRow("log mode") << 2 << 2 << QByteArray();
+        QTest::newRow("read version alone") << 1 << 2 << QByteArray();
+        QTest::newRow("empty log beside") << 1 << 1 << QByteArray("");
+        QTest::newRow("empty log, log mode") << 2 << 2 << QByteArray("");
+        QTest::newRow("stray log beside") << 1 << 1 << QByteArray(4096, 'x');
+    }
+    void readOnlyOpen_ofALogModeFile_leavesNothingBeside()
+    {
+        QFETCH(int, writeVersion);
+        QFETCH(int, readVersion);
+        QFETCH(QByteArray, log);
+        const QString dir = testsupport::makeTempDir(u"walopen"_s);
+        const QString path = dir + u"/a.db"_s;
+        {
+            Sqlite3DB db;
+            db.openThrow(path, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+            db.executeThrow(u"CREATE TABLE t (name TEXT)"_s);
+            for (const char* name : {"a", "b", "c"})
+                insertName(db, QLatin1String(name));
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(18));
+        QVERIFY(file.putChar(char(writeVersion)) && file.putChar(char(readVersion)));
+        file.close();
+        QFile logFile(path + u"-wal"_s);
+        QVERIFY(log.isNull() || (logFile.open(QIODevice::WriteOnly) && logFile.write(log) == log.size()));
+        logFile.close();
+        const QMap<QString, QByteArray> before = testsupport::fileDigests(dir);
+        const auto unchanged = [&](std::source_location at = std::source_location::current()) {
+            if (log.isEmpty())
+                HELPER_COMPARE(testsupport::fileDigests(dir), before);
+            else
+                HELPER_COMPARE(testsupport::filesBelow(dir), QStringList {u"a.db"_s});
+            return true;
+        };
+
+        Sqlite3DB db;
+        db.openReadOnlyThrow(path);
+        QCOMPARE(count(db), 3);
+        CHECKED(unchanged());
+        db.close();
+        CHECKED(unchanged());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSqliteQt)

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <stdexcept>
@@ -277,9 +276,4 @@ QString firstMissingFolder(const QString& path)
         info = QFileInfo(parent);
     }
     return missing;
-}
-
-bool commitSaveFile(QSaveFile& file)
-{
-    return file.isOpen() && file.flush() && file.error() == QFileDevice::NoError && file.commit();
 }

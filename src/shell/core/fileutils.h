@@ -7,7 +7,6 @@
 #include <QStringList>
 
 class QIODevice;
-class QSaveFile;
 
 // The text as one CSV field: enclosed in double quotes, inner quotes
 // doubled, when it holds a line feed, a carriage return, a double quote or a
@@ -52,13 +51,6 @@ QString pathUnder(const QString& base, const QString& relative);
 // create), or an empty text when path exists already. Lets a job remove on
 // failure only the folders it created itself.
 QString firstMissingFolder(const QString& path);
-
-// Puts a QSaveFile's output in its target's place when every byte reached
-// the file; false otherwise (the target keeps what it held, errorString()
-// tells why). Flushes first: commit() does not notice a write of the last
-// buffered bytes that falls short while it closes the file, and would put a
-// cut file in the target's place.
-bool commitSaveFile(QSaveFile& file);
 
 // Shows the folder (or opens the file) in the desktop's file manager.
 void openInExplorer(const QString& path);

@@ -2,6 +2,7 @@
 
 #include "messagestore/countrylibdb.h"
 #include "phonelink/androiddeviceinfo.h"
+#include "shell/core/outputfile.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
 #include "shell/winmovable.h"
@@ -164,12 +165,10 @@ QString mccFilePath(const QDir& folder, const QString& name)
 
 void writeMccFile(const QString& mcc, const QDir& folder, const QString& name)
 {
-    QFile file(mccFilePath(folder, name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(mcc.toUtf8());
-    file.flush();
-    file.close();
+    // The choice asked once: a failed write keeps the one saved before.
+    OutputFile file(mccFilePath(folder, name));
+    if (!file.open() || !file.write(mcc.toUtf8()) || !file.commit())
+        qWarning() << "cannot save the country code in" << file.fileName() << ':' << file.errorString();
 }
 
 QString readMccFile(const QDir& folder, const QString& name)

@@ -27,13 +27,15 @@ namespace {
 constexpr qint64 kMaxDevTxtBytes = 64 * 1024;
 
 // A file whose last committed state cannot be read here (a journal that
-// cannot be rolled back, a writer that does not let go) may hold records:
-// its count is unknown, not 0. Other failures are files that are no
-// database of ours, which hold none.
+// cannot be rolled back, a log that can neither be folded in nor read, a
+// writer that does not let go) may hold records: its count is unknown, not
+// 0. Other failures are files that are no database of ours, which hold none.
 qint64 failedCount(const std::exception& e)
 {
     const auto* sqlite = dynamic_cast<const Sqlite3Exception*>(&e);
-    const bool unknown = sqlite && (sqlite->code() == SQLITE_READONLY_ROLLBACK || sqlite->code() == SQLITE_BUSY);
+    const bool unknown = sqlite
+        && (sqlite->code() == SQLITE_READONLY_ROLLBACK || sqlite->code() == SQLITE_READONLY_RECOVERY
+            || sqlite->code() == SQLITE_BUSY);
     return unknown ? _LocalDbItemNode::kUnknownCount : 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "shell/core/dataroot.h"
 #include "shell/core/errorreport.h"
+#include "shell/core/outputfile.h"
 
 #include <QFile>
 
@@ -66,10 +67,11 @@ bool isCheckDue(const QString& path, qint64 now)
 
 void writeStamp(const QString& path, qint64 now)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(QByteArray::number(now));
+    // A stamp that cannot be written keeps the one before: the next start
+    // checks again at worst.
+    OutputFile file(path);
+    if (!file.open() || !file.write(QByteArray::number(now)) || !file.commit())
+        qWarning("update check: cannot write %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
 }
 
 Reply classify(int httpStatus, const QByteArray& body)

@@ -1,6 +1,7 @@
 #include "contactdisplayer.h"
 
 #include "shell/core/fileutils.h"
+#include "shell/core/outputfile.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
 #include "views/contacts/contactphoto.h"
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace {
@@ -173,12 +173,11 @@ void ContactDisplayer::savePhoto()
     const QString path = uiprompt::getSaveFileName(nullptr, QString(), proposed);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    OutputFile file(path);
+    if (!file.open()) {
         showWarning(file.errorString());
         return;
     }
-    file.write(bytes);
-    if (!commitSaveFile(file))
+    if (!file.write(bytes) || !file.commit())
         showWarning(file.errorString());
 }

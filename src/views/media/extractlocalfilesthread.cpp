@@ -3,10 +3,10 @@
 #include "records/remotefile.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
+#include "shell/core/outputfile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -76,8 +76,8 @@ void ExtractLocalFilesThread::copyFile(const _RemoteFile* entry, const QString& 
     if (!in.open(QIODevice::ReadOnly))
         fail(QStringLiteral("open %1 failed. %2").arg(entry->path, in.errorString()));
     // Leaving without the commit below discards the temporary file.
-    QSaveFile out(localPath);
-    if (!out.open(QIODevice::WriteOnly))
+    OutputFile out(localPath);
+    if (!out.open())
         fail(QStringLiteral("create %1 error. %2").arg(localPath, out.errorString()));
     QByteArray chunk(kChunkBytes, Qt::Uninitialized);
     for (;;) {
@@ -87,9 +87,9 @@ void ExtractLocalFilesThread::copyFile(const _RemoteFile* entry, const QString& 
             fail(QStringLiteral("read %1 failed. %2").arg(entry->path, in.errorString()));
         if (n == 0)
             break;
-        if (out.write(chunk.constData(), n) != n)
+        if (!out.write(chunk.constData(), n))
             fail(QStringLiteral("write file %1 failed. %2").arg(localPath, out.errorString()));
     }
-    if (!commitSaveFile(out))
+    if (!out.commit())
         fail(QStringLiteral("write file %1 failed. %2").arg(localPath, out.errorString()));
 }

@@ -2,11 +2,11 @@
 
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
+#include "shell/core/outputfile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -22,9 +22,9 @@ void makeThumbnail(const QString& picture, const QString& thumbnail)
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));
-    QSaveFile out(thumbnail);
-    if (out.open(QIODevice::WriteOnly) && image.save(&out, "JPEG"))
-        commitSaveFile(out);
+    OutputFile out(thumbnail);
+    if (out.open() && image.save(out.device(), "JPEG"))
+        out.commit();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/fileutils.h"
+#include "shell/core/outputfile.h"
 #include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -385,18 +385,16 @@ bool BubbleViewMgr::saveFileCopy(const QString& source, const QString& target)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    // Written beside the target under a temporary name and renamed over it
-    // on commit: a failed copy leaves the old file as it was.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    // Written whole or not at all (OutputFile): a failed copy leaves the old
+    // file as it was.
+    OutputFile out(target);
+    if (!out.open())
         return false;
     constexpr qint64 kChunk = 1024 * 1024;
     while (!in.atEnd()) {
         const QByteArray block = in.read(kChunk);
-        if ((block.isEmpty() && in.error() != QFileDevice::NoError) || out.write(block) != block.size()) {
-            out.cancelWriting();
+        if ((block.isEmpty() && in.error() != QFileDevice::NoError) || !out.write(block))
             return false;
-        }
     }
-    return commitSaveFile(out);
+    return out.commit();
 }

@@ -521,9 +521,14 @@ void SMSMainForm::deleteAll()
 
 void SMSMainForm::destroyMessages(const MsgMessageList& messages)
 {
-    for (_MsgMessage* m : messages) {
-        if (m->chat)
-            m->chat->messages.remove(QString::number(m->ROWID));
+    const QSet<_MsgMessage*> gone(messages.cbegin(), messages.cend());
+    if (gone.isEmpty())
+        return;
+    // A message joined to several chats is listed in each of them, while
+    // its own chat names only one: every chat lets go of it.
+    for (_MsgChat* chat : std::as_const(dataSet->chats))
+        chat->messages.removeIf([&gone](const auto& entry) { return gone.contains(entry.value()); });
+    for (_MsgMessage* m : gone) {
         dataSet->messages.remove(m->ROWID);
         delete m;
     }

@@ -375,6 +375,12 @@ private slots:
         const QDir folder(testsupport::makeTempDir(u"mmc"_s));
         writeMccFile(u"262"_s, folder, u"SER"_s);
         QCOMPARE(testsupport::readFile(folder.absoluteFilePath(u"SER.mmc"_s)), QByteArray("262"));
+        { // a choice that cannot be saved keeps the one saved before
+            testsupport::FileSizeLimit full(2);
+            QVERIFY(full.ok());
+            writeMccFile(u"310"_s, folder, u"SER"_s);
+        }
+        QCOMPARE(testsupport::readFile(folder.absoluteFilePath(u"SER.mmc"_s)), QByteArray("262"));
         writeMccFile(u"310"_s, folder, u"../../evil"_s);
         QCOMPARE(readMccFile(folder, u"../../evil"_s), u"310"_s);
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 2);

@@ -167,6 +167,32 @@ private Q_SLOTS:
         LocalCallHistoryDb db(calls);
         QCOMPARE(db.countOf(u"select count(*) from call where person is null"_s), 600);
     }
+
+    // A backup in write-ahead-log mode whose log still holds commits, copied
+    // without the log's index file onto a read-only medium: what it last
+    // committed cannot be read there, so it counts as unknown, never 0, and
+    // keeps every byte.
+    void countingALogThatCannotBeRead_isUnknown()
+    {
+        const QDir folder(testsupport::makeTempDir(u"walcopy"_s));
+        const QString playlists = folder.absoluteFilePath(u"playlists.db"_s);
+        makeOldFile(folder, "playlists.db", ":res/local_playlists_db.sql", "select 1");
+        dieAfter(playlists, "PRAGMA journal_mode=WAL; insert into playlists(name) values('a'),('b'),('c');");
+        QVERIFY(QFileInfo(playlists + u"-wal"_s).size() > 0);
+        QVERIFY(QFile::remove(playlists + u"-shm"_s));
+        const QMap<QString, QByteArray> before = testsupport::fileDigests(folder.absolutePath());
+        {
+            testsupport::ReadOnlyMedium medium(folder.absolutePath());
+            if (!medium.ok())
+                QSKIP("no read-only medium here");
+            const _LocalDbItemNode::Counts counts = navsources::countLocalDb(folder);
+            QCOMPARE(counts[_LocalDbItemNode::Playlists], _LocalDbItemNode::kUnknownCount);
+            QCOMPARE(_LocalDbItemNode::countText(counts[_LocalDbItemNode::Playlists]), u"?"_s);
+        }
+        QCOMPARE(testsupport::fileDigests(folder.absolutePath()), before);
+        // Where the medium allows, the log is folded into the file and read.
+        QCOMPARE(navsources::countLocalDb(folder)[_LocalDbItemNode::Playlists], 3);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNavSources)

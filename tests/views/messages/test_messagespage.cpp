@@ -339,6 +339,71 @@ private Q_SLOTS:
         QCOMPARE(page.countLabel()->text(), QStringLiteral("Total: 0"));
     }
 
+    // A store written elsewhere may join one message to two chats: Ann's
+    // "apple pie" to her SMS chat and to an iMessage chat of hers (one
+    // conversation), Carl's message also to the chat of +4930444 (two
+    // conversations). Each is listed once per conversation, leaves every
+    // chat on deletion and is freed once.
+    void delete_messagesJoinedToTwoChats()
+    {
+        _LocalDbItemNode* backup = addBackup(QStringLiteral("Shared"));
+        const QString folder = backup->dir.absolutePath();
+        writeChats(folder);
+        {
+            IOS6MessageDb db {QDir(folder), QString(), false};
+            db.open();
+            for (const char* sql :
+                 {"insert into chat(guid, style, state, chat_identifier, service_name, account_login, is_archived, "
+                  "_last) select 'iMessage;-;+4930111', style, state, chat_identifier, 'iMessage', account_login, "
+                  "is_archived, _last from chat where chat_identifier = '+4930111'",
+                  "insert into chat_handle_join(chat_id, handle_id) select (select rowid from chat where guid = "
+                  "'iMessage;-;+4930111'), handle_id from chat_handle_join where chat_id = (select rowid from "
+                  "chat where chat_identifier = '+4930111' and service_name = 'SMS')",
+                  "insert into chat_message_join(chat_id, message_id) select (select rowid from chat where guid = "
+                  "'iMessage;-;+4930111'), rowid from message where text = 'apple pie'",
+                  "insert into chat_message_join(chat_id, message_id) select (select rowid from chat where "
+                  "chat_identifier = '+4930444'), rowid from message where text = 'carl here'"})
+                db.executeThrow(QString::fromLatin1(sql));
+        }
+        ScriptedPrompt prompt;
+        SMSMainForm page(backup, devicesRoot());
+        QCOMPARE(column(*page.conversationModel(), 0), QStringLiteral("+4930444|Carl|Ann").split(u'|'));
+        QCOMPARE(page.messageModel()->rowCount(), 6);
+        page.conversationView()->setCurrentIndex(page.conversationModel()->index(2, 0));
+        QCOMPARE(column(*page.messageModel(), 3),
+                 QStringLiteral("apple pie|banana|Apple juice|cherry [IMAGE]").split(u'|'));
+
+        // Carl's message deleted where +4930444 shows it: gone from Carl's
+        // conversation too, and Carl's chat from the store.
+        page.conversationView()->setCurrentIndex(page.conversationModel()->index(0, 0));
+        QCOMPARE(column(*page.messageModel(), 3), QStringLiteral("carl here|pear apple").split(u'|'));
+        selectRows(page.messageView(), {0});
+        prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete selected messages?"));
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully Deleted 1 Messages."));
+        CHECKED(triggerMenuAction(page, QStringLiteral("Delete selected Messages"), SMSMainForm::MessageMenu));
+        VERIFY_SCRIPT_DONE(prompt);
+        QTRY_COMPARE(column(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
+        page.conversationView()->setCurrentIndex(page.conversationModel()->index(1, 0));
+        QCOMPARE(page.conversationLabel()->text(), QStringLiteral("Carl"));
+        QCOMPARE(page.messageModel()->rowCount(), 0);
+        QCOMPARE(storedMessages(folder), 5);
+
+        // Ann's conversation: its four messages, each deleted and freed once;
+        // both of her chats leave the store.
+        page.conversationView()->setCurrentIndex(page.conversationModel()->index(2, 0));
+        prompt.answerMessage(QMessageBox::Yes, QStringLiteral("Confirm to delete Messages with this contact?"));
+        prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully Deleted 4 Messages."));
+        CHECKED(triggerMenuAction(page, QStringLiteral("Delete Messages with this contact"),
+                                  SMSMainForm::ConversationMenu));
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(column(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
+        QCOMPARE(storedMessages(folder), 1);
+
+        SMSMainForm again(backup, devicesRoot());
+        QCOMPARE(column(*again.conversationModel(), 0), QStringList {QStringLiteral("+4930444")});
+        QCOMPARE(column(*again.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
+    }
+
 private:
     std::unique_ptr<testsupport::SimPhone> m_target;
 };
