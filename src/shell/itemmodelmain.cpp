@@ -63,6 +63,8 @@ ItemModelMain::ItemModelMain(QObject* parent)
     m_localDbRoot = new _ItemNode(NAV_ROOT_LOCALDB, tr("IDS_ROOT_LOCALDB"), nullptr);
     roots.append(m_devicesRoot);
     roots.append(m_localDbRoot);
+    // data() makes the tool tips plain itself.
+    setProperty(kToolTipsMadePlain, true);
 }
 
 int ItemModelMain::columnCount(const QModelIndex&) const

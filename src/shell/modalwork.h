@@ -10,7 +10,7 @@
 //       dialog.exec();
 //   } // the last scope to close emits ended()
 //
-// GUI thread only.
+// GUI thread only (asserted in debug builds).
 #pragma once
 
 #include <QObject>

@@ -1,6 +1,9 @@
 #include "mylistview.h"
 
+#include "shell/itemtooltip.h"
+
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 
 MyListView::MyListView(QWidget* parent)
     : QListView(parent)
@@ -17,4 +20,11 @@ void MyListView::contextMenuEvent(QContextMenuEvent* event)
 {
     emit createContextMenu();
     QListView::contextMenuEvent(event);
+}
+
+bool MyListView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip)
+        return showItemToolTip(*this, *static_cast<QHelpEvent*>(event));
+    return QListView::viewportEvent(event);
 }

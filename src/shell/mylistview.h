@@ -1,5 +1,5 @@
-// A list view that reports selection changes and context-menu requests as
-// signals (the photos page).
+// A list view that shows its tool tips as plain text and reports selection
+// changes and context-menu requests as signals (the photos page).
 #pragma once
 
 #include <QItemSelection>
@@ -18,4 +18,6 @@ signals:
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Tool tips show as plain text (itemtooltip.h).
+    bool viewportEvent(QEvent* event) override;
 };

@@ -1,6 +1,9 @@
 #include "mytreeview.h"
 
+#include "shell/itemtooltip.h"
+
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 
 MyTreeView::MyTreeView(QWidget* parent)
     : QTreeView(parent)
@@ -17,4 +20,11 @@ void MyTreeView::contextMenuEvent(QContextMenuEvent* event)
 {
     emit createContextMenu();
     QTreeView::contextMenuEvent(event);
+}
+
+bool MyTreeView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip)
+        return showItemToolTip(*this, *static_cast<QHelpEvent*>(event));
+    return QTreeView::viewportEvent(event);
 }

@@ -1,5 +1,6 @@
-// A tree view that reports selection changes and context-menu requests as
-// signals (the navigation tree and the page lists).
+// A tree view that shows its tool tips as plain text and reports selection
+// changes and context-menu requests as signals (the navigation tree and the
+// page lists).
 #pragma once
 
 #include <QItemSelection>
@@ -18,4 +19,6 @@ signals:
 protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Tool tips show as plain text (itemtooltip.h).
+    bool viewportEvent(QEvent* event) override;
 };

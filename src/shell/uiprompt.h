@@ -1,9 +1,8 @@
 // The one seam through which every modal question of the application is
 // asked: message boxes, file and folder dialogs and every modal dialog run
 // (the progress dialog, the device chooser, the file chooser). The GUI
-// installs nothing and gets real widgets; a test installs a ScriptedPrompt
-// (shell/scriptedprompt.h) that answers from a script and records what was
-// asked. GUI thread only.
+// installs nothing and gets real widgets; a test installs its own prompt
+// that answers from a script and records what was asked. GUI thread only.
 #pragma once
 
 #include <QString>

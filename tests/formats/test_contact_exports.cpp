@@ -12,8 +12,8 @@
 #include "formats/importcontactsthread.h"
 #include "formats/pdfexport.h"
 #include "formats/vcardimport.h"
+#include "scriptedprompt.h"
 #include "shell/core/translations.h"
-#include "shell/scriptedprompt.h"
 
 #include <QDir>
 #include <QPainter>

@@ -6,8 +6,8 @@
 #include "formats/messagetextexport.h"
 #include "formats/mmsprinter.h"
 #include "message_testdata.h"
+#include "scriptedprompt.h"
 #include "shell/core/translations.h"
-#include "shell/scriptedprompt.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

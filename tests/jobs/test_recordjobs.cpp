@@ -12,8 +12,8 @@
 #include "messagestore/msgrecords.h"
 #include "records/localcallhistorydb.h"
 #include "records/localcontactsdb.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
-#include "shell/scriptedprompt.h"
 
 #include "jobtestutil.h"
 

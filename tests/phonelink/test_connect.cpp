@@ -6,10 +6,10 @@
 #include "phonelink/adbhelper.h"
 #include "phonelink/androidconnectthreads.h"
 #include "phonelink/androidmonitor.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
-#include "shell/scriptedprompt.h"
 
 #include "fakeadbenv.h"
 #include "test_loadsupport.h"

@@ -1,9 +1,9 @@
 // ProgressForm driven by real worker threads: cancel seen by a worker blocked
 // on a socket wait, posts after the end; runJob and runTask telling how a job
 // ended while the window keeps painting.
+#include "scriptedprompt.h"
 #include "shell/progressform.h"
 #include "shell/runjob.h"
-#include "shell/scriptedprompt.h"
 
 #include "testsupport.h"
 

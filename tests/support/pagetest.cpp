@@ -3,6 +3,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/absmainform.h"
 #include "shell/core/dataroot.h"
+#include "shell/core/plaintext.h"
 #include "shell/core/translations.h"
 #include "shell/progressform.h"
 
@@ -12,13 +13,21 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTcpServer>
 #include <QTextDocument>
 #include <QTimer>
 
 namespace testsupport {
 
-void PageTest::initPageTests()
+PageTest::PageTest(ClassPhone phone)
+    : m_classPhone(std::move(phone))
+{
+}
+
+PageTest::~PageTest() = default;
+
+void PageTest::initTestCase()
 {
     installTranslations(qApp);
     // Each session listens on a port that is free now (the time-based
@@ -26,9 +35,19 @@ void PageTest::initPageTests()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     simpleprotocol::setLocalPortProvider([port = int(probe.serverPort())] { return port; });
+    if (m_classPhone) {
+        m_sim = std::make_unique<SimPhone>(m_classPhone->address, fixtureFile(m_classPhone->fixture));
+        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
+    }
 }
 
-void PageTest::cleanupPage()
+void PageTest::init()
+{
+    if (m_classPhone && m_classPhone->addEachTest)
+        m_phone = addPhone(*m_sim);
+}
+
+void PageTest::cleanup()
 {
     m_tree.removeChildren(m_tree.devicesRoot());
     m_tree.removeChildren(m_tree.localDbRoot());
@@ -88,7 +107,7 @@ QStringList PageTest::shownToolTips(const QAbstractItemModel& model, int col, co
 {
     QStringList out;
     for (int r = 0; r < model.rowCount(parent); ++r)
-        out << shownText(model.index(r, col, parent).data(Qt::ToolTipRole).toString());
+        out << shownText(shownToolTip(model.index(r, col, parent)));
     return out;
 }
 
@@ -118,10 +137,27 @@ QList<bool> PageTest::enabledStates(const QList<QAction*>& actions)
 
 bool PageTest::triggerAction(AbsMainForm& page, const QString& text, std::source_location at)
 {
-    const QList<QAction*> actions = page.createToolbarActions();
-    const bool ok = triggerAmong(actions, text, QStringLiteral("the toolbar of ") + pageName(page), at);
-    qDeleteAll(actions);
-    return ok;
+    return triggerAmong(installedActions(page), text, QStringLiteral("the toolbar of ") + pageName(page), at);
+}
+
+QList<QAction*> PageTest::installedActions(AbsMainForm& page)
+{
+    // The page owns its actions; each command's action is named by its
+    // table. The first of a name is the one made right after the page.
+    const auto named = [&page] {
+        QList<QAction*> first;
+        QSet<QString> names;
+        for (QAction* a : page.findChildren<QAction*>(Qt::FindDirectChildrenOnly)) {
+            if (!a->objectName().isEmpty() && !names.contains(a->objectName())) {
+                names.insert(a->objectName());
+                first << a;
+            }
+        }
+        return first;
+    };
+    if (named().isEmpty())
+        page.createToolbarActions();
+    return named();
 }
 
 QString PageTest::pageName(const QWidget& page)

@@ -1,14 +1,14 @@
 // Base of the page tests: the navigation tree the pages hang under, with
 // nodes for simulated phones, virtual devices and backup folders, a model
-// checker, and a fresh data root for every test function.
+// checker, a fresh data root for every test function and, when the class
+// names one, a simulated phone that every test function starts with.
 //
 //   class TestCallHistoryPage : public PageTest {
 //       Q_OBJECT
+//   public:
+//       TestCallHistoryPage() : PageTest({.address = "127.0.112.1", .fixture = "tests/.../phone_calls.json"}) {}
 //   private Q_SLOTS:
-//       void initTestCase() { initPageTests(); m_phone = std::make_unique<SimPhone>(...); }
-//       void cleanup() { cleanupPage(); }
-//       void firstVisit_loadsOnce() { ScriptedPrompt prompt; CallHistoryMainForm page(addPhone(*m_phone),
-//       devicesRoot()); ... }
+//       void firstVisit_loadsOnce() { ScriptedPrompt prompt; CallHistoryMainForm page(m_phone, devicesRoot()); ... }
 //   };
 #pragma once
 
@@ -17,7 +17,7 @@
 #include "simphone.h"
 #include "testsupport.h"
 
-#include "shell/scriptedprompt.h"
+#include "scriptedprompt.h"
 
 #include <QMenu>
 #include <QObject>
@@ -39,6 +39,19 @@ class PageTest : public QObject {
     Q_OBJECT
 
 public:
+    // The class's simulated phone: Wi-Fi at address with a fixture file (a
+    // path below the source tree), started once for the class (m_sim); with
+    // addEachTest every test function gets a node for it (m_phone).
+    struct ClassPhone {
+        QString address;
+        QString fixture;
+        bool addEachTest = true;
+    };
+
+    PageTest() = default;
+    explicit PageTest(ClassPhone phone);
+    ~PageTest() override;
+
     // Commands as the user gives them: the page's toolbar action, or the
     // entry of its context menu `menu`, with this text is triggered, as a
     // click does. Checking helpers (see CHECKED): they fail, naming the
@@ -63,12 +76,16 @@ public:
     static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
                                      const std::function<void()>& run);
 
-protected:
-    // Call from initTestCase: translations, a port pinned for the sessions.
-    void initPageTests();
-    // Call from cleanup: the tree's nodes and the data root's contents go.
-    void cleanupPage();
+protected Q_SLOTS:
+    // Run by QtTest for every page test class. initTestCase: translations, a
+    // port pinned for the sessions, the class's phone started. init: the
+    // phone's node. cleanup: the tree's nodes and the data root's contents
+    // go. A class that needs more declares the slot and calls these first.
+    void initTestCase();
+    void init();
+    void cleanup();
 
+protected:
     ItemModelMain& tree() { return m_tree; }
     AbsTreeItemModel::_ItemNode* devicesRoot() { return m_tree.devicesRoot(); }
     // A phone node for the simulated phone (a copy of its descriptor).
@@ -86,7 +103,8 @@ protected:
     // of text: the text itself, or what remains once Qt took it for HTML (a
     // picture as U+FFFC).
     static QString shownText(const QString& text);
-    // shownText of the tool tips of one column, top to bottom.
+    // shownText of the tool tips of one column as our item views show them
+    // (shownToolTip), top to bottom.
     static QStringList shownToolTips(const QAbstractItemModel& model, int col,
                                      const QModelIndex& parent = QModelIndex());
     // Makes exactly these rows the view's selection.
@@ -132,8 +150,17 @@ private:
     static QString pageName(const QWidget& page);
     static bool triggerAmong(const QList<QAction*>& actions, const QString& text, const QString& where,
                              std::source_location at);
+    // The toolbar actions the window installed on page (once, right after
+    // building it): the page's actions named by its command table. A page
+    // built alone gets them here the first time, as the window would.
+    static QList<QAction*> installedActions(AbsMainForm& page);
 
     ItemModelMain m_tree;
+    std::optional<ClassPhone> m_classPhone;
+
+protected:
+    std::unique_ptr<SimPhone> m_sim; // the class's phone, when it names one
+    _AndroidDeviceItemNode* m_phone = nullptr; // its node in this test function
 };
 
 } // namespace testsupport

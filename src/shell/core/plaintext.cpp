@@ -1,5 +1,7 @@
 #include "shell/core/plaintext.h"
 
+#include <QAbstractItemModel>
+#include <QModelIndex>
 #include <QTextDocument>
 
 QString asPlainText(const QString& text)
@@ -16,4 +18,12 @@ QVariant plainToolTip(const QVariant& display)
     if (display.typeId() != QMetaType::QString)
         return display;
     return asPlainText(display.toString());
+}
+
+QString shownToolTip(const QModelIndex& index)
+{
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    if (index.model() && index.model()->property(kToolTipsMadePlain).toBool())
+        return tip;
+    return asPlainText(tip);
 }

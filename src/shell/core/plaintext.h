@@ -7,12 +7,25 @@
 #include <QString>
 #include <QVariant>
 
+class QModelIndex;
+
 // The text as Qt shows it written: unchanged when Qt takes it for plain text
 // anyway, else escaped HTML that keeps every space and line break. Apply it
 // to the whole text handed to the widget (a box text with a file name in it,
 // a tool tip), never to a part that is joined with markup afterwards.
 QString asPlainText(const QString& text);
 
-// A model's tool tip made from its display value: a text goes through
-// asPlainText, anything else (no text, no tip) is returned as it is.
+// A tool tip made from a display value: a text goes through asPlainText,
+// anything else (no text, no tip) is returned as it is.
 QVariant plainToolTip(const QVariant& display);
+
+// Item views show their tool tips as plain text: MyTreeView and MyListView
+// show shownToolTip(index), so a model's Qt::ToolTipRole holds its text as
+// written. A model that makes its tool tips plain itself (they are tested as
+// the model gives them) sets this dynamic property to true, and the views
+// show its tips as they are.
+inline constexpr char kToolTipsMadePlain[] = "toolTipsMadePlain";
+
+// The text a view shows as the tool tip of index: the model's tool-tip
+// text through asPlainText, or as it is where the model made it plain.
+QString shownToolTip(const QModelIndex& index);

@@ -41,6 +41,24 @@ QString AbsCategoryPage::trPage(const char* key) const
     return QCoreApplication::translate(metaObject()->className(), key);
 }
 
+void AbsCategoryPage::setCommands(QList<Command> commands)
+{
+    // A handler left empty would throw std::bad_function_call inside the
+    // action's slot, long after the table was written; the table is fixed
+    // in the page's code, so the first run that builds the page says so.
+    for (const Command& c : std::as_const(commands)) {
+        const char* missing = nullptr;
+        if (c.toolbarText && !c.onToolbar)
+            missing = "onToolbar";
+        else if (c.menuText && !c.onMenu)
+            missing = "onMenu";
+        if (missing)
+            qFatal("%s: the command \"%s\" has no %s handler", metaObject()->className(),
+                   c.toolbarText ? c.toolbarText : c.menuText, missing);
+    }
+    m_commands = std::move(commands);
+}
+
 bool AbsCategoryPage::isShown(const Command& c) const
 {
     if (m_source.isPhonePage())
@@ -73,6 +91,7 @@ QList<QAction*> AbsCategoryPage::createToolbarActions()
         if (!c.toolbarText || !isShown(c))
             continue;
         auto* action = new QAction(QIcon(QString::fromLatin1(c.icon)), trPage(c.toolbarText), this);
+        action->setObjectName(QLatin1String(c.toolbarText));
         action->setEnabled(isEnabled(c));
         connect(action, &QAction::triggered, this, c.onToolbar);
         actions << action;
@@ -92,6 +111,7 @@ QMenu* AbsCategoryPage::createContextMenu(int menu)
         if (c.menu != menu || !c.menuText || !isShown(c))
             continue;
         QAction* action = popup->addAction(QIcon(QString::fromLatin1(c.icon)), trPage(c.menuText));
+        action->setObjectName(QLatin1String(c.menuText));
         action->setEnabled(isEnabled(c));
         connect(action, &QAction::triggered, this, c.onMenu);
     }

@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -73,19 +74,58 @@ public:
         int menuRank = 0;
     };
 
-    // The texts of one command: keys in the page's translation context
-    // (QT_TR_NOOP them in the page's code).
-    struct CommandTexts {
-        const char* toolbar = nullptr; // null: the command is left out
+    // The commands that pages of records share (recordCommands).
+    enum class RecordCommand { Backup, ToPhone, FromBackup, Export, Delete };
+    // Whether Page has the public slot that command calls from its menu
+    // entry (the toolbar's miToolbar... slot goes with it).
+    template <typename Page, RecordCommand command> static constexpr bool hasRecordSlots()
+    {
+        switch (command) {
+        case RecordCommand::Backup:
+            return (requires(Page * p) { p->miBackup(); });
+        case RecordCommand::ToPhone:
+            return (requires(Page * p) { p->miA2A(); });
+        case RecordCommand::FromBackup:
+            return (requires(Page * p) { p->miDB2A(); });
+        case RecordCommand::Export:
+            return (requires(Page * p) { p->miExport(); });
+        case RecordCommand::Delete:
+            return (requires(Page * p) { p->miDelete(); });
+        }
+        return false;
+    }
+    // The texts of one of those commands of Page: keys in the page's
+    // translation context (QT_TR_NOOP them in the page's code); left out,
+    // the command is not there. Giving them for a command whose slots Page
+    // lacks does not compile.
+    template <typename Page, RecordCommand command> struct RecordCommandText {
+        const char* toolbar = nullptr;
         const char* menu = nullptr;
+
+        constexpr RecordCommandText() = default;
+        constexpr RecordCommandText(const char* toolbarKey, const char* menuKey)
+            : toolbar(toolbarKey)
+            , menu(menuKey)
+        {
+            static_assert(command != RecordCommand::Backup || hasRecordSlots<Page, command>(),
+                          "recordCommands: .backup needs the public slots miBackup() and miToolbarBackup()");
+            static_assert(command != RecordCommand::ToPhone || hasRecordSlots<Page, command>(),
+                          "recordCommands: .toPhone needs the public slots miA2A() and miToolbarA2A()");
+            static_assert(command != RecordCommand::FromBackup || hasRecordSlots<Page, command>(),
+                          "recordCommands: .fromBackup needs the public slots miDB2A() and miToolbarDB2A()");
+            static_assert(command != RecordCommand::Export || hasRecordSlots<Page, command>(),
+                          "recordCommands: .exportTo needs the public slots miExport() and miToolbarExport()");
+            static_assert(command != RecordCommand::Delete || hasRecordSlots<Page, command>(),
+                          "recordCommands: .remove needs the public slots miDelete() and miToolbarDelete()");
+        }
     };
-    // The texts of the commands that pages of records share.
-    struct RecordCommandTexts {
-        CommandTexts backup {};
-        CommandTexts toPhone {}; // from a phone to another
-        CommandTexts fromBackup {}; // from a backup folder to a phone
-        CommandTexts exportTo {};
-        CommandTexts remove {};
+    // The texts of the commands of a page of records.
+    template <typename Page> struct RecordCommandTexts {
+        RecordCommandText<Page, RecordCommand::Backup> backup {};
+        RecordCommandText<Page, RecordCommand::ToPhone> toPhone {}; // from a phone to another
+        RecordCommandText<Page, RecordCommand::FromBackup> fromBackup {}; // from a backup folder to a phone
+        RecordCommandText<Page, RecordCommand::Export> exportTo {};
+        RecordCommandText<Page, RecordCommand::Delete> remove {};
     };
 
     ~AbsCategoryPage() override;
@@ -93,10 +133,11 @@ public:
     const PageSource& source() const { return m_source; }
 
     // From the command table: the toolbar entries for this source, parented
-    // to the page.
+    // to the page, each named (objectName) by its command's toolbar key.
     QList<QAction*> createToolbarActions() override;
     // The context menu's entries for this source (null when the list has no
-    // selection); the caller owns the menu.
+    // selection), each named by its command's menu key; the caller owns the
+    // menu.
     QMenu* createContextMenu(int menu = 0);
     // Opens that menu at the cursor and runs the chosen entry.
     void execContextMenu(int menu = 0);
@@ -104,15 +145,19 @@ public:
 protected:
     AbsCategoryPage(Node* sourceNode, Node* devicesRoot, QWidget* parent);
 
-    void setCommands(QList<Command> commands) { m_commands = std::move(commands); }
+    // The command table. A row on the toolbar without onToolbar, or in a
+    // menu without onMenu, is a mistake in the page's code: it stops the
+    // program here, naming the page and the command.
+    void setCommands(QList<Command> commands);
     // The commands of a page of records, in toolbar order: backup (phone
     // pages), transfer to another phone (phone pages) and to a phone
     // (backup folders), export (every source) and delete (backup folders).
     // Each calls the page's slots (miToolbarBackup / miBackup, miToolbarA2A
     // / miA2A, miToolbarDB2A / miDB2A, miToolbarExport / miExport,
-    // miToolbarDelete / miDelete); a command is there when the page has its
-    // slots and its texts are given.
-    template <typename Page> static QList<Command> recordCommands(Page* page, const RecordCommandTexts& texts);
+    // miToolbarDelete / miDelete); a command is there when its texts are
+    // given, and giving them for a page without its slots does not compile.
+    template <typename Page>
+    static QList<Command> recordCommands(Page* page, const RecordCommandTexts<std::type_identity_t<Page>>& texts);
     // Whether the list behind context menu `menu` has a selection.
     virtual bool hasSelection(int menu) const = 0;
 
@@ -192,43 +237,44 @@ private:
 };
 
 template <typename Page>
-QList<AbsCategoryPage::Command> AbsCategoryPage::recordCommands(Page* page, const RecordCommandTexts& texts)
+QList<AbsCategoryPage::Command>
+AbsCategoryPage::recordCommands(Page* page, const RecordCommandTexts<std::type_identity_t<Page>>& texts)
 {
     QList<Command> table;
     // The row, with its texts, when the page gave them.
-    const auto add = [&table](const CommandTexts& text, Command row) {
+    const auto add = [&table](const auto& text, Command row) {
         if (!text.toolbar)
             return;
         row.toolbarText = text.toolbar;
         row.menuText = text.menu;
         table.append(std::move(row));
     };
-    if constexpr (requires(Page * p) { p->miBackup(); })
+    if constexpr (hasRecordSlots<Page, RecordCommand::Backup>())
         add(texts.backup,
             {.sources = Command::PhonePages,
              .icon = ":res/save-to-database.png",
              .onToolbar = [page] { page->miToolbarBackup(); },
              .onMenu = [page] { page->miBackup(); }});
-    if constexpr (requires(Page * p) { p->miA2A(); })
+    if constexpr (hasRecordSlots<Page, RecordCommand::ToPhone>())
         add(texts.toPhone,
             {.sources = Command::PhonePages,
              .icon = ":res/a2a.png",
              .rule = Command::Transfer,
              .onToolbar = [page] { page->miToolbarA2A(); },
              .onMenu = [page] { page->miA2A(); }});
-    if constexpr (requires(Page * p) { p->miDB2A(); })
+    if constexpr (hasRecordSlots<Page, RecordCommand::FromBackup>())
         add(texts.fromBackup,
             {.sources = Command::BackupPages,
              .icon = ":res/db2a.png",
              .rule = Command::Transfer,
              .onToolbar = [page] { page->miToolbarDB2A(); },
              .onMenu = [page] { page->miDB2A(); }});
-    if constexpr (requires(Page * p) { p->miExport(); })
+    if constexpr (hasRecordSlots<Page, RecordCommand::Export>())
         add(texts.exportTo,
             {.icon = ":res/mi_export-sms.png",
              .onToolbar = [page] { page->miToolbarExport(); },
              .onMenu = [page] { page->miExport(); }});
-    if constexpr (requires(Page * p) { p->miDelete(); })
+    if constexpr (hasRecordSlots<Page, RecordCommand::Delete>())
         add(texts.remove,
             {.sources = Command::BackupPages,
              .icon = ":res/mi_delete.png",

@@ -1,5 +1,6 @@
 #include "itemmodelcontacts.h"
 
+#include "shell/core/plaintext.h"
 #include "views/contacts/contactphoto.h"
 
 #include <QBrush>
@@ -51,6 +52,8 @@ const QPixmap& thumbnailOf(const ItemModelContacts::_ContactsItemNode& node)
 ItemModelContacts::ItemModelContacts(QObject* parent)
     : AbsTreeItemModel(parent)
 {
+    // data() escapes the tool tips itself (a paragraph that wraps).
+    setProperty(kToolTipsMadePlain, true);
 }
 
 void ItemModelContacts::setContacts(QList<pim::_Contact> contacts)

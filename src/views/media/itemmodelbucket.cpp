@@ -1,7 +1,5 @@
 #include "itemmodelbucket.h"
 
-#include "shell/core/plaintext.h"
-
 #include <QColor>
 #include <QPixmap>
 #include <QSize>
@@ -58,9 +56,8 @@ QVariant ItemModelBucket::data(const QModelIndex& index, int role) const
     if (!node)
         return QVariant();
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         return node->text;
     case Qt::DecorationRole:
         return bucketIcon();

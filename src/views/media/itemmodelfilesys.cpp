@@ -2,7 +2,6 @@
 
 #include "phonelink/androidloadfilesys.h"
 #include "records/remotefile.h"
-#include "shell/core/plaintext.h"
 
 #include <QIcon>
 #include <QLocale>
@@ -63,9 +62,8 @@ QVariant ItemModelFileSys::data(const QModelIndex& index, int role) const
         return QVariant();
     const _RemoteFile& e = *node->entry;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return e.label.isEmpty() ? e.name : e.label;

@@ -1,6 +1,5 @@
 #include "itemmodelmusic.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QBrush>
@@ -60,9 +59,8 @@ QVariant ItemModelMusic::data(const QModelIndex& index, int role) const
         return QVariant();
     const MusicRecord& r = *record;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return r.title;

@@ -36,6 +36,8 @@ ItemModelPhotoIcon::_PhotoIconItemNode::_PhotoIconItemNode(const PhotoRecord& re
 ItemModelPhotoIcon::ItemModelPhotoIcon(QObject* parent)
     : AbsTreeItemModel(parent)
 {
+    // data() makes its three-line tool tips plain itself.
+    setProperty(kToolTipsMadePlain, true);
 }
 
 void ItemModelPhotoIcon::setCells(const QList<Cell>& cells)

@@ -1,6 +1,5 @@
 #include "itemmodelplaylist.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 ItemModelPlaylist::ItemModelPlaylist(QObject* parent)
@@ -24,9 +23,8 @@ QVariant ItemModelPlaylist::data(const QModelIndex& index, int role) const
     if (!playlist)
         return QVariant();
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return playlist->name;

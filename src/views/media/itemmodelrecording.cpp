@@ -1,6 +1,5 @@
 #include "itemmodelrecording.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -43,9 +42,8 @@ QVariant ItemModelRecording::data(const QModelIndex& index, int role) const
         return QVariant();
     const RecordingRecord& r = *recording;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return nameText(r);

@@ -1,7 +1,5 @@
 #include "itemmodelsms.h"
 
-#include "shell/core/plaintext.h"
-
 #include <QBrush>
 #include <QColor>
 #include <QSize>
@@ -103,9 +101,8 @@ QVariant ItemModelSms::data(const QModelIndex& index, int role) const
     const _MsgMessage* m = m_messages.at(index.row());
     const bool fromMe = m->is_from_me != 0;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         return cellText(m, index.column());
     case Qt::DecorationRole:
         if (index.column() != 0)

@@ -1,7 +1,5 @@
 #include "itemmodelsmshandle.h"
 
-#include "shell/core/plaintext.h"
-
 #include <QBrush>
 #include <QColor>
 
@@ -80,9 +78,8 @@ QVariant ItemModelSMSHandle::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !node)
         return QVariant();
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         return node->text;
     case Qt::DecorationRole: {
         const auto* conversation = dynamic_cast<const _HandleItemNode*>(node);

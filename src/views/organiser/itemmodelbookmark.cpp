@@ -1,7 +1,5 @@
 #include "itemmodelbookmark.h"
 
-#include "shell/core/plaintext.h"
-
 #include <QPixmap>
 #include <QSet>
 #include <QSize>
@@ -93,9 +91,8 @@ QVariant ItemModelBookmark::data(const QModelIndex& index, int role) const
     if (!r)
         return QVariant();
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         if (index.column() == 0)
             return r->title;
         if (index.column() == 1)

@@ -1,7 +1,5 @@
 #include "itemmodelcalendar.h"
 
-#include "shell/core/plaintext.h"
-
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
@@ -43,7 +41,7 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
             text += sep + QStringLiteral("Notes:%1").arg(tip ? e.description : oneLine(e.description));
         if (!e.url.isEmpty())
             text += sep + QStringLiteral("Url:%1").arg(tip ? e.url : oneLine(e.url));
-        return tip ? asPlainText(text) : text;
+        return text;
     }
     case 1:
         return ItemModelCalendar::dateText(e.start);
@@ -52,7 +50,7 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
     case 3:
         return e.allDay != 0 ? QStringLiteral("Yes") : QString();
     case 4:
-        return tip ? asPlainText(e.rrule) : e.rrule;
+        return e.rrule;
     default:
         return QVariant();
     }
@@ -114,10 +112,8 @@ QVariant ItemModelCalendar::data(const QModelIndex& index, int role) const
     if (role == Qt::SizeHintRole)
         return QSize(0, 25);
     if (const CalendarRecord* calendar = calendarAt(index)) {
-        if (role == Qt::DisplayRole)
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
             return index.column() == 0 ? calendar->name : QStringLiteral("--");
-        if (role == Qt::ToolTipRole)
-            return index.column() == 0 ? asPlainText(calendar->name) : QStringLiteral("--");
         if (role == Qt::DecorationRole && index.column() == 0)
             return icon(true);
         return QVariant();

@@ -1,6 +1,5 @@
 #include "itemmodelcall.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QHash>
@@ -82,9 +81,8 @@ QVariant ItemModelCall::data(const QModelIndex& index, int role) const
         return QVariant();
     const CallRecord& c = *call;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return flagText(c.flags);

@@ -1,6 +1,5 @@
 #include "itemmodelnotes.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -28,9 +27,8 @@ QVariant ItemModelNotes::data(const QModelIndex& index, int role) const
         return QVariant();
     const NoteRecord& n = *note;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return QLocale::system().toString(n.modified, QLocale::ShortFormat);

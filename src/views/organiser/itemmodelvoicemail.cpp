@@ -1,6 +1,5 @@
 #include "itemmodelvoicemail.h"
 
-#include "shell/core/plaintext.h"
 #include "views/common/listrowstyle.h"
 
 #include <QLocale>
@@ -27,9 +26,8 @@ QVariant ItemModelVoicemail::data(const QModelIndex& index, int role) const
         return QVariant();
     const VoicemailRecord& v = *voicemail;
     switch (role) {
-    case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:
         switch (index.column()) {
         case 0:
             return v.name;

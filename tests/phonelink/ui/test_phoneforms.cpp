@@ -1,8 +1,8 @@
 // The phone's page and the Wi-Fi dialog.
 #include "phonelink/ui/androiddeviceinfoform.h"
 #include "phonelink/ui/androidwifiform.h"
+#include "scriptedprompt.h"
 #include "shell/core/translations.h"
-#include "shell/scriptedprompt.h"
 
 #include "../test_loadsupport.h"
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "records/localnotesdb.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 #include "shell/main/mainwindow.h"
-#include "shell/scriptedprompt.h"
 
 #include "testsupport.h"
 

@@ -10,8 +10,8 @@
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contactsmainform.h"
 
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
-#include "shell/scriptedprompt.h"
 
 #include "contacttest.h"
 #include "pagetest.h"
@@ -101,9 +101,6 @@ class TestContactEditing : public testsupport::PageTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
-    void cleanup() { cleanupPage(); }
-
     // Changes come in order: the name, additions and updates by type, then
     // deletions (data/editor_changes.txt). An updated row keeps every stored
     // column the form does not show; a cleared row is deleted, a blank new

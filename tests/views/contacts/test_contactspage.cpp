@@ -16,10 +16,10 @@
 
 #include "formats/exporttofilethread.h"
 #include "jobs/localdbselform.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
-#include "shell/scriptedprompt.h"
 
 #include "contacttest.h"
 #include "pagetest.h"
@@ -99,19 +99,14 @@ QByteArray bigPhoto()
 class TestContactsPage : public testsupport::PageTest {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
+public:
+    TestContactsPage()
+        : PageTest(
+            {.address = QString::fromLatin1(kAddress), .fixture = u"tests/views/contacts/data/phone_contacts.json"_s})
     {
-        initPageTests();
-        m_sim = std::make_unique<testsupport::SimPhone>(
-            QString::fromLatin1(kAddress),
-            testsupport::fixtureFile(u"tests/views/contacts/data/phone_contacts.json"_s));
-        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
-    void init() { m_phone = addPhone(*m_sim); }
-    void cleanup() { cleanupPage(); }
-
+private Q_SLOTS:
     // The first visit loads the phone's contacts once, the second reads the
     // cache. The list is sorted, its Phone column prefers the Mobile number.
     // The search starts after the current row, wraps around, finds the
@@ -380,10 +375,6 @@ private Q_SLOTS:
     void sameNamedContacts_transferredOrImported_reachThePhoneAsOne();
     void addressParts_keptShownAndSent_aRetryAddsNoAddress();
     void importAgain_sendsNothing_alsoAfterAReload();
-
-private:
-    std::unique_ptr<testsupport::SimPhone> m_sim;
-    _AndroidDeviceItemNode* m_phone = nullptr;
 };
 
 // Edits, a new contact, an import and deletions on a phone's page, each kept

@@ -5,9 +5,9 @@
 
 #include "views/media/mediapages.h"
 
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
-#include "shell/scriptedprompt.h"
 
 #include "mediafixture.h"
 #include "pagetest.h"

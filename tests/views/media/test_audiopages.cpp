@@ -44,9 +44,6 @@ class TestAudioPages : public testsupport::PageTest {
     using Page = MusicMainForm;
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
-    void cleanup() { cleanupPage(); }
-
     // Each visit reads the music list again. Extract of everything brings
     // the empty song too and names the path with a line feed. Transfer to
     // another phone stores the source's bytes, the empty song too.

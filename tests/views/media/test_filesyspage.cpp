@@ -63,9 +63,6 @@ class TestFileSysPage : public testsupport::PageTest {
     int m_next = 10;
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
-    void cleanup() { cleanupPage(); }
-
     // "/" when the page opens, a folder when first expanded and never again.
     // The phone's top level and an entry listed outside its folder ("loop"
     // is /sdcard listed again under /sdcard, "..") are never deleted,

@@ -71,7 +71,7 @@ class TestPhotosPage : public testsupport::PageTest {
 private Q_SLOTS:
     void initTestCase()
     {
-        initPageTests();
+        PageTest::initTestCase();
         // The page keeps its thumbnail connection while other sessions open.
         simpleprotocol::setLocalPortProvider([] {
             QTcpServer probe;
@@ -79,7 +79,6 @@ private Q_SLOTS:
             return int(probe.serverPort());
         });
     }
-    void cleanup() { cleanupPage(); }
 
     // Albums by name, all items newest first; thumbnails arrive while the
     // page is in use and redraw their cells, a picture that does not decode

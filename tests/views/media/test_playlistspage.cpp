@@ -45,9 +45,6 @@ class TestPlaylistsPage : public testsupport::PageTest {
     }
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
-    void cleanup() { cleanupPage(); }
-
     // A failed load stamps nothing: the next page loads again, the one after
     // reads the cache.
     void phonePage_failedLoadIsRetried_thenTheCacheIsRead()

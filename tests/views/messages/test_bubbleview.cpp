@@ -9,8 +9,8 @@
 #include "formats/messageassets.h"
 #include "messagefixtures.h"
 #include "pagetest.h"
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
-#include "shell/scriptedprompt.h"
 #include "views/messages/bubbleviewmgr.h"
 #include "views/messages/itemmodelsmshandle.h"
 
@@ -85,11 +85,9 @@ class TestBubbleView : public testsupport::PageTest {
 private Q_SLOTS:
     void initTestCase()
     {
-        initPageTests();
+        PageTest::initTestCase();
         messageassets::setApplicationFolder(testsupport::appBinDir());
     }
-
-    void cleanup() { cleanupPage(); }
 
     void page_screenshot_hostileDataInert_bigPagesRenderFromAFile()
     {

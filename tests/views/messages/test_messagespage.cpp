@@ -11,8 +11,8 @@
 #include "formats/messageassets.h"
 #include "messagefixtures.h"
 #include "pagetest.h"
+#include "scriptedprompt.h"
 #include "shell/mytreeview.h"
-#include "shell/scriptedprompt.h"
 #include "views/messages/bubbleviewmgr.h"
 #include "views/messages/itemmodelsms.h"
 #include "views/messages/itemmodelsmshandle.h"
@@ -43,7 +43,7 @@ class TestMessagesPage : public testsupport::PageTest {
 private Q_SLOTS:
     void initTestCase()
     {
-        initPageTests();
+        PageTest::initTestCase();
         messageassets::setApplicationFolder(testsupport::appBinDir());
         const QString data = QStringLiteral("tests/views/messages/data/");
         m_sim = std::make_unique<testsupport::SimPhone>(
@@ -52,8 +52,6 @@ private Q_SLOTS:
             QStringLiteral("127.0.113.2"), testsupport::fixtureFile(data + QStringLiteral("empty_phone.json")));
         QVERIFY2(m_sim->ok() && m_target->ok(), qPrintable(m_sim->error + m_target->error));
     }
-
-    void cleanup() { cleanupPage(); }
 
     void phone_loadsOncePerConnection_virtualDeviceReadsItsCacheOnly()
     {
@@ -407,7 +405,6 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<testsupport::SimPhone> m_sim;
     std::unique_ptr<testsupport::SimPhone> m_target;
 };
 

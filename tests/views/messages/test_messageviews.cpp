@@ -10,8 +10,8 @@
 
 #include "formats/messageassets.h"
 #include "messagefixtures.h"
+#include "scriptedprompt.h"
 #include "shell/core/translations.h"
-#include "shell/scriptedprompt.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "jobs/localdbselform.h"
+#include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
-#include "shell/scriptedprompt.h"
 
 #include "pagetest.h"
 #include "simphone.h"

@@ -67,19 +67,14 @@ void fillBackup(const QString& file, const QString& more = QString())
 class TestBookmarksPage : public testsupport::PageTest {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
+public:
+    TestBookmarksPage()
+        : PageTest({.address = QStringLiteral("127.0.112.31"),
+                    .fixture = QStringLiteral("tests/views/organiser/data/phone_bookmarks.json")})
     {
-        initPageTests();
-        m_sim = std::make_unique<testsupport::SimPhone>(
-            QStringLiteral("127.0.112.31"),
-            testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/phone_bookmarks.json")));
-        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
-    void init() { m_phone = addPhone(*m_sim); }
-    void cleanup() { cleanupPage(); }
-
+private Q_SLOTS:
     // Two visits: one load.
     void phonePage_loadsOnce()
     {
@@ -357,10 +352,6 @@ private Q_SLOTS:
         const QByteArray bytes = testsupport::readFile(path);
         QCOMPARE(bytes.count('\n') + bytes.count('\r'), 2 * bytes.count("\r\n"));
     }
-
-private:
-    std::unique_ptr<testsupport::SimPhone> m_sim;
-    _AndroidDeviceItemNode* m_phone = nullptr;
 };
 
 QTEST_MAIN(TestBookmarksPage)

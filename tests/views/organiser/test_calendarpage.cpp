@@ -84,19 +84,14 @@ private:
 class TestCalendarPage : public testsupport::PageTest {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
+public:
+    TestCalendarPage()
+        : PageTest({.address = QStringLiteral("127.0.112.21"),
+                    .fixture = QStringLiteral("tests/views/organiser/data/phone_calendars.json")})
     {
-        initPageTests();
-        m_sim = std::make_unique<testsupport::SimPhone>(
-            QStringLiteral("127.0.112.21"),
-            testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/phone_calendars.json")));
-        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
-    void init() { m_phone = addPhone(*m_sim); }
-    void cleanup() { cleanupPage(); }
-
+private Q_SLOTS:
     // Two visits, one load. Calendars by name ignoring case; the count
     // counts events only.
     void phonePage_loadsOnce_listsCalendarsByName()
@@ -561,9 +556,6 @@ private:
         HELPER_VERIFY_SCRIPT_DONE(prompt);
         return true;
     }
-
-    std::unique_ptr<testsupport::SimPhone> m_sim;
-    _AndroidDeviceItemNode* m_phone = nullptr;
 };
 
 QTEST_MAIN(TestCalendarPage)

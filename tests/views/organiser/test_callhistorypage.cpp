@@ -48,20 +48,15 @@ QList<CallRecord> sampleCalls()
 class TestCallHistoryPage : public testsupport::PageTest {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase()
+public:
+    // The simulated phone: five calls given out of date order.
+    TestCallHistoryPage()
+        : PageTest({.address = QStringLiteral("127.0.112.1"),
+                    .fixture = QStringLiteral("tests/views/organiser/data/phone_calls.json")})
     {
-        initPageTests();
-        // The simulated phone: five calls given out of date order.
-        m_sim = std::make_unique<testsupport::SimPhone>(
-            QStringLiteral("127.0.112.1"),
-            testsupport::fixtureFile(QStringLiteral("tests/views/organiser/data/phone_calls.json")));
-        QVERIFY2(m_sim->ok(), qPrintable(m_sim->error));
     }
 
-    void init() { m_phone = addPhone(*m_sim); }
-    void cleanup() { cleanupPage(); }
-
+private Q_SLOTS:
     void phonePage_loadsOnce_newestFirst()
     {
         CHECKED(organisertest::checkLoadsOnce<CallHistoryMainForm>(*m_sim, QStringLiteral("calls"), m_phone,
@@ -356,10 +351,6 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(earlier), QByteArray("the earlier export\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList {QStringLiteral("full.txt")});
     }
-
-private:
-    std::unique_ptr<testsupport::SimPhone> m_sim;
-    _AndroidDeviceItemNode* m_phone = nullptr;
 };
 
 QTEST_MAIN(TestCallHistoryPage)

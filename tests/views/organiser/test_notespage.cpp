@@ -54,11 +54,10 @@ class TestNotesPage : public testsupport::PageTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
     void cleanup()
     {
         MainWindow::pages() = PageRegistry();
-        cleanupPage();
+        PageTest::cleanup();
     }
 
     // Newest first, shown as written.

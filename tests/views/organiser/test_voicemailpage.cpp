@@ -15,9 +15,6 @@ class TestVoicemailPage : public testsupport::PageTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { initPageTests(); }
-    void cleanup() { cleanupPage(); }
-
     void registry_buildsAnEmptyPage_thatListsWhatItIsGiven()
     {
         PageRegistry pages;
