@@ -1,23 +1,19 @@
 // A list view that shows its tool tips as plain text and reports selection
-// changes and context-menu requests as signals (the photos page).
+// changes and context-menu requests as signals (the photos page); the
+// behaviour is ItemView's (itemview.h).
 #pragma once
 
-#include <QItemSelection>
+#include "shell/itemview.h"
+
 #include <QListView>
 
-class MyListView : public QListView {
+class MyListView : public ItemView<QListView, MyListView> {
     Q_OBJECT
 
 public:
-    explicit MyListView(QWidget* parent = nullptr);
+    using ItemView::ItemView;
 
 signals:
     void onSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void createContextMenu();
-
-protected:
-    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    // Tool tips show as plain text (itemtooltip.h).
-    bool viewportEvent(QEvent* event) override;
 };

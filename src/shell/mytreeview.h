@@ -1,24 +1,19 @@
 // A tree view that shows its tool tips as plain text and reports selection
 // changes and context-menu requests as signals (the navigation tree and the
-// page lists).
+// page lists); the behaviour is ItemView's (itemview.h).
 #pragma once
 
-#include <QItemSelection>
+#include "shell/itemview.h"
+
 #include <QTreeView>
 
-class MyTreeView : public QTreeView {
+class MyTreeView : public ItemView<QTreeView, MyTreeView> {
     Q_OBJECT
 
 public:
-    explicit MyTreeView(QWidget* parent = nullptr);
+    using ItemView::ItemView;
 
 signals:
     void onSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void createContextMenu();
-
-protected:
-    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    // Tool tips show as plain text (itemtooltip.h).
-    bool viewportEvent(QEvent* event) override;
 };

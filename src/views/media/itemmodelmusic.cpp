@@ -1,7 +1,5 @@
 #include "itemmodelmusic.h"
 
-#include "views/common/listrowstyle.h"
-
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
@@ -24,10 +22,18 @@ QPixmap kindIcon(int kind)
     return kind == kMusic ? music : ringtone;
 }
 
+constexpr ItemModelMusic::Column kColumns[] = {
+    {"Name", [](const MusicRecord& r) { return r.title; }},
+    {"Date modified",
+     [](const MusicRecord& r) { return QLocale::system().toString(r.modified, QLocale::ShortFormat); }},
+    {"Duration", [](const MusicRecord& r) { return ItemModelMusic::durationText(r.duration); }},
+    {"Size", [](const MusicRecord& r) { return ItemModelMusic::sizeText(r.size); }},
+};
+
 } // namespace
 
 ItemModelMusic::ItemModelMusic(int kind, QObject* parent)
-    : RecordListModel(parent)
+    : RecordListModel(kColumns, parent)
     , m_kind(kind)
 {
 }
@@ -47,34 +53,14 @@ QString ItemModelMusic::sizeText(qint64 bytes)
     return QStringLiteral("%L1 KB").arg(bytes / 1024);
 }
 
-int ItemModelMusic::columnCount(const QModelIndex&) const
+QPixmap ItemModelMusic::rowIcon(const MusicRecord&) const
 {
-    return 4;
+    return kindIcon(m_kind);
 }
 
-QVariant ItemModelMusic::data(const QModelIndex& index, int role) const
+QVariant ItemModelMusic::rowStyle(const QModelIndex& index, int role) const
 {
-    const MusicRecord* record = recordAt(index);
-    if (!record)
-        return QVariant();
-    const MusicRecord& r = *record;
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        switch (index.column()) {
-        case 0:
-            return r.title;
-        case 1:
-            return QLocale::system().toString(r.modified, QLocale::ShortFormat);
-        case 2:
-            return durationText(r.duration);
-        case 3:
-            return sizeText(r.size);
-        default:
-            return QVariant();
-        }
-    case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(kindIcon(m_kind)) : QVariant();
     case Qt::SizeHintRole:
         return QSize(0, 28);
     case Qt::BackgroundRole:
@@ -82,10 +68,4 @@ QVariant ItemModelMusic::data(const QModelIndex& index, int role) const
     default:
         return QVariant();
     }
-}
-
-QVariant ItemModelMusic::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    static const char* const titles[] = {"Name", "Date modified", "Duration", "Size"};
-    return listrowstyle::header(titles, section, orientation, role);
 }

@@ -12,14 +12,13 @@ class ItemModelMusic : public RecordListModel<MusicRecord> {
     Q_OBJECT
 
 public:
-    class _MusicItemNode : public AbsTreeItemModel::_ItemNode {
+    // A row's node, named by its title.
+    class _MusicItemNode : public RecordNode {
     public:
         explicit _MusicItemNode(const MusicRecord& record)
-            : _ItemNode(0, record.title, nullptr)
-            , record(record)
+            : RecordNode(record, record.title)
         {
         }
-        MusicRecord record;
     };
 
     // kind: 17 music (the note picture), anything else ringtones.
@@ -33,9 +32,11 @@ public:
     // Whole KB, truncated, with the locale's group separators: "%L1 KB".
     static QString sizeText(qint64 bytes);
 
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+protected:
+    // The picture of the page's kind, on every row.
+    QPixmap rowIcon(const MusicRecord& record) const override;
+    // This list's own rows: 28 pixels high, white and blue-grey.
+    QVariant rowStyle(const QModelIndex& index, int role) const override;
 
 private:
     int m_kind;

@@ -11,14 +11,13 @@ class ItemModelPlaylist : public RecordListModel<PlaylistRecord> {
     Q_OBJECT
 
 public:
-    class _PlaylistItemNode : public AbsTreeItemModel::_ItemNode {
+    // A row's node, named by its playlist.
+    class _PlaylistItemNode : public RecordNode {
     public:
         explicit _PlaylistItemNode(const PlaylistRecord& record)
-            : _ItemNode(0, record.name, nullptr)
-            , record(record)
+            : RecordNode(record, record.name)
         {
         }
-        PlaylistRecord record;
     };
 
     explicit ItemModelPlaylist(QObject* parent = nullptr);
@@ -28,8 +27,4 @@ public:
     void setPlaylists(const QList<PlaylistRecord>& playlists);
     // All playlists in display order.
     const QList<PlaylistRecord>& playlists() const { return m_records; }
-
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 };

@@ -1,7 +1,5 @@
 #include "itemmodelrecording.h"
 
-#include "views/common/listrowstyle.h"
-
 #include <QLocale>
 
 namespace {
@@ -11,10 +9,16 @@ QString dateText(const RecordingRecord& r)
     return QLocale::system().toString(r.date, QLocale::ShortFormat);
 }
 
+constexpr ItemModelRecording::Column kColumns[] = {
+    {"Name", &ItemModelRecording::nameText},
+    {"Date", &dateText},
+    {"Duration", [](const RecordingRecord& r) { return QStringLiteral("%1 s").arg(r.duration); }},
+};
+
 } // namespace
 
 ItemModelRecording::ItemModelRecording(QObject* parent)
-    : RecordListModel(parent)
+    : RecordListModel(kColumns, parent)
 {
 }
 
@@ -28,41 +32,4 @@ QString ItemModelRecording::nameText(const RecordingRecord& r)
     if (r.path.isEmpty())
         return dateText(r);
     return r.path.mid(r.path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-int ItemModelRecording::columnCount(const QModelIndex&) const
-{
-    return 3;
-}
-
-QVariant ItemModelRecording::data(const QModelIndex& index, int role) const
-{
-    const RecordingRecord* recording = recordAt(index);
-    if (!recording)
-        return QVariant();
-    const RecordingRecord& r = *recording;
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        switch (index.column()) {
-        case 0:
-            return nameText(r);
-        case 1:
-            return dateText(r);
-        case 2:
-            return QStringLiteral("%1 s").arg(r.duration);
-        default:
-            return QVariant();
-        }
-    case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(listrowstyle::fileIcon()) : QVariant();
-    default:
-        return listrowstyle::rowData(index, role);
-    }
-}
-
-QVariant ItemModelRecording::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    static const char* const titles[] = {"Name", "Date", "Duration"};
-    return listrowstyle::header(titles, section, orientation, role);
 }

@@ -11,15 +11,7 @@ class ItemModelRecording : public RecordListModel<RecordingRecord> {
     Q_OBJECT
 
 public:
-    class _RecordingItemNode : public AbsTreeItemModel::_ItemNode {
-    public:
-        explicit _RecordingItemNode(const RecordingRecord& record)
-            : _ItemNode(0, QString(), nullptr)
-            , record(record)
-        {
-        }
-        RecordingRecord record;
-    };
+    using _RecordingItemNode = RecordNode;
 
     explicit ItemModelRecording(QObject* parent = nullptr);
 
@@ -30,8 +22,4 @@ public:
     // The name a recording shows: its file's name, or its date without a
     // file.
     static QString nameText(const RecordingRecord& recording);
-
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 };

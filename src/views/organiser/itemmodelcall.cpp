@@ -1,7 +1,5 @@
 #include "itemmodelcall.h"
 
-#include "views/common/listrowstyle.h"
-
 #include <QHash>
 #include <QLocale>
 #include <QPixmap>
@@ -35,10 +33,18 @@ QPixmap flagIcon(int flags)
     return it.value();
 }
 
+constexpr ItemModelCall::Column kColumns[] = {
+    {"Flag", [](const CallRecord& c) { return ItemModelCall::flagText(c.flags); }},
+    {"Number", [](const CallRecord& c) { return c.address; }},
+    {"Contact", [](const CallRecord& c) { return c.person; }},
+    {"Date", [](const CallRecord& c) { return ItemModelCall::dateText(c.date); }},
+    {"Duration", [](const CallRecord& c) { return ItemModelCall::durationText(c.duration); }},
+};
+
 } // namespace
 
 ItemModelCall::ItemModelCall(QObject* parent)
-    : RecordListModel(parent)
+    : RecordListModel(kColumns, parent)
 {
 }
 
@@ -69,45 +75,7 @@ QString ItemModelCall::dateText(const QDateTime& date)
     return QLocale::system().toString(date, QLocale::ShortFormat);
 }
 
-int ItemModelCall::columnCount(const QModelIndex&) const
+QPixmap ItemModelCall::rowIcon(const CallRecord& call) const
 {
-    return 5;
-}
-
-QVariant ItemModelCall::data(const QModelIndex& index, int role) const
-{
-    const CallRecord* call = recordAt(index);
-    if (!call)
-        return QVariant();
-    const CallRecord& c = *call;
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        switch (index.column()) {
-        case 0:
-            return flagText(c.flags);
-        case 1:
-            return c.address;
-        case 2:
-            return c.person;
-        case 3:
-            return dateText(c.date);
-        case 4:
-            return durationText(c.duration);
-        default:
-            return QVariant();
-        }
-    case Qt::DecorationRole:
-        if (index.column() == 0)
-            return flagIcon(c.flags);
-        return QVariant();
-    default:
-        return listrowstyle::rowData(index, role);
-    }
-}
-
-QVariant ItemModelCall::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    static const char* const titles[] = {"Flag", "Number", "Contact", "Date", "Duration"};
-    return listrowstyle::header(titles, section, orientation, role);
+    return flagIcon(call.flags);
 }

@@ -11,15 +11,7 @@ class ItemModelCall : public RecordListModel<CallRecord> {
     Q_OBJECT
 
 public:
-    class _CallItemNode : public AbsTreeItemModel::_ItemNode {
-    public:
-        explicit _CallItemNode(const CallRecord& call)
-            : _ItemNode(0, QString(), nullptr)
-            , call(call)
-        {
-        }
-        CallRecord call;
-    };
+    using _CallItemNode = RecordNode;
 
     explicit ItemModelCall(QObject* parent = nullptr);
 
@@ -34,7 +26,7 @@ public:
     // The date as the list and the exports show it (system locale, short).
     static QString dateText(const QDateTime& date);
 
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+protected:
+    // The picture of the call's flags.
+    QPixmap rowIcon(const CallRecord& call) const override;
 };

@@ -11,23 +11,11 @@ class ItemModelNotes : public RecordListModel<NoteRecord> {
     Q_OBJECT
 
 public:
-    class _NotesItemNode : public AbsTreeItemModel::_ItemNode {
-    public:
-        explicit _NotesItemNode(const NoteRecord& note)
-            : _ItemNode(0, QString(), nullptr)
-            , note(note)
-        {
-        }
-        NoteRecord note;
-    };
+    using _NotesItemNode = RecordNode;
 
     explicit ItemModelNotes(QObject* parent = nullptr);
 
     // Replaces the content: the notes by modification time, newest first.
     void setNotes(const QList<NoteRecord>& notes);
     const QList<NoteRecord>& notes() const { return m_records; }
-
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 };
