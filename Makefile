@@ -5,7 +5,8 @@
 #              build-fuzz and run each for 60 s (not part of CI)
 # make format - format every C++ file; make format-check fails on unformatted code
 # make translations - bring each library's .ts file up to date with its sources
-# make tidy - run clang-tidy (.clang-tidy) over the application's code
+# make tidy - run clang-tidy (.clang-tidy) over the application's code (CI runs it;
+#             installs clang-tidy when missing)
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -53,7 +54,7 @@ format-check: deps
 	$(FORMAT_FILES) | xargs clang-format --dry-run --Werror
 
 tidy: build
-	@command -v run-clang-tidy >/dev/null || apt-get install -y clang-tidy
+	@command -v run-clang-tidy >/dev/null || ./scripts/install-deps.sh clang-tidy
 	run-clang-tidy -p $(BUILD_DIR) -j $(JOBS) -quiet '$(CURDIR)/src/'
 
 translations: configure

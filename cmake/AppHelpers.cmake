@@ -5,9 +5,14 @@
 # app_options for the application and its tools, app_test_options for tests,
 # benchmarks and fuzz targets. Both turn warnings into errors (unless
 # APP_WARNINGS_AS_ERRORS is switched off, so a warning fails CI) and refuse
-# Qt API deprecated in Qt 6.4. The application's own code also converts no
-# 8-bit string to QString implicitly: every such conversion names its
-# encoding.
+# Qt API deprecated in Qt 6.4. The application's own code is held to more:
+# no implicit conversion between 8-bit strings and QString either way (every
+# such conversion names its encoding), no narrowing conversion of a signal's
+# arguments in connect, no C-style cast, no cast that drops const or
+# alignment, no hidden overload of a virtual, no polymorphic class without a
+# virtual destructor, and ISO C++ only (-pedantic). (QT_STRICT_ITERATORS
+# changes nothing with Qt 6, whose container iterators are strict already.)
+# Headers of src/ are also compiled into tests, under app_test_options.
 option(APP_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ON)
 add_library(app_test_options INTERFACE)
 target_compile_options(app_test_options INTERFACE -Wall -Wextra -Wno-unused-parameter
@@ -15,7 +20,10 @@ target_compile_options(app_test_options INTERFACE -Wall -Wextra -Wno-unused-para
 target_compile_definitions(app_test_options INTERFACE QT_DISABLE_DEPRECATED_BEFORE=0x060400)
 add_library(app_options INTERFACE)
 target_link_libraries(app_options INTERFACE app_test_options)
-target_compile_definitions(app_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY)
+target_compile_options(app_options INTERFACE -Woverloaded-virtual -Wnon-virtual-dtor -Wold-style-cast -Wcast-qual
+                       -Wcast-align -pedantic)
+target_compile_definitions(app_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_CAST_TO_ASCII
+                           QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_STRICT_ITERATORS)
 
 # app_add_subdirs(dir1 dir2 ...): adds each sub-folder that holds a CMakeLists.txt,
 # in the order given (libraries before the ones that link them).

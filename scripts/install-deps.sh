@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the application need,
-# when any is missing. Safe to run again: it does nothing when all are there.
+# and the ones named as arguments ("make tidy" names clang-tidy), when any is
+# missing. Safe to run again: it does nothing when all are there.
 set -eu
-PACKAGES="cmake ninja-build g++ pkg-config
+PACKAGES="$* cmake ninja-build g++ pkg-config
 qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 qt6-webengine-dev qt6-webengine-dev-tools qt6-5compat-dev qt6-svg-dev libgl-dev
 libsqlite3-dev libbenchmark-dev fonts-dejavu-core xvfb xauth adb

@@ -2,6 +2,7 @@
 
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "platform/transaction.h"
 #include "records/localcontactsdb.h"
 #include "shell/core/jobreport.h"
 
@@ -48,32 +49,24 @@ void AndroidRestoreContactsThread::run()
     simpleprotocol::CancelScope cancelScope(progress);
     ContactsRestoreSession session(*target);
     session.setReplyTimeoutMs(replyTimeoutMs);
-    bool inTransaction = false;
     QString error;
     try {
-        restore(session, &inTransaction);
+        restore(session);
         return;
     } catch (int) {
         // The user cancelled: the dialog is closed already, nothing to post.
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
     }
-    if (inTransaction) {
-        try {
-            targetCacheDb->endTran(false);
-        } catch (const std::exception& e) {
-            qWarning("contacts restore: rollback failed: %s", e.what());
-        }
-    }
+    // The cache was rolled back as restore() ended.
     session.fail();
     if (!error.isEmpty() && progress)
         progress->postErrorOccurred(error);
 }
 
-void AndroidRestoreContactsThread::restore(ContactsRestoreSession& session, bool* inTransaction)
+void AndroidRestoreContactsThread::restore(ContactsRestoreSession& session)
 {
-    targetCacheDb->beginTran();
-    *inTransaction = true;
+    Transaction tran(*targetCacheDb);
     if (progress)
         progress->postUpdateProgress(tr("IDS_MERGING_CONTACTS"), -1, QString());
     const qsizetype total = contacts->size();
@@ -108,8 +101,7 @@ void AndroidRestoreContactsThread::restore(ContactsRestoreSession& session, bool
     // commit; say so instead of reporting a success that stored nothing.
     if (targetCacheDb->connection().isRollbackOnly())
         throw std::runtime_error("The cache database rolled the transfer back.");
-    targetCacheDb->endTran(true);
-    *inTransaction = false;
+    tran.commit();
     if (progress)
         progress->postSucceed(resultText());
 }

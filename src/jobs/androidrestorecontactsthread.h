@@ -56,7 +56,7 @@ protected:
     void run() override;
 
 private:
-    void restore(ContactsRestoreSession& session, bool* inTransaction);
+    void restore(ContactsRestoreSession& session);
     void merge(const pim::_Contact& contact);
     void sendNewContacts(ContactsRestoreSession& session);
     void sendRows(ContactsRestoreSession& session);

@@ -2,6 +2,7 @@
 
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "platform/transaction.h"
 #include "records/absdb.h"
 #include "records/recordtime.h"
 #include "shell/core/jobreport.h"
@@ -26,29 +27,27 @@ void AndroidRestoreThread::run()
 {
     // Blocking waits on the phone also end when the user cancels.
     simpleprotocol::CancelScope cancelScope(progress);
-    bool inTransaction = false;
     try {
-        restore(&inTransaction);
+        restore();
     } catch (int) {
         // The user cancelled: the dialog is closed already, nothing to post.
-        rollBack(inTransaction);
     } catch (const std::exception& e) {
-        rollBack(inTransaction);
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
     socket = nullptr;
 }
 
-void AndroidRestoreThread::restore(bool* inTransaction)
+void AndroidRestoreThread::restore()
 {
+    // Rolled back unless committed, after the session has ended.
+    Transaction<AbsLocalDb> tran;
     // Closed when the restore returns; a failure or cancel stops the Phone
     // Agent.
     PhoneSession session(*target);
     socket = session.open(PhoneSession::Scheme::Restore, serviceName());
 
-    targetCacheDb->beginTran();
-    *inTransaction = true;
+    tran = Transaction(*targetCacheDb);
 
     const int total = itemCount();
     int done = 0;
@@ -75,21 +74,9 @@ void AndroidRestoreThread::restore(bool* inTransaction)
     // commit; say so instead of reporting a success that stored nothing.
     if (targetCacheDb->connection().isRollbackOnly())
         throw std::runtime_error("The cache database rolled the restore back.");
-    targetCacheDb->endTran(true);
-    *inTransaction = false;
+    tran.commit();
     if (progress)
         progress->postSucceed(resultText(done));
-}
-
-void AndroidRestoreThread::rollBack(bool inTransaction)
-{
-    if (!inTransaction)
-        return;
-    try {
-        targetCacheDb->endTran(false);
-    } catch (const std::exception& e) {
-        qWarning("restore: rollback failed: %s", e.what());
-    }
 }
 
 qint64 restoreLineSecs(const QDateTime& date)

@@ -47,8 +47,7 @@ protected:
     QTcpSocket* socket = nullptr; // the session's, only during run()
 
 private:
-    void restore(bool* inTransaction);
-    void rollBack(bool inTransaction);
+    void restore();
 };
 
 // Seconds since 1970 of a record date as the restore lines carry them:

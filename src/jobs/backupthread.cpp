@@ -1,6 +1,7 @@
 #include "backupthread.h"
 
 #include "platform/sqlite_qt.h"
+#include "platform/transaction.h"
 #include "records/absdb.h"
 #include "shell/core/jobreport.h"
 
@@ -41,21 +42,9 @@ void BackupThread::throwIfDamaged(Sqlite3DB& db, const QString& path)
 
 void BackupThread::run()
 {
-    bool inTransaction = false;
-    auto rollback = [&] {
-        if (!inTransaction)
-            return;
-        inTransaction = false;
-        try {
-            m_db->endTran(false);
-        } catch (const std::exception& e) {
-            qWarning("backup: rollback failed: %s", e.what());
-        }
-    };
     try {
         const int total = totalCount();
-        m_db->beginTran();
-        inTransaction = true;
+        Transaction tran(*m_db);
         int done = 0;
         const int n = recordCount();
         for (int i = 0; i < n; ++i) {
@@ -74,15 +63,13 @@ void BackupThread::run()
         if (m_db->connection().isRollbackOnly())
             throw std::runtime_error("The backup database rolled the backup back.");
         throwIfDamaged(m_db->connection(), m_db->filePath());
-        m_db->endTran(true);
-        inTransaction = false;
+        tran.commit();
         if (progress)
             progress->postSucceed(resultText(done));
     } catch (int) {
-        // The user cancelled; the dialog is already closed.
-        rollback();
+        // The user cancelled (the dialog is already closed); the backup was
+        // rolled back on the way out.
     } catch (const std::exception& e) {
-        rollback();
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }

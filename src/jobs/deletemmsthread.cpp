@@ -1,6 +1,7 @@
 #include "jobs/deletemmsthread.h"
 
 #include "messagestore/ios6messagedb.h"
+#include "platform/transaction.h"
 #include "shell/core/jobreport.h"
 
 #include <QDir>
@@ -33,15 +34,6 @@ void removeUnreferencedFiles(IOS6MessageDb& db, const MsgMessageList& deleted)
     }
 }
 
-void rollback(IOS6MessageDb& db)
-{
-    try {
-        db.endTran(false);
-    } catch (const std::exception& e) {
-        qWarning("DeleteMMSThread: rollback failed: %s", e.what());
-    }
-}
-
 } // namespace
 
 DeleteMMSThread::DeleteMMSThread(const QDir* storeDir, const MsgMessageList* messages, JobReport* progress,
@@ -64,7 +56,7 @@ void DeleteMMSThread::run()
     try {
         const int total = int(messages->size());
         int done = 0;
-        db.beginTran();
+        Transaction tran(db);
         for (const _MsgMessage* m : *messages) {
             jobreport::checkCanceled(progress);
             ++done;
@@ -75,15 +67,13 @@ void DeleteMMSThread::run()
         }
         if (db.isRollbackOnly())
             throw std::runtime_error("The message store rolled the deletion back.");
-        db.endTran(true);
+        tran.commit();
         removeUnreferencedFiles(db, *messages);
         if (progress)
             progress->postSucceed(tr("IDS_SUC_DELETE_%1_MESSAGES").arg(done));
     } catch (int) {
         // The user cancelled; the dialog is closed already.
-        rollback(db);
     } catch (const std::exception& e) {
-        rollback(db);
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }

@@ -29,14 +29,13 @@ ExportMessagesDb::ExportMessagesDb(const QDir& folder, const QString& mcc)
 
 ExportMessagesDb::~ExportMessagesDb()
 {
-    if (m_inUnit)
+    if (m_unit.isActive())
         rollback();
 }
 
 void ExportMessagesDb::begin()
 {
-    m_db.beginTran();
-    m_inUnit = true;
+    m_unit = Transaction(m_db);
     const bool hasAttachments = m_db.tableExists(QStringLiteral("attachment"));
     if (hasAttachments) {
         // The write lock first: no other writer is between placing its files
@@ -79,7 +78,7 @@ void ExportMessagesDb::watchDeletedAttachments()
         m_db.handle(), "unit_attachment_deleted", 1, SQLITE_UTF8, this,
         [](sqlite3_context* ctx, int, sqlite3_value** argv) {
             auto* self = static_cast<ExportMessagesDb*>(sqlite3_user_data(ctx));
-            if (self->m_inUnit && sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+            if (self->m_unit.isActive() && sqlite3_value_type(argv[0]) == SQLITE_TEXT)
                 self->m_released.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
                                                           sqlite3_value_bytes(argv[0])));
             sqlite3_result_null(ctx);
@@ -140,12 +139,12 @@ void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
 
 bool ExportMessagesDb::mayExist(Key kind, const QString& key) const
 {
-    return !m_inUnit || !m_startedEmpty || m_insertedKeys.contains(qHash(key, size_t(kind)));
+    return !m_unit.isActive() || !m_startedEmpty || m_insertedKeys.contains(qHash(key, size_t(kind)));
 }
 
 void ExportMessagesDb::noteInserted(Key kind, const QString& key)
 {
-    if (m_inUnit && m_startedEmpty)
+    if (m_unit.isActive() && m_startedEmpty)
         m_insertedKeys.insert(qHash(key, size_t(kind)));
 }
 
@@ -158,7 +157,7 @@ void ExportMessagesDb::end()
 
 bool ExportMessagesDb::commit()
 {
-    if (!m_inUnit)
+    if (!m_unit.isActive())
         return true;
     bool committed = false;
     try {
@@ -172,12 +171,11 @@ bool ExportMessagesDb::commit()
         m_released.clear();
         // The files must be on disk before the rows that name them are.
         m_files.sync();
-        committed = m_db.endTran(true);
+        committed = m_unit.commit();
     } catch (...) {
         rollback();
         throw;
     }
-    m_inUnit = false;
     m_insertedKeys.clear();
     if (committed) {
         try {
@@ -197,20 +195,15 @@ bool ExportMessagesDb::commit()
 
 void ExportMessagesDb::rollback()
 {
-    m_inUnit = false;
+    // The unit ends here; its level on the store goes last.
+    Transaction unit = std::move(m_unit);
     m_released.clear();
     m_chatLast.clear();
     m_insertedKeys.clear();
     // The files first, while the write lock keeps other writers from
     // placing files under the same names.
     m_files.rollback();
-    if (m_db.isOpen()) {
-        try {
-            m_db.endTran(false);
-        } catch (const std::exception& e) {
-            qWarning() << "message store: rollback failed:" << e.what();
-        }
-    }
+    unit.rollback();
 }
 
 qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
@@ -257,14 +250,15 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
     // pictures by other guids, and adding those would show every picture
     // twice. (Two messages of one unit that the look-ups take for one keep
     // the pictures of both, as before.)
-    const bool known = messageId != 0 && !(m_inUnit && messageId > m_lastRowidBefore) && m_db.hasAttachments(messageId);
+    const bool known
+        = messageId != 0 && !(m_unit.isActive() && messageId > m_lastRowidBefore) && m_db.hasAttachments(messageId);
     if (messageId == 0) {
         const qint64 otherId = msg.otherHandle ? ensureHandle(*msg.otherHandle, chatId) : 0;
         messageId = m_db.insertMessage(msg, senderId, otherId, logicHash);
         noteInserted(Key::LogicHash, logicHash);
         noteInserted(Key::MessageGuid, msg.guid);
         m_db.joinChatMessage(chatId, messageId);
-        if (!m_inUnit) {
+        if (!m_unit.isActive()) {
             m_db.updateChatLast(chatId, msg.date);
         } else {
             // Written once per chat by commit(): the same newest date as one
@@ -319,7 +313,7 @@ void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place
         ++m_skippedCopies;
         qWarning() << "attachment not copied:" << att.localPath << "->" << target << error;
     }
-    if (!m_inUnit) {
+    if (!m_unit.isActive()) {
         // Without a transaction the row goes in at once: so does the file.
         m_files.sync();
         m_files.commit();

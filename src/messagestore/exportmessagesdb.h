@@ -20,6 +20,7 @@
 
 #include "messagestore/attachmentfiles.h"
 #include "messagestore/ios6messagedb.h"
+#include "platform/transaction.h"
 #include "records/absformatexport.h"
 
 #include <QDir>
@@ -108,8 +109,8 @@ private:
     AttachmentFiles m_files;
     int m_skippedCopies = 0;
     bool m_takesLocalFiles = false;
-    // Between begin() and the commit or rollback.
-    bool m_inUnit = false;
+    // The store's transaction, between begin() and the commit or rollback.
+    Transaction<IOS6MessageDb> m_unit;
     // Chat rowid -> the newest date of the messages inserted into it since
     // begin(), written once per chat by commit().
     QHash<qint64, int> m_chatLast;

@@ -1,6 +1,7 @@
 #include "ios6messagedb.h"
 
 #include "messagestore/rowreader.h"
+#include "platform/transaction.h"
 
 #include <QDebug>
 #include <QFile>
@@ -144,20 +145,15 @@ void IOS6MessageDb::createNew()
     QDir().mkpath(QFileInfo(m_dbPath).absolutePath());
     openThrow(m_dbPath, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
     try {
-        beginTranRaw();
+        Transaction<Sqlite3DB> tran(*this);
         executeScriptThrow(script);
-        commitTran();
+        tran.commit();
     } catch (const std::exception& e) {
         // A half-made file would later be taken for a store: remove it.
         close();
         QFile::remove(m_dbPath);
         throw runtimeError(QStringLiteral("create IOS6MessageDb error. %1").arg(QString::fromUtf8(e.what())));
     }
-}
-
-void IOS6MessageDb::beginTranRaw()
-{
-    Sqlite3DB::beginTran();
 }
 
 void IOS6MessageDb::migrate()
@@ -178,30 +174,25 @@ void IOS6MessageDb::migrate()
         return false;
     };
 
-    Sqlite3DB::beginTran();
+    Transaction<Sqlite3DB> tran(*this);
     int line = 0;
-    try {
-        for (const MigrationStep& step : migrationSteps()) {
-            const auto& cols = qstrcmp(step.table, "chat") == 0 ? chatCols : messageCols;
-            if (hasColumn(cols, QLatin1String(step.column))) {
-                line += step.statements.size();
-                continue;
-            }
-            for (const QString& stmt : step.statements) {
-                ++line;
-                try {
-                    executeThrow(stmt);
-                } catch (const std::exception& e) {
-                    throw runtimeError(
-                        QStringLiteral("line:%1, sql:%2, error:%3").arg(line).arg(stmt, QString::fromUtf8(e.what())));
-                }
+    for (const MigrationStep& step : migrationSteps()) {
+        const auto& cols = qstrcmp(step.table, "chat") == 0 ? chatCols : messageCols;
+        if (hasColumn(cols, QLatin1String(step.column))) {
+            line += step.statements.size();
+            continue;
+        }
+        for (const QString& stmt : step.statements) {
+            ++line;
+            try {
+                executeThrow(stmt);
+            } catch (const std::exception& e) {
+                throw runtimeError(
+                    QStringLiteral("line:%1, sql:%2, error:%3").arg(line).arg(stmt, QString::fromUtf8(e.what())));
             }
         }
-        commitTran();
-    } catch (...) {
-        rollbackTran();
-        throw;
     }
+    tran.commit();
 }
 
 void IOS6MessageDb::registerFunctions()

@@ -77,7 +77,6 @@ private:
     void registerFunctions();
     void cacheCreateTexts();
     bool createHas(const QString& table, const QString& text, Qt::CaseSensitivity cs);
-    void beginTranRaw();
 
     QDir m_folder;
     QDir m_fileRelay;

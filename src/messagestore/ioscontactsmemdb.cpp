@@ -1,6 +1,7 @@
 #include "ioscontactsmemdb.h"
 
 #include "messagestore/countrylibdb.h"
+#include "platform/transaction.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -91,7 +92,7 @@ void IOSContactsMemDb::rebuild(const QDateTime& sourceTime)
         // The address book belongs to the backup: read it, never write it.
         Sqlite3DB book;
         book.openThrow(addressBookPath(), Sqlite3DB::ReadOnly);
-        Sqlite3DB::beginTran();
+        Transaction<Sqlite3DB> tran(*this);
         {
             Sqlite3Cursor c = book.queryThrow(QStringLiteral("select rowid, first, last, middle from ABPerson"));
             while (c.moveNext()) {
@@ -127,7 +128,7 @@ void IOSContactsMemDb::rebuild(const QDateTime& sourceTime)
                 executeThrow(sql);
             }
         }
-        commitTran();
+        tran.commit();
     } catch (...) {
         // The cache stays older than its source, so the next open tries again.
         close();

@@ -39,6 +39,8 @@ AndroidLoadThread::AndroidLoadThread(AndroidDeviceInfo* device, AbsLocalDb* cach
 {
 }
 
+AndroidLoadThread::~AndroidLoadThread() = default;
+
 void AndroidLoadThread::run()
 {
     simpleprotocol::CancelScope cancel(progress);
@@ -58,14 +60,7 @@ void AndroidLoadThread::run()
 
 void AndroidLoadThread::cleanupAfterFailure()
 {
-    if (tranBegun) {
-        tranBegun = false;
-        try {
-            cacheDb->endTran(false);
-        } catch (const std::exception& e) {
-            qWarning("loader: rollback failed: %s", e.what());
-        }
-    }
+    tran.rollback();
     m_session->fail();
 }
 
@@ -76,16 +71,12 @@ void AndroidLoadThread::openService(const QString& service)
 
 void AndroidLoadThread::beginTran()
 {
-    cacheDb->beginTran();
-    tranBegun = true;
+    tran = Transaction(*cacheDb);
 }
 
 void AndroidLoadThread::finish()
 {
-    if (tranBegun) {
-        cacheDb->endTran(true);
-        tranBegun = false;
-    }
+    tran.commit();
     progress->postSucceed(QString());
 }
 

@@ -12,6 +12,8 @@
 // succeeds leaves the agent running and its connection is closed.
 #pragma once
 
+#include "platform/transaction.h"
+
 #include <QStringList>
 #include <QThread>
 
@@ -27,6 +29,7 @@ class AndroidLoadThread : public QThread {
     Q_OBJECT
 protected:
     AndroidLoadThread(AndroidDeviceInfo* device, AbsLocalDb* cacheDb, JobReport* progress, QObject* parent);
+    ~AndroidLoadThread() override;
 
     void run() final;
 
@@ -38,7 +41,7 @@ protected:
 
     // Opens "backup://127.0.0.1:<port>/<service>" into socket.
     void openService(const QString& service);
-    // Begins the transaction on the cache database and notes it.
+    // Begins the transaction on the cache database (held in tran).
     void beginTran();
     // Commits a begun transaction and posts success with an empty text.
     void finish();
@@ -72,7 +75,7 @@ protected:
     AbsLocalDb* cacheDb;
     JobReport* progress;
     QTcpSocket* socket = nullptr; // the session's, only during run()
-    bool tranBegun = false;
+    Transaction<AbsLocalDb> tran; // the cache's, from beginTran()
 
 private:
     PhoneSession* m_session = nullptr; // run()'s

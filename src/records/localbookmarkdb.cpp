@@ -1,5 +1,7 @@
 #include "localbookmarkdb.h"
 
+#include "platform/transaction.h"
+
 #include <QDebug>
 #include <QHash>
 
@@ -128,18 +130,14 @@ void LocalBookmarkDb::addBookmarkTree(qint64 parentId, BookmarkRecord* record, Q
 void LocalBookmarkDb::addBookmarkWithParents(BookmarkRecord* record, QList<BookmarkRecord*>* inserted)
 {
     openForWriting();
-    db.beginTran();
-    try {
-        qint64 parentId = 0;
-        if (record->parent)
-            parentId = ensureFolderPath(record->parent, inserted);
-        addBookmarkTree(parentId, record, inserted);
-    } catch (...) {
-        // End our own level so the caller's rollback closes the whole unit.
-        db.rollbackTran();
-        throw;
-    }
-    db.commitTran();
+    // A failure ends our own level, so the caller's rollback closes the
+    // whole unit.
+    Transaction<Sqlite3DB> tran(db);
+    qint64 parentId = 0;
+    if (record->parent)
+        parentId = ensureFolderPath(record->parent, inserted);
+    addBookmarkTree(parentId, record, inserted);
+    tran.commit();
 }
 
 void LocalBookmarkDb::deleteBookmark(const BookmarkRecord* record)

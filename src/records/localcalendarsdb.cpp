@@ -1,5 +1,6 @@
 #include "localcalendarsdb.h"
 
+#include "platform/transaction.h"
 #include "recordtime.h"
 
 LocalCalendarsDb::LocalCalendarsDb(const QString& path)
@@ -51,53 +52,48 @@ qint64 LocalCalendarsDb::addEvent(qint64 calendarId, const CalendarEventRecord& 
     openForWriting();
     // The event and its reminders are one unit: a failure among the
     // reminders must not leave an event whose hash then blocks the retry.
-    db.beginTran();
-    try {
-        if (calendarId == 0)
-            calendarId = getOrCreateCalendar(event.calendarName, QString());
-        const QString hash = QString::fromLatin1(event.hash());
-        Sqlite3Sql find(QStringLiteral("select _id from events where calendar_id=? and hash=?"));
-        find.addInt64Param(calendarId);
-        find.addTextParam(hash);
-        const qint64 existing = db.queryInt64Throw(find);
-        if (existing != 0) {
-            if (duplicate)
-                *duplicate = true;
-            db.commitTran();
-            return existing;
-        }
+    Transaction<Sqlite3DB> tran(db);
+    if (calendarId == 0)
+        calendarId = getOrCreateCalendar(event.calendarName, QString());
+    const QString hash = QString::fromLatin1(event.hash());
+    Sqlite3Sql find(QStringLiteral("select _id from events where calendar_id=? and hash=?"));
+    find.addInt64Param(calendarId);
+    find.addTextParam(hash);
+    const qint64 existing = db.queryInt64Throw(find);
+    if (existing != 0) {
         if (duplicate)
-            *duplicate = false;
-        Sqlite3Sql insert(QStringLiteral(
-            "insert into events(calendar_id,tz,start_date,end_date,summary,description,rrule,all_day,hash,src_id,url) "
-            "values(?,?,?,?,?,?,?,?,?,?,?)"));
-        insert.addInt64Param(calendarId);
-        insert.addTextParam(event.tz);
-        insert.addInt64Param(records::secsSinceEpoch(event.start));
-        insert.addInt64Param(records::secsSinceEpoch(event.end));
-        insert.addTextParam(event.summary);
-        insert.addTextParam(event.description);
-        insert.addTextParam(event.rrule);
-        insert.addIntParam(event.allDay);
-        insert.addTextParam(hash);
-        insert.addTextParam(event.srcId);
-        insert.addTextParam(event.url);
-        db.executeThrow(insert);
-        const qint64 eventId = db.lastInsertId();
-        for (const CalendarReminderRecord& r : event.reminders) {
-            Sqlite3Sql rem(QStringLiteral("insert into reminders(event_id,minutes,method,src_id) values(?,?,?,?)"));
-            rem.addInt64Param(eventId);
-            rem.addIntParam(r.minutes);
-            rem.addIntParam(r.method);
-            rem.addTextParam(r.srcId);
-            db.executeThrow(rem);
-        }
-        db.commitTran();
-        return eventId;
-    } catch (...) {
-        db.rollbackTran();
-        throw;
+            *duplicate = true;
+        tran.commit();
+        return existing;
     }
+    if (duplicate)
+        *duplicate = false;
+    Sqlite3Sql insert(QStringLiteral(
+        "insert into events(calendar_id,tz,start_date,end_date,summary,description,rrule,all_day,hash,src_id,url) "
+        "values(?,?,?,?,?,?,?,?,?,?,?)"));
+    insert.addInt64Param(calendarId);
+    insert.addTextParam(event.tz);
+    insert.addInt64Param(records::secsSinceEpoch(event.start));
+    insert.addInt64Param(records::secsSinceEpoch(event.end));
+    insert.addTextParam(event.summary);
+    insert.addTextParam(event.description);
+    insert.addTextParam(event.rrule);
+    insert.addIntParam(event.allDay);
+    insert.addTextParam(hash);
+    insert.addTextParam(event.srcId);
+    insert.addTextParam(event.url);
+    db.executeThrow(insert);
+    const qint64 eventId = db.lastInsertId();
+    for (const CalendarReminderRecord& r : event.reminders) {
+        Sqlite3Sql rem(QStringLiteral("insert into reminders(event_id,minutes,method,src_id) values(?,?,?,?)"));
+        rem.addInt64Param(eventId);
+        rem.addIntParam(r.minutes);
+        rem.addIntParam(r.method);
+        rem.addTextParam(r.srcId);
+        db.executeThrow(rem);
+    }
+    tran.commit();
+    return eventId;
 }
 
 void LocalCalendarsDb::deleteEvent(qint64 eventId)

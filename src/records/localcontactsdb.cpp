@@ -1,5 +1,7 @@
 #include "localcontactsdb.h"
 
+#include "platform/transaction.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -348,48 +350,44 @@ QMap<int, QList<ContactDataRow>> LocalContactsDb::addOrMergeContact(const pim::_
     openForWriting();
     const qint64 id = findContactByFullName(src.fullName);
     QMap<int, QList<ContactDataRow>> written;
-    db.beginTran();
-    try {
-        if (id != 0) {
-            if (merged)
-                *merged = true;
-            dst = loadContact(id);
-        } else {
-            if (merged)
-                *merged = false;
-            dst = pim::_Contact(0, QString(), src.fullName);
-            insertContact(dst);
-            const QList<ContactDataRow> names = src.rows(pim::ENTITY_NAME);
-            if (!names.isEmpty()) {
-                ContactDataRow name = names.first();
-                name.srcId.clear();
-                insertData(dst.id, pim::ENTITY_NAME, name);
-                dst.entities[pim::ENTITY_NAME].append(name);
-                written[pim::ENTITY_NAME].append(name);
-            }
+    // A failure ends our own level; the caller's rollback then closes the
+    // unit.
+    Transaction<Sqlite3DB> tran(db);
+    if (id != 0) {
+        if (merged)
+            *merged = true;
+        dst = loadContact(id);
+    } else {
+        if (merged)
+            *merged = false;
+        dst = pim::_Contact(0, QString(), src.fullName);
+        insertContact(dst);
+        const QList<ContactDataRow> names = src.rows(pim::ENTITY_NAME);
+        if (!names.isEmpty()) {
+            ContactDataRow name = names.first();
+            name.srcId.clear();
+            insertData(dst.id, pim::ENTITY_NAME, name);
+            dst.entities[pim::ENTITY_NAME].append(name);
+            written[pim::ENTITY_NAME].append(name);
         }
-        for (auto it = src.entities.constBegin(); it != src.entities.constEnd(); ++it) {
-            const int type = it.key();
-            for (const ContactDataRow& row : it.value()) {
-                ContactDataRow target;
-                if (!mergeDataRow(type, dst.entities[type], row, &target))
-                    continue;
-                if (type == pim::ENTITY_GROUP)
-                    target.values.insert(QStringLiteral("data1"),
-                                         QVariant::fromValue(quint64(getOrCreateGroup(
-                                             pim::valueText(target.values, QStringLiteral("data2"))))));
-                if (target.id == 0)
-                    insertData(dst.id, type, target);
-                else
-                    updateData(type, target);
-                written[type].append(target);
-            }
-        }
-    } catch (...) {
-        // End our own level; the caller's rollback then closes the unit.
-        db.rollbackTran();
-        throw;
     }
-    db.commitTran();
+    for (auto it = src.entities.constBegin(); it != src.entities.constEnd(); ++it) {
+        const int type = it.key();
+        for (const ContactDataRow& row : it.value()) {
+            ContactDataRow target;
+            if (!mergeDataRow(type, dst.entities[type], row, &target))
+                continue;
+            if (type == pim::ENTITY_GROUP)
+                target.values.insert(QStringLiteral("data1"),
+                                     QVariant::fromValue(quint64(
+                                         getOrCreateGroup(pim::valueText(target.values, QStringLiteral("data2"))))));
+            if (target.id == 0)
+                insertData(dst.id, type, target);
+            else
+                updateData(type, target);
+            written[type].append(target);
+        }
+    }
+    tran.commit();
     return written;
 }

@@ -2,6 +2,7 @@
 
 #include "jobs/localdbselform.h"
 #include "phonelink/androiddeviceinfo.h"
+#include "platform/transaction.h"
 #include "records/absdb.h"
 #include "shell/messagebox.h"
 #include "shell/modalwork.h"
@@ -185,14 +186,9 @@ bool AbsCategoryPage::deleteInTransaction(AbsLocalDb& db, const QString& questio
     if (!askYesNo(question))
         return false;
     try {
-        db.beginTran();
-        try {
-            deleteRows();
-            db.endTran(true);
-        } catch (...) {
-            db.endTran(false);
-            throw;
-        }
+        Transaction tran(db);
+        deleteRows();
+        tran.commit();
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
         return false;

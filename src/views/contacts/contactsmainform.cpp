@@ -9,6 +9,7 @@
 #include "jobs/androidsendchangesthread.h"
 #include "jobs/backupthreads.h"
 #include "phonelink/androidloadcontactsthread.h"
+#include "platform/transaction.h"
 #include "records/localcontactsdb.h"
 #include "shell/itemmodelmain.h"
 #include "shell/messagebox.h"
@@ -390,59 +391,53 @@ bool ContactsMainForm::editContact(pim::_Contact& contact)
 
     qint64 id = contact.id;
     try {
-        database->beginTran();
-        try {
-            pim::_Contact work = contact;
-            if (isNew) {
-                for (const ContactChange& change : std::as_const(changes)) {
-                    if (change.entityType == pim::ENTITY_NAME && change.action == ContactChange::ACTION_ADDED) {
-                        work.fullName = pim::formatName(change.row.values);
-                        break;
-                    }
-                }
-                database->insertContact(work);
-            }
-            // The changes as stored: an added row with the id it got, which
-            // is how the phone's answer finds its way back to it.
-            QList<ContactChange> stored;
+        Transaction tran(*database);
+        pim::_Contact work = contact;
+        if (isNew) {
             for (const ContactChange& change : std::as_const(changes)) {
-                ContactDataRow row = change.row;
-                switch (change.action) {
-                case ContactChange::ACTION_ADDED:
-                    database->insertData(work.id, change.entityType, row);
-                    break;
-                case ContactChange::ACTION_UPDATED:
-                    database->updateData(change.entityType, row);
-                    if (change.entityType == pim::ENTITY_NAME) {
-                        work.fullName = pim::formatName(row.values);
-                        database->updateContact(work);
-                    }
-                    break;
-                case ContactChange::ACTION_DELETED:
-                    database->deleteData(row.id);
-                    break;
-                default:
+                if (change.entityType == pim::ENTITY_NAME && change.action == ContactChange::ACTION_ADDED) {
+                    work.fullName = pim::formatName(change.row.values);
                     break;
                 }
-                stored.append(ContactChange(change.entityType, change.action, row));
             }
-            if (source().isPhonePage()) {
-                pim::_Contact sent = database->loadContact(work.id);
-                if (!sendToPhone(tr("IDS_SENGING_CHANGES_TO_ANDROID_DEVICE"),
-                                 [&](AndroidSendChangesThread& job) { job.setChanges(&sent, stored); })) {
-                    // Nothing of the edit stays, nor the ids the job stored.
-                    database->endTran(false);
-                    reload();
-                    return false;
-                }
-            }
-            if (!database->connection().commitTran())
-                throw std::runtime_error("the changes could not be committed");
-            id = work.id;
-        } catch (...) {
-            database->endTran(false);
-            throw;
+            database->insertContact(work);
         }
+        // The changes as stored: an added row with the id it got, which
+        // is how the phone's answer finds its way back to it.
+        QList<ContactChange> stored;
+        for (const ContactChange& change : std::as_const(changes)) {
+            ContactDataRow row = change.row;
+            switch (change.action) {
+            case ContactChange::ACTION_ADDED:
+                database->insertData(work.id, change.entityType, row);
+                break;
+            case ContactChange::ACTION_UPDATED:
+                database->updateData(change.entityType, row);
+                if (change.entityType == pim::ENTITY_NAME) {
+                    work.fullName = pim::formatName(row.values);
+                    database->updateContact(work);
+                }
+                break;
+            case ContactChange::ACTION_DELETED:
+                database->deleteData(row.id);
+                break;
+            default:
+                break;
+            }
+            stored.append(ContactChange(change.entityType, change.action, row));
+        }
+        if (source().isPhonePage()) {
+            pim::_Contact sent = database->loadContact(work.id);
+            if (!sendToPhone(tr("IDS_SENGING_CHANGES_TO_ANDROID_DEVICE"),
+                             [&](AndroidSendChangesThread& job) { job.setChanges(&sent, stored); })) {
+                // Nothing of the edit stays, nor the ids the job stored.
+                tran.rollback();
+                reload();
+                return false;
+            }
+        }
+        tran.commit();
+        id = work.id;
         contact = database->loadContact(id);
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
@@ -483,22 +478,15 @@ void ContactsMainForm::deleteFromPhone(const QList<pim::_Contact>& contacts)
     if (!askYesNo(tr("IDS_CONFIRM_DEL_SEL_CONTACTS")))
         return;
     try {
-        database->beginTran();
-        try {
-            for (const pim::_Contact& contact : contacts)
-                database->deleteContact(contact.id);
-            if (!sendToPhone(tr("IDS_DELETING_CONTACTS_FROM_ANDROID"),
-                             [&](AndroidSendChangesThread& job) { job.setDeletedContacts(contacts); })) {
-                // The phone did not take it: every contact stays.
-                database->endTran(false);
-                return;
-            }
-            if (!database->connection().commitTran())
-                throw std::runtime_error("the deletion could not be committed");
-        } catch (...) {
-            database->endTran(false);
-            throw;
+        Transaction tran(*database);
+        for (const pim::_Contact& contact : contacts)
+            database->deleteContact(contact.id);
+        if (!sendToPhone(tr("IDS_DELETING_CONTACTS_FROM_ANDROID"),
+                         [&](AndroidSendChangesThread& job) { job.setDeletedContacts(contacts); })) {
+            // The phone did not take it: every contact stays.
+            return;
         }
+        tran.commit();
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
         return;

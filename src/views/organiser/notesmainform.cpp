@@ -2,6 +2,7 @@
 
 #include "ui_notesmainform.h"
 
+#include "platform/transaction.h"
 #include "records/localnotesdb.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/fileutils.h"
@@ -129,17 +130,13 @@ void NotesMainForm::deleteSelected()
 {
     if (!database || !askYesNo(tr("IDS_CONFIRM_DEL_NOTES")))
         return;
-    Sqlite3DB& db = database->connection();
     try {
         // All or nothing.
-        database->beginTran();
+        Transaction tran(*database);
         for (const NoteRecord& note : getSelectedNotes())
             database->removeNote(note);
-        if (!db.commitTran())
-            throw std::runtime_error(QStringLiteral("delete from %1 failed.").arg(database->filePath()).toStdString());
+        tran.commit();
     } catch (const std::exception& e) {
-        if (db.tranDepth() > 0)
-            db.rollbackTran();
         showError(QString::fromUtf8(e.what()));
         return;
     }
