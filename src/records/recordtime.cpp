@@ -133,6 +133,14 @@ QDateTime dateTimeFromSecs(qint64 secs)
     return QDateTime::fromMSecsSinceEpoch(secs * 1000);
 }
 
+QDate allDayDate(const QDateTime& dt, const QTimeZone& zone)
+{
+    const QDateTime utc = dt.toUTC();
+    if (!utc.isValid() || utc.date().year() < 2)
+        return QDate();
+    return utc.toTimeZone(zone).date();
+}
+
 QTimeZone eventTimeZone(const QString& text)
 {
     // A phone names a fixed offset as Java does: "GMT+5" is five hours

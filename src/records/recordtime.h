@@ -20,6 +20,11 @@ QDateTime dateTimeFromSecs(qint64 secs);
 // in range ("CET-1CEST,M3.5.0,M10.5.0/3"). Even with an accepted zone, Qt's
 // rules do not end for instants before the year 2: convert only later ones.
 QTimeZone eventTimeZone(const QString& text);
+// The day an all-day event's instant falls on in its own zone (the phone
+// keeps an all-day event as midnight of its day there): the same day on
+// every PC. Invalid for an instant before the year 2, which Qt's rules do
+// not convert.
+QDate allDayDate(const QDateTime& dt, const QTimeZone& zone);
 // The 32-bit form of the seconds that the duplicate hashes were always made
 // of; wraps after 2038 on purpose so that stored hashes keep matching.
 qint32 hashSecs(const QDateTime& dt);

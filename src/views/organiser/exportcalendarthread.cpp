@@ -47,18 +47,6 @@ bool inRange(const QDate& date)
     return date.isValid() && date.year() >= 1 && date.year() <= 9999;
 }
 
-// The day of an all-day event. The phone keeps such events at midnight of
-// their time zone, UTC when it names none or one we do not take: the date
-// is read in that zone, never in the PC's. Invalid for an instant before the
-// year 2, where the zone's rules would not end.
-QDate allDayDate(const QDateTime& dt, const QTimeZone& zone)
-{
-    const QDateTime utc = dt.toUTC();
-    if (!utc.isValid() || utc.date().year() < 2)
-        return QDate();
-    return utc.toTimeZone(zone).date();
-}
-
 // When an event happens, as both formats write it.
 struct EventTimes {
     bool allDay = false;
@@ -84,11 +72,11 @@ std::optional<EventTimes> eventTimes(const CalendarEventRecord& e)
     t.allDay = e.allDay != 0;
     if (t.allDay) {
         const QTimeZone zone = records::eventTimeZone(e.tz);
-        t.firstDay = allDayDate(e.start, zone);
+        t.firstDay = records::allDayDate(e.start, zone);
         if (!inRange(t.firstDay))
             return std::nullopt;
         if (hasEnd) {
-            t.endDay = allDayDate(e.end, zone);
+            t.endDay = records::allDayDate(e.end, zone);
             if (!inRange(t.endDay))
                 return std::nullopt;
         }
@@ -130,7 +118,7 @@ QString csvDate(const EventTimes& t, const QDate& day, const QDateTime& time)
 {
     if (!t.allDay)
         return ItemModelCalendar::dateText(time.toLocalTime());
-    return day.isValid() ? ItemModelCalendar::dateText(QDateTime(day, QTime(0, 0), QTimeZone::utc())) : QString();
+    return ItemModelCalendar::dayText(day);
 }
 
 // CSV fields are written as a text-mode writer would: every line break

@@ -1,10 +1,13 @@
 #include "itemmodelcalendar.h"
 
+#include "records/recordtime.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
 #include <QPixmap>
 #include <QSize>
+#include <QTimeZone>
 
 #include <algorithm>
 
@@ -44,9 +47,9 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
         return text;
     }
     case 1:
-        return ItemModelCalendar::dateText(e.start);
+        return ItemModelCalendar::eventDateText(e, e.start);
     case 2:
-        return ItemModelCalendar::dateText(e.end);
+        return ItemModelCalendar::eventDateText(e, e.end);
     case 3:
         return e.allDay != 0 ? QStringLiteral("Yes") : QString();
     case 4:
@@ -66,6 +69,21 @@ ItemModelCalendar::ItemModelCalendar(QObject* parent)
 QString ItemModelCalendar::dateText(const QDateTime& date)
 {
     return date.isValid() ? QLocale::system().toString(date, QLocale::ShortFormat) : QString();
+}
+
+QString ItemModelCalendar::dayText(const QDate& day)
+{
+    return day.isValid() ? dateText(QDateTime(day, QTime(0, 0), QTimeZone::utc())) : QString();
+}
+
+QString ItemModelCalendar::eventDateText(const CalendarEventRecord& e, const QDateTime& when)
+{
+    // The phone sends second 0 for a time it does not have.
+    if (records::secsSinceEpoch(when) == 0)
+        return QString();
+    if (e.allDay != 0)
+        return dayText(records::allDayDate(when, records::eventTimeZone(e.tz)));
+    return dateText(when);
 }
 
 void ItemModelCalendar::setCalendars(const QList<CalendarRecord>& calendars)

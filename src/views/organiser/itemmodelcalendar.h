@@ -52,6 +52,13 @@ public:
     // A start or end as the list and the CSV export show it (system locale,
     // short); empty for an invalid date-time.
     static QString dateText(const QDateTime& date);
+    // An all-day event's day at midnight, the same on every PC; empty for
+    // an invalid day.
+    static QString dayText(const QDate& day);
+    // The event's start or end (when) as the list shows it: an all-day
+    // event's day in its own zone (dayText), a timed one on the PC's clock,
+    // nothing for a time the phone does not have.
+    static QString eventDateText(const CalendarEventRecord& e, const QDateTime& when);
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

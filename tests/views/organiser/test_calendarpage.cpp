@@ -394,6 +394,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("zone");
         QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("onPage");
         QTest::newRow("New York") << QByteArray("America/New_York")
                                   << QStringList {
                                          "Weekly without an end,6 Jul 2024 09:00:00,,FREQ=WEEKLY,",
@@ -401,7 +402,9 @@ private Q_SLOTS:
                                          "ATTENDEE:mailto:eve@example.com\",",
                                          "Call at nine in New York,4 Jul 2024 09:00:00,4 Jul 2024 10:00:00,,",
                                          "Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
-                                     };
+                                     }
+                                  << QStringList {"Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00",
+                                                  "No start sent,,4 Jul 2024 10:00:00"};
         QTest::newRow("Kolkata") << QByteArray("Asia/Kolkata")
                                  << QStringList {
                                         "Weekly without an end,6 Jul 2024 18:30:00,,FREQ=WEEKLY,",
@@ -409,20 +412,29 @@ private Q_SLOTS:
                                         "ATTENDEE:mailto:eve@example.com\",",
                                         "Call at nine in New York,4 Jul 2024 18:30:00,4 Jul 2024 19:30:00,,",
                                         "Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00,,",
-                                    };
+                                    }
+                                 << QStringList {"Independence Day,4 Jul 2024 00:00:00,5 Jul 2024 00:00:00",
+                                                 "No start sent,,4 Jul 2024 19:30:00"};
     }
 
     void phoneEvents_tableKeepsAllDayDatesInEveryZone()
     {
         QFETCH(QByteArray, zone);
         QFETCH(QStringList, rows);
+        QFETCH(QStringList, onPage);
         LocalZone local(zone);
         const QString path = testsupport::makeTempDir(QStringLiteral("export")) + QStringLiteral("/zones.csv");
+        QStringList shown;
         CHECKED(exportFromPhone(QStringLiteral("phone_calendar_zones.json"), path,
                                 QStringLiteral("Successfully extracted 4 Calendar events.\nEvents left out for want "
-                                               "of a start or for a date outside the years 1 to 9999: 3")));
+                                               "of a start or for a date outside the years 1 to 9999: 3"),
+                                &shown));
         rows.prepend(QStringLiteral("Summary,Start Date,End Date,RRule,Description"));
         QCOMPARE(QString::fromUtf8(testsupport::readFile(path)), rows.join(QLatin1String("\r\n")) + "\r\n");
+        // The page shows the all-day day as the table does, and no 1970
+        // for a start the phone does not have.
+        for (const QString& row : std::as_const(onPage))
+            QVERIFY2(shown.contains(row), qPrintable(row + QLatin1String(" not in ") + shown.join(u'|')));
     }
 
     // Zone texts that Qt's rule arithmetic would never finish with: a rule
@@ -541,7 +553,9 @@ private Q_SLOTS:
 private:
     // Exports every event of a simulated phone made from fixture through its
     // page into path, and checks the message that ends the export.
+    // shown, when given, gets the page's event rows as "summary,start,end".
     [[nodiscard]] bool exportFromPhone(const QString& fixture, const QString& path, const QString& result,
+                                       QStringList* shown = nullptr,
                                        std::source_location at = std::source_location::current())
     {
         testsupport::SimPhone sim(QStringLiteral("127.0.112.24"),
@@ -554,6 +568,17 @@ private:
         if (!triggerAction(page, QStringLiteral("Extract Calendar events"), at))
             return false;
         HELPER_VERIFY_SCRIPT_DONE(prompt);
+        if (shown) {
+            const ItemModelCalendar& model = *page.calendarModel();
+            for (int c = 0; c < model.rowCount(); ++c) {
+                const QModelIndex calendar = model.index(c, 0);
+                for (int r = 0; r < model.rowCount(calendar); ++r)
+                    shown->append(QStringList {model.index(r, 0, calendar).data().toString(),
+                                               model.index(r, 1, calendar).data().toString(),
+                                               model.index(r, 2, calendar).data().toString()}
+                                      .join(u','));
+            }
+        }
         return true;
     }
 };
