@@ -32,8 +32,9 @@ QString oneLine(QString text)
     return text;
 }
 
-QVariant eventData(const CalendarEventRecord& e, int column, int role)
+QVariant eventData(const ItemModelCalendar::_CalEventItemNode& node, int column, int role)
 {
+    const CalendarEventRecord& e = node.event;
     const bool tip = role == Qt::ToolTipRole;
     switch (column) {
     case 0: {
@@ -47,9 +48,9 @@ QVariant eventData(const CalendarEventRecord& e, int column, int role)
         return text;
     }
     case 1:
-        return ItemModelCalendar::eventDateText(e, e.start);
+        return node.startText;
     case 2:
-        return ItemModelCalendar::eventDateText(e, e.end);
+        return node.endText;
     case 3:
         return e.allDay != 0 ? QStringLiteral("Yes") : QString();
     case 4:
@@ -136,13 +137,13 @@ QVariant ItemModelCalendar::data(const QModelIndex& index, int role) const
             return icon(true);
         return QVariant();
     }
-    const CalendarEventRecord* event = eventAt(index);
-    if (!event)
+    if (!eventAt(index))
         return QVariant();
+    const auto& node = *static_cast<const _CalEventItemNode*>(nodeOf(index));
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return eventData(*event, index.column(), role);
+        return eventData(node, index.column(), role);
     case Qt::DecorationRole:
         return index.column() == 0 ? QVariant(icon(false)) : QVariant();
     case Qt::BackgroundRole:

@@ -32,9 +32,15 @@ public:
         _CalEventItemNode(const CalendarEventRecord& event, _ItemNode* parent)
             : _ItemNode(kEventRow, event.summary, parent)
             , event(event)
+            , startText(eventDateText(event, event.start))
+            , endText(eventDateText(event, event.end))
         {
         }
         CalendarEventRecord event;
+        // The start and end as the list shows them, worked out once: an
+        // all-day event's day takes its zone's rules.
+        QString startText;
+        QString endText;
     };
 
     explicit ItemModelCalendar(QObject* parent = nullptr);
