@@ -104,12 +104,6 @@ QSet<QString> ExportMessagesDb::namedFiles()
     return named;
 }
 
-QString ExportMessagesDb::quickCheck()
-{
-    Sqlite3Cursor c = m_db.queryThrow(QStringLiteral("PRAGMA quick_check(1)"));
-    return c.moveNext() ? c.getText(0) : QString();
-}
-
 void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
 {
     const QStringList journals = m_files.unfinishedJournals();
@@ -123,7 +117,7 @@ void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
         unsound = QStringLiteral("the store was missing or empty");
     else if (!hasAttachments)
         unsound = QStringLiteral("the store has no attachment table");
-    else if (const QString check = quickCheck(); check != QLatin1String("ok"))
+    else if (const QString check = m_db.quickCheck(); !check.isEmpty())
         unsound = QStringLiteral("the store is damaged: ") + check;
     if (!unsound.isEmpty()) {
         qWarning() << "message store: files of an unfinished write are left in place," << unsound << m_db.dbPath();

@@ -88,8 +88,6 @@ private:
     void removeUnfinishedWrites(bool hasAttachments);
     // A number that only grows while the store keeps its attachment rows.
     qint64 storeMark(bool hasAttachments);
-    // The first line of SQLite's quick check: "ok" for a sound store.
-    QString quickCheck();
     // Collects the filenames of the attachment rows deleted in this
     // connection (m_released).
     void watchDeletedAttachments();
