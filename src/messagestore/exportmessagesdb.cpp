@@ -43,8 +43,9 @@ void ExportMessagesDb::begin()
         // cleared.
         m_db.executeThrow(QStringLiteral("delete from attachment where 0"));
     }
-    removeUnfinishedWrites(hasAttachments);
-    m_files.setStoreMark(storeMark(hasAttachments));
+    const qint64 mark = storeMark(hasAttachments);
+    removeUnfinishedWrites(hasAttachments, mark);
+    m_files.setStoreMark(mark);
     m_released.clear();
     if (hasAttachments)
         watchDeletedAttachments();
@@ -104,7 +105,7 @@ QSet<QString> ExportMessagesDb::namedFiles()
     return named;
 }
 
-void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
+void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments, qint64 mark)
 {
     const QStringList journals = m_files.unfinishedJournals();
     if (journals.isEmpty())
@@ -126,7 +127,7 @@ void ExportMessagesDb::removeUnfinishedWrites(bool hasAttachments)
     }
     const QSet<QString> named = namedFiles();
     const int removed = m_files.removeUnfinished(
-        journals, [&named](const QString& path) { return named.contains(path.toCaseFolded()); }, storeMark(true));
+        journals, [&named](const QString& path) { return named.contains(path.toCaseFolded()); }, mark);
     if (removed > 0)
         qWarning() << "message store: removed" << removed << "files of an unfinished write:" << m_db.dbPath();
 }

@@ -84,8 +84,8 @@ private:
     // Removes the files that the journals of earlier units that never
     // finished (their writer killed) record and that no attachment row
     // names; nothing when the store was missing or empty, has no attachment
-    // table or fails SQLite's quick check.
-    void removeUnfinishedWrites(bool hasAttachments);
+    // table or fails SQLite's quick check. mark: the store's storeMark().
+    void removeUnfinishedWrites(bool hasAttachments, qint64 mark);
     // A number that only grows while the store keeps its attachment rows.
     qint64 storeMark(bool hasAttachments);
     // Collects the filenames of the attachment rows deleted in this
