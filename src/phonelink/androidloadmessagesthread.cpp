@@ -21,14 +21,6 @@ namespace {
 
 constexpr QChar kObjectReplacement(0xFFFC);
 
-bool hasTable(Sqlite3DB& db, const QString& name)
-{
-    Sqlite3Sql sql(QStringLiteral("select 1 from sqlite_master where name=? and type='table'"));
-    sql.addTextParam(name);
-    Sqlite3Cursor c = db.queryThrow(sql);
-    return c.moveNext();
-}
-
 // One line of attachment data: strict Base64 (padding optional). False for
 // anything else, where a lenient decoder would skip the foreign characters
 // and keep the rest as data.
@@ -149,7 +141,7 @@ void readStored(IOS6MessageDb& db, Stored which,
     if (!db.createSql(QStringLiteral("message")).contains(QLatin1String("logic_hash")))
         return;
     if (which == Stored::SentUnclaimed
-        && (!hasTable(db, QLatin1String(kSentTable)) || !hasTable(db, QStringLiteral("parent_hash"))))
+        && (!db.tableExists(QLatin1String(kSentTable)) || !db.tableExists(QStringLiteral("parent_hash"))))
         return;
     const bool transferName = db.createSql(QStringLiteral("attachment")).contains(QLatin1String("transfer_name"));
     QString sql = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
@@ -257,12 +249,12 @@ int AndroidLoadMessagesThread::iosSecondsFromPhoneMs(qint64 ms)
 void AndroidLoadMessagesThread::ensureTables()
 {
     IOS6MessageDb& db = m_store.store();
-    if (!hasTable(db, QStringLiteral("parent_hash"))) {
+    if (!db.tableExists(QStringLiteral("parent_hash"))) {
         db.executeThrow(QStringLiteral("CREATE TABLE parent_hash(child TEXT, parent TEXT)"));
         db.executeThrow(QStringLiteral("CREATE INDEX idx_parent_hash_child on parent_hash(child)"));
         db.executeThrow(QStringLiteral("CREATE INDEX idx_parent_hash_parent on parent_hash(parent)"));
     }
-    if (!hasTable(db, QStringLiteral("valid_hash"))) {
+    if (!db.tableExists(QStringLiteral("valid_hash"))) {
         db.executeThrow(QStringLiteral("CREATE TABLE valid_hash(hash TEXT)"));
         db.executeThrow(QStringLiteral("CREATE INDEX idx_valid_hash on valid_hash(hash)"));
     }
@@ -283,7 +275,7 @@ void AndroidLoadMessagesThread::load()
     m_store.begin();
     readRecordedKeys();
     db.executeThrow(QStringLiteral("delete from valid_hash"));
-    if (hasTable(db, QStringLiteral("sqlite_sequence")))
+    if (db.tableExists(QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
 
     openService(QStringLiteral("mms2"));
@@ -733,7 +725,7 @@ void AndroidLoadMessagesThread::forgetClaimedSent()
 {
     // What a load recorded, or what is gone, a later load need not look at.
     IOS6MessageDb& db = m_store.store();
-    if (!hasTable(db, QLatin1String(messagepieces::kSentTable)))
+    if (!db.tableExists(QLatin1String(messagepieces::kSentTable)))
         return;
     db.executeThrow(QStringLiteral("delete from %1 where exists (select 1 from parent_hash where child=%1.hash) "
                                    "or not exists (select 1 from message where logic_hash=%1.hash)")
