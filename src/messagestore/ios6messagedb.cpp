@@ -255,6 +255,18 @@ bool IOS6MessageDb::hasItemTypeColumn()
     return m_layout.messageItemType;
 }
 
+bool IOS6MessageDb::hasLogicHashColumn()
+{
+    open();
+    return m_layout.messageLogicHash;
+}
+
+bool IOS6MessageDb::hasTransferNameColumn()
+{
+    open();
+    return m_layout.attachmentTransferName;
+}
+
 // ------------------------------------------------------------- store paths
 
 QString IOS6MessageDb::storeRelativePath(const QString& filename)

@@ -49,6 +49,9 @@ public:
     qint64 insertChat(const _MsgChat& chat);
 
     bool hasItemTypeColumn();
+    bool hasLogicHashColumn();
+    // Whether attachments keep the name their sender gave them.
+    bool hasTransferNameColumn();
     // CREATE text of a table as the store holds it (empty when missing).
     QString createSql(const QString& table);
 

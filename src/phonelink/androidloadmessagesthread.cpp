@@ -138,19 +138,18 @@ QStringList keys(const QString& address, int date, int fromMe, const QString& te
 void readStored(IOS6MessageDb& db, Stored which,
                 const std::function<void(const QString& logicHash, const QStringList& keys)>& found)
 {
-    if (!db.createSql(QStringLiteral("message")).contains(QLatin1String("logic_hash")))
+    if (!db.hasLogicHashColumn())
         return;
     if (which == Stored::SentUnclaimed
         && (!db.tableExists(QLatin1String(kSentTable)) || !db.tableExists(QStringLiteral("parent_hash"))))
         return;
-    const bool transferName = db.createSql(QStringLiteral("attachment")).contains(QLatin1String("transfer_name"));
     QString sql = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
                                  "a.filename, %1 from message as m "
                                  "left join handle as h on h.ROWID=m.handle_id "
                                  "left join message_attachment_join as j on j.message_id=m.ROWID "
                                  "left join attachment as a on a.ROWID=j.attachment_id "
                                  "where m.logic_hash is not null")
-                      .arg(transferName ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"));
+                      .arg(db.hasTransferNameColumn() ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"));
     // Group events and the like are never sent to a phone.
     if (db.hasItemTypeColumn())
         sql += QStringLiteral(" and ifnull(m.item_type,0)=0");
