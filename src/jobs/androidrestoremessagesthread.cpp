@@ -2,7 +2,7 @@
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androiddeviceinfo.h"
-#include "phonelink/androidloadmessagesthread.h"
+#include "phonelink/messagepieces.h"
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/jobreport.h"
@@ -222,6 +222,7 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
         for (const QString& k : keys)
             ++pieces[k];
     });
+    messagepieces::CanonicalAddresses canonical(store.countryDb().getCurCountry());
     QStringList hashes;
     QList<QStringList> keys;
     QHash<QString, bool> onPhone; // by logic hash
@@ -230,7 +231,7 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
             jobreport::checkCanceled(progress);
         const _MsgMessage* msg = messages.at(i);
         hashes.append(makeLogicHash(msg));
-        keys.append(pieceKeys(*msg));
+        keys.append(pieceKeys(*msg, canonical));
         if (onPhone.contains(hashes.last()))
             continue;
         const bool stored = store.findMessageByLogicHash(hashes.last()) != 0;
@@ -255,21 +256,19 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     }
 }
 
-QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg)
+QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg,
+                                                    messagepieces::CanonicalAddresses& canonical)
 {
     // As the phone will hold it: the counterpart's address as a load makes
     // it canonical, the text without place holders, the parts that go under
     // the names they go under.
-    auto address = canonical.constFind(msg.handle->id);
-    if (address == canonical.constEnd())
-        address = canonical.insert(msg.handle->id,
-                                   cacheWriter->store().countryDb().getCurCountry().normalizeNumber(msg.handle->id));
     QList<messagepieces::Part> parts;
     for (const _MsgAttachment* att : getAttachments(&msg)) {
         if (canSend(*att))
             parts.append({sentName(*att), att->mime_type});
     }
-    return messagepieces::keys(*address, msg.date, msg.is_from_me, removeObjReplacementChars(&msg), parts);
+    return messagepieces::keys(canonical.of(msg.handle->id), msg.date, msg.is_from_me, removeObjReplacementChars(&msg),
+                               parts);
 }
 
 void AndroidRestoreMessagesThread::prepareImages(int first)

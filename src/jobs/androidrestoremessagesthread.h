@@ -42,6 +42,9 @@ class AndroidDeviceInfo;
 class ExportMessagesDb;
 class JobReport;
 class QTcpSocket;
+namespace messagepieces {
+class CanonicalAddresses;
+}
 
 class AndroidRestoreMessagesThread : public QThread {
     Q_OBJECT
@@ -74,7 +77,7 @@ private:
     void decideWhatGoes();
     // The keys of the pieces the phone will hold of the message once sent
     // (see messagepieces).
-    QStringList pieceKeys(const _MsgMessage& msg);
+    QStringList pieceKeys(const _MsgMessage& msg, messagepieces::CanonicalAddresses& canonical);
     void handshake();
     // False when nothing of the message could be sent (it is not sent).
     bool sendMessage(const _MsgMessage& msg);
@@ -104,7 +107,6 @@ private:
     QTcpSocket* socket = nullptr; // the session's, only during run()
     QByteArray block; // read buffer for attachment files
     QList<bool> goes; // per message: to be sent
-    QHash<QString, QString> canonical; // addresses as a load of the phone makes them
     QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written
