@@ -392,9 +392,13 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         return;
     IOS6MessageDb& store = cacheWriter->store();
     // The next load records what the phone gives back of these as the
-    // messages written here (see messagepieces).
-    store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
-                           .arg(QLatin1String(messagepieces::kSentTable)));
+    // messages written here (see messagepieces). A run that records nothing
+    // adds no table.
+    if (!sentTableMade) {
+        store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
+                               .arg(QLatin1String(messagepieces::kSentTable)));
+        sentTableMade = true;
+    }
     Sqlite3Sql sent(
         QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagepieces::kSentTable)));
     for (const _MsgMessage* m : acknowledged) {

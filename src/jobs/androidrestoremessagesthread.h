@@ -111,6 +111,7 @@ private:
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written
     QString recordError; // why the cache could not be written
+    bool sentTableMade = false; // the cache has its table of sent messages (cache's thread only)
     bool switched = false; // the phone asked to become the default SMS app
     int unsent = 0; // messages of which nothing could be sent
     int held = 0; // messages the phone held before the run, as its cache knows it
