@@ -1,6 +1,6 @@
 #include "jobs/backupmmsthread.h"
 
-#include "jobs/backupthread.h"
+#include "jobs/backupcheck.h"
 #include "messagestore/exportmessagesdb.h"
 #include "shell/core/jobreport.h"
 
@@ -83,7 +83,7 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
     // commit: that is a failure, not a success.
     if (writer.store().isRollbackOnly())
         throw std::runtime_error("The backup store rolled the backup back.");
-    BackupThread::throwIfDamaged(writer.store(), writer.store().dbPath());
+    backupcheck::throwIfDamaged(writer.store(), writer.store().dbPath());
     writer.end();
     copiedFiles->clear();
 

@@ -1,5 +1,6 @@
 #include "backupthread.h"
 
+#include "jobs/backupcheck.h"
 #include "platform/sqlite_qt.h"
 #include "platform/transaction.h"
 #include "records/absdb.h"
@@ -27,19 +28,6 @@ int BackupThread::totalCount() const
     return total;
 }
 
-void BackupThread::throwIfDamaged(Sqlite3DB& db, const QString& path)
-{
-    // A file SQLite cannot read back would hold the records only in name:
-    // the run keeps nothing and says why, never that it succeeded.
-    const QString damage = db.quickCheck();
-    if (!damage.isEmpty())
-        throw std::runtime_error(
-            QStringLiteral("The backup file %1 is damaged: nothing was saved to it. SQLite found: %2")
-                .arg(path, damage)
-                .toUtf8()
-                .toStdString());
-}
-
 void BackupThread::run()
 {
     try {
@@ -62,7 +50,7 @@ void BackupThread::run()
         // no longer commit: that is a failure, not a success.
         if (m_db->connection().isRollbackOnly())
             throw std::runtime_error("The backup database rolled the backup back.");
-        throwIfDamaged(m_db->connection(), m_db->filePath());
+        backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath());
         tran.commit();
         if (progress)
             progress->postSucceed(resultText(done));

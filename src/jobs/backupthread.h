@@ -9,16 +9,9 @@
 
 class AbsLocalDb;
 class JobReport;
-class Sqlite3DB;
 
 class BackupThread : public QThread {
     Q_OBJECT
-
-public:
-    // Throws std::runtime_error naming path and what SQLite found when
-    // quick_check finds the backup file damaged (run inside the backup's
-    // transaction, before the commit, so that such a file stays as it was).
-    static void throwIfDamaged(Sqlite3DB& db, const QString& path);
 
 protected:
     // Neither pointer is owned; the database stays open after the run.
