@@ -313,20 +313,6 @@ bool outlookDate(const QString& cell, QString* iso)
     return true;
 }
 
-// The text of an address; one held only in the post-office box or the
-// extended address (as the vCard reader does) shows that.
-QString addressText(const QVariantMap& values)
-{
-    const QString whole = pim::formatAddress(values);
-    if (!whole.isEmpty())
-        return whole;
-    QStringList parts;
-    for (const char* column : {"data5", "data6"})
-        if (const QString part = pim::valueText(values, QLatin1String(column)).trimmed(); !part.isEmpty())
-            parts.append(part);
-    return parts.join(QLatin1Char('\n'));
-}
-
 bool isBlankRow(const QStringList& row)
 {
     for (const QString& cell : row)
@@ -536,7 +522,7 @@ pim::_Contact CSVImport::next()
             contact.fullName = displayName.isEmpty() ? pim::formatName(data.values) : displayName;
             data.values.insert(QStringLiteral("data1"), contact.fullName);
         } else if (type == pim::ENTITY_POSTAL) {
-            data.values.insert(QStringLiteral("data1"), addressText(data.values));
+            data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
         } else if (type == pim::ENTITY_IM) {
             data.values.insert(QStringLiteral("data2"), 1);
         } else if (type == pim::ENTITY_EVENT) {
@@ -582,7 +568,7 @@ pim::_Contact CSVImport::next()
                 data.values.insert(QStringLiteral("data3"), word);
             }
             if (type == pim::ENTITY_POSTAL && pim::valueText(data.values, QStringLiteral("data1")).isEmpty())
-                data.values.insert(QStringLiteral("data1"), addressText(data.values));
+                data.values.insert(QStringLiteral("data1"), pim::formatAddress(data.values));
             if (type == pim::ENTITY_EVENT) {
                 const QVariant date = VCardDate::fromText(pim::valueText(data.values, QStringLiteral("data1")));
                 if (date.isValid())

@@ -528,12 +528,9 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                     row.values.insert(dataKey(5 + i), parts.at(i));
             row.values.insert(kData2, lookup(typeWords(p), {{"home", 1}, {"work", 2}}, 0));
             labelled(p, row, pim::ENTITY_POSTAL);
-            // An address held only in the post-office box or the extended
-            // address (some phones put the whole text there) shows that.
-            QString whole = pim::formatAddress(row.values);
-            if (whole.isEmpty())
-                whole = QStringList(parts.mid(0, 2)).join(QLatin1Char('\n')).trimmed();
-            row.values.insert(kData1, whole);
+            // The text shows the post-office box and the extended address too
+            // (some phones put the whole address there).
+            row.values.insert(kData1, pim::formatAddress(row.values));
         } else if (name == QLatin1String("URL")) {
             ContactDataRow& row = newRow(c, pim::ENTITY_WEBSITE);
             row.values.insert(kData1, p.decodeText());
