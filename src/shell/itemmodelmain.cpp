@@ -79,7 +79,7 @@ QVariant ItemModelMain::data(const QModelIndex& index, int role) const
     const _ItemNode* node = nodeOf(index);
     switch (role) {
     case Qt::ToolTipRole:
-        return plainToolTip(data(index, Qt::DisplayRole));
+        return node ? QVariant(asPlainText(node->text)) : QVariant();
     case Qt::DisplayRole:
         return node ? QVariant(node->text) : QVariant();
     case Qt::DecorationRole: {

@@ -13,13 +13,6 @@ QString asPlainText(const QString& text)
     return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
-QVariant plainToolTip(const QVariant& display)
-{
-    if (display.typeId() != QMetaType::QString)
-        return display;
-    return asPlainText(display.toString());
-}
-
 QString shownToolTip(const QModelIndex& index)
 {
     const QString tip = index.data(Qt::ToolTipRole).toString();

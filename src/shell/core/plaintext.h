@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
 
 class QModelIndex;
 
@@ -14,10 +13,6 @@ class QModelIndex;
 // to the whole text handed to the widget (a box text with a file name in it,
 // a tool tip), never to a part that is joined with markup afterwards.
 QString asPlainText(const QString& text);
-
-// A tool tip made from a display value: a text goes through asPlainText,
-// anything else (no text, no tip) is returned as it is.
-QVariant plainToolTip(const QVariant& display);
 
 // Item views show their tool tips as plain text: MyTreeView and MyListView
 // show shownToolTip(index), so a model's Qt::ToolTipRole holds its text as
