@@ -149,7 +149,7 @@ QByteArray VCardCard::serialize() const
             out.append(';');
             out.append(it.key().toLatin1());
             out.append('=');
-            out.append(it.value().toLatin1());
+            out.append(it.value().toUtf8());
         }
         out.append(':');
         out.append(p.value);
@@ -335,5 +335,44 @@ QString vcardUnescapeText(const QString& text)
     }
     if (escaped)
         out.append(QLatin1Char('\\'));
+    return out;
+}
+
+QString vcardEscapeParam(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 4);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('^'))
+            out += QStringLiteral("^^");
+        else if (c == QLatin1Char('"'))
+            out += QStringLiteral("^'");
+        else if (c == QLatin1Char('\n'))
+            out += QStringLiteral("^n");
+        else if (c != QLatin1Char('\r'))
+            out += c;
+    }
+    return out;
+}
+
+QString vcardUnescapeParam(const QString& text)
+{
+    if (!text.contains(QLatin1Char('^')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (text.at(i) == QLatin1Char('^')
+            && (next == QLatin1Char('\'') || next == QLatin1Char('n') || next == QLatin1Char('N')
+                || next == QLatin1Char('^'))) {
+            out.append(next == QLatin1Char('\'')      ? QChar(QLatin1Char('"'))
+                           : next == QLatin1Char('^') ? QChar(QLatin1Char('^'))
+                                                      : QChar(QLatin1Char('\n')));
+            ++i;
+        } else {
+            out.append(text.at(i));
+        }
+    }
     return out;
 }

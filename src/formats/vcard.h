@@ -13,8 +13,8 @@ struct VCardProperty {
     // As written in the file (case kept), read as Latin-1; with its group
     // when it has one ("item1.TEL").
     QString name;
-    // Parameter name to value, as written; a parameter without "=" has the
-    // empty value. A TYPE met twice collects its values joined by "," (as
+    // Parameter name to value, as written (read as Latin-1, one character
+    // per byte); a parameter without "=" has the empty value. A TYPE met twice collects its values joined by "," (as
     // vCard defines "TYPE=a;TYPE=b"); any other name keeps the last value.
     QMap<QString, QString> params;
     // The value after the transfer decoding; no character set applied yet.
@@ -41,8 +41,9 @@ struct VCardProperty {
 class VCardCard : public QList<VCardProperty> {
 public:
     // "BEGIN:VCARD", one line per property with its parameters in name
-    // order, "END:VCARD", every line ending in CR LF. Values are written as
-    // they stand: the caller encodes them first.
+    // order, "END:VCARD", every line ending in CR LF. Parameter values are
+    // written in UTF-8, property values as they stand: the caller encodes
+    // them first.
     QByteArray serialize() const;
 };
 
@@ -71,3 +72,12 @@ QByteArray quotedPrintableEncode(const QByteArray& data, int lineLength);
 QString vcardEscapeText(const QString& text);
 // Undoes vcardEscapeText; "\n" and "\N" become a line feed.
 QString vcardUnescapeText(const QString& text);
+
+// A parameter value with what its syntax cannot hold written as RFC 6868
+// does: "^" as "^^", a double quote as "^'", a line feed as "^n"; a
+// carriage return goes. The caller puts a value that is not a plain word
+// in double quotes.
+QString vcardEscapeParam(const QString& text);
+// Undoes vcardEscapeParam; "^N" is a line feed too, and a "^" before any
+// other character stays as it is.
+QString vcardUnescapeParam(const QString& text);

@@ -75,24 +75,12 @@ void addImpp(CardBuilder& b, const QString& service, const QString& handle)
     b.add(QStringLiteral("IMPP"), scheme + QLatin1Char(':') + vcardEscapeText(handle), {});
     if (service == scheme)
         return;
-    // The parameter's text in UTF-8 (the card is), in double quotes unless
-    // it is a plain word; a double quote, a line break and "^" as RFC 6868
-    // writes them.
-    QString text;
-    for (const QChar c : service) {
-        if (c == QLatin1Char('^'))
-            text += QStringLiteral("^^");
-        else if (c == QLatin1Char('"'))
-            text += QStringLiteral("^'");
-        else if (c == QLatin1Char('\n'))
-            text += QStringLiteral("^n");
-        else if (c != QLatin1Char('\r'))
-            text += c;
-    }
+    // In double quotes unless it is a plain word.
+    QString text = vcardEscapeParam(service);
     static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9+._-]+$"));
     if (!plainWord.match(text).hasMatch())
         text = QLatin1Char('"') + text + QLatin1Char('"');
-    b.card.last().params.insert(QStringLiteral("X-SERVICE-TYPE"), QString::fromLatin1(text.toUtf8()));
+    b.card.last().params.insert(QStringLiteral("X-SERVICE-TYPE"), text);
 }
 
 QString phoneTypeWord(int c)

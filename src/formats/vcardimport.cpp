@@ -267,33 +267,14 @@ int imPropertyProtocol(const QString& name)
 
 // A parameter value as text. Files of vCard 3.0 and 4.0 are UTF-8, so
 // are their parameters; older ones in another code page are read as they
-// come. "^'", "^n" and "^^" stand for a double quote, a line break and "^"
-// (RFC 6868).
+// come (the parser holds a parameter's bytes as Latin-1 characters). The
+// escapes of RFC 6868 are undone.
 QString paramText(const QString& latin1)
 {
     const QByteArray bytes = latin1.toLatin1();
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = latin1;
-    if (!text.contains(QLatin1Char('^')))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (text.at(i) == QLatin1Char('^')
-            && (next == QLatin1Char('\'') || next == QLatin1Char('n') || next == QLatin1Char('N')
-                || next == QLatin1Char('^'))) {
-            out.append(next == QLatin1Char('\'')      ? QChar(QLatin1Char('"'))
-                           : next == QLatin1Char('^') ? QChar(QLatin1Char('^'))
-                                                      : QChar(QLatin1Char('\n')));
-            ++i;
-        } else {
-            out.append(text.at(i));
-        }
-    }
-    return out;
+    const QString text = utf8.decode(bytes);
+    return vcardUnescapeParam(utf8.hasError() ? latin1 : text);
 }
 
 // The handle and the service of an IMPP address ("skype:ann.s",
