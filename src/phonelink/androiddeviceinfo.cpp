@@ -78,6 +78,15 @@ QDir AndroidDeviceInfo::cacheDir() const
     return QDir(path);
 }
 
+void AndroidDeviceInfo::forgetLoadTimes()
+{
+    for (QDateTime AndroidDeviceInfo::*loadTime :
+         {&AndroidDeviceInfo::playlistsLoadTime, &AndroidDeviceInfo::messagesLoadTime,
+          &AndroidDeviceInfo::contactsLoadTime, &AndroidDeviceInfo::calendarsLoadTime,
+          &AndroidDeviceInfo::callsLoadTime, &AndroidDeviceInfo::bookmarksLoadTime, &AndroidDeviceInfo::otherLoadTime})
+        this->*loadTime = QDateTime();
+}
+
 void AndroidDeviceInfo::parseDeviceInfo(const QString& payload)
 {
     static const QRegularExpression pair(QStringLiteral("([^=;]+)=([^=;]+);?"));

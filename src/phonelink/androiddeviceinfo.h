@@ -49,6 +49,8 @@ public:
     QDateTime callsLoadTime;
     QDateTime bookmarksLoadTime;
     QDateTime otherLoadTime;
+    // Nulls every load time: each kind is loaded again before it is used.
+    void forgetLoadTimes();
 
     // Manufacturer and model, trimmed.
     QString displayName() const;

@@ -154,7 +154,7 @@ void ItemModelMain::refreshLocalDbChildren(_LocalDbItemNode* node)
     appendNodes(node, nodes);
 }
 
-QList<_AndroidDeviceItemNode*> ItemModelMain::phoneNodes(const _ItemNode* devicesRoot)
+QList<_AndroidDeviceItemNode*> ItemModelMain::phoneNodes(const _ItemNode* devicesRoot, Phones which)
 {
     QList<_AndroidDeviceItemNode*> phones;
     if (!devicesRoot)
@@ -163,7 +163,7 @@ QList<_AndroidDeviceItemNode*> ItemModelMain::phoneNodes(const _ItemNode* device
         if (child->type != NAV_ANDROID_DEVICE)
             continue;
         auto* phone = static_cast<_AndroidDeviceItemNode*>(child);
-        if (!phone->leaving)
+        if (which == Phones::All || phone->leaving == (which == Phones::Leaving))
             phones.append(phone);
     }
     return phones;

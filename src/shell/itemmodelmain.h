@@ -76,11 +76,19 @@ public:
     // Replaces the backup node's children by its seven counted categories.
     void refreshLocalDbChildren(_LocalDbItemNode* node);
 
+    // Which phone nodes phoneNodes lists: those of phones still here, those
+    // put aside until the modal work that uses them has ended (leaving), or
+    // both.
+    enum class Phones { Present, Leaving, All };
     // The phone nodes under "Devices" (connected phones and virtual
-    // devices) in tree order, less those of phones that have left: the one
-    // list the main window and the pages' transfer targets go by.
-    QList<_AndroidDeviceItemNode*> phoneNodes() const { return phoneNodes(m_devicesRoot); }
-    static QList<_AndroidDeviceItemNode*> phoneNodes(const _ItemNode* devicesRoot);
+    // devices) in tree order, by default less those of phones that have
+    // left: the one list the main window and the pages' transfer targets go
+    // by.
+    QList<_AndroidDeviceItemNode*> phoneNodes(Phones which = Phones::Present) const
+    {
+        return phoneNodes(m_devicesRoot, which);
+    }
+    static QList<_AndroidDeviceItemNode*> phoneNodes(const _ItemNode* devicesRoot, Phones which = Phones::Present);
     // The phone node under "Devices" whose device id is deviceId, or null.
     _AndroidDeviceItemNode* findAndroidDevice(const QString& deviceId) const;
     static _AndroidDeviceItemNode* findAndroidDevice(const _ItemNode* devicesRoot, const QString& deviceId);

@@ -424,17 +424,9 @@ void MainWindow::miClearCache()
     // Whatever went, no phone's cache mirrors the phone any more: every page
     // loads its kind again, and a transfer loads its target's cache before
     // it compares with it.
-    for (AbsTreeItemModel::_ItemNode* child : m_model->devicesRoot()->children) {
-        if (child->type != NAV_ANDROID_DEVICE)
-            continue;
-        AndroidDeviceInfo& device = static_cast<_AndroidDeviceItemNode*>(child)->device;
-        for (QDateTime AndroidDeviceInfo::*loadTime :
-             {&AndroidDeviceInfo::playlistsLoadTime, &AndroidDeviceInfo::messagesLoadTime,
-              &AndroidDeviceInfo::contactsLoadTime, &AndroidDeviceInfo::calendarsLoadTime,
-              &AndroidDeviceInfo::callsLoadTime, &AndroidDeviceInfo::bookmarksLoadTime,
-              &AndroidDeviceInfo::otherLoadTime})
-            device.*loadTime = QDateTime();
-    }
+    // (A phone that is leaving too: a page may still hold its descriptor.)
+    for (_AndroidDeviceItemNode* phone : m_model->phoneNodes(ItemModelMain::Phones::All))
+        phone->device.forgetLoadTimes();
     if (QFileInfo::exists(cache))
         showError(tr("IDS_CLEAR_CACHES_FAILED"));
     else

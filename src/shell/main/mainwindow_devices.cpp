@@ -174,24 +174,9 @@ QList<_AndroidDeviceItemNode*> MainWindow::phoneNodes() const
     return m_model->phoneNodes();
 }
 
-namespace {
-
-// The phone nodes put aside until the modal work that uses them has ended.
-QList<_AndroidDeviceItemNode*> leavingNodes(const ItemModelMain& model)
-{
-    QList<_AndroidDeviceItemNode*> out;
-    for (AbsTreeItemModel::_ItemNode* child : model.devicesRoot()->children) {
-        if (child->type == NAV_ANDROID_DEVICE && static_cast<_AndroidDeviceItemNode*>(child)->leaving)
-            out.append(static_cast<_AndroidDeviceItemNode*>(child));
-    }
-    return out;
-}
-
-} // namespace
-
 int MainWindow::pendingRemovals() const
 {
-    return int(leavingNodes(*m_model).size());
+    return int(m_model->phoneNodes(ItemModelMain::Phones::Leaving).size());
 }
 
 bool MainWindow::nodeInUse(const _AndroidDeviceItemNode* node) const
@@ -234,7 +219,7 @@ void MainWindow::runDeferred()
 {
     if (m_closing || ModalWork::running())
         return;
-    for (_AndroidDeviceItemNode* node : leavingNodes(*m_model)) {
+    for (_AndroidDeviceItemNode* node : m_model->phoneNodes(ItemModelMain::Phones::Leaving)) {
         // Removing one may have taken another with it.
         if (m_model->devicesRoot()->children.contains(node))
             removeNodeNow(node);
