@@ -168,7 +168,7 @@ void AndroidRestoreContactsThread::sendNewContacts(ContactsRestoreSession& sessi
     while (sent < count) {
         jobreport::checkCanceled(progress);
         session.beginBatch();
-        const qsizetype end = qMin(sent + kBatchContacts, count);
+        const qsizetype end = qMin(sent + ContactsRestoreSession::kBatchContacts, count);
         for (; sent < end; ++sent) {
             const pim::_Contact& s = newContacts.at(sent);
             // The name row as the merge wrote it.
@@ -196,7 +196,7 @@ void AndroidRestoreContactsThread::sendRows(ContactsRestoreSession& session)
     while (done < count) {
         jobreport::checkCanceled(progress);
         session.beginBatch();
-        const qsizetype end = qMin(done + kBatchContacts, count);
+        const qsizetype end = qMin(done + ContactsRestoreSession::kBatchContacts, count);
         for (; done < end; ++done, ++it) {
             const qint64 id = it.key();
             if (failedIds.contains(id))

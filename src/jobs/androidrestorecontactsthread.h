@@ -37,9 +37,6 @@ class AndroidRestoreContactsThread : public QThread {
     Q_OBJECT
 
 public:
-    // Contacts per batch.
-    static constexpr int kBatchContacts = 20;
-
     // None of the pointers is owned; the contacts must outlive the run.
     AndroidRestoreContactsThread(AndroidDeviceInfo* target, const QList<pim::_Contact>* contacts,
                                  LocalContactsDb* targetCacheDb, JobReport* progress, QObject* parent = nullptr);

@@ -1,6 +1,5 @@
 #include "androidsendchangesthread.h"
 
-#include "jobs/androidrestorecontactsthread.h"
 #include "jobs/contactsrestoresession.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/contactcodec.h"
@@ -172,7 +171,7 @@ void AndroidSendChangesThread::sendGroupRemovals(ContactsRestoreSession& session
     qsizetype done = 0;
     do {
         session.beginBatch();
-        for (const Removal& r : removals.mid(done, AndroidRestoreContactsThread::kBatchContacts)) {
+        for (const Removal& r : removals.mid(done, ContactsRestoreSession::kBatchContacts)) {
             const QList<ContactDataRow> groups = r.contact->rows(pim::ENTITY_GROUP);
             if (groups.isEmpty())
                 session.sendUngroup(r.a);
@@ -180,6 +179,6 @@ void AndroidSendChangesThread::sendGroupRemovals(ContactsRestoreSession& session
                 session.sendRow(pim::ENTITY_GROUP, r.a, r.b, groups.first(), r.contact->id);
         }
         applyMappings(session, session.endBatch());
-        done += AndroidRestoreContactsThread::kBatchContacts;
+        done += ContactsRestoreSession::kBatchContacts;
     } while (done < removals.size());
 }

@@ -36,6 +36,8 @@ struct ContactIdMapping {
 
 class ContactsRestoreSession {
 public:
+    // Contacts per batch: what the phone's service takes in one.
+    static constexpr int kBatchContacts = 20;
     // A phone takes its time over a batch with photos; one that says
     // nothing for this long is given up on.
     static constexpr int kReplyTimeoutMs = 120000;
