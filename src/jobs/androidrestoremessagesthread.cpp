@@ -2,7 +2,7 @@
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androiddeviceinfo.h"
-#include "phonelink/messagepieces.h"
+#include "phonelink/messagekeys.h"
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/jobreport.h"
@@ -215,14 +215,14 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     // file names, and so under another logic hash.
     QHash<QString, int> pieces;
     int read = 0;
-    messagepieces::readStored(store, messagepieces::Stored::All, [&](const QString&, const QStringList& keys) {
+    messagekeys::readStored(store, messagekeys::Stored::All, [&](const QString&, const QStringList& keys) {
         // A cache of many messages takes a moment: Cancel is heard meanwhile.
         if (++read % 4096 == 0)
             jobreport::checkCanceled(progress);
         for (const QString& k : keys)
             ++pieces[k];
     });
-    messagepieces::CanonicalAddresses canonical(store.countryDb().getCurCountry());
+    messagekeys::CanonicalAddresses canonical(store.countryDb().getCurCountry());
     QStringList hashes;
     QList<QStringList> keys;
     QHash<QString, bool> onPhone; // by logic hash
@@ -256,19 +256,18 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     }
 }
 
-QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg,
-                                                    messagepieces::CanonicalAddresses& canonical)
+QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg, messagekeys::CanonicalAddresses& canonical)
 {
     // As the phone will hold it: the counterpart's address as a load makes
     // it canonical, the text without place holders, the parts that go under
     // the names they go under.
-    QList<messagepieces::Part> parts;
+    QList<messagekeys::Part> parts;
     for (const _MsgAttachment* att : getAttachments(&msg)) {
         if (canSend(*att))
             parts.append({sentName(*att), att->mime_type});
     }
-    return messagepieces::keys(canonical.of(msg.handle->id), msg.date, msg.is_from_me, removeObjReplacementChars(&msg),
-                               parts);
+    return messagekeys::keys(canonical.of(msg.handle->id), msg.date, msg.is_from_me, removeObjReplacementChars(&msg),
+                             parts);
 }
 
 void AndroidRestoreMessagesThread::prepareImages(int first)
@@ -392,15 +391,15 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         return;
     IOS6MessageDb& store = cacheWriter->store();
     // The next load records what the phone gives back of these as the
-    // messages written here (see messagepieces). A run that records nothing
+    // messages written here (see messagekeys). A run that records nothing
     // adds no table.
     if (!sentTableMade) {
         store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
-                               .arg(QLatin1String(messagepieces::kSentTable)));
+                               .arg(QLatin1String(messagekeys::kSentTable)));
         sentTableMade = true;
     }
     Sqlite3Sql sent(
-        QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagepieces::kSentTable)));
+        QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagekeys::kSentTable)));
     for (const _MsgMessage* m : acknowledged) {
         const QString hash = makeLogicHash(m);
         sent.clearParams();

@@ -10,7 +10,7 @@
 // same batch, is not sent again; the result counts as restored only what
 // the phone did not hold before, and says so when that is nothing. Each
 // part goes under the name the phone it came from gave it, and the cache
-// knows a message also by what the phone keeps of it (messagepieces): one
+// knows a message also by what the phone keeps of it (messagekeys): one
 // that a load stored back from the phone under file names of its own is
 // not sent again either.
 //
@@ -42,7 +42,7 @@ class AndroidDeviceInfo;
 class ExportMessagesDb;
 class JobReport;
 class QTcpSocket;
-namespace messagepieces {
+namespace messagekeys {
 class CanonicalAddresses;
 }
 
@@ -76,8 +76,8 @@ private:
     // Fills goes and held.
     void decideWhatGoes();
     // The keys of the pieces the phone will hold of the message once sent
-    // (see messagepieces).
-    QStringList pieceKeys(const _MsgMessage& msg, messagepieces::CanonicalAddresses& canonical);
+    // (see messagekeys).
+    QStringList pieceKeys(const _MsgMessage& msg, messagekeys::CanonicalAddresses& canonical);
     void handshake();
     // False when nothing of the message could be sent (it is not sent).
     bool sendMessage(const _MsgMessage& msg);

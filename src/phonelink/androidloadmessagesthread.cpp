@@ -2,7 +2,7 @@
 
 #include "messagestore/msgrecords.h"
 #include "phonelink/androiddeviceinfo.h"
-#include "phonelink/messagepieces.h"
+#include "phonelink/messagekeys.h"
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/jobreport.h"
@@ -375,12 +375,12 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
 {
     if (m_unclaimed.isEmpty())
         return QString();
-    QList<messagepieces::Part> parts;
+    QList<messagekeys::Part> parts;
     for (const _MsgAttachment* att : getAttachments(&msg))
         parts.append({att->transfer_name, att->mime_type});
     // Written by this load, the message is one piece: its text or one part.
-    const QStringList keys = messagepieces::keys(msg.handle ? msg.handle->id : QString(), msg.date, msg.is_from_me,
-                                                 removeObjReplacementChars(&msg), parts);
+    const QStringList keys = messagekeys::keys(msg.handle ? msg.handle->id : QString(), msg.date, msg.is_from_me,
+                                               removeObjReplacementChars(&msg), parts);
     if (keys.size() != 1)
         return QString();
     const auto it = m_unclaimed.find(keys.first());
@@ -439,11 +439,11 @@ void AndroidLoadMessagesThread::readRecordedKeys()
 
     m_unclaimed.clear();
     m_claimed.clear();
-    messagepieces::readStored(m_store.store(), messagepieces::Stored::SentUnclaimed,
-                              [this](const QString& hash, const QStringList& keys) {
-                                  for (const QString& k : keys)
-                                      m_unclaimed[k].append(hash);
-                              });
+    messagekeys::readStored(m_store.store(), messagekeys::Stored::SentUnclaimed,
+                            [this](const QString& hash, const QStringList& keys) {
+                                for (const QString& k : keys)
+                                    m_unclaimed[k].append(hash);
+                            });
 }
 
 void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
@@ -455,11 +455,11 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     if (f.size() < 2)
         throw simpleprotocol::LocalException(socket, QStringLiteral("$atta: command invalid param."));
     part.mime = f.at(0);
-    part.name = messagepieces::partName(f.at(1), part.mime);
+    part.name = messagekeys::partName(f.at(1), part.mime);
 
     QFile file;
-    if (!messagepieces::isDropped(part.mime)) {
-        if (!messagepieces::isText(part.mime)) {
+    if (!messagekeys::isDropped(part.mime)) {
+        if (!messagekeys::isText(part.mime)) {
             const QString stored = storedName(part.name, place, number, names);
             part.guid = makeGuidFromData((key + stored).toUtf8());
             part.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
@@ -505,9 +505,9 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
 
 void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part)
 {
-    if (messagepieces::isDropped(part.mime))
+    if (messagekeys::isDropped(part.mime))
         return;
-    if (messagepieces::isText(part.mime)) {
+    if (messagekeys::isText(part.mime)) {
         QFile in(part.path);
         if (!in.open(QIODevice::ReadOnly))
             return;
@@ -587,11 +587,11 @@ void AndroidLoadMessagesThread::forgetClaimedSent()
 {
     // What a load recorded, or what is gone, a later load need not look at.
     IOS6MessageDb& db = m_store.store();
-    if (!db.tableExists(QLatin1String(messagepieces::kSentTable)))
+    if (!db.tableExists(QLatin1String(messagekeys::kSentTable)))
         return;
     db.executeThrow(QStringLiteral("delete from %1 where exists (select 1 from parent_hash where child=%1.hash) "
                                    "or not exists (select 1 from message where logic_hash=%1.hash)")
-                        .arg(QLatin1String(messagepieces::kSentTable)));
+                        .arg(QLatin1String(messagekeys::kSentTable)));
 }
 
 void AndroidLoadMessagesThread::removeEmptyChats()

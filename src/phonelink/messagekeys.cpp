@@ -1,4 +1,4 @@
-#include "phonelink/messagepieces.h"
+#include "phonelink/messagekeys.h"
 
 #include "messagestore/ios6messagedb.h"
 #include "phonelink/androiddeviceinfo.h"
@@ -26,7 +26,7 @@ QString pieceKey(const QString& address, int date, int fromMe, const QString& te
 
 } // namespace
 
-namespace messagepieces {
+namespace messagekeys {
 
 bool isDropped(const QString& mime)
 {
@@ -150,4 +150,4 @@ void readStored(IOS6MessageDb& db, Stored which,
         report();
 }
 
-} // namespace messagepieces
+} // namespace messagekeys

@@ -22,7 +22,7 @@ class IOS6MessageDb;
 // apart parts of one name, and a message that went to a phone comes back
 // under the phone's names in pieces of its own. Their keys let the transfer
 // and the next load know such a message for the one the cache holds.
-namespace messagepieces {
+namespace messagekeys {
 
 // A part as the phone knows it.
 struct Part {
@@ -69,4 +69,4 @@ enum class Stored { All, SentUnclaimed };
 void readStored(IOS6MessageDb& db, Stored which,
                 const std::function<void(const QString& logicHash, const QStringList& keys)>& found);
 
-} // namespace messagepieces
+} // namespace messagekeys
