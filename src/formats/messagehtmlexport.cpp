@@ -98,6 +98,7 @@ QString ExportMessagesHtml::copyToFiles(const QString& sourcePath)
     QString name = sanitizeFileName(QFileInfo(sourcePath).fileName());
     if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
         name = QStringLiteral("attachment") + name;
+    name = fitFileName(name);
     const QString target = uniqueFilePath(m_filesDir.absoluteFilePath(name));
     messageassets::copyNewFile(sourcePath, target);
     return QFileInfo(target).fileName();

@@ -193,13 +193,46 @@ QString uniqueFilePath(const QString& path)
     const QString suffix = fi.suffix();
     const QDir folder = fi.dir();
     for (qint64 n = 1;; ++n) {
-        QString candidate = QStringLiteral("%1(%2)").arg(name).arg(n);
+        const QString tag = QStringLiteral("(%1)").arg(n);
+        QString candidate = name + tag;
         if (!suffix.isEmpty())
             candidate += QLatin1Char('.') + suffix;
-        candidate = folder.filePath(candidate);
-        if (!pathTaken(candidate))
-            return candidate;
+        if (candidate.toUtf8().size() > kMaxFileNameBytes)
+            candidate = fileNameWithTag(suffix.isEmpty() ? name : name + QLatin1Char('.') + suffix, tag);
+        const QString candidatePath = folder.filePath(candidate);
+        if (!pathTaken(candidatePath))
+            return candidatePath;
     }
+}
+
+QString fileNameWithTag(const QString& name, const QString& tag, qsizetype maxBytes)
+{
+    // A suffix longer than this is no type's: the whole name is the stem.
+    constexpr qsizetype kMaxSuffix = 16;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const bool hasSuffix = dot > 0 && name.size() - dot <= kMaxSuffix + 1;
+    QString stem = hasSuffix ? name.left(dot) : name;
+    const QString rest = tag + (hasSuffix ? name.mid(dot) : QString());
+    const qsizetype room = maxBytes - rest.toUtf8().size();
+    if (stem.toUtf8().size() + rest.toUtf8().size() <= maxBytes)
+        return stem + rest;
+    // Whole characters go from the end until the stem fits.
+    qsizetype bytes = 0;
+    qsizetype keep = 0;
+    while (keep < stem.size()) {
+        const bool pair = stem.at(keep).isHighSurrogate() && keep + 1 < stem.size();
+        const qsizetype width = pair ? 2 : 1;
+        const qsizetype add = QStringView(stem).mid(keep, width).toUtf8().size();
+        if (bytes + add > room)
+            break;
+        bytes += add;
+        keep += width;
+    }
+    stem.truncate(keep);
+    // Cut in the middle of a phrase: no trailing blank or dot of its own.
+    while (!stem.isEmpty() && (stem.back().isSpace() || stem.back() == QLatin1Char('.')))
+        stem.chop(1);
+    return stem + rest;
 }
 
 QString sanitizeFileName(const QString& name)

@@ -24,8 +24,22 @@ bool readCsvRow(QStringList* row, QIODevice* device, bool atStart);
 
 // The path itself when nothing exists there, else the first free variant
 // "name(n).suffix" in the same folder (n = 1, 2, ...; name is the part before
-// the first dot, suffix the part after the last dot).
+// the first dot, suffix the part after the last dot), name shortened so that
+// the variant still fits (fileNameWithTag).
 QString uniqueFilePath(const QString& path);
+
+// The longest file name the file systems we write to take: 255 bytes of its
+// UTF-8 form (and so at most 255 UTF-16 units, the limit of others).
+inline constexpr qsizetype kMaxFileNameBytes = 255;
+// The name with tag put in before its suffix (the text from its last dot,
+// when that is short enough to be a type's), its stem shortened from the end
+// by whole characters where the result would exceed maxBytes, so that the
+// suffix and the tag stay. An empty tag only fits the name.
+QString fileNameWithTag(const QString& name, const QString& tag, qsizetype maxBytes = kMaxFileNameBytes);
+inline QString fitFileName(const QString& name, qsizetype maxBytes = kMaxFileNameBytes)
+{
+    return fileNameWithTag(name, QString(), maxBytes);
+}
 
 // A name usable as a file name on every platform: reserved device names
 // (CON, PRN, AUX, CLOCK$, NUL, COM1-COM9, LPT1) are wrapped in "$$", the

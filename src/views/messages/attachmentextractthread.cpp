@@ -47,7 +47,7 @@ QString AttachmentExtractThread::targetName(const _MsgAttachment* att)
     QString name = sanitizeFileName(att->filename.section(QLatin1Char('/'), -1));
     if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
         name = QStringLiteral("attachment") + name;
-    return name;
+    return fitFileName(name);
 }
 
 void AttachmentExtractThread::run()
