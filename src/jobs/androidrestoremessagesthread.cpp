@@ -57,24 +57,6 @@ bool canSend(const _MsgAttachment& att)
         && !att.mime_type.contains(QLatin1Char(',')) && !holdsLineBreak(sentName(att));
 }
 
-// Takes one piece for each key from the pieces the phone holds, when it
-// holds them all; false (nothing taken) otherwise.
-bool takePieces(QHash<QString, int>& onPhone, const QStringList& keys)
-{
-    if (keys.isEmpty())
-        return false;
-    QHash<QString, int> wanted;
-    for (const QString& k : keys)
-        ++wanted[k];
-    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
-        if (onPhone.value(it.key()) < it.value())
-            return false;
-    }
-    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
-        onPhone[it.key()] -= it.value();
-    return true;
-}
-
 // "$sms:" argument: date in milliseconds since 1970, direction, address,
 // text without object replacement characters, subject, attachment count.
 QString messageLine(const _MsgMessage& msg, qsizetype attachments)
@@ -108,32 +90,6 @@ AndroidRestoreMessagesThread::AndroidRestoreMessagesThread(AndroidDeviceInfo* ta
 }
 
 AndroidRestoreMessagesThread::~AndroidRestoreMessagesThread() = default;
-
-QByteArray AndroidRestoreMessagesThread::encodedImage(const QString& path, const QString& mime)
-{
-    // Only these two formats are scaled; the reader must not fall back to
-    // whatever the content looks like (a GIF would lose its animation).
-    QImage image;
-    for (const char* format : {"JPG", "PNG"}) {
-        QImageReader reader(path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
-    if (image.isNull())
-        return QByteArray();
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
-    if (!image.save(&buffer, png ? "PNG" : "JPG"))
-        return QByteArray();
-    return bytes;
-}
 
 void AndroidRestoreMessagesThread::run()
 {
@@ -177,6 +133,7 @@ void AndroidRestoreMessagesThread::restore()
         prepareImages(done + n);
         simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
         MsgMessageList sent;
+        QList<SentParts> sentParts;
         for (int i = 0; i < n; ++i) {
             jobreport::checkCanceled(progress);
             _MsgMessage* msg = messages.at(done++);
@@ -186,14 +143,17 @@ void AndroidRestoreMessagesThread::restore()
             // What the phone holds or was sent in this run is counted, not sent.
             if (!goes.at(done - 1))
                 continue;
-            if (sendMessage(*msg))
+            SentParts parts;
+            if (sendMessage(*msg, &parts)) {
                 sent.append(msg);
-            else
+                sentParts.append(parts);
+            } else {
                 ++unsent;
+            }
         }
         simpleprotocol::sendCommand(socket, QStringLiteral("$end:"), QString(), true, -1);
         simpleprotocol::expectCommand(socket, QStringLiteral("$batch:"), -1);
-        recordBatch(sent);
+        recordBatch(sent, sentParts);
     }
     simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
     finishRecording();
@@ -210,40 +170,127 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     IOS6MessageDb& store = cacheWriter->store();
     const int total = int(messages.size());
     goes.resize(total);
-    // What the cache says the phone holds, piece by piece: a message that
-    // went there before and came back with a load may be stored under other
-    // file names, and so under another logic hash.
-    QHash<QString, int> pieces;
-    int read = 0;
-    messagekeys::readStored(store, messagekeys::Stored::All, [&](const QString&, const QStringList& keys) {
-        // A cache of many messages takes a moment: Cancel is heard meanwhile.
-        if (++read % 4096 == 0)
-            jobreport::checkCanceled(progress);
-        for (const QString& k : keys)
-            ++pieces[k];
-    });
-    messagekeys::CanonicalAddresses canonical(store.countryDb().getCurCountry());
+    canonical = std::make_unique<messagekeys::CanonicalAddresses>(store.countryDb().getCurCountry());
+
+    // The pieces the phone will hold of each message once sent: its text and
+    // each part that can go, with the part itself.
+    struct SourcePiece {
+        QString key;
+        const _MsgAttachment* att = nullptr; // a media part's
+    };
     QStringList hashes;
-    QList<QStringList> keys;
-    QHash<QString, bool> onPhone; // by logic hash
+    QList<QList<SourcePiece>> sourcePieces;
     for (int i = 0; i < total; ++i) {
         if ((i + 1) % 4096 == 0)
             jobreport::checkCanceled(progress);
         const _MsgMessage* msg = messages.at(i);
         hashes.append(makeLogicHash(msg));
-        keys.append(pieceKeys(*msg, canonical));
-        if (onPhone.contains(hashes.last()))
+        const QString address = canonical->of(msg->handle->id);
+        QList<SourcePiece> pieces;
+        const QString text = removeObjReplacementChars(msg);
+        if (!text.isEmpty())
+            pieces.append({messagekeys::textKey(address, msg->date, msg->is_from_me, text), nullptr});
+        for (const _MsgAttachment* att : getAttachments(msg)) {
+            if (canSend(*att) && messagekeys::isMediaPart(att->mime_type))
+                pieces.append({messagekeys::mediaKey(address, msg->date, msg->is_from_me), att});
+        }
+        sourcePieces.append(pieces);
+    }
+    const QSet<QString> sourceHashes(hashes.cbegin(), hashes.cend());
+
+    // What the cache says the phone holds, piece by piece: a message that
+    // went there before and came back with a load may be stored under other
+    // file names, and so under another logic hash. A picture is held only
+    // with its bytes.
+    struct CachePiece {
+        messagekeys::PartBytes bytes;
+        QString name;
+        bool media = false;
+        bool taken = false;
+    };
+    QList<CachePiece> cached;
+    QHash<QString, QList<int>> byKey;
+    QHash<QString, QList<QList<int>>> byHash; // the stored messages of the source's logic hashes
+    int read = 0;
+    messagekeys::readStored(store, messagekeys::Stored::All,
+                            [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+                                // A cache of many messages takes a moment: Cancel is heard meanwhile.
+                                if (++read % 4096 == 0)
+                                    jobreport::checkCanceled(progress);
+                                QList<int> own;
+                                for (const messagekeys::Piece& piece : pieces) {
+                                    own.append(int(cached.size()));
+                                    byKey[piece.key].append(int(cached.size()));
+                                    cached.append({messagekeys::PartBytes(piece.path, piece.mime, piece.content),
+                                                   piece.name, piece.isMedia()});
+                                }
+                                if (sourceHashes.contains(hash))
+                                    byHash[hash].append(own);
+                            });
+
+    // The parts' files as they are and as they would go, each read once.
+    QHash<const _MsgAttachment*, messagekeys::PartBytes> sourceBytes;
+    const auto same = [&](CachePiece& piece, const SourcePiece& source) {
+        if (piece.taken || piece.media != (source.att != nullptr))
+            return false;
+        if (!source.att)
+            return true; // a text: its key is its content
+        auto it = sourceBytes.find(source.att);
+        if (it == sourceBytes.end())
+            it = sourceBytes.insert(
+                source.att,
+                messagekeys::PartBytes(source.att->localPath, source.att->mime_type, recordedContent(*source.att)));
+        const PartContent held = piece.bytes.asStored();
+        if (held.isKnown() && it->asStored().isKnown())
+            return it->holds(held);
+        // A file gone on one side: the name stands for the bytes.
+        return piece.name.compare(messagekeys::partName(sentName(*source.att), source.att->mime_type),
+                                  Qt::CaseInsensitive)
+            == 0;
+    };
+    // Takes for each of the message's pieces one the phone holds, among
+    // those of within (every piece when null), when it holds them all.
+    const auto take = [&](const QList<SourcePiece>& pieces, const QList<int>* within) {
+        if (pieces.isEmpty())
+            return within != nullptr;
+        QList<int> chosen;
+        for (const SourcePiece& source : pieces) {
+            int found = -1;
+            for (int index : within ? *within : byKey.value(source.key)) {
+                if (!chosen.contains(index) && same(cached[index], source)
+                    && (!within || byKey.value(source.key).contains(index))) {
+                    found = index;
+                    break;
+                }
+            }
+            if (found < 0)
+                return false;
+            chosen.append(found);
+        }
+        for (int index : chosen)
+            cached[index].taken = true;
+        return true;
+    };
+
+    QHash<QString, bool> onPhone; // by logic hash
+    // A stored copy of the same logic hash answers for its message first,
+    // when it holds the message's bytes.
+    for (int i = 0; i < total; ++i) {
+        if (onPhone.contains(hashes.at(i)))
             continue;
-        const bool stored = store.findMessageByLogicHash(hashes.last()) != 0;
-        onPhone.insert(hashes.last(), stored);
-        // The stored copy answers for this message alone.
-        if (stored)
-            takePieces(pieces, keys.last());
+        bool stored = false;
+        for (const QList<int>& copy : byHash.value(hashes.at(i))) {
+            if (take(sourcePieces.at(i), &copy)) {
+                stored = true;
+                break;
+            }
+        }
+        onPhone.insert(hashes.at(i), stored);
     }
     for (int i = 0; i < total; ++i) {
         bool& known = onPhone[hashes.at(i)];
         if (!known)
-            known = takePieces(pieces, keys.at(i));
+            known = take(sourcePieces.at(i), nullptr);
     }
     QSet<QString> seen;
     for (int i = 0; i < total; ++i) {
@@ -256,20 +303,6 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     }
 }
 
-QStringList AndroidRestoreMessagesThread::pieceKeys(const _MsgMessage& msg, messagekeys::CanonicalAddresses& canonical)
-{
-    // As the phone will hold it: the counterpart's address as a load makes
-    // it canonical, the text without place holders, the parts that go under
-    // the names they go under.
-    QList<messagekeys::Part> parts;
-    for (const _MsgAttachment* att : getAttachments(&msg)) {
-        if (canSend(*att))
-            parts.append({sentName(*att), att->mime_type});
-    }
-    return messagekeys::keys(canonical.of(msg.handle->id), msg.date, msg.is_from_me, removeObjReplacementChars(&msg),
-                             parts);
-}
-
 void AndroidRestoreMessagesThread::prepareImages(int first)
 {
     const int end = qMin(first + kBatchSize, int(messages.size()));
@@ -278,9 +311,7 @@ void AndroidRestoreMessagesThread::prepareImages(int first)
             continue;
         for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
             if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
-                images.insert(
-                    att,
-                    QtConcurrent::run(&AndroidRestoreMessagesThread::encodedImage, att->localPath, att->mime_type));
+                images.insert(att, QtConcurrent::run(&messagekeys::encodedImage, att->localPath, att->mime_type));
         }
     }
 }
@@ -296,7 +327,7 @@ void AndroidRestoreMessagesThread::handshake()
     simpleprotocol::sendCommand(socket, QStringLiteral("$defsmsapp:"), QString(), true, -1);
 }
 
-bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg)
+bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg, SentParts* sent)
 {
     // The "$sms:" line announces how many attachments follow: decide first.
     QList<const _MsgAttachment*> sendable;
@@ -311,34 +342,45 @@ bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg)
         return false;
     simpleprotocol::sendCommand(socket, QStringLiteral("$sms:"), messageLine(msg, sendable.size()), !sendable.isEmpty(),
                                 -1);
-    for (const _MsgAttachment* att : std::as_const(sendable))
-        sendAttachment(*att);
+    // The key the phone's copy of each picture will be found under.
+    const QString mediaKey = messagekeys::mediaKey(canonical->of(msg.handle->id), msg.date, msg.is_from_me);
+    for (const _MsgAttachment* att : std::as_const(sendable)) {
+        const PartContent content = sendAttachment(*att);
+        if (messagekeys::isMediaPart(att->mime_type) && content.isKnown())
+            sent->append({mediaKey, content});
+    }
     return true;
 }
 
-void AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& att)
+PartContent AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& att)
 {
     jobreport::checkCanceled(progress);
     const QString name = sentName(att);
     simpleprotocol::sendCommand(socket, QStringLiteral("$atta:"), att.mime_type + QLatin1Char(',') + name, true, -1);
-    bool sent = false;
-    if (att.mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive)) {
+    PartContent sent;
+    if (messagekeys::isReencoded(att.mime_type)) {
         // Prepared in the pool, unless one attachment serves two messages.
-        const QByteArray image
-            = images.contains(&att) ? images.take(&att).result() : encodedImage(att.localPath, att.mime_type);
+        const QByteArray image = images.contains(&att) ? images.take(&att).result()
+                                                       : messagekeys::encodedImage(att.localPath, att.mime_type);
         if (!image.isEmpty()) {
             sendDataLine(image);
-            sent = true;
+            sent = contentOfBytes(image);
         }
     }
     // Anything that is not a picture we can scale goes as it is.
-    if (!sent && !sendFile(att.localPath))
-        leftOut.append(name);
+    if (!sent.isKnown()) {
+        PartHasher hasher;
+        if (sendFile(att.localPath, &hasher))
+            sent = hasher.result();
+        else
+            leftOut.append(name);
+    }
     simpleprotocol::sendCommand(socket, QStringLiteral("."), QString(), true, -1);
     simpleprotocol::expectCommand(socket, QStringLiteral("."), -1);
+    return sent;
 }
 
-bool AndroidRestoreMessagesThread::sendFile(const QString& path)
+bool AndroidRestoreMessagesThread::sendFile(const QString& path, PartHasher* hasher)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -356,6 +398,7 @@ bool AndroidRestoreMessagesThread::sendFile(const QString& path)
         if (n == 0)
             return true;
         sendDataLine(QByteArray::fromRawData(block.constData(), n));
+        hasher->addData(QByteArrayView(block.constData(), n));
         sent += n;
         if (progress)
             progress->postUpdateProgress(
@@ -371,54 +414,75 @@ void AndroidRestoreMessagesThread::sendDataLine(const QByteArray& bytes)
     simpleprotocol::writeData(socket, line.constData(), line.size(), false, -1);
 }
 
-void AndroidRestoreMessagesThread::recordBatch(const MsgMessageList& acknowledged)
+void AndroidRestoreMessagesThread::recordBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sent)
 {
     // The cache is written on a thread of its own while the next batch goes
     // out; batches are written one after the other, in order.
     finishRecording();
-    recording = QtConcurrent::run(&recorder, [this, acknowledged] {
+    recording = QtConcurrent::run(&recorder, [this, acknowledged, sent] {
         try {
-            writeBatch(acknowledged);
+            writeBatch(acknowledged, sent);
         } catch (const std::exception& e) {
             recordError = QString::fromUtf8(e.what());
         }
     });
 }
 
-void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged)
+void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sentParts)
 {
     if (acknowledged.isEmpty())
         return;
     IOS6MessageDb& store = cacheWriter->store();
     // The next load records what the phone gives back of these as the
-    // messages written here (see messagekeys). A run that records nothing
-    // adds no table.
+    // messages written here, by what each picture was sent as (see
+    // messagekeys). A run that records nothing adds no table.
     if (!sentTableMade) {
         store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
                                .arg(QLatin1String(messagekeys::kSentTable)));
+        store.executeThrow(
+            QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS %1(hash TEXT, piece TEXT, total_bytes INTEGER, content_hash TEXT)")
+                .arg(QLatin1String(messagekeys::kSentPartTable)));
         sentTableMade = true;
     }
     Sqlite3Sql sent(
         QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagekeys::kSentTable)));
-    for (const _MsgMessage* m : acknowledged) {
+    Sqlite3Sql part(QStringLiteral("insert into %1(hash, piece, total_bytes, content_hash) values(?,?,?,?)")
+                        .arg(QLatin1String(messagekeys::kSentPartTable)));
+    for (qsizetype i = 0; i < acknowledged.size(); ++i) {
+        const _MsgMessage* m = acknowledged.at(i);
         const QString hash = makeLogicHash(m);
-        sent.clearParams();
-        sent.addTextParam(hash);
-        store.executeThrow(sent);
+        QString stored;
         if (m->chat) {
-            cacheWriter->write(*m, hash);
-            continue;
+            stored = cacheWriter->write(*m, hash).logicHash;
+        } else {
+            // A message whose conversation is missing from its store: the
+            // phone files it under its counterpart, and so does the cache
+            // (the writer would drop it, and a later transfer would send it
+            // again).
+            _MsgHandle handle;
+            _MsgChat chat;
+            makeSmsChat(m->handle->id, m->handle->_ct_name, &handle, &chat);
+            _MsgMessage filed = *m;
+            filed.handle = &handle;
+            filed.chat = &chat;
+            stored = cacheWriter->write(filed, hash).logicHash;
         }
-        // A message whose conversation is missing from its store: the phone
-        // files it under its counterpart, and so does the cache (the writer
-        // would drop it, and a later transfer would send it again).
-        _MsgHandle handle;
-        _MsgChat chat;
-        makeSmsChat(m->handle->id, m->handle->_ct_name, &handle, &chat);
-        _MsgMessage filed = *m;
-        filed.handle = &handle;
-        filed.chat = &chat;
-        cacheWriter->write(filed, hash);
+        // Under the logic hash the cache gave it, which may differ from the
+        // source's where another message of the cache held that one.
+        if (stored.isEmpty())
+            stored = hash;
+        sent.clearParams();
+        sent.addTextParam(stored);
+        store.executeThrow(sent);
+        for (const auto& [piece, content] : sentParts.value(i)) {
+            part.clearParams();
+            part.addTextParam(stored);
+            part.addTextParam(piece);
+            part.addInt64Param(content.size);
+            part.addTextParam(content.digest);
+            store.executeThrow(part);
+        }
     }
 }
 

@@ -12,7 +12,11 @@
 // part goes under the name the phone it came from gave it, and the cache
 // knows a message also by what the phone keeps of it (messagekeys): one
 // that a load stored back from the phone under file names of its own is
-// not sent again either.
+// not sent again either. A picture counts as held only where the cache
+// holds its bytes, as they are or as a transfer sends them: another picture
+// of the same name, number and second does not stand for it. What each
+// picture was sent as is noted in the cache, for the next load to know it
+// by.
 //
 // The cache learns a batch only from the phone's acknowledgement; the run's
 // one cache transaction is committed also after a cancel or a failure of
@@ -28,6 +32,7 @@
 #pragma once
 
 #include "messagestore/msgrecords.h"
+#include "messagestore/partcontent.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -54,8 +59,6 @@ public:
     static constexpr int kBatchSize = 100;
     // Bytes of a file per data line.
     static constexpr qint64 kBlockBytes = 0x80000;
-    // Longer side of a picture on the phone.
-    static constexpr int kMaxImageSide = 1080;
 
     // target and progress are not owned; the records stay the caller's and
     // must not change or go until the job has ended.
@@ -63,35 +66,31 @@ public:
                                  QObject* parent = nullptr);
     ~AndroidRestoreMessagesThread() override;
 
-    // The bytes a picture travels as: scaled to kMaxImageSide on its longer
-    // side when larger, encoded as PNG for a MIME type ending in "png", else
-    // as JPEG. Empty when the file decodes neither as JPEG nor as PNG.
-    static QByteArray encodedImage(const QString& path, const QString& mime);
-
 protected:
     void run() override;
 
 private:
     void restore();
+    // What the message's media parts were sent as: each piece's key and
+    // the bytes' content.
+    using SentParts = QList<std::pair<QString, PartContent>>;
     // Fills goes and held.
     void decideWhatGoes();
-    // The keys of the pieces the phone will hold of the message once sent
-    // (see messagekeys).
-    QStringList pieceKeys(const _MsgMessage& msg, messagekeys::CanonicalAddresses& canonical);
     void handshake();
     // False when nothing of the message could be sent (it is not sent).
-    bool sendMessage(const _MsgMessage& msg);
-    void sendAttachment(const _MsgAttachment& att);
+    bool sendMessage(const _MsgMessage& msg, SentParts* sent);
+    // What was sent of the attachment's data (unknown: nothing).
+    PartContent sendAttachment(const _MsgAttachment& att);
     // The file's bytes as Base64 lines of kBlockBytes; false when it does
     // not open.
-    bool sendFile(const QString& path);
+    bool sendFile(const QString& path, PartHasher* hasher);
     void sendDataLine(const QByteArray& bytes);
     // Starts encoding the pictures of the batch from first on in the thread
     // pool.
     void prepareImages(int first);
     // Hands the batch to the cache's thread (after the previous batch).
-    void recordBatch(const MsgMessageList& acknowledged);
-    void writeBatch(const MsgMessageList& acknowledged);
+    void recordBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sent);
+    void writeBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sent);
     // Waits for the cache's thread; throws what failed there.
     void finishRecording();
     // Commits the run's cache transaction and closes the store.
@@ -111,7 +110,8 @@ private:
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written
     QString recordError; // why the cache could not be written
-    bool sentTableMade = false; // the cache has its table of sent messages (cache's thread only)
+    bool sentTableMade = false; // the cache has its tables of sent messages (cache's thread only)
+    std::unique_ptr<messagekeys::CanonicalAddresses> canonical; // addresses as a load makes them
     bool switched = false; // the phone asked to become the default SMS app
     int unsent = 0; // messages of which nothing could be sent
     int held = 0; // messages the phone held before the run, as its cache knows it

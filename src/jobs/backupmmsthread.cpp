@@ -3,11 +3,19 @@
 #include "jobs/backupcheck.h"
 #include "messagestore/exportmessagesdb.h"
 #include "shell/core/jobreport.h"
+#include "shell/core/plaintext.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <stdexcept>
+
+namespace {
+
+// Names listed in the result; the rest is counted.
+constexpr int kMaxNamesShown = 10;
+
+} // namespace
 
 BackupMMSThread::BackupMMSThread(const QDir& targetDir, const QString& countryCode, const MsgMessageList& messages,
                                  JobReport* progress, QObject* parent)
@@ -48,7 +56,6 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
     ExportMessagesDb writer(targetDir, countryCode);
     const int total = int(messages.size());
     int done = 0;
-    int missingFiles = 0;
     int withoutChat = 0;
     writer.begin();
     for (const _MsgMessage* m : std::as_const(messages)) {
@@ -65,10 +72,8 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
         // does not commit can take them away again.
         QStringList fresh;
         for (const _MsgAttachment* att : getAttachments(m)) {
-            if (att->localPath.isEmpty() || !QFileInfo(att->localPath).isFile()) {
-                ++missingFiles;
+            if (att->localPath.isEmpty() || !QFileInfo(att->localPath).isFile())
                 continue;
-            }
             const QString target = writer.store().attachmentLocalPath(att->filename);
             if (!target.isEmpty() && !QFileInfo::exists(target) && !fresh.contains(target))
                 fresh.append(target);
@@ -88,11 +93,18 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
     copiedFiles->clear();
 
     QString result = tr("IDS_SUC_BACKUP_%1_MMS").arg(done);
-    const int notCopied = missingFiles + writer.skippedAttachmentCopies();
     if (withoutChat > 0)
         result += QLatin1Char('\n') + tr("IDS_BACKUP_MMS_NO_CHAT_%1").arg(withoutChat);
-    if (notCopied > 0)
-        result += QLatin1Char('\n') + tr("IDS_BACKUP_MMS_FILES_NOT_COPIED_%1").arg(notCopied);
+    // Every part the folder lacks after the run, also of messages it held
+    // before (a later run with the file at hand copies it in), by name.
+    const QStringList& missing = writer.partsMissing();
+    if (!missing.isEmpty()) {
+        QStringList names = missing.mid(0, kMaxNamesShown);
+        if (missing.size() > kMaxNamesShown)
+            names.append(QStringLiteral("\u2026"));
+        result += QLatin1Char('\n')
+            + tr("IDS_BACKUP_MMS_FILES_NOT_COPIED_%1_%2").arg(missing.size()).arg(names.join(QStringLiteral(", ")));
+    }
     if (progress)
-        progress->postSucceed(result);
+        progress->postSucceed(asPlainText(result));
 }

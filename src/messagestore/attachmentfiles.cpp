@@ -332,7 +332,8 @@ QString AttachmentFiles::stage(const QString& target)
     return entry.path;
 }
 
-AttachmentFiles::Result AttachmentFiles::place(const QString& source, const QString& target, bool take, QString* error)
+AttachmentFiles::Result AttachmentFiles::place(const QString& source, const QString& target, bool take, QString* error,
+                                               PartContent* copied)
 {
     if (QFileInfo::exists(target))
         return Result::TargetExists;
@@ -359,7 +360,7 @@ AttachmentFiles::Result AttachmentFiles::place(const QString& source, const QStr
     const QString temp = temporaryFor(target, &entry.madeFolder, error);
     if (temp.isEmpty())
         return Result::Failed;
-    if (!copyBeside(source, temp, target, error)) {
+    if (!copyBeside(source, temp, target, error, copied)) {
         const bool exists = QFileInfo::exists(target);
         if (!entry.madeFolder.isEmpty())
             removeEmptyFolders(QFileInfo(target).absolutePath(), entry.madeFolder);
@@ -369,7 +370,8 @@ AttachmentFiles::Result AttachmentFiles::place(const QString& source, const QStr
     return Result::Placed;
 }
 
-bool AttachmentFiles::copyBeside(const QString& source, const QString& temp, const QString& target, QString* error)
+bool AttachmentFiles::copyBeside(const QString& source, const QString& temp, const QString& target, QString* error,
+                                 PartContent* copied)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -382,7 +384,8 @@ bool AttachmentFiles::copyBeside(const QString& source, const QString& temp, con
         return false;
     }
     QByteArray chunk(kCopyChunk, Qt::Uninitialized);
-    qint64 copied = 0;
+    qint64 bytesCopied = 0;
+    PartHasher hasher;
     bool ok = true;
     for (;;) {
         const qint64 n = in.read(chunk.data(), kCopyChunk);
@@ -393,10 +396,12 @@ bool AttachmentFiles::copyBeside(const QString& source, const QString& temp, con
             ok = false;
             break;
         }
-        copied += n;
+        if (copied)
+            hasher.addData(QByteArrayView(chunk.constData(), n));
+        bytesCopied += n;
     }
     out.close();
-    if (ok && (out.error() != QFileDevice::NoError || copied != in.size())) {
+    if (ok && (out.error() != QFileDevice::NoError || bytesCopied != in.size())) {
         *error = out.error() != QFileDevice::NoError ? out.errorString() : QStringLiteral("the source changed size");
         ok = false;
     }
@@ -413,6 +418,8 @@ bool AttachmentFiles::copyBeside(const QString& source, const QString& temp, con
     }
     if (!ok)
         QFile::remove(temp);
+    else if (copied)
+        *copied = hasher.result();
     return ok;
 }
 

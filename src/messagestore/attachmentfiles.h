@@ -20,6 +20,8 @@
 // files it records that are still as noted, and nothing else.
 #pragma once
 
+#include "messagestore/partcontent.h"
+
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -55,8 +57,10 @@ public:
     // set the file is the caller's to give: it is renamed to target when it
     // lies in target's folder (a staged file does); otherwise it is copied
     // to a temporary name beside target, which is then renamed to target.
-    // A copy keeps the source's permissions. Failed sets *error.
-    Result place(const QString& source, const QString& target, bool take, QString* error);
+    // A copy keeps the source's permissions. Failed sets *error. A copy
+    // also tells in *copied (when given) what the bytes copied hold.
+    Result place(const QString& source, const QString& target, bool take, QString* error,
+                 PartContent* copied = nullptr);
 
     // One flush of the file system for everything placed since the last
     // one. Throws std::runtime_error when the flush fails.
@@ -115,7 +119,8 @@ private:
     // folder made (the outermost folder made in *made). Empty on failure
     // (*error set).
     QString temporaryFor(const QString& target, QString* made, QString* error);
-    bool copyBeside(const QString& source, const QString& temp, const QString& target, QString* error);
+    bool copyBeside(const QString& source, const QString& temp, const QString& target, QString* error,
+                    PartContent* copied);
     // Journal lines; each true when written, or when its path lies outside
     // the attachment folder (nothing is noted there).
     bool noteTemporary(const QString& temp, const QString& made);

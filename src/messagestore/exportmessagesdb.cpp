@@ -1,5 +1,7 @@
 #include "exportmessagesdb.h"
 
+#include "shell/core/fileutils.h"
+
 #include <QDebug>
 #include <QFileInfo>
 
@@ -213,22 +215,39 @@ qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
     return id;
 }
 
+// One attachment of a message being written: a copy the writer may give
+// another name or guid, and what its file holds once that was needed.
+struct ExportMessagesDb::Part {
+    _MsgAttachment att;
+    PartContent content;
+    bool contentRead = false;
+    qint64 reuseRow = 0; // an attachment row of the store that is this file
+    int stored = -1; // the stored part it is (see findSame)
+};
+
+// A stored message and its parts.
+struct ExportMessagesDb::Stored {
+    qint64 rowid = 0;
+    QList<IOS6MessageDb::StoredAttachment> parts;
+};
+
 void ExportMessagesDb::write(const _MsgMessage& msg)
 {
     write(msg, makeLogicHash(&msg));
 }
 
-void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
+ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
 {
+    Written written;
     if (msg.item_type != 0 && !m_db.hasItemTypeColumn())
-        return;
+        return written;
     if (!msg.chat) {
         qDebug() << "IOS6RestoreMessagesThread skip message with empty chat.";
-        return;
+        return written;
     }
     if (msg.chat->ROWID <= kUnknownChatRowid) {
         qDebug() << "IOS6RestoreMessagesThread skip message with unknown chat.";
-        return;
+        return written;
     }
 
     qint64 chatId = m_db.findChatByGuid(msg.chat->guid);
@@ -237,49 +256,280 @@ void ExportMessagesDb::write(const _MsgMessage& msg, const QString& logicHash)
 
     const qint64 senderId = msg.handle ? ensureHandle(*msg.handle, chatId) : 0;
 
-    qint64 messageId = mayExist(Key::LogicHash, logicHash) ? m_db.findMessageByLogicHash(logicHash) : 0;
-    if (messageId == 0 && mayExist(Key::MessageGuid, msg.guid))
-        messageId = m_db.findMessageByGuid(msg.guid);
-    // A message the store held before this unit keeps the attachments it
-    // was stored with: the same message from another producer names its
-    // pictures by other guids, and adding those would show every picture
-    // twice. (Two messages of one unit that the look-ups take for one keep
-    // the pictures of both, as before.)
-    const bool known
-        = messageId != 0 && !(m_unit.isActive() && messageId > m_lastRowidBefore) && m_db.hasAttachments(messageId);
-    if (messageId == 0) {
-        const qint64 otherId = msg.otherHandle ? ensureHandle(*msg.otherHandle, chatId) : 0;
-        messageId = m_db.insertMessage(msg, senderId, otherId, logicHash);
-        noteInserted(Key::LogicHash, logicHash);
-        noteInserted(Key::MessageGuid, msg.guid);
-        m_db.joinChatMessage(chatId, messageId);
-        if (!m_unit.isActive()) {
-            m_db.updateChatLast(chatId, msg.date);
-        } else {
-            // Written once per chat by commit(): the same newest date as one
-            // update per message, without rewriting the chat's index entry
-            // each time.
-            auto last = m_chatLast.find(chatId);
-            if (last == m_chatLast.end())
-                m_chatLast.insert(chatId, msg.date);
-            else if (msg.date > *last)
-                *last = msg.date;
+    QList<Part> parts;
+    for (const _MsgAttachment* att : getAttachments(&msg))
+        parts.append(Part {*att, PartContent(), false, 0, -1});
+
+    Stored stored;
+    written.rowid = findSame(msg, logicHash, senderId, parts, &stored);
+    if (written.rowid != 0) {
+        written.logicHash = m_db.logicHashOf(written.rowid);
+        if (written.logicHash.isEmpty())
+            written.logicHash = logicHash;
+        // The store holds the message: only a file it lacks is copied in.
+        for (Part& part : parts) {
+            if (part.stored < 0)
+                continue;
+            completeStoredPart(part, stored.parts[part.stored]);
+            if (!QFileInfo::exists(m_db.attachmentLocalPath(stored.parts.at(part.stored).filename))) {
+                ++written.partsMissing;
+                notePartMissing(stored.parts.at(part.stored).filename);
+            }
         }
+        if (isGroupChat(msg.chat) && msg.handle)
+            m_db.setLastAddressedHandle(chatId, msg.handle->id);
+        return written;
     }
 
-    if (isGroupChat(msg.chat) && msg.handle)
-        m_db.setLastAddressedHandle(chatId, msg.handle->id);
+    // A new message: with names and guids of its own where another message
+    // or file holds the given ones.
+    _MsgMessage copy = msg;
+    written.logicHash = logicHash;
+    makeDistinct(copy, parts, &written.logicHash);
+    const qint64 otherId = copy.otherHandle ? ensureHandle(*copy.otherHandle, chatId) : 0;
+    const qint64 messageId = m_db.insertMessage(copy, senderId, otherId, written.logicHash);
+    noteInserted(Key::LogicHash, written.logicHash);
+    noteInserted(Key::MessageGuid, copy.guid);
+    noteInserted(Key::HandleDate, QStringLiteral("%1:%2").arg(senderId).arg(copy.date));
+    m_db.joinChatMessage(chatId, messageId);
+    if (!m_unit.isActive()) {
+        m_db.updateChatLast(chatId, copy.date);
+    } else {
+        // Written once per chat by commit(): the same newest date as one
+        // update per message, without rewriting the chat's index entry each
+        // time.
+        auto last = m_chatLast.find(chatId);
+        if (last == m_chatLast.end())
+            m_chatLast.insert(chatId, copy.date);
+        else if (copy.date > *last)
+            *last = copy.date;
+    }
+    if (isGroupChat(copy.chat) && copy.handle)
+        m_db.setLastAddressedHandle(chatId, copy.handle->id);
 
-    for (const _MsgAttachment* att : getAttachments(&msg)) {
-        writeAttachmentFile(*att, !known);
-        if (known)
-            continue;
-        qint64 attId = mayExist(Key::AttachmentGuid, att->guid) ? m_db.findAttachmentByGuid(*att) : 0;
+    for (Part& part : parts) {
+        if (!writeAttachmentFile(part)) {
+            ++written.partsMissing;
+            notePartMissing(part.att.filename);
+        }
+        qint64 attId = part.reuseRow;
         if (attId == 0) {
-            attId = m_db.insertAttachment(*att);
-            noteInserted(Key::AttachmentGuid, att->guid);
+            const PartContent content = part.contentRead ? part.content : recordedContent(part.att);
+            part.att.content_hash = content.digest;
+            part.att.total_bytes = content.isKnown() ? content.size : part.att.total_bytes;
+            attId = m_db.insertAttachment(part.att);
+            noteInserted(Key::AttachmentGuid, part.att.guid);
         }
         m_db.joinMessageAttachment(messageId, attId);
+    }
+    written.rowid = messageId;
+    written.inserted = true;
+    return written;
+}
+
+namespace {
+
+QString lowerFileName(const QString& filename)
+{
+    return filename.section(QLatin1Char('/'), -1).toLower();
+}
+
+QString withoutPlaceholders(QString text)
+{
+    text.remove(QChar(QChar::ObjectReplacementCharacter));
+    return text;
+}
+
+} // namespace
+
+qint64 ExportMessagesDb::findSame(const _MsgMessage& msg, const QString& logicHash, qint64 senderId,
+                                  QList<Part>& incoming, Stored* stored)
+{
+    QList<qint64> tried;
+    const auto same = [&](qint64 rowid) {
+        if (rowid == 0 || tried.contains(rowid))
+            return false;
+        tried.append(rowid);
+        stored->rowid = rowid;
+        stored->parts = m_db.attachmentsOf(rowid);
+        return sameParts(incoming, *stored);
+    };
+    if (mayExist(Key::LogicHash, logicHash)) {
+        for (qint64 rowid : m_db.findMessagesByLogicHash(logicHash)) {
+            if (same(rowid))
+                return rowid;
+        }
+    }
+    if (mayExist(Key::MessageGuid, msg.guid) && same(m_db.findMessageByGuid(msg.guid)))
+        return stored->rowid;
+    // The same parts under other names: another message of its
+    // correspondent, time, direction and text.
+    if (incoming.isEmpty() || msg.item_type != 0
+        || !mayExist(Key::HandleDate, QStringLiteral("%1:%2").arg(senderId).arg(msg.date)))
+        return 0;
+    const QString text = withoutPlaceholders(msg.text);
+    for (const IOS6MessageDb::MessageAt& at : m_db.messagesAt(senderId, msg.date)) {
+        if (at.itemType == 0 && (at.isFromMe != 0) == (msg.is_from_me != 0) && withoutPlaceholders(at.text) == text
+            && same(at.rowid))
+            return at.rowid;
+    }
+    return 0;
+}
+
+bool ExportMessagesDb::sameParts(QList<Part>& incoming, Stored& stored)
+{
+    for (Part& part : incoming)
+        part.stored = -1;
+    // A message without parts is known by its logic hash or guid alone.
+    if (incoming.isEmpty())
+        return true;
+    if (incoming.size() != stored.parts.size())
+        return false;
+    QList<bool> used(stored.parts.size(), false);
+    // The same bytes first, then the same name where the bytes of one side
+    // are not known.
+    for (Part& part : incoming) {
+        const PartContent content = contentOf(part);
+        if (!content.isKnown())
+            continue;
+        for (qsizetype j = 0; j < stored.parts.size(); ++j) {
+            if (!used.at(j) && contentOf(stored.parts[j]) == content) {
+                used[j] = true;
+                part.stored = int(j);
+                break;
+            }
+        }
+    }
+    for (Part& part : incoming) {
+        if (part.stored >= 0)
+            continue;
+        const QString name = lowerFileName(part.att.filename);
+        for (qsizetype j = 0; j < stored.parts.size(); ++j) {
+            if (used.at(j) || lowerFileName(stored.parts.at(j).filename) != name)
+                continue;
+            if (contentOf(part).isKnown() && contentOf(stored.parts[j]).isKnown())
+                continue;
+            used[j] = true;
+            part.stored = int(j);
+            break;
+        }
+        if (part.stored < 0)
+            return false;
+    }
+    return true;
+}
+
+PartContent ExportMessagesDb::contentOf(Part& part)
+{
+    if (!part.contentRead) {
+        part.contentRead = true;
+        part.content = recordedContent(part.att);
+        if (!part.content.isKnown() && !part.att.localPath.isEmpty()) {
+            auto known = m_sourceContent.constFind(part.att.localPath);
+            if (known == m_sourceContent.constEnd())
+                known = m_sourceContent.insert(part.att.localPath, contentOfFile(part.att.localPath));
+            part.content = *known;
+        }
+    }
+    return part.content;
+}
+
+PartContent ExportMessagesDb::contentOf(IOS6MessageDb::StoredAttachment& stored)
+{
+    if (!stored.content.isKnown() && !stored.fileRead) {
+        stored.fileRead = true;
+        stored.content = contentOfFile(m_db.attachmentLocalPath(stored.filename));
+        // Read once: the row keeps it for the next look.
+        if (stored.content.isKnown())
+            m_db.recordContent(stored.rowid, stored.content);
+    }
+    return stored.content;
+}
+
+void ExportMessagesDb::makeDistinct(_MsgMessage& msg, QList<Part>& parts, QString* logicHash)
+{
+    const auto tagOf = [this](Part& part) {
+        const PartContent content = contentOf(part);
+        return QLatin1Char('-')
+            + (content.isKnown() ? content.tag() : makeGuidFromData(part.att.guid.toUtf8()).left(8).toLower());
+    };
+    const auto tagged = [](const QString& filename, const QString& tag) {
+        const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
+        return filename.left(slash + 1) + fileNameWithTag(filename.mid(slash + 1), tag);
+    };
+    // A file of another row under the part's path: a name of its own.
+    const auto freePath = [&](Part& part) {
+        for (int n = 1;; ++n) {
+            const QString target = m_db.attachmentLocalPath(part.att.filename);
+            if (target.isEmpty() || !QFileInfo::exists(target) || target == part.att.localPath)
+                return;
+            const PartContent there = contentOfFile(target);
+            if (there.isKnown() && there == contentOf(part))
+                return; // the same file: shared
+            part.att.filename = tagged(part.att.filename, n == 1 ? tagOf(part) : tagOf(part) + QString::number(n));
+        }
+    };
+    QStringList originalNames;
+    for (Part& part : parts) {
+        originalNames.append(part.att.filename);
+        if (mayExist(Key::AttachmentGuid, part.att.guid)) {
+            IOS6MessageDb::StoredAttachment other = m_db.attachmentByGuid(part.att.guid);
+            if (other.rowid != 0) {
+                const PartContent content = contentOf(part);
+                if (content.isKnown() ? contentOf(other) == content
+                                      : lowerFileName(other.filename) == lowerFileName(part.att.filename)) {
+                    // The store holds this file under this guid: the row serves both.
+                    part.reuseRow = other.rowid;
+                    part.att.filename = other.filename;
+                    continue;
+                }
+                const QString oldGuid = part.att.guid;
+                part.att.guid = makeGuidFromData((oldGuid + QLatin1Char(':') + tagOf(part)).toUtf8());
+                if (m_db.findAttachmentByGuid(part.att) != 0)
+                    part.att.guid = newMsgGuid();
+                if (parts.size() == 1 && msg.attributedBody == makeAttributedBody(oldGuid))
+                    msg.attributedBody = makeAttributedBody(part.att.guid);
+            }
+        }
+        freePath(part);
+    }
+
+    QHash<QString, _MsgAttachment*> named;
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        named.insert(QString::number(i), &parts[i].att);
+    const auto hashNow = [&] {
+        _MsgMessage probe = msg;
+        probe.attachments = named;
+        return makeLogicHash(&probe);
+    };
+    bool renamed = false;
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        renamed = renamed || parts.at(i).att.filename != originalNames.at(i);
+    if (renamed)
+        *logicHash = hashNow();
+    // One logic hash names one message: the parts' names tell this one apart.
+    for (int n = 1;
+         !parts.isEmpty() && mayExist(Key::LogicHash, *logicHash) && m_db.findMessageByLogicHash(*logicHash) != 0;
+         ++n) {
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            Part& part = parts[i];
+            if (part.reuseRow != 0)
+                continue;
+            const QString tag = n == 1 ? tagOf(part) : tagOf(part) + QString::number(n);
+            part.att.filename = tagged(originalNames.at(i), tag);
+            freePath(part);
+        }
+        *logicHash = hashNow();
+        if (n > 100)
+            break; // only a store that holds every name tried: keep the last
+    }
+    if (mayExist(Key::MessageGuid, msg.guid) && m_db.findMessageByGuid(msg.guid) != 0) {
+        QString contents;
+        for (Part& part : parts)
+            contents += QLatin1Char(':') + contentOf(part).digest;
+        msg.guid = makeGuidFromData((msg.guid + contents).toUtf8());
+        if (m_db.findMessageByGuid(msg.guid) != 0)
+            msg.guid = newMsgGuid();
     }
 }
 
@@ -291,26 +541,48 @@ QString ExportMessagesDb::stageAttachment(const QString& filename)
     return m_files.stage(target);
 }
 
-void ExportMessagesDb::writeAttachmentFile(const _MsgAttachment& att, bool place)
+void ExportMessagesDb::completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored)
 {
-    if (att.localPath.isEmpty() || !QFileInfo(att.localPath).isFile())
+    const QString target = m_db.attachmentLocalPath(stored.filename);
+    if (target.isEmpty() || QFileInfo::exists(target))
         return;
-    const QString target = m_db.attachmentLocalPath(att.filename);
+    if (writeAttachmentFile(part, stored.filename) && !stored.content.isKnown() && contentOf(part).isKnown())
+        m_db.recordContent(stored.rowid, contentOf(part));
+}
+
+void ExportMessagesDb::notePartMissing(const QString& filename)
+{
+    m_partsMissing.append(filename.section(QLatin1Char('/'), -1));
+}
+
+bool ExportMessagesDb::writeAttachmentFile(Part& part, const QString& filename)
+{
+    const _MsgAttachment& att = part.att;
+    const QString target = m_db.attachmentLocalPath(filename.isEmpty() ? att.filename : filename);
     if (target.isEmpty()) {
         ++m_skippedCopies;
         qWarning() << "attachment not copied: its path leaves the store folder:" << att.filename;
-        return;
+        return false;
     }
-    if (!place)
-        return;
+    if (QFileInfo::exists(target))
+        return true;
+    if (att.localPath.isEmpty() || !QFileInfo(att.localPath).isFile())
+        return false;
     QString error;
-    if (m_files.place(att.localPath, target, m_takesLocalFiles, &error) == AttachmentFiles::Result::Failed) {
+    PartContent copied;
+    const AttachmentFiles::Result placed = m_files.place(att.localPath, target, m_takesLocalFiles, &error, &copied);
+    if (placed == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;
         qWarning() << "attachment not copied:" << att.localPath << "->" << target << error;
+    } else if (copied.isKnown() && !part.contentRead) {
+        // Read while copied: what the row records of it.
+        part.content = copied;
+        part.contentRead = true;
     }
     if (!m_unit.isActive()) {
         // Without a transaction the row goes in at once: so does the file.
         m_files.sync();
         m_files.commit();
     }
+    return placed != AttachmentFiles::Result::Failed;
 }

@@ -2,6 +2,20 @@
 // attachment files into the message store of a folder, leaving out what the
 // store already holds. The one way messages enter a store.
 //
+// A message is the one the store holds when its pictures and other parts
+// are the same bytes (PartContent), never merely the same names: one with
+// the same logic hash or guid whose parts differ is another message, and
+// one of the same correspondent, time, direction and text whose parts are
+// the same bytes is this one under other names. A part whose bytes are
+// known on neither side (its file missing on both) is taken by its name.
+// A new message whose logic hash or guid another message holds is stored
+// under names and guids of its own: its parts' file names get a tag made
+// from their bytes ("photo-1a2b3c4d.jpg"), which gives it a logic hash of
+// its own, so that one logic hash never names two messages of a store. A
+// part whose file name or guid is taken by another file is told apart the
+// same way. For a message the store holds already, a part whose file the
+// store lacks is copied in from the message given.
+//
 // begin() first removes what a writer that was killed half-way left in the
 // store's attachment folder, as that writer's journal records it (see
 // AttachmentFiles), when the store is sound enough to tell which of those
@@ -42,9 +56,16 @@ public:
     // Writes one message (see the caller's contract in the class comment).
     // Failures propagate; nothing is committed until end().
     void write(const _MsgMessage& msg) override;
+    // What one write did.
+    struct Written {
+        qint64 rowid = 0; // the stored message; 0: left out (no or unknown chat)
+        QString logicHash; // as the store holds the message
+        bool inserted = false; // false: the store held it already
+        int partsMissing = 0; // its parts whose file the store lacks afterwards
+    };
     // The same with the message's logic hash at hand: logicHash must be
     // makeLogicHash(&msg).
-    void write(const _MsgMessage& msg, const QString& logicHash);
+    Written write(const _MsgMessage& msg, const QString& logicHash);
     // commit(), then closes the store.
     void end() override;
 
@@ -75,11 +96,15 @@ public:
     IOS6MessageDb& store() { return m_db; }
     // Attachment copies skipped or failed during this writer's life.
     int skippedAttachmentCopies() const { return m_skippedCopies; }
+    // The file names of the parts of written messages whose file the store
+    // lacks after their write (a missing source, a refused path, a failed
+    // copy), in the order met, during this writer's life.
+    const QStringList& partsMissing() const { return m_partsMissing; }
 
 private:
     // What a look-up by key searches: messages by logic hash or guid,
     // attachments by guid.
-    enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid };
+    enum class Key : size_t { LogicHash = 1, MessageGuid, AttachmentGuid, HandleDate };
 
     // Removes the files that the journals of earlier units that never
     // finished (their writer killed) record and that no attachment row
@@ -94,10 +119,28 @@ private:
     // Every local path an attachment row names, case-folded.
     QSet<QString> namedFiles();
     qint64 ensureHandle(const _MsgHandle& handle, qint64 chatId);
-    // Places the attachment's file unless place is false (its message is
-    // stored with its attachments already); a path that would leave the
-    // store counts as skipped either way.
-    void writeAttachmentFile(const _MsgAttachment& att, bool place);
+    struct Part;
+    struct Stored;
+    // The stored message that msg is (see the class comment), 0 when none;
+    // *parts then pairs each of msg's parts with the stored one it is.
+    qint64 findSame(const _MsgMessage& msg, const QString& logicHash, qint64 senderId, QList<Part>& incoming,
+                    Stored* stored);
+    bool sameParts(QList<Part>& incoming, Stored& stored);
+    // What the incoming part's file holds (read once per file and writer).
+    PartContent contentOf(Part& part);
+    // What the stored attachment's file holds, recorded in its row once read.
+    PartContent contentOf(IOS6MessageDb::StoredAttachment& stored);
+    // Gives msg's parts names and guids no other file of the store holds,
+    // and msg a logic hash and guid of its own (see the class comment).
+    void makeDistinct(_MsgMessage& msg, QList<Part>& parts, QString* logicHash);
+    // Copies the file of a part the store holds into the stored row's place
+    // when the store lacks it.
+    void completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored);
+    // Places the part's file at the path of filename (the part's own when
+    // empty); false when the store lacks the file afterwards. A path that
+    // would leave the store counts as skipped.
+    bool writeAttachmentFile(Part& part, const QString& filename = QString());
+    void notePartMissing(const QString& filename);
     // False only when the store cannot hold a row with this key (see
     // m_startedEmpty): its look-up would find nothing.
     bool mayExist(Key kind, const QString& key) const;
@@ -106,6 +149,9 @@ private:
     IOS6MessageDb m_db;
     AttachmentFiles m_files;
     int m_skippedCopies = 0;
+    QStringList m_partsMissing;
+    // What the files given as sources hold, by path.
+    QHash<QString, PartContent> m_sourceContent;
     bool m_takesLocalFiles = false;
     // The store's transaction, between begin() and the commit or rollback.
     Transaction<IOS6MessageDb> m_unit;

@@ -52,6 +52,7 @@ const QList<MigrationStep>& migrationSteps()
          "logic_hash",
          {QStringLiteral("ALTER TABLE message ADD COLUMN logic_hash TEXT;"),
           QStringLiteral("CREATE INDEX message_idx_logic_hash ON message(logic_hash);")}},
+        {"attachment", "content_hash", {QStringLiteral("ALTER TABLE attachment ADD COLUMN content_hash TEXT;")}},
     };
     return steps;
 }
@@ -160,6 +161,7 @@ void IOS6MessageDb::migrate()
 {
     const QHash<QString, _SqliteCol> chatCols = tbInfo(QStringLiteral("chat"));
     const QHash<QString, _SqliteCol> messageCols = tbInfo(QStringLiteral("message"));
+    const QHash<QString, _SqliteCol> attachmentCols = tbInfo(QStringLiteral("attachment"));
     // A store without these tables cannot be brought up to date; say so
     // instead of failing on the first ALTER.
     if (chatCols.isEmpty() || messageCols.isEmpty())
@@ -177,8 +179,11 @@ void IOS6MessageDb::migrate()
     Transaction<Sqlite3DB> tran(*this);
     int line = 0;
     for (const MigrationStep& step : migrationSteps()) {
-        const auto& cols = qstrcmp(step.table, "chat") == 0 ? chatCols : messageCols;
-        if (hasColumn(cols, QLatin1String(step.column))) {
+        const auto& cols = qstrcmp(step.table, "chat") == 0 ? chatCols
+            : qstrcmp(step.table, "message") == 0           ? messageCols
+                                                            : attachmentCols;
+        // A store without an attachment table has nothing to add it to.
+        if (cols.isEmpty() || hasColumn(cols, QLatin1String(step.column))) {
             line += step.statements.size();
             continue;
         }
@@ -235,6 +240,7 @@ void IOS6MessageDb::cacheCreateTexts()
     m_layout.attachmentUserInfo = attachment.contains(QLatin1String("user_info"));
     m_layout.attachmentTransferName = attachment.contains(QLatin1String("transfer_name"));
     m_layout.attachmentTotalBytes = attachment.contains(QLatin1String("total_bytes"));
+    m_layout.attachmentContentHash = attachment.contains(QLatin1String("content_hash"));
 }
 
 QString IOS6MessageDb::createSql(const QString& table)
@@ -497,6 +503,107 @@ qint64 IOS6MessageDb::findMessageByLogicHash(const QString& logicHash)
     return lookupInt64(s);
 }
 
+QList<qint64> IOS6MessageDb::findMessagesByLogicHash(const QString& logicHash)
+{
+    open();
+    QList<qint64> rows;
+    if (!m_layout.messageLogicHash)
+        return rows;
+    sqlite3_stmt* s = lookupStatement("select rowid from message where logic_hash=? order by rowid");
+    const QByteArray utf8 = logicHash.toUtf8();
+    sqlite3_bind_text(s, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    stepRows(s, [&] { rows.append(sqlite3_column_int64(s, 0)); });
+    return rows;
+}
+
+QString IOS6MessageDb::logicHashOf(qint64 messageId)
+{
+    open();
+    QString hash;
+    if (!m_layout.messageLogicHash)
+        return hash;
+    sqlite3_stmt* s = lookupStatement("select logic_hash from message where rowid=?");
+    sqlite3_bind_int64(s, 1, messageId);
+    stepRows(s, [&] { hash = columnText(s, 0); });
+    return hash;
+}
+
+QList<IOS6MessageDb::MessageAt> IOS6MessageDb::messagesAt(qint64 handleId, int date)
+{
+    open();
+    QList<MessageAt> rows;
+    sqlite3_stmt* s = m_layout.messageItemType
+        ? lookupStatement("select rowid, is_from_me, item_type, text from message where handle_id=? and date=?")
+        : lookupStatement("select rowid, is_from_me, 0, text from message where handle_id=? and date=?");
+    sqlite3_bind_int64(s, 1, handleId);
+    sqlite3_bind_int64(s, 2, date);
+    stepRows(s, [&] {
+        rows.append(MessageAt {sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), sqlite3_column_int(s, 2),
+                               columnText(s, 3)});
+    });
+    return rows;
+}
+
+QList<IOS6MessageDb::StoredAttachment> IOS6MessageDb::attachmentsOf(qint64 messageId)
+{
+    open();
+    QList<StoredAttachment> rows;
+    sqlite3_stmt* s = hasContentHashColumn()
+        ? lookupStatement("select a.rowid, a.filename, a.total_bytes, a.content_hash from message_attachment_join as j "
+                          "join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid")
+        : lookupStatement("select a.rowid, a.filename, 0, NULL from message_attachment_join as j "
+                          "join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid");
+    sqlite3_bind_int64(s, 1, messageId);
+    stepRows(s, [&] { rows.append(storedAttachment(s)); });
+    return rows;
+}
+
+IOS6MessageDb::StoredAttachment IOS6MessageDb::attachmentByGuid(const QString& guid)
+{
+    open();
+    StoredAttachment row;
+    sqlite3_stmt* s = hasContentHashColumn()
+        ? lookupStatement("select rowid, filename, total_bytes, content_hash from attachment where guid=?")
+        : lookupStatement("select rowid, filename, 0, NULL from attachment where guid=?");
+    const QByteArray utf8 = guid.toUtf8();
+    sqlite3_bind_text(s, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    stepRows(s, [&] { row = storedAttachment(s); });
+    return row;
+}
+
+IOS6MessageDb::StoredAttachment IOS6MessageDb::storedAttachment(sqlite3_stmt* s)
+{
+    StoredAttachment row;
+    row.rowid = sqlite3_column_int64(s, 0);
+    row.filename = columnText(s, 1);
+    const QString digest = columnText(s, 3);
+    if (!digest.isEmpty())
+        row.content = PartContent {sqlite3_column_int64(s, 2), digest};
+    return row;
+}
+
+QString IOS6MessageDb::columnText(sqlite3_stmt* s, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(s, column)) : QString();
+}
+
+void IOS6MessageDb::stepRows(sqlite3_stmt* s, const std::function<void()>& row)
+{
+    for (;;) {
+        const int rc = sqlite3_step(s);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW) {
+            const std::string msg = sqlite3_errmsg(handle());
+            sqlite3_reset(s);
+            throw Sqlite3Exception(rc, msg);
+        }
+        row();
+    }
+    sqlite3_reset(s);
+}
+
 void IOS6MessageDb::updateChatLast(qint64 chatId, int date)
 {
     open();
@@ -678,7 +785,27 @@ qint64 IOS6MessageDb::insertAttachment(const _MsgAttachment& a)
         row[QStringLiteral("transfer_name")] = a.transfer_name;
     if (m_layout.attachmentTotalBytes)
         row[QStringLiteral("total_bytes")] = a.total_bytes;
+    if (m_layout.attachmentContentHash && !a.content_hash.isEmpty())
+        row[QStringLiteral("content_hash")] = a.content_hash;
     return insertRow(row, QStringLiteral("attachment"));
+}
+
+bool IOS6MessageDb::hasContentHashColumn()
+{
+    open();
+    return m_layout.attachmentContentHash && m_layout.attachmentTotalBytes;
+}
+
+void IOS6MessageDb::recordContent(qint64 attachmentId, const PartContent& content)
+{
+    if (!hasContentHashColumn() || !content.isKnown())
+        return;
+    sqlite3_stmt* s = lookupStatement("update attachment set content_hash=?, total_bytes=? where rowid=?");
+    const QByteArray digest = content.digest.toLatin1();
+    sqlite3_bind_text(s, 1, digest.constData(), int(digest.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s, 2, content.size);
+    sqlite3_bind_int64(s, 3, attachmentId);
+    lookupInt64(s);
 }
 
 qint64 IOS6MessageDb::insertChat(const _MsgChat& chat)

@@ -6,10 +6,14 @@
 #include "messagestore/countrylibdb.h"
 #include "messagestore/ioscontactsmemdb.h"
 #include "messagestore/messagerecycledb.h"
+#include "messagestore/partcontent.h"
 
 #include <QDir>
 #include <QHash>
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 class IOS6MessageDb : public AbsIOSMessageDb {
 public:
@@ -35,6 +39,32 @@ public:
 
     // 0 without a query when the store has no logic_hash column.
     qint64 findMessageByLogicHash(const _MsgMessage* msg);
+    // Every message of the logic hash (none without the column).
+    QList<qint64> findMessagesByLogicHash(const QString& logicHash);
+    // The logic hash the message is stored under; empty when none.
+    QString logicHashOf(qint64 messageId);
+
+    // What tells a stored message apart from others of its correspondent
+    // and time.
+    struct MessageAt {
+        qint64 rowid = 0;
+        int isFromMe = 0;
+        int itemType = 0;
+        QString text;
+    };
+    // The messages of the handle (0: none) at the date.
+    QList<MessageAt> messagesAt(qint64 handleId, int date);
+    // An attachment row as far as telling its file apart goes.
+    struct StoredAttachment {
+        qint64 rowid = 0;
+        QString filename;
+        PartContent content; // as recorded; unknown when not
+        bool fileRead = false; // content was read from the file (by its user)
+    };
+    // The attachments joined to the message, in rowid order.
+    QList<StoredAttachment> attachmentsOf(qint64 messageId);
+    // The attachment row of the guid (rowid 0 when none).
+    StoredAttachment attachmentByGuid(const QString& guid);
     // The same with the message's logic hash (makeLogicHash) at hand.
     qint64 findMessageByLogicHash(const QString& logicHash);
     void updateChatLast(qint64 chatId, int date);
@@ -52,6 +82,11 @@ public:
     bool hasLogicHashColumn();
     // Whether attachments keep the name their sender gave them.
     bool hasTransferNameColumn();
+    // Whether attachments keep what their files hold (content_hash with
+    // total_bytes).
+    bool hasContentHashColumn();
+    // Notes what the attachment's file holds, where the store keeps that.
+    void recordContent(qint64 attachmentId, const PartContent& content);
     // CREATE text of a table as the store holds it (empty when missing).
     QString createSql(const QString& table);
 
@@ -72,6 +107,10 @@ public:
     static QString localPathUnder(const QString& fileRelay, const QString& filename);
 
 private:
+    // Steps the statement to its end, calling row for each row, and resets it.
+    void stepRows(sqlite3_stmt* s, const std::function<void()>& row);
+    static QString columnText(sqlite3_stmt* s, int column);
+    static StoredAttachment storedAttachment(sqlite3_stmt* s);
     void createNew();
     // Readies a connection just opened (migrating first when asked); closes
     // it again on failure.
@@ -110,6 +149,7 @@ private:
         bool attachmentUserInfo = false;
         bool attachmentTransferName = false;
         bool attachmentTotalBytes = false;
+        bool attachmentContentHash = false;
     };
     Layout m_layout;
 };

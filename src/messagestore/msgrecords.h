@@ -62,6 +62,9 @@ struct _MsgAttachment {
     QByteArray user_info;
     QString transfer_name;
     qint64 total_bytes = 0;
+    // A digest of the file's bytes (see PartContent), with total_bytes its
+    // size; empty when the store does not know it.
+    QString content_hash;
 
     // Absolute path of the file on this computer; filled by producers and
     // loaders, never a column. May name a file that does not exist.

@@ -112,6 +112,7 @@ const QVector<FieldDef<_MsgAttachment>>& attachmentFields()
         {"user_info", &R::user_info},
         {"transfer_name", &R::transfer_name},
         {"total_bytes", &R::total_bytes},
+        {"content_hash", &R::content_hash},
     };
     return fields;
 }

@@ -49,22 +49,20 @@ QString utiOf(const QString& mime)
 // The name a media part's file is stored under. A stored picture message is
 // known by its logic hash, which sees the attachment's file name (case
 // aside) but not its data: two parts of one message with one name, or parts
-// of two messages of one group (see receiveMessage), would be taken for one
-// picture. So each part of a group member gets its place in the group and
-// its number among the message's parts in its name ("photo-2-1.jpg"), and
-// a part whose name an earlier part of its message took gets its number
-// ("photo-2.jpg"). Other names stay as the phone gives them.
+// of two messages of one group (see receiveMessage), would share one. So
+// each part of a group member gets its place in the group and its number
+// among the message's parts in its name ("photo-2-1.jpg"), and a part whose
+// name an earlier part of its message took gets its number ("photo-2.jpg").
+// Other names stay as the phone gives them. Every name fits a file system.
 QString storedName(const QString& name, int place, int number, QSet<QString>& names)
 {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString suffix = dot > 0 ? name.mid(dot) : QString();
-    QString tagged = place > 1 ? QStringLiteral("%1-%2-%3").arg(stem).arg(place).arg(number) : stem;
+    QString tag = place > 1 ? QStringLiteral("-%1-%2").arg(place).arg(number) : QString();
     // A phone name may look like a numbered one: number again until free.
-    while (names.contains((tagged + suffix).toLower()))
-        tagged += QStringLiteral("-%1").arg(number);
-    names.insert((tagged + suffix).toLower());
-    return tagged + suffix;
+    while (names.contains(fileNameWithTag(name, tag).toLower()))
+        tag += QStringLiteral("-%1").arg(number);
+    const QString stored = fileNameWithTag(name, tag);
+    names.insert(stored.toLower());
+    return stored;
 }
 
 } // namespace
@@ -81,7 +79,10 @@ struct AndroidLoadMessagesThread::ReceivedPart {
     QString filename;
     // The data; empty for a part that is dropped.
     QString path;
-    // False when a data line was not Base64: the data is incomplete.
+    // What the data holds.
+    PartContent content;
+    // False when a data line was not Base64, or the data found no place:
+    // the part is incomplete.
     bool intact = true;
 
     ReceivedPart() = default;
@@ -127,7 +128,6 @@ void AndroidLoadMessagesThread::load()
     m_total = -1;
     m_done = 0;
     m_skippedMessages = 0;
-    m_keyUses.clear();
     progress->postUpdateProgress(tr("IDS_ANDROID_LOADING_SMS"), 0, QString());
 
     IOS6MessageDb& db = m_store.store();
@@ -136,26 +136,21 @@ void AndroidLoadMessagesThread::load()
     m_store.setTakesLocalFiles(true);
     m_store.begin();
     readRecordedKeys();
+    readUnclaimed();
+    recordMissingContents();
     db.executeThrow(QStringLiteral("delete from valid_hash"));
     if (db.tableExists(QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
 
-    openService(QStringLiteral("mms2"));
-    for (;;) {
-        const QString line = simpleprotocol::readCommand(socket, -1);
-        if (line.startsWith(QLatin1String("$bye:")))
-            break;
-        if (line.startsWith(QLatin1String("$count:"))) {
-            m_total = line.mid(7).toInt();
-            if (m_total == 0)
-                m_total = -1;
-        } else if (line.startsWith(QLatin1String("$batch:"))) {
-            readBatch();
-        }
-        // Anything else is skipped: newer agents may send more.
+    listPhone(Pass::First);
+    m_groupSizes = m_keyUses;
+    findUnsettledGroups();
+    if (!m_unsettled.isEmpty()) {
+        releaseUnsettledGroups();
+        listPhone(Pass::Settle);
+        for (const QString& hash : std::as_const(m_unsettled))
+            m_groupSizes.insert(hash, m_keyUses.value(hash));
     }
-    simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
-
     finishGroups();
     writeReportedKeys();
     removeGoneMessages();
@@ -182,7 +177,48 @@ void AndroidLoadMessagesThread::cleanupAfterFailure()
     AndroidLoadThread::cleanupAfterFailure();
 }
 
-void AndroidLoadMessagesThread::readBatch()
+void AndroidLoadMessagesThread::recordMissingContents()
+{
+    // Rows stored before the store kept what their files hold: read once,
+    // so that later comparisons need not read the files again.
+    IOS6MessageDb& db = m_store.store();
+    if (!db.hasContentHashColumn())
+        return;
+    QList<std::pair<qint64, QString>> rows;
+    {
+        Sqlite3Cursor c
+            = db.queryThrow(QStringLiteral("select rowid, filename from attachment where content_hash is null"));
+        while (c.moveNext())
+            rows.append({c.getInt64(0), c.getText(1)});
+    }
+    for (const auto& [rowid, filename] : std::as_const(rows)) {
+        checkCanceled();
+        db.recordContent(rowid, contentOfFile(db.attachmentLocalPath(filename)));
+    }
+}
+
+void AndroidLoadMessagesThread::listPhone(Pass pass)
+{
+    m_keyUses.clear();
+    m_done = 0;
+    openService(QStringLiteral("mms2"));
+    for (;;) {
+        const QString line = simpleprotocol::readCommand(socket, -1);
+        if (line.startsWith(QLatin1String("$bye:")))
+            break;
+        if (line.startsWith(QLatin1String("$count:"))) {
+            m_total = line.mid(7).toInt();
+            if (m_total == 0)
+                m_total = -1;
+        } else if (line.startsWith(QLatin1String("$batch:"))) {
+            readBatch(pass);
+        }
+        // Anything else is skipped: newer agents may send more.
+    }
+    simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+}
+
+void AndroidLoadMessagesThread::readBatch(Pass pass)
 {
     for (;;) {
         checkCanceled();
@@ -191,7 +227,7 @@ void AndroidLoadMessagesThread::readBatch()
             ++m_done;
             progress->postUpdateProgress(QString(), jobreport::percent(m_done, m_total),
                                          QStringLiteral("sms: %1/%2").arg(m_done).arg(m_total));
-            receiveMessage(line.mid(5));
+            receiveMessage(line.mid(5), pass);
         } else if (line.startsWith(QLatin1String("$end:"))) {
             simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
             return;
@@ -199,7 +235,7 @@ void AndroidLoadMessagesThread::readBatch()
     }
 }
 
-void AndroidLoadMessagesThread::receiveMessage(const QString& text)
+void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
 {
     const QStringList f = text.split(QLatin1Char(','));
     if (f.size() < 6)
@@ -233,8 +269,15 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // The logic hash of the message as built; its text alone, stored below,
     // has the same one.
     const QString hash = makeLogicHash(&msg);
-    QString key = hash;
     const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
+    // The second listing settles the groups the first could not; the rest
+    // it leaves as the first stored it.
+    if (pass == Pass::Settle && !m_unsettled.contains(hash)) {
+        if (parts >= 1)
+            simpleprotocol::sendCommand(socket, QStringLiteral("0"), QString(), true, -1);
+        return;
+    }
+    QString key = hash;
     // Messages that differ only in their attachments (two pictures sent to
     // one number within a second) share the key computed so far: a group. A
     // later member that announces attachments takes a key of its own, made
@@ -245,10 +288,12 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     // the keys once the load has seen the whole group.
     const int place = ++m_keyUses[key];
     const bool member = parts >= 1 && place > 1;
+    const int sizeGuess = pass == Pass::Settle ? m_firstSize.value(hash) : m_previousSize.value(hash);
     if (member)
-        key = groupKey(hash, place, std::max(m_previousSize.value(hash), place));
+        key = groupKey(hash, place, std::max(sizeGuess, place));
 
-    const bool stored = m_recordedKeys.contains(key) || m_writtenKeys.contains(key);
+    // The second listing fetches every member of its groups again.
+    const bool stored = pass == Pass::First && (m_recordedKeys.contains(key) || m_writtenKeys.contains(key));
     // A key met for the first time in this load (a member's key always is)
     // that is recorded was recorded by an earlier load.
     if (stored && (place == 1 || member))
@@ -260,11 +305,16 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
     if (parts < 1) {
         if (!stored) {
             msg.guid = makeGuidFromData(key.toUtf8());
-            writeAndRecord(msg, key, hash);
+            bool complete = true;
+            bool inserted = false;
+            record({writePiece(msg, hash, PartContent(), &complete, &inserted)}, key, complete);
         }
         return;
     }
     if (stored) {
+        // Which stored picture this place holds is the earlier load's word.
+        if (m_recordedKeys.contains(key))
+            m_answeredFromRecord.insert(hash);
         simpleprotocol::sendCommand(socket, QStringLiteral("0"), QString(), true, -1);
         return;
     }
@@ -285,13 +335,26 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text)
         qWarning("AndroidLoadMessagesThread: message %s skipped, its attachment data was damaged", qUtf8Printable(key));
         return;
     }
+    QStringList children;
+    bool complete = true;
     const QString plain = removeObjReplacementChars(&msg);
     if (!plain.isEmpty()) {
         msg.text = plain;
-        writeAndRecord(msg, key, hash);
+        bool inserted = false;
+        children.append(writePiece(msg, hash, PartContent(), &complete, &inserted));
     }
-    for (const ReceivedPart& part : received)
-        storePart(msg, key, part);
+    for (const ReceivedPart& part : received) {
+        const QString child = storePart(msg, part, hash, key, &complete);
+        if (!child.isEmpty())
+            children.append(child);
+    }
+    if (!complete) {
+        ++m_skippedMessages;
+        qWarning("AndroidLoadMessagesThread: message %s is kept without a file the cache could not take; it is "
+                 "fetched again",
+                 qUtf8Printable(key));
+    }
+    record(children, key, complete);
 }
 
 QString AndroidLoadMessagesThread::groupKey(const QString& hash, int place, int size)
@@ -299,79 +362,130 @@ QString AndroidLoadMessagesThread::groupKey(const QString& hash, int place, int 
     return place <= 1 ? hash : QStringLiteral("%1-%2/%3").arg(hash).arg(place).arg(size);
 }
 
+QString AndroidLoadMessagesThread::groupOf(const QString& key)
+{
+    const qsizetype dash = key.indexOf(QLatin1Char('-'));
+    return dash < 0 ? key : key.left(dash);
+}
+
+void AndroidLoadMessagesThread::findUnsettledGroups()
+{
+    // A group whose members were all fetched, or that kept its size with no
+    // sign of a member moving, kept its keys: each answer was right (or the
+    // group grew at its end, and finishGroups() gives the keys the new
+    // size). When it lost a member, the members answered from the earlier
+    // keys may be others than those keys hold (the first of two deleted,
+    // the second inherits its key); the same when a fetched member proved
+    // to be a picture the cache held under another place of the group.
+    m_unsettled.clear();
+    m_firstSize.clear();
+    for (const QString& hash : std::as_const(m_answeredFromRecord)) {
+        const int size = m_keyUses.value(hash);
+        const int recorded = m_previousSize.value(hash);
+        const int earlier = recorded != 0 ? recorded : (m_recordedKeys.contains(hash) ? 1 : 0);
+        if (m_shifted.contains(hash) || earlier < 0 || size < earlier) {
+            m_unsettled.insert(hash);
+            m_firstSize.insert(hash, size);
+        }
+    }
+}
+
+void AndroidLoadMessagesThread::releaseUnsettledGroups()
+{
+    // What is recorded of those groups, by earlier loads or the first
+    // listing, is kept under keys no listing reports: it goes at the end of
+    // this load unless the second listing finds its pictures again.
+    IOS6MessageDb& db = m_store.store();
+    for (const QString& hash : std::as_const(m_unsettled)) {
+        Sqlite3Sql release(
+            QStringLiteral("update parent_hash set parent='~'||parent where parent=? or substr(parent,1,?)=?"));
+        release.addTextParam(hash);
+        release.addIntParam(int(hash.size()) + 1);
+        release.addTextParam(hash + QLatin1Char('-'));
+        db.executeThrow(release);
+        m_members.remove(hash);
+    }
+    QStringList reported;
+    reported.reserve(m_reportedKeys.size());
+    for (const QString& key : std::as_const(m_reportedKeys)) {
+        if (!m_unsettled.contains(groupOf(key)))
+            reported.append(key);
+    }
+    m_reportedKeys = std::move(reported);
+    // Earlier keys went unreported: removeGoneMessages() must look.
+    m_reportedEarlierKeys = -1;
+}
+
 void AndroidLoadMessagesThread::finishGroups()
 {
-    // A group whose size is the one recorded before kept its keys: each
-    // answer was right. In a group that grew or shrank, a member answered
-    // from an earlier load's key may now be another message than the one
-    // whose parts that key holds (the first of two deleted, the second
-    // inherits its key). Those keys are not reported, so that what they hold
-    // goes and the next load fetches the members again; members fetched
-    // now move to the keys of the group's real size.
-    QSet<QString> groups(m_previousSize.keyBegin(), m_previousSize.keyEnd());
-    for (auto it = m_members.constBegin(); it != m_members.constEnd(); ++it)
-        groups.insert(it.key());
-    QSet<QString> dropped;
+    // Members fetched or answered under a guess of the group's size move to
+    // the keys of its real size, so that the next load finds them.
     QHash<QString, QString> moved;
+    IOS6MessageDb& db = m_store.store();
+    QSet<QString> groups(m_members.keyBegin(), m_members.keyEnd());
+    for (auto it = m_previousSize.constBegin(); it != m_previousSize.constEnd(); ++it)
+        groups.insert(it.key());
     for (const QString& hash : std::as_const(groups)) {
+        const int size = m_groupSizes.value(hash);
+        if (size == 0)
+            continue; // gone: its keys go unreported
         const auto members = m_members.constFind(hash);
-        const int size = members == m_members.constEnd() ? 0 : m_keyUses.value(hash);
-        if (size == m_previousSize.value(hash))
-            continue;
-        if (m_keyUses.contains(hash) && !m_writtenKeys.contains(hash))
-            dropped.insert(hash);
         if (members == m_members.constEnd())
             continue;
         for (const GroupMember& m : *members) {
-            if (!m_writtenKeys.contains(m.key)) {
-                dropped.insert(m.key);
-                continue;
-            }
             const QString key = groupKey(hash, m.place, size);
-            if (key == m.key)
+            if (key == m.key || moved.contains(m.key))
                 continue;
             moved.insert(m.key, key);
             Sqlite3Sql move(QStringLiteral("update parent_hash set parent=? where parent=?"));
             move.addTextParam(key);
             move.addTextParam(m.key);
-            m_store.store().executeThrow(move);
+            db.executeThrow(move);
         }
     }
-    if (dropped.isEmpty() && moved.isEmpty())
+    if (moved.isEmpty())
         return;
-    // Earlier keys now go unreported: removeGoneMessages() must look.
-    if (!dropped.isEmpty())
-        m_reportedEarlierKeys = -1;
-    QStringList reported;
-    reported.reserve(m_reportedKeys.size());
-    for (const QString& key : std::as_const(m_reportedKeys)) {
-        if (!dropped.contains(key))
-            reported.append(moved.value(key, key));
-    }
-    m_reportedKeys = std::move(reported);
+    for (QString& key : m_reportedKeys)
+        key = moved.value(key, key);
 }
 
-void AndroidLoadMessagesThread::writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash)
+QString AndroidLoadMessagesThread::writePiece(_MsgMessage& msg, const QString& hash, const PartContent& content,
+                                              bool* complete, bool* inserted)
 {
-    QString child = claimTransferred(msg, hash);
-    if (child.isEmpty()) {
-        m_store.write(msg, hash);
-        child = hash;
-    } else if (m_claimed.contains({child, key})) {
-        // Another piece of the same sent message, from the same phone message.
-        m_writtenKeys.insert(key);
-        return;
-    } else {
-        m_claimed.insert({child, key});
-    }
-    Sqlite3Sql origin(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"));
-    origin.addTextParam(child);
-    origin.addTextParam(key);
-    m_store.store().executeThrow(origin);
-    m_writtenKeys.insert(key);
+    const QString claimed = claimTransferred(msg, hash, content);
+    if (!claimed.isEmpty())
+        return claimed;
+    const ExportMessagesDb::Written written = m_store.write(msg, hash);
+    if (written.partsMissing > 0)
+        *complete = false;
+    *inserted = written.inserted;
+    return written.logicHash;
 }
 
-QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const QString& hash)
+void AndroidLoadMessagesThread::record(const QStringList& children, const QString& key, bool complete)
+{
+    // A message kept without one of its files stays for this load under a
+    // key the next load does not know, which fetches it again.
+    const QString recorded = complete ? key : QLatin1Char('~') + key;
+    if (!complete)
+        m_reportedKeys.append(recorded);
+    Sqlite3Sql origin(QStringLiteral("replace into parent_hash(child,parent) values(?,?)"));
+    QSet<QString> done;
+    for (const QString& child : children) {
+        if (child.isEmpty() || done.contains(child))
+            continue;
+        done.insert(child);
+        origin.clearParams();
+        origin.addTextParam(child);
+        origin.addTextParam(recorded);
+        m_store.store().executeThrow(origin);
+    }
+    if (complete)
+        m_writtenKeys.insert(key);
+}
+
+QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const QString& hash,
+                                                    const PartContent& content)
 {
     if (m_unclaimed.isEmpty())
         return QString();
@@ -386,9 +500,34 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
     const auto it = m_unclaimed.find(keys.first());
     if (it == m_unclaimed.end())
         return QString();
+    const QString name = parts.isEmpty() ? QString() : parts.first().name;
+    // A picture is the one sent only with the bytes sent: the phone may hold
+    // another of the same name, number and second. Where the transfer did
+    // not note them, the bytes the cache holds, as they are or as a
+    // transfer sends them, stand for them, and where the cache lost its
+    // file, the name.
+    const auto sameBytes = [&](SentPiece& piece) {
+        if (parts.isEmpty())
+            return true; // a text piece: its key is its content
+        if (piece.sent.isKnown())
+            return piece.sent == content;
+        if (piece.cached.holds(content))
+            return true;
+        return !piece.cached.asStored().isKnown() && piece.name.compare(name, Qt::CaseInsensitive) == 0;
+    };
     // The message of the same logic hash first: it is this one exactly.
-    const qsizetype same = it->indexOf(hash);
-    const QString child = it->takeAt(same < 0 ? 0 : same);
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
+        if ((*it)[i].child == hash && sameBytes((*it)[i]))
+            found = i;
+    }
+    for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
+        if (sameBytes((*it)[i]))
+            found = i;
+    }
+    if (found < 0)
+        return QString();
+    const QString child = it->takeAt(found).child;
     if (it->isEmpty())
         m_unclaimed.erase(it);
     return child;
@@ -419,13 +558,20 @@ void AndroidLoadMessagesThread::readRecordedKeys()
     m_reportedEarlierKeys = 0;
     m_previousSize.clear();
     m_members.clear();
+    m_answeredFromRecord.clear();
+    m_shifted.clear();
+    m_unsettled.clear();
     Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
     while (c.moveNext()) {
         const QString key = c.getText(0);
         m_recordedKeys.insert(key);
+        // A key kept for a message that was not stored whole counts for
+        // nothing: the message is fetched again.
+        if (key.startsWith(QLatin1Char('~')))
+            continue;
         // A group member's key: "<hash>-<place>/<size>". One of the form
         // "<hash>-<place>" was recorded by a version whose keys did not
-        // follow the group's size; such a group counts as changed (-1).
+        // follow the group's size; such a group's size is unknown (-1).
         const qsizetype dash = key.indexOf(QLatin1Char('-'));
         if (dash < 0)
             continue;
@@ -436,14 +582,30 @@ void AndroidLoadMessagesThread::readRecordedKeys()
             known = size;
     }
     m_earlierKeys = m_recordedKeys.size();
+}
 
+void AndroidLoadMessagesThread::readUnclaimed()
+{
     m_unclaimed.clear();
     m_claimed.clear();
-    messagekeys::readStored(m_store.store(), messagekeys::Stored::SentUnclaimed,
-                            [this](const QString& hash, const QStringList& keys) {
-                                for (const QString& k : keys)
-                                    m_unclaimed[k].append(hash);
-                            });
+    IOS6MessageDb& db = m_store.store();
+    QHash<QString, QList<std::pair<QString, PartContent>>> sent = messagekeys::readSentParts(db);
+    messagekeys::readStored(
+        db, messagekeys::Stored::SentUnclaimed, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+            QList<std::pair<QString, PartContent>>& sentParts = sent[hash];
+            for (const messagekeys::Piece& piece : pieces) {
+                SentPiece entry {hash, PartContent(), messagekeys::PartBytes(piece.path, piece.mime, piece.content),
+                                 piece.name};
+                // What was sent of this piece, when the transfer noted it.
+                for (qsizetype i = 0; piece.isMedia() && i < sentParts.size(); ++i) {
+                    if (sentParts.at(i).first == piece.key) {
+                        entry.sent = sentParts.takeAt(i).second;
+                        break;
+                    }
+                }
+                m_unclaimed[piece.key].append(entry);
+            }
+        });
 }
 
 void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
@@ -477,6 +639,7 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     }
     qint64 received = 0;
     QByteArray bytes;
+    PartHasher hasher;
     for (;;) {
         checkCanceled();
         const QString data = simpleprotocol::readLine(socket, -1);
@@ -496,31 +659,34 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
         if (file.isOpen() && file.write(bytes) != bytes.size())
             throw simpleprotocol::LocalException(
                 socket, QStringLiteral("write file %1 failed. %2").arg(part.path, file.errorString()));
+        hasher.addData(bytes);
         received += bytes.size();
         progress->postUpdateProgress(QString(), -1, tr("Receiving %1(%L2 KB)").arg(part.name).arg(received / 1024));
     }
     simpleprotocol::sendCommand(socket, QStringLiteral("."), QString(), true, -1);
     file.close();
+    part.content = hasher.result();
 }
 
-void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part)
+QString AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const ReceivedPart& part, const QString& group,
+                                             const QString& key, bool* complete)
 {
     if (messagekeys::isDropped(part.mime))
-        return;
+        return QString();
+    bool inserted = false;
     if (messagekeys::isText(part.mime)) {
         QFile in(part.path);
         if (!in.open(QIODevice::ReadOnly))
-            return;
+            return QString();
         const QString text = QString::fromUtf8(in.readAll());
         if (text.trimmed().isEmpty())
-            return;
+            return QString();
         msg.text = text;
         msg.attachments.clear();
         msg.attributedBody.clear();
         const QString hash = makeLogicHash(&msg);
         msg.guid = makeGuidFromData(hash.toUtf8());
-        writeAndRecord(msg, key, hash);
-        return;
+        return writePiece(msg, hash, PartContent(), complete, &inserted);
     }
 
     _MsgAttachment att;
@@ -532,6 +698,8 @@ void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, 
     att.transfer_state = 5;
     att.is_outgoing = msg.is_from_me;
     att.transfer_name = part.name;
+    att.total_bytes = part.content.size;
+    att.content_hash = part.content.digest;
     att.localPath = part.path;
     msg.attachments.clear();
     msg.attachments.insert(QStringLiteral("0"), &att);
@@ -539,10 +707,23 @@ void AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const QString& key, 
     const QString hash = makeLogicHash(&msg);
     msg.guid = makeGuidFromData(hash.toUtf8());
     msg.attributedBody = makeAttributedBody(att.guid);
-    writeAndRecord(msg, key, hash);
+    const QString child = writePiece(msg, hash, part.content, complete, &inserted);
     msg.attachments.clear();
+    // A fetched picture the cache held already under another place of its
+    // group, as an earlier load recorded it: the places moved, the group
+    // must be settled.
+    if (!inserted && !child.isEmpty()) {
+        Sqlite3Sql parents(QStringLiteral("select parent from parent_hash where child=?"));
+        parents.addTextParam(child);
+        Sqlite3Cursor c = m_store.store().queryThrow(parents);
+        while (c.moveNext()) {
+            const QString parent = c.getText(0);
+            if (parent != key && groupOf(parent) == group && m_recordedKeys.contains(parent))
+                m_shifted.insert(group);
+        }
+    }
+    return child;
 }
-
 void AndroidLoadMessagesThread::removeGoneMessages()
 {
     IOS6MessageDb& db = m_store.store();
@@ -592,6 +773,9 @@ void AndroidLoadMessagesThread::forgetClaimedSent()
     db.executeThrow(QStringLiteral("delete from %1 where exists (select 1 from parent_hash where child=%1.hash) "
                                    "or not exists (select 1 from message where logic_hash=%1.hash)")
                         .arg(QLatin1String(messagekeys::kSentTable)));
+    if (db.tableExists(QLatin1String(messagekeys::kSentPartTable)))
+        db.executeThrow(QStringLiteral("delete from %1 where not exists (select 1 from %2 where hash=%1.hash)")
+                            .arg(QLatin1String(messagekeys::kSentPartTable), QLatin1String(messagekeys::kSentTable)));
 }
 
 void AndroidLoadMessagesThread::removeEmptyChats()

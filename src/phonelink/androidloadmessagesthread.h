@@ -8,17 +8,30 @@
 // which stored message (child) came from which phone key (parent), and
 // "valid_hash" holds the keys the phone reported during the current load.
 //
+// Messages that differ only in their pictures (several pictures from one
+// number within one second, as phones list a message of several pictures)
+// share a key: a group, whose members are told apart by their place in the
+// listing. When a group lost a member, or a member's picture turned out to
+// be one the cache held under another place, the places no longer tell
+// which stored picture is which: the load then lists the phone once more
+// and fetches that group's pictures, so that the cache keeps exactly what
+// the phone holds, known by the pictures' bytes.
+//
 // A message a transfer wrote into the cache (noted in its table of sent
-// messages) is recorded as the phone's when the phone gives it back,
-// instead of being stored a second time under the load's own file names.
+// messages) is recorded as the phone's when the phone gives it back with
+// the same bytes as were sent, instead of being stored a second time under
+// the load's own file names; another picture of the same name, number and
+// second is stored as the phone's own.
 //
 // A message whose attachment data arrives damaged (a line that is not
-// Base64) is stored not at all and fetched again by the next load; the load
-// still succeeds and says how many messages it skipped.
+// Base64), or one of whose files the cache could not take, is not recorded
+// as stored and is fetched again by the next load; the load still succeeds
+// and says how many messages it did not receive intact.
 #pragma once
 
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androidloadthread.h"
+#include "phonelink/messagekeys.h"
 
 #include <QHash>
 #include <QList>
@@ -38,7 +51,8 @@ public:
     static int iosSecondsFromPhoneMs(qint64 ms);
 
     ExportMessagesDb& writer() { return m_store; }
-    // Messages of the last load left unstored because of damaged attachment data.
+    // Messages of the last load not received intact (damaged attachment
+    // data, or a file the cache could not take).
     int skippedMessages() const { return m_skippedMessages; }
 
 protected:
@@ -47,27 +61,50 @@ protected:
 
 private:
     struct ReceivedPart;
+    // The first listing of the phone, or the second one that fetches the
+    // pictures of the groups the first could not settle.
+    enum class Pass { First, Settle };
 
     void ensureTables();
-    void readBatch();
-    void receiveMessage(const QString& fields);
+    // Notes what the files of attachment rows that do not say it hold.
+    void recordMissingContents();
+    void listPhone(Pass pass);
+    void readBatch(Pass pass);
+    void receiveMessage(const QString& fields, Pass pass);
     // place: the message's place in its group (0 when it takes the
     // group's key), number: the part's among the message's parts, names:
     // the file names its earlier parts took.
     void receiveAttachment(ReceivedPart& part, const QString& key, int place, int number, QSet<QString>& names);
-    void storePart(_MsgMessage& msg, const QString& key, const ReceivedPart& part);
-    // Writes the message (hash: its logic hash) and records that it came
-    // from the phone message with this key; a message a transfer wrote
-    // that the phone gave back is recorded instead of being written again.
-    void writeAndRecord(_MsgMessage& msg, const QString& key, const QString& hash);
+    // Stores the part as a message of its own; returns the stored message's
+    // logic hash (empty when nothing was stored).
+    QString storePart(_MsgMessage& msg, const ReceivedPart& part, const QString& group, const QString& key,
+                      bool* complete);
+    // Writes the message (hash: its logic hash) unless a transfer wrote it
+    // and the phone gave it back (content: what its one media part holds).
+    // Returns the stored message's logic hash; *complete turns false when
+    // the store lacks one of its files.
+    QString writePiece(_MsgMessage& msg, const QString& hash, const PartContent& content, bool* complete,
+                       bool* inserted);
+    // Records that the stored messages came from the phone message with
+    // this key (one that the load could not store whole under a key the next
+    // load does not know, so that it is fetched again).
+    void record(const QStringList& children, const QString& key, bool complete);
     // The logic hash of the message a transfer wrote that msg is a piece
     // of, taken from m_unclaimed; empty when there is none.
-    QString claimTransferred(const _MsgMessage& msg, const QString& hash);
+    QString claimTransferred(const _MsgMessage& msg, const QString& hash, const PartContent& content);
     // The key of the message at place (from 1) of a group of size.
     static QString groupKey(const QString& hash, int place, int size);
+    // The group a key belongs to (its hash).
+    static QString groupOf(const QString& key);
+    // Decides after the first listing which groups need the second.
+    void findUnsettledGroups();
+    // Readies the second listing: what the first recorded of those groups
+    // goes unless the second records it again.
+    void releaseUnsettledGroups();
     // Settles the keys of the groups once the load has seen them whole.
     void finishGroups();
     void readRecordedKeys();
+    void readUnclaimed();
     // valid_hash gets the keys the phone reported during this load.
     void writeReportedKeys();
     void removeGoneMessages();
@@ -87,9 +124,11 @@ private:
     // Every key the phone reported in this load, repeats included, written
     // to valid_hash at the end.
     QStringList m_reportedKeys;
-    // Uses of each key during this load, for telling apart messages that
-    // share one.
+    // Uses of each key during the current listing, for telling apart
+    // messages that share one, and each group's size as the listing that
+    // settled it found.
     QHash<QString, int> m_keyUses;
+    QHash<QString, int> m_groupSizes;
     // Groups of messages sharing a key (see receiveMessage): the size an
     // earlier load recorded for each (-1: unknown), and the members of this
     // load that took keys of their own.
@@ -99,10 +138,24 @@ private:
     };
     QHash<QString, int> m_previousSize;
     QHash<QString, QList<GroupMember>> m_members;
-    // The messages transfers wrote into the cache that no load recorded yet,
-    // by the keys of their pieces (logic hashes, one per piece), and the
-    // (child, key) pairs recorded for them during this load.
-    QHash<QString, QStringList> m_unclaimed;
+    // Groups with a member answered from an earlier load's key, groups with
+    // a member whose picture the cache held under another key of the
+    // group, the groups the second listing settles and their sizes in the
+    // first.
+    QSet<QString> m_answeredFromRecord;
+    QSet<QString> m_shifted;
+    QSet<QString> m_unsettled;
+    QHash<QString, int> m_firstSize;
+    // The pieces of the messages transfers wrote into the cache that no
+    // load recorded yet, by key (see messagekeys), and the (child, key)
+    // pairs recorded for them during this load.
+    struct SentPiece {
+        QString child; // the sent message's logic hash
+        PartContent sent; // a media piece's bytes as sent; unknown: not noted
+        messagekeys::PartBytes cached; // else the cache's file of it
+        QString name; // the media piece's name
+    };
+    QHash<QString, QList<SentPiece>> m_unclaimed;
     QSet<std::pair<QString, QString>> m_claimed;
     ExportMessagesDb m_store;
 };

@@ -66,6 +66,8 @@ void AndroidLoadThread::cleanupAfterFailure()
 
 void AndroidLoadThread::openService(const QString& service)
 {
+    if (m_session->isOpen())
+        m_session->close();
     socket = m_session->open(PhoneSession::Scheme::Backup, service);
 }
 

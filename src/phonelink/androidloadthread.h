@@ -39,7 +39,8 @@ protected:
     // rolls back a begun transaction and ends the session as failed.
     virtual void cleanupAfterFailure();
 
-    // Opens "backup://127.0.0.1:<port>/<service>" into socket.
+    // Opens "backup://127.0.0.1:<port>/<service>" into socket; a connection
+    // of an exchange this run finished before is closed first.
     void openService(const QString& service);
     // Begins the transaction on the cache database (held in tran).
     void beginTran();

@@ -3,18 +3,22 @@
 #include "messagestore/ios6messagedb.h"
 #include "phonelink/androiddeviceinfo.h"
 
+#include "shell/core/fileutils.h"
+
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
 
 namespace {
 
-// The key of one piece: a text (name empty) or a part (text empty; a part's
-// name never is).
-QString pieceKey(const QString& address, int date, int fromMe, const QString& text, const QString& name)
+// The key of one piece: a text, or a media part (text empty, which no text
+// piece has).
+QString pieceKey(const QString& address, int date, int fromMe, const QString& text)
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
-    const QString fields[]
-        = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), text, name.toLower()};
+    const QString fields[] = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), text};
     for (const QString& field : fields) {
         // Each field with its length: no text can pass for two fields.
         const QByteArray bytes = field.toUtf8();
@@ -36,6 +40,43 @@ bool isDropped(const QString& mime)
 bool isText(const QString& mime)
 {
     return mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0;
+}
+
+PartBytes::PartBytes(const QString& path, const QString& mime, const PartContent& recorded)
+    : m_path(path)
+    , m_mime(mime)
+    , m_stored(recorded)
+    , m_storedRead(recorded.isKnown())
+{
+}
+
+PartContent PartBytes::asStored()
+{
+    if (!m_storedRead) {
+        m_storedRead = true;
+        m_stored = contentOfFile(m_path);
+    }
+    return m_stored;
+}
+
+PartContent PartBytes::asSent()
+{
+    if (!m_sentRead) {
+        m_sentRead = true;
+        m_sent
+            = isReencoded(m_mime) && asStored().isKnown() ? contentOfBytes(encodedImage(m_path, m_mime)) : asStored();
+        // A picture no decoder reads goes as it is.
+        if (!m_sent.isKnown() || m_sent.size == 0)
+            m_sent = asStored();
+    }
+    return m_sent;
+}
+
+bool PartBytes::holds(const PartContent& content)
+{
+    if (!content.isKnown())
+        return false;
+    return asStored() == content || (isReencoded(m_mime) && asSent() == content);
 }
 
 CanonicalAddresses::CanonicalAddresses(const _Country& country)
@@ -66,7 +107,8 @@ QString partName(const QString& phoneName, const QString& mime)
                  || mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
             name += QStringLiteral(".jpg");
     }
-    return name;
+    // A phone may give a name longer than any file system takes.
+    return fitFileName(name);
 }
 
 bool isMediaPart(const QString& mime)
@@ -74,20 +116,61 @@ bool isMediaPart(const QString& mime)
     return !isDropped(mime) && !isText(mime);
 }
 
+bool isReencoded(const QString& mime)
+{
+    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
+}
+
+QByteArray encodedImage(const QString& path, const QString& mime)
+{
+    // Only these two formats are scaled; the reader must not fall back to
+    // whatever the content looks like (a GIF would lose its animation).
+    QImage image;
+    for (const char* format : {"JPG", "PNG"}) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        if (reader.read(&image))
+            break;
+    }
+    if (image.isNull())
+        return QByteArray();
+    if (qMax(image.width(), image.height()) > kMaxImageSide) {
+        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
+                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
+    if (!image.save(&buffer, png ? "PNG" : "JPG"))
+        return QByteArray();
+    return bytes;
+}
+
+QString textKey(const QString& address, int date, int fromMe, const QString& text)
+{
+    return pieceKey(address, date, fromMe, text);
+}
+
+QString mediaKey(const QString& address, int date, int fromMe)
+{
+    return pieceKey(address, date, fromMe, QString());
+}
+
 QStringList keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts)
 {
     QStringList out;
     if (!text.isEmpty())
-        out << pieceKey(address, date, fromMe, text, QString());
+        out << pieceKey(address, date, fromMe, text);
     for (const Part& part : parts) {
         if (isMediaPart(part.mime))
-            out << pieceKey(address, date, fromMe, QString(), partName(part.name, part.mime));
+            out << pieceKey(address, date, fromMe, QString());
     }
     return out;
 }
 
 void readStored(IOS6MessageDb& db, Stored which,
-                const std::function<void(const QString& logicHash, const QStringList& keys)>& found)
+                const std::function<void(const QString& logicHash, const QList<Piece>& pieces)>& found)
 {
     if (!db.hasLogicHashColumn())
         return;
@@ -95,12 +178,14 @@ void readStored(IOS6MessageDb& db, Stored which,
         && (!db.tableExists(QLatin1String(kSentTable)) || !db.tableExists(QStringLiteral("parent_hash"))))
         return;
     QString sql = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
-                                 "a.filename, %1 from message as m "
+                                 "a.filename, %1, %2 from message as m "
                                  "left join handle as h on h.ROWID=m.handle_id "
                                  "left join message_attachment_join as j on j.message_id=m.ROWID "
                                  "left join attachment as a on a.ROWID=j.attachment_id "
                                  "where m.logic_hash is not null")
-                      .arg(db.hasTransferNameColumn() ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"));
+                      .arg(db.hasTransferNameColumn() ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"),
+                           db.hasContentHashColumn() ? QStringLiteral("a.total_bytes, a.content_hash")
+                                                     : QStringLiteral("0, NULL"));
     // Group events and the like are never sent to a phone.
     if (db.hasItemTypeColumn())
         sql += QStringLiteral(" and ifnull(m.item_type,0)=0");
@@ -114,14 +199,12 @@ void readStored(IOS6MessageDb& db, Stored which,
     qint64 current = -1;
     QString hash;
     QString address;
-    QString text;
     int date = 0;
     int fromMe = 0;
-    QList<Part> parts;
+    QList<Piece> pieces;
     const auto report = [&] {
-        const QStringList k = keys(address, date, fromMe, text, parts);
-        if (!k.isEmpty())
-            found(hash, k);
+        if (!pieces.isEmpty())
+            found(hash, pieces);
     };
     Sqlite3Cursor c = db.queryThrow(sql);
     while (c.moveNext()) {
@@ -134,20 +217,43 @@ void readStored(IOS6MessageDb& db, Stored which,
             address = canonical.of(c.getText(2));
             date = c.getInt(3);
             fromMe = c.getInt(4);
-            text = c.getText(5);
+            pieces.clear();
+            QString text = c.getText(5);
             text.remove(QChar(QChar::ObjectReplacementCharacter));
-            parts.clear();
+            if (!text.isEmpty())
+                pieces.append(Piece {pieceKey(address, date, fromMe, text), QString(), QString(), QString(), {}});
         }
         if (c.isNull(6) && c.isNull(7))
             continue;
+        const QString mime = c.getText(6);
+        if (!isMediaPart(mime))
+            continue;
         // The phone's name; a store without it has the file's.
+        const QString filename = c.getText(7);
         QString name = c.getText(8);
         if (name.isEmpty())
-            name = QFileInfo(IOS6MessageDb::storeRelativePath(c.getText(7))).fileName();
-        parts.append(Part {name, c.getText(6)});
+            name = QFileInfo(IOS6MessageDb::storeRelativePath(filename)).fileName();
+        Piece piece {pieceKey(address, date, fromMe, QString()), partName(name, mime), db.attachmentLocalPath(filename),
+                     mime, PartContent()};
+        if (!c.isNull(10))
+            piece.content = PartContent {c.getInt64(9), c.getText(10)};
+        pieces.append(piece);
     }
     if (current >= 0)
         report();
+}
+
+QHash<QString, QList<std::pair<QString, PartContent>>> readSentParts(IOS6MessageDb& db)
+{
+    QHash<QString, QList<std::pair<QString, PartContent>>> sent;
+    if (!db.tableExists(QLatin1String(kSentPartTable)))
+        return sent;
+    Sqlite3Cursor c
+        = db.queryThrow(QStringLiteral("select hash, piece, total_bytes, content_hash from %1 order by rowid")
+                            .arg(QLatin1String(kSentPartTable)));
+    while (c.moveNext())
+        sent[c.getText(0)].append({c.getText(1), PartContent {c.getInt64(2), c.getText(3)}});
+    return sent;
 }
 
 } // namespace messagekeys

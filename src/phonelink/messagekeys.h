@@ -3,7 +3,9 @@
 #pragma once
 
 #include "messagestore/countrylibdb.h"
+#include "messagestore/partcontent.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -17,11 +19,13 @@ class IOS6MessageDb;
 // text (without object replacement characters) is one piece, and so is each
 // part that a load keeps as a picture or other media file. A piece's key is
 // made of the counterpart's canonical address, the time, the direction and
-// either the text or the name the phone gives the part (case aside), never
-// of what the store adds: the store's file names may carry tags that tell
-// apart parts of one name, and a message that went to a phone comes back
-// under the phone's names in pieces of its own. Their keys let the transfer
-// and the next load know such a message for the one the cache holds.
+// the text; a media piece's has no text, and so is the key of every picture
+// of that correspondent, time and direction: its bytes (PartContent) tell
+// which one it is, never its name, as a phone holds many pictures of one
+// name, number and second, and a message that went to a phone comes back
+// under the phone's names in pieces of its own. Only where the bytes of one
+// side are not known (a file gone) does the name (case aside) stand for
+// them.
 namespace messagekeys {
 
 // A part as the phone knows it.
@@ -31,8 +35,8 @@ struct Part {
 };
 
 // The name a load gives a part the phone names phoneName: one file name
-// ("Unknown2" when nothing of it is left), with the suffix its type implies
-// when it has none.
+// ("Unknown2" when nothing of it is left) that a file system takes, with the
+// suffix its type implies when it has none.
 QString partName(const QString& phoneName, const QString& mime);
 // Whether a load stores nothing of a part of this type (no type, or
 // application data).
@@ -44,6 +48,13 @@ bool isText(const QString& mime);
 // parts become text; parts without a type and application data are
 // dropped).
 bool isMediaPart(const QString& mime);
+// Whether a transfer sends a part of this type re-encoded (encodedImage).
+bool isReencoded(const QString& mime);
+// The bytes a picture travels to a phone as: scaled to kMaxImageSide on its
+// longer side when larger, encoded as PNG for a MIME type ending in "png",
+// else as JPEG. Empty when the file decodes neither as JPEG nor as PNG.
+inline constexpr int kMaxImageSide = 1080;
+QByteArray encodedImage(const QString& path, const QString& mime);
 // Counterpart addresses made canonical as a load makes them (normalised in
 // one country), each worked out once.
 class CanonicalAddresses {
@@ -55,18 +66,63 @@ private:
     _Country m_country;
     QHash<QString, QString> m_known;
 };
+// A media part's file, known by its bytes as they are and as a transfer
+// sends them (encodedImage), each worked out once when first asked.
+class PartBytes {
+public:
+    PartBytes() = default;
+    // recorded: what a store records of the file, when it does.
+    PartBytes(const QString& path, const QString& mime, const PartContent& recorded = PartContent());
+    PartContent asStored();
+    PartContent asSent();
+    // Whether the part is known to hold these bytes, as they are or as sent.
+    bool holds(const PartContent& content);
+
+private:
+    QString m_path;
+    QString m_mime;
+    PartContent m_stored;
+    PartContent m_sent;
+    bool m_storedRead = false;
+    bool m_sentRead = false;
+};
+
+// The key of a text piece and of every media piece of a correspondent
+// (address: canonical), time and direction.
+QString textKey(const QString& address, int date, int fromMe, const QString& text);
+QString mediaKey(const QString& address, int date, int fromMe);
 // The keys of a message's pieces (address: canonical, text: without object
 // replacement characters), in order: the text's, then the parts'.
 QStringList keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts);
+
+// A piece of a stored message.
+struct Piece {
+    QString key;
+    // A media piece's name as a load gives it (partName), its file (empty
+    // for the text piece), its MIME type and what the store records of its
+    // bytes (unknown when nothing).
+    QString name;
+    QString path;
+    QString mime;
+    PartContent content;
+    bool isMedia() const { return !path.isEmpty() || !mime.isEmpty(); }
+};
+
 // The table of the messages a transfer wrote into a phone's cache, by logic
-// hash, until a load records them as coming from the phone.
+// hash, until a load records them as coming from the phone, and the table
+// of what their media parts held as they were sent (by the message's logic
+// hash, the piece's key and the bytes sent).
 inline constexpr const char* kSentTable = "sent_hash";
+inline constexpr const char* kSentPartTable = "sent_part";
 // Which stored messages readStored reads.
 enum class Stored { All, SentUnclaimed };
-// found(logic hash, keys) for each message of the store that which names,
+// found(logic hash, pieces) for each message of the store that which names,
 // its address made canonical with the store's country. Nothing for a store
 // without logic hashes (or without kSentTable, for SentUnclaimed).
 void readStored(IOS6MessageDb& db, Stored which,
-                const std::function<void(const QString& logicHash, const QStringList& keys)>& found);
+                const std::function<void(const QString& logicHash, const QList<Piece>& pieces)>& found);
+// What the transfers sent of each media piece, by logic hash, the piece's
+// key with the bytes' content; empty without the table.
+QHash<QString, QList<std::pair<QString, PartContent>>> readSentParts(IOS6MessageDb& db);
 
 } // namespace messagekeys

@@ -12,6 +12,8 @@
 #include "jobs/deletemmsthread.h"
 #include "phonelink/androidloadmessagesthread.h"
 
+#include "shell/core/fileutils.h"
+
 #include "../messagestore/killedwriter.h"
 #include "jobtestutil.h"
 #include "message_testdata.h"
@@ -240,6 +242,69 @@ QStringList phoneParts(const testsupport::SimPhone& phone)
     return lines;
 }
 
+QString bytesDigest(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+// One line per stored picture: date, address, the name the phone gave it
+// and the MD5 of its bytes.
+QStringList cachedPictures(const QString& cacheFolder)
+{
+    MsgDataSetPtr ds = jobtest::loadStore(cacheFolder, u"262"_s);
+    QStringList lines;
+    for (const _MsgMessage* m : std::as_const(ds->messages)) {
+        for (const _MsgAttachment* a : getAttachments(m))
+            lines << u"%1|%2|%3|%4"_s.arg(m->date).arg(m->handle ? m->handle->id : QString(), a->transfer_name,
+                                                       bytesDigest(testsupport::readFile(a->localPath)));
+    }
+    lines.sort();
+    return lines;
+}
+
+// The line cachedPictures gives a picture the phone lists at seconds.
+QString pictureLine(qint64 seconds, const QString& address, const QString& name, const QByteArray& bytes)
+{
+    return u"%1|%2|%3|%4"_s.arg(seconds - kIosEpochOffset).arg(address, name, bytesDigest(bytes));
+}
+
+// What the phone was sent: one line per picture, as pictureLine gives it.
+QStringList sentPictures(const testsupport::SimPhone& phone)
+{
+    QStringList lines;
+    for (const QVariantMap& m : phone.store->records(u"mms2"_s)) {
+        for (const QVariant& v : m.value(u"attachments"_s).toList())
+            lines << pictureLine(m.value(u"dateMs"_s).toLongLong() / 1000, m.value(u"address"_s).toString(),
+                                 v.toMap().value(u"name"_s).toString(),
+                                 QByteArray::fromBase64(v.toMap().value(u"base64"_s).toString().toLatin1()));
+    }
+    lines.sort();
+    return lines;
+}
+
+QStringList sorted(QStringList lines)
+{
+    lines.sort();
+    return lines;
+}
+
+// The phone again, as it lists these messages now; its cache stays.
+std::unique_ptr<testsupport::SimPhone> listing(std::unique_ptr<testsupport::SimPhone>& phone,
+                                               const QJsonArray& messages)
+{
+    const QString address = phone->device.host;
+    const QString imei = phone->device.imei;
+    phone.reset();
+    return std::make_unique<testsupport::SimPhone>(testsupport::SimPhone::Options {
+        .address = address, .fixture = QJsonObject {{u"messages"_s, messages}}, .imei = imei});
+}
+
+// The fetches ("1") a phone was asked for in its last listing.
+qsizetype fetches(const testsupport::SimPhone& phone)
+{
+    return phone.sim->connections(u"service"_s).last().linesIn.count("1");
+}
+
 } // namespace
 
 class TestMessageJobs : public QObject {
@@ -256,6 +321,13 @@ private Q_SLOTS:
     void transfer_roundTripThroughAnEmptyPhone_givesTheOriginalsBack();
     void transfer_picturesToAnEmptyPhone_keepTheirNames_andReloadsStoreThemOnce();
     void transfer_retryAfterAFailedSecondBatch_sendsNothingTwice();
+    void transfer_picturesOfTheSameNameNumberAndSecond_areToldApartByTheirBytes();
+    void transfer_toAPhoneThatReceivedALikePictureSinceItsLoad_keepsBoth();
+    void restore_ofTwoLikePicturesOneGoneFromThePhone_sendsThatOneAlone();
+    void load_aGroupOfLikePicturesThatLosesOrGainsOne_keepsWhatThePhoneLists();
+    void backup_aPictureMissingBefore_isCopiedByTheNextBackup_andWhatStillLacksIsNamed();
+    void load_partNamesTooLongForAFileSystem_areShortenedToFit();
+    void load_aPartTheCacheCannotTake_isFetchedAgain();
     void backup_intoAStoreCutToNothing_makesItsTables();
     void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture_data();
     void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture();
@@ -275,8 +347,9 @@ void TestMessageJobs::backupAndDelete_keepTheStoreConsistent_andCancelsKeepNothi
         BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &report);
         QVERIFY(jobtest::run(job));
         QCOMPARE(report.successes(),
-                 QStringList {u"Successfully backup 6 messages.\n1 messages were left out: their conversation is "
-                              "missing.\n2 attachment files were missing and could not be copied."_s});
+                 QStringList {
+                     u"Successfully backup 6 messages.\n1 messages were left out: their conversation is "
+                     "missing.\n2 attachment files were missing and could not be copied: gone0.mp4, outside.txt"_s});
         QCOMPARE(jobtest::storeState(folder), u"5/2/2/4 ok 0 0 0 0"_s);
     }
     const QString pic = storeFile(folder, u"pic0.jpg"_s);
@@ -624,6 +697,246 @@ void TestMessageJobs::transfer_retryAfterAFailedSecondBatch_sendsNothingTwice()
         QVERIFY(load(b->device));
         QCOMPARE(storedParts(cacheB), storedParts(cacheA));
     }
+}
+
+// Phone B holds pictures of its own under the names, numbers and seconds of
+// A's: A's are sent all the same (one travels as it is, the photo scaled),
+// B's loads keep B's and A's each once, and nothing goes twice, also once
+// B's cache was made anew from what the phone holds.
+void TestMessageJobs::transfer_picturesOfTheSameNameNumberAndSecond_areToldApartByTheirBytes()
+{
+    const QByteArray photoA = picture(2000, 1500, "JPG");
+    const QByteArray photoB = picture(1600, 1200, "JPG");
+    const QJsonArray onA {phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.png"_s, "picture of A"}}),
+                          phoneMessage(1700000200, u"+4930333"_s, QString(), {{u"photo.jpg"_s, photoA}})};
+    const QJsonArray onB {phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.png"_s, "picture of B"}}),
+                          phoneMessage(1700000200, u"+4930333"_s, QString(), {{u"photo.jpg"_s, photoB}})};
+    START_PHONE(a, u"127.0.114.50"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.114.51"_s, QJsonObject {{u"messages"_s, onB}});
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QStringList both = cachedPictures(cacheA) + cachedPictures(cacheB);
+    both.sort();
+    QCOMPARE(both.size(), 4);
+
+    MsgDataSetPtr ds = jobtest::loadStore(cacheA, u"262"_s);
+    Report report;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 2 Messages to Android."_s});
+    QCOMPARE(b->verdict(2), QString());
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 2);
+    QCOMPARE(cachedPictures(cacheB), both);
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(load(b->device));
+        QVERIFY2(cachedPictures(cacheB) == both, qPrintable(cachedPictures(cacheB).join(u'\n')));
+    }
+    Report again;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &again));
+    QCOMPARE(again.successes(), QStringList {u"Nothing was sent: Android already holds these 2 Messages."_s});
+
+    // The cache made anew holds the photo as it travelled, scaled: it still
+    // stands for A's.
+    removeDir(cacheB);
+    QVERIFY(load(b->device));
+    QCOMPARE(cachedPictures(cacheB).size(), 4);
+    QVERIFY(!cachedPictures(cacheB).contains(pictureLine(1700000200, u"+4930333"_s, u"photo.jpg"_s, photoA)));
+    Report afterClear;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &afterClear));
+    QCOMPARE(afterClear.successes(), QStringList {u"Nothing was sent: Android already holds these 2 Messages."_s});
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 2);
+}
+
+// B received a picture of A's name, number and second after the PC last
+// loaded it: A's goes, and B's loads keep B's own picture as well as A's,
+// each once, however often B is loaded.
+void TestMessageJobs::transfer_toAPhoneThatReceivedALikePictureSinceItsLoad_keepsBoth()
+{
+    const QJsonObject pictureA = phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.png"_s, "picture of A"}});
+    const QJsonObject pictureB = phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.png"_s, "picture of B"}});
+    START_PHONE(a, u"127.0.114.52"_s, QJsonObject {{u"messages"_s, QJsonArray {pictureA}}});
+    START_PHONE(b, u"127.0.114.53"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    auto later = listing(b, {pictureB});
+    QVERIFY2(later->ok(), qPrintable(later->error));
+
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    Report report;
+    QVERIFY(transfer(later->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 1 Messages to Android."_s});
+    const QStringList expected = sorted({pictureLine(1700000100, u"+4930222"_s, u"image.png"_s, "picture of A"),
+                                         pictureLine(1700000100, u"+4930222"_s, u"image.png"_s, "picture of B")});
+    const QString cacheB = later->device.cacheDir().absolutePath();
+    for (int round = 1; round <= 3; ++round) {
+        QVERIFY(load(later->device));
+        QVERIFY2(cachedPictures(cacheB) == expected,
+                 qPrintable(u"load %1:\n"_s.arg(round) + cachedPictures(cacheB).join(u'\n')));
+    }
+    QCOMPARE(fetches(*later), 0);
+}
+
+// The phone held two pictures of one name from one number in one second
+// and lost one; the backup made before goes back: only the lost one is
+// sent, and the phone then holds each once.
+void TestMessageJobs::restore_ofTwoLikePicturesOneGoneFromThePhone_sendsThatOneAlone()
+{
+    const QJsonObject first = phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.jpg"_s, "first picture"}});
+    const QJsonObject second = phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.jpg"_s, "second picture"}});
+    START_PHONE(phone, u"127.0.114.54"_s, QJsonObject {{u"messages"_s, QJsonArray {first, second}}});
+    QVERIFY(load(phone->device));
+    const QString folder = testsupport::makeTempDir(u"likeBackup"_s);
+    MsgDataSetPtr cached = jobtest::loadStore(phone->device.cacheDir().absolutePath(), u"262"_s);
+    Report backedUp;
+    BackupMMSThread backup(QDir(folder), u"262"_s, getDataSetMessages(*cached), &backedUp);
+    QVERIFY(jobtest::run(backup) && backedUp.succeeded());
+
+    auto later = listing(phone, {second});
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    // As the page does: the phone's messages first.
+    QVERIFY(load(later->device));
+    MsgDataSetPtr ds = jobtest::loadStore(folder, u"262"_s);
+    Report report;
+    QVERIFY(transfer(later->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(),
+             QStringList {u"Successfully restored 1 Messages to Android.<br/>1 Messages were on Android already and "
+                          "were not sent again."_s});
+    QCOMPARE(sentPictures(*later),
+             QStringList {pictureLine(1700000100, u"+4930222"_s, u"image.jpg"_s, "first picture")});
+    QVERIFY(load(later->device));
+    QCOMPARE(cachedPictures(later->device.cacheDir().absolutePath()), cachedPictures(folder));
+}
+
+// A group of like pictures (one number, one second, one name) that loses
+// or gains a picture keeps in the cache exactly what the phone lists, at
+// every load; a backup taken then holds it.
+void TestMessageJobs::load_aGroupOfLikePicturesThatLosesOrGainsOne_keepsWhatThePhoneLists()
+{
+    QList<QJsonObject> pictures;
+    QStringList lines;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray bytes = "picture " + QByteArray::number(i);
+        pictures.append(phoneMessage(1700000100, u"+4930222"_s, QString(), {{u"image.jpg"_s, bytes}}));
+        lines.append(pictureLine(1700000100, u"+4930222"_s, u"image.jpg"_s, bytes));
+    }
+    START_PHONE(phone, u"127.0.114.55"_s, QJsonObject {{u"messages"_s, QJsonArray {pictures[1], pictures[2]}}});
+    QVERIFY(load(phone->device));
+    const QString cache = phone->device.cacheDir().absolutePath();
+    QCOMPARE(cachedPictures(cache), sorted(QStringList {lines[1], lines[2]}));
+
+    // The first goes: the second is left, and a backup holds it.
+    auto lost = listing(phone, {pictures[2]});
+    QVERIFY(load(lost->device));
+    QCOMPARE(cachedPictures(cache), QStringList {lines[2]});
+    const QString folder = testsupport::makeTempDir(u"groupBackup"_s);
+    Report backedUp;
+    const MsgDataSetPtr shown = jobtest::loadStore(cache, u"262"_s);
+    BackupMMSThread backup(QDir(folder), u"262"_s, getDataSetMessages(*shown), &backedUp);
+    QVERIFY(jobtest::run(backup));
+    QCOMPARE(backedUp.successes(), QStringList {u"Successfully backup 1 messages."_s});
+    QCOMPARE(cachedPictures(folder), QStringList {lines[2]});
+
+    // One comes before it, then one after both: each load keeps what the
+    // phone lists; a picture appended is the only one fetched.
+    auto gained = listing(lost, {pictures[0], pictures[2]});
+    QVERIFY(load(gained->device));
+    QCOMPARE(cachedPictures(cache), sorted(QStringList {lines[0], lines[2]}));
+    auto appended = listing(gained, {pictures[0], pictures[2], pictures[3]});
+    QVERIFY(load(appended->device));
+    QCOMPARE(cachedPictures(cache), sorted(QStringList {lines[0], lines[2], lines[3]}));
+    QCOMPARE(appended->sim->connections(u"service"_s).size(), 1);
+    QCOMPARE(fetches(*appended), 1);
+    QVERIFY(load(appended->device));
+    QCOMPARE(fetches(*appended), 0);
+    QCOMPARE(cachedPictures(cache), sorted(QStringList {lines[0], lines[2], lines[3]}));
+}
+
+// A picture whose file was missing at a backup is copied in by the next
+// backup of the same messages once the file is there; what still lacks
+// its file is counted and named.
+void TestMessageJobs::backup_aPictureMissingBefore_isCopiedByTheNextBackup_andWhatStillLacksIsNamed()
+{
+    const QString folder = testsupport::makeTempDir(u"repair"_s);
+    MessageSet s;
+    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
+    s.attach(s.message(chat, ann, false, u"here"_s, kBase), u"image/jpeg"_s,
+             writeFile(m_files + u"/here.jpg"_s, "here all along"));
+    s.attach(s.message(chat, ann, false, u"late"_s, kBase + 10), u"image/jpeg"_s, m_files + u"/late.jpg"_s);
+    s.attach(s.message(chat, ann, false, u"never"_s, kBase + 20), u"image/jpeg"_s, m_files + u"/never.jpg"_s);
+    const auto backup = [&] {
+        Report report;
+        BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &report);
+        return jobtest::run(job) ? report.successes() : QStringList {u"not run"_s};
+    };
+    QCOMPARE(backup(),
+             QStringList {u"Successfully backup 3 messages.\n2 attachment files were missing and could not be "
+                          "copied: late.jpg, never.jpg"_s});
+    writeFile(m_files + u"/late.jpg"_s, "late but there");
+    QCOMPARE(backup(),
+             QStringList {u"Successfully backup 3 messages.\n1 attachment files were missing and could not be "
+                          "copied: never.jpg"_s});
+    QCOMPARE(testsupport::readFile(storeFile(folder, u"late.jpg"_s)), QByteArray("late but there"));
+    QCOMPARE(jobtest::storeState(folder), u"3/1/1/3 ok 0 0 0 0"_s);
+}
+
+// A part name longer than a file system takes (86 characters of three
+// bytes each) is shortened to fit, its suffix kept: the picture is stored
+// and not fetched again.
+void TestMessageJobs::load_partNamesTooLongForAFileSystem_areShortenedToFit()
+{
+    const QString longName = QString(86, QChar(0x7167)) + u".jpg"_s;
+    START_PHONE(
+        phone, u"127.0.114.56"_s,
+        QJsonObject {{u"messages"_s,
+                      QJsonArray {phoneMessage(1700000100, u"+4930222"_s, u"see"_s, {{longName, "long named"}})}}});
+    Report report;
+    AndroidLoadMessagesThread job(&phone->device, &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(), QStringList {QString()});
+    MsgDataSetPtr ds = jobtest::loadStore(phone->device.cacheDir().absolutePath(), u"262"_s);
+    QCOMPARE(ds->attachments.size(), 1);
+    const QString stored = QFileInfo(ds->attachments.begin().value()->localPath).fileName();
+    QVERIFY2(stored.endsWith(u".jpg"_s) && stored.startsWith(QString(80, QChar(0x7167))), qPrintable(stored));
+    QVERIFY(stored.toUtf8().size() <= 255);
+    QCOMPARE(testsupport::readFile(ds->attachments.begin().value()->localPath), QByteArray("long named"));
+    QVERIFY(load(phone->device));
+    QCOMPARE(fetches(*phone), 0);
+}
+
+// A picture the cache cannot take (its attachment folder cannot be made)
+// leaves the load successful but counted as not received intact, its text
+// kept; the next load fetches it again and completes it, the one after
+// fetches nothing.
+void TestMessageJobs::load_aPartTheCacheCannotTake_isFetchedAgain()
+{
+    const QJsonObject plain = phoneMessage(1700000200, u"+4930222"_s, u"plain"_s);
+    START_PHONE(phone, u"127.0.114.57"_s, QJsonObject {{u"messages"_s, QJsonArray {plain}}});
+    QVERIFY(load(phone->device));
+    const QString cache = phone->device.cacheDir().absolutePath();
+    const QString attachments = cache + u"/file-relay/var/mobile/Library/SMS/Attachments"_s;
+    writeFile(attachments, "in the way");
+    auto later = listing(
+        phone,
+        {phoneMessage(1700000100, u"+4930222"_s, u"see"_s, {{u"a.jpg"_s, "first"}, {u"b.jpg"_s, "second"}}), plain});
+    Report report;
+    AndroidLoadMessagesThread job(&later->device, &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(),
+             QStringList {u"1 message could not be received intact and will be fetched again on the next load."_s});
+    QCOMPARE(jobtest::storeState(cache), u"4/1/1/2 ok 0 0 0 0"_s);
+
+    QVERIFY(QFile::remove(attachments));
+    QVERIFY(load(later->device));
+    QCOMPARE(fetches(*later), 1);
+    const QStringList pictures {pictureLine(1700000100, u"+4930222"_s, u"a.jpg"_s, "first"),
+                                pictureLine(1700000100, u"+4930222"_s, u"b.jpg"_s, "second")};
+    QCOMPARE(cachedPictures(cache), pictures);
+    QCOMPARE(jobtest::storeState(cache), u"4/1/1/2 ok 0 0 0 0"_s);
+    QVERIFY(load(later->device));
+    QCOMPARE(fetches(*later), 0);
+    QCOMPARE(cachedPictures(cache), pictures);
 }
 
 // A store file of 0 bytes (a copy cut short) holds nothing: the backup

@@ -181,6 +181,60 @@ private slots:
         QCOMPARE(journals(), QStringList());
         w.end();
     }
+
+    // A message is the stored one when its parts are the same bytes, never
+    // for the names alone: a picture of another's logic hash and guid but
+    // other bytes is a message of its own, under a tagged name; the same
+    // bytes under another name are the stored message. Each is found
+    // again by later units, and a stored message's missing file is copied in.
+    void aMessageIsKnownByItsPartsBytes()
+    {
+        const QString base = testsupport::makeTempDir(u"bytes"_s);
+        const QDir dir(base + u"/store"_s);
+        MsgBuilder b;
+        auto* mine = b.single(u"+1"_s, u"\uFFFC"_s, 10);
+        auto* theirs = b.message(mine->chat, mine->handle, u"\uFFFC"_s, 10);
+        auto* renamed = b.message(mine->chat, mine->handle, u"\uFFFC"_s, 10);
+        theirs->guid = mine->guid;
+        b.attach(mine, 1, kPicture, writeFile(base + u"/in/mine.jpg"_s, "MINE"));
+        b.attach(theirs, 2, kPicture, writeFile(base + u"/in/theirs.jpg"_s, "THEIRS"))->guid
+            = mine->attachments.value(u"1"_s)->guid;
+        b.attach(renamed, 3, u"~/Library/SMS/Attachments/zz/other.jpg"_s, base + u"/in/mine.jpg"_s);
+        QCOMPARE(makeLogicHash(mine), makeLogicHash(theirs));
+
+        ExportMessagesDb w(dir, QString());
+        w.begin();
+        const ExportMessagesDb::Written first = w.write(*mine, makeLogicHash(mine));
+        const ExportMessagesDb::Written second = w.write(*theirs, makeLogicHash(theirs));
+        QVERIFY(w.commit());
+        QVERIFY(first.inserted && second.inserted);
+        QCOMPARE(first.logicHash, makeLogicHash(mine));
+        QVERIFY(second.logicHash != first.logicHash);
+        for (int round = 1; round <= 2; ++round) {
+            w.begin();
+            for (auto* m : {mine, theirs, renamed}) {
+                const ExportMessagesDb::Written again = w.write(*m, makeLogicHash(m));
+                QVERIFY(!again.inserted);
+                QCOMPARE(again.logicHash, m == theirs ? second.logicHash : first.logicHash);
+            }
+            QVERIFY(w.commit());
+            QCOMPARE(count(w.store(), u"message"_s), 2);
+            QCOMPARE(count(w.store(), u"attachment"_s), 2);
+            // The first picture's file goes: the next unit brings it back.
+            QVERIFY(QFile::remove(w.store().attachmentLocalPath(kPicture)));
+        }
+        QStringList stored;
+        Sqlite3Cursor c = w.store().queryThrow(u"select filename from attachment order by rowid"_s);
+        while (c.moveNext())
+            stored << QString::fromLatin1(testsupport::readFile(w.store().attachmentLocalPath(c.getText(0))));
+        QCOMPARE(stored, (QStringList {QString(), u"THEIRS"_s}));
+        w.begin();
+        QCOMPARE(w.write(*mine, makeLogicHash(mine)).partsMissing, 0);
+        QVERIFY(w.commit());
+        QCOMPARE(testsupport::readFile(w.store().attachmentLocalPath(kPicture)), QByteArray("MINE"));
+        QCOMPARE(w.partsMissing(), QStringList());
+        w.end();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreWriterUnit)

@@ -97,7 +97,8 @@ CREATE TABLE attachment (
   is_outgoing INTEGER DEFAULT 0,
   user_info BLOB,
   transfer_name TEXT,
-  total_bytes INTEGER DEFAULT 0
+  total_bytes INTEGER DEFAULT 0,
+  content_hash TEXT
 );
 
 CREATE TABLE chat_handle_join (

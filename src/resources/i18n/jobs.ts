@@ -276,8 +276,8 @@
         <translation>%1 messages were left out: their conversation is missing.</translation>
     </message>
     <message>
-        <source>IDS_BACKUP_MMS_FILES_NOT_COPIED_%1</source>
-        <translation>%1 attachment files were missing and could not be copied.</translation>
+        <source>IDS_BACKUP_MMS_FILES_NOT_COPIED_%1_%2</source>
+        <translation>%1 attachment files were missing and could not be copied: %2</translation>
     </message>
 </context>
 <context>
