@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <cstdlib>
 #include <limits>
 
 namespace records {
@@ -18,9 +19,16 @@ bool isLetter(char16_t c)
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-// Reads a POSIX TZ rule ("std offset [dst [offset],start[/time],end[/time]]")
+// The farthest from UTC a zone may be: real zones keep within fourteen hours
+// of it, and an offset written with minutes and seconds may add them to that
+// (as "GMT+14:59" may).
+constexpr int kMaxOffsetSecs = 14 * 3600 + 59 * 60 + 59;
+
+// Reads a POSIX TZ rule ("std offset [dst [offset][,start[/time],end[/time]]]")
 // and accepts it only when every field is in range: Qt's rule arithmetic
-// never ends on a month above 12, a week above 5 or a weekday above 6.
+// never ends on a month above 12, a week above 5 or a weekday above 6, and
+// an offset beyond kMaxOffsetSecs (its own or the one daylight saving time
+// adds an hour to) moves an all-day event's day by as many days as it likes.
 class PosixRule {
 public:
     explicit PosixRule(QStringView text)
@@ -28,16 +36,34 @@ public:
     {
     }
 
+    // Whether Qt reads the text as a POSIX zone when no zone file has its
+    // name: a name of three letters or more (or "<...>") and an offset
+    // ("XYZ-15", "EST5EDT", "<+05>-5").
+    static bool startsLikeZone(QStringView text)
+    {
+        PosixRule rule(text);
+        return rule.name() && (rule.peek() == u'+' || rule.peek() == u'-' || isDigit(rule.peek()));
+    }
+
     bool valid()
     {
-        if (!name() || !clock(2, 24))
+        int standard = 0;
+        if (!name() || !offset(&standard))
             return false;
         if (atEnd())
             return true; // standard time only
         if (!name())
             return false;
-        if (peek() != u',' && !clock(2, 24))
+        // Without an offset of its own, daylight saving time is an hour ahead.
+        int daylight = standard - 3600;
+        if (peek() != u',' && !atEnd() && !offset(&daylight))
             return false;
+        if (std::abs(daylight) > kMaxOffsetSecs)
+            return false;
+        // Without transitions only a zone file of that name ("EST5EDT") makes
+        // it a zone for Qt.
+        if (atEnd())
+            return true;
         return take(u',') && transition() && take(u',') && transition() && atEnd();
     }
 
@@ -68,28 +94,41 @@ private:
     }
 
     // minDigits to maxDigits decimal digits of a value from min to max.
-    bool number(int minDigits, int maxDigits, int min, int max)
+    bool number(int minDigits, int maxDigits, int min, int max, int* value = nullptr)
     {
         int digits = 0;
-        int value = 0;
+        int n = 0;
         for (; digits < maxDigits && isDigit(peek()); ++digits, ++i)
-            value = value * 10 + (peek() - u'0');
-        return digits >= minDigits && value >= min && value <= max;
+            n = n * 10 + (peek() - u'0');
+        if (value)
+            *value = n;
+        return digits >= minDigits && n >= min && n <= max;
     }
 
-    // [+-]h[:mm[:ss]]: an offset, or the time of day of a transition.
-    bool clock(int hourDigits, int maxHours)
+    // [+-]h[:mm[:ss]]: an offset, or the time of day of a transition; its
+    // seconds (signed) go to secs when given.
+    bool clock(int hourDigits, int maxHours, int* secs = nullptr)
     {
+        const bool negative = peek() == u'-';
         if (peek() == u'+' || peek() == u'-')
             ++i;
-        if (!number(1, hourDigits, 0, maxHours))
+        int value = 0;
+        if (!number(1, hourDigits, 0, maxHours, &value))
             return false;
-        for (int part = 0; part < 2 && take(u':'); ++part) {
-            if (!number(2, 2, 0, 59))
+        for (int part = 0; part < 2; ++part) {
+            int sixty = 0;
+            if (take(u':') && !number(2, 2, 0, 59, &sixty))
                 return false;
+            value = value * 60 + sixty;
         }
+        if (secs)
+            *secs = negative ? -value : value;
         return true;
     }
+
+    // A zone's offset from UTC, west of Greenwich positive as POSIX writes
+    // it, within the bound.
+    bool offset(int* secs) { return clock(2, 24, secs) && std::abs(*secs) <= kMaxOffsetSecs; }
 
     // Mm.w.d, Jn or n, then an optional time of day (up to 167 hours, as
     // tz files write them).
@@ -164,10 +203,14 @@ QTimeZone eventTimeZone(const QString& text)
         const int seconds = hours * 3600 + minutes * 60;
         return validOrUtc(QTimeZone(m.captured(1) == QLatin1String("-") ? -seconds : seconds));
     }
-    // A name holds no comma, so no rule of its own: Qt takes the system's
-    // zone file of that name or, without one, standard time alone. A rule
-    // is checked field by field first.
-    if (iana.match(name).hasMatch() || PosixRule(name).valid())
+    // Qt reads a text that names no zone file of the system as a POSIX zone
+    // when it starts like one, however far its offset: such a text is a
+    // rule checked field by field, a zone file's name among them ("EST5EDT").
+    if (PosixRule::startsLikeZone(name))
+        return PosixRule(name).valid() ? validOrUtc(QTimeZone(name.toUtf8())) : QTimeZone::utc();
+    // Any other name holds no comma, so no rule of its own: Qt takes the
+    // system's zone file of that name or none.
+    if (iana.match(name).hasMatch())
         return validOrUtc(QTimeZone(name.toUtf8()));
     return QTimeZone::utc();
 }

@@ -17,8 +17,10 @@ QDateTime dateTimeFromSecs(qint64 secs);
 // that is not accepted. Only texts whose conversions end are handed to Qt
 // (its rule arithmetic loops for good on some rules): an IANA id, a UTC
 // offset ("UTC", "UTC+05:30", "GMT-3") or a POSIX rule whose every field is
-// in range ("CET-1CEST,M3.5.0,M10.5.0/3"). Even with an accepted zone, Qt's
-// rules do not end for instants before the year 2: convert only later ones.
+// in range ("CET-1CEST,M3.5.0,M10.5.0/3"), its offsets within 14:59:59 of
+// UTC as real zones are (Qt would take "XYZ99" for 99 hours behind). Even
+// with an accepted zone, Qt's rules do not end for instants before the year
+// 2: convert only later ones.
 QTimeZone eventTimeZone(const QString& text);
 // The day an all-day event's instant falls on in its own zone (the phone
 // keeps an all-day event as midnight of its day there): the same day on

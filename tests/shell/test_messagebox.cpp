@@ -127,6 +127,16 @@ private slots:
         QVERIFY(finished.wait(5000));
         QVERIFY(silent.done);
     }
+
+    // A service in a folder of its host, with a query of its own, gets the
+    // report in that folder, as the window's pages lie there.
+    void errorReport_goesToTheServicesFolder()
+    {
+        ReportStub stub;
+        QVERIFY(errorreport::sendErrorReportTo(QUrl(stub.url().toString() + u"/base/sub/?k=v"_s), u"x"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(stub.done, 5000);
+        QVERIFY2(stub.request.startsWith("POST /base/sub/err_report.php?k=v HTTP/1.1"), stub.request.constData());
+    }
 };
 
 QTEST_MAIN(TestMessageBox)

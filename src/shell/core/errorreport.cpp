@@ -37,6 +37,29 @@ QUrl webServiceUrl()
     return url;
 }
 
+QUrl serviceUrl(const QUrl& base, const QString& path, const QString& query)
+{
+    if (!base.isValid())
+        return QUrl();
+    QUrl url(base);
+    // Encoded both ways, so that an escaped character of the base's path
+    // ("%2F") stays what it was.
+    QString basePath = base.path(QUrl::FullyEncoded);
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + path, QUrl::TolerantMode);
+    const QString baseQuery = base.query(QUrl::FullyEncoded);
+    if (!query.isEmpty())
+        url.setQuery(baseQuery.isEmpty() ? query : baseQuery + QLatin1Char('&') + query, QUrl::TolerantMode);
+    url.setFragment(QString());
+    return url;
+}
+
+QUrl webServicePage(const QString& path, const QString& query)
+{
+    return serviceUrl(webServiceUrl(), path, query);
+}
+
 } // namespace appinfo
 
 namespace errorreport {
@@ -71,11 +94,7 @@ QNetworkReply* sendErrorReportTo(const QUrl& base, const QString& err, QNetworkA
 {
     if (!base.isValid() || base.host().isEmpty())
         return nullptr;
-    QUrl url = base;
-    QString path = url.path();
-    if (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    url.setPath(path + QStringLiteral("/err_report.php"));
+    const QUrl url = appinfo::serviceUrl(base, QStringLiteral("/err_report.php"));
 
     QNetworkAccessManager* nam = manager;
     if (!nam) {

@@ -2,7 +2,8 @@
 // error report sent to it. No widgets.
 //
 // The web service is off unless APP_WEB_SERVICE_URL names its base URL
-// (e.g. "http://127.0.0.1:8080"); with it empty nothing leaves the machine.
+// (e.g. "http://127.0.0.1:8080" or "https://example.com/service"); with it
+// empty nothing leaves the machine.
 #pragma once
 
 #include <QByteArray>
@@ -24,6 +25,13 @@ QString versionText();
 QString reportVersionField();
 // The configured base URL of the maker's web service; invalid when off.
 QUrl webServiceUrl();
+// The address of a page or script of the web service: path (from its "/")
+// after the base's own path, so that a service in a folder of its host
+// ("http://host/base") keeps it, and query after the base's own query. The
+// base's fragment is left out. Invalid for an invalid base.
+QUrl serviceUrl(const QUrl& base, const QString& path, const QString& query = QString());
+// serviceUrl on the configured base; invalid when the service is off.
+QUrl webServicePage(const QString& path, const QString& query = QString());
 
 } // namespace appinfo
 

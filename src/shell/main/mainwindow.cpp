@@ -202,14 +202,14 @@ void MainWindow::createToolbar()
 
 void MainWindow::createStatusBar()
 {
-    const QUrl base = appinfo::webServiceUrl();
-    if (!base.isValid())
+    const QUrl target = appinfo::webServicePage(QStringLiteral("/handset-ferry-ios.html"));
+    if (!target.isValid())
         return;
-    QUrl target(base);
-    target.setPath(QStringLiteral("/handset-ferry-ios.html"));
     m_statusLink = new QLabel(this);
     m_statusLink->setObjectName(QStringLiteral("lbStatusLink"));
-    m_statusLink->setOpenExternalLinks(true);
+    // Opened through the desktop opener, as every other link is.
+    m_statusLink->setOpenExternalLinks(false);
+    connect(m_statusLink, &QLabel::linkActivated, this, [this, target] { openUrl(target); });
     m_statusLink->setText(
         QStringLiteral("<a style=\"color:#2772BC;text-decoration:none\" href=\"%1\">%2</a>")
             .arg(target.toString(QUrl::FullyEncoded).toHtmlEscaped(), tr("IDS_STATUS_OTHER_EDITION").toHtmlEscaped()));
@@ -393,12 +393,9 @@ void MainWindow::openUrl(const QUrl& url)
 
 void MainWindow::openWebPage(const QString& path)
 {
-    const QUrl base = appinfo::webServiceUrl();
-    if (!base.isValid())
-        return;
-    QUrl url(base);
-    url.setPath(path);
-    openUrl(url);
+    const QUrl url = appinfo::webServicePage(path);
+    if (url.isValid())
+        openUrl(url);
 }
 
 void MainWindow::miOpenLocalDBFolder()

@@ -348,12 +348,10 @@ void MainWindow::androidUsbTips()
         if (phone->device.folder.isEmpty())
             return;
     }
-    const QUrl base = appinfo::webServiceUrl();
-    auto link = [&base](const QString& path) {
-        if (!base.isValid())
+    auto link = [](const QString& path) {
+        const QUrl url = appinfo::webServicePage(path);
+        if (!url.isValid())
             return QString();
-        QUrl url(base);
-        url.setPath(path);
         return QStringLiteral(" <a href=\"%1\">How to</a>?").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped());
     };
     QString text = QStringLiteral("<b>Android device not found.</b><br/><br/>"

@@ -34,17 +34,6 @@ constexpr char kSystem[] = APP_UPDATE_OS APP_UPDATE_BITS;
 #undef APP_UPDATE_OS
 #undef APP_UPDATE_BITS
 
-QUrl withPath(const QUrl& base, const QString& path, const QString& query)
-{
-    QUrl url(base);
-    QString basePath = url.path();
-    while (basePath.endsWith(QLatin1Char('/')))
-        basePath.chop(1);
-    url.setPath(basePath + path);
-    url.setQuery(query);
-    return url;
-}
-
 } // namespace
 
 QString stampPath()
@@ -90,18 +79,18 @@ QString downloadAddress(const QByteArray& body)
 
 QUrl checkUrl(const QUrl& base)
 {
-    return withPath(
+    return appinfo::serviceUrl(
         base, QStringLiteral("/sms_check_update.php"),
         QStringLiteral("pid=%1&ver=%2&q=1").arg(QLatin1String(dataroot::kProductId)).arg(appinfo::kBuildNumber));
 }
 
 QUrl updatePageUrl(const QUrl& base)
 {
-    return withPath(base, QStringLiteral("/sms_check_update.php"),
-                    QStringLiteral("pid=%1&ver=%2&vs=%3&sys=%4")
-                        .arg(QLatin1String(dataroot::kProductId))
-                        .arg(appinfo::kBuildNumber)
-                        .arg(QLatin1String(kNoVolumeSerial), QLatin1String(kSystem)));
+    return appinfo::serviceUrl(base, QStringLiteral("/sms_check_update.php"),
+                               QStringLiteral("pid=%1&ver=%2&vs=%3&sys=%4")
+                                   .arg(QLatin1String(dataroot::kProductId))
+                                   .arg(appinfo::kBuildNumber)
+                                   .arg(QLatin1String(kNoVolumeSerial), QLatin1String(kSystem)));
 }
 
 } // namespace updatecheck

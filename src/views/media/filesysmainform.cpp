@@ -150,10 +150,10 @@ void FileSysMainForm::loadLocalFolder(const QFileInfo& folder, _RemoteFile* pare
 
 void FileSysMainForm::addLocalNodes(FileNode* parent, const QList<_RemoteFile*>& entries)
 {
-    const QList<FileNode*> nodes = model->addFileNodes(parent, entries);
-    for (FileNode* node : nodes) {
+    for (_RemoteFile* entry : entries) {
+        FileNode* node = model->addFileNode(parent, entry);
         node->listed = true;
-        addLocalNodes(node, node->entry->children);
+        addLocalNodes(node, entry->children);
     }
 }
 

@@ -17,6 +17,11 @@ ItemModelFileSys::ItemModelFileSys(QObject* parent)
 {
 }
 
+ItemModelFileSys::_FileItemNode* ItemModelFileSys::addFileNode(_FileItemNode* parent, _RemoteFile* entry)
+{
+    return addFileNodes(parent, {entry}).constFirst();
+}
+
 QList<ItemModelFileSys::_FileItemNode*> ItemModelFileSys::addFileNodes(_FileItemNode* parent,
                                                                        const QList<_RemoteFile*>& entries)
 {
@@ -27,7 +32,12 @@ QList<ItemModelFileSys::_FileItemNode*> ItemModelFileSys::addFileNodes(_FileItem
         made.append(node);
         nodes.append(node);
     }
+    int row = int(childList(parent).size());
     appendNodes(parent, nodes);
+    // Their rows are known: nodes appended under them later find their
+    // parent's index without a search among its siblings.
+    for (_FileItemNode* node : std::as_const(made))
+        node->cachedIndex = createIndex(row++, 0, node);
     return made;
 }
 

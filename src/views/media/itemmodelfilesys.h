@@ -24,8 +24,11 @@ public:
 
     explicit ItemModelFileSys(QObject* parent = nullptr);
 
-    // Makes a node per entry and appends them under parent (null: the
-    // roots) in one announced block; returns them in order.
+    // Makes a node for the entry and appends it under parent (null: the
+    // roots), announcing its row; returns the node.
+    _FileItemNode* addFileNode(_FileItemNode* parent, _RemoteFile* entry);
+    // The same for a folder's entries in one announced block; returns the
+    // nodes in order.
     QList<_FileItemNode*> addFileNodes(_FileItemNode* parent, const QList<_RemoteFile*>& entries);
     static _FileItemNode* fileNode(const QModelIndex& index);
 

@@ -112,6 +112,16 @@ QStringList icalTimes(const EventTimes& t)
     return lines;
 }
 
+// The DTSTAMP value: the event's start as DTSTART writes it, as a UTC
+// date-time (an all-day event's first day at midnight), so that exports of
+// the same events give the same file at any time and on every PC.
+QString stampValue(const EventTimes& t)
+{
+    if (t.allDay)
+        return t.firstDay.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("T000000Z");
+    return dateTimeValue(t.start) + QLatin1Char('Z');
+}
+
 // A CSV date: a timed event's time on the PC's clock, an all-day event's
 // day at midnight, the same on every PC.
 QString csvDate(const EventTimes& t, const QDate& day, const QDateTime& time)
@@ -199,8 +209,6 @@ void ExportCalendarThread::writeContentLine(Stream& out, const QString& line)
 QString ExportCalendarThread::write(Stream& out)
 {
     const bool csv = QFileInfo(path()).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-    // One stamp for the whole file: when it was made, in UTC.
-    const QString stamp = dateTimeValue(QDateTime::currentDateTimeUtc()) + QLatin1Char('Z');
     if (csv) {
         out << "Summary,Start Date,End Date,RRule,Description";
         out.endLine();
@@ -226,7 +234,7 @@ QString ExportCalendarThread::write(Stream& out)
             writeCsvRow(out, e, csvDate(*times, times->firstDay, times->start),
                         csvDate(*times, times->endDay, times->end));
         else
-            writeEvent(out, e, icalTimes(*times), stamp);
+            writeEvent(out, e, icalTimes(*times), stampValue(*times));
     }
     if (!csv)
         writeContentLine(out, QStringLiteral("END:VCALENDAR"));

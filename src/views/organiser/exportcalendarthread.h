@@ -1,7 +1,7 @@
 // Writes calendar events to one file: a CSV table when the path's suffix is
 // "csv" (any case), otherwise an iCalendar file (RFC 5545: escaped text
 // values, lines folded at 75 octets, timed events in UTC, all-day events as
-// dates, DTSTAMP the export time in UTC). The table gives timed events on
+// dates, DTSTAMP the event's start in UTC). The table gives timed events on
 // the PC's clock and all-day events at midnight of their day, the same day
 // on every PC. Both leave out an event without a start or with a date
 // outside the years 1 to 9999 and count it in the result. UTF-8 without

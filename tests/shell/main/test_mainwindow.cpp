@@ -3,7 +3,8 @@
 // while a dialog runs (and are no transfer target meanwhile), clearing the
 // cache, a phone's ".mmc" file and a broken
 // country table, the update check against a loopback stub of the web
-// service, and the update page it opens.
+// service, the update page it opens, and the service's links when it lies in
+// a folder of its host.
 #include "shell/core/translations.h"
 #include "shell/datasourceselform.h"
 #include "shell/getstartform.h"
@@ -461,6 +462,56 @@ private slots:
             QCOMPARE(readStamp(), qint64(stampAfter));
         QCOMPARE(w->window->isVisible(), !closes);
         QCOMPARE(w->opened.urls, closes ? QList<QUrl> {QUrl(QString::fromLatin1(body))} : QList<QUrl> {});
+    }
+
+    // A service in a folder of its host, with a query of its own: the update
+    // check asks there, and every page the window opens or shows a link to
+    // (Help, Feedback, Home, the update page, the status bar, the USB tip)
+    // lies there, its own path and query after the base's.
+    void webLinks_keepTheServicesFolderAndQuery()
+    {
+        StubService stub(200, "no");
+        const QString base = u"http://127.0.0.1:%1/base/sub"_s.arg(stub.serverPort());
+        qputenv("APP_WEB_SERVICE_URL", (base + u"/?k=v#top"_s).toLatin1());
+        const auto at = [&base](const QString& path, const QString& query = QString()) {
+            return QUrl(base + path + u"?k=v"_s + (query.isEmpty() ? QString() : u"&"_s + query));
+        };
+        const auto links = [](const QString& html) {
+            QList<QUrl> out;
+            static const QRegularExpression href(u"href=\"([^\"]*)\""_s);
+            for (const QRegularExpressionMatch& m : href.globalMatch(html))
+                out.append(QUrl(m.captured(1).replace(u"&amp;"_s, u"&"_s)));
+            return out;
+        };
+        const QString product = u"pid=7C31E05A9D2B46F08A1E5B3C6D7F9012&ver=28"_s;
+        ScriptedPrompt prompt;
+        prompt.answerMessage(QMessageBox::Ok, u"Android device not found."_s);
+        auto w = mwtest::makeWindow(true);
+        QTRY_COMPARE(stub.requests.size(), 1);
+        QCOMPARE(stub.requests.first(), u"GET /base/sub/sms_check_update.php?k=v&"_s + product + u"&q=1 HTTP/1.1"_s);
+
+        QMetaObject::invokeMethod(w->window.get(), "miHelp");
+        QMetaObject::invokeMethod(w->window.get(), "miFeedback");
+        w->window->findChild<QAction*>(u"actionHome"_s)->trigger();
+        QMetaObject::invokeMethod(w->window.get(), "miCheckForUpdate");
+        auto* status = w->window->findChild<QLabel*>(u"lbStatusLink"_s);
+        QVERIFY(status);
+        const QList<QUrl> shown = links(status->text());
+        QCOMPARE(shown, QList<QUrl> {at(u"/handset-ferry-ios.html"_s)});
+        emit status->linkActivated(shown.first().toString()); // as a click on it does
+        const QString kernel = QSysInfo::kernelType();
+        const QString os = kernel == u"winnt"_s ? u"win"_s : kernel == u"darwin"_s ? u"mac"_s : kernel;
+        QCOMPARE(w->opened.urls,
+                 QList<QUrl>({at(u"/handset-ferry/help.html"_s), at(u"/support.html"_s), at(u"/handset-ferry.html"_s),
+                              at(u"/sms_check_update.php"_s,
+                                 product + u"&vs=123456&sys="_s + os + QString::number(QSysInfo::WordSize)),
+                              at(u"/handset-ferry-ios.html"_s)}));
+
+        QMetaObject::invokeMethod(w->window.get(), "androidUsbTips");
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(links(prompt.questions().last().text),
+                 QList<QUrl>({at(u"/tutorial/enable-usb-debugging-on-android.html"_s),
+                              at(u"/install-usb-driver-software-for-android.html"_s)}));
     }
 
     // The update page is told the platform the program was built for.
