@@ -518,13 +518,11 @@ pim::_Contact CSVImport::next()
             continue;
         }
         if (column.googleLabels) {
-            // Google's groups: "* " marks its own; every contact is in
-            // "myContacts", which is no group of the user's.
+            // Google's groups. "* " marks a label of Google's own ("* myContacts",
+            // which every contact is in, "* starred"): no group of the user's.
             for (QString label : cell.split(QStringLiteral(" ::: "))) {
                 label = label.trimmed();
-                if (label.startsWith(QLatin1String("* ")))
-                    label = label.mid(2).trimmed();
-                if (!label.isEmpty() && label != QLatin1String("myContacts"))
+                if (!label.isEmpty() && !label.startsWith(QLatin1String("* ")) && label != QLatin1String("myContacts"))
                     labels.append(label);
             }
             continue;
