@@ -284,6 +284,11 @@ std::pair<QString, QString> imppAddress(const VCardProperty& p)
     QString handle = p.decodeText().trimmed();
     QString service = paramText(paramValue(p, QLatin1String("X-SERVICE-TYPE")));
     const qsizetype colon = handle.indexOf(QLatin1Char(':'));
+    // An address of another kind ("https://...") is kept whole, its scheme
+    // and "//" with it: that scheme names no chat service.
+    if (colon > 0 && handle.mid(colon + 1).startsWith(QLatin1String("//"))
+        && !isChatUriScheme(handle.left(colon).toLower()))
+        return {handle, service};
     if (colon > 0) {
         const QString scheme = handle.left(colon);
         if (service.isEmpty())
