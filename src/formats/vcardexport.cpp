@@ -206,6 +206,20 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                 const QString date = eventDate(row);
                 if (date.isEmpty())
                     break; // an empty BDAY is no date to any reader
+                if (!VCardDate::isDate(row.values.value(QStringLiteral("data1")))) {
+                    // A date kept as the text it was read as ("12/31/99"):
+                    // BDAY holds dates only, so it goes into X-EVENT, which
+                    // says that it is text and which event it is.
+                    const int kind = code(row, 2);
+                    b.add(QStringLiteral("X-EVENT"), vcardEscapeText(date),
+                          {{kType,
+                            kind == 3       ? QStringLiteral("birthday")
+                                : kind == 1 ? QStringLiteral("anniversary")
+                                            : QStringLiteral("other")},
+                           {QStringLiteral("VALUE"), QStringLiteral("text")}},
+                          false);
+                    break;
+                }
                 if (code(row, 2) == 3)
                     b.add(QStringLiteral("BDAY"), date, {}, false);
                 else

@@ -343,6 +343,37 @@ private Q_SLOTS:
         QCOMPARE(fixtures::dump(again.contacts()), fixtures::dump(importer.contacts()));
     }
 
+    // An Outlook date kept as text (a two-digit year, a day that is not)
+    // is no BDAY: it goes as text into X-EVENT, which the import reads back
+    // as the same birthday or anniversary, separators and all; real dates
+    // stay BDAY.
+    void datesKeptAsTextAreNoBirthdayToOtherReaders()
+    {
+        RecordingJobReport read, exported, back;
+        ImportContactsToLocalThread importer(fixtures::dataFile(QStringLiteral("job/outlook-day-first.csv")), ImportCSV,
+                                             &read);
+        QVERIFY(finished(importer));
+        QList<pim::_Contact> contacts = importer.contacts();
+        addRow(contacts[3], pim::ENTITY_EVENT, {{1, QStringLiteral("spring, 1950; or so")}, {2, 0}});
+        const QString vcf = testsupport::makeTempDir(QStringLiteral("dates")) + QStringLiteral("/c.vcf");
+        ExportToFileThread exporter(contacts, ExportVCard, vcf, &exported);
+        QVERIFY(finished(exporter));
+        QVERIFY(exported.succeeded());
+        const QString text = QString::fromUtf8(testsupport::readFile(vcf));
+        QStringList bdays;
+        for (const QString& line : text.split(QStringLiteral("\r\n")))
+            if (line.startsWith(QLatin1String("BDAY")))
+                bdays << line;
+        QCOMPARE(bdays, QStringList({"BDAY:2001-11-05", "BDAY:1980-05-17"}));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=birthday;VALUE=text:31/12/99\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=anniversary;VALUE=text:31/02/1980\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=other;VALUE=text:spring\\, 1950\\; or so\r\n")));
+        ImportContactsToLocalThread again(vcf, ImportVCard, &back);
+        QVERIFY(finished(again));
+        QCOMPARE(fixtures::dump(again.contacts()).filter(QRegularExpression(QStringLiteral("^6\t"))),
+                 fixtures::dump(contacts).filter(QRegularExpression(QStringLiteral("^6\t"))));
+    }
+
     // The HTML export makes a folder of the name chosen. On failure or cancel
     // the job removes only what it made.
     void exportsLeaveOnlyWhatTheyFinished()
