@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDate>
 #include <QHash>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -289,28 +290,43 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
-// Outlook writes its dates month first ("5/17/1980") and "0/0/00" for no
-// date. True when the cell is in that form: *iso is then the date as
-// "yyyy-MM-dd", or empty for no date. A two-digit year or a day that does
-// not exist is not taken: the cell stays the text it is.
-bool outlookDate(const QString& cell, QString* iso)
+// Outlook writes its dates as numbers in the order of the PC it ran on
+// ("5/17/1980" or "17/5/1980") and "0/0/00" for no date.
+const QRegularExpression& outlookDateForm()
 {
     static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2})/([0-9]{1,2})/([0-9]{2}|[0-9]{4})\\s*$"));
-    const QRegularExpressionMatch m = form.match(cell);
+    return form;
+}
+
+// True when the cell is in Outlook's form: *iso is then the date as
+// "yyyy-MM-dd", or empty for no date. A two-digit year or a day that does
+// not exist is not taken: the cell stays the text it is.
+bool outlookDate(const QString& cell, bool dayFirst, QString* iso)
+{
+    const QRegularExpressionMatch m = outlookDateForm().match(cell);
     if (!m.hasMatch())
         return false;
-    const int month = m.captured(1).toInt();
-    const int day = m.captured(2).toInt();
+    const int first = m.captured(1).toInt();
+    const int second = m.captured(2).toInt();
     const int year = m.captured(3).toInt();
-    if (month == 0 && day == 0 && year == 0) {
+    if (first == 0 && second == 0 && year == 0) {
         iso->clear();
         return true;
     }
-    const QDate date(year, month, day);
+    const QDate date = dayFirst ? QDate(year, second, first) : QDate(year, first, second);
     if (m.capturedLength(3) != 4 || !date.isValid())
         return false;
     *iso = date.toString(Qt::ISODate);
     return true;
+}
+
+// Whether this PC writes its short dates day before month.
+bool localeDayFirst()
+{
+    const QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    const qsizetype day = format.indexOf(QLatin1Char('d'));
+    const qsizetype month = format.indexOf(QLatin1Char('M'));
+    return day >= 0 && month >= 0 && day < month;
 }
 
 bool isBlankRow(const QStringList& row)
@@ -434,7 +450,7 @@ void CSVImport::load(const QString& path)
             column.googleLabels = header == QLatin1String("Labels");
             if (!column.displayName && !column.googleLabels)
                 column.def = columnDef(header);
-            column.monthFirstDate = header == QLatin1String("Birthday") || header == QLatin1String("Anniversary");
+            column.outlookDate = header == QLatin1String("Birthday") || header == QLatin1String("Anniversary");
         }
         m_columns.append(column);
     }
@@ -447,6 +463,27 @@ void CSVImport::load(const QString& path)
         if (!isBlankRow(row))
             m_rows.append(row);
     }
+    m_datesDayFirst = datesDayFirst();
+}
+
+bool CSVImport::datesDayFirst() const
+{
+    // A first number above 12 in any date says day first, a second one
+    // month first; a file whose dates all fit either way leaves it to the PC.
+    bool monthFirst = false;
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        if (!m_columns.at(i).outlookDate)
+            continue;
+        for (const QStringList& row : m_rows) {
+            const QRegularExpressionMatch m = outlookDateForm().match(row.value(i));
+            if (!m.hasMatch())
+                continue;
+            if (m.captured(1).toInt() > 12)
+                return true;
+            monthFirst = monthFirst || m.captured(2).toInt() > 12;
+        }
+    }
+    return monthFirst ? false : localeDayFirst();
 }
 
 pim::_Contact CSVImport::next()
@@ -481,13 +518,11 @@ pim::_Contact CSVImport::next()
             continue;
         }
         if (column.googleLabels) {
-            // Google's groups: "* " marks its own; every contact is in
-            // "myContacts", which is no group of the user's.
+            // Google's groups. "* " marks a label of Google's own ("* myContacts",
+            // which every contact is in, "* starred"): no group of the user's.
             for (QString label : cell.split(QStringLiteral(" ::: "))) {
                 label = label.trimmed();
-                if (label.startsWith(QLatin1String("* ")))
-                    label = label.mid(2).trimmed();
-                if (!label.isEmpty() && label != QLatin1String("myContacts"))
+                if (!label.isEmpty() && !label.startsWith(QLatin1String("* ")) && label != QLatin1String("myContacts"))
                     labels.append(label);
             }
             continue;
@@ -495,7 +530,7 @@ pim::_Contact CSVImport::next()
         const CSVColumnDef& def = column.def;
         if (def.type == 0)
             continue;
-        if (column.monthFirstDate && outlookDate(cell, &cell) && cell.isEmpty())
+        if (column.outlookDate && outlookDate(cell, m_datesDayFirst, &cell) && cell.isEmpty())
             continue; // Outlook's "no date": no event
         // Later rows of a kind and label sort after the first ("3-2-0002");
         // a chat service without a code is a label of its own ("8-0:sip").

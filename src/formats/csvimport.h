@@ -52,13 +52,18 @@ private:
         int googleDataColumn = 0;
         bool displayName = false; // Google's "Name"
         bool googleLabels = false; // Google's "Labels": its groups
-        // Outlook's "Birthday" and "Anniversary": month-first dates, and
-        // "0/0/00" for none.
-        bool monthFirstDate = false;
+        // Outlook's "Birthday" and "Anniversary": dates in the PC's order of
+        // day and month, and "0/0/00" for none.
+        bool outlookDate = false;
     };
+
+    // Whether the file's Outlook dates are written day first: as its dates
+    // tell, else as this PC writes short dates.
+    bool datesDayFirst() const;
 
     QStringList m_header;
     QList<Column> m_columns; // one per header cell
     QList<QStringList> m_rows;
     qsizetype m_cursor = 0;
+    bool m_datesDayFirst = false;
 };

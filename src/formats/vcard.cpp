@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -336,6 +337,16 @@ QString vcardUnescapeText(const QString& text)
     if (escaped)
         out.append(QLatin1Char('\\'));
     return out;
+}
+
+bool isChatUriScheme(QStringView scheme)
+{
+    static const char* const kSchemes[] = {
+        "aim",    "gg",    "gtalk", "icq", "im",   "irc",   "irc6", "ircs",
+        "matrix", "msnim", "qq",    "sip", "sips", "skype", "xmpp", "ymsgr",
+    };
+    return std::any_of(std::begin(kSchemes), std::end(kSchemes),
+                       [scheme](const char* s) { return scheme == QLatin1String(s); });
 }
 
 QString vcardEscapeParam(const QString& text)

@@ -73,6 +73,11 @@ QString vcardEscapeText(const QString& text);
 // Undoes vcardEscapeText; "\n" and "\N" become a line feed.
 QString vcardUnescapeText(const QString& text);
 
+// Whether a URI scheme (in lower case) is one of a chat service's, so that
+// an IMPP address in it is read as a chat address by every reader. Other
+// schemes name other things ("tel:" a phone number, "https:" a web page).
+bool isChatUriScheme(QStringView scheme);
+
 // A parameter value with what its syntax cannot hold written as RFC 6868
 // does: "^" as "^^", a double quote as "^'", a line feed as "^n"; a
 // carriage return goes. The caller puts a value that is not a plain word

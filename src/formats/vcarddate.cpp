@@ -133,6 +133,20 @@ QVariant VCardDate::fromText(const QString& text)
     return s;
 }
 
+bool VCardDate::isDate(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().isValid();
+    const QVariant v = value.typeId() == QMetaType::QDateTime ? value : fromText(value.toString());
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().isValid();
+    // fromText gives a day without a year as "--MM-dd", and any other text
+    // as it stands.
+    const QString text = v.toString();
+    return text.size() == 7 && text.startsWith(QLatin1String("--"))
+        && yearless(text.sliced(2, 2).toInt(), text.sliced(5, 2).toInt()) == text;
+}
+
 QString VCardDate::toText(const QVariant& value)
 {
     QVariant v = value;

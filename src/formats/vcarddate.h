@@ -21,6 +21,10 @@ public:
     // date are written as they stand.
     static QString toText(const QVariant& value);
 
+    // Whether toText writes the value as a date: a date, a date-time or a
+    // day without a year, not a text kept as it was read.
+    static bool isDate(const QVariant& value);
+
     // "--MM-dd" for a month and day without a year; empty when they are no
     // day of any year.
     static QString yearless(int month, int day);

@@ -64,14 +64,14 @@ public:
 };
 
 // A chat address of a service without a code of its own, as an IMPP
-// address: the service's name as its scheme when it is one ("sip:ann"),
-// else the generic "im:" scheme, and the name as X-SERVICE-TYPE when it is
-// not the scheme as written.
+// address: in the service's own scheme when it is a chat service's ("sip:
+// ann"), else in the generic "im:" scheme, so that no reader takes it for a
+// number ("tel:") or a link ("https:"); the name as X-SERVICE-TYPE when it
+// is not the scheme as written.
 void addImpp(CardBuilder& b, const QString& service, const QString& handle)
 {
-    static const QRegularExpression schemeForm(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$"));
-    const bool isScheme = schemeForm.match(service).hasMatch();
-    const QString scheme = isScheme ? service.toLower() : QStringLiteral("im");
+    const QString lower = service.toLower();
+    const QString scheme = isChatUriScheme(lower) ? lower : QStringLiteral("im");
     b.add(QStringLiteral("IMPP"), scheme + QLatin1Char(':') + vcardEscapeText(handle), {});
     if (service == scheme)
         return;
@@ -206,6 +206,20 @@ VCardCard VCardExport::cardFor(const pim::_Contact& contact)
                 const QString date = eventDate(row);
                 if (date.isEmpty())
                     break; // an empty BDAY is no date to any reader
+                if (!VCardDate::isDate(row.values.value(QStringLiteral("data1")))) {
+                    // A date kept as the text it was read as ("12/31/99"):
+                    // BDAY holds dates only, so it goes into X-EVENT, which
+                    // says that it is text and which event it is.
+                    const int kind = code(row, 2);
+                    b.add(QStringLiteral("X-EVENT"), vcardEscapeText(date),
+                          {{kType,
+                            kind == 3       ? QStringLiteral("birthday")
+                                : kind == 1 ? QStringLiteral("anniversary")
+                                            : QStringLiteral("other")},
+                           {QStringLiteral("VALUE"), QStringLiteral("text")}},
+                          false);
+                    break;
+                }
                 if (code(row, 2) == 3)
                     b.add(QStringLiteral("BDAY"), date, {}, false);
                 else

@@ -127,7 +127,9 @@ QString phoneNumber(const VCardProperty& p)
 // and day only.
 QVariant eventDate(const VCardProperty& p)
 {
-    QVariant date = VCardDate::fromText(p.decodeValue());
+    // A value said to be text is escaped as text is.
+    const bool text = paramValue(p, QLatin1String("VALUE")).compare(QLatin1String("text"), Qt::CaseInsensitive) == 0;
+    QVariant date = VCardDate::fromText(text ? p.decodeText() : p.decodeValue());
     const QString omitted = paramValue(p, QLatin1String("X-APPLE-OMIT-YEAR"));
     if (!omitted.isEmpty() && date.typeId() == QMetaType::QDateTime) {
         const QDate d = date.toDateTime().date();
@@ -284,6 +286,11 @@ std::pair<QString, QString> imppAddress(const VCardProperty& p)
     QString handle = p.decodeText().trimmed();
     QString service = paramText(paramValue(p, QLatin1String("X-SERVICE-TYPE")));
     const qsizetype colon = handle.indexOf(QLatin1Char(':'));
+    // An address of another kind ("https://...") is kept whole, its scheme
+    // and "//" with it: that scheme names no chat service.
+    if (colon > 0 && handle.mid(colon + 1).startsWith(QLatin1String("//"))
+        && !isChatUriScheme(handle.left(colon).toLower()))
+        return {handle, service};
     if (colon > 0) {
         const QString scheme = handle.left(colon);
         if (service.isEmpty())
@@ -444,9 +451,13 @@ pim::_Contact VCardImport::contactFromCard(const VCardCard& card)
                 continue; // an empty date is no event
             ContactDataRow& row = newRow(c, pim::ENTITY_EVENT);
             row.values.insert(kData1, date);
-            const bool anniversary = name == QLatin1String("ANNIVERSARY")
-                || (name == QLatin1String("X-EVENT") && typeWords(p).contains(QLatin1String("anniversary")));
-            row.values.insert(kData2, name == QLatin1String("BDAY") ? 3 : anniversary ? 1 : 0);
+            // Our export writes a birthday or an anniversary kept as text as
+            // an X-EVENT of that type.
+            const QStringList types = name == QLatin1String("X-EVENT") ? typeWords(p) : QStringList();
+            const bool birthday = name == QLatin1String("BDAY") || types.contains(QLatin1String("birthday"));
+            const bool anniversary
+                = name == QLatin1String("ANNIVERSARY") || types.contains(QLatin1String("anniversary"));
+            row.values.insert(kData2, birthday ? 3 : anniversary ? 1 : 0);
             labelled(p, row, pim::ENTITY_EVENT);
         } else if (name == QLatin1String("CATEGORIES")) {
             firstRow(c, pim::ENTITY_GROUP).values.insert(kData2, p.decodeText());

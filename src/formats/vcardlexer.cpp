@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -59,10 +60,22 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// A line that starts with a property of vCard: a known name or an "X-" one
-// (with or without a group), then ":" or parameters without blanks up to
-// a ":". Text that merely holds a colon does not read as one.
-bool startsProperty(const char* text, qsizetype length)
+inline bool isUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+inline bool isLower(char c)
+{
+    return c >= 'a' && c <= 'z';
+}
+
+// A line that starts with a property as cards write one: a known name or an
+// "X-" one, in upper case (in lower case when lowerCase: the card writes its
+// names so), with or without a group, then ":" or parameters without blanks
+// up to a ":". Text that merely holds a colon, or a line of a note such as
+// "Tel: 555 0100" or "Begin: 9am", does not read as one.
+bool startsProperty(const char* text, qsizetype length, bool lowerCase)
 {
     static const char* const kNames[] = {
         "ADR",         "AGENT",    "ANNIVERSARY", "BDAY",  "BEGIN", "CATEGORIES", "CLASS", "EMAIL",
@@ -73,15 +86,18 @@ bool startsProperty(const char* text, qsizetype length)
     qsizetype k = 0;
     qsizetype nameStart = 0;
     while (k < length
-           && ((text[k] >= 'A' && text[k] <= 'Z') || (text[k] >= 'a' && text[k] <= 'z')
-               || (text[k] >= '0' && text[k] <= '9') || text[k] == '-' || text[k] == '_' || text[k] == '.')) {
+           && (isUpper(text[k]) || isLower(text[k]) || (text[k] >= '0' && text[k] <= '9') || text[k] == '-'
+               || text[k] == '_' || text[k] == '.')) {
         if (text[k] == '.')
             nameStart = k + 1;
         ++k;
     }
     if (k == nameStart || k == length || (text[k] != ':' && text[k] != ';'))
         return false;
-    const QByteArray name = QByteArray::fromRawData(text + nameStart, k - nameStart).toUpper();
+    const QByteArrayView written(text + nameStart, k - nameStart);
+    if (std::any_of(written.begin(), written.end(), lowerCase ? isUpper : isLower))
+        return false;
+    const QByteArray name = written.toByteArray().toUpper();
     const bool known = name.startsWith("X-")
         || std::any_of(std::begin(kNames), std::end(kNames), [&name](const char* n) { return name == n; });
     if (!known)
@@ -95,6 +111,20 @@ bool startsProperty(const char* text, qsizetype length)
             return false;
     }
     return false;
+}
+
+// Whether a property name (a group before it aside) is written in lower
+// case: letters, none of them upper case.
+bool writtenInLowerCase(const char* name)
+{
+    const char* dot = std::strrchr(name, '.');
+    bool lower = false;
+    for (const char* p = dot ? dot + 1 : name; *p; ++p) {
+        if (isUpper(*p))
+            return false;
+        lower = lower || isLower(*p);
+    }
+    return lower;
 }
 
 } // namespace
@@ -212,11 +242,16 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 && (m_groupCount == 0 || isBlank(m_scratch[0]))) {
                 // "=" at the end of a quoted-printable line (blanks after it
                 // are transport padding): a soft line break, the value goes
-                // on with the next line. Some writers end a value with one:
-                // when a property follows, the value ends here.
+                // on with the next line. A note of several lines is written
+                // with each line's encoded break before the soft one
+                // ("=0D=0A="): its next line is the note's, whatever it
+                // starts with ("Tel: ...", "Begin: ..."). Some writers end a
+                // value with a soft break: when a property as the card
+                // writes them follows, the value ends here.
+                const bool afterLineBreak = !m_buffer.empty() && (m_buffer.back() == '\n' || m_buffer.back() == '\r');
                 m_qpEscape = false;
                 m_groupCount = 0;
-                if (!startsProperty(bytes + next, length - next))
+                if (afterLineBreak || !startsProperty(bytes + next, length - next, m_nameInLowerCase))
                     continue;
             }
             if (m_state == StateValue && continuesOnNextLine(bytes + next, length - next))
@@ -262,7 +297,7 @@ bool VCardLexer::continuesOnNextLine(const char* text, qsizetype length)
         return false;
     // Nothing or a blank line after it, or the next property: the backslash
     // is the value's own.
-    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length))
+    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length, m_nameInLowerCase))
         return false;
     m_buffer.back() = '\n';
     return true;
@@ -507,6 +542,7 @@ void VCardLexer::endHeader()
     }
     m_paramPointers.push_back(nullptr);
     m_paramPointers.push_back(nullptr);
+    m_nameInLowerCase = writtenInLowerCase(base);
     m_propertyCallback(m_userData, base, m_paramPointers.data());
     m_state = StateValue;
     m_buffer.clear();

@@ -74,7 +74,9 @@ public:
 
     // vCard 2.1 continues a plain value on the next line when the line ends
     // in a backslash; the two lines are one value with a line feed between
-    // them. A next line that starts with a property is not taken.
+    // them. A next line that starts with a property as the card writes them
+    // (a known name or an X- one, in the case of the value's own name) is
+    // not taken.
     void setBackslashContinuation(bool on) { m_backslashContinuation = on; }
 
 private:
@@ -114,6 +116,9 @@ private:
     // A Base64 value is collected as text and decoded whole at its end.
     std::vector<char> m_decoded;
     bool m_backslashContinuation = false;
+    // The name of the property being read is in lower case: so are the
+    // names of the properties that may end its value at a line break.
+    bool m_nameInLowerCase = false;
     bool m_foldKeepsBlank = false;
     // Where the byte after the one being stepped is, and where the fed bytes
     // end (textAhead).

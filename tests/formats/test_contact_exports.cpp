@@ -309,13 +309,69 @@ private Q_SLOTS:
         }
         const QByteArray vcf = testsupport::readFile(dir + QStringLiteral("/c.vcf"));
         QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8:sip:ann@example.com\r\n"));
-        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=Signal:signal:+49 30 1234\r\n"));
+        QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=Signal:im:+49 30 1234\r\n"));
         QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=\"Chat Line 2\":im:ann?x\r\n"));
         QVERIFY(vcf.contains("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=\"Caf\xC3\xA9\":im:ann.cafe\r\n"));
         const QByteArray csv = testsupport::readFile(dir + QStringLiteral("/c.csv"));
         QCOMPARE(csv.left(csv.indexOf('\n')),
                  QByteArray("First Name,Last Name,IM:Caf\xC3\xA9,IM:Chat Line 2 1,IM:Other,IM:Signal,"
                             "IM:Skype,IM:sip,IM:sip 2"));
+    }
+
+    // A chat service without a code is written in its own scheme only when
+    // that is a chat service's: "Tel" and a link go as "im:" with the
+    // service beside them, so that no reader takes them for a number or a
+    // page; addresses that are links keep their "//" through export and
+    // import (contact_data/job/chat-links.vcf).
+    void chatAddressesGoInChatSchemesOnly()
+    {
+        RecordingJobReport read, exported, back;
+        ImportContactsToLocalThread importer(fixtures::dataFile(QStringLiteral("job/chat-links.vcf")), ImportVCard,
+                                             &read);
+        QVERIFY(finished(importer));
+        const QString vcf = testsupport::makeTempDir(QStringLiteral("links")) + QStringLiteral("/c.vcf");
+        ExportToFileThread exporter(importer.contacts(), ExportVCard, vcf, &exported);
+        QVERIFY(finished(exporter));
+        QVERIFY(exported.succeeded());
+        const QString text = QString::fromUtf8(testsupport::readFile(vcf));
+        QVERIFY(text.contains(QStringLiteral("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=Tel:im:+1 555 0100\r\n")));
+        QVERIFY(text.contains(
+            QStringLiteral("\r\nIMPP;CHARSET=UTF-8;X-SERVICE-TYPE=Teams:im:https://teams.example.com/l/chat/ann\r\n")));
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("\nIMPP[^:]*:(tel|https?):"))), qPrintable(text));
+        ImportContactsToLocalThread again(vcf, ImportVCard, &back);
+        QVERIFY(finished(again));
+        QCOMPARE(fixtures::dump(again.contacts()), fixtures::dump(importer.contacts()));
+    }
+
+    // An Outlook date kept as text (a two-digit year, a day that is not)
+    // is no BDAY: it goes as text into X-EVENT, which the import reads back
+    // as the same birthday or anniversary, separators and all; real dates
+    // stay BDAY.
+    void datesKeptAsTextAreNoBirthdayToOtherReaders()
+    {
+        RecordingJobReport read, exported, back;
+        ImportContactsToLocalThread importer(fixtures::dataFile(QStringLiteral("job/outlook-day-first.csv")), ImportCSV,
+                                             &read);
+        QVERIFY(finished(importer));
+        QList<pim::_Contact> contacts = importer.contacts();
+        addRow(contacts[3], pim::ENTITY_EVENT, {{1, QStringLiteral("spring, 1950; or so")}, {2, 0}});
+        const QString vcf = testsupport::makeTempDir(QStringLiteral("dates")) + QStringLiteral("/c.vcf");
+        ExportToFileThread exporter(contacts, ExportVCard, vcf, &exported);
+        QVERIFY(finished(exporter));
+        QVERIFY(exported.succeeded());
+        const QString text = QString::fromUtf8(testsupport::readFile(vcf));
+        QStringList bdays;
+        for (const QString& line : text.split(QStringLiteral("\r\n")))
+            if (line.startsWith(QLatin1String("BDAY")))
+                bdays << line;
+        QCOMPARE(bdays, QStringList({"BDAY:2001-11-05", "BDAY:1980-05-17"}));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=birthday;VALUE=text:31/12/99\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=anniversary;VALUE=text:31/02/1980\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\r\nX-EVENT;TYPE=other;VALUE=text:spring\\, 1950\\; or so\r\n")));
+        ImportContactsToLocalThread again(vcf, ImportVCard, &back);
+        QVERIFY(finished(again));
+        QCOMPARE(fixtures::dump(again.contacts()).filter(QRegularExpression(QStringLiteral("^6\t"))),
+                 fixtures::dump(contacts).filter(QRegularExpression(QStringLiteral("^6\t"))));
     }
 
     // The HTML export makes a folder of the name chosen. On failure or cancel

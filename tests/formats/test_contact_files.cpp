@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -308,6 +309,29 @@ private Q_SLOTS:
         QCOMPARE(fixtures::dump(back), fixtures::dump({c}));
         for (const ContactDataRow& row : back[0].rows(pim::ENTITY_EVENT).mid(1))
             QCOMPARE(row.values.value(QStringLiteral("data1")).typeId(), QMetaType::QDateTime);
+    }
+
+    // Outlook dates that fit either order ("05/11/2001") are read in the
+    // order this PC writes its short dates; "0/0/00" is no event either way.
+    // A file whose dates tell the order is read by it
+    // (contact_data/job/outlook-day-first.csv).
+    void outlookDatesFollowThePcWhenTheFileCannotTell()
+    {
+        const QLocale before;
+        const auto datesIn = [](QLocale::Territory territory) {
+            QLocale::setDefault(QLocale(QLocale::English, territory));
+            return fixtures::dump(importedByJob(dataFile(QStringLiteral("outlook-either-order.csv"))))
+                .filter(QRegularExpression(QStringLiteral("^6\t")));
+        };
+        const QStringList dayFirst = datesIn(QLocale::UnitedKingdom);
+        const QStringList monthFirst = datesIn(QLocale::UnitedStates);
+        QLocale::setDefault(before);
+        QCOMPARE(dayFirst,
+                 QStringList({"6\tdata1=1975-04-03T00:00:00.000\tdata2=1", "6\tdata1=2001-11-05T00:00:00.000\tdata2=3",
+                              "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
+        QCOMPARE(monthFirst,
+                 QStringList({"6\tdata1=1975-03-04T00:00:00.000\tdata2=1", "6\tdata1=2001-05-11T00:00:00.000\tdata2=3",
+                              "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
     }
 
     // Dates are written in the form they were read in; an event without a
