@@ -27,6 +27,7 @@
 // then, the fixture being in the other process.
 #include "messagestore/countrylibdb.h"
 #include "messagestore/msgrecords.h"
+#include "messagestore/partcontent.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/androidloadmessagesthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
@@ -310,7 +311,7 @@ void floorInsert(const phonesim::Fixture& fixture, const QString& folder, const 
         Stmt cmj(db, "insert into chat_message_join(chat_id,message_id) values(?,?)");
         Stmt att(db,
                  "insert into attachment(guid,created_date,start_date,filename,uti,mime_type,transfer_state,"
-                 "is_outgoing,transfer_name,total_bytes) values(?,?,0,?,?,'image/jpeg',5,?,?,0)");
+                 "is_outgoing,transfer_name,total_bytes,content_hash) values(?,?,0,?,?,'image/jpeg',5,?,?,?,?)");
         Stmt maj(db, "insert into message_attachment_join(message_id,attachment_id) values(?,?)");
         Stmt parent(db, "insert into parent_hash(child,parent) values(?,?)");
         Stmt valid(db, "insert into valid_hash(hash) values(?)");
@@ -381,9 +382,11 @@ void floorInsert(const phonesim::Fixture& fixture, const QString& folder, const 
                 QDir().mkpath(QFileInfo(file).absolutePath());
                 QFile out(file);
                 out.open(QIODevice::WriteOnly);
-                out.write(QByteArray::fromBase64(ao.value(QStringLiteral("base64")).toString().toLatin1())
-                              .repeated(std::max(1, ao.value(QStringLiteral("repeat")).toInt(1))));
+                const QByteArray data = QByteArray::fromBase64(ao.value(QStringLiteral("base64")).toString().toLatin1())
+                                            .repeated(std::max(1, ao.value(QStringLiteral("repeat")).toInt(1)));
+                out.write(data);
                 out.close();
+                const PartContent content = contentOfBytes(data);
 
                 _MsgMessage part = message;
                 part.text = QString(QChar(0xFFFC));
@@ -397,6 +400,8 @@ void floorInsert(const phonesim::Fixture& fixture, const QString& folder, const 
                                          .text(QStringLiteral("public.jpeg"))
                                          .num(message.is_from_me)
                                          .text(name)
+                                         .num(content.size)
+                                         .text(content.digest)
                                          .run();
                 maj.num(id).num(attId).run();
             }
