@@ -150,6 +150,7 @@ void AndroidLoadMessagesThread::load()
         listPhone(Pass::Settle);
         for (const QString& hash : std::as_const(m_unsettled))
             m_groupSizes.insert(hash, m_keyUses.value(hash));
+        keepIncompleteGroups();
     }
     finishGroups();
     writeReportedKeys();
@@ -332,6 +333,8 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     }
     if (!intact) {
         ++m_skippedMessages;
+        if (pass == Pass::Settle)
+            m_settledIncompletely.insert(hash);
         qWarning("AndroidLoadMessagesThread: message %s skipped, its attachment data was damaged", qUtf8Printable(key));
         return;
     }
@@ -414,6 +417,23 @@ void AndroidLoadMessagesThread::releaseUnsettledGroups()
     m_reportedKeys = std::move(reported);
     // Earlier keys went unreported: removeGoneMessages() must look.
     m_reportedEarlierKeys = -1;
+}
+
+void AndroidLoadMessagesThread::keepIncompleteGroups()
+{
+    // A group of which a picture did not arrive intact keeps what it held
+    // before for this load; the next load fetches that picture again.
+    IOS6MessageDb& db = m_store.store();
+    for (const QString& hash : std::as_const(m_settledIncompletely)) {
+        Sqlite3Sql released(
+            QStringLiteral("select distinct parent from parent_hash where parent=? or substr(parent,1,?)=?"));
+        released.addTextParam(QLatin1Char('~') + hash);
+        released.addIntParam(int(hash.size()) + 2);
+        released.addTextParam(QLatin1Char('~') + hash + QLatin1Char('-'));
+        Sqlite3Cursor c = db.queryThrow(released);
+        while (c.moveNext())
+            m_reportedKeys.append(c.getText(0));
+    }
 }
 
 void AndroidLoadMessagesThread::finishGroups()
@@ -561,6 +581,7 @@ void AndroidLoadMessagesThread::readRecordedKeys()
     m_answeredFromRecord.clear();
     m_shifted.clear();
     m_unsettled.clear();
+    m_settledIncompletely.clear();
     Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
     while (c.moveNext()) {
         const QString key = c.getText(0);

@@ -101,6 +101,9 @@ private:
     // Readies the second listing: what the first recorded of those groups
     // goes unless the second records it again.
     void releaseUnsettledGroups();
+    // Keeps for this load what the groups whose pictures did not all arrive
+    // intact in the second listing held before.
+    void keepIncompleteGroups();
     // Settles the keys of the groups once the load has seen them whole.
     void finishGroups();
     void readRecordedKeys();
@@ -145,6 +148,7 @@ private:
     QSet<QString> m_answeredFromRecord;
     QSet<QString> m_shifted;
     QSet<QString> m_unsettled;
+    QSet<QString> m_settledIncompletely;
     QHash<QString, int> m_firstSize;
     // The pieces of the messages transfers wrote into the cache that no
     // load recorded yet, by key (see messagekeys), and the (child, key)

@@ -501,6 +501,11 @@ QList<Fault> PhoneSim::claimFaults(const QString& url, const QString& service)
     for (auto it = m_faults.begin(); it != m_faults.end();) {
         if (it->kind != Fault::Kind::RefuseControl
             && (it->service.isEmpty() || it->service == service || it->service == directed)) {
+            if (it->skip > 0) {
+                --it->skip;
+                ++it;
+                continue;
+            }
             claimed.append(*it);
             if (it->times > 0 && --it->times == 0) {
                 it = m_faults.erase(it);

@@ -65,6 +65,7 @@ struct Fault {
     QByteArray text;
     qint64 size;
     int times; // sessions it applies to; -1 for all
+    int skip = 0; // sessions of its service it leaves alone first
 };
 
 // What one connection brought. kind is "control", "bridge" or "service".
