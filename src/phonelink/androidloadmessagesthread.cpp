@@ -500,7 +500,9 @@ void AndroidLoadMessagesThread::record(const QStringList& children, const QStrin
         origin.addTextParam(recorded);
         m_store.store().executeThrow(origin);
     }
-    if (complete)
+    // A message of which nothing was stored (its only part was a blank
+    // text) is asked for again, as before.
+    if (complete && !done.isEmpty())
         m_writtenKeys.insert(key);
 }
 
