@@ -228,6 +228,7 @@ struct ExportMessagesDb::Part {
 // A stored message and its parts.
 struct ExportMessagesDb::Stored {
     qint64 rowid = 0;
+    bool byLogicHash = false; // found under the logic hash given
     QList<IOS6MessageDb::StoredAttachment> parts;
 };
 
@@ -263,15 +264,13 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
     Stored stored;
     written.rowid = findSame(msg, logicHash, senderId, parts, &stored);
     if (written.rowid != 0) {
-        written.logicHash = m_db.logicHashOf(written.rowid);
+        // Found under another logic hash than the one given: the store's.
+        written.logicHash = stored.byLogicHash ? logicHash : m_db.logicHashOf(written.rowid);
         if (written.logicHash.isEmpty())
             written.logicHash = logicHash;
         // The store holds the message: only a file it lacks is copied in.
         for (Part& part : parts) {
-            if (part.stored < 0)
-                continue;
-            completeStoredPart(part, stored.parts[part.stored]);
-            if (!QFileInfo::exists(m_db.attachmentLocalPath(stored.parts.at(part.stored).filename))) {
+            if (part.stored >= 0 && !completeStoredPart(part, stored.parts[part.stored])) {
                 ++written.partsMissing;
                 notePartMissing(stored.parts.at(part.stored).filename);
             }
@@ -351,13 +350,16 @@ qint64 ExportMessagesDb::findSame(const _MsgMessage& msg, const QString& logicHa
             return false;
         tried.append(rowid);
         stored->rowid = rowid;
-        stored->parts = m_db.attachmentsOf(rowid);
+        // A message without parts is known by its logic hash or guid alone.
+        stored->parts = incoming.isEmpty() ? QList<IOS6MessageDb::StoredAttachment>() : m_db.attachmentsOf(rowid);
         return sameParts(incoming, *stored);
     };
     if (mayExist(Key::LogicHash, logicHash)) {
         for (qint64 rowid : m_db.findMessagesByLogicHash(logicHash)) {
-            if (same(rowid))
+            if (same(rowid)) {
+                stored->byLogicHash = true;
                 return rowid;
+            }
         }
     }
     if (mayExist(Key::MessageGuid, msg.guid) && same(m_db.findMessageByGuid(msg.guid)))
@@ -541,13 +543,18 @@ QString ExportMessagesDb::stageAttachment(const QString& filename)
     return m_files.stage(target);
 }
 
-void ExportMessagesDb::completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored)
+bool ExportMessagesDb::completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored)
 {
     const QString target = m_db.attachmentLocalPath(stored.filename);
-    if (target.isEmpty() || QFileInfo::exists(target))
-        return;
-    if (writeAttachmentFile(part, stored.filename) && !stored.content.isKnown() && contentOf(part).isKnown())
+    if (target.isEmpty())
+        return false;
+    if (QFileInfo::exists(target))
+        return true;
+    if (!writeAttachmentFile(part, stored.filename))
+        return false;
+    if (!stored.content.isKnown() && contentOf(part).isKnown())
         m_db.recordContent(stored.rowid, contentOf(part));
+    return true;
 }
 
 void ExportMessagesDb::notePartMissing(const QString& filename)

@@ -134,8 +134,8 @@ private:
     // and msg a logic hash and guid of its own (see the class comment).
     void makeDistinct(_MsgMessage& msg, QList<Part>& parts, QString* logicHash);
     // Copies the file of a part the store holds into the stored row's place
-    // when the store lacks it.
-    void completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored);
+    // when the store lacks it; false when it lacks it still.
+    bool completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored);
     // Places the part's file at the path of filename (the part's own when
     // empty); false when the store lacks the file afterwards. A path that
     // would leave the store counts as skipped.
