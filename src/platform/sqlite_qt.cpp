@@ -737,12 +737,25 @@ qint64 Sqlite3DB::queryInt64Throw(const Sqlite3Sql& sql)
 
 QString Sqlite3DB::quickCheck()
 {
+    return runCheck(QStringLiteral("PRAGMA quick_check(3)"));
+}
+
+QString Sqlite3DB::integrityCheck()
+{
+    return runCheck(QStringLiteral("PRAGMA integrity_check(3)"));
+}
+
+QString Sqlite3DB::runCheck(const QString& pragma)
+{
     QStringList found;
     try {
-        Sqlite3Cursor cursor = queryThrow(QStringLiteral("PRAGMA quick_check(3)"));
+        Sqlite3Cursor cursor = queryThrow(pragma);
         while (cursor.moveNext())
             found << cursor.getText(0).remove(QStringLiteral("*** in database main ***\n")).trimmed();
     } catch (const Sqlite3Exception& e) {
+        // A file another connection holds says nothing about damage.
+        if ((e.code() & 0xff) == SQLITE_BUSY || (e.code() & 0xff) == SQLITE_LOCKED)
+            throw;
         found << QString::fromUtf8(e.what());
     }
     if (found == QStringList {QStringLiteral("ok")})
