@@ -4,9 +4,10 @@
 // Attachments carry no local file, so the numbers are those of the database.
 #include "messagestore/exportmessagesdb.h"
 
+#include "benchsupport.h"
+
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -294,9 +295,5 @@ BENCHMARK(bench_message_store_load)->Iterations(1)->UseManualTime()->Unit(benchm
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

@@ -10,8 +10,8 @@
 #include "messagestore/msgrecords.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/protocol/simpleprotocol.h"
-#include "shell/core/jobreport.h"
 
+#include "benchsupport.h"
 #include "phonesim.h"
 #include "restoreservices.h"
 
@@ -29,25 +29,8 @@
 
 namespace {
 
-class QuietReport : public JobReport {
-public:
-    void postUpdateProgress(const QString&, int, const QString&) override {}
-    void postErrorOccurred(const QString& err) override { error = err; }
-    void postSucceed(const QString& text) override { result = text; }
-    void postTipsWait(const QString&) override {}
-    bool userCanceled() const override { return false; }
-    bool waitingTips() const override { return false; }
-
-    QString result;
-    QString error;
-};
-
-int envInt(const char* name, int fallback)
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(name, &ok);
-    return ok && v > 0 ? v : fallback;
-}
+using benchsupport::envInt;
+using benchsupport::QuietReport;
 
 int freePort()
 {
@@ -64,34 +47,8 @@ void writeSource(const QString& folder, int messages, int pictureEvery)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb((x * 7) & 0xff, (y * 5) & 0xff, ((x + y) * 3) & 0xff));
-    ExportMessagesDb writer {QDir(folder), QStringLiteral("262")};
-    writer.begin();
-    for (int i = 0; i < messages; ++i) {
-        const QString address = QStringLiteral("+4930%1").arg(1000000 + i % 200);
-        _MsgHandle handle;
-        _MsgChat chat;
-        makeSmsChat(address, QString(), &handle, &chat);
-        _MsgMessage msg;
-        msg.handle = &handle;
-        msg.chat = &chat;
-        msg.service = QStringLiteral("SMS");
-        msg.date = 700000000 + i * 60;
-        msg.is_from_me = i % 3 == 0;
-        msg.text = QStringLiteral("Message %1 of conversation %2, with some text.").arg(i).arg(i % 200);
-        _MsgAttachment att;
-        if (i % pictureEvery == pictureEvery - 1) {
-            att.localPath = QDir(folder).absoluteFilePath(QStringLiteral("p%1.jpg").arg(i));
-            image.save(att.localPath, "JPG");
-            att.guid = newMsgGuid();
-            att.filename = QStringLiteral("~/Library/SMS/Attachments/%1/p%2.jpg").arg(att.guid).arg(i);
-            att.mime_type = QStringLiteral("image/jpeg");
-            msg.attachments.insert(QStringLiteral("1"), &att);
-            msg.text = QString(QChar(0xFFFC));
-        }
-        msg.guid = makeGuidFromData(makeLogicHash(&msg).toUtf8());
-        writer.write(msg);
-    }
-    writer.end();
+    benchsupport::writeStore(folder, messages, 200, pictureEvery,
+                             [&image](const QString& path, int) { image.save(path, "JPG"); });
 }
 
 // Sends the recorded lines as they are, waiting for the phone's answers

@@ -6,11 +6,11 @@
 
 namespace backupcheck {
 
-void throwIfDamaged(Sqlite3DB& db, const QString& path)
+void throwIfDamaged(Sqlite3DB& db, const QString& path, Depth depth)
 {
     // A file SQLite cannot read back would hold the records only in name:
     // the run keeps nothing and says why, never that it succeeded.
-    const QString damage = db.quickCheck();
+    const QString damage = depth == Depth::PagesAndIndexes ? db.integrityCheck() : db.quickCheck();
     if (!damage.isEmpty())
         throw std::runtime_error(
             QStringLiteral("The backup file %1 is damaged: nothing was saved to it. SQLite found: %2")

@@ -6,6 +6,8 @@
 #include "records/absdb.h"
 #include "shell/core/jobreport.h"
 
+#include <QFileInfo>
+
 #include <stdexcept>
 
 BackupThread::BackupThread(AbsLocalDb* db, JobReport* progress, QObject* parent)
@@ -28,10 +30,29 @@ int BackupThread::totalCount() const
     return total;
 }
 
+void BackupThread::checkBeforeWriting()
+{
+    if (m_db->isOpen() && !m_db->isReadOnly()) {
+        backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath(), backupcheck::Depth::PagesAndIndexes);
+        return;
+    }
+    // Opening the file for writing brings an older schema up to date and
+    // commits that at once, so a damaged file is looked at through a
+    // connection that cannot write. A missing or empty file is made anew:
+    // there is nothing in it to lose.
+    m_db->close();
+    const QFileInfo file(m_db->filePath());
+    if (!file.exists() || (file.isFile() && file.size() == 0))
+        return;
+    m_db->openReadOnly();
+    backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath(), backupcheck::Depth::PagesAndIndexes);
+}
+
 void BackupThread::run()
 {
     try {
         const int total = totalCount();
+        checkBeforeWriting();
         Transaction tran(*m_db);
         int done = 0;
         const int n = recordCount();
@@ -50,7 +71,7 @@ void BackupThread::run()
         // no longer commit: that is a failure, not a success.
         if (m_db->connection().isRollbackOnly())
             throw std::runtime_error("The backup database rolled the backup back.");
-        backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath());
+        backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath(), backupcheck::Depth::PagesAndIndexes);
         tran.commit();
         if (progress)
             progress->postSucceed(resultText(done));

@@ -35,5 +35,9 @@ protected:
     JobReport* progress;
 
 private:
+    // Throws when the file is damaged, before anything of the run (the
+    // open's schema update included) is written to it.
+    void checkBeforeWriting();
+
     AbsLocalDb* m_db;
 };

@@ -210,8 +210,14 @@ public:
     // Lets SQLite check the file as this connection sees it (inside a
     // transaction: with its changes) with PRAGMA quick_check. Empty when the
     // file is sound, else what SQLite found (its first findings, or why the
-    // check could not run).
+    // check could not run). Throws Sqlite3Exception when another connection
+    // holds the file so that it cannot be read (SQLITE_BUSY, SQLITE_LOCKED).
     QString quickCheck();
+    // The same with PRAGMA integrity_check, which also compares every index
+    // with its table, so an index entry that leads a read to a row that is
+    // not there is found too. It looks every row up in each index of its
+    // table: meant for files of a modest size.
+    QString integrityCheck();
 
     qint64 lastInsertId() const;
     int changes() const;
@@ -231,6 +237,8 @@ private:
     void checkWritable();
     [[noreturn]] void throwError(int rc, const QString& context = QString()) const;
     void execRaw(const char* sql);
+    // Runs a check pragma (see quickCheck).
+    QString runCheck(const QString& pragma);
 
     sqlite3* m_db = nullptr;
     QString m_path;

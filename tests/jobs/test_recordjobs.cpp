@@ -10,6 +10,9 @@
 #include "jobs/localdbselform.h"
 #include "messagestore/ios6messagedb.h"
 #include "messagestore/msgrecords.h"
+#include "records/bookmarkrecord.h"
+#include "records/localbookmarkdb.h"
+#include "records/localcalendarsdb.h"
 #include "records/localcallhistorydb.h"
 #include "records/localcontactsdb.h"
 #include "scriptedprompt.h"
@@ -64,6 +67,62 @@ template <typename Job, typename Db, typename Items> bool backup(Db* db, const I
     return true;
 }
 
+// The backup ended with the one error that calls file damaged: nothing of
+// it was saved. A checking helper.
+[[nodiscard]] bool failedAsDamaged(const Report& report, const QString& file,
+                                   std::source_location at = std::source_location::current())
+{
+    HELPER_COMPARE(report.successes(), QStringList());
+    HELPER_COMPARE(report.errors().size(), 1);
+    HELPER_VERIFY2(report.errors().first().startsWith(
+                       u"The backup file %1 is damaged: nothing was saved to it. SQLite found: "_s.arg(file)),
+                   qPrintable(report.errors().first()));
+    return true;
+}
+
+// Points one entry of the index at a row the table does not hold, keeping
+// the entry's size and place: every page still reads as sound (quick_check
+// says "ok"), but a read that goes through the index finds the database
+// malformed. The index must fit its root page, and an entry's columns
+// (the row id last) must be small integers or NULL. A checking helper.
+[[nodiscard]] bool misdirectIndexEntry(const QString& file, const char* index,
+                                       std::source_location at = std::source_location::current())
+{
+    qint64 root = 0;
+    qint64 pageSize = 0;
+    {
+        Sqlite3DB raw;
+        raw.openThrow(file, Sqlite3DB::ReadWrite);
+        Sqlite3Sql find(u"select rootpage from sqlite_master where type='index' and name=?"_s);
+        find.addTextParam(QLatin1String(index));
+        root = raw.queryInt64Throw(find);
+        pageSize = raw.queryInt64Throw(Sqlite3Sql(u"PRAGMA page_size"_s));
+    }
+    QFile f(file);
+    HELPER_VERIFY(root > 1 && f.open(QIODevice::ReadWrite) && f.seek((root - 1) * pageSize));
+    QByteArray page = f.read(pageSize);
+    HELPER_COMPARE(page.size(), pageSize);
+    HELPER_COMPARE(quint8(page[0]), quint8(0x0A)); // a leaf of an index
+    const auto byte = [&page](qsizetype at) { return quint8(page[at]); };
+    const int cells = (byte(3) << 8) | byte(4);
+    for (int i = 0; i < cells; ++i) {
+        const qsizetype cell = (byte(8 + 2 * i) << 8) | byte(9 + 2 * i);
+        // One-byte varints: the payload's size, the record header's size
+        // and each column's serial type.
+        const int payload = byte(cell);
+        const int header = byte(cell + 1);
+        HELPER_VERIFY(payload < 0x80 && header < 0x80);
+        // The row id is the last column; serial type 1 is one byte.
+        if (byte(cell + header) != 1)
+            continue;
+        page[cell + payload] = char(0x7f);
+        HELPER_VERIFY(f.seek((root - 1) * pageSize) && f.write(page) == pageSize);
+        return true;
+    }
+    HELPER_VERIFY2(false, "no entry with a one-byte row id");
+    return false;
+}
+
 } // namespace
 
 class TestRecordJobs : public QObject {
@@ -77,6 +136,9 @@ private Q_SLOTS:
     void backup_intoAFileItCannotWrite_failsClearly_andLeavesItUnchanged();
     void backup_contacts_mergedByName_andACancelKeepsWhatWasDone();
     void backup_intoADamagedFile_failsClearly_andLeavesItUnchanged();
+    void backup_intoADamagedOlderFile_leavesItUnchanged_data();
+    void backup_intoADamagedOlderFile_leavesItUnchanged();
+    void backup_intoAFileWithAMisdirectedIndex_failsClearly_andLeavesItUnchanged();
     void restore_failures_keepNoBatchInTheCache_data();
     void restore_failures_keepNoBatchInTheCache();
     void chooser_badNames_warnAndKeepTheDialogOpen();
@@ -110,11 +172,13 @@ void TestRecordJobs::backup_calls_storesDuplicatesOnce_andACancelKeepsNone()
 void TestRecordJobs::backup_intoAFileItCannotWrite_failsClearly_andLeavesItUnchanged()
 {
     const QList<CallRecord> calls = makeCalls(5);
-    // Empty when the backup ends with one error that names the cause.
-    auto failure = [&calls](LocalCallHistoryDb& db, const QString& cause) {
+    // Empty when the backup ends with one error that names the cause (and
+    // not the wrong one).
+    auto failure = [&calls](LocalCallHistoryDb& db, const QString& cause, const QString& wrongCause = QString()) {
         Report report;
         if (!backup<BackupCallsThread>(&db, &calls, report) || report.endCount() != 1 || report.errors().size() != 1
-            || !report.errors().first().contains(cause))
+            || !report.errors().first().contains(cause)
+            || (!wrongCause.isEmpty() && report.errors().first().contains(wrongCause)))
             return u"errors: "_s + report.errors().join(u'\n');
         return QString();
     };
@@ -134,7 +198,7 @@ void TestRecordJobs::backup_intoAFileItCannotWrite_failsClearly_andLeavesItUncha
     QCOMPARE(sqlite3_open(path(u"calls.db"_s).toUtf8().constData(), &other), SQLITE_OK);
     sqlite3_busy_timeout(db.connection().handle(), 50);
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    QCOMPARE(failure(db, u"locked"_s), QString());
+    QCOMPARE(failure(db, u"locked"_s, u"damaged"_s), QString()); // a sound file is not called damaged
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     QCOMPARE(db.countCalls(), 2);
@@ -224,6 +288,90 @@ void TestRecordJobs::backup_intoADamagedFile_failsClearly_andLeavesItUnchanged()
     QVERIFY2(second.errors().first().startsWith(u"The backup file %1 is damaged"_s.arg(store)),
              qPrintable(second.errors().first()));
     QCOMPARE(testsupport::readFile(store), storeBytes);
+}
+
+// A file of an older schema, which opening it for writing brings up to date
+// (new columns, new indexes), is refused before that: a damaged one keeps
+// every byte.
+void TestRecordJobs::backup_intoADamagedOlderFile_leavesItUnchanged_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("schema");
+    QTest::newRow("calls") << u"calls.db"_s << u":res/local_callhistory_db.sql"_s;
+    QTest::newRow("calendars") << u"calendars.db"_s << u":res/local_calendars_db.sql"_s;
+    QTest::newRow("contacts") << u"contacts.db"_s << u":res/local_contacts_db.sql"_s;
+}
+
+void TestRecordJobs::backup_intoADamagedOlderFile_leavesItUnchanged()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, schema);
+    const QString target = path(file);
+    {
+        Sqlite3DB raw; // the schema script alone, as older versions left it
+        raw.openThrow(target, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+        runSchemaScript(raw, schema);
+    }
+    CHECKED(damageFile(target));
+    const QByteArray damaged = testsupport::readFile(target);
+    Report report;
+    if (file == "calls.db"_L1) {
+        LocalCallHistoryDb db(target);
+        const QList<CallRecord> calls = makeCalls(2);
+        QVERIFY(backup<BackupCallsThread>(&db, &calls, report));
+    } else if (file == "calendars.db"_L1) {
+        LocalCalendarsDb db(target);
+        CalendarEventRecord event(0, 0, u"Home"_s);
+        event.start = QDateTime::fromSecsSinceEpoch(1700000000);
+        event.end = event.start.addSecs(3600);
+        event.summary = u"meeting"_s;
+        QVERIFY(backup<BackupCalendarsThread>(&db, QList<CalendarEventRecord> {event}, report));
+    } else {
+        LocalContactsDb db(target, QSharedPointer<AbsContactCombineRule>(new LocalDbCombineRule));
+        QVERIFY(
+            backup<BackupContactsThread>(&db, QList<pim::_Contact> {pim::_Contact(0, QString(), u"Ann"_s)}, report));
+    }
+    CHECKED(failedAsDamaged(report, target));
+    QCOMPARE(testsupport::readFile(target), damaged);
+}
+
+// An index that leads the page's read to a row that is not there: the
+// bookmark page cannot show the file ("database disk image is malformed"),
+// although every page of it reads. A backup into it takes nothing and says
+// why.
+void TestRecordJobs::backup_intoAFileWithAMisdirectedIndex_failsClearly_andLeavesItUnchanged()
+{
+    const QString file = path(u"bookmarks.db"_s);
+    {
+        LocalBookmarkDb db(file);
+        for (int i = 0; i < 4; ++i) {
+            BookmarkRecord bookmark(nullptr, false, u"site %1"_s.arg(i), u"https://example.org/%1"_s.arg(i), i + 2,
+                                    QString::number(i));
+            db.addBookmarkWithParents(&bookmark, nullptr);
+        }
+    }
+    CHECKED(misdirectIndexEntry(file, "folder_list_index"));
+    const QByteArray misdirected = testsupport::readFile(file);
+    {
+        LocalBookmarkDb db(file);
+        db.openReadOnly();
+        QCOMPARE(db.connection().quickCheck(), QString());
+        QString readError;
+        try {
+            qDeleteAll(db.loadAll());
+        } catch (const std::exception& e) {
+            readError = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(readError.contains(u"database disk image is malformed"_s), qPrintable(readError));
+    }
+
+    LocalBookmarkDb db(file);
+    BookmarkRecord folder(nullptr, true, u"new folder"_s, QString(), 9, u"f"_s);
+    folder.children.append(new BookmarkRecord(&folder, false, u"new"_s, u"https://example.org/new"_s, 0, u"n"_s));
+    Report report;
+    QVERIFY(backup<BackupBookmarsThread>(&db, QList<BookmarkRecord*> {&folder}, report));
+    CHECKED(failedAsDamaged(report, file));
+    QCOMPARE(testsupport::readFile(file), misdirected);
 }
 
 void TestRecordJobs::restore_failures_keepNoBatchInTheCache_data()
