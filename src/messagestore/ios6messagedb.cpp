@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -176,14 +177,27 @@ void IOS6MessageDb::migrate()
         return false;
     };
 
+    const auto columnsOf = [&](const MigrationStep& step) -> const QHash<QString, _SqliteCol>& {
+        return qstrcmp(step.table, "chat") == 0 ? chatCols
+            : qstrcmp(step.table, "message") == 0 ? messageCols
+                                                  : attachmentCols;
+    };
+    // A store without an attachment table has nothing to add it to.
+    const auto needed = [&](const MigrationStep& step) {
+        return !columnsOf(step).isEmpty() && !hasColumn(columnsOf(step), QLatin1String(step.column));
+    };
+    if (std::none_of(migrationSteps().cbegin(), migrationSteps().cend(), needed))
+        return;
+    // The change is committed at once: a damaged store must not be touched
+    // by it, whatever its user does next.
+    if (const QString damage = quickCheck(); !damage.isEmpty())
+        throw runtimeError(QStringLiteral("The message store %1 is damaged: nothing was changed in it. SQLite found: %2")
+                               .arg(m_dbPath, damage));
+
     Transaction<Sqlite3DB> tran(*this);
     int line = 0;
     for (const MigrationStep& step : migrationSteps()) {
-        const auto& cols = qstrcmp(step.table, "chat") == 0 ? chatCols
-            : qstrcmp(step.table, "message") == 0           ? messageCols
-                                                            : attachmentCols;
-        // A store without an attachment table has nothing to add it to.
-        if (cols.isEmpty() || hasColumn(cols, QLatin1String(step.column))) {
+        if (!needed(step)) {
             line += step.statements.size();
             continue;
         }

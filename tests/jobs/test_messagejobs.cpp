@@ -332,6 +332,7 @@ private Q_SLOTS:
     void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture_data();
     void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture();
     void backup_neverReachesThroughALink();
+    void backup_intoADamagedOlderStore_leavesItUnchanged();
 
 private:
     QString m_files;
@@ -1123,6 +1124,40 @@ void TestMessageJobs::backup_neverReachesThroughALink()
     QCOMPARE(testsupport::readFile(elsewhere + u"/0B-T/"_s + temporaries.first()), QByteArray("staged"));
     QVERIFY(QFileInfo(noted).isSymLink());
     QCOMPARE(journals(folder), QStringList());
+}
+
+// A store of an earlier version, which a writer brings up to date when it
+// opens it, that is damaged: the backup refuses it before anything is
+// written, the update included.
+void TestMessageJobs::backup_intoADamagedOlderStore_leavesItUnchanged()
+{
+    const QString folder = testsupport::makeTempDir(u"older"_s);
+    MessageSet s;
+    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
+    for (int i = 0; i < 40; ++i)
+        s.attach(s.message(chat, ann, false, u"picture %1"_s.arg(i), kBase + i), u"image/jpeg"_s,
+                 writeFile(m_files + u"/p%1.jpg"_s.arg(i), "picture " + QByteArray::number(i)));
+    Report first;
+    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &first);
+    QVERIFY(jobtest::run(job) && first.succeeded());
+    const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
+    {
+        IOS6MessageDb store(QDir(folder), QString(), false);
+        store.open();
+        store.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
+        store.close();
+    }
+    QVERIFY(hideNewestAttachments(folder));
+    const QByteArray before = testsupport::readFile(db);
+
+    Report second;
+    BackupMMSThread again(QDir(folder), u"262"_s, s.list(), &second);
+    QVERIFY(jobtest::run(again));
+    QCOMPARE(second.errors().size(), 1);
+    QVERIFY2(second.errors().first().contains(u"is damaged: nothing was changed in it"_s),
+             qPrintable(second.errors().first()));
+    QCOMPARE(testsupport::readFile(db), before);
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)
