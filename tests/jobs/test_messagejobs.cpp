@@ -288,6 +288,20 @@ QStringList sorted(QStringList lines)
     return lines;
 }
 
+// Forty picture messages with Ann, their files in files, backed up into
+// folder; false when the backup did not succeed.
+bool backUpFortyPictures(MessageSet& s, const QString& files, const QString& folder)
+{
+    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
+    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
+    for (int i = 0; i < 40; ++i)
+        s.attach(s.message(chat, ann, false, u"picture %1"_s.arg(i), kBase + i), u"image/jpeg"_s,
+                 writeFile(files + u"/p%1.jpg"_s.arg(i), "picture " + QByteArray::number(i)));
+    Report report;
+    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &report);
+    return jobtest::run(job) && report.succeeded();
+}
+
 // The phone again, as it lists these messages now; its cache stays.
 std::unique_ptr<testsupport::SimPhone> listing(std::unique_ptr<testsupport::SimPhone>& phone,
                                                const QJsonArray& messages)
@@ -855,8 +869,9 @@ void TestMessageJobs::load_aGroupOfLikePicturesThatLosesOrGainsOne_keepsWhatTheP
             if (f.kind == Fault::Kind::CloseAt)
                 QCOMPARE(report.errors().size(), 1);
             else
-                QCOMPARE(report.successes(), QStringList {u"1 message could not be received intact and will be "
-                                                          "fetched again on the next load."_s});
+                QCOMPARE(report.successes(),
+                         QStringList {u"1 message could not be received intact and will be "
+                                      "fetched again on the next load."_s});
         }
         QCOMPARE(cachedPictures(cache), held);
     }
@@ -1013,14 +1028,7 @@ void TestMessageJobs::backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture(
     const QString folder = testsupport::makeTempDir(u"vouch"_s);
     const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
     MessageSet s;
-    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
-    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
-    for (int i = 0; i < 40; ++i)
-        s.attach(s.message(chat, ann, false, u"picture %1"_s.arg(i), kBase + i), u"image/jpeg"_s,
-                 writeFile(m_files + u"/p%1.jpg"_s.arg(i), "picture " + QByteArray::number(i)));
-    Report first;
-    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &first);
-    QVERIFY(jobtest::run(job) && first.succeeded());
+    QVERIFY(backUpFortyPictures(s, m_files, folder));
     const QMap<QString, QByteArray> pictures = filesBelow(storeFile(folder, QString()));
     QCOMPARE(pictures.size(), 40);
 
@@ -1133,14 +1141,7 @@ void TestMessageJobs::backup_intoADamagedOlderStore_leavesItUnchanged()
 {
     const QString folder = testsupport::makeTempDir(u"older"_s);
     MessageSet s;
-    auto* ann = s.handle(u"+4930111"_s, u"Ann"_s);
-    auto* chat = s.chat(ann->id, {ann}, kBase + 100);
-    for (int i = 0; i < 40; ++i)
-        s.attach(s.message(chat, ann, false, u"picture %1"_s.arg(i), kBase + i), u"image/jpeg"_s,
-                 writeFile(m_files + u"/p%1.jpg"_s.arg(i), "picture " + QByteArray::number(i)));
-    Report first;
-    BackupMMSThread job(QDir(folder), u"262"_s, s.list(), &first);
-    QVERIFY(jobtest::run(job) && first.succeeded());
+    QVERIFY(backUpFortyPictures(s, m_files, folder));
     const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
     {
         IOS6MessageDb store(QDir(folder), QString(), false);
