@@ -83,6 +83,18 @@ QMap<QString, QByteArray> fileDigests(const QString& dir)
     return files;
 }
 
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
 namespace {
 
 // Sets or clears the immutable attribute; false where the file system or

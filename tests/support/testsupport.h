@@ -76,6 +76,8 @@ QStringList filesBelow(const QString& dir);
 // Every file below dir (hidden ones too) with the SHA-256 of its bytes, by
 // relative path.
 QMap<QString, QByteArray> fileDigests(const QString& dir);
+// This process's resident set in MB (Linux); -1 when it cannot be read.
+double residentMb();
 
 // Makes a folder and everything below it a read-only medium for as long as
 // it lives: no write permission, and where the file system lets us the

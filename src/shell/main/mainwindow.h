@@ -136,7 +136,8 @@ private:
     void removePhoneNode(_AndroidDeviceItemNode* node);
     void removeNodeNow(AbsTreeItemModel::_ItemNode* node);
     // Runs the deferred removals, recounts and tips once no modal work runs
-    // any more (on ModalWork::ended, and queued after a backup).
+    // any more (on ModalWork::ended, and queued after a backup), and gives
+    // the memory the work freed back to the system.
     void runDeferred();
     bool pageUsesNode(const AbsTreeItemModel::_ItemNode* node) const;
     bool currentInside(const AbsTreeItemModel::_ItemNode* node) const;

@@ -8,6 +8,7 @@
 #include "shell/core/dataroot.h"
 #include "shell/core/errorreport.h"
 #include "shell/core/fileutils.h"
+#include "shell/core/freedmemory.h"
 #include "shell/itemmodelmain.h"
 #include "shell/main/countryselform.h"
 #include "shell/main/navsources.h"
@@ -232,6 +233,9 @@ void MainWindow::runDeferred()
         m_tipsPending = false;
         androidUsbTips();
     }
+    // What the jobs and pages just ended freed goes back to the system; the
+    // allocator would keep their peaks for good.
+    freedmemory::giveBack();
 }
 
 void MainWindow::addAndroidPhone(const AndroidDeviceInfo& device)

@@ -1,10 +1,10 @@
 // The main window offscreen: registered pages by node kind, toolbar merging,
 // backup nodes with their counts, virtual devices, phone nodes that go away
-// while a dialog runs (and are no transfer target meanwhile), clearing the
-// cache, a phone's ".mmc" file and a broken
-// country table, the update check against a loopback stub of the web
-// service, the update page it opens, and the service's links when it lies in
-// a folder of its host.
+// while a dialog runs (and are no transfer target meanwhile), freed memory
+// given back when modal work ends, clearing the cache, a phone's ".mmc"
+// file and a broken country table, the update check against a loopback
+// stub of the web service, the update page it opens, and the service's
+// links when it lies in a folder of its host.
 #include "shell/core/translations.h"
 #include "shell/datasourceselform.h"
 #include "shell/getstartform.h"
@@ -12,6 +12,7 @@
 #include "shell/main/countryselform.h"
 #include "shell/main/unavailableform.h"
 #include "shell/main/updatecheck.h"
+#include "shell/modalwork.h"
 #include "shell/pagesource.h"
 
 #include "mwtestutil.h"
@@ -20,6 +21,10 @@
 #include <QtNetwork>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include <unistd.h>
 
@@ -314,6 +319,39 @@ private slots:
         QCOMPARE(win.pendingRemovals(), 0);
         QVERIFY(!win.model()->devicesRoot()->children.contains(b));
         QCOMPARE(source.transferTargets(), QList<_AndroidDeviceItemNode*> {c});
+    }
+
+    // What a job's thread freed goes back to the system once no modal work
+    // runs any more; the allocator alone keeps it for good when the freed
+    // blocks lie between blocks still in use.
+    void freedMemory_givenBackOnceModalWorkEnds()
+    {
+        auto w = mwtest::makeWindow();
+        constexpr int kBlocks = 1024;
+        constexpr size_t kBlockBytes = 64 * 1024; // 64 MiB in all, below the allocator's mapping size
+        std::vector<void*> inUse;
+        std::unique_ptr<QThread> job(QThread::create([&] {
+            std::vector<void*> freed;
+            for (int i = 0; i < kBlocks; ++i) {
+                auto* block = static_cast<volatile char*>(std::malloc(kBlockBytes));
+                for (size_t at = 0; at < kBlockBytes; at += 4096)
+                    block[at] = 1; // resident
+                freed.push_back(const_cast<char*>(block));
+                inUse.push_back(std::malloc(16));
+            }
+            for (void* block : freed)
+                std::free(block);
+        }));
+        job->start();
+        job->wait();
+        const double held = testsupport::residentMb();
+        {
+            ModalWork::Scope busy;
+        }
+        QTRY_VERIFY2(testsupport::residentMb() < held - 48,
+                     qPrintable(u"resident %1 MB, %2 MB before"_s.arg(testsupport::residentMb()).arg(held)));
+        for (void* block : inUse)
+            std::free(block);
     }
 
     // A backup folder and a virtual device whose names look like markup show
