@@ -8,6 +8,19 @@
 
 namespace freedmemory {
 
+namespace {
+constexpr int kOwnMappingBytes = 4 * 1024 * 1024;
+} // namespace
+
+void keepLittle()
+{
+#if defined(__GLIBC__)
+    // Setting either limit also stops the allocator from raising them.
+    mallopt(M_MMAP_THRESHOLD, kOwnMappingBytes);
+    mallopt(M_TRIM_THRESHOLD, kOwnMappingBytes);
+#endif
+}
+
 void giveBack()
 {
 #if defined(__GLIBC__)

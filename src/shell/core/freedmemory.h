@@ -9,6 +9,14 @@
 
 namespace freedmemory {
 
+// Sets the allocator up to keep little of what is freed: blocks of 4 MiB
+// and more get mappings of their own, which go back when freed, and a heap
+// returns its free end beyond 4 MiB. Left to itself, the allocator raises
+// both limits as large blocks come and go, up to where a thread's heap
+// never returns its free end (which giveBack() does not reach either).
+// Called once at start, before other threads run.
+void keepLittle();
+
 // Returns the free pages the allocator holds inside its heaps to the
 // system. Takes a few milliseconds: call it when work has ended (the main
 // window does when no modal work runs any more), not in a loop.

@@ -1,3 +1,4 @@
+#include "shell/core/freedmemory.h"
 #include "shell/main/mainwindow.h"
 #include "shell/main/startup.h"
 #include "views/contacts/contactspages.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char* argv[])
 {
+    // Before any thread allocates: what jobs free is not kept for good.
+    freedmemory::keepLittle();
     // The message view's web engine refuses to start as root with its
     // sandbox on (and would end the process); a root user gets it without.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
