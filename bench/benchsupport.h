@@ -1,6 +1,6 @@
 // What several benchmarks share: a job report that keeps only the outcome,
-// the knobs read from the environment, a generated phone's message store
-// and the main function.
+// the knobs read from the environment, a free loopback port, the process's
+// memory figures, a generated phone's message store and the main function.
 #pragma once
 
 #include "messagestore/exportmessagesdb.h"
@@ -11,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTcpServer>
 #include <QtGlobal>
 
 #include <functional>
@@ -37,6 +39,29 @@ inline int envInt(const char* name, int fallback)
     bool ok = false;
     const int v = qEnvironmentVariableIntValue(name, &ok);
     return ok && v > 0 ? v : fallback;
+}
+
+// A loopback port nobody listens on at the moment.
+inline int freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// A size line of /proc/self/status ("VmRSS", "VmHWM") in MB; -1 when it
+// cannot be read.
+inline double statusMb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
 }
 
 // Writes a generated phone's messages into the message store of folder:
