@@ -764,6 +764,28 @@ void readWholeFile(sqlite3* db)
 
 } // namespace
 
+PageCacheLimit::PageCacheLimit(Sqlite3DB& db, int kib)
+    : m_db(db)
+{
+    try {
+        m_before = db.queryInt64Throw(Sqlite3Sql("PRAGMA cache_size"));
+        db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kib));
+        m_set = true;
+    } catch (const std::exception&) {
+        // Only memory is at stake: the read goes on with the cache it has.
+    }
+}
+
+PageCacheLimit::~PageCacheLimit()
+{
+    if (!m_set || !m_db.isOpen())
+        return;
+    try {
+        m_db.executeThrow(QStringLiteral("PRAGMA cache_size=%1").arg(m_before));
+    } catch (const std::exception&) {
+    }
+}
+
 QString Sqlite3DB::quickCheck()
 {
     return runCheck(QStringLiteral("PRAGMA quick_check(3)"));
@@ -780,6 +802,8 @@ QString Sqlite3DB::runCheck(const QString& pragma)
     try {
         ensureOpen();
         readWholeFile(m_db);
+        // Every page is read once: none is worth keeping.
+        const PageCacheLimit limit(*this);
         Sqlite3Cursor cursor = queryThrow(pragma);
         while (cursor.moveNext())
             found << cursor.getText(0).remove(QStringLiteral("*** in database main ***\n")).trimmed();

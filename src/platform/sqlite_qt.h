@@ -255,5 +255,22 @@ private:
     QHash<const QChar*, CachedByData> m_cacheByData;
 };
 
+// While it lives, the connection's page cache holds at most kib KiB: for a
+// read of a whole file (a scan, a check, VACUUM), whose pages are read once
+// and would otherwise stay in the cache, and in the process's memory, until
+// the connection closes. The size the cache had is set again at the end.
+class PageCacheLimit {
+public:
+    explicit PageCacheLimit(Sqlite3DB& db, int kib = 2048);
+    ~PageCacheLimit();
+    PageCacheLimit(const PageCacheLimit&) = delete;
+    PageCacheLimit& operator=(const PageCacheLimit&) = delete;
+
+private:
+    Sqlite3DB& m_db;
+    qint64 m_before = 0;
+    bool m_set = false;
+};
+
 // Single quotes an identifier for SQL text: "name" with inner quotes doubled.
 QString sqliteQuoteIdentifier(const QString& name);
