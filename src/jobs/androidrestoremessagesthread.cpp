@@ -166,72 +166,89 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
 {
     // Which messages go: not those the phone holds already, as its cache
     // knows it, nor a second one with the same content. Decided once, before
-    // the cache is written from another thread.
+    // the cache is written from another thread. The keys of every message
+    // of both sides are held at once: they are kept small.
+    using messagekeys::Key;
     IOS6MessageDb& store = cacheWriter->store();
     const int total = int(messages.size());
     goes.resize(total);
     canonical = std::make_unique<messagekeys::CanonicalAddresses>(store.countryDb().getCurCountry());
 
     // The pieces the phone will hold of each message once sent: its text and
-    // each part that can go, with the part itself.
+    // each part that can go, with the part itself; message i's are
+    // sourcePieces[firstPiece[i]] up to firstPiece[i + 1].
     struct SourcePiece {
-        QString key;
+        Key key;
         const _MsgAttachment* att = nullptr; // a media part's
     };
-    QStringList hashes;
-    QList<QList<SourcePiece>> sourcePieces;
+    std::vector<Key> hashes;
+    std::vector<SourcePiece> sourcePieces;
+    std::vector<int> firstPiece;
+    hashes.reserve(total);
+    firstPiece.reserve(total + 1);
     for (int i = 0; i < total; ++i) {
         if ((i + 1) % 4096 == 0)
             jobreport::checkCanceled(progress);
         const _MsgMessage* msg = messages.at(i);
-        hashes.append(makeLogicHash(msg));
+        hashes.push_back(Key::fromHex(makeLogicHash(msg)));
+        firstPiece.push_back(int(sourcePieces.size()));
         const QString address = canonical->of(msg->handle->id);
-        QList<SourcePiece> pieces;
         const QString text = removeObjReplacementChars(msg);
         if (!text.isEmpty())
-            pieces.append({messagekeys::textKey(address, msg->date, msg->is_from_me, text), nullptr});
+            sourcePieces.push_back({messagekeys::textKey(address, msg->date, msg->is_from_me, text), nullptr});
         for (const _MsgAttachment* att : getAttachments(msg)) {
             if (canSend(*att) && messagekeys::isMediaPart(att->mime_type))
-                pieces.append({messagekeys::mediaKey(address, msg->date, msg->is_from_me), att});
+                sourcePieces.push_back({messagekeys::mediaKey(address, msg->date, msg->is_from_me), att});
         }
-        sourcePieces.append(pieces);
     }
-    const QSet<QString> sourceHashes(hashes.cbegin(), hashes.cend());
+    firstPiece.push_back(int(sourcePieces.size()));
+    const QSet<Key> sourceHashes(hashes.cbegin(), hashes.cend());
 
     // What the cache says the phone holds, piece by piece: a message that
     // went there before and came back with a load may be stored under other
     // file names, and so under another logic hash. A picture is held only
-    // with its bytes.
-    struct CachePiece {
+    // with its bytes. A stored message's pieces are consecutive.
+    struct MediaPiece {
         messagekeys::PartBytes bytes;
         QString name;
-        bool media = false;
+        QString mime;
+    };
+    struct CachePiece {
+        int media = -1; // its MediaPiece, -1 for a text
         bool taken = false;
     };
-    QList<CachePiece> cached;
-    QHash<QString, QList<int>> byKey;
-    QHash<QString, QList<QList<int>>> byHash; // the stored messages of the source's logic hashes
+    std::vector<CachePiece> cached;
+    std::vector<MediaPiece> media;
+    std::vector<std::pair<Key, int>> byKey; // sorted below
+    QMultiHash<Key, std::pair<int, int>> byHash; // stored messages of the source's logic hashes: their pieces
     int read = 0;
     messagekeys::readStored(store, messagekeys::Stored::All,
                             [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
                                 // A cache of many messages takes a moment: Cancel is heard meanwhile.
                                 if (++read % 4096 == 0)
                                     jobreport::checkCanceled(progress);
-                                QList<int> own;
+                                const int first = int(cached.size());
                                 for (const messagekeys::Piece& piece : pieces) {
-                                    own.append(int(cached.size()));
-                                    byKey[piece.key].append(int(cached.size()));
-                                    cached.append({messagekeys::PartBytes(piece.path, piece.mime, piece.content),
-                                                   piece.name, piece.isMedia()});
+                                    byKey.emplace_back(piece.key, int(cached.size()));
+                                    CachePiece entry;
+                                    if (piece.isMedia()) {
+                                        entry.media = int(media.size());
+                                        media.push_back({messagekeys::PartBytes(piece.path, piece.mime, piece.content),
+                                                         piece.name, piece.mime});
+                                    }
+                                    cached.push_back(entry);
                                 }
-                                if (sourceHashes.contains(hash))
-                                    byHash[hash].append(own);
+                                const Key key = Key::fromHex(hash);
+                                if (sourceHashes.contains(key))
+                                    byHash.insert(key, {first, int(cached.size())});
                             });
+    std::sort(byKey.begin(), byKey.end());
 
     // The parts' files as they are and as they would go, each read once.
     QHash<const _MsgAttachment*, messagekeys::PartBytes> sourceBytes;
-    const auto same = [&](CachePiece& piece, const SourcePiece& source) {
-        if (piece.taken || piece.media != (source.att != nullptr))
+    const auto same = [&](int index, const SourcePiece& source) {
+        const CachePiece& piece = cached[index];
+        if (piece.taken || (piece.media >= 0) != (source.att != nullptr))
             return false;
         if (!source.att)
             return true; // a text: its key is its content
@@ -240,66 +257,67 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
             it = sourceBytes.insert(
                 source.att,
                 messagekeys::PartBytes(source.att->localPath, source.att->mime_type, recordedContent(*source.att)));
-        const PartContent held = piece.bytes.asStored();
-        if (held.isKnown() && it->asStored().isKnown())
-            return it->holds(held);
+        MediaPiece& held = media[piece.media];
+        const PartContent heldBytes = held.bytes.asStored();
+        if (heldBytes.isKnown() && it->asStored().isKnown())
+            return it->holds(heldBytes);
         // A file gone on one side: the name stands for the bytes.
-        return piece.name.compare(messagekeys::partName(sentName(*source.att), source.att->mime_type),
-                                  Qt::CaseInsensitive)
-            == 0;
+        return messagekeys::sameName(held.name, sentName(*source.att), held.mime);
     };
-    // Takes for each of the message's pieces one the phone holds, among
-    // those of within (every piece when null), when it holds them all.
-    const auto take = [&](const QList<SourcePiece>& pieces, const QList<int>* within) {
-        if (pieces.isEmpty())
-            return within != nullptr;
-        QList<int> chosen;
-        for (const SourcePiece& source : pieces) {
+    const auto withKey = [&](const Key& key) {
+        return std::equal_range(byKey.cbegin(), byKey.cend(), std::pair<Key, int>(key, 0),
+                                [](const auto& a, const auto& b) { return a.first < b.first; });
+    };
+    // Takes for each of message i's pieces one the phone holds, among the
+    // pieces from..to of one stored message (every piece when to < 0), when
+    // it holds them all.
+    const auto take = [&](int i, int from, int to) {
+        const int first = firstPiece[i];
+        const int end = firstPiece[i + 1];
+        if (first == end)
+            return to >= 0;
+        std::vector<int> chosen;
+        for (int p = first; p < end; ++p) {
+            const SourcePiece& source = sourcePieces[p];
             int found = -1;
-            for (int index : within ? *within : byKey.value(source.key)) {
-                if (!chosen.contains(index) && same(cached[index], source)
-                    && (!within || byKey.value(source.key).contains(index))) {
+            for (auto [it, last] = withKey(source.key); it != last && found < 0; ++it) {
+                const int index = it->second;
+                if ((to < 0 || (index >= from && index < to))
+                    && std::find(chosen.cbegin(), chosen.cend(), index) == chosen.cend() && same(index, source))
                     found = index;
-                    break;
-                }
             }
             if (found < 0)
                 return false;
-            chosen.append(found);
+            chosen.push_back(found);
         }
         for (int index : chosen)
             cached[index].taken = true;
         return true;
     };
 
-    QHash<QString, bool> onPhone; // by logic hash
+    QHash<Key, bool> onPhone; // by logic hash
     // A stored copy of the same logic hash answers for its message first,
     // when it holds the message's bytes.
     for (int i = 0; i < total; ++i) {
-        if (onPhone.contains(hashes.at(i)))
+        if (onPhone.contains(hashes[i]))
             continue;
         bool stored = false;
-        for (const QList<int>& copy : byHash.value(hashes.at(i))) {
-            if (take(sourcePieces.at(i), &copy)) {
-                stored = true;
-                break;
-            }
-        }
-        onPhone.insert(hashes.at(i), stored);
+        for (auto [it, last] = byHash.equal_range(hashes[i]); it != last && !stored; ++it)
+            stored = take(i, it->first, it->second);
+        onPhone.insert(hashes[i], stored);
     }
     for (int i = 0; i < total; ++i) {
-        bool& known = onPhone[hashes.at(i)];
+        bool& known = onPhone[hashes[i]];
         if (!known)
-            known = take(sourcePieces.at(i), nullptr);
+            known = take(i, 0, -1);
     }
-    QSet<QString> seen;
+    QSet<Key> seen;
     for (int i = 0; i < total; ++i) {
-        const QString& hash = hashes.at(i);
-        const bool known = onPhone.value(hash);
+        const bool known = onPhone.value(hashes[i]);
         if (known)
             ++held;
-        goes[i] = !seen.contains(hash) && !known;
-        seen.insert(hash);
+        goes[i] = !seen.contains(hashes[i]) && !known;
+        seen.insert(hashes[i]);
     }
 }
 
@@ -343,7 +361,7 @@ bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg, SentParts
     simpleprotocol::sendCommand(socket, QStringLiteral("$sms:"), messageLine(msg, sendable.size()), !sendable.isEmpty(),
                                 -1);
     // The key the phone's copy of each picture will be found under.
-    const QString mediaKey = messagekeys::mediaKey(canonical->of(msg.handle->id), msg.date, msg.is_from_me);
+    const messagekeys::Key mediaKey = messagekeys::mediaKey(canonical->of(msg.handle->id), msg.date, msg.is_from_me);
     for (const _MsgAttachment* att : std::as_const(sendable)) {
         const PartContent content = sendAttachment(*att);
         if (messagekeys::isMediaPart(att->mime_type) && content.isKnown())
@@ -478,7 +496,7 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         for (const auto& [piece, content] : sentParts.value(i)) {
             part.clearParams();
             part.addTextParam(stored);
-            part.addTextParam(piece);
+            part.addTextParam(piece.toHex());
             part.addInt64Param(content.size);
             part.addTextParam(content.digest);
             store.executeThrow(part);

@@ -49,6 +49,7 @@ class JobReport;
 class QTcpSocket;
 namespace messagekeys {
 class CanonicalAddresses;
+struct Key;
 }
 
 class AndroidRestoreMessagesThread : public QThread {
@@ -73,7 +74,7 @@ private:
     void restore();
     // What the message's media parts were sent as: each piece's key and
     // the bytes' content.
-    using SentParts = QList<std::pair<QString, PartContent>>;
+    using SentParts = QList<std::pair<messagekeys::Key, PartContent>>;
     // Fills goes and held.
     void decideWhatGoes();
     void handshake();

@@ -6,7 +6,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -178,7 +177,7 @@ void IOS6MessageDb::migrate()
     };
 
     const auto columnsOf = [&](const MigrationStep& step) -> const QHash<QString, _SqliteCol>& {
-        return qstrcmp(step.table, "chat") == 0 ? chatCols
+        return qstrcmp(step.table, "chat") == 0   ? chatCols
             : qstrcmp(step.table, "message") == 0 ? messageCols
                                                   : attachmentCols;
     };
@@ -191,8 +190,9 @@ void IOS6MessageDb::migrate()
     // The change is committed at once: a damaged store must not be touched
     // by it, whatever its user does next.
     if (const QString damage = quickCheck(); !damage.isEmpty())
-        throw runtimeError(QStringLiteral("The message store %1 is damaged: nothing was changed in it. SQLite found: %2")
-                               .arg(m_dbPath, damage));
+        throw runtimeError(
+            QStringLiteral("The message store %1 is damaged: nothing was changed in it. SQLite found: %2")
+                .arg(m_dbPath, damage));
 
     Transaction<Sqlite3DB> tran(*this);
     int line = 0;
@@ -291,13 +291,30 @@ bool IOS6MessageDb::hasTransferNameColumn()
 
 QString IOS6MessageDb::storeRelativePath(const QString& filename)
 {
-    static const QRegularExpression leadingSlash(QStringLiteral("^/"));
-    static const QRegularExpression leadingHome(QStringLiteral("^~/"));
-    static const QRegularExpression badChars(QStringLiteral("[\\\\:*?\"<>|\\n\\r\\t]"));
+    // Read for every attachment a store lists: plain string work.
     QString p = filename;
-    p.remove(leadingSlash);
-    p.replace(leadingHome, QStringLiteral("var/mobile/"));
-    p.remove(badChars);
+    if (p.startsWith(QLatin1Char('/')))
+        p.remove(0, 1);
+    if (p.startsWith(QLatin1String("~/")))
+        p.replace(0, 2, QStringLiteral("var/mobile/"));
+    p.removeIf([](QChar c) {
+        switch (c.unicode()) {
+        case u'\\':
+        case u':':
+        case u'*':
+        case u'?':
+        case u'"':
+        case u'<':
+        case u'>':
+        case u'|':
+        case u'\n':
+        case u'\r':
+        case u'\t':
+            return true;
+        default:
+            return false;
+        }
+    });
     // The mapped path must stay inside the store folder: no absolute path,
     // no "." or ".." segment, nothing empty.
     if (p.isEmpty() || p.startsWith(QLatin1Char('/')))
@@ -323,7 +340,10 @@ QString IOS6MessageDb::localPathUnder(const QString& fileRelay, const QString& f
     if (rel.isEmpty())
         return QString();
     const QString base = QDir::cleanPath(fileRelay);
-    const QString full = QDir::cleanPath(base + QLatin1Char('/') + rel);
+    // rel has no "." or ".." segment and no leading "/": only doubled
+    // separators need cleaning.
+    const QString joined = base + QLatin1Char('/') + rel;
+    const QString full = rel.contains(QLatin1String("//")) ? QDir::cleanPath(joined) : joined;
     if (!full.startsWith(base + QLatin1Char('/')))
         return QString();
     return full;

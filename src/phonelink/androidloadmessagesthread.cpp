@@ -160,8 +160,11 @@ void AndroidLoadMessagesThread::load()
         throw std::runtime_error("the message store rolled the load back; nothing was saved");
     // VACUUM gives the pages of removed rows back; in a file without free
     // pages it would only rewrite the same rows in another page order.
-    if (db.queryInt64Throw(Sqlite3Sql("PRAGMA freelist_count")) > 0)
+    if (db.queryInt64Throw(Sqlite3Sql("PRAGMA freelist_count")) > 0) {
+        // It copies the whole store: none of its pages is worth keeping.
+        const PageCacheLimit limit(db);
         db.executeThrow(QStringLiteral("vacuum"));
+    }
     db.close();
     progress->postSucceed(m_skippedMessages == 0
                               ? QString()
@@ -327,8 +330,12 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     std::deque<ReceivedPart> received;
     QSet<QString> names;
     bool intact = true;
+    // Pictures a transfer sent here are kept as the cache holds them
+    // already: theirs need no place of their own in the store.
+    const bool sentHere
+        = !m_unclaimed.isEmpty() && m_unclaimed.contains(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
     for (int i = 0; i < parts; ++i) {
-        receiveAttachment(received.emplace_back(), key, member ? place : 0, i + 1, names);
+        receiveAttachment(received.emplace_back(), key, member ? place : 0, i + 1, names, !sentHere);
         intact = intact && received.back().intact;
     }
     if (!intact) {
@@ -515,8 +522,8 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
     for (const _MsgAttachment* att : getAttachments(&msg))
         parts.append({att->transfer_name, att->mime_type});
     // Written by this load, the message is one piece: its text or one part.
-    const QStringList keys = messagekeys::keys(msg.handle ? msg.handle->id : QString(), msg.date, msg.is_from_me,
-                                               removeObjReplacementChars(&msg), parts);
+    const QList<messagekeys::Key> keys = messagekeys::keys(msg.handle ? msg.handle->id : QString(), msg.date,
+                                                           msg.is_from_me, removeObjReplacementChars(&msg), parts);
     if (keys.size() != 1)
         return QString();
     const auto it = m_unclaimed.find(keys.first());
@@ -535,7 +542,7 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
             return piece.sent == content;
         if (piece.cached.holds(content))
             return true;
-        return !piece.cached.asStored().isKnown() && piece.name.compare(name, Qt::CaseInsensitive) == 0;
+        return !piece.cached.asStored().isKnown() && messagekeys::sameName(piece.name, name, piece.mime);
     };
     // The message of the same logic hash first: it is this one exactly.
     qsizetype found = -1;
@@ -612,17 +619,17 @@ void AndroidLoadMessagesThread::readUnclaimed()
     m_unclaimed.clear();
     m_claimed.clear();
     IOS6MessageDb& db = m_store.store();
-    QHash<QString, QList<std::pair<QString, PartContent>>> sent = messagekeys::readSentParts(db);
+    QHash<QString, QList<std::pair<messagekeys::Key, PartContent>>> sent = messagekeys::readSentParts(db);
     messagekeys::readStored(
         db, messagekeys::Stored::SentUnclaimed, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
-            QList<std::pair<QString, PartContent>>& sentParts = sent[hash];
+            const auto sentParts = sent.find(hash);
             for (const messagekeys::Piece& piece : pieces) {
                 SentPiece entry {hash, PartContent(), messagekeys::PartBytes(piece.path, piece.mime, piece.content),
-                                 piece.name};
+                                 piece.name, piece.mime};
                 // What was sent of this piece, when the transfer noted it.
-                for (qsizetype i = 0; piece.isMedia() && i < sentParts.size(); ++i) {
-                    if (sentParts.at(i).first == piece.key) {
-                        entry.sent = sentParts.takeAt(i).second;
+                for (qsizetype i = 0; piece.isMedia() && sentParts != sent.end() && i < sentParts->size(); ++i) {
+                    if (sentParts->at(i).first == piece.key) {
+                        entry.sent = sentParts->takeAt(i).second;
                         break;
                     }
                 }
@@ -632,7 +639,7 @@ void AndroidLoadMessagesThread::readUnclaimed()
 }
 
 void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
-                                                  QSet<QString>& names)
+                                                  QSet<QString>& names, bool stage)
 {
     checkCanceled();
     const QString line = simpleprotocol::expectCommand(socket, QStringLiteral("$atta:"), -1);
@@ -649,10 +656,12 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
             part.guid = makeGuidFromData((key + stored).toUtf8());
             part.filename = QStringLiteral("~/Library/SMS/Attachments/%1/%2/%3/%4")
                                 .arg(part.guid.left(2).toLower(), part.guid.mid(2, 2).toLower(), part.guid, stored);
-            part.path = m_store.stageAttachment(part.filename);
+            if (stage)
+                part.path = m_store.stageAttachment(part.filename);
         }
-        // Text parts, and media whose folder cannot be made: the system's
-        // temporary folder (the store copies the latter).
+        // Text parts, media that is likely not stored, and media whose
+        // folder cannot be made: the system's temporary folder (the store
+        // copies the latter when it keeps it).
         if (part.path.isEmpty())
             part.path = QDir(QDir::tempPath()).absoluteFilePath(newMsgGuid());
         file.setFileName(part.path);

@@ -73,8 +73,10 @@ private:
     void receiveMessage(const QString& fields, Pass pass);
     // place: the message's place in its group (0 when it takes the
     // group's key), number: the part's among the message's parts, names:
-    // the file names its earlier parts took.
-    void receiveAttachment(ReceivedPart& part, const QString& key, int place, int number, QSet<QString>& names);
+    // the file names its earlier parts took; stage: the data goes straight
+    // into the folder its file will lie in.
+    void receiveAttachment(ReceivedPart& part, const QString& key, int place, int number, QSet<QString>& names,
+                           bool stage);
     // Stores the part as a message of its own; returns the stored message's
     // logic hash (empty when nothing was stored).
     QString storePart(_MsgMessage& msg, const ReceivedPart& part, const QString& group, const QString& key,
@@ -157,9 +159,10 @@ private:
         QString child; // the sent message's logic hash
         PartContent sent; // a media piece's bytes as sent; unknown: not noted
         messagekeys::PartBytes cached; // else the cache's file of it
-        QString name; // the media piece's name
+        QString name; // the media piece's name, and its type
+        QString mime;
     };
-    QHash<QString, QList<SentPiece>> m_unclaimed;
+    QHash<messagekeys::Key, QList<SentPiece>> m_unclaimed;
     QSet<std::pair<QString, QString>> m_claimed;
     ExportMessagesDb m_store;
 };

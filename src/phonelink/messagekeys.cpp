@@ -10,12 +10,13 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace {
 
 // The key of one piece: a text, or a media part (text empty, which no text
 // piece has).
-QString pieceKey(const QString& address, int date, int fromMe, const QString& text)
+messagekeys::Key pieceKey(const QString& address, int date, int fromMe, const QString& text)
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
     const QString fields[] = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), text};
@@ -25,12 +26,33 @@ QString pieceKey(const QString& address, int date, int fromMe, const QString& te
         md5.addData(QByteArray::number(bytes.size()) + ':');
         md5.addData(bytes);
     }
-    return QString::fromLatin1(md5.result().toHex());
+    const QByteArrayView digest = md5.resultView();
+    return messagekeys::Key {qFromBigEndian<quint64>(digest.data()), qFromBigEndian<quint64>(digest.data() + 8)};
 }
 
 } // namespace
 
 namespace messagekeys {
+
+Key Key::fromHex(QStringView hex)
+{
+    if (hex.size() != 32)
+        return Key();
+    bool highOk = false;
+    bool lowOk = false;
+    const Key key {hex.first(16).toULongLong(&highOk, 16), hex.last(16).toULongLong(&lowOk, 16)};
+    return highOk && lowOk ? key : Key();
+}
+
+QString Key::toHex() const
+{
+    return QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
+}
+
+bool sameName(const QString& name, const QString& otherName, const QString& mime)
+{
+    return partName(name, mime).compare(partName(otherName, mime), Qt::CaseInsensitive) == 0;
+}
 
 bool isDropped(const QString& mime)
 {
@@ -147,19 +169,19 @@ QByteArray encodedImage(const QString& path, const QString& mime)
     return bytes;
 }
 
-QString textKey(const QString& address, int date, int fromMe, const QString& text)
+Key textKey(const QString& address, int date, int fromMe, const QString& text)
 {
     return pieceKey(address, date, fromMe, text);
 }
 
-QString mediaKey(const QString& address, int date, int fromMe)
+Key mediaKey(const QString& address, int date, int fromMe)
 {
     return pieceKey(address, date, fromMe, QString());
 }
 
-QStringList keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts)
+QList<Key> keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts)
 {
-    QStringList out;
+    QList<Key> out;
     if (!text.isEmpty())
         out << pieceKey(address, date, fromMe, text);
     for (const Part& part : parts) {
@@ -196,6 +218,8 @@ void readStored(IOS6MessageDb& db, Stored which,
     sql += QStringLiteral(" order by m.ROWID, a.ROWID");
 
     CanonicalAddresses canonical(db.countryDb().getCurCountry());
+    // Every message is read once: its pages need not stay in the cache.
+    const PageCacheLimit limit(db);
     qint64 current = -1;
     QString hash;
     QString address;
@@ -233,8 +257,8 @@ void readStored(IOS6MessageDb& db, Stored which,
         QString name = c.getText(8);
         if (name.isEmpty())
             name = QFileInfo(IOS6MessageDb::storeRelativePath(filename)).fileName();
-        Piece piece {pieceKey(address, date, fromMe, QString()), partName(name, mime), db.attachmentLocalPath(filename),
-                     mime, PartContent()};
+        Piece piece {pieceKey(address, date, fromMe, QString()), name, db.attachmentLocalPath(filename), mime,
+                     PartContent()};
         if (!c.isNull(10))
             piece.content = PartContent {c.getInt64(9), c.getText(10)};
         pieces.append(piece);
@@ -243,16 +267,16 @@ void readStored(IOS6MessageDb& db, Stored which,
         report();
 }
 
-QHash<QString, QList<std::pair<QString, PartContent>>> readSentParts(IOS6MessageDb& db)
+QHash<QString, QList<std::pair<Key, PartContent>>> readSentParts(IOS6MessageDb& db)
 {
-    QHash<QString, QList<std::pair<QString, PartContent>>> sent;
+    QHash<QString, QList<std::pair<Key, PartContent>>> sent;
     if (!db.tableExists(QLatin1String(kSentPartTable)))
         return sent;
     Sqlite3Cursor c
         = db.queryThrow(QStringLiteral("select hash, piece, total_bytes, content_hash from %1 order by rowid")
                             .arg(QLatin1String(kSentPartTable)));
     while (c.moveNext())
-        sent[c.getText(0)].append({c.getText(1), PartContent {c.getInt64(2), c.getText(3)}});
+        sent[c.getText(0)].append({Key::fromHex(c.getText(1)), PartContent {c.getInt64(2), c.getText(3)}});
     return sent;
 }
 

@@ -28,6 +28,24 @@ class IOS6MessageDb;
 // them.
 namespace messagekeys {
 
+// A piece's key, or a logic hash: an MD5 kept as two numbers, so that the
+// keys of every message of a store take no allocation of their own.
+struct Key {
+    quint64 high = 0;
+    quint64 low = 0;
+
+    friend bool operator==(const Key&, const Key&) = default;
+    friend auto operator<=>(const Key&, const Key&) = default;
+    // The 32 hexadecimal digits it was made of; a text that is none gives
+    // the zero key.
+    static Key fromHex(QStringView hex);
+    QString toHex() const;
+};
+inline size_t qHash(const Key& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.high, key.low);
+}
+
 // A part as the phone knows it.
 struct Part {
     QString name;
@@ -89,18 +107,18 @@ private:
 
 // The key of a text piece and of every media piece of a correspondent
 // (address: canonical), time and direction.
-QString textKey(const QString& address, int date, int fromMe, const QString& text);
-QString mediaKey(const QString& address, int date, int fromMe);
+Key textKey(const QString& address, int date, int fromMe, const QString& text);
+Key mediaKey(const QString& address, int date, int fromMe);
 // The keys of a message's pieces (address: canonical, text: without object
 // replacement characters), in order: the text's, then the parts'.
-QStringList keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts);
+QList<Key> keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts);
 
 // A piece of a stored message.
 struct Piece {
-    QString key;
-    // A media piece's name as a load gives it (partName), its file (empty
-    // for the text piece), its MIME type and what the store records of its
-    // bytes (unknown when nothing).
+    Key key;
+    // A media piece's name as the store holds it (the phone's, or the
+    // file's), its file (empty for the text piece), its MIME type and what
+    // the store records of its bytes (unknown when nothing).
     QString name;
     QString path;
     QString mime;
@@ -123,6 +141,8 @@ void readStored(IOS6MessageDb& db, Stored which,
                 const std::function<void(const QString& logicHash, const QList<Piece>& pieces)>& found);
 // What the transfers sent of each media piece, by logic hash, the piece's
 // key with the bytes' content; empty without the table.
-QHash<QString, QList<std::pair<QString, PartContent>>> readSentParts(IOS6MessageDb& db);
+QHash<QString, QList<std::pair<Key, PartContent>>> readSentParts(IOS6MessageDb& db);
+// Whether two parts' names are the same as a load gives them (partName).
+bool sameName(const QString& name, const QString& otherName, const QString& mime);
 
 } // namespace messagekeys
