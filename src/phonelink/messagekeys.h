@@ -35,7 +35,7 @@ struct Key {
     quint64 low = 0;
 
     friend bool operator==(const Key&, const Key&) = default;
-    friend auto operator<=>(const Key&, const Key&) = default;
+    friend bool operator<(const Key& a, const Key& b) { return a.high != b.high ? a.high < b.high : a.low < b.low; }
     // The 32 hexadecimal digits it was made of; a text that is none gives
     // the zero key.
     static Key fromHex(QStringView hex);
