@@ -241,12 +241,10 @@ QString AndroidRestoreContactsThread::resultText() const
     const int merged = mergedCount - missedMerged;
     QString text = merged > 0 ? tr("IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID_%2_MERGED").arg(transferred).arg(merged)
                               : tr("IDS_SUC_TRANSFER_%1_CONTACTS_TO_ANDROID").arg(transferred);
-    if (!missed.isEmpty()) {
-        QStringList names = missed.mid(0, kNamesShown);
-        if (missed.size() > kNamesShown)
-            names << QStringLiteral("...");
+    if (!missed.isEmpty())
         text += QLatin1Char('\n')
-            + tr("IDS_CONTACTS_NOT_TRANSFERRED_%1_%2").arg(names.join(QStringLiteral(", "))).arg(missed.size());
-    }
+            + tr("IDS_CONTACTS_NOT_TRANSFERRED_%1_%2")
+                  .arg(jobreport::namesShown(missed, kNamesShown, QStringLiteral("...")))
+                  .arg(missed.size());
     return text;
 }

@@ -172,7 +172,7 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     IOS6MessageDb& store = cacheWriter->store();
     const int total = int(messages.size());
     goes.resize(total);
-    canonical = std::make_unique<messagekeys::CanonicalAddresses>(store.countryDb().getCurCountry());
+    messagekeys::CanonicalAddresses canonical(store.countryDb().getCurCountry());
 
     // The pieces the phone will hold of each message once sent: its text and
     // each part that can go, with the part itself; message i's are
@@ -192,7 +192,7 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
         const _MsgMessage* msg = messages.at(i);
         hashes.push_back(Key::fromHex(makeLogicHash(msg)));
         firstPiece.push_back(int(sourcePieces.size()));
-        const QString address = canonical->of(msg->handle->id);
+        const QString address = canonical.of(msg->handle->id);
         const QString text = removeObjReplacementChars(msg);
         if (!text.isEmpty())
             sourcePieces.push_back({messagekeys::textKey(address, msg->date, msg->is_from_me, text), nullptr});
@@ -360,12 +360,10 @@ bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg, SentParts
         return false;
     simpleprotocol::sendCommand(socket, QStringLiteral("$sms:"), messageLine(msg, sendable.size()), !sendable.isEmpty(),
                                 -1);
-    // The key the phone's copy of each picture will be found under.
-    const messagekeys::Key mediaKey = messagekeys::mediaKey(canonical->of(msg.handle->id), msg.date, msg.is_from_me);
     for (const _MsgAttachment* att : std::as_const(sendable)) {
         const PartContent content = sendAttachment(*att);
         if (messagekeys::isMediaPart(att->mime_type) && content.isKnown())
-            sent->append({mediaKey, content});
+            sent->append(content);
     }
     return true;
 }
@@ -458,14 +456,13 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         store.executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT UNIQUE)")
                                .arg(QLatin1String(messagekeys::kSentTable)));
         store.executeThrow(
-            QStringLiteral(
-                "CREATE TABLE IF NOT EXISTS %1(hash TEXT, piece TEXT, total_bytes INTEGER, content_hash TEXT)")
+            QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT, total_bytes INTEGER, content_hash TEXT)")
                 .arg(QLatin1String(messagekeys::kSentPartTable)));
         sentTableMade = true;
     }
     Sqlite3Sql sent(
         QStringLiteral("insert or ignore into %1(hash) values(?)").arg(QLatin1String(messagekeys::kSentTable)));
-    Sqlite3Sql part(QStringLiteral("insert into %1(hash, piece, total_bytes, content_hash) values(?,?,?,?)")
+    Sqlite3Sql part(QStringLiteral("insert into %1(hash, total_bytes, content_hash) values(?,?,?)")
                         .arg(QLatin1String(messagekeys::kSentPartTable)));
     for (qsizetype i = 0; i < acknowledged.size(); ++i) {
         const _MsgMessage* m = acknowledged.at(i);
@@ -493,10 +490,9 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         sent.clearParams();
         sent.addTextParam(stored);
         store.executeThrow(sent);
-        for (const auto& [piece, content] : sentParts.value(i)) {
+        for (const PartContent& content : sentParts.value(i)) {
             part.clearParams();
             part.addTextParam(stored);
-            part.addTextParam(piece.toHex());
             part.addInt64Param(content.size);
             part.addTextParam(content.digest);
             store.executeThrow(part);
@@ -528,12 +524,12 @@ QString AndroidRestoreMessagesThread::resultText(int done) const
         text += tr("IDS_SKIP_%1_SMS_GROUP_OR_SYS_MESSAGES").arg(skipped);
     if (!leftOut.isEmpty()) {
         QStringList names;
-        for (const QString& n : leftOut.mid(0, kMaxNamesShown))
+        for (const QString& n : leftOut)
             names.append(n.toHtmlEscaped());
-        if (leftOut.size() > kMaxNamesShown)
-            names.append(QStringLiteral("\u2026"));
         text += QStringLiteral("<br/>")
-            + tr("IDS_SMS_ATTACHMENTS_NOT_SENT_%1_%2").arg(leftOut.size()).arg(names.join(QStringLiteral(", ")));
+            + tr("IDS_SMS_ATTACHMENTS_NOT_SENT_%1_%2")
+                  .arg(leftOut.size())
+                  .arg(jobreport::namesShown(names, kMaxNamesShown, QStringLiteral("\u2026")));
     }
     if (switched)
         text += tr("IDS_RESTORE_SMS_RESUME_DEFAULT_APP");

@@ -47,10 +47,6 @@ class AndroidDeviceInfo;
 class ExportMessagesDb;
 class JobReport;
 class QTcpSocket;
-namespace messagekeys {
-class CanonicalAddresses;
-struct Key;
-}
 
 class AndroidRestoreMessagesThread : public QThread {
     Q_OBJECT
@@ -72,9 +68,8 @@ protected:
 
 private:
     void restore();
-    // What the message's media parts were sent as: each piece's key and
-    // the bytes' content.
-    using SentParts = QList<std::pair<messagekeys::Key, PartContent>>;
+    // What the message's media parts were sent as, in order.
+    using SentParts = QList<PartContent>;
     // Fills goes and held.
     void decideWhatGoes();
     void handshake();
@@ -112,7 +107,6 @@ private:
     QFuture<void> recording; // the batch being written
     QString recordError; // why the cache could not be written
     bool sentTableMade = false; // the cache has its tables of sent messages (cache's thread only)
-    std::unique_ptr<messagekeys::CanonicalAddresses> canonical; // addresses as a load makes them
     bool switched = false; // the phone asked to become the default SMS app
     int unsent = 0; // messages of which nothing could be sent
     int held = 0; // messages the phone held before the run, as its cache knows it

@@ -98,13 +98,11 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
     // Every part the folder lacks after the run, also of messages it held
     // before (a later run with the file at hand copies it in), by name.
     const QStringList& missing = writer.partsMissing();
-    if (!missing.isEmpty()) {
-        QStringList names = missing.mid(0, kMaxNamesShown);
-        if (missing.size() > kMaxNamesShown)
-            names.append(QStringLiteral("\u2026"));
+    if (!missing.isEmpty())
         result += QLatin1Char('\n')
-            + tr("IDS_BACKUP_MMS_FILES_NOT_COPIED_%1_%2").arg(missing.size()).arg(names.join(QStringLiteral(", ")));
-    }
+            + tr("IDS_BACKUP_MMS_FILES_NOT_COPIED_%1_%2")
+                  .arg(missing.size())
+                  .arg(jobreport::namesShown(missing, kMaxNamesShown, QStringLiteral("\u2026")));
     if (progress)
         progress->postSucceed(asPlainText(result));
 }

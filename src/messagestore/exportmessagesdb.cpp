@@ -389,7 +389,8 @@ bool ExportMessagesDb::sameParts(QList<Part>& incoming, Stored& stored)
         return false;
     QList<bool> used(stored.parts.size(), false);
     // The same bytes first, then the same name where the bytes of one side
-    // are not known.
+    // are not known (a file gone, whose row never recorded them): the name
+    // is all there is to go by.
     for (Part& part : incoming) {
         const PartContent content = contentOf(part);
         if (!content.isKnown())
@@ -487,7 +488,7 @@ void ExportMessagesDb::makeDistinct(_MsgMessage& msg, QList<Part>& parts, QStrin
                 }
                 const QString oldGuid = part.att.guid;
                 part.att.guid = makeGuidFromData((oldGuid + QLatin1Char(':') + tagOf(part)).toUtf8());
-                if (m_db.findAttachmentByGuid(part.att) != 0)
+                if (m_db.attachmentByGuid(part.att.guid).rowid != 0)
                     part.att.guid = newMsgGuid();
                 if (parts.size() == 1 && msg.attributedBody == makeAttributedBody(oldGuid))
                     msg.attributedBody = makeAttributedBody(part.att.guid);

@@ -292,7 +292,8 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     // the keys once the load has seen the whole group.
     const int place = ++m_keyUses[key];
     const bool member = parts >= 1 && place > 1;
-    const int sizeGuess = pass == Pass::Settle ? m_firstSize.value(hash) : m_previousSize.value(hash);
+    // (Until the second listing ends, m_groupSizes holds the first's sizes.)
+    const int sizeGuess = pass == Pass::Settle ? m_groupSizes.value(hash) : m_previousSize.value(hash);
     if (member)
         key = groupKey(hash, place, std::max(sizeGuess, place));
 
@@ -388,15 +389,12 @@ void AndroidLoadMessagesThread::findUnsettledGroups()
     // the second inherits its key); the same when a fetched member proved
     // to be a picture the cache held under another place of the group.
     m_unsettled.clear();
-    m_firstSize.clear();
     for (const QString& hash : std::as_const(m_answeredFromRecord)) {
         const int size = m_keyUses.value(hash);
         const int recorded = m_previousSize.value(hash);
         const int earlier = recorded != 0 ? recorded : (m_recordedKeys.contains(hash) ? 1 : 0);
-        if (m_shifted.contains(hash) || earlier < 0 || size < earlier) {
+        if (m_shifted.contains(hash) || earlier < 0 || size < earlier)
             m_unsettled.insert(hash);
-            m_firstSize.insert(hash, size);
-        }
     }
 }
 
@@ -449,18 +447,10 @@ void AndroidLoadMessagesThread::finishGroups()
     // the keys of its real size, so that the next load finds them.
     QHash<QString, QString> moved;
     IOS6MessageDb& db = m_store.store();
-    QSet<QString> groups(m_members.keyBegin(), m_members.keyEnd());
-    for (auto it = m_previousSize.constBegin(); it != m_previousSize.constEnd(); ++it)
-        groups.insert(it.key());
-    for (const QString& hash : std::as_const(groups)) {
-        const int size = m_groupSizes.value(hash);
-        if (size == 0)
-            continue; // gone: its keys go unreported
-        const auto members = m_members.constFind(hash);
-        if (members == m_members.constEnd())
-            continue;
+    for (auto members = m_members.constBegin(); members != m_members.constEnd(); ++members) {
+        const int size = m_groupSizes.value(members.key());
         for (const GroupMember& m : *members) {
-            const QString key = groupKey(hash, m.place, size);
+            const QString key = groupKey(members.key(), m.place, size);
             if (key == m.key || moved.contains(m.key))
                 continue;
             moved.insert(m.key, key);
@@ -619,20 +609,17 @@ void AndroidLoadMessagesThread::readUnclaimed()
     m_unclaimed.clear();
     m_claimed.clear();
     IOS6MessageDb& db = m_store.store();
-    QHash<QString, QList<std::pair<messagekeys::Key, PartContent>>> sent = messagekeys::readSentParts(db);
+    QHash<QString, QList<PartContent>> sent = messagekeys::readSentParts(db);
     messagekeys::readStored(
         db, messagekeys::Stored::SentUnclaimed, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
             const auto sentParts = sent.find(hash);
             for (const messagekeys::Piece& piece : pieces) {
                 SentPiece entry {hash, PartContent(), messagekeys::PartBytes(piece.path, piece.mime, piece.content),
                                  piece.name, piece.mime};
-                // What was sent of this piece, when the transfer noted it.
-                for (qsizetype i = 0; piece.isMedia() && sentParts != sent.end() && i < sentParts->size(); ++i) {
-                    if (sentParts->at(i).first == piece.key) {
-                        entry.sent = sentParts->takeAt(i).second;
-                        break;
-                    }
-                }
+                // What was sent of this piece, when the transfer noted it:
+                // the message's media pieces in the order sent.
+                if (piece.isMedia() && sentParts != sent.end() && !sentParts->isEmpty())
+                    entry.sent = sentParts->takeFirst();
                 m_unclaimed[piece.key].append(entry);
             }
         });

@@ -145,13 +145,11 @@ private:
     QHash<QString, QList<GroupMember>> m_members;
     // Groups with a member answered from an earlier load's key, groups with
     // a member whose picture the cache held under another key of the
-    // group, the groups the second listing settles and their sizes in the
-    // first.
+    // group, and the groups the second listing settles.
     QSet<QString> m_answeredFromRecord;
     QSet<QString> m_shifted;
     QSet<QString> m_unsettled;
     QSet<QString> m_settledIncompletely;
-    QHash<QString, int> m_firstSize;
     // The pieces of the messages transfers wrote into the cache that no
     // load recorded yet, by key (see messagekeys), and the (child, key)
     // pairs recorded for them during this load.

@@ -44,11 +44,6 @@ Key Key::fromHex(QStringView hex)
     return highOk && lowOk ? key : Key();
 }
 
-QString Key::toHex() const
-{
-    return QStringLiteral("%1%2").arg(high, 16, 16, QLatin1Char('0')).arg(low, 16, 16, QLatin1Char('0'));
-}
-
 bool sameName(const QString& name, const QString& otherName, const QString& mime)
 {
     return partName(name, mime).compare(partName(otherName, mime), Qt::CaseInsensitive) == 0;
@@ -183,10 +178,10 @@ QList<Key> keys(const QString& address, int date, int fromMe, const QString& tex
 {
     QList<Key> out;
     if (!text.isEmpty())
-        out << pieceKey(address, date, fromMe, text);
+        out << textKey(address, date, fromMe, text);
     for (const Part& part : parts) {
         if (isMediaPart(part.mime))
-            out << pieceKey(address, date, fromMe, QString());
+            out << mediaKey(address, date, fromMe);
     }
     return out;
 }
@@ -222,9 +217,7 @@ void readStored(IOS6MessageDb& db, Stored which,
     const PageCacheLimit limit(db);
     qint64 current = -1;
     QString hash;
-    QString address;
-    int date = 0;
-    int fromMe = 0;
+    Key media; // the current message's media pieces'
     QList<Piece> pieces;
     const auto report = [&] {
         if (!pieces.isEmpty())
@@ -238,14 +231,15 @@ void readStored(IOS6MessageDb& db, Stored which,
                 report();
             current = rowid;
             hash = c.getText(1);
-            address = canonical.of(c.getText(2));
-            date = c.getInt(3);
-            fromMe = c.getInt(4);
+            const QString address = canonical.of(c.getText(2));
+            const int date = c.getInt(3);
+            const int fromMe = c.getInt(4);
+            media = mediaKey(address, date, fromMe);
             pieces.clear();
             QString text = c.getText(5);
             text.remove(QChar(QChar::ObjectReplacementCharacter));
             if (!text.isEmpty())
-                pieces.append(Piece {pieceKey(address, date, fromMe, text), QString(), QString(), QString(), {}});
+                pieces.append(Piece {textKey(address, date, fromMe, text), QString(), QString(), QString(), {}});
         }
         if (c.isNull(6) && c.isNull(7))
             continue;
@@ -257,8 +251,7 @@ void readStored(IOS6MessageDb& db, Stored which,
         QString name = c.getText(8);
         if (name.isEmpty())
             name = QFileInfo(IOS6MessageDb::storeRelativePath(filename)).fileName();
-        Piece piece {pieceKey(address, date, fromMe, QString()), name, db.attachmentLocalPath(filename), mime,
-                     PartContent()};
+        Piece piece {media, name, db.attachmentLocalPath(filename), mime, PartContent()};
         if (!c.isNull(10))
             piece.content = PartContent {c.getInt64(9), c.getText(10)};
         pieces.append(piece);
@@ -267,16 +260,15 @@ void readStored(IOS6MessageDb& db, Stored which,
         report();
 }
 
-QHash<QString, QList<std::pair<Key, PartContent>>> readSentParts(IOS6MessageDb& db)
+QHash<QString, QList<PartContent>> readSentParts(IOS6MessageDb& db)
 {
-    QHash<QString, QList<std::pair<Key, PartContent>>> sent;
+    QHash<QString, QList<PartContent>> sent;
     if (!db.tableExists(QLatin1String(kSentPartTable)))
         return sent;
-    Sqlite3Cursor c
-        = db.queryThrow(QStringLiteral("select hash, piece, total_bytes, content_hash from %1 order by rowid")
-                            .arg(QLatin1String(kSentPartTable)));
+    Sqlite3Cursor c = db.queryThrow(QStringLiteral("select hash, total_bytes, content_hash from %1 order by rowid")
+                                        .arg(QLatin1String(kSentPartTable)));
     while (c.moveNext())
-        sent[c.getText(0)].append({Key::fromHex(c.getText(1)), PartContent {c.getInt64(2), c.getText(3)}});
+        sent[c.getText(0)].append(PartContent {c.getInt64(1), c.getText(2)});
     return sent;
 }
 

@@ -36,10 +36,9 @@ struct Key {
 
     friend bool operator==(const Key&, const Key&) = default;
     friend bool operator<(const Key& a, const Key& b) { return a.high != b.high ? a.high < b.high : a.low < b.low; }
-    // The 32 hexadecimal digits it was made of; a text that is none gives
-    // the zero key.
+    // The key of 32 hexadecimal digits (a logic hash); a text that is none
+    // gives the zero key.
     static Key fromHex(QStringView hex);
-    QString toHex() const;
 };
 inline size_t qHash(const Key& key, size_t seed = 0)
 {
@@ -129,7 +128,7 @@ struct Piece {
 // The table of the messages a transfer wrote into a phone's cache, by logic
 // hash, until a load records them as coming from the phone, and the table
 // of what their media parts held as they were sent (by the message's logic
-// hash, the piece's key and the bytes sent).
+// hash, in the order of its parts).
 inline constexpr const char* kSentTable = "sent_hash";
 inline constexpr const char* kSentPartTable = "sent_part";
 // Which stored messages readStored reads.
@@ -139,9 +138,9 @@ enum class Stored { All, SentUnclaimed };
 // without logic hashes (or without kSentTable, for SentUnclaimed).
 void readStored(IOS6MessageDb& db, Stored which,
                 const std::function<void(const QString& logicHash, const QList<Piece>& pieces)>& found);
-// What the transfers sent of each media piece, by logic hash, the piece's
-// key with the bytes' content; empty without the table.
-QHash<QString, QList<std::pair<Key, PartContent>>> readSentParts(IOS6MessageDb& db);
+// What the transfers sent of each message's media pieces, by logic hash;
+// empty without the table.
+QHash<QString, QList<PartContent>> readSentParts(IOS6MessageDb& db);
 // Whether two parts' names are the same as a load gives them (partName).
 bool sameName(const QString& name, const QString& otherName, const QString& mime);
 

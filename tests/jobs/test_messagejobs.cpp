@@ -302,6 +302,30 @@ bool backUpFortyPictures(MessageSet& s, const QString& files, const QString& fol
     return jobtest::run(job) && report.succeeded();
 }
 
+// A load of device while the phone plays a fault of kind: a close ends it
+// with an error, garbage for a picture's data with the count of messages
+// not received intact, a stall (stalled() says when it waits) with a
+// cancel. A checking helper.
+[[nodiscard]] bool loadUnderFault(testsupport::SimPhone& phone, Fault::Kind kind, const std::function<bool()>& stalled,
+                                  std::source_location at = std::source_location::current())
+{
+    Report report;
+    AndroidLoadMessagesThread job(&phone.device, &report);
+    if (kind == Fault::Kind::StallAt) {
+        const bool cancelled = jobtest::cancelWhenStalled(job, report, stalled, at);
+        phone.sim->releaseStalls();
+        return cancelled;
+    }
+    HELPER_VERIFY(jobtest::run(job));
+    if (kind == Fault::Kind::CloseAt)
+        HELPER_COMPARE(report.errors().size(), 1);
+    else
+        HELPER_COMPARE(report.successes(),
+                       QStringList {u"1 message could not be received intact and will be "
+                                    "fetched again on the next load."_s});
+    return true;
+}
+
 // The phone again, as it lists these messages now; its cache stays.
 std::unique_ptr<testsupport::SimPhone> listing(std::unique_ptr<testsupport::SimPhone>& phone,
                                                const QJsonArray& messages)
@@ -649,22 +673,8 @@ void TestMessageJobs::transfer_picturesToAnEmptyPhone_keepTheirNames_andReloadsS
     } faults[] = {{Fault::Kind::CloseAt, "cut"}, {Fault::Kind::WrongLineAt, "not*Base64"}, {Fault::Kind::StallAt, ""}};
     for (const auto& fault : faults) {
         b->sim->addFault(Fault(fault.kind, u"backup:mms2"_s, 7, fault.text));
-        Report report;
-        AndroidLoadMessagesThread job(&b->device, &report);
-        if (fault.kind == Fault::Kind::StallAt) {
-            const qsizetype answers = b->sim->linesReceived(u"mms2"_s).count("1");
-            CHECKED(jobtest::cancelWhenStalled(job, report,
-                                               [&] { return b->sim->linesReceived(u"mms2"_s).count("1") > answers; }));
-            b->sim->releaseStalls();
-        } else {
-            QVERIFY(jobtest::run(job));
-            if (fault.kind == Fault::Kind::CloseAt)
-                QCOMPARE(report.errors().size(), 1);
-            else
-                QCOMPARE(report.successes(),
-                         QStringList {u"1 message could not be received intact and will be fetched again on the "
-                                      "next load."_s});
-        }
+        const qsizetype answers = b->sim->linesReceived(u"mms2"_s).count("1");
+        CHECKED(loadUnderFault(*b, fault.kind, [&] { return b->sim->linesReceived(u"mms2"_s).count("1") > answers; }));
         QCOMPARE(storedParts(cacheB), onA);
     }
     for (int round = 1; round <= 3; ++round) {
@@ -856,23 +866,10 @@ void TestMessageJobs::load_aGroupOfLikePicturesThatLosesOrGainsOne_keepsWhatTheP
         fault.skip = 1;
         lost->sim->addFault(fault);
         const qsizetype sessions = lost->sim->connections(u"service"_s).size();
-        Report report;
-        AndroidLoadMessagesThread job(&lost->device, &report);
-        if (f.kind == Fault::Kind::StallAt) {
-            CHECKED(jobtest::cancelWhenStalled(job, report, [&] {
-                const QList<phonesim::ConnectionLog> c = lost->sim->connections(u"service"_s);
-                return c.size() == sessions + 2 && c.last().linesIn.contains("1");
-            }));
-            lost->sim->releaseStalls();
-        } else {
-            QVERIFY(jobtest::run(job));
-            if (f.kind == Fault::Kind::CloseAt)
-                QCOMPARE(report.errors().size(), 1);
-            else
-                QCOMPARE(report.successes(),
-                         QStringList {u"1 message could not be received intact and will be "
-                                      "fetched again on the next load."_s});
-        }
+        CHECKED(loadUnderFault(*lost, f.kind, [&] {
+            const QList<phonesim::ConnectionLog> c = lost->sim->connections(u"service"_s);
+            return c.size() == sessions + 2 && c.last().linesIn.contains("1");
+        }));
         QCOMPARE(cachedPictures(cache), held);
     }
     QVERIFY(load(lost->device));

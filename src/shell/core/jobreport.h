@@ -51,4 +51,8 @@ inline void checkCanceled(const JobReport* report)
 // watcher was cancelled.
 void tipsWait(JobReport* report, const QString& info);
 
+// The first shown names of a result text's list, joined by ", ", with more
+// after them when the list is longer.
+QString namesShown(const QStringList& names, qsizetype shown, const QString& more);
+
 } // namespace jobreport

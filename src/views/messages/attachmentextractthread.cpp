@@ -73,11 +73,9 @@ void AttachmentExtractThread::run()
         m_progress->postSucceed(tr("IDS_SUC_EXTRACT_%1_MEDIA_FILES_TO_%2").arg(m_copied).arg(where));
         return;
     }
-    QStringList named = m_failed.mid(0, kMaxNamedFailures);
-    if (m_failed.size() > kMaxNamedFailures)
-        named << tr("IDS_AND_%1_MORE").arg(m_failed.size() - kMaxNamedFailures);
-    m_progress->postErrorOccurred(
-        tr("IDS_EXTRACT_%1_MEDIA_FILES_TO_%2_FAILED_%3").arg(m_copied).arg(where, named.join(QStringLiteral(", "))));
+    const QString named = jobreport::namesShown(m_failed, kMaxNamedFailures,
+                                                tr("IDS_AND_%1_MORE").arg(m_failed.size() - kMaxNamedFailures));
+    m_progress->postErrorOccurred(tr("IDS_EXTRACT_%1_MEDIA_FILES_TO_%2_FAILED_%3").arg(m_copied).arg(where, named));
 }
 
 void AttachmentExtractThread::extract()
