@@ -928,24 +928,31 @@ void TestMessageJobs::backup_aPictureMissingBefore_isCopiedByTheNextBackup_andWh
 
 // A part name longer than a file system takes (86 characters of three
 // bytes each) is shortened to fit, its suffix kept: the picture is stored
-// and not fetched again.
+// and not fetched again. A second part whose name differs only beyond
+// what fits keeps a file of its own.
 void TestMessageJobs::load_partNamesTooLongForAFileSystem_areShortenedToFit()
 {
     const QString longName = QString(86, QChar(0x7167)) + u".jpg"_s;
-    START_PHONE(
-        phone, u"127.0.114.56"_s,
-        QJsonObject {{u"messages"_s,
-                      QJsonArray {phoneMessage(1700000100, u"+4930222"_s, u"see"_s, {{longName, "long named"}})}}});
+    const QString alike = QString(86, QChar(0x7167)) + u"x.jpg"_s;
+    START_PHONE(phone, u"127.0.114.56"_s,
+                QJsonObject {{u"messages"_s,
+                              QJsonArray {phoneMessage(1700000100, u"+4930222"_s, u"see"_s,
+                                                       {{longName, "long named"}, {alike, "alike"}})}}});
     Report report;
     AndroidLoadMessagesThread job(&phone->device, &report);
     QVERIFY(jobtest::run(job));
     QCOMPARE(report.successes(), QStringList {QString()});
     MsgDataSetPtr ds = jobtest::loadStore(phone->device.cacheDir().absolutePath(), u"262"_s);
-    QCOMPARE(ds->attachments.size(), 1);
-    const QString stored = QFileInfo(ds->attachments.begin().value()->localPath).fileName();
-    QVERIFY2(stored.endsWith(u".jpg"_s) && stored.startsWith(QString(80, QChar(0x7167))), qPrintable(stored));
-    QVERIFY(stored.toUtf8().size() <= 255);
-    QCOMPARE(testsupport::readFile(ds->attachments.begin().value()->localPath), QByteArray("long named"));
+    QCOMPARE(ds->attachments.size(), 2);
+    QMap<QByteArray, QString> stored;
+    for (const _MsgAttachment* a : std::as_const(ds->attachments))
+        stored.insert(testsupport::readFile(a->localPath), QFileInfo(a->localPath).fileName());
+    QCOMPARE(stored.keys(), (QList<QByteArray> {"alike", "long named"}));
+    QVERIFY(stored.value("alike") != stored.value("long named"));
+    for (const QString& name : std::as_const(stored)) {
+        QVERIFY2(name.endsWith(u".jpg"_s) && name.startsWith(QString(80, QChar(0x7167))), qPrintable(name));
+        QVERIFY(name.toUtf8().size() <= 255);
+    }
     QVERIFY(load(phone->device));
     QCOMPARE(fetches(*phone), 0);
 }
