@@ -5,9 +5,6 @@
 #include "shell/core/jobreport.h"
 #include "shell/core/plaintext.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <stdexcept>
 
 namespace {
@@ -32,22 +29,19 @@ BackupMMSThread::~BackupMMSThread() = default;
 
 void BackupMMSThread::run()
 {
-    QStringList copiedFiles;
+    // A run that does not commit leaves nothing: the writer's unit removes
+    // the files it placed with its rows.
     try {
-        backup(&copiedFiles);
-        return;
+        backup();
     } catch (int) {
         // The user cancelled; the dialog is closed already.
     } catch (const std::exception& e) {
         if (progress)
             progress->postErrorOccurred(QString::fromUtf8(e.what()));
     }
-    // Nothing of the run was committed: the files it brought are orphans.
-    for (const QString& path : std::as_const(copiedFiles))
-        QFile::remove(path);
 }
 
-void BackupMMSThread::backup(QStringList* copiedFiles)
+void BackupMMSThread::backup()
 {
     if (progress)
         progress->postUpdateProgress(tr("IDS_BACKING_UP_MESSAGES"), 0, QString());
@@ -68,21 +62,7 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
         // leaves out one whose conversation is missing.
         if (!m->chat)
             ++withoutChat;
-        // The files this message brings into the folder, so that a run that
-        // does not commit can take them away again.
-        QStringList fresh;
-        for (const _MsgAttachment* att : getAttachments(m)) {
-            if (att->localPath.isEmpty() || !QFileInfo(att->localPath).isFile())
-                continue;
-            const QString target = writer.store().attachmentLocalPath(att->filename);
-            if (!target.isEmpty() && !QFileInfo::exists(target) && !fresh.contains(target))
-                fresh.append(target);
-        }
         writer.write(*m);
-        for (const QString& path : std::as_const(fresh)) {
-            if (QFileInfo::exists(path))
-                copiedFiles->append(path);
-        }
     }
     // An inner step that rolled its part back leaves a unit that cannot
     // commit: that is a failure, not a success.
@@ -90,7 +70,6 @@ void BackupMMSThread::backup(QStringList* copiedFiles)
         throw std::runtime_error("The backup store rolled the backup back.");
     backupcheck::throwIfDamaged(writer.store(), writer.store().dbPath());
     writer.end();
-    copiedFiles->clear();
 
     QString result = tr("IDS_SUC_BACKUP_%1_MMS").arg(done);
     if (withoutChat > 0)

@@ -28,7 +28,7 @@ protected:
     void run() override;
 
 private:
-    void backup(QStringList* copiedFiles);
+    void backup();
 
     QDir targetDir;
     QString countryCode;
