@@ -481,12 +481,20 @@ void IOS6MessageDb::loadMessages(MsgDataSet& ds, qint64 chatId)
         }
     }
 
-    QString attSql = QStringLiteral(
-        "select ma.message_id, ma.attachment_id, cm.chat_id, a.* from message_attachment_join as ma inner join "
-        "attachment as a on ma.attachment_id=a.rowid inner join chat_message_join as cm on "
-        "ma.message_id=cm.message_id");
+    // What the store knows of each part's bytes comes along (see
+    // PartIdentity), so that every store the part goes to knows it too.
+    const bool identities = hasContentHashColumn() && hasIdentityTable();
+    QString attSql = identities ? QStringLiteral("select ma.message_id, ma.attachment_id, cm.chat_id, a.*, "
+                                                 "i.sent_bytes as sent_bytes, i.sent_hash as sent_hash, "
+                                                 "i.origin_bytes as origin_bytes, i.origin_hash as origin_hash")
+                                : QStringLiteral("select ma.message_id, ma.attachment_id, cm.chat_id, a.*");
+    attSql += QStringLiteral(" from message_attachment_join as ma inner join "
+                             "attachment as a on ma.attachment_id=a.rowid inner join chat_message_join as cm on "
+                             "ma.message_id=cm.message_id");
     if (chatId > 0)
         attSql += QStringLiteral(" and cm.chat_id=%1").arg(chatId);
+    if (identities)
+        attSql += QStringLiteral(" left join part_identity as i on i.hash=a.content_hash");
     Sqlite3Cursor c = queryThrow(attSql);
     RowReader<_MsgAttachment> reader(attachmentFields(), c);
     while (c.moveNext()) {
@@ -578,17 +586,42 @@ QList<IOS6MessageDb::MessageAt> IOS6MessageDb::messagesAt(qint64 handleId, int d
     return rows;
 }
 
+namespace {
+
+// The look-ups storedAttachment reads, by whether the attachment table
+// holds content_hash and transfer_name (a look-up statement is kept by its
+// text's address: one text per layout).
+constexpr const char* kAttachmentsOf[2][2]
+    = {{"select a.rowid, a.filename, 0, NULL, a.mime_type, NULL from message_attachment_join as j join attachment as a "
+        "on a.rowid=j.attachment_id where j.message_id=? order by a.rowid",
+        "select a.rowid, a.filename, 0, NULL, a.mime_type, a.transfer_name from message_attachment_join as j join "
+        "attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid"},
+       {"select a.rowid, a.filename, a.total_bytes, a.content_hash, a.mime_type, NULL from message_attachment_join as "
+        "j join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid",
+        "select a.rowid, a.filename, a.total_bytes, a.content_hash, a.mime_type, a.transfer_name from "
+        "message_attachment_join as j join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by "
+        "a.rowid"}};
+constexpr const char* kAttachmentByGuid[2][2]
+    = {{"select rowid, filename, 0, NULL, mime_type, NULL from attachment where guid=?",
+        "select rowid, filename, 0, NULL, mime_type, transfer_name from attachment where guid=?"},
+       {"select rowid, filename, total_bytes, content_hash, mime_type, NULL from attachment where guid=?",
+        "select rowid, filename, total_bytes, content_hash, mime_type, transfer_name from attachment where guid=?"}};
+
+} // namespace
+
 QList<IOS6MessageDb::StoredAttachment> IOS6MessageDb::attachmentsOf(qint64 messageId)
 {
     open();
     QList<StoredAttachment> rows;
-    sqlite3_stmt* s = hasContentHashColumn()
-        ? lookupStatement("select a.rowid, a.filename, a.total_bytes, a.content_hash from message_attachment_join as j "
-                          "join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid")
-        : lookupStatement("select a.rowid, a.filename, 0, NULL from message_attachment_join as j "
-                          "join attachment as a on a.rowid=j.attachment_id where j.message_id=? order by a.rowid");
+    const bool bytes = hasContentHashColumn();
+    const bool named = m_layout.attachmentTransferName;
+    sqlite3_stmt* s = lookupStatement(kAttachmentsOf[bytes ? 1 : 0][named ? 1 : 0]);
     sqlite3_bind_int64(s, 1, messageId);
     stepRows(s, [&] { rows.append(storedAttachment(s)); });
+    if (bytes && hasIdentityTable()) {
+        for (StoredAttachment& row : rows)
+            row.identity = identityOf(row.content);
+    }
     return rows;
 }
 
@@ -596,12 +629,14 @@ IOS6MessageDb::StoredAttachment IOS6MessageDb::attachmentByGuid(const QString& g
 {
     open();
     StoredAttachment row;
-    sqlite3_stmt* s = hasContentHashColumn()
-        ? lookupStatement("select rowid, filename, total_bytes, content_hash from attachment where guid=?")
-        : lookupStatement("select rowid, filename, 0, NULL from attachment where guid=?");
+    const bool bytes = hasContentHashColumn();
+    const bool named = m_layout.attachmentTransferName;
+    sqlite3_stmt* s = lookupStatement(kAttachmentByGuid[bytes ? 1 : 0][named ? 1 : 0]);
     const QByteArray utf8 = guid.toUtf8();
     sqlite3_bind_text(s, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     stepRows(s, [&] { row = storedAttachment(s); });
+    if (row.rowid != 0 && bytes && hasIdentityTable())
+        row.identity = identityOf(row.content);
     return row;
 }
 
@@ -613,6 +648,8 @@ IOS6MessageDb::StoredAttachment IOS6MessageDb::storedAttachment(sqlite3_stmt* s)
     const QString digest = columnText(s, 3);
     if (!digest.isEmpty())
         row.content = PartContent {sqlite3_column_int64(s, 2), digest};
+    row.mime = columnText(s, 4);
+    row.transferName = columnText(s, 5);
     return row;
 }
 
@@ -828,6 +865,82 @@ bool IOS6MessageDb::hasContentHashColumn()
 {
     open();
     return m_layout.attachmentContentHash && m_layout.attachmentTotalBytes;
+}
+
+void IOS6MessageDb::replaceAttachmentFile(qint64 attachmentId, const QString& filename, const PartContent& content)
+{
+    open();
+    Sqlite3Sql sql(hasContentHashColumn()
+                       ? QStringLiteral("update attachment set filename=?, content_hash=?, total_bytes=? where rowid=?")
+                       : QStringLiteral("update attachment set filename=? where rowid=?"));
+    sql.addTextParam(filename);
+    if (hasContentHashColumn()) {
+        sql.addTextParam(content.digest);
+        sql.addInt64Param(content.size);
+    }
+    sql.addInt64Param(attachmentId);
+    executeThrow(sql);
+}
+
+bool IOS6MessageDb::hasIdentityTable()
+{
+    // Asked once per stored message compared: a kept statement. (A unit
+    // that made the table and was rolled back took it away again.)
+    sqlite3_stmt* s = lookupStatement("select count(*) from sqlite_master where type='table' and name='part_identity'");
+    return lookupInt64(s) > 0;
+}
+
+PartIdentity IOS6MessageDb::identityOf(const PartContent& content)
+{
+    PartIdentity identity;
+    if (!content.isKnown() || !hasIdentityTable())
+        return identity;
+    sqlite3_stmt* s
+        = lookupStatement("select sent_bytes, sent_hash, origin_bytes, origin_hash from part_identity where hash=?");
+    const QByteArray digest = content.digest.toLatin1();
+    sqlite3_bind_text(s, 1, digest.constData(), int(digest.size()), SQLITE_TRANSIENT);
+    stepRows(s, [&] {
+        if (const QString sent = columnText(s, 1); !sent.isEmpty())
+            identity.sent = PartContent {sqlite3_column_int64(s, 0), sent};
+        if (const QString origin = columnText(s, 3); !origin.isEmpty())
+            identity.origin = PartContent {sqlite3_column_int64(s, 2), origin};
+    });
+    return identity;
+}
+
+void IOS6MessageDb::recordIdentity(const PartContent& content, const PartIdentity& identity)
+{
+    PartIdentity known = identity;
+    // A part is no copy of itself.
+    if (known.origin == content)
+        known.origin = PartContent();
+    if (!content.isKnown() || known.isEmpty() || !hasContentHashColumn())
+        return;
+    executeThrow(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(hash TEXT PRIMARY KEY, sent_bytes INTEGER, sent_hash "
+                                "TEXT, origin_bytes INTEGER, origin_hash TEXT)")
+                     .arg(QLatin1String(kIdentityTable)));
+    // What is noted stays: the first word on a part's bytes is as good as
+    // any later one.
+    Sqlite3Sql sql(QStringLiteral(
+        "insert into part_identity(hash, sent_bytes, sent_hash, origin_bytes, origin_hash) values(?,?,?,?,?) "
+        "on conflict(hash) do update set "
+        "sent_bytes=iif(sent_hash is null, excluded.sent_bytes, sent_bytes), "
+        "sent_hash=coalesce(sent_hash, excluded.sent_hash), "
+        "origin_bytes=iif(origin_hash is null, excluded.origin_bytes, origin_bytes), "
+        "origin_hash=coalesce(origin_hash, excluded.origin_hash)"));
+    sql.addTextParam(content.digest);
+    const auto add = [&sql](const PartContent& part) {
+        if (part.isKnown()) {
+            sql.addInt64Param(part.size);
+            sql.addTextParam(part.digest);
+        } else {
+            sql.addNullParam();
+            sql.addNullParam();
+        }
+    };
+    add(known.sent);
+    add(known.origin);
+    executeThrow(sql);
 }
 
 void IOS6MessageDb::recordContent(qint64 attachmentId, const PartContent& content)

@@ -6,6 +6,7 @@
 #include "messagestore/countrylibdb.h"
 #include "messagestore/ioscontactsmemdb.h"
 #include "messagestore/messagerecycledb.h"
+#include "messagestore/partbytes.h"
 #include "messagestore/partcontent.h"
 
 #include <QDir>
@@ -58,7 +59,10 @@ public:
     struct StoredAttachment {
         qint64 rowid = 0;
         QString filename;
+        QString mime;
+        QString transferName;
         PartContent content; // as recorded; unknown when not
+        PartIdentity identity; // what the store knows of those bytes besides
         bool fileRead = false; // content was read from the file (by its user)
     };
     // The attachments joined to the message, in rowid order.
@@ -87,6 +91,15 @@ public:
     bool hasContentHashColumn();
     // Notes what the attachment's file holds, where the store keeps that.
     void recordContent(qint64 attachmentId, const PartContent& content);
+    // Gives the attachment another file (filename as stored) holding content.
+    void replaceAttachmentFile(qint64 attachmentId, const QString& filename, const PartContent& content);
+    // What the store knows of a part's bytes besides them (its
+    // kIdentityTable); nothing when it keeps no such table.
+    bool hasIdentityTable();
+    PartIdentity identityOf(const PartContent& content);
+    // Notes what is known of the bytes of content, where nothing is noted
+    // yet; makes the table first. Nothing without the content_hash column.
+    void recordIdentity(const PartContent& content, const PartIdentity& identity);
     // CREATE text of a table as the store holds it (empty when missing).
     QString createSql(const QString& table);
 

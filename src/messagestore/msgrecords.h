@@ -65,6 +65,13 @@ struct _MsgAttachment {
     // A digest of the file's bytes (see PartContent), with total_bytes its
     // size; empty when the store does not know it.
     QString content_hash;
+    // What the store knows of those bytes besides (see PartIdentity): what
+    // a transfer sends of them and the picture they are a copy of, each
+    // with its size; empty when nothing.
+    qint64 sent_bytes = 0;
+    QString sent_hash;
+    qint64 origin_bytes = 0;
+    QString origin_hash;
 
     // Absolute path of the file on this computer; filled by producers and
     // loaders, never a column. May name a file that does not exist.

@@ -113,6 +113,10 @@ const QVector<FieldDef<_MsgAttachment>>& attachmentFields()
         {"transfer_name", &R::transfer_name},
         {"total_bytes", &R::total_bytes},
         {"content_hash", &R::content_hash},
+        {"sent_bytes", &R::sent_bytes},
+        {"sent_hash", &R::sent_hash},
+        {"origin_bytes", &R::origin_bytes},
+        {"origin_hash", &R::origin_hash},
     };
     return fields;
 }

@@ -24,16 +24,6 @@ QString resource()
 }
 } // namespace PhoneAgentPackage
 
-QString phoneNameToPathComponent(const QString& name)
-{
-    QString s = sanitizeFileName(name);
-    s.remove(QChar(0));
-    // A name made only of dots would climb out of (or stay in) its folder.
-    if (s.isEmpty() || s.count(QLatin1Char('.')) == s.size())
-        return QString();
-    return s;
-}
-
 QString AndroidDeviceInfo::displayName() const
 {
     QString name = manufacturer;

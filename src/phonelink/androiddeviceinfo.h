@@ -2,6 +2,8 @@
 // open one Phone Agent service on it.
 #pragma once
 
+#include "shell/core/fileutils.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QString>
@@ -82,8 +84,3 @@ public:
     QTcpSocket* connectUsb(const QString& url, int timeoutMs) const;
     QTcpSocket* connectWifi(const QString& url, int timeoutMs) const;
 };
-
-// Turns a name that came from a phone into one path component that stays in
-// its folder: separators and characters Windows forbids are replaced, "",
-// "." and ".." give an empty result.
-QString phoneNameToPathComponent(const QString& name);

@@ -46,7 +46,7 @@ Key Key::fromHex(QStringView hex)
 
 bool sameName(const QString& name, const QString& otherName, const QString& mime)
 {
-    return partName(name, mime).compare(partName(otherName, mime), Qt::CaseInsensitive) == 0;
+    return messagekeys::partName(name, mime).compare(messagekeys::partName(otherName, mime), Qt::CaseInsensitive) == 0;
 }
 
 bool isDropped(const QString& mime)
@@ -80,8 +80,9 @@ PartContent PartBytes::asSent()
 {
     if (!m_sentRead) {
         m_sentRead = true;
-        m_sent
-            = isReencoded(m_mime) && asStored().isKnown() ? contentOfBytes(encodedImage(m_path, m_mime)) : asStored();
+        m_sent = messagekeys::isReencoded(m_mime) && asStored().isKnown()
+            ? contentOfBytes(messagekeys::encodedImage(m_path, m_mime))
+            : asStored();
         // A picture no decoder reads goes as it is.
         if (!m_sent.isKnown() || m_sent.size == 0)
             m_sent = asStored();
@@ -93,7 +94,7 @@ bool PartBytes::holds(const PartContent& content)
 {
     if (!content.isKnown())
         return false;
-    return asStored() == content || (isReencoded(m_mime) && asSent() == content);
+    return asStored() == content || (messagekeys::isReencoded(m_mime) && asSent() == content);
 }
 
 CanonicalAddresses::CanonicalAddresses(const _Country& country)

@@ -255,6 +255,16 @@ QString sanitizeFileName(const QString& name)
     return out;
 }
 
+QString phoneNameToPathComponent(const QString& name)
+{
+    QString s = sanitizeFileName(name);
+    s.remove(QChar(0));
+    // A name made only of dots would climb out of (or stay in) its folder.
+    if (s.isEmpty() || s.count(QLatin1Char('.')) == s.size())
+        return QString();
+    return s;
+}
+
 QString md5Hex(const QString& text)
 {
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());

@@ -47,6 +47,10 @@ inline QString fitFileName(const QString& name, qsizetype maxBytes = kMaxFileNam
 // removed and white space trimmed. May return an empty text, and returns an
 // empty text for a name made only of dots: callers apply their own fallback.
 QString sanitizeFileName(const QString& name);
+// Turns a name that came from a phone into one path component that stays in
+// its folder: separators and characters Windows forbids are replaced, "",
+// "." and ".." give an empty result.
+QString phoneNameToPathComponent(const QString& name);
 
 // The MD5 of the text's UTF-8 bytes as 32 lower-case hexadecimal digits.
 QString md5Hex(const QString& text);
