@@ -290,12 +290,32 @@ QString decodeWith(const char* codecName, const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
-// Outlook writes its dates as numbers in the order of the PC it ran on
-// ("5/17/1980" or "17/5/1980") and "0/0/00" for no date.
+// Outlook writes its dates as numbers in the PC's short date order and
+// with its separator ("5/17/1980", "17/5/1980", "17.05.1980", "17-5-1980"),
+// and a date of zeros ("0/0/00", "0.0.00") for none. The separator is the
+// same twice.
 const QRegularExpression& outlookDateForm()
 {
-    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2})/([0-9]{1,2})/([0-9]{2}|[0-9]{4})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*([0-9]{1,2})([./-])([0-9]{1,2})\\2([0-9]{2}|[0-9]{4})\\s*$"));
     return form;
+}
+
+// A cell in Outlook's form, its numbers as written.
+struct OutlookNumbers {
+    int first = 0;
+    int second = 0;
+    int year = 0;
+    bool fourDigitYear = false;
+};
+
+bool outlookNumbers(const QString& cell, OutlookNumbers* out)
+{
+    const QRegularExpressionMatch m = outlookDateForm().match(cell);
+    if (!m.hasMatch())
+        return false;
+    *out = {m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt(), m.capturedLength(4) == 4};
+    return true;
 }
 
 // True when the cell is in Outlook's form: *iso is then the date as
@@ -303,27 +323,30 @@ const QRegularExpression& outlookDateForm()
 // not exist is not taken: the cell stays the text it is.
 bool outlookDate(const QString& cell, bool dayFirst, QString* iso)
 {
-    const QRegularExpressionMatch m = outlookDateForm().match(cell);
-    if (!m.hasMatch())
+    OutlookNumbers n;
+    if (!outlookNumbers(cell, &n))
         return false;
-    const int first = m.captured(1).toInt();
-    const int second = m.captured(2).toInt();
-    const int year = m.captured(3).toInt();
-    if (first == 0 && second == 0 && year == 0) {
+    if (n.first == 0 && n.second == 0 && n.year == 0) {
         iso->clear();
         return true;
     }
-    const QDate date = dayFirst ? QDate(year, second, first) : QDate(year, first, second);
-    if (m.capturedLength(3) != 4 || !date.isValid())
+    const QDate date = dayFirst ? QDate(n.year, n.second, n.first) : QDate(n.year, n.first, n.second);
+    if (!n.fourDigitYear || !date.isValid())
         return false;
     *iso = date.toString(Qt::ISODate);
     return true;
 }
 
-// Whether this PC writes its short dates day before month.
+// Whether this PC writes its short dates day before month. The C and POSIX
+// locales are no choice of the user's and their short form ("d MMM yyyy")
+// says nothing about numeric dates: month first then, as these files were
+// read before the order was worked out.
 bool localeDayFirst()
 {
-    const QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    const QLocale locale;
+    if (locale.language() == QLocale::C)
+        return false;
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype day = format.indexOf(QLatin1Char('d'));
     const qsizetype month = format.indexOf(QLatin1Char('M'));
     return day >= 0 && month >= 0 && day < month;
@@ -468,19 +491,26 @@ void CSVImport::load(const QString& path)
 
 bool CSVImport::datesDayFirst() const
 {
-    // A first number above 12 in any date says day first, a second one
-    // month first; a file whose dates all fit either way leaves it to the PC.
+    // A date that is a day only when read day first ("17.05.1980") says day
+    // first, one that is a day only when read month first ("5/17/1980")
+    // month first; a file whose dates all fit either way, or neither
+    // ("45.05.1980"), leaves it to the PC. A two-digit year tells the order
+    // too, though the date itself stays text.
     bool monthFirst = false;
     for (qsizetype i = 0; i < m_columns.size(); ++i) {
         if (!m_columns.at(i).outlookDate)
             continue;
         for (const QStringList& row : m_rows) {
-            const QRegularExpressionMatch m = outlookDateForm().match(row.value(i));
-            if (!m.hasMatch())
+            OutlookNumbers n;
+            if (!outlookNumbers(row.value(i), &n))
                 continue;
-            if (m.captured(1).toInt() > 12)
+            // 2000 is a leap year: 29 February with a two-digit year is a day.
+            const int year = n.fourDigitYear ? n.year : 2000;
+            const bool asDayFirst = QDate(year, n.second, n.first).isValid();
+            const bool asMonthFirst = QDate(year, n.first, n.second).isValid();
+            if (asDayFirst && !asMonthFirst)
                 return true;
-            monthFirst = monthFirst || m.captured(2).toInt() > 12;
+            monthFirst = monthFirst || (asMonthFirst && !asDayFirst);
         }
     }
     return monthFirst ? false : localeDayFirst();

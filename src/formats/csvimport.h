@@ -53,7 +53,8 @@ private:
         bool displayName = false; // Google's "Name"
         bool googleLabels = false; // Google's "Labels": its groups
         // Outlook's "Birthday" and "Anniversary": dates in the PC's order of
-        // day and month, and "0/0/00" for none.
+        // day and month, separated by "/", "." or "-", and zeros ("0/0/00")
+        // for none.
         bool outlookDate = false;
     };
 

@@ -92,7 +92,13 @@ QString VCardProperty::decodeValue() const
 
 QString VCardProperty::decodeText() const
 {
-    return vcardUnescapeText(decodeValue());
+    if (!fromVersion21)
+        return vcardUnescapeText(decodeValue());
+    QString text = decodeValue();
+    // Left to right, as splitValue reads them: "\\;" is a backslash and an
+    // escaped ";".
+    text.replace(QLatin1String("\\;"), QLatin1String(";"));
+    return text;
 }
 
 QStringList VCardProperty::splitValue() const
@@ -119,7 +125,8 @@ QStringList VCardProperty::splitValue() const
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('\\')) {
+        // A 2.1 card's backslash escapes a ";" and nothing else.
+        if (c == QLatin1Char('\\') && (!fromVersion21 || (i + 1 < n && text.at(i + 1) == QLatin1Char(';')))) {
             escaped += view.sliced(start, i - start);
             hasEscape = true;
             if (i + 1 < n) {
@@ -234,6 +241,7 @@ void VCardParser::onProperty(void* userData, const char* name, const char* const
         return;
     VCardProperty property;
     property.name = QString::fromLatin1(name);
+    property.fromVersion21 = context->open.last().version21;
     for (const char* const* p = params; p[0]; p += 2) {
         const QString key = QString::fromLatin1(p[0]);
         const QString value = p[1] ? QString::fromLatin1(p[1]) : QString();

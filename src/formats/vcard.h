@@ -19,6 +19,10 @@ struct VCardProperty {
     QMap<QString, QString> params;
     // The value after the transfer decoding; no character set applied yet.
     QByteArray value;
+    // Read from a vCard 2.1 card. Its writers escape only ";" with a
+    // backslash and write every other backslash as it stands ("CORP\ann",
+    // "C:\Users"); 3.0 and 4.0 escape "\", ",", ";" and line breaks.
+    bool fromVersion21 = false;
 
     // The group that binds related properties ("item1" of "item1.TEL"),
     // empty when there is none.
@@ -30,11 +34,11 @@ struct VCardProperty {
     // name exists; otherwise UTF-8, or Windows-1252 when the bytes are not
     // valid UTF-8.
     QString decodeValue() const;
-    // decodeValue() with the text escapes of vCard 3.0 undone ("\\", "\,",
-    // "\;", "\n").
+    // decodeValue() with the text escapes of its card's version undone:
+    // "\\", "\,", "\;", "\n" (3.0, 4.0), only "\;" (2.1).
     QString decodeText() const;
-    // The text split at unescaped ";" into components; a trailing empty
-    // component is not returned.
+    // The text split at unescaped ";" into components, their escapes undone
+    // as decodeText does; a trailing empty component is not returned.
     QStringList splitValue() const;
 };
 

@@ -113,6 +113,37 @@ bool startsProperty(const char* text, qsizetype length, bool lowerCase)
     return false;
 }
 
+// A line that begins or ends a card: "BEGIN:VCARD" or "END:VCARD" in any
+// case, blanks allowed around the colon and after the word. It ends any
+// value before it: no writer continues a value with it, and a value that
+// took it in would lose the card's end ("End: 5pm" in a note is no such
+// line).
+bool isCardBoundary(const char* text, qsizetype length)
+{
+    const auto skipWord = [&](qsizetype k, const char* word) {
+        const qsizetype n = qsizetype(qstrlen(word));
+        return k + n <= length && qstrnicmp(text + k, word, n) == 0 ? k + n : qsizetype(-1);
+    };
+    const auto skipBlanks = [&](qsizetype k) {
+        while (k < length && isBlank(text[k]))
+            ++k;
+        return k;
+    };
+    qsizetype k = skipWord(0, "BEGIN");
+    if (k < 0)
+        k = skipWord(0, "END");
+    if (k < 0)
+        return false;
+    k = skipBlanks(k);
+    if (k == length || text[k] != ':')
+        return false;
+    k = skipWord(skipBlanks(k + 1), "VCARD");
+    if (k < 0)
+        return false;
+    k = skipBlanks(k);
+    return k == length || text[k] == '\r' || text[k] == '\n';
+}
+
 // Whether a property name (a group before it aside) is written in lower
 // case: letters, none of them upper case.
 bool writtenInLowerCase(const char* name)
@@ -247,11 +278,13 @@ int VCardLexer::feed(const char* bytes, qsizetype length, bool final)
                 // ("=0D=0A="): its next line is the note's, whatever it
                 // starts with ("Tel: ...", "Begin: ..."). Some writers end a
                 // value with a soft break: when a property as the card
-                // writes them follows, the value ends here.
+                // writes them follows, the value ends here. A card's BEGIN
+                // or END line always ends it.
                 const bool afterLineBreak = !m_buffer.empty() && (m_buffer.back() == '\n' || m_buffer.back() == '\r');
                 m_qpEscape = false;
                 m_groupCount = 0;
-                if (afterLineBreak || !startsProperty(bytes + next, length - next, m_nameInLowerCase))
+                if (!isCardBoundary(bytes + next, length - next)
+                    && (afterLineBreak || !startsProperty(bytes + next, length - next, m_nameInLowerCase)))
                     continue;
             }
             if (m_state == StateValue && continuesOnNextLine(bytes + next, length - next))
@@ -295,9 +328,10 @@ bool VCardLexer::continuesOnNextLine(const char* text, qsizetype length)
     if (!m_backslashContinuation || (m_encoding != EncodingNone && m_encoding != Encoding8Bit) || m_buffer.empty()
         || m_buffer.back() != '\\')
         return false;
-    // Nothing or a blank line after it, or the next property: the backslash
-    // is the value's own.
-    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length, m_nameInLowerCase))
+    // Nothing or a blank line after it, the next property or a card's BEGIN
+    // or END line: the backslash is the value's own.
+    if (length == 0 || text[0] == '\r' || text[0] == '\n' || startsProperty(text, length, m_nameInLowerCase)
+        || isCardBoundary(text, length))
         return false;
     m_buffer.back() = '\n';
     return true;

@@ -75,8 +75,8 @@ public:
     // vCard 2.1 continues a plain value on the next line when the line ends
     // in a backslash; the two lines are one value with a line feed between
     // them. A next line that starts with a property as the card writes them
-    // (a known name or an X- one, in the case of the value's own name) is
-    // not taken.
+    // (a known name or an X- one, in the case of the value's own name), or
+    // that begins or ends a card ("END:VCARD" in any case), is not taken.
     void setBackslashContinuation(bool on) { m_backslashContinuation = on; }
 
 private:

@@ -334,6 +334,34 @@ private Q_SLOTS:
                               "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
     }
 
+    // Outlook dates written with dots or dashes ("05.11.2001", "3-4-1975")
+    // follow the same order: the PC's when the file cannot tell, month first
+    // when the PC names none (the C locale). A date that is a day in neither
+    // order ("45.05.1980") tells nothing and stays text; zeros in any form
+    // are no event. (contact_data/job/outlook-dots.csv: a file that tells.)
+    void outlookDatesWithDotsOrDashesFollowThePcWhenTheFileCannotTell()
+    {
+        const QLocale before;
+        const auto datesIn = [](const QLocale& locale) {
+            QLocale::setDefault(locale);
+            return fixtures::dump(importedByJob(dataFile(QStringLiteral("outlook-either-order-dots.csv"))))
+                .filter(QRegularExpression(QStringLiteral("^6\t")));
+        };
+        const QStringList dayFirst = datesIn(QLocale(QLocale::German, QLocale::Germany));
+        const QStringList monthFirst = datesIn(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QStringList noOrder = datesIn(QLocale::c());
+        QLocale::setDefault(before);
+        QCOMPARE(
+            dayFirst,
+            QStringList({"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-11-05T00:00:00.000\tdata2=3",
+                         "6\tdata1=1975-04-03T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
+        const QStringList expectedMonthFirst(
+            {"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-05-11T00:00:00.000\tdata2=3",
+             "6\tdata1=1975-03-04T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"});
+        QCOMPARE(monthFirst, expectedMonthFirst);
+        QCOMPARE(noOrder, expectedMonthFirst);
+    }
+
     // Dates are written in the form they were read in; an event without a
     // date writes nothing, never an empty BDAY.
     void datesAreWrittenAsRead()

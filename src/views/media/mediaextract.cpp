@@ -2,7 +2,6 @@
 
 #include "phonelink/androiddownloadfilesthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
-#include "records/remotefile.h"
 #include "shell/core/plaintext.h"
 #include "shell/messagebox.h"
 #include "shell/progressform.h"
@@ -15,6 +14,11 @@
 #include <QHash>
 #include <QScopeGuard>
 #include <QStringList>
+
+std::unique_ptr<_RemoteFile> MediaExtract::downloadNode(const File& file)
+{
+    return std::make_unique<_RemoteFile>(nullptr, false, file.path, file.label, true, true, true, QString());
+}
 
 void MediaExtract::run(QWidget* parent, AndroidDeviceInfo* phone, const QList<File>& files)
 {
@@ -35,7 +39,7 @@ void MediaExtract::run(QWidget* parent, AndroidDeviceInfo* phone, const QList<Fi
             left.append(f.shown);
             continue;
         }
-        entries.append(new _RemoteFile(nullptr, false, f.path, QString(), true, true, true, QString()));
+        entries.append(downloadNode(f).release());
         shownByPath.insert(f.path, f.shown);
     }
 

@@ -9,9 +9,13 @@
 // the folder, a path that cannot be sent as one line).
 #pragma once
 
+#include "records/remotefile.h"
+
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 class AndroidDeviceInfo;
 class QWidget;
@@ -23,7 +27,12 @@ public:
     struct File {
         QString path; // on the phone, or local; empty: the item has none
         QString shown; // how the warning names the item
+        QString label; // the download node's label; empty: none
     };
+
+    // The flat node the download or the copy gets for a file: no folder,
+    // no parent, the file's path and label.
+    static std::unique_ptr<_RemoteFile> downloadNode(const File& file);
 
     // phone: the connected phone the paths are on; null: local paths. With
     // no item at all nothing happens after the folder question.

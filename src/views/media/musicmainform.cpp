@@ -11,7 +11,6 @@
 #include "shell/progressform.h"
 #include "shell/runjob.h"
 #include "shell/uiprompt.h"
-#include "views/media/mediaextract.h"
 
 #include <QDir>
 #include <QFile>
@@ -166,11 +165,8 @@ void MusicMainForm::dbClicked(const QModelIndex& index)
 
 void MusicMainForm::exportRecords(const QList<MusicRecord>& records)
 {
-    QList<MediaExtract::File> files;
     if (source().isConnectedPhone()) {
-        for (const MusicRecord& r : records)
-            files.append({r.path, r.title.isEmpty() ? r.path : r.title});
-        MediaExtract::run(this, source().device(), files);
+        MediaExtract::run(this, source().device(), downloadFiles(records));
         return;
     }
     if (!source().isVirtualDevice())
@@ -186,9 +182,23 @@ void MusicMainForm::exportRecords(const QList<MusicRecord>& records)
         if (!byStem.contains(info.completeBaseName()))
             byStem.insert(info.completeBaseName(), info.absoluteFilePath());
     }
+    QList<MediaExtract::File> files;
     for (const MusicRecord& r : records)
-        files.append({r.title.isEmpty() ? QString() : byName.value(r.title, byStem.value(r.title)), r.title});
+        files.append({r.title.isEmpty() ? QString() : byName.value(r.title, byStem.value(r.title)), r.title, {}});
     MediaExtract::run(this, nullptr, files);
+}
+
+QList<MediaExtract::File> MusicMainForm::downloadFiles(const QList<MusicRecord>& records)
+{
+    QList<MediaExtract::File> files;
+    files.reserve(records.size());
+    for (const MusicRecord& r : records) {
+        QString label = r.title;
+        if (!label.contains(QLatin1Char('.')))
+            label += QLatin1Char('.') + QFileInfo(r.path).suffix();
+        files.append({r.path, r.title.isEmpty() ? r.path : r.title, label});
+    }
+    return files;
 }
 
 void MusicMainForm::miImport()

@@ -16,6 +16,7 @@
 #include "records/mediarecords.h"
 #include "views/common/abscategorypage.h"
 #include "views/media/itemmodelmusic.h"
+#include "views/media/mediaextract.h"
 
 #include <QList>
 #include <QModelIndex>
@@ -50,6 +51,11 @@ public:
     // The records of a virtual device's list, up to the end or the first
     // empty line.
     static QList<MusicRecord> readLocalList(QTextStream& in);
+    // What Extract hands the download for songs of a connected phone: each
+    // song's path, the name a warning gives it, and its node's label: the
+    // title, with "." and the suffix of the path when the title holds no
+    // "." ("Track 1" of /sdcard/Music/a.mp3 is "Track 1.mp3").
+    static QList<MediaExtract::File> downloadFiles(const QList<MusicRecord>& records);
 
     MyTreeView* listView() const;
     ItemModelMusic* musicModel() const { return model; }

@@ -75,7 +75,7 @@ void RecordingMainForm::exportRecordings(const QList<RecordingRecord>& recording
         return;
     QList<MediaExtract::File> files;
     for (const RecordingRecord& r : recordings)
-        files.append({r.path, ItemModelRecording::nameText(r)});
+        files.append({r.path, ItemModelRecording::nameText(r), {}});
     MediaExtract::run(this, source().isConnectedPhone() ? source().device() : nullptr, files);
 }
 

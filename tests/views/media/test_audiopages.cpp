@@ -106,6 +106,32 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(memos + "/a.amr"), QByteArray(100000, 'a'));
     }
 
+    // Extract on the music page gives the download one node per song,
+    // labelled with its title and, when the title holds no ".", the suffix
+    // of its path; the node's name stays its file's. A path without a
+    // suffix (a dot in a folder's name is none) leaves a bare dot.
+    void music_downloadNodes_labelTheTitleWithThePathsSuffix()
+    {
+        const auto song = [](const QString& title, const QString& path) {
+            MusicRecord r;
+            r.title = title;
+            r.path = path;
+            return r;
+        };
+        const QList<MediaExtract::File> files = MusicMainForm::downloadFiles(
+            {song("Track 1", "/sdcard/Music/a.mp3"), song("a.b", "/sdcard/Music/a.mp3"), song("x", "/sdcard/Music/x"),
+             song("Mix", "/sdcard/My.Music/mix"), song("Tape", "/sdcard/Music/t.tar.gz")});
+        QStringList labels;
+        for (const MediaExtract::File& file : files) {
+            const std::unique_ptr<_RemoteFile> node = MediaExtract::downloadNode(file);
+            QVERIFY(!node->isDir && !node->parent && node->children.isEmpty());
+            QCOMPARE(node->path, file.path);
+            labels.append(node->label);
+        }
+        QCOMPARE(labels, QStringList({"Track 1.mp3", "a.b", "x.", "Mix.", "Tape.gz"}));
+        QCOMPARE(MediaExtract::downloadNode(files.first())->name, QStringLiteral("a.mp3"));
+    }
+
     // Song and recording names that look like markup show as written in the
     // tool tips.
     void markupNames_showAsWrittenInToolTips()
