@@ -17,6 +17,7 @@
 #include <QTcpSocket>
 #include <QtConcurrent>
 
+#include <deque>
 #include <stdexcept>
 
 namespace {
@@ -112,15 +113,18 @@ void AndroidRestoreMessagesThread::restore()
 {
     if (progress)
         progress->postUpdateProgress(tr("IDS_RESTORING_SMS_TO_ANDROID"), 0, QString());
+    // What goes is decided from the two stores alone, before the phone is
+    // asked for anything: comparing many pictures takes its time, which the
+    // phone would spend waiting on a silent connection.
+    cacheWriter->begin();
+    const int total = int(messages.size());
+    decideWhatGoes();
+
     // Closed when the restore returns; a failure or cancel stops the Phone
     // Agent before the cache keeps what the phone acknowledged.
     PhoneSession session(*target);
     socket = session.open(PhoneSession::Scheme::Restore, QStringLiteral("mms2"));
     handshake();
-
-    cacheWriter->begin();
-    const int total = int(messages.size());
-    decideWhatGoes();
 
     int done = 0;
     while (done < total) {
@@ -207,11 +211,13 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     // What the cache says the phone holds, piece by piece: a message that
     // went there before and came back with a load may be stored under other
     // file names, and so under another logic hash. A picture is held only
-    // with its bytes. A stored message's pieces are consecutive.
+    // as the same picture (samePart): the same bytes, or a copy a transfer
+    // made of one side. A stored message's pieces are consecutive.
     struct MediaPiece {
-        messagekeys::PartBytes bytes;
+        PartBytes bytes;
         QString name;
-        QString mime;
+        qint64 attachment = 0;
+        bool recorded = false; // the row says what its file holds
     };
     struct CachePiece {
         int media = -1; // its MediaPiece, -1 for a text
@@ -222,52 +228,79 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
     std::vector<std::pair<Key, int>> byKey; // sorted below
     QMultiHash<Key, std::pair<int, int>> byHash; // stored messages of the source's logic hashes: their pieces
     int read = 0;
-    messagekeys::readStored(store, messagekeys::Stored::All,
-                            [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
-                                // A cache of many messages takes a moment: Cancel is heard meanwhile.
-                                if (++read % 4096 == 0)
-                                    jobreport::checkCanceled(progress);
-                                const int first = int(cached.size());
-                                for (const messagekeys::Piece& piece : pieces) {
-                                    byKey.emplace_back(piece.key, int(cached.size()));
-                                    CachePiece entry;
-                                    if (piece.isMedia()) {
-                                        entry.media = int(media.size());
-                                        media.push_back({messagekeys::PartBytes(piece.path, piece.mime, piece.content),
-                                                         piece.name, piece.mime});
-                                    }
-                                    cached.push_back(entry);
-                                }
-                                const Key key = Key::fromHex(hash);
-                                if (sourceHashes.contains(key))
-                                    byHash.insert(key, {first, int(cached.size())});
-                            });
+    messagekeys::readStored(
+        store, messagekeys::Stored::All, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+            // A cache of many messages takes a moment: Cancel is heard meanwhile.
+            if (++read % 4096 == 0)
+                jobreport::checkCanceled(progress);
+            const int first = int(cached.size());
+            for (const messagekeys::Piece& piece : pieces) {
+                byKey.emplace_back(piece.key, int(cached.size()));
+                CachePiece entry;
+                if (piece.isMedia()) {
+                    entry.media = int(media.size());
+                    media.push_back({PartBytes(piece.path, piece.mime, piece.content, piece.identity), piece.name,
+                                     piece.attachment, piece.content.isKnown()});
+                }
+                cached.push_back(entry);
+            }
+            const Key key = Key::fromHex(hash);
+            if (sourceHashes.contains(key))
+                byHash.insert(key, {first, int(cached.size())});
+        });
     std::sort(byKey.begin(), byKey.end());
 
-    // The parts' files as they are and as they would go, each read once.
-    QHash<const _MsgAttachment*, messagekeys::PartBytes> sourceBytes;
+    // The parts' files as they are and as they would go, each read once,
+    // with what the cache learnt of their bytes on earlier runs. (A deque
+    // keeps them in place: the comparisons hold on to them.)
+    std::deque<PartBytes> sourceBytes;
+    QHash<const _MsgAttachment*, PartBytes*> sourceBytesOf;
+    const auto bytesOf = [&](const _MsgAttachment* att) -> PartBytes& {
+        PartBytes*& bytes = sourceBytesOf[att];
+        if (!bytes) {
+            const PartContent content = recordedContent(*att);
+            PartIdentity identity = recordedIdentity(*att);
+            if (identity.isEmpty())
+                identity = store.identityOf(content);
+            bytes = &sourceBytes.emplace_back(att->localPath, att->mime_type, content, identity);
+        }
+        return *bytes;
+    };
+    const auto withKey = [&](const Key& key) {
+        return std::equal_range(byKey.cbegin(), byKey.cend(), std::pair<Key, int>(key, 0),
+                                [](const auto& a, const auto& b) { return a.first < b.first; });
+    };
+
+    // The encodings the comparisons need, worked out first on every core:
+    // only pictures that share a stored picture's correspondent, time and
+    // direction and could be its transferred copy (or it theirs).
+    {
+        QList<PartBytes*> toWorkOut;
+        for (const SourcePiece& source : sourcePieces) {
+            if (!source.att)
+                continue;
+            for (auto [it, last] = withKey(source.key); it != last; ++it) {
+                const int held = cached[it->second].media;
+                if (held >= 0)
+                    matchParts(bytesOf(source.att), media[held].bytes, &toWorkOut);
+            }
+            jobreport::checkCanceled(progress);
+        }
+        std::sort(toWorkOut.begin(), toWorkOut.end());
+        toWorkOut.erase(std::unique(toWorkOut.begin(), toWorkOut.end()), toWorkOut.end());
+        PartBytes::workOutSent(toWorkOut, [this] { jobreport::checkCanceled(progress); });
+    }
     const auto same = [&](int index, const SourcePiece& source) {
         const CachePiece& piece = cached[index];
         if (piece.taken || (piece.media >= 0) != (source.att != nullptr))
             return false;
         if (!source.att)
             return true; // a text: its key is its content
-        auto it = sourceBytes.find(source.att);
-        if (it == sourceBytes.end())
-            it = sourceBytes.insert(
-                source.att,
-                messagekeys::PartBytes(source.att->localPath, source.att->mime_type, recordedContent(*source.att)));
         MediaPiece& held = media[piece.media];
-        const PartContent heldBytes = held.bytes.asStored();
-        if (heldBytes.isKnown() && it->asStored().isKnown())
-            return it->holds(heldBytes);
-        // A file gone on one side: the name stands for the bytes.
-        return messagekeys::sameName(held.name, sentName(*source.att), held.mime);
+        return samePart(bytesOf(source.att), sentName(*source.att), held.bytes, held.name);
     };
-    const auto withKey = [&](const Key& key) {
-        return std::equal_range(byKey.cbegin(), byKey.cend(), std::pair<Key, int>(key, 0),
-                                [](const auto& a, const auto& b) { return a.first < b.first; });
-    };
+    // The pictures found on the phone as another copy of a source's.
+    std::vector<std::pair<const _MsgAttachment*, int>> copies;
     // Takes for each of message i's pieces one the phone holds, among the
     // pieces from..to of one stored message (every piece when to < 0), when
     // it holds them all.
@@ -290,8 +323,11 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
                 return false;
             chosen.push_back(found);
         }
-        for (int index : chosen)
-            cached[index].taken = true;
+        for (size_t k = 0; k < chosen.size(); ++k) {
+            cached[chosen[k]].taken = true;
+            if (const _MsgAttachment* att = sourcePieces[first + int(k)].att)
+                copies.emplace_back(att, cached[chosen[k]].media);
+        }
         return true;
     };
 
@@ -319,6 +355,33 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
         goes[i] = !seen.contains(hashes[i]) && !known;
         seen.insert(hashes[i]);
     }
+
+    // What the comparisons learnt stays with the cache: what its files
+    // hold, what a transfer sends of the pictures of either side, and which
+    // of the phone's pictures are copies of which, so that no later run
+    // reads or encodes them again.
+    for (MediaPiece& piece : media) {
+        if (!piece.recorded && piece.bytes.storedKnown() && piece.bytes.asStored().isKnown())
+            store.recordContent(piece.attachment, piece.bytes.asStored());
+        if (piece.bytes.sentWorkedOut())
+            store.recordIdentity(piece.bytes.asStored(), piece.bytes.identity());
+    }
+    for (PartBytes& bytes : sourceBytes) {
+        if (bytes.sentWorkedOut())
+            store.recordIdentity(bytes.asStored(), bytes.identity());
+    }
+    for (const auto& [att, index] : copies) {
+        PartBytes& source = *sourceBytesOf.value(att);
+        PartBytes& phone = media[index].bytes;
+        const PartContent sourceContent = source.asStored();
+        const PartContent phoneContent = phone.asStored();
+        if (!sourceContent.isKnown() || !phoneContent.isKnown() || sourceContent == phoneContent)
+            continue;
+        if (source.sentKnown() && source.asSent() == phoneContent && !phone.origin().isKnown())
+            store.recordIdentity(phoneContent, PartIdentity {PartContent(), source.root()});
+        else if (phone.sentKnown() && phone.asSent() == sourceContent && !source.origin().isKnown())
+            store.recordIdentity(sourceContent, PartIdentity {PartContent(), phone.root()});
+    }
 }
 
 void AndroidRestoreMessagesThread::prepareImages(int first)
@@ -329,7 +392,7 @@ void AndroidRestoreMessagesThread::prepareImages(int first)
             continue;
         for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
             if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
-                images.insert(att, QtConcurrent::run(&messagekeys::encodedImage, att->localPath, att->mime_type));
+                images.insert(att, QtConcurrent::run(&encodedImage, att->localPath, att->mime_type));
         }
     }
 }
@@ -374,10 +437,10 @@ PartContent AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& a
     const QString name = sentName(att);
     simpleprotocol::sendCommand(socket, QStringLiteral("$atta:"), att.mime_type + QLatin1Char(',') + name, true, -1);
     PartContent sent;
-    if (messagekeys::isReencoded(att.mime_type)) {
+    if (isReencoded(att.mime_type)) {
         // Prepared in the pool, unless one attachment serves two messages.
-        const QByteArray image = images.contains(&att) ? images.take(&att).result()
-                                                       : messagekeys::encodedImage(att.localPath, att.mime_type);
+        const QByteArray image
+            = images.contains(&att) ? images.take(&att).result() : encodedImage(att.localPath, att.mime_type);
         if (!image.isEmpty()) {
             sendDataLine(image);
             sent = contentOfBytes(image);

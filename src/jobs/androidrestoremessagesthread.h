@@ -13,10 +13,13 @@
 // knows a message also by what the phone keeps of it (messagekeys): one
 // that a load stored back from the phone under file names of its own is
 // not sent again either. A picture counts as held only where the cache
-// holds its bytes, as they are or as a transfer sends them: another picture
-// of the same name, number and second does not stand for it. What each
-// picture was sent as is noted in the cache, for the next load to know it
-// by.
+// holds the same picture (samePart): its bytes, a copy a transfer made of
+// it, or the picture it is a copy of; another picture of the same name,
+// number and second does not stand for it. What goes is decided from the
+// two stores before the phone is asked for anything: the pictures that must
+// be encoded to be compared are encoded on every core meanwhile, and what
+// that teaches is kept in the cache. What each picture was sent as is noted
+// in the cache, for the next load to know it by.
 //
 // The cache learns a batch only from the phone's acknowledgement; the run's
 // one cache transaction is committed also after a cancel or a failure of

@@ -53,6 +53,7 @@ void ExportMessagesDb::begin()
         watchDeletedAttachments();
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
+    m_namedKnown = false;
     m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
     // (A store without an attachment table has no attachment to find.)
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
@@ -174,6 +175,7 @@ bool ExportMessagesDb::commit()
         throw;
     }
     m_insertedKeys.clear();
+    m_namedKnown = false;
     if (committed) {
         try {
             if (m_files.hasReleased()) {
@@ -197,6 +199,7 @@ void ExportMessagesDb::rollback()
     m_released.clear();
     m_chatLast.clear();
     m_insertedKeys.clear();
+    m_namedKnown = false;
     // The files first, while the write lock keeps other writers from
     // placing files under the same names.
     m_files.rollback();
@@ -219,17 +222,19 @@ qint64 ExportMessagesDb::ensureHandle(const _MsgHandle& handle, qint64 chatId)
 // another name or guid, and what its file holds once that was needed.
 struct ExportMessagesDb::Part {
     _MsgAttachment att;
-    PartContent content;
-    bool contentRead = false;
+    PartBytes bytes; // once bytesMade
+    bool bytesMade = false;
     qint64 reuseRow = 0; // an attachment row of the store that is this file
     int stored = -1; // the stored part it is (see findSame)
 };
 
-// A stored message and its parts.
+// A stored message and its parts, with what their files hold once that
+// was needed.
 struct ExportMessagesDb::Stored {
     qint64 rowid = 0;
     bool byLogicHash = false; // found under the logic hash given
     QList<IOS6MessageDb::StoredAttachment> parts;
+    QList<PartBytes> bytes;
 };
 
 void ExportMessagesDb::write(const _MsgMessage& msg)
@@ -259,7 +264,7 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
 
     QList<Part> parts;
     for (const _MsgAttachment* att : getAttachments(&msg))
-        parts.append(Part {*att, PartContent(), false, 0, -1});
+        parts.append(Part {*att, PartBytes(), false, 0, -1});
 
     Stored stored;
     written.rowid = findSame(msg, logicHash, senderId, parts, &stored);
@@ -270,10 +275,15 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
             written.logicHash = logicHash;
         // The store holds the message: only a file it lacks is copied in.
         for (Part& part : parts) {
-            if (part.stored >= 0 && !completeStoredPart(part, stored.parts[part.stored])) {
+            if (part.stored < 0)
+                continue;
+            if (!completeStoredPart(part, stored.parts[part.stored], stored.bytes[part.stored])) {
                 ++written.partsMissing;
                 notePartMissing(stored.parts.at(part.stored).filename);
             }
+            // What the part given is known as goes with it.
+            if (part.bytesMade)
+                m_db.recordIdentity(part.bytes.asStored(), part.bytes.identity());
         }
         if (isGroupChat(msg.chat) && msg.handle)
             m_db.setLastAddressedHandle(chatId, msg.handle->id);
@@ -313,12 +323,16 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
         }
         qint64 attId = part.reuseRow;
         if (attId == 0) {
-            const PartContent content = part.contentRead ? part.content : recordedContent(part.att);
+            const PartContent content = part.bytesMade ? part.bytes.asStored() : recordedContent(part.att);
             part.att.content_hash = content.digest;
             part.att.total_bytes = content.isKnown() ? content.size : part.att.total_bytes;
             attId = m_db.insertAttachment(part.att);
             noteInserted(Key::AttachmentGuid, part.att.guid);
+            noteNamed(m_db.attachmentLocalPath(part.att.filename));
         }
+        // What the part is known as besides its bytes goes with it.
+        m_db.recordIdentity(part.bytesMade ? part.bytes.asStored() : recordedContent(part.att),
+                            part.bytesMade ? part.bytes.identity() : recordedIdentity(part.att));
         m_db.joinMessageAttachment(messageId, attId);
     }
     written.rowid = messageId;
@@ -331,6 +345,11 @@ namespace {
 QString lowerFileName(const QString& filename)
 {
     return filename.section(QLatin1Char('/'), -1).toLower();
+}
+
+QString nameOf(const _MsgAttachment& att)
+{
+    return givenPartName(att.transfer_name, att.filename);
 }
 
 QString withoutPlaceholders(QString text)
@@ -352,7 +371,13 @@ qint64 ExportMessagesDb::findSame(const _MsgMessage& msg, const QString& logicHa
         stored->rowid = rowid;
         // A message without parts is known by its logic hash or guid alone.
         stored->parts = incoming.isEmpty() ? QList<IOS6MessageDb::StoredAttachment>() : m_db.attachmentsOf(rowid);
-        return sameParts(incoming, *stored);
+        stored->bytes.clear();
+        for (const IOS6MessageDb::StoredAttachment& part : std::as_const(stored->parts))
+            stored->bytes.append(
+                PartBytes(m_db.attachmentLocalPath(part.filename), part.mime, part.content, part.identity));
+        const bool same = sameParts(incoming, *stored);
+        keepWhatWasLearnt(incoming, *stored);
+        return same;
     };
     if (mayExist(Key::LogicHash, logicHash)) {
         for (qint64 rowid : m_db.findMessagesByLogicHash(logicHash)) {
@@ -388,53 +413,81 @@ bool ExportMessagesDb::sameParts(QList<Part>& incoming, Stored& stored)
     if (incoming.size() != stored.parts.size())
         return false;
     QList<bool> used(stored.parts.size(), false);
-    // The same bytes first, then the same name where the bytes of one side
+    // One picture by the bytes first (as they are, as a transfer sent them,
+    // or as copies of one), then by the name where the bytes of one side
     // are not known (a file gone, whose row never recorded them): the name
     // is all there is to go by.
-    for (Part& part : incoming) {
-        const PartContent content = contentOf(part);
-        if (!content.isKnown())
-            continue;
-        for (qsizetype j = 0; j < stored.parts.size(); ++j) {
-            if (!used.at(j) && contentOf(stored.parts[j]) == content) {
-                used[j] = true;
-                part.stored = int(j);
-                break;
+    for (const bool byBytes : {true, false}) {
+        for (Part& part : incoming) {
+            if (part.stored >= 0)
+                continue;
+            PartBytes& bytes = bytesOf(part);
+            for (qsizetype j = 0; j < stored.parts.size() && part.stored < 0; ++j) {
+                if (used.at(j))
+                    continue;
+                const bool same = byBytes
+                    ? matchParts(bytes, stored.bytes[j]) == PartMatch::Same
+                    : samePart(bytes, nameOf(part.att), stored.bytes[j],
+                               givenPartName(stored.parts.at(j).transferName, stored.parts.at(j).filename));
+                if (same) {
+                    used[j] = true;
+                    part.stored = int(j);
+                }
             }
+            if (!byBytes && part.stored < 0)
+                return false;
         }
-    }
-    for (Part& part : incoming) {
-        if (part.stored >= 0)
-            continue;
-        const QString name = lowerFileName(part.att.filename);
-        for (qsizetype j = 0; j < stored.parts.size(); ++j) {
-            if (used.at(j) || lowerFileName(stored.parts.at(j).filename) != name)
-                continue;
-            if (contentOf(part).isKnown() && contentOf(stored.parts[j]).isKnown())
-                continue;
-            used[j] = true;
-            part.stored = int(j);
-            break;
-        }
-        if (part.stored < 0)
-            return false;
     }
     return true;
 }
 
+void ExportMessagesDb::keepWhatWasLearnt(QList<Part>& incoming, Stored& stored)
+{
+    // A stored file read for the comparison: its row keeps what it holds;
+    // what a transfer sends of either side is noted, so that no picture is
+    // encoded twice for this store.
+    for (qsizetype j = 0; j < stored.parts.size(); ++j) {
+        IOS6MessageDb::StoredAttachment& row = stored.parts[j];
+        PartBytes& bytes = stored.bytes[j];
+        if (!row.content.isKnown() && bytes.asStored().isKnown()) {
+            row.content = bytes.asStored();
+            m_db.recordContent(row.rowid, row.content);
+        }
+        if (bytes.sentWorkedOut())
+            m_db.recordIdentity(bytes.asStored(), bytes.identity());
+    }
+    for (Part& part : incoming) {
+        if (part.bytesMade && part.bytes.sentWorkedOut() && !part.att.localPath.isEmpty())
+            m_sourceSent.insert(part.att.localPath, part.bytes.asSent());
+    }
+}
+
+PartBytes& ExportMessagesDb::bytesOf(Part& part)
+{
+    if (!part.bytesMade) {
+        part.bytesMade = true;
+        PartContent content = recordedContent(part.att);
+        const QString& path = part.att.localPath;
+        if (!content.isKnown() && !path.isEmpty()) {
+            auto known = m_sourceContent.constFind(path);
+            if (known == m_sourceContent.constEnd())
+                known = m_sourceContent.insert(path, contentOfFile(path));
+            content = *known;
+        }
+        // What the part's own store knows of it, else what this one does.
+        PartIdentity identity = recordedIdentity(part.att);
+        if (!identity.sent.isKnown())
+            identity.sent = m_sourceSent.value(path);
+        if (identity.isEmpty())
+            identity = m_db.identityOf(content);
+        part.bytes = PartBytes(path, part.att.mime_type, content, identity);
+    }
+    return part.bytes;
+}
+
 PartContent ExportMessagesDb::contentOf(Part& part)
 {
-    if (!part.contentRead) {
-        part.contentRead = true;
-        part.content = recordedContent(part.att);
-        if (!part.content.isKnown() && !part.att.localPath.isEmpty()) {
-            auto known = m_sourceContent.constFind(part.att.localPath);
-            if (known == m_sourceContent.constEnd())
-                known = m_sourceContent.insert(part.att.localPath, contentOfFile(part.att.localPath));
-            part.content = *known;
-        }
-    }
-    return part.content;
+    return bytesOf(part).asStored();
 }
 
 PartContent ExportMessagesDb::contentOf(IOS6MessageDb::StoredAttachment& stored)
@@ -544,7 +597,7 @@ QString ExportMessagesDb::stageAttachment(const QString& filename)
     return m_files.stage(target);
 }
 
-bool ExportMessagesDb::completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored)
+bool ExportMessagesDb::completeStoredPart(Part& part, IOS6MessageDb::StoredAttachment& stored, PartBytes& storedBytes)
 {
     const QString target = m_db.attachmentLocalPath(stored.filename);
     if (target.isEmpty())
@@ -553,9 +606,58 @@ bool ExportMessagesDb::completeStoredPart(Part& part, const IOS6MessageDb::Store
         return true;
     if (!writeAttachmentFile(part, stored.filename))
         return false;
-    if (!stored.content.isKnown() && contentOf(part).isKnown())
-        m_db.recordContent(stored.rowid, contentOf(part));
+    // The row now names the file given, which may be another copy of the
+    // picture than the one it recorded: it says what this one holds, and
+    // of which picture it is a copy.
+    const PartContent content = contentOf(part);
+    if (content.isKnown() && content != stored.content) {
+        PartIdentity identity = bytesOf(part).identity();
+        if (!identity.origin.isKnown() && stored.content.isKnown())
+            identity.origin = storedBytes.root();
+        m_db.replaceAttachmentFile(stored.rowid, stored.filename, content);
+        m_db.recordIdentity(content, identity);
+        stored.content = content;
+    }
     return true;
+}
+
+bool ExportMessagesDb::replaceStoredFile(qint64 attachmentId, const QString& filename, const QString& path,
+                                         const PartContent& content, const PartIdentity& identity)
+{
+    // Beside the old file, which stays until the commit: a unit that is
+    // rolled back leaves the row and its file as they were.
+    const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
+    const QString moved = filename.left(qMax<qsizetype>(slash, 0)) + QLatin1Char('-') + content.tag() + QLatin1Char('/')
+        + filename.mid(slash + 1);
+    _MsgAttachment att;
+    att.filename = moved;
+    att.localPath = path;
+    Part part {att, PartBytes(), false, 0, -1};
+    if (!content.isKnown() || !writeAttachmentFile(part))
+        return false;
+    m_db.replaceAttachmentFile(attachmentId, moved, content);
+    m_db.recordIdentity(content, identity);
+    noteNamed(m_db.attachmentLocalPath(moved));
+    if (m_unit.isActive())
+        m_released.append(filename);
+    return true;
+}
+
+bool ExportMessagesDb::isNamed(const QString& localPath)
+{
+    if (!m_namedKnown) {
+        // A store that held no attachment at begin() names only what this
+        // unit inserted.
+        m_named = m_unit.isActive() && m_startedEmpty ? QSet<QString>() : namedFiles();
+        m_namedKnown = m_unit.isActive();
+    }
+    return m_named.contains(localPath.toCaseFolded());
+}
+
+void ExportMessagesDb::noteNamed(const QString& localPath)
+{
+    if (m_namedKnown && !localPath.isEmpty())
+        m_named.insert(localPath.toCaseFolded());
 }
 
 void ExportMessagesDb::notePartMissing(const QString& filename)
@@ -582,10 +684,10 @@ bool ExportMessagesDb::writeAttachmentFile(Part& part, const QString& filename)
     if (placed == AttachmentFiles::Result::Failed) {
         ++m_skippedCopies;
         qWarning() << "attachment not copied:" << att.localPath << "->" << target << error;
-    } else if (copied.isKnown() && !part.contentRead) {
+    } else if (copied.isKnown() && !part.bytesMade) {
         // Read while copied: what the row records of it.
-        part.content = copied;
-        part.contentRead = true;
+        part.bytes = PartBytes(att.localPath, att.mime_type, copied, recordedIdentity(att));
+        part.bytesMade = true;
     }
     if (!m_unit.isActive()) {
         // Without a transaction the row goes in at once: so does the file.

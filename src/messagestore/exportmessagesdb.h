@@ -3,18 +3,23 @@
 // store already holds. The one way messages enter a store.
 //
 // A message is the one the store holds when its pictures and other parts
-// are the same bytes (PartContent), never merely the same names: one with
-// the same logic hash or guid whose parts differ is another message, and
-// one of the same correspondent, time, direction and text whose parts are
-// the same bytes is this one under other names. A part whose bytes are
-// known on neither side (its file missing on both) is taken by its name.
+// are the same pictures (samePart: the same bytes, or a copy a transfer
+// made of one side), never merely the same names: one with the same logic
+// hash or guid whose parts differ is another message, and one of the same
+// correspondent, time, direction and text whose parts are the same
+// pictures is this one under other names. A part whose bytes are not known
+// on one side (its file missing, its row silent) is taken by its name.
+// What the comparisons work out (what a transfer sends of a picture) and
+// what a part is known as (the picture it is a copy of) stays with the
+// store (kIdentityTable).
 // A new message whose logic hash or guid another message holds is stored
 // under names and guids of its own: its parts' file names get a tag made
 // from their bytes ("photo-1a2b3c4d.jpg"), which gives it a logic hash of
 // its own, so that one logic hash never names two messages of a store. A
-// part whose file name or guid is taken by another file is told apart the
-// same way. For a message the store holds already, a part whose file the
-// store lacks is copied in from the message given.
+// part whose path holds another file, or is named by another row whose
+// file is gone, is told apart the same way. For a message the store holds
+// already, a part whose file the store lacks is copied in from the message
+// given.
 //
 // begin() first removes what a writer that was killed half-way left in the
 // store's attachment folder, as that writer's journal records it (see
@@ -94,6 +99,13 @@ public:
     QString stageAttachment(const QString& filename);
 
     IOS6MessageDb& store() { return m_db; }
+    // Gives the attachment row, whose file lies at filename (as the store
+    // holds it), the file at path instead, which holds content and is
+    // known as identity (a phone's copy of the picture the row held): it
+    // goes in beside the old one, which leaves at the commit unless a row
+    // still names it. False when the store could not take the file.
+    bool replaceStoredFile(qint64 attachmentId, const QString& filename, const QString& path,
+                           const PartContent& content, const PartIdentity& identity);
     // Attachment copies skipped or failed during this writer's life.
     int skippedAttachmentCopies() const { return m_skippedCopies; }
     // The file names of the parts of written messages whose file the store
@@ -126,7 +138,11 @@ private:
     qint64 findSame(const _MsgMessage& msg, const QString& logicHash, qint64 senderId, QList<Part>& incoming,
                     Stored* stored);
     bool sameParts(QList<Part>& incoming, Stored& stored);
-    // What the incoming part's file holds (read once per file and writer).
+    // Records what the comparison of a stored message learnt of its files.
+    void keepWhatWasLearnt(QList<Part>& incoming, Stored& stored);
+    // The incoming part's file as the comparisons know it (read once per
+    // file and writer).
+    PartBytes& bytesOf(Part& part);
     PartContent contentOf(Part& part);
     // What the stored attachment's file holds, recorded in its row once read.
     PartContent contentOf(IOS6MessageDb::StoredAttachment& stored);
@@ -134,8 +150,13 @@ private:
     // and msg a logic hash and guid of its own (see the class comment).
     void makeDistinct(_MsgMessage& msg, QList<Part>& parts, QString* logicHash);
     // Copies the file of a part the store holds into the stored row's place
-    // when the store lacks it; false when it lacks it still.
-    bool completeStoredPart(Part& part, const IOS6MessageDb::StoredAttachment& stored);
+    // when the store lacks it (the row then says what the file given
+    // holds); false when it lacks it still.
+    bool completeStoredPart(Part& part, IOS6MessageDb::StoredAttachment& stored, PartBytes& storedBytes);
+    // Whether an attachment row names the file at localPath (case aside),
+    // as far as this unit knows; noteNamed adds one it made name a file.
+    bool isNamed(const QString& localPath);
+    void noteNamed(const QString& localPath);
     // Places the part's file at the path of filename (the part's own when
     // empty); false when the store lacks the file afterwards. A path that
     // would leave the store counts as skipped.
@@ -150,8 +171,14 @@ private:
     AttachmentFiles m_files;
     int m_skippedCopies = 0;
     QStringList m_partsMissing;
-    // What the files given as sources hold, by path.
+    // What the files given as sources hold, and what a transfer sends of
+    // them where that was worked out, by path.
     QHash<QString, PartContent> m_sourceContent;
+    QHash<QString, PartContent> m_sourceSent;
+    // The local paths attachment rows name, case-folded, once asked for in
+    // this unit (see isNamed).
+    QSet<QString> m_named;
+    bool m_namedKnown = false;
     bool m_takesLocalFiles = false;
     // The store's transaction, between begin() and the commit or rollback.
     Transaction<IOS6MessageDb> m_unit;

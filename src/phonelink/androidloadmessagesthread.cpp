@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTcpSocket>
 
@@ -316,6 +317,10 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
         }
         return;
     }
+    // Pictures a transfer sent here are kept as the cache holds them
+    // already: theirs need no place of their own in the store.
+    const bool sentHere
+        = !m_unclaimed.isEmpty() && m_unclaimed.contains(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
     if (stored) {
         // Which stored picture this place holds is the earlier load's word.
         if (m_recordedKeys.contains(key))
@@ -331,10 +336,6 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     std::deque<ReceivedPart> received;
     QSet<QString> names;
     bool intact = true;
-    // Pictures a transfer sent here are kept as the cache holds them
-    // already: theirs need no place of their own in the store.
-    const bool sentHere
-        = !m_unclaimed.isEmpty() && m_unclaimed.contains(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
     for (int i = 0; i < parts; ++i) {
         receiveAttachment(received.emplace_back(), key, member ? place : 0, i + 1, names, !sentHere);
         intact = intact && received.back().intact;
@@ -469,7 +470,7 @@ void AndroidLoadMessagesThread::finishGroups()
 QString AndroidLoadMessagesThread::writePiece(_MsgMessage& msg, const QString& hash, const PartContent& content,
                                               bool* complete, bool* inserted)
 {
-    const QString claimed = claimTransferred(msg, hash, content);
+    const QString claimed = claimTransferred(msg, hash, content, complete);
     if (!claimed.isEmpty())
         return claimed;
     const ExportMessagesDb::Written written = m_store.write(msg, hash);
@@ -504,7 +505,7 @@ void AndroidLoadMessagesThread::record(const QStringList& children, const QStrin
 }
 
 QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const QString& hash,
-                                                    const PartContent& content)
+                                                    const PartContent& content, bool* complete)
 {
     if (m_unclaimed.isEmpty())
         return QString();
@@ -519,37 +520,46 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
     const auto it = m_unclaimed.find(keys.first());
     if (it == m_unclaimed.end())
         return QString();
-    const QString name = parts.isEmpty() ? QString() : parts.first().name;
-    // A picture is the one sent only with the bytes sent: the phone may hold
-    // another of the same name, number and second. Where the transfer did
-    // not note them, the bytes the cache holds, as they are or as a
-    // transfer sends them, stand for them, and where the cache lost its
-    // file, the name.
-    const auto sameBytes = [&](SentPiece& piece) {
-        if (parts.isEmpty())
+    // A picture is the one sent only when it is the same picture
+    // (samePart): the phone may hold another of the same name, number and
+    // second.
+    const _MsgAttachment* att = parts.isEmpty() ? nullptr : getAttachments(&msg).constFirst();
+    PartBytes received = att ? PartBytes(att->localPath, att->mime_type, content) : PartBytes();
+    const auto isThis = [&](SentPiece& piece) {
+        if (!att)
             return true; // a text piece: its key is its content
-        if (piece.sent.isKnown())
-            return piece.sent == content;
-        if (piece.cached.holds(content))
-            return true;
-        return !piece.cached.asStored().isKnown() && messagekeys::sameName(piece.name, name, piece.mime);
+        return samePart(received, att->transfer_name, piece.cached, piece.name);
     };
     // The message of the same logic hash first: it is this one exactly.
     qsizetype found = -1;
     for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
-        if ((*it)[i].child == hash && sameBytes((*it)[i]))
+        if ((*it)[i].child == hash && isThis((*it)[i]))
             found = i;
     }
     for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
-        if (sameBytes((*it)[i]))
+        if (isThis((*it)[i]))
             found = i;
     }
     if (found < 0)
         return QString();
-    const QString child = it->takeAt(found).child;
+    SentPiece piece = it->takeAt(found);
     if (it->isEmpty())
         m_unclaimed.erase(it);
-    return child;
+    // The cache holds what the phone holds: the copy it received, which is
+    // the copy of the picture the cache held (and of that one's origin).
+    const PartContent held = piece.cached.asStored();
+    if (att && content.isKnown() && held.isKnown() && content != held) {
+        PartIdentity identity;
+        identity.origin = piece.cached.root();
+        m_store.store().recordIdentity(held, piece.cached.identity());
+        if (!m_store.replaceStoredFile(piece.attachment, piece.filename, att->localPath, content, identity)) {
+            qWarning("AndroidLoadMessagesThread: the cache could not take the phone's copy of %s; it is fetched "
+                     "again",
+                     qUtf8Printable(piece.filename));
+            *complete = false;
+        }
+    }
+    return piece.child;
 }
 
 void AndroidLoadMessagesThread::writeReportedKeys()
@@ -610,19 +620,20 @@ void AndroidLoadMessagesThread::readUnclaimed()
     m_claimed.clear();
     IOS6MessageDb& db = m_store.store();
     QHash<QString, QList<PartContent>> sent = messagekeys::readSentParts(db);
-    messagekeys::readStored(
-        db, messagekeys::Stored::SentUnclaimed, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
-            const auto sentParts = sent.find(hash);
-            for (const messagekeys::Piece& piece : pieces) {
-                SentPiece entry {hash, PartContent(), messagekeys::PartBytes(piece.path, piece.mime, piece.content),
-                                 piece.name, piece.mime};
-                // What was sent of this piece, when the transfer noted it:
-                // the message's media pieces in the order sent.
-                if (piece.isMedia() && sentParts != sent.end() && !sentParts->isEmpty())
-                    entry.sent = sentParts->takeFirst();
-                m_unclaimed[piece.key].append(entry);
-            }
-        });
+    messagekeys::readStored(db, messagekeys::Stored::SentUnclaimed,
+                            [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+                                const auto sentParts = sent.find(hash);
+                                for (const messagekeys::Piece& piece : pieces) {
+                                    // What was sent of this piece, when the transfer noted it:
+                                    // the message's media pieces in the order sent.
+                                    PartIdentity identity = piece.identity;
+                                    if (piece.isMedia() && sentParts != sent.end() && !sentParts->isEmpty())
+                                        identity.sent = sentParts->takeFirst();
+                                    m_unclaimed[piece.key].append(
+                                        SentPiece {hash, PartBytes(piece.path, piece.mime, piece.content, identity),
+                                                   piece.name, piece.attachment, piece.filename});
+                                }
+                            });
 }
 
 void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QString& key, int place, int number,
@@ -634,7 +645,7 @@ void AndroidLoadMessagesThread::receiveAttachment(ReceivedPart& part, const QStr
     if (f.size() < 2)
         throw simpleprotocol::LocalException(socket, QStringLiteral("$atta: command invalid param."));
     part.mime = f.at(0);
-    part.name = messagekeys::partName(f.at(1), part.mime);
+    part.name = partName(f.at(1), part.mime);
 
     QFile file;
     if (!messagekeys::isDropped(part.mime)) {
@@ -769,18 +780,22 @@ void AndroidLoadMessagesThread::removeGoneMessages()
         Sqlite3Cursor c = db.queryThrow(find);
         if (!c.moveNext())
             continue;
-        const qint64 rowid = c.getInt64(0);
-        qDebug("AndroidLoadMessagesThread, remove old message %lld", rowid);
-        for (const char* sql : {"DELETE FROM message WHERE rowid=?", "DELETE FROM chat_message_join where message_id=?",
-                                "DELETE FROM message_attachment_join where message_id=?"}) {
-            Sqlite3Sql del(QString::fromLatin1(sql));
-            del.addInt64Param(rowid);
-            db.executeThrow(del);
-        }
+        removeStoredMessage(c.getInt64(0));
     }
     db.executeThrow(QStringLiteral(
         "delete from parent_hash where not exists (select 1 from valid_hash where hash=parent_hash.parent)"));
     removeEmptyChats();
+}
+
+void AndroidLoadMessagesThread::removeStoredMessage(qint64 rowid)
+{
+    qDebug("AndroidLoadMessagesThread, remove old message %lld", rowid);
+    for (const char* sql : {"DELETE FROM message WHERE rowid=?", "DELETE FROM chat_message_join where message_id=?",
+                            "DELETE FROM message_attachment_join where message_id=?"}) {
+        Sqlite3Sql del(QString::fromLatin1(sql));
+        del.addInt64Param(rowid);
+        m_store.store().executeThrow(del);
+    }
 }
 
 void AndroidLoadMessagesThread::forgetClaimedSent()

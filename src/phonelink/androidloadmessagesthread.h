@@ -18,10 +18,12 @@
 // the phone holds, known by the pictures' bytes.
 //
 // A message a transfer wrote into the cache (noted in its table of sent
-// messages) is recorded as the phone's when the phone gives it back with
-// the same bytes as were sent, instead of being stored a second time under
-// the load's own file names; another picture of the same name, number and
-// second is stored as the phone's own.
+// messages) is recorded as the phone's when the phone gives it back as the
+// same picture (samePart: as a rule the bytes that were sent), instead of
+// being stored a second time under the load's own file names; another
+// picture of the same name, number and second is stored as the phone's
+// own. The cache then holds the phone's copy, known as a copy of the
+// picture it held, so that it holds what a load into a new cache would.
 //
 // A message whose attachment data arrives damaged (a line that is not
 // Base64), or one of whose files the cache could not take, is not recorded
@@ -92,8 +94,11 @@ private:
     // load does not know, so that it is fetched again).
     void record(const QStringList& children, const QString& key, bool complete);
     // The logic hash of the message a transfer wrote that msg is a piece
-    // of, taken from m_unclaimed; empty when there is none.
-    QString claimTransferred(const _MsgMessage& msg, const QString& hash, const PartContent& content);
+    // of, taken from m_unclaimed; empty when there is none. A picture the
+    // phone holds as another copy than the cache (re-encoded when sent) is
+    // the phone's copy in the cache from then on; *complete turns false
+    // when the cache could not take it.
+    QString claimTransferred(const _MsgMessage& msg, const QString& hash, const PartContent& content, bool* complete);
     // The key of the message at place (from 1) of a group of size.
     static QString groupKey(const QString& hash, int place, int size);
     // The group a key belongs to (its hash).
@@ -113,6 +118,7 @@ private:
     // valid_hash gets the keys the phone reported during this load.
     void writeReportedKeys();
     void removeGoneMessages();
+    void removeStoredMessage(qint64 rowid);
     // Drops from kSentTable the messages recorded as the phone's now.
     void forgetClaimedSent();
     void removeEmptyChats();
@@ -155,10 +161,13 @@ private:
     // pairs recorded for them during this load.
     struct SentPiece {
         QString child; // the sent message's logic hash
-        PartContent sent; // a media piece's bytes as sent; unknown: not noted
-        messagekeys::PartBytes cached; // else the cache's file of it
-        QString name; // the media piece's name, and its type
-        QString mime;
+        // A media piece's file as the cache holds it (what was sent of it
+        // as its sent bytes, where the transfer noted them), its name, and
+        // its attachment row with the filename that row holds.
+        PartBytes cached;
+        QString name;
+        qint64 attachment = 0;
+        QString filename;
     };
     QHash<messagekeys::Key, QList<SentPiece>> m_unclaimed;
     QSet<std::pair<QString, QString>> m_claimed;

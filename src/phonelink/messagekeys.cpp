@@ -5,11 +5,8 @@
 
 #include "shell/core/fileutils.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QtEndian>
 
 namespace {
@@ -44,11 +41,6 @@ Key Key::fromHex(QStringView hex)
     return highOk && lowOk ? key : Key();
 }
 
-bool sameName(const QString& name, const QString& otherName, const QString& mime)
-{
-    return messagekeys::partName(name, mime).compare(messagekeys::partName(otherName, mime), Qt::CaseInsensitive) == 0;
-}
-
 bool isDropped(const QString& mime)
 {
     return mime.isEmpty() || mime.startsWith(QLatin1String("application/"), Qt::CaseInsensitive);
@@ -57,44 +49,6 @@ bool isDropped(const QString& mime)
 bool isText(const QString& mime)
 {
     return mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0;
-}
-
-PartBytes::PartBytes(const QString& path, const QString& mime, const PartContent& recorded)
-    : m_path(path)
-    , m_mime(mime)
-    , m_stored(recorded)
-    , m_storedRead(recorded.isKnown())
-{
-}
-
-PartContent PartBytes::asStored()
-{
-    if (!m_storedRead) {
-        m_storedRead = true;
-        m_stored = contentOfFile(m_path);
-    }
-    return m_stored;
-}
-
-PartContent PartBytes::asSent()
-{
-    if (!m_sentRead) {
-        m_sentRead = true;
-        m_sent = messagekeys::isReencoded(m_mime) && asStored().isKnown()
-            ? contentOfBytes(messagekeys::encodedImage(m_path, m_mime))
-            : asStored();
-        // A picture no decoder reads goes as it is.
-        if (!m_sent.isKnown() || m_sent.size == 0)
-            m_sent = asStored();
-    }
-    return m_sent;
-}
-
-bool PartBytes::holds(const PartContent& content)
-{
-    if (!content.isKnown())
-        return false;
-    return asStored() == content || (messagekeys::isReencoded(m_mime) && asSent() == content);
 }
 
 CanonicalAddresses::CanonicalAddresses(const _Country& country)
@@ -110,59 +64,9 @@ QString CanonicalAddresses::of(const QString& address)
     return *known;
 }
 
-QString partName(const QString& phoneName, const QString& mime)
-{
-    // The phone's name must stay one file name: separators go, and a name
-    // made only of dots gets the fallback.
-    QString name = phoneNameToPathComponent(phoneName);
-    if (name.isEmpty())
-        name = QStringLiteral("Unknown2");
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot == name.size() - 1) {
-        if (mime.contains(QLatin1String("png"), Qt::CaseInsensitive))
-            name += QStringLiteral(".png");
-        else if (mime.contains(QLatin1String("jpg"), Qt::CaseInsensitive)
-                 || mime.contains(QLatin1String("jpeg"), Qt::CaseInsensitive))
-            name += QStringLiteral(".jpg");
-    }
-    // A phone may give a name longer than any file system takes.
-    return fitFileName(name);
-}
-
 bool isMediaPart(const QString& mime)
 {
     return !isDropped(mime) && !isText(mime);
-}
-
-bool isReencoded(const QString& mime)
-{
-    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
-}
-
-QByteArray encodedImage(const QString& path, const QString& mime)
-{
-    // Only these two formats are scaled; the reader must not fall back to
-    // whatever the content looks like (a GIF would lose its animation).
-    QImage image;
-    for (const char* format : {"JPG", "PNG"}) {
-        QImageReader reader(path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
-    if (image.isNull())
-        return QByteArray();
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
-    if (!image.save(&buffer, png ? "PNG" : "JPG"))
-        return QByteArray();
-    return bytes;
 }
 
 Key textKey(const QString& address, int date, int fromMe, const QString& text)
@@ -195,15 +99,20 @@ void readStored(IOS6MessageDb& db, Stored which,
     if (which == Stored::SentUnclaimed
         && (!db.tableExists(QLatin1String(kSentTable)) || !db.tableExists(QStringLiteral("parent_hash"))))
         return;
-    QString sql = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
-                                 "a.filename, %1, %2 from message as m "
-                                 "left join handle as h on h.ROWID=m.handle_id "
-                                 "left join message_attachment_join as j on j.message_id=m.ROWID "
-                                 "left join attachment as a on a.ROWID=j.attachment_id "
-                                 "where m.logic_hash is not null")
-                      .arg(db.hasTransferNameColumn() ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"),
-                           db.hasContentHashColumn() ? QStringLiteral("a.total_bytes, a.content_hash")
-                                                     : QStringLiteral("0, NULL"));
+    const bool identities = db.hasContentHashColumn() && db.hasIdentityTable();
+    QString sql
+        = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
+                         "a.filename, %1, %2, %3, a.ROWID from message as m "
+                         "left join handle as h on h.ROWID=m.handle_id "
+                         "left join message_attachment_join as j on j.message_id=m.ROWID "
+                         "left join attachment as a on a.ROWID=j.attachment_id %4"
+                         "where m.logic_hash is not null")
+              .arg(db.hasTransferNameColumn() ? QStringLiteral("a.transfer_name") : QStringLiteral("NULL"),
+                   db.hasContentHashColumn() ? QStringLiteral("a.total_bytes, a.content_hash")
+                                             : QStringLiteral("0, NULL"),
+                   identities ? QStringLiteral("i.sent_bytes, i.sent_hash, i.origin_bytes, i.origin_hash")
+                              : QStringLiteral("0, NULL, 0, NULL"),
+                   identities ? QStringLiteral("left join part_identity as i on i.hash=a.content_hash ") : QString());
     // Group events and the like are never sent to a phone.
     if (db.hasItemTypeColumn())
         sql += QStringLiteral(" and ifnull(m.item_type,0)=0");
@@ -240,7 +149,8 @@ void readStored(IOS6MessageDb& db, Stored which,
             QString text = c.getText(5);
             text.remove(QChar(QChar::ObjectReplacementCharacter));
             if (!text.isEmpty())
-                pieces.append(Piece {textKey(address, date, fromMe, text), QString(), QString(), QString(), {}});
+                pieces.append(Piece {
+                    textKey(address, date, fromMe, text), QString(), QString(), QString(), {}, {}, 0, QString()});
         }
         if (c.isNull(6) && c.isNull(7))
             continue;
@@ -249,12 +159,15 @@ void readStored(IOS6MessageDb& db, Stored which,
             continue;
         // The phone's name; a store without it has the file's.
         const QString filename = c.getText(7);
-        QString name = c.getText(8);
-        if (name.isEmpty())
-            name = QFileInfo(IOS6MessageDb::storeRelativePath(filename)).fileName();
-        Piece piece {media, name, db.attachmentLocalPath(filename), mime, PartContent()};
+        const QString name = givenPartName(c.getText(8), IOS6MessageDb::storeRelativePath(filename));
+        Piece piece {media,          name,    db.attachmentLocalPath(filename), mime, PartContent(), PartIdentity(),
+                     c.getInt64(15), filename};
         if (!c.isNull(10))
             piece.content = PartContent {c.getInt64(9), c.getText(10)};
+        if (!c.isNull(12))
+            piece.identity.sent = PartContent {c.getInt64(11), c.getText(12)};
+        if (!c.isNull(14))
+            piece.identity.origin = PartContent {c.getInt64(13), c.getText(14)};
         pieces.append(piece);
     }
     if (current >= 0)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "messagestore/countrylibdb.h"
+#include "messagestore/partbytes.h"
 #include "messagestore/partcontent.h"
 
 #include <QByteArray>
@@ -20,8 +21,8 @@ class IOS6MessageDb;
 // part that a load keeps as a picture or other media file. A piece's key is
 // made of the counterpart's canonical address, the time, the direction and
 // the text; a media piece's has no text, and so is the key of every picture
-// of that correspondent, time and direction: its bytes (PartContent) tell
-// which one it is, never its name, as a phone holds many pictures of one
+// of that correspondent, time and direction: samePart tells which one it
+// is, by its bytes (or a transfer's copy of them), never its name, as a phone holds many pictures of one
 // name, number and second, and a message that went to a phone comes back
 // under the phone's names in pieces of its own. Only where the bytes of one
 // side are not known (a file gone) does the name (case aside) stand for
@@ -51,10 +52,6 @@ struct Part {
     QString mime;
 };
 
-// The name a load gives a part the phone names phoneName: one file name
-// ("Unknown2" when nothing of it is left) that a file system takes, with the
-// suffix its type implies when it has none.
-QString partName(const QString& phoneName, const QString& mime);
 // Whether a load stores nothing of a part of this type (no type, or
 // application data).
 bool isDropped(const QString& mime);
@@ -65,13 +62,6 @@ bool isText(const QString& mime);
 // parts become text; parts without a type and application data are
 // dropped).
 bool isMediaPart(const QString& mime);
-// Whether a transfer sends a part of this type re-encoded (encodedImage).
-bool isReencoded(const QString& mime);
-// The bytes a picture travels to a phone as: scaled to kMaxImageSide on its
-// longer side when larger, encoded as PNG for a MIME type ending in "png",
-// else as JPEG. Empty when the file decodes neither as JPEG nor as PNG.
-inline constexpr int kMaxImageSide = 1080;
-QByteArray encodedImage(const QString& path, const QString& mime);
 // Counterpart addresses made canonical as a load makes them (normalised in
 // one country), each worked out once.
 class CanonicalAddresses {
@@ -83,27 +73,6 @@ private:
     _Country m_country;
     QHash<QString, QString> m_known;
 };
-// A media part's file, known by its bytes as they are and as a transfer
-// sends them (encodedImage), each worked out once when first asked.
-class PartBytes {
-public:
-    PartBytes() = default;
-    // recorded: what a store records of the file, when it does.
-    PartBytes(const QString& path, const QString& mime, const PartContent& recorded = PartContent());
-    PartContent asStored();
-    PartContent asSent();
-    // Whether the part is known to hold these bytes, as they are or as sent.
-    bool holds(const PartContent& content);
-
-private:
-    QString m_path;
-    QString m_mime;
-    PartContent m_stored;
-    PartContent m_sent;
-    bool m_storedRead = false;
-    bool m_sentRead = false;
-};
-
 // The key of a text piece and of every media piece of a correspondent
 // (address: canonical), time and direction.
 Key textKey(const QString& address, int date, int fromMe, const QString& text);
@@ -116,12 +85,16 @@ QList<Key> keys(const QString& address, int date, int fromMe, const QString& tex
 struct Piece {
     Key key;
     // A media piece's name as the store holds it (the phone's, or the
-    // file's), its file (empty for the text piece), its MIME type and what
-    // the store records of its bytes (unknown when nothing).
+    // file's), its file (empty for the text piece), its MIME type, what
+    // the store records of its bytes (unknown when nothing) and of their
+    // identity, and its attachment row with the filename it holds.
     QString name;
     QString path;
     QString mime;
     PartContent content;
+    PartIdentity identity;
+    qint64 attachment = 0;
+    QString filename;
     bool isMedia() const { return !path.isEmpty() || !mime.isEmpty(); }
 };
 
@@ -141,7 +114,5 @@ void readStored(IOS6MessageDb& db, Stored which,
 // What the transfers sent of each message's media pieces, by logic hash;
 // empty without the table.
 QHash<QString, QList<PartContent>> readSentParts(IOS6MessageDb& db);
-// Whether two parts' names are the same as a load gives them (partName).
-bool sameName(const QString& name, const QString& otherName, const QString& mime);
 
 } // namespace messagekeys

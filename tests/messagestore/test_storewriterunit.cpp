@@ -5,6 +5,7 @@
 // was empty) leaves the same rows as one write at a time would.
 #include "messagestore/exportmessagesdb.h"
 #include "messagestore/ios6messagedb.h"
+#include "messagestore/partbytes.h"
 
 #include "msgtesthelpers.h"
 #include "testsupport.h"
@@ -234,6 +235,48 @@ private slots:
         QCOMPARE(testsupport::readFile(w.store().attachmentLocalPath(kPicture)), QByteArray("MINE"));
         QCOMPARE(w.partsMissing(), QStringList());
         w.end();
+    }
+
+    // A picture and the copy a transfer makes of it (scaled and encoded
+    // anew) are one picture to the writer, whichever side the store holds;
+    // another picture of the same size and name is another message.
+    void aPictureAndItsTransferredCopyAreOneMessage()
+    {
+        const QString base = testsupport::makeTempDir(u"copies"_s);
+        QImage image(1600, 1200, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString original = base + u"/in/original/pic.jpg"_s;
+        QDir().mkpath(QFileInfo(original).absolutePath());
+        QVERIFY(image.save(original, "JPG"));
+        const QString copy = writeFile(base + u"/in/copy/pic.jpg"_s, encodedImage(original, u"image/jpeg"_s));
+        image.fill(Qt::darkMagenta);
+        const QString other = base + u"/in/other/pic.jpg"_s;
+        QDir().mkpath(QFileInfo(other).absolutePath());
+        QVERIFY(image.save(other, "JPG"));
+
+        MsgBuilder b;
+        const auto message = [&b](const QString& path) {
+            auto* m = b.single(u"+1"_s, u"\uFFFC"_s, 10);
+            b.attach(m, 1, kPicture, path)->mime_type = u"image/jpeg"_s;
+            return m;
+        };
+        for (const auto& [held, given] : {std::pair(original, copy), std::pair(copy, original)}) {
+            const QDir dir(testsupport::makeTempDir(u"store"_s));
+            ExportMessagesDb w(dir, QString());
+            w.begin();
+            QVERIFY(w.write(*message(held), makeLogicHash(message(held))).inserted);
+            QVERIFY(w.commit());
+            w.begin();
+            const ExportMessagesDb::Written again = w.write(*message(given), makeLogicHash(message(given)));
+            QVERIFY(!again.inserted);
+            QVERIFY(w.write(*message(other), makeLogicHash(message(other))).inserted);
+            QVERIFY(w.commit());
+            QCOMPARE(count(w.store(), u"message"_s), 2);
+            // What the transfer makes of the original is kept: the next
+            // writer need not encode it again.
+            QCOMPARE(w.store().identityOf(contentOfFile(original)).sent, contentOfFile(copy));
+            w.end();
+        }
     }
 };
 

@@ -1,0 +1,216 @@
+// A picture and the copies transfers make of it are one picture, wherever
+// they meet. A transfer re-encodes every JPEG and PNG it sends (scaled when
+// large), so a phone holds other bytes than the store it was sent from: the
+// backups of a phone whose cache was made anew, transfers back to the
+// source and along a chain of phones, and the loads that bring the copies
+// back keep every picture once, and send none twice.
+#include "messagestore/partbytes.h"
+#include "shell/core/fileutils.h"
+
+#include "messagejobtest.h"
+
+using namespace Qt::StringLiterals;
+using namespace messagejobtest;
+
+namespace {
+
+const QString kAnn = u"+4930111"_s;
+const QString kBob = u"+4930222"_s;
+
+// A's pictures: a JPEG and a PNG large enough that a transfer scales them,
+// a small JPEG it re-encodes as it is, and a text.
+QJsonArray picturesOfA()
+{
+    return {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(2400, 1800, "JPG", 1)}}),
+            phoneMessage(1700000200, kBob, QString(), {{u"image.png"_s, photo(1600, 1200, "PNG", 2)}}),
+            phoneMessage(1700000300, kAnn, QString(), {{u"small.jpg"_s, photo(640, 480, "JPG", 3)}}),
+            phoneMessage(1700000400, kAnn, u"see you"_s)};
+}
+
+const QString kNothingSent = u"Nothing was sent: Android already holds these 4 Messages."_s;
+
+} // namespace
+
+class TestPictureCopies : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { jobtest::initJobTests(); }
+
+    void backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachRestoredPictureOnce();
+    void backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachTransferredPictureOnce();
+    void transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew();
+    void transfer_alongAChain_knowsTheFirstPicture();
+    void transfer_decidesBeforeThePhoneIsAsked();
+};
+
+// A's backup goes to B; B's backups into the same folder, also each after
+// B's cache was made anew, and restores of that folder to B leave folder,
+// phone and cache as they were, cycle after cycle.
+void TestPictureCopies::backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachRestoredPictureOnce()
+{
+    START_PHONE(a, u"127.0.115.1"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.2"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString folder = testsupport::makeTempDir(u"backupOfA"_s);
+    QCOMPARE(backUpStore(cacheA, folder), u"Successfully backup 4 messages."_s);
+    const QStringList inFolder = cachedPictures(folder);
+    QCOMPARE(inFolder.size(), 3);
+
+    QCOMPARE(transferStore(folder, b->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(b->device));
+    const QStringList inCacheB = cachedPictures(cacheB);
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        const QString at = u"cycle %1"_s.arg(cycle);
+        QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
+        QVERIFY2(cachedPictures(folder) == inFolder, qPrintable(at));
+        removeDir(cacheB);
+        QVERIFY(load(b->device));
+        QVERIFY2(cachedPictures(cacheB) == inCacheB, qPrintable(at));
+        QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
+        QVERIFY2(cachedPictures(folder) == inFolder, qPrintable(at + u": "_s + cachedPictures(folder).join(u'\n')));
+        QCOMPARE(messageCount(folder), 4);
+        QCOMPARE(transferStore(folder, b->device), kNothingSent);
+        QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
+        QVERIFY(load(b->device));
+        QVERIFY2(cachedPictures(cacheB) == inCacheB, qPrintable(at));
+    }
+    // B's cache holds the copies the transfer made, as the phone does:
+    // other bytes than A's.
+    QCOMPARE(inCacheB, sentPictures(*b));
+    QVERIFY(!inCacheB.contains(inFolder.first()));
+}
+
+// A's pictures go to B, B is backed up, its cache made anew and backed up
+// again into the same folder: the folder keeps B's pictures once, and two
+// restores of it send nothing.
+void TestPictureCopies::backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachTransferredPictureOnce()
+{
+    START_PHONE(a, u"127.0.115.3"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.4"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(b->device));
+    const QString folder = testsupport::makeTempDir(u"backupOfB"_s);
+    QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
+    const QStringList inFolder = cachedPictures(folder);
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        removeDir(cacheB);
+        QVERIFY(load(b->device));
+        QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
+        QCOMPARE(cachedPictures(folder), inFolder);
+        QCOMPARE(messageCount(folder), 4);
+        for (int restore = 1; restore <= 2; ++restore) {
+            QCOMPARE(transferStore(folder, b->device), kNothingSent);
+            QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
+        }
+    }
+    QCOMPARE(inFolder, sentPictures(*b));
+}
+
+// A's pictures went to B; B's go back to A and A's to B again, also once
+// B's or A's cache was made anew: nothing goes twice, on neither phone.
+void TestPictureCopies::transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew()
+{
+    START_PHONE(a, u"127.0.115.5"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.6"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 4 Messages to Android."_s);
+    // B's copies go back before and after B's load.
+    QCOMPARE(transferStore(cacheB, a->device), kNothingSent);
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(cacheB, a->device), kNothingSent);
+    const QStringList onA = cachedPictures(cacheA);
+    const QStringList onB = cachedPictures(cacheB);
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        const QString& cleared = cycle == 2 ? cacheA : cacheB;
+        removeDir(cleared);
+        QVERIFY(load(cycle == 2 ? a->device : b->device));
+        QCOMPARE(transferStore(cacheB, a->device), kNothingSent);
+        QCOMPARE(transferStore(cacheA, b->device), kNothingSent);
+        QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+        QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
+        QVERIFY(load(a->device));
+        QVERIFY(load(b->device));
+        QCOMPARE(cachedPictures(cacheA), onA);
+        QCOMPARE(cachedPictures(cacheB), onB);
+    }
+}
+
+// A's pictures go to B, B's to C; C is backed up into the folder of A's
+// backup, which keeps each picture once and, restored to A, sends nothing.
+void TestPictureCopies::transfer_alongAChain_knowsTheFirstPicture()
+{
+    START_PHONE(a, u"127.0.115.7"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.8"_s);
+    START_PHONE(c, u"127.0.115.9"_s);
+    for (auto* phone : {a.get(), b.get(), c.get()})
+        QVERIFY(load(phone->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString cacheC = c->device.cacheDir().absolutePath();
+    const QString folder = testsupport::makeTempDir(u"backupOfA"_s);
+    QCOMPARE(backUpStore(cacheA, folder), u"Successfully backup 4 messages."_s);
+    const QStringList inFolder = cachedPictures(folder);
+
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(cacheB, c->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(c->device));
+    QCOMPARE(backUpStore(cacheC, folder), u"Successfully backup 4 messages."_s);
+    QCOMPARE(cachedPictures(folder), inFolder);
+    QCOMPARE(transferStore(folder, a->device), kNothingSent);
+    QCOMPARE(transferStore(cacheC, a->device), kNothingSent);
+    QCOMPARE(transferStore(cacheC, b->device), kNothingSent);
+    QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
+    // C holds copies of B's copies.
+    QCOMPARE(cachedPictures(cacheC), sentPictures(*c));
+    QVERIFY(cachedPictures(cacheC) != cachedPictures(cacheB));
+}
+
+// B holds the copies of A's photos that a transfer made, and its cache was
+// made anew: deciding which of A's photos B holds means encoding each, all
+// before the phone is asked, which therefore never waits on a silent
+// connection (it closes one after half a second).
+void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
+{
+    constexpr int kPhotos = 40;
+    QJsonArray onA;
+    QJsonArray onB;
+    const QString files = testsupport::makeTempDir(u"photos"_s);
+    for (int i = 0; i < kPhotos; ++i) {
+        const QByteArray original = photo(2000, 1500, "JPG", i);
+        const QString path = files + u"/p%1.jpg"_s.arg(i);
+        QVERIFY(jobtest::writeFile(path, original));
+        onA.append(phoneMessage(1700000000 + i * 60, kAnn, QString(), {{u"p%1.jpg"_s.arg(i), original}}));
+        onB.append(phoneMessage(1700000000 + i * 60, kAnn, QString(),
+                                {{u"p%1.jpg"_s.arg(i), encodedImage(path, u"image/jpeg"_s)}}));
+    }
+    START_PHONE(a, u"127.0.115.10"_s, QJsonObject {{u"messages"_s, onA}});
+    auto b = std::make_unique<testsupport::SimPhone>(
+        testsupport::SimPhone::Options {.address = u"127.0.115.11"_s,
+                                        .fixture = QJsonObject {{u"messages"_s, onB}},
+                                        .imei = QString(),
+                                        .listen = true,
+                                        .timeoutMs = 500});
+    QVERIFY2(b->ok(), qPrintable(b->error));
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
+             u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos));
+    QCOMPARE(b->verdict(2), QString());
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestPictureCopies)
+#include "test_picturecopies.moc"
