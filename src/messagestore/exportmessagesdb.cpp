@@ -513,15 +513,20 @@ void ExportMessagesDb::makeDistinct(_MsgMessage& msg, QList<Part>& parts, QStrin
         const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
         return filename.left(slash + 1) + fileNameWithTag(filename.mid(slash + 1), tag);
     };
-    // A file of another row under the part's path: a name of its own.
+    // A file of another row under the part's path, or another row that
+    // names the path although its file is gone: a name of its own.
     const auto freePath = [&](Part& part) {
         for (int n = 1;; ++n) {
             const QString target = m_db.attachmentLocalPath(part.att.filename);
-            if (target.isEmpty() || !QFileInfo::exists(target) || target == part.att.localPath)
+            if (target.isEmpty() || target == part.att.localPath)
                 return;
-            const PartContent there = contentOfFile(target);
-            if (there.isKnown() && there == contentOf(part))
-                return; // the same file: shared
+            if (QFileInfo::exists(target)) {
+                const PartContent there = contentOfFile(target);
+                if (there.isKnown() && there == contentOf(part))
+                    return; // the same file: shared
+            } else if (!isNamed(target)) {
+                return;
+            }
             part.att.filename = tagged(part.att.filename, n == 1 ? tagOf(part) : tagOf(part) + QString::number(n));
         }
     };

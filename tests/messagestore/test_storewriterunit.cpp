@@ -278,6 +278,47 @@ private slots:
             w.end();
         }
     }
+
+    // A row names a path whose file went missing from the store: a new
+    // picture of the same file name goes under a name of its own, so that
+    // the old message never shows it, and a later write of the old message
+    // brings its own file back.
+    void aPathARowNamesIsNotTakenWhenItsFileIsGone()
+    {
+        const QString base = testsupport::makeTempDir(u"named"_s);
+        const QDir dir(base + u"/store"_s);
+        MsgBuilder b;
+        auto* first = b.single(u"+1"_s, u"\uFFFC"_s, 10);
+        b.attach(first, 1, kPicture, writeFile(base + u"/in/a/pic.jpg"_s, "FIRST"));
+        // Another message (its own time), whose file name is the same.
+        auto* second = b.message(first->chat, first->handle, u"\uFFFC"_s, 20);
+        b.attach(second, 2, kPicture, writeFile(base + u"/in/b/pic.jpg"_s, "SECOND"));
+        ExportMessagesDb w(dir, QString());
+        w.begin();
+        w.write(*first);
+        QVERIFY(w.commit());
+        const QString target = w.store().attachmentLocalPath(kPicture);
+        QVERIFY(QFile::remove(target));
+
+        w.begin();
+        QVERIFY(w.write(*second, makeLogicHash(second)).inserted);
+        QVERIFY(w.commit());
+        QVERIFY(!QFile::exists(target));
+        IOS6MessageDb& store = w.store();
+        QCOMPARE(count(store, u"attachment"_s), 2);
+        QCOMPARE(count(store, u"attachment"_s, u"where filename='%1'"_s.arg(kPicture)), 1);
+        {
+            Sqlite3Cursor c
+                = store.queryThrow(Sqlite3Sql(u"select filename from attachment where filename<>'%1'"_s.arg(kPicture)));
+            QVERIFY(c.moveNext());
+            QCOMPARE(testsupport::readFile(store.attachmentLocalPath(c.getText(0))), QByteArray("SECOND"));
+        }
+
+        w.begin();
+        QVERIFY(!w.write(*first, makeLogicHash(first)).inserted);
+        w.end();
+        QCOMPARE(testsupport::readFile(target), QByteArray("FIRST"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreWriterUnit)
