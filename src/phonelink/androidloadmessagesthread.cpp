@@ -139,6 +139,7 @@ void AndroidLoadMessagesThread::load()
     readRecordedKeys();
     readUnclaimed();
     recordMissingContents();
+    readLackingKeys();
     db.executeThrow(QStringLiteral("delete from valid_hash"));
     if (db.tableExists(QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
@@ -156,6 +157,8 @@ void AndroidLoadMessagesThread::load()
     finishGroups();
     writeReportedKeys();
     removeGoneMessages();
+    if (m_skippedMessages == 0)
+        removeUnclaimedSent();
     forgetClaimedSent();
     if (!m_store.commit())
         throw std::runtime_error("the message store rolled the load back; nothing was saved");
@@ -299,11 +302,14 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
         key = groupKey(hash, place, std::max(sizeGuess, place));
 
     // The second listing fetches every member of its groups again.
-    const bool stored = pass == Pass::First && (m_recordedKeys.contains(key) || m_writtenKeys.contains(key));
+    const bool known = pass == Pass::First && (m_recordedKeys.contains(key) || m_writtenKeys.contains(key));
     // A key met for the first time in this load (a member's key always is)
     // that is recorded was recorded by an earlier load.
-    if (stored && (place == 1 || member))
+    if (known && (place == 1 || member))
         ++m_reportedEarlierKeys;
+    // A message one of whose files the cache lost is fetched again: the
+    // store takes the file back into the row it has.
+    const bool stored = known && !(parts >= 1 && m_lacking.contains(key));
     m_reportedKeys.append(key);
     if (member)
         m_members[hash].append(GroupMember {place, key});
@@ -322,9 +328,14 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     const bool sentHere
         = !m_unclaimed.isEmpty() && m_unclaimed.contains(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
     if (stored) {
-        // Which stored picture this place holds is the earlier load's word.
-        if (m_recordedKeys.contains(key))
+        // Which stored picture this place holds is the earlier load's word;
+        // where a transfer sent a picture of the same correspondent and
+        // second since, the places may hold others now.
+        if (m_recordedKeys.contains(key)) {
             m_answeredFromRecord.insert(hash);
+            if (sentHere)
+                m_sentInto.insert(hash);
+        }
         simpleprotocol::sendCommand(socket, QStringLiteral("0"), QString(), true, -1);
         return;
     }
@@ -394,7 +405,7 @@ void AndroidLoadMessagesThread::findUnsettledGroups()
         const int size = m_keyUses.value(hash);
         const int recorded = m_previousSize.value(hash);
         const int earlier = recorded != 0 ? recorded : (m_recordedKeys.contains(hash) ? 1 : 0);
-        if (m_shifted.contains(hash) || earlier < 0 || size < earlier)
+        if (m_shifted.contains(hash) || m_sentInto.contains(hash) || earlier < 0 || size < earlier)
             m_unsettled.insert(hash);
     }
 }
@@ -589,6 +600,7 @@ void AndroidLoadMessagesThread::readRecordedKeys()
     m_members.clear();
     m_answeredFromRecord.clear();
     m_shifted.clear();
+    m_sentInto.clear();
     m_unsettled.clear();
     m_settledIncompletely.clear();
     Sqlite3Cursor c = m_store.store().queryThrow(QStringLiteral("select distinct parent from parent_hash"));
@@ -795,6 +807,44 @@ void AndroidLoadMessagesThread::removeStoredMessage(qint64 rowid)
         Sqlite3Sql del(QString::fromLatin1(sql));
         del.addInt64Param(rowid);
         m_store.store().executeThrow(del);
+    }
+}
+
+void AndroidLoadMessagesThread::removeUnclaimedSent()
+{
+    // Every message the phone listed was received whole: what it did not
+    // give back of a transfer's messages, it does not hold (deleted there,
+    // or never kept). The cache says so, and the next transfer sends them.
+    IOS6MessageDb& db = m_store.store();
+    if (!db.tableExists(QLatin1String(messagekeys::kSentTable)))
+        return;
+    QList<qint64> rows;
+    {
+        Sqlite3Cursor c = db.queryThrow(
+            QStringLiteral("select m.ROWID from message as m join %1 as s on s.hash=m.logic_hash "
+                           "where not exists (select 1 from parent_hash as p where p.child=m.logic_hash)")
+                .arg(QLatin1String(messagekeys::kSentTable)));
+        while (c.moveNext())
+            rows.append(c.getInt64(0));
+    }
+    for (qint64 rowid : std::as_const(rows))
+        removeStoredMessage(rowid);
+    if (!rows.isEmpty())
+        removeEmptyChats();
+}
+
+void AndroidLoadMessagesThread::readLackingKeys()
+{
+    m_lacking.clear();
+    IOS6MessageDb& db = m_store.store();
+    Sqlite3Cursor c = db.queryThrow(QStringLiteral("select distinct p.parent, a.filename from parent_hash as p "
+                                                   "join message as m on m.logic_hash=p.child "
+                                                   "join message_attachment_join as j on j.message_id=m.ROWID "
+                                                   "join attachment as a on a.ROWID=j.attachment_id"));
+    while (c.moveNext()) {
+        const QString path = db.attachmentLocalPath(c.getText(1));
+        if (!path.isEmpty() && !QFileInfo::exists(path))
+            m_lacking.insert(c.getText(0));
     }
 }
 

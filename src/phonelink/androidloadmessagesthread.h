@@ -24,6 +24,10 @@
 // picture of the same name, number and second is stored as the phone's
 // own. The cache then holds the phone's copy, known as a copy of the
 // picture it held, so that it holds what a load into a new cache would.
+// What a whole listing after the transfer does not give back is not on
+// the phone: it leaves the cache.
+//
+// A message one of whose files the cache lost is fetched again.
 //
 // A message whose attachment data arrives damaged (a line that is not
 // Base64), or one of whose files the cache could not take, is not recorded
@@ -118,7 +122,13 @@ private:
     // valid_hash gets the keys the phone reported during this load.
     void writeReportedKeys();
     void removeGoneMessages();
+    // Removes the messages a transfer wrote that a whole listing of the
+    // phone did not give back: the phone does not hold them.
+    void removeUnclaimedSent();
     void removeStoredMessage(qint64 rowid);
+    // Notes the keys of the stored messages one of whose files the cache
+    // lost (m_lacking): they are fetched again.
+    void readLackingKeys();
     // Drops from kSentTable the messages recorded as the phone's now.
     void forgetClaimedSent();
     void removeEmptyChats();
@@ -129,6 +139,7 @@ private:
     // The phone keys recorded in parent_hash before this load, how many of
     // them the phone reported again, and the keys written by this load.
     QSet<QString> m_recordedKeys;
+    QSet<QString> m_lacking;
     QSet<QString> m_writtenKeys;
     qsizetype m_earlierKeys = 0;
     qsizetype m_reportedEarlierKeys = 0;
@@ -149,6 +160,10 @@ private:
     };
     QHash<QString, int> m_previousSize;
     QHash<QString, QList<GroupMember>> m_members;
+    // Groups with a member answered from an earlier load's key where a
+    // transfer's message of the same correspondent and second waits to be
+    // given back: settled too, so that it is found wherever it is listed.
+    QSet<QString> m_sentInto;
     // Groups with a member answered from an earlier load's key, groups with
     // a member whose picture the cache held under another key of the
     // group, and the groups the second listing settles.

@@ -42,6 +42,9 @@ private Q_SLOTS:
     void transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew();
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
+    void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
+    void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
+    void load_aPictureWhoseCacheFileIsGone_isFetchedAgain();
 };
 
 // A's backup goes to B; B's backups into the same folder, also each after
@@ -210,6 +213,97 @@ void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
              u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos));
     QCOMPARE(b->verdict(2), QString());
     QCOMPARE(b->store->records(u"mms2"_s).size(), 0);
+}
+
+// A message sent to B that B no longer lists (deleted there, or never
+// kept) leaves B's cache with the next load, and the next transfer sends
+// it again.
+void TestPictureCopies::load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache()
+{
+    const QJsonArray onA {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(1600, 1200, "JPG", 4)}})};
+    START_PHONE(a, u"127.0.115.12"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.13"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 1 Messages to Android."_s);
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(messageCount(cacheB), 1);
+
+    auto later = listing(b, {});
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(load(later->device));
+        QCOMPARE(messageCount(cacheB), 0);
+        QCOMPARE(cachedPictures(cacheB), QStringList());
+    }
+    const QString folder = testsupport::makeTempDir(u"backupOfB"_s);
+    QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 0 messages."_s);
+    QCOMPARE(transferStore(cacheA, later->device), u"Successfully restored 1 Messages to Android."_s);
+    QCOMPARE(later->store->records(u"mms2"_s).size(), 1);
+}
+
+// B held two like pictures (one number, second and name) and lost the
+// second before A's like picture was sent to it: the phone lists A's in the
+// second's place. The load finds it there, B's cache holds what B does,
+// and A's picture is not sent again.
+void TestPictureCopies::load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound()
+{
+    const auto like = [](const QByteArray& bytes) {
+        return phoneMessage(1700000100, kBob, QString(), {{u"image.jpg"_s, bytes}});
+    };
+    const QByteArray first = photo(800, 600, "JPG", 6);
+    const QByteArray second = photo(800, 600, "JPG", 7);
+    START_PHONE(a, u"127.0.115.15"_s, QJsonObject {{u"messages"_s, QJsonArray {like(photo(800, 600, "JPG", 8))}}});
+    START_PHONE(b, u"127.0.115.16"_s, QJsonObject {{u"messages"_s, QJsonArray {like(first), like(second)}}});
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    auto later = listing(b, {like(first)});
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, later->device), u"Successfully restored 1 Messages to Android."_s);
+
+    const QString cacheB = later->device.cacheDir().absolutePath();
+    const QStringList heldByB
+        = sorted(QStringList {pictureLine(1700000100, kBob, u"image.jpg"_s, first)} + sentPictures(*later));
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(load(later->device));
+        QVERIFY2(cachedPictures(cacheB) == heldByB, qPrintable(cachedPictures(cacheB).join(u'\n')));
+    }
+    QCOMPARE(transferStore(cacheA, later->device), u"Nothing was sent: Android already holds these 1 Messages."_s);
+    QCOMPARE(later->store->records(u"mms2"_s).size(), 1);
+}
+
+// A picture whose file went from the cache is fetched by the next load, and
+// a backup then holds it whole.
+void TestPictureCopies::load_aPictureWhoseCacheFileIsGone_isFetchedAgain()
+{
+    const QByteArray pictureBytes = photo(800, 600, "JPG", 5);
+    const QJsonArray messages {phoneMessage(1700000100, kAnn, u"hello"_s),
+                               phoneMessage(1700000200, kAnn, QString(), {{u"photo.jpg"_s, pictureBytes}}),
+                               phoneMessage(1700000200, kAnn, QString(), {{u"photo.jpg"_s, "another photo"}})};
+    START_PHONE(phone, u"127.0.115.14"_s, QJsonObject {{u"messages"_s, messages}});
+    QVERIFY(load(phone->device));
+    const QString cache = phone->device.cacheDir().absolutePath();
+    const QStringList whole = cachedPictures(cache);
+    QCOMPARE(whole.size(), 2);
+    MsgDataSetPtr ds = jobtest::loadStore(cache);
+    QString lost;
+    for (const _MsgAttachment* att : std::as_const(ds->attachments)) {
+        if (testsupport::readFile(att->localPath) == pictureBytes)
+            lost = att->localPath;
+    }
+    QVERIFY(QFile::remove(lost));
+
+    QVERIFY(load(phone->device));
+    QCOMPARE(fetches(*phone), 1);
+    QCOMPARE(testsupport::readFile(lost), pictureBytes);
+    QCOMPARE(cachedPictures(cache), whole);
+    QVERIFY(load(phone->device));
+    QCOMPARE(fetches(*phone), 0);
+    const QString folder = testsupport::makeTempDir(u"backup"_s);
+    QCOMPARE(backUpStore(cache, folder), u"Successfully backup 3 messages."_s);
+    QCOMPARE(cachedPictures(folder), whole);
 }
 
 QTEST_GUILESS_MAIN(TestPictureCopies)
