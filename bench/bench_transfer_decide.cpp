@@ -1,0 +1,221 @@
+// Deciding what a transfer sends when the target's cache was made anew: the
+// target phone holds the copies an earlier transfer made of the source's
+// photos (scaled and encoded anew), and its cache knows nothing of them, so
+// each photo must be encoded to be known for the one the phone holds.
+//
+// BENCH_PHOTOS (default 1000) photos of BENCH_PHOTO_WIDTH (default 2400)
+// by three quarters of that. Reported: the time to decide (until the phone
+// is first asked) and of the whole transfer, which sends nothing, against
+// the encodings one after another on one core; then a transfer cancelled
+// while it decides: how long the job takes to end after Cancel (target
+// below 0.5 s), and that it never opened a phone session.
+#include "jobs/androidrestoremessagesthread.h"
+#include "messagestore/exportmessagesdb.h"
+#include "messagestore/partbytes.h"
+#include "phonelink/androiddeviceinfo.h"
+#include "phonelink/protocol/simpleprotocol.h"
+
+#include "benchsupport.h"
+#include "phonesim.h"
+#include "restoreservices.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtConcurrent>
+
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+using benchsupport::envInt;
+
+// A photo with fine detail of its own, as a camera's.
+void writePhoto(const QString& path, int width, int seed)
+{
+    const int height = width * 3 / 4;
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb((x * x + y * 7 + seed * 40) & 0xff, (x * 3 + y * y + seed * 90) & 0xff,
+                           ((x ^ y) + seed * 25) & 0xff);
+    }
+    image.save(path, "JPG");
+}
+
+class CancelReport : public benchsupport::QuietReport {
+public:
+    bool userCanceled() const override { return canceled.load(); }
+    std::atomic_bool canceled = false;
+};
+
+struct Phone {
+    phonesim::PhoneSim sim;
+    std::shared_ptr<phonesim::RestoreStore> store; // what the phone received
+    AndroidDeviceInfo device;
+
+    explicit Phone(const phonesim::PhoneSim::Options& options)
+        : sim(phonesim::Fixture::fromJson(QJsonObject()), options)
+    {
+    }
+};
+
+std::unique_ptr<Phone> startPhone(const QString& imei)
+{
+    phonesim::PhoneSim::Options o;
+    o.address = QHostAddress(QStringLiteral("127.0.92.1"));
+    o.idleTimeoutMs = 600000;
+    o.acceptTimeoutMs = 60000;
+    auto phone = std::make_unique<Phone>(o);
+    phone->store = phonesim::registerRestoreServices(phone->sim);
+    QString error;
+    if (!phone->sim.start(&error))
+        qFatal("simulator: %s", qPrintable(error));
+    phone->device.isWiFi = true;
+    phone->device.host = o.address.toString();
+    phone->device.port = PhoneAgentPackage::kWifiControlPort;
+    phone->device.imei = imei;
+    phone->device.mmc = QStringLiteral("262");
+    return phone;
+}
+
+// Runs the job; the seconds until the phone was first asked (-1: never)
+// and until the job ended. With cancelAfter > 0, Cancel is pressed that
+// many seconds after the start: the second figure is then from Cancel on.
+std::pair<double, double> runTransfer(Phone& phone, const MsgMessageList& list, CancelReport& report,
+                                      double cancelAfter = 0)
+{
+    const qsizetype before = phone.sim.connections(QStringLiteral("service")).size();
+    AndroidRestoreMessagesThread job(&phone.device, list, &report);
+    QElapsedTimer t;
+    t.start();
+    job.start();
+    double asked = -1;
+    double cancelled = -1;
+    while (!job.wait(1)) {
+        const double now = t.nsecsElapsed() / 1e9;
+        if (asked < 0 && phone.sim.connections(QStringLiteral("service")).size() > before)
+            asked = now;
+        if (cancelAfter > 0 && cancelled < 0 && now >= cancelAfter) {
+            report.canceled = true;
+            cancelled = now;
+        }
+    }
+    const double end = t.nsecsElapsed() / 1e9;
+    if (asked < 0 && phone.sim.connections(QStringLiteral("service")).size() > before)
+        asked = end;
+    return {asked, cancelled >= 0 ? end - cancelled : end};
+}
+
+void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
+{
+    const int photos = envInt("BENCH_PHOTOS", 1000);
+    const int width = envInt("BENCH_PHOTO_WIDTH", 2400);
+    QTemporaryDir work;
+    const QString prepared = work.filePath(QStringLiteral("prepared"));
+    QDir().mkpath(prepared);
+    QList<int> seeds;
+    for (int i = 0; i < photos; ++i)
+        seeds.append(i);
+    QtConcurrent::blockingMap(seeds, [&](int i) {
+        const QString path = QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i);
+        writePhoto(path, width, i);
+        QFile copy(path + QStringLiteral(".sent"));
+        copy.open(QIODevice::WriteOnly);
+        copy.write(encodedImage(path, QStringLiteral("image/jpeg")));
+    });
+
+    // The source: a store of the photos, each a message of its own.
+    const QString source = work.filePath(QStringLiteral("source"));
+    benchsupport::writeStore(source, photos, 50, 1, [&](const QString& path, int i) {
+        QFile::copy(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i), path);
+    });
+    MsgDataSetPtr ds = newMsgDataSet();
+    {
+        IOS6MessageDb db(QDir(source), QStringLiteral("262"), false);
+        db.loadChats(*ds);
+        db.loadMessages(*ds, 0);
+    }
+    const MsgMessageList list = getDataSetMessages(*ds);
+
+    for (auto _ : state) {
+        auto phone = startPhone(QStringLiteral("decide-%1").arg(QDateTime::currentMSecsSinceEpoch()));
+        // The target's cache as a load makes it from what the phone holds:
+        // the copies, under the source's names, correspondents and times.
+        {
+            ExportMessagesDb cache(phone->device.cacheDir(), QStringLiteral("262"));
+            cache.begin();
+            for (const _MsgMessage* m : list) {
+                _MsgMessage copy = *m;
+                QHash<QString, _MsgAttachment*> parts;
+                std::vector<_MsgAttachment> atts;
+                atts.reserve(m->attachments.size());
+                for (auto it = m->attachments.cbegin(); it != m->attachments.cend(); ++it) {
+                    _MsgAttachment& att = atts.emplace_back(**it);
+                    const int index = QFileInfo(att.localPath).completeBaseName().mid(1).toInt();
+                    att.localPath = QStringLiteral("%1/p%2.jpg.sent").arg(prepared).arg(index);
+                    att.content_hash.clear();
+                    att.guid = newMsgGuid();
+                    parts.insert(it.key(), &att);
+                }
+                copy.attachments = parts;
+                copy.guid = newMsgGuid();
+                cache.write(copy);
+            }
+            cache.end();
+        }
+
+        // One encoding after another on one core, for comparison.
+        QElapsedTimer t;
+        t.start();
+        const int sample = qMin(photos, 50);
+        for (int i = 0; i < sample; ++i)
+            encodedImage(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i), QStringLiteral("image/jpeg"));
+        const double oneCore = t.nsecsElapsed() / 1e9 * photos / sample;
+
+        // Cancelled half-way through deciding, before anything else.
+        CancelReport cancelled;
+        const auto [askedBeforeCancel, afterCancel]
+            = runTransfer(*phone, list, cancelled, oneCore / QThread::idealThreadCount() / 3);
+
+        CancelReport report;
+        const auto [decide, whole] = runTransfer(*phone, list, report);
+        if (!report.error.isEmpty() || !phone->store->records(QStringLiteral("mms2")).isEmpty())
+            qFatal("the transfer failed or sent messages: %s", qPrintable(report.error));
+
+        std::printf("photos %d of %dx%d, %d cores\n", photos, width, width * 3 / 4, QThread::idealThreadCount());
+        std::printf("one core, one by one %8.3f s\n", oneCore);
+        std::printf("deciding             %8.3f s   (the phone asked only then)\n", decide);
+        std::printf("whole transfer       %8.3f s\n", whole);
+        std::printf("cancel heard after   %8.3f s   (target < 0.5)   phone asked before: %s\n", afterCancel,
+                    askedBeforeCancel < 0 ? "no" : "YES");
+        std::fflush(stdout);
+        state.counters["one_core_s"] = oneCore;
+        state.counters["decide_s"] = decide;
+        state.counters["transfer_s"] = whole;
+        state.counters["cancel_s"] = afterCancel;
+        if (askedBeforeCancel >= 0 || afterCancel >= 0.5 || !cancelled.error.isEmpty())
+            qFatal("the cancelled transfer asked the phone or ended late");
+        // Run again, the cache knows what it learnt: nothing is encoded.
+        CancelReport again;
+        const auto [decideAgain, wholeAgain] = runTransfer(*phone, list, again);
+        std::printf("again, learnt        %8.3f s\n", wholeAgain);
+        state.counters["again_s"] = wholeAgain;
+        phone->sim.stop();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_DecideAfterCacheMadeAnew)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    simpleprotocol::setLocalPortProvider([] { return benchsupport::freePort(); });
+    return benchsupport::runBenchmarks(argc, argv);
+}
