@@ -11,6 +11,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace messagejobtest;
+using phonesim::Fault;
 
 namespace {
 
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew();
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
+    void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
     void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
     void load_aPictureWhoseCacheFileIsGone_isFetchedAgain();
@@ -213,6 +215,45 @@ void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
              u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos));
     QCOMPARE(b->verdict(2), QString());
     QCOMPARE(b->store->records(u"mms2"_s).size(), 0);
+}
+
+// B's load takes the phone's copy of A's photo into the cache, then breaks
+// off, garbles the listing's end or is cancelled: the cache keeps the
+// picture it held, file and rows, and the next load takes the copy.
+void TestPictureCopies::load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas()
+{
+    const QJsonArray onA {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(1600, 1200, "JPG", 9)}}),
+                          phoneMessage(1700000200, kAnn, u"later"_s)};
+    START_PHONE(a, u"127.0.115.17"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.18"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
+             u"Successfully restored 2 Messages to Android."_s);
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QStringList before = cachedPictures(cacheB);
+    const QString state = jobtest::storeState(cacheB);
+    // Steps: 1 ready, 2 count, 3 batch, 4 the photo's message, 5 its
+    // "$atta:", 6 its data, 7 its end, 8 the text.
+    for (const Fault::Kind kind : {Fault::Kind::CloseAt, Fault::Kind::StallAt}) {
+        b->sim->addFault(Fault(kind, u"backup:mms2"_s, 8, "cut"));
+        Report report;
+        AndroidLoadMessagesThread job(&b->device, &report);
+        if (kind == Fault::Kind::StallAt) {
+            const qsizetype answers = b->sim->linesReceived(u"mms2"_s).count("1");
+            CHECKED(jobtest::cancelWhenStalled(job, report,
+                                               [&] { return b->sim->linesReceived(u"mms2"_s).count("1") > answers; }));
+            b->sim->releaseStalls();
+        } else {
+            QVERIFY(jobtest::run(job));
+            QCOMPARE(report.errors().size(), 1);
+        }
+        QCOMPARE(cachedPictures(cacheB), before);
+        QCOMPARE(jobtest::storeState(cacheB), state);
+    }
+    QVERIFY(load(b->device));
+    QCOMPARE(cachedPictures(cacheB), sentPictures(*b));
+    QVERIFY(cachedPictures(cacheB) != before);
 }
 
 // A message sent to B that B no longer lists (deleted there, or never
