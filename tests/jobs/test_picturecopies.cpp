@@ -41,6 +41,7 @@ private Q_SLOTS:
     void backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachRestoredPictureOnce();
     void backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachTransferredPictureOnce();
     void transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew();
+    void transfer_cutAndRetried_thenBackToTheSource_sendsNothingTwice();
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
@@ -105,9 +106,11 @@ void TestPictureCopies::backup_ofAPhoneWhoseCacheWasMadeAnew_holdsEachTransferre
     const QString folder = testsupport::makeTempDir(u"backupOfB"_s);
     QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
     const QStringList inFolder = cachedPictures(folder);
+    const QStringList inCacheB = cachedPictures(cacheB);
     for (int cycle = 1; cycle <= 3; ++cycle) {
         removeDir(cacheB);
         QVERIFY(load(b->device));
+        QCOMPARE(cachedPictures(cacheB), inCacheB);
         QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 4 messages."_s);
         QCOMPARE(cachedPictures(folder), inFolder);
         QCOMPARE(messageCount(folder), 4);
@@ -149,6 +152,29 @@ void TestPictureCopies::transfer_backToTheSource_sendsNothing_alsoAfterEitherCac
         QCOMPARE(cachedPictures(cacheA), onA);
         QCOMPARE(cachedPictures(cacheB), onB);
     }
+}
+
+// The transfer of A's pictures to B breaks off after the phone kept them
+// all; B is loaded and the transfer retried, then B's pictures go to A:
+// nothing is sent twice.
+void TestPictureCopies::transfer_cutAndRetried_thenBackToTheSource_sendsNothingTwice()
+{
+    START_PHONE(a, u"127.0.115.19"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.20"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    // Steps: 1 "$ready:", 2 "$defsmsapp:0", 3 to 5 the three pictures'
+    // acknowledgements, 6 the batch's.
+    b->sim->addFault(Fault(Fault::Kind::WrongLineAt, u"restore:mms2"_s, 6, "garbage"));
+    QCOMPARE(transferStore(cacheA, b->device), u"invalid feedback [garbage], must be [$batch:]"_s);
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(cacheA, b->device), kNothingSent);
+    QCOMPARE(transferStore(cacheB, a->device), kNothingSent);
+    QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+    QCOMPARE(b->store->records(u"mms2"_s).size(), 4);
 }
 
 // A's pictures go to B, B's to C; C is backed up into the folder of A's
