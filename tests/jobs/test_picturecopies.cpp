@@ -22,10 +22,12 @@ const QString kBob = u"+4930222"_s;
 // a small JPEG it re-encodes as it is, and a text.
 QJsonArray picturesOfA()
 {
-    return {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(2400, 1800, "JPG", 1)}}),
-            phoneMessage(1700000200, kBob, QString(), {{u"image.png"_s, photo(1600, 1200, "PNG", 2)}}),
-            phoneMessage(1700000300, kAnn, QString(), {{u"small.jpg"_s, photo(640, 480, "JPG", 3)}}),
-            phoneMessage(1700000400, kAnn, u"see you"_s)};
+    static const QJsonArray messages {
+        phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(2400, 1800, "JPG", 1)}}),
+        phoneMessage(1700000200, kBob, QString(), {{u"image.png"_s, photo(1600, 1200, "PNG", 2)}}),
+        phoneMessage(1700000300, kAnn, QString(), {{u"small.jpg"_s, photo(640, 480, "JPG", 3)}}),
+        phoneMessage(1700000400, kAnn, u"see you"_s)};
+    return messages;
 }
 
 const QString kNothingSent = u"Nothing was sent: Android already holds these 4 Messages."_s;
