@@ -207,9 +207,45 @@ AbsDb::~AbsDb() = default;
 
 void AbsDb::beginTran()
 {
-    open();
-    Sqlite3DB::beginTran();
+    if (isOpen()) {
+        if (tranDepth() == 0)
+            schemaChangedInUnit = false;
+        Sqlite3DB::beginTran();
+        inTransaction = true;
+        return;
+    }
+    beginOnOpen = true;
+    try {
+        open();
+        if (std::exchange(beginOnOpen, false)) {
+            // An open() that updates no layout.
+            Sqlite3DB::beginTran();
+            schemaChangedInUnit = false;
+        } else {
+            schemaChangedInUnit = schemaVersion(*this) != schemaAtBegin;
+        }
+    } catch (...) {
+        beginOnOpen = false;
+        // An open that failed after beginning the unit and left the
+        // connection open: nothing of it stays.
+        if (isOpen() && tranDepth() > 0)
+            Sqlite3DB::rollbackTran();
+        throw;
+    }
     inTransaction = true;
+}
+
+void AbsDb::beginUnitBeforeSchemaUpdate()
+{
+    if (!std::exchange(beginOnOpen, false))
+        return;
+    Sqlite3DB::beginTran();
+    schemaAtBegin = schemaVersion(*this);
+}
+
+void AbsDb::closeAfterUndoneSchemaChange()
+{
+    close();
 }
 
 bool AbsDb::endTran(bool commit)
@@ -217,15 +253,24 @@ bool AbsDb::endTran(bool commit)
     if (!inTransaction)
         return false;
     open();
-    if (!commit) {
-        Sqlite3DB::rollbackTran();
-        inTransaction = tranDepth() > 0;
-        return false;
-    }
     const bool outermost = tranDepth() == 1;
-    const bool committed = Sqlite3DB::commitTran();
-    inTransaction = tranDepth() > 0;
-    if (!committed && outermost)
+    const auto ended = [this, outermost](bool committed) {
+        inTransaction = tranDepth() > 0;
+        if (outermost && std::exchange(schemaChangedInUnit, false) && !committed)
+            closeAfterUndoneSchemaChange();
+    };
+    bool committed = false;
+    try {
+        if (commit)
+            committed = Sqlite3DB::commitTran();
+        else
+            Sqlite3DB::rollbackTran();
+    } catch (...) {
+        ended(false);
+        throw;
+    }
+    ended(committed);
+    if (commit && !committed && outermost)
         throwNotCommitted(path());
     return committed;
 }

@@ -90,16 +90,37 @@ public:
 
     virtual void open() = 0;
 
+    // Opens the connection first when it is closed. That level begins where
+    // open() calls beginUnitBeforeSchemaUpdate (after open() when it does
+    // not), so that an update of the layout that follows is part of the
+    // unit: a unit that does not commit leaves the file as it was.
     void beginTran();
     // Does nothing unless beginTran was called. Returns whether the level
     // committed (false for a rollback, or an inner level of a unit that was
     // rolled back). Like AbsLocalDb::endTran, the outermost commit of a unit
-    // that was rolled back meanwhile throws: nothing was saved.
+    // that was rolled back meanwhile throws: nothing was saved. A unit whose
+    // open changed the layout and that ends without committing calls
+    // closeAfterUndoneSchemaChange.
     bool endTran(bool commit);
     bool isInTransaction() const { return inTransaction; }
     // Inserts every named value of the row into table; returns the row id.
     qint64 insertRow(const Sqlite3Row& row, const QString& table, const QSet<QString>& columns = {});
 
 protected:
+    // For open(), between opening the connection and bringing the layout up
+    // to date: begins the unit when beginTran is opening the connection;
+    // nothing otherwise.
+    void beginUnitBeforeSchemaUpdate();
+    // The unit whose open changed the layout ended without committing: the
+    // layout is as it was, and what the connection (and the class) read of
+    // it is out of date. Closes the connection, so that the next open
+    // brings the file up to date again.
+    virtual void closeAfterUndoneSchemaChange();
+
     bool inTransaction = false;
+
+private:
+    bool beginOnOpen = false; // beginUnitBeforeSchemaUpdate begins beginTran's unit
+    qint64 schemaAtBegin = 0; // the layout's version when the open began the unit
+    bool schemaChangedInUnit = false; // the open of the current unit changed the layout
 };
