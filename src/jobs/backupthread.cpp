@@ -36,10 +36,10 @@ void BackupThread::checkBeforeWriting()
         backupcheck::throwIfDamaged(m_db->connection(), m_db->filePath(), backupcheck::Depth::PagesAndIndexes);
         return;
     }
-    // Opening the file for writing brings an older schema up to date and
-    // commits that at once, so a damaged file is looked at through a
-    // connection that cannot write. A missing or empty file is made anew:
-    // there is nothing in it to lose.
+    // Opening the file for writing brings an older schema up to date (in
+    // the run's unit), so a damaged file is looked at first through a
+    // connection that cannot write: the update is not even tried. A missing
+    // or empty file is made anew: there is nothing in it to lose.
     m_db->close();
     const QFileInfo file(m_db->filePath());
     if (!file.exists() || (file.isFile() && file.size() == 0))

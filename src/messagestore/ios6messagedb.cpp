@@ -112,6 +112,13 @@ void IOS6MessageDb::open()
     prepareOpened(exists && m_migrate);
 }
 
+void IOS6MessageDb::closeAfterUndoneSchemaChange()
+{
+    // The statements and layout kept for the columns added go with the
+    // connection; the next open adds the columns again.
+    close();
+}
+
 void IOS6MessageDb::openReadOnly()
 {
     if (isOpen())
@@ -126,6 +133,8 @@ void IOS6MessageDb::openReadOnly()
 void IOS6MessageDb::prepareOpened(bool migrateFirst)
 {
     try {
+        // Opened for a unit (beginTran), the update is part of it.
+        beginUnitBeforeSchemaUpdate();
         if (migrateFirst)
             migrate();
         registerFunctions();
@@ -187,8 +196,10 @@ void IOS6MessageDb::migrate()
     };
     if (std::none_of(migrationSteps().cbegin(), migrationSteps().cend(), needed))
         return;
-    // The change is committed at once: a damaged store must not be touched
-    // by it, whatever its user does next.
+    // Outside a unit the change is committed at once: a damaged store must
+    // not be touched by it, whatever its user does next. (Inside one it goes
+    // with the unit, which keeps nothing of it when it does not commit, as
+    // for damage that shows only once the columns are there.)
     if (const QString damage = quickCheck(); !damage.isEmpty())
         throw runtimeError(
             QStringLiteral("The message store %1 is damaged: nothing was changed in it. SQLite found: %2")

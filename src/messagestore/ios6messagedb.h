@@ -23,6 +23,10 @@ public:
     IOS6MessageDb(const QDir& folder, const QString& mcc, bool migrate);
     ~IOS6MessageDb() override;
 
+    // Opens the store, making a missing one, and adds the columns an older
+    // one lacks (with migrate set) in one transaction: the unit's when
+    // beginTran opens the store, so that a unit that does not commit
+    // leaves the file as it was.
     void open() override;
     // Whether the last open() found no store (a missing file, or one of 0
     // bytes) and made a new one.
@@ -119,14 +123,17 @@ public:
     // The same inside the "file-relay" folder fileRelay (an absolute path).
     static QString localPathUnder(const QString& fileRelay, const QString& filename);
 
+protected:
+    void closeAfterUndoneSchemaChange() override;
+
 private:
     // Steps the statement to its end, calling row for each row, and resets it.
     void stepRows(sqlite3_stmt* s, const std::function<void()>& row);
     static QString columnText(sqlite3_stmt* s, int column);
     static StoredAttachment storedAttachment(sqlite3_stmt* s);
     void createNew();
-    // Readies a connection just opened (migrating first when asked); closes
-    // it again on failure.
+    // Readies a connection just opened (beginning the unit beginTran opens
+    // it for, then migrating, when asked); closes it again on failure.
     void prepareOpened(bool migrateFirst);
     void migrate();
     void registerFunctions();

@@ -1,12 +1,23 @@
 #include "absdb.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
+
+namespace {
+
+// Changes with every change of the file's layout (tables, columns, indexes).
+qint64 schemaVersion(Sqlite3DB& db)
+{
+    return db.queryInt64Throw(Sqlite3Sql("PRAGMA schema_version"));
+}
+
+} // namespace
 
 void runSchemaScript(Sqlite3DB& db, const QString& resourcePath)
 {
@@ -36,17 +47,23 @@ void AbsLocalDb::openOrCreate(const QString& schemaResource)
     const QFileInfo info(path);
     if (info.exists() && info.size() > 0) {
         db.openThrow(path, Sqlite3DB::ReadWrite);
-        return;
+    } else {
+        db.openThrow(path, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+        try {
+            runSchemaScript(db, schemaResource);
+        } catch (...) {
+            // A file without its full schema would pass for a made database
+            // on the next open: remove what this call created.
+            db.close();
+            QFile::remove(path);
+            throw;
+        }
     }
-    db.openThrow(path, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
-    try {
-        runSchemaScript(db, schemaResource);
-    } catch (...) {
-        // A file without its full schema would pass for a made database on
-        // the next open: remove what this call created.
-        db.close();
-        QFile::remove(path);
-        throw;
+    // A new file keeps its tables whatever the unit does: there was nothing
+    // in it to lose.
+    if (std::exchange(beginOnOpen, false)) {
+        db.beginTran();
+        schemaAtBegin = schemaVersion(db);
     }
 }
 
@@ -82,13 +99,39 @@ void AbsLocalDb::openForWriting()
     if (isOpen() && !readOnly)
         return;
     close();
-    open();
+    try {
+        open();
+    } catch (...) {
+        // A connection whose open failed half-way would pass for a ready one.
+        close();
+        throw;
+    }
 }
 
 void AbsLocalDb::beginTran()
 {
-    openForWriting();
-    db.beginTran();
+    if (isOpen() && !readOnly) {
+        if (db.tranDepth() == 0)
+            schemaChangedInUnit = false;
+        db.beginTran();
+        return;
+    }
+    close();
+    beginOnOpen = true;
+    try {
+        open();
+        if (std::exchange(beginOnOpen, false)) {
+            // An open() that does not go through openOrCreate.
+            db.beginTran();
+            schemaChangedInUnit = false;
+        } else {
+            schemaChangedInUnit = schemaVersion(db) != schemaAtBegin;
+        }
+    } catch (...) {
+        beginOnOpen = false;
+        close(); // rolls back what the open did in the unit
+        throw;
+    }
 }
 
 namespace {
@@ -108,12 +151,25 @@ void AbsLocalDb::endTran(bool commit)
 {
     if (!isOpen())
         open();
-    if (!commit) {
-        db.rollbackTran();
-        return;
-    }
     const bool outermost = db.tranDepth() == 1;
-    if (!db.commitTran() && outermost)
+    // A unit whose open changed the layout and that saved nothing leaves the
+    // connection knowing a layout the file no longer has.
+    const auto ended = [this, outermost](bool committed) {
+        if (outermost && std::exchange(schemaChangedInUnit, false) && !committed)
+            close();
+    };
+    bool committed = false;
+    try {
+        if (commit)
+            committed = db.commitTran();
+        else
+            db.rollbackTran();
+    } catch (...) {
+        ended(false);
+        throw;
+    }
+    ended(committed);
+    if (commit && !committed && outermost)
         throwNotCommitted(path);
 }
 
@@ -121,6 +177,7 @@ void AbsLocalDb::close()
 {
     db.close();
     readOnly = false;
+    schemaChangedInUnit = false;
 }
 
 void AbsLocalDb::closeAndRemoveFile()
@@ -150,9 +207,45 @@ AbsDb::~AbsDb() = default;
 
 void AbsDb::beginTran()
 {
-    open();
-    Sqlite3DB::beginTran();
+    if (isOpen()) {
+        if (tranDepth() == 0)
+            schemaChangedInUnit = false;
+        Sqlite3DB::beginTran();
+        inTransaction = true;
+        return;
+    }
+    beginOnOpen = true;
+    try {
+        open();
+        if (std::exchange(beginOnOpen, false)) {
+            // An open() that updates no layout.
+            Sqlite3DB::beginTran();
+            schemaChangedInUnit = false;
+        } else {
+            schemaChangedInUnit = schemaVersion(*this) != schemaAtBegin;
+        }
+    } catch (...) {
+        beginOnOpen = false;
+        // An open that failed after beginning the unit and left the
+        // connection open: nothing of it stays.
+        if (isOpen() && tranDepth() > 0)
+            Sqlite3DB::rollbackTran();
+        throw;
+    }
     inTransaction = true;
+}
+
+void AbsDb::beginUnitBeforeSchemaUpdate()
+{
+    if (!std::exchange(beginOnOpen, false))
+        return;
+    Sqlite3DB::beginTran();
+    schemaAtBegin = schemaVersion(*this);
+}
+
+void AbsDb::closeAfterUndoneSchemaChange()
+{
+    close();
 }
 
 bool AbsDb::endTran(bool commit)
@@ -160,15 +253,24 @@ bool AbsDb::endTran(bool commit)
     if (!inTransaction)
         return false;
     open();
-    if (!commit) {
-        Sqlite3DB::rollbackTran();
-        inTransaction = tranDepth() > 0;
-        return false;
-    }
     const bool outermost = tranDepth() == 1;
-    const bool committed = Sqlite3DB::commitTran();
-    inTransaction = tranDepth() > 0;
-    if (!committed && outermost)
+    const auto ended = [this, outermost](bool committed) {
+        inTransaction = tranDepth() > 0;
+        if (outermost && std::exchange(schemaChangedInUnit, false) && !committed)
+            closeAfterUndoneSchemaChange();
+    };
+    bool committed = false;
+    try {
+        if (commit)
+            committed = Sqlite3DB::commitTran();
+        else
+            Sqlite3DB::rollbackTran();
+    } catch (...) {
+        ended(false);
+        throw;
+    }
+    ended(committed);
+    if (commit && !committed && outermost)
         throwNotCommitted(path());
     return committed;
 }

@@ -19,12 +19,16 @@ void LocalCalendarsDb::open()
         while (c.moveNext())
             tables.insert(c.getText(0), c.getText(1));
     }
+    // The whole update or nothing of it; inside the caller's unit when
+    // beginTran opens the file.
+    Transaction<Sqlite3DB> tran(db);
     if (!tables.value(QStringLiteral("events")).contains(QLatin1String("url TEXT"), Qt::CaseInsensitive))
         db.executeThrow(QStringLiteral("ALTER TABLE events ADD COLUMN url TEXT;"));
     // Calendars are matched by name ignoring case; files made before this
     // index existed get it here.
     db.executeThrow(
         QStringLiteral("CREATE INDEX IF NOT EXISTS index_calendars_name_nocase ON calendars (name COLLATE NOCASE)"));
+    tran.commit();
 }
 
 qint64 LocalCalendarsDb::countEvents()

@@ -19,7 +19,8 @@ public:
     explicit LocalCalendarsDb(const QString& path);
 
     // Opens or creates the file, then brings an old layout up to date (the
-    // events' url column, the name index that ignores case).
+    // events' url column, the name index that ignores case) in one
+    // transaction (the unit's, when beginTran opens the file).
     void open() override;
     QList<CalendarRecord> loadAll() override;
     // The events of one calendar, each with its reminders, in stored order.

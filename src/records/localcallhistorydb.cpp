@@ -1,5 +1,6 @@
 #include "localcallhistorydb.h"
 
+#include "platform/transaction.h"
 #include "recordtime.h"
 
 #include <QFile>
@@ -54,10 +55,14 @@ void LocalCallHistoryDb::open()
         return;
     openOrCreate(QStringLiteral(":res/local_callhistory_db.sql"));
     columns = db.tbInfo(QStringLiteral("call"));
+    // Every column or none; inside the caller's unit when beginTran opens
+    // the file.
+    Transaction<Sqlite3DB> tran(db);
     for (const AddedColumn& col : kAddedColumns) {
         if (!columns.contains(QString::fromLatin1(col.name)))
             db.executeThrow(QString::fromLatin1(col.statement));
     }
+    tran.commit();
 }
 
 qint64 LocalCallHistoryDb::countCalls()

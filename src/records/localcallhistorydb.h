@@ -18,7 +18,8 @@ class LocalCallHistoryDb : public AbsLocalDb, public ICallHistoryDb {
 public:
     explicit LocalCallHistoryDb(const QString& path);
 
-    // Opens or creates the file, then adds the columns an older file lacks.
+    // Opens or creates the file, then adds the columns an older file lacks,
+    // all in one transaction (the unit's, when beginTran opens the file).
     void open() override;
     QList<CallRecord> loadAll() override;
 

@@ -15,6 +15,7 @@
 #include "shell/core/fileutils.h"
 
 #include "../messagestore/killedwriter.h"
+#include "hiddendamage.h"
 #include "jobtestutil.h"
 #include "message_testdata.h"
 
@@ -371,6 +372,7 @@ private Q_SLOTS:
     void backup_intoAStoreThatCannotTellItsFiles_keepsEveryPicture();
     void backup_neverReachesThroughALink();
     void backup_intoADamagedOlderStore_leavesItUnchanged();
+    void backup_intoAnOlderStoreDamagedBeyondItsColumns_keepsEveryByte();
 
 private:
     QString m_files;
@@ -1169,6 +1171,53 @@ void TestMessageJobs::backup_intoADamagedOlderStore_leavesItUnchanged()
     QVERIFY2(second.errors().first().contains(u"is damaged: nothing was changed in it"_s),
              qPrintable(second.errors().first()));
     QCOMPARE(testsupport::readFile(db), before);
+}
+
+// An older store whose damage SQLite's check sees only once the backup has
+// added its columns: the backup adds them in its own unit, finds the store
+// damaged, and the folder keeps every byte of every file. Made sound again
+// (a copy put back), the store takes the next backup.
+void TestMessageJobs::backup_intoAnOlderStoreDamagedBeyondItsColumns_keepsEveryByte()
+{
+    const QString folder = testsupport::makeTempDir(u"beyond"_s);
+    MessageSet s;
+    QVERIFY(backUpFortyPictures(s, m_files, folder));
+    const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
+    {
+        IOS6MessageDb store(QDir(folder), QString(), false);
+        store.open();
+        store.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
+        store.close();
+    }
+    const QByteArray sound = testsupport::readFile(db);
+    CHECKED(hiddendamage::beyondLastColumn(db, u"attachment"_s, 1));
+    {
+        IOS6MessageDb store(QDir(folder), QString(), false);
+        store.openReadOnly();
+        QCOMPARE(store.quickCheck(), QString()); // sound as it stands
+    }
+    const QMap<QString, QByteArray> before = filesBelow(folder);
+
+    MessageSet more;
+    auto* bob = more.handle(u"+4930222"_s);
+    more.attach(more.message(more.chat(bob->id, {bob}, kBase + 900), bob, false, u"new"_s, kBase + 900),
+                u"image/jpeg"_s, writeFile(m_files + u"/new.jpg"_s, "new picture"));
+    Report report;
+    BackupMMSThread job(QDir(folder), u"262"_s, more.list(), &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(), QStringList());
+    QCOMPARE(report.errors().size(), 1);
+    QVERIFY2(report.errors().first().startsWith(u"The backup file %1 is damaged: nothing was saved to it."_s.arg(db)),
+             qPrintable(report.errors().first()));
+    QCOMPARE(filesBelow(folder), before);
+
+    QVERIFY(jobtest::writeFile(db, sound));
+    Report again;
+    BackupMMSThread next(QDir(folder), u"262"_s, more.list(), &again);
+    QVERIFY(jobtest::run(next));
+    QVERIFY2(again.succeeded(), qPrintable(again.errors().join(u'\n')));
+    QCOMPARE(jobtest::storeState(folder), u"41/2/2/41 ok 0 0 0 0"_s);
+    QCOMPARE(testsupport::readFile(storeFile(folder, u"new.jpg"_s)), QByteArray("new picture"));
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

@@ -18,6 +18,7 @@
 #include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 
+#include "hiddendamage.h"
 #include "jobtestutil.h"
 
 #include <QMessageBox>
@@ -139,6 +140,8 @@ private Q_SLOTS:
     void backup_intoADamagedOlderFile_leavesItUnchanged_data();
     void backup_intoADamagedOlderFile_leavesItUnchanged();
     void backup_intoAFileWithAMisdirectedIndex_failsClearly_andLeavesItUnchanged();
+    void backup_intoAnOlderFileDamagedBeyondItsColumns_keepsEveryByte_data();
+    void backup_intoAnOlderFileDamagedBeyondItsColumns_keepsEveryByte();
     void restore_failures_keepNoBatchInTheCache_data();
     void restore_failures_keepNoBatchInTheCache();
     void chooser_badNames_warnAndKeepTheDialogOpen();
@@ -372,6 +375,74 @@ void TestRecordJobs::backup_intoAFileWithAMisdirectedIndex_failsClearly_andLeave
     QVERIFY(backup<BackupBookmarsThread>(&db, QList<BookmarkRecord*> {&folder}, report));
     CHECKED(failedAsDamaged(report, file));
     QCOMPARE(testsupport::readFile(file), misdirected);
+}
+
+// An older file whose damage SQLite's checks see only once the backup has
+// added its columns: the backup adds them in its own unit, finds the file
+// damaged, and the file keeps every byte. Made sound again (a copy put
+// back), it takes the next backup through the same database.
+void TestRecordJobs::backup_intoAnOlderFileDamagedBeyondItsColumns_keepsEveryByte_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("table");
+    QTest::newRow("calls") << u"calls.db"_s << u":res/local_callhistory_db.sql"_s << u"old_calls.sql"_s << u"call"_s;
+    QTest::newRow("calendars") << u"calendars.db"_s << u":res/local_calendars_db.sql"_s << u"old_calendars.sql"_s
+                               << u"events"_s;
+}
+
+void TestRecordJobs::backup_intoAnOlderFileDamagedBeyondItsColumns_keepsEveryByte()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, schema);
+    QFETCH(QString, rows);
+    QFETCH(QString, table);
+    const QString target = path(file);
+    {
+        Sqlite3DB raw; // as an older version left it
+        raw.openThrow(target, Sqlite3DB::ReadWrite | Sqlite3DB::Create);
+        runSchemaScript(raw, schema);
+        raw.executeScriptThrow(testsupport::readFile(testsupport::sourceDir() + u"/tests/records/data/"_s + rows));
+    }
+    const QByteArray sound = testsupport::readFile(target);
+    CHECKED(hiddendamage::beyondLastColumn(target, table, 1));
+    const QByteArray damaged = testsupport::readFile(target);
+    {
+        Sqlite3DB raw;
+        raw.openReadOnlyThrow(target);
+        QCOMPARE(raw.integrityCheck(), QString()); // sound as it stands
+    }
+
+    LocalCallHistoryDb calls(target);
+    LocalCalendarsDb calendars(target);
+    const QList<CallRecord> newCalls = makeCalls(2);
+    CalendarEventRecord event(0, 0, u"Home"_s);
+    event.start = QDateTime::fromSecsSinceEpoch(1700000000);
+    event.end = event.start.addSecs(3600);
+    event.summary = u"meeting"_s;
+    const auto backUp = [&](Report& report) {
+        return file == "calls.db"_L1 ? backup<BackupCallsThread>(&calls, &newCalls, report)
+                                     : backup<BackupCalendarsThread>(&calendars, QList {event}, report);
+    };
+    for (int round = 0; round < 2; ++round) { // the second as the first
+        Report report;
+        QVERIFY(backUp(report));
+        CHECKED(failedAsDamaged(report, target));
+        QCOMPARE(testsupport::readFile(target), damaged);
+    }
+
+    QVERIFY(jobtest::writeFile(target, sound));
+    Report report;
+    QVERIFY(backUp(report));
+    QVERIFY2(report.succeeded(), qPrintable(report.errors().join(u'\n')));
+    if (file == "calls.db"_L1) {
+        QCOMPARE(calls.countCalls(), 4);
+        QCOMPARE(calls.connection().tbInfo(u"call"_s).size(), 20);
+    } else {
+        QCOMPARE(calendars.countEvents(), 2);
+        QVERIFY(calendars.connection().tbInfo(u"events"_s).contains(u"url"_s));
+    }
 }
 
 void TestRecordJobs::restore_failures_keepNoBatchInTheCache_data()

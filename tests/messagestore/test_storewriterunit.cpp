@@ -74,6 +74,43 @@ private slots:
         w.end();
     }
 
+    // An older store gains its columns in the writer's unit: a rollback
+    // leaves its file as it was, byte for byte, and the next unit of the
+    // same writer adds them again and keeps them with its commit.
+    void anOlderStoreIsBroughtUpToDateInTheUnit()
+    {
+        const QString base = testsupport::makeTempDir(u"older"_s);
+        const QDir dir(base + u"/store"_s);
+        MsgBuilder b;
+        auto* first = b.single(u"+1"_s, u"first"_s, 10);
+        auto* second = b.message(first->chat, first->handle, u"second"_s, 20);
+        b.attach(second, 1, kPicture, writeFile(base + u"/in/pic.jpg"_s, "PICTURE"));
+        ExportMessagesDb w(dir, QString());
+        w.begin();
+        w.write(*first);
+        w.end();
+        const QString file = w.store().dbPath();
+        {
+            Sqlite3DB raw;
+            raw.openThrow(file, Sqlite3DB::ReadWrite);
+            raw.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
+        }
+        const QByteArray older = testsupport::readFile(file);
+
+        w.begin();
+        QVERIFY(w.store().hasContentHashColumn());
+        w.write(*second);
+        w.rollback();
+        QCOMPARE(testsupport::readFile(file), older);
+
+        w.begin();
+        w.write(*second);
+        QVERIFY(w.commit());
+        QCOMPARE(count(w.store(), u"message"_s), 2);
+        QCOMPARE(count(w.store(), u"attachment"_s, u"where content_hash is not null"_s), 1);
+        w.end();
+    }
+
     void stagedFilesAreRenamedIntoPlaceAndUnusedOnesGo()
     {
         const QDir dir(testsupport::makeTempDir(u"staged"_s));
