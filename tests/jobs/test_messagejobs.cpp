@@ -16,8 +16,8 @@
 
 #include "../messagestore/killedwriter.h"
 #include "hiddendamage.h"
-#include "jobtestutil.h"
 #include "message_testdata.h"
+#include "messagejobtest.h"
 
 #include <QBuffer>
 #include <QDirIterator>
@@ -25,8 +25,8 @@
 #include <QtEndian>
 
 using namespace Qt::StringLiterals;
+using namespace messagejobtest;
 using phonesim::Fault;
-using Report = testsupport::RecordingJobReport;
 
 namespace {
 
@@ -61,19 +61,6 @@ void buildMessages(MessageSet& s, const QString& files, int from = 0)
 QString storeFile(const QString& folder, const QString& name)
 {
     return folder + u"/file-relay/var/mobile/Library/SMS/Attachments/"_s + name;
-}
-
-bool transfer(AndroidDeviceInfo& target, const MsgMessageList& list, JobReport* report)
-{
-    AndroidRestoreMessagesThread job(&target, list, report);
-    return jobtest::run(job, 60000);
-}
-
-bool load(AndroidDeviceInfo& device)
-{
-    Report report;
-    AndroidLoadMessagesThread job(&device, &report);
-    return jobtest::run(job, 60000) && report.succeeded();
 }
 
 // Every file below folder (links left out) with its bytes.
@@ -175,20 +162,6 @@ QStringList summary(const QString& cacheFolder, bool scaled)
     return lines;
 }
 
-// A message as the simulated phone serves it, its parts given by name and
-// bytes (not pictures any decoder reads: they travel unchanged).
-QJsonObject phoneMessage(qint64 seconds, const QString& address, const QString& body,
-                         const QList<std::pair<QString, QByteArray>>& parts = {})
-{
-    QJsonArray atts;
-    for (const auto& [name, bytes] : parts)
-        atts.append(QJsonObject {{u"name"_s, name},
-                                 {u"mime"_s, name.endsWith(u".png"_s) ? u"image/png"_s : u"image/jpeg"_s},
-                                 {u"base64"_s, QString::fromLatin1(bytes.toBase64())}});
-    return QJsonObject {
-        {u"address"_s, address}, {u"date"_s, seconds}, {u"type"_s, 1}, {u"body"_s, body}, {u"attachments"_s, atts}};
-}
-
 // A phone with a text and three pictures in one message, two picture
 // messages from one number within one second, a message whose two parts
 // are both named photo.jpg, and a text; plain texts before them.
@@ -243,52 +216,6 @@ QStringList phoneParts(const testsupport::SimPhone& phone)
     return lines;
 }
 
-QString bytesDigest(const QByteArray& bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-}
-
-// One line per stored picture: date, address, the name the phone gave it
-// and the MD5 of its bytes.
-QStringList cachedPictures(const QString& cacheFolder)
-{
-    MsgDataSetPtr ds = jobtest::loadStore(cacheFolder, u"262"_s);
-    QStringList lines;
-    for (const _MsgMessage* m : std::as_const(ds->messages)) {
-        for (const _MsgAttachment* a : getAttachments(m))
-            lines << u"%1|%2|%3|%4"_s.arg(m->date).arg(m->handle ? m->handle->id : QString(), a->transfer_name,
-                                                       bytesDigest(testsupport::readFile(a->localPath)));
-    }
-    lines.sort();
-    return lines;
-}
-
-// The line cachedPictures gives a picture the phone lists at seconds.
-QString pictureLine(qint64 seconds, const QString& address, const QString& name, const QByteArray& bytes)
-{
-    return u"%1|%2|%3|%4"_s.arg(seconds - kIosEpochOffset).arg(address, name, bytesDigest(bytes));
-}
-
-// What the phone was sent: one line per picture, as pictureLine gives it.
-QStringList sentPictures(const testsupport::SimPhone& phone)
-{
-    QStringList lines;
-    for (const QVariantMap& m : phone.store->records(u"mms2"_s)) {
-        for (const QVariant& v : m.value(u"attachments"_s).toList())
-            lines << pictureLine(m.value(u"dateMs"_s).toLongLong() / 1000, m.value(u"address"_s).toString(),
-                                 v.toMap().value(u"name"_s).toString(),
-                                 QByteArray::fromBase64(v.toMap().value(u"base64"_s).toString().toLatin1()));
-    }
-    lines.sort();
-    return lines;
-}
-
-QStringList sorted(QStringList lines)
-{
-    lines.sort();
-    return lines;
-}
-
 // Forty picture messages with Ann, their files in files, backed up into
 // folder; false when the backup did not succeed.
 bool backUpFortyPictures(MessageSet& s, const QString& files, const QString& folder)
@@ -325,23 +252,6 @@ bool backUpFortyPictures(MessageSet& s, const QString& files, const QString& fol
                        QStringList {u"1 message could not be received intact and will be "
                                     "fetched again on the next load."_s});
     return true;
-}
-
-// The phone again, as it lists these messages now; its cache stays.
-std::unique_ptr<testsupport::SimPhone> listing(std::unique_ptr<testsupport::SimPhone>& phone,
-                                               const QJsonArray& messages)
-{
-    const QString address = phone->device.host;
-    const QString imei = phone->device.imei;
-    phone.reset();
-    return std::make_unique<testsupport::SimPhone>(testsupport::SimPhone::Options {
-        .address = address, .fixture = QJsonObject {{u"messages"_s, messages}}, .imei = imei});
-}
-
-// The fetches ("1") a phone was asked for in its last listing.
-qsizetype fetches(const testsupport::SimPhone& phone)
-{
-    return phone.sim->connections(u"service"_s).last().linesIn.count("1");
 }
 
 } // namespace
