@@ -117,6 +117,16 @@ bool hideNewestAttachments(const QString& folder)
     }
 }
 
+// Makes the store in folder one of an earlier version, whose attachment
+// rows keep nothing of their files' bytes.
+void makeOlder(const QString& folder)
+{
+    IOS6MessageDb store(QDir(folder), QString(), false);
+    store.open();
+    store.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
+    store.close();
+}
+
 QByteArray picture(int width, int height, const char* format, Qt::GlobalColor colour = Qt::darkGreen)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -1065,12 +1075,7 @@ void TestMessageJobs::backup_intoADamagedOlderStore_leavesItUnchanged()
     MessageSet s;
     QVERIFY(backUpFortyPictures(s, m_files, folder));
     const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
-    {
-        IOS6MessageDb store(QDir(folder), QString(), false);
-        store.open();
-        store.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
-        store.close();
-    }
+    makeOlder(folder);
     QVERIFY(hideNewestAttachments(folder));
     const QByteArray before = testsupport::readFile(db);
 
@@ -1093,12 +1098,7 @@ void TestMessageJobs::backup_intoAnOlderStoreDamagedBeyondItsColumns_keepsEveryB
     MessageSet s;
     QVERIFY(backUpFortyPictures(s, m_files, folder));
     const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
-    {
-        IOS6MessageDb store(QDir(folder), QString(), false);
-        store.open();
-        store.executeThrow(u"ALTER TABLE attachment DROP COLUMN content_hash"_s);
-        store.close();
-    }
+    makeOlder(folder);
     const QByteArray sound = testsupport::readFile(db);
     CHECKED(hiddendamage::beyondLastColumn(db, u"attachment"_s, 1));
     {
