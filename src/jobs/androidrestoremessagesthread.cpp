@@ -259,10 +259,8 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
         PartBytes*& bytes = sourceBytesOf[att];
         if (!bytes) {
             const PartContent content = recordedContent(*att);
-            PartIdentity identity = recordedIdentity(*att);
-            if (identity.isEmpty())
-                identity = store.identityOf(content);
-            bytes = &sourceBytes.emplace_back(att->localPath, att->mime_type, content, identity);
+            bytes = &sourceBytes.emplace_back(att->localPath, att->mime_type, content,
+                                              knownIdentity(*att, content, store));
         }
         return *bytes;
     };
@@ -297,7 +295,7 @@ void AndroidRestoreMessagesThread::decideWhatGoes()
         if (!source.att)
             return true; // a text: its key is its content
         MediaPiece& held = media[piece.media];
-        return samePart(bytesOf(source.att), sentName(*source.att), held.bytes, held.name);
+        return samePart(bytesOf(source.att), givenPartName(*source.att), held.bytes, held.name);
     };
     // The pictures found on the phone as another copy of a source's.
     std::vector<std::pair<const _MsgAttachment*, int>> copies;

@@ -53,11 +53,14 @@ void ExportMessagesDb::begin()
         watchDeletedAttachments();
     m_db.executeThrow(QStringLiteral("PRAGMA cache_size=-%1").arg(kWriterCacheKiB));
     m_insertedKeys.clear();
-    m_namedKnown = false;
     m_lastRowidBefore = m_db.queryInt64Throw(Sqlite3Sql("select coalesce(max(rowid),0) from message"));
     // (A store without an attachment table has no attachment to find.)
     m_startedEmpty = m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from message)")) == 0
         && (!hasAttachments || m_db.queryInt64Throw(Sqlite3Sql("select exists(select 1 from attachment)")) == 0);
+    // A store that held no attachment names only what this unit inserts:
+    // nothing to read, every insert is noted.
+    m_named.clear();
+    m_namedKnown = m_startedEmpty;
 }
 
 qint64 ExportMessagesDb::storeMark(bool hasAttachments)
@@ -321,9 +324,9 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
             ++written.partsMissing;
             notePartMissing(part.att.filename);
         }
+        const PartContent content = part.bytesMade ? part.bytes.asStored() : recordedContent(part.att);
         qint64 attId = part.reuseRow;
         if (attId == 0) {
-            const PartContent content = part.bytesMade ? part.bytes.asStored() : recordedContent(part.att);
             part.att.content_hash = content.digest;
             part.att.total_bytes = content.isKnown() ? content.size : part.att.total_bytes;
             attId = m_db.insertAttachment(part.att);
@@ -331,8 +334,7 @@ ExportMessagesDb::Written ExportMessagesDb::write(const _MsgMessage& msg, const 
             noteNamed(m_db.attachmentLocalPath(part.att.filename));
         }
         // What the part is known as besides its bytes goes with it.
-        m_db.recordIdentity(part.bytesMade ? part.bytes.asStored() : recordedContent(part.att),
-                            part.bytesMade ? part.bytes.identity() : recordedIdentity(part.att));
+        m_db.recordIdentity(content, part.bytesMade ? part.bytes.identity() : recordedIdentity(part.att));
         m_db.joinMessageAttachment(messageId, attId);
     }
     written.rowid = messageId;
@@ -345,11 +347,6 @@ namespace {
 QString lowerFileName(const QString& filename)
 {
     return filename.section(QLatin1Char('/'), -1).toLower();
-}
-
-QString nameOf(const _MsgAttachment& att)
-{
-    return givenPartName(att.transfer_name, att.filename);
 }
 
 QString withoutPlaceholders(QString text)
@@ -427,7 +424,7 @@ bool ExportMessagesDb::sameParts(QList<Part>& incoming, Stored& stored)
                     continue;
                 const bool same = byBytes
                     ? matchParts(bytes, stored.bytes[j]) == PartMatch::Same
-                    : samePart(bytes, nameOf(part.att), stored.bytes[j],
+                    : samePart(bytes, givenPartName(part.att), stored.bytes[j],
                                givenPartName(stored.parts.at(j).transferName, stored.parts.at(j).filename));
                 if (same) {
                     used[j] = true;
@@ -474,12 +471,11 @@ PartBytes& ExportMessagesDb::bytesOf(Part& part)
                 known = m_sourceContent.insert(path, contentOfFile(path));
             content = *known;
         }
-        // What the part's own store knows of it, else what this one does.
-        PartIdentity identity = recordedIdentity(part.att);
+        // What the part's own store and this one know of it, and what this
+        // writer worked out.
+        PartIdentity identity = knownIdentity(part.att, content, m_db);
         if (!identity.sent.isKnown())
             identity.sent = m_sourceSent.value(path);
-        if (identity.isEmpty())
-            identity = m_db.identityOf(content);
         part.bytes = PartBytes(path, part.att.mime_type, content, identity);
     }
     return part.bytes;
@@ -631,14 +627,25 @@ bool ExportMessagesDb::replaceStoredFile(qint64 attachmentId, const QString& fil
 {
     // Beside the old file, which stays until the commit: a unit that is
     // rolled back leaves the row and its file as they were.
+    // The file keeps its name (which the message's logic hash sees); its
+    // folder gets the bytes' tag, and a number where that holds or is named
+    // for another file.
+    if (!content.isKnown())
+        return false;
     const qsizetype slash = filename.lastIndexOf(QLatin1Char('/'));
-    const QString moved = filename.left(qMax<qsizetype>(slash, 0)) + QLatin1Char('-') + content.tag() + QLatin1Char('/')
-        + filename.mid(slash + 1);
+    QString moved;
+    for (int n = 1;; ++n) {
+        moved = filename.left(qMax<qsizetype>(slash, 0)) + QLatin1Char('-') + content.tag()
+            + (n == 1 ? QString() : QString::number(n)) + QLatin1Char('/') + filename.mid(slash + 1);
+        const QString target = m_db.attachmentLocalPath(moved);
+        if (target.isEmpty() || (QFileInfo::exists(target) ? contentOfFile(target) == content : !isNamed(target)))
+            break;
+    }
     _MsgAttachment att;
     att.filename = moved;
     att.localPath = path;
     Part part {att, PartBytes(), false, 0, -1};
-    if (!content.isKnown() || !writeAttachmentFile(part))
+    if (!writeAttachmentFile(part))
         return false;
     m_db.replaceAttachmentFile(attachmentId, moved, content);
     m_db.recordIdentity(content, identity);
@@ -651,9 +658,8 @@ bool ExportMessagesDb::replaceStoredFile(qint64 attachmentId, const QString& fil
 bool ExportMessagesDb::isNamed(const QString& localPath)
 {
     if (!m_namedKnown) {
-        // A store that held no attachment at begin() names only what this
-        // unit inserted.
-        m_named = m_unit.isActive() && m_startedEmpty ? QSet<QString>() : namedFiles();
+        // Read once per unit; without one the rows may change between writes.
+        m_named = namedFiles();
         m_namedKnown = m_unit.isActive();
     }
     return m_named.contains(localPath.toCaseFolded());

@@ -1,5 +1,6 @@
 #include "messagestore/partbytes.h"
 
+#include "messagestore/ios6messagedb.h"
 #include "messagestore/msgrecords.h"
 #include "shell/core/fileutils.h"
 
@@ -78,6 +79,11 @@ QString givenPartName(const QString& transferName, const QString& filename)
     return transferName.isEmpty() ? filename.section(QLatin1Char('/'), -1) : transferName;
 }
 
+QString givenPartName(const _MsgAttachment& att)
+{
+    return givenPartName(att.transfer_name, att.filename);
+}
+
 QString partName(const QString& phoneName, const QString& mime)
 {
     // The phone's name must stay one file name: separators go, and a name
@@ -110,6 +116,17 @@ PartIdentity recordedIdentity(const _MsgAttachment& att)
     if (!att.origin_hash.isEmpty())
         identity.origin = PartContent {att.origin_bytes, att.origin_hash};
     return identity;
+}
+
+PartIdentity PartIdentity::filledFrom(const PartIdentity& other) const
+{
+    return PartIdentity {sent.isKnown() ? sent : other.sent, origin.isKnown() ? origin : other.origin};
+}
+
+PartIdentity knownIdentity(const _MsgAttachment& att, const PartContent& content, IOS6MessageDb& store)
+{
+    const PartIdentity recorded = recordedIdentity(att);
+    return recorded.isComplete() ? recorded : recorded.filledFrom(store.identityOf(content));
 }
 
 PartBytes::PartBytes(const QString& path, const QString& mime, const PartContent& stored, const PartIdentity& known)

@@ -23,6 +23,7 @@
 #include <functional>
 
 struct _MsgAttachment;
+class IOS6MessageDb;
 
 // The longest side of a picture as a transfer sends it.
 inline constexpr int kMaxImageSide = 1080;
@@ -37,6 +38,7 @@ QByteArray encodedImage(const QString& path, const QString& mime);
 // The name a part goes by in comparisons: the one the phone gave it
 // (transferName), else its file's name (the last segment of filename).
 QString givenPartName(const QString& transferName, const QString& filename);
+QString givenPartName(const _MsgAttachment& att);
 // The name a load gives a part the phone names phoneName: one file name
 // ("Unknown2" when nothing of it is left) that a file system takes, with the
 // suffix its type implies when it has none.
@@ -49,11 +51,17 @@ struct PartIdentity {
     PartContent sent; // what a transfer sends of them; unknown: not worked out
     PartContent origin; // the picture they are a transferred copy of; unknown: none known
     bool isEmpty() const { return !sent.isKnown() && !origin.isKnown(); }
+    bool isComplete() const { return sent.isKnown() && origin.isKnown(); }
+    // This, with what it does not know taken from other.
+    PartIdentity filledFrom(const PartIdentity& other) const;
 };
 inline constexpr const char* kIdentityTable = "part_identity";
 // What the attachment record carries of its identity (from its store's
 // kIdentityTable).
 PartIdentity recordedIdentity(const _MsgAttachment& att);
+// What is known of the attachment's bytes content: what its own store
+// recorded, and what store learnt of the same bytes besides.
+PartIdentity knownIdentity(const _MsgAttachment& att, const PartContent& content, IOS6MessageDb& store);
 
 // A part's file, known by its bytes, by what a transfer sends of it and by
 // its origin: each taken from what a store records when it does, else

@@ -539,7 +539,7 @@ QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, cons
     const auto isThis = [&](SentPiece& piece) {
         if (!att)
             return true; // a text piece: its key is its content
-        return samePart(received, att->transfer_name, piece.cached, piece.name);
+        return samePart(received, givenPartName(*att), piece.cached, piece.name);
     };
     // The message of the same logic hash first: it is this one exactly.
     qsizetype found = -1;

@@ -159,7 +159,7 @@ void readStored(IOS6MessageDb& db, Stored which,
             continue;
         // The phone's name; a store without it has the file's.
         const QString filename = c.getText(7);
-        const QString name = givenPartName(c.getText(8), IOS6MessageDb::storeRelativePath(filename));
+        const QString name = givenPartName(c.getText(8), filename);
         Piece piece {media,          name,    db.attachmentLocalPath(filename), mime, PartContent(), PartIdentity(),
                      c.getInt64(15), filename};
         if (!c.isNull(10))
