@@ -166,220 +166,197 @@ void AndroidRestoreMessagesThread::restore()
         progress->postSucceed(resultText(done));
 }
 
+namespace {
+
+using messagekeys::Key;
+
+// The message as it goes to the phone: without the attachments that cannot.
+_MsgMessage asItGoes(const _MsgMessage& msg, const std::function<bool(const _MsgAttachment&)>& goes)
+{
+    _MsgMessage going = msg;
+    going.attachments.clear();
+    for (auto it = msg.attachments.cbegin(); it != msg.attachments.cend(); ++it) {
+        if (goes(**it))
+            going.attachments.insert(it.key(), it.value());
+    }
+    return going;
+}
+
+} // namespace
+
+// What the cache says the phone holds, piece by piece: a message that went
+// there before and came back with a load may be stored under other file
+// names, and so under another logic hash. Each held message is a stored
+// one; each media piece has its attachment row, and whether that row says
+// what its file holds.
+struct AndroidRestoreMessagesThread::CachedPieces {
+    messagekeys::HeldPieces pieces;
+    QMultiHash<Key, int> byHash; // the stored messages of the logic hashes sought
+    QHash<int, std::pair<qint64, bool>> rows; // by media piece
+};
+
+// A message to send as it would go: its logic hash and its pieces, without
+// the attachments that cannot go.
+struct AndroidRestoreMessagesThread::Outgoing {
+    Key hash;
+    QList<messagekeys::Sought> pieces;
+};
+
 void AndroidRestoreMessagesThread::decideWhatGoes()
 {
     // Which messages go: not those the phone holds already, as its cache
-    // knows it, nor a second one with the same content. Decided once, before
-    // the cache is written from another thread. The keys of every message
-    // of both sides are held at once: they are kept small.
-    using messagekeys::Key;
+    // knows it, nor a second one with the same content; each as it would
+    // go (an attachment that cannot go is not looked for). Decided once,
+    // before the cache is written from another thread, by the rule the load
+    // recognises what comes back by (messagekeys::HeldPieces).
     IOS6MessageDb& store = cacheWriter->store();
-    const int total = int(messages.size());
-    goes.resize(total);
-    messagekeys::CanonicalAddresses canonical(store.countryDb().getCurCountry());
+    std::deque<PartBytes> files;
+    const QList<Outgoing> outgoing = messagesAsTheyGo(store, files);
+    CachedPieces cached = readCachedPieces(store, outgoing);
+    workOutEncodings(cached, outgoing);
+    std::vector<std::pair<PartBytes*, int>> copies;
+    markHeld(cached, outgoing, &copies);
+    keepWhatWasLearnt(store, cached, files, copies);
+}
 
-    // The pieces the phone will hold of each message once sent: its text and
-    // each part that can go, with the part itself; message i's are
-    // sourcePieces[firstPiece[i]] up to firstPiece[i + 1].
-    struct SourcePiece {
-        Key key;
-        const _MsgAttachment* att = nullptr; // a media part's
-    };
-    std::vector<Key> hashes;
-    std::vector<SourcePiece> sourcePieces;
-    std::vector<int> firstPiece;
-    hashes.reserve(total);
-    firstPiece.reserve(total + 1);
-    for (int i = 0; i < total; ++i) {
+QList<AndroidRestoreMessagesThread::Outgoing>
+AndroidRestoreMessagesThread::messagesAsTheyGo(IOS6MessageDb& store, std::deque<PartBytes>& files)
+{
+    messagekeys::CanonicalAddresses canonical(store.countryDb().getCurCountry());
+    QList<Outgoing> outgoing;
+    outgoing.reserve(messages.size());
+    for (qsizetype i = 0; i < messages.size(); ++i) {
         if ((i + 1) % 4096 == 0)
             jobreport::checkCanceled(progress);
-        const _MsgMessage* msg = messages.at(i);
-        hashes.push_back(Key::fromHex(makeLogicHash(msg)));
-        firstPiece.push_back(int(sourcePieces.size()));
-        const QString address = canonical.of(msg->handle->id);
-        const QString text = removeObjReplacementChars(msg);
-        if (!text.isEmpty())
-            sourcePieces.push_back({messagekeys::textKey(address, msg->date, msg->is_from_me, text), nullptr});
-        for (const _MsgAttachment* att : getAttachments(msg)) {
-            if (canSend(*att) && messagekeys::isMediaPart(att->mime_type))
-                sourcePieces.push_back({messagekeys::mediaKey(address, msg->date, msg->is_from_me), att});
-        }
-    }
-    firstPiece.push_back(int(sourcePieces.size()));
-    const QSet<Key> sourceHashes(hashes.cbegin(), hashes.cend());
-
-    // What the cache says the phone holds, piece by piece: a message that
-    // went there before and came back with a load may be stored under other
-    // file names, and so under another logic hash. A picture is held only
-    // as the same picture (samePart): the same bytes, or a copy a transfer
-    // made of one side. A stored message's pieces are consecutive.
-    struct MediaPiece {
-        PartBytes bytes;
-        QString name;
-        qint64 attachment = 0;
-        bool recorded = false; // the row says what its file holds
-    };
-    struct CachePiece {
-        int media = -1; // its MediaPiece, -1 for a text
-        bool taken = false;
-    };
-    std::vector<CachePiece> cached;
-    std::vector<MediaPiece> media;
-    std::vector<std::pair<Key, int>> byKey; // sorted below
-    QMultiHash<Key, std::pair<int, int>> byHash; // stored messages of the source's logic hashes: their pieces
-    int read = 0;
-    messagekeys::readStored(
-        store, messagekeys::Stored::All, [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
-            // A cache of many messages takes a moment: Cancel is heard meanwhile.
-            if (++read % 4096 == 0)
-                jobreport::checkCanceled(progress);
-            const int first = int(cached.size());
-            for (const messagekeys::Piece& piece : pieces) {
-                byKey.emplace_back(piece.key, int(cached.size()));
-                CachePiece entry;
-                if (piece.isMedia()) {
-                    entry.media = int(media.size());
-                    media.push_back({PartBytes(piece.path, piece.mime, piece.content, piece.identity), piece.name,
-                                     piece.attachment, piece.content.isKnown()});
-                }
-                cached.push_back(entry);
+        const _MsgMessage going = asItGoes(*messages.at(i), canSend);
+        const QString address = canonical.of(going.handle->id);
+        QList<messagekeys::MessagePart> parts;
+        for (const _MsgAttachment* att : getAttachments(&going)) {
+            messagekeys::MessagePart part {att->mime_type, QString(), nullptr, givenPartName(*att)};
+            if (messagekeys::isText(att->mime_type)) {
+                part.text = messagekeys::partText(att->localPath);
+            } else if (messagekeys::isMediaPart(att->mime_type)) {
+                const PartContent content = recordedContent(*att);
+                part.bytes
+                    = &files.emplace_back(att->localPath, att->mime_type, content, knownIdentity(*att, content, store));
             }
-            const Key key = Key::fromHex(hash);
-            if (sourceHashes.contains(key))
-                byHash.insert(key, {first, int(cached.size())});
-        });
-    std::sort(byKey.begin(), byKey.end());
-
-    // The parts' files as they are and as they would go, each read once,
-    // with what the cache learnt of their bytes on earlier runs. (A deque
-    // keeps them in place: the comparisons hold on to them.)
-    std::deque<PartBytes> sourceBytes;
-    QHash<const _MsgAttachment*, PartBytes*> sourceBytesOf;
-    const auto bytesOf = [&](const _MsgAttachment* att) -> PartBytes& {
-        PartBytes*& bytes = sourceBytesOf[att];
-        if (!bytes) {
-            const PartContent content = recordedContent(*att);
-            bytes = &sourceBytes.emplace_back(att->localPath, att->mime_type, content,
-                                              knownIdentity(*att, content, store));
+            parts.append(part);
         }
-        return *bytes;
-    };
-    const auto withKey = [&](const Key& key) {
-        return std::equal_range(byKey.cbegin(), byKey.cend(), std::pair<Key, int>(key, 0),
-                                [](const auto& a, const auto& b) { return a.first < b.first; });
-    };
+        outgoing.append(
+            Outgoing {Key::fromHex(makeLogicHash(&going)),
+                      messagekeys::piecesOf(address, going.date, going.is_from_me, going.text, going.subject, parts)});
+    }
+    return outgoing;
+}
 
+AndroidRestoreMessagesThread::CachedPieces
+AndroidRestoreMessagesThread::readCachedPieces(IOS6MessageDb& store, const QList<Outgoing>& outgoing)
+{
+    QSet<Key> hashes;
+    for (const Outgoing& message : outgoing)
+        hashes.insert(message.hash);
+    CachedPieces cached;
+    int read = 0;
+    messagekeys::readStored(store, messagekeys::Stored::All,
+                            [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+                                // A cache of many messages takes a moment: Cancel is heard meanwhile.
+                                if (++read % 4096 == 0)
+                                    jobreport::checkCanceled(progress);
+                                for (const messagekeys::Piece& piece : pieces) {
+                                    const int index = piece.addTo(cached.pieces, read);
+                                    if (piece.isMedia())
+                                        cached.rows.insert(index, {piece.attachment, piece.content.isKnown()});
+                                }
+                                const Key key = Key::fromHex(hash);
+                                if (hashes.contains(key))
+                                    cached.byHash.insert(key, read);
+                            });
+    return cached;
+}
+
+void AndroidRestoreMessagesThread::workOutEncodings(CachedPieces& cached, const QList<Outgoing>& outgoing)
+{
     // The encodings the comparisons need, worked out first on every core:
     // only pictures that share a stored picture's correspondent, time and
     // direction and could be its transferred copy (or it theirs).
-    {
-        QList<PartBytes*> toWorkOut;
-        for (const SourcePiece& source : sourcePieces) {
-            if (!source.att)
-                continue;
-            for (auto [it, last] = withKey(source.key); it != last; ++it) {
-                const int held = cached[it->second].media;
-                if (held >= 0)
-                    matchParts(bytesOf(source.att), media[held].bytes, &toWorkOut);
-            }
-            jobreport::checkCanceled(progress);
-        }
-        std::sort(toWorkOut.begin(), toWorkOut.end());
-        toWorkOut.erase(std::unique(toWorkOut.begin(), toWorkOut.end()), toWorkOut.end());
-        PartBytes::workOutSent(toWorkOut, [this] { jobreport::checkCanceled(progress); });
+    QList<PartBytes*> toWorkOut;
+    for (const Outgoing& message : outgoing) {
+        cached.pieces.collectEncodings(message.pieces, &toWorkOut);
+        jobreport::checkCanceled(progress);
     }
-    const auto same = [&](int index, const SourcePiece& source) {
-        const CachePiece& piece = cached[index];
-        if (piece.taken || (piece.media >= 0) != (source.att != nullptr))
+    std::sort(toWorkOut.begin(), toWorkOut.end());
+    toWorkOut.erase(std::unique(toWorkOut.begin(), toWorkOut.end()), toWorkOut.end());
+    PartBytes::workOutSent(
+        toWorkOut, [this] { jobreport::checkCanceled(progress); },
+        [this](int done, int total) {
+            if (progress)
+                progress->postUpdateProgress(QString(), jobreport::percent(done, total),
+                                             tr("Comparing pictures: %1/%2").arg(done).arg(total));
+        });
+}
+
+void AndroidRestoreMessagesThread::markHeld(CachedPieces& cached, const QList<Outgoing>& outgoing,
+                                            std::vector<std::pair<PartBytes*, int>>* copies)
+{
+    const int total = int(outgoing.size());
+    goes.fill(false, total);
+    const auto takeFrom = [&](const Outgoing& message, int stored) {
+        const std::optional<QList<int>> taken = cached.pieces.take(message.pieces, stored);
+        if (!taken)
             return false;
-        if (!source.att)
-            return true; // a text: its key is its content
-        MediaPiece& held = media[piece.media];
-        return samePart(bytesOf(source.att), givenPartName(*source.att), held.bytes, held.name);
-    };
-    // The pictures found on the phone as another copy of a source's.
-    std::vector<std::pair<const _MsgAttachment*, int>> copies;
-    // Takes for each of message i's pieces one the phone holds, among the
-    // pieces from..to of one stored message (every piece when to < 0), when
-    // it holds them all.
-    const auto take = [&](int i, int from, int to) {
-        const int first = firstPiece[i];
-        const int end = firstPiece[i + 1];
-        if (first == end)
-            return to >= 0;
-        std::vector<int> chosen;
-        for (int p = first; p < end; ++p) {
-            const SourcePiece& source = sourcePieces[p];
-            int found = -1;
-            for (auto [it, last] = withKey(source.key); it != last && found < 0; ++it) {
-                const int index = it->second;
-                if ((to < 0 || (index >= from && index < to))
-                    && std::find(chosen.cbegin(), chosen.cend(), index) == chosen.cend() && same(index, source))
-                    found = index;
-            }
-            if (found < 0)
-                return false;
-            chosen.push_back(found);
-        }
-        for (size_t k = 0; k < chosen.size(); ++k) {
-            cached[chosen[k]].taken = true;
-            if (const _MsgAttachment* att = sourcePieces[first + int(k)].att)
-                copies.emplace_back(att, cached[chosen[k]].media);
+        for (qsizetype k = 0; k < taken->size(); ++k) {
+            if (PartBytes* bytes = message.pieces.at(k).part.bytes)
+                copies->emplace_back(bytes, taken->at(k));
         }
         return true;
     };
-
     QHash<Key, bool> onPhone; // by logic hash
-    // A stored copy of the same logic hash answers for its message first,
-    // when it holds the message's bytes.
-    for (int i = 0; i < total; ++i) {
-        if (onPhone.contains(hashes[i]))
+    // A stored message of the same logic hash answers for its message
+    // first, when it holds the message's pieces; then any pieces the cache
+    // holds.
+    for (const Outgoing& message : outgoing) {
+        if (onPhone.contains(message.hash))
             continue;
         bool stored = false;
-        for (auto [it, last] = byHash.equal_range(hashes[i]); it != last && !stored; ++it)
-            stored = take(i, it->first, it->second);
-        onPhone.insert(hashes[i], stored);
+        for (auto [it, last] = cached.byHash.equal_range(message.hash); it != last && !stored; ++it)
+            stored = takeFrom(message, *it);
+        onPhone.insert(message.hash, stored);
     }
-    for (int i = 0; i < total; ++i) {
-        bool& known = onPhone[hashes[i]];
+    for (const Outgoing& message : outgoing) {
+        bool& known = onPhone[message.hash];
         if (!known)
-            known = take(i, 0, -1);
+            known = takeFrom(message, -1);
     }
     QSet<Key> seen;
     for (int i = 0; i < total; ++i) {
-        const bool known = onPhone.value(hashes[i]);
+        const Key& hash = outgoing.at(i).hash;
+        const bool known = onPhone.value(hash);
         if (known)
             ++held;
-        goes[i] = !seen.contains(hashes[i]) && !known;
-        seen.insert(hashes[i]);
+        goes[i] = !seen.contains(hash) && !known;
+        seen.insert(hash);
     }
+}
 
+void AndroidRestoreMessagesThread::keepWhatWasLearnt(IOS6MessageDb& store, CachedPieces& cached,
+                                                     std::deque<PartBytes>& files,
+                                                     const std::vector<std::pair<PartBytes*, int>>& copies)
+{
     // What the comparisons learnt stays with the cache: what its files
     // hold, what a transfer sends of the pictures of either side, and which
     // of the phone's pictures are copies of which, so that no later run
     // reads or encodes them again.
-    for (MediaPiece& piece : media) {
-        if (!piece.recorded && piece.bytes.storedKnown() && piece.bytes.asStored().isKnown())
-            store.recordContent(piece.attachment, piece.bytes.asStored());
-        if (piece.bytes.sentWorkedOut())
-            store.recordIdentity(piece.bytes.asStored(), piece.bytes.identity());
+    for (auto row = cached.rows.cbegin(); row != cached.rows.cend(); ++row) {
+        PartBytes& bytes = *cached.pieces.bytesOf(row.key());
+        const auto& [attachment, recorded] = row.value();
+        if (!recorded && bytes.storedKnown() && bytes.asStored().isKnown())
+            store.recordContent(attachment, bytes.asStored());
+        keepLearnt(store, bytes);
     }
-    for (PartBytes& bytes : sourceBytes) {
-        if (bytes.sentWorkedOut())
-            store.recordIdentity(bytes.asStored(), bytes.identity());
-    }
-    for (const auto& [att, index] : copies) {
-        PartBytes& source = *sourceBytesOf.value(att);
-        PartBytes& phone = media[index].bytes;
-        const PartContent sourceContent = source.asStored();
-        const PartContent phoneContent = phone.asStored();
-        if (!sourceContent.isKnown() || !phoneContent.isKnown() || sourceContent == phoneContent)
-            continue;
-        if (source.sentKnown() && source.asSent() == phoneContent && !phone.origin().isKnown())
-            store.recordIdentity(phoneContent, PartIdentity {PartContent(), source.root()});
-        else if (phone.sentKnown() && phone.asSent() == sourceContent && !source.origin().isKnown())
-            store.recordIdentity(sourceContent, PartIdentity {PartContent(), phone.root()});
-    }
+    for (PartBytes& bytes : files)
+        keepLearnt(store, bytes);
+    for (const auto& [source, index] : copies)
+        keepSamePicture(store, *source, *cached.pieces.bytesOf(index));
 }
 
 void AndroidRestoreMessagesThread::prepareImages(int first)
@@ -390,7 +367,9 @@ void AndroidRestoreMessagesThread::prepareImages(int first)
             continue;
         for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
             if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
-                images.insert(att, QtConcurrent::run(&encodedImage, att->localPath, att->mime_type));
+                images.insert(att, QtConcurrent::run([this, path = att->localPath, mime = att->mime_type] {
+                                  return encodedImage(path, mime, &stopImages);
+                              }));
         }
     }
 }
@@ -423,8 +402,11 @@ bool AndroidRestoreMessagesThread::sendMessage(const _MsgMessage& msg, SentParts
                                 -1);
     for (const _MsgAttachment* att : std::as_const(sendable)) {
         const PartContent content = sendAttachment(*att);
-        if (messagekeys::isMediaPart(att->mime_type) && content.isKnown())
-            sent->append(content);
+        if (!content.isKnown())
+            continue;
+        sent->went.append(att);
+        if (messagekeys::isMediaPart(att->mime_type))
+            sent->media.append(content);
     }
     return true;
 }
@@ -526,7 +508,11 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
     Sqlite3Sql part(QStringLiteral("insert into %1(hash, total_bytes, content_hash) values(?,?,?)")
                         .arg(QLatin1String(messagekeys::kSentPartTable)));
     for (qsizetype i = 0; i < acknowledged.size(); ++i) {
-        const _MsgMessage* m = acknowledged.at(i);
+        // As it went: an attachment that could not go is not expected back.
+        const SentParts& went = sentParts.at(i);
+        const _MsgMessage going
+            = asItGoes(*acknowledged.at(i), [&](const _MsgAttachment& att) { return went.went.contains(&att); });
+        const _MsgMessage* m = &going;
         const QString hash = makeLogicHash(m);
         QString stored;
         if (m->chat) {
@@ -551,7 +537,7 @@ void AndroidRestoreMessagesThread::writeBatch(const MsgMessageList& acknowledged
         sent.clearParams();
         sent.addTextParam(stored);
         store.executeThrow(sent);
-        for (const PartContent& content : sentParts.value(i)) {
+        for (const PartContent& content : went.media) {
             part.clearParams();
             part.addTextParam(stored);
             part.addInt64Param(content.size);
@@ -599,6 +585,8 @@ QString AndroidRestoreMessagesThread::resultText(int done) const
 
 void AndroidRestoreMessagesThread::cleanUp()
 {
+    // The pictures being encoded are not needed any more.
+    stopImages = true;
     for (QFuture<QByteArray>& image : images)
         image.waitForFinished();
     images.clear();

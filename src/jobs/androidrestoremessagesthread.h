@@ -44,10 +44,15 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <atomic>
+#include <deque>
 #include <memory>
+#include <vector>
 
 class AndroidDeviceInfo;
 class ExportMessagesDb;
+class IOS6MessageDb;
+class PartBytes;
 class JobReport;
 class QTcpSocket;
 
@@ -71,10 +76,25 @@ protected:
 
 private:
     void restore();
-    // What the message's media parts were sent as, in order.
-    using SentParts = QList<PartContent>;
-    // Fills goes and held.
+    // What went of a message: its attachments that went, and what its
+    // media parts were sent as, in order.
+    struct SentParts {
+        QList<const _MsgAttachment*> went;
+        QList<PartContent> media;
+    };
+    struct CachedPieces;
+    struct Outgoing;
+    // Fills goes and held, in these steps.
     void decideWhatGoes();
+    QList<Outgoing> messagesAsTheyGo(IOS6MessageDb& store, std::deque<PartBytes>& files);
+    CachedPieces readCachedPieces(IOS6MessageDb& store, const QList<Outgoing>& outgoing);
+    void workOutEncodings(CachedPieces& cached, const QList<Outgoing>& outgoing);
+    // copies: the source's pictures and the pieces of the cache they were
+    // found to be.
+    void markHeld(CachedPieces& cached, const QList<Outgoing>& outgoing,
+                  std::vector<std::pair<PartBytes*, int>>* copies);
+    void keepWhatWasLearnt(IOS6MessageDb& store, CachedPieces& cached, std::deque<PartBytes>& files,
+                           const std::vector<std::pair<PartBytes*, int>>& copies);
     void handshake();
     // False when nothing of the message could be sent (it is not sent).
     bool sendMessage(const _MsgMessage& msg, SentParts* sent);
@@ -106,6 +126,7 @@ private:
     QByteArray block; // read buffer for attachment files
     QList<bool> goes; // per message: to be sent
     QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
+    std::atomic_bool stopImages = false; // ends the encodings under way
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written
     QString recordError; // why the cache could not be written

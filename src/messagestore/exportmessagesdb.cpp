@@ -373,7 +373,7 @@ qint64 ExportMessagesDb::findSame(const _MsgMessage& msg, const QString& logicHa
             stored->bytes.append(
                 PartBytes(m_db.attachmentLocalPath(part.filename), part.mime, part.content, part.identity));
         const bool same = sameParts(incoming, *stored);
-        keepWhatWasLearnt(incoming, *stored);
+        keepWhatWasLearnt(incoming, *stored, same);
         return same;
     };
     if (mayExist(Key::LogicHash, logicHash)) {
@@ -409,36 +409,26 @@ bool ExportMessagesDb::sameParts(QList<Part>& incoming, Stored& stored)
         return true;
     if (incoming.size() != stored.parts.size())
         return false;
-    QList<bool> used(stored.parts.size(), false);
-    // One picture by the bytes first (as they are, as a transfer sent them,
-    // or as copies of one), then by the name where the bytes of one side
-    // are not known (a file gone, whose row never recorded them): the name
-    // is all there is to go by.
-    for (const bool byBytes : {true, false}) {
-        for (Part& part : incoming) {
-            if (part.stored >= 0)
-                continue;
-            PartBytes& bytes = bytesOf(part);
-            for (qsizetype j = 0; j < stored.parts.size() && part.stored < 0; ++j) {
-                if (used.at(j))
-                    continue;
-                const bool same = byBytes
-                    ? matchParts(bytes, stored.bytes[j]) == PartMatch::Same
-                    : samePart(bytes, givenPartName(part.att), stored.bytes[j],
-                               givenPartName(stored.parts.at(j).transferName, stored.parts.at(j).filename));
-                if (same) {
-                    used[j] = true;
-                    part.stored = int(j);
-                }
-            }
-            if (!byBytes && part.stored < 0)
-                return false;
-        }
+    // Each part is one of the stored ones (pairParts: the same bytes first,
+    // then the same picture, then the name where the bytes of one side are
+    // not known: a file gone, whose row never recorded them).
+    QList<PartRef> wanted;
+    QList<int> all;
+    for (Part& part : incoming) {
+        wanted.append({&bytesOf(part), givenPartName(part.att)});
+        all.append(int(all.size()));
     }
+    const std::optional<QList<int>> paired = pairParts(wanted, QList<QList<int>>(incoming.size(), all), [&](int j) {
+        return PartRef {&stored.bytes[j], givenPartName(stored.parts.at(j).transferName, stored.parts.at(j).filename)};
+    });
+    if (!paired)
+        return false;
+    for (qsizetype i = 0; i < incoming.size(); ++i)
+        incoming[i].stored = paired->at(i);
     return true;
 }
 
-void ExportMessagesDb::keepWhatWasLearnt(QList<Part>& incoming, Stored& stored)
+void ExportMessagesDb::keepWhatWasLearnt(QList<Part>& incoming, Stored& stored, bool same)
 {
     // A stored file read for the comparison: its row keeps what it holds;
     // what a transfer sends of either side is noted, so that no picture is
@@ -450,12 +440,14 @@ void ExportMessagesDb::keepWhatWasLearnt(QList<Part>& incoming, Stored& stored)
             row.content = bytes.asStored();
             m_db.recordContent(row.rowid, row.content);
         }
-        if (bytes.sentWorkedOut())
-            m_db.recordIdentity(bytes.asStored(), bytes.identity());
+        keepLearnt(m_db, bytes);
     }
     for (Part& part : incoming) {
         if (part.bytesMade && part.bytes.sentWorkedOut() && !part.att.localPath.isEmpty())
             m_sourceSent.insert(part.att.localPath, part.bytes.asSent());
+        // A stored part that is a copy of the one given is known as such.
+        if (same && part.stored >= 0)
+            keepSamePicture(m_db, bytesOf(part), stored.bytes[part.stored]);
     }
 }
 
@@ -615,7 +607,10 @@ bool ExportMessagesDb::completeStoredPart(Part& part, IOS6MessageDb::StoredAttac
         PartIdentity identity = bytesOf(part).identity();
         if (!identity.origin.isKnown() && stored.content.isKnown())
             identity.origin = storedBytes.root();
+        // Every row that names the file says so: the rows a message shares
+        // one file with are the same bytes.
         m_db.replaceAttachmentFile(stored.rowid, stored.filename, content);
+        m_db.recordFileContent(stored.filename, content);
         m_db.recordIdentity(content, identity);
         stored.content = content;
     }

@@ -138,8 +138,9 @@ private:
     qint64 findSame(const _MsgMessage& msg, const QString& logicHash, qint64 senderId, QList<Part>& incoming,
                     Stored* stored);
     bool sameParts(QList<Part>& incoming, Stored& stored);
-    // Records what the comparison of a stored message learnt of its files.
-    void keepWhatWasLearnt(QList<Part>& incoming, Stored& stored);
+    // Records what the comparison of a stored message learnt of its files
+    // (same: its parts are those given, paired by sameParts).
+    void keepWhatWasLearnt(QList<Part>& incoming, Stored& stored, bool same);
     // The incoming part's file as the comparisons know it (read once per
     // file and writer).
     PartBytes& bytesOf(Part& part);

@@ -893,6 +893,20 @@ void IOS6MessageDb::replaceAttachmentFile(qint64 attachmentId, const QString& fi
     executeThrow(sql);
 }
 
+void IOS6MessageDb::recordFileContent(const QString& filename, const PartContent& content)
+{
+    open();
+    if (!hasContentHashColumn() || !content.isKnown())
+        return;
+    Sqlite3Sql sql(QStringLiteral("update attachment set content_hash=?, total_bytes=? where filename=? and "
+                                  "(content_hash is null or content_hash<>?)"));
+    sql.addTextParam(content.digest);
+    sql.addInt64Param(content.size);
+    sql.addTextParam(filename);
+    sql.addTextParam(content.digest);
+    executeThrow(sql);
+}
+
 bool IOS6MessageDb::hasIdentityTable()
 {
     // Asked once per stored message compared: a kept statement. (A unit
@@ -919,7 +933,7 @@ PartIdentity IOS6MessageDb::identityOf(const PartContent& content)
     return identity;
 }
 
-void IOS6MessageDb::recordIdentity(const PartContent& content, const PartIdentity& identity)
+void IOS6MessageDb::recordIdentity(const PartContent& content, const PartIdentity& identity, Recorded recorded)
 {
     PartIdentity known = identity;
     // A part is no copy of itself.
@@ -931,14 +945,17 @@ void IOS6MessageDb::recordIdentity(const PartContent& content, const PartIdentit
                                 "TEXT, origin_bytes INTEGER, origin_hash TEXT)")
                      .arg(QLatin1String(kIdentityTable)));
     // What is noted stays: the first word on a part's bytes is as good as
-    // any later one.
-    Sqlite3Sql sql(QStringLiteral(
-        "insert into part_identity(hash, sent_bytes, sent_hash, origin_bytes, origin_hash) values(?,?,?,?,?) "
-        "on conflict(hash) do update set "
-        "sent_bytes=iif(sent_hash is null, excluded.sent_bytes, sent_bytes), "
-        "sent_hash=coalesce(sent_hash, excluded.sent_hash), "
-        "origin_bytes=iif(origin_hash is null, excluded.origin_bytes, origin_bytes), "
-        "origin_hash=coalesce(origin_hash, excluded.origin_hash)"));
+    // any later one, but for what this computer's encoder makes of them.
+    const bool replaceSent = recorded == Recorded::ReplaceSent && known.sent.isKnown();
+    Sqlite3Sql sql(
+        QStringLiteral(
+            "insert into part_identity(hash, sent_bytes, sent_hash, origin_bytes, origin_hash) values(?,?,?,?,?) "
+            "on conflict(hash) do update set "
+            "sent_bytes=iif(sent_hash is null or %1, excluded.sent_bytes, sent_bytes), "
+            "sent_hash=iif(sent_hash is null or %1, excluded.sent_hash, sent_hash), "
+            "origin_bytes=iif(origin_hash is null, excluded.origin_bytes, origin_bytes), "
+            "origin_hash=coalesce(origin_hash, excluded.origin_hash)")
+            .arg(replaceSent ? 1 : 0));
     sql.addTextParam(content.digest);
     const auto add = [&sql](const PartContent& part) {
         if (part.isKnown()) {

@@ -97,13 +97,20 @@ public:
     void recordContent(qint64 attachmentId, const PartContent& content);
     // Gives the attachment another file (filename as stored) holding content.
     void replaceAttachmentFile(qint64 attachmentId, const QString& filename, const PartContent& content);
+    // Every attachment row that names filename (as stored) says its file
+    // holds content.
+    void recordFileContent(const QString& filename, const PartContent& content);
     // What the store knows of a part's bytes besides them (its
     // kIdentityTable); nothing when it keeps no such table.
     bool hasIdentityTable();
     PartIdentity identityOf(const PartContent& content);
     // Notes what is known of the bytes of content, where nothing is noted
     // yet; makes the table first. Nothing without the content_hash column.
-    void recordIdentity(const PartContent& content, const PartIdentity& identity);
+    // How recordIdentity treats what the table holds already: the first
+    // word on a part's bytes stays, or (ReplaceSent) what this computer's
+    // encoder makes of them replaces another encoder's.
+    enum class Recorded { Keep, ReplaceSent };
+    void recordIdentity(const PartContent& content, const PartIdentity& identity, Recorded recorded = Recorded::Keep);
     // CREATE text of a table as the store holds it (empty when missing).
     QString createSql(const QString& table);
 

@@ -15,64 +15,18 @@
 
 namespace {
 
-// Only these two formats are scaled; a reader must not fall back to
-// whatever the content looks like (a GIF would lose its animation).
-const char* const kEncodedFormats[] = {"JPG", "PNG"};
-
 // How long the caller's thread waits for an encoding before it asks for a
 // cancel again.
 constexpr int kCancelSliceMs = 20;
 
-// The size encodedImage scales a picture read at size to.
-QSize sentSize(const QSize& size)
+// The scaled side may come out one off the arithmetic of sentSize.
+bool nearSize(const QSize& expected, const QSize& actual)
 {
-    if (qMax(size.width(), size.height()) <= kMaxImageSide)
-        return size;
-    return size.width() <= size.height()
-        ? QSize(int(qint64(size.width()) * kMaxImageSide / size.height()), kMaxImageSide)
-        : QSize(kMaxImageSide, int(qint64(size.height()) * kMaxImageSide / size.width()));
-}
-
-// The scaled side may come out one off the arithmetic above, and a reader
-// may turn a picture by what its header says: either way round counts.
-bool sizesMatch(const QSize& expected, const QSize& actual)
-{
-    const auto near = [](const QSize& a, const QSize& b) {
-        return qAbs(a.width() - b.width()) <= 1 && qAbs(a.height() - b.height()) <= 1;
-    };
-    return near(expected, actual) || near(expected.transposed(), actual);
+    return expected.isValid() && qAbs(expected.width() - actual.width()) <= 1
+        && qAbs(expected.height() - actual.height()) <= 1;
 }
 
 } // namespace
-
-bool isReencoded(const QString& mime)
-{
-    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
-}
-
-QByteArray encodedImage(const QString& path, const QString& mime)
-{
-    QImage image;
-    for (const char* format : kEncodedFormats) {
-        QImageReader reader(path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
-    if (image.isNull())
-        return QByteArray();
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
-    if (!image.save(&buffer, png ? "PNG" : "JPG"))
-        return QByteArray();
-    return bytes;
-}
 
 QString givenPartName(const QString& transferName, const QString& filename)
 {
@@ -133,11 +87,9 @@ PartBytes::PartBytes(const QString& path, const QString& mime, const PartContent
     : m_path(path)
     , m_mime(mime)
     , m_stored(stored)
-    , m_sent(known.sent)
+    , m_recordedSent(known.sent)
     , m_origin(known.origin)
     , m_storedRead(stored.isKnown())
-    , m_sentRead(known.sent.isKnown())
-    , m_sentFromBytes(known.sent.isKnown())
 {
 }
 
@@ -152,21 +104,11 @@ PartContent PartBytes::asStored()
 
 PartContent PartBytes::asSent()
 {
-    if (m_sentRead)
-        return m_sent;
-    m_sentRead = true;
-    m_sent = asStored();
-    // Anything but a picture, and a file that is gone, goes (or would go)
-    // as it is; only a file read here says what a transfer makes of it.
-    if (!isReencoded(m_mime) || !m_sent.isKnown() || !QFileInfo(m_path).isFile())
-        return m_sent;
-    const QByteArray encoded = encodedImage(m_path, m_mime);
-    // A picture no decoder reads goes as it is.
-    if (!encoded.isEmpty())
-        m_sent = contentOfBytes(encoded);
-    m_sentWorkedOut = true;
-    m_sentFromBytes = true;
-    return m_sent;
+    if (!m_workedOut && m_recordedSent.isKnown())
+        return m_recordedSent;
+    if (!m_workedOut)
+        workOut();
+    return m_here.isKnown() ? m_here : asStored();
 }
 
 PartContent PartBytes::root()
@@ -178,11 +120,27 @@ PartIdentity PartBytes::identity() const
 {
     // A sent content that merely stands in for a file that is gone says
     // nothing of the bytes.
-    PartIdentity identity;
-    identity.origin = m_origin;
-    if (m_sentFromBytes)
-        identity.sent = m_sent;
-    return identity;
+    return PartIdentity {m_here.isKnown() ? m_here : m_recordedSent, m_origin};
+}
+
+bool PartBytes::knownToBecome(const PartContent& content) const
+{
+    if (!content.isKnown())
+        return false;
+    if (m_recordedSent == content)
+        return true;
+    return m_encoded
+        && (m_here == content || m_unturned == content || m_hereSecond == content || m_unturnedSecond == content);
+}
+
+QList<std::pair<PartContent, PartContent>> PartBytes::secondCopies() const
+{
+    QList<std::pair<PartContent, PartContent>> copies;
+    if (m_hereSecond.isKnown())
+        copies.append({m_here, m_hereSecond});
+    if (m_unturnedSecond.isKnown())
+        copies.append({m_unturned, m_unturnedSecond});
+    return copies;
 }
 
 void PartBytes::readHeader()
@@ -190,19 +148,7 @@ void PartBytes::readHeader()
     if (m_headerRead)
         return;
     m_headerRead = true;
-    QImageReader any(m_path);
-    if (any.canRead()) {
-        m_format = any.format().toLower();
-        m_size = any.size();
-    }
-    for (const char* format : kEncodedFormats) {
-        QImageReader reader(m_path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.canRead()) {
-            m_decodedSize = reader.size();
-            break;
-        }
-    }
+    m_header = readImageHeader(m_path);
 }
 
 bool PartBytes::mayBecome(PartBytes& copy)
@@ -210,17 +156,92 @@ bool PartBytes::mayBecome(PartBytes& copy)
     if (!isReencoded(m_mime))
         return false;
     readHeader();
-    // Not a picture encodedImage reads: it goes as it is.
-    if (!m_decodedSize.isValid())
+    // Not a picture a transfer encodes: it goes as it is.
+    if (!m_header.isEncoded())
         return false;
     if (!QFileInfo(copy.m_path).isFile())
         return copy.asStored().isKnown(); // only the record is left: it cannot be ruled out
     copy.readHeader();
     const QByteArray format = m_mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive) ? "png" : "jpeg";
-    return copy.m_format == format && sizesMatch(sentSize(m_decodedSize), copy.m_size);
+    if (copy.m_header.format != format)
+        return false;
+    // A copy of a copy has the size of the copy. What earlier versions
+    // sent of a picture that turns was not turned.
+    return nearSize(sentSize(m_header, true), copy.m_header.size)
+        || (m_header.turns() && nearSize(sentSize(m_header, false), copy.m_header.size));
 }
 
-void PartBytes::workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled)
+bool PartBytes::settledFor(const PartBytes& copy) const
+{
+    // The copies of a copy matter only for a part of no known origin.
+    return m_workedOut && (!m_encoded || copy.m_origin.isKnown() || m_secondWorkedOut);
+}
+
+void PartBytes::lookFor(PartBytes& copy)
+{
+    if (!copy.m_origin.isKnown() && copy.asStored().isKnown() && !m_secondTargets.contains(copy.asStored()))
+        m_secondTargets.append(copy.asStored());
+}
+
+bool PartBytes::needsSecond() const
+{
+    if (m_secondWorkedOut)
+        return false;
+    for (const PartContent& target : m_secondTargets) {
+        if (!m_encoded || (target != m_here && target != m_unturned))
+            return true;
+    }
+    return false;
+}
+
+bool PartBytes::workOut(const std::atomic_bool* stop)
+{
+    if (m_workedOut && (!m_encoded || !needsSecond()))
+        return true;
+    // Anything but a picture, and a file that is gone, goes (or would go)
+    // as it is; only a file read here says what a transfer makes of it.
+    const PartContent stored = asStored();
+    if (!m_workedOut && (!isReencoded(m_mime) || !stored.isKnown() || !QFileInfo(m_path).isFile())) {
+        m_workedOut = true;
+        return true;
+    }
+    readHeader();
+    // One decode gives both copies; the copies of those come from their
+    // bytes.
+    const EncodedImage image = m_header.isEncoded() ? encodeImage(m_path, m_mime, true, stop) : EncodedImage();
+    if (image.result == EncodedImage::Result::Stopped)
+        return false;
+    m_workedOut = true;
+    if (image.result == EncodedImage::Result::AsItIs) {
+        // A picture no decoder reads (or whose decoding would cost beyond
+        // bounds) goes as it is.
+        m_here = stored;
+        return true;
+    }
+    m_encoded = true;
+    m_here = contentOfBytes(image.upright);
+    m_unturned = image.unturned.isEmpty() ? PartContent() : contentOfBytes(image.unturned);
+    if (!needsSecond())
+        return true;
+    PartContent second[2];
+    const QByteArray* copies[2] = {&image.upright, &image.unturned};
+    for (int i = 0; i < 2; ++i) {
+        if (copies[i]->isEmpty())
+            continue;
+        const EncodedImage again = encodeImage(*copies[i], m_mime, false, stop);
+        if (again.result == EncodedImage::Result::Stopped)
+            return false;
+        if (again.result == EncodedImage::Result::Encoded)
+            second[i] = contentOfBytes(again.upright);
+    }
+    m_hereSecond = second[0];
+    m_unturnedSecond = second[1];
+    m_secondWorkedOut = true;
+    return true;
+}
+
+void PartBytes::workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled,
+                            const std::function<void(int, int)>& progress)
 {
     if (parts.isEmpty())
         return;
@@ -230,18 +251,22 @@ void PartBytes::workOutSent(const QList<PartBytes*>& parts, const std::function<
     for (PartBytes* part : parts) {
         pool.start([part, &stop, &done] {
             if (!stop)
-                part->asSent();
+                part->workOut(&stop);
             done.release();
         });
     }
+    const int total = int(parts.size());
     try {
-        for (qsizetype finished = 0; finished < parts.size();) {
-            if (done.tryAcquire(1, kCancelSliceMs))
+        for (int finished = 0; finished < total;) {
+            if (done.tryAcquire(1, kCancelSliceMs)) {
                 ++finished;
+                if (progress)
+                    progress(finished, total);
+            }
             checkCanceled();
         }
     } catch (...) {
-        // The encodings under way finish; none starts any more.
+        // The decodes under way hear the stop and end; none starts any more.
         stop = true;
         pool.waitForDone();
         throw;
@@ -261,21 +286,27 @@ PartMatch matchParts(PartBytes& a, PartBytes& b, QList<PartBytes*>* toWorkOut)
     const PartContent rootB = b.root();
     if (rootA == rootB || rootA == bytesB || rootB == bytesA)
         return PartMatch::Same;
-    // One may be what a transfer made of the other; what is known decides
-    // first, and only a picture that could have become the other is
-    // encoded.
+    // One may be what a transfer made of the other, or of a copy of it: the
+    // copy's bytes, or the picture it is recorded as a copy of. What is
+    // known decides first, and only a picture that could have become the
+    // other is encoded (once: a recorded copy that matches nothing is
+    // checked against this computer's encoder).
     bool pending = false;
     const auto copyOf = [&](PartBytes& original, PartBytes& copy) {
-        if (original.sentKnown())
-            return original.asSent() == copy.asStored();
-        if (!original.mayBecome(copy))
+        const auto found
+            = [&] { return original.knownToBecome(copy.asStored()) || original.knownToBecome(copy.origin()); };
+        if (found())
+            return true;
+        if (original.settledFor(copy) || !original.mayBecome(copy))
             return false;
+        original.lookFor(copy);
         if (toWorkOut) {
             toWorkOut->append(&original);
             pending = true;
             return false;
         }
-        return original.asSent() == copy.asStored();
+        original.workOut();
+        return found();
     };
     if (copyOf(a, b) || copyOf(b, a))
         return PartMatch::Same;
@@ -294,4 +325,75 @@ bool samePart(PartBytes& a, const QString& nameA, PartBytes& b, const QString& n
         break;
     }
     return false;
+}
+
+std::optional<QList<int>> pairParts(const QList<PartRef>& wanted, const QList<QList<int>>& candidates,
+                                    const std::function<PartRef(int)>& held)
+{
+    QList<int> taken(wanted.size(), -1);
+    QList<int> used;
+    // Equal bytes first, so that a copy never takes the place of the part
+    // itself; then other copies of one picture; then the names, where one
+    // side's bytes are gone.
+    enum class By { Bytes, Picture, Name };
+    for (const By by : {By::Bytes, By::Picture, By::Name}) {
+        for (qsizetype i = 0; i < wanted.size(); ++i) {
+            if (taken.at(i) >= 0)
+                continue;
+            const PartRef& part = wanted.at(i);
+            for (int index : candidates.value(i)) {
+                if (used.contains(index))
+                    continue;
+                const PartRef other = held(index);
+                bool same = false;
+                if (!part.bytes || !other.bytes) {
+                    same = !part.bytes && !other.bytes; // pieces their keys stand for
+                } else if (by == By::Bytes) {
+                    const PartContent content = part.bytes->asStored();
+                    same = content.isKnown() && content == other.bytes->asStored();
+                } else if (by == By::Picture) {
+                    same = matchParts(*part.bytes, *other.bytes) == PartMatch::Same;
+                } else {
+                    same = samePart(*part.bytes, part.name, *other.bytes, other.name);
+                }
+                if (same) {
+                    taken[i] = index;
+                    used.append(index);
+                    break;
+                }
+            }
+        }
+    }
+    if (taken.contains(-1))
+        return std::nullopt;
+    return taken;
+}
+
+void keepLearnt(IOS6MessageDb& store, PartBytes& part)
+{
+    if (!part.sentWorkedOut())
+        return;
+    const PartContent stored = part.asStored();
+    const PartIdentity identity = part.identity();
+    // What this computer's encoder makes of the bytes is the word to keep
+    // where another encoder's was recorded.
+    store.recordIdentity(stored, identity, IOS6MessageDb::Recorded::ReplaceSent);
+    // The copies in turn, where they were worked out: whose copies they are
+    // and what a transfer makes of them.
+    for (const auto& [copy, second] : part.secondCopies())
+        store.recordIdentity(copy, PartIdentity {second, part.root()});
+}
+
+void keepSamePicture(IOS6MessageDb& store, PartBytes& a, PartBytes& b)
+{
+    const PartContent contentA = a.asStored();
+    const PartContent contentB = b.asStored();
+    if (!contentA.isKnown() || !contentB.isKnown() || contentA == contentB)
+        return;
+    // Each is a copy of the picture the other is a copy of; a part whose
+    // origin is recorded keeps it.
+    if (!b.origin().isKnown() && a.knownToBecome(contentB))
+        store.recordIdentity(contentB, PartIdentity {PartContent(), a.root()});
+    else if (!a.origin().isKnown() && b.knownToBecome(contentA))
+        store.recordIdentity(contentA, PartIdentity {PartContent(), b.root()});
 }

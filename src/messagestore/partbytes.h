@@ -1,18 +1,21 @@
 // When two message parts are one picture. A transfer to a phone re-encodes
-// every JPEG and PNG it sends (encodedImage), so a phone holds other bytes
+// every JPEG and PNG it sends (encodeImage), so a phone holds other bytes
 // than the store it was sent from, and the copy of a copy others again. A
 // part is therefore known by three things: its bytes, the bytes a transfer
-// sends of it, and the picture it is a transferred copy of (its origin).
-// samePart() is the one rule the store writer, the transfer and the load
-// decide by.
+// sends of it (and of that copy in turn), and the picture it is a
+// transferred copy of (its origin). samePart() is the one rule the store
+// writer, the transfer and the load decide by, and pairParts() the one way
+// the parts of two messages are paired.
 //
 // A store keeps what it learns of a part's bytes in the table kIdentityTable,
 // keyed by the part's digest: what a transfer sends of those bytes, worked
 // out once, and the picture they are a copy of, carried on by every store
 // the part goes through, so that a chain of transfers still knows the first
-// picture. The table is made the first time there is something to keep.
+// picture. The table is made the first time there is something to keep;
+// keepLearnt() and keepSamePicture() are the one way anything goes into it.
 #pragma once
 
+#include "messagestore/imageencoding.h"
 #include "messagestore/partcontent.h"
 
 #include <QByteArray>
@@ -21,19 +24,10 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 struct _MsgAttachment;
 class IOS6MessageDb;
-
-// The longest side of a picture as a transfer sends it.
-inline constexpr int kMaxImageSide = 1080;
-// Whether a transfer sends a part of this type re-encoded (encodedImage).
-bool isReencoded(const QString& mime);
-// The bytes a picture travels to a phone as: scaled to kMaxImageSide on its
-// longer side when larger, encoded as PNG for a MIME type ending in "png",
-// else as JPEG. Empty when the file decodes neither as JPEG nor as PNG (it
-// then goes as it is).
-QByteArray encodedImage(const QString& path, const QString& mime);
 
 // The name a part goes by in comparisons: the one the phone gave it
 // (transferName), else its file's name (the last segment of filename).
@@ -63,9 +57,23 @@ PartIdentity recordedIdentity(const _MsgAttachment& att);
 // recorded, and what store learnt of the same bytes besides.
 PartIdentity knownIdentity(const _MsgAttachment& att, const PartContent& content, IOS6MessageDb& store);
 
-// A part's file, known by its bytes, by what a transfer sends of it and by
-// its origin: each taken from what a store records when it does, else
-// worked out at most once when first asked.
+enum class PartMatch {
+    Same, // one picture
+    Different,
+    Unknown, // the bytes of one side are not known: the names decide
+    NeedsSent, // only asked without encoding: what a transfer sends of toWorkOut decides
+};
+
+// A part's file, known by its bytes, by the copies a transfer makes of it
+// and by its origin: each taken from what a store records when it does,
+// else worked out at most once when first asked.
+//
+// The copies: what this version sends (the picture turned upright as its
+// orientation says), what earlier versions sent of a picture that turns
+// (unturned), and, for a picture some part may be a copy of a copy of,
+// what a transfer makes of each of those in turn. A recorded copy that
+// matches nothing may come from another encoder (another computer's, or an
+// earlier library's): it is checked once against this one's.
 class PartBytes {
 public:
     PartBytes() = default;
@@ -75,63 +83,110 @@ public:
     const QString& path() const { return m_path; }
     const QString& mime() const { return m_mime; }
     PartContent asStored();
+    // What this version's transfer sends of the part: its own bytes for
+    // anything it does not encode (or a file that is gone).
     PartContent asSent();
     // Whether asStored() is known without reading the file.
     bool storedKnown() const { return m_storedRead; }
     // Whether asSent() is known without encoding.
-    bool sentKnown() const { return m_sentRead; }
-    // Whether asSent() was worked out here (rather than taken from a
-    // record), for its user to record.
-    bool sentWorkedOut() const { return m_sentWorkedOut; }
+    bool sentKnown() const { return m_workedOut || m_recordedSent.isKnown(); }
+    // Whether asSent() was worked out here from the file (rather than taken
+    // from a record), for its user to record (keepLearnt).
+    bool sentWorkedOut() const { return m_workedOut && m_here.isKnown(); }
     // The picture this one is a copy of, as recorded; else its own bytes.
     PartContent root();
     const PartContent& origin() const { return m_origin; }
     void setOrigin(const PartContent& origin) { m_origin = origin; }
     // What is known of the bytes besides them, to be recorded with them.
     PartIdentity identity() const;
+    // Whether one of the copies a transfer makes of this part, as known
+    // without encoding, holds content.
+    bool knownToBecome(const PartContent& content) const;
+    // The copies worked out here whose own copies were worked out too, with
+    // those.
+    QList<std::pair<PartContent, PartContent>> secondCopies() const;
 
-    // Works out asSent() of every part given (each once; no two the same
-    // object) on every core. checkCanceled is called on the caller's thread
-    // every few milliseconds; what it throws ends the work (the encodings
-    // under way finish first) and goes on to the caller.
-    static void workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled);
+    // Works out the copies of every part given (each once; no two the same
+    // object) on every core, each as far as the comparisons that named it
+    // need. checkCanceled is called on the caller's thread every few
+    // milliseconds; what it throws stops the work (the decodes under way
+    // end within a fraction of a second) and goes on to the caller.
+    // progress, when given, hears how many are done of how many, on the
+    // caller's thread.
+    static void workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled,
+                            const std::function<void(int done, int total)>& progress = {});
 
-    // Whether a transfer could make copy of this part: a picture whose size
-    // and format are those encodedImage gives it. Read from the files'
-    // headers; false rules the encoding out.
+    // Whether a transfer could make copy of this part, or a copy of such a
+    // copy: a picture whose size and format are those its copies have
+    // (within a pixel). Read from the files' headers; false rules the
+    // encoding out.
     bool mayBecome(PartBytes& copy);
+    // Whether the copies worked out so far say all there is to say of
+    // whether this part becomes copy: nothing more to encode for it.
+    bool settledFor(const PartBytes& copy) const;
+    // Notes that a comparison looks for copy among this part's copies
+    // (workOut then goes as far as it needs).
+    void lookFor(PartBytes& copy);
+    // Works out the copies as far as the comparisons noted need; false when
+    // stop ended it.
+    bool workOut(const std::atomic_bool* stop = nullptr);
 
 private:
     void readHeader();
+    bool needsSecond() const;
 
     QString m_path;
     QString m_mime;
     PartContent m_stored;
-    PartContent m_sent;
+    PartContent m_recordedSent; // from a record: another encoder's, maybe
     PartContent m_origin;
     bool m_storedRead = false;
-    bool m_sentRead = false;
-    bool m_sentWorkedOut = false;
-    bool m_sentFromBytes = false; // m_sent was recorded, or worked out from the file
-    // From the file's header: its picture's size and format (empty when no
-    // decoder reads it), and the size encodedImage would read it at.
+    // Worked out here: what this version sends (m_here: the picture turned
+    // upright and encoded, or the file's bytes where it goes as it is;
+    // unknown when the file is gone), what earlier versions sent of a
+    // picture that turns (m_unturned), and what a transfer makes of those
+    // copies in turn (m_second, worked out only when a comparison needs it).
+    bool m_workedOut = false;
+    bool m_encoded = false;
+    bool m_secondWorkedOut = false;
+    PartContent m_here;
+    PartContent m_unturned;
+    PartContent m_hereSecond;
+    PartContent m_unturnedSecond;
+    // The copies of a copy that comparisons look for (parts of no known
+    // origin): the second generation is worked out only for them.
+    QList<PartContent> m_secondTargets;
     bool m_headerRead = false;
-    QByteArray m_format;
-    QSize m_size;
-    QSize m_decodedSize;
+    ImageHeader m_header;
 };
 
-enum class PartMatch {
-    Same, // one picture
-    Different,
-    Unknown, // the bytes of one side are not known: the names decide
-    NeedsSent, // only asked without encoding: what a transfer sends of toWorkOut decides
-};
 // Whether a and b are one picture: the same bytes, copies of one origin, or
-// one the copy a transfer makes of the other. The encodings this needs are
-// made here, unless toWorkOut is given: the parts whose asSent() decides are
-// then appended to it (NeedsSent), for PartBytes::workOutSent.
+// one a copy a transfer makes of the other (or of a copy of it) or of its
+// origin. The encodings this needs are made here, unless toWorkOut is
+// given: the parts whose copies decide are then appended to it
+// (NeedsSent), for PartBytes::workOutSent.
 PartMatch matchParts(PartBytes& a, PartBytes& b, QList<PartBytes*>* toWorkOut = nullptr);
 // The one rule: one picture by matchParts, or by their names (samePartName)
 // where the bytes of one side are not known (a file gone).
 bool samePart(PartBytes& a, const QString& nameA, PartBytes& b, const QString& nameB);
+
+// A part to pair: its bytes and name, or no bytes for a piece its key
+// stands for (a text), which pairs with any other such.
+struct PartRef {
+    PartBytes* bytes = nullptr;
+    QString name;
+};
+// Pairs each of wanted with one of its candidates (indexes of held), none
+// taken twice: equal bytes first, then the same picture otherwise
+// (matchParts), then the names where one side's bytes are not known, so
+// that the pairing does not depend on the parts' order. For each of wanted
+// the index it took; nothing when one finds none.
+std::optional<QList<int>> pairParts(const QList<PartRef>& wanted, const QList<QList<int>>& candidates,
+                                    const std::function<PartRef(int)>& held);
+
+// Records in store what was learnt of part's bytes while comparing it: the
+// copies worked out here (and theirs), and its origin.
+void keepLearnt(IOS6MessageDb& store, PartBytes& part);
+// Records in store, for two parts found to be one picture with other
+// bytes, which is a copy of which one's picture.
+void keepSamePicture(IOS6MessageDb& store, PartBytes& a, PartBytes& b);

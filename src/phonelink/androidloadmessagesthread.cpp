@@ -144,21 +144,29 @@ void AndroidLoadMessagesThread::load()
     if (db.tableExists(QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
 
-    listPhone(Pass::First);
+    // Only a listing that delivered every message it announced says what
+    // the phone no longer holds: after one that ended short (or ran long)
+    // nothing leaves the cache, and nothing the cache holds is settled anew.
+    const bool whole = listPhone(Pass::First);
     m_groupSizes = m_keyUses;
-    findUnsettledGroups();
+    if (whole)
+        findUnsettledGroups();
     if (!m_unsettled.isEmpty()) {
         releaseUnsettledGroups();
-        listPhone(Pass::Settle);
+        // A second listing that ends short keeps what those groups held.
+        if (!listPhone(Pass::Settle))
+            m_settledIncompletely.unite(m_unsettled);
         for (const QString& hash : std::as_const(m_unsettled))
             m_groupSizes.insert(hash, m_keyUses.value(hash));
         keepIncompleteGroups();
     }
     finishGroups();
     writeReportedKeys();
-    removeGoneMessages();
-    if (m_skippedMessages == 0)
-        removeUnclaimedSent();
+    if (whole) {
+        removeGoneMessages();
+        if (m_skippedMessages == 0)
+            removeUnclaimedSent();
+    }
     forgetClaimedSent();
     if (!m_store.commit())
         throw std::runtime_error("the message store rolled the load back; nothing was saved");
@@ -170,11 +178,16 @@ void AndroidLoadMessagesThread::load()
         db.executeThrow(QStringLiteral("vacuum"));
     }
     db.close();
-    progress->postSucceed(m_skippedMessages == 0
-                              ? QString()
-                              : tr("%n message(s) could not be received intact and will be fetched again "
-                                   "on the next load.",
-                                   nullptr, m_skippedMessages));
+    QStringList notes;
+    if (m_skippedMessages > 0)
+        notes << tr("%n message(s) could not be received intact and will be fetched again on the next load.", nullptr,
+                    m_skippedMessages);
+    if (!whole)
+        notes << tr("The phone announced %1 messages but listed %2; the cache keeps the messages it did not list "
+                    "until a complete listing.")
+                     .arg(m_announced)
+                     .arg(m_listed);
+    progress->postSucceed(notes.join(QLatin1Char(' ')));
 }
 
 void AndroidLoadMessagesThread::cleanupAfterFailure()
@@ -205,25 +218,29 @@ void AndroidLoadMessagesThread::recordMissingContents()
     }
 }
 
-void AndroidLoadMessagesThread::listPhone(Pass pass)
+bool AndroidLoadMessagesThread::listPhone(Pass pass)
 {
     m_keyUses.clear();
     m_done = 0;
+    m_announced = -1;
     openService(QStringLiteral("mms2"));
     for (;;) {
         const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(QLatin1String("$bye:")))
             break;
         if (line.startsWith(QLatin1String("$count:"))) {
-            m_total = line.mid(7).toInt();
-            if (m_total == 0)
-                m_total = -1;
+            bool ok = false;
+            const int count = line.mid(7).toInt(&ok);
+            m_announced = ok && count >= 0 ? count : -1;
+            m_total = count > 0 ? count : -1;
         } else if (line.startsWith(QLatin1String("$batch:"))) {
             readBatch(pass);
         }
         // Anything else is skipped: newer agents may send more.
     }
     simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
+    m_listed = m_done;
+    return m_announced >= 0 && m_done == m_announced;
 }
 
 void AndroidLoadMessagesThread::readBatch(Pass pass)
@@ -318,15 +335,18 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
         if (!stored) {
             msg.guid = makeGuidFromData(key.toUtf8());
             bool complete = true;
-            bool inserted = false;
-            record({writePiece(msg, hash, PartContent(), &complete, &inserted)}, key, complete);
+            QStringList children;
+            if (!claimTransferred(msg, {}, &children, &complete)) {
+                bool inserted = false;
+                children.append(writePiece(msg, hash, &complete, &inserted));
+            }
+            record(children, key, complete);
         }
         return;
     }
     // Pictures a transfer sent here are kept as the cache holds them
     // already: theirs need no place of their own in the store.
-    const bool sentHere
-        = !m_unclaimed.isEmpty() && m_unclaimed.contains(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
+    const bool sentHere = m_unclaimed.holds(messagekeys::mediaKey(address, msg.date, msg.is_from_me));
     if (stored) {
         // Which stored picture this place holds is the earlier load's word;
         // where a transfer sent a picture of the same correspondent and
@@ -360,16 +380,29 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     }
     QStringList children;
     bool complete = true;
-    const QString plain = removeObjReplacementChars(&msg);
-    if (!plain.isEmpty()) {
-        msg.text = plain;
-        bool inserted = false;
-        children.append(writePiece(msg, hash, PartContent(), &complete, &inserted));
-    }
-    for (const ReceivedPart& part : received) {
-        const QString child = storePart(msg, part, hash, key, &complete);
-        if (!child.isEmpty())
-            children.append(child);
+    if (!claimTransferred(msg, received, &children, &complete)) {
+        const QString plain = removeObjReplacementChars(&msg);
+        if (!plain.isEmpty()) {
+            msg.text = plain;
+            bool inserted = false;
+            children.append(writePiece(msg, hash, &complete, &inserted));
+        }
+        for (const ReceivedPart& part : received) {
+            const QString child = storePart(msg, part, hash, key, &complete);
+            if (!child.isEmpty())
+                children.append(child);
+        }
+        // Nothing the phone keeps as a text or a picture (a subject alone):
+        // the message as it is.
+        if (children.isEmpty() && plain.isEmpty()) {
+            msg.text = plain;
+            msg.attachments.clear();
+            msg.attributedBody.clear();
+            const QString bare = makeLogicHash(&msg);
+            msg.guid = makeGuidFromData(bare.toUtf8());
+            bool inserted = false;
+            children.append(writePiece(msg, bare, &complete, &inserted));
+        }
     }
     if (!complete) {
         ++m_skippedMessages;
@@ -478,12 +511,8 @@ void AndroidLoadMessagesThread::finishGroups()
         key = moved.value(key, key);
 }
 
-QString AndroidLoadMessagesThread::writePiece(_MsgMessage& msg, const QString& hash, const PartContent& content,
-                                              bool* complete, bool* inserted)
+QString AndroidLoadMessagesThread::writePiece(_MsgMessage& msg, const QString& hash, bool* complete, bool* inserted)
 {
-    const QString claimed = claimTransferred(msg, hash, content, complete);
-    if (!claimed.isEmpty())
-        return claimed;
     const ExportMessagesDb::Written written = m_store.write(msg, hash);
     if (written.partsMissing > 0)
         *complete = false;
@@ -515,62 +544,60 @@ void AndroidLoadMessagesThread::record(const QStringList& children, const QStrin
         m_writtenKeys.insert(key);
 }
 
-QString AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const QString& hash,
-                                                    const PartContent& content, bool* complete)
+bool AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const std::deque<ReceivedPart>& received,
+                                                 QStringList* children, bool* complete)
 {
     if (m_unclaimed.isEmpty())
-        return QString();
-    QList<messagekeys::Part> parts;
-    for (const _MsgAttachment* att : getAttachments(&msg))
-        parts.append({att->transfer_name, att->mime_type});
-    // Written by this load, the message is one piece: its text or one part.
-    const QList<messagekeys::Key> keys = messagekeys::keys(msg.handle ? msg.handle->id : QString(), msg.date,
-                                                           msg.is_from_me, removeObjReplacementChars(&msg), parts);
-    if (keys.size() != 1)
-        return QString();
-    const auto it = m_unclaimed.find(keys.first());
-    if (it == m_unclaimed.end())
-        return QString();
-    // A picture is the one sent only when it is the same picture
-    // (samePart): the phone may hold another of the same name, number and
-    // second.
-    const _MsgAttachment* att = parts.isEmpty() ? nullptr : getAttachments(&msg).constFirst();
-    PartBytes received = att ? PartBytes(att->localPath, att->mime_type, content) : PartBytes();
-    const auto isThis = [&](SentPiece& piece) {
-        if (!att)
-            return true; // a text piece: its key is its content
-        return samePart(received, givenPartName(*att), piece.cached, piece.name);
-    };
-    // The message of the same logic hash first: it is this one exactly.
-    qsizetype found = -1;
-    for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
-        if ((*it)[i].child == hash && isThis((*it)[i]))
-            found = i;
+        return false;
+    // The message as the phone keeps it, piece by piece, sought among what
+    // transfers sent by the rule the transfer decides by: another picture of
+    // the same name, number and second is the phone's own.
+    std::deque<PartBytes> files;
+    QList<messagekeys::MessagePart> parts;
+    for (const ReceivedPart& part : received) {
+        if (messagekeys::isDropped(part.mime))
+            continue;
+        messagekeys::MessagePart piece {part.mime, QString(), nullptr, part.name};
+        if (messagekeys::isText(part.mime))
+            piece.text = messagekeys::partText(part.path);
+        else
+            piece.bytes = &files.emplace_back(part.path, part.mime, part.content);
+        parts.append(piece);
     }
-    for (qsizetype i = 0; i < it->size() && found < 0; ++i) {
-        if (isThis((*it)[i]))
-            found = i;
+    const QList<messagekeys::Sought> sought = messagekeys::piecesOf(msg.handle ? msg.handle->id : QString(), msg.date,
+                                                                    msg.is_from_me, msg.text, msg.subject, parts);
+    const std::optional<QList<int>> taken = m_unclaimed.take(sought);
+    if (!taken)
+        return false;
+    for (qsizetype i = 0; i < sought.size(); ++i) {
+        const int index = taken->at(i);
+        children->append(m_sentHashes.at(m_unclaimed.messageOf(index)));
+        PartBytes* phone = sought.at(i).part.bytes;
+        PartBytes* held = m_unclaimed.bytesOf(index);
+        if (phone && held)
+            takePhonesCopy(*phone, *held, index, complete);
     }
-    if (found < 0)
-        return QString();
-    SentPiece piece = it->takeAt(found);
-    if (it->isEmpty())
-        m_unclaimed.erase(it);
+    return true;
+}
+
+void AndroidLoadMessagesThread::takePhonesCopy(PartBytes& phone, PartBytes& held, int index, bool* complete)
+{
     // The cache holds what the phone holds: the copy it received, which is
     // the copy of the picture the cache held (and of that one's origin).
-    const PartContent held = piece.cached.asStored();
-    if (att && content.isKnown() && held.isKnown() && content != held) {
-        PartIdentity identity;
-        identity.origin = piece.cached.root();
-        m_store.store().recordIdentity(held, piece.cached.identity());
-        if (!m_store.replaceStoredFile(piece.attachment, piece.filename, att->localPath, content, identity)) {
-            qWarning("AndroidLoadMessagesThread: the cache could not take the phone's copy of %s; it is fetched "
-                     "again",
-                     qUtf8Printable(piece.filename));
-            *complete = false;
-        }
+    const PartContent content = phone.asStored();
+    const PartContent heldContent = held.asStored();
+    if (!content.isKnown() || !heldContent.isKnown() || content == heldContent)
+        return;
+    IOS6MessageDb& store = m_store.store();
+    store.recordIdentity(heldContent, held.identity());
+    keepLearnt(store, held);
+    const auto& [attachment, filename] = m_sentFiles.value(index);
+    if (!m_store.replaceStoredFile(attachment, filename, phone.path(), content,
+                                   PartIdentity {PartContent(), held.root()})) {
+        qWarning("AndroidLoadMessagesThread: the cache could not take the phone's copy of %s; it is fetched again",
+                 qUtf8Printable(filename));
+        *complete = false;
     }
-    return piece.child;
 }
 
 void AndroidLoadMessagesThread::writeReportedKeys()
@@ -629,21 +656,23 @@ void AndroidLoadMessagesThread::readRecordedKeys()
 void AndroidLoadMessagesThread::readUnclaimed()
 {
     m_unclaimed.clear();
-    m_claimed.clear();
+    m_sentHashes.clear();
+    m_sentFiles.clear();
     IOS6MessageDb& db = m_store.store();
     QHash<QString, QList<PartContent>> sent = messagekeys::readSentParts(db);
     messagekeys::readStored(db, messagekeys::Stored::SentUnclaimed,
                             [&](const QString& hash, const QList<messagekeys::Piece>& pieces) {
+                                const int message = int(m_sentHashes.size());
+                                m_sentHashes.append(hash);
                                 const auto sentParts = sent.find(hash);
-                                for (const messagekeys::Piece& piece : pieces) {
+                                for (messagekeys::Piece piece : pieces) {
                                     // What was sent of this piece, when the transfer noted it:
                                     // the message's media pieces in the order sent.
-                                    PartIdentity identity = piece.identity;
                                     if (piece.isMedia() && sentParts != sent.end() && !sentParts->isEmpty())
-                                        identity.sent = sentParts->takeFirst();
-                                    m_unclaimed[piece.key].append(
-                                        SentPiece {hash, PartBytes(piece.path, piece.mime, piece.content, identity),
-                                                   piece.name, piece.attachment, piece.filename});
+                                        piece.identity.sent = sentParts->takeFirst();
+                                    const int index = piece.addTo(m_unclaimed, message);
+                                    if (piece.isMedia())
+                                        m_sentFiles.insert(index, {piece.attachment, piece.filename});
                                 }
                             });
 }
@@ -728,7 +757,7 @@ QString AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const ReceivedPar
         msg.attributedBody.clear();
         const QString hash = makeLogicHash(&msg);
         msg.guid = makeGuidFromData(hash.toUtf8());
-        return writePiece(msg, hash, PartContent(), complete, &inserted);
+        return writePiece(msg, hash, complete, &inserted);
     }
 
     _MsgAttachment att;
@@ -749,7 +778,7 @@ QString AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const ReceivedPar
     const QString hash = makeLogicHash(&msg);
     msg.guid = makeGuidFromData(hash.toUtf8());
     msg.attributedBody = makeAttributedBody(att.guid);
-    const QString child = writePiece(msg, hash, part.content, complete, &inserted);
+    const QString child = writePiece(msg, hash, complete, &inserted);
     msg.attachments.clear();
     // A fetched picture the cache held already under another place of its
     // group, as an earlier load recorded it: the places moved, the group

@@ -44,6 +44,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <deque>
+
 struct _MsgMessage;
 
 class AndroidLoadMessagesThread : public AndroidLoadThread {
@@ -74,7 +76,8 @@ private:
     void ensureTables();
     // Notes what the files of attachment rows that do not say it hold.
     void recordMissingContents();
-    void listPhone(Pass pass);
+    // True when the listing delivered every message it announced.
+    bool listPhone(Pass pass);
     void readBatch(Pass pass);
     void receiveMessage(const QString& fields, Pass pass);
     // place: the message's place in its group (0 when it takes the
@@ -87,22 +90,23 @@ private:
     // logic hash (empty when nothing was stored).
     QString storePart(_MsgMessage& msg, const ReceivedPart& part, const QString& group, const QString& key,
                       bool* complete);
-    // Writes the message (hash: its logic hash) unless a transfer wrote it
-    // and the phone gave it back (content: what its one media part holds).
-    // Returns the stored message's logic hash; *complete turns false when
-    // the store lacks one of its files.
-    QString writePiece(_MsgMessage& msg, const QString& hash, const PartContent& content, bool* complete,
-                       bool* inserted);
+    // Writes the message (hash: its logic hash). Returns the stored
+    // message's logic hash; *complete turns false when the store lacks one
+    // of its files.
+    QString writePiece(_MsgMessage& msg, const QString& hash, bool* complete, bool* inserted);
     // Records that the stored messages came from the phone message with
     // this key (one that the load could not store whole under a key the next
     // load does not know, so that it is fetched again).
     void record(const QStringList& children, const QString& key, bool complete);
-    // The logic hash of the message a transfer wrote that msg is a piece
-    // of, taken from m_unclaimed; empty when there is none. A picture the
-    // phone holds as another copy than the cache (re-encoded when sent) is
-    // the phone's copy in the cache from then on; *complete turns false
-    // when the cache could not take it.
-    QString claimTransferred(const _MsgMessage& msg, const QString& hash, const PartContent& content, bool* complete);
+    // Whether msg, as the phone gives it back with its parts received, is
+    // what transfers sent (m_unclaimed, by the rule the transfer decides
+    // by): children then gets the logic hashes of the messages it is. A
+    // picture the phone holds as another copy than the cache (re-encoded
+    // when sent) is the phone's copy in the cache from then on; *complete
+    // turns false when the cache could not take it.
+    bool claimTransferred(const _MsgMessage& msg, const std::deque<ReceivedPart>& received, QStringList* children,
+                          bool* complete);
+    void takePhonesCopy(PartBytes& phone, PartBytes& held, int index, bool* complete);
     // The key of the message at place (from 1) of a group of size.
     static QString groupKey(const QString& hash, int place, int size);
     // The group a key belongs to (its hash).
@@ -171,20 +175,15 @@ private:
     QSet<QString> m_shifted;
     QSet<QString> m_unsettled;
     QSet<QString> m_settledIncompletely;
-    // The pieces of the messages transfers wrote into the cache that no
-    // load recorded yet, by key (see messagekeys), and the (child, key)
-    // pairs recorded for them during this load.
-    struct SentPiece {
-        QString child; // the sent message's logic hash
-        // A media piece's file as the cache holds it (what was sent of it
-        // as its sent bytes, where the transfer noted them), its name, and
-        // its attachment row with the filename that row holds.
-        PartBytes cached;
-        QString name;
-        qint64 attachment = 0;
-        QString filename;
-    };
-    QHash<messagekeys::Key, QList<SentPiece>> m_unclaimed;
-    QSet<std::pair<QString, QString>> m_claimed;
+    // The messages transfers wrote into the cache that no load recorded
+    // yet, as the phone is to hold them (see messagekeys): their pieces,
+    // each message's logic hash, and each media piece's attachment row
+    // with the filename that row holds.
+    messagekeys::HeldPieces m_unclaimed;
+    QStringList m_sentHashes;
+    QHash<int, std::pair<qint64, QString>> m_sentFiles;
+    // What the last listing announced (-1: nothing) and delivered.
+    int m_announced = -1;
+    int m_listed = 0;
     ExportMessagesDb m_store;
 };

@@ -6,6 +6,7 @@
 #include "shell/core/fileutils.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
 
@@ -79,16 +80,133 @@ Key mediaKey(const QString& address, int date, int fromMe)
     return pieceKey(address, date, fromMe, QString());
 }
 
-QList<Key> keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts)
+Key bareKey(const QString& address, int date, int fromMe, const QString& subject)
 {
-    QList<Key> out;
-    if (!text.isEmpty())
-        out << textKey(address, date, fromMe, text);
-    for (const Part& part : parts) {
-        if (isMediaPart(part.mime))
-            out << mediaKey(address, date, fromMe);
+    // Five fields: no text or media piece has this key.
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    const QString fields[] = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), QString(), subject};
+    for (const QString& field : fields) {
+        const QByteArray bytes = field.toUtf8();
+        md5.addData(QByteArray::number(bytes.size()) + ':');
+        md5.addData(bytes);
     }
-    return out;
+    const QByteArrayView digest = md5.resultView();
+    return Key {qFromBigEndian<quint64>(digest.data()), qFromBigEndian<quint64>(digest.data() + 8)};
+}
+
+QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
+                       const QList<MessagePart>& parts)
+{
+    QList<Sought> pieces;
+    QString plain = text;
+    plain.remove(QChar(QChar::ObjectReplacementCharacter));
+    if (!plain.isEmpty())
+        pieces.append({textKey(address, date, fromMe, plain), PartRef()});
+    for (const MessagePart& part : parts) {
+        if (isText(part.mime)) {
+            QString partText = part.text;
+            partText.remove(QChar(QChar::ObjectReplacementCharacter));
+            if (!part.text.trimmed().isEmpty() && !partText.isEmpty())
+                pieces.append({textKey(address, date, fromMe, partText), PartRef()});
+        } else if (isMediaPart(part.mime) && part.bytes) {
+            pieces.append({mediaKey(address, date, fromMe), PartRef {part.bytes, part.name}});
+        }
+    }
+    if (pieces.isEmpty())
+        pieces.append({bareKey(address, date, fromMe, subject), PartRef()});
+    return pieces;
+}
+
+QString partText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QString text = QString::fromUtf8(file.readAll());
+    return text.trimmed().isEmpty() ? QString() : text;
+}
+
+void HeldPieces::clear()
+{
+    m_pieces.clear();
+    m_files.clear();
+    m_byKey.clear();
+}
+
+int HeldPieces::addText(const Key& key, int message)
+{
+    return add(key, message, nullptr, QString());
+}
+
+int HeldPieces::addMedia(const Key& key, int message, const PartBytes& bytes, const QString& name)
+{
+    return add(key, message, &m_files.emplace_back(bytes), name);
+}
+
+int HeldPieces::add(const Key& key, int message, PartBytes* bytes, const QString& name)
+{
+    const int index = int(m_pieces.size());
+    m_pieces.push_back(Piece {key, message, bytes, name, false});
+    m_byKey[key].append(index);
+    return index;
+}
+
+bool HeldPieces::holds(const Key& key) const
+{
+    return m_byKey.contains(key);
+}
+
+const QList<int>& HeldPieces::ofKey(const Key& key) const
+{
+    static const QList<int> none;
+    const auto it = m_byKey.constFind(key);
+    return it == m_byKey.constEnd() ? none : *it;
+}
+
+void HeldPieces::collectEncodings(const QList<Sought>& sought, QList<PartBytes*>* toWorkOut)
+{
+    for (const Sought& piece : sought) {
+        if (!piece.part.bytes)
+            continue;
+        for (int index : ofKey(piece.key)) {
+            if (PartBytes* held = m_pieces[size_t(index)].bytes)
+                matchParts(*piece.part.bytes, *held, toWorkOut);
+        }
+    }
+}
+
+std::optional<QList<int>> HeldPieces::take(const QList<Sought>& sought, int message)
+{
+    QList<QList<int>> candidates;
+    for (const Sought& piece : sought) {
+        QList<int>& of = candidates.emplace_back();
+        for (int index : ofKey(piece.key)) {
+            const Piece& held = m_pieces[size_t(index)];
+            if (!held.taken && (message < 0 || held.message == message))
+                of.append(index);
+        }
+        if (of.isEmpty())
+            return std::nullopt;
+    }
+    QList<PartRef> wanted;
+    for (const Sought& piece : sought)
+        wanted.append(piece.part);
+    const std::optional<QList<int>> taken = pairParts(wanted, candidates, [this](int index) {
+        const Piece& held = m_pieces[size_t(index)];
+        return PartRef {held.bytes, held.name};
+    });
+    if (taken) {
+        for (int index : *taken)
+            m_pieces[size_t(index)].taken = true;
+    }
+    return taken;
+}
+
+int Piece::addTo(HeldPieces& held, int message) const
+{
+    if (!isMedia())
+        return held.addText(key, message);
+    return held.addMedia(key, message, PartBytes(path, mime, content, identity), name);
 }
 
 void readStored(IOS6MessageDb& db, Stored which,
@@ -102,7 +220,7 @@ void readStored(IOS6MessageDb& db, Stored which,
     const bool identities = db.hasContentHashColumn() && db.hasIdentityTable();
     QString sql
         = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
-                         "a.filename, %1, %2, %3, a.ROWID from message as m "
+                         "a.filename, %1, %2, %3, a.ROWID, m.subject from message as m "
                          "left join handle as h on h.ROWID=m.handle_id "
                          "left join message_attachment_join as j on j.message_id=m.ROWID "
                          "left join attachment as a on a.ROWID=j.attachment_id %4"
@@ -127,11 +245,25 @@ void readStored(IOS6MessageDb& db, Stored which,
     const PageCacheLimit limit(db);
     qint64 current = -1;
     QString hash;
-    Key media; // the current message's media pieces'
+    QString address;
+    int date = 0;
+    int fromMe = 0;
+    QString subject;
     QList<Piece> pieces;
+    // A message that leaves neither a text nor a media piece is one bare
+    // piece (see piecesOf).
     const auto report = [&] {
-        if (!pieces.isEmpty())
-            found(hash, pieces);
+        if (pieces.isEmpty())
+            pieces.append(
+                Piece {bareKey(address, date, fromMe, subject), QString(), QString(), QString(), {}, {}, 0, QString()});
+        found(hash, pieces);
+    };
+    const auto textPiece = [&](const QString& text) {
+        QString plain = text;
+        plain.remove(QChar(QChar::ObjectReplacementCharacter));
+        if (!plain.isEmpty())
+            pieces.append(
+                Piece {textKey(address, date, fromMe, plain), QString(), QString(), QString(), {}, {}, 0, QString()});
     };
     Sqlite3Cursor c = db.queryThrow(sql);
     while (c.moveNext()) {
@@ -141,27 +273,34 @@ void readStored(IOS6MessageDb& db, Stored which,
                 report();
             current = rowid;
             hash = c.getText(1);
-            const QString address = canonical.of(c.getText(2));
-            const int date = c.getInt(3);
-            const int fromMe = c.getInt(4);
-            media = mediaKey(address, date, fromMe);
+            address = canonical.of(c.getText(2));
+            date = c.getInt(3);
+            fromMe = c.getInt(4);
+            subject = c.getText(16);
             pieces.clear();
-            QString text = c.getText(5);
-            text.remove(QChar(QChar::ObjectReplacementCharacter));
-            if (!text.isEmpty())
-                pieces.append(Piece {
-                    textKey(address, date, fromMe, text), QString(), QString(), QString(), {}, {}, 0, QString()});
+            textPiece(c.getText(5));
         }
         if (c.isNull(6) && c.isNull(7))
             continue;
         const QString mime = c.getText(6);
+        const QString filename = c.getText(7);
+        // A text part is what the phone keeps as a text.
+        if (isText(mime)) {
+            textPiece(partText(db.attachmentLocalPath(filename)));
+            continue;
+        }
         if (!isMediaPart(mime))
             continue;
         // The phone's name; a store without it has the file's.
-        const QString filename = c.getText(7);
         const QString name = givenPartName(c.getText(8), filename);
-        Piece piece {media,          name,    db.attachmentLocalPath(filename), mime, PartContent(), PartIdentity(),
-                     c.getInt64(15), filename};
+        Piece piece {mediaKey(address, date, fromMe),
+                     name,
+                     db.attachmentLocalPath(filename),
+                     mime,
+                     PartContent(),
+                     PartIdentity(),
+                     c.getInt64(15),
+                     filename};
         if (!c.isNull(10))
             piece.content = PartContent {c.getInt64(9), c.getText(10)};
         if (!c.isNull(12))

@@ -12,7 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class IOS6MessageDb;
 
@@ -46,12 +49,6 @@ inline size_t qHash(const Key& key, size_t seed = 0)
     return qHashMulti(seed, key.high, key.low);
 }
 
-// A part as the phone knows it.
-struct Part {
-    QString name;
-    QString mime;
-};
-
 // Whether a load stores nothing of a part of this type (no type, or
 // application data).
 bool isDropped(const QString& mime);
@@ -74,20 +71,89 @@ private:
     QHash<QString, QString> m_known;
 };
 // The key of a text piece and of every media piece of a correspondent
-// (address: canonical), time and direction.
+// (address: canonical), time and direction, and of the one piece of a
+// message that has neither (bare: its subject alone, or nothing at all).
 Key textKey(const QString& address, int date, int fromMe, const QString& text);
 Key mediaKey(const QString& address, int date, int fromMe);
-// The keys of a message's pieces (address: canonical, text: without object
-// replacement characters), in order: the text's, then the parts'.
-QList<Key> keys(const QString& address, int date, int fromMe, const QString& text, const QList<Part>& parts);
+Key bareKey(const QString& address, int date, int fromMe, const QString& subject);
+
+// A piece of a message to find among the pieces a phone holds: its key,
+// and a media piece's file and name (no bytes for a text or bare piece,
+// which its key stands for).
+struct Sought {
+    Key key;
+    PartRef part;
+};
+// A part of a message as it goes to a phone or comes back: a text part's
+// text, or a media part's file.
+struct MessagePart {
+    QString mime;
+    QString text;
+    PartBytes* bytes = nullptr;
+    QString name;
+};
+// The pieces a phone keeps of a message (address: canonical): its text
+// without object replacement characters, each text part's and each media
+// part, in that order; a message of none of these is one bare piece.
+QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
+                       const QList<MessagePart>& parts);
+// A text part's text as a phone keeps it (the file's bytes as UTF-8); empty
+// when it holds no more than white space.
+QString partText(const QString& path);
+
+// The pieces a phone holds of messages, as its cache knows them: the one
+// place that says whether the phone holds a message. The transfer asks it
+// of each message it would send ("already on the phone"), the load of each
+// message the phone gives back (a message a transfer sent), so that what
+// the transfer would not send, the load recognises, and the other way
+// round. Pieces are paired as pairParts pairs parts.
+class HeldPieces {
+public:
+    // Adds a piece of held message message (a number of the caller's); a
+    // media piece with its file and name. Returns the piece's index.
+    int addText(const Key& key, int message);
+    int addMedia(const Key& key, int message, const PartBytes& bytes, const QString& name);
+    bool isEmpty() const { return m_pieces.empty(); }
+    void clear();
+    bool holds(const Key& key) const;
+    int messageOf(int index) const { return m_pieces[size_t(index)].message; }
+    // A media piece's file; null for a text or bare piece.
+    PartBytes* bytesOf(int index) { return m_pieces[size_t(index)].bytes; }
+    // Every media piece's file.
+    std::deque<PartBytes>& files() { return m_files; }
+
+    // The pieces whose copies must be worked out to tell whether sought is
+    // held (see matchParts), appended to toWorkOut.
+    void collectEncodings(const QList<Sought>& sought, QList<PartBytes*>* toWorkOut);
+    // Takes for each of sought one piece not taken yet, among those of
+    // message (any when -1): the indexes, in sought's order. Nothing, and
+    // nothing taken, when one of sought is not held.
+    std::optional<QList<int>> take(const QList<Sought>& sought, int message = -1);
+
+private:
+    struct Piece {
+        Key key;
+        int message = 0;
+        PartBytes* bytes = nullptr;
+        QString name;
+        bool taken = false;
+    };
+    int add(const Key& key, int message, PartBytes* bytes, const QString& name);
+    // The indexes of the pieces of key.
+    const QList<int>& ofKey(const Key& key) const;
+
+    std::vector<Piece> m_pieces;
+    std::deque<PartBytes> m_files;
+    QHash<Key, QList<int>> m_byKey;
+};
 
 // A piece of a stored message.
 struct Piece {
     Key key;
     // A media piece's name as the store holds it (the phone's, or the
-    // file's), its file (empty for the text piece), its MIME type, what
-    // the store records of its bytes (unknown when nothing) and of their
-    // identity, and its attachment row with the filename it holds.
+    // file's), its file (empty for a text or bare piece), its MIME type,
+    // what the store records of its bytes (unknown when nothing) and of
+    // their identity, and its attachment row with the filename it holds.
     QString name;
     QString path;
     QString mime;
@@ -96,6 +162,8 @@ struct Piece {
     qint64 attachment = 0;
     QString filename;
     bool isMedia() const { return !path.isEmpty() || !mime.isEmpty(); }
+    // Adds the piece to held, as a piece of held message message.
+    int addTo(HeldPieces& held, int message) const;
 };
 
 // The table of the messages a transfer wrote into a phone's cache, by logic
