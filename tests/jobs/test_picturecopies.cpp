@@ -45,7 +45,10 @@ private Q_SLOTS:
     void transfer_backToTheSource_sendsNothing_alsoAfterEitherCacheWasMadeAnew();
     void transfer_cutAndRetried_thenBackToTheSource_sendsNothingTwice();
     void transfer_alongAChain_knowsTheFirstPicture();
+    void transfer_alongAChainWhoseCachesWereMadeAnew_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
+    void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
+    void load_aListingShorterOrLongerThanAnnounced_removesNothing();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
     void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
@@ -211,10 +214,48 @@ void TestPictureCopies::transfer_alongAChain_knowsTheFirstPicture()
     QVERIFY(cachedPictures(cacheC) != cachedPictures(cacheB));
 }
 
+// A's photos go to B, whose cache is then made anew, and B's to C: C holds
+// copies of copies whose first picture B no longer knew. Backed up into the
+// folder of A's backup, as C's cache knows them and once it was made anew
+// too, they are A's photos: the folder keeps each once, and restored to A
+// nothing goes.
+void TestPictureCopies::transfer_alongAChainWhoseCachesWereMadeAnew_knowsTheFirstPicture()
+{
+    START_PHONE(a, u"127.0.115.21"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.22"_s);
+    START_PHONE(c, u"127.0.115.23"_s);
+    for (auto* phone : {a.get(), b.get(), c.get()})
+        QVERIFY(load(phone->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString cacheC = c->device.cacheDir().absolutePath();
+    const QString folder = testsupport::makeTempDir(u"backupOfA"_s);
+    QCOMPARE(backUpStore(cacheA, folder), u"Successfully backup 4 messages."_s);
+    const QStringList inFolder = cachedPictures(folder);
+
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(b->device));
+    removeDir(cacheB);
+    QVERIFY(load(b->device));
+    QCOMPARE(transferStore(cacheB, c->device), u"Successfully restored 4 Messages to Android."_s);
+    QVERIFY(load(c->device));
+    for (const bool madeAnew : {false, true}) {
+        if (madeAnew) {
+            removeDir(cacheC);
+            QVERIFY(load(c->device));
+        }
+        QCOMPARE(backUpStore(cacheC, folder), u"Successfully backup 4 messages."_s);
+        QCOMPARE(messageCount(folder), 4);
+        QCOMPARE(cachedPictures(folder), inFolder);
+        QCOMPARE(transferStore(folder, a->device), kNothingSent);
+        QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+    }
+}
+
 // B holds the copies of A's photos that a transfer made, and its cache was
 // made anew: deciding which of A's photos B holds means encoding each, all
-// before the phone is asked, which therefore never waits on a silent
-// connection (it closes one after half a second).
+// before the phone is asked. The progress shows it, and a cancel as the
+// last is compared finds no session opened.
 void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
 {
     constexpr int kPhotos = 40;
@@ -230,19 +271,100 @@ void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
                                 {{u"p%1.jpg"_s.arg(i), encodedImage(path, u"image/jpeg"_s)}}));
     }
     START_PHONE(a, u"127.0.115.10"_s, QJsonObject {{u"messages"_s, onA}});
-    auto b = std::make_unique<testsupport::SimPhone>(
-        testsupport::SimPhone::Options {.address = u"127.0.115.11"_s,
-                                        .fixture = QJsonObject {{u"messages"_s, onB}},
-                                        .imei = QString(),
-                                        .listen = true,
-                                        .timeoutMs = 500});
-    QVERIFY2(b->ok(), qPrintable(b->error));
+    START_PHONE(b, u"127.0.115.11"_s, QJsonObject {{u"messages"_s, onB}});
     QVERIFY(load(a->device));
     QVERIFY(load(b->device));
-    QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
-             u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos));
-    QCOMPARE(b->verdict(2), QString());
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    const qsizetype sessions = b->sim->connections(u"service"_s).size();
+    {
+        Report report;
+        const QString last = u"Comparing pictures: %1/%1"_s.arg(kPhotos);
+        report.cancelWhenProgressContains(last);
+        QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+        QVERIFY(!report.succeeded());
+        QVERIFY(report.progressTexts().contains(last));
+        QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
+    }
+    Report report;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(),
+             QStringList {u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos)});
     QCOMPARE(b->store->records(u"mms2"_s).size(), 0);
+}
+
+// A's backup holds an MMS with a subject and a picture whose file is gone
+// from the folder, and a text. Restored to B, the MMS goes without its
+// picture, once: B's loads and restores that follow, also once B's cache
+// was made anew, send nothing, and B's phone, cache and backup keep two
+// messages.
+void TestPictureCopies::restore_ofAMessageWithAPartThatCannotGo_sendsItOnce()
+{
+    QJsonObject withSubject = phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(800, 600, "JPG", 12)}});
+    withSubject.insert(u"subject"_s, u"Holiday"_s);
+    START_PHONE(a, u"127.0.115.24"_s,
+                QJsonObject {{u"messages"_s, QJsonArray {withSubject, phoneMessage(1700000200, kAnn, u"see you"_s)}}});
+    START_PHONE(b, u"127.0.115.25"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString folder = testsupport::makeTempDir(u"backupOfA"_s);
+    QCOMPARE(backUpStore(a->device.cacheDir().absolutePath(), folder), u"Successfully backup 2 messages."_s);
+    MsgDataSetPtr ds = jobtest::loadStore(folder, u"262"_s);
+    for (const _MsgAttachment* att : std::as_const(ds->attachments))
+        QVERIFY(QFile::remove(att->localPath));
+
+    const QString sent = transferStore(folder, b->device);
+    QVERIFY2(sent.startsWith(u"Successfully restored 2 Messages to Android."_s) && sent.contains(u"photo.jpg"_s),
+             qPrintable(sent));
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString backupOfB = testsupport::makeTempDir(u"backupOfB"_s);
+    for (int round = 1; round <= 3; ++round) {
+        if (round == 2)
+            removeDir(cacheB);
+        QVERIFY(load(b->device));
+        QCOMPARE(messageCount(cacheB), 2);
+        QCOMPARE(transferStore(folder, b->device), u"Nothing was sent: Android already holds these 2 Messages."_s);
+        QCOMPARE(b->store->records(u"mms2"_s).size(), 2);
+        QCOMPARE(backUpStore(cacheB, backupOfB), u"Successfully backup 2 messages."_s);
+        QCOMPARE(messageCount(backupOfB), 2);
+    }
+}
+
+// A listing that ends short of the messages it announced, or runs past
+// them, removes nothing from the cache: neither a message loaded earlier
+// nor those a transfer sent, which the next transfer therefore does not
+// send again. The load says so.
+void TestPictureCopies::load_aListingShorterOrLongerThanAnnounced_removesNothing()
+{
+    const QJsonObject older = phoneMessage(1700000010, kBob, u"older"_s);
+    const QJsonObject mine = phoneMessage(1700000020, kBob, u"mine"_s);
+    START_PHONE(a, u"127.0.115.26"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.27"_s, QJsonObject {{u"messages"_s, QJsonArray {older, mine}}});
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 4 Messages to Android."_s);
+    QCOMPARE(messageCount(cacheB), 6);
+    const QString state = jobtest::storeState(cacheB);
+
+    // Steps: 1 "$ready:", 2 "$count:".
+    const QList<std::pair<QJsonArray, QByteArray>> listings {{QJsonArray {mine}, "$count:6"},
+                                                             {QJsonArray {older, mine}, "$count:1"}};
+    for (const auto& [listed, announced] : listings) {
+        auto later = listing(b, listed);
+        QVERIFY2(later->ok(), qPrintable(later->error));
+        later->sim->addFault(Fault(Fault::Kind::WrongLineAt, u"backup:mms2"_s, 2, announced));
+        Report report;
+        AndroidLoadMessagesThread job(&later->device, &report);
+        QVERIFY(jobtest::run(job));
+        QVERIFY(report.succeeded());
+        QCOMPARE(messageCount(cacheB), 6);
+        QCOMPARE(transferStore(cacheA, later->device), kNothingSent);
+        QCOMPARE(later->store->records(u"mms2"_s).size(), 0);
+        QVERIFY2(report.successes().constFirst().contains(u"announced"_s), qPrintable(report.successes().join(u'|')));
+        b = std::move(later);
+    }
+    QCOMPARE(jobtest::storeState(cacheB), state);
 }
 
 // B's load takes the phone's copy of A's photo into the cache, then breaks

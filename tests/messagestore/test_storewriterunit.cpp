@@ -316,6 +316,83 @@ private slots:
         }
     }
 
+    // A stored picture whose file went is brought back by a write that
+    // gives its transferred copy: every row that names the file then says
+    // what it holds, and parts are paired by equal bytes before copies, so
+    // that a message of a picture and its copy gets each back in its place,
+    // whatever the order of the parts given.
+    void aFileBroughtBackAsACopy_isWhatEveryRowSays_andEqualBytesPairFirst()
+    {
+        const QString base = testsupport::makeTempDir(u"filled"_s);
+        QImage image(1600, 1200, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString original = base + u"/in/original/pic.jpg"_s;
+        QDir().mkpath(QFileInfo(original).absolutePath());
+        QVERIFY(image.save(original, "JPG"));
+        const QString copy = writeFile(base + u"/in/copy/pic.jpg"_s, encodedImage(original, u"image/jpeg"_s));
+        const PartIdentity sentAsCopy {contentOfFile(copy), PartContent()};
+        MsgBuilder b;
+        const auto picture = [&b](_MsgMessage* m, qint64 rowid, const QString& filename, const QString& path) {
+            b.attach(m, rowid, filename, path)->mime_type = u"image/jpeg"_s;
+        };
+
+        // Two messages share one file; it goes, and comes back as the copy.
+        {
+            const QDir dir(base + u"/shared"_s);
+            auto* first = b.single(u"+1"_s, u"\uFFFC"_s, 10);
+            auto* second = b.message(first->chat, first->handle, u"\uFFFC"_s, 20);
+            picture(first, 1, kPicture, original);
+            picture(second, 2, kPicture, original);
+            ExportMessagesDb w(dir, QString());
+            w.begin();
+            QVERIFY(w.write(*first, makeLogicHash(first)).inserted);
+            QVERIFY(w.write(*second, makeLogicHash(second)).inserted);
+            w.store().recordIdentity(contentOfFile(original), sentAsCopy);
+            QVERIFY(w.commit());
+            QCOMPARE(count(w.store(), u"attachment"_s, u"where filename='%1'"_s.arg(kPicture)), 2);
+            const QString target = w.store().attachmentLocalPath(kPicture);
+            QVERIFY(QFile::remove(target));
+            auto* given = b.message(first->chat, first->handle, u"\uFFFC"_s, 10);
+            picture(given, 3, kPicture, copy);
+            w.begin();
+            QVERIFY(!w.write(*given, makeLogicHash(given)).inserted);
+            QVERIFY(w.commit());
+            QCOMPARE(testsupport::readFile(target), testsupport::readFile(copy));
+            Sqlite3Cursor c = w.store().queryThrow(u"select content_hash from attachment"_s);
+            for (int rows = 0; rows < 2; ++rows) {
+                QVERIFY(c.moveNext());
+                QCOMPARE(c.getText(0), contentOfFile(copy).digest);
+            }
+            w.end();
+        }
+        // One message of the picture and its copy; the copy's file goes and
+        // comes back with the parts given the other way round.
+        {
+            const QDir dir(base + u"/pair"_s);
+            const QString nameA = u"~/Library/SMS/Attachments/ab/cd/GUID-A/a.jpg"_s;
+            const QString nameB = u"~/Library/SMS/Attachments/ab/cd/GUID-B/b.jpg"_s;
+            auto* held = b.single(u"+2"_s, u"\uFFFC\uFFFC"_s, 30);
+            picture(held, 1, nameA, original);
+            picture(held, 2, nameB, copy);
+            auto* given = b.message(held->chat, held->handle, u"\uFFFC\uFFFC"_s, 30);
+            picture(given, 1, nameB, copy);
+            picture(given, 2, nameA, original);
+            QCOMPARE(makeLogicHash(given), makeLogicHash(held));
+            ExportMessagesDb w(dir, QString());
+            w.begin();
+            QVERIFY(w.write(*held, makeLogicHash(held)).inserted);
+            w.store().recordIdentity(contentOfFile(original), sentAsCopy);
+            QVERIFY(w.commit());
+            QVERIFY(QFile::remove(w.store().attachmentLocalPath(nameB)));
+            w.begin();
+            QVERIFY(!w.write(*given, makeLogicHash(given)).inserted);
+            QVERIFY(w.commit());
+            QCOMPARE(testsupport::readFile(w.store().attachmentLocalPath(nameB)), testsupport::readFile(copy));
+            QCOMPARE(testsupport::readFile(w.store().attachmentLocalPath(nameA)), testsupport::readFile(original));
+            w.end();
+        }
+    }
+
     // A row names a path whose file went missing from the store: a new
     // picture of the same file name goes under a name of its own, so that
     // the old message never shows it, and a later write of the old message
