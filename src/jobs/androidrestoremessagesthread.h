@@ -9,17 +9,20 @@
 // announces. A message the cache holds already, or one sent earlier in the
 // same batch, is not sent again; the result counts as restored only what
 // the phone did not hold before, and says so when that is nothing. Each
-// part goes under the name the phone it came from gave it, and the cache
-// knows a message also by what the phone keeps of it (messagekeys): one
-// that a load stored back from the phone under file names of its own is
-// not sent again either. A picture counts as held only where the cache
-// holds the same picture (samePart): its bytes, a copy a transfer made of
-// it, or the picture it is a copy of; another picture of the same name,
-// number and second does not stand for it. What goes is decided from the
-// two stores before the phone is asked for anything: the pictures that must
-// be encoded to be compared are encoded on every core meanwhile, and what
-// that teaches is kept in the cache. What each picture was sent as is noted
-// in the cache, for the next load to know it by.
+// part goes under the name the phone it came from gave it. Whether the
+// phone holds a message is asked of the message as it would go (without
+// the attachments that cannot) by the rule the load recognises what the
+// phone gives back by (messagekeys::HeldPieces): a message that went there
+// before and came back with a load is known under the load's file names
+// too, and a picture counts as held only where the cache holds the same
+// picture (samePart): its bytes, a copy a transfer made of it, or the
+// picture it is a copy of; another picture of the same name, number and
+// second does not stand for it. What goes is decided from the two stores
+// before the phone is asked for anything: the pictures that must be
+// encoded to be compared are encoded on every core meanwhile (the progress
+// shows it), and what that teaches is kept in the cache. The cache records
+// each message as it went, and what each picture was sent as, for the next
+// load to know it by.
 //
 // The cache learns a batch only from the phone's acknowledgement; the run's
 // one cache transaction is committed also after a cancel or a failure of

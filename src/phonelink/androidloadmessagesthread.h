@@ -18,14 +18,22 @@
 // the phone holds, known by the pictures' bytes.
 //
 // A message a transfer wrote into the cache (noted in its table of sent
-// messages) is recorded as the phone's when the phone gives it back as the
-// same picture (samePart: as a rule the bytes that were sent), instead of
-// being stored a second time under the load's own file names; another
-// picture of the same name, number and second is stored as the phone's
-// own. The cache then holds the phone's copy, known as a copy of the
-// picture it held, so that it holds what a load into a new cache would.
-// What a whole listing after the transfer does not give back is not on
-// the phone: it leaves the cache.
+// messages, as it went: without the parts that could not go) is recorded
+// as the phone's when the phone gives it back, instead of being stored a
+// second time under the load's own file names. The load recognises it by
+// the rule the transfer decides "already on the phone" by
+// (messagekeys::HeldPieces): its text, its text parts, its pictures as the
+// same picture (samePart: as a rule the bytes that were sent), or, for a
+// message of none of these, its subject; another picture of the same name,
+// number and second is stored as the phone's own. The cache then holds the
+// phone's copy, known as a copy of the picture it held, so that it holds
+// what a load into a new cache would.
+//
+// Only a listing that delivered every message it announced says what the
+// phone no longer holds: after it, what the phone did not give back leaves
+// the cache (a transfer's message too, which the next transfer then sends
+// again). After a listing that ended short of its announcement or ran
+// past it, nothing leaves the cache, and the load says so.
 //
 // A message one of whose files the cache lost is fetched again.
 //

@@ -21,15 +21,17 @@ class IOS6MessageDb;
 
 // What a phone keeps of a message, piece by piece as a load stores it: its
 // text (without object replacement characters) is one piece, and so is each
-// part that a load keeps as a picture or other media file. A piece's key is
-// made of the counterpart's canonical address, the time, the direction and
-// the text; a media piece's has no text, and so is the key of every picture
-// of that correspondent, time and direction: samePart tells which one it
-// is, by its bytes (or a transfer's copy of them), never its name, as a phone holds many pictures of one
-// name, number and second, and a message that went to a phone comes back
-// under the phone's names in pieces of its own. Only where the bytes of one
-// side are not known (a file gone) does the name (case aside) stand for
-// them.
+// text part and each part that a load keeps as a picture or other media
+// file; a message of none of these (a subject alone) is one bare piece. A
+// piece's key is made of the counterpart's canonical address, the time, the
+// direction and the text (a bare piece's, of the subject); a media piece's
+// has no text, and so is the key of every picture of that correspondent,
+// time and direction: samePart tells which one it is, by its bytes (or a
+// transfer's copy of them), never its name, as a phone holds many pictures
+// of one name, number and second, and a message that went to a phone comes
+// back under the phone's names in pieces of its own. Only where the bytes
+// of one side are not known (a file gone) does the name (case aside) stand
+// for them.
 namespace messagekeys {
 
 // A piece's key, or a logic hash: an MD5 kept as two numbers, so that the
