@@ -4,11 +4,15 @@
 // each photo must be encoded to be known for the one the phone holds.
 //
 // BENCH_PHOTOS (default 1000) photos of BENCH_PHOTO_WIDTH (default 2400)
-// by three quarters of that. Reported: the time to decide (until the phone
-// is first asked) and of the whole transfer, which sends nothing, against
-// the encodings one after another on one core; then a transfer cancelled
-// while it decides: how long the job takes to end after Cancel (target
-// below 0.5 s), and that it never opened a phone session.
+// by three quarters of that, one of them (BENCH_HOSTILE, default 1) a
+// progressive JPEG of thousands of empty scans, which a decoder would take
+// tens of seconds over. Reported: the time to decide (until the phone is
+// first asked) and of the whole transfer, which sends nothing, against the
+// encodings one after another on one core; then a transfer cancelled while
+// it decides: how long the job takes to end after Cancel (target below
+// 0.5 s), and that it never opened a phone session. The same for
+// BENCH_BIG_PHOTOS (default 16) photos of 48 MP (8000 by 6000), with the
+// peak memory of the deciding.
 #include "jobs/androidrestoremessagesthread.h"
 #include "messagestore/exportmessagesdb.h"
 #include "messagestore/partbytes.h"
@@ -19,8 +23,10 @@
 #include "phonesim.h"
 #include "restoreservices.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
@@ -32,8 +38,9 @@ namespace {
 
 using benchsupport::envInt;
 
-// A photo with fine detail of its own, as a camera's.
-void writePhoto(const QString& path, int width, int seed)
+// A photo with fine detail of its own, as a camera's; progressive and
+// followed by thousands of empty scans when hostile.
+void writePhoto(const QString& path, int width, int seed, bool hostile = false)
 {
     const int height = width * 3 / 4;
     QImage image(width, height, QImage::Format_RGB32);
@@ -43,7 +50,24 @@ void writePhoto(const QString& path, int width, int seed)
             line[x] = qRgb((x * x + y * 7 + seed * 40) & 0xff, (x * 3 + y * y + seed * 90) & 0xff,
                            ((x ^ y) + seed * 25) & 0xff);
     }
-    image.save(path, "JPG");
+    if (!hostile) {
+        image.save(path, "JPG");
+        return;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPG");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    // Copies of the last scan's header, without data, before the EOI.
+    const QByteArray sos("\xFF\xDA");
+    const qsizetype last = bytes.lastIndexOf(sos);
+    const QByteArray header = bytes.mid(last, 2 + (uchar(bytes[last + 2]) << 8 | uchar(bytes[last + 3])));
+    bytes = bytes.left(bytes.size() - 2) + header.repeated(20000) + bytes.right(2);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
 }
 
 class CancelReport : public benchsupport::QuietReport {
@@ -110,10 +134,10 @@ std::pair<double, double> runTransfer(Phone& phone, const MsgMessageList& list, 
     return {asked, cancelled >= 0 ? end - cancelled : end};
 }
 
-void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
+// Deciding photos of width (by three quarters of that), the hostile-th of
+// them hostile (-1: none).
+void decide(benchmark::State& state, int photos, int width, int hostile)
 {
-    const int photos = envInt("BENCH_PHOTOS", 1000);
-    const int width = envInt("BENCH_PHOTO_WIDTH", 2400);
     QTemporaryDir work;
     const QString prepared = work.filePath(QStringLiteral("prepared"));
     QDir().mkpath(prepared);
@@ -122,10 +146,18 @@ void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
         seeds.append(i);
     QtConcurrent::blockingMap(seeds, [&](int i) {
         const QString path = QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i);
-        writePhoto(path, width, i);
+        writePhoto(path, width, i, i == hostile);
+        // What the phone holds: the copy, or the photo itself where a
+        // transfer sends it as it is.
+        QByteArray sent = encodedImage(path, QStringLiteral("image/jpeg"));
+        if (sent.isEmpty()) {
+            QFile original(path);
+            original.open(QIODevice::ReadOnly);
+            sent = original.readAll();
+        }
         QFile copy(path + QStringLiteral(".sent"));
         copy.open(QIODevice::WriteOnly);
-        copy.write(encodedImage(path, QStringLiteral("image/jpeg")));
+        copy.write(sent);
     });
 
     // The source: a store of the photos, each a message of its own.
@@ -181,15 +213,24 @@ void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
         const auto [askedBeforeCancel, afterCancel]
             = runTransfer(*phone, list, cancelled, oneCore / QThread::idealThreadCount() / 3);
 
+        // The peak of the deciding alone (the kernel starts the count anew).
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+        clear.close();
+        const double before = benchsupport::statusMb("VmRSS");
         CancelReport report;
         const auto [decide, whole] = runTransfer(*phone, list, report);
+        const double peak = benchsupport::statusMb("VmHWM");
         if (!report.error.isEmpty() || !phone->store->records(QStringLiteral("mms2")).isEmpty())
             qFatal("the transfer failed or sent messages: %s", qPrintable(report.error));
 
-        std::printf("photos %d of %dx%d, %d cores\n", photos, width, width * 3 / 4, QThread::idealThreadCount());
+        std::printf("photos %d of %dx%d%s, %d cores\n", photos, width, width * 3 / 4,
+                    hostile >= 0 ? ", one hostile" : "", QThread::idealThreadCount());
         std::printf("one core, one by one %8.3f s\n", oneCore);
         std::printf("deciding             %8.3f s   (the phone asked only then)\n", decide);
         std::printf("whole transfer       %8.3f s\n", whole);
+        std::printf("peak memory          %8.0f MB  (%.0f MB before)\n", peak, before);
         std::printf("cancel heard after   %8.3f s   (target < 0.5)   phone asked before: %s\n", afterCancel,
                     askedBeforeCancel < 0 ? "no" : "YES");
         std::fflush(stdout);
@@ -197,6 +238,7 @@ void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
         state.counters["decide_s"] = decide;
         state.counters["transfer_s"] = whole;
         state.counters["cancel_s"] = afterCancel;
+        state.counters["peak_mb"] = peak;
         if (askedBeforeCancel >= 0 || afterCancel >= 0.5 || !cancelled.error.isEmpty())
             qFatal("the cancelled transfer asked the phone or ended late");
         // Run again, the cache knows what it learnt: nothing is encoded.
@@ -208,9 +250,21 @@ void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
     }
 }
 
+void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
+{
+    const int photos = envInt("BENCH_PHOTOS", 1000);
+    decide(state, photos, envInt("BENCH_PHOTO_WIDTH", 2400), envInt("BENCH_HOSTILE", 1) ? photos / 2 : -1);
+}
+
+void BM_DecideBigPhotos(benchmark::State& state)
+{
+    decide(state, envInt("BENCH_BIG_PHOTOS", 16), 8000, -1);
+}
+
 } // namespace
 
 BENCHMARK(BM_DecideAfterCacheMadeAnew)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_DecideBigPhotos)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -8,6 +8,7 @@
 #include "shell/core/fileutils.h"
 
 #include "messagejobtest.h"
+#include "testpictures.h"
 
 using namespace Qt::StringLiterals;
 using namespace messagejobtest;
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void transfer_alongAChainWhoseCachesWereMadeAnew_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
+    void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
@@ -495,6 +497,96 @@ void TestPictureCopies::load_aPictureWhoseCacheFileIsGone_isFetchedAgain()
     const QString folder = testsupport::makeTempDir(u"backup"_s);
     QCOMPARE(backUpStore(cache, folder), u"Successfully backup 3 messages."_s);
     QCOMPARE(cachedPictures(folder), whole);
+}
+
+// A's photos of the shapes phones take go to B: turned upright as their
+// orientation says, and scaled. A photo whose unturned copy B holds from an
+// earlier version counts as held. Loads, a cache made anew and transfers
+// back to A send nothing again.
+void TestPictureCopies::transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce()
+{
+    // A red corner where the camera's first row and column meet.
+    const auto marked = [](int width, int height, int seed, int orientation = 1) {
+        QImage image = QImage::fromData(photo(width, height, "JPG", seed));
+        for (int y = 0; y < height / 8; ++y)
+            for (int x = 0; x < width / 8; ++x)
+                image.setPixel(x, y, qRgb(255, 0, 0));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG");
+        return orientation == 1 ? bytes : testpictures::withOrientation(bytes, orientation);
+    };
+    struct Shape {
+        QString name;
+        QByteArray bytes;
+        QSize sent;
+    };
+    const QList<Shape> shapes {
+        {u"wide.jpg"_s, marked(1920, 1080, 20), QSize(1080, 608)},
+        {u"wider.jpg"_s, marked(4000, 2250, 21), QSize(1080, 608)},
+        {u"tall.jpg"_s, marked(1080, 1920, 22), QSize(608, 1080)},
+        {u"right.jpg"_s, marked(4000, 3000, 23, 6), QSize(810, 1080)},
+        {u"left.jpg"_s, marked(4000, 3000, 24, 8), QSize(810, 1080)},
+        {u"classic.jpg"_s, marked(3000, 2000, 25), QSize(1080, 720)},
+        {u"square.jpg"_s, marked(2000, 2000, 26), QSize(1080, 1080)},
+        {u"panorama.jpg"_s, marked(8000, 2000, 27), QSize(1080, 270)},
+    };
+    const QString files = testsupport::makeTempDir(u"shapes"_s);
+    QJsonArray onA;
+    QJsonArray onB;
+    for (qsizetype i = 0; i < shapes.size(); ++i) {
+        const Shape& shape = shapes.at(i);
+        onA.append(phoneMessage(1700000000 + i * 60, kAnn, QString(), {{shape.name, shape.bytes}}));
+        // B holds the copy an earlier version sent of the photo turned right.
+        if (shape.name == u"right.jpg"_s) {
+            const QString path = files + u"/"_s + shape.name;
+            QVERIFY(jobtest::writeFile(path, shape.bytes));
+            const EncodedImage earlier = encodeImage(path, u"image/jpeg"_s, true);
+            QCOMPARE(QImage::fromData(earlier.unturned).size(), QSize(1080, 810));
+            onB.append(phoneMessage(1700000000 + i * 60, kAnn, QString(), {{shape.name, earlier.unturned}}));
+        }
+    }
+    START_PHONE(a, u"127.0.115.28"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.29"_s, QJsonObject {{u"messages"_s, onB}});
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(
+        transferStore(cacheA, b->device),
+        u"Successfully restored 7 Messages to Android.<br/>1 Messages were on Android already and were not sent again."_s);
+
+    QHash<QString, QImage> received;
+    for (const QVariantMap& m : b->store->records(u"mms2"_s)) {
+        for (const QVariant& v : m.value(u"attachments"_s).toList())
+            received.insert(
+                v.toMap().value(u"name"_s).toString(),
+                QImage::fromData(QByteArray::fromBase64(v.toMap().value(u"base64"_s).toString().toLatin1())));
+    }
+    QCOMPARE(received.size(), 7);
+    for (const Shape& shape : shapes) {
+        if (!received.contains(shape.name))
+            continue;
+        const QImage& image = received.value(shape.name);
+        QVERIFY2(image.size() == shape.sent, qPrintable(shape.name));
+    }
+    const auto red = [](const QImage& image, int x, int y) {
+        return qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 60;
+    };
+    QVERIFY(red(received.value(u"wide.jpg"_s), 10, 10));
+    QVERIFY(red(received.value(u"left.jpg"_s), 10, 1069)); // turned left: the corner at the bottom
+    QVERIFY(!red(received.value(u"left.jpg"_s), 10, 10));
+
+    for (int round = 1; round <= 3; ++round) {
+        if (round == 2)
+            removeDir(cacheB);
+        QVERIFY(load(b->device));
+        QCOMPARE(transferStore(cacheA, b->device), u"Nothing was sent: Android already holds these 8 Messages."_s);
+        QCOMPARE(b->store->records(u"mms2"_s).size(), 7);
+        QCOMPARE(transferStore(cacheB, a->device), u"Nothing was sent: Android already holds these 8 Messages."_s);
+        QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPictureCopies)
