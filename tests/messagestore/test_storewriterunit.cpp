@@ -18,6 +18,15 @@ namespace {
 
 const QString kPicture = u"~/Library/SMS/Attachments/ab/cd/GUID-1/pic.jpg"_s;
 
+// A photo of one colour, large enough that a transfer scales it, at path.
+QString writePhoto(const QString& path, const QColor& colour)
+{
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    image.fill(colour);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return image.save(path, "JPG") ? path : QString();
+}
+
 } // namespace
 
 class TestStoreWriterUnit : public QObject {
@@ -280,16 +289,9 @@ private slots:
     void aPictureAndItsTransferredCopyAreOneMessage()
     {
         const QString base = testsupport::makeTempDir(u"copies"_s);
-        QImage image(1600, 1200, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString original = base + u"/in/original/pic.jpg"_s;
-        QDir().mkpath(QFileInfo(original).absolutePath());
-        QVERIFY(image.save(original, "JPG"));
+        const QString original = writePhoto(base + u"/in/original/pic.jpg"_s, Qt::darkCyan);
         const QString copy = writeFile(base + u"/in/copy/pic.jpg"_s, encodedImage(original, u"image/jpeg"_s));
-        image.fill(Qt::darkMagenta);
-        const QString other = base + u"/in/other/pic.jpg"_s;
-        QDir().mkpath(QFileInfo(other).absolutePath());
-        QVERIFY(image.save(other, "JPG"));
+        const QString other = writePhoto(base + u"/in/other/pic.jpg"_s, Qt::darkMagenta);
 
         MsgBuilder b;
         const auto message = [&b](const QString& path) {
@@ -324,11 +326,7 @@ private slots:
     void aFileBroughtBackAsACopy_isWhatEveryRowSays_andEqualBytesPairFirst()
     {
         const QString base = testsupport::makeTempDir(u"filled"_s);
-        QImage image(1600, 1200, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString original = base + u"/in/original/pic.jpg"_s;
-        QDir().mkpath(QFileInfo(original).absolutePath());
-        QVERIFY(image.save(original, "JPG"));
+        const QString original = writePhoto(base + u"/in/original/pic.jpg"_s, Qt::darkCyan);
         const QString copy = writeFile(base + u"/in/copy/pic.jpg"_s, encodedImage(original, u"image/jpeg"_s));
         const PartIdentity sentAsCopy {contentOfFile(copy), PartContent()};
         MsgBuilder b;
