@@ -390,7 +390,9 @@ void AndroidRestoreMessagesThread::prepareImages(int first)
             continue;
         for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
             if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
-                images.insert(att, QtConcurrent::run(&encodedImage, att->localPath, att->mime_type));
+                images.insert(att, QtConcurrent::run([path = att->localPath, mime = att->mime_type] {
+                                  return encodedImage(path, mime);
+                              }));
         }
     }
 }

@@ -4,10 +4,7 @@
 #include "messagestore/msgrecords.h"
 #include "shell/core/fileutils.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QSemaphore>
 #include <QThreadPool>
 
@@ -15,26 +12,12 @@
 
 namespace {
 
-// Only these two formats are scaled; a reader must not fall back to
-// whatever the content looks like (a GIF would lose its animation).
-const char* const kEncodedFormats[] = {"JPG", "PNG"};
-
 // How long the caller's thread waits for an encoding before it asks for a
 // cancel again.
 constexpr int kCancelSliceMs = 20;
 
-// The size encodedImage scales a picture read at size to.
-QSize sentSize(const QSize& size)
-{
-    if (qMax(size.width(), size.height()) <= kMaxImageSide)
-        return size;
-    return size.width() <= size.height()
-        ? QSize(int(qint64(size.width()) * kMaxImageSide / size.height()), kMaxImageSide)
-        : QSize(kMaxImageSide, int(qint64(size.height()) * kMaxImageSide / size.width()));
-}
-
-// The scaled side may come out one off the arithmetic above, and a reader
-// may turn a picture by what its header says: either way round counts.
+// A copy may come out one pixel off what sentSize says, and a reader may
+// turn a picture by what its header says: either way round counts.
 bool sizesMatch(const QSize& expected, const QSize& actual)
 {
     const auto near = [](const QSize& a, const QSize& b) {
@@ -44,35 +27,6 @@ bool sizesMatch(const QSize& expected, const QSize& actual)
 }
 
 } // namespace
-
-bool isReencoded(const QString& mime)
-{
-    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
-}
-
-QByteArray encodedImage(const QString& path, const QString& mime)
-{
-    QImage image;
-    for (const char* format : kEncodedFormats) {
-        QImageReader reader(path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
-            break;
-    }
-    if (image.isNull())
-        return QByteArray();
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
-    if (!image.save(&buffer, png ? "PNG" : "JPG"))
-        return QByteArray();
-    return bytes;
-}
 
 QString givenPartName(const QString& transferName, const QString& filename)
 {
@@ -190,19 +144,7 @@ void PartBytes::readHeader()
     if (m_headerRead)
         return;
     m_headerRead = true;
-    QImageReader any(m_path);
-    if (any.canRead()) {
-        m_format = any.format().toLower();
-        m_size = any.size();
-    }
-    for (const char* format : kEncodedFormats) {
-        QImageReader reader(m_path, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.canRead()) {
-            m_decodedSize = reader.size();
-            break;
-        }
-    }
+    m_header = readImageHeader(m_path);
 }
 
 bool PartBytes::mayBecome(PartBytes& copy)
@@ -210,14 +152,17 @@ bool PartBytes::mayBecome(PartBytes& copy)
     if (!isReencoded(m_mime))
         return false;
     readHeader();
-    // Not a picture encodedImage reads: it goes as it is.
-    if (!m_decodedSize.isValid())
+    // Not a picture a transfer encodes: it goes as it is.
+    if (!m_header.isEncoded())
         return false;
     if (!QFileInfo(copy.m_path).isFile())
         return copy.asStored().isKnown(); // only the record is left: it cannot be ruled out
     copy.readHeader();
     const QByteArray format = m_mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive) ? "png" : "jpeg";
-    return copy.m_format == format && sizesMatch(sentSize(m_decodedSize), copy.m_size);
+    // Sent upright, or unturned by an earlier version.
+    return copy.m_header.format == format
+        && (sizesMatch(sentSize(m_header), copy.m_header.size)
+            || sizesMatch(sentSize(m_header, false), copy.m_header.size));
 }
 
 void PartBytes::workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled)

@@ -1,8 +1,9 @@
 // When two message parts are one picture. A transfer to a phone re-encodes
-// every JPEG and PNG it sends (encodedImage), so a phone holds other bytes
-// than the store it was sent from, and the copy of a copy others again. A
-// part is therefore known by three things: its bytes, the bytes a transfer
-// sends of it, and the picture it is a transferred copy of (its origin).
+// every JPEG and PNG it sends (encodeImage, imageencoding.h), so a phone
+// holds other bytes than the store it was sent from, and the copy of a copy
+// others again. A part is therefore known by three things: its bytes, the
+// bytes a transfer sends of it, and the picture it is a transferred copy of
+// (its origin).
 // samePart() is the one rule the store writer, the transfer and the load
 // decide by.
 //
@@ -13,6 +14,7 @@
 // picture. The table is made the first time there is something to keep.
 #pragma once
 
+#include "messagestore/imageencoding.h"
 #include "messagestore/partcontent.h"
 
 #include <QByteArray>
@@ -24,16 +26,6 @@
 
 struct _MsgAttachment;
 class IOS6MessageDb;
-
-// The longest side of a picture as a transfer sends it.
-inline constexpr int kMaxImageSide = 1080;
-// Whether a transfer sends a part of this type re-encoded (encodedImage).
-bool isReencoded(const QString& mime);
-// The bytes a picture travels to a phone as: scaled to kMaxImageSide on its
-// longer side when larger, encoded as PNG for a MIME type ending in "png",
-// else as JPEG. Empty when the file decodes neither as JPEG nor as PNG (it
-// then goes as it is).
-QByteArray encodedImage(const QString& path, const QString& mime);
 
 // The name a part goes by in comparisons: the one the phone gave it
 // (transferName), else its file's name (the last segment of filename).
@@ -113,12 +105,9 @@ private:
     bool m_sentRead = false;
     bool m_sentWorkedOut = false;
     bool m_sentFromBytes = false; // m_sent was recorded, or worked out from the file
-    // From the file's header: its picture's size and format (empty when no
-    // decoder reads it), and the size encodedImage would read it at.
+    // From the file's header.
     bool m_headerRead = false;
-    QByteArray m_format;
-    QSize m_size;
-    QSize m_decodedSize;
+    ImageHeader m_header;
 };
 
 enum class PartMatch {
