@@ -2,62 +2,581 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QIODevice>
 #include <QImage>
 #include <QImageReader>
+#include <QSemaphore>
+#include <QTransform>
+#include <QVarLengthArray>
+#include <QtEndian>
+
+#include <cstring>
 
 namespace {
 
-const char* const kEncodedFormats[] = {"JPG", "PNG"};
+// Earlier versions decoded every picture whole, and Qt 6.4 refuses a
+// decoded image of more than 128 MB by default (QImageReader's allocation
+// limit): the pictures within it are decoded whole still, so that their
+// bytes stay what they were.
+constexpr qint64 kWholeDecodeBytes = qint64(128) << 20;
+// What a decode holds besides the decoded picture: its scaled copy and
+// the turned one.
+constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
+// How long a wait for the budget lasts before it looks for a stop again.
+constexpr int kStopSliceMs = 20;
+// libjpeg's limit of either side.
+constexpr int kMaxJpegSide = 65500;
+// libpng's default limit of either side.
+constexpr quint32 kMaxPngSide = 1000000;
+constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
 
-QSize scaled(const QSize& size)
+// The bytes of a QImage of this size at depth bits per pixel (its lines
+// 32-bit aligned), as QImageIOHandler::allocateImage counts them.
+qint64 imageBytes(const QSize& size, int depth)
 {
-    if (qMax(size.width(), size.height()) <= kMaxImageSide)
-        return size;
-    return size.width() <= size.height()
-        ? QSize(int(qint64(size.width()) * kMaxImageSide / size.height()), kMaxImageSide)
-        : QSize(kMaxImageSide, int(qint64(size.height()) * kMaxImageSide / size.width()));
+    return (((qint64(size.width()) * depth + 31) >> 5) << 2) * size.height();
 }
 
-ImageHeader headerOf(QIODevice* device)
+// The size a picture is decoded at.
+QSize decodedSize(const ImageHeader& header)
 {
+    const int k = header.reduction;
+    return QSize((header.size.width() - header.size.width() % k) / k,
+                 (header.size.height() - header.size.height() % k) / k);
+}
+
+// The size a decoded picture is scaled to, as QImage::scaledToWidth and
+// scaledToHeight round it.
+QSize scaledSize(const QSize& size)
+{
+    const int longer = qMax(size.width(), size.height());
+    if (longer <= kMaxImageSide)
+        return size;
+    const qreal factor = qreal(kMaxImageSide) / longer;
+    return QSize(qRound(factor * size.width()), qRound(factor * size.height()));
+}
+
+// What a picture's header says, with what its decode needs.
+struct Layout {
     ImageHeader header;
-    for (const char* format : kEncodedFormats) {
-        device->seek(0);
-        QImageReader reader(device, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.canRead()) {
-            header.format = QByteArray(format) == "JPG" ? "jpeg" : "png";
-            header.size = reader.size();
-            break;
+    int depth = 0; // bits per pixel of the image Qt decodes it to
+    qint64 coefficientBytes = 0; // what libjpeg holds of a JPEG of several scans
+    qint64 memory = 0; // all the decode holds
+};
+
+// Reads a device a block at a time for the header walkers.
+class ByteReader {
+public:
+    explicit ByteReader(QIODevice& device)
+        : m_device(device)
+        , m_buffer(kBlock, Qt::Uninitialized)
+    {
+    }
+
+    // The next byte; -1 at the end.
+    int next()
+    {
+        if (m_pos == m_end && !fill())
+            return -1;
+        return uchar(m_buffer.constData()[m_pos++]);
+    }
+    // A big-endian number of so many bytes; -1 at the end.
+    qint64 number(int bytes)
+    {
+        qint64 value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const int byte = next();
+            if (byte < 0)
+                return -1;
+            value = value << 8 | byte;
+        }
+        return value;
+    }
+    bool read(char* out, qint64 count)
+    {
+        while (count > 0) {
+            if (m_pos == m_end && !fill())
+                return false;
+            const qint64 n = qMin(count, m_end - m_pos);
+            std::memcpy(out, m_buffer.constData() + m_pos, size_t(n));
+            m_pos += n;
+            out += n;
+            count -= n;
+        }
+        return true;
+    }
+    // False when fewer bytes are left.
+    bool skip(qint64 count)
+    {
+        const qint64 buffered = m_end - m_pos;
+        if (count <= buffered) {
+            m_pos += count;
+            return true;
+        }
+        const qint64 target = m_device.pos() + count - buffered;
+        m_pos = m_end;
+        return target <= m_device.size() && m_device.seek(target);
+    }
+    // Skips to the next JPEG marker that is neither a stuffed zero nor a
+    // restart marker, as in entropy-coded data and as libjpeg skips stray
+    // bytes between segments, and returns its code; -1 at the end.
+    int nextMarker()
+    {
+        for (;;) {
+            for (;;) {
+                if (m_pos == m_end && !fill())
+                    return -1;
+                const char* begin = m_buffer.constData() + m_pos;
+                const void* ff = std::memchr(begin, 0xFF, size_t(m_end - m_pos));
+                if (ff) {
+                    m_pos += static_cast<const char*>(ff) - begin + 1;
+                    break;
+                }
+                m_pos = m_end;
+            }
+            int code = next();
+            while (code == 0xFF)
+                code = next();
+            if (code < 0)
+                return -1;
+            if (code != 0 && (code < 0xD0 || code > 0xD7))
+                return code;
         }
     }
-    return header;
+
+private:
+    static constexpr qint64 kBlock = 64 * 1024;
+
+    bool fill()
+    {
+        const qint64 n = m_device.read(m_buffer.data(), kBlock);
+        if (n <= 0)
+            return false;
+        m_pos = 0;
+        m_end = n;
+        return true;
+    }
+
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qint64 m_pos = 0;
+    qint64 m_end = 0;
+};
+
+// The orientation an Exif APP1 segment's first directory gives (1..8); 0
+// when it gives none.
+int exifOrientation(const QByteArray& segment)
+{
+    if (!segment.startsWith(QByteArrayLiteral("Exif\0\0")))
+        return 0;
+    const QByteArray tiff = segment.mid(6);
+    const auto* data = reinterpret_cast<const uchar*>(tiff.constData());
+    const qsizetype size = tiff.size();
+    if (size < 8)
+        return 0;
+    const bool little = tiff.startsWith("II");
+    if (!little && !tiff.startsWith("MM"))
+        return 0;
+    const auto u16 = [&](qsizetype at) {
+        return little ? qFromLittleEndian<quint16>(data + at) : qFromBigEndian<quint16>(data + at);
+    };
+    const auto u32 = [&](qsizetype at) {
+        return little ? qFromLittleEndian<quint32>(data + at) : qFromBigEndian<quint32>(data + at);
+    };
+    if (u16(2) != 42)
+        return 0;
+    const qint64 directory = u32(4);
+    if (directory + 2 > size)
+        return 0;
+    const int entries = u16(directory);
+    for (int i = 0; i < entries; ++i) {
+        const qint64 entry = directory + 2 + qint64(i) * 12;
+        if (entry + 12 > size)
+            break;
+        if (u16(entry) == 0x0112) {
+            const int value = u16(entry + 2) == 3 ? u16(entry + 8) : 0; // a SHORT
+            return value >= 1 && value <= 8 ? value : 0;
+        }
+    }
+    return 0;
 }
 
-EncodedImage encodeFrom(QIODevice* device, const QString& mime)
+// Walks a JPEG's segments from after its SOI marker, as libjpeg reads them:
+// its frame, its orientation and its scans. A picture of one scan is
+// walked to its scan only; one of several scans (progressive, or a
+// component a scan) to its end, as each scan is a pass of the decoder.
+// Written by hand because libjpeg reads no further than the first scan
+// before it decodes.
+Layout readJpeg(ByteReader& in)
 {
-    EncodedImage result;
-    QImage image;
-    for (const char* format : kEncodedFormats) {
-        device->seek(0);
-        QImageReader reader(device, format);
-        reader.setAutoDetectImageFormat(false);
-        if (reader.read(&image))
+    Layout layout;
+    ImageHeader& header = layout.header;
+    struct Sampling {
+        int h;
+        int v;
+    };
+    QVarLengthArray<Sampling, 4> components;
+    bool progressive = false;
+    bool multiScan = false;
+    int scans = 0;
+    int orientation = 0;
+    for (bool walking = true; walking;) {
+        const int marker = in.nextMarker();
+        if (marker < 0 || marker == 0xD9) // the end, or EOI: libjpeg makes up an end when the data stops short
+            break;
+        if (marker == 0xD8)
+            return {};
+        if (marker == 0x01) // TEM has no length
+            continue;
+        const qint64 length = in.number(2);
+        if (length < 0)
+            break;
+        if (length < 2)
+            return {};
+        qint64 left = length - 2;
+        switch (marker) {
+        case 0xC0: // baseline, extended sequential, progressive, and the same arithmetic-coded
+        case 0xC1:
+        case 0xC2:
+        case 0xC9:
+        case 0xCA: {
+            if (!components.isEmpty())
+                return {};
+            const int precision = in.next();
+            const qint64 height = in.number(2);
+            const qint64 width = in.number(2);
+            const int count = in.next();
+            if (precision != 8 || width <= 0 || height <= 0 || width > kMaxJpegSide || height > kMaxJpegSide
+                || (count != 1 && count != 3 && count != 4) || left != 6 + 3 * count)
+                return {};
+            for (int i = 0; i < count; ++i) {
+                in.next();
+                const int sampling = in.next();
+                in.next();
+                const Sampling s {sampling >> 4, sampling & 15};
+                if (s.h < 1 || s.h > 4 || s.v < 1 || s.v > 4)
+                    return {};
+                components.append(s);
+            }
+            header.size = QSize(int(width), int(height));
+            progressive = marker == 0xC2 || marker == 0xCA;
+            left = 0;
+            break;
+        }
+        case 0xC3: // lossless and hierarchical frames, which libjpeg does not decode
+        case 0xC5:
+        case 0xC6:
+        case 0xC7:
+        case 0xCB:
+        case 0xCD:
+        case 0xCE:
+        case 0xCF:
+            return {};
+        case 0xDA: {
+            if (components.isEmpty() || ++scans > kMaxJpegScans)
+                return {};
+            const int inScan = in.next();
+            --left;
+            // One scan of all components: the decoder reads no other.
+            if (scans == 1 && !progressive && inScan == components.size())
+                walking = false;
+            else
+                multiScan = true;
+            break;
+        }
+        case 0xE1:
+            if (!orientation) {
+                QByteArray segment(left, Qt::Uninitialized);
+                if (!in.read(segment.data(), left))
+                    return {};
+                orientation = exifOrientation(segment);
+                left = 0;
+            }
+            break;
+        default:
+            break;
+        }
+        if (walking && left > 0 && !in.skip(left))
             break;
     }
-    if (image.isNull())
-        return result;
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
+    if (scans == 0)
+        return {};
+    header.format = "jpeg";
+    header.orientation = orientation ? orientation : 1;
+    layout.depth = components.size() == 1 ? 8 : 32;
+    if (multiScan) {
+        // libjpeg keeps every coefficient of such a picture (a block of 64
+        // at two bytes each), in whole MCUs.
+        int hMax = 1;
+        int vMax = 1;
+        for (const Sampling& s : components) {
+            hMax = qMax(hMax, s.h);
+            vMax = qMax(vMax, s.v);
+        }
+        const auto blocks = [](qint64 samples, int factor, int max) {
+            const qint64 count = (samples * factor + 8 * max - 1) / (8 * max);
+            return (count + factor - 1) / factor * factor;
+        };
+        for (const Sampling& s : components)
+            layout.coefficientBytes
+                += blocks(header.size.width(), s.h, hMax) * blocks(header.size.height(), s.v, vMax) * 128;
     }
-    QBuffer buffer(&result.upright);
+    return layout;
+}
+
+// The bit depths libpng takes for a colour type.
+bool validPngDepth(int colourType, int bitDepth)
+{
+    switch (colourType) {
+    case 0: // grey
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+    case 3: // palette
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case 2: // RGB, grey and alpha, RGBA
+    case 4:
+    case 6:
+        return bitDepth == 8 || bitDepth == 16;
+    default:
+        return false;
+    }
+}
+
+// Reads a PNG's chunk headers from after its signature: its size and what
+// decides the image Qt decodes it to (as QPngHandler chooses), up to its
+// end to count the compressed chunks, whose bytes are skipped.
+Layout readPng(ByteReader& in)
+{
+    Layout layout;
+    char type[4];
+    if (in.number(4) != 13 || !in.read(type, 4) || std::memcmp(type, "IHDR", 4) != 0)
+        return {};
+    const qint64 width = in.number(4);
+    const qint64 height = in.number(4);
+    const int bitDepth = in.next();
+    const int colourType = in.next();
+    if (!in.skip(3 + 4)) // compression, filter, interlace; the CRC
+        return {};
+    if (width <= 0 || height <= 0 || width > kMaxPngSide || height > kMaxPngSide)
+        return {};
+    if (!validPngDepth(colourType, bitDepth))
+        return {};
+    bool palette = false;
+    bool transparency = false;
+    bool data = false;
+    int compressed = 0;
+    for (;;) {
+        const qint64 length = in.number(4);
+        if (length < 0 || !in.read(type, 4))
+            break;
+        if (length > 0x7FFFFFFF)
+            return {};
+        const auto is = [&type](const char* name) { return std::memcmp(type, name, 4) == 0; };
+        if (is("IDAT")) {
+            if (colourType == 3 && !palette)
+                return {};
+            data = true;
+        } else if (!data && is("PLTE")) {
+            palette = true;
+        } else if (!data && is("tRNS")) {
+            transparency = true;
+        } else if (is("zTXt") || is("iTXt") || is("iCCP")) {
+            if (++compressed > kMaxPngCompressedChunks)
+                return {};
+        } else if (is("IEND")) {
+            break;
+        }
+        if (!in.skip(length + 4))
+            break;
+    }
+    if (!data)
+        return {};
+    layout.header.format = "png";
+    layout.header.size = QSize(int(width), int(height));
+    if (bitDepth == 1 && (colourType == 0 || colourType == 3))
+        layout.depth = 1;
+    else if (colourType == 0 && bitDepth == 16)
+        layout.depth = transparency ? 64 : 16;
+    else if (colourType == 0 || colourType == 3)
+        layout.depth = 8;
+    else if (bitDepth == 16)
+        layout.depth = 64;
+    else
+        layout.depth = 32;
+    return layout;
+}
+
+// Decides how the picture is decoded, within the bounds; a picture beyond
+// them loses its format.
+void plan(Layout& layout)
+{
+    ImageHeader& header = layout.header;
+    if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes && header.format == "jpeg") {
+        if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels) {
+            layout = Layout();
+            return;
+        }
+        // libjpeg scales by 1/2, 1/4 or 1/8 as it decodes: as far as the
+        // picture stays larger than what is sent.
+        const int longer = qMax(header.size.width(), header.size.height());
+        header.reduction = 8;
+        while (header.reduction > 2 && (longer - longer % header.reduction) / header.reduction < kMaxImageSide)
+            header.reduction /= 2;
+    }
+    layout.memory = imageBytes(decodedSize(header), layout.depth) + layout.coefficientBytes + kScaledBytes;
+    // QImage scales a side that comes out below one pixel to nothing: such
+    // a picture goes as it is.
+    if (layout.memory > qint64(kDecodeBudgetMb) << 20 || scaledSize(decodedSize(header)).isEmpty())
+        layout = Layout();
+}
+
+Layout readLayout(QIODevice& device)
+{
+    char signature[8] = {};
+    const qint64 got = device.seek(0) ? device.read(signature, 8) : -1;
+    Layout layout;
+    if (got >= 2 && uchar(signature[0]) == 0xFF && uchar(signature[1]) == 0xD8) {
+        if (!device.seek(2))
+            return {};
+        ByteReader in(device);
+        layout = readJpeg(in);
+    } else if (got == 8 && std::memcmp(signature, kPngSignature, 8) == 0) {
+        ByteReader in(device);
+        layout = readPng(in);
+    }
+    if (layout.header.isEncoded())
+        plan(layout);
+    return layout;
+}
+
+// A picture's bytes, read for a decoder that is to end when *stop is set:
+// each read then finds nothing more, which both decoders take for the end
+// of the data.
+class StoppableSource final : public QIODevice {
+public:
+    StoppableSource(QIODevice& source, const std::atomic_bool* stop)
+        : m_source(source)
+        , m_stop(stop)
+    {
+        if (m_source.seek(0))
+            open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool stopped() const { return m_stop && m_stop->load(); }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_source.size(); }
+    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_source.seek(pos); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override { return stopped() ? -1 : m_source.read(data, maxSize); }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice& m_source;
+    const std::atomic_bool* m_stop;
+};
+
+// All decodes together hold at most kDecodeBudgetMb: each takes a share of
+// it for as long as it runs.
+QSemaphore& decodeBudget()
+{
+    static QSemaphore budget(kDecodeBudgetMb);
+    return budget;
+}
+
+class BudgetShare {
+public:
+    BudgetShare() = default;
+    ~BudgetShare()
+    {
+        if (m_mb > 0)
+            decodeBudget().release(m_mb);
+    }
+    Q_DISABLE_COPY_MOVE(BudgetShare)
+
+    // Waits for bytes of the budget (all of it at most); false when *stop
+    // was set meanwhile.
+    bool take(qint64 bytes, const std::atomic_bool* stop)
+    {
+        const int mb = int(qMin<qint64>((bytes + (1 << 20) - 1) >> 20, kDecodeBudgetMb));
+        if (!stop) {
+            decodeBudget().acquire(mb);
+        } else {
+            while (!decodeBudget().tryAcquire(mb, kStopSliceMs)) {
+                if (stop->load())
+                    return false;
+            }
+        }
+        m_mb = mb;
+        return true;
+    }
+
+private:
+    int m_mb = 0;
+};
+
+QImage decode(QIODevice& device, const Layout& layout)
+{
+    const ImageHeader& header = layout.header;
+    if (!device.seek(0))
+        return QImage();
+    QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
+    reader.setAutoDetectImageFormat(false);
+    QImage image;
+    if (header.reduction > 1) {
+        // Only the rows and columns that make whole DCT-scaled pixels, so
+        // that the handler scales by the DCT alone.
+        const QSize decoded = decodedSize(header);
+        reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
+        reader.setScaledSize(decoded);
+    } else if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes) {
+        // A handler fills an image of its size and format it is handed
+        // without asking the allocation limit (which is the whole
+        // process's); the budget bounds it instead.
+        image = QImage(header.size, reader.imageFormat());
+        if (image.isNull())
+            return QImage();
+    }
+    if (!reader.read(&image))
+        return QImage();
+    return image;
+}
+
+// The picture turned upright as an EXIF orientation (2..8) says.
+QImage turned(const QImage& image, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5: // transposed
+        return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7: // transversed
+        return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
+}
+
+QByteArray saved(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const bool png = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive);
-    if (!image.save(&buffer, png ? "PNG" : "JPG"))
-        return EncodedImage();
-    result.result = EncodedImage::Result::Encoded;
-    return result;
+    if (!image.save(&buffer, format))
+        return QByteArray();
+    return bytes;
+}
+
+EncodedImage stopped()
+{
+    return EncodedImage {EncodedImage::Result::Stopped, QByteArray(), QByteArray()};
 }
 
 } // namespace
@@ -67,12 +586,17 @@ bool isReencoded(const QString& mime)
     return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
 }
 
+ImageHeader readImageHeader(QIODevice& device)
+{
+    return readLayout(device).header;
+}
+
 ImageHeader readImageHeader(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return ImageHeader();
-    return headerOf(&file);
+    return readImageHeader(file);
 }
 
 ImageHeader readImageHeader(const QByteArray& bytes)
@@ -80,35 +604,72 @@ ImageHeader readImageHeader(const QByteArray& bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return headerOf(&buffer);
+    return readImageHeader(buffer);
 }
 
 QSize sentSize(const ImageHeader& header, bool upright)
 {
     if (!header.isEncoded())
         return QSize();
-    const QSize size = scaled(header.size);
+    const QSize size = scaledSize(decodedSize(header));
+    // Orientations 5 to 8 turn the picture a quarter.
     return upright && header.orientation >= 5 ? size.transposed() : size;
 }
 
-EncodedImage encodeImage(const QString& path, const QString& mime, bool, const std::atomic_bool*)
+EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
+{
+    StoppableSource source(device, stop);
+    const Layout layout = readLayout(source);
+    if (source.stopped())
+        return stopped();
+    if (!layout.header.isEncoded())
+        return EncodedImage();
+    BudgetShare share;
+    if (!share.take(layout.memory, stop))
+        return stopped();
+    QImage image = decode(source, layout);
+    if (source.stopped())
+        return stopped();
+    if (image.isNull())
+        return EncodedImage();
+    if (qMax(image.width(), image.height()) > kMaxImageSide) {
+        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
+                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
+    }
+    const char* format = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive) ? "PNG" : "JPG";
+    EncodedImage result;
+    if (layout.header.turns()) {
+        if (withUnturned)
+            result.unturned = saved(image, format);
+        image = turned(image, layout.header.orientation);
+    }
+    result.upright = saved(image, format);
+    if (source.stopped())
+        return stopped();
+    if (result.upright.isEmpty())
+        return EncodedImage();
+    result.result = EncodedImage::Result::Encoded;
+    return result;
+}
+
+EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return EncodedImage();
-    return encodeFrom(&file, mime);
+        return stop && stop->load() ? stopped() : EncodedImage();
+    return encodeImage(file, mime, withUnturned, stop);
 }
 
-EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool, const std::atomic_bool*)
+EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return encodeFrom(&buffer, mime);
+    return encodeImage(buffer, mime, withUnturned, stop);
 }
 
 QByteArray encodedImage(const QString& path, const QString& mime, const std::atomic_bool* stop)
 {
-    const EncodedImage image = encodeImage(path, mime, false, stop);
-    return image.result == EncodedImage::Result::Encoded ? image.upright : QByteArray();
+    EncodedImage encoded = encodeImage(path, mime, false, stop);
+    return encoded.result == EncodedImage::Result::Encoded ? encoded.upright : QByteArray();
 }

@@ -1,4 +1,16 @@
-// What a transfer makes of the pictures it sends (temporary stand-in).
+// What a transfer to a phone sends of a picture: every JPEG and PNG part is
+// decoded (as JPEG or PNG only, never as whatever else its bytes look
+// like), scaled to kMaxImageSide on its longer side when larger, turned
+// upright as its EXIF orientation says and encoded anew (as PNG for a MIME
+// type ending in "png", else as JPEG). The bytes this makes are recorded in
+// stores by their digest, so a picture that earlier versions encoded keeps
+// its bytes: the same decode, the same scaling, the same encoder.
+//
+// The work a picture may cause is bounded by what its header says, the
+// same on every machine: a picture beyond the bounds goes as it is. The
+// decodes of all threads together hold at most kDecodeBudgetMb of memory
+// at once; a large JPEG is decoded at a reduced size (libjpeg's DCT
+// scaling).
 #pragma once
 
 #include <QByteArray>
@@ -7,28 +19,66 @@
 
 #include <atomic>
 
+class QIODevice;
+
+// The longest side of a picture as a transfer sends it.
 inline constexpr int kMaxImageSide = 1080;
+// Megabytes the decodes under way may hold together.
+inline constexpr int kDecodeBudgetMb = 1024;
+// At most this many scans in a JPEG (each progressive scan is one more pass
+// over the whole picture); camera and editor files have at most a few dozen.
+inline constexpr int kMaxJpegScans = 100;
+// At most this many pixels in a JPEG (a 200 MP camera photo has 16320 x
+// 12240).
+inline constexpr qint64 kMaxJpegPixels = qint64(1) << 28;
+// At most this many compressed text and profile chunks in a PNG (libpng
+// inflates each to up to 8 MB).
+inline constexpr int kMaxPngCompressedChunks = 32;
+
+// Whether a transfer sends a part of this type re-encoded.
 bool isReencoded(const QString& mime);
 
+// What a picture's file says of itself, read as JPEG or PNG only.
 struct ImageHeader {
-    QByteArray format;
-    QSize size;
-    int orientation = 1;
+    QByteArray format; // "jpeg" or "png"; empty: not a picture a transfer encodes (neither reads it, or its
+                       // decoding would exceed the bounds above): it goes as it is, known by its bytes only
+    QSize size; // as stored (before any turn by its orientation)
+    int orientation = 1; // EXIF orientation 1..8 of a JPEG; 1 when none
+    // A JPEG too large to decode whole in earlier versions is decoded at
+    // 1/reduction of its size (2, 4 or 8), losing the last size % reduction
+    // rows and columns.
+    int reduction = 1;
     bool isEncoded() const { return !format.isEmpty(); }
     bool turns() const { return orientation > 1; }
 };
 ImageHeader readImageHeader(const QString& path);
-ImageHeader readImageHeader(const QByteArray& bytes);
+ImageHeader readImageHeader(const QByteArray& bytes); // same, of bytes in memory
+// Same, of an open device that holds the picture from its start and can
+// seek.
+ImageHeader readImageHeader(QIODevice& device);
+// The size of the copy a transfer makes of such a picture, exactly (with
+// the scaled side rounded as QImage rounds it): upright (turned as its
+// orientation says; what this version sends) or unturned (what earlier
+// versions sent). Invalid when !header.isEncoded().
 QSize sentSize(const ImageHeader& header, bool upright = true);
 
+// What a transfer sends of a picture.
 struct EncodedImage {
     enum class Result { Encoded, AsItIs, Stopped };
-    Result result = Result::AsItIs;
-    QByteArray upright;
-    QByteArray unturned;
+    Result result = Result::AsItIs; // AsItIs: not a picture it encodes (it goes as it is); Stopped: *stop was set
+    QByteArray upright; // Encoded: the bytes sent (turned upright as the orientation says)
+    QByteArray unturned; // Encoded, when asked for and the picture turns: what earlier versions sent; else empty
 };
+// stop: when set (by another thread), the decode ends within a fraction of
+// a second and the result is Stopped.
 EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
 EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
+// Same, of an open device that holds the picture from its start and can
+// seek.
+EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturned = false,
+                         const std::atomic_bool* stop = nullptr);
+// The bytes sent, or empty when the picture goes as it is (for the callers
+// that only send).
 QByteArray encodedImage(const QString& path, const QString& mime, const std::atomic_bool* stop = nullptr);

@@ -1,0 +1,348 @@
+// What a transfer sends of a picture: the bytes earlier versions sent of
+// every picture they encoded and that has no turn, the picture turned
+// upright by its EXIF orientation (with what earlier versions sent beside
+// it), camera photos beyond the old decoder's limit scaled like any other,
+// hostile files sent as they are without being decoded, and a decode that
+// ends once told to stop.
+#include "messagestore/imageencoding.h"
+
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using Result = EncodedImage::Result;
+
+namespace {
+
+const QString kJpeg = u"image/jpeg"_s;
+const QString kPng = u"image/png"_s;
+
+// Grey, with a red block at the top left corner and a green one at the top
+// right.
+QImage photo(int width, int height, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(width, height, format);
+    image.fill(Qt::gray);
+    const int side = qMin(width, height) / 8;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            image.setPixel(x, y, qRgb(255, 0, 0));
+            image.setPixel(width - 1 - x, y, qRgb(0, 255, 0));
+        }
+    }
+    return image;
+}
+
+QByteArray bytesOf(const QImage& image, const char* format = "JPG", bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+// A number of so many bytes in either byte order.
+QByteArray field(quint32 v, int bytes, bool little)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char(v >> (8 * (little ? i : bytes - 1 - i)));
+    return out;
+}
+
+// The JPEG with an Exif segment after its SOI, its first directory holding
+// only the orientation (Qt's writer writes none).
+QByteArray withOrientation(const QByteArray& jpeg, int orientation, bool little = false)
+{
+    const auto u16 = [little](int v) { return field(v, 2, little); };
+    const auto u32 = [little](int v) { return field(v, 4, little); };
+    const QByteArray app1 = "Exif\0\0"_ba + (little ? "II"_ba : "MM"_ba) + u16(42) + u32(8) + u16(1) + u16(0x0112)
+        + u16(3) + u32(1) + u16(orientation) + u16(0) + u32(0);
+    return jpeg.left(2) + "\xFF\xE1"_ba + field(app1.size() + 2, 2, false) + app1 + jpeg.mid(2);
+}
+
+// A progressive JPEG with copies of its last scan header, without data,
+// before its EOI, so that it has scans scans; each is a pass of libjpeg.
+QByteArray withScans(const QByteArray& jpeg, int scans)
+{
+    const qsizetype last = jpeg.lastIndexOf("\xFF\xDA"_ba);
+    const QByteArray header = jpeg.mid(last, 2 + (uchar(jpeg[last + 2]) << 8 | uchar(jpeg[last + 3])));
+    return jpeg.left(jpeg.size() - 2) + header.repeated(scans - jpeg.count("\xFF\xDA"_ba)) + jpeg.right(2);
+}
+
+// The JPEG's frame saying another size, and all components at full
+// resolution.
+QByteArray withFrame(const QByteArray& jpeg, int width, int height)
+{
+    QByteArray patched = jpeg;
+    qsizetype sof = patched.indexOf("\xFF\xC0"_ba);
+    if (sof < 0)
+        sof = patched.indexOf("\xFF\xC2"_ba);
+    qToBigEndian<quint16>(quint16(height), patched.data() + sof + 5);
+    qToBigEndian<quint16>(quint16(width), patched.data() + sof + 7);
+    for (int c = 0; c < uchar(patched[sof + 9]); ++c)
+        patched[sof + 11 + 3 * c] = 0x11;
+    return patched;
+}
+
+// A PNG with so many texts long enough that the writer compresses them.
+QByteArray pngWithTexts(int texts)
+{
+    QImage image = photo(1200, 900);
+    for (int i = 0; i < texts; ++i)
+        image.setText(u"Key%1"_s.arg(i), u"A text long enough that the writer compresses it."_s);
+    return bytesOf(image, "PNG");
+}
+
+// What earlier versions sent of the file.
+QByteArray oldEncoding(const QString& path, const QString& mime)
+{
+    QImage image;
+    for (const char* format : {"JPG", "PNG"}) {
+        QImageReader reader(path, format);
+        reader.setAutoDetectImageFormat(false);
+        if (reader.read(&image))
+            break;
+    }
+    if (image.isNull())
+        return QByteArray();
+    if (qMax(image.width(), image.height()) > 1080) {
+        image = image.width() <= image.height() ? image.scaledToHeight(1080, Qt::FastTransformation)
+                                                : image.scaledToWidth(1080, Qt::FastTransformation);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, mime.endsWith(u"png"_s) ? "PNG" : "JPG");
+    return bytes;
+}
+
+// The corners of the red and the green block ("TL TR": red top left, green
+// top right).
+QString markers(const QImage& image)
+{
+    QString red = u"?"_s, green = u"?"_s;
+    for (const auto& [name, x, y] :
+         {std::tuple(u"TL"_s, 3, 3), std::tuple(u"TR"_s, image.width() - 4, 3),
+          std::tuple(u"BL"_s, 3, image.height() - 4), std::tuple(u"BR"_s, image.width() - 4, image.height() - 4)}) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.red() > 180 && c.green() < 90 && c.blue() < 90)
+            red = name;
+        if (c.green() > 180 && c.red() < 90 && c.blue() < 90)
+            green = name;
+    }
+    return red + u' ' + green;
+}
+
+// A picture's bytes that count what is read of them, and set a flag once a
+// read reaches stopAt. (Not a QBuffer, whose data readers may take without
+// reading.)
+class WatchedBytes : public QIODevice {
+public:
+    WatchedBytes(const QByteArray& bytes, qint64 stopAt, std::atomic_bool* stop)
+        : m_bytes(bytes)
+        , m_stopAt(stopAt)
+        , m_stop(stop)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 bytesRead = 0;
+    qint64 readFromStop = 0; // of the bytes from stopAt on
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        const qint64 n = qBound<qint64>(0, m_bytes.size() - at, maxSize);
+        std::memcpy(data, m_bytes.constData() + at, size_t(n));
+        bytesRead += n;
+        readFromStop += qMax<qint64>(0, at + n - qMax(at, m_stopAt));
+        if (at <= m_stopAt && at + n > m_stopAt)
+            *m_stop = true;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_stopAt;
+    std::atomic_bool* m_stop;
+};
+
+} // namespace
+
+class TestImageEncoding : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_dir = testsupport::makeTempDir(u"pictures"_s); }
+
+    void sentAsEarlierVersionsSentIt_turnedUpright_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("mime");
+        QTest::addColumn<QString>("corners"); // of the markers in what is sent
+        QTest::addColumn<bool>("before"); // whether earlier versions encoded it
+        const auto row = [](const char* name, const QByteArray& file, const QString& corners = u"TL TR"_s,
+                            const QString& mime = kJpeg,
+                            bool before = true) { QTest::newRow(name) << file << mime << corners << before; };
+        // Shapes phones take; Qt rounds the scaled side, so that 16:9 and
+        // 8000x1500 come out one longer than integer arithmetic makes them.
+        row("16:9, 1920x1080", bytesOf(photo(1920, 1080)));
+        row("16:9, 4000x2250", bytesOf(photo(4000, 2250)));
+        row("9:16, 1080x1920", bytesOf(photo(1080, 1920)));
+        row("3:2, 3000x2000", bytesOf(photo(3000, 2000)));
+        row("square", bytesOf(photo(3000, 3000)));
+        row("panorama", bytesOf(photo(8000, 1500)));
+        row("small", bytesOf(photo(800, 600)));
+        row("PNG", bytesOf(photo(2560, 1440), "PNG"), u"TL TR"_s, kPng);
+        row("PNG sent as JPEG", bytesOf(photo(1600, 1200), "PNG"));
+        row("JPEG sent as PNG", bytesOf(photo(1600, 1200)), u"TL TR"_s, kPng);
+        row("grey", bytesOf(photo(2000, 1500, QImage::Format_Grayscale8)), u"? ?"_s);
+        row("progressive", bytesOf(photo(3000, 2000), "JPG", true));
+        row("cut short in its data", bytesOf(photo(2000, 1500)).chopped(5000));
+        row("copy of a copy", encodeImage(bytesOf(photo(2000, 1500)), kJpeg).upright);
+        row("100 scans", withScans(bytesOf(photo(1200, 900), "JPG", true), kMaxJpegScans));
+        row("PNG of 32 compressed texts", pngWithTexts(kMaxPngCompressedChunks), u"TL TR"_s, kPng);
+        // Turned as EXIF orientations say.
+        const QByteArray small = bytesOf(photo(400, 300));
+        const char* const turns[] = {"TL TR", "TR TL", "BR BL", "BL BR", "TL BL", "TR BR", "BR TR", "BL TL"};
+        for (int o = 1; o <= 8; ++o)
+            QTest::addRow("orientation %d", o)
+                << withOrientation(small, o) << kJpeg << QString::fromLatin1(turns[o - 1]) << true;
+        row("orientation 6, little-endian", withOrientation(small, 6, true), u"TR BR"_s);
+        row("3:4, stored 4:3 turned by 6", withOrientation(bytesOf(photo(4000, 3000)), 6), u"TR BR"_s);
+        row("3:4, stored 4:3 turned by 8", withOrientation(bytesOf(photo(4000, 3000)), 8), u"BL TL"_s);
+        // Beyond what earlier versions decoded (128 MB as decoded).
+        const QByteArray camera = bytesOf(photo(8000, 6000));
+        row("48 MP", camera, u"TL TR"_s, kJpeg, false);
+        row("48 MP turned by 6", withOrientation(camera, 6), u"TR BR"_s, kJpeg, false);
+        row("48 MP progressive", bytesOf(photo(8000, 6000), "JPG", true), u"TL TR"_s, kJpeg, false);
+        row("35 MP of odd sides", bytesOf(photo(6001, 5601)), u"TL TR"_s, kJpeg, false);
+        row("PNG of 34 MP", bytesOf(photo(5800, 5800), "PNG"), u"TL TR"_s, kPng, false);
+    }
+
+    void sentAsEarlierVersionsSentIt_turnedUpright()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, mime);
+        QFETCH(QString, corners);
+        QFETCH(bool, before);
+        const QString path = writePicture(file);
+        const ImageHeader header = readImageHeader(path);
+        QVERIFY(header.isEncoded());
+        const EncodedImage sent = encodeImage(path, mime, true);
+        QCOMPARE(sent.result, Result::Encoded);
+        const EncodedImage fromBytes = encodeImage(file, mime, true);
+        QCOMPARE(fromBytes.upright, sent.upright);
+        QCOMPARE(fromBytes.unturned, sent.unturned);
+
+        const QImage upright = QImage::fromData(sent.upright);
+        QCOMPARE(upright.size(), sentSize(header));
+        QCOMPARE(markers(upright), corners);
+        QCOMPARE(sent.unturned.isEmpty(), !header.turns());
+        if (header.turns())
+            QCOMPARE(QImage::fromData(sent.unturned).size(), sentSize(header, false));
+        const QByteArray old = oldEncoding(path, mime);
+        QCOMPARE(!old.isEmpty(), before);
+        if (before)
+            QCOMPARE(header.turns() ? sent.unturned : sent.upright, old);
+    }
+
+    void hostileOrBrokenFilesGoAsTheyAre_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("before"); // whether earlier versions decoded it (slowly)
+        QTest::addColumn<int>("mostRead"); // bytes read to tell; -1: not checked
+        // A compressed SVG, which a reader picking by content inflates and
+        // parses whole.
+        const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='9000' height='9000'>"
+            + "<rect width='9000' height='9000' fill='red'/>"_ba.repeated(20000) + "</svg>";
+        QTest::newRow("svgz") << "\x1F\x8B\x08\0\0\0\0\0\0\x03"_ba + qCompress(svg).mid(6) << false << 8;
+        QTest::newRow("empty") << QByteArray() << false << 8;
+        QTest::newRow("text") << "not a picture"_ba << false << 8;
+        QTest::newRow("BMP") << bytesOf(photo(300, 200), "BMP") << false << 8;
+        QTest::newRow("JPEG cut in its header") << bytesOf(photo(300, 200)).left(100) << false << -1;
+        QTest::newRow("PNG cut before its data") << bytesOf(photo(300, 200), "PNG").left(40) << false << -1;
+        const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
+        QTest::newRow("101 scans") << withScans(progressive, kMaxJpegScans + 1) << true << -1;
+        QTest::newRow("PNG of 33 compressed texts") << pngWithTexts(kMaxPngCompressedChunks + 1) << true << -1;
+        QTest::newRow("JPEG of 400 MP") << withFrame(bytesOf(photo(300, 200)), 20000, 20000) << false << -1;
+        // Its coefficients alone (16000 x 16000 x 3 components x 2 bytes)
+        // are more than the budget.
+        QTest::newRow("progressive JPEG of 256 MP") << withFrame(progressive, 16000, 16000) << false << -1;
+    }
+
+    void hostileOrBrokenFilesGoAsTheyAre()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, before);
+        QFETCH(int, mostRead);
+        const QString path = writePicture(file);
+        QVERIFY(!readImageHeader(path).isEncoded());
+        QCOMPARE(encodeImage(path, kJpeg).result, Result::AsItIs);
+        QCOMPARE(encodeImage(file, kPng).result, Result::AsItIs);
+        QCOMPARE(!oldEncoding(path, kJpeg).isEmpty(), before);
+        if (mostRead >= 0) {
+            std::atomic_bool unused = false;
+            WatchedBytes watched(file, file.size(), &unused);
+            QVERIFY(!readImageHeader(watched).isEncoded());
+            QVERIFY2(watched.bytesRead <= mostRead, qPrintable(QString::number(watched.bytesRead)));
+        }
+        QCOMPARE(encodeImage(m_dir + u"/gone.jpg"_s, kJpeg).result, Result::AsItIs);
+        QVERIFY(!readImageHeader(m_dir + u"/gone.jpg"_s).isEncoded());
+    }
+
+    // The stop is set once the decoder reads the middle of the picture
+    // (where its header says nothing): the rest is never read.
+    void aStopEndsTheDecode_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("stoppedBefore");
+        QTest::newRow("JPEG decoded whole") << bytesOf(photo(4000, 3000)) << false;
+        QTest::newRow("JPEG decoded reduced") << bytesOf(photo(8000, 6000)) << false;
+        QTest::newRow("stopped before it began") << bytesOf(photo(4000, 3000)) << true;
+    }
+
+    void aStopEndsTheDecode()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, stoppedBefore);
+        QCOMPARE(encodeImage(file, kJpeg).result, Result::Encoded);
+        std::atomic_bool stop = stoppedBefore;
+        const qint64 middle = file.size() / 2;
+        WatchedBytes watched(file, middle, &stop);
+        const EncodedImage sent = encodeImage(watched, kJpeg, true, &stop);
+        QCOMPARE(sent.result, Result::Stopped);
+        QVERIFY(sent.upright.isEmpty());
+        if (stoppedBefore)
+            QCOMPARE(watched.bytesRead, 0);
+        QVERIFY2(watched.readFromStop < file.size() - middle,
+                 qPrintable(u"%1 of %2"_s.arg(watched.readFromStop).arg(file.size() - middle)));
+    }
+
+private:
+    QString writePicture(const QByteArray& bytes)
+    {
+        const QString path = m_dir + u"/picture"_s;
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return path;
+    }
+
+    QString m_dir;
+};
+
+QTEST_MAIN(TestImageEncoding)
+#include "test_imageencoding.moc"
