@@ -22,6 +22,7 @@
 #include "benchsupport.h"
 #include "phonesim.h"
 #include "restoreservices.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -60,11 +61,7 @@ void writePhoto(const QString& path, int width, int seed, bool hostile = false)
     QImageWriter writer(&buffer, "JPG");
     writer.setProgressiveScanWrite(true);
     writer.write(image);
-    // Copies of the last scan's header, without data, before the EOI.
-    const QByteArray sos("\xFF\xDA");
-    const qsizetype last = bytes.lastIndexOf(sos);
-    const QByteArray header = bytes.mid(last, 2 + (uchar(bytes[last + 2]) << 8 | uchar(bytes[last + 3])));
-    bytes = bytes.left(bytes.size() - 2) + header.repeated(20000) + bytes.right(2);
+    bytes = testpictures::withScans(bytes, 20000);
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write(bytes);

@@ -6,6 +6,7 @@
 // ends once told to stop.
 #include "messagestore/imageencoding.h"
 
+#include "testpictures.h"
 #include "testsupport.h"
 
 #include <QBuffer>
@@ -48,35 +49,6 @@ QByteArray bytesOf(const QImage& image, const char* format = "JPG", bool progres
     writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return bytes;
-}
-
-// A number of so many bytes in either byte order.
-QByteArray field(quint32 v, int bytes, bool little)
-{
-    QByteArray out;
-    for (int i = 0; i < bytes; ++i)
-        out += char(v >> (8 * (little ? i : bytes - 1 - i)));
-    return out;
-}
-
-// The JPEG with an Exif segment after its SOI, its first directory holding
-// only the orientation (Qt's writer writes none).
-QByteArray withOrientation(const QByteArray& jpeg, int orientation, bool little = false)
-{
-    const auto u16 = [little](int v) { return field(v, 2, little); };
-    const auto u32 = [little](int v) { return field(v, 4, little); };
-    const QByteArray app1 = "Exif\0\0"_ba + (little ? "II"_ba : "MM"_ba) + u16(42) + u32(8) + u16(1) + u16(0x0112)
-        + u16(3) + u32(1) + u16(orientation) + u16(0) + u32(0);
-    return jpeg.left(2) + "\xFF\xE1"_ba + field(app1.size() + 2, 2, false) + app1 + jpeg.mid(2);
-}
-
-// A progressive JPEG with copies of its last scan header, without data,
-// before its EOI, so that it has scans scans; each is a pass of libjpeg.
-QByteArray withScans(const QByteArray& jpeg, int scans)
-{
-    const qsizetype last = jpeg.lastIndexOf("\xFF\xDA"_ba);
-    const QByteArray header = jpeg.mid(last, 2 + (uchar(jpeg[last + 2]) << 8 | uchar(jpeg[last + 3])));
-    return jpeg.left(jpeg.size() - 2) + header.repeated(scans - jpeg.count("\xFF\xDA"_ba)) + jpeg.right(2);
 }
 
 // The JPEG's frame saying another size, and all components at full
@@ -212,21 +184,21 @@ private Q_SLOTS:
         row("progressive", bytesOf(photo(3000, 2000), "JPG", true));
         row("cut short in its data", bytesOf(photo(2000, 1500)).chopped(5000));
         row("copy of a copy", encodeImage(bytesOf(photo(2000, 1500)), kJpeg).upright);
-        row("100 scans", withScans(bytesOf(photo(1200, 900), "JPG", true), kMaxJpegScans));
+        row("100 scans", testpictures::withScans(bytesOf(photo(1200, 900), "JPG", true), kMaxJpegScans));
         row("PNG of 32 compressed texts", pngWithTexts(kMaxPngCompressedChunks), u"TL TR"_s, kPng);
         // Turned as EXIF orientations say.
         const QByteArray small = bytesOf(photo(400, 300));
         const char* const turns[] = {"TL TR", "TR TL", "BR BL", "BL BR", "TL BL", "TR BR", "BR TR", "BL TL"};
         for (int o = 1; o <= 8; ++o)
             QTest::addRow("orientation %d", o)
-                << withOrientation(small, o) << kJpeg << QString::fromLatin1(turns[o - 1]) << true;
-        row("orientation 6, little-endian", withOrientation(small, 6, true), u"TR BR"_s);
-        row("3:4, stored 4:3 turned by 6", withOrientation(bytesOf(photo(4000, 3000)), 6), u"TR BR"_s);
-        row("3:4, stored 4:3 turned by 8", withOrientation(bytesOf(photo(4000, 3000)), 8), u"BL TL"_s);
+                << testpictures::withOrientation(small, o) << kJpeg << QString::fromLatin1(turns[o - 1]) << true;
+        row("orientation 6, little-endian", testpictures::withOrientation(small, 6, true), u"TR BR"_s);
+        row("3:4, stored 4:3 turned by 6", testpictures::withOrientation(bytesOf(photo(4000, 3000)), 6), u"TR BR"_s);
+        row("3:4, stored 4:3 turned by 8", testpictures::withOrientation(bytesOf(photo(4000, 3000)), 8), u"BL TL"_s);
         // Beyond what earlier versions decoded (128 MB as decoded).
         const QByteArray camera = bytesOf(photo(8000, 6000));
         row("48 MP", camera, u"TL TR"_s, kJpeg, false);
-        row("48 MP turned by 6", withOrientation(camera, 6), u"TR BR"_s, kJpeg, false);
+        row("48 MP turned by 6", testpictures::withOrientation(camera, 6), u"TR BR"_s, kJpeg, false);
         row("48 MP progressive", bytesOf(photo(8000, 6000), "JPG", true), u"TL TR"_s, kJpeg, false);
         row("35 MP of odd sides", bytesOf(photo(6001, 5601)), u"TL TR"_s, kJpeg, false);
         row("PNG of 34 MP", bytesOf(photo(5800, 5800), "PNG"), u"TL TR"_s, kPng, false);
@@ -275,7 +247,7 @@ private Q_SLOTS:
         QTest::newRow("JPEG cut in its header") << bytesOf(photo(300, 200)).left(100) << false << -1;
         QTest::newRow("PNG cut before its data") << bytesOf(photo(300, 200), "PNG").left(40) << false << -1;
         const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
-        QTest::newRow("101 scans") << withScans(progressive, kMaxJpegScans + 1) << true << -1;
+        QTest::newRow("101 scans") << testpictures::withScans(progressive, kMaxJpegScans + 1) << true << -1;
         QTest::newRow("PNG of 33 compressed texts") << pngWithTexts(kMaxPngCompressedChunks + 1) << true << -1;
         QTest::newRow("JPEG of 400 MP") << withFrame(bytesOf(photo(300, 200)), 20000, 20000) << false << -1;
         // Its coefficients alone (16000 x 16000 x 3 components x 2 bytes)

@@ -4,32 +4,27 @@
 #pragma once
 
 #include <QByteArray>
-#include <QtEndian>
 
 namespace testpictures {
 
-inline QByteArray u16(int v, bool little)
+// A number of so many bytes in either byte order.
+inline QByteArray field(quint32 v, int bytes, bool little)
 {
-    char b[2];
-    little ? qToLittleEndian<quint16>(quint16(v), b) : qToBigEndian<quint16>(quint16(v), b);
-    return QByteArray(b, 2);
-}
-
-inline QByteArray u32(quint32 v, bool little)
-{
-    char b[4];
-    little ? qToLittleEndian<quint32>(v, b) : qToBigEndian<quint32>(v, b);
-    return QByteArray(b, 4);
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char(v >> (8 * (little ? i : bytes - 1 - i)));
+    return out;
 }
 
 // The JPEG with an Exif segment after its SOI, its first directory holding
 // only the orientation.
 inline QByteArray withOrientation(const QByteArray& jpeg, int orientation, bool little = false)
 {
-    const QByteArray app1 = QByteArray("Exif\0\0", 6) + (little ? QByteArray("II") : QByteArray("MM")) + u16(42, little)
-        + u32(8, little) + u16(1, little) + u16(0x0112, little) + u16(3, little) + u32(1, little)
-        + u16(orientation, little) + u16(0, little) + u32(0, little);
-    return jpeg.left(2) + QByteArray("\xFF\xE1") + u16(int(app1.size()) + 2, false) + app1 + jpeg.mid(2);
+    const auto u16 = [little](int v) { return field(quint32(v), 2, little); };
+    const auto u32 = [little](int v) { return field(quint32(v), 4, little); };
+    const QByteArray app1 = QByteArray("Exif\0\0", 6) + QByteArray(little ? "II" : "MM") + u16(42) + u32(8) + u16(1)
+        + u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0) + u32(0);
+    return jpeg.left(2) + QByteArray("\xFF\xE1") + field(quint32(app1.size() + 2), 2, false) + app1 + jpeg.mid(2);
 }
 
 // A progressive JPEG with copies of its last scan header, without data,
