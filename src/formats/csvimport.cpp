@@ -337,13 +337,39 @@ bool outlookDate(const QString& cell, bool dayFirst, QString* iso)
     return true;
 }
 
+// The locale this PC writes dates in. On Unix that is the one the C
+// library takes for dates: LC_ALL when set, else LC_TIME, else LANG, read
+// when asked. QLocale() follows the language of messages instead, which
+// may be another ("LANG=en_US.UTF-8", "LC_TIME=de_DE.UTF-8").
+QLocale dateLocale()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+        QString name = qEnvironmentVariable(variable);
+        if (name.isEmpty())
+            continue;
+        // The code set and modifier ("de_DE.UTF-8@euro") say nothing of
+        // the order.
+        for (const QChar cut : {QLatin1Char('.'), QLatin1Char('@')})
+            if (const qsizetype at = name.indexOf(cut); at >= 0)
+                name.truncate(at);
+        if (name.isEmpty() || name == QLatin1String("POSIX"))
+            return QLocale::c();
+        return QLocale(name);
+    }
+    return QLocale::c();
+#else
+    return QLocale();
+#endif
+}
+
 // Whether this PC writes its short dates day before month. The C and POSIX
 // locales are no choice of the user's and their short form ("d MMM yyyy")
 // says nothing about numeric dates: month first then, as these files were
 // read before the order was worked out.
 bool localeDayFirst()
 {
-    const QLocale locale;
+    const QLocale locale = dateLocale();
     if (locale.language() == QLocale::C)
         return false;
     const QString format = locale.dateFormat(QLocale::ShortFormat);

@@ -60,6 +60,13 @@ bool cardIsVersion21(QByteArrayView ahead, const char** stop)
     return false;
 }
 
+// The characters a backslash escapes in a vCard 2.1 structured value (N,
+// ADR, ORG), as phones read them there.
+bool escapedIn21(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char(';') || c == QLatin1Char(':') || c == QLatin1Char(',');
+}
+
 } // namespace
 
 QString VCardProperty::group() const
@@ -95,8 +102,7 @@ QString VCardProperty::decodeText() const
     if (!fromVersion21)
         return vcardUnescapeText(decodeValue());
     QString text = decodeValue();
-    // Left to right, as splitValue reads them: "\\;" is a backslash and an
-    // escaped ";".
+    // Left to right: "\\;" is a backslash and an escaped ";".
     text.replace(QLatin1String("\\;"), QLatin1String(";"));
     return text;
 }
@@ -125,8 +131,9 @@ QStringList VCardProperty::splitValue() const
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
-        // A 2.1 card's backslash escapes a ";" and nothing else.
-        if (c == QLatin1Char('\\') && (!fromVersion21 || (i + 1 < n && text.at(i + 1) == QLatin1Char(';')))) {
+        // A 2.1 card's backslash escapes "\\", ";", ":" and "," and nothing
+        // else: "C:\Town" keeps its backslash.
+        if (c == QLatin1Char('\\') && (!fromVersion21 || (i + 1 < n && escapedIn21(text.at(i + 1))))) {
             escaped += view.sliced(start, i - start);
             hasEscape = true;
             if (i + 1 < n) {

@@ -19,9 +19,10 @@ struct VCardProperty {
     QMap<QString, QString> params;
     // The value after the transfer decoding; no character set applied yet.
     QByteArray value;
-    // Read from a vCard 2.1 card. Its writers escape only ";" with a
-    // backslash and write every other backslash as it stands ("CORP\ann",
-    // "C:\Users"); 3.0 and 4.0 escape "\", ",", ";" and line breaks.
+    // Read from a vCard 2.1 card. Its writers escape ";" with a backslash
+    // and write every other backslash of a text as it stands ("CORP\ann",
+    // "C:\Users"); in a structured value some escape "\", ":" and "," too.
+    // 3.0 and 4.0 escape "\", ",", ";" and line breaks.
     bool fromVersion21 = false;
 
     // The group that binds related properties ("item1" of "item1.TEL"),
@@ -37,8 +38,10 @@ struct VCardProperty {
     // decodeValue() with the text escapes of its card's version undone:
     // "\\", "\,", "\;", "\n" (3.0, 4.0), only "\;" (2.1).
     QString decodeText() const;
-    // The text split at unescaped ";" into components, their escapes undone
-    // as decodeText does; a trailing empty component is not returned.
+    // A structured value (N, ADR, ORG) split at unescaped ";" into
+    // components, their escapes undone: those decodeText undoes (3.0, 4.0),
+    // "\\", "\;", "\:" and "\," (2.1, whose other backslashes stay). A
+    // trailing empty component is not returned.
     QStringList splitValue() const;
 };
 

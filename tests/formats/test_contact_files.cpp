@@ -17,7 +17,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -93,6 +92,51 @@ QList<pim::_Contact> importedByJob(const QString& path)
     if (!job.wait(30000) || !report.succeeded())
         return {};
     return job.contacts();
+}
+
+// A locale variable that is not set.
+constexpr const char* kUnset = "<unset>";
+
+// The locale variables of a session while the object lives; the values
+// before come back after.
+class LocaleVariables {
+public:
+    LocaleVariables(const QByteArray& all, const QByteArray& time, const QByteArray& lang)
+    {
+        set("LC_ALL", all);
+        set("LC_TIME", time);
+        set("LANG", lang);
+    }
+    ~LocaleVariables()
+    {
+        for (const auto& [name, value] : m_before)
+            put(name, value);
+    }
+    Q_DISABLE_COPY_MOVE(LocaleVariables)
+
+private:
+    static void put(const char* name, const QByteArray& value)
+    {
+        if (value == kUnset)
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    void set(const char* name, const QByteArray& value)
+    {
+        m_before.append({name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray(kUnset)});
+        put(name, value);
+    }
+
+    QList<std::pair<const char*, QByteArray>> m_before;
+};
+
+// The events the import job reads from the file with the locale variables
+// given.
+QStringList outlookDatesWith(const QString& file, const QByteArray& all, const QByteArray& time, const QByteArray& lang)
+{
+    const LocaleVariables session(all, time, lang);
+    return fixtures::dump(importedByJob(dataFile(file))).filter(QRegularExpression(QStringLiteral("^6\t")));
 }
 
 } // namespace
@@ -317,49 +361,60 @@ private Q_SLOTS:
     // (contact_data/job/outlook-day-first.csv).
     void outlookDatesFollowThePcWhenTheFileCannotTell()
     {
-        const QLocale before;
-        const auto datesIn = [](QLocale::Territory territory) {
-            QLocale::setDefault(QLocale(QLocale::English, territory));
-            return fixtures::dump(importedByJob(dataFile(QStringLiteral("outlook-either-order.csv"))))
-                .filter(QRegularExpression(QStringLiteral("^6\t")));
-        };
-        const QStringList dayFirst = datesIn(QLocale::UnitedKingdom);
-        const QStringList monthFirst = datesIn(QLocale::UnitedStates);
-        QLocale::setDefault(before);
-        QCOMPARE(dayFirst,
+        const QString file = QStringLiteral("outlook-either-order.csv");
+        QCOMPARE(outlookDatesWith(file, kUnset, "en_GB.UTF-8", "C.UTF-8"),
                  QStringList({"6\tdata1=1975-04-03T00:00:00.000\tdata2=1", "6\tdata1=2001-11-05T00:00:00.000\tdata2=3",
                               "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
-        QCOMPARE(monthFirst,
+        QCOMPARE(outlookDatesWith(file, kUnset, "en_US.UTF-8", "C.UTF-8"),
                  QStringList({"6\tdata1=1975-03-04T00:00:00.000\tdata2=1", "6\tdata1=2001-05-11T00:00:00.000\tdata2=3",
                               "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
     }
 
     // Outlook dates written with dots or dashes ("05.11.2001", "3-4-1975")
-    // follow the same order: the PC's when the file cannot tell, month first
-    // when the PC names none (the C locale). A date that is a day in neither
-    // order ("45.05.1980") tells nothing and stays text; zeros in any form
-    // are no event. (contact_data/job/outlook-dots.csv: a file that tells.)
+    // follow the same order: that of the locale the PC writes dates in
+    // (LC_ALL, else LC_TIME, else LANG), whatever language it speaks; month
+    // first when it names none (C, POSIX, nothing set, a name not known). A
+    // date that is a day in neither order ("45.05.1980") tells nothing and
+    // stays text; zeros in any form are no event.
+    // (contact_data/job/outlook-dots.csv: a file that tells.)
+    void outlookDatesWithDotsOrDashesFollowThePcWhenTheFileCannotTell_data()
+    {
+        QTest::addColumn<QByteArray>("all");
+        QTest::addColumn<QByteArray>("time");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<bool>("dayFirst");
+        QTest::newRow("dates in German, English language")
+            << QByteArray(kUnset) << QByteArray("de_DE.UTF-8") << QByteArray("C.UTF-8") << true;
+        QTest::newRow("dates in US English, German language")
+            << QByteArray(kUnset) << QByteArray("en_US.UTF-8") << QByteArray("de_DE.UTF-8") << false;
+        QTest::newRow("LC_ALL over both, day first")
+            << QByteArray("de_DE.UTF-8") << QByteArray("en_US.UTF-8") << QByteArray("en_US.UTF-8") << true;
+        QTest::newRow("LC_ALL over both, month first")
+            << QByteArray("en_US") << QByteArray("de_DE.UTF-8") << QByteArray("de_DE.UTF-8") << false;
+        QTest::newRow("an empty LC_ALL is none")
+            << QByteArray("") << QByteArray("de_DE.UTF-8") << QByteArray("en_US.UTF-8") << true;
+        QTest::newRow("LANG alone, with a modifier")
+            << QByteArray(kUnset) << QByteArray(kUnset) << QByteArray("de_DE.UTF-8@euro") << true;
+        QTest::newRow("the C locale") << QByteArray("C.UTF-8") << QByteArray("de_DE.UTF-8") << QByteArray("de_DE.UTF-8")
+                                      << false;
+        QTest::newRow("POSIX") << QByteArray(kUnset) << QByteArray("POSIX") << QByteArray("de_DE.UTF-8") << false;
+        QTest::newRow("nothing set") << QByteArray(kUnset) << QByteArray(kUnset) << QByteArray(kUnset) << false;
+        QTest::newRow("a locale not known")
+            << QByteArray(kUnset) << QByteArray("zz_ZZ.UTF-8") << QByteArray("de_DE.UTF-8") << false;
+    }
+
     void outlookDatesWithDotsOrDashesFollowThePcWhenTheFileCannotTell()
     {
-        const QLocale before;
-        const auto datesIn = [](const QLocale& locale) {
-            QLocale::setDefault(locale);
-            return fixtures::dump(importedByJob(dataFile(QStringLiteral("outlook-either-order-dots.csv"))))
-                .filter(QRegularExpression(QStringLiteral("^6\t")));
-        };
-        const QStringList dayFirst = datesIn(QLocale(QLocale::German, QLocale::Germany));
-        const QStringList monthFirst = datesIn(QLocale(QLocale::English, QLocale::UnitedStates));
-        const QStringList noOrder = datesIn(QLocale::c());
-        QLocale::setDefault(before);
-        QCOMPARE(
-            dayFirst,
-            QStringList({"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-11-05T00:00:00.000\tdata2=3",
-                         "6\tdata1=1975-04-03T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"}));
-        const QStringList expectedMonthFirst(
-            {"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-05-11T00:00:00.000\tdata2=3",
-             "6\tdata1=1975-03-04T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"});
-        QCOMPARE(monthFirst, expectedMonthFirst);
-        QCOMPARE(noOrder, expectedMonthFirst);
+        QFETCH(QByteArray, all);
+        QFETCH(QByteArray, time);
+        QFETCH(QByteArray, lang);
+        QFETCH(bool, dayFirst);
+        const QStringList expected = dayFirst
+            ? QStringList({"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-11-05T00:00:00.000\tdata2=3",
+                           "6\tdata1=1975-04-03T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"})
+            : QStringList({"6\tdata1=45.05.1980\tdata2=1", "6\tdata1=2001-05-11T00:00:00.000\tdata2=3",
+                           "6\tdata1=1975-03-04T00:00:00.000\tdata2=3", "6\tdata1=2012-12-12T00:00:00.000\tdata2=1"});
+        QCOMPARE(outlookDatesWith(QStringLiteral("outlook-either-order-dots.csv"), all, time, lang), expected);
     }
 
     // Dates are written in the form they were read in; an event without a
