@@ -211,13 +211,20 @@ bool PartBytes::workOut(const std::atomic_bool* stop)
     const EncodedImage image = m_header.isEncoded() ? encodeImage(m_path, m_mime, true, stop) : EncodedImage();
     if (image.result == EncodedImage::Result::Stopped)
         return false;
-    m_workedOut = true;
     if (image.result == EncodedImage::Result::AsItIs) {
+        if (m_encoded) {
+            // Its file went since its copies were worked out: theirs
+            // cannot be.
+            m_secondWorkedOut = true;
+            return true;
+        }
         // A picture no decoder reads (or whose decoding would cost beyond
         // bounds) goes as it is.
+        m_workedOut = true;
         m_here = stored;
         return true;
     }
+    m_workedOut = true;
     m_encoded = true;
     m_here = contentOfBytes(image.upright);
     m_unturned = image.unturned.isEmpty() ? PartContent() : contentOfBytes(image.unturned);
