@@ -5,13 +5,11 @@
 #include "phonelink/messagekeys.h"
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "shell/core/everycore.h"
 #include "shell/core/jobreport.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QLocale>
 #include <QSet>
 #include <QTcpSocket>
@@ -119,6 +117,7 @@ void AndroidRestoreMessagesThread::restore()
     cacheWriter->begin();
     const int total = int(messages.size());
     decideWhatGoes();
+    prepareImages();
 
     // Closed when the restore returns; a failure or cancel stops the Phone
     // Agent before the cache keeps what the phone acknowledged.
@@ -130,11 +129,6 @@ void AndroidRestoreMessagesThread::restore()
     while (done < total) {
         jobreport::checkCanceled(progress);
         const int n = qMin(kBatchSize, total - done);
-        // The pictures of this batch and the next are encoded while the
-        // messages before them are on their way.
-        if (done == 0)
-            prepareImages(0);
-        prepareImages(done + n);
         simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
         MsgMessageList sent;
         QList<SentParts> sentParts;
@@ -359,18 +353,57 @@ void AndroidRestoreMessagesThread::keepWhatWasLearnt(IOS6MessageDb& store, Cache
         keepSamePicture(store, *source, *cached.pieces.bytesOf(index));
 }
 
-void AndroidRestoreMessagesThread::prepareImages(int first)
+void AndroidRestoreMessagesThread::prepareImages()
 {
-    const int end = qMin(first + kBatchSize, int(messages.size()));
-    for (int i = first; i < end; ++i) {
+    // Every picture that goes is encoded now, on every core, into a file of
+    // its own: the session then only sends, and is never silent while a
+    // picture is encoded.
+    QList<const _MsgAttachment*> pictures;
+    QSet<const _MsgAttachment*> listed;
+    for (qsizetype i = 0; i < messages.size(); ++i) {
         if (!goes.at(i))
             continue;
         for (const _MsgAttachment* att : getAttachments(messages.at(i))) {
-            if (canSend(*att) && att->mime_type.startsWith(QLatin1String("image"), Qt::CaseInsensitive))
-                images.insert(att, QtConcurrent::run([this, path = att->localPath, mime = att->mime_type] {
-                                  return encodedImage(path, mime, &stopImages);
-                              }));
+            if (canSend(*att) && isReencoded(att->mime_type) && !listed.contains(att)) {
+                listed.insert(att);
+                pictures.append(att);
+            }
         }
+    }
+    if (pictures.isEmpty())
+        return;
+    preparedDir = std::make_unique<QTemporaryDir>();
+    if (!preparedDir->isValid())
+        throw std::runtime_error(
+            QStringLiteral("Cannot make a folder for the pictures. %1").arg(preparedDir->errorString()).toStdString());
+    std::vector<QString> paths(size_t(pictures.size()));
+    std::vector<QString> errors(size_t(pictures.size()));
+    everycore::run(
+        int(pictures.size()),
+        [&](int i, const std::atomic_bool& stop) {
+            const _MsgAttachment* att = pictures.at(i);
+            const EncodedImage image = encodeImage(att->localPath, att->mime_type, false, &stop);
+            // A picture a transfer does not encode goes as it is.
+            if (image.result != EncodedImage::Result::Encoded)
+                return;
+            const QString path = preparedDir->filePath(QString::number(i));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(image.upright) != image.upright.size())
+                errors[size_t(i)] = QStringLiteral("write file %1 failed. %2").arg(path, file.errorString());
+            else
+                paths[size_t(i)] = path;
+        },
+        [this] { jobreport::checkCanceled(progress); },
+        [this](int done, int total) {
+            if (progress)
+                progress->postUpdateProgress(QString(), jobreport::percent(done, total),
+                                             tr("Preparing pictures: %1/%2").arg(done).arg(total));
+        });
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        if (!errors[size_t(i)].isEmpty())
+            throw std::runtime_error(errors[size_t(i)].toUtf8().toStdString());
+        if (!paths[size_t(i)].isEmpty())
+            prepared.insert(pictures.at(i), paths[size_t(i)]);
     }
 }
 
@@ -417,14 +450,15 @@ PartContent AndroidRestoreMessagesThread::sendAttachment(const _MsgAttachment& a
     const QString name = sentName(att);
     simpleprotocol::sendCommand(socket, QStringLiteral("$atta:"), att.mime_type + QLatin1Char(',') + name, true, -1);
     PartContent sent;
-    if (isReencoded(att.mime_type)) {
-        // Prepared in the pool, unless one attachment serves two messages.
-        const QByteArray image
-            = images.contains(&att) ? images.take(&att).result() : encodedImage(att.localPath, att.mime_type);
-        if (!image.isEmpty()) {
-            sendDataLine(image);
-            sent = contentOfBytes(image);
-        }
+    // A picture goes as it was prepared (one line).
+    if (const QString path = prepared.value(&att); !path.isEmpty()) {
+        QFile file(path);
+        const QByteArray image = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (image.size() != file.size() || image.isEmpty())
+            throw std::runtime_error(
+                QStringLiteral("read file %1 error. %2").arg(path, file.errorString()).toUtf8().toStdString());
+        sendDataLine(image);
+        sent = contentOfBytes(image);
     }
     // Anything that is not a picture we can scale goes as it is.
     if (!sent.isKnown()) {
@@ -585,11 +619,6 @@ QString AndroidRestoreMessagesThread::resultText(int done) const
 
 void AndroidRestoreMessagesThread::cleanUp()
 {
-    // The pictures being encoded are not needed any more.
-    stopImages = true;
-    for (QFuture<QByteArray>& image : images)
-        image.waitForFinished();
-    images.clear();
     // What the phone acknowledged stays known; after a failure of the cache
     // itself the whole uncommitted run goes, as the store cannot be trusted
     // to commit then.

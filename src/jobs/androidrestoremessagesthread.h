@@ -28,9 +28,10 @@
 // one cache transaction is committed also after a cancel or a failure of
 // the session, so the cache keeps exactly the acknowledged messages (a
 // failure of the cache itself keeps nothing of the run), each noted in the
-// cache's table of sent messages for the next load to recognise. Pictures are
-// encoded in the thread pool and the cache is written on a thread of its
-// own while the transfer goes on. Attachments that cannot be sent (a
+// cache's table of sent messages for the next load to recognise. The
+// pictures that go are encoded on every core before the session opens too
+// (the session only sends them), and the cache is written on a thread of
+// its own while the transfer goes on. Attachments that cannot be sent (a
 // missing or unreadable file, a type or name that cannot travel as one
 // line) are decided before the "$sms:" line that counts them, left out and
 // named in the result. Group events, system messages and messages without
@@ -44,10 +45,10 @@
 #include <QFuture>
 #include <QHash>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QThreadPool>
 
-#include <atomic>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -107,9 +108,8 @@ private:
     // not open.
     bool sendFile(const QString& path, PartHasher* hasher);
     void sendDataLine(const QByteArray& bytes);
-    // Starts encoding the pictures of the batch from first on in the thread
-    // pool.
-    void prepareImages(int first);
+    // Encodes every picture that goes (prepared), before the session.
+    void prepareImages();
     // Hands the batch to the cache's thread (after the previous batch).
     void recordBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sent);
     void writeBatch(const MsgMessageList& acknowledged, const QList<SentParts>& sent);
@@ -128,8 +128,10 @@ private:
     QTcpSocket* socket = nullptr; // the session's, only during run()
     QByteArray block; // read buffer for attachment files
     QList<bool> goes; // per message: to be sent
-    QHash<const _MsgAttachment*, QFuture<QByteArray>> images; // pictures being encoded
-    std::atomic_bool stopImages = false; // ends the encodings under way
+    // What each picture that goes is sent as, in a file of preparedDir; a
+    // picture not in it goes as it is.
+    std::unique_ptr<QTemporaryDir> preparedDir;
+    QHash<const _MsgAttachment*, QString> prepared;
     QThreadPool recorder; // one thread: the cache writes, batch after batch
     QFuture<void> recording; // the batch being written
     QString recordError; // why the cache could not be written

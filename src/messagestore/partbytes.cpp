@@ -2,22 +2,14 @@
 
 #include "messagestore/ios6messagedb.h"
 #include "messagestore/msgrecords.h"
+#include "shell/core/everycore.h"
 #include "shell/core/fileutils.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <atomic>
 
 namespace {
-
-// How long the caller's thread waits for an encoding before it asks for a
-// cancel again.
-constexpr int kCancelSliceMs = 20;
 
 // The scaled side may come out one off the arithmetic of sentSize.
 bool nearSize(const QSize& expected, const QSize& actual)
@@ -250,34 +242,10 @@ bool PartBytes::workOut(const std::atomic_bool* stop)
 void PartBytes::workOutSent(const QList<PartBytes*>& parts, const std::function<void()>& checkCanceled,
                             const std::function<void(int, int)>& progress)
 {
-    if (parts.isEmpty())
-        return;
-    std::atomic_bool stop = false;
-    QSemaphore done;
-    QThreadPool pool;
-    for (PartBytes* part : parts) {
-        pool.start([part, &stop, &done] {
-            if (!stop)
-                part->workOut(&stop);
-            done.release();
-        });
-    }
-    const int total = int(parts.size());
-    try {
-        for (int finished = 0; finished < total;) {
-            if (done.tryAcquire(1, kCancelSliceMs)) {
-                ++finished;
-                if (progress)
-                    progress(finished, total);
-            }
-            checkCanceled();
-        }
-    } catch (...) {
-        // The decodes under way hear the stop and end; none starts any more.
-        stop = true;
-        pool.waitForDone();
-        throw;
-    }
+    // The decodes under way hear the stop and end.
+    everycore::run(
+        int(parts.size()), [&parts](int i, const std::atomic_bool& stop) { parts.at(i)->workOut(&stop); },
+        checkCanceled, progress);
 }
 
 PartMatch matchParts(PartBytes& a, PartBytes& b, QList<PartBytes*>* toWorkOut)

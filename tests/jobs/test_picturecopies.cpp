@@ -48,6 +48,7 @@ private Q_SLOTS:
     void transfer_alongAChain_knowsTheFirstPicture_data();
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
+    void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
@@ -276,6 +277,35 @@ void TestPictureCopies::transfer_decidesBeforeThePhoneIsAsked()
     QCOMPARE(report.successes(),
              QStringList {u"Nothing was sent: Android already holds these %1 Messages."_s.arg(kPhotos)});
     QCOMPARE(b->store->records(u"mms2"_s).size(), 0);
+}
+
+// The pictures that go are encoded before the phone is asked, so that the
+// session never waits on an encoding: a cancel as the last is prepared
+// finds no session opened, and the transfer then sends each as encoded.
+void TestPictureCopies::transfer_encodesWhatGoesBeforeThePhoneIsAsked()
+{
+    START_PHONE(a, u"127.0.115.30"_s, QJsonObject {{u"messages"_s, picturesOfA()}});
+    START_PHONE(b, u"127.0.115.31"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    const qsizetype sessions = b->sim->connections(u"service"_s).size();
+    {
+        Report report;
+        report.cancelWhenProgressContains(u"Preparing pictures: 3/3"_s);
+        QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+        QVERIFY(!report.succeeded());
+        QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
+    }
+    QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
+             u"Successfully restored 4 Messages to Android."_s);
+    QStringList encoded;
+    for (const _MsgAttachment* att : std::as_const(ds->attachments))
+        encoded << bytesDigest(encodedImage(att->localPath, att->mime_type));
+    QStringList received;
+    for (const QString& line : sentPictures(*b))
+        received << line.section(u'|', -1);
+    QCOMPARE(sorted(received), sorted(encoded));
 }
 
 // A's backup holds an MMS with a subject and a picture whose file is gone
