@@ -96,7 +96,6 @@ public:
     // The picture this one is a copy of, as recorded; else its own bytes.
     PartContent root();
     const PartContent& origin() const { return m_origin; }
-    void setOrigin(const PartContent& origin) { m_origin = origin; }
     // What is known of the bytes besides them, to be recorded with them.
     PartIdentity identity() const;
     // Whether one of the copies a transfer makes of this part, as known

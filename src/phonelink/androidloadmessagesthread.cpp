@@ -746,11 +746,8 @@ QString AndroidLoadMessagesThread::storePart(_MsgMessage& msg, const ReceivedPar
         return QString();
     bool inserted = false;
     if (messagekeys::isText(part.mime)) {
-        QFile in(part.path);
-        if (!in.open(QIODevice::ReadOnly))
-            return QString();
-        const QString text = QString::fromUtf8(in.readAll());
-        if (text.trimmed().isEmpty())
+        const QString text = messagekeys::partText(part.path);
+        if (text.isEmpty())
             return QString();
         msg.text = text;
         msg.attachments.clear();

@@ -14,11 +14,12 @@ namespace {
 
 // The key of one piece: a text, or a media part (text empty, which no text
 // piece has).
-messagekeys::Key pieceKey(const QString& address, int date, int fromMe, const QString& text)
+messagekeys::Key pieceKey(const QString& address, int date, int fromMe, std::initializer_list<QString> rest)
 {
     QCryptographicHash md5(QCryptographicHash::Md5);
-    const QString fields[] = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), text};
-    for (const QString& field : fields) {
+    QList<QString> fields {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0)};
+    fields.append(rest);
+    for (const QString& field : std::as_const(fields)) {
         // Each field with its length: no text can pass for two fields.
         const QByteArray bytes = field.toUtf8();
         md5.addData(QByteArray::number(bytes.size()) + ':');
@@ -72,42 +73,39 @@ bool isMediaPart(const QString& mime)
 
 Key textKey(const QString& address, int date, int fromMe, const QString& text)
 {
-    return pieceKey(address, date, fromMe, text);
+    return pieceKey(address, date, fromMe, {text});
 }
 
 Key mediaKey(const QString& address, int date, int fromMe)
 {
-    return pieceKey(address, date, fromMe, QString());
+    return pieceKey(address, date, fromMe, {QString()});
 }
 
 Key bareKey(const QString& address, int date, int fromMe, const QString& subject)
 {
     // Five fields: no text or media piece has this key.
-    QCryptographicHash md5(QCryptographicHash::Md5);
-    const QString fields[] = {address, QString::number(date), QString::number(fromMe != 0 ? 1 : 0), QString(), subject};
-    for (const QString& field : fields) {
-        const QByteArray bytes = field.toUtf8();
-        md5.addData(QByteArray::number(bytes.size()) + ':');
-        md5.addData(bytes);
-    }
-    const QByteArrayView digest = md5.resultView();
-    return Key {qFromBigEndian<quint64>(digest.data()), qFromBigEndian<quint64>(digest.data() + 8)};
+    return pieceKey(address, date, fromMe, {QString(), subject});
+}
+
+std::optional<Key> textPieceKey(const QString& address, int date, int fromMe, const QString& text)
+{
+    QString plain = text;
+    plain.remove(QChar(QChar::ObjectReplacementCharacter));
+    if (plain.isEmpty())
+        return std::nullopt;
+    return textKey(address, date, fromMe, plain);
 }
 
 QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
                        const QList<MessagePart>& parts)
 {
     QList<Sought> pieces;
-    QString plain = text;
-    plain.remove(QChar(QChar::ObjectReplacementCharacter));
-    if (!plain.isEmpty())
-        pieces.append({textKey(address, date, fromMe, plain), PartRef()});
+    if (const auto key = textPieceKey(address, date, fromMe, text))
+        pieces.append({*key, PartRef()});
     for (const MessagePart& part : parts) {
         if (isText(part.mime)) {
-            QString partText = part.text;
-            partText.remove(QChar(QChar::ObjectReplacementCharacter));
-            if (!part.text.trimmed().isEmpty() && !partText.isEmpty())
-                pieces.append({textKey(address, date, fromMe, partText), PartRef()});
+            if (const auto key = textPieceKey(address, date, fromMe, part.text))
+                pieces.append({*key, PartRef()});
         } else if (isMediaPart(part.mime) && part.bytes) {
             pieces.append({mediaKey(address, date, fromMe), PartRef {part.bytes, part.name}});
         }
@@ -259,11 +257,8 @@ void readStored(IOS6MessageDb& db, Stored which,
         found(hash, pieces);
     };
     const auto textPiece = [&](const QString& text) {
-        QString plain = text;
-        plain.remove(QChar(QChar::ObjectReplacementCharacter));
-        if (!plain.isEmpty())
-            pieces.append(
-                Piece {textKey(address, date, fromMe, plain), QString(), QString(), QString(), {}, {}, 0, QString()});
+        if (const auto key = textPieceKey(address, date, fromMe, text))
+            pieces.append(Piece {*key, QString(), QString(), QString(), {}, {}, 0, QString()});
     };
     Sqlite3Cursor c = db.queryThrow(sql);
     while (c.moveNext()) {

@@ -78,6 +78,10 @@ private:
 Key textKey(const QString& address, int date, int fromMe, const QString& text);
 Key mediaKey(const QString& address, int date, int fromMe);
 Key bareKey(const QString& address, int date, int fromMe, const QString& subject);
+// The key of the text piece a text (a message's, or a text part's as
+// partText gives it) makes: none when nothing is left of it without object
+// replacement characters.
+std::optional<Key> textPieceKey(const QString& address, int date, int fromMe, const QString& text);
 
 // A piece of a message to find among the pieces a phone holds: its key,
 // and a media piece's file and name (no bytes for a text or bare piece,
@@ -99,8 +103,8 @@ struct MessagePart {
 // part, in that order; a message of none of these is one bare piece.
 QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
                        const QList<MessagePart>& parts);
-// A text part's text as a phone keeps it (the file's bytes as UTF-8); empty
-// when it holds no more than white space.
+// A text part's text as a phone keeps it and a load stores it (the file's
+// bytes as UTF-8); empty when it holds no more than white space.
 QString partText(const QString& path);
 
 // The pieces a phone holds of messages, as its cache knows them: the one
@@ -121,8 +125,6 @@ public:
     int messageOf(int index) const { return m_pieces[size_t(index)].message; }
     // A media piece's file; null for a text or bare piece.
     PartBytes* bytesOf(int index) { return m_pieces[size_t(index)].bytes; }
-    // Every media piece's file.
-    std::deque<PartBytes>& files() { return m_files; }
 
     // The pieces whose copies must be worked out to tell whether sought is
     // held (see matchParts), appended to toWorkOut.
