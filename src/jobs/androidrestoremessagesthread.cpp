@@ -236,9 +236,8 @@ AndroidRestoreMessagesThread::messagesAsTheyGo(IOS6MessageDb& store, std::deque<
             }
             parts.append(part);
         }
-        outgoing.append(
-            Outgoing {Key::fromHex(makeLogicHash(&going)),
-                      messagekeys::piecesOf(address, going.date, going.is_from_me, going.text, going.subject, parts)});
+        outgoing.append(Outgoing {Key::fromHex(makeLogicHash(&going)),
+                                  messagekeys::piecesOf(address, going.date, going.is_from_me, going.text, parts)});
     }
     return outgoing;
 }
@@ -294,32 +293,26 @@ void AndroidRestoreMessagesThread::markHeld(CachedPieces& cached, const QList<Ou
 {
     const int total = int(outgoing.size());
     goes.fill(false, total);
-    const auto takeFrom = [&](const Outgoing& message, int stored) {
-        const std::optional<QList<int>> taken = cached.pieces.take(message.pieces, stored);
-        if (!taken)
+    const auto findIn = [&](const Outgoing& message, int stored) {
+        const std::optional<QList<int>> found = cached.pieces.find(message.pieces, stored);
+        if (!found)
             return false;
-        for (qsizetype k = 0; k < taken->size(); ++k) {
+        for (qsizetype k = 0; k < found->size(); ++k) {
             if (PartBytes* bytes = message.pieces.at(k).part.bytes)
-                copies->emplace_back(bytes, taken->at(k));
+                copies->emplace_back(bytes, found->at(k));
         }
         return true;
     };
+    // A stored message of the same logic hash answers for its message first,
+    // when it holds the message's pieces; then any pieces the cache holds.
     QHash<Key, bool> onPhone; // by logic hash
-    // A stored message of the same logic hash answers for its message
-    // first, when it holds the message's pieces; then any pieces the cache
-    // holds.
     for (const Outgoing& message : outgoing) {
         if (onPhone.contains(message.hash))
             continue;
         bool stored = false;
         for (auto [it, last] = cached.byHash.equal_range(message.hash); it != last && !stored; ++it)
-            stored = takeFrom(message, *it);
-        onPhone.insert(message.hash, stored);
-    }
-    for (const Outgoing& message : outgoing) {
-        bool& known = onPhone[message.hash];
-        if (!known)
-            known = takeFrom(message, -1);
+            stored = findIn(message, *it);
+        onPhone.insert(message.hash, stored || findIn(message, -1));
     }
     QSet<Key> seen;
     for (int i = 0; i < total; ++i) {

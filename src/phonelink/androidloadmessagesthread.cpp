@@ -565,8 +565,8 @@ bool AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const s
         parts.append(piece);
     }
     const QList<messagekeys::Sought> sought = messagekeys::piecesOf(msg.handle ? msg.handle->id : QString(), msg.date,
-                                                                    msg.is_from_me, msg.text, msg.subject, parts);
-    const std::optional<QList<int>> taken = m_unclaimed.take(sought);
+                                                                    msg.is_from_me, msg.text, parts);
+    const std::optional<QList<int>> taken = m_unclaimed.find(sought);
     if (!taken)
         return false;
     for (qsizetype i = 0; i < sought.size(); ++i) {

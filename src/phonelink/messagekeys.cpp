@@ -81,10 +81,10 @@ Key mediaKey(const QString& address, int date, int fromMe)
     return pieceKey(address, date, fromMe, {QString()});
 }
 
-Key bareKey(const QString& address, int date, int fromMe, const QString& subject)
+Key bareKey(const QString& address, int date, int fromMe)
 {
     // Five fields: no text or media piece has this key.
-    return pieceKey(address, date, fromMe, {QString(), subject});
+    return pieceKey(address, date, fromMe, {QString(), QString()});
 }
 
 std::optional<Key> textPieceKey(const QString& address, int date, int fromMe, const QString& text)
@@ -96,7 +96,7 @@ std::optional<Key> textPieceKey(const QString& address, int date, int fromMe, co
     return textKey(address, date, fromMe, plain);
 }
 
-QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
+QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text,
                        const QList<MessagePart>& parts)
 {
     QList<Sought> pieces;
@@ -111,7 +111,7 @@ QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QStri
         }
     }
     if (pieces.isEmpty())
-        pieces.append({bareKey(address, date, fromMe, subject), PartRef()});
+        pieces.append({bareKey(address, date, fromMe), PartRef()});
     return pieces;
 }
 
@@ -144,7 +144,7 @@ int HeldPieces::addMedia(const Key& key, int message, const PartBytes& bytes, co
 int HeldPieces::add(const Key& key, int message, PartBytes* bytes, const QString& name)
 {
     const int index = int(m_pieces.size());
-    m_pieces.push_back(Piece {key, message, bytes, name, false});
+    m_pieces.push_back(Piece {key, message, bytes, name});
     m_byKey[key].append(index);
     return index;
 }
@@ -173,31 +173,28 @@ void HeldPieces::collectEncodings(const QList<Sought>& sought, QList<PartBytes*>
     }
 }
 
-std::optional<QList<int>> HeldPieces::take(const QList<Sought>& sought, int message)
+std::optional<QList<int>> HeldPieces::find(const QList<Sought>& sought, int message)
 {
-    QList<QList<int>> candidates;
+    // Each piece on its own: a store keeps one message of one text, or of
+    // one picture, of a correspondent and second, however many a phone
+    // lists, so that one held piece stands for all of them.
+    const auto held = [this](int index) {
+        const Piece& piece = m_pieces[size_t(index)];
+        return PartRef {piece.bytes, piece.name};
+    };
+    QList<int> found;
     for (const Sought& piece : sought) {
-        QList<int>& of = candidates.emplace_back();
+        QList<int> candidates;
         for (int index : ofKey(piece.key)) {
-            const Piece& held = m_pieces[size_t(index)];
-            if (!held.taken && (message < 0 || held.message == message))
-                of.append(index);
+            if (message < 0 || m_pieces[size_t(index)].message == message)
+                candidates.append(index);
         }
-        if (of.isEmpty())
+        const std::optional<QList<int>> paired = pairParts({piece.part}, {candidates}, held);
+        if (!paired)
             return std::nullopt;
+        found.append(paired->constFirst());
     }
-    QList<PartRef> wanted;
-    for (const Sought& piece : sought)
-        wanted.append(piece.part);
-    const std::optional<QList<int>> taken = pairParts(wanted, candidates, [this](int index) {
-        const Piece& held = m_pieces[size_t(index)];
-        return PartRef {held.bytes, held.name};
-    });
-    if (taken) {
-        for (int index : *taken)
-            m_pieces[size_t(index)].taken = true;
-    }
-    return taken;
+    return found;
 }
 
 int Piece::addTo(HeldPieces& held, int message) const
@@ -218,7 +215,7 @@ void readStored(IOS6MessageDb& db, Stored which,
     const bool identities = db.hasContentHashColumn() && db.hasIdentityTable();
     QString sql
         = QStringLiteral("select m.ROWID, m.logic_hash, h.id, m.date, m.is_from_me, m.text, a.mime_type, "
-                         "a.filename, %1, %2, %3, a.ROWID, m.subject from message as m "
+                         "a.filename, %1, %2, %3, a.ROWID from message as m "
                          "left join handle as h on h.ROWID=m.handle_id "
                          "left join message_attachment_join as j on j.message_id=m.ROWID "
                          "left join attachment as a on a.ROWID=j.attachment_id %4"
@@ -246,14 +243,13 @@ void readStored(IOS6MessageDb& db, Stored which,
     QString address;
     int date = 0;
     int fromMe = 0;
-    QString subject;
     QList<Piece> pieces;
     // A message that leaves neither a text nor a media piece is one bare
     // piece (see piecesOf).
     const auto report = [&] {
         if (pieces.isEmpty())
             pieces.append(
-                Piece {bareKey(address, date, fromMe, subject), QString(), QString(), QString(), {}, {}, 0, QString()});
+                Piece {bareKey(address, date, fromMe), QString(), QString(), QString(), {}, {}, 0, QString()});
         found(hash, pieces);
     };
     const auto textPiece = [&](const QString& text) {
@@ -271,7 +267,6 @@ void readStored(IOS6MessageDb& db, Stored which,
             address = canonical.of(c.getText(2));
             date = c.getInt(3);
             fromMe = c.getInt(4);
-            subject = c.getText(16);
             pieces.clear();
             textPiece(c.getText(5));
         }

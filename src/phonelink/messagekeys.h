@@ -24,7 +24,7 @@ class IOS6MessageDb;
 // text part and each part that a load keeps as a picture or other media
 // file; a message of none of these (a subject alone) is one bare piece. A
 // piece's key is made of the counterpart's canonical address, the time, the
-// direction and the text (a bare piece's, of the subject); a media piece's
+// direction and the text (a bare piece's, of nothing); a media piece's
 // has no text, and so is the key of every picture of that correspondent,
 // time and direction: samePart tells which one it is, by its bytes (or a
 // transfer's copy of them), never its name, as a phone holds many pictures
@@ -74,10 +74,13 @@ private:
 };
 // The key of a text piece and of every media piece of a correspondent
 // (address: canonical), time and direction, and of the one piece of a
-// message that has neither (bare: its subject alone, or nothing at all).
+// message that has neither (bare: a subject alone, or nothing at all). As a
+// store knows a message without parts by its text (its logic hash), the
+// subject is no part of any key: two bare messages of one correspondent,
+// second and direction are one, as the store keeps them.
 Key textKey(const QString& address, int date, int fromMe, const QString& text);
 Key mediaKey(const QString& address, int date, int fromMe);
-Key bareKey(const QString& address, int date, int fromMe, const QString& subject);
+Key bareKey(const QString& address, int date, int fromMe);
 // The key of the text piece a text (a message's, or a text part's as
 // partText gives it) makes: none when nothing is left of it without object
 // replacement characters.
@@ -101,7 +104,7 @@ struct MessagePart {
 // The pieces a phone keeps of a message (address: canonical): its text
 // without object replacement characters, each text part's and each media
 // part, in that order; a message of none of these is one bare piece.
-QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text, const QString& subject,
+QList<Sought> piecesOf(const QString& address, int date, int fromMe, const QString& text,
                        const QList<MessagePart>& parts);
 // A text part's text as a phone keeps it and a load stores it (the file's
 // bytes as UTF-8); empty when it holds no more than white space.
@@ -129,10 +132,12 @@ public:
     // The pieces whose copies must be worked out to tell whether sought is
     // held (see matchParts), appended to toWorkOut.
     void collectEncodings(const QList<Sought>& sought, QList<PartBytes*>* toWorkOut);
-    // Takes for each of sought one piece not taken yet, among those of
-    // message (any when -1): the indexes, in sought's order. Nothing, and
-    // nothing taken, when one of sought is not held.
-    std::optional<QList<int>> take(const QList<Sought>& sought, int message = -1);
+    // Finds for each of sought the piece it is, among those of message (any
+    // when -1): the indexes, in sought's order; nothing when one of sought
+    // is not held. A held piece stands for every message of its key and
+    // content, as a store keeps one message of one text, or one picture, of
+    // a correspondent and second, however many the phone lists.
+    std::optional<QList<int>> find(const QList<Sought>& sought, int message = -1);
 
 private:
     struct Piece {
@@ -140,7 +145,6 @@ private:
         int message = 0;
         PartBytes* bytes = nullptr;
         QString name;
-        bool taken = false;
     };
     int add(const Key& key, int message, PartBytes* bytes, const QString& name);
     // The indexes of the pieces of key.

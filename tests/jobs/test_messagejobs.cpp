@@ -283,6 +283,7 @@ private Q_SLOTS:
     void transfer_picturesOfTheSameNameNumberAndSecond_areToldApartByTheirBytes();
     void transfer_toAPhoneThatReceivedALikePictureSinceItsLoad_keepsBoth();
     void restore_ofTwoLikePicturesOneGoneFromThePhone_sendsThatOneAlone();
+    void transfer_messagesWhosePiecesShareKeys_goOnce();
     void load_aGroupOfLikePicturesThatLosesOrGainsOne_keepsWhatThePhoneLists();
     void backup_aPictureMissingBefore_isCopiedByTheNextBackup_andWhatStillLacksIsNamed();
     void load_partNamesTooLongForAFileSystem_areShortenedToFit();
@@ -759,6 +760,67 @@ void TestMessageJobs::restore_ofTwoLikePicturesOneGoneFromThePhone_sendsThatOneA
              QStringList {pictureLine(1700000100, u"+4930222"_s, u"image.jpg"_s, "first picture")});
     QVERIFY(load(later->device));
     QCOMPARE(cachedPictures(later->device.cacheDir().absolutePath()), cachedPictures(folder));
+}
+
+// Messages of one correspondent and second whose pieces share keys: a text
+// and a picture message of the same text; two of a subject alone. A store
+// keeps one message of one text and second (its logic hash), and so does a
+// phone's cache: B, which holds the picture message and one of the two,
+// holds them all; so too one of the first of a message of two pictures
+// alone, where B holds the message of two. Of a like pair B lacks, both go.
+// Three rounds of load (one into a cache made anew) and transfer send
+// nothing more.
+void TestMessageJobs::transfer_messagesWhosePiecesShareKeys_goOnce()
+{
+    constexpr int kAt = kBase + 100;
+    const QString kAnn = u"+4930111"_s;
+    const QByteArray photo = readAll(writePicture(m_files + u"/photo.jpg"_s, Qt::blue));
+    writePicture(m_files + u"/later.jpg"_s, Qt::green);
+    MessageSet s;
+    auto* ann = s.handle(kAnn);
+    auto* chat = s.chat(ann->id, {ann}, kAt);
+    s.message(chat, ann, false, u"see you"_s, kAt);
+    s.attach(s.message(chat, ann, false, u"see you\uFFFC"_s, kAt), u"image/jpeg"_s, m_files + u"/photo.jpg"_s);
+    s.message(chat, ann, false, QString(), kAt + 10)->subject = u"Plans"_s;
+    s.message(chat, ann, false, QString(), kAt + 10)->subject = u"Tickets"_s;
+    s.message(chat, ann, false, u"bye"_s, kAt + 20);
+    s.attach(s.message(chat, ann, false, u"bye\uFFFC"_s, kAt + 20), u"image/jpeg"_s, m_files + u"/later.jpg"_s);
+    const QByteArray first = readAll(writePicture(m_files + u"/a.jpg"_s, Qt::red));
+    const QByteArray second = readAll(writePicture(m_files + u"/b.jpg"_s, Qt::yellow));
+    auto* both = s.message(chat, ann, false, u"\uFFFC\uFFFC"_s, kAt + 30);
+    s.attach(both, u"image/jpeg"_s, m_files + u"/a.jpg"_s);
+    s.attach(both, u"image/jpeg"_s, m_files + u"/b.jpg"_s);
+    s.attach(s.message(chat, ann, false, u"\uFFFC"_s, kAt + 30), u"image/jpeg"_s, m_files + u"/a.jpg"_s);
+
+    const qint64 seconds = qint64(kAt) + kIosEpochOffset;
+    QJsonObject plans = phoneMessage(seconds + 10, kAnn, QString());
+    plans.insert(u"subject"_s, u"Plans"_s);
+    const QJsonArray onB {phoneMessage(seconds, kAnn, u"see you"_s, {{u"photo.jpg"_s, photo}}), plans,
+                          phoneMessage(seconds + 30, kAnn, QString(), {{u"a.jpg"_s, first}, {u"b.jpg"_s, second}})};
+    START_PHONE(b, u"127.0.114.60"_s, QJsonObject {{u"messages"_s, onB}});
+    QVERIFY(load(b->device));
+    Report report;
+    QVERIFY(transfer(b->device, s.list(), &report));
+    QCOMPARE(report.successes(),
+             QStringList {u"Successfully restored 2 Messages to Android.<br/>6 Messages were on Android already and "
+                          "were not sent again."_s});
+    const auto sentBodies = [&b] {
+        QStringList bodies;
+        for (const QVariantMap& m : b->store->records(u"mms2"_s))
+            bodies << m.value(u"body"_s).toString() + u'|' + QString::number(m.value(u"attachments"_s).toList().size());
+        return sorted(bodies);
+    };
+    const QStringList sentOnce {u"bye|0"_s, u"bye|1"_s};
+    QCOMPARE(sentBodies(), sentOnce);
+    for (int round = 1; round <= 3; ++round) {
+        if (round == 2)
+            removeDir(b->device.cacheDir().absolutePath());
+        QVERIFY(load(b->device));
+        Report again;
+        QVERIFY(transfer(b->device, s.list(), &again));
+        QCOMPARE(again.successes(), QStringList {u"Nothing was sent: Android already holds these 8 Messages."_s});
+        QCOMPARE(sentBodies(), sentOnce);
+    }
 }
 
 // A group of like pictures (one number, one second, one name) that loses
