@@ -8,11 +8,10 @@
 #include "messagestore/imageencoding.h"
 
 #include "benchsupport.h"
+#include "testpictures.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QImageWriter>
 #include <QThread>
 #include <QtConcurrent>
 
@@ -23,19 +22,7 @@ namespace {
 // A photo with fine detail of its own, as a camera's.
 QByteArray photo(int width, int height, bool progressive)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb((x * x + y * 7) & 0xff, (x * 3 + y * y) & 0xff, ((x ^ y) + y / 64) & 0xff);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "JPG");
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
+    return testpictures::encoded(testpictures::detailedPhoto(width, height, 0), "JPG", progressive);
 }
 
 // Starts the peak (VmHWM) anew; false when the kernel does not let it.

@@ -24,10 +24,7 @@
 #include "restoreservices.h"
 #include "testpictures.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
@@ -43,25 +40,10 @@ using benchsupport::envInt;
 // followed by thousands of empty scans when hostile.
 void writePhoto(const QString& path, int width, int seed, bool hostile = false)
 {
-    const int height = width * 3 / 4;
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb((x * x + y * 7 + seed * 40) & 0xff, (x * 3 + y * y + seed * 90) & 0xff,
-                           ((x ^ y) + seed * 25) & 0xff);
-    }
-    if (!hostile) {
-        image.save(path, "JPG");
-        return;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "JPG");
-    writer.setProgressiveScanWrite(true);
-    writer.write(image);
-    bytes = testpictures::withScans(bytes, 20000);
+    const QByteArray bytes = hostile
+        ? testpictures::withScans(
+            testpictures::encoded(testpictures::detailedPhoto(width, width * 3 / 4, seed), "JPG", true), 20000)
+        : testpictures::encoded(testpictures::detailedPhoto(width, width * 3 / 4, seed), "JPG");
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write(bytes);

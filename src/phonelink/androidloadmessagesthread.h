@@ -24,7 +24,8 @@
 // the rule the transfer decides "already on the phone" by
 // (messagekeys::HeldPieces): its text, its text parts, its pictures as the
 // same picture (samePart: as a rule the bytes that were sent), or, for a
-// message of none of these, its subject; another picture of the same name,
+// message of none of these, its correspondent and second; another picture
+// of the same name,
 // number and second is stored as the phone's own. The cache then holds the
 // phone's copy, known as a copy of the picture it held, so that it holds
 // what a load into a new cache would.

@@ -8,6 +8,7 @@
 #include "phonelink/androidloadmessagesthread.h"
 
 #include "jobtestutil.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -55,22 +56,10 @@ inline QString backUpStore(const QString& folder, const QString& backup)
 }
 
 // A photo of size in format ("JPG", "PNG"), its colours made from seed:
-// photos of other seeds are other pictures, also once scaled. Fine
-// detail, as in a real photo, makes it cost what one does to encode.
+// photos of other seeds are other pictures, also once scaled.
 inline QByteArray photo(int width, int height, const char* format, int seed)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb((x * x + y * 7 + seed * 40) & 0xff, (x * 3 + y * y + seed * 90) & 0xff,
-                           ((x ^ y) + seed * 25) & 0xff);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
+    return testpictures::encoded(testpictures::detailedPhoto(width, height, seed), format);
 }
 
 // A message as the simulated phone serves it, its parts given by name and

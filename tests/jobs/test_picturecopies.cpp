@@ -521,14 +521,11 @@ void TestPictureCopies::transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce
 {
     // A red corner where the camera's first row and column meet.
     const auto marked = [](int width, int height, int seed, int orientation = 1) {
-        QImage image = QImage::fromData(photo(width, height, "JPG", seed));
+        QImage image = testpictures::detailedPhoto(width, height, seed);
         for (int y = 0; y < height / 8; ++y)
             for (int x = 0; x < width / 8; ++x)
                 image.setPixel(x, y, qRgb(255, 0, 0));
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
+        const QByteArray bytes = testpictures::encoded(image, "JPG");
         return orientation == 1 ? bytes : testpictures::withOrientation(bytes, orientation);
     };
     struct Shape {

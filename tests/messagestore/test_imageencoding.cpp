@@ -42,13 +42,7 @@ QImage photo(int width, int height, QImage::Format format = QImage::Format_RGB32
 
 QByteArray bytesOf(const QImage& image, const char* format = "JPG", bool progressive = false)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
+    return testpictures::encoded(image, format, progressive);
 }
 
 // The JPEG's frame saying another size, and all components at full
