@@ -25,10 +25,9 @@
 // (messagekeys::HeldPieces): its text, its text parts, its pictures as the
 // same picture (samePart: as a rule the bytes that were sent), or, for a
 // message of none of these, its correspondent and second; another picture
-// of the same name,
-// number and second is stored as the phone's own. The cache then holds the
-// phone's copy, known as a copy of the picture it held, so that it holds
-// what a load into a new cache would.
+// of the same name, number and second is stored as the phone's own. The
+// cache then holds the phone's copy, known as a copy of the picture it
+// held, so that it holds what a load into a new cache would.
 //
 // Only a listing that delivered every message it announced says what the
 // phone no longer holds: after it, what the phone did not give back leaves
