@@ -652,6 +652,22 @@ EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturn
     return result;
 }
 
+QImage readPicture(const QString& path, QByteArray* format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    const Layout layout = readLayout(file);
+    if (!layout.header.isEncoded())
+        return QImage();
+    BudgetShare share;
+    share.take(layout.memory, nullptr);
+    const QImage image = decode(file, layout);
+    if (format)
+        *format = layout.header.format;
+    return turned(image, layout.header.orientation);
+}
+
 EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
 {
     QFile file(path);

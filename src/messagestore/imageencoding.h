@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -79,6 +80,11 @@ EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool with
 // seek.
 EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
+// The picture a file holds, read as a transfer reads it (JPEG or PNG only,
+// within the same bounds, a large JPEG at a reduced size that keeps its
+// longer side at kMaxImageSide or more) and turned upright; null when it is
+// no picture a transfer encodes. format gets "jpeg" or "png".
+QImage readPicture(const QString& path, QByteArray* format = nullptr);
 // The bytes sent, or empty when the picture goes as it is (for the callers
 // that only send).
 QByteArray encodedImage(const QString& path, const QString& mime, const std::atomic_bool* stop = nullptr);

@@ -3,11 +3,13 @@
 #include "shell/core/dataroot.h"
 
 #include "emoji.h"
+#include "imageencoding.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QSet>
 #include <QTimeZone>
 #include <QUuid>
@@ -427,16 +429,21 @@ QString getAttachmentThumbnail(const _MsgAttachment* att)
     if (att->localPath.isEmpty())
         return thumb;
 
-    QImage image;
-    const char* format = "JPEG";
-    if (!image.load(att->localPath, format)) {
-        format = "PNG";
-        if (!image.load(att->localPath, format))
+    // A JPEG or PNG is read as a transfer reads it: within bounds of work
+    // and memory, and upright. Another raster format a reader knows by its
+    // bytes (a GIF) is read as it is; never a drawing, which would render at
+    // whatever size it claims, nor a JPEG or PNG beyond the bounds.
+    QByteArray format;
+    QImage image = readPicture(att->localPath, &format);
+    if (image.isNull()) {
+        QImageReader reader(att->localPath);
+        format = reader.format();
+        if (format.isEmpty() || format == "jpeg" || format == "png" || format.startsWith("svg") || !reader.read(&image))
             return thumb;
     }
     const QImage scaled = image.height() <= image.width() ? image.scaledToWidth(120, Qt::FastTransformation)
                                                           : image.scaledToHeight(120, Qt::FastTransformation);
-    scaled.save(thumb, format);
+    scaled.save(thumb, format == "png" ? "PNG" : "JPEG");
     return thumb;
 }
 

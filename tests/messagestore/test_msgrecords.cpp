@@ -3,7 +3,10 @@
 #include "messagestore/emoji.h"
 #include "messagestore/msgrecords.h"
 
+#include "messagestore/imageencoding.h"
+
 #include "msgtesthelpers.h"
+#include "testpictures.h"
 
 #include <QtGui>
 #include <QtTest>
@@ -111,6 +114,35 @@ private slots:
         QVERIFY(other != thumb && QFile::exists(other));
         junk.localPath = QCoreApplication::applicationFilePath(); // not a picture: no file is made
         QVERIFY(!QFile::exists(getAttachmentThumbnail(&junk)));
+    }
+
+    // A thumbnail reads a picture as a transfer does: a photo turned by its
+    // orientation shows upright; a drawing named as a JPEG, and a JPEG of
+    // more scans than the bounds allow, give none; a BMP gives one.
+    void thumbnailsShowPhotosUpright_andNoHostilePicture()
+    {
+        const QString dir = testsupport::makeTempDir(u"thumbs"_s);
+        const auto thumbnailOf = [&dir](const QString& name, const QByteArray& bytes) {
+            _MsgAttachment att;
+            att.localPath = dir + u'/' + name;
+            QFile file(att.localPath);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return QImage();
+            file.close();
+            return QImage(getAttachmentThumbnail(&att));
+        };
+        QImage photo(300, 200, QImage::Format_RGB32);
+        photo.fill(Qt::blue);
+        const QImage upright
+            = thumbnailOf(u"turned.jpg"_s, testpictures::withOrientation(testpictures::encoded(photo, "JPG"), 6));
+        QCOMPARE(upright.size(), QSize(80, 120));
+        QCOMPARE(thumbnailOf(u"plain.bmp"_s, testpictures::encoded(photo, "BMP")).size(), QSize(120, 80));
+        const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='200' height='200'>"
+                               "<rect width='200' height='200' fill='red'/></svg>";
+        QVERIFY(thumbnailOf(u"drawing.jpg"_s, "\x1F\x8B\x08\0\0\0\0\0\0\x03"_ba + qCompress(svg).mid(6)).isNull());
+        QVERIFY(thumbnailOf(u"scans.jpg"_s,
+                            testpictures::withScans(testpictures::encoded(photo, "JPG", true), kMaxJpegScans + 1))
+                    .isNull());
     }
 
     // The scanner pairs surrogates in one pass over the original text: the
