@@ -564,8 +564,8 @@ bool AndroidLoadMessagesThread::claimTransferred(const _MsgMessage& msg, const s
             piece.bytes = &files.emplace_back(part.path, part.mime, part.content);
         parts.append(piece);
     }
-    const QList<messagekeys::Sought> sought = messagekeys::piecesOf(msg.handle ? msg.handle->id : QString(), msg.date,
-                                                                    msg.is_from_me, msg.text, parts);
+    const QList<messagekeys::Sought> sought
+        = messagekeys::piecesOf(msg.handle ? msg.handle->id : QString(), msg.date, msg.is_from_me, msg.text, parts);
     const std::optional<QList<int>> taken = m_unclaimed.find(sought);
     if (!taken)
         return false;
