@@ -7,6 +7,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "shell/core/everycore.h"
 #include "shell/core/jobreport.h"
+#include "shell/core/outputfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -379,12 +380,15 @@ void AndroidRestoreMessagesThread::prepareImages()
             // A picture a transfer does not encode goes as it is.
             if (image.result != EncodedImage::Result::Encoded)
                 return;
+            // Checked through its close: a small picture reaches the disk
+            // only then, and a full folder must not send it cut short.
             const QString path = preparedDir->filePath(QString::number(i));
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(image.upright) != image.upright.size())
-                errors[size_t(i)] = QStringLiteral("write file %1 failed. %2").arg(path, file.errorString());
-            else
+            OutputFile file(path);
+            if (file.open() && file.write(image.upright) && file.commit())
                 paths[size_t(i)] = path;
+            else
+                errors[size_t(i)]
+                    = tr("Cannot prepare the picture %1 for the phone. %2").arg(fileNameOf(*att), file.errorString());
         },
         [this] { jobreport::checkCanceled(progress); },
         [this](int done, int total) {

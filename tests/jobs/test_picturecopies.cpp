@@ -10,6 +10,13 @@
 #include "messagejobtest.h"
 #include "testpictures.h"
 
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
 using namespace Qt::StringLiterals;
 using namespace messagejobtest;
 using phonesim::Fault;
@@ -31,6 +38,29 @@ QJsonArray picturesOfA()
     return messages;
 }
 
+// Runs work on a thread of its own, which sees a file system of one page
+// at dir (mounted in a namespace of that thread and the threads it starts,
+// gone with them) and TMPDIR naming it: what the work writes there finds
+// the disk full. Empty, or why this machine does not let a test mount one.
+QString onAFullFileSystem(const QString& dir, const std::function<void()>& work)
+{
+    QString error;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    std::thread thread([&] {
+        const QByteArray path = QFile::encodeName(dir);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount("full", path.constData(), "tmpfs", 0, "size=4k") != 0) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        qputenv("TMPDIR", path);
+        work();
+    });
+    thread.join();
+    qputenv("TMPDIR", oldTemp);
+    return error;
+}
+
 const QString kNothingSent = u"Nothing was sent: Android already holds these 4 Messages."_s;
 
 } // namespace
@@ -49,6 +79,7 @@ private Q_SLOTS:
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
     void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
+    void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
@@ -306,6 +337,42 @@ void TestPictureCopies::transfer_encodesWhatGoesBeforeThePhoneIsAsked()
     for (const QString& line : sentPictures(*b))
         received << line.section(u'|', -1);
     QCOMPARE(sorted(received), sorted(encoded));
+}
+
+// A picture that cannot be prepared whole (its folder is full, which a
+// small picture meets only as its file is closed) is a clear error before
+// the phone is asked, and nothing goes; with room, it goes as encoded.
+void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked()
+{
+    const QByteArray small = photo(200, 150, "JPG", 7);
+    START_PHONE(a, u"127.0.115.40"_s,
+                QJsonObject {{u"messages"_s,
+                              QJsonArray {phoneMessage(1700000100, kAnn, QString(), {{u"small.jpg"_s, small}})}}});
+    START_PHONE(b, u"127.0.115.41"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    QCOMPARE(ds->attachments.size(), 1);
+    const QByteArray encoded = encodedImage(ds->attachments.begin().value()->localPath, u"image/jpeg"_s);
+    // More than the page the folder holds, less than a file's write buffer.
+    QVERIFY2(encoded.size() > 4096 && encoded.size() < 16384, qPrintable(QString::number(encoded.size())));
+    const qsizetype sessions = b->sim->connections(u"service"_s).size();
+
+    Report report;
+    bool ended = false;
+    const QString error = onAFullFileSystem(testsupport::makeTempDir(u"full"_s),
+                                            [&] { ended = transfer(b->device, getDataSetMessages(*ds), &report); });
+    if (!error.isEmpty())
+        QSKIP(qPrintable(u"cannot mount a small file system here: "_s + error));
+    QVERIFY(ended);
+    QCOMPARE(report.errors(),
+             QStringList {u"Cannot prepare the picture small.jpg for the phone. No space left on device"_s});
+    QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
+    QVERIFY(b->store->records(u"mms2"_s).isEmpty());
+
+    QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
+             u"Successfully restored 1 Messages to Android."_s);
+    QCOMPARE(sentPictures(*b), QStringList {pictureLine(1700000100, kAnn, u"small.jpg"_s, encoded)});
 }
 
 // A's backup holds an MMS with a subject and a picture whose file is gone
