@@ -40,16 +40,17 @@ QJsonArray picturesOfA()
 
 // Runs work on a thread of its own, which sees a file system of one page
 // at dir (mounted in a namespace of that thread and the threads it starts,
-// gone with them) and TMPDIR naming it: what the work writes there finds
-// the disk full. Empty, or why this machine does not let a test mount one.
-QString onAFullFileSystem(const QString& dir, const std::function<void()>& work)
+// gone with them; read-only when asked) and TMPDIR naming it: what the work
+// writes there finds the disk full. Empty, or why this machine does not let
+// a test mount one.
+QString onASmallFileSystem(const QString& dir, bool readOnly, const std::function<void()>& work)
 {
     QString error;
     const QByteArray oldTemp = qgetenv("TMPDIR");
     std::thread thread([&] {
         const QByteArray path = QFile::encodeName(dir);
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || mount("full", path.constData(), "tmpfs", 0, "size=4k") != 0) {
+            || mount("small", path.constData(), "tmpfs", readOnly ? MS_RDONLY : 0, "size=4k") != 0) {
             error = QString::fromLocal8Bit(std::strerror(errno));
             return;
         }
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void transfer_alongAChain_knowsTheFirstPicture();
     void transfer_decidesBeforeThePhoneIsAsked();
     void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
+    void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked_data();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
@@ -342,13 +344,24 @@ void TestPictureCopies::transfer_encodesWhatGoesBeforeThePhoneIsAsked()
 // A picture that cannot be prepared whole (its folder is full, which a
 // small picture meets only as its file is closed) is a clear error before
 // the phone is asked, and nothing goes; with room, it goes as encoded.
+void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("full") << false << u"Cannot prepare the picture small.jpg for the phone. No space left on device"_s;
+    QTest::newRow("read-only") << true << u"Cannot make a folder for the pictures. Read-only file system"_s;
+}
+
 void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked()
 {
+    QFETCH(bool, readOnly);
+    QFETCH(QString, error);
     const QByteArray small = photo(200, 150, "JPG", 7);
-    START_PHONE(a, u"127.0.115.40"_s,
+    // Each row its own phones, and so caches of their own.
+    START_PHONE(a, readOnly ? u"127.0.115.42"_s : u"127.0.115.40"_s,
                 QJsonObject {{u"messages"_s,
                               QJsonArray {phoneMessage(1700000100, kAnn, QString(), {{u"small.jpg"_s, small}})}}});
-    START_PHONE(b, u"127.0.115.41"_s);
+    START_PHONE(b, readOnly ? u"127.0.115.43"_s : u"127.0.115.41"_s);
     QVERIFY(load(a->device));
     QVERIFY(load(b->device));
     MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
@@ -360,13 +373,13 @@ void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsA
 
     Report report;
     bool ended = false;
-    const QString error = onAFullFileSystem(testsupport::makeTempDir(u"full"_s),
-                                            [&] { ended = transfer(b->device, getDataSetMessages(*ds), &report); });
-    if (!error.isEmpty())
-        QSKIP(qPrintable(u"cannot mount a small file system here: "_s + error));
+    const QString notMounted = onASmallFileSystem(testsupport::makeTempDir(u"small"_s), readOnly, [&] {
+        ended = transfer(b->device, getDataSetMessages(*ds), &report);
+    });
+    if (!notMounted.isEmpty())
+        QSKIP(qPrintable(u"cannot mount a small file system here: "_s + notMounted));
     QVERIFY(ended);
-    QCOMPARE(report.errors(),
-             QStringList {u"Cannot prepare the picture small.jpg for the phone. No space left on device"_s});
+    QCOMPARE(report.errors(), QStringList {error});
     QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
     QVERIFY(b->store->records(u"mms2"_s).isEmpty());
 
