@@ -1,5 +1,5 @@
-// The check every backup job makes of its file before it commits (a record
-// backup also before it writes anything).
+// The check every backup job makes of its file before it commits, and of
+// a file that held something before it writes anything.
 #pragma once
 
 #include <QString>

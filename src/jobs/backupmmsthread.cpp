@@ -52,6 +52,12 @@ void BackupMMSThread::backup()
     int done = 0;
     int withoutChat = 0;
     writer.begin();
+    // A store that held something is checked before the run writes into
+    // it: the run's inserts may rebuild a damaged page, so that the check
+    // before the commit finds the file sound while an index stays broken.
+    // (A store made anew holds nothing yet.)
+    if (!writer.store().createdAnew())
+        backupcheck::throwIfDamaged(writer.store(), writer.store().dbPath());
     for (const _MsgMessage* m : std::as_const(messages)) {
         jobreport::checkCanceled(progress);
         ++done;

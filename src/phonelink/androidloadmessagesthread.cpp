@@ -144,9 +144,10 @@ void AndroidLoadMessagesThread::load()
     if (db.tableExists(QStringLiteral("sqlite_sequence")))
         db.executeThrow(QStringLiteral("update sqlite_sequence set seq=0 where name='valid_hash'"));
 
-    // Only a listing that delivered every message it announced says what
-    // the phone no longer holds: after one that ended short (or ran long)
-    // nothing leaves the cache, and nothing the cache holds is settled anew.
+    // Only a whole listing says what the phone no longer holds: after one
+    // that ended short of the total it announced (or ran past it), or held
+    // a garbled message line, nothing leaves the cache, and nothing the
+    // cache holds is settled anew.
     const bool whole = listPhone(Pass::First);
     m_groupSizes = m_keyUses;
     if (whole)
@@ -182,10 +183,15 @@ void AndroidLoadMessagesThread::load()
     if (m_skippedMessages > 0)
         notes << tr("%n message(s) could not be received intact and will be fetched again on the next load.", nullptr,
                     m_skippedMessages);
-    if (!whole)
-        notes << tr("The phone announced %1 messages but listed %2; the cache keeps the messages it did not list "
-                    "until a complete listing.")
-                     .arg(m_announced)
+    // (A listing that was not whole was the only one.)
+    if (!whole && m_unreadable > 0)
+        notes << tr("%n line(s) of the phone's listing could not be read; the cache keeps the messages it did not "
+                    "list until a complete listing.",
+                    nullptr, m_unreadable);
+    else if (!whole)
+        notes << tr("The phone announced %n message(s) but listed %1; the cache keeps the messages it did not list "
+                    "until a complete listing.",
+                    nullptr, m_announced)
                      .arg(m_listed);
     progress->postSucceed(notes.join(QLatin1Char(' ')));
 }
@@ -223,16 +229,19 @@ bool AndroidLoadMessagesThread::listPhone(Pass pass)
     m_keyUses.clear();
     m_done = 0;
     m_announced = -1;
+    m_unreadable = 0;
     openService(QStringLiteral("mms2"));
     for (;;) {
         const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(QLatin1String("$bye:")))
             break;
         if (line.startsWith(QLatin1String("$count:"))) {
+            // The last count line counts; a total of 0, or one that is not a
+            // number, announces nothing.
             bool ok = false;
             const int count = line.mid(7).toInt(&ok);
-            m_announced = ok && count >= 0 ? count : -1;
-            m_total = count > 0 ? count : -1;
+            m_announced = ok && count > 0 ? count : -1;
+            m_total = m_announced;
         } else if (line.startsWith(QLatin1String("$batch:"))) {
             readBatch(pass);
         }
@@ -240,7 +249,10 @@ bool AndroidLoadMessagesThread::listPhone(Pass pass)
     }
     simpleprotocol::sendCommand(socket, QStringLiteral("$bye:"), QString(), true, -1);
     m_listed = m_done;
-    return m_announced >= 0 && m_done == m_announced;
+    // A listing that ended as agreed is whole unless it announced a total
+    // it did not deliver, or a message line could not be read: without a
+    // total, nothing else tells that a message went missing.
+    return m_unreadable == 0 && (m_announced < 0 || m_done == m_announced);
 }
 
 void AndroidLoadMessagesThread::readBatch(Pass pass)
@@ -250,21 +262,29 @@ void AndroidLoadMessagesThread::readBatch(Pass pass)
         const QString line = simpleprotocol::readCommand(socket, -1);
         if (line.startsWith(QLatin1String("$sms:"))) {
             ++m_done;
+            // Without a total the count alone.
             progress->postUpdateProgress(QString(), jobreport::percent(m_done, m_total),
-                                         QStringLiteral("sms: %1/%2").arg(m_done).arg(m_total));
+                                         m_total > 0 ? QStringLiteral("sms: %1/%2").arg(m_done).arg(m_total)
+                                                     : QStringLiteral("sms: %1").arg(m_done));
             receiveMessage(line.mid(5), pass);
         } else if (line.startsWith(QLatin1String("$end:"))) {
             simpleprotocol::sendCommand(socket, QStringLiteral("$batch:"), QString(), true, -1);
             return;
+        } else if (!line.startsWith(QLatin1Char('$'))) {
+            // Not a command at all: a message line that arrived garbled.
+            ++m_unreadable;
         }
+        // A command of a newer agent is skipped.
     }
 }
 
 void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
 {
     const QStringList f = text.split(QLatin1Char(','));
-    if (f.size() < 6)
+    if (f.size() < 6) {
+        ++m_unreadable;
         return;
+    }
     IOS6MessageDb& db = m_store.store();
     const QString address = db.countryDb().getCurCountry().normalizeNumber(simpleprotocol::decodeField(f.at(2)));
 

@@ -29,11 +29,14 @@
 // cache then holds the phone's copy, known as a copy of the picture it
 // held, so that it holds what a load into a new cache would.
 //
-// Only a listing that delivered every message it announced says what the
-// phone no longer holds: after it, what the phone did not give back leaves
-// the cache (a transfer's message too, which the next transfer then sends
-// again). After a listing that ended short of its announcement or ran
-// past it, nothing leaves the cache, and the load says so.
+// Only a whole listing says what the phone no longer holds: one that ended
+// as agreed ("$bye:"), none of whose message lines arrived garbled, and
+// that delivered exactly the total its last count line announced or
+// announced none (no count line, 0, or not a number). After it, what the
+// phone did not give back leaves the cache (a transfer's message too,
+// which the next transfer then sends again). After a listing that ended
+// short of the total it announced or ran past it, or held a garbled line,
+// nothing leaves the cache, and the load says so.
 //
 // A message one of whose files the cache lost is fetched again.
 //
@@ -84,7 +87,7 @@ private:
     void ensureTables();
     // Notes what the files of attachment rows that do not say it hold.
     void recordMissingContents();
-    // True when the listing delivered every message it announced.
+    // True when the listing was whole (see above).
     bool listPhone(Pass pass);
     void readBatch(Pass pass);
     void receiveMessage(const QString& fields, Pass pass);
@@ -190,8 +193,11 @@ private:
     messagekeys::HeldPieces m_unclaimed;
     QStringList m_sentHashes;
     QHash<int, std::pair<qint64, QString>> m_sentFiles;
-    // What the last listing announced (-1: nothing) and delivered.
+    // The total the last listing announced (-1: none usable) and what it
+    // delivered.
     int m_announced = -1;
     int m_listed = 0;
+    // Message lines of the last listing that could not be read.
+    int m_unreadable = 0;
     ExportMessagesDb m_store;
 };

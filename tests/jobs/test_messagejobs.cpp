@@ -24,6 +24,8 @@
 #include <QJsonArray>
 #include <QtEndian>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using namespace messagejobtest;
 using phonesim::Fault;
@@ -294,6 +296,8 @@ private Q_SLOTS:
     void backup_neverReachesThroughALink();
     void backup_intoADamagedOlderStore_leavesItUnchanged();
     void backup_intoAnOlderStoreDamagedBeyondItsColumns_keepsEveryByte();
+    void backup_intoADamagedOrReadOnlyCurrentStore_isRefused_andLeavesItUnchanged_data();
+    void backup_intoADamagedOrReadOnlyCurrentStore_isRefused_andLeavesItUnchanged();
 
 private:
     QString m_files;
@@ -1190,6 +1194,52 @@ void TestMessageJobs::backup_intoAnOlderStoreDamagedBeyondItsColumns_keepsEveryB
     QVERIFY2(again.succeeded(), qPrintable(again.errors().join(u'\n')));
     QCOMPARE(jobtest::storeState(folder), u"41/2/2/41 ok 0 0 0 0"_s);
     QCOMPARE(testsupport::readFile(storeFile(folder, u"new.jpg"_s)), QByteArray("new picture"));
+}
+
+void TestMessageJobs::backup_intoADamagedOrReadOnlyCurrentStore_isRefused_andLeavesItUnchanged_data()
+{
+    QTest::addColumn<QString>("store");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("an index page damaged")
+        << u"damaged"_s << u"The backup file %1 is damaged: nothing was saved to it."_s;
+    QTest::newRow("read-only") << u"read-only"_s << u"attempt to write a readonly database"_s;
+}
+
+// A current store (nothing to bring up to date) that is damaged where the
+// backup's own inserts would rewrite the page, so that a check after them
+// finds it sound, or that cannot be written: the backup refuses it, says
+// why, and leaves every byte of the folder as it was.
+void TestMessageJobs::backup_intoADamagedOrReadOnlyCurrentStore_isRefused_andLeavesItUnchanged()
+{
+    QFETCH(QString, store);
+    QFETCH(QString, error);
+    const QString folder = testsupport::makeTempDir(u"current"_s);
+    MessageSet s;
+    QVERIFY(backUpFortyPictures(s, m_files, folder));
+    const QString db = IOS6MessageDb(QDir(folder), QString(), false).dbPath();
+    if (store == "damaged"_L1) {
+        CHECKED(hiddendamage::cellPointerPastItsPage(db, u"sqlite_autoindex_message_1"_s));
+        IOS6MessageDb damaged(QDir(folder), QString(), false);
+        damaged.openReadOnly();
+        QVERIFY(damaged.quickCheck().contains(u"out of range"_s));
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not stop root from writing");
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner));
+    }
+    const QMap<QString, QByteArray> before = filesBelow(folder);
+
+    // Enough new messages that the index page splits.
+    MessageSet more;
+    auto* bob = more.handle(u"+4930222"_s);
+    addPlain(more, more.chat(bob->id, {bob}, kBase + 900), bob, 150);
+    Report report;
+    BackupMMSThread job(QDir(folder), u"262"_s, more.list(), &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.successes(), QStringList());
+    QCOMPARE(report.errors().size(), 1);
+    QVERIFY2(report.errors().first().contains(error.replace(u"%1"_s, db)), qPrintable(report.errors().first()));
+    QCOMPARE(filesBelow(folder), before);
 }
 
 QTEST_GUILESS_MAIN(TestMessageJobs)

@@ -85,6 +85,8 @@ private Q_SLOTS:
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
+    void load_whatAListingRemoves_data();
+    void load_whatAListingRemoves();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
     void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
@@ -461,6 +463,96 @@ void TestPictureCopies::load_aListingShorterOrLongerThanAnnounced_removesNothing
         b = std::move(later);
     }
     QCOMPARE(jobtest::storeState(cacheB), state);
+}
+
+namespace {
+
+// Faults of B's listing of two messages, by step: 1 "$ready:", 2
+// "$count:", 3 "$batch:", 4 and 5 the messages' lines, 6 "$end:", 7 "$bye:".
+Fault countLine(const QByteArray& line)
+{
+    return line.isEmpty() ? Fault(Fault::Kind::DropLineAt, u"backup:mms2"_s, 2)
+                          : Fault(Fault::Kind::WrongLineAt, u"backup:mms2"_s, 2, line);
+}
+
+Fault lineAt(Fault::Kind kind, int step, const QByteArray& line)
+{
+    return Fault(kind, u"backup:mms2"_s, step, line);
+}
+
+} // namespace
+
+void TestPictureCopies::load_whatAListingRemoves_data()
+{
+    using enum Fault::Kind;
+    QTest::addColumn<QList<Fault>>("faults");
+    QTest::addColumn<QString>("note"); // empty: the listing is whole
+    QTest::newRow("no count line") << QList<Fault> {countLine({})} << QString();
+    QTest::newRow("$count:0") << QList<Fault> {countLine("$count:0")} << QString();
+    QTest::newRow("$count:x") << QList<Fault> {countLine("$count:x")} << QString();
+    QTest::newRow("a total, then $count:0 at the end")
+        << QList<Fault> {lineAt(LineBeforeAt, 7, "$count:0")} << QString();
+    QTest::newRow("a wrong total, then the right one after the batch")
+        << QList<Fault> {countLine("$count:5"), lineAt(LineBeforeAt, 7, "$count:2")} << QString();
+
+    const QString keeps = u"; the cache keeps the messages it did not list until a complete listing."_s;
+    QTest::newRow("short of its total") << QList<Fault> {countLine("$count:3")}
+                                        << u"The phone announced 3 messages but listed 2"_s + keeps;
+    QTest::newRow("past its total") << QList<Fault> {countLine("$count:1")}
+                                    << u"The phone announced 1 message but listed 2"_s + keeps;
+    QTest::newRow("the last count line differs") << QList<Fault> {lineAt(LineBeforeAt, 7, "$count:4")}
+                                                 << u"The phone announced 4 messages but listed 2"_s + keeps;
+    QTest::newRow("a garbled message line, no total") << QList<Fault> {countLine({}), lineAt(WrongLineAt, 4, "garbage")}
+                                                      << u"1 line of the phone's listing could not be read"_s + keeps;
+    QTest::newRow("a message line cut short, $count:0")
+        << QList<Fault> {countLine("$count:0"), lineAt(WrongLineAt, 4, "$sms:1,0")}
+        << u"1 line of the phone's listing could not be read"_s + keeps;
+}
+
+// B held two messages, deleted one and received another. A whole listing
+// (also one with no usable total, or the right one last) takes the deleted
+// one out of the cache without a word, and a transfer of B's earlier backup
+// sends it again, once. A listing that delivers another number than the
+// last total it announced, or holds a message line that cannot be read,
+// cannot tell what the phone holds: the cache keeps every message and the
+// load says why, with the numbers.
+void TestPictureCopies::load_whatAListingRemoves()
+{
+    QFETCH(QList<Fault>, faults);
+    QFETCH(QString, note);
+    static int row = 40;
+    const QJsonObject deleted = phoneMessage(1700000010, kBob, u"deleted"_s);
+    const QJsonObject kept = phoneMessage(1700000020, kBob, u"kept"_s);
+    START_PHONE(b, u"127.0.115.%1"_s.arg(++row), QJsonObject {{u"messages"_s, QJsonArray {deleted, kept}}});
+    QVERIFY(load(b->device));
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString folder = testsupport::makeTempDir(u"backupOfB"_s);
+    QCOMPARE(backUpStore(cacheB, folder), u"Successfully backup 2 messages."_s);
+
+    auto later = listing(b, {kept, phoneMessage(1700000030, kBob, u"added"_s)});
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    for (const Fault& fault : std::as_const(faults))
+        later->sim->addFault(fault);
+    Report report;
+    AndroidLoadMessagesThread job(&later->device, &report);
+    QVERIFY(jobtest::run(job));
+    QCOMPARE(report.errors(), QStringList());
+    QCOMPARE(report.successes(), QStringList {note});
+    QVERIFY(!report.progressTexts().join(u'|').contains(u"-1"_s));
+    const MsgDataSetPtr cached = jobtest::loadStore(cacheB, u"262"_s);
+    QStringList texts;
+    for (const _MsgMessage* m : std::as_const(cached->messages))
+        texts << m->text;
+    const QStringList expected
+        = note.isEmpty() ? QStringList {u"added"_s, u"kept"_s} : QStringList {u"added"_s, u"deleted"_s, u"kept"_s};
+    QCOMPARE(sorted(texts), expected);
+
+    if (note.isEmpty()) {
+        const QString sent = transferStore(folder, later->device);
+        QVERIFY2(sent.startsWith(u"Successfully restored 1 Messages to Android."_s), qPrintable(sent));
+    }
+    QCOMPARE(transferStore(folder, later->device), u"Nothing was sent: Android already holds these 2 Messages."_s);
+    QCOMPARE(later->store->records(u"mms2"_s).size(), note.isEmpty() ? 1 : 0);
 }
 
 // B's load takes the phone's copy of A's photo into the cache, then breaks

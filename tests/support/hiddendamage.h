@@ -1,9 +1,13 @@
-// Damage that SQLite's checks see only once a table has more columns, as
+// Damage that SQLite's checks do not always see.
+//
+// beyondLastColumn: damage they see only once a table has more columns, as
 // the update of an older file gives it: a row holds a value beyond the
 // table's last column, and the row's header misstates that value's size.
 // PRAGMA quick_check and integrity_check read a row no further than the
 // table's last column, so they find the file sound; once a column is added,
 // the column reads the misstated value and both find the file malformed.
+//
+// cellPointerPastItsPage: damage they see until a write hides it.
 #pragma once
 
 #include "testsupport.h"
@@ -110,6 +114,55 @@ inline quint64 varint(const QByteArray& data, qsizetype* at)
     }
     HELPER_VERIFY2(false, "the row was not found whole in a leaf page");
     return false;
+}
+
+// Damage that a write can hide: a cell pointer of a leaf page of index
+// points one page size past its cell. SQLite reads it within the page (it
+// masks the offset), so reads and writes go on, but PRAGMA quick_check
+// finds the offset out of range; once a write rebuilds the page (an insert
+// that splits it), the pointer is made anew and the check finds the file
+// sound again. Takes the first leaf on the index's left edge, and the
+// middle cell of it. A checking helper (see CHECKED).
+[[nodiscard]] inline bool cellPointerPastItsPage(const QString& file, const QString& index,
+                                                 std::source_location at = std::source_location::current())
+{
+    sqlite3* raw = nullptr;
+    HELPER_COMPARE(sqlite3_open(file.toUtf8().constData(), &raw), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(raw, "select rootpage from sqlite_master where type='index' and name=?", -1, &stmt, nullptr);
+    const QByteArray name = index.toUtf8();
+    sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    const qint64 root = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+    sqlite3_finalize(stmt);
+    sqlite3_close(raw);
+    HELPER_VERIFY2(root > 0, "no such index");
+
+    QFile f(file);
+    HELPER_VERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const auto read16 = [&bytes](qsizetype at) { return qsizetype(quint8(bytes[at]) << 8 | quint8(bytes[at + 1])); };
+    const qsizetype pageSize = read16(16) == 1 ? 65536 : read16(16);
+    HELPER_VERIFY(pageSize >= 512 && pageSize <= 16384 && bytes.size() % pageSize == 0);
+    for (qint64 page = root;;) {
+        const qsizetype start = qsizetype(page - 1) * pageSize;
+        const qsizetype header = start + (page == 1 ? 100 : 0);
+        HELPER_VERIFY(start + pageSize <= bytes.size());
+        const auto kind = quint8(bytes[header]);
+        if (kind == 0x02) { // interior of an index: to its left-most child
+            const qsizetype cell = start + read16(header + 12);
+            page = qint64(quint8(bytes[cell])) << 24 | qint64(quint8(bytes[cell + 1])) << 16
+                | qint64(quint8(bytes[cell + 2])) << 8 | qint64(quint8(bytes[cell + 3]));
+            continue;
+        }
+        HELPER_COMPARE(kind, quint8(0x0a)); // a leaf of an index
+        const qsizetype cells = read16(header + 3);
+        HELPER_VERIFY(cells >= 2);
+        // The pointer's high byte: the offset grows by one page size.
+        const qsizetype pointer = header + 8 + 2 * (cells / 2);
+        bytes[pointer] = char(quint8(bytes[pointer]) + pageSize / 256);
+        HELPER_VERIFY(f.seek(start) && f.write(bytes.mid(start, pageSize)) == pageSize);
+        return true;
+    }
 }
 
 } // namespace hiddendamage

@@ -202,6 +202,15 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
             recordOut(f.text);
             writeRaw(f.text + '\n');
             return true;
+        case Fault::Kind::DropLineAt:
+            return true;
+        case Fault::Kind::LineBeforeAt:
+            if (isBlock)
+                continue;
+            recordOut(f.text);
+            recordOut(bytes);
+            writeRaw(f.text + '\n' + bytes + '\n');
+            return true;
         case Fault::Kind::CloseAt:
             if (!f.text.isEmpty())
                 writeRaw(f.text);

@@ -45,6 +45,8 @@ struct Fault {
         OversizedLineAt, // a line of size bytes instead of step k, then go on
         BlockSizeAt, // a block at step k announces size instead, sends no bytes
         EofMidBlock, // a block at step k sends size bytes (half when 0), then close
+        DropLineAt, // nothing instead of step k's line, then go on
+        LineBeforeAt, // text as a line of its own, then step k's line
     };
     Fault(Kind kind = Kind::ErrorAt, const QString& service = QString(), int step = 1, const QByteArray& text = {},
           qint64 size = 0, int times = 1)

@@ -103,6 +103,14 @@
         <source>IDS_RESTORE_SMS_RESUME_DEFAULT_APP</source>
         <translation>&lt;br/&gt;Now please click &quot;YES&quot; to resume your default Messaging app settings when the message pops out on your Android&apos;s screen.</translation>
     </message>
+    <message>
+        <source>Comparing pictures: %1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Preparing pictures: %1/%2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AndroidRestorePlaylistThread</name>

@@ -86,6 +86,20 @@
             <numerusform>%n messages could not be received intact and will be fetched again on the next load.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>The phone announced %n message(s) but listed %1; the cache keeps the messages it did not list until a complete listing.</source>
+        <translation>
+            <numerusform>The phone announced %n message but listed %1; the cache keeps the messages it did not list until a complete listing.</numerusform>
+            <numerusform>The phone announced %n messages but listed %1; the cache keeps the messages it did not list until a complete listing.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n line(s) of the phone&apos;s listing could not be read; the cache keeps the messages it did not list until a complete listing.</source>
+        <translation>
+            <numerusform>%n line of the phone&apos;s listing could not be read; the cache keeps the messages it did not list until a complete listing.</numerusform>
+            <numerusform>%n lines of the phone&apos;s listing could not be read; the cache keeps the messages it did not list until a complete listing.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>AndroidLoadMusicThread</name>
