@@ -360,10 +360,10 @@ void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsA
     QFETCH(QString, error);
     const QByteArray small = photo(200, 150, "JPG", 7);
     // Each row its own phones, and so caches of their own.
-    START_PHONE(a, readOnly ? u"127.0.115.42"_s : u"127.0.115.40"_s,
+    START_PHONE(a, readOnly ? u"127.0.115.62"_s : u"127.0.115.60"_s,
                 QJsonObject {{u"messages"_s,
                               QJsonArray {phoneMessage(1700000100, kAnn, QString(), {{u"small.jpg"_s, small}})}}});
-    START_PHONE(b, readOnly ? u"127.0.115.43"_s : u"127.0.115.41"_s);
+    START_PHONE(b, readOnly ? u"127.0.115.63"_s : u"127.0.115.61"_s);
     QVERIFY(load(a->device));
     QVERIFY(load(b->device));
     MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
