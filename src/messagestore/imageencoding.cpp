@@ -16,9 +16,11 @@ namespace {
 
 // Earlier versions decoded every picture whole, and Qt 6.4 refuses a
 // decoded image of more than 128 MB by default (QImageReader's allocation
-// limit): the pictures within it are decoded whole still, so that their
-// bytes stay what they were.
+// limit, which counts every image at 32 bits a pixel or more): the
+// pictures within it are decoded whole still, so that their bytes stay
+// what they were.
 constexpr qint64 kWholeDecodeBytes = qint64(128) << 20;
+constexpr int kLeastCountedDepth = 32;
 // What a decode holds besides the decoded picture: its scaled copy and
 // the turned one.
 constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
@@ -63,6 +65,12 @@ struct Layout {
     qint64 coefficientBytes = 0; // what libjpeg holds of a JPEG of several scans
     qint64 memory = 0; // all the decode holds
 };
+
+// Whether Qt's allocation limit lets the picture be decoded whole.
+bool withinAllocationLimit(const Layout& layout)
+{
+    return imageBytes(layout.header.size, qMax(layout.depth, kLeastCountedDepth)) <= kWholeDecodeBytes;
+}
 
 // Reads a device a block at a time for the header walkers.
 class ByteReader {
@@ -410,7 +418,7 @@ Layout readPng(ByteReader& in)
 void plan(Layout& layout)
 {
     ImageHeader& header = layout.header;
-    if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes && header.format == "jpeg") {
+    if (!withinAllocationLimit(layout) && header.format == "jpeg") {
         if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels) {
             layout = Layout();
             return;
@@ -528,7 +536,7 @@ QImage decode(QIODevice& device, const Layout& layout)
         const QSize decoded = decodedSize(header);
         reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
         reader.setScaledSize(decoded);
-    } else if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes) {
+    } else if (!withinAllocationLimit(layout)) {
         // A handler fills an image of its size and format it is handed
         // without asking the allocation limit (which is the whole
         // process's); the budget bounds it instead.

@@ -1,9 +1,9 @@
 // What a transfer sends of a picture: the bytes earlier versions sent of
 // every picture they encoded and that has no turn, the picture turned
 // upright by its EXIF orientation (with what earlier versions sent beside
-// it), camera photos beyond the old decoder's limit scaled like any other,
-// hostile files sent as they are without being decoded, and a decode that
-// ends once told to stop.
+// it), camera photos and grey or palette pictures beyond the old decoder's
+// limit scaled like any other, hostile files sent as they are without
+// being decoded, and a decode that ends once told to stop.
 #include "messagestore/imageencoding.h"
 
 #include "testpictures.h"
@@ -58,6 +58,12 @@ QByteArray withFrame(const QByteArray& jpeg, int width, int height)
     for (int c = 0; c < uchar(patched[sof + 9]); ++c)
         patched[sof + 11 + 3 * c] = 0x11;
     return patched;
+}
+
+// The photo as a palette picture (of its three colours).
+QImage paletted(int width, int height)
+{
+    return photo(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
 // A PNG with so many texts long enough that the writer compresses them.
@@ -196,6 +202,9 @@ private Q_SLOTS:
         row("48 MP progressive", bytesOf(photo(8000, 6000), "JPG", true), u"TL TR"_s, kJpeg, false);
         row("35 MP of odd sides", bytesOf(photo(6001, 5601)), u"TL TR"_s, kJpeg, false);
         row("PNG of 34 MP", bytesOf(photo(5800, 5800), "PNG"), u"TL TR"_s, kPng, false);
+        // Qt's allocation limit counts them at 32 bits a pixel too.
+        row("grey JPEG of 35 MP", bytesOf(photo(6800, 5100, QImage::Format_Grayscale8)), u"? ?"_s, kJpeg, false);
+        row("palette PNG of 35 MP", bytesOf(paletted(6000, 5800), "PNG"), u"TL TR"_s, kPng, false);
     }
 
     void sentAsEarlierVersionsSentIt_turnedUpright()

@@ -118,7 +118,8 @@ private slots:
 
     // A thumbnail reads a picture as a transfer does: a photo turned by its
     // orientation shows upright; a drawing named as a JPEG, and a JPEG of
-    // more scans than the bounds allow, give none; a BMP gives one.
+    // more scans than the bounds allow, give none; a BMP gives one. Large
+    // grey and palette pictures give one.
     void thumbnailsShowPhotosUpright_andNoHostilePicture()
     {
         const QString dir = testsupport::makeTempDir(u"thumbs"_s);
@@ -143,6 +144,15 @@ private slots:
         QVERIFY(thumbnailOf(u"scans.jpg"_s,
                             testpictures::withScans(testpictures::encoded(photo, "JPG", true), kMaxJpegScans + 1))
                     .isNull());
+        // Grey and palette pictures too large for Qt's allocation limit,
+        // which counts them at 32 bits a pixel, as colour ones.
+        QImage grey(6800, 5100, QImage::Format_Grayscale8);
+        grey.fill(Qt::darkGray);
+        QCOMPARE(thumbnailOf(u"grey.jpg"_s, testpictures::encoded(grey, "JPG")).size(), QSize(120, 90));
+        QImage palette(6000, 5800, QImage::Format_Indexed8);
+        palette.setColorTable({qRgb(200, 30, 30), qRgb(30, 30, 200)});
+        palette.fill(1);
+        QCOMPARE(thumbnailOf(u"palette.png"_s, testpictures::encoded(palette, "PNG")).pixel(60, 58), qRgb(30, 30, 200));
     }
 
     // The scanner pairs surrogates in one pass over the original text: the
