@@ -31,6 +31,14 @@ constexpr int kMaxJpegSide = 65500;
 // libpng's default limit of either side.
 constexpr quint32 kMaxPngSide = 1000000;
 constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+// What the decoder holds of a text, profile or other segment beside the
+// picture, as so many times its bytes: libjpeg and libpng keep each one
+// they read, and Qt copies a text several times at two bytes a character.
+constexpr qint64 kKeptCopies = 6;
+// libpng inflates a compressed text or profile to at most this many bytes
+// (and drops a larger one); deflate makes at most 1032 bytes of one.
+constexpr qint64 kPngInflateLimit = 8000000;
+constexpr qint64 kMaxDeflateRatio = 1032;
 
 // The bytes of a QImage of this size at depth bits per pixel (its lines
 // 32-bit aligned), as QImageIOHandler::allocateImage counts them.
@@ -63,6 +71,7 @@ struct Layout {
     ImageHeader header;
     int depth = 0; // bits per pixel of the image Qt decodes it to
     qint64 coefficientBytes = 0; // what libjpeg holds of a JPEG of several scans
+    qint64 keptBytes = 0; // of the texts, profiles and other segments the decoder keeps beside the picture
     qint64 memory = 0; // all the decode holds
 };
 
@@ -349,9 +358,18 @@ bool validPngDepth(int colourType, int bitDepth)
     }
 }
 
+// The bytes of a chunk libpng keeps: it reads every chunk but the image
+// data whole (and inflates a compressed one).
+qint64 keptOfChunk(qint64 length, bool compressed)
+{
+    return length + (compressed ? qMin(kPngInflateLimit, length * kMaxDeflateRatio) : 0);
+}
+
 // Reads a PNG's chunk headers from after its signature: its size and what
 // decides the image Qt decodes it to (as QPngHandler chooses), up to its
-// end to count the compressed chunks, whose bytes are skipped.
+// end to count the chunks the decoder keeps, whose bytes are skipped. A
+// chunk that runs past the end of the file makes it no picture: libpng
+// would take the length it claims for what it holds.
 Layout readPng(ByteReader& in)
 {
     Layout layout;
@@ -379,6 +397,9 @@ Layout readPng(ByteReader& in)
         if (length > 0x7FFFFFFF)
             return {};
         const auto is = [&type](const char* name) { return std::memcmp(type, name, 4) == 0; };
+        if (is("IEND"))
+            break;
+        const bool mayBeCompressed = is("zTXt") || is("iTXt") || is("iCCP");
         if (is("IDAT")) {
             if (colourType == 3 && !palette)
                 return {};
@@ -387,14 +408,15 @@ Layout readPng(ByteReader& in)
             palette = true;
         } else if (!data && is("tRNS")) {
             transparency = true;
-        } else if (is("zTXt") || is("iTXt") || is("iCCP")) {
+        } else if (mayBeCompressed) {
             if (++compressed > kMaxPngCompressedChunks)
                 return {};
-        } else if (is("IEND")) {
-            break;
         }
+        // (An iTXt is counted as compressed, which it may be.)
+        if (!is("IDAT"))
+            layout.keptBytes += keptOfChunk(length, mayBeCompressed);
         if (!in.skip(length + 4))
-            break;
+            return {};
     }
     if (!data)
         return {};
@@ -430,7 +452,8 @@ void plan(Layout& layout)
         while (header.reduction > 2 && (longer - longer % header.reduction) / header.reduction < kMaxImageSide)
             header.reduction /= 2;
     }
-    layout.memory = imageBytes(decodedSize(header), layout.depth) + layout.coefficientBytes + kScaledBytes;
+    layout.memory = imageBytes(decodedSize(header), layout.depth) + layout.coefficientBytes + kScaledBytes
+        + kKeptCopies * layout.keptBytes;
     // QImage scales a side that comes out below one pixel to nothing: such
     // a picture goes as it is.
     if (layout.memory > qint64(kDecodeBudgetMb) << 20 || scaledSize(decodedSize(header)).isEmpty())

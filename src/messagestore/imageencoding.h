@@ -9,8 +9,9 @@
 // The work a picture may cause is bounded by what its header says, the
 // same on every machine: a picture beyond the bounds goes as it is. The
 // decodes of all threads together hold at most kDecodeBudgetMb of memory
-// at once; a large JPEG is decoded at a reduced size (libjpeg's DCT
-// scaling).
+// at once, counting what the decoder keeps of texts and other chunks
+// beside the picture; a large JPEG is decoded at a reduced size (libjpeg's
+// DCT scaling).
 #pragma once
 
 #include <QByteArray>

@@ -3,7 +3,8 @@
 // upright by its EXIF orientation (with what earlier versions sent beside
 // it), camera photos and grey or palette pictures beyond the old decoder's
 // limit scaled like any other, hostile files sent as they are without
-// being decoded, and a decode that ends once told to stop.
+// being decoded (told by their headers, also where only their chunks
+// together cost too much), and a decode that ends once told to stop.
 #include "messagestore/imageencoding.h"
 
 #include "testpictures.h"
@@ -276,6 +277,31 @@ private Q_SLOTS:
         }
         QCOMPARE(encodeImage(m_dir + u"/gone.jpg"_s, kJpeg).result, Result::AsItIs);
         QVERIFY(!readImageHeader(m_dir + u"/gone.jpg"_s).isEncoded());
+    }
+
+    // What a decode would cost is counted from the header before it starts:
+    // pictures within the bounds of their image's memory whose chunks kept
+    // beside the picture would cost beyond the budget, or that claim more
+    // than their file holds, go as they are.
+    void decodesBeyondTheBoundsAreToldByTheirHeaders_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("encoded");
+        const QByteArray png = bytesOf(photo(300, 200), "PNG");
+        QTest::newRow("PNG whose chunk claims 2 GB") << testpictures::withLongChunk(png, 2147483000u) << false;
+        QTest::newRow("PNG cut in its data") << png.left(png.indexOf("IDAT") + 100) << false;
+        // 30 compressed texts of 7.6 MB, which the decoder would hold
+        // several times over.
+        QTest::newRow("PNG of 30 texts of 7.6 MB") << testpictures::withTexts(png, 30, 7600000) << false;
+    }
+
+    void decodesBeyondTheBoundsAreToldByTheirHeaders()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, encoded);
+        QCOMPARE(readImageHeader(file).isEncoded(), encoded);
+        if (!encoded)
+            QCOMPARE(encodeImage(file, kJpeg).result, Result::AsItIs);
     }
 
     // The stop is set once the decoder reads the middle of the picture
