@@ -4,15 +4,23 @@
 // each photo must be encoded to be known for the one the phone holds.
 //
 // BENCH_PHOTOS (default 1000) photos of BENCH_PHOTO_WIDTH (default 2400)
-// by three quarters of that, one of them (BENCH_HOSTILE, default 1) a
-// progressive JPEG of thousands of empty scans, which a decoder would take
-// tens of seconds over. Reported: the time to decide (until the phone is
-// first asked) and of the whole transfer, which sends nothing, against the
-// encodings one after another on one core; then a transfer cancelled while
-// it decides: how long the job takes to end after Cancel (target below
-// 0.5 s), and that it never opened a phone session. The same for
-// BENCH_BIG_PHOTOS (default 16) photos of 48 MP (8000 by 6000), with the
-// peak memory of the deciding.
+// by three quarters of that; with BENCH_HOSTILE (default 1) some of them
+// hostile: a progressive JPEG of thousands of empty scans, a grey JPEG of
+// 256 MP and 100 scans that each take the decoder a pass over every
+// coefficient (0.5 MB, tens of seconds to decode), and PNGs of a chunk that
+// claims 2 GB or of texts the decoder would hold a gigabyte of, 4 of each.
+// The phone holds, in the place of a hostile one, another picture of the
+// size its copy would have: the transfer must tell whether it is that copy,
+// and sends it as it is. Reported: the time to decide (until the phone is
+// first asked) and of the whole transfer, which sends nothing but those,
+// against the encodings one after another on one core; the peak memory,
+// within the decode budget above what the process held before; then a
+// transfer cancelled while it decides: how long the job takes to end
+// after Cancel (target below 0.5 s), and that it never opened a phone
+// session. The same for BENCH_BIG_PHOTOS (default 16) photos of 48 MP
+// (8000 by 6000), and for BENCH_HEAVY (default 4) grey JPEGs of 256 MP and
+// 16 such scans, just within the bound of work, which the transfer decodes
+// (a few seconds each): Cancel is asked while they decode.
 #include "jobs/androidrestoremessagesthread.h"
 #include "messagestore/exportmessagesdb.h"
 #include "messagestore/partbytes.h"
@@ -36,14 +44,40 @@ namespace {
 
 using benchsupport::envInt;
 
-// A photo with fine detail of its own, as a camera's; progressive and
-// followed by thousands of empty scans when hostile.
-void writePhoto(const QString& path, int width, int seed, bool hostile = false)
+enum class Kind { Photo, ManyScans, CostlyScans, LongChunk, ManyTexts, Heavy };
+
+// A photo with fine detail of its own, as a camera's, or a hostile file.
+QByteArray picture(Kind kind, int width, int seed)
 {
-    const QByteArray bytes = hostile
-        ? testpictures::withScans(
-            testpictures::encoded(testpictures::detailedPhoto(width, width * 3 / 4, seed), "JPG", true), 20000)
-        : testpictures::encoded(testpictures::detailedPhoto(width, width * 3 / 4, seed), "JPG");
+    const QImage photo = testpictures::detailedPhoto(width, width * 3 / 4, seed);
+    const QByteArray png = testpictures::encoded(testpictures::detailedPhoto(300, 200, seed), "PNG");
+    switch (kind) {
+    case Kind::Photo:
+        return testpictures::encoded(photo, "JPG");
+    case Kind::ManyScans:
+        return testpictures::withScans(testpictures::encoded(photo, "JPG", true), 20000);
+    case Kind::CostlyScans:
+        return testpictures::greyScans(16000, 16000, 99);
+    case Kind::LongChunk:
+        return testpictures::withLongChunk(png, 2147483000u);
+    case Kind::ManyTexts:
+        return testpictures::withTexts(png, 30, 7600000);
+    case Kind::Heavy:
+        return testpictures::greyScans(16000, 16000, 15);
+    }
+    return QByteArray();
+}
+
+// What the phone holds in the place of a hostile picture: another one of
+// the size a transfer's copy of it would have (a JPEG, as the parts are).
+QByteArray otherOfItsSize(Kind kind, int seed)
+{
+    const bool small = kind == Kind::LongChunk || kind == Kind::ManyTexts;
+    return testpictures::encoded(testpictures::detailedPhoto(small ? 300 : 1080, small ? 200 : 1080, seed + 1), "JPG");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
@@ -113,9 +147,9 @@ std::pair<double, double> runTransfer(Phone& phone, const MsgMessageList& list, 
     return {asked, cancelled >= 0 ? end - cancelled : end};
 }
 
-// Deciding photos of width (by three quarters of that), the hostile-th of
-// them hostile (-1: none).
-void decide(benchmark::State& state, int photos, int width, int hostile)
+// Deciding photos of width (by three quarters of that), those of the
+// indexes given another kind.
+void decide(benchmark::State& state, int photos, int width, const QMap<int, Kind>& hostile)
 {
     QTemporaryDir work;
     const QString prepared = work.filePath(QStringLiteral("prepared"));
@@ -125,18 +159,12 @@ void decide(benchmark::State& state, int photos, int width, int hostile)
         seeds.append(i);
     QtConcurrent::blockingMap(seeds, [&](int i) {
         const QString path = QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i);
-        writePhoto(path, width, i, i == hostile);
-        // What the phone holds: the copy, or the photo itself where a
-        // transfer sends it as it is.
-        QByteArray sent = encodedImage(path, QStringLiteral("image/jpeg"));
-        if (sent.isEmpty()) {
-            QFile original(path);
-            original.open(QIODevice::ReadOnly);
-            sent = original.readAll();
-        }
-        QFile copy(path + QStringLiteral(".sent"));
-        copy.open(QIODevice::WriteOnly);
-        copy.write(sent);
+        const Kind kind = hostile.value(i, Kind::Photo);
+        writeFile(path, picture(kind, width, i));
+        // What the phone holds: the copy, or another picture in the place
+        // of a hostile one.
+        writeFile(path + QStringLiteral(".sent"),
+                  kind == Kind::Photo ? encodedImage(path, QStringLiteral("image/jpeg")) : otherOfItsSize(kind, i));
     });
 
     // The source: a store of the photos, each a message of its own.
@@ -182,10 +210,15 @@ void decide(benchmark::State& state, int photos, int width, int hostile)
         // One encoding after another on one core, for comparison.
         QElapsedTimer t;
         t.start();
-        const int sample = qMin(photos, 50);
-        for (int i = 0; i < sample; ++i)
-            encodedImage(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i), QStringLiteral("image/jpeg"));
-        const double oneCore = t.nsecsElapsed() / 1e9 * photos / sample;
+        int sample = 0;
+        for (int i = 0; i < photos && sample < 50; ++i) {
+            const Kind kind = hostile.value(i, Kind::Photo);
+            if (kind == Kind::Photo || kind == Kind::Heavy) {
+                encodedImage(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i), QStringLiteral("image/jpeg"));
+                ++sample;
+            }
+        }
+        const double oneCore = t.nsecsElapsed() / 1e9 * photos / qMax(sample, 1);
 
         // Cancelled half-way through deciding, before anything else.
         CancelReport cancelled;
@@ -201,15 +234,29 @@ void decide(benchmark::State& state, int photos, int width, int hostile)
         CancelReport report;
         const auto [decide, whole] = runTransfer(*phone, list, report);
         const double peak = benchsupport::statusMb("VmHWM");
-        if (!report.error.isEmpty() || !phone->store->records(QStringLiteral("mms2")).isEmpty())
-            qFatal("the transfer failed or sent messages: %s", qPrintable(report.error));
+        const QList<QVariantMap> sent = phone->store->records(QStringLiteral("mms2"));
+        if (!report.error.isEmpty() || sent.size() != hostile.size())
+            qFatal("the transfer failed or sent %lld messages of %lld: %s", qint64(sent.size()), qint64(hostile.size()),
+                   qPrintable(report.error));
+        // Each hostile file but the heavy ones as it is.
+        for (const QVariantMap& m : sent) {
+            const QVariantMap part = m.value(QStringLiteral("attachments")).toList().value(0).toMap();
+            const int index = part.value(QStringLiteral("name")).toString().mid(1).section(u'.', 0, 0).toInt();
+            QFile original(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(index));
+            original.open(QIODevice::ReadOnly);
+            if (hostile.value(index) != Kind::Heavy
+                && QByteArray::fromBase64(part.value(QStringLiteral("base64")).toString().toLatin1())
+                    != original.readAll())
+                qFatal("p%d was not sent as it is", index);
+        }
 
-        std::printf("photos %d of %dx%d%s, %d cores\n", photos, width, width * 3 / 4,
-                    hostile >= 0 ? ", one hostile" : "", QThread::idealThreadCount());
+        std::printf("photos %d of %dx%d, %lld of them hostile or heavy, %d cores\n", photos, width, width * 3 / 4,
+                    qint64(hostile.size()), QThread::idealThreadCount());
         std::printf("one core, one by one %8.3f s\n", oneCore);
         std::printf("deciding             %8.3f s   (the phone asked only then)\n", decide);
         std::printf("whole transfer       %8.3f s\n", whole);
-        std::printf("peak memory          %8.0f MB  (%.0f MB before)\n", peak, before);
+        std::printf("peak memory          %8.0f MB  (%.0f MB before; %.0f MB more, budget %d MB)\n", peak, before,
+                    peak - before, kDecodeBudgetMb);
         std::printf("cancel heard after   %8.3f s   (target < 0.5)   phone asked before: %s\n", afterCancel,
                     askedBeforeCancel < 0 ? "no" : "YES");
         std::fflush(stdout);
@@ -220,10 +267,15 @@ void decide(benchmark::State& state, int photos, int width, int hostile)
         state.counters["peak_mb"] = peak;
         if (askedBeforeCancel >= 0 || afterCancel >= 0.5 || !cancelled.error.isEmpty())
             qFatal("the cancelled transfer asked the phone or ended late");
-        // Run again, the cache knows what it learnt: nothing is encoded.
+        if (peak - before > kDecodeBudgetMb)
+            qFatal("the decodes held more than their budget");
+        // Run again, the cache knows what it learnt: nothing is encoded,
+        // nothing sent.
         CancelReport again;
         const auto [decideAgain, wholeAgain] = runTransfer(*phone, list, again);
         std::printf("again, learnt        %8.3f s\n", wholeAgain);
+        if (phone->store->records(QStringLiteral("mms2")).size() != sent.size())
+            qFatal("the second transfer sent messages");
         state.counters["again_s"] = wholeAgain;
         phone->sim.stop();
     }
@@ -232,18 +284,37 @@ void decide(benchmark::State& state, int photos, int width, int hostile)
 void BM_DecideAfterCacheMadeAnew(benchmark::State& state)
 {
     const int photos = envInt("BENCH_PHOTOS", 1000);
-    decide(state, photos, envInt("BENCH_PHOTO_WIDTH", 2400), envInt("BENCH_HOSTILE", 1) ? photos / 2 : -1);
+    QMap<int, Kind> hostile;
+    if (envInt("BENCH_HOSTILE", 1) && photos >= 20) {
+        hostile.insert(photos / 2, Kind::ManyScans);
+        hostile.insert(photos / 3, Kind::CostlyScans);
+        for (int i = 0; i < 4; ++i) {
+            hostile.insert(photos / 4 + i, Kind::LongChunk);
+            hostile.insert(photos / 4 + 4 + i, Kind::ManyTexts);
+        }
+    }
+    decide(state, photos, envInt("BENCH_PHOTO_WIDTH", 2400), hostile);
 }
 
 void BM_DecideBigPhotos(benchmark::State& state)
 {
-    decide(state, envInt("BENCH_BIG_PHOTOS", 16), 8000, -1);
+    decide(state, envInt("BENCH_BIG_PHOTOS", 16), 8000, {});
+}
+
+void BM_DecideHeavyPictures(benchmark::State& state)
+{
+    const int photos = envInt("BENCH_HEAVY", 4);
+    QMap<int, Kind> heavy;
+    for (int i = 0; i < photos; ++i)
+        heavy.insert(i, Kind::Heavy);
+    decide(state, photos, 2400, heavy);
 }
 
 } // namespace
 
 BENCHMARK(BM_DecideAfterCacheMadeAnew)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DecideBigPhotos)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_DecideHeavyPictures)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

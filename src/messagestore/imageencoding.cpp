@@ -10,15 +10,18 @@
 #include <QVarLengthArray>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 // Earlier versions decoded every picture whole, and Qt 6.4 refuses a
 // decoded image of more than 128 MB by default (QImageReader's allocation
-// limit): the pictures within it are decoded whole still, so that their
-// bytes stay what they were.
+// limit, which counts every image at 32 bits a pixel or more): the
+// pictures within it are decoded whole still, so that their bytes stay
+// what they were.
 constexpr qint64 kWholeDecodeBytes = qint64(128) << 20;
+constexpr int kLeastCountedDepth = 32;
 // What a decode holds besides the decoded picture: its scaled copy and
 // the turned one.
 constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
@@ -29,6 +32,14 @@ constexpr int kMaxJpegSide = 65500;
 // libpng's default limit of either side.
 constexpr quint32 kMaxPngSide = 1000000;
 constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+// What the decoder holds of a text, profile or other segment beside the
+// picture, as so many times its bytes: libjpeg and libpng keep each one
+// they read, and Qt copies a text several times at two bytes a character.
+constexpr qint64 kKeptCopies = 6;
+// libpng inflates a compressed text or profile to at most this many bytes
+// (and drops a larger one); deflate makes at most 1032 bytes of one.
+constexpr qint64 kPngInflateLimit = 8000000;
+constexpr qint64 kMaxDeflateRatio = 1032;
 
 // The bytes of a QImage of this size at depth bits per pixel (its lines
 // 32-bit aligned), as QImageIOHandler::allocateImage counts them.
@@ -61,8 +72,20 @@ struct Layout {
     ImageHeader header;
     int depth = 0; // bits per pixel of the image Qt decodes it to
     qint64 coefficientBytes = 0; // what libjpeg holds of a JPEG of several scans
+    qint64 keptBytes = 0; // of the texts, profiles and other segments the decoder keeps beside the picture
+    qint64 work = 0; // samples decoded, over all the decoder's passes
     qint64 memory = 0; // all the decode holds
+    // Where a JPEG's scans and their data begin: a decoder that reads no
+    // further than the next of them in one go asks for more (and finds a
+    // stop) before each scan.
+    QList<qint64> scanBreaks;
 };
+
+// Whether Qt's allocation limit lets the picture be decoded whole.
+bool withinAllocationLimit(const Layout& layout)
+{
+    return imageBytes(layout.header.size, qMax(layout.depth, kLeastCountedDepth)) <= kWholeDecodeBytes;
+}
 
 // Reads a device a block at a time for the header walkers.
 class ByteReader {
@@ -73,6 +96,8 @@ public:
     {
     }
 
+    // Where the next byte is in the device.
+    qint64 pos() const { return m_device.pos() - (m_end - m_pos); }
     // The next byte; -1 at the end.
     int next()
     {
@@ -201,27 +226,47 @@ int exifOrientation(const QByteArray& segment)
     return 0;
 }
 
-// Walks a JPEG's segments from after its SOI marker, as libjpeg reads them:
-// its frame, its orientation and its scans. A picture of one scan is
-// walked to its scan only; one of several scans (progressive, or a
-// component a scan) to its end, as each scan is a pass of the decoder.
-// Written by hand because libjpeg reads no further than the first scan
-// before it decodes.
+// The layout of a JPEG walked: none without a scan.
+template <typename Components>
+Layout finishJpeg(Layout layout, const Components& components, bool multiScan, int scans, int orientation)
+{
+    if (scans == 0)
+        return {};
+    layout.header.format = "jpeg";
+    layout.header.orientation = orientation ? orientation : 1;
+    layout.depth = components.size() == 1 ? 8 : 32;
+    // libjpeg keeps every coefficient of a picture of several scans (a
+    // sample at two bytes), in whole MCUs.
+    if (multiScan) {
+        for (const auto& c : components)
+            layout.coefficientBytes += c.samples * 2;
+    }
+    return layout;
+}
+
+// Walks a JPEG's segments from after its SOI marker to its end, as libjpeg
+// reads them: its frame, its orientation, its scans (each a pass of the
+// decoder over the components it holds) and the segments libjpeg keeps
+// for Qt (comments, Exif, profiles). Written by hand because libjpeg reads
+// no further than the first scan before it decodes.
 Layout readJpeg(ByteReader& in)
 {
     Layout layout;
     ImageHeader& header = layout.header;
-    struct Sampling {
+    struct Component {
+        int id;
         int h;
         int v;
+        qint64 samples = 0; // what a scan of it decodes: its blocks, in whole MCUs, of 64 samples
     };
-    QVarLengthArray<Sampling, 4> components;
+    QVarLengthArray<Component, 4> components;
     bool progressive = false;
     bool multiScan = false;
     int scans = 0;
     int orientation = 0;
-    for (bool walking = true; walking;) {
+    for (;;) {
         const int marker = in.nextMarker();
+        const qint64 markerAt = in.pos() - 2;
         if (marker < 0 || marker == 0xD9) // the end, or EOI: libjpeg makes up an end when the data stops short
             break;
         if (marker == 0xD8)
@@ -250,14 +295,26 @@ Layout readJpeg(ByteReader& in)
                 || (count != 1 && count != 3 && count != 4) || left != 6 + 3 * count)
                 return {};
             for (int i = 0; i < count; ++i) {
-                in.next();
+                const int id = in.next();
                 const int sampling = in.next();
                 in.next();
-                const Sampling s {sampling >> 4, sampling & 15};
-                if (s.h < 1 || s.h > 4 || s.v < 1 || s.v > 4)
+                const Component c {id, sampling >> 4, sampling & 15};
+                if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4)
                     return {};
-                components.append(s);
+                components.append(c);
             }
+            int hMax = 1;
+            int vMax = 1;
+            for (const Component& c : components) {
+                hMax = qMax(hMax, c.h);
+                vMax = qMax(vMax, c.v);
+            }
+            const auto blocks = [](qint64 samples, int factor, int max) {
+                const qint64 count = (samples * factor + 8 * max - 1) / (8 * max);
+                return (count + factor - 1) / factor * factor;
+            };
+            for (Component& c : components)
+                c.samples = blocks(width, c.h, hMax) * blocks(height, c.v, vMax) * 64;
             header.size = QSize(int(width), int(height));
             progressive = marker == 0xC2 || marker == 0xCA;
             left = 0;
@@ -273,18 +330,37 @@ Layout readJpeg(ByteReader& in)
         case 0xCF:
             return {};
         case 0xDA: {
+            // A picture of one scan of all its components: the decoder
+            // reads no other.
+            if (scans == 1 && !multiScan)
+                return finishJpeg(layout, components, false, scans, orientation);
             if (components.isEmpty() || ++scans > kMaxJpegScans)
                 return {};
             const int inScan = in.next();
-            --left;
-            // One scan of all components: the decoder reads no other.
-            if (scans == 1 && !progressive && inScan == components.size())
-                walking = false;
-            else
+            // libjpeg refuses a scan of other components than its frame's.
+            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3)
+                return {};
+            for (int i = 0; i < inScan; ++i) {
+                const int id = in.next();
+                in.next();
+                const auto c = std::find_if(components.cbegin(), components.cend(),
+                                            [id](const Component& k) { return k.id == id; });
+                if (c == components.cend())
+                    return {};
+                layout.work += c->samples;
+            }
+            left -= 1 + 2 * inScan;
+            if (scans == 1 && (progressive || inScan != components.size()))
                 multiScan = true;
+            layout.scanBreaks << markerAt << markerAt + 2 + length;
             break;
         }
+        case 0xFE: // what Qt asks libjpeg to keep: comments, Exif, ICC profiles
+        case 0xE2:
+            layout.keptBytes += left;
+            break;
         case 0xE1:
+            layout.keptBytes += left;
             if (!orientation) {
                 QByteArray segment(left, Qt::Uninitialized);
                 if (!in.read(segment.data(), left))
@@ -296,32 +372,10 @@ Layout readJpeg(ByteReader& in)
         default:
             break;
         }
-        if (walking && left > 0 && !in.skip(left))
+        if (left > 0 && !in.skip(left))
             break;
     }
-    if (scans == 0)
-        return {};
-    header.format = "jpeg";
-    header.orientation = orientation ? orientation : 1;
-    layout.depth = components.size() == 1 ? 8 : 32;
-    if (multiScan) {
-        // libjpeg keeps every coefficient of such a picture (a block of 64
-        // at two bytes each), in whole MCUs.
-        int hMax = 1;
-        int vMax = 1;
-        for (const Sampling& s : components) {
-            hMax = qMax(hMax, s.h);
-            vMax = qMax(vMax, s.v);
-        }
-        const auto blocks = [](qint64 samples, int factor, int max) {
-            const qint64 count = (samples * factor + 8 * max - 1) / (8 * max);
-            return (count + factor - 1) / factor * factor;
-        };
-        for (const Sampling& s : components)
-            layout.coefficientBytes
-                += blocks(header.size.width(), s.h, hMax) * blocks(header.size.height(), s.v, vMax) * 128;
-    }
-    return layout;
+    return finishJpeg(layout, components, multiScan, scans, orientation);
 }
 
 // The bit depths libpng takes for a colour type.
@@ -341,9 +395,18 @@ bool validPngDepth(int colourType, int bitDepth)
     }
 }
 
+// The bytes of a chunk libpng keeps: it reads every chunk but the image
+// data whole (and inflates a compressed one).
+qint64 keptOfChunk(qint64 length, bool compressed)
+{
+    return length + (compressed ? qMin(kPngInflateLimit, length * kMaxDeflateRatio) : 0);
+}
+
 // Reads a PNG's chunk headers from after its signature: its size and what
 // decides the image Qt decodes it to (as QPngHandler chooses), up to its
-// end to count the compressed chunks, whose bytes are skipped.
+// end to count the chunks the decoder keeps, whose bytes are skipped. A
+// chunk that runs past the end of the file makes it no picture: libpng
+// would take the length it claims for what it holds.
 Layout readPng(ByteReader& in)
 {
     Layout layout;
@@ -371,6 +434,9 @@ Layout readPng(ByteReader& in)
         if (length > 0x7FFFFFFF)
             return {};
         const auto is = [&type](const char* name) { return std::memcmp(type, name, 4) == 0; };
+        if (is("IEND"))
+            break;
+        const bool mayBeCompressed = is("zTXt") || is("iTXt") || is("iCCP");
         if (is("IDAT")) {
             if (colourType == 3 && !palette)
                 return {};
@@ -379,19 +445,22 @@ Layout readPng(ByteReader& in)
             palette = true;
         } else if (!data && is("tRNS")) {
             transparency = true;
-        } else if (is("zTXt") || is("iTXt") || is("iCCP")) {
+        } else if (mayBeCompressed) {
             if (++compressed > kMaxPngCompressedChunks)
                 return {};
-        } else if (is("IEND")) {
-            break;
         }
+        // (An iTXt is counted as compressed, which it may be.)
+        if (!is("IDAT"))
+            layout.keptBytes += keptOfChunk(length, mayBeCompressed);
         if (!in.skip(length + 4))
-            break;
+            return {};
     }
     if (!data)
         return {};
     layout.header.format = "png";
     layout.header.size = QSize(int(width), int(height));
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    layout.work = width * height * channels * (bitDepth == 16 ? 2 : 1);
     if (bitDepth == 1 && (colourType == 0 || colourType == 3))
         layout.depth = 1;
     else if (colourType == 0 && bitDepth == 16)
@@ -410,7 +479,7 @@ Layout readPng(ByteReader& in)
 void plan(Layout& layout)
 {
     ImageHeader& header = layout.header;
-    if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes && header.format == "jpeg") {
+    if (!withinAllocationLimit(layout) && header.format == "jpeg") {
         if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels) {
             layout = Layout();
             return;
@@ -422,10 +491,12 @@ void plan(Layout& layout)
         while (header.reduction > 2 && (longer - longer % header.reduction) / header.reduction < kMaxImageSide)
             header.reduction /= 2;
     }
-    layout.memory = imageBytes(decodedSize(header), layout.depth) + layout.coefficientBytes + kScaledBytes;
+    layout.memory = imageBytes(decodedSize(header), layout.depth) + layout.coefficientBytes + kScaledBytes
+        + kKeptCopies * layout.keptBytes;
     // QImage scales a side that comes out below one pixel to nothing: such
     // a picture goes as it is.
-    if (layout.memory > qint64(kDecodeBudgetMb) << 20 || scaledSize(decodedSize(header)).isEmpty())
+    if (layout.work > kMaxDecodeWork || layout.memory > qint64(kDecodeBudgetMb) << 20
+        || scaledSize(decodedSize(header)).isEmpty())
         layout = Layout();
 }
 
@@ -450,7 +521,10 @@ Layout readLayout(QIODevice& device)
 
 // A picture's bytes, read for a decoder that is to end when *stop is set:
 // each read then finds nothing more, which both decoders take for the end
-// of the data.
+// of the data. A scan of next to no data is a whole pass of libjpeg over
+// the picture without a read, so no read crosses where a scan or its data
+// begins: the decoder comes back for more (and finds the stop) before each
+// scan, and ends after the scan under way.
 class StoppableSource final : public QIODevice {
 public:
     StoppableSource(QIODevice& source, const std::atomic_bool* stop)
@@ -465,14 +539,24 @@ public:
     bool isSequential() const override { return false; }
     qint64 size() const override { return m_source.size(); }
     bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_source.seek(pos); }
+    // Offsets no read crosses from now on, in order.
+    void setBreaks(const QList<qint64>& breaks) { m_breaks = breaks; }
 
 protected:
-    qint64 readData(char* data, qint64 maxSize) override { return stopped() ? -1 : m_source.read(data, maxSize); }
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (stopped())
+            return -1;
+        const qint64 at = pos();
+        const auto next = std::upper_bound(m_breaks.cbegin(), m_breaks.cend(), at);
+        return m_source.read(data, next == m_breaks.cend() ? maxSize : qMin(maxSize, *next - at));
+    }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     QIODevice& m_source;
     const std::atomic_bool* m_stop;
+    QList<qint64> m_breaks;
 };
 
 // All decodes together hold at most kDecodeBudgetMb: each takes a share of
@@ -528,7 +612,7 @@ QImage decode(QIODevice& device, const Layout& layout)
         const QSize decoded = decodedSize(header);
         reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
         reader.setScaledSize(decoded);
-    } else if (imageBytes(header.size, layout.depth) > kWholeDecodeBytes) {
+    } else if (!withinAllocationLimit(layout)) {
         // A handler fills an image of its size and format it is handed
         // without asking the allocation limit (which is the whole
         // process's); the budget bounds it instead.
@@ -624,6 +708,7 @@ EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturn
         return stopped();
     if (!layout.header.isEncoded())
         return EncodedImage();
+    source.setBreaks(layout.scanBreaks);
     BudgetShare share;
     if (!share.take(layout.memory, stop))
         return stopped();
@@ -658,7 +743,7 @@ QImage readPicture(const QString& path, QByteArray* format)
     if (!file.open(QIODevice::ReadOnly))
         return QImage();
     const Layout layout = readLayout(file);
-    if (!layout.header.isEncoded())
+    if (!layout.header.isEncoded() || layout.work > kMaxShownWork)
         return QImage();
     BudgetShare share;
     share.take(layout.memory, nullptr);

@@ -9,8 +9,9 @@
 // The work a picture may cause is bounded by what its header says, the
 // same on every machine: a picture beyond the bounds goes as it is. The
 // decodes of all threads together hold at most kDecodeBudgetMb of memory
-// at once; a large JPEG is decoded at a reduced size (libjpeg's DCT
-// scaling).
+// at once, counting what the decoder keeps of texts and other chunks
+// beside the picture; a large JPEG is decoded at a reduced size (libjpeg's
+// DCT scaling).
 #pragma once
 
 #include <QByteArray>
@@ -35,6 +36,17 @@ inline constexpr qint64 kMaxJpegPixels = qint64(1) << 28;
 // At most this many compressed text and profile chunks in a PNG (libpng
 // inflates each to up to 8 MB).
 inline constexpr int kMaxPngCompressedChunks = 32;
+// At most this much work in a decode, counted in samples (one channel of
+// one pixel) decoded: each scan of a JPEG decodes every sample of the
+// components it holds (a progressive scan is one more pass over them,
+// whether it holds data or not); a PNG's samples are unpacked once. A
+// 108 MP camera photo of ten scans is about 1 G; a 256 MP grey JPEG of 100
+// scans, 26 G.
+inline constexpr qint64 kMaxDecodeWork = qint64(1) << 32;
+// At most this much work in the decode of a picture shown in the window (a
+// thumbnail), which waits for it: a 12 MP camera photo is 18 M, a 48 MP
+// one 72 M.
+inline constexpr qint64 kMaxShownWork = qint64(1) << 27;
 
 // Whether a transfer sends a part of this type re-encoded.
 bool isReencoded(const QString& mime);
@@ -71,7 +83,7 @@ struct EncodedImage {
     QByteArray unturned; // Encoded, when asked for and the picture turns: what earlier versions sent; else empty
 };
 // stop: when set (by another thread), the decode ends within a fraction of
-// a second and the result is Stopped.
+// a second (a JPEG's within the scan under way) and the result is Stopped.
 EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
 EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool withUnturned = false,
@@ -82,8 +94,9 @@ EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturn
                          const std::atomic_bool* stop = nullptr);
 // The picture a file holds, read as a transfer reads it (JPEG or PNG only,
 // within the same bounds, a large JPEG at a reduced size that keeps its
-// longer side at kMaxImageSide or more) and turned upright; null when it is
-// no picture a transfer encodes. format gets "jpeg" or "png".
+// longer side at kMaxImageSide or more) and turned upright, to be shown;
+// null when it is no picture a transfer encodes, or when its decode would
+// take more work than kMaxShownWork. format gets "jpeg" or "png".
 QImage readPicture(const QString& path, QByteArray* format = nullptr);
 // The bytes sent, or empty when the picture goes as it is (for the callers
 // that only send).

@@ -82,6 +82,7 @@ private Q_SLOTS:
     void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked_data();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked();
+    void transfer_ofPicturesBeyondTheBounds_sendsThemAsTheyAre_undecoded();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
@@ -388,6 +389,43 @@ void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsA
     QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
              u"Successfully restored 1 Messages to Android."_s);
     QCOMPARE(sentPictures(*b), QStringList {pictureLine(1700000100, kAnn, u"small.jpg"_s, encoded)});
+}
+
+// Pictures whose decode would cost beyond the bounds (a 0.5 MB JPEG of
+// scans that take the decoder seconds, a PNG whose chunk claims 2 GB, one
+// whose texts would take more than the budget) are told by their headers.
+// B holds other pictures of their correspondent and second, of the size a
+// transfer would make of them: none is compared by its encoding, and each
+// goes as it is.
+void TestPictureCopies::transfer_ofPicturesBeyondTheBounds_sendsThemAsTheyAre_undecoded()
+{
+    const QByteArray png = photo(300, 200, "PNG", 1);
+    const QList<std::pair<QString, QByteArray>> parts {{u"scans.jpg"_s, testpictures::greyScans(16000, 16000, 99)},
+                                                       {u"claims.png"_s, testpictures::withLongChunk(png, 2147483000u)},
+                                                       {u"texts.png"_s, testpictures::withTexts(png, 30, 7600000)}};
+    const QList<std::pair<QString, QByteArray>> others {{u"scans.jpg"_s, photo(1080, 1080, "JPG", 2)},
+                                                        {u"claims.png"_s, photo(300, 200, "PNG", 3)},
+                                                        {u"texts.png"_s, photo(300, 200, "PNG", 4)}};
+    QJsonArray onA;
+    QJsonArray onB;
+    QStringList sent;
+    for (int i = 0; i < parts.size(); ++i) {
+        const qint64 seconds = 1700000000 + i * 60;
+        onA.append(phoneMessage(seconds, kAnn, QString(), {parts.at(i)}));
+        onB.append(phoneMessage(seconds, kAnn, QString(), {others.at(i)}));
+        sent << pictureLine(seconds, kAnn, parts.at(i).first, parts.at(i).second);
+    }
+    START_PHONE(a, u"127.0.115.32"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.33"_s, QJsonObject {{u"messages"_s, onB}});
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    Report report;
+    QVERIFY(transfer(b->device, getDataSetMessages(*ds), &report));
+    QCOMPARE(report.successes(), QStringList {u"Successfully restored 3 Messages to Android."_s});
+    QVERIFY2(!report.progressTexts().join(u'\n').contains(u"Comparing pictures"_s),
+             qPrintable(report.progressTexts().join(u'\n')));
+    QCOMPARE(sentPictures(*b), sorted(sent));
 }
 
 // A's backup holds an MMS with a subject and a picture whose file is gone

@@ -1,9 +1,11 @@
 // What a transfer sends of a picture: the bytes earlier versions sent of
 // every picture they encoded and that has no turn, the picture turned
 // upright by its EXIF orientation (with what earlier versions sent beside
-// it), camera photos beyond the old decoder's limit scaled like any other,
-// hostile files sent as they are without being decoded, and a decode that
-// ends once told to stop.
+// it), camera photos and grey or palette pictures beyond the old decoder's
+// limit scaled like any other, hostile files sent as they are without
+// being decoded (told by their headers, also where only their scans or
+// chunks together cost too much), a decode that ends once told to stop,
+// before the next scan, and cut or crafted files that give a clear result.
 #include "messagestore/imageencoding.h"
 
 #include "testpictures.h"
@@ -60,6 +62,19 @@ QByteArray withFrame(const QByteArray& jpeg, int width, int height)
     return patched;
 }
 
+// The photo as a palette picture (of its three colours).
+QImage paletted(int width, int height)
+{
+    return photo(width, height).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+// The JPEG with so many comments of 65533 bytes after its SOI.
+QByteArray withComments(const QByteArray& jpeg, int count)
+{
+    const QByteArray comment = "\xFF\xFE\xFF\xFF"_ba + QByteArray(65533, 'c');
+    return jpeg.left(2) + comment.repeated(count) + jpeg.mid(2);
+}
+
 // A PNG with so many texts long enough that the writer compresses them.
 QByteArray pngWithTexts(int texts)
 {
@@ -110,20 +125,25 @@ QString markers(const QImage& image)
 }
 
 // A picture's bytes that count what is read of them, and set a flag once a
-// read reaches stopAt. (Not a QBuffer, whose data readers may take without
-// reading.)
+// read reaches stopAt for the pass-th time (the header walk reads a JPEG
+// whole before the decoder reads it). (Not a QBuffer, whose data readers
+// may take without reading.)
 class WatchedBytes : public QIODevice {
 public:
-    WatchedBytes(const QByteArray& bytes, qint64 stopAt, std::atomic_bool* stop)
+    WatchedBytes(const QByteArray& bytes, qint64 stopAt, std::atomic_bool* stop, int pass = 1)
         : m_bytes(bytes)
         , m_stopAt(stopAt)
         , m_stop(stop)
+        , m_pass(pass)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     qint64 size() const override { return m_bytes.size(); }
     qint64 bytesRead = 0;
-    qint64 readFromStop = 0; // of the bytes from stopAt on
+    // Since the read that set the flag: the bytes read from stopAt on, and
+    // where the furthest read ended.
+    qint64 readFromStop = 0;
+    qint64 furthest = -1;
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
@@ -132,9 +152,12 @@ protected:
         const qint64 n = qBound<qint64>(0, m_bytes.size() - at, maxSize);
         std::memcpy(data, m_bytes.constData() + at, size_t(n));
         bytesRead += n;
-        readFromStop += qMax<qint64>(0, at + n - qMax(at, m_stopAt));
-        if (at <= m_stopAt && at + n > m_stopAt)
+        if (at <= m_stopAt && at + n > m_stopAt && --m_pass == 0)
             *m_stop = true;
+        if (m_pass <= 0) {
+            readFromStop += qMax<qint64>(0, at + n - qMax(at, m_stopAt));
+            furthest = qMax(furthest, at + n);
+        }
         return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
@@ -143,6 +166,7 @@ private:
     QByteArray m_bytes;
     qint64 m_stopAt;
     std::atomic_bool* m_stop;
+    int m_pass;
 };
 
 } // namespace
@@ -196,6 +220,9 @@ private Q_SLOTS:
         row("48 MP progressive", bytesOf(photo(8000, 6000), "JPG", true), u"TL TR"_s, kJpeg, false);
         row("35 MP of odd sides", bytesOf(photo(6001, 5601)), u"TL TR"_s, kJpeg, false);
         row("PNG of 34 MP", bytesOf(photo(5800, 5800), "PNG"), u"TL TR"_s, kPng, false);
+        // Qt's allocation limit counts them at 32 bits a pixel too.
+        row("grey JPEG of 35 MP", bytesOf(photo(6800, 5100, QImage::Format_Grayscale8)), u"? ?"_s, kJpeg, false);
+        row("palette PNG of 35 MP", bytesOf(paletted(6000, 5800), "PNG"), u"TL TR"_s, kPng, false);
     }
 
     void sentAsEarlierVersionsSentIt_turnedUpright()
@@ -269,6 +296,45 @@ private Q_SLOTS:
         QVERIFY(!readImageHeader(m_dir + u"/gone.jpg"_s).isEncoded());
     }
 
+    // What a decode would cost is counted from the header before it starts:
+    // pictures within the bounds of pixels, scans and their image's memory
+    // whose scans together, or whose texts and chunks kept beside the
+    // picture, would cost beyond the bounds go as they are; camera photos
+    // stay within them.
+    void decodesBeyondTheBoundsAreToldByTheirHeaders_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("encoded");
+        // 256 MP of one sample each: 16 scans are within the work bound,
+        // 17 beyond it, and 100 (0.5 MB) far beyond.
+        QTest::newRow("256 MP grey of 100 scans") << testpictures::greyScans(16000, 16000, 99) << false;
+        QTest::newRow("256 MP grey of 17 scans") << testpictures::greyScans(16000, 16000, 16) << false;
+        QTest::newRow("256 MP grey of 16 scans") << testpictures::greyScans(16000, 16000, 15) << true;
+        // Ten scans, every component at full resolution.
+        const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
+        QTest::newRow("108 MP progressive") << withFrame(progressive, 12000, 9000) << true;
+        // Its coefficients hold 960 MB; 26 MB of comments, which libjpeg
+        // keeps and Qt copies, are too many beside them.
+        QTest::newRow("160 MP progressive") << withFrame(progressive, 16000, 10000) << true;
+        QTest::newRow("160 MP progressive with comments")
+            << withComments(withFrame(progressive, 16000, 10000), 400) << false;
+        const QByteArray png = bytesOf(photo(300, 200), "PNG");
+        QTest::newRow("PNG whose chunk claims 2 GB") << testpictures::withLongChunk(png, 2147483000u) << false;
+        QTest::newRow("PNG cut in its data") << png.left(png.indexOf("IDAT") + 100) << false;
+        // 30 compressed texts of 7.6 MB, which the decoder would hold
+        // several times over.
+        QTest::newRow("PNG of 30 texts of 7.6 MB") << testpictures::withTexts(png, 30, 7600000) << false;
+    }
+
+    void decodesBeyondTheBoundsAreToldByTheirHeaders()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, encoded);
+        QCOMPARE(readImageHeader(file).isEncoded(), encoded);
+        if (!encoded)
+            QCOMPARE(encodeImage(file, kJpeg).result, Result::AsItIs);
+    }
+
     // The stop is set once the decoder reads the middle of the picture
     // (where its header says nothing): the rest is never read.
     void aStopEndsTheDecode_data()
@@ -287,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(encodeImage(file, kJpeg).result, Result::Encoded);
         std::atomic_bool stop = stoppedBefore;
         const qint64 middle = file.size() / 2;
-        WatchedBytes watched(file, middle, &stop);
+        WatchedBytes watched(file, middle, &stop, 2);
         const EncodedImage sent = encodeImage(watched, kJpeg, true, &stop);
         QCOMPARE(sent.result, Result::Stopped);
         QVERIFY(sent.upright.isEmpty());
@@ -295,6 +361,74 @@ private Q_SLOTS:
             QCOMPARE(watched.bytesRead, 0);
         QVERIFY2(watched.readFromStop < file.size() - middle,
                  qPrintable(u"%1 of %2"_s.arg(watched.readFromStop).arg(file.size() - middle)));
+    }
+
+    // The decoder asks for more before each scan and finds the stop there:
+    // set as it reaches a scan, nothing of the next is read, also where
+    // the scans hold next to no data (and the rest would be decoded from
+    // what was read already).
+    void aStopIsHeardBeforeTheNextScan_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("grey, scans of a few bytes") << testpictures::greyScans(4096, 4096, 40);
+        QTest::newRow("progressive photo") << bytesOf(photo(3000, 2000), "JPG", true);
+    }
+
+    void aStopIsHeardBeforeTheNextScan()
+    {
+        QFETCH(QByteArray, file);
+        QList<qint64> scans;
+        for (qsizetype at = file.indexOf("\xFF\xDA"_ba); at >= 0; at = file.indexOf("\xFF\xDA"_ba, at + 2))
+            scans << at;
+        QVERIFY(scans.size() >= 8);
+        QCOMPARE(encodeImage(file, kJpeg).result, Result::Encoded);
+        for (const int n : {1, 5}) {
+            std::atomic_bool stop = false;
+            WatchedBytes watched(file, scans.at(n), &stop, 2);
+            QCOMPARE(encodeImage(watched, kJpeg, false, &stop).result, Result::Stopped);
+            QVERIFY2(watched.furthest > 0 && watched.furthest <= scans.at(n + 1),
+                     qPrintable(u"scan %1 at %2, the next at %3, read to %4"_s.arg(n)
+                                    .arg(scans.at(n))
+                                    .arg(scans.at(n + 1))
+                                    .arg(watched.furthest)));
+        }
+    }
+
+    // Whatever a file is cut to, or crafted to say of its size or
+    // orientation, it is encoded as its header says or goes as it is.
+    void cutOrCraftedFilesGiveAClearResult()
+    {
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s); // a complaint of each cut
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const QByteArray jpeg = testpictures::withOrientation(bytesOf(photo(64, 48), "JPG", true), 6);
+        const QByteArray png = bytesOf(photo(64, 48), "PNG");
+        QList<QByteArray> files;
+        for (const QByteArray& file : {jpeg, png}) {
+            for (qsizetype n = 0; n <= file.size(); ++n)
+                files << file.left(n);
+        }
+        for (const auto& [width, height] : {std::pair(1, 65500), std::pair(65500, 1), std::pair(0, 48),
+                                            std::pair(16384, 16384), std::pair(1000001, 1)}) {
+            files << withFrame(bytesOf(photo(64, 48)), width, height);
+            QByteArray patched = png;
+            qToBigEndian<quint32>(quint32(width), patched.data() + 16);
+            qToBigEndian<quint32>(quint32(height), patched.data() + 20);
+            qToBigEndian<quint32>(testpictures::pngCrc(patched.mid(12, 17)), patched.data() + 29);
+            files << patched;
+        }
+        // The orientation's value and type, the directory's count and place.
+        const qsizetype tiff = jpeg.indexOf("MM");
+        for (const auto& [at, bytes] : {std::pair(18, "\0\0"_ba), std::pair(18, "\0\x09"_ba), std::pair(12, "\0\4"_ba),
+                                        std::pair(8, "\xFF\xFF"_ba), std::pair(4, "\x7F\xFF\xFF\xFF"_ba)})
+            files << QByteArray(jpeg).replace(tiff + at, bytes.size(), bytes);
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const ImageHeader header = readImageHeader(files.at(i));
+            const EncodedImage sent = encodeImage(files.at(i), kJpeg);
+            QVERIFY2(sent.result == Result::AsItIs
+                         || (sent.result == Result::Encoded && header.isEncoded()
+                             && QImage::fromData(sent.upright).size() == sentSize(header)),
+                     qPrintable(u"file %1"_s.arg(i)));
+        }
     }
 
 private:

@@ -117,8 +117,12 @@ private slots:
     }
 
     // A thumbnail reads a picture as a transfer does: a photo turned by its
-    // orientation shows upright; a drawing named as a JPEG, and a JPEG of
-    // more scans than the bounds allow, give none; a BMP gives one.
+    // orientation shows upright; a drawing named as a JPEG, a JPEG of more
+    // scans or work than the bounds allow, and PNGs whose chunks claim more
+    // than the file holds or whose texts would take more than the budget,
+    // give none; a BMP gives one. The window waits for it: a picture a
+    // transfer decodes, but whose decode is beyond a much smaller bound of
+    // work, gives none either. Large grey and palette pictures give one.
     void thumbnailsShowPhotosUpright_andNoHostilePicture()
     {
         const QString dir = testsupport::makeTempDir(u"thumbs"_s);
@@ -143,6 +147,23 @@ private slots:
         QVERIFY(thumbnailOf(u"scans.jpg"_s,
                             testpictures::withScans(testpictures::encoded(photo, "JPG", true), kMaxJpegScans + 1))
                     .isNull());
+        QVERIFY(thumbnailOf(u"work.jpg"_s, testpictures::greyScans(16000, 16000, 99)).isNull());
+        const QByteArray png = testpictures::encoded(photo, "PNG");
+        QVERIFY(thumbnailOf(u"claims.png"_s, testpictures::withLongChunk(png, 2147483000u)).isNull());
+        QVERIFY(thumbnailOf(u"texts.png"_s, testpictures::withTexts(png, 30, 7600000)).isNull());
+        const QByteArray heavy = testpictures::greyScans(4096, 4096, 15);
+        QVERIFY(readImageHeader(heavy).isEncoded());
+        QVERIFY(thumbnailOf(u"heavy.jpg"_s, heavy).isNull());
+        QCOMPARE(thumbnailOf(u"light.jpg"_s, testpictures::greyScans(4096, 4096, 7)).size(), QSize(120, 120));
+        // Grey and palette pictures too large for Qt's allocation limit,
+        // which counts them at 32 bits a pixel, as colour ones.
+        QImage grey(6800, 5100, QImage::Format_Grayscale8);
+        grey.fill(Qt::darkGray);
+        QCOMPARE(thumbnailOf(u"grey.jpg"_s, testpictures::encoded(grey, "JPG")).size(), QSize(120, 90));
+        QImage palette(6000, 5800, QImage::Format_Indexed8);
+        palette.setColorTable({qRgb(200, 30, 30), qRgb(30, 30, 200)});
+        palette.fill(1);
+        QCOMPARE(thumbnailOf(u"palette.png"_s, testpictures::encoded(palette, "PNG")).pixel(60, 58), qRgb(30, 30, 200));
     }
 
     // The scanner pairs surrogates in one pass over the original text: the

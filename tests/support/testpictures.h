@@ -1,13 +1,15 @@
 // Pictures as cameras and hostile senders make them, for the tests and
 // benchmarks of what a transfer makes of pictures: a photo of fine detail,
-// an EXIF orientation spliced into a JPEG (Qt's writer writes none), and a
-// progressive JPEG of many empty scans.
+// an EXIF orientation spliced into a JPEG (Qt's writer writes none), a
+// progressive JPEG of many empty scans, a large grey JPEG of next to no
+// bytes, and chunks spliced into a PNG.
 #pragma once
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
+#include <QList>
 
 namespace testpictures {
 
@@ -67,6 +69,102 @@ inline QByteArray withScans(const QByteArray& jpeg, int scans)
     const qsizetype last = jpeg.lastIndexOf(sos);
     const QByteArray header = jpeg.mid(last, 2 + (uchar(jpeg[last + 2]) << 8 | uchar(jpeg[last + 3])));
     return jpeg.left(jpeg.size() - 2) + header.repeated(scans - jpeg.count(sos)) + jpeg.right(2);
+}
+
+// A grey progressive JPEG of width x height written byte by byte: one scan
+// of the DC coefficients (one bit a block: the same grey everywhere), then
+// acScans scans of the others that end every block at once (runs of
+// 32767 blocks), each a pass of the decoder over every coefficient. Of
+// 16000 x 16000 and 99 such scans, about 0.5 MB.
+inline QByteArray greyScans(int width, int height, int acScans)
+{
+    const auto segment = [](char marker, const QByteArray& data) {
+        return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
+    };
+    // Entropy-coded bits, a zero byte stuffed after each 0xFF and the last
+    // byte filled with ones.
+    const auto coded = [](qint64 count, quint32 bits, int length) {
+        QByteArray out;
+        quint32 pending = 0;
+        int held = 0;
+        const auto put = [&](quint32 value, int n) {
+            for (int i = n - 1; i >= 0; --i) {
+                pending = pending << 1 | ((value >> i) & 1);
+                if (++held == 8) {
+                    out += char(pending);
+                    if (pending == 0xFF)
+                        out += '\0';
+                    pending = 0;
+                    held = 0;
+                }
+            }
+        };
+        for (qint64 i = 0; i < count; ++i)
+            put(bits, length);
+        if (held > 0)
+            put(0xFF, 8 - held);
+        return out;
+    };
+    const qint64 blocks = qint64((width + 7) / 8) * ((height + 7) / 8);
+    QByteArray jpeg("\xFF\xD8", 2);
+    jpeg += segment('\xDB', '\0' + QByteArray(64, '\x01'));
+    jpeg += segment('\xC2',
+                    '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false)
+                        + QByteArray("\x01\x01\x11\x00", 4));
+    // One code, one bit long: for the DC no change, for the others a run
+    // of ends of block (its length in the 14 bits after it).
+    jpeg += segment('\xC4', '\x00' + ('\x01' + QByteArray(15, '\0')) + '\x00');
+    jpeg += segment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\xE0');
+    // Component 1 with tables 0, coefficients Ss to Se, no approximation.
+    jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x00\x00\x00", 6)) + coded(blocks, 0, 1);
+    // The first halves the others, the rest refine them a bit at a time
+    // (which libjpeg does over every coefficient of every block).
+    const QByteArray runs = coded((blocks + 32766) / 32767, 0x3FFF, 15);
+    for (int i = 0; i < acScans; ++i)
+        jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x01\x3F", 5) + (i == 0 ? '\x01' : '\x10')) + runs;
+    return jpeg + QByteArray("\xFF\xD9", 2);
+}
+
+// The CRC of a PNG chunk (over its type and data).
+inline quint32 pngCrc(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    return ~crc;
+}
+
+// The PNG with chunks of type and these data before its IEND.
+inline QByteArray withChunks(const QByteArray& png, const char* type, const QList<QByteArray>& data)
+{
+    const qsizetype end = png.lastIndexOf("IEND") - 4;
+    QByteArray chunks;
+    for (const QByteArray& d : data) {
+        const QByteArray typed = QByteArray(type, 4) + d;
+        chunks += field(quint32(d.size()), 4, false) + typed + field(pngCrc(typed), 4, false);
+    }
+    return png.left(end) + chunks + png.mid(end);
+}
+
+// The PNG with count compressed texts of bytes characters each (which
+// libpng inflates up to 8 MB, and Qt copies several times).
+inline QByteArray withTexts(const QByteArray& png, int count, int bytes)
+{
+    const QByteArray text = qCompress(QByteArray(bytes, 'a'), 9).mid(4); // without qCompress's length
+    QList<QByteArray> data;
+    for (int i = 0; i < count; ++i)
+        data << "Key" + QByteArray::number(i) + QByteArray(2, '\0') + text;
+    return withChunks(png, "zTXt", data);
+}
+
+// The PNG cut after its image data, followed by the start of a text chunk
+// that claims length bytes.
+inline QByteArray withLongChunk(const QByteArray& png, quint32 length)
+{
+    return png.left(png.lastIndexOf("IEND") - 4) + field(length, 4, false) + "tEXtComment";
 }
 
 } // namespace testpictures
