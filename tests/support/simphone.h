@@ -71,6 +71,8 @@ public:
     // USB: the adb stand-in was asked to force-stop the Phone Agent.
     bool forceStopped() const;
     // Sessions of the named service opened by "backup://" URLs (loads).
+    // These readers, as the simulator's own, first wait for it to take in
+    // everything the application sent (PhoneSim::waitSettled).
     int loads(const QString& service) const;
     // Every line received on the service's "restore://" sessions, in order.
     QList<QByteArray> restoreLines(const QString& service) const;
