@@ -301,9 +301,9 @@ private Q_SLOTS:
     // already) and a path with a line feed cannot be sent: both are named,
     // the others go, the tree shows what the phone did, and success is said
     // only when all went. A folder of thousands of entries, some with names
-    // of 255 bytes in several scripts, lists at once and extracts under
-    // those names.
-    void badInput_refusedDeletionsNamed_largeFolderListedAtOnce()
+    // of 255 bytes in several scripts, lists whole and extracts under those
+    // names.
+    void badInput_refusedDeletionsNamed_largeFolderListed()
     {
         auto phone = startPhone("tests/views/media/data/phone_badinput.json");
         QVERIFY2(phone->ok(), qPrintable(phone->error));
