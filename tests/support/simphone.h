@@ -10,6 +10,7 @@
 #include "fakeadbenv.h"
 #include "phonesim.h"
 #include "restoreservices.h"
+#include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -48,8 +49,9 @@ public:
         QString imei;
         // False: only the descriptor, nothing listens (a phone that is gone).
         bool listen = true;
-        // How long the simulator waits for the application.
-        int timeoutMs = 5000;
+        // How long the simulator waits for the application: a hang guard,
+        // far above any pause of the application on a busy machine.
+        int timeoutMs = kHangGuardMs;
     };
 
     explicit SimPhone(const Options& options);
