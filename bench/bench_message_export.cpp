@@ -1,6 +1,10 @@
 // Message export throughput: 20,000 messages in 100 conversations written
 // as CSV, as HTML pages and as PDF files, one run each; reports messages
 // per second per format.
+//
+// And a conversation whose title from the phone is 100,001 characters long
+// (emoji after one letter), exported as HTML: its page gets a short name
+// within 10 s, or the run fails.
 #include "formats/messageassets.h"
 #include "formats/messageexportthread.h"
 #include "message_testdata.h"
@@ -8,6 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -30,6 +36,8 @@ public:
 
 constexpr int kConversations = 100;
 constexpr int kPerConversation = 200;
+constexpr qint64 kLongTitleLimitMs = 10000;
+bool g_failed = false;
 
 MessageSet& messages()
 {
@@ -83,7 +91,37 @@ void BM_ExportPdf(benchmark::State& state)
     exportAs(state, MessageExportPdf, false);
 }
 
+void BM_ExportLongTitle(benchmark::State& state)
+{
+    MessageSet s;
+    auto* h = s.handle(QStringLiteral("+4930111"), QStringLiteral("Ann"));
+    auto* chat = s.chat(QStringLiteral("chat1"), {h}, 600000000);
+    chat->display_name = QLatin1Char('a') + QStringLiteral("\U0001F600").repeated(100000);
+    for (int i = 0; i < 4; ++i)
+        s.message(chat, h, false, QStringLiteral("m%1").arg(i), 600000000 + i * 10);
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        SilentReport report;
+        QElapsedTimer timer;
+        timer.start();
+        ExportMessagesThread job(s.list(), dir.path(), MessageExportHtml, &report);
+        job.start();
+        job.wait();
+        const qint64 ms = timer.elapsed();
+        const QStringList pages = QDir(dir.path()).entryList({QStringLiteral("*.html")}, QDir::Files);
+        const bool shortName = report.ok && pages.size() == 1 && pages.first().toUtf8().size() <= 160 + 5;
+        const bool failed = !shortName || ms >= kLongTitleLimitMs;
+        g_failed = g_failed || failed;
+        std::printf("a conversation with a title of %lld characters exported as HTML: %lld ms (limit %lld ms)%s\n",
+                    static_cast<long long>(chat->display_name.toUcs4().size()), static_cast<long long>(ms),
+                    static_cast<long long>(kLongTitleLimitMs),
+                    shortName ? (failed ? "  EXCEEDED" : "") : "  NO SHORT NAME");
+        state.counters["ms"] = double(ms);
+    }
+}
+
 BENCHMARK(BM_ExportCsv)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExportLongTitle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportHtml)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportPdf)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -100,5 +138,5 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return 0;
+    return g_failed ? 1 : 0;
 }

@@ -5,11 +5,17 @@
 // load (loadMessages into an empty data set) is printed beside them as the
 // floor. Opening must stay under 2 s and switching under 1 s: the run fails
 // otherwise.
+//
+// And one conversation of 200,000 messages 20 s apart, without the page:
+// sorted, paged 50 a page, scrolled to the last message, its last page made
+// and the list model filled, within 3 s, or the run fails.
 #include "formats/messageassets.h"
+#include "message_testdata.h"
 #include "messagestore/exportmessagesdb.h"
 #include "phonelink/androiddeviceinfo.h"
 #include "shell/itemmodelmain.h"
 #include "shell/mytreeview.h"
+#include "views/messages/bubbleviewmgr.h"
 #include "views/messages/itemmodelsms.h"
 #include "views/messages/itemmodelsmshandle.h"
 #include "views/messages/smsmainform.h"
@@ -35,6 +41,8 @@ constexpr int kConversations = 2000;
 constexpr int kLargeConversation = 5000;
 constexpr qint64 kOpenLimitMs = 2000;
 constexpr qint64 kSwitchLimitMs = 1000;
+constexpr int kPagedMessages = 200000;
+constexpr qint64 kPagingLimitMs = 3000;
 const QString kLargeId = QStringLiteral("+4930000000");
 
 bool g_failed = false;
@@ -208,6 +216,38 @@ void BM_SwitchConversation(benchmark::State& state)
     }
 }
 
+void BM_PageLargeConversation(benchmark::State& state)
+{
+    MessageSet s;
+    auto* h = s.handle(QStringLiteral("+4930111"));
+    constexpr int kStart = 721692800;
+    auto* chat = s.chat(h->id, {h}, kStart);
+    s.messages.reserve(kPagedMessages);
+    for (int i = 0; i < kPagedMessages; ++i)
+        s.message(chat, h, i % 3 == 0, QStringLiteral("message %1").arg(i), kStart + i * 20);
+    for (auto _ : state) {
+        MsgMessageList list = s.list();
+        BubbleViewMgr mgr;
+        QElapsedTimer timer;
+        timer.start();
+        sortMessages(list);
+        mgr.showBubble(list);
+        mgr.scrollToPos(kPagedMessages - 1);
+        const QString last = mgr.pageHtml(mgr.currentPage());
+        ItemModelSms rows;
+        rows.setMessages(list);
+        const QString lastRow = rows.index(kPagedMessages - 1, 3).data().toString();
+        const qint64 ms = timer.elapsed();
+        if (mgr.pageCount() != kPagedMessages / 50 || last.isEmpty()
+            || lastRow != QStringLiteral("message %1").arg(kPagedMessages - 1))
+            state.SkipWithError("the messages were not paged");
+        report(state, "paging 200,000 messages", ms, kPagingLimitMs);
+        std::printf("%d messages sorted, paged, scrolled to the last and listed: %lld ms (limit %lld ms)\n",
+                    kPagedMessages, static_cast<long long>(ms), static_cast<long long>(kPagingLimitMs));
+    }
+}
+
+BENCHMARK(BM_PageLargeConversation)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_LoadMessagesFloor)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_OpenPage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_SwitchConversation)->Iterations(3)->Unit(benchmark::kMillisecond)->UseManualTime();

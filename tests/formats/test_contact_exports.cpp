@@ -30,7 +30,7 @@ namespace {
 bool finished(QThread& job)
 {
     job.start();
-    return job.wait(30000);
+    return job.wait(testsupport::kHangGuardMs);
 }
 
 // A checking helper (see CHECKED).

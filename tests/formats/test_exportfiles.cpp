@@ -57,7 +57,7 @@ private:
 bool finished(QThread& job)
 {
     job.start();
-    return job.wait(30000);
+    return job.wait(testsupport::kHangGuardMs);
 }
 
 bool isFifo(const QString& path)

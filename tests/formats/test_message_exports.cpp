@@ -107,16 +107,14 @@ private Q_SLOTS:
         for (int i = 0; i < pages.size(); ++i) {
             QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
             view.load(QUrl::fromLocalFile(pages.at(i)));
-            QVERIFY(loaded.wait(30000) && loaded.first().first().toBool());
+            QVERIFY(loaded.wait(testsupport::kHangGuardMs) && loaded.first().first().toBool());
             QImage shot;
-            QTRY_VERIFY_WITH_TIMEOUT(
-                (shot = view.grab().toImage(),
-                 !shot.isNull() && shot.pixelColor(4, shot.height() - 4) == QColor(0xDB, 0xE2, 0xED)),
-                15000);
-            QTest::qWait(300); // the compositor finishes the page
-            shot = view.grab().toImage();
+            QTRY_VERIFY_WITH_TIMEOUT((shot = view.grab().toImage(),
+                                      !shot.isNull()
+                                          && shot.pixelColor(4, shot.height() - 4) == QColor(0xDB, 0xE2, 0xED)
+                                          && count(shot, [](QColor c) { return c == QColor(Qt::white); }) > 200),
+                                     testsupport::kHangGuardMs);
             QVERIFY(shot.save(shots + QStringLiteral("message_html_%1.png").arg(i + 1)));
-            QVERIFY(count(shot, [](QColor c) { return c == QColor(Qt::white); }) > 200);
         }
 
         // Printed: the preview draws the messages, sorted, through the dialog seam.
@@ -532,15 +530,18 @@ private Q_SLOTS:
         QVERIFY(readAll(written.at(2)).contains("x3")
                 && readAll(written.at(2)).contains("bottom_right\"></div>X</div>"));
 
-        // A title of any length from the phone gives a short file name at
-        // once, never one that ends in half a character.
+        // A title of any length from the phone gives a short file name, never
+        // one that ends in half a character. (How fast is the message export
+        // benchmark's.)
         y->display_name = QLatin1Char('a') + QStringLiteral("\U0001F600").repeated(100000);
         QElapsedTimer timer;
         timer.start();
         RecordingJobReport longName;
         const QString page
             = runJob(s.list(), testsupport::makeTempDir(QStringLiteral("long")), MessageExportHtml, &longName).value(1);
-        QVERIFY(longName.succeeded() && timer.elapsed() < 10000);
+        QVERIFY(longName.succeeded());
+        // A hang guard; how fast is the message export benchmark's.
+        QVERIFY2(timer.elapsed() < testsupport::kHangGuardMs, qPrintable(QString::number(timer.elapsed())));
         const QString name = QFileInfo(page).completeBaseName();
         QVERIFY(name.toUtf8().size() <= 160 && name.size() > 40 && !name.back().isHighSurrogate());
     }

@@ -9,7 +9,6 @@
 #include "simphone.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -37,7 +36,7 @@ inline void initJobTests()
     });
 }
 
-inline bool run(QThread& job, int ms = 20000)
+inline bool run(QThread& job, int ms = testsupport::kHangGuardMs)
 {
     job.start();
     return job.wait(QDeadlineTimer(ms));
@@ -60,21 +59,18 @@ inline qsizetype countPrefix(const QList<QByteArray>& lines, const QByteArray& p
 }
 
 // Starts the job; once stalled() holds it must still run, and Cancel must
-// end it within a second without an end post. A checking helper (see
-// CHECKED).
+// end it without an end post: a job that went on waiting for the phone
+// would end at a time limit of its own, with an error, or not before the
+// hang guard. A checking helper (see CHECKED).
 [[nodiscard]] inline bool cancelWhenStalled(QThread& job, testsupport::RecordingJobReport& report,
                                             const std::function<bool()>& stalled,
                                             std::source_location at = std::source_location::current())
 {
     job.start();
-    const bool stalledRunning = QTest::qWaitFor(stalled, 5000) && !job.wait(200);
-    QElapsedTimer sinceCancel;
-    sinceCancel.start();
+    const bool stalledRunning = QTest::qWaitFor(stalled, testsupport::kHangGuardMs) && job.isRunning();
     report.cancel();
-    HELPER_VERIFY2(job.wait(QDeadlineTimer(5000)), "the job did not end within 5 s of Cancel");
+    HELPER_VERIFY2(job.wait(QDeadlineTimer(testsupport::kHangGuardMs)), "the job did not end after Cancel");
     HELPER_VERIFY2(stalledRunning, "the job never stalled while running");
-    HELPER_VERIFY2(sinceCancel.elapsed() < 1000,
-                   qPrintable(QStringLiteral("Cancel took %1 ms").arg(sinceCancel.elapsed())));
     HELPER_COMPARE(report.endCount(), 0);
     return true;
 }

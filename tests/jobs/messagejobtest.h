@@ -136,7 +136,8 @@ inline qsizetype messageCount(const QString& folder)
 
 // The phone again, as it lists these messages now; its cache stays.
 inline std::unique_ptr<testsupport::SimPhone> listing(std::unique_ptr<testsupport::SimPhone>& phone,
-                                                      const QJsonArray& messages, int timeoutMs = 5000)
+                                                      const QJsonArray& messages,
+                                                      int timeoutMs = testsupport::kHangGuardMs)
 {
     const QString address = phone->device.host;
     const QString imei = phone->device.imei;

@@ -125,7 +125,7 @@ class TestMediaJobs : public QObject {
         HELPER_VERIFY2(report.errors().first() == prefix + error
                            || (error == "*"_L1 && report.errors().first().startsWith(prefix)),
                        qPrintable(report.errors().first()));
-        HELPER_VERIFY(target.sim->waitFinished(u"service"_s, 1, 5000));
+        HELPER_VERIFY(target.sim->waitFinished(u"service"_s, 1, testsupport::kHangGuardMs));
         return true;
     }
 
@@ -215,7 +215,7 @@ private Q_SLOTS:
         QVERIFY2(error == "*"_L1 || report.errors().first().startsWith(QString(error).replace(u"%1"_s, base)),
                  qPrintable(report.errors().first()));
         if (gone) {
-            QVERIFY(phone->sim->waitFinished(u"service"_s, 1, 5000));
+            QVERIFY(phone->sim->waitFinished(u"service"_s, 1, testsupport::kHangGuardMs));
             QVERIFY(phone->sim->linesReceived(service).last().startsWith("$error:"));
         }
     }
@@ -266,7 +266,7 @@ private Q_SLOTS:
         QCOMPARE(report.successes().size(), end == "success"_L1 ? 1 : 0);
         QCOMPARE(report.errors().size(), end == "error"_L1 ? 1 : 0);
         QCOMPARE(phone.adb->commandLines().filter(u"force-stop"_s).size(), end == "success"_L1 ? 0 : 1);
-        QVERIFY(phone.sim->waitFinished(u"service"_s, 1, 5000));
+        QVERIFY(phone.sim->waitFinished(u"service"_s, 1, testsupport::kHangGuardMs));
     }
 
     // Every file arrives byte for byte in its album; a file the target
@@ -427,7 +427,7 @@ private Q_SLOTS:
         QCOMPARE(stops.size(), 2);
         QVERIFY(stops.at(0).contains(u"USB0001"_s) && stops.at(1).contains(u"USB0002"_s));
         target.sim->releaseStalls();
-        QVERIFY(target.sim->waitFinished(u"service"_s, 1, 5000));
+        QVERIFY(target.sim->waitFinished(u"service"_s, 1, testsupport::kHangGuardMs));
         QVERIFY(target.sim->linesReceived(u"images"_s).last().startsWith("$error:"));
         QVERIFY(!target.sim->files().contains(u"/sdcard/Pictures/Camera/big.jpg"_s));
     }

@@ -508,7 +508,7 @@ void TestMessageJobs::transfer_failures_keepExactlyTheAcknowledgedBatches()
         QCOMPARE(report.errors(), error.isEmpty() ? QStringList() : QStringList {error});
     QCOMPARE(jobtest::storeState(phone->device.cacheDir().absolutePath()), cached);
     phone->sim->releaseStalls();
-    QTRY_COMPARE(phone->store->records(u"mms2"_s).size(), onPhone);
+    QTRY_COMPARE_WITH_TIMEOUT(phone->store->records(u"mms2"_s).size(), onPhone, testsupport::kHangGuardMs);
     QCOMPARE(phone->store->completedSessions(u"mms2"_s), 0);
 }
 

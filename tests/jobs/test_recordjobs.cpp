@@ -499,7 +499,8 @@ void TestRecordJobs::restore_failures_keepNoBatchInTheCache()
     QCOMPARE(phone.store->completedSessions(u"calls"_s), 0);
     QCOMPARE(phone.store->batchSizes(u"calls"_s), phoneBatches);
     if (fault.kind == Fault::Kind::WrongLineAt) // the phone is told why it is dropped
-        QTRY_VERIFY(phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"));
+        QTRY_VERIFY_WITH_TIMEOUT(phone.sim->linesReceived(u"calls"_s).last().startsWith("$error:"),
+                                 testsupport::kHangGuardMs);
 }
 
 // Names made only of dots would select the backup root or the data root.

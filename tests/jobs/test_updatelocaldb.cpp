@@ -96,7 +96,7 @@ void TestUpdateLocalDb::run_convertsEachFolderOnce_keepsOldFiles_andStopsAtACorr
 
     testsupport::RecordingJobReport report;
     UpdateLocalDbThread job(&report);
-    QVERIFY(jobtest::run(job, 30000));
+    QVERIFY(jobtest::run(job));
     QCOMPARE(report.successes(), QStringList {u"Successfully updated local database."_s});
     // Opened read-only: the old file is kept byte for byte under its new name.
     QVERIFY(!QFile::exists(a.absoluteFilePath(u"mms.db"_s)));
@@ -112,7 +112,7 @@ void TestUpdateLocalDb::run_convertsEachFolderOnce_keepsOldFiles_andStopsAtACorr
     QVERIFY(jobtest::writeFile(file, QByteArray(4096, 'x')));
     testsupport::RecordingJobReport failed;
     UpdateLocalDbThread again(&failed);
-    QVERIFY(jobtest::run(again, 30000));
+    QVERIFY(jobtest::run(again));
     QVERIFY(failed.failed());
     QCOMPARE(testsupport::readFile(file), QByteArray(4096, 'x'));
 }

@@ -87,17 +87,21 @@ private Q_SLOTS:
     }
     void run_hungAdbIsKilledOnTimeLimitOrCancel()
     {
-        m_adb->setHang(QStringLiteral("devices"), 30000);
+        // adb would hang far longer than any bound here: only a kill ends it.
+        m_adb->setHang(QStringLiteral("devices"), kHungMs);
         QElapsedTimer t;
         t.start();
         const QString err = errorOf([] { AdbHelper().run({QStringLiteral("devices")}, false, 300); });
         QVERIFY2(err.contains(QStringLiteral("adb devices did not finish within 1 seconds")), qPrintable(err));
-        QVERIFY2(t.elapsed() < 5000, "the hung adb was not killed in time");
+        // Not before its limit; the upper bound is a hang guard.
+        QVERIFY2(t.elapsed() >= 300 && t.elapsed() < testsupport::kHangGuardMs, "the hung adb was not killed");
 
-        t.restart();
-        const auto canceled = [&t] { return t.elapsed() > 200; };
-        QVERIFY(!errorOf([&] { AdbHelper(canceled).run({QStringLiteral("devices")}); }).isEmpty());
-        QVERIFY(t.elapsed() < 5000);
+        // Cancelled once adb runs: the cancel stops it, not adb's own limit.
+        const qsizetype calls = m_adb->calls().size();
+        const auto canceled = [&] { return m_adb->calls().size() > calls; };
+        const QString stopped = errorOf([&] { AdbHelper(canceled).run({QStringLiteral("devices")}); });
+        QVERIFY2(stopped.contains(QStringLiteral("was stopped")) && !stopped.contains(QStringLiteral("did not finish")),
+                 qPrintable(stopped));
     }
     void monitor_followsTheList_andShutsDownWithoutWaitingForAHungAdb()
     {
@@ -109,33 +113,35 @@ private Q_SLOTS:
                                          "list OF devices ATTACHED\r\nABC123   unauthorized\r\nABC\n"
                                          "R58M_1-a  device usb:1-1 product:x model:SM_G\n"));
         auto monitor = startMonitor();
-        QTRY_COMPARE(m_events,
-                     (QStringList {QStringLiteral("+ABC123 unauthorized"), QStringLiteral("+R58M_1-a device")}));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_events, (QStringList {QStringLiteral("+ABC123 unauthorized"), QStringLiteral("+R58M_1-a device")}),
+            testsupport::kHangGuardMs);
 
         // The phone the user allowed becomes usable: it is announced again,
         // once; the other, still usable, is not. The stand-in changes in one
         // write, so no listing sees the phones gone in between.
         setListing({FakeAdb::Device(QStringLiteral("ABC123")), FakeAdb::Device(QStringLiteral("R58M_1-a"))});
-        QTRY_COMPARE(m_events.value(2), QStringLiteral("+ABC123 device"));
-        QTest::qWait(400);
+        QTRY_COMPARE_WITH_TIMEOUT(m_events.value(2), QStringLiteral("+ABC123 device"), testsupport::kHangGuardMs);
+        QVERIFY(listedAgain());
         QCOMPARE(m_events.size(), 3);
         QCOMPARE(monitor->knownCount(), 2);
 
         // Usable no more, then again: only the return is announced.
         setListing({FakeAdb::Device(QStringLiteral("ABC123"), QStringLiteral("offline")),
                     FakeAdb::Device(QStringLiteral("R58M_1-a"))});
-        QTest::qWait(300);
+        QVERIFY(listedAgain());
         QCOMPARE(m_events.size(), 3);
         m_adb->setDevices({FakeAdb::Device(QStringLiteral("ABC123")), FakeAdb::Device(QStringLiteral("R58M_1-a"))});
-        QTRY_COMPARE(m_events.value(3), QStringLiteral("+ABC123 device"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_events.value(3), QStringLiteral("+ABC123 device"), testsupport::kHangGuardMs);
 
         // Both leave in one listing; a network serial comes whole.
         m_adb->setDevices({});
-        QTRY_COMPARE(m_events.size(), 6);
+        QTRY_COMPARE_WITH_TIMEOUT(m_events.size(), 6, testsupport::kHangGuardMs);
         QCOMPARE(m_events.mid(4), (QStringList {QStringLiteral("-ABC123"), QStringLiteral("-R58M_1-a")}));
         QCOMPARE(monitor->knownCount(), 0);
         m_adb->setDevices({FakeAdb::Device(QStringLiteral("192.168.1.5:5555"))});
-        QTRY_COMPARE(m_events.value(6), QStringLiteral("+192.168.1.5:5555 device"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_events.value(6), QStringLiteral("+192.168.1.5:5555 device"),
+                                  testsupport::kHangGuardMs);
 
         // Our own server was started on its private port, after the default one
         // was stopped.
@@ -149,16 +155,17 @@ private Q_SLOTS:
                  1);
 
         // adb hangs in the next listing, which changes nothing; shutting down
-        // does not wait for it.
-        m_adb->setHang(QStringLiteral("devices"), 30000);
-        QTest::qWait(300);
+        // does not wait for it. A call logged from now on reads the hang.
+        m_adb->setHang(QStringLiteral("devices"), kHungMs);
         const qsizetype callCount = m_adb->calls().size();
-        QTest::qWait(300);
-        QCOMPARE(m_adb->calls().size(), callCount); // stuck in the listing
+        QVERIFY(QTest::qWaitFor([&] { return m_adb->calls().size() > callCount; }, testsupport::kHangGuardMs));
         QElapsedTimer t;
         t.start();
         monitor.reset();
-        QVERIFY2(t.elapsed() < 3000, qPrintable(QStringLiteral("shutdown took %1 ms").arg(t.elapsed())));
+        // A hang guard, well below adb's own limit, which would end a listing
+        // that did not hear the stop.
+        QVERIFY2(t.elapsed() < AdbHelper::kDefaultTimeoutMs / 2,
+                 qPrintable(QStringLiteral("shutdown took %1 ms").arg(t.elapsed())));
         QCOMPARE(m_events.size(), 7);
         QCOMPARE(m_adb->calls().last().args, QStringList {QStringLiteral("kill-server")});
     }
@@ -239,8 +246,9 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(target)
                      & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 5000));
-        QTRY_COMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> {"$bye:"});
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, testsupport::kHangGuardMs));
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray> {"$bye:"},
+                                  testsupport::kHangGuardMs);
 
         // The agent is current now: started, not installed again.
         m_adb->clearLog();
@@ -264,7 +272,9 @@ private Q_SLOTS:
         QElapsedTimer t;
         t.start();
         QCOMPARE(errorOf([&] { delete d.connect(url(), 600); }), QStringLiteral("start %1 failed.").arg(url()));
-        QVERIFY(t.elapsed() >= 600 && t.elapsed() < 8000);
+        // Not before its limit; the upper bound is a hang guard.
+        QVERIFY2(t.elapsed() >= 600 && t.elapsed() < testsupport::kHangGuardMs,
+                 qPrintable(QString::number(t.elapsed())));
     }
     // A phone without the agent: adb's complaint about a failed install
     // shows when the agent cannot be started; a hung install is killed on
@@ -283,18 +293,25 @@ private Q_SLOTS:
                          "Error: Activity class {com.quillharbor.phoneagent/.PhoneAgent} does not exist.")),
                  qPrintable(err));
 
-        // adb would hang for 30 s in the install; the user cancels after
-        // 300 ms under a real progress dialog.
+        // adb would hang in the install far longer than any bound here; the
+        // user cancels under a real progress dialog once it runs.
         m_adb->clearLog();
-        m_adb->setHang(QStringLiteral("install"), 30000);
+        m_adb->setHang(QStringLiteral("install"), kHungMs);
         ScriptedPrompt prompt;
         ProgressForm progress(QStringLiteral("connecting"));
         AndroidConnectWithUSBThread job(kSerial, &progress);
-        QTimer::singleShot(300, &progress, [&] { progress.reject(); });
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, &progress, [&] {
+            if (m_adb->commandLines().join(QLatin1Char('\n')).contains(QStringLiteral(" install ")))
+                progress.reject();
+        });
+        canceller.start(20);
         QElapsedTimer t;
         t.start();
         QCOMPARE(::runJob(progress, job), JobResult::Cancelled);
-        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        // A hang guard: without the cancel, adb's install would go on for
+        // minutes.
+        QVERIFY2(t.elapsed() < testsupport::kHangGuardMs, qPrintable(QString::number(t.elapsed())));
         VERIFY_SCRIPT_DONE(prompt); // no message after a cancel
         const QStringList lines = m_adb->commandLines();
         QCOMPARE(lines.size(), 2); // the version, the install; no start
@@ -323,26 +340,48 @@ private Q_SLOTS:
         AndroidConnectWithWiFiThread job(address, &report);
         job.start();
         if (row[QStringLiteral("cancel")].toBool()) {
-            QTRY_VERIFY(!phone.sim->connections(QStringLiteral("service")).isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!phone.sim->connections(QStringLiteral("service")).isEmpty(),
+                                     testsupport::kHangGuardMs);
             QTest::qWait(200);
             report.cancel();
-            QVERIFY(job.wait(QDeadlineTimer(3000))); // ends soon after the cancel
+            QVERIFY(job.wait(
+                QDeadlineTimer(testsupport::kHangGuardMs))); // ends after the cancel, not at a limit of its own
             QCOMPARE(report.endCount(), 0);
             phone.sim->releaseStalls();
             return;
         }
-        QVERIFY(job.wait(QDeadlineTimer(60000)));
+        QVERIFY(job.wait(QDeadlineTimer(testsupport::kHangGuardMs)));
         QCOMPARE(job.device().version, 0);
         QVERIFY(report.failed());
         QVERIFY2(loadtest::errorMatches(report.errors().value(0), error), qPrintable(report.errors().value(0)));
         if (row[QStringLiteral("phoneToldError")].toBool()) {
-            QVERIFY(phone.sim->waitFinished(QStringLiteral("service"), 1, 5000));
-            QTRY_COMPARE(phone.sim->linesReceived(QStringLiteral("device-info")).value(0),
-                         "$error:" + error.toUtf8().toBase64());
+            QVERIFY(phone.sim->waitFinished(QStringLiteral("service"), 1, testsupport::kHangGuardMs));
+            QTRY_COMPARE_WITH_TIMEOUT(phone.sim->linesReceived(QStringLiteral("device-info")).value(0),
+                                      "$error:" + error.toUtf8().toBase64(), testsupport::kHangGuardMs);
         }
     }
 
 private:
+    // How long the stand-in hangs where a test wants adb killed: longer than
+    // any bound in these tests.
+    static constexpr int kHungMs = 10 * testsupport::kHangGuardMs;
+
+    // Waits until the monitor has begun two more listings: the first of them
+    // has ended, and what it found has been announced (its signals, queued
+    // before the second began, are delivered here). False at the hang guard.
+    [[nodiscard]] bool listedAgain()
+    {
+        const auto listings = [this] {
+            const QList<FakeAdb::Call> calls = m_adb->calls();
+            return std::count_if(calls.begin(), calls.end(),
+                                 [](const FakeAdb::Call& c) { return c.args.value(0) == QLatin1String("devices"); });
+        };
+        const auto before = listings();
+        const bool listed = QTest::qWaitFor([&] { return listings() >= before + 2; }, testsupport::kHangGuardMs);
+        QCoreApplication::processEvents();
+        return listed;
+    }
+
     std::unique_ptr<AndroidMonitor> startMonitor()
     {
         auto monitor = std::make_unique<AndroidMonitor>();
@@ -379,7 +418,7 @@ private:
     std::unique_ptr<AndroidConnectWithUSBThread> runJob(testsupport::RecordingJobReport& report)
     {
         auto job = std::make_unique<AndroidConnectWithUSBThread>(kSerial, &report);
-        if (!loadtest::runJob(*job, 30000))
+        if (!loadtest::runJob(*job))
             qWarning("the USB connection job did not end");
         return job;
     }

@@ -385,10 +385,11 @@ private Q_SLOTS:
                 job.start();
                 if (kind == phonesim::Fault::Kind::StallAt) {
                     // Cancelled while waiting for the phone's last line.
-                    QTRY_VERIFY(failing.sim->linesReceived(QStringLiteral("mms2")).contains("$batch:"));
+                    QTRY_VERIFY_WITH_TIMEOUT(failing.sim->linesReceived(QStringLiteral("mms2")).contains("$batch:"),
+                                             testsupport::kHangGuardMs);
                     report.cancel();
                 }
-                QVERIFY(job.wait(QDeadlineTimer(20000)));
+                QVERIFY(job.wait(QDeadlineTimer(testsupport::kHangGuardMs)));
                 QCOMPARE(report.errors().size(), kind == phonesim::Fault::Kind::CloseAt ? 1 : 0);
                 QVERIFY(!report.succeeded());
                 failing.sim->releaseStalls();

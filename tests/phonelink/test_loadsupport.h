@@ -64,7 +64,7 @@ inline int pinLocalPort()
 }
 
 // Starts a job and waits for it; false when it did not end in time.
-inline bool runJob(QThread& job, int ms = 20000)
+inline bool runJob(QThread& job, int ms = testsupport::kHangGuardMs)
 {
     job.start();
     return job.wait(QDeadlineTimer(ms));

@@ -5,6 +5,8 @@
 #include "shell/mylistview.h"
 #include "shell/mytreeview.h"
 
+#include "testsupport.h"
+
 #include <QtTest>
 #include <QtWidgets>
 
@@ -52,12 +54,12 @@ private slots:
             QCoreApplication::sendEvent(view->viewport(), &help);
         };
         hover(0);
-        QTRY_VERIFY(QToolTip::isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), testsupport::kHangGuardMs);
         QTextDocument shown;
         shown.setHtml(QToolTip::text());
         QCOMPARE(shown.toPlainText(), written);
         hover(1);
-        QTRY_VERIFY(!QToolTip::isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), testsupport::kHangGuardMs);
     }
 };
 

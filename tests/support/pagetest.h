@@ -71,10 +71,9 @@ public:
         return triggerAmong(popup->actions(), text, where, at);
     }
     // Presses Cancel on the visible progress dialog once ready() holds while
-    // run() runs; returns the milliseconds from the press to run()'s return,
-    // -1 when it was never pressed.
-    static qint64 cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
-                                     const std::function<void()>& run);
+    // run() runs; returns whether it was pressed.
+    static bool cancelProgressWhen(QObject* context, const std::function<bool()>& ready,
+                                   const std::function<void()>& run);
 
 protected Q_SLOTS:
     // Run by QtTest for every page test class. initTestCase: translations, a

@@ -164,7 +164,7 @@ QList<QByteArray> SimPhone::restoreLines(const QString& service) const
 
 QString SimPhone::verdict(int sessions) const
 {
-    if (!sim || !sim->waitFinished(QStringLiteral("service"), sessions, 5000))
+    if (!sim || !sim->waitFinished(QStringLiteral("service"), sessions, kHangGuardMs))
         return QStringLiteral("the sessions did not end");
     return store->errors().join(QLatin1Char('\n'));
 }

@@ -10,6 +10,7 @@
 #include "fakeadbenv.h"
 #include "phonesim.h"
 #include "restoreservices.h"
+#include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -48,8 +49,9 @@ public:
         QString imei;
         // False: only the descriptor, nothing listens (a phone that is gone).
         bool listen = true;
-        // How long the simulator waits for the application.
-        int timeoutMs = 5000;
+        // How long the simulator waits for the application: a hang guard,
+        // far above any pause of the application on a busy machine.
+        int timeoutMs = kHangGuardMs;
     };
 
     explicit SimPhone(const Options& options);
@@ -71,6 +73,8 @@ public:
     // USB: the adb stand-in was asked to force-stop the Phone Agent.
     bool forceStopped() const;
     // Sessions of the named service opened by "backup://" URLs (loads).
+    // These readers, as the simulator's own, first wait for it to take in
+    // everything the application sent (PhoneSim::waitSettled).
     int loads(const QString& service) const;
     // Every line received on the service's "restore://" sessions, in order.
     QList<QByteArray> restoreLines(const QString& service) const;

@@ -4,11 +4,14 @@
 #include "shell/core/dataroot.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QMutexLocker>
+#include <QThread>
 #include <QUuid>
+#include <QWaitCondition>
 
 #include <QFileInfo>
 
@@ -289,6 +292,49 @@ FileSizeLimit::~FileSizeLimit()
     before.rlim_cur = rlim_t(m_soft);
     before.rlim_max = rlim_t(m_hard);
     setrlimit(RLIMIT_FSIZE, &before);
+}
+
+struct HangGuard::State {
+    QMutex mutex;
+    QWaitCondition ended;
+    bool over = false;
+    bool fired = false;
+    std::unique_ptr<QThread> thread;
+};
+
+HangGuard::HangGuard(std::function<void()> breakHang, int ms)
+    : m_state(std::make_unique<State>())
+{
+    m_state->thread.reset(QThread::create([state = m_state.get(), breakHang = std::move(breakHang), ms] {
+        const QDeadlineTimer deadline(ms);
+        QMutexLocker lock(&state->mutex);
+        while (!state->over) {
+            if (!state->ended.wait(&state->mutex, deadline)) {
+                state->fired = true;
+                lock.unlock();
+                qWarning("hang guard: %d ms passed, breaking the hang", ms);
+                breakHang();
+                return;
+            }
+        }
+    }));
+    m_state->thread->start();
+}
+
+HangGuard::~HangGuard()
+{
+    {
+        QMutexLocker lock(&m_state->mutex);
+        m_state->over = true;
+        m_state->ended.wakeAll();
+    }
+    m_state->thread->wait();
+}
+
+bool HangGuard::fired() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->fired;
 }
 
 } // namespace testsupport

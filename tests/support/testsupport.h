@@ -11,6 +11,8 @@
 #include <QUrl>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <source_location>
 
 // Every scripted answer of a ScriptedPrompt was used and nothing unscripted
@@ -59,6 +61,35 @@
     } while (false)
 
 namespace testsupport {
+
+// The bound of a wait that only guards against a hang: far above what the
+// awaited step takes on a busy machine, and below every test's time limit
+// (the CTest TIMEOUT, 120 s unless a test states more). Tests check what
+// happens and in which order, never how fast: speed is for the benchmarks.
+inline constexpr int kHangGuardMs = 60000;
+
+// A hang guard for a call that blocks the test's own thread, where no wait
+// can be bounded: once it has lived for ms, it runs breakHang on a thread of
+// its own (releasing a stalled phone, say), so that the call returns and the
+// test fails on fired() instead of hanging until its time limit.
+//
+//     HangGuard guard([&] { phone.sim->releaseStalls(); });
+//     thumbnails.stop(); // must not wait for the stalled phone
+//     QVERIFY2(!guard.fired(), "stop waited for the phone");
+class HangGuard {
+public:
+    explicit HangGuard(std::function<void()> breakHang, int ms = kHangGuardMs);
+    // Ends the guard; breakHang does not run after this returns.
+    ~HangGuard();
+    HangGuard(const HangGuard&) = delete;
+    HangGuard& operator=(const HangGuard&) = delete;
+
+    bool fired() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // Root of the source tree (for fixtures) and of the build tree.
 QString sourceDir();

@@ -2,6 +2,7 @@
 // sockets (its served streams are met in the phone link tests).
 #include "phonesim.h"
 #include "restoreservices.h"
+#include "testsupport.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -24,10 +25,11 @@ class TestPhoneSim : public QObject {
     static QByteArray exchange(QTcpSocket& s, const QByteArray& send)
     {
         if (!send.isEmpty() && s.write(send) > 0)
-            s.waitForBytesWritten(1000);
+            s.waitForBytesWritten(testsupport::kHangGuardMs);
         QElapsedTimer t;
         t.start();
-        while (!s.canReadLine() && t.elapsed() < 3000 && s.state() == QAbstractSocket::ConnectedState)
+        while (!s.canReadLine() && t.elapsed() < testsupport::kHangGuardMs
+               && s.state() == QAbstractSocket::ConnectedState)
             s.waitForReadyRead(50);
         return s.readLine().trimmed();
     }
@@ -36,7 +38,7 @@ class TestPhoneSim : public QObject {
     {
         QTcpSocket c;
         c.connectToHost(m_address, m_sim->controlPort());
-        return c.waitForConnected(3000) ? exchange(c, url + "\r\n") : "no connection";
+        return c.waitForConnected(testsupport::kHangGuardMs) ? exchange(c, url + "\r\n") : "no connection";
     }
     // A fresh session of the service ("device-info" by default); its first
     // line in *first.
@@ -50,7 +52,7 @@ class TestPhoneSim : public QObject {
         const QList<QByteArray> parts = service.split(':');
         if (control(parts.at(0) + "://127.0.0.1:" + QByteArray::number(port) + "/" + parts.at(1)) == "1")
             s->connectToHost(m_address, port);
-        if (!s->waitForConnected(3000))
+        if (!s->waitForConnected(testsupport::kHangGuardMs))
             return nullptr;
         *first = exchange(*s, {});
         return s;
@@ -126,7 +128,7 @@ private Q_SLOTS:
         } else {
             QVERIFY2(got.startsWith("$error:") && QByteArray::fromBase64(got.mid(7)).contains(answer), got.constData());
         }
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, testsupport::kHangGuardMs));
         // What it made, the next load sends.
         if (answer.contains("=>")) {
             QByteArray loaded;
@@ -155,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(s);
         QCOMPARE(exchange(*s, "$batch:\n$ungroup:7\n$ungroup:6\n$end:\n"), QByteArray("$batch:"));
         QCOMPARE(exchange(*s, "$bye:\n"), QByteArray());
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, testsupport::kHangGuardMs));
         QStringList rows;
         for (const phonesim::SimRow& r : m_sim->contactBook().contacts().value(0).rows)
             rows << r.id;
@@ -170,17 +172,49 @@ private Q_SLOTS:
         QVERIFY(s);
         QCOMPARE(exchange(*s, {}), QByteArray("$hullo:"));
         s->write("$error:" + QByteArray("bad").toBase64() + "\n");
-        s->waitForBytesWritten(1000);
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, 3000));
+        s->waitForBytesWritten(testsupport::kHangGuardMs);
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 1, testsupport::kHangGuardMs));
         QCOMPARE(m_sim->connections(QStringLiteral("service")).value(0).note, QStringLiteral("PC error: bad"));
 
         m_sim->addFault({Fault::Kind::StallAt, QString(), 2, {}});
         auto stalled = session(&line);
         QVERIFY(stalled);
-        QElapsedTimer t;
-        t.start();
-        m_sim->stop();
-        QVERIFY(t.elapsed() < 2000);
+        {
+            const testsupport::HangGuard guard([&] { m_sim->releaseStalls(); });
+            m_sim->stop();
+            QVERIFY2(!guard.fired(), "stop waited for the stall to be released");
+        }
+        QCOMPARE(m_sim->connections(QStringLiteral("service")).value(1).note, QStringLiteral("fault: stall at step 2"));
+    }
+
+    // What the PC sent last, with no answer to wait for, is in the records
+    // as soon as the PC sent it: the readers wait for the simulator to take
+    // it in. A session waiting for the PC, or held by a stall, does not keep
+    // them waiting.
+    void readers_holdWhatThePcSentLast()
+    {
+        for (int i = 1; i <= 20; ++i) {
+            QByteArray line;
+            auto s = session(&line);
+            QVERIFY(s);
+            QCOMPARE(line, QByteArray("$ready:"));
+            QCOMPARE(exchange(*s, {}).left(7), QByteArray("$hello:"));
+            s->write("$bye:\n");
+            QVERIFY(s->waitForBytesWritten(testsupport::kHangGuardMs));
+            QCOMPARE(m_sim->linesReceived(QStringLiteral("device-info")), QList<QByteArray>(i, "$bye:"));
+        }
+
+        QByteArray line;
+        auto waiting = session(&line); // device-info waits for "$bye:"
+        QVERIFY(waiting);
+        m_sim->addFault({Fault::Kind::StallAt, QString(), 2, {}});
+        auto stalled = session(&line);
+        QVERIFY(stalled);
+        QVERIFY(m_sim->waitSettled(testsupport::kHangGuardMs));
+        const QList<phonesim::ConnectionLog> open = m_sim->connections(QStringLiteral("service"));
+        QCOMPARE(open.size(), 22);
+        QVERIFY(!open.at(20).finished && !open.at(21).finished);
+        m_sim->releaseStalls();
     }
 
     // The upload keeps a file once it arrived whole, listed from then on;
@@ -211,7 +245,7 @@ private Q_SLOTS:
         QVERIFY(cut);
         QCOMPARE(exchange(*cut, "$file:/z.bin\n$block:2\nzz"), QByteArray("."));
         cut->abort();
-        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 6, 3000));
+        QVERIFY(m_sim->waitFinished(QStringLiteral("service"), 6, testsupport::kHangGuardMs));
         QVERIFY(!m_sim->files().contains(QStringLiteral("/z.bin")));
         QVERIFY(!m_sim->files().contains(QStringLiteral("/y")));
         QCOMPARE(store->errors().size(), 5);

@@ -18,6 +18,9 @@ namespace phonesim {
 namespace {
 
 constexpr int kSliceMs = 50;
+// A service connection waiting for the PC looks again this often, so that a
+// reader waiting for the simulator to settle waits this long at most.
+constexpr int kReadSliceMs = 10;
 // Bytes written before they are sent on without waiting for a read.
 constexpr qint64 kWriteRun = 64 * 1024;
 constexpr qint64 kMaxLine = 64ll * 1024 * 1024;
@@ -218,6 +221,7 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
             throw SessionEnd("fault: close at step " + std::to_string(m_step));
         case Fault::Kind::StallAt:
             flushOut();
+            m_sim->logReadsNoMore(m_logId);
             while (!m_sim->stopping() && !m_sim->stallReleased())
                 QThread::msleep(kSliceMs);
             throw SessionEnd("fault: stall at step " + std::to_string(m_step));
@@ -287,7 +291,10 @@ void Session::waitReadable()
             throw SessionEnd("closed by peer");
         if (deadline.hasExpired())
             throw SessionEnd("idle timeout");
-        m_socket->waitForReadyRead(kSliceMs);
+        const quint64 epoch = m_sim->settleEpoch();
+        if (!m_socket->waitForReadyRead(kReadSliceMs) && m_socket->bytesAvailable() == 0
+            && m_socket->state() == QAbstractSocket::ConnectedState)
+            m_sim->logQuiet(m_logId, epoch);
     }
 }
 
@@ -688,6 +695,7 @@ bool PhoneSim::openService(const QHostAddress& address, const QString& url, QStr
                     logIn(log, QByteArray(), &l);
             socket.abort();
         } else {
+            logReadsNoMore(log);
             closeGently(socket);
         }
         logEnd(log, note);
@@ -711,6 +719,7 @@ int PhoneSim::newLog(const QString& kind, const QString& url, const QString& ser
     l.url = url;
     l.service = service;
     m_logs.append(l);
+    m_quiet.append(Quiet());
     m_changed.wakeAll();
     return l.id;
 }
@@ -742,8 +751,54 @@ void PhoneSim::logEnd(int id, const QString& note)
     m_changed.wakeAll();
 }
 
+quint64 PhoneSim::settleEpoch() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settleEpoch;
+}
+
+void PhoneSim::logQuiet(int id, quint64 epoch)
+{
+    QMutexLocker lock(&m_mutex);
+    m_quiet[id - 1].since = epoch;
+    m_changed.wakeAll();
+}
+
+void PhoneSim::logReadsNoMore(int id)
+{
+    QMutexLocker lock(&m_mutex);
+    m_quiet[id - 1].readsNoMore = true;
+    m_changed.wakeAll();
+}
+
+bool PhoneSim::waitSettled(int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_mutex);
+    // A slice that began before this call may have missed what the PC sent
+    // just before it; only one begun after it tells.
+    const quint64 ticket = ++m_settleEpoch;
+    const auto settled = [&](int i) {
+        const Quiet& q = m_quiet.at(i);
+        return m_logs.at(i).finished || q.readsNoMore || q.since >= ticket;
+    };
+    for (;;) {
+        int i = 0;
+        while (i < m_logs.size() && settled(i))
+            ++i;
+        if (i == m_logs.size())
+            return true;
+        if (!m_changed.wait(&m_mutex, deadline)) {
+            qWarning("phone-sim: connection %d (%s) did not settle within %d ms", i + 1,
+                     qUtf8Printable(m_logs.at(i).url), timeoutMs);
+            return false;
+        }
+    }
+}
+
 QList<ConnectionLog> PhoneSim::connections() const
 {
+    waitSettled();
     QMutexLocker lock(&m_mutex);
     return m_logs;
 }

@@ -203,6 +203,20 @@ public:
     bool agentRunning() const { return m_running.load(); }
     void setAgentRunning(bool on) { m_running = on; }
 
+    // How long a reader below waits for the simulator to settle at most:
+    // a guard against a session that never does, far above any wait for one
+    // that does.
+    static constexpr int kSettleTimeoutMs = 60000;
+    // Waits until the simulator has taken in everything the PC sent so far:
+    // each connection has ended, is held by a StallAt fault, or (a service
+    // connection) has ended its session and only closes, or has waited for
+    // the PC through a whole read slice that began after this call. False when timeoutMs passed first. A PC that ended
+    // its exchange has sent its last lines ("$bye:", "$error:") unanswered:
+    // only this tells that the simulator has read them.
+    bool waitSettled(int timeoutMs = kSettleTimeoutMs) const;
+
+    // The records, once the simulator settled (waitSettled), so that they
+    // hold everything the PC sent before the call.
     QList<ConnectionLog> connections() const;
     QList<ConnectionLog> connections(const QString& kind) const;
     // Every line received on the named service's connections, in order.
@@ -230,6 +244,13 @@ private:
     void logIn(int id, const QByteArray& bytes, const QByteArray* line);
     void logOut(int id, const QByteArray& line);
     void logEnd(int id, const QString& note);
+    // The settle epoch, taken as a read slice begins.
+    quint64 settleEpoch() const;
+    // A read slice begun at epoch got nothing from the PC.
+    void logQuiet(int id, quint64 epoch);
+    // The connection reads nothing more: a StallAt fault holds it, or its
+    // session ended and it only closes.
+    void logReadsNoMore(int id);
     bool stopping() const { return m_stopping.load(); }
     bool stallReleased() const { return m_stallRelease.load(); }
 
@@ -250,6 +271,14 @@ private:
     QMap<QString, ServiceHandler> m_services;
     QList<Fault> m_faults;
     QList<ConnectionLog> m_logs;
+    // Per log (by id - 1): the epoch at the start of the latest read slice
+    // that got nothing (0: none yet), and whether it reads nothing more.
+    struct Quiet {
+        quint64 since = 0;
+        bool readsNoMore = false;
+    };
+    QList<Quiet> m_quiet;
+    mutable quint64 m_settleEpoch = 1;
     QStringList m_bridgeCommands;
     QList<std::shared_ptr<Listener>> m_listeners;
     struct Threads;

@@ -181,7 +181,7 @@ private slots:
         Q_EMIT page->backupFinished(u"ALPHA"_s);
         Q_EMIT page->backupFinished(u"Beta"_s);
         Q_EMIT page->backupFinished(u"../outside"_s);
-        QTRY_COMPARE(win.pendingRefreshes(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(win.pendingRefreshes(), 0, testsupport::kHangGuardMs);
         const auto& backups = win.model()->localDbRoot()->children;
         QCOMPARE(childOfKind(node, NAV_NOTES)->text, u"Notes(3)"_s);
         QCOMPARE(backups.size(), 2);
@@ -192,7 +192,7 @@ private slots:
         // A folder of its own whose name differs from "Beta" only in case.
         mwtest::backupDir(u"BETA"_s, 1);
         Q_EMIT qobject_cast<FakePage*>(win.currentPage())->backupFinished(u"BETA"_s);
-        QTRY_COMPARE(win.pendingRefreshes(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(win.pendingRefreshes(), 0, testsupport::kHangGuardMs);
         QCOMPARE(backups.size(), 3);
         QCOMPARE(childOfKind(backups.at(1), NAV_NOTES)->text, u"Notes(4)"_s);
         QCOMPARE(childOfKind(backups.at(2), NAV_NOTES)->text, u"Notes(1)"_s);
@@ -256,7 +256,7 @@ private slots:
         });
         uiprompt::exec(&dialog);
         QVERIFY(stillThere);
-        QTRY_COMPARE(phones.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(phones.size(), 3, testsupport::kHangGuardMs);
         QCOMPARE(win.pendingRemovals(), 0);
         QVERIFY(qobject_cast<GetStartForm*>(win.currentPage()));
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(offered, 1);
         QVERIFY(!bOffered);
         QCOMPARE(chosen.get(), &c->device);
-        QTRY_COMPARE(win.model()->devicesRoot()->children.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(win.model()->devicesRoot()->children.size(), 2, testsupport::kHangGuardMs);
         QCOMPARE(win.pendingRemovals(), 0);
         QVERIFY(!win.model()->devicesRoot()->children.contains(b));
         QCOMPARE(source.transferTargets(), QList<_AndroidDeviceItemNode*> {c});
@@ -348,8 +348,10 @@ private slots:
         {
             ModalWork::Scope busy;
         }
-        QTRY_VERIFY2(testsupport::residentMb() < held - 48,
-                     qPrintable(u"resident %1 MB, %2 MB before"_s.arg(testsupport::residentMb()).arg(held)));
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            testsupport::residentMb() < held - 48,
+            qPrintable(u"resident %1 MB, %2 MB before"_s.arg(testsupport::residentMb()).arg(held)),
+            testsupport::kHangGuardMs);
         for (void* block : inUse)
             std::free(block);
     }
@@ -485,14 +487,15 @@ private slots:
             QMetaObject::invokeMethod(w->window.get(), "miCheckForUpdate");
             QMetaObject::invokeMethod(w->window.get(), "miHelp");
         } else {
-            QTRY_COMPARE(stub.requests.size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(stub.requests.size(), 1, testsupport::kHangGuardMs);
             QVERIFY(stub.requests.first().startsWith(
                 u"GET /sms_check_update.php?pid=7C31E05A9D2B46F08A1E5B3C6D7F9012&ver=28&q=1 "_s));
         }
-        QTRY_COMPARE(prompt.pendingAnswers(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, testsupport::kHangGuardMs);
         if (stampAfter == 1)
-            QTRY_VERIFY(qAbs(readStamp() - QDateTime::currentSecsSinceEpoch()) < 60);
-        QTRY_COMPARE(w->window->isVisible(), !closes);
+            QTRY_VERIFY_WITH_TIMEOUT(qAbs(readStamp() - QDateTime::currentSecsSinceEpoch()) < 60,
+                                     testsupport::kHangGuardMs);
+        QTRY_COMPARE_WITH_TIMEOUT(w->window->isVisible(), !closes, testsupport::kHangGuardMs);
         QTest::qWait(200);
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(stub.requests.size(), status == 0 ? 0 : 1);
@@ -525,7 +528,7 @@ private slots:
         ScriptedPrompt prompt;
         prompt.answerMessage(QMessageBox::Ok, u"Android device not found."_s);
         auto w = mwtest::makeWindow(true);
-        QTRY_COMPARE(stub.requests.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stub.requests.size(), 1, testsupport::kHangGuardMs);
         QCOMPARE(stub.requests.first(), u"GET /base/sub/sms_check_update.php?k=v&"_s + product + u"&q=1 HTTP/1.1"_s);
 
         QMetaObject::invokeMethod(w->window.get(), "miHelp");

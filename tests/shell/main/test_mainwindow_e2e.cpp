@@ -49,7 +49,7 @@ _AndroidDeviceItemNode* plugIn(testsupport::SimPhone& phone, MainWindow& win)
     probe.close();
     phone.adb->setDevices({phonesim::FakeAdb::Device(u"R58M41XYZ"_s, u"device"_s, 20, 21, phone.sim->bridgeAddress())});
     const auto& devices = win.model()->devicesRoot()->children;
-    if (!QTest::qWaitFor([&] { return devices.size() == 1; }, 20000))
+    if (!QTest::qWaitFor([&] { return devices.size() == 1; }, testsupport::kHangGuardMs))
         return nullptr;
     return static_cast<_AndroidDeviceItemNode*>(devices.first());
 }
@@ -65,7 +65,7 @@ public:
         , m_win(win)
         , m_service(service)
     {
-        m_deadline.setRemainingTime(20000);
+        m_deadline.setRemainingTime(testsupport::kHangGuardMs);
         connect(&m_timer, &QTimer::timeout, this, [this] { step(); });
         m_timer.start(10);
     }
@@ -153,7 +153,7 @@ private slots:
         phone.adb->setDevices(
             {phonesim::FakeAdb::Device(u"R58M41XYZ"_s, u"device"_s, 20, 21, phone.sim->bridgeAddress())});
         const auto& devices = win.model()->devicesRoot()->children;
-        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, testsupport::kHangGuardMs);
         auto* node = static_cast<_AndroidDeviceItemNode*>(devices.first());
         QCOMPARE(node->device.mmc, u"262"_s);
         QCOMPARE(node->children.size(), 11);
@@ -173,7 +173,7 @@ private slots:
         QVERIFY(win.grab().save(testsupport::binaryDir() + u"/screenshots/main_window.png"_s));
 
         phone.adb->setDevices({});
-        QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(devices.isEmpty(), testsupport::kHangGuardMs);
         QCOMPARE(win.currentNode(), static_cast<AbsTreeItemModel::_ItemNode*>(win.model()->devicesRoot()));
         simpleprotocol::setLocalPortProvider({});
     }
@@ -200,16 +200,16 @@ private slots:
             return phonesim::FakeAdb::Device(u"R58M41XYZ"_s, state, 20, 21, phone.sim->bridgeAddress());
         };
         phone.adb->setDevices({device(u"unauthorized"_s)});
-        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, testsupport::kHangGuardMs);
         const auto listings = [&phone] { return phone.adb->commandLines().count(u"adb devices"_s); };
         const qsizetype seen = listings();
-        QTRY_VERIFY(listings() > seen + 3);
+        QTRY_VERIFY_WITH_TIMEOUT(listings() > seen + 3, testsupport::kHangGuardMs);
         const auto& devices = win.model()->devicesRoot()->children;
         QVERIFY(devices.isEmpty());
         VERIFY_SCRIPT_DONE(prompt);
 
         phone.adb->setDevices({device(u"device"_s)});
-        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.size(), 1, testsupport::kHangGuardMs);
         QCOMPARE(static_cast<_AndroidDeviceItemNode*>(devices.first())->device.serial, u"R58M41XYZ"_s);
         QVERIFY(qobject_cast<AndroidDeviceInfoForm*>(win.currentPage()));
         VERIFY_SCRIPT_DONE(prompt);
@@ -237,7 +237,7 @@ private slots:
         QVERIFY(puller.nodeKeptForTheJob);
         VERIFY_SCRIPT_DONE(prompt);
 
-        QTRY_VERIFY(win.model()->devicesRoot()->children.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(win.model()->devicesRoot()->children.isEmpty(), testsupport::kHangGuardMs);
         QCOMPARE(win.pendingRemovals(), 0);
         QVERIFY(qobject_cast<GetStartForm*>(win.currentPage()));
         QCOMPARE(win.currentNode(), static_cast<Node*>(win.model()->devicesRoot()));
@@ -287,7 +287,7 @@ private slots:
         QVERIFY(puller.nodeKeptForTheJob);
         VERIFY_SCRIPT_DONE(prompt);
 
-        QTRY_VERIFY(win.model()->devicesRoot()->children.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(win.model()->devicesRoot()->children.isEmpty(), testsupport::kHangGuardMs);
         QCOMPARE(win.pendingRemovals(), 0);
         QCOMPARE(win.currentPage(), page);
     }
@@ -385,7 +385,7 @@ private slots:
 
         prompt.answerMessage(QMessageBox::Ok, u"Android device not found."_s);
         MainWindow win(nullptr, o);
-        QTRY_COMPARE(prompt.pendingAnswers(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(prompt.pendingAnswers(), 0, testsupport::kHangGuardMs);
         VERIFY_SCRIPT_DONE(prompt);
     }
 };

@@ -198,7 +198,7 @@ private Q_SLOTS:
         ExportToFileThread job(page.contactModel()->contacts(), format, refDir + u'/' + written.section(u'/', 0, 0),
                                &report);
         job.start();
-        QVERIFY(job.wait(20000));
+        QVERIFY(job.wait(testsupport::kHangGuardMs));
         QVERIFY(report.succeeded());
         // A PDF names the moment it was written.
         static const QRegularExpression dates(u"/CreationDate \\([^)]*\\)|/ID \\[[^\\]]*\\]"_s);
@@ -314,10 +314,11 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
     }
 
-    // Awkward contacts open, list and show quickly; a photo's click saves
-    // its bytes as they are under a name made safe from the contact's, and
-    // bytes that are no picture show the empty picture, which saves nothing.
-    void badInput_isShownQuickly_photoSavedAsItIs()
+    // Awkward contacts open, list and show; a photo's click saves its bytes
+    // as they are under a name made safe from the contact's, and bytes that
+    // are no picture show the empty picture, which saves nothing. (How fast
+    // they show is the contacts page benchmark's.)
+    void badInput_isShown_photoSavedAsItIs()
     {
         _LocalDbItemNode* folder = addBackup(u"Odd"_s);
         const QByteArray photo = bigPhoto();
@@ -340,17 +341,17 @@ private Q_SLOTS:
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         QCOMPARE(page.contactModel()->index(0, 1).data().toString(), u"+1 000"_s);
-        qint64 slowest = timer.restart();
         const ContactDisplayer& card = *page.card();
         for (int r = 0; r < 5; ++r) {
             page.listView()->setCurrentIndex(page.contactModel()->index(r, 0));
             QCoreApplication::processEvents();
             QVERIFY(page.grab().width() > 0);
-            slowest = std::max(slowest, timer.restart());
             // The card fits the page's width, whatever the name's length.
             QVERIFY(card.widget()->width() <= card.viewport()->width());
         }
-        QVERIFY2(slowest < 2000, qPrintable(QString::number(slowest)));
+        // A hang guard; how fast the cards show is the contacts page
+        // benchmark's.
+        QVERIFY2(timer.elapsed() < testsupport::kHangGuardMs, qPrintable(QString::number(timer.elapsed())));
         page.listView()->setCurrentIndex(page.contactModel()->index(3, 0)); // "Many numbers"
         QCOMPARE(card.widget()->findChildren<QLabel*>().size(), 503); // photo, name, title, 500 numbers
         QCoreApplication::processEvents();
@@ -563,7 +564,8 @@ void TestContactsPage::transfer_failuresRollBack_stopTheAgent_andTheRetryDuplica
         } else {
             target.sim->addFault(Fault(Fault::Kind::StallAt, u"restore:contacts"_s, 2));
             prompt.answerDialog(QDialog::Rejected, u"ProgressForm"_s, [&](QDialog*) {
-                QVERIFY(QTest::qWaitFor([&] { return target.restoreLines(u"contacts"_s).count("$end:") > batches; }));
+                QVERIFY(QTest::qWaitFor([&] { return target.restoreLines(u"contacts"_s).count("$end:") > batches; },
+                                        testsupport::kHangGuardMs));
             });
         }
         CHECKED(triggerAction(page, u"Transfer Contacts from Database to Android"_s));

@@ -81,7 +81,8 @@ private Q_SLOTS:
         QByteArray song, empty("<none>");
         QVERIFY(target->sim->files().read("/sdcard/Music/Café.mp3", &song) && song == mediatest::bytes(70000, 1));
         QVERIFY(target->sim->files().read("/sdcard/Music/empty.mp3", &empty) && empty.isEmpty());
-        QTRY_VERIFY2(target->verdict(1).isEmpty(), qPrintable(target->verdict(1)));
+        QTRY_VERIFY2_WITH_TIMEOUT(target->verdict(1).isEmpty(), qPrintable(target->verdict(1)),
+                                  testsupport::kHangGuardMs);
         QCOMPARE(column(*Page(kMusic, targetNode, devicesRoot()).musicModel(), 0), QStringList({"Café", "empty"}));
         selectRows(page.listView(), {1});
         QVERIFY(mediapage::screenshot(page, QSize(794, 360), "music_page"));
@@ -168,7 +169,8 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok, "Successfully transferred 2 Songs to Android.");
         CHECKED(triggerAction(page, "Import Music"));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_VERIFY2(phone->verdict(1).isEmpty(), qPrintable(phone->verdict(1)));
+        QTRY_VERIFY2_WITH_TIMEOUT(phone->verdict(1).isEmpty(), qPrintable(phone->verdict(1)),
+                                  testsupport::kHangGuardMs);
         QCOMPARE(column(*page.musicModel(), 0), QStringList({"Ä", "zero"}));
 
         Page ringtones(kRingtones, node, devicesRoot());

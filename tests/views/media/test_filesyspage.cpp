@@ -60,6 +60,27 @@ class TestFileSysPage : public testsupport::PageTest {
         return out;
     }
 
+    // Runs list(), which lists /sdcard/DCIM on a phone that stalls there, and
+    // presses Cancel once the phone has the request: the listing must end
+    // while the phone still stalls, not at the end of a wait for its next
+    // line (made longer than the hang guard here). A checking helper (see
+    // CHECKED).
+    [[nodiscard]] static bool cancelEndsTheStalledListing(Page& page, testsupport::SimPhone& phone,
+                                                          const std::function<void()>& list,
+                                                          std::source_location at = std::source_location::current())
+    {
+        auto* fileSystem = page.findChild<AndroidLoadFileSys*>();
+        HELPER_VERIFY(fileSystem);
+        fileSystem->setLineTimeoutMs(2 * testsupport::kHangGuardMs);
+        const testsupport::HangGuard guard([&] { phone.sim->releaseStalls(); });
+        const bool pressed = cancelProgressWhen(
+            &page, [&] { return requests(phone, "$path:").contains("$path:/sdcard/DCIM"); }, list);
+        fileSystem->setLineTimeoutMs(AndroidLoadFileSys::kLineTimeoutMs);
+        HELPER_VERIFY2(pressed, "Cancel was never pressed");
+        HELPER_VERIFY2(!guard.fired(), "the listing went on waiting for the stalled phone after Cancel");
+        return true;
+    }
+
     int m_next = 10;
 
 private Q_SLOTS:
@@ -67,8 +88,8 @@ private Q_SLOTS:
     // The phone's top level and an entry listed outside its folder ("loop"
     // is /sdcard listed again under /sdcard, "..") are never deleted,
     // listed, imported into or extracted. The phone stalls while an Extract
-    // lists a folder: Cancel ends it within a second, nothing is downloaded
-    // and nothing half listed is kept. A folder listed for an Extract is not
+    // lists a folder: Cancel ends it while the phone still stalls, nothing
+    // is downloaded and nothing half listed is kept. A folder listed for an Extract is not
     // listed again when first selected, and a file chosen with its folder
     // comes once.
     void phone_listsLazily_guardsWhatCannotGo_extractsEachFileOnce()
@@ -117,11 +138,8 @@ private Q_SLOTS:
         page.treeView()->selectionModel()->clearSelection();
         prompt.answerDirectory(testsupport::makeTempDir("never"));
         bool triggered = false;
-        const qint64 took = cancelProgressWhen(
-            &page, [&] { return requests(*phone, "$path:").contains("$path:/sdcard/DCIM"); },
-            [&] { triggered = triggerAction(page, "Extract Files"); });
+        CHECKED(cancelEndsTheStalledListing(page, *phone, [&] { triggered = triggerAction(page, "Extract Files"); }));
         CHECKED(triggered);
-        QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
         VERIFY_SCRIPT_DONE(prompt);
         QVERIFY(phone->sim->linesReceived("download").isEmpty());
         phone->sim->releaseStalls();
@@ -195,10 +213,7 @@ private Q_SLOTS:
             page.findChild<AndroidLoadFileSys*>()->setLineTimeoutMs(300);
         const QModelIndex dcim = row(page, "DCIM", sdcard);
         if (error.isEmpty()) {
-            const qint64 took = cancelProgressWhen(
-                &page, [&] { return requests(*phone, "$path:").contains("$path:/sdcard/DCIM"); },
-                [&] { select(page, {dcim}); });
-            QVERIFY2(took >= 0 && took < 1000, qPrintable(QString::number(took)));
+            CHECKED(cancelEndsTheStalledListing(page, *phone, [&] { select(page, {dcim}); }));
         } else {
             prompt.answerMessage(QMessageBox::Ok, error);
             select(page, {dcim});
@@ -286,9 +301,9 @@ private Q_SLOTS:
     // already) and a path with a line feed cannot be sent: both are named,
     // the others go, the tree shows what the phone did, and success is said
     // only when all went. A folder of thousands of entries, some with names
-    // of 255 bytes in several scripts, lists at once and extracts under
-    // those names.
-    void badInput_refusedDeletionsNamed_largeFolderListedAtOnce()
+    // of 255 bytes in several scripts, lists whole and extracts under those
+    // names.
+    void badInput_refusedDeletionsNamed_largeFolderListed()
     {
         auto phone = startPhone("tests/views/media/data/phone_badinput.json");
         QVERIFY2(phone->ok(), qPrintable(phone->error));
@@ -338,7 +353,9 @@ private Q_SLOTS:
         const QModelIndex big = row(page, "big");
         page.treeView()->expand(big);
         QCOMPARE(page.fileModel()->rowCount(big), 3004);
-        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+        // A hang guard; how fast the folder lists is the responsiveness
+        // benchmark's.
+        QVERIFY2(t.elapsed() < testsupport::kHangGuardMs, qPrintable(QString::number(t.elapsed())));
         QList<QModelIndex> chosen;
         QStringList longNames;
         for (int r = 0; r < 3004; ++r)

@@ -140,7 +140,7 @@ private Q_SLOTS:
         Page backupPage(backup, devicesRoot());
         CHECKED(triggerAction(backupPage, "Transfer Playlist from Database to Android"));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_COMPARE(phone->store->completedSessions("playlists"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->store->completedSessions("playlists"), 1, testsupport::kHangGuardMs);
         QVERIFY(phone->store->errors().isEmpty());
         QCOMPARE(phone->store->batchSizes("playlists").mid(0, 2), (QList<int> {100, 20}));
         const QVariantMap first = phone->store->records("playlists").first();
@@ -165,7 +165,7 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok, "Successfully restored 1 Playlists to Android.");
         CHECKED(triggerMenuAction(page, "Transfer selected Playlist to other Android"));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_COMPARE(other->store->completedSessions("playlists"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(other->store->completedSessions("playlists"), 1, testsupport::kHangGuardMs);
         QCOMPARE(other->store->records("playlists").first().value("name").toString(), "beta");
     }
 
@@ -189,7 +189,7 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok, "Successfully restored 1 Playlists to Android.");
         CHECKED(triggerAction(*virtualPage, "Transfer Android Playlist to other Android"));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_COMPARE(other->store->completedSessions("playlists"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(other->store->completedSessions("playlists"), 1, testsupport::kHangGuardMs);
     }
 
     // A playlist name and members that look like markup show as written in

@@ -27,7 +27,7 @@ namespace {
 // The engine answers through many round trips of the GUI thread's event
 // loop: the waits run a real loop (QTest's waits sleep between passes and
 // make every load take seconds).
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = testsupport::kHangGuardMs)
 {
     QEventLoop loop;
     QTimer poll;

@@ -306,7 +306,7 @@ private Q_SLOTS:
         CHECKED(triggerAction(page, QStringLiteral("Delete Messages")));
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(storedMessages(folder), 4);
-        QTRY_COMPARE(page.countLabel()->text(), QStringLiteral("Total: 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(page.countLabel()->text(), QStringLiteral("Total: 2"), testsupport::kHangGuardMs);
         QCOMPARE(column(*page.messageModel(), 3), QStringLiteral("banana|Apple juice").split(u'|'));
 
         // Carl's conversation is current while every message is on show:
@@ -382,7 +382,8 @@ private Q_SLOTS:
         prompt.answerMessage(QMessageBox::Ok, QStringLiteral("Successfully Deleted 1 Messages."));
         CHECKED(triggerMenuAction(page, QStringLiteral("Delete selected Messages"), SMSMainForm::MessageMenu));
         VERIFY_SCRIPT_DONE(prompt);
-        QTRY_COMPARE(column(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")});
+        QTRY_COMPARE_WITH_TIMEOUT(column(*page.messageModel(), 3), QStringList {QStringLiteral("pear apple")},
+                                  testsupport::kHangGuardMs);
         page.conversationView()->setCurrentIndex(page.conversationModel()->index(1, 0));
         QCOMPARE(page.conversationLabel()->text(), QStringLiteral("Carl"));
         QCOMPARE(page.messageModel()->rowCount(), 0);

@@ -83,7 +83,7 @@ QString runExtract(const MessageSet& set, const QString& target, testsupport::Re
 {
     AttachmentExtractThread job(&report, set.list(), target);
     job.start();
-    return job.wait(30000) ? job.targetDir() : QString();
+    return job.wait(testsupport::kHangGuardMs) ? job.targetDir() : QString();
 }
 
 } // namespace
@@ -204,11 +204,12 @@ private Q_SLOTS:
         QCOMPARE(opened.urls.size(), 8);
     }
 
-    // 200,000 messages 20 s apart, listed and paged at once: 50 a page (51
-    // make two), a date line on every fourth message and atop every page,
-    // paging links where there is another page. A 10 MB message is cut, in
-    // its bubble never within a surrogate pair.
-    void pages_fiftyEach_withDateLines_largeInputStaysFast()
+    // 200,000 messages 20 s apart, listed and paged: 50 a page (51 make
+    // two), a date line on every fourth message and atop every page, paging
+    // links where there is another page. A 10 MB message is cut, in its
+    // bubble never within a surrogate pair. (How fast is the messages page
+    // benchmark's.)
+    void pages_fiftyEach_withDateLines_largeInput()
     {
         MessageSet s;
         auto* h = s.handle(QStringLiteral("+4930111"));
@@ -234,7 +235,8 @@ private Q_SLOTS:
         ItemModelSms rows;
         rows.setMessages(list);
         QCOMPARE(rows.index(199999, 3).data().toString(), QStringLiteral("message 199999"));
-        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        // A hang guard; how fast is the messages page benchmark's.
+        QVERIFY2(timer.elapsed() < testsupport::kHangGuardMs, qPrintable(QString::number(timer.elapsed())));
         const QString first = mgr.pageHtml(1);
         QCOMPARE(dateLines(first).mid(0, 9), (QList<int> {1, 0, 0, 0, 1, 0, 0, 0, 1}));
         // The last page starts with a line 40 s after the last one.

@@ -85,7 +85,7 @@ template <class Job, class Items>
 {
     Job job(items, path, &report);
     job.start();
-    HELPER_VERIFY2(job.wait(10000), "the export did not end within 10 s");
+    HELPER_VERIFY2(job.wait(testsupport::kHangGuardMs), "the export did not end (hang guard)");
     return true;
 }
 

@@ -186,7 +186,8 @@ private Q_SLOTS:
         }
         QVERIFY(m_sim->store->errors().isEmpty());
         QCOMPARE(m_sim->store->batchSizes(QStringLiteral("calls")).mid(0, 4), (QList<int> {100, 50, 100, 50}));
-        QTRY_COMPARE(m_sim->store->completedSessions(QStringLiteral("calls")), sessionsBefore + 2);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->store->completedSessions(QStringLiteral("calls")), sessionsBefore + 2,
+                                  testsupport::kHangGuardMs);
         // The phone page shows its five and the mirrored 150 from its cache.
         QCOMPARE(CallHistoryMainForm(m_phone, devicesRoot()).callModel()->rowCount(), 155);
     }
