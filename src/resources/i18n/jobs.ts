@@ -111,6 +111,10 @@
         <source>Preparing pictures: %1/%2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cannot prepare the picture %1 for the phone. %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AndroidRestorePlaylistThread</name>
