@@ -90,6 +90,24 @@ int freePort()
 
 // Runs round() kRounds times; each returns its milliseconds, or -1 when the
 // step did not happen as it should. Prints the fastest against the limit.
+// Milliseconds until run, given an adb whose listing hangs, ends with an
+// error; -1 when it returns as if it had listed.
+qint64 untilAHungListingStops(SimPhone& phone, const std::function<void(const QElapsedTimer&)>& run)
+{
+    phone.adb->setHang(QStringLiteral("devices"), kForeverMs);
+    QElapsedTimer clock;
+    clock.start();
+    bool stopped = false;
+    try {
+        run(clock);
+    } catch (const std::runtime_error&) {
+        stopped = true;
+    }
+    const qint64 ms = clock.elapsed();
+    phone.adb->clearCommand(QStringLiteral("devices"));
+    return stopped ? ms : -1;
+}
+
 void measure(benchmark::State& state, const char* what, qint64 limitMs, const std::function<qint64()>& round)
 {
     for (auto _ : state) {
@@ -418,18 +436,9 @@ void BM_AdbCancel(benchmark::State& state)
 {
     SimPhone& phone = usbPhone();
     measure(state, "a hung adb cancelled after 200 ms, from its start", 5000, [&] {
-        phone.adb->setHang(QStringLiteral("devices"), kForeverMs);
-        QElapsedTimer clock;
-        clock.start();
-        bool stopped = false;
-        try {
-            AdbHelper([&] { return clock.elapsed() > 200; }).run({QStringLiteral("devices")});
-        } catch (const std::runtime_error&) {
-            stopped = true;
-        }
-        const qint64 ms = clock.elapsed();
-        phone.adb->clearCommand(QStringLiteral("devices"));
-        return stopped ? ms : -1;
+        return untilAHungListingStops(phone, [](const QElapsedTimer& clock) {
+            AdbHelper([&clock] { return clock.elapsed() > 200; }).run({QStringLiteral("devices")});
+        });
     });
 }
 
@@ -523,18 +532,8 @@ void BM_AdbLimit(benchmark::State& state)
 {
     SimPhone& phone = usbPhone();
     measure(state, "adb that hangs past its limit of 300 ms", 5000, [&] {
-        phone.adb->setHang(QStringLiteral("devices"), kForeverMs);
-        QElapsedTimer clock;
-        clock.start();
-        bool stopped = false;
-        try {
-            AdbHelper().run({QStringLiteral("devices")}, false, 300);
-        } catch (const std::runtime_error&) {
-            stopped = true;
-        }
-        const qint64 ms = clock.elapsed();
-        phone.adb->clearCommand(QStringLiteral("devices"));
-        return stopped ? ms : -1;
+        return untilAHungListingStops(
+            phone, [](const QElapsedTimer&) { AdbHelper().run({QStringLiteral("devices")}, false, 300); });
     });
 }
 
