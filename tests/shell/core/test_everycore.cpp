@@ -22,7 +22,7 @@ void TestEveryCore::anItemThatThrows_stopsTheRun_andReachesTheCaller_data()
     QTest::addColumn<bool>("outOfMemory");
     QTest::addColumn<QString>("error");
     QTest::newRow("out of memory") << true << QStringLiteral("Not enough memory to finish the work.");
-    QTest::newRow("an error of its own") << false << QStringLiteral("item 3 failed");
+    QTest::newRow("an error of its own") << false << QStringLiteral("item 0 failed");
 }
 
 void TestEveryCore::anItemThatThrows_stopsTheRun_andReachesTheCaller()
@@ -31,8 +31,8 @@ void TestEveryCore::anItemThatThrows_stopsTheRun_andReachesTheCaller()
     QFETCH(QString, error);
     constexpr int kItems = 1000;
     const int threads = QThreadPool().maxThreadCount();
-    // Item 3 throws once every item under way has begun; those hear the
-    // stop, and no other item begins.
+    // Item 0, the first to begin, throws once every item under way has
+    // begun (one a thread); those hear the stop, and no other item begins.
     QSemaphore begun;
     std::atomic_int ran = 0;
     std::atomic_int sawStop = 0;
@@ -42,11 +42,11 @@ void TestEveryCore::anItemThatThrows_stopsTheRun_andReachesTheCaller()
             kItems,
             [&](int i, const std::atomic_bool& stop) {
                 ++ran;
-                if (i == 3) {
+                if (i == 0) {
                     begun.tryAcquire(qMin(threads, kItems) - 1, 60000); // a hang guard
                     if (outOfMemory)
                         throw std::bad_alloc();
-                    throw std::runtime_error("item 3 failed");
+                    throw std::runtime_error("item 0 failed");
                 }
                 if (i < threads)
                     begun.release();
