@@ -90,6 +90,19 @@ int freePort()
 
 // Runs round() kRounds times; each returns its milliseconds, or -1 when the
 // step did not happen as it should. Prints the fastest against the limit.
+// Milliseconds from Cancel to the end of a job the phone stalls, which
+// must end without an end post; -1 when it posted one.
+qint64 cancelledStalled(QThread& job, RecordingJobReport& report, SimPhone& phone)
+{
+    QElapsedTimer sinceCancel;
+    sinceCancel.start();
+    report.cancel();
+    job.wait();
+    const qint64 ms = sinceCancel.elapsed();
+    phone.sim->releaseStalls();
+    return report.endCount() == 0 ? ms : -1;
+}
+
 // Milliseconds until run, given an adb whose listing hangs, ends with an
 // error; -1 when it returns as if it had listed.
 qint64 untilAHungListingStops(SimPhone& phone, const std::function<void(const QElapsedTimer&)>& run)
@@ -314,13 +327,7 @@ void BM_UploadCancel(benchmark::State& state)
         AndroidUploadFilesThread job(&phone.device, QStringLiteral("/sdcard"), {QFileInfo(dir.path())}, &report);
         job.start();
         waitUntil([&] { return phone.sim->linesReceived(QStringLiteral("upload")).count("$block:524288") > blocks; });
-        QElapsedTimer sinceCancel;
-        sinceCancel.start();
-        report.cancel();
-        job.wait();
-        const qint64 ms = sinceCancel.elapsed();
-        phone.sim->releaseStalls();
-        return report.endCount() == 0 ? ms : -1;
+        return cancelledStalled(job, report, phone);
     });
 }
 
@@ -349,7 +356,6 @@ void BM_CallsLoadCancel(benchmark::State& state)
         job.wait();
         const qint64 ms = clock.elapsed();
         phone.sim->releaseStalls();
-        qWarning() << "calls" << report.errors() << report.successes();
         return report.endCount() == 0 ? ms : -1;
     });
 }
@@ -390,13 +396,7 @@ void BM_WifiConnectCancel(benchmark::State& state)
         AndroidConnectWithWiFiThread job(phone.device.host, &report);
         job.start();
         waitUntil([&] { return phone.sim->connections(QStringLiteral("service")).size() > sessions; });
-        QElapsedTimer sinceCancel;
-        sinceCancel.start();
-        report.cancel();
-        job.wait();
-        const qint64 ms = sinceCancel.elapsed();
-        phone.sim->releaseStalls();
-        return report.endCount() == 0 ? ms : -1;
+        return cancelledStalled(job, report, phone);
     });
 }
 
