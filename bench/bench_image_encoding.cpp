@@ -5,7 +5,7 @@
 // reset once the photos are made), against the decode budget. Each size is
 // made once and its bytes shared; the second run makes them progressive
 // JPEGs, whose decoder holds every coefficient of the picture.
-#include "messagestore/imageencoding.h"
+#include "pictures/imageencoding.h"
 
 #include "benchsupport.h"
 #include "testpictures.h"

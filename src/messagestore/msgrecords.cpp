@@ -3,7 +3,7 @@
 #include "shell/core/dataroot.h"
 
 #include "emoji.h"
-#include "imageencoding.h"
+#include "pictures/picturereader.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -15,7 +15,7 @@
 // keepLearnt() and keepSamePicture() are the one way anything goes into it.
 #pragma once
 
-#include "messagestore/imageencoding.h"
+#include "pictures/imageencoding.h"
 #include "messagestore/partcontent.h"
 
 #include <QByteArray>

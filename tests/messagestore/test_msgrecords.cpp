@@ -3,7 +3,7 @@
 #include "messagestore/emoji.h"
 #include "messagestore/msgrecords.h"
 
-#include "messagestore/imageencoding.h"
+#include "pictures/imageencoding.h"
 
 #include "msgtesthelpers.h"
 #include "testpictures.h"

@@ -6,7 +6,7 @@
 // being decoded (told by their headers, also where only their scans or
 // chunks together cost too much), a decode that ends once told to stop,
 // before the next scan, and cut or crafted files that give a clear result.
-#include "messagestore/imageencoding.h"
+#include "pictures/imageencoding.h"
 
 #include "testpictures.h"
 #include "testsupport.h"

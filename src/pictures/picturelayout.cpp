@@ -1,32 +1,20 @@
-#include "messagestore/imageencoding.h"
+#include "pictures/picturelayout.h"
 
-#include <QBuffer>
-#include <QFile>
+#include <QByteArray>
 #include <QIODevice>
-#include <QImage>
-#include <QImageReader>
-#include <QSemaphore>
-#include <QTransform>
 #include <QVarLengthArray>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 
+namespace pictures {
+
 namespace {
 
-// Earlier versions decoded every picture whole, and Qt 6.4 refuses a
-// decoded image of more than 128 MB by default (QImageReader's allocation
-// limit, which counts every image at 32 bits a pixel or more): the
-// pictures within it are decoded whole still, so that their bytes stay
-// what they were.
-constexpr qint64 kWholeDecodeBytes = qint64(128) << 20;
-constexpr int kLeastCountedDepth = 32;
 // What a decode holds besides the decoded picture: its scaled copy and
 // the turned one.
 constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
-// How long a wait for the budget lasts before it looks for a stop again.
-constexpr int kStopSliceMs = 20;
 // libjpeg's limit of either side.
 constexpr int kMaxJpegSide = 65500;
 // libpng's default limit of either side.
@@ -40,52 +28,6 @@ constexpr qint64 kKeptCopies = 6;
 // (and drops a larger one); deflate makes at most 1032 bytes of one.
 constexpr qint64 kPngInflateLimit = 8000000;
 constexpr qint64 kMaxDeflateRatio = 1032;
-
-// The bytes of a QImage of this size at depth bits per pixel (its lines
-// 32-bit aligned), as QImageIOHandler::allocateImage counts them.
-qint64 imageBytes(const QSize& size, int depth)
-{
-    return (((qint64(size.width()) * depth + 31) >> 5) << 2) * size.height();
-}
-
-// The size a picture is decoded at.
-QSize decodedSize(const ImageHeader& header)
-{
-    const int k = header.reduction;
-    return QSize((header.size.width() - header.size.width() % k) / k,
-                 (header.size.height() - header.size.height() % k) / k);
-}
-
-// The size a decoded picture is scaled to, as QImage::scaledToWidth and
-// scaledToHeight round it.
-QSize scaledSize(const QSize& size)
-{
-    const int longer = qMax(size.width(), size.height());
-    if (longer <= kMaxImageSide)
-        return size;
-    const qreal factor = qreal(kMaxImageSide) / longer;
-    return QSize(qRound(factor * size.width()), qRound(factor * size.height()));
-}
-
-// What a picture's header says, with what its decode needs.
-struct Layout {
-    ImageHeader header;
-    int depth = 0; // bits per pixel of the image Qt decodes it to
-    qint64 coefficientBytes = 0; // what libjpeg holds of a JPEG of several scans
-    qint64 keptBytes = 0; // of the texts, profiles and other segments the decoder keeps beside the picture
-    qint64 work = 0; // samples decoded, over all the decoder's passes
-    qint64 memory = 0; // all the decode holds
-    // Where a JPEG's scans and their data begin: a decoder that reads no
-    // further than the next of them in one go asks for more (and finds a
-    // stop) before each scan.
-    QList<qint64> scanBreaks;
-};
-
-// Whether Qt's allocation limit lets the picture be decoded whole.
-bool withinAllocationLimit(const Layout& layout)
-{
-    return imageBytes(layout.header.size, qMax(layout.depth, kLeastCountedDepth)) <= kWholeDecodeBytes;
-}
 
 // Reads a device a block at a time for the header walkers.
 class ByteReader {
@@ -474,6 +416,40 @@ Layout readPng(ByteReader& in)
     return layout;
 }
 
+} // namespace
+
+// The bytes of a QImage of this size at depth bits per pixel (its lines
+// 32-bit aligned), as QImageIOHandler::allocateImage counts them.
+qint64 imageBytes(const QSize& size, int depth)
+{
+    return (((qint64(size.width()) * depth + 31) >> 5) << 2) * size.height();
+}
+
+// The size a picture is decoded at.
+QSize decodedSize(const ImageHeader& header)
+{
+    const int k = header.reduction;
+    return QSize((header.size.width() - header.size.width() % k) / k,
+                 (header.size.height() - header.size.height() % k) / k);
+}
+
+// The size a decoded picture is scaled to, as QImage::scaledToWidth and
+// scaledToHeight round it.
+QSize scaledSize(const QSize& size)
+{
+    const int longer = qMax(size.width(), size.height());
+    if (longer <= kMaxImageSide)
+        return size;
+    const qreal factor = qreal(kMaxImageSide) / longer;
+    return QSize(qRound(factor * size.width()), qRound(factor * size.height()));
+}
+
+// Whether Qt's allocation limit lets the picture be decoded whole.
+bool withinAllocationLimit(const Layout& layout)
+{
+    return imageBytes(layout.header.size, qMax(layout.depth, kLeastCountedDepth)) <= kWholeDecodeBytes;
+}
+
 // Decides how the picture is decoded, within the bounds; a picture beyond
 // them loses its format.
 void plan(Layout& layout)
@@ -519,258 +495,4 @@ Layout readLayout(QIODevice& device)
     return layout;
 }
 
-// A picture's bytes, read for a decoder that is to end when *stop is set:
-// each read then finds nothing more, which both decoders take for the end
-// of the data. A scan of next to no data is a whole pass of libjpeg over
-// the picture without a read, so no read crosses where a scan or its data
-// begins: the decoder comes back for more (and finds the stop) before each
-// scan, and ends after the scan under way.
-class StoppableSource final : public QIODevice {
-public:
-    StoppableSource(QIODevice& source, const std::atomic_bool* stop)
-        : m_source(source)
-        , m_stop(stop)
-    {
-        if (m_source.seek(0))
-            open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-    bool stopped() const { return m_stop && m_stop->load(); }
-    bool isSequential() const override { return false; }
-    qint64 size() const override { return m_source.size(); }
-    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_source.seek(pos); }
-    // Offsets no read crosses from now on, in order.
-    void setBreaks(const QList<qint64>& breaks) { m_breaks = breaks; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override
-    {
-        if (stopped())
-            return -1;
-        const qint64 at = pos();
-        const auto next = std::upper_bound(m_breaks.cbegin(), m_breaks.cend(), at);
-        return m_source.read(data, next == m_breaks.cend() ? maxSize : qMin(maxSize, *next - at));
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QIODevice& m_source;
-    const std::atomic_bool* m_stop;
-    QList<qint64> m_breaks;
-};
-
-// All decodes together hold at most kDecodeBudgetMb: each takes a share of
-// it for as long as it runs.
-QSemaphore& decodeBudget()
-{
-    static QSemaphore budget(kDecodeBudgetMb);
-    return budget;
-}
-
-class BudgetShare {
-public:
-    BudgetShare() = default;
-    ~BudgetShare()
-    {
-        if (m_mb > 0)
-            decodeBudget().release(m_mb);
-    }
-    Q_DISABLE_COPY_MOVE(BudgetShare)
-
-    // Waits for bytes of the budget (all of it at most); false when *stop
-    // was set meanwhile.
-    bool take(qint64 bytes, const std::atomic_bool* stop)
-    {
-        const int mb = int(qMin<qint64>((bytes + (1 << 20) - 1) >> 20, kDecodeBudgetMb));
-        if (!stop) {
-            decodeBudget().acquire(mb);
-        } else {
-            while (!decodeBudget().tryAcquire(mb, kStopSliceMs)) {
-                if (stop->load())
-                    return false;
-            }
-        }
-        m_mb = mb;
-        return true;
-    }
-
-private:
-    int m_mb = 0;
-};
-
-QImage decode(QIODevice& device, const Layout& layout)
-{
-    const ImageHeader& header = layout.header;
-    if (!device.seek(0))
-        return QImage();
-    QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
-    reader.setAutoDetectImageFormat(false);
-    QImage image;
-    if (header.reduction > 1) {
-        // Only the rows and columns that make whole DCT-scaled pixels, so
-        // that the handler scales by the DCT alone.
-        const QSize decoded = decodedSize(header);
-        reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
-        reader.setScaledSize(decoded);
-    } else if (!withinAllocationLimit(layout)) {
-        // A handler fills an image of its size and format it is handed
-        // without asking the allocation limit (which is the whole
-        // process's); the budget bounds it instead.
-        image = QImage(header.size, reader.imageFormat());
-        if (image.isNull())
-            return QImage();
-    }
-    if (!reader.read(&image))
-        return QImage();
-    return image;
-}
-
-// The picture turned upright as an EXIF orientation (2..8) says.
-QImage turned(const QImage& image, int orientation)
-{
-    switch (orientation) {
-    case 2:
-        return image.mirrored(true, false);
-    case 3:
-        return image.mirrored(true, true);
-    case 4:
-        return image.mirrored(false, true);
-    case 5: // transposed
-        return image.mirrored(false, true).transformed(QTransform().rotate(90));
-    case 6:
-        return image.transformed(QTransform().rotate(90));
-    case 7: // transversed
-        return image.mirrored(true, false).transformed(QTransform().rotate(90));
-    case 8:
-        return image.transformed(QTransform().rotate(270));
-    default:
-        return image;
-    }
-}
-
-QByteArray saved(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format))
-        return QByteArray();
-    return bytes;
-}
-
-EncodedImage stopped()
-{
-    return EncodedImage {EncodedImage::Result::Stopped, QByteArray(), QByteArray()};
-}
-
-} // namespace
-
-bool isReencoded(const QString& mime)
-{
-    return mime.startsWith(QLatin1String("image"), Qt::CaseInsensitive);
-}
-
-ImageHeader readImageHeader(QIODevice& device)
-{
-    return readLayout(device).header;
-}
-
-ImageHeader readImageHeader(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ImageHeader();
-    return readImageHeader(file);
-}
-
-ImageHeader readImageHeader(const QByteArray& bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return readImageHeader(buffer);
-}
-
-QSize sentSize(const ImageHeader& header, bool upright)
-{
-    if (!header.isEncoded())
-        return QSize();
-    const QSize size = scaledSize(decodedSize(header));
-    // Orientations 5 to 8 turn the picture a quarter.
-    return upright && header.orientation >= 5 ? size.transposed() : size;
-}
-
-EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
-{
-    StoppableSource source(device, stop);
-    const Layout layout = readLayout(source);
-    if (source.stopped())
-        return stopped();
-    if (!layout.header.isEncoded())
-        return EncodedImage();
-    source.setBreaks(layout.scanBreaks);
-    BudgetShare share;
-    if (!share.take(layout.memory, stop))
-        return stopped();
-    QImage image = decode(source, layout);
-    if (source.stopped())
-        return stopped();
-    if (image.isNull())
-        return EncodedImage();
-    if (qMax(image.width(), image.height()) > kMaxImageSide) {
-        image = image.width() <= image.height() ? image.scaledToHeight(kMaxImageSide, Qt::FastTransformation)
-                                                : image.scaledToWidth(kMaxImageSide, Qt::FastTransformation);
-    }
-    const char* format = mime.endsWith(QLatin1String("png"), Qt::CaseInsensitive) ? "PNG" : "JPG";
-    EncodedImage result;
-    if (layout.header.turns()) {
-        if (withUnturned)
-            result.unturned = saved(image, format);
-        image = turned(image, layout.header.orientation);
-    }
-    result.upright = saved(image, format);
-    if (source.stopped())
-        return stopped();
-    if (result.upright.isEmpty())
-        return EncodedImage();
-    result.result = EncodedImage::Result::Encoded;
-    return result;
-}
-
-QImage readPicture(const QString& path, QByteArray* format)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QImage();
-    const Layout layout = readLayout(file);
-    if (!layout.header.isEncoded() || layout.work > kMaxShownWork)
-        return QImage();
-    BudgetShare share;
-    share.take(layout.memory, nullptr);
-    const QImage image = decode(file, layout);
-    if (format)
-        *format = layout.header.format;
-    return turned(image, layout.header.orientation);
-}
-
-EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return stop && stop->load() ? stopped() : EncodedImage();
-    return encodeImage(file, mime, withUnturned, stop);
-}
-
-EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool withUnturned, const std::atomic_bool* stop)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return encodeImage(buffer, mime, withUnturned, stop);
-}
-
-QByteArray encodedImage(const QString& path, const QString& mime, const std::atomic_bool* stop)
-{
-    EncodedImage encoded = encodeImage(path, mime, false, stop);
-    return encoded.result == EncodedImage::Result::Encoded ? encoded.upright : QByteArray();
-}
+} // namespace pictures

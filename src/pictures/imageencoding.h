@@ -43,11 +43,6 @@ inline constexpr int kMaxPngCompressedChunks = 32;
 // 108 MP camera photo of ten scans is about 1 G; a 256 MP grey JPEG of 100
 // scans, 26 G.
 inline constexpr qint64 kMaxDecodeWork = qint64(1) << 32;
-// At most this much work in the decode of a picture shown in the window (a
-// thumbnail), which waits for it: a 12 MP camera photo is 18 M, a 48 MP
-// one 72 M.
-inline constexpr qint64 kMaxShownWork = qint64(1) << 27;
-
 // Whether a transfer sends a part of this type re-encoded.
 bool isReencoded(const QString& mime);
 
@@ -92,12 +87,6 @@ EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool with
 // seek.
 EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
-// The picture a file holds, read as a transfer reads it (JPEG or PNG only,
-// within the same bounds, a large JPEG at a reduced size that keeps its
-// longer side at kMaxImageSide or more) and turned upright, to be shown;
-// null when it is no picture a transfer encodes, or when its decode would
-// take more work than kMaxShownWork. format gets "jpeg" or "png".
-QImage readPicture(const QString& path, QByteArray* format = nullptr);
 // The bytes sent, or empty when the picture goes as it is (for the callers
 // that only send).
 QByteArray encodedImage(const QString& path, const QString& mime, const std::atomic_bool* stop = nullptr);

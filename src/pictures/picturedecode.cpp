@@ -1,0 +1,97 @@
+#include "pictures/picturedecode.h"
+
+#include <QImageReader>
+#include <QSemaphore>
+#include <QTransform>
+
+#include <algorithm>
+
+namespace pictures {
+
+namespace {
+
+// How long a wait for the budget lasts before it looks for a stop again.
+constexpr int kStopSliceMs = 20;
+
+// All decodes together hold at most kDecodeBudgetMb: each takes a share of
+// it for as long as it runs.
+QSemaphore& decodeBudget()
+{
+    static QSemaphore budget(kDecodeBudgetMb);
+    return budget;
+}
+
+} // namespace
+
+BudgetShare::~BudgetShare()
+{
+    if (m_mb > 0)
+        decodeBudget().release(m_mb);
+}
+
+bool BudgetShare::take(qint64 bytes, const std::atomic_bool* stop)
+{
+    const int mb = int(qMin<qint64>((bytes + (1 << 20) - 1) >> 20, kDecodeBudgetMb));
+    if (!stop) {
+        decodeBudget().acquire(mb);
+    } else {
+        while (!decodeBudget().tryAcquire(mb, kStopSliceMs)) {
+            if (stop->load())
+                return false;
+        }
+    }
+    m_mb = mb;
+    return true;
+}
+
+QImage decode(QIODevice& device, const Layout& layout)
+{
+    const ImageHeader& header = layout.header;
+    if (!device.seek(0))
+        return QImage();
+    QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
+    reader.setAutoDetectImageFormat(false);
+    QImage image;
+    if (header.reduction > 1) {
+        // Only the rows and columns that make whole DCT-scaled pixels, so
+        // that the handler scales by the DCT alone.
+        const QSize decoded = decodedSize(header);
+        reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
+        reader.setScaledSize(decoded);
+    } else if (!withinAllocationLimit(layout)) {
+        // A handler fills an image of its size and format it is handed
+        // without asking the allocation limit (which is the whole
+        // process's); the budget bounds it instead.
+        image = QImage(header.size, reader.imageFormat());
+        if (image.isNull())
+            return QImage();
+    }
+    if (!reader.read(&image))
+        return QImage();
+    return image;
+}
+
+// The picture turned upright as an EXIF orientation (2..8) says.
+QImage turned(const QImage& image, int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5: // transposed
+        return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7: // transversed
+        return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
+}
+
+} // namespace pictures
