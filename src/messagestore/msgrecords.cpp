@@ -434,7 +434,7 @@ QString getAttachmentThumbnail(const _MsgAttachment* att)
     // bytes (a GIF) is read as it is; never a drawing, which would render at
     // whatever size it claims, nor a JPEG or PNG beyond the bounds.
     QByteArray format;
-    QImage image = readPicture(att->localPath, &format);
+    QImage image = readPicture(att->localPath, nullptr, &format);
     if (image.isNull()) {
         QImageReader reader(att->localPath);
         format = reader.format();

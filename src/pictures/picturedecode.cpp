@@ -1,5 +1,7 @@
 #include "pictures/picturedecode.h"
 
+#include "pictures/picturereader.h"
+
 #include <QImageReader>
 #include <QSemaphore>
 #include <QTransform>
@@ -21,7 +23,14 @@ QSemaphore& decodeBudget()
     return budget;
 }
 
+std::atomic<DecodeObserver> g_decodeObserver {nullptr};
+
 } // namespace
+
+void setDecodeObserver(DecodeObserver observer)
+{
+    g_decodeObserver = observer;
+}
 
 BudgetShare::~BudgetShare()
 {
@@ -49,6 +58,8 @@ QImage decode(QIODevice& device, const Layout& layout)
     const ImageHeader& header = layout.header;
     if (!device.seek(0))
         return QImage();
+    if (const DecodeObserver observer = g_decodeObserver.load())
+        observer();
     QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
     reader.setAutoDetectImageFormat(false);
     QImage image;

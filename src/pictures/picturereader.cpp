@@ -3,22 +3,41 @@
 #include "pictures/picturedecode.h"
 #include "pictures/picturelayout.h"
 
+#include <QBuffer>
 #include <QFile>
 
 using namespace pictures;
 
-QImage readPicture(const QString& path, QByteArray* format)
+QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* format)
+{
+    StoppableSource source(device, stop);
+    const Layout layout = readLayout(source);
+    if (source.stopped() || !layout.header.isEncoded() || layout.work > kMaxShownWork)
+        return QImage();
+    source.setBreaks(layout.scanBreaks);
+    BudgetShare share;
+    if (!share.take(layout.memory, stop))
+        return QImage();
+    const QImage image = decode(source, layout);
+    if (source.stopped() || image.isNull())
+        return QImage();
+    if (format)
+        *format = layout.header.format;
+    return turned(image, layout.header.orientation);
+}
+
+QImage readPicture(const QString& path, const std::atomic_bool* stop, QByteArray* format)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QImage();
-    const Layout layout = readLayout(file);
-    if (!layout.header.isEncoded() || layout.work > kMaxShownWork)
-        return QImage();
-    BudgetShare share;
-    share.take(layout.memory, nullptr);
-    const QImage image = decode(file, layout);
-    if (format)
-        *format = layout.header.format;
-    return turned(image, layout.header.orientation);
+    return readPicture(file, stop, format);
+}
+
+QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop, QByteArray* format)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readPicture(buffer, stop, format);
 }

@@ -17,9 +17,28 @@
 // one 72 M.
 inline constexpr qint64 kMaxShownWork = qint64(1) << 27;
 
-// The picture a file holds, read as a transfer reads it (JPEG or PNG only,
-// within the same bounds, a large JPEG at a reduced size that keeps its
-// longer side at kMaxImageSide or more) and turned upright, to be shown;
-// null when it is no picture a transfer encodes, or when its decode would
-// take more work than kMaxShownWork. format gets "jpeg" or "png".
-QImage readPicture(const QString& path, QByteArray* format = nullptr);
+#include <atomic>
+
+class QIODevice;
+
+// The picture a device holds from its start (it seeks), read as a transfer
+// reads it (JPEG or PNG only, within the same bounds, a large JPEG at a
+// reduced size that keeps its longer side at kMaxImageSide or more) and
+// turned upright, to be shown; null when it is no picture a transfer
+// encodes, when its decode would take more work than kMaxShownWork, or
+// when *stop was set (by another thread: the read then ends within a
+// fraction of a second). format gets "jpeg" or "png".
+QImage readPicture(QIODevice& device, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+// Same, of a file.
+QImage readPicture(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+// Same, of bytes in memory (a contact's photo).
+QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+
+namespace pictures {
+
+// For tests: called on the decoding thread as each decode of a picture
+// from a phone or a file begins (null: none).
+using DecodeObserver = void (*)();
+void setDecodeObserver(DecodeObserver observer);
+
+} // namespace pictures
