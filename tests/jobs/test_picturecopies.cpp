@@ -88,6 +88,7 @@ private Q_SLOTS:
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
     void load_whatAListingRemoves_data();
     void load_whatAListingRemoves();
+    void load_aDamagedLineThatAnnouncesParts_fetchesNothing();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
     void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
@@ -545,6 +546,16 @@ void TestPictureCopies::load_whatAListingRemoves_data()
     QTest::newRow("a message line cut short, $count:0")
         << QList<Fault> {countLine("$count:0"), lineAt(WrongLineAt, 4, "$sms:1,0")}
         << u"1 line of the phone's listing could not be read"_s + keeps;
+    // The line of "kept" with a field that is not Base64 of UTF-8: read
+    // leniently, each is another message than the phone's.
+    const QList<std::pair<const char*, QByteArray>> damaged {
+        {"a text outside Base64", "$sms:1700000020000,0,KzQ5MzAyMjI=,,kept!,"},
+        {"a text with padding inside", "$sms:1700000020000,0,KzQ5MzAyMjI=,,a2U=cHQ=,"},
+        {"a text that is not UTF-8", "$sms:1700000020000,0,KzQ5MzAyMjI=,,//4=,"},
+        {"a number that is not encoded", "$sms:1700000020000,0,+4930222,,a2VwdA==,"}};
+    for (const auto& [name, line] : damaged)
+        QTest::newRow(name) << QList<Fault> {lineAt(WrongLineAt, 4, line)}
+                            << u"1 line of the phone's listing could not be read"_s + keeps;
 }
 
 // B held two messages, deleted one and received another. A whole listing
@@ -591,6 +602,36 @@ void TestPictureCopies::load_whatAListingRemoves()
     }
     QCOMPARE(transferStore(folder, later->device), u"Nothing was sent: Android already holds these 2 Messages."_s);
     QCOMPARE(later->store->records(u"mms2"_s).size(), note.isEmpty() ? 1 : 0);
+}
+
+// B's photo, a message without text, is read whole. A later listing
+// damages its line's text and announces its part: the load answers that it
+// wants no part, so the phone goes on, and keeps the cache as it was.
+void TestPictureCopies::load_aDamagedLineThatAnnouncesParts_fetchesNothing()
+{
+    const QJsonArray onB {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(320, 240, "JPG", 5)}}),
+                          phoneMessage(1700000200, kAnn, u"later"_s)};
+    START_PHONE(b, u"127.0.115.34"_s, QJsonObject {{u"messages"_s, onB}});
+    {
+        Report report;
+        AndroidLoadMessagesThread job(&b->device, &report);
+        QVERIFY(jobtest::run(job));
+        QCOMPARE(report.successes(), QStringList {QString()});
+    }
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString state = jobtest::storeState(cacheB);
+
+    auto later = listing(b, onB);
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    // Steps: 1 "$ready:", 2 "$count:", 3 "$batch:", 4 the photo's line.
+    later->sim->addFault(lineAt(Fault::Kind::WrongLineAt, 4, "$sms:1700000100000,0,KzQ5MzAxMTE=,,kept!,,1"));
+    Report report;
+    AndroidLoadMessagesThread job(&later->device, &report);
+    QVERIFY(jobtest::run(job));
+    QVERIFY2(report.successes().value(0).startsWith(u"1 line of the phone's listing could not be read"_s),
+             qPrintable(report.successes().join(u'|') + report.errors().join(u'|')));
+    QCOMPARE(fetches(*later), 0);
+    QCOMPARE(jobtest::storeState(cacheB), state);
 }
 
 // B's load takes the phone's copy of A's photo into the cache, then breaks
