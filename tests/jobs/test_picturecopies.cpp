@@ -82,6 +82,7 @@ private Q_SLOTS:
     void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked_data();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked();
+    void transfer_ofManyPicturesWithAFullTemporaryFolder_endsAtTheFirstFailure();
     void transfer_ofPicturesBeyondTheBounds_sendsThemAsTheyAre_undecoded();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
@@ -390,6 +391,46 @@ void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsA
     QCOMPARE(transferStore(a->device.cacheDir().absolutePath(), b->device),
              u"Successfully restored 1 Messages to Android."_s);
     QCOMPARE(sentPictures(*b), QStringList {pictureLine(1700000100, kAnn, u"small.jpg"_s, encoded)});
+}
+
+// A's photos go to B while the temporary folder is full. The first picture
+// that cannot be written ends the preparing as a cancel would: the job
+// counts each picture as it is done, and the error comes at the latest
+// with the first count, not after the others' counts.
+void TestPictureCopies::transfer_ofManyPicturesWithAFullTemporaryFolder_endsAtTheFirstFailure()
+{
+    constexpr int kPhotos = 24;
+    QJsonArray onA;
+    for (int i = 0; i < kPhotos; ++i)
+        onA.append(phoneMessage(1700001000 + i * 60, kAnn, QString(),
+                                {{u"photo%1.jpg"_s.arg(i), photo(320, 240, "JPG", 20 + i)}}));
+    START_PHONE(a, u"127.0.115.36"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.37"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    QCOMPARE(ds->attachments.size(), kPhotos);
+    // Each more than the page the folder holds: none can be written.
+    for (const _MsgAttachment* att : std::as_const(ds->attachments))
+        QVERIFY(encodedImage(att->localPath, u"image/jpeg"_s).size() > 4096);
+    const qsizetype sessions = b->sim->connections(u"service"_s).size();
+
+    Report report;
+    bool ended = false;
+    const QString notMounted = onASmallFileSystem(testsupport::makeTempDir(u"small"_s), false, [&] {
+        ended = transfer(b->device, getDataSetMessages(*ds), &report);
+    });
+    if (!notMounted.isEmpty())
+        QSKIP(qPrintable(u"cannot mount a small file system here: "_s + notMounted));
+    QVERIFY(ended);
+    QCOMPARE(report.errors().size(), 1);
+    QVERIFY2(report.errors().constFirst().endsWith(u" for the phone. No space left on device"_s),
+             qPrintable(report.errors().constFirst()));
+    const QStringList preparing = report.progressTexts().filter(u"Preparing pictures"_s);
+    QVERIFY2(preparing.isEmpty() || preparing == QStringList {u"Preparing pictures: 1/%1"_s.arg(kPhotos)},
+             qPrintable(preparing.join(u'|')));
+    QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
+    QVERIFY(b->store->records(u"mms2"_s).isEmpty());
 }
 
 // Pictures whose decode would cost beyond the bounds (a 0.5 MB JPEG of
