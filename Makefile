@@ -1,6 +1,7 @@
 # make run   - install what is missing, build, start the application
 # make test  - install what is missing, build, run every test through CTest
-# make bench - build and run the benchmarks (not part of CI)
+# make bench - build and run every benchmark, list the limits exceeded at the end
+#              and fail when any was (not part of CI)
 # make fuzz  - build the libFuzzer targets with clang and the sanitizers in
 #              build-fuzz and run each for 60 s (not part of CI)
 # make format - format every C++ file; make format-check fails on unformatted code
@@ -40,7 +41,7 @@ test: build
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
-	@for b in $(BUILD_DIR)/bench-bin/bench_*; do echo "== $$b"; ./tests/run-test.sh "$$b" || exit 1; done
+	@./scripts/run-benchmarks.sh $(BUILD_DIR)/bench-bin
 
 fuzz: deps
 	@./scripts/run-fuzz.sh

@@ -128,15 +128,17 @@ void BM_ContactsPage(benchmark::State& state)
             pageMs = std::min(pageMs, openPage(tree, folder));
         }
         const double ratio = pageMs / readMs;
-        const bool slow = pageMs >= kMaxPageMs || ratio >= kMaxRatio;
-        g_failed = g_failed || slow;
+        const bool slowPage = pageMs >= kMaxPageMs;
+        const bool slowRatio = ratio >= kMaxRatio;
+        g_failed = g_failed || slowPage || slowRatio;
         state.counters["read_ms"] = readMs;
         state.counters["page_ms"] = pageMs;
         state.counters["ratio"] = ratio;
         std::printf("LocalContactsDb::loadAll of %d contacts: %.1f ms\n", kContacts, readMs);
-        std::printf("contacts page from construction to the painted list: %.1f ms (limit %.0f ms)\n", pageMs,
-                    kMaxPageMs);
-        std::printf("ratio page/read: %.2f (limit %.1f)%s\n", ratio, kMaxRatio, slow ? "  EXCEEDED" : "");
+        // Each figure over its limit says so on its own line.
+        std::printf("contacts page from construction to the painted list: %.1f ms (limit %.0f ms)%s\n", pageMs,
+                    kMaxPageMs, slowPage ? "  EXCEEDED" : "");
+        std::printf("ratio page/read: %.2f (limit %.1f)%s\n", ratio, kMaxRatio, slowRatio ? "  EXCEEDED" : "");
     }
 }
 

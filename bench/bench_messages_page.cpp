@@ -144,7 +144,7 @@ void report(benchmark::State& state, const char* what, qint64 ms, qint64 limitMs
     state.counters["ms"] = double(ms);
     if (limitMs > 0 && ms >= limitMs) {
         g_failed = true;
-        std::fprintf(stderr, "%s took %lld ms, over the limit of %lld ms\n", what, static_cast<long long>(ms),
+        std::fprintf(stderr, "%s took %lld ms, over the limit of %lld ms  EXCEEDED\n", what, static_cast<long long>(ms),
                      static_cast<long long>(limitMs));
     }
 }

@@ -371,7 +371,6 @@ void AndroidRestoreMessagesThread::prepareImages()
         throw std::runtime_error(
             QStringLiteral("Cannot make a folder for the pictures. %1").arg(preparedDir->errorString()).toStdString());
     std::vector<QString> paths(size_t(pictures.size()));
-    std::vector<QString> errors(size_t(pictures.size()));
     everycore::run(
         int(pictures.size()),
         [&](int i, const std::atomic_bool& stop) {
@@ -381,14 +380,15 @@ void AndroidRestoreMessagesThread::prepareImages()
             if (image.result != EncodedImage::Result::Encoded)
                 return;
             // Checked through its close: a small picture reaches the disk
-            // only then, and a full folder must not send it cut short.
+            // only then, and a full folder must not send it cut short. The
+            // first failure stops the others.
             const QString path = preparedDir->filePath(QString::number(i));
             OutputFile file(path);
-            if (file.open() && file.write(image.upright) && file.commit())
-                paths[size_t(i)] = path;
-            else
-                errors[size_t(i)]
-                    = tr("Cannot prepare the picture %1 for the phone. %2").arg(fileNameOf(*att), file.errorString());
+            if (!file.open() || !file.write(image.upright) || !file.commit())
+                throw std::runtime_error(tr("Cannot prepare the picture %1 for the phone. %2")
+                                             .arg(fileNameOf(*att), file.errorString())
+                                             .toStdString());
+            paths[size_t(i)] = path;
         },
         [this] { jobreport::checkCanceled(progress); },
         [this](int done, int total) {
@@ -397,8 +397,6 @@ void AndroidRestoreMessagesThread::prepareImages()
                                              tr("Preparing pictures: %1/%2").arg(done).arg(total));
         });
     for (qsizetype i = 0; i < pictures.size(); ++i) {
-        if (!errors[size_t(i)].isEmpty())
-            throw std::runtime_error(errors[size_t(i)].toUtf8().toStdString());
         if (!paths[size_t(i)].isEmpty())
             prepared.insert(pictures.at(i), paths[size_t(i)]);
     }

@@ -11,31 +11,57 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <deque>
 #include <limits>
+#include <optional>
 
 namespace {
 
 constexpr QChar kObjectReplacement(0xFFFC);
 
-// One line of attachment data: strict Base64 (padding optional). False for
-// anything else, where a lenient decoder would skip the foreign characters
-// and keep the rest as data.
-bool decodeDataLine(const QString& line, QByteArray* bytes)
+// Strict Base64 (padding optional). Nothing for anything else, where a
+// lenient decoder would skip the foreign characters and keep the rest.
+std::optional<QByteArray> strictBase64(const QString& text)
 {
-    const QByteArray ascii = line.toLatin1();
+    const QByteArray ascii = text.toLatin1();
     auto result = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
     // A last group of one character holds no whole byte.
     qsizetype digits = ascii.size();
     while (digits > 0 && ascii.at(digits - 1) == '=')
         --digits;
     if (!result || digits % 4 == 1)
+        return std::nullopt;
+    return std::move(*result);
+}
+
+// One line of attachment data. False when it is not Base64.
+bool decodeDataLine(const QString& line, QByteArray* bytes)
+{
+    std::optional<QByteArray> result = strictBase64(line);
+    if (!result)
         return false;
     *bytes = std::move(*result);
     return true;
+}
+
+// A text field of a listed message: Base64 of UTF-8 (empty: no text).
+// Nothing for a field that is neither, which simpleprotocol::decodeField
+// would read as what it could make of it: a message that is not the
+// phone's, under a key the phone never listed.
+std::optional<QString> readTextField(const QString& field)
+{
+    const std::optional<QByteArray> bytes = strictBase64(field);
+    if (!bytes)
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(*bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
 }
 
 QString utiOf(const QString& mime)
@@ -285,19 +311,32 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
         ++m_unreadable;
         return;
     }
+    const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
+    // A line whose texts cannot be read is as unreadable as one cut short.
+    // The agent still waits for the answer to its parts: none are fetched.
+    const std::optional<QString> number = readTextField(f.at(2));
+    const std::optional<QString> name = readTextField(f.at(3));
+    const std::optional<QString> body = readTextField(f.at(4));
+    const std::optional<QString> subject = readTextField(f.at(5));
+    if (!number || !name || !body || !subject) {
+        ++m_unreadable;
+        if (parts >= 1)
+            simpleprotocol::sendCommand(socket, QStringLiteral("0"), QString(), true, -1);
+        return;
+    }
     IOS6MessageDb& db = m_store.store();
-    const QString address = db.countryDb().getCurCountry().normalizeNumber(simpleprotocol::decodeField(f.at(2)));
+    const QString address = db.countryDb().getCurCountry().normalizeNumber(*number);
 
     _MsgHandle handle;
     _MsgChat chat;
-    makeSmsChat(address, simpleprotocol::decodeField(f.at(3)), &handle, &chat);
+    makeSmsChat(address, *name, &handle, &chat);
 
     _MsgMessage msg;
     msg.handle = &handle;
     msg.chat = &chat;
-    msg.text = simpleprotocol::decodeField(f.at(4));
+    msg.text = *body;
     msg.replace = 0;
-    msg.subject = simpleprotocol::decodeField(f.at(5));
+    msg.subject = *subject;
     msg.version = 10;
     msg.type = 0;
     msg.service = QStringLiteral("SMS");
@@ -314,7 +353,6 @@ void AndroidLoadMessagesThread::receiveMessage(const QString& text, Pass pass)
     // The logic hash of the message as built; its text alone, stored below,
     // has the same one.
     const QString hash = makeLogicHash(&msg);
-    const int parts = f.size() > 6 ? f.at(6).toInt() : 0;
     // The second listing settles the groups the first could not; the rest
     // it leaves as the first stored it.
     if (pass == Pass::Settle && !m_unsettled.contains(hash)) {

@@ -82,12 +82,14 @@ private Q_SLOTS:
     void transfer_encodesWhatGoesBeforeThePhoneIsAsked();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked_data();
     void transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsAsked();
+    void transfer_ofManyPicturesWithAFullTemporaryFolder_endsAtTheFirstFailure();
     void transfer_ofPicturesBeyondTheBounds_sendsThemAsTheyAre_undecoded();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
     void load_whatAListingRemoves_data();
     void load_whatAListingRemoves();
+    void load_aDamagedLineThatAnnouncesParts_fetchesNothing();
     void load_thatFailsAfterTakingThePhonesCopy_leavesTheCacheAsItWas();
     void load_aTransferredMessageThePhoneDoesNotGiveBack_leavesTheCache();
     void load_aTransferredPictureListedInTheRecordedPlaceOfAnother_isFound();
@@ -391,6 +393,46 @@ void TestPictureCopies::transfer_withAFullTemporaryFolder_failsBeforeThePhoneIsA
     QCOMPARE(sentPictures(*b), QStringList {pictureLine(1700000100, kAnn, u"small.jpg"_s, encoded)});
 }
 
+// A's photos go to B while the temporary folder is full. The first picture
+// that cannot be written ends the preparing as a cancel would: the job
+// counts each picture as it is done, and the error comes at the latest
+// with the first count, not after the others' counts.
+void TestPictureCopies::transfer_ofManyPicturesWithAFullTemporaryFolder_endsAtTheFirstFailure()
+{
+    constexpr int kPhotos = 24;
+    QJsonArray onA;
+    for (int i = 0; i < kPhotos; ++i)
+        onA.append(phoneMessage(1700001000 + i * 60, kAnn, QString(),
+                                {{u"photo%1.jpg"_s.arg(i), photo(320, 240, "JPG", 20 + i)}}));
+    START_PHONE(a, u"127.0.115.36"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.37"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    MsgDataSetPtr ds = jobtest::loadStore(a->device.cacheDir().absolutePath(), u"262"_s);
+    QCOMPARE(ds->attachments.size(), kPhotos);
+    // Each more than the page the folder holds: none can be written.
+    for (const _MsgAttachment* att : std::as_const(ds->attachments))
+        QVERIFY(encodedImage(att->localPath, u"image/jpeg"_s).size() > 4096);
+    const qsizetype sessions = b->sim->connections(u"service"_s).size();
+
+    Report report;
+    bool ended = false;
+    const QString notMounted = onASmallFileSystem(testsupport::makeTempDir(u"small"_s), false, [&] {
+        ended = transfer(b->device, getDataSetMessages(*ds), &report);
+    });
+    if (!notMounted.isEmpty())
+        QSKIP(qPrintable(u"cannot mount a small file system here: "_s + notMounted));
+    QVERIFY(ended);
+    QCOMPARE(report.errors().size(), 1);
+    QVERIFY2(report.errors().constFirst().endsWith(u" for the phone. No space left on device"_s),
+             qPrintable(report.errors().constFirst()));
+    const QStringList preparing = report.progressTexts().filter(u"Preparing pictures"_s);
+    QVERIFY2(preparing.isEmpty() || preparing == QStringList {u"Preparing pictures: 1/%1"_s.arg(kPhotos)},
+             qPrintable(preparing.join(u'|')));
+    QCOMPARE(b->sim->connections(u"service"_s).size(), sessions);
+    QVERIFY(b->store->records(u"mms2"_s).isEmpty());
+}
+
 // Pictures whose decode would cost beyond the bounds (a 0.5 MB JPEG of
 // scans that take the decoder seconds, a PNG whose chunk claims 2 GB, one
 // whose texts would take more than the budget) are told by their headers.
@@ -545,6 +587,16 @@ void TestPictureCopies::load_whatAListingRemoves_data()
     QTest::newRow("a message line cut short, $count:0")
         << QList<Fault> {countLine("$count:0"), lineAt(WrongLineAt, 4, "$sms:1,0")}
         << u"1 line of the phone's listing could not be read"_s + keeps;
+    // The line of "kept" with a field that is not Base64 of UTF-8: read
+    // leniently, each is another message than the phone's.
+    const QList<std::pair<const char*, QByteArray>> damaged {
+        {"a text outside Base64", "$sms:1700000020000,0,KzQ5MzAyMjI=,,kept!,"},
+        {"a text with padding inside", "$sms:1700000020000,0,KzQ5MzAyMjI=,,a2U=cHQ=,"},
+        {"a text that is not UTF-8", "$sms:1700000020000,0,KzQ5MzAyMjI=,,//4=,"},
+        {"a number that is not encoded", "$sms:1700000020000,0,+4930222,,a2VwdA==,"}};
+    for (const auto& [name, line] : damaged)
+        QTest::newRow(name) << QList<Fault> {lineAt(WrongLineAt, 4, line)}
+                            << u"1 line of the phone's listing could not be read"_s + keeps;
 }
 
 // B held two messages, deleted one and received another. A whole listing
@@ -591,6 +643,36 @@ void TestPictureCopies::load_whatAListingRemoves()
     }
     QCOMPARE(transferStore(folder, later->device), u"Nothing was sent: Android already holds these 2 Messages."_s);
     QCOMPARE(later->store->records(u"mms2"_s).size(), note.isEmpty() ? 1 : 0);
+}
+
+// B's photo, a message without text, is read whole. A later listing
+// damages its line's text and announces its part: the load answers that it
+// wants no part, so the phone goes on, and keeps the cache as it was.
+void TestPictureCopies::load_aDamagedLineThatAnnouncesParts_fetchesNothing()
+{
+    const QJsonArray onB {phoneMessage(1700000100, kAnn, QString(), {{u"photo.jpg"_s, photo(320, 240, "JPG", 5)}}),
+                          phoneMessage(1700000200, kAnn, u"later"_s)};
+    START_PHONE(b, u"127.0.115.34"_s, QJsonObject {{u"messages"_s, onB}});
+    {
+        Report report;
+        AndroidLoadMessagesThread job(&b->device, &report);
+        QVERIFY(jobtest::run(job));
+        QCOMPARE(report.successes(), QStringList {QString()});
+    }
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    const QString state = jobtest::storeState(cacheB);
+
+    auto later = listing(b, onB);
+    QVERIFY2(later->ok(), qPrintable(later->error));
+    // Steps: 1 "$ready:", 2 "$count:", 3 "$batch:", 4 the photo's line.
+    later->sim->addFault(lineAt(Fault::Kind::WrongLineAt, 4, "$sms:1700000100000,0,KzQ5MzAxMTE=,,kept!,,1"));
+    Report report;
+    AndroidLoadMessagesThread job(&later->device, &report);
+    QVERIFY(jobtest::run(job));
+    QVERIFY2(report.successes().value(0).startsWith(u"1 line of the phone's listing could not be read"_s),
+             qPrintable(report.successes().join(u'|') + report.errors().join(u'|')));
+    QCOMPARE(fetches(*later), 0);
+    QCOMPARE(jobtest::storeState(cacheB), state);
 }
 
 // B's load takes the phone's copy of A's photo into the cache, then breaks

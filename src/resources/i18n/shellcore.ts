@@ -8,4 +8,11 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>everycore</name>
+    <message>
+        <source>Not enough memory to finish the work.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

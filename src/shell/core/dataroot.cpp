@@ -1,5 +1,7 @@
 #include "dataroot.h"
 
+#include "shell/core/outputfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -14,6 +16,27 @@ QString redirectFilePath()
                                     + QLatin1String(dataroot::kProductId) + QStringLiteral(".redirect"));
 }
 
+// A test (run by tests/run-test.sh, which names its sandbox) whose data
+// root lies outside its sandbox would write into the user's own: it stops
+// before anything is written there, and leaves the root's path in its
+// sandbox, for the runner to keep for the run (test_dataroot reads it).
+// Other programs of the user write their data root as they please.
+constexpr char kOutsideTheSandboxNote[] = "data-root-outside-the-sandbox";
+
+void stopAtADataRootOutsideTheTestSandbox(const QString& root)
+{
+    const QString sandbox = qEnvironmentVariable("APP_TEST_SANDBOX");
+    if (sandbox.isEmpty())
+        return;
+    const QString inside = QDir::cleanPath(QFileInfo(sandbox).absoluteFilePath()) + QLatin1Char('/');
+    if (QDir::cleanPath(root).startsWith(inside))
+        return;
+    OutputFile note(inside + QLatin1String(kOutsideTheSandboxNote));
+    if (note.open() && note.write(root.toUtf8()))
+        note.commit();
+    qFatal("The data root %s lies outside the test sandbox %s.", qUtf8Printable(root), qUtf8Printable(sandbox));
+}
+
 // The location fixed by the first getDataDir() call. Written once during
 // start-up; the mutex keeps a first call from a job thread safe as well.
 QMutex g_dataDirMutex;
@@ -22,8 +45,10 @@ QString g_dataDir;
 QString cachedDataDir()
 {
     QMutexLocker lock(&g_dataDirMutex);
-    if (g_dataDir.isEmpty())
+    if (g_dataDir.isEmpty()) {
         g_dataDir = dataroot::resolveDataDir();
+        stopAtADataRootOutsideTheTestSandbox(g_dataDir);
+    }
     return g_dataDir;
 }
 

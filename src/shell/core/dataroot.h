@@ -43,6 +43,8 @@ QString getMakerDataDir();
 QString readRedirectDir();
 // The data root. The first call fixes its location; every call creates the
 // folder chain when missing (failures are left to the users of the folder).
+// In a test (APP_TEST_SANDBOX set) the first call stops the process when
+// the location lies outside the test's sandbox.
 QDir getDataDir();
 // The data root's "local_databases" folder, created when missing; each
 // sub-folder is one local backup.

@@ -1,5 +1,6 @@
 #include "shell/core/everycore.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QSemaphore>
 #include <QThreadPool>
@@ -37,7 +38,8 @@ public:
             std::rethrow_exception(failure);
         } catch (const std::bad_alloc&) {
             // What the user reads of it.
-            throw std::runtime_error("Not enough memory to finish the work.");
+            throw std::runtime_error(
+                QCoreApplication::translate("everycore", "Not enough memory to finish the work.").toStdString());
         }
     }
 

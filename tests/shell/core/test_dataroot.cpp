@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -46,10 +47,45 @@ QDateTime runStart()
     return first.isValid() ? first : QDateTime::currentDateTime().addSecs(-60);
 }
 
-QDateTime latestTime(const QFileInfo& fi)
+// The tests the run's record (tests/run-test.sh) names as stopped since
+// the given time for a data root outside their sandbox: "<program> <root>".
+QStringList stoppedSince(const QString& record, const QDateTime& since)
 {
-    const QDateTime born = fi.birthTime();
-    return born.isValid() && born > fi.lastModified() ? born : fi.lastModified();
+    QFile file(record);
+    QStringList stopped;
+    if (!file.open(QIODevice::ReadOnly))
+        return stopped;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.section(u' ', 0, 0).toLongLong() >= since.toSecsSinceEpoch())
+            stopped << line.section(u' ', 1);
+    }
+    return stopped;
+}
+
+// Set in the child run of a program that writes the data root of the
+// given home (see main).
+constexpr char kWriterHomeEnv[] = "DATAROOT_TEST_WRITER_HOME";
+
+// Starts this program as a writer of home's data root: as the test run's
+// runner starts a test when asTest, else as another program of the user.
+// Its exit code, or -1 when it crashed or did not end.
+int runWriter(const QString& home, bool asTest, const QString& binaryDir)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QLatin1String(kWriterHomeEnv), home);
+    env.insert(u"APP_BINARY_DIR"_s, binaryDir);
+    if (!asTest)
+        env.remove(u"APP_TEST_SANDBOX"_s);
+    child.setProcessEnvironment(env);
+    if (asTest)
+        child.start(qEnvironmentVariable("APP_SOURCE_DIR") + u"/tests/run-test.sh"_s,
+                    {QCoreApplication::applicationFilePath()});
+    else
+        child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(testsupport::kHangGuardMs) || child.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return child.exitCode();
 }
 
 } // namespace
@@ -95,33 +131,57 @@ private Q_SLOTS:
                  followed ? QDir(target).absoluteFilePath(kId) : getMakerDataDir() + QLatin1Char('/') + kId);
     }
 
-    // Runs after every other test of the run (RUN_LAST): the real
-    // user's data root was neither created nor written to while they ran.
+    // A program of the user writes its data root while the tests run: the
+    // run knows nothing of it. A test whose data root is that one is
+    // stopped before it writes there, and the run records it, which fails
+    // realDataRootUntouchedByTheRun.
+    void aTestsWriteIsToldFromAnotherPrograms()
+    {
+        const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
+        const QString home = testsupport::makeTempDir(u"home"_s);
+        const QString binaryDir = testsupport::makeTempDir(u"build"_s);
+        const QString record = binaryDir + u"/Testing/data-roots-outside-the-sandbox.log"_s;
+        const QString root = home + u"/.local/share/QuillHarbor/"_s + kId;
+
+        QCOMPARE(runWriter(home, false, binaryDir), 0);
+        QCOMPARE(QDir(root).entryList(QDir::Files), QStringList {u"countries.db"_s});
+        QCOMPARE(stoppedSince(record, start), QStringList());
+
+        const QDateTime written = QFileInfo(root + u"/countries.db"_s).lastModified();
+        QVERIFY(runWriter(home, true, binaryDir) != 0);
+        QCOMPARE(stoppedSince(record, start), QStringList {u"test_dataroot "_s + root});
+        QCOMPARE(QDir(root).entryList(QDir::Files), QStringList {u"countries.db"_s});
+        QCOMPARE(QFileInfo(root + u"/countries.db"_s).lastModified(), written);
+    }
+
+    // Runs after every other test of the run (RUN_LAST): no test was stopped
+    // for a data root outside its sandbox, the user's among them (see
+    // getDataDir), and this one's is inside.
     void realDataRootUntouchedByTheRun()
     {
-        const QString realHome = qEnvironmentVariable("APP_REAL_HOME");
-        if (realHome.isEmpty())
-            QSKIP("APP_REAL_HOME is not set");
-        const QString realRoot
-            = QDir(realHome).absoluteFilePath(u".local/share/"_s + QLatin1String(dataroot::kMakerName)
-                                              + QLatin1Char('/') + QLatin1String(dataroot::kProductId));
-        QVERIFY(realRoot != getDataDir().absolutePath());
-        const QFileInfo rootInfo(realRoot);
-        if (!rootInfo.exists())
-            return; // nothing was created there
-
-        // A data root of the user's own: nothing in it may be newer than the run.
-        const QDateTime start = runStart().addSecs(-1);
-        QVERIFY2(latestTime(rootInfo) < start, qPrintable(realRoot + u" changed during the test run"_s));
-        QDirIterator it(realRoot, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        int seen = 0;
-        while (it.hasNext() && seen++ < 20000) {
-            const QFileInfo fi = it.nextFileInfo();
-            QVERIFY2(latestTime(fi) < start, qPrintable(fi.absoluteFilePath() + u" written by the test run"_s));
-        }
+        QVERIFY(getDataDir().absolutePath().startsWith(testsupport::sandboxDir() + u'/'));
+        const QStringList stopped = stoppedSince(qEnvironmentVariable("APP_TEST_ESCAPES"), runStart().addSecs(-1));
+        QVERIFY2(stopped.isEmpty(),
+                 qPrintable(u"stopped for a data root outside their sandbox:\n"_s + stopped.join(u'\n')));
     }
 };
 
-QTEST_GUILESS_MAIN(TestDataRoot)
+int main(int argc, char** argv)
+{
+    const QString writerHome = qEnvironmentVariable(kWriterHomeEnv);
+    if (!writerHome.isEmpty()) {
+        // Child run of aTestsWriteIsToldFromAnotherPrograms: writes the data
+        // root of the given home, unless it is stopped (without a core file).
+        struct rlimit none = {0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        qputenv("XDG_DATA_HOME", QFile::encodeName(writerHome + u"/.local/share"_s));
+        QCoreApplication app(argc, argv);
+        QFile file(getDataDir().filePath(QLatin1String(dataroot::kCountriesDb)));
+        return file.open(QIODevice::WriteOnly) && file.write("written") > 0 ? 0 : 1;
+    }
+    QCoreApplication app(argc, argv);
+    TestDataRoot test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_dataroot.moc"
