@@ -10,6 +10,7 @@
 #include "photowriter.h"
 #include "scriptedprompt.h"
 #include "shell/core/translations.h"
+#include "shell/progressform.h"
 #include "testpictures.h"
 
 #include <QElapsedTimer>
@@ -252,7 +253,8 @@ private Q_SLOTS:
     // at full resolution) gets its thumbnail in the HTML and PDF exports and
     // in a print, made on a worker before the page is written or the
     // preview painted. A Cancel pressed as a picture begins to decode is
-    // heard: the export ends cancelled and leaves no thumbnail and no page.
+    // heard: the export ends cancelled and leaves no thumbnail and no page,
+    // the print shows no preview.
     void largePhoto_thumbnailInExportsAndPrint_cancelHeardWhileItDecodes()
     {
         const QString src = testsupport::makeTempDir(QStringLiteral("large"));
@@ -309,6 +311,22 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
             QVERIFY(!QFileInfo::exists(target));
         }
+        // A print cancelled on its progress as the picture decodes shows no
+        // preview.
+        decodewatch::watch(false, [] {
+            QMetaObject::invokeMethod(qApp, [] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* progress = qobject_cast<ProgressForm*>(w))
+                        progress->reject();
+                }
+            });
+        });
+        ScriptedPrompt noPreview;
+        printer.print(s.list());
+        VERIFY_SCRIPT_DONE(noPreview);
+        QCOMPARE(noPreview.questions().size(), 1); // the progress, run for real
+        QCOMPARE(decodewatch::decodes().began.load(), 1);
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
         decodewatch::unwatch();
     }
 
