@@ -6,7 +6,7 @@ set -eu
 PACKAGES="$* cmake ninja-build g++ pkg-config
 qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 qt6-webengine-dev qt6-webengine-dev-tools qt6-5compat-dev qt6-svg-dev libgl-dev
-libsqlite3-dev libbenchmark-dev fonts-dejavu-core xvfb xauth adb
+libsqlite3-dev libjpeg-dev libpng-dev libbenchmark-dev fonts-dejavu-core xvfb xauth adb
 python3 python3-vobject python3-icalendar poppler-utils clang-format"
 
 missing=""

@@ -2,6 +2,7 @@
 
 #include "formats/messageassets.h"
 #include "formats/messagehtmlexport.h"
+#include "formats/messagepartpictures.h"
 #include "formats/messagepdfexport.h"
 #include "formats/messagetextexport.h"
 #include "messagestore/exportmessagesdb.h"
@@ -309,6 +310,11 @@ void ExportMessagesThread::runExport()
             }
             default:
                 throw std::runtime_error("not support export format.");
+            }
+            if (perConversation) {
+                // The thumbnails and cards the page shows, made here with
+                // the job's cancel heard while a picture decodes.
+                partpictures::makeAll(partpictures::missing(msg), [this] { jobreport::checkCanceled(m_progress); });
             }
             exporter->write(*msg);
         }

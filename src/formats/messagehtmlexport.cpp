@@ -3,7 +3,7 @@
 #include "formats/bubblehtml.h"
 #include "formats/messageassets.h"
 #include "formats/messagepagepainter.h"
-#include "formats/messagevcardpicture.h"
+#include "formats/messagepartpictures.h"
 #include "shell/core/errorreport.h"
 #include "shell/core/fileutils.h"
 
@@ -150,11 +150,12 @@ QString ExportMessagesHtml::attachmentMarkup(const _MsgAttachment* att, bool fro
 
     const QString mime = att->mime_type;
     if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
-        const QString thumb = getAttachmentThumbnail(att);
-        // Without a thumbnail (the picture is missing or unreadable) the
-        // stand-in picture of the bubble folder shows.
-        const QString source = QFileInfo(thumb).isFile() ? relativeFileLink(QStringLiteral("files"), copyToFiles(thumb))
-                                                         : QStringLiteral("files/empty_photo.jpg");
+        // The export job made the thumbnail first. Without one (the picture
+        // is missing or unreadable) the stand-in picture of the bubble
+        // folder shows.
+        const QString thumb = partpictures::madePath(att);
+        const QString source = !thumb.isEmpty() ? relativeFileLink(QStringLiteral("files"), copyToFiles(thumb))
+                                                : QStringLiteral("files/empty_photo.jpg");
         return BubbleHtml::makeBubble(
             makeImageLink(link, source, QStringLiteral("style=\"max-width:120px;max-height:120px\"")), fromMe, sender);
     }
@@ -164,8 +165,8 @@ QString ExportMessagesHtml::attachmentMarkup(const _MsgAttachment* att, bool fro
         return BubbleHtml::makeBubble(linkBubble(link, "[AUDIO]"), fromMe, sender);
     if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
         || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
-        const QString card = vcardToHtml(att->localPath);
-        if (!card.isEmpty() && QFileInfo(card).isFile()) {
+        const QString card = partpictures::madePath(att);
+        if (!card.isEmpty()) {
             const QString source = relativeFileLink(QStringLiteral("files"), copyToFiles(card));
             return BubbleHtml::makeBubble(
                 makeImageLink(link, source, QStringLiteral("style=\"max-width:200px;max-height:200px\"")), fromMe,

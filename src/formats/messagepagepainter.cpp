@@ -1,7 +1,7 @@
 #include "formats/messagepagepainter.h"
 
 #include "formats/messageassets.h"
-#include "formats/messagevcardpicture.h"
+#include "formats/messagepartpictures.h"
 #include "messagestore/emoji.h"
 
 #include <QFile>
@@ -265,9 +265,11 @@ void MessagePagePainter::paintAttachment(const _MsgAttachment* att, int maxWidth
 {
     const QString mime = att->mime_type;
     if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
-        const QString thumb = getAttachmentThumbnail(att);
+        // Made before the painting (by the export job, or before a print's
+        // preview): only our own small file is read here.
+        const QString thumb = partpictures::madePath(att);
         QImage picture;
-        if (!picture.load(thumb, "JPEG") && !picture.load(thumb, "PNG"))
+        if (thumb.isEmpty() || (!picture.load(thumb, "JPEG") && !picture.load(thumb, "PNG")))
             picture = emptyPhoto();
         drawImageBubble(picture, fromMe, sender);
     } else if (mime.startsWith(QLatin1String("video/"), Qt::CaseInsensitive)) {
@@ -276,8 +278,8 @@ void MessagePagePainter::paintAttachment(const _MsgAttachment* att, int maxWidth
         drawTextBubbles(QStringLiteral("[AUDIO]"), maxWidth, fromMe, sender);
     } else if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
                || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
-        const QString card = vcardToHtml(att->localPath);
-        if (!card.isEmpty() && QFileInfo::exists(card)) {
+        const QString card = partpictures::madePath(att);
+        if (!card.isEmpty()) {
             QImage picture;
             if (!picture.load(card, "JPEG") && !picture.load(card, "PNG"))
                 picture = emptyPhoto();

@@ -130,10 +130,15 @@ QImage renderVCardImage(int width, int height, VCardSummary card)
     return image;
 }
 
-QString vcardToHtml(const QString& vcardPath)
+QString vcardPicturePath(const QString& vcardPath)
 {
-    const QString picture
-        = messageassets::privateTempDir().absoluteFilePath(md5Hex(vcardPath) + QStringLiteral(".jpg"));
+    return messageassets::privateTempDir().absoluteFilePath(md5Hex(vcardPath) + QStringLiteral(".jpg"));
+}
+
+QString vcardToHtml(const QString& vcardPath, const std::atomic_bool* stop)
+{
+    const auto stopped = [stop] { return stop && stop->load(); };
+    const QString picture = vcardPicturePath(vcardPath);
     if (QFileInfo::exists(picture))
         return picture;
 
@@ -143,15 +148,15 @@ QString vcardToHtml(const QString& vcardPath)
     if (vcardPath.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxVCardBytes)
         return QString();
     VCardSummary card;
-    if (!readVCardSummary(file.readAll(), &card))
+    if (!readVCardSummary(file.readAll(), &card) || stopped())
         return QString();
     const QImage image = renderVCardImage(200, 90, card);
-    if (image.isNull())
+    if (image.isNull() || stopped())
         return QString();
     // Written whole or not at all: a half-written picture would be served
     // from the cache for good.
     OutputFile out(picture);
-    if (out.open() && image.save(out.device(), "JPEG"))
+    if (out.open() && image.save(out.device(), "JPEG") && !stopped())
         out.commit();
     return picture;
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // What the card picture shows of one vCard; texts are the decoded property
 // values, unsplit (ADR and ORG keep their ";").
 struct VCardSummary {
@@ -20,11 +22,15 @@ struct VCardSummary {
     QStringList phones;
 };
 
+// Where the card picture of the vCard file at vcardPath is kept, in the
+// private temporary folder; the file may not exist.
+QString vcardPicturePath(const QString& vcardPath);
 // The path of the card picture of the vCard file at vcardPath, made on the
 // first request (200 x 90) and served from the private temporary folder
 // afterwards without reading the vCard again. Empty when the file cannot be
-// read or holds no card. Throws nothing.
-QString vcardToHtml(const QString& vcardPath);
+// read or holds no card, or when *stop was set (by another thread). Decodes
+// the card's photo: never called on the window's thread. Throws nothing.
+QString vcardToHtml(const QString& vcardPath, const std::atomic_bool* stop = nullptr);
 
 // Draws the card: photo (or the placeholder) on the left, then name, title
 // and organisation, birthday, up to four phones, e-mail and address. The

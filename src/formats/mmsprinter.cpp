@@ -1,6 +1,9 @@
 #include "formats/mmsprinter.h"
 
 #include "formats/messagepagepainter.h"
+#include "formats/messagepartpictures.h"
+#include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/uiprompt.h"
 
 #include <QPageLayout>
@@ -16,6 +19,8 @@ void MMSPrinter::print(const MsgMessageList& messages)
 {
     m_messages = messages;
     sortMessages(m_messages);
+    if (!makePartPictures())
+        return;
 
     QPrinter printer(QPrinter::ScreenResolution);
     printer.setPageOrientation(QPageLayout::Portrait);
@@ -41,4 +46,21 @@ void MMSPrinter::onPaintRequested(QPrinter* printer)
     for (const _MsgMessage* msg : std::as_const(m_messages))
         pages.paintMessage(msg);
     pages.end();
+}
+
+bool MMSPrinter::makePartPictures()
+{
+    const QList<const _MsgAttachment*> parts = partpictures::missing(m_messages);
+    if (parts.isEmpty())
+        return true;
+    ProgressForm progress(tr("IDS_PRINT_MMS"), qobject_cast<QWidget*>(parent()));
+    return runTask(progress,
+                   [&parts, &progress] {
+                       partpictures::makeAll(
+                           parts, [&progress] { jobreport::checkCanceled(&progress); },
+                           [&progress](int done, int total) {
+                               progress.postUpdateProgress(QString(), jobreport::percent(done, total), QString());
+                           });
+                   })
+        == JobResult::Succeeded;
 }

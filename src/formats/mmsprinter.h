@@ -14,8 +14,11 @@ public:
     explicit MMSPrinter(QObject* parent = nullptr);
 
     // Keeps a sorted copy of the list (the records stay the caller's and
-    // must outlive the call) and runs the preview modally through the
-    // application's dialog seam; returns when it closes.
+    // must outlive the call), makes the thumbnails and card pictures the
+    // parts lack off the window's thread (with a progress dialog the user
+    // may cancel, which ends the print) and runs the preview modally through
+    // the application's dialog seam; returns when it closes. The preview's
+    // painting reads only the pictures made.
     void print(const MsgMessageList& messages);
 
     const MsgMessageList& messages() const { return m_messages; }
@@ -25,5 +28,8 @@ public Q_SLOTS:
     void onPaintRequested(QPrinter* printer);
 
 private:
+    // False when the user cancelled (or the work failed, which was shown).
+    bool makePartPictures();
+
     MsgMessageList m_messages;
 };

@@ -1,6 +1,7 @@
 #include "msgrecords.h"
 
 #include "shell/core/dataroot.h"
+#include "shell/core/outputfile.h"
 
 #include "emoji.h"
 #include "pictures/picturereader.h"
@@ -418,33 +419,46 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b)
 
 // ---------------------------------------------------------------- thumbnails
 
-QString getAttachmentThumbnail(const _MsgAttachment* att)
+QString attachmentThumbnailPath(const _MsgAttachment* att)
 {
     const QString name
         = QString::fromLatin1(QCryptographicHash::hash(att->localPath.toUtf8(), QCryptographicHash::Md5).toHex())
         + QStringLiteral(".thumb");
-    const QString thumb = privateTempDir().absoluteFilePath(name);
+    return privateTempDir().absoluteFilePath(name);
+}
+
+QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool* stop)
+{
+    const auto stopped = [stop] { return stop && stop->load(); };
+    const QString thumb = attachmentThumbnailPath(att);
     if (QFile::exists(thumb))
-        return thumb;
+        return QImage(thumb); // our own small file
     if (att->localPath.isEmpty())
-        return thumb;
+        return QImage();
 
     // A JPEG or PNG is read as a transfer reads it: within bounds of work
     // and memory, and upright. Another raster format a reader knows by its
     // bytes (a GIF) is read as it is; never a drawing, which would render at
     // whatever size it claims, nor a JPEG or PNG beyond the bounds.
     QByteArray format;
-    QImage image = readPicture(att->localPath, nullptr, &format);
+    QImage image = readPicture(att->localPath, stop, &format);
+    if (stopped())
+        return QImage();
     if (image.isNull()) {
         QImageReader reader(att->localPath);
         format = reader.format();
         if (format.isEmpty() || format == "jpeg" || format == "png" || format.startsWith("svg") || !reader.read(&image))
-            return thumb;
+            return QImage();
     }
     const QImage scaled = image.height() <= image.width() ? image.scaledToWidth(120, Qt::FastTransformation)
                                                           : image.scaledToHeight(120, Qt::FastTransformation);
-    scaled.save(thumb, format == "png" ? "PNG" : "JPEG");
-    return thumb;
+    // Written whole or not at all: a half-written thumbnail would be shown
+    // for good.
+    OutputFile out(thumb);
+    if (stopped() || !out.open() || !scaled.save(out.device(), format == "png" ? "PNG" : "JPEG") || stopped()
+        || !out.commit())
+        return QImage();
+    return scaled;
 }
 
 void makeSmsChat(const QString& address, const QString& contactName, _MsgHandle* handle, _MsgChat* chat)

@@ -6,10 +6,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QMetaType>
 #include <QSharedPointer>
 #include <QString>
+
+#include <atomic>
 
 struct _MsgMessage;
 
@@ -233,7 +236,12 @@ template <typename T> bool int64LessThan(const T* a, const T* b)
 // Conversation lists, newest first: true when a's date is greater than b's.
 bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b);
 
-// Path of a thumbnail of an image attachment in the temporary folder, made
-// on first request (longer side 120 pixels). Returned even when no
-// thumbnail could be made.
-QString getAttachmentThumbnail(const _MsgAttachment* att);
+// Where the thumbnail of an image attachment is kept, in the private
+// temporary folder (named after the part's path); the file may not exist.
+QString attachmentThumbnailPath(const _MsgAttachment* att);
+// Makes that thumbnail (longer side 120 pixels) through the picture reader
+// unless it was made before, and returns it; null when there is none (no
+// picture, beyond the reader's bounds, not written) or when *stop was set
+// (by another thread: the decode then ends soon). Decodes: never called on
+// the window's thread. The file is written whole or not at all.
+QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool* stop = nullptr);

@@ -100,6 +100,11 @@ void PictureLoader::deliver(const QString& key, const QImage& image)
     emit ready(key);
 }
 
+bool PictureLoader::waitForWorkers(int msecs)
+{
+    return workers().waitForDone(msecs);
+}
+
 void PictureLoader::stopAll()
 {
     m_round->end();

@@ -47,6 +47,9 @@ public:
     void clear();
     // How many pictures are asked for and not made yet.
     int pending() const { return int(m_pending.size()); }
+    // For tests: waits until no make of any loader runs or waits (false
+    // when that took longer than msecs).
+    static bool waitForWorkers(int msecs);
 
 signals:
     void ready(const QString& key);

@@ -12,7 +12,7 @@ QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* 
 {
     StoppableSource source(device, stop);
     const Layout layout = readLayout(source);
-    if (source.stopped() || !layout.header.isEncoded() || layout.work > kMaxShownWork)
+    if (source.stopped() || !layout.header.isEncoded())
         return QImage();
     source.setBreaks(layout.scanBreaks);
     BudgetShare share;

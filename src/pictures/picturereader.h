@@ -12,11 +12,6 @@
 #include <QImage>
 #include <QString>
 
-// At most this much work in the decode of a picture shown in the window (a
-// thumbnail), which waits for it: a 12 MP camera photo is 18 M, a 48 MP
-// one 72 M.
-inline constexpr qint64 kMaxShownWork = qint64(1) << 27;
-
 #include <atomic>
 
 class QIODevice;
@@ -25,9 +20,10 @@ class QIODevice;
 // reads it (JPEG or PNG only, within the same bounds, a large JPEG at a
 // reduced size that keeps its longer side at kMaxImageSide or more) and
 // turned upright, to be shown; null when it is no picture a transfer
-// encodes, when its decode would take more work than kMaxShownWork, or
-// when *stop was set (by another thread: the read then ends within a
-// fraction of a second). format gets "jpeg" or "png".
+// encodes (beyond its bounds of work and memory among them) or when *stop
+// was set (by another thread: the read then ends within a fraction of a
+// second). Never called where a person waits: a camera photo takes up to
+// a second. format gets "jpeg" or "png".
 QImage readPicture(QIODevice& device, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 // Same, of a file.
 QImage readPicture(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);

@@ -1,13 +1,17 @@
 // The message exporters (CSV, TXT, HTML, PDF, store copy), the export job
 // that drives them and the printer; the HTML pages are shown in the web view
 // and the PDF is rendered with pdftoppm, into screenshots.
+#include "decodewatch.h"
 #include "formats/messageassets.h"
 #include "formats/messagepagepainter.h"
 #include "formats/messagetextexport.h"
 #include "formats/mmsprinter.h"
 #include "message_testdata.h"
+#include "photowriter.h"
 #include "scriptedprompt.h"
 #include "shell/core/translations.h"
+#include "shell/progressform.h"
+#include "testpictures.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -243,6 +247,87 @@ private Q_SLOTS:
         QVERIFY(page.contains(QStringLiteral("<a href=\"#\">[ATTACHMENT]</a>")));
         QVERIFY(page.contains(QStringLiteral("src=\"files/empty_photo.jpg\"")));
         QVERIFY(!page.contains(QStringLiteral("secret")) || QFileInfo(unreadable).isReadable());
+    }
+
+    // A photo as a common editor writes it (4000 x 3000, progressive, colour
+    // at full resolution) gets its thumbnail in the HTML and PDF exports and
+    // in a print, made on a worker before the page is written or the
+    // preview painted. A Cancel pressed as a picture begins to decode is
+    // heard: the export ends cancelled and leaves no thumbnail and no page,
+    // the print shows no preview.
+    void largePhoto_thumbnailInExportsAndPrint_cancelHeardWhileItDecodes()
+    {
+        const QString src = testsupport::makeTempDir(QStringLiteral("large"));
+        MessageSet s;
+        auto* h = s.handle(QStringLiteral("+4930777"), QStringLiteral("Cy"));
+        auto* chat = s.chat(h->id, {h}, 100);
+        const _MsgAttachment* photo
+            = s.attach(s.message(chat, h, false, QString(), 100), QStringLiteral("image/jpeg"),
+                       writeFile(src + QStringLiteral("/editor.jpg"), photowriter::smoothJpeg(4000, 3000, true, true)));
+        const QString thumb = attachmentThumbnailPath(photo);
+        const QString base = testsupport::makeTempDir(QStringLiteral("largeout"));
+        for (int format : {MessageExportHtml, MessageExportPdf}) {
+            QFile::remove(thumb);
+            decodewatch::Decodes& decodes = decodewatch::watch();
+            RecordingJobReport report;
+            const QStringList written = runJob(s.list(), base + QStringLiteral("/%1").arg(format), format, &report);
+            QVERIFY2(report.succeeded(), qPrintable(report.errors().join(QLatin1Char('\n'))));
+            QCOMPARE(QImage(thumb).size(), QSize(120, 90));
+            QCOMPARE(decodes.began.load(), 1);
+            QCOMPARE(decodes.onWindowThread.load(), 0);
+            if (format == MessageExportHtml) {
+                QVERIFY(readAll(written.value(0))
+                            .contains("<img src=\"files/" + QFileInfo(thumb).fileName().toUtf8() + '"'));
+            }
+        }
+
+        QFile::remove(thumb);
+        decodewatch::Decodes& decodes = decodewatch::watch();
+        ScriptedPrompt prompt;
+        bool madeBeforePreview = false;
+        prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"), [&](QDialog* dialog) {
+            madeBeforePreview = QImage(thumb).size() == QSize(120, 90) && decodes.began == 1;
+            dialog->findChild<QPrintPreviewWidget*>()->updatePreview();
+        });
+        MMSPrinter printer;
+        printer.print(s.list());
+        VERIFY_SCRIPT_DONE(prompt);
+        QVERIFY(madeBeforePreview);
+        QCOMPARE(decodes.began.load(), 1);
+        QCOMPARE(decodes.onWindowThread.load(), 0);
+
+        // Many scans of a large grey picture: seconds of decoding, which
+        // the Cancel ends at its next scan.
+        const _MsgAttachment* heavy
+            = s.attach(s.messages.front().get(), QStringLiteral("image/jpeg"),
+                       writeFile(src + QStringLiteral("/heavy.jpg"), testpictures::greyScans(8192, 8192, 50)));
+        for (int format : {MessageExportHtml, MessageExportPdf}) {
+            RecordingJobReport cancelled;
+            decodewatch::watch(false, [&cancelled] { cancelled.cancel(); });
+            const QString target = base + QStringLiteral("/cancel%1").arg(format);
+            runJob(s.list(), target, format, &cancelled);
+            QCOMPARE(decodewatch::decodes().began.load(), 1);
+            QCOMPARE(cancelled.endCount(), 0);
+            QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
+            QVERIFY(!QFileInfo::exists(target));
+        }
+        // A print cancelled on its progress as the picture decodes shows no
+        // preview.
+        decodewatch::watch(false, [] {
+            QMetaObject::invokeMethod(qApp, [] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* progress = qobject_cast<ProgressForm*>(w))
+                        progress->reject();
+                }
+            });
+        });
+        ScriptedPrompt noPreview;
+        printer.print(s.list());
+        VERIFY_SCRIPT_DONE(noPreview);
+        QCOMPARE(noPreview.questions().size(), 1); // the progress, run for real
+        QCOMPARE(decodewatch::decodes().began.load(), 1);
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
+        decodewatch::unwatch();
     }
 
     // A missing picture is drawn as the stand-in (120 x 90) from the

@@ -4,6 +4,8 @@
 #include "messagestore/msgrecords.h"
 
 #include "pictures/imageencoding.h"
+#include "pictures/picturereader.h"
+#include "shell/core/dataroot.h"
 
 #include "msgtesthelpers.h"
 #include "testpictures.h"
@@ -27,6 +29,10 @@ struct Fixture : MsgBuilder {
         return m;
     }
 };
+
+// A stop asked for as a decode begins (by the decode observer), as when
+// the page goes then.
+std::atomic_bool g_stop {false};
 
 } // namespace
 
@@ -106,23 +112,32 @@ private slots:
         b.localPath = dir + u"/b/pic.png"_s;
         QVERIFY(QDir(dir).mkpath(u"a"_s) && QDir(dir).mkpath(u"b"_s));
         QVERIFY(img.save(a.localPath, "PNG") && img.save(b.localPath, "PNG"));
-        const QString thumb = getAttachmentThumbnail(&a);
+        const QString thumb = attachmentThumbnailPath(&a);
+        QVERIFY(!QFile::exists(thumb));
+        QCOMPARE(makeAttachmentThumbnail(&a).size(), QSize(120, 60));
         QImage t;
         QVERIFY(t.load(thumb, "PNG"));
         QCOMPARE(t.size(), QSize(120, 60));
-        const QString other = getAttachmentThumbnail(&b);
+        QVERIFY(!makeAttachmentThumbnail(&b).isNull());
+        const QString other = attachmentThumbnailPath(&b);
         QVERIFY(other != thumb && QFile::exists(other));
         junk.localPath = QCoreApplication::applicationFilePath(); // not a picture: no file is made
-        QVERIFY(!QFile::exists(getAttachmentThumbnail(&junk)));
+        QVERIFY(makeAttachmentThumbnail(&junk).isNull());
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(&junk)));
+        // Made once: the file is what is asked for later, also when the
+        // picture went.
+        QVERIFY(QFile::remove(a.localPath));
+        QCOMPARE(makeAttachmentThumbnail(&a).size(), QSize(120, 60));
     }
 
     // A thumbnail reads a picture as a transfer does: a photo turned by its
     // orientation shows upright; a drawing named as a JPEG, a JPEG of more
     // scans or work than the bounds allow, and PNGs whose chunks claim more
     // than the file holds or whose texts would take more than the budget,
-    // give none; a BMP gives one. The window waits for it: a picture a
-    // transfer decodes, but whose decode is beyond a much smaller bound of
-    // work, gives none either. Large grey and palette pictures give one.
+    // give none; a BMP gives one. A thumbnail is made off the window's
+    // thread, within the transfer's bounds: a picture a transfer decodes
+    // gets one however much work its scans take. Large grey and palette
+    // pictures give one.
     void thumbnailsShowPhotosUpright_andNoHostilePicture()
     {
         const QString dir = testsupport::makeTempDir(u"thumbs"_s);
@@ -133,7 +148,8 @@ private slots:
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
                 return QImage();
             file.close();
-            return QImage(getAttachmentThumbnail(&att));
+            makeAttachmentThumbnail(&att);
+            return QImage(attachmentThumbnailPath(&att));
         };
         QImage photo(300, 200, QImage::Format_RGB32);
         photo.fill(Qt::blue);
@@ -153,7 +169,7 @@ private slots:
         QVERIFY(thumbnailOf(u"texts.png"_s, testpictures::withTexts(png, 30, 7600000)).isNull());
         const QByteArray heavy = testpictures::greyScans(4096, 4096, 15);
         QVERIFY(readImageHeader(heavy).isEncoded());
-        QVERIFY(thumbnailOf(u"heavy.jpg"_s, heavy).isNull());
+        QCOMPARE(thumbnailOf(u"heavy.jpg"_s, heavy).size(), QSize(120, 120));
         QCOMPARE(thumbnailOf(u"light.jpg"_s, testpictures::greyScans(4096, 4096, 7)).size(), QSize(120, 120));
         // Grey and palette pictures too large for Qt's allocation limit,
         // which counts them at 32 bits a pixel, as colour ones.
@@ -164,6 +180,29 @@ private slots:
         palette.setColorTable({qRgb(200, 30, 30), qRgb(30, 30, 200)});
         palette.fill(1);
         QCOMPARE(thumbnailOf(u"palette.png"_s, testpictures::encoded(palette, "PNG")).pixel(60, 58), qRgb(30, 30, 200));
+    }
+
+    // A thumbnail stopped while its picture decodes is not made: no file,
+    // nothing beside it; asked for again, it is made.
+    void thumbnailStoppedWhileItDecodesLeavesNoFile()
+    {
+        const QString dir = testsupport::makeTempDir(u"stopped"_s);
+        QImage photo(600, 400, QImage::Format_RGB32);
+        photo.fill(Qt::darkGreen);
+        for (const char* format : {"JPG", "PNG"}) {
+            _MsgAttachment att;
+            att.localPath = dir + u"/photo."_s + QString::fromLatin1(format).toLower();
+            QVERIFY(photo.save(att.localPath, format));
+            const QStringList before = privateTempDir().entryList(QDir::Files | QDir::Hidden);
+            g_stop = false;
+            pictures::setDecodeObserver([] { g_stop = true; });
+            const QImage made = makeAttachmentThumbnail(&att, &g_stop);
+            pictures::setDecodeObserver(nullptr);
+            QVERIFY(g_stop);
+            QVERIFY(made.isNull());
+            QCOMPARE(privateTempDir().entryList(QDir::Files | QDir::Hidden), before);
+            QCOMPARE(makeAttachmentThumbnail(&att).size(), QSize(120, 80));
+        }
     }
 
     // The scanner pairs surrogates in one pass over the original text: the

@@ -2,7 +2,8 @@
 
 #include "formats/messageassets.h"
 #include "formats/messagepagepainter.h"
-#include "formats/messagevcardpicture.h"
+#include "formats/messagepartpictures.h"
+#include "pictures/pictureloader.h"
 #include "platform/desktop.h"
 #include "shell/core/dataroot.h"
 #include "shell/core/fileutils.h"
@@ -55,7 +56,12 @@ QString pageHead()
 
 BubbleViewMgr::BubbleViewMgr(QObject* parent)
     : QObject(parent)
+    , m_pictures(new PictureLoader(this))
 {
+    connect(m_pictures, &PictureLoader::ready, this, &BubbleViewMgr::onPictureReady);
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &BubbleViewMgr::refresh);
 }
 
 BubbleViewMgr::~BubbleViewMgr() = default;
@@ -72,6 +78,8 @@ void BubbleViewMgr::setView(QWebEngineView* view)
     view->setContextMenuPolicy(Qt::NoContextMenu);
     connect(view, &QWebEngineView::loadFinished, this, &BubbleViewMgr::onLoadFinish);
     connect(m_page, &BubblePage::linkClicked, this, &BubbleViewMgr::onLinkClicked);
+    // Nothing is made for a view that went.
+    connect(view, &QObject::destroyed, m_pictures, &PictureLoader::stopAll);
 }
 
 QUrl BubbleViewMgr::baseUrl()
@@ -95,7 +103,7 @@ void BubbleViewMgr::showBubble(const MsgMessageList& smslist)
     if (m_messages.isEmpty()) {
         m_currentPage = 0;
         m_pageCount = 0;
-        load(QString());
+        renderPage(0);
         return;
     }
     m_pageCount = int((m_messages.size() + kPageSize - 1) / kPageSize);
@@ -105,6 +113,11 @@ void BubbleViewMgr::showBubble(const MsgMessageList& smslist)
 }
 
 QString BubbleViewMgr::pageHtml(int p) const
+{
+    return pageHtml(p, nullptr);
+}
+
+QString BubbleViewMgr::pageHtml(int p, QList<Wanted>* wanted) const
 {
     if (p < 1 || p > m_pageCount)
         return QString();
@@ -119,14 +132,15 @@ QString BubbleViewMgr::pageHtml(int p) const
     qint64 lastHeader = 0;
     bool hasHeader = false;
     for (qsizetype i = first; i < first + count; ++i)
-        html += messageHtml(m_messages.at(i), &lastHeader, &hasHeader);
+        html += messageHtml(m_messages.at(i), &lastHeader, &hasHeader, wanted);
     if (p != m_pageCount)
         html += QLatin1String("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
     html += QLatin1String("<a name=\"end\"></a></body></html>");
     return html;
 }
 
-QString BubbleViewMgr::messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader) const
+QString BubbleViewMgr::messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader,
+                                   QList<Wanted>* wanted) const
 {
     QString html = QLatin1String("<a name=\"sms_") + QString::number(m->ROWID) + QLatin1String("\"></a>");
     if (m->item_type != 0)
@@ -152,14 +166,12 @@ QString BubbleViewMgr::messageHtml(const _MsgMessage* m, qint64* lastHeader, boo
         html += makeBubble(escapeHtml(bubbleText(text)), fromMe, sender);
 
     for (const _MsgAttachment* att : getAttachments(m))
-        html += attachmentHtml(att, fromMe, sender);
+        html += attachmentHtml(att, fromMe, sender, wanted);
     return html;
 }
 
-QString BubbleViewMgr::imageLink(const QString& path, const QString& thumbnail, const QString& attributes)
+QString BubbleViewMgr::imageLink(const QString& path, const QString& source, const QString& attributes)
 {
-    const QString source
-        = QFileInfo(thumbnail).isFile() ? fileUrl(thumbnail) : QStringLiteral("bubble/empty_photo.jpg");
     return QLatin1String("<a href=\"") + htmlAttribute(fileUrl(path)) + QLatin1String("\"><img src=\"")
         + htmlAttribute(source) + QLatin1String("\" ") + attributes + QLatin1String("></a>");
 }
@@ -170,14 +182,30 @@ QString BubbleViewMgr::linkBubbleContent(const QString& path, const char* label)
         + QLatin1String("</a>");
 }
 
-QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender) const
+QString BubbleViewMgr::partPicture(const _MsgAttachment* att, QList<Wanted>* wanted) const
+{
+    QString made = partpictures::madePath(att);
+    if (!made.isEmpty())
+        return made;
+    // Named after the kept file: the key carries nothing of the phone's.
+    const QString key = QFileInfo(partpictures::keptPath(att)).fileName();
+    if (!m_pictures->made(key).has_value() && wanted)
+        wanted->append({key, *att});
+    return QString();
+}
+
+QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender,
+                                      QList<Wanted>* wanted) const
 {
     const QString& mime = att->mime_type;
     const QString& path = att->localPath;
     if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
-        return makeBubble(
-            imageLink(path, getAttachmentThumbnail(att), QStringLiteral("style=\"max-width:120px;max-height:120px\"")),
-            fromMe, sender);
+        // Until its thumbnail is made (or when none can be), the stand-in.
+        const QString thumbnail = partPicture(att, wanted);
+        return makeBubble(imageLink(path,
+                                    thumbnail.isEmpty() ? QStringLiteral("bubble/empty_photo.jpg") : fileUrl(thumbnail),
+                                    QStringLiteral("style=\"max-width:120px;max-height:120px\"")),
+                          fromMe, sender);
     }
     if (mime.startsWith(QLatin1String("video/"), Qt::CaseInsensitive))
         return makeBubble(linkBubbleContent(path, "[VIDEO]"), fromMe, sender);
@@ -185,12 +213,13 @@ QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, co
         return makeBubble(linkBubbleContent(path, "[AUDIO]"), fromMe, sender);
     if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
         || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
-        // A card that does not parse (or a missing file) gives no picture:
-        // the link stands in for it.
-        const QString card = vcardToHtml(path);
-        if (!card.isEmpty() && QFileInfo(card).isFile())
-            return makeBubble(imageLink(path, card, QStringLiteral("style=\"max-width:200px;max-height:200px\"")),
-                              fromMe, sender);
+        // Until its picture is made, and when the card does not parse (or
+        // the file is missing), the link stands in for it.
+        const QString card = partPicture(att, wanted);
+        if (!card.isEmpty())
+            return makeBubble(
+                imageLink(path, fileUrl(card), QStringLiteral("style=\"max-width:200px;max-height:200px\"")), fromMe,
+                sender);
         return makeBubble(linkBubbleContent(path, "[VCARD]"), fromMe, sender);
     }
     if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
@@ -236,9 +265,91 @@ QString BubbleViewMgr::withAbsoluteAssetLinks(QString html)
 
 void BubbleViewMgr::renderPage(int p)
 {
+    // Another page: what was under way for the one before stops.
+    ++m_shown;
+    m_pictures->stopAll();
+    m_waiting.clear();
+    m_madeUnshown = false;
+    m_refreshDue = false;
+    m_refreshTimer.stop();
+    m_keepScroll.reset();
+    if (p == 0) {
+        load(QString());
+        return;
+    }
     if (p < 1 || p > m_pageCount)
         return;
-    load(pageHtml(p));
+    showPage(p);
+}
+
+void BubbleViewMgr::showPage(int p)
+{
+    QList<Wanted> wanted;
+    const QString html = pageHtml(p, &wanted);
+    for (const Wanted& w : std::as_const(wanted)) {
+        const _MsgAttachment part = w.part;
+        const bool made = m_pictures
+                              ->picture(w.key,
+                                        [part](const std::atomic_bool& stop) {
+                                            // Our own small file, once made.
+                                            return partpictures::make(&part, &stop)
+                                                ? QImage(partpictures::keptPath(&part))
+                                                : QImage();
+                                        })
+                              .has_value();
+        if (!made)
+            m_waiting.insert(w.key);
+    }
+    load(html);
+}
+
+void BubbleViewMgr::onPictureReady(const QString& key)
+{
+    if (!m_waiting.remove(key))
+        return; // of a page shown before
+    m_madeUnshown = true;
+    if (m_waiting.isEmpty())
+        refresh();
+    else if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void BubbleViewMgr::refresh()
+{
+    if (!m_madeUnshown || m_currentPage < 1)
+        return;
+    if (m_loading) {
+        m_refreshDue = true;
+        return;
+    }
+    m_refreshTimer.stop();
+    m_refreshDue = false;
+    m_madeUnshown = false;
+    if (!m_page) {
+        showPage(m_currentPage);
+        return;
+    }
+    // Where the page is scrolled to, read by a script of the application's
+    // world after the scroll of its load (scripts run in turn). Meanwhile
+    // the page counts as loading; a page turned meanwhile ends it.
+    m_loading = true;
+    const int page = m_currentPage;
+    const quint64 shown = m_shown;
+    const QPointer<BubbleViewMgr> self(this);
+    m_page->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"), QWebEngineScript::ApplicationWorld,
+                          [self, page, shown](const QVariant& at) {
+                              if (!self || self->m_shown != shown)
+                                  return;
+                              const QVariantList xy = at.toList();
+                              if (xy.size() == 2)
+                                  self->m_keepScroll = QPointF(xy.at(0).toDouble(), xy.at(1).toDouble());
+                              self->showPage(page);
+                          });
+}
+
+bool BubbleViewMgr::showsAllPictures() const
+{
+    return m_waiting.isEmpty() && !m_madeUnshown && !m_loading;
 }
 
 void BubbleViewMgr::load(const QString& html)
@@ -250,6 +361,7 @@ void BubbleViewMgr::load(const QString& html)
     const bool small = utf8.size() * 3 + kDataUrlPrefix < kMaxDataUrl - kDataUrlMargin;
     if (small || dataUrlLength(utf8) < kMaxDataUrl - kDataUrlMargin) {
         m_pageFile.reset();
+        m_loading = true;
         m_view->setHtml(html, baseUrl());
         return;
     }
@@ -262,6 +374,7 @@ void BubbleViewMgr::load(const QString& html)
         return;
     }
     file->close();
+    m_loading = true;
     m_view->load(QUrl::fromLocalFile(file->fileName()));
     // The previous page file goes once the new one is in place.
     m_pageFile = std::move(file);
@@ -269,7 +382,18 @@ void BubbleViewMgr::load(const QString& html)
 
 void BubbleViewMgr::onLoadFinish(bool)
 {
-    scrollToAnchor();
+    m_loading = false;
+    if (m_keepScroll && m_page) {
+        // A page built again stays where it was.
+        m_page->runJavaScript(
+            QStringLiteral("window.scrollTo(%1,%2);").arg(qRound(m_keepScroll->x())).arg(qRound(m_keepScroll->y())),
+            QWebEngineScript::ApplicationWorld);
+        m_keepScroll.reset();
+    } else {
+        scrollToAnchor();
+    }
+    if (m_refreshDue)
+        refresh();
 }
 
 void BubbleViewMgr::scrollToAnchor()

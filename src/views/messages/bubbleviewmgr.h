@@ -9,6 +9,15 @@
 // the private temporary folder and loaded from there, with its links to
 // the program's style sheet, bubble and emoji pictures made absolute.
 //
+// The thumbnail of a picture part and the card picture of a vCard part are
+// made off the window's thread by the manager's PictureLoader (and kept as
+// files): until then a picture shows the stand-in (bubble/empty_photo.jpg)
+// and a card its link, and once the pictures asked for are made (or a
+// second after the first of them, when more are under way) the page is
+// built again, at the same scroll position. No script of the page's own is
+// involved. Turning the page, showing other messages or the manager going
+// stops what is under way for the page before.
+//
 // Clicked links come back to onLinkClicked: the paging links turn the page;
 // a picture, song or film opens in the desktop's program; any other
 // attachment is offered for saving.
@@ -18,13 +27,19 @@
 #include "messagestore/msgrecords.h"
 #include "views/messages/bubblepage.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
+class PictureLoader;
 class QTemporaryFile;
 class QWebEngineView;
 
@@ -55,7 +70,15 @@ public:
 
     // The markup of page p (1-based) of the messages on show; empty outside
     // 1..pageCount. Links to the program's files are relative to its folder.
+    // A part whose picture is not made yet shows its stand-in.
     QString pageHtml(int p) const;
+    // Whether the page on show shows every picture its parts have: none is
+    // being made, and the page was built again after the last was made
+    // and has loaded.
+    bool showsAllPictures() const;
+    // A second after the first of the page's pictures is made while others
+    // are still being made, the page is built again with those made.
+    static constexpr int kRefreshMs = 1000;
     // The folder the relative links of a page resolve in, as a URL.
     static QUrl baseUrl();
     // The length of the data URL setHtml makes of the UTF-8 page: every
@@ -89,14 +112,30 @@ public slots:
     void scrollToPos(int ipos);
 
 private:
+    // A part's picture the page asks for (key: the kept file's name).
+    struct Wanted {
+        QString key;
+        _MsgAttachment part;
+    };
+
     void renderPage(int p);
+    // Builds page p, asks for the pictures it lacks and loads it.
+    void showPage(int p);
     void load(const QString& html);
     void scrollToAnchor();
     void saveAttachment(const QString& path);
-    QString messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader) const;
-    QString attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender) const;
+    void onPictureReady(const QString& key);
+    // Builds the page again with the pictures made meanwhile, once it is
+    // not loading.
+    void refresh();
+    QString pageHtml(int p, QList<Wanted>* wanted) const;
+    QString messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader, QList<Wanted>* wanted) const;
+    QString attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender, QList<Wanted>* wanted) const;
+    // The made picture of a part, or empty (asked for through wanted when
+    // it was not made yet).
+    QString partPicture(const _MsgAttachment* att, QList<Wanted>* wanted) const;
     static QString fileUrl(const QString& path);
-    static QString imageLink(const QString& path, const QString& thumbnail, const QString& attributes);
+    static QString imageLink(const QString& path, const QString& source, const QString& attributes);
     static QString linkBubbleContent(const QString& path, const char* label);
 
     QPointer<QWebEngineView> m_view;
@@ -106,4 +145,13 @@ private:
     int m_pageCount = 0;
     QString m_anchor;
     std::unique_ptr<QTemporaryFile> m_pageFile;
+    // Makes the page's pictures; it goes with the manager.
+    PictureLoader* m_pictures;
+    QSet<QString> m_waiting; // pictures of the page on show asked for and not made yet
+    bool m_madeUnshown = false; // some of them were made since the page was built
+    bool m_refreshDue = false; // build it again once it has loaded
+    bool m_loading = false; // a page is loading in the view (or its scroll position is read)
+    quint64 m_shown = 0; // counts the pages shown (not those built again)
+    std::optional<QPointF> m_keepScroll; // where the page built again scrolls to
+    QTimer m_refreshTimer;
 };

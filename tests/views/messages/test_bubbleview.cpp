@@ -2,13 +2,19 @@
 // of the messages page with bubbles, date lines, a picture, a contact card
 // and emoji; hostile names, texts, subjects and file names staying inert; a
 // click coming back to the manager; nothing reaching for the network; pages
-// too large for setHtml rendering from a file. The web engine starts
-// slowly: everything shares the page's view.
+// too large for setHtml rendering from a file. The thumbnails of large
+// photos: the stand-in first, then the thumbnails made on workers, never
+// on the window's thread, for a page set and a page loaded from a file; a
+// page left or a view gone while a thumbnail is made stops it. The web
+// engine starts slowly: the tests are few and do much each.
 #include "views/messages/smsmainform.h"
 
+#include "decodewatch.h"
 #include "formats/messageassets.h"
 #include "messagefixtures.h"
 #include "pagetest.h"
+#include "photowriter.h"
+#include "pictures/pictureloader.h"
 #include "scriptedprompt.h"
 #include "shell/mytreeview.h"
 #include "views/messages/bubbleviewmgr.h"
@@ -77,6 +83,16 @@ bool rendered(QWidget* view, int minOther)
     return background > 100 && other > minOther;
 }
 
+// The pictures of the bubbles with pictures, in order: "src naturalWidth x
+// naturalHeight" each.
+QStringList bubblePictures(QWebEnginePage* page)
+{
+    return evaluate(page,
+                    "Array.from(document.querySelectorAll('a img')).map(function(i){"
+                    "return i.getAttribute('src') + ' ' + i.naturalWidth + 'x' + i.naturalHeight;})")
+        .toStringList();
+}
+
 } // namespace
 
 class TestBubbleView : public testsupport::PageTest {
@@ -105,6 +121,8 @@ private Q_SLOTS:
         QWebEnginePage* web = page.webView()->page();
         QVERIFY(
             loadAndWait(web, [&] { page.conversationView()->setCurrentIndex(page.conversationModel()->index(0, 0)); }));
+        // Once the page shows the thumbnail and the card, made meanwhile.
+        QVERIFY(waitUntil([&] { return page.bubbleView()->showsAllPictures(); }));
         // Three date lines; the thumbnail, the card and the emoji pictures
         // all loaded.
         QCOMPARE(evaluate(web, "document.querySelectorAll('.dt').length").toInt(), 3);
@@ -125,6 +143,7 @@ private Q_SLOTS:
         messagefixtures::load(hostile, QStringLiteral("hostile.json"),
                               testsupport::makeTempDir(QStringLiteral("hostile #%?")));
         QVERIFY(loadAndWait(web, [&] { page.bubbleView()->showBubble(hostile.list()); }));
+        QVERIFY(waitUntil([&] { return page.bubbleView()->showsAllPictures(); }));
         QCOMPARE(evaluate(web, "document.getElementsByTagName('script').length").toInt(), 0);
         QCOMPARE(evaluate(web,
                           "Array.from(document.querySelectorAll('*')).filter(function(e){return Array.from("
@@ -176,6 +195,133 @@ private Q_SLOTS:
         QVERIFY(loadAndWait(web, [&] { page.bubbleView()->showBubble({attached, huge}); }));
         page.bubbleView()->scrollToPos(1);
         QVERIFY(waitUntil([&] { return web->scrollPosition().y() > 1000; }));
+    }
+
+    // Photos as a common editor writes them (4000 x 3000, progressive,
+    // colour at full resolution), as a 108 MP camera does (baseline) and a
+    // 48 MP PNG: the page shows the stand-in while their decodes wait at
+    // the gate, then their thumbnails, made on workers; the window's thread
+    // decodes nothing. A page too large for setHtml, loaded from a file,
+    // gets its thumbnails the same way and keeps where it was scrolled to.
+    void largePhotos_standInFirst_thenThumbnailsMadeOffTheWindowThread()
+    {
+        const QString files = testsupport::makeTempDir(QStringLiteral("photos"));
+        MessageSet set;
+        _MsgHandle* ann = set.handle(QStringLiteral("+4930555"), QStringLiteral("Ann"));
+        _MsgChat* chat = set.chat(ann->id, {ann}, messagefixtures::kBase);
+        const auto photo = [&](const QString& name, const char* mime, const QByteArray& bytes) {
+            _MsgMessage* m = set.message(chat, ann, false, QString(), messagefixtures::kBase);
+            writeFile(files + QLatin1Char('/') + name, bytes);
+            return set.attach(m, QLatin1String(mime), files + QLatin1Char('/') + name);
+        };
+        photo(QStringLiteral("editor.jpg"), "image/jpeg", photowriter::smoothJpeg(4000, 3000, true, true));
+        photo(QStringLiteral("camera.jpg"), "image/jpeg", photowriter::smoothJpeg(12000, 9000, false, false));
+        photo(QStringLiteral("big.png"), "image/png", photowriter::smoothPng(8000, 6000));
+
+        QWebEngineView view;
+        view.resize(600, 500);
+        BubbleViewMgr mgr;
+        mgr.setView(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWebEnginePage* web = view.page();
+        decodewatch::Decodes& decodes = decodewatch::watch(true);
+        QVERIFY(loadAndWait(web, [&] { mgr.showBubble(set.list()); }));
+        const QString standIn = QStringLiteral("bubble/empty_photo.jpg 120x90");
+        QCOMPARE(bubblePictures(web), QStringList(3, standIn));
+        QVERIFY(!mgr.showsAllPictures());
+        decodewatch::open();
+        QVERIFY(waitUntil([&] { return mgr.showsAllPictures(); }));
+        const QStringList shown = bubblePictures(web);
+        QCOMPARE(shown.size(), 3);
+        for (const QString& picture : shown)
+            QVERIFY2(picture.endsWith(QStringLiteral(".thumb 120x90")), qPrintable(picture));
+        QCOMPARE(decodes.began.load(), 3);
+        QCOMPARE(decodes.onWindowThread.load(), 0);
+
+        // Too large for setHtml: a 5 MB text beside smaller photos, the
+        // page scrolled down before their thumbnails come.
+        QByteArray fiveMb;
+        for (int i = 0; fiveMb.size() < 5 * 1024 * 1024; ++i)
+            fiveMb += "line " + QByteArray::number(i) + "\n";
+        _MsgMessage* log = set.message(chat, ann, true, QString(), messagefixtures::kBase);
+        set.attach(log, QStringLiteral("text/plain"), writeFile(files + QStringLiteral("/log.txt"), fiveMb));
+        MsgMessageList large = {log};
+        for (int i = 0; i < 2; ++i) {
+            large << set.message(chat, ann, false, QString(), messagefixtures::kBase);
+            set.attach(large.last(), QStringLiteral("image/jpeg"),
+                       writePicture(files + QStringLiteral("/small%1.jpg").arg(i), QColor(200, 40 * i, 90)));
+        }
+        decodewatch::watch(true);
+        QVERIFY(loadAndWait(web, [&] { mgr.showBubble(large); }));
+        QVERIFY(mgr.pageFile().startsWith(messageassets::privateTempDir().absolutePath()));
+        QCOMPARE(bubblePictures(web).size(), 2);
+        for (const QString& picture : bubblePictures(web))
+            QVERIFY2(picture.endsWith(QStringLiteral("/bubble/empty_photo.jpg 120x90")), qPrintable(picture));
+        evaluate(web, "window.scrollTo(0, 4000); 1");
+        QVERIFY(waitUntil([&] { return web->scrollPosition().y() > 3000; }));
+        decodewatch::open();
+        QVERIFY(waitUntil([&] { return mgr.showsAllPictures(); }));
+        QVERIFY(mgr.pageFile().startsWith(messageassets::privateTempDir().absolutePath()));
+        for (const QString& picture : bubblePictures(web))
+            QVERIFY2(picture.endsWith(QStringLiteral(".thumb 120x90")), qPrintable(picture));
+        QCOMPARE(evaluate(web, "window.scrollY").toInt(), 4000);
+        QCOMPARE(decodes.onWindowThread.load(), 0);
+        decodewatch::unwatch();
+    }
+
+    // Other messages shown, or the view and then its manager gone, while a
+    // thumbnail waits to decode: it stops, no thumbnail file is left, and
+    // nothing comes of it.
+    void pageLeftOrViewGone_whileAThumbnailIsMade_stopsIt()
+    {
+        const QString files = testsupport::makeTempDir(QStringLiteral("left"));
+        MessageSet set;
+        _MsgHandle* bo = set.handle(QStringLiteral("+4930666"), QStringLiteral("Bo"));
+        _MsgChat* chat = set.chat(bo->id, {bo}, messagefixtures::kBase);
+        const auto photoMessage = [&](const QString& name) {
+            _MsgMessage* m = set.message(chat, bo, false, QString(), messagefixtures::kBase);
+            return set.attach(m, QStringLiteral("image/jpeg"),
+                              writePicture(files + QLatin1Char('/') + name, QColor(10, 120, 30)));
+        };
+        const _MsgAttachment* left = photoMessage(QStringLiteral("left.jpg"));
+        _MsgMessage* text = set.message(chat, bo, true, QStringLiteral("just text"), messagefixtures::kBase);
+        const _MsgAttachment* gone = photoMessage(QStringLiteral("gone.jpg"));
+
+        auto view = std::make_unique<QWebEngineView>();
+        auto mgr = std::make_unique<BubbleViewMgr>();
+        mgr->setView(view.get());
+        view->resize(600, 500);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        decodewatch::Decodes& decodes = decodewatch::watch(true);
+        QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({set.messages.front().get()}); }));
+        QVERIFY(waitUntil([&] { return decodes.began == 1; }));
+        QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({text}); }));
+        decodewatch::open();
+        QVERIFY(PictureLoader::waitForWorkers(testsupport::kHangGuardMs));
+        QCoreApplication::processEvents();
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(left)));
+        QVERIFY(mgr->showsAllPictures());
+
+        decodewatch::watch(true);
+        QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({set.messages.back().get()}); }));
+        QVERIFY(waitUntil([&] { return decodes.began == 1; }));
+        view.reset();
+        decodewatch::open();
+        QVERIFY(PictureLoader::waitForWorkers(testsupport::kHangGuardMs));
+        QCoreApplication::processEvents();
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(gone)));
+        decodewatch::watch(true);
+        mgr->showBubble({set.messages.front().get()});
+        QVERIFY(waitUntil([&] { return decodes.began == 1; }));
+        mgr.reset();
+        decodewatch::open();
+        QVERIFY(PictureLoader::waitForWorkers(testsupport::kHangGuardMs));
+        QCoreApplication::processEvents();
+        QVERIFY(!QFile::exists(attachmentThumbnailPath(left)));
+        QCOMPARE(decodes.onWindowThread.load(), 0);
+        decodewatch::unwatch();
     }
 };
 

@@ -107,6 +107,8 @@ private Q_SLOTS:
         messagefixtures::load(s, QStringLiteral("bubble_page.json"), m_files);
         BubbleViewMgr mgr;
         mgr.showBubble(s.list());
+        // Once the thumbnails and the card are made (off this thread).
+        QTRY_VERIFY_WITH_TIMEOUT(mgr.showsAllPictures(), testsupport::kHangGuardMs);
         // The files' folders and the thumbnails' names vary from run to run.
         QString page
             = mgr.pageHtml(1)
@@ -132,6 +134,7 @@ private Q_SLOTS:
                               testsupport::makeTempDir(QStringLiteral("hostile #%?")));
         BubbleViewMgr mgr;
         mgr.showBubble(s.list());
+        QTRY_VERIFY_WITH_TIMEOUT(mgr.showsAllPictures(), testsupport::kHangGuardMs);
         const QString page = mgr.pageHtml(1);
         const ParsedPage parsed = parseHtml(page);
         QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u"; ")));
