@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QSet>
 #include <QTimeZone>
 #include <QUuid>
@@ -430,17 +429,13 @@ QString getAttachmentThumbnail(const _MsgAttachment* att)
         return thumb;
 
     // A JPEG or PNG is read as a transfer reads it: within bounds of work
-    // and memory, and upright. Another raster format a reader knows by its
-    // bytes (a GIF) is read as it is; never a drawing, which would render at
-    // whatever size it claims, nor a JPEG or PNG beyond the bounds.
+    // and memory, and upright; a GIF or BMP within the bounds its header
+    // decides. Never a drawing, which would render at whatever size it
+    // claims, nor any other format, nor a picture beyond the bounds.
     QByteArray format;
-    QImage image = readPicture(att->localPath, nullptr, &format);
-    if (image.isNull()) {
-        QImageReader reader(att->localPath);
-        format = reader.format();
-        if (format.isEmpty() || format == "jpeg" || format == "png" || format.startsWith("svg") || !reader.read(&image))
-            return thumb;
-    }
+    const QImage image = readPictureAlsoGifBmp(att->localPath, nullptr, &format);
+    if (image.isNull())
+        return thumb;
     const QImage scaled = image.height() <= image.width() ? image.scaledToWidth(120, Qt::FastTransformation)
                                                           : image.scaledToHeight(120, Qt::FastTransformation);
     scaled.save(thumb, format == "png" ? "PNG" : "JPEG");

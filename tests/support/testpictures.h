@@ -2,11 +2,13 @@
 // benchmarks of what a transfer makes of pictures: a photo of fine detail,
 // an EXIF orientation spliced into a JPEG (Qt's writer writes none), a
 // progressive JPEG of many empty scans, a large grey JPEG of next to no
-// bytes, and chunks spliced into a PNG.
+// bytes, chunks spliced into a PNG, and GIFs (Qt writes none) of any LZW
+// codes.
 #pragma once
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
@@ -165,6 +167,83 @@ inline QByteArray withTexts(const QByteArray& png, int count, int bytes)
 inline QByteArray withLongChunk(const QByteArray& png, quint32 length)
 {
     return png.left(png.lastIndexOf("IEND") - 4) + field(length, 4, false) + "tEXtComment";
+}
+
+// A GIF89a of 256 greys whose logical screen and only picture are of size,
+// its LZW data (minimum code size 8) these codes, packed as a decoder
+// reads them: 9 bits wide, a bit more each time the table reaches the next
+// power of two. The codes are the caller's: it keeps them in step.
+inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
+{
+    const auto u16 = [](int v) { return field(quint32(v), 2, true); };
+    QByteArray gif("GIF89a");
+    gif += u16(size.width()) + u16(size.height()) + QByteArray("\xF7\0\0", 3);
+    for (int i = 0; i < 256; ++i)
+        gif += QByteArray(3, char(i));
+    gif += ',' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0' + '\x08';
+    QByteArray data;
+    quint32 held = 0;
+    int bits = 0;
+    int width = 9;
+    int next = 258;
+    bool first = true;
+    for (const int code : codes) {
+        held |= quint32(code) << bits;
+        for (bits += width; bits >= 8; bits -= 8, held >>= 8)
+            data += char(held & 0xFF);
+        if (code == 256) {
+            width = 9;
+            next = 258;
+            first = true;
+        } else if (first) {
+            first = false;
+        } else if (next < 4096 && ++next >= (1 << width) && width < 12) {
+            ++width;
+        }
+    }
+    if (bits > 0)
+        data += char(held & 0xFF);
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        gif += char(block.size()) + block;
+    }
+    return gif + QByteArray("\0;", 2);
+}
+
+// The picture's greys as a GIF, LZW-compressed as encoders do it (a clear
+// code when the table is full).
+inline QByteArray gif(const QImage& image)
+{
+    QList<int> codes {256};
+    QHash<int, int> table;
+    int next = 258;
+    int prefix = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = qGray(image.pixel(x, y));
+            if (prefix < 0) {
+                prefix = grey;
+                continue;
+            }
+            const int key = prefix << 8 | grey;
+            if (const auto found = table.constFind(key); found != table.constEnd()) {
+                prefix = *found;
+                continue;
+            }
+            codes << prefix;
+            if (next < 4096) {
+                table.insert(key, next++);
+            } else {
+                codes << 256;
+                table.clear();
+                next = 258;
+            }
+            prefix = grey;
+        }
+    }
+    if (prefix >= 0)
+        codes << prefix;
+    return gifOfCodes(image.size(), codes << 257);
 }
 
 } // namespace testpictures
