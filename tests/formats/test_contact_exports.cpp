@@ -1,10 +1,14 @@
 // The contact exports (the HTML page, the PDF of cards, a failed write),
 // contact printing through the print preview seam, and the import and export
 // jobs: progress, cancel, failures and what they leave on disk. CSV and text
-// layouts are compared with expected files in test_contact_files.
+// layouts are compared with expected files in test_contact_files. Photos
+// are read by the picture reader, off the window's thread, hostile ones
+// never decoded.
 #include "contactfixtures.h"
+#include "decodewatch.h"
 #include "formats/abstextexport.h"
 #include "formats/contactcardpainter.h"
+#include "formats/contactphoto.h"
 #include "formats/contactsprinter.h"
 #include "formats/csvimport.h"
 #include "formats/exporttofilethread.h"
@@ -14,7 +18,9 @@
 #include "formats/vcardimport.h"
 #include "scriptedprompt.h"
 #include "shell/core/translations.h"
+#include "testpictures.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPainter>
 #include <QPrinter>
@@ -145,6 +151,89 @@ private Q_SLOTS:
         for (int y = 0; y < 300; ++y)
             for (int x = 131; x < 300; ++x)
                 QVERIFY2(image.pixelColor(x, y) == QColor(Qt::white), "text outside its column");
+    }
+
+    // Contacts read from a vCard whose photos are the scan bomb and the
+    // chunk bomb, beside one of a real photo: the HTML page and the PDF
+    // show the placeholder for the bombs, which are never decoded, and the
+    // jobs succeed; printing reads the photos under its progress dialog
+    // before the preview opens, off the window's thread, and the preview's
+    // painting decodes nothing.
+    void hostilePhotos_exportedAndPrintedAsThePlaceholder_neverDecoded()
+    {
+        QImage red(64, 48, QImage::Format_RGB32);
+        red.fill(QColor(220, 20, 20));
+        QByteArray vcf;
+        for (const auto& [name, photo] :
+             {std::pair("Scans", testpictures::scanBomb()), std::pair("Chunk", testpictures::chunkBomb()),
+              std::pair("Red", testpictures::encoded(red, "JPG"))})
+            vcf += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + QByteArray(name)
+                + ";Ann\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + photo.toBase64() + "\r\nEND:VCARD\r\n";
+        const QList<pim::_Contact> cards
+            = fixtures::importAll<VCardImport>(fixtures::writeFile(QStringLiteral("bombs.vcf"), vcf));
+        QCOMPARE(cards.size(), 3);
+        QCOMPARE(fixtures::photoOf(cards[0]), testpictures::scanBomb());
+        testsupport::DecodeWatch decodes;
+
+        const QString dir = testsupport::makeTempDir(QStringLiteral("bombs"));
+        RecordingJobReport html, pdf;
+        ExportToFileThread htmlJob(cards, ExportHTML, dir + QStringLiteral("/c.html"), &html);
+        QVERIFY(finished(htmlJob));
+        QVERIFY(html.succeeded());
+        const QString page = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c.html/c.html")));
+        QCOMPARE(page.count(QStringLiteral("src=\"photos/contact.png\"")), 2);
+        QCOMPARE(page.count(QStringLiteral("src=\"photos/")), 3);
+        QCOMPARE(decodes.count(), 1);
+        ExportToFileThread pdfJob(cards, ExportPDF, dir + QStringLiteral("/c.pdf"), &pdf);
+        QVERIFY(finished(pdfJob));
+        QVERIFY(pdf.succeeded());
+        QCOMPARE(decodes.count(), 2);
+        const QColor placeholder(0xE4, 0xE8, 0xEE);
+        const int m = 341 * 10 / 399;
+        for (const pim::_Contact& card : cards.mid(0, 2))
+            QCOMPARE(ContactCardPainter::renderCard(341, 213, card).pixelColor(m + 2, m + 2), placeholder);
+        QCOMPARE(decodes.count(), 2);
+
+        ScriptedPrompt prompt;
+        int readBeforePreview = -1;
+        prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"),
+                            [&readBeforePreview](QDialog*) { readBeforePreview = testsupport::DecodeWatch::count(); });
+        ContactsPrinter printer;
+        printer.print(cards);
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(readBeforePreview, 3);
+        QPrinter target(QPrinter::ScreenResolution);
+        target.setOutputFormat(QPrinter::PdfFormat);
+        target.setOutputFileName(dir + QStringLiteral("/p.pdf"));
+        printer.onPaintRequested(&target);
+        QCOMPARE(decodes.count(), 3);
+        QCOMPARE(decodes.onWindowThread(), 0);
+    }
+
+    // A job reads a photo on a worker while it keeps asking for its cancel:
+    // the cancel stops the read under way and reaches the job.
+    void aCancelStopsThePhotoUnderWay()
+    {
+        std::atomic_bool began = false;
+        std::atomic_bool stopped = false;
+        try {
+            contactphoto::madeHearing(
+                [&](const std::atomic_bool& stop) {
+                    began = true;
+                    const QDeadlineTimer guard(testsupport::kHangGuardMs);
+                    while (!stop && !guard.hasExpired())
+                        QThread::msleep(1);
+                    stopped = stop.load();
+                    return QImage();
+                },
+                [&began] {
+                    if (began)
+                        throw int(jobreport::kCanceled);
+                });
+            QFAIL("the cancel did not reach the caller");
+        } catch (int) {
+        }
+        QVERIFY(stopped);
     }
 
     // Every part of an address reaches each of the five exports

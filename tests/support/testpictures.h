@@ -169,6 +169,21 @@ inline QByteArray withLongChunk(const QByteArray& png, quint32 length)
     return png.left(png.lastIndexOf("IEND") - 4) + field(length, 4, false) + "tEXtComment";
 }
 
+// The hostile pictures that every reader of a phone's or a file's pictures
+// refuses by their headers, before any decode: a 0.5 MB progressive JPEG
+// of 16000 x 16000 whose 100 scans would decode 25.6 G samples, and a PNG
+// of a hundred bytes whose text chunk claims 2 GB.
+inline QByteArray scanBomb()
+{
+    return greyScans(16000, 16000, 99);
+}
+inline QByteArray chunkBomb()
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(Qt::white);
+    return withLongChunk(encoded(pixel, "PNG"), 2147483000u);
+}
+
 // A GIF89a of 256 greys whose logical screen and only picture are of size,
 // its LZW data (minimum code size 8) these codes, packed as a decoder
 // reads them: 9 bits wide, a bit more each time the table reaches the next

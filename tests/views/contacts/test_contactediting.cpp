@@ -6,15 +6,19 @@
 // huge values too), a failure in the middle of an edit or a deletion leaves
 // every contact as it was, delete-all removes the file (and says so when it
 // cannot). A virtual device's page has no phone to take a change and offers
-// none.
+// none. The editor's photo, held or picked, is read off the window's
+// thread, and a hostile one is never decoded.
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contactsmainform.h"
 
+#include "pictures/pictureloader.h"
 #include "scriptedprompt.h"
 #include "shell/mytreeview.h"
 
 #include "contacttest.h"
+#include "decodewatch.h"
 #include "pagetest.h"
+#include "testpictures.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -143,6 +147,65 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(changeLines(dialog.getChanges(rule().data(), stored)), dataLines(u"editor_changes.txt"_s));
+    }
+
+    // The photo held shows the empty contact picture first, then itself
+    // once made on a worker; a hostile one keeps the empty picture. A
+    // picked file is read under a progress dialog, off the window's
+    // thread: a hostile one changes nothing and is never decoded.
+    void photo_heldOrPicked_readOffTheWindowsThread_hostileOnesNeverDecoded()
+    {
+        QImage red(200, 100, QImage::Format_RGB32);
+        red.fill(QColor(220, 20, 20));
+        const QByteArray jpeg = testpictures::encoded(red, "JPG");
+        pim::_Contact held = contacts(u"editor"_s).first();
+        held.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, jpeg);
+        pim::_Contact hostile = held;
+        hostile.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, testpictures::scanBomb());
+        const QString dir = testsupport::makeTempDir(u"picked"_s);
+        const auto middle = [](const QLabel* label) {
+            const QImage shown = label->pixmap().toImage();
+            return shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        };
+        const auto isRed = [](const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+        testsupport::DecodeWatch decodes;
+        ScriptedPrompt prompt;
+
+        EditContactForm dialog(&held, nullptr);
+        const QLabel* photo = dialog.editor()->findChild<QLabel*>(u"lbPhoto"_s);
+        const QColor standIn = middle(photo);
+        QVERIFY(!isRed(standIn));
+        shown(&dialog);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QVERIFY(isRed(middle(photo)));
+        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()}) {
+            const QString path = dir + u"/bomb.jpg"_s;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bomb) == bomb.size());
+            file.close();
+            prompt.answerOpenFile(path);
+            QTest::mouseClick(const_cast<QLabel*>(photo), Qt::LeftButton);
+            QCOMPARE(dialog.editor()->photoBytes(), jpeg);
+        }
+        QCOMPARE(decodes.count(), 1);
+
+        EditContactForm other(&hostile, nullptr);
+        shown(&other);
+        QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QCOMPARE(middle(other.editor()->findChild<QLabel*>(u"lbPhoto"_s)), standIn);
+        QCOMPARE(decodes.count(), 1);
+
+        // A real file: read, then its JPEG made and shown.
+        const QString path = dir + u"/red.png"_s;
+        QVERIFY(red.save(path, "PNG"));
+        prompt.answerOpenFile(path);
+        QTest::mouseClick(other.editor()->findChild<QLabel*>(u"lbPhoto"_s), Qt::LeftButton);
+        QCOMPARE(QImage::fromData(other.editor()->photoBytes(), "JPEG").size(), QSize(320, 160));
+        QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QVERIFY(isRed(middle(other.editor()->findChild<QLabel*>(u"lbPhoto"_s))));
+        QCOMPARE(decodes.count(), 3);
+        QCOMPARE(decodes.onWindowThread(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // An edit on a backup's page changes only what the user changed: an
