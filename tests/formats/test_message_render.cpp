@@ -1,10 +1,14 @@
 // Message body rendering: HTML escaping with emoji, the bubble markup, and
-// the contact card picture of vCard attachments.
+// the contact card picture of vCard attachments, whose photo is read by the
+// picture reader.
 #include "formats/bubblehtml.h"
 #include "formats/messageassets.h"
 #include "formats/messagevcardpicture.h"
 #include "message_testdata.h"
 #include "shell/core/fileutils.h"
+
+#include "decodewatch.h"
+#include "testpictures.h"
 
 #include <QFileInfo>
 
@@ -86,6 +90,35 @@ private Q_SLOTS:
         QCOMPARE(vcardToHtml(writeFile(dir + QStringLiteral("/plain.vcf"), "just some text\r\nFN:nobody\r\n")),
                  QString());
         QCOMPARE(vcardToHtml(dir + QStringLiteral("/missing.vcf")), QString());
+    }
+
+    // The photo of a card is read by the picture reader: the scan bomb and
+    // the chunk bomb give the card of no photo without being decoded, a
+    // real photo is drawn; a read stopped gives no card, and keeps none.
+    void vcardPicture_photoReadWithinTheReadersBounds()
+    {
+        VCardSummary card;
+        card.fullName = QStringLiteral("Ann");
+        const QImage none = renderVCardImage(200, 90, card);
+        testsupport::DecodeWatch decodes;
+        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()}) {
+            card.photo = bomb;
+            QCOMPARE(renderVCardImage(200, 90, card), none);
+        }
+        QCOMPARE(decodes.count(), 0);
+        QImage red(60, 80, QImage::Format_RGB32);
+        red.fill(QColor(220, 20, 20));
+        card.photo = testpictures::encoded(red, "JPG");
+        const QImage drawn = renderVCardImage(200, 90, card);
+        QVERIFY(drawn.pixelColor(12, 12).red() > 200 && drawn.pixelColor(12, 12).green() < 60);
+        QCOMPARE(decodes.count(), 1);
+
+        const QString vcf = writeFile(testsupport::makeTempDir(QStringLiteral("stopped")) + QStringLiteral("/a.vcf"),
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nPHOTO;ENCODING=b;TYPE=JPEG:"
+                                          + card.photo.toBase64() + "\r\nEND:VCARD\r\n");
+        const std::atomic_bool stop {true};
+        QCOMPARE(vcardToHtml(vcf, &stop), QString());
+        QVERIFY(QFileInfo(vcardToHtml(vcf)).isFile());
     }
 };
 
