@@ -7,7 +7,8 @@
 // that stalls in a listing. The media: photo albums, and thumbnails over one
 // kept connection (the media fixture's photos 0 and 4 have JPEG thumbnails,
 // photo 2 a PNG one, photo 3 a GIF; photo 4 announces far more bytes than it
-// sends).
+// sends). What the phone sends as a thumbnail is read by the picture
+// reader: turned upright, a hostile one never decoded.
 #include "phonelink/androiddownloadfilesthread.h"
 #include "phonelink/androidloadfilesys.h"
 #include "phonelink/androidloadimagesthread.h"
@@ -16,7 +17,9 @@
 #include "records/remotefile.h"
 #include "shell/core/translations.h"
 
+#include "decodewatch.h"
 #include "test_loadsupport.h"
+#include "testpictures.h"
 
 #include <QImage>
 #include <QtTest>
@@ -461,6 +464,49 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 4, testsupport::kHangGuardMs);
         QCOMPARE(refreshed.at(3).at(0).toInt(), 1);
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+
+    // A thumbnail is read as the picture reader reads it, on the worker:
+    // one that an EXIF orientation turns is kept upright (a tall picture
+    // fitted into the square), the scan bomb and the chunk bomb leave no
+    // file and are never decoded.
+    void thumbnails_readUpright_hostileOnesNeverDecoded()
+    {
+        QJsonObject fixture = mediaFixture();
+        QJsonObject media = fixture.value(QStringLiteral("media")).toObject();
+        QJsonArray images;
+        QImage wide(40, 20, QImage::Format_RGB32);
+        wide.fill(QColor(220, 20, 20));
+        const std::pair<QString, QByteArray> thumbs[]
+            = {{QStringLiteral("/sdcard/turned.jpg"),
+                testpictures::withOrientation(testpictures::encoded(wide, "JPG"), 6)},
+               {QStringLiteral("/sdcard/scans.jpg"), testpictures::scanBomb()},
+               {QStringLiteral("/sdcard/chunk.png"), testpictures::chunkBomb()}};
+        for (const auto& [path, bytes] : thumbs)
+            images << QJsonObject {{QStringLiteral("bucket"), QStringLiteral("Camera")},
+                                   {QStringLiteral("bucketId"), 7},
+                                   {QStringLiteral("date"), 10},
+                                   {QStringLiteral("path"), path},
+                                   {QStringLiteral("thumb"), QString::fromLatin1(bytes.toBase64())}};
+        media.insert(QStringLiteral("images"), images);
+        fixture.insert(QStringLiteral("media"), media);
+        loadtest::WifiPhone phone(84, fixture);
+        PHONE_OK(phone);
+        testsupport::DecodeWatch decodes;
+        AndroidLoadThumbnailsThread worker(&phone.device);
+        QSignalSpy refreshed(&worker, &AndroidLoadThumbnailsThread::refresh);
+        for (const auto& [path, bytes] : thumbs)
+            worker.requests << path;
+        worker.fetch();
+        QVERIFY(worker.waitIdle(testsupport::kHangGuardMs));
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, testsupport::kHangGuardMs);
+        const QImage upright(worker.thumbnailPath(thumbs[0].first), "JPEG");
+        QVERIFY(upright.pixelColor(64, 10).red() > 200 && upright.pixelColor(64, 10).green() < 60);
+        QVERIFY(upright.pixelColor(10, 64).lightness() > 240); // the canvas beside the picture
+        for (const auto& [path, bytes] : {thumbs[1], thumbs[2]})
+            QVERIFY(!QFile::exists(worker.thumbnailPath(path)));
+        QCOMPARE(decodes.count(), 1);
+        QCOMPARE(decodes.onWindowThread(), 0);
     }
 
     // The page stops its thumbnails when it goes: a stop ends a stalled
