@@ -4,15 +4,20 @@
 // phone and Import; a virtual device's folders with the thumbnails made
 // beside their pictures and Extract; an empty phone and an album of 50,000
 // items on a phone slow to send thumbnails. (Downloads are the jobs' tests.)
+// Pictures and thumbnail files are read by the picture reader, never on the
+// window's thread.
 #include "views/media/itemmodelbucket.h"
 #include "views/media/itemmodelphotoicon.h"
 #include "views/media/photosmainform.h"
 
 #include "phonelink/androidloadthumbnailsthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "pictures/pictureloader.h"
 #include "shell/mylistview.h"
 
+#include "decodewatch.h"
 #include "mediapagetest.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QTcpServer>
@@ -49,7 +54,8 @@ QList<MediaFile> phonePhotos()
         photo("/sdcard/Pictures/Beach/waves.jpg", picture(QColor(30, 150, 190)), 1700000040, "Beach")};
 }
 
-// Whether the cell shows a thumbnail (not the empty photo).
+// Whether the cell shows a thumbnail (not the empty photo), once the
+// pictures asked for are made.
 bool showsThumbnail(const ItemModelPhotoIcon& model, int row)
 {
     static const QImage empty = [] {
@@ -57,6 +63,9 @@ bool showsThumbnail(const ItemModelPhotoIcon& model, int row)
         none.setCells({{PhotoRecord(), QString()}});
         return none.index(0, 0).data(Qt::DecorationRole).value<QImage>();
     }();
+    model.index(row, 0).data(Qt::DecorationRole); // asks for it
+    if (!QTest::qWaitFor([&model] { return model.pictureLoader()->pending() == 0; }, testsupport::kHangGuardMs))
+        return false;
     const QImage shown = model.index(row, 0).data(Qt::DecorationRole).value<QImage>();
     return !shown.isNull() && shown != empty;
 }
@@ -177,6 +186,44 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(out), QStringList {"a.jpg"});
         QVERIFY(testsupport::readFile(out + "/a.jpg") == a);
+    }
+
+    // A virtual device's pictures and thumbnail files are read by the
+    // picture reader: a thumbnail made of a turned photo is upright, a cell
+    // shows the empty photo until its thumbnail is made on a worker, and a
+    // scan bomb, as a picture or as the thumbnail file beside one, is
+    // never decoded.
+    void virtualDevice_picturesReadOffTheWindowsThread_hostileOnesNeverDecoded()
+    {
+        QString device;
+        auto* node = addVirtualDevice("Archive", &device);
+        const QString trip = device + "/photos/Trip";
+        QVERIFY(QDir().mkpath(trip));
+        QImage wide(160, 80, QImage::Format_RGB32);
+        wide.fill(QColor(220, 20, 20));
+        QVERIFY(writeFile(trip + "/turned.jpg", testpictures::withOrientation(testpictures::encoded(wide, "JPG"), 6)));
+        QVERIFY(writeFile(trip + "/scans.jpg", testpictures::scanBomb()));
+        QVERIFY(writeFile(trip + "/given.jpg", picture(Qt::darkGreen))
+                && writeFile(trip + "/given.thm", testpictures::scanBomb()));
+        testsupport::DecodeWatch decodes;
+        ScriptedPrompt prompt;
+        Page page(15, node, devicesRoot());
+        QVERIFY(!QFile::exists(trip + "/scans.thm"));
+        const QImage made(trip + "/turned.thm", "JPEG");
+        QVERIFY(made.pixelColor(64, 10).red() > 200 && made.pixelColor(64, 10).green() < 60);
+        QVERIFY(made.pixelColor(10, 64).lightness() > 240); // the canvas beside the tall picture
+        QCOMPARE(decodes.count(), 1);
+
+        const QStringList shown = column(*page.gridModel(), 0);
+        const QModelIndex turned = page.gridModel()->index(int(shown.indexOf("turned")), 0);
+        const QImage empty = turned.data(Qt::DecorationRole).value<QImage>();
+        QVERIFY(showsThumbnail(*page.gridModel(), turned.row()));
+        QVERIFY(turned.data(Qt::DecorationRole).value<QImage>() != empty);
+        QVERIFY(!showsThumbnail(*page.gridModel(), int(shown.indexOf("given"))));
+        QVERIFY(!showsThumbnail(*page.gridModel(), int(shown.indexOf("scans"))));
+        QCOMPARE(decodes.count(), 2);
+        QCOMPARE(decodes.onWindowThread(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // An album and a picture whose names look like markup show as written in
