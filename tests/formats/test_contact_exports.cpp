@@ -154,85 +154,57 @@ private Q_SLOTS:
     }
 
     // Contacts read from a vCard whose photos are the scan bomb and the
-    // chunk bomb, beside one of a real photo: the HTML page and the PDF
-    // show the placeholder for the bombs, which are never decoded, and the
-    // jobs succeed; printing reads the photos under its progress dialog
-    // before the preview opens, off the window's thread, and the preview's
-    // painting decodes nothing.
+    // chunk bomb, beside a real one: the HTML page and the PDF succeed with
+    // the placeholder for the bombs, which are never decoded; printing reads
+    // the photos before the preview opens, off the window's thread.
     void hostilePhotos_exportedAndPrintedAsThePlaceholder_neverDecoded()
     {
-        QImage red(64, 48, QImage::Format_RGB32);
-        red.fill(QColor(220, 20, 20));
         QByteArray vcf;
-        for (const auto& [name, photo] :
-             {std::pair("Scans", testpictures::scanBomb()), std::pair("Chunk", testpictures::chunkBomb()),
-              std::pair("Red", testpictures::encoded(red, "JPG"))})
-            vcf += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + QByteArray(name)
-                + ";Ann\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + photo.toBase64() + "\r\nEND:VCARD\r\n";
+        for (const QByteArray& photo : {testpictures::scanBomb(), testpictures::chunkBomb(),
+                                        testpictures::encoded(testpictures::filled(64, 48, Qt::red), "JPG")})
+            vcf += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + photo.toBase64()
+                + "\r\nEND:VCARD\r\n";
         const QList<pim::_Contact> cards
             = fixtures::importAll<VCardImport>(fixtures::writeFile(QStringLiteral("bombs.vcf"), vcf));
-        QCOMPARE(cards.size(), 3);
-        QCOMPARE(fixtures::photoOf(cards[0]), testpictures::scanBomb());
+        QCOMPARE(fixtures::photoOf(cards.value(0)), testpictures::scanBomb());
         testsupport::DecodeWatch decodes;
-
         const QString dir = testsupport::makeTempDir(QStringLiteral("bombs"));
-        RecordingJobReport html, pdf;
-        ExportToFileThread htmlJob(cards, ExportHTML, dir + QStringLiteral("/c.html"), &html);
-        QVERIFY(finished(htmlJob));
-        QVERIFY(html.succeeded());
-        const QString page = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c.html/c.html")));
+        for (const int format : {ExportHTML, ExportPDF}) {
+            RecordingJobReport report;
+            ExportToFileThread job(cards, format, dir + QStringLiteral("/c%1").arg(format), &report);
+            QVERIFY(finished(job) && report.succeeded());
+        }
+        const QString page = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c4/c4")));
         QCOMPARE(page.count(QStringLiteral("src=\"photos/contact.png\"")), 2);
-        QCOMPARE(page.count(QStringLiteral("src=\"photos/")), 3);
-        QCOMPARE(decodes.count(), 1);
-        ExportToFileThread pdfJob(cards, ExportPDF, dir + QStringLiteral("/c.pdf"), &pdf);
-        QVERIFY(finished(pdfJob));
-        QVERIFY(pdf.succeeded());
-        QCOMPARE(decodes.count(), 2);
-        const QColor placeholder(0xE4, 0xE8, 0xEE);
-        const int m = 341 * 10 / 399;
-        for (const pim::_Contact& card : cards.mid(0, 2))
-            QCOMPARE(ContactCardPainter::renderCard(341, 213, card).pixelColor(m + 2, m + 2), placeholder);
-        QCOMPARE(decodes.count(), 2);
+        QCOMPARE(decodes.count(), 2); // the real photo, once for each
 
         ScriptedPrompt prompt;
         int readBeforePreview = -1;
         prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"),
                             [&readBeforePreview](QDialog*) { readBeforePreview = testsupport::DecodeWatch::count(); });
-        ContactsPrinter printer;
-        printer.print(cards);
+        ContactsPrinter().print(cards);
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(readBeforePreview, 3);
-        QPrinter target(QPrinter::ScreenResolution);
-        target.setOutputFormat(QPrinter::PdfFormat);
-        target.setOutputFileName(dir + QStringLiteral("/p.pdf"));
-        printer.onPaintRequested(&target);
-        QCOMPARE(decodes.count(), 3);
         QCOMPARE(decodes.onWindowThread(), 0);
     }
 
-    // A job reads a photo on a worker while it keeps asking for its cancel:
-    // the cancel stops the read under way and reaches the job.
+    // A job reads a photo on a worker while it asks for its cancel: the
+    // cancel stops the read under way and reaches the job.
     void aCancelStopsThePhotoUnderWay()
     {
         std::atomic_bool began = false;
         std::atomic_bool stopped = false;
-        try {
-            contactphoto::madeHearing(
-                [&](const std::atomic_bool& stop) {
-                    began = true;
-                    const QDeadlineTimer guard(testsupport::kHangGuardMs);
-                    while (!stop && !guard.hasExpired())
-                        QThread::msleep(1);
-                    stopped = stop.load();
-                    return QImage();
-                },
-                [&began] {
-                    if (began)
-                        throw int(jobreport::kCanceled);
-                });
-            QFAIL("the cancel did not reach the caller");
-        } catch (int) {
-        }
+        const auto make = [&](const std::atomic_bool& stop) {
+            began = true;
+            for (const QDeadlineTimer guard(testsupport::kHangGuardMs); !stop && !guard.hasExpired();)
+                QThread::msleep(1);
+            stopped = stop.load();
+            return QImage();
+        };
+        QVERIFY_THROWS_EXCEPTION(int, contactphoto::madeHearing(make, [&began] {
+                                     if (began)
+                                         throw int(jobreport::kCanceled);
+                                 }));
         QVERIFY(stopped);
     }
 

@@ -1,15 +1,12 @@
 // Which threads decode pictures from a phone or a file while a watch lives
-// (pictures::setDecodeObserver), for the tests that show the window's
-// thread never decodes, and that a hostile picture is refused by its
-// header before any decode.
+// (pictures::setDecodeObserver): the window's thread never should, and a
+// hostile picture is refused by its header before any decode.
 #pragma once
 
 #include "pictures/picturereader.h"
 
 #include <QCoreApplication>
-#include <QList>
 #include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
 
 namespace testsupport {
@@ -18,46 +15,36 @@ class DecodeWatch {
 public:
     DecodeWatch()
     {
-        reset();
-        pictures::setDecodeObserver(&record);
+        const QMutexLocker lock(&mutex());
+        threads().clear();
+        pictures::setDecodeObserver([] {
+            const QMutexLocker lock(&mutex());
+            threads() << QThread::currentThread();
+        });
     }
     ~DecodeWatch() { pictures::setDecodeObserver(nullptr); }
     DecodeWatch(const DecodeWatch&) = delete;
     DecodeWatch& operator=(const DecodeWatch&) = delete;
 
-    // Decodes begun since the watch was made.
-    static int count()
-    {
-        const QMutexLocker lock(&state().mutex);
-        return int(state().threads.size());
-    }
-    // Starts counting from none again.
-    static void reset()
-    {
-        const QMutexLocker lock(&state().mutex);
-        state().threads.clear();
-    }
-    // How many of them ran on the window's (the application's) thread.
-    static int onWindowThread()
-    {
-        const QMutexLocker lock(&state().mutex);
-        return int(state().threads.count(QCoreApplication::instance()->thread()));
-    }
+    // Decodes begun since the watch was made, and those on the window's thread.
+    static int count() { return int(snapshot().size()); }
+    static int onWindowThread() { return int(snapshot().count(QCoreApplication::instance()->thread())); }
 
 private:
-    struct State {
-        QMutex mutex;
-        QList<QThread*> threads;
-    };
-    static State& state()
+    static QMutex& mutex()
     {
-        static State s;
-        return s;
+        static QMutex m;
+        return m;
     }
-    static void record()
+    static QList<QThread*>& threads()
     {
-        const QMutexLocker lock(&state().mutex);
-        state().threads << QThread::currentThread();
+        static QList<QThread*> t;
+        return t;
+    }
+    static QList<QThread*> snapshot()
+    {
+        const QMutexLocker lock(&mutex());
+        return threads();
     }
 };
 

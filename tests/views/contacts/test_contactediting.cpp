@@ -151,59 +151,43 @@ private Q_SLOTS:
 
     // The photo held shows the empty contact picture first, then itself
     // once made on a worker; a hostile one keeps the empty picture. A
-    // picked file is read under a progress dialog, off the window's
-    // thread: a hostile one changes nothing and is never decoded.
+    // picked file is read under a progress dialog, off the window's thread:
+    // a hostile one changes nothing and is never decoded.
     void photo_heldOrPicked_readOffTheWindowsThread_hostileOnesNeverDecoded()
     {
-        QImage red(200, 100, QImage::Format_RGB32);
-        red.fill(QColor(220, 20, 20));
-        const QByteArray jpeg = testpictures::encoded(red, "JPG");
+        const QByteArray jpeg = testpictures::encoded(testpictures::filled(200, 100, Qt::red), "JPG");
         pim::_Contact held = contacts(u"editor"_s).first();
         held.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, jpeg);
         pim::_Contact hostile = held;
         hostile.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, testpictures::scanBomb());
-        const QString dir = testsupport::makeTempDir(u"picked"_s);
-        const auto middle = [](const QLabel* label) {
-            const QImage shown = label->pixmap().toImage();
-            return shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        const auto photoOf = [](EditContactForm& d) { return d.editor()->findChild<QLabel*>(u"lbPhoto"_s); };
+        const auto pick = [&photoOf](ScriptedPrompt& prompt, EditContactForm& d, const QByteArray& bytes) {
+            const QString path = testsupport::makeTempDir(u"picked"_s) + u"/p.jpg"_s;
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush())
+                prompt.answerOpenFile(path);
+            QTest::mouseClick(photoOf(d), Qt::LeftButton);
         };
-        const auto isRed = [](const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
         testsupport::DecodeWatch decodes;
         ScriptedPrompt prompt;
-
         EditContactForm dialog(&held, nullptr);
-        const QLabel* photo = dialog.editor()->findChild<QLabel*>(u"lbPhoto"_s);
-        const QColor standIn = middle(photo);
-        QVERIFY(!isRed(standIn));
-        shown(&dialog);
+        const QImage standIn = photoOf(dialog)->pixmap().toImage();
+        QVERIFY(!testpictures::shows(standIn, Qt::red));
         QTRY_COMPARE_WITH_TIMEOUT(dialog.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
-        QVERIFY(isRed(middle(photo)));
-        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()}) {
-            const QString path = dir + u"/bomb.jpg"_s;
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bomb) == bomb.size());
-            file.close();
-            prompt.answerOpenFile(path);
-            QTest::mouseClick(const_cast<QLabel*>(photo), Qt::LeftButton);
-            QCOMPARE(dialog.editor()->photoBytes(), jpeg);
-        }
-        QCOMPARE(decodes.count(), 1);
+        QVERIFY(testpictures::shows(photoOf(dialog)->pixmap().toImage(), Qt::red));
+        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()})
+            pick(prompt, dialog, bomb);
+        QCOMPARE(dialog.editor()->photoBytes(), jpeg);
 
         EditContactForm other(&hostile, nullptr);
-        shown(&other);
         QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
-        QCOMPARE(middle(other.editor()->findChild<QLabel*>(u"lbPhoto"_s)), standIn);
+        QCOMPARE(photoOf(other)->pixmap().toImage(), standIn);
         QCOMPARE(decodes.count(), 1);
-
-        // A real file: read, then its JPEG made and shown.
-        const QString path = dir + u"/red.png"_s;
-        QVERIFY(red.save(path, "PNG"));
-        prompt.answerOpenFile(path);
-        QTest::mouseClick(other.editor()->findChild<QLabel*>(u"lbPhoto"_s), Qt::LeftButton);
+        pick(prompt, other, testpictures::encoded(testpictures::filled(100, 50, Qt::red), "PNG"));
         QCOMPARE(QImage::fromData(other.editor()->photoBytes(), "JPEG").size(), QSize(320, 160));
         QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
-        QVERIFY(isRed(middle(other.editor()->findChild<QLabel*>(u"lbPhoto"_s))));
-        QCOMPARE(decodes.count(), 3);
+        QVERIFY(testpictures::shows(photoOf(other)->pixmap().toImage(), Qt::red));
+        QCOMPARE(decodes.count(), 3); // the file picked, then its JPEG shown
         QCOMPARE(decodes.onWindowThread(), 0);
         VERIFY_SCRIPT_DONE(prompt);
     }
