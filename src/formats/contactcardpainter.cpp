@@ -1,5 +1,6 @@
 #include "formats/contactcardpainter.h"
 
+#include "formats/contactphoto.h"
 #include "formats/contactrowformat.h"
 #include "formats/contactsprinter.h"
 
@@ -50,7 +51,7 @@ bool ContactCardPainter::begin(QPrinter* p)
     return true;
 }
 
-void ContactCardPainter::paintContact(const pim::_Contact& contact)
+void ContactCardPainter::paintContact(const pim::_Contact& contact, const QImage& photo)
 {
     if (!painter.isActive())
         return;
@@ -58,7 +59,7 @@ void ContactCardPainter::paintContact(const pim::_Contact& contact)
         printer->newPage();
         y = area.top();
     }
-    const QImage card = renderCard(cardWidth, cardHeight, contact);
+    const QImage card = renderCard(cardWidth, cardHeight, contact, photo);
     if (count % 2 == 0) {
         painter.drawImage(QPoint(area.left(), y), card);
     } else {
@@ -81,7 +82,20 @@ QImage ContactCardPainter::placeholderPhoto()
     return placeholder;
 }
 
+QImage ContactCardPainter::photoOf(const pim::_Contact& contact, const std::atomic_bool* stop)
+{
+    const QImage photo = contactphoto::read(contactphoto::bytes(contact), stop);
+    if (photo.width() <= kPhotoSide && photo.height() <= kPhotoSide)
+        return photo;
+    return contactphoto::fittedInto(photo, QSize(kPhotoSide, kPhotoSide));
+}
+
 QImage ContactCardPainter::renderCard(int w, int h, const pim::_Contact& contact)
+{
+    return renderCard(w, h, contact, photoOf(contact));
+}
+
+QImage ContactCardPainter::renderCard(int w, int h, const pim::_Contact& contact, const QImage& cardPhoto)
 {
     // Metrics follow the card's own width, so cards of different sizes (print,
     // PDF, a card picture) each get theirs.
@@ -97,15 +111,7 @@ QImage ContactCardPainter::renderCard(int w, int h, const pim::_Contact& contact
     p.setPen(QPen(QColor(185, 185, 187), b, Qt::SolidLine));
     p.drawRect(QRect(QPoint(b / 2, b / 2), QPoint(w - 1 - b, h - 1 - b)));
 
-    QImage photo;
-    const QList<ContactDataRow> photos = contact.rows(pim::ENTITY_PHOTO);
-    if (!photos.isEmpty()) {
-        const QByteArray bytes = photos.first().values.value(QStringLiteral("data15")).toByteArray();
-        if (!photo.loadFromData(bytes, "JPEG"))
-            photo.loadFromData(bytes, "PNG");
-    }
-    if (photo.isNull())
-        photo = placeholderPhoto();
+    const QImage photo = cardPhoto.isNull() ? placeholderPhoto() : cardPhoto;
     const int s = w * 90 / 270;
     if (!photo.isNull())
         p.drawImage(QPoint(m, m), photo.scaled(s, s, Qt::KeepAspectRatio, Qt::FastTransformation));

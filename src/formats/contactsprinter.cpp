@@ -1,6 +1,11 @@
 #include "formats/contactsprinter.h"
 
 #include "formats/contactcardpainter.h"
+#include "formats/contactphoto.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "shell/core/everycore.h"
+#include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/uiprompt.h"
 
 #include <QFont>
@@ -17,6 +22,8 @@ ContactsPrinter::ContactsPrinter(QObject* parent)
 void ContactsPrinter::print(const QList<pim::_Contact>& contacts)
 {
     m_contacts = contacts;
+    if (!readPhotos())
+        return;
     QPrinter printer(QPrinter::ScreenResolution);
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setPageSize(QPageSize(QPageSize::A4));
@@ -34,12 +41,38 @@ void ContactsPrinter::print(const QList<pim::_Contact>& contacts)
     uiprompt::exec(&dialog);
 }
 
+bool ContactsPrinter::readPhotos()
+{
+    m_photos = QList<QImage>(m_contacts.size());
+    QList<int> withPhoto;
+    for (int i = 0; i < m_contacts.size(); ++i)
+        if (!contactphoto::bytes(m_contacts.at(i)).isEmpty())
+            withPhoto << i;
+    if (withPhoto.isEmpty())
+        return true;
+    QImage* photos = m_photos.data(); // each item writes its own
+    ProgressForm progress(tr("IDS_PRINT_CONTACTS"), qobject_cast<QWidget*>(parent()));
+    const JobResult result = runTask(progress, [&] {
+        everycore::run(
+            int(withPhoto.size()),
+            [&](int i, const std::atomic_bool& stop) {
+                const int at = withPhoto.at(i);
+                photos[at] = ContactCardPainter::photoOf(m_contacts.at(at), &stop);
+            },
+            [] { simpleprotocol::checkCanceled(); },
+            [&progress](int done, int total) {
+                progress.postUpdateProgress(QString(), jobreport::percent(done, total), QString());
+            });
+    });
+    return result == JobResult::Succeeded;
+}
+
 void ContactsPrinter::onPaintRequested(QPrinter* printer)
 {
     ContactCardPainter cards;
     cards.begin(printer);
-    for (const pim::_Contact& c : std::as_const(m_contacts))
-        cards.paintContact(c);
+    for (int i = 0; i < m_contacts.size(); ++i)
+        cards.paintContact(m_contacts.at(i), m_photos.value(i));
 }
 
 int ContactsPrinter::drawLabelValue(QPainter* painter, QFont& font, int x, int y, int width, QString label,

@@ -1,9 +1,12 @@
 // Prints contacts as cards through the print preview dialog; with no
-// printer installed the preview runs over a PDF printer.
+// printer installed the preview runs over a PDF printer. The preview paints
+// on the window's thread, so the cards' photos are read before it opens,
+// on every core under a progress dialog that can cancel the print.
 #pragma once
 
 #include "records/contact.h"
 
+#include <QImage>
 #include <QList>
 #include <QObject>
 
@@ -16,8 +19,9 @@ class ContactsPrinter : public QObject {
 public:
     explicit ContactsPrinter(QObject* parent = nullptr);
 
-    // Keeps a copy of the contacts and runs the preview modally; returns
-    // when it closes.
+    // Keeps a copy of the contacts, reads their photos and runs the
+    // preview modally; returns when it closes (at once when the photos'
+    // reading was cancelled or failed).
     void print(const QList<pim::_Contact>& contacts);
 
     // One "label value" row of a card at (x, y), width wide; the label bold
@@ -26,9 +30,13 @@ public:
                               bool singleLine);
 
 public Q_SLOTS:
-    // Paints every kept contact on the dialog's printer.
+    // Paints every kept contact with its photo read on the dialog's printer.
     void onPaintRequested(QPrinter* printer);
 
 private:
+    // Reads the kept contacts' photos; false when cancelled or failed.
+    bool readPhotos();
+
     QList<pim::_Contact> m_contacts;
+    QList<QImage> m_photos; // of each contact, as ContactCardPainter::photoOf reads it
 };

@@ -44,6 +44,9 @@ void ExportToFileThread::run()
             removeDir(createdFolder);
     };
 
+    // Heard while a photo is read, which may take a while.
+    const auto checkCanceled = [this] { jobreport::checkCanceled(m_progress); };
+
     try {
         switch (m_format) {
         case ExportVCard:
@@ -59,13 +62,13 @@ void ExportToFileThread::run()
             createdFolder = firstMissingFolder(path);
             QDir().mkpath(path);
             path = QDir(path).absolutePath() + QLatin1Char('/') + QFileInfo(m_path).fileName();
-            auto page = std::make_unique<HtmlExport>(path);
+            auto page = std::make_unique<HtmlExport>(path, checkCanceled);
             html = page.get();
             exporter = std::move(page);
             break;
         }
         case ExportPDF:
-            exporter = std::make_unique<PdfExport>(path);
+            exporter = std::make_unique<PdfExport>(path, checkCanceled);
             break;
         default:
             m_progress->postErrorOccurred(QString());
@@ -87,6 +90,8 @@ void ExportToFileThread::run()
         exporter->end();
         exporter.reset();
         m_progress->postSucceed(tr("IDS_SUC_EXPORT_%1_CONTACTS_TO_FILE").arg(count));
+    } catch (int) {
+        discard(); // cancelled while a photo was read: nothing to say
     } catch (const std::exception& e) {
         discard();
         m_progress->postErrorOccurred(QString::fromUtf8(e.what()));

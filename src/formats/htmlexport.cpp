@@ -1,6 +1,7 @@
 #include "formats/htmlexport.h"
 
 #include "formats/contactcardpainter.h"
+#include "formats/contactphoto.h"
 #include "formats/contactrowformat.h"
 #include "shell/core/errorreport.h"
 
@@ -22,8 +23,9 @@ QString esc(const QString& text)
 
 } // namespace
 
-HtmlExport::HtmlExport(const QString& path)
+HtmlExport::HtmlExport(const QString& path, std::function<void()> checkCanceled)
     : m_file(path)
+    , m_checkCanceled(std::move(checkCanceled))
 {
     m_photosDir = QDir(QFileInfo(path).absoluteDir().absoluteFilePath(QStringLiteral("photos")));
     if (!m_photosDir.exists())
@@ -61,12 +63,12 @@ void HtmlExport::begin()
 
 QString HtmlExport::savePhoto(const pim::_Contact& contact)
 {
-    const QList<ContactDataRow> photos = contact.rows(pim::ENTITY_PHOTO);
-    if (photos.isEmpty())
+    const QByteArray bytes = contactphoto::bytes(contact);
+    if (bytes.isEmpty())
         return QString();
-    const QByteArray bytes = photos.first().values.value(QStringLiteral("data15")).toByteArray();
-    QImage image;
-    if (!image.loadFromData(bytes, "JPEG") && !image.loadFromData(bytes, "PNG"))
+    const QImage image = contactphoto::madeHearing(
+        [&bytes](const std::atomic_bool& stop) { return contactphoto::read(bytes, &stop); }, m_checkCanceled);
+    if (image.isNull())
         return QString();
     // Contacts not stored yet all have id 0: each photo gets a name of its own.
     QString name = QStringLiteral("%1.jpg").arg(contact.id);

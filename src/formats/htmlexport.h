@@ -3,7 +3,9 @@
 // folder beside the page. Every value from a contact is HTML-escaped.
 // The page is written beside its target and the photos are kept in memory
 // until end(), so an export that fails or is cancelled before it ends leaves
-// an earlier page and its photos as they were.
+// an earlier page and its photos as they were. Each photo is read by the
+// picture reader as write() comes to it, the job's cancel heard meanwhile
+// (checkCanceled, see contactphoto::madeHearing).
 #pragma once
 
 #include "formats/exportfile.h"
@@ -17,10 +19,12 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
+
 class HtmlExport : public AbsFormatExport<const pim::_Contact> {
 public:
     // Creates the "photos" folder beside the page when it is missing.
-    explicit HtmlExport(const QString& path);
+    explicit HtmlExport(const QString& path, std::function<void()> checkCanceled = {});
     ~HtmlExport() override;
 
     void begin() override;
@@ -43,4 +47,5 @@ private:
     QStringList m_createdFiles;
     QSet<QString> m_photoNames;
     QList<QPair<QString, QByteArray>> m_photos; // path, JPEG bytes: written by end()
+    std::function<void()> m_checkCanceled;
 };

@@ -3,6 +3,7 @@
 #include "formats/contactsprinter.h"
 #include "formats/messageassets.h"
 #include "formats/vcard.h"
+#include "pictures/picturereader.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/outputfile.h"
 
@@ -69,10 +70,15 @@ bool readVCardSummary(const QByteArray& vcardText, VCardSummary* out)
     return true;
 }
 
-QImage renderVCardImage(int width, int height, VCardSummary card)
+QImage renderVCardImage(int width, int height, VCardSummary card, const std::atomic_bool* stop)
 {
     if (width <= 0 || height <= 0)
         return QImage();
+    QImage photo = card.photo.isEmpty() ? QImage() : readPictureBytes(card.photo, stop);
+    if (stop && stop->load())
+        return QImage();
+    if (photo.isNull())
+        photo.load(QStringLiteral(":/res/empty_contact.png"));
     const CardMetrics& m = cardMetrics(width);
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(219, 226, 237));
@@ -81,9 +87,6 @@ QImage renderVCardImage(int width, int height, VCardSummary card)
     painter.setPen(QPen(QColor(185, 185, 187), m.border, Qt::SolidLine));
     painter.drawRect(QRect(QPoint(m.border / 2, m.border / 2), QPoint(width - 1 - m.border, height - 1 - m.border)));
 
-    QImage photo;
-    if (!photo.loadFromData(card.photo, "JPEG") && !photo.loadFromData(card.photo, "PNG"))
-        photo.load(QStringLiteral(":/res/empty_contact.png"));
     const int side = width * 64 / 270;
     if (!photo.isNull()) {
         photo = photo.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
@@ -150,7 +153,7 @@ QString vcardToHtml(const QString& vcardPath, const std::atomic_bool* stop)
     VCardSummary card;
     if (!readVCardSummary(file.readAll(), &card) || stopped())
         return QString();
-    const QImage image = renderVCardImage(200, 90, card);
+    const QImage image = renderVCardImage(200, 90, card, stop);
     if (image.isNull() || stopped())
         return QString();
     // Written whole or not at all: a half-written picture would be served

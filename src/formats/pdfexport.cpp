@@ -1,10 +1,13 @@
 #include "formats/pdfexport.h"
 
+#include "formats/contactphoto.h"
+
 #include <QPageLayout>
 
-PdfExport::PdfExport(const QString& fileName)
+PdfExport::PdfExport(const QString& fileName, std::function<void()> checkCanceled)
     : m_out(fileName)
     , m_printer(QPrinter::ScreenResolution)
+    , m_checkCanceled(std::move(checkCanceled))
 {
 }
 
@@ -25,7 +28,10 @@ void PdfExport::begin()
 
 void PdfExport::write(const pim::_Contact& contact)
 {
-    m_painter.paintContact(contact);
+    const QImage photo = contactphoto::madeHearing(
+        [&contact](const std::atomic_bool& stop) { return ContactCardPainter::photoOf(contact, &stop); },
+        m_checkCanceled);
+    m_painter.paintContact(contact, photo);
 }
 
 void PdfExport::end()

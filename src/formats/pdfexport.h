@@ -1,6 +1,8 @@
 // Contacts as a PDF of contact cards, the same cards the printing draws,
 // written through a PdfOutputFile: an earlier file stays until the new one
-// is complete.
+// is complete. Each card's photo is read as write() comes to it, the
+// job's cancel heard meanwhile (checkCanceled, see
+// contactphoto::madeHearing).
 #pragma once
 
 #include "formats/contactcardpainter.h"
@@ -10,9 +12,11 @@
 #include <QPrinter>
 #include <QString>
 
+#include <functional>
+
 class PdfExport : public AbsFormatExport<const pim::_Contact> {
 public:
-    explicit PdfExport(const QString& fileName);
+    explicit PdfExport(const QString& fileName, std::function<void()> checkCanceled = {});
     ~PdfExport() override;
 
     // Sets the printer up as an A4 PDF writer and starts the cards; throws
@@ -28,4 +32,5 @@ private:
     PdfOutputFile m_out;
     QPrinter m_printer;
     ContactCardPainter m_painter;
+    std::function<void()> m_checkCanceled;
 };

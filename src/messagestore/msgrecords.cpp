@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QSet>
 #include <QTimeZone>
 #include <QUuid>
@@ -437,19 +436,13 @@ QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool
         return QImage();
 
     // A JPEG or PNG is read as a transfer reads it: within bounds of work
-    // and memory, and upright. Another raster format a reader knows by its
-    // bytes (a GIF) is read as it is; never a drawing, which would render at
-    // whatever size it claims, nor a JPEG or PNG beyond the bounds.
+    // and memory, and upright; a GIF or BMP within the bounds its header
+    // decides. Never a drawing, which would render at whatever size it
+    // claims, nor any other format, nor a picture beyond the bounds.
     QByteArray format;
-    QImage image = readPicture(att->localPath, stop, &format);
-    if (stopped())
+    const QImage image = readPictureAlsoGifBmp(att->localPath, stop, &format);
+    if (stopped() || image.isNull())
         return QImage();
-    if (image.isNull()) {
-        QImageReader reader(att->localPath);
-        format = reader.format();
-        if (format.isEmpty() || format == "jpeg" || format == "png" || format.startsWith("svg") || !reader.read(&image))
-            return QImage();
-    }
     const QImage scaled = image.height() <= image.width() ? image.scaledToWidth(120, Qt::FastTransformation)
                                                           : image.scaledToHeight(120, Qt::FastTransformation);
     // Written whole or not at all: a half-written thumbnail would be shown

@@ -3,6 +3,7 @@
 #include "phonelink/androiddeviceinfo.h"
 #include "phonelink/phonesession.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "pictures/picturereader.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
 #include "shell/core/outputfile.h"
@@ -13,41 +14,22 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QMutexLocker>
 #include <QTcpSocket>
 
 namespace {
 
-// The picture in bytes read as format only (QImage would otherwise guess
-// any format it knows); a null image when it does not decode.
-QImage decodeAs(const QByteArray& bytes, const char* format)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setAutoDetectImageFormat(false);
-    return reader.read();
-}
-
-// The picture in bytes as JPEG or PNG only.
-QImage decodeJpegOrPng(const QByteArray& bytes)
-{
-    QImage image = decodeAs(bytes, "JPEG");
-    return image.isNull() ? decodeAs(bytes, "PNG") : image;
-}
-
-// Whether a thumbnail file is whole: a JPEG that decodes and ends with its
-// end-of-image marker (the decoder takes a file cut short all the same and
-// fills the rest with grey).
+// Whether a thumbnail file is whole: a JPEG that the picture reader reads
+// and that ends with its end-of-image marker (the decoder takes a file cut
+// short all the same and fills the rest with grey).
 bool isWholeThumbnail(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly) || f.size() > AndroidLoadThumbnailsThread::kMaxThumbnailBytes)
         return false;
     const QByteArray bytes = f.readAll();
-    return bytes.endsWith("\xFF\xD9") && !decodeAs(bytes, "JPEG").isNull();
+    QByteArray format;
+    return bytes.endsWith("\xFF\xD9") && !readPictureBytes(bytes, nullptr, &format).isNull() && format == "jpeg";
 }
 
 } // namespace
@@ -231,7 +213,8 @@ void AndroidLoadThumbnailsThread::fetchOne(const QString& path, int index)
     simpleprotocol::sendCommand(s, QStringLiteral("$file:"), QString(), true, -1);
     if (m_stopRequested)
         return;
-    QImage image = decodeJpegOrPng(picture);
+    // As JPEG or PNG only, within the reader's bounds, upright.
+    QImage image = readPictureBytes(picture, &m_stopRequested);
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));

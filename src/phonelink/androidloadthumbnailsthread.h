@@ -1,7 +1,8 @@
 // Fetches small pictures of a phone's photos on demand over the Phone
 // Agent's "image-thumbnails" service and keeps them as 128 x 128 JPEG files
 // in the phone's cache folder "thumbnails", named by the MD5 of the phone
-// path. A thumbnail is written beside its name and renamed when complete; a
+// path. What the phone sends is read by the picture reader (JPEG or PNG
+// within its bounds, upright; a stop ends it). A thumbnail is written beside its name and renamed when complete; a
 // kept one that is not a whole JPEG is fetched again. Failures only skip a
 // path (they are logged); nothing is shown to the user.
 //

@@ -32,6 +32,12 @@ void setDecodeObserver(DecodeObserver observer)
     g_decodeObserver = observer;
 }
 
+void tellDecodeObserver()
+{
+    if (const DecodeObserver observer = g_decodeObserver.load())
+        observer();
+}
+
 BudgetShare::~BudgetShare()
 {
     if (m_mb > 0)

@@ -69,6 +69,10 @@ private:
     int m_mb = 0;
 };
 
+// Tells the decode observer (pictures::setDecodeObserver), when there is
+// one, that a decode begins on this thread.
+void tellDecodeObserver();
+
 // The picture decoded as its layout plans (the device seeks to its start).
 QImage decode(QIODevice& device, const Layout& layout);
 // The picture turned upright as an EXIF orientation (2..8) says.

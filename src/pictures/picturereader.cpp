@@ -1,5 +1,6 @@
 #include "pictures/picturereader.h"
 
+#include "pictures/gifbmplayout.h"
 #include "pictures/picturedecode.h"
 #include "pictures/picturelayout.h"
 
@@ -40,4 +41,26 @@ QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop, Q
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return readPicture(buffer, stop, format);
+}
+
+QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop, QByteArray* format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    if (QImage image = readPicture(file, stop, format); !image.isNull() || (stop && stop->load()))
+        return image;
+    StoppableSource source(file, stop);
+    const Layout layout = readGifBmpLayout(source);
+    if (source.stopped() || !layout.header.isEncoded())
+        return QImage();
+    BudgetShare share;
+    if (!share.take(layout.memory, stop))
+        return QImage();
+    const QImage image = decodeGifBmp(source, layout);
+    if (source.stopped() || image.isNull())
+        return QImage();
+    if (format)
+        *format = layout.header.format;
+    return image;
 }

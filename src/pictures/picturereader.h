@@ -29,6 +29,12 @@ QImage readPicture(QIODevice& device, const std::atomic_bool* stop = nullptr, QB
 QImage readPicture(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 // Same, of bytes in memory (a contact's photo).
 QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+// Same, of a file, and also a GIF (its first picture) or a BMP, for a
+// message part shown as it is (a transfer sends such parts as they are):
+// within bounds their headers decide as well (pictures/gifbmplayout.h).
+// No other format is read (a drawing, an icon). format gets "jpeg",
+// "png", "gif" or "bmp".
+QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 
 namespace pictures {
 

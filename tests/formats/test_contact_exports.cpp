@@ -1,10 +1,14 @@
 // The contact exports (the HTML page, the PDF of cards, a failed write),
 // contact printing through the print preview seam, and the import and export
 // jobs: progress, cancel, failures and what they leave on disk. CSV and text
-// layouts are compared with expected files in test_contact_files.
+// layouts are compared with expected files in test_contact_files. Photos
+// are read by the picture reader, off the window's thread, hostile ones
+// never decoded.
 #include "contactfixtures.h"
+#include "decodewatch.h"
 #include "formats/abstextexport.h"
 #include "formats/contactcardpainter.h"
+#include "formats/contactphoto.h"
 #include "formats/contactsprinter.h"
 #include "formats/csvimport.h"
 #include "formats/exporttofilethread.h"
@@ -14,7 +18,9 @@
 #include "formats/vcardimport.h"
 #include "scriptedprompt.h"
 #include "shell/core/translations.h"
+#include "testpictures.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPainter>
 #include <QPrinter>
@@ -145,6 +151,61 @@ private Q_SLOTS:
         for (int y = 0; y < 300; ++y)
             for (int x = 131; x < 300; ++x)
                 QVERIFY2(image.pixelColor(x, y) == QColor(Qt::white), "text outside its column");
+    }
+
+    // Contacts read from a vCard whose photos are the scan bomb and the
+    // chunk bomb, beside a real one: the HTML page and the PDF succeed with
+    // the placeholder for the bombs, which are never decoded; printing reads
+    // the photos before the preview opens, off the window's thread.
+    void hostilePhotos_exportedAndPrintedAsThePlaceholder_neverDecoded()
+    {
+        QByteArray vcf;
+        for (const QByteArray& photo : {testpictures::scanBomb(), testpictures::chunkBomb(),
+                                        testpictures::encoded(testpictures::filled(64, 48, Qt::red), "JPG")})
+            vcf += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + photo.toBase64()
+                + "\r\nEND:VCARD\r\n";
+        const QList<pim::_Contact> cards
+            = fixtures::importAll<VCardImport>(fixtures::writeFile(QStringLiteral("bombs.vcf"), vcf));
+        QCOMPARE(fixtures::photoOf(cards.value(0)), testpictures::scanBomb());
+        testsupport::DecodeWatch decodes;
+        const QString dir = testsupport::makeTempDir(QStringLiteral("bombs"));
+        for (const int format : {ExportHTML, ExportPDF}) {
+            RecordingJobReport report;
+            ExportToFileThread job(cards, format, dir + QStringLiteral("/c%1").arg(format), &report);
+            QVERIFY(finished(job) && report.succeeded());
+        }
+        const QString page = QString::fromUtf8(testsupport::readFile(dir + QStringLiteral("/c4/c4")));
+        QCOMPARE(page.count(QStringLiteral("src=\"photos/contact.png\"")), 2);
+        QCOMPARE(decodes.count(), 2); // the real photo, once for each
+
+        ScriptedPrompt prompt;
+        int readBeforePreview = -1;
+        prompt.answerDialog(0, QStringLiteral("QPrintPreviewDialog"),
+                            [&readBeforePreview](QDialog*) { readBeforePreview = testsupport::DecodeWatch::count(); });
+        ContactsPrinter().print(cards);
+        VERIFY_SCRIPT_DONE(prompt);
+        QCOMPARE(readBeforePreview, 3);
+        QCOMPARE(decodes.onWindowThread(), 0);
+    }
+
+    // A job reads a photo on a worker while it asks for its cancel: the
+    // cancel stops the read under way and reaches the job.
+    void aCancelStopsThePhotoUnderWay()
+    {
+        std::atomic_bool began = false;
+        std::atomic_bool stopped = false;
+        const auto make = [&](const std::atomic_bool& stop) {
+            began = true;
+            for (const QDeadlineTimer guard(testsupport::kHangGuardMs); !stop && !guard.hasExpired();)
+                QThread::msleep(1);
+            stopped = stop.load();
+            return QImage();
+        };
+        QVERIFY_THROWS_EXCEPTION(int, contactphoto::madeHearing(make, [&began] {
+                                     if (began)
+                                         throw int(jobreport::kCanceled);
+                                 }));
+        QVERIFY(stopped);
     }
 
     // Every part of an address reaches each of the five exports

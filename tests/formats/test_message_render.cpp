@@ -1,10 +1,14 @@
 // Message body rendering: HTML escaping with emoji, the bubble markup, and
-// the contact card picture of vCard attachments.
+// the contact card picture of vCard attachments, whose photo is read by the
+// picture reader.
 #include "formats/bubblehtml.h"
 #include "formats/messageassets.h"
 #include "formats/messagevcardpicture.h"
 #include "message_testdata.h"
 #include "shell/core/fileutils.h"
+
+#include "decodewatch.h"
+#include "testpictures.h"
 
 #include <QFileInfo>
 
@@ -86,6 +90,30 @@ private Q_SLOTS:
         QCOMPARE(vcardToHtml(writeFile(dir + QStringLiteral("/plain.vcf"), "just some text\r\nFN:nobody\r\n")),
                  QString());
         QCOMPARE(vcardToHtml(dir + QStringLiteral("/missing.vcf")), QString());
+    }
+
+    // A card's photo is read by the picture reader: the bombs give the card
+    // of no photo, never decoded; a real photo is drawn; a card stopped is
+    // neither made nor kept.
+    void vcardPicture_photoReadWithinTheReadersBounds()
+    {
+        VCardSummary card;
+        card.fullName = QStringLiteral("Ann");
+        const QImage none = renderVCardImage(200, 90, card);
+        testsupport::DecodeWatch decodes;
+        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()}) {
+            card.photo = bomb;
+            QCOMPARE(renderVCardImage(200, 90, card), none);
+        }
+        card.photo = testpictures::encoded(testpictures::filled(60, 80, Qt::red), "JPG");
+        QVERIFY(testpictures::shows(renderVCardImage(200, 90, card), Qt::red, QPoint(12, 12)));
+        QCOMPARE(decodes.count(), 1);
+        const QString vcf
+            = writeFile(testsupport::makeTempDir(QStringLiteral("stopped")) + QStringLiteral("/a.vcf"),
+                        "BEGIN:VCARD\r\nFN:Ann\r\nPHOTO;ENCODING=b:" + card.photo.toBase64() + "\r\nEND:VCARD\r\n");
+        const std::atomic_bool stop {true};
+        QCOMPARE(vcardToHtml(vcf, &stop), QString());
+        QVERIFY(QFileInfo(vcardToHtml(vcf)).isFile());
     }
 };
 

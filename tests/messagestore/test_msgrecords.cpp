@@ -205,6 +205,30 @@ private slots:
         }
     }
 
+    // A GIF part is read within the bounds its header decides: one whose
+    // LZW codes stand for entries not made anew gives no thumbnail, as an
+    // icon or a bitmap of another format does.
+    void thumbnailsOfGifsAreBounded_noOtherFormatIsRead()
+    {
+        const QString dir = testsupport::makeTempDir(u"gifbmp"_s);
+        int files = 0;
+        const auto thumbnailOf = [&dir, &files](const QByteArray& bytes) {
+            _MsgAttachment att;
+            att.localPath = dir + u"/p"_s + QString::number(++files);
+            QFile file(att.localPath);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
+                ? makeAttachmentThumbnail(&att)
+                : QImage();
+        };
+        const QImage photo = testpictures::filled(300, 200, Qt::darkGreen);
+        QCOMPARE(thumbnailOf(testpictures::gif(photo)).size(), QSize(120, 80));
+        QList<int> stale {256, 1, 511};
+        stale.resize(530000, 1);
+        QVERIFY(thumbnailOf(testpictures::gifOfCodes(QSize(300, 200), stale << 257)).isNull());
+        for (const char* format : {"ICO", "XPM", "PPM"})
+            QVERIFY2(thumbnailOf(testpictures::encoded(photo, format)).isNull(), format);
+    }
+
     // The scanner pairs surrogates in one pass over the original text: the
     // unit after U+D83D pairs with it even when it is an emoji of its own,
     // and no replacement is read back as text.

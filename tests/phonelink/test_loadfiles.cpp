@@ -7,7 +7,8 @@
 // that stalls in a listing. The media: photo albums, and thumbnails over one
 // kept connection (the media fixture's photos 0 and 4 have JPEG thumbnails,
 // photo 2 a PNG one, photo 3 a GIF; photo 4 announces far more bytes than it
-// sends).
+// sends). What the phone sends as a thumbnail is read by the picture
+// reader: turned upright, a hostile one never decoded.
 #include "phonelink/androiddownloadfilesthread.h"
 #include "phonelink/androidloadfilesys.h"
 #include "phonelink/androidloadimagesthread.h"
@@ -16,7 +17,9 @@
 #include "records/remotefile.h"
 #include "shell/core/translations.h"
 
+#include "decodewatch.h"
 #include "test_loadsupport.h"
+#include "testpictures.h"
 
 #include <QImage>
 #include <QtTest>
@@ -461,6 +464,39 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 4, testsupport::kHangGuardMs);
         QCOMPARE(refreshed.at(3).at(0).toInt(), 1);
         QCOMPARE(phone.sim->connections(QStringLiteral("service")).size(), 2);
+    }
+
+    // A thumbnail is read by the picture reader, on the worker: one that an
+    // EXIF orientation turns is kept upright (a tall picture in the
+    // square), the bombs leave no file and are never decoded.
+    void thumbnails_readUpright_hostileOnesNeverDecoded()
+    {
+        const QByteArray turned
+            = testpictures::withOrientation(testpictures::encoded(testpictures::filled(40, 20, Qt::red), "JPG"), 6);
+        QJsonObject fixture = mediaFixture();
+        QJsonArray images;
+        for (const QByteArray& thumb : {turned, testpictures::scanBomb(), testpictures::chunkBomb()})
+            images << QJsonObject {{QStringLiteral("path"), QStringLiteral("/sdcard/%1.jpg").arg(images.size())},
+                                   {QStringLiteral("bucket"), QStringLiteral("Camera")},
+                                   {QStringLiteral("thumb"), QString::fromLatin1(thumb.toBase64())}};
+        fixture.insert(QStringLiteral("media"), QJsonObject {{QStringLiteral("images"), images}});
+        loadtest::WifiPhone phone(84, fixture);
+        PHONE_OK(phone);
+        testsupport::DecodeWatch decodes;
+        AndroidLoadThumbnailsThread worker(&phone.device);
+        QSignalSpy refreshed(&worker, &AndroidLoadThumbnailsThread::refresh);
+        worker.requests
+            = {QStringLiteral("/sdcard/0.jpg"), QStringLiteral("/sdcard/1.jpg"), QStringLiteral("/sdcard/2.jpg")};
+        worker.fetch();
+        QVERIFY(worker.waitIdle(testsupport::kHangGuardMs));
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, testsupport::kHangGuardMs);
+        const QImage upright(worker.thumbnailPath(QStringLiteral("/sdcard/0.jpg")), "JPEG");
+        QVERIFY(testpictures::shows(upright, Qt::red, QPoint(64, 10)));
+        QVERIFY(testpictures::shows(upright, Qt::white, QPoint(10, 64))); // the canvas beside the picture
+        QVERIFY(!QFile::exists(worker.thumbnailPath(QStringLiteral("/sdcard/1.jpg")))
+                && !QFile::exists(worker.thumbnailPath(QStringLiteral("/sdcard/2.jpg"))));
+        QCOMPARE(decodes.count(), 1);
+        QCOMPARE(decodes.onWindowThread(), 0);
     }
 
     // The page stops its thumbnails when it goes: a stop ends a stalled

@@ -1,10 +1,11 @@
 // The decodes of a phone's or a file's pictures as the picture reader's
 // decode observer sees them: how many began and how many on the window's
-// (the application's) thread. While the gate is closed, a decode on a
-// worker waits at it as it begins, so that a test sees what shows before
-// (one on the window's thread is only counted: it must not hold the
-// window); an action given to watch() runs as each decode begins (a
-// Cancel pressed then).
+// (the application's) thread, which never should decode; a hostile picture
+// is refused by its header before any decode. While the gate is closed, a
+// decode on a worker waits at it as it begins, so that a test sees what
+// shows before (one on the window's thread is only counted: it must not
+// hold the window); an action given to watch() runs as each decode begins
+// (a Cancel pressed then).
 #pragma once
 
 #include "pictures/picturereader.h"
@@ -71,3 +72,21 @@ inline void unwatch()
 }
 
 } // namespace decodewatch
+
+namespace testsupport {
+
+// A watch with no gate for as long as it lives.
+class DecodeWatch {
+public:
+    DecodeWatch() { decodewatch::watch(); }
+    ~DecodeWatch() { decodewatch::unwatch(); }
+    DecodeWatch(const DecodeWatch&) = delete;
+    DecodeWatch& operator=(const DecodeWatch&) = delete;
+
+    // Decodes begun since the watch was made, and those on the window's
+    // thread.
+    static int count() { return decodewatch::decodes().began; }
+    static int onWindowThread() { return decodewatch::decodes().onWindowThread; }
+};
+
+} // namespace testsupport

@@ -2,11 +2,13 @@
 // benchmarks of what a transfer makes of pictures: a photo of fine detail,
 // an EXIF orientation spliced into a JPEG (Qt's writer writes none), a
 // progressive JPEG of many empty scans, a large grey JPEG of next to no
-// bytes, and chunks spliced into a PNG.
+// bytes, chunks spliced into a PNG, and GIFs (Qt writes none) of any LZW
+// codes.
 #pragma once
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
@@ -26,6 +28,22 @@ inline QImage detailedPhoto(int width, int height, int seed)
                            ((x ^ y) + seed * 25) & 0xff);
     }
     return image;
+}
+
+// A picture of one colour.
+inline QImage filled(int width, int height, const QColor& colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Whether the pixel (the middle when not given) is of that colour, within
+// what a JPEG changes.
+inline bool shows(const QImage& image, const QColor& colour, QPoint at = QPoint(-1, -1))
+{
+    const QColor c = image.pixelColor(at.x() < 0 ? QPoint(image.width() / 2, image.height() / 2) : at);
+    return qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) + qAbs(c.blue() - colour.blue()) < 60;
 }
 
 // The picture encoded in format ("JPG", "PNG"), progressive when asked.
@@ -165,6 +183,82 @@ inline QByteArray withTexts(const QByteArray& png, int count, int bytes)
 inline QByteArray withLongChunk(const QByteArray& png, quint32 length)
 {
     return png.left(png.lastIndexOf("IEND") - 4) + field(length, 4, false) + "tEXtComment";
+}
+
+// The hostile pictures that every reader of a phone's or a file's pictures
+// refuses by their headers, before any decode: a 0.5 MB progressive JPEG
+// of 16000 x 16000 whose 100 scans would decode 25.6 G samples, and a PNG
+// of a hundred bytes whose text chunk claims 2 GB.
+inline QByteArray scanBomb()
+{
+    return greyScans(16000, 16000, 99);
+}
+inline QByteArray chunkBomb()
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(Qt::white);
+    return withLongChunk(encoded(pixel, "PNG"), 2147483000u);
+}
+
+// A GIF89a of 256 greys whose screen and picture are of size and whose LZW
+// data (smallest code size 8) are these codes, packed 9 to 12 bits wide as
+// a decoder reads them. The codes are the caller's to keep in step.
+inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
+{
+    const auto u16 = [](int v) { return field(quint32(v), 2, true); };
+    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + QByteArray("\xF7\0\0", 3);
+    for (int i = 0; i < 256; ++i)
+        gif += QByteArray(3, char(i));
+    gif += ',' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0' + '\x08';
+    QByteArray data;
+    quint32 held = 0;
+    int bits = 0;
+    int width = 9;
+    int next = 257; // the table's size once the first code after a clear is read
+    for (const int code : codes) {
+        held |= quint32(code) << bits;
+        for (bits += width; bits >= 8; bits -= 8, held >>= 8)
+            data += char(held & 0xFF);
+        if (code == 256) {
+            width = 9;
+            next = 257;
+        } else if (next < 4096 && ++next > 258 && next >= (1 << width) && width < 12) {
+            ++width;
+        }
+    }
+    if (bits > 0)
+        data += char(held & 0xFF);
+    for (qsizetype at = 0; at < data.size(); at += 255)
+        gif += char(qMin<qsizetype>(255, data.size() - at)) + data.mid(at, 255);
+    return gif + QByteArray("\0;", 2);
+}
+
+// The picture's greys as a GIF, LZW-compressed as encoders do (a clear code
+// when the table is full).
+inline QByteArray gif(const QImage& image)
+{
+    QList<int> codes {256};
+    QHash<int, int> table;
+    int prefix = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = qGray(image.pixel(x, y));
+            const auto found = table.constFind(prefix << 8 | grey);
+            if (prefix < 0 || found != table.constEnd()) {
+                prefix = prefix < 0 ? grey : *found;
+                continue;
+            }
+            codes << prefix;
+            if (table.size() < 4096 - 258) {
+                table.insert(prefix << 8 | grey, 258 + int(table.size()));
+            } else {
+                codes << 256;
+                table.clear();
+            }
+            prefix = grey;
+        }
+    }
+    return gifOfCodes(image.size(), codes << prefix << 257);
 }
 
 } // namespace testpictures

@@ -110,6 +110,10 @@
         <source>Url</source>
         <translation>Url</translation>
     </message>
+    <message>
+        <source>IDS_READING_PHOTO</source>
+        <translation>Reading the photo</translation>
+    </message>
 </context>
 <context>
     <name>ContactsMainForm</name>

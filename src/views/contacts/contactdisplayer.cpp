@@ -1,10 +1,11 @@
 #include "contactdisplayer.h"
 
+#include "formats/contactphoto.h"
+#include "pictures/pictureloader.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/outputfile.h"
 #include "shell/messagebox.h"
 #include "shell/uiprompt.h"
-#include "views/contacts/contactphoto.h"
 
 #include <QDir>
 #include <QEvent>
@@ -34,7 +35,9 @@ QString escapedAddress(const ContactDataRow& row)
 
 ContactDisplayer::ContactDisplayer(QWidget* parent)
     : QScrollArea(parent)
+    , m_photos(new PictureLoader(this))
 {
+    connect(m_photos, &PictureLoader::ready, this, &ContactDisplayer::photoReady);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The content follows the card's width and its texts wrap; its height
     // follows from the width.
@@ -57,6 +60,7 @@ void ContactDisplayer::clear()
 {
     shownContact = pim::_Contact();
     contentLayout = nullptr;
+    m_photoKey.clear();
     replaceContent(new QWidget(this));
 }
 
@@ -106,13 +110,16 @@ void ContactDisplayer::addHeader(const pim::_Contact& contact)
     photo->setAccessibleName(QLatin1String(kPhotoName));
     photo->setFixedSize(kPhotoSize, kPhotoSize);
     photo->setStyleSheet(QStringLiteral("border:1px solid #A9A9A9;"));
-    const QImage image = contactphoto::scaledToWidth(contact, kPhotoSize);
-    if (image.isNull()) {
-        photo->setPixmap(QPixmap(QStringLiteral(":res/empty_contact.png")));
-    } else {
-        photo->setPixmap(QPixmap::fromImage(image));
-        photo->installEventFilter(this);
-        photo->setCursor(Qt::PointingHandCursor);
+    photo->setPixmap(QPixmap(QStringLiteral(":res/empty_contact.png")));
+    m_photoLabel = photo;
+    const QByteArray bytes = contactphoto::bytes(contact);
+    m_photoKey = contactphoto::key(bytes, kPhotoSize);
+    if (!m_photoKey.isEmpty()) {
+        const std::optional<QImage> made = m_photos->picture(m_photoKey, [bytes](const std::atomic_bool& stop) {
+            return contactphoto::scaledToWidth(contactphoto::read(bytes, &stop), kPhotoSize);
+        });
+        if (made)
+            showPhoto(*made);
     }
     layout->addWidget(photo, 0, Qt::AlignTop);
 
@@ -135,6 +142,21 @@ void ContactDisplayer::addHeader(const pim::_Contact& contact)
     layout->addWidget(name, 1, Qt::AlignTop);
 
     contentLayout->addWidget(header, 0, Qt::AlignTop);
+}
+
+void ContactDisplayer::photoReady(const QString& key)
+{
+    if (key == m_photoKey)
+        showPhoto(m_photos->made(key).value_or(QImage()));
+}
+
+void ContactDisplayer::showPhoto(const QImage& image)
+{
+    if (image.isNull() || !m_photoLabel)
+        return;
+    m_photoLabel->setPixmap(QPixmap::fromImage(image));
+    m_photoLabel->installEventFilter(this);
+    m_photoLabel->setCursor(Qt::PointingHandCursor);
 }
 
 void ContactDisplayer::addSection(const QString& title, const QList<ContactDataRow>& rows,

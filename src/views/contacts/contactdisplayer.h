@@ -2,7 +2,10 @@
 // the photo, the name, the nickname and the first organisation, then one
 // titled section per kind of data, one line per row (the lines come from
 // ContactRowFormat). Texts can be selected with the mouse; a left click on
-// a real photo saves its bytes to a file.
+// a real photo saves its bytes to a file. The photo is made off the
+// window's thread by the card's PictureLoader: the empty contact picture
+// shows until it is made (and for bytes that are no picture within the
+// reader's bounds).
 //
 // Everything on the card comes from a phone or a file: it is shown as plain
 // text. The one line that needs markup (an address, with its bold label and
@@ -13,8 +16,10 @@
 #include "formats/contactrowformat.h"
 #include "records/contact.h"
 
+#include <QPointer>
 #include <QScrollArea>
 
+class PictureLoader;
 class QLabel;
 class QVBoxLayout;
 
@@ -31,6 +36,8 @@ public:
     void setContact(const pim::_Contact& contact);
     // The contact on show; an empty contact while the card is empty.
     const pim::_Contact& contact() const { return shownContact; }
+    // Makes the photos; goes with the card.
+    PictureLoader* photoLoader() const { return m_photos; }
 
 protected:
     // A click on the photo (see the class comment).
@@ -46,7 +53,13 @@ private:
     // A selectable, wrapping label inside parent.
     static QLabel* textLabel(const QString& text, Qt::TextFormat format, QWidget* parent);
     void savePhoto();
+    // Shows the photo made for key when it is the shown contact's.
+    void photoReady(const QString& key);
+    void showPhoto(const QImage& image);
 
     pim::_Contact shownContact;
     QVBoxLayout* contentLayout = nullptr; // of the content being built
+    PictureLoader* m_photos = nullptr;
+    QString m_photoKey; // of the shown contact's photo; empty without one
+    QPointer<QLabel> m_photoLabel;
 };

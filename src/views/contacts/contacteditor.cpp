@@ -2,16 +2,20 @@
 
 #include "ui_contacteditor.h"
 
+#include "formats/contactphoto.h"
+#include "phonelink/protocol/simpleprotocol.h"
+#include "pictures/pictureloader.h"
+#include "pictures/picturereader.h"
+#include "shell/progressform.h"
+#include "shell/runjob.h"
 #include "shell/uiprompt.h"
 #include "views/contacts/addrentitieseditor.h"
-#include "views/contacts/contactphoto.h"
 #include "views/contacts/dateentitieseditor.h"
 #include "views/contacts/genericentitieseditor.h"
 #include "views/contacts/imentitieseditor.h"
 
 #include <QBuffer>
 #include <QEvent>
-#include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 
@@ -51,7 +55,9 @@ QPixmap emptyPhoto()
 ContactEditor::ContactEditor(QWidget* parent)
     : QScrollArea(parent)
     , form(std::make_unique<Ui::ContactEditor>())
+    , m_photos(new PictureLoader(this))
 {
+    connect(m_photos, &PictureLoader::ready, this, &ContactEditor::photoReady);
     form->setupUi(this);
     QPalette transparent = palette();
     transparent.setColor(QPalette::Window, Qt::transparent);
@@ -239,7 +245,22 @@ AbsEntitiesEditor* ContactEditor::rowEditor(int type) const
 void ContactEditor::setPhotoData(const QByteArray& bytes)
 {
     m_photo = bytes;
-    const QImage image = contactphoto::scaledToWidth(bytes, kPhotoWidth);
+    m_photoKey = contactphoto::key(bytes, kPhotoWidth);
+    form->lbPhoto->setPixmap(emptyPhoto());
+    if (m_photoKey.isEmpty())
+        return;
+    const std::optional<QImage> made = m_photos->picture(m_photoKey, [bytes](const std::atomic_bool& stop) {
+        return contactphoto::scaledToWidth(contactphoto::read(bytes, &stop), kPhotoWidth);
+    });
+    if (made)
+        photoReady(m_photoKey);
+}
+
+void ContactEditor::photoReady(const QString& key)
+{
+    if (key != m_photoKey)
+        return;
+    const QImage image = m_photos->made(key).value_or(QImage());
     if (!image.isNull())
         form->lbPhoto->setPixmap(QPixmap::fromImage(image));
 }
@@ -247,6 +268,7 @@ void ContactEditor::setPhotoData(const QByteArray& bytes)
 void ContactEditor::resetPhoto(const QString&)
 {
     m_photo.clear();
+    m_photoKey.clear();
     form->lbPhoto->setPixmap(emptyPhoto());
 }
 
@@ -256,12 +278,18 @@ void ContactEditor::pickPhoto()
         = uiprompt::getOpenFileName(nullptr, QString(), QString(), QStringLiteral("Images (*.png *.jpg)"));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    // Read by content, whatever the name says; anything else changes nothing.
-    const QImage image = contactphoto::fittedInto(file.readAll(), QSize(kPickedPhotoSize, kPickedPhotoSize));
-    if (image.isNull())
+    // Read by content, whatever the name says, off the window's thread;
+    // anything else, or a cancel, changes nothing.
+    QImage image;
+    ProgressForm progress(tr("IDS_READING_PHOTO"), this);
+    const JobResult read = runTask(progress, [&] {
+        image = contactphoto::madeHearing(
+            [&path](const std::atomic_bool& stop) {
+                return contactphoto::fittedInto(readPicture(path, &stop), QSize(kPickedPhotoSize, kPickedPhotoSize));
+            },
+            [] { simpleprotocol::checkCanceled(); });
+    });
+    if (read != JobResult::Succeeded || image.isNull())
         return;
     QByteArray jpeg;
     QBuffer buffer(&jpeg);

@@ -9,6 +9,11 @@
 // The form shows the first name, photo, nickname, organisation and note row
 // of a contact and every row of the multi-row types; other rows (groups,
 // the second photo, ...) are not shown and not collected.
+//
+// The photo is made off the window's thread by the editor's PictureLoader
+// (the empty contact picture shows until then, and for bytes that are no
+// picture within the reader's bounds); a photo file the user picks is read
+// under a progress dialog that can cancel it.
 #pragma once
 
 #include "records/contact.h"
@@ -23,6 +28,7 @@ class AddrEntitiesEditor;
 class DateEntitiesEditor;
 class GenericEntitiesEditor;
 class IMEntitiesEditor;
+class PictureLoader;
 namespace Ui {
 class ContactEditor;
 }
@@ -57,6 +63,8 @@ public:
     const QByteArray& photoBytes() const { return m_photo; }
     // Shows the bytes (kept unchanged even when they are no picture).
     void setPhotoData(const QByteArray& bytes);
+    // Makes the photo shown; goes with the editor.
+    PictureLoader* photoLoader() const { return m_photos; }
 
     // The row editor of a multi-row type; null for other types.
     AbsEntitiesEditor* rowEditor(int type) const;
@@ -79,6 +87,8 @@ private:
 
     static Identity identityOf(const pim::_Contact& contact, int type);
     void pickPhoto();
+    // Shows the photo made for key when it is the one held.
+    void photoReady(const QString& key);
 
     std::unique_ptr<Ui::ContactEditor> form;
     GenericEntitiesEditor* phones = nullptr;
@@ -94,4 +104,6 @@ private:
     Identity m_organization;
     Identity m_note;
     QByteArray m_photo;
+    PictureLoader* m_photos = nullptr;
+    QString m_photoKey; // of m_photo as shown
 };

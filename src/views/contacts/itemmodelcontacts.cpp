@@ -1,7 +1,8 @@
 #include "itemmodelcontacts.h"
 
+#include "formats/contactphoto.h"
+#include "pictures/pictureloader.h"
 #include "shell/core/plaintext.h"
-#include "views/contacts/contactphoto.h"
 
 #include <QBrush>
 #include <QColor>
@@ -36,22 +37,13 @@ QPixmap emptyContactThumbnail()
     return pixmap;
 }
 
-const QPixmap& thumbnailOf(const ItemModelContacts::_ContactsItemNode& node)
-{
-    // A contact's photo may be megabytes: it is decoded once per row, not on
-    // every repaint.
-    if (node.thumbnail.isNull()) {
-        const QImage image = contactphoto::scaledToWidth(node.contact, kThumbnailWidth);
-        node.thumbnail = image.isNull() ? emptyContactThumbnail() : QPixmap::fromImage(image);
-    }
-    return node.thumbnail;
-}
-
 } // namespace
 
 ItemModelContacts::ItemModelContacts(QObject* parent)
     : AbsTreeItemModel(parent)
+    , m_photos(new PictureLoader(this))
 {
+    connect(m_photos, &PictureLoader::ready, this, &ItemModelContacts::photoReady);
     // data() escapes the tool tips itself (a paragraph that wraps).
     setProperty(kToolTipsMadePlain, true);
 }
@@ -83,9 +75,43 @@ void ItemModelContacts::replaceContact(const QModelIndex& index, const pim::_Con
     if (!node)
         return;
     node->contact = contact;
+    node->keyed = false;
+    node->photoKey.clear();
     node->thumbnail = QPixmap();
     emit dataChanged(this->index(index.row(), 0, index.parent()),
                      this->index(index.row(), kColumns - 1, index.parent()));
+}
+
+QPixmap ItemModelContacts::thumbnailOf(const _ContactsItemNode& node) const
+{
+    if (!node.thumbnail.isNull())
+        return node.thumbnail;
+    const QByteArray bytes = contactphoto::bytes(node.contact);
+    if (!node.keyed) {
+        node.photoKey = contactphoto::key(bytes, kThumbnailWidth);
+        node.keyed = true;
+    }
+    if (node.photoKey.isEmpty())
+        return emptyContactThumbnail();
+    const std::optional<QImage> made = m_photos->picture(node.photoKey, [bytes](const std::atomic_bool& stop) {
+        return contactphoto::scaledToWidth(contactphoto::read(bytes, &stop), kThumbnailWidth);
+    });
+    if (!made)
+        return emptyContactThumbnail();
+    // Kept, so that a repaint asks nothing.
+    node.thumbnail = made->isNull() ? emptyContactThumbnail() : QPixmap::fromImage(*made);
+    return node.thumbnail;
+}
+
+void ItemModelContacts::photoReady(const QString& key)
+{
+    for (int row = 0; row < roots.size(); ++row) {
+        const auto* node = dynamic_cast<const _ContactsItemNode*>(roots.at(row));
+        if (node && node->keyed && node->photoKey == key && node->thumbnail.isNull()) {
+            const QModelIndex shown = index(row, 0);
+            emit dataChanged(shown, shown, {Qt::DecorationRole});
+        }
+    }
 }
 
 const pim::_Contact* ItemModelContacts::contactOf(const QModelIndex& index)

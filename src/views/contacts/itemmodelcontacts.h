@@ -3,6 +3,12 @@
 // node holds its own copy of the contact, so a selected index leads to its
 // contact. The model also keeps the sorted list it was last given: the
 // page's "all contacts" for the toolbar commands.
+//
+// A row's small picture is its contact's photo, made off the window's
+// thread by the model's PictureLoader when the row is first shown: the row
+// shows the empty contact picture until then (and for bytes that are no
+// picture within the reader's bounds), and its decoration changes when the
+// photo is made.
 #pragma once
 
 #include "records/contact.h"
@@ -10,6 +16,9 @@
 
 #include <QList>
 #include <QPixmap>
+#include <QString>
+
+class PictureLoader;
 
 class ItemModelContacts : public AbsTreeItemModel {
     Q_OBJECT
@@ -23,7 +32,11 @@ public:
         {
         }
         pim::_Contact contact;
-        // The list's small picture, decoded on first show (see data()).
+        // The key of the list's small picture (see contactphoto::key),
+        // worked out on first show; empty without a photo.
+        mutable QString photoKey;
+        mutable bool keyed = false;
+        // The small picture once made (see data()).
         mutable QPixmap thumbnail;
     };
 
@@ -37,8 +50,9 @@ public:
     // change until the next setContacts.
     _ContactsItemNode* addContact(const pim::_Contact& contact);
     const QList<pim::_Contact>& contacts() const { return m_contacts; }
-    // Shows another state of a row's contact (its picture is made anew);
-    // contacts() does not change until the next setContacts.
+    // Shows another state of a row's contact (its picture is made anew
+    // when its photo changed); contacts() does not change until the next
+    // setContacts.
     void replaceContact(const QModelIndex& index, const pim::_Contact& contact);
 
     // The contact of an index's row; null for an index without a row.
@@ -57,10 +71,20 @@ public:
     // invalid without a phone row.
     static QVariant phoneText(const pim::_Contact& contact);
 
+    // Makes the rows' small pictures; goes with the model.
+    PictureLoader* photoLoader() const { return m_photos; }
+
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    // The row's small picture, asked of the loader on first show; the
+    // empty contact picture until it is made.
+    QPixmap thumbnailOf(const _ContactsItemNode& node) const;
+    // Shows the picture made for key in every row of that photo.
+    void photoReady(const QString& key);
+
     QList<pim::_Contact> m_contacts;
+    PictureLoader* m_photos = nullptr;
 };

@@ -1,8 +1,11 @@
 #include "itemmodelphotoicon.h"
 
+#include "pictures/pictureloader.h"
+#include "pictures/picturereader.h"
 #include "shell/core/plaintext.h"
 
-#include <QFile>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QImage>
 #include <QLocale>
 
@@ -11,6 +14,8 @@ namespace {
 // A picture larger than a cell is drawn at the cell's size.
 QImage fitted(const QImage& image)
 {
+    if (image.isNull())
+        return image;
     const QSize icon(ItemModelPhotoIcon::kIconSide, ItemModelPhotoIcon::kIconSide);
     if (image.width() <= icon.width() && image.height() <= icon.height())
         return image;
@@ -35,7 +40,9 @@ ItemModelPhotoIcon::_PhotoIconItemNode::_PhotoIconItemNode(const PhotoRecord& re
 
 ItemModelPhotoIcon::ItemModelPhotoIcon(QObject* parent)
     : AbsTreeItemModel(parent)
+    , m_pictures(new PictureLoader(this))
 {
+    connect(m_pictures, &PictureLoader::ready, this, &ItemModelPhotoIcon::pictureReady);
     // data() makes its three-line tool tips plain itself.
     setProperty(kToolTipsMadePlain, true);
 }
@@ -66,6 +73,16 @@ QList<PhotoRecord> ItemModelPhotoIcon::records() const
     return out;
 }
 
+void ItemModelPhotoIcon::pictureReady(const QString& key)
+{
+    for (int row = 0; row < roots.size(); ++row) {
+        if (static_cast<const _PhotoIconItemNode*>(roots.at(row))->pictureKey == key) {
+            const QModelIndex i = index(row, 0);
+            Q_EMIT dataChanged(i, i, {Qt::DecorationRole});
+        }
+    }
+}
+
 void ItemModelPhotoIcon::updateThumbnail(int row)
 {
     if (row < 0 || row >= roots.size())
@@ -94,12 +111,19 @@ QVariant ItemModelPhotoIcon::data(const QModelIndex& index, int role) const
                                     QLocale::system().toString(node->record.date, QLocale::ShortFormat),
                                     node->record.path));
     case Qt::DecorationRole: {
-        if (!node->thumbnail.isEmpty() && QFile::exists(node->thumbnail)) {
-            const QImage image(node->thumbnail, "JPEG");
-            if (!image.isNull())
-                return fitted(image);
-        }
-        return emptyPhoto();
+        node->pictureKey.clear();
+        const QFileInfo file(node->thumbnail);
+        if (node->thumbnail.isEmpty() || !file.isFile())
+            return emptyPhoto();
+        node->pictureKey = node->thumbnail + QLatin1Char('|') + QString::number(file.size()) + QLatin1Char('|')
+            + QString::number(file.lastModified().toMSecsSinceEpoch());
+        const std::optional<QImage> made
+            = m_pictures->picture(node->pictureKey, [path = node->thumbnail](const std::atomic_bool& stop) {
+                  return fitted(readPicture(path, &stop));
+              });
+        if (!made || made->isNull())
+            return emptyPhoto();
+        return *made;
     }
     case Qt::SizeHintRole:
         return m_cellSize.isValid() ? QVariant(m_cellSize) : QVariant();

@@ -2,10 +2,12 @@
 // name (at most 15 characters, then "..."), a tooltip with name, date and
 // path, and its thumbnail.
 //
-// Thumbnails live only as files: a cell reads its thumbnail file each time
-// its picture is asked for and shows the empty photo until the file exists.
-// Cells are all the size setCellSize gives, so laying out a large grid
-// reads no pictures.
+// Thumbnails live as files: a cell's picture is its thumbnail file as the
+// model's PictureLoader read it, off the window's thread, by the file's
+// path, size and time (a file written anew is read anew). The cell shows
+// the empty photo until the file exists and its picture is made, and when
+// the file is no picture within the reader's bounds. Cells are all the
+// size setCellSize gives, so laying out a large grid reads no pictures.
 #pragma once
 
 #include "records/mediarecords.h"
@@ -13,6 +15,8 @@
 
 #include <QList>
 #include <QSize>
+
+class PictureLoader;
 
 class ItemModelPhotoIcon : public AbsTreeItemModel {
     Q_OBJECT
@@ -23,6 +27,7 @@ public:
         _PhotoIconItemNode(const PhotoRecord& record, const QString& thumbnail);
         PhotoRecord record;
         QString thumbnail; // the thumbnail file on the PC
+        mutable QString pictureKey; // of the file as last asked for; empty: none
     };
 
     // A photo and the file of its thumbnail.
@@ -46,6 +51,8 @@ public:
     QList<PhotoRecord> records() const;
     // The size every cell takes (an invalid size: as the view computes it).
     void setCellSize(const QSize& size) { m_cellSize = size; }
+    // Makes the cells' pictures; goes with the model.
+    PictureLoader* pictureLoader() const { return m_pictures; }
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -57,5 +64,9 @@ public slots:
     void updateThumbnail(int row);
 
 private:
+    // Draws again every cell whose picture was made for key.
+    void pictureReady(const QString& key);
+
     QSize m_cellSize;
+    PictureLoader* m_pictures = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "virtualphotoalbums.h"
 
+#include "pictures/picturereader.h"
 #include "shell/core/fileutils.h"
 #include "shell/core/imageutils.h"
 #include "shell/core/outputfile.h"
@@ -14,11 +15,12 @@ namespace virtualphotoalbums {
 
 namespace {
 
-// Makes the thumbnail beside the picture; a picture that does not load, or
-// a thumbnail that cannot be written, leaves none.
+// Makes the thumbnail beside the picture, read by the picture reader
+// (within its bounds, upright); a picture it does not read, or a thumbnail
+// that cannot be written, leaves none.
 void makeThumbnail(const QString& picture, const QString& thumbnail)
 {
-    QImage image(picture, "JPEG");
+    QImage image = readPicture(picture);
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));

@@ -2,8 +2,9 @@
 // sub-folder is an album, numbered from 1 in the file system's order, that
 // holds its "*.jpg" files (letter case ignored, no other extension, also in
 // "videos"). A picture's thumbnail is "<name up to its first dot>.thm"
-// beside it; a missing one is made from the picture (fitted to 128 x 128,
-// JPEG) when the picture loads, and a picture that does not load has none.
+// beside it; a missing one is made from the picture as the picture reader
+// reads it (within its bounds, turned upright; fitted to 128 x 128, JPEG),
+// and a picture the reader does not read has none.
 // A record's path is the picture itself, its thumbnail source the ".thm".
 #pragma once
 

@@ -6,15 +6,19 @@
 // huge values too), a failure in the middle of an edit or a deletion leaves
 // every contact as it was, delete-all removes the file (and says so when it
 // cannot). A virtual device's page has no phone to take a change and offers
-// none.
+// none. The editor's photo, held or picked, is read off the window's
+// thread, and a hostile one is never decoded.
 #include "views/contacts/contactdisplayer.h"
 #include "views/contacts/contactsmainform.h"
 
+#include "pictures/pictureloader.h"
 #include "scriptedprompt.h"
 #include "shell/mytreeview.h"
 
 #include "contacttest.h"
+#include "decodewatch.h"
 #include "pagetest.h"
+#include "testpictures.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -143,6 +147,49 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(changeLines(dialog.getChanges(rule().data(), stored)), dataLines(u"editor_changes.txt"_s));
+    }
+
+    // The photo held shows the empty contact picture first, then itself
+    // once made on a worker; a hostile one keeps the empty picture. A
+    // picked file is read under a progress dialog, off the window's thread:
+    // a hostile one changes nothing and is never decoded.
+    void photo_heldOrPicked_readOffTheWindowsThread_hostileOnesNeverDecoded()
+    {
+        const QByteArray jpeg = testpictures::encoded(testpictures::filled(200, 100, Qt::red), "JPG");
+        pim::_Contact held = contacts(u"editor"_s).first();
+        held.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, jpeg);
+        pim::_Contact hostile = held;
+        hostile.entities[pim::ENTITY_PHOTO].first().values.insert(u"data15"_s, testpictures::scanBomb());
+        const auto photoOf = [](EditContactForm& d) { return d.editor()->findChild<QLabel*>(u"lbPhoto"_s); };
+        const auto pick = [&photoOf](ScriptedPrompt& prompt, EditContactForm& d, const QByteArray& bytes) {
+            const QString path = testsupport::makeTempDir(u"picked"_s) + u"/p.jpg"_s;
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush())
+                prompt.answerOpenFile(path);
+            QTest::mouseClick(photoOf(d), Qt::LeftButton);
+        };
+        testsupport::DecodeWatch decodes;
+        ScriptedPrompt prompt;
+        EditContactForm dialog(&held, nullptr);
+        const QImage standIn = photoOf(dialog)->pixmap().toImage();
+        QVERIFY(!testpictures::shows(standIn, Qt::red));
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QVERIFY(testpictures::shows(photoOf(dialog)->pixmap().toImage(), Qt::red));
+        for (const QByteArray& bomb : {testpictures::scanBomb(), testpictures::chunkBomb()})
+            pick(prompt, dialog, bomb);
+        QCOMPARE(dialog.editor()->photoBytes(), jpeg);
+
+        EditContactForm other(&hostile, nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QCOMPARE(photoOf(other)->pixmap().toImage(), standIn);
+        QCOMPARE(decodes.count(), 1);
+        pick(prompt, other, testpictures::encoded(testpictures::filled(100, 50, Qt::red), "PNG"));
+        QCOMPARE(QImage::fromData(other.editor()->photoBytes(), "JPEG").size(), QSize(320, 160));
+        QTRY_COMPARE_WITH_TIMEOUT(other.editor()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QVERIFY(testpictures::shows(photoOf(other)->pixmap().toImage(), Qt::red));
+        QCOMPARE(decodes.count(), 3); // the file picked, then its JPEG shown
+        QCOMPARE(decodes.onWindowThread(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // An edit on a backup's page changes only what the user changed: an

@@ -16,13 +16,16 @@
 
 #include "formats/exporttofilethread.h"
 #include "jobs/localdbselform.h"
+#include "pictures/pictureloader.h"
 #include "scriptedprompt.h"
 #include "shell/core/dataroot.h"
 #include "shell/mytreeview.h"
 #include "shell/pageregistry.h"
 
 #include "contacttest.h"
+#include "decodewatch.h"
 #include "pagetest.h"
+#include "testpictures.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -92,6 +95,30 @@ QByteArray bigPhoto()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG");
     return bytes + QByteArray(10 * 1024 * 1024 - bytes.size(), 'x');
+}
+
+// A phone holding a contact of each photo: the scan bomb, the chunk bomb,
+// a red JPEG and a blue PNG, named so that they list in that order.
+QJsonObject phoneOfPhotos()
+{
+    const std::pair<const char*, QByteArray> photos[]
+        = {{"A scans", testpictures::scanBomb()},
+           {"B chunk", testpictures::chunkBomb()},
+           {"C red", testpictures::encoded(testpictures::filled(300, 200, Qt::red), "JPG")},
+           {"D blue", testpictures::encoded(testpictures::filled(120, 160, Qt::blue), "PNG")}};
+    QJsonArray contacts;
+    qint64 id = 0;
+    for (const auto& [name, bytes] : photos) {
+        ++id;
+        contacts << testsupport::simContact(
+            id,
+            {testsupport::simContactRow(pim::ENTITY_NAME, id * 10 + 1, {{u"data2"_s, QString::fromLatin1(name)}}),
+             testsupport::simContactRow(pim::ENTITY_PHOTO, id * 10 + 2,
+                                        {{u"data15"_s, QString::fromLatin1(bytes.toBase64())}})});
+    }
+    QJsonObject device = testsupport::defaultDevice();
+    device.insert(u"uid"_s, u"uid-photos"_s);
+    return {{u"device"_s, device}, {u"contacts"_s, contacts}};
 }
 
 } // namespace
@@ -359,6 +386,9 @@ private Q_SLOTS:
         QVERIFY(card.verticalScrollBar()->maximum() > 500 * 10);
 
         page.listView()->setCurrentIndex(page.contactModel()->index(1, 0)); // "Big/photo"
+        // The photo takes clicks once it is made.
+        QTRY_COMPARE_WITH_TIMEOUT(card.widget()->findChild<QLabel*>()->cursor().shape(), Qt::PointingHandCursor,
+                                  testsupport::kHangGuardMs);
         const QString target = testsupport::makeTempDir(u"photo"_s) + u"/big.jpg"_s;
         prompt.answerSaveFile(target);
         QTest::mouseClick(card.widget()->findChild<QLabel*>(), Qt::LeftButton); // the photo
@@ -367,6 +397,42 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readFile(target), photo);
         page.listView()->setCurrentIndex(page.contactModel()->index(2, 0)); // "Broken photo"
         QTest::mouseClick(card.widget()->findChild<QLabel*>(), Qt::LeftButton); // the photo
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
+    // A phone's contacts whose photos are a scan bomb, a chunk bomb, a JPEG
+    // and a PNG: the list and the card show the empty contact picture
+    // first, the real photos once made on a worker (only they take a
+    // click); the hostile ones are never decoded.
+    void photos_madeOffTheWindowsThread_hostileOnesNeverDecoded()
+    {
+        SimPhone phone(u"127.0.117.5"_s, phoneOfPhotos());
+        QVERIFY2(phone.ok(), qPrintable(phone.error));
+        testsupport::DecodeWatch decodes;
+        ScriptedPrompt prompt;
+        ContactsMainForm page(addPhone(phone), devicesRoot());
+        const ItemModelContacts& model = *page.contactModel();
+        QCOMPARE(column(model, 0), u"A scans|B chunk|C red|D blue"_s.split(u'|'));
+        const auto shown
+            = [&model](int row) { return model.index(row, 0).data(Qt::DecorationRole).value<QPixmap>().toImage(); };
+        const QImage standIn = shown(0);
+        for (int row = 1; row < 4; ++row)
+            QCOMPARE(shown(row), standIn);
+        QTRY_COMPARE_WITH_TIMEOUT(model.photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+        QVERIFY(shown(0) == standIn && shown(1) == standIn);
+        QVERIFY(testpictures::shows(shown(2), Qt::red) && testpictures::shows(shown(3), Qt::blue));
+
+        const QImage cardStandIn(u":res/empty_contact.png"_s);
+        for (int row = 0; row < 4; ++row) {
+            page.listView()->setCurrentIndex(model.index(row, 0));
+            const QLabel* photo = page.card()->widget()->findChild<QLabel*>();
+            QCOMPARE(photo->pixmap().toImage(), cardStandIn.convertToFormat(photo->pixmap().toImage().format()));
+            QTRY_COMPARE_WITH_TIMEOUT(page.card()->photoLoader()->pending(), 0, testsupport::kHangGuardMs);
+            QCOMPARE(photo->cursor().shape() == Qt::PointingHandCursor, row >= 2);
+        }
+        QVERIFY(testpictures::shows(page.card()->widget()->findChild<QLabel*>()->pixmap().toImage(), Qt::blue));
+        QCOMPARE(decodes.count(), 4);
+        QCOMPARE(decodes.onWindowThread(), 0);
         VERIFY_SCRIPT_DONE(prompt);
     }
 

@@ -4,15 +4,20 @@
 // phone and Import; a virtual device's folders with the thumbnails made
 // beside their pictures and Extract; an empty phone and an album of 50,000
 // items on a phone slow to send thumbnails. (Downloads are the jobs' tests.)
+// Pictures and thumbnail files are read by the picture reader, never on the
+// window's thread.
 #include "views/media/itemmodelbucket.h"
 #include "views/media/itemmodelphotoicon.h"
 #include "views/media/photosmainform.h"
 
 #include "phonelink/androidloadthumbnailsthread.h"
 #include "phonelink/protocol/simpleprotocol.h"
+#include "pictures/pictureloader.h"
 #include "shell/mylistview.h"
 
+#include "decodewatch.h"
 #include "mediapagetest.h"
+#include "testpictures.h"
 
 #include <QBuffer>
 #include <QTcpServer>
@@ -49,7 +54,8 @@ QList<MediaFile> phonePhotos()
         photo("/sdcard/Pictures/Beach/waves.jpg", picture(QColor(30, 150, 190)), 1700000040, "Beach")};
 }
 
-// Whether the cell shows a thumbnail (not the empty photo).
+// Whether the cell shows a thumbnail (not the empty photo), once the
+// pictures asked for are made.
 bool showsThumbnail(const ItemModelPhotoIcon& model, int row)
 {
     static const QImage empty = [] {
@@ -57,6 +63,9 @@ bool showsThumbnail(const ItemModelPhotoIcon& model, int row)
         none.setCells({{PhotoRecord(), QString()}});
         return none.index(0, 0).data(Qt::DecorationRole).value<QImage>();
     }();
+    model.index(row, 0).data(Qt::DecorationRole); // asks for it
+    if (!QTest::qWaitFor([&model] { return model.pictureLoader()->pending() == 0; }, testsupport::kHangGuardMs))
+        return false;
     const QImage shown = model.index(row, 0).data(Qt::DecorationRole).value<QImage>();
     return !shown.isNull() && shown != empty;
 }
@@ -177,6 +186,39 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(prompt);
         QCOMPARE(testsupport::filesBelow(out), QStringList {"a.jpg"});
         QVERIFY(testsupport::readFile(out + "/a.jpg") == a);
+    }
+
+    // A virtual device's pictures and thumbnail files are read by the
+    // picture reader: a thumbnail made of a turned photo is upright, a cell
+    // shows the empty photo until its thumbnail is made on a worker, and a
+    // scan bomb, as a picture or as a thumbnail file, is never decoded.
+    void virtualDevice_picturesReadOffTheWindowsThread_hostileOnesNeverDecoded()
+    {
+        QString device;
+        auto* node = addVirtualDevice("Archive", &device);
+        const QString trip = device + "/photos/Trip";
+        const QByteArray turned
+            = testpictures::withOrientation(testpictures::encoded(testpictures::filled(160, 80, Qt::red), "JPG"), 6);
+        QVERIFY(QDir().mkpath(trip) && writeFile(trip + "/turned.jpg", turned)
+                && writeFile(trip + "/scans.jpg", testpictures::scanBomb())
+                && writeFile(trip + "/given.jpg", picture(Qt::darkGreen))
+                && writeFile(trip + "/given.thm", testpictures::scanBomb()));
+        testsupport::DecodeWatch decodes;
+        ScriptedPrompt prompt;
+        Page page(15, node, devicesRoot());
+        QVERIFY(!QFile::exists(trip + "/scans.thm"));
+        const QImage made(trip + "/turned.thm", "JPEG");
+        QVERIFY(testpictures::shows(made, Qt::red, QPoint(64, 10))
+                && testpictures::shows(made, Qt::white, QPoint(10, 64)));
+        const QStringList shown = column(*page.gridModel(), 0);
+        const QModelIndex cell = page.gridModel()->index(int(shown.indexOf("turned")), 0);
+        const QImage empty = cell.data(Qt::DecorationRole).value<QImage>();
+        QVERIFY(showsThumbnail(*page.gridModel(), cell.row())
+                && cell.data(Qt::DecorationRole).value<QImage>() != empty);
+        QVERIFY(!showsThumbnail(*page.gridModel(), int(shown.indexOf("given"))));
+        QCOMPARE(decodes.count(), 2); // the turned picture, then its thumbnail
+        QCOMPARE(decodes.onWindowThread(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
     }
 
     // An album and a picture whose names look like markup show as written in
