@@ -186,11 +186,27 @@ Layout finishJpeg(Layout layout, const Components& components, bool multiScan, i
     return layout;
 }
 
+// Whether libjpeg skips a segment of this marker whatever its length says
+// (an application segment, a comment or a DNL; it fails at a length below
+// 2 of any other).
+bool lengthMayBeShort(int marker)
+{
+    return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC;
+}
+
 // Walks a JPEG's segments from after its SOI marker to its end, as libjpeg
 // reads them: its frame, its orientation, its scans (each a pass of the
 // decoder over the components it holds) and the segments libjpeg keeps
 // for Qt (comments, Exif, profiles). Written by hand because libjpeg reads
 // no further than the first scan before it decodes.
+//
+// What libjpeg fails at (a second SOI or frame, a frame it does not
+// decode, a scan header it cannot read) makes the file no picture, as it
+// fails the decode of a file of several scans, which libjpeg reads whole
+// before it makes the picture. In a picture of one scan libjpeg meets what
+// follows the scan only once the picture is made (and not at all when Qt
+// stops at the last row it wants): damage there ends the walk and the
+// decode decides.
 Layout readJpeg(ByteReader& in)
 {
     Layout layout;
@@ -211,24 +227,29 @@ Layout readJpeg(ByteReader& in)
         const qint64 markerAt = in.pos() - 2;
         if (marker < 0 || marker == 0xD9) // the end, or EOI: libjpeg makes up an end when the data stops short
             break;
-        if (marker == 0xD8)
-            return {};
-        if (marker == 0x01) // TEM has no length
+        // TEM has no length; libjpeg skips a reserved marker where it looks
+        // for a restart marker (and fails at it elsewhere).
+        if (marker < 0xC0)
             continue;
-        const qint64 length = in.number(2);
+        bool fails = marker == 0xD8;
+        const qint64 length = fails ? 0 : in.number(2);
         if (length < 0)
             break;
-        if (length < 2)
-            return {};
-        qint64 left = length - 2;
-        switch (marker) {
+        if (length < 2 && !lengthMayBeShort(marker))
+            fails = true;
+        qint64 left = qMax<qint64>(length - 2, 0);
+        switch (fails ? 0 : marker) {
+        case 0:
+            break;
         case 0xC0: // baseline, extended sequential, progressive, and the same arithmetic-coded
         case 0xC1:
         case 0xC2:
         case 0xC9:
         case 0xCA: {
-            if (!components.isEmpty())
-                return {};
+            if (!components.isEmpty()) {
+                fails = true;
+                break;
+            }
             const int precision = in.next();
             const qint64 height = in.number(2);
             const qint64 width = in.number(2);
@@ -262,35 +283,49 @@ Layout readJpeg(ByteReader& in)
             left = 0;
             break;
         }
-        case 0xC3: // lossless and hierarchical frames, which libjpeg does not decode
+        case 0xC3: // lossless and hierarchical frames, which libjpeg does not decode, and reserved ones
         case 0xC5:
         case 0xC6:
         case 0xC7:
+        case 0xC8:
         case 0xCB:
         case 0xCD:
         case 0xCE:
         case 0xCF:
-            return {};
+        case 0xDE:
+        case 0xDF:
+            fails = true;
+            break;
         case 0xDA: {
             // A picture of one scan of all its components: the decoder
             // reads no other.
             if (scans == 1 && !multiScan)
                 return finishJpeg(layout, components, false, scans, orientation);
-            if (components.isEmpty() || ++scans > kMaxJpegScans)
+            if (components.isEmpty()) {
+                fails = true;
+                break;
+            }
+            if (++scans > kMaxJpegScans)
                 return {};
             const int inScan = in.next();
             // libjpeg refuses a scan of other components than its frame's.
-            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3)
-                return {};
+            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3) {
+                fails = true;
+                break;
+            }
             for (int i = 0; i < inScan; ++i) {
                 const int id = in.next();
                 in.next();
                 const auto c = std::find_if(components.cbegin(), components.cend(),
                                             [id](const Component& k) { return k.id == id; });
-                if (c == components.cend())
-                    return {};
+                if (c == components.cend()) {
+                    fails = true;
+                    break;
+                }
                 layout.work += c->samples;
             }
+            if (fails)
+                break;
             left -= 1 + 2 * inScan;
             if (scans == 1 && (progressive || inScan != components.size()))
                 multiScan = true;
@@ -306,13 +341,20 @@ Layout readJpeg(ByteReader& in)
             if (!orientation) {
                 QByteArray segment(left, Qt::Uninitialized);
                 if (!in.read(segment.data(), left))
-                    return {};
+                    return finishJpeg(layout, components, multiScan, scans, orientation);
                 orientation = exifOrientation(segment);
                 left = 0;
             }
             break;
         default:
+            if (marker >= 0xF0 && marker <= 0xFD) // reserved
+                fails = true;
             break;
+        }
+        if (fails) {
+            if (scans == 1 && !multiScan)
+                break;
+            return {};
         }
         if (left > 0 && !in.skip(left))
             break;

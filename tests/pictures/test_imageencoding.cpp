@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
 
@@ -393,6 +394,90 @@ private Q_SLOTS:
                                     .arg(scans.at(n + 1))
                                     .arg(watched.furthest)));
         }
+    }
+
+    // Damage anywhere in a photo's scans (bytes overwritten, markers put
+    // in, of lengths short or past the end of the file, the file cut at
+    // any byte): what Qt's JPEG reader decodes is encoded.
+    void damagedPhotosThatTheReaderDecodesAreEncoded()
+    {
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s);
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const QList<QByteArray> photos {bytesOf(photo(320, 240)), bytesOf(photo(320, 240), "JPG", true),
+                                        testpictures::withOrientation(bytesOf(photo(200, 120), "JPG", true), 6),
+                                        bytesOf(photo(240, 200, QImage::Format_Grayscale8))};
+        // APPn, COM, SOI, frames, tables, scans, reserved and parameterless
+        // markers, the lengths of some past the end of the file or short.
+        const QList<QByteArray> markers {"\xFF\xE1\xFF\xFF"_ba,
+                                         "\xFF\xE1\x00\x01"_ba,
+                                         "\xFF\xE0\x00\x00"_ba,
+                                         "\xFF\xFE\xFF\xF0"_ba,
+                                         "\xFF\xE2\x40\x00"_ba,
+                                         "\xFF\xEC\xFF\xFF"_ba,
+                                         "\xFF\xD8"_ba,
+                                         "\xFF\xC0\x00\x11"_ba,
+                                         "\xFF\xC2\xFF\xFF"_ba,
+                                         "\xFF\xC3\x00\x0B"_ba,
+                                         "\xFF\xC4\x00\x00"_ba,
+                                         "\xFF\xDB\xFF\xFF"_ba,
+                                         "\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00"_ba,
+                                         "\xFF\xDA\x00\x08\x01\x09\x00\x00\x3F\x00"_ba,
+                                         "\xFF\xDD\x00\x04\x00\x01"_ba,
+                                         "\xFF\xDC\x00\x01"_ba,
+                                         "\xFF\x05\x7F\xFF"_ba,
+                                         "\xFF\xF3\x00\x04"_ba,
+                                         "\xFF\x01"_ba,
+                                         "\xFF\xD3"_ba,
+                                         "\xFF\xD9"_ba};
+        QRandomGenerator random(57);
+        int decoded = 0;
+        const auto check = [&](const QByteArray& damaged, const QString& how) {
+            QBuffer buffer;
+            buffer.setData(damaged);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer, "JPG");
+            reader.setAutoDetectImageFormat(false);
+            QImage image;
+            if (!reader.read(&image))
+                return true;
+            ++decoded;
+            const bool encoded = encodeImage(damaged, kJpeg).result == Result::Encoded;
+            if (!encoded)
+                qWarning("decoded but not encoded: %s", qPrintable(how));
+            return encoded;
+        };
+        bool all = true;
+        for (qsizetype p = 0; p < photos.size(); ++p) {
+            const QByteArray& original = photos.at(p);
+            const qsizetype sos = original.indexOf("\xFF\xDA"_ba);
+            const qsizetype data = sos + 2 + (uchar(original[sos + 2]) << 8 | uchar(original[sos + 3]));
+            for (int i = 0; i < 240; ++i) {
+                QByteArray damaged = original;
+                const qsizetype at = data + random.bounded(original.size() - 2 - data);
+                QString how = u"photo %1, at %2:"_s.arg(p).arg(at);
+                if (i % 3 != 1) {
+                    const int count = 1 + random.bounded(8);
+                    for (int k = 0; k < count && at + k < damaged.size() - 2; ++k)
+                        damaged[at + k] = char(random.bounded(256));
+                    how += u" %1 bytes overwritten"_s.arg(count);
+                }
+                if (i % 3 != 0) {
+                    const QByteArray& marker = markers.at(random.bounded(markers.size()));
+                    damaged.insert(at, marker);
+                    how += u" marker "_s + QString::fromLatin1(marker.toHex(' '));
+                }
+                all = check(damaged, how) && all;
+            }
+            for (qsizetype n = original.size() - 300; n < original.size(); ++n) {
+                all = check(original.left(n), u"photo %1 cut at %2"_s.arg(p).arg(n)) && all;
+                const QByteArray& marker = markers.at(n % markers.size());
+                all = check(original.left(n) + marker,
+                            u"photo %1 cut at %2, then %3"_s.arg(p).arg(n).arg(QString::fromLatin1(marker.toHex(' '))))
+                    && all;
+            }
+        }
+        QVERIFY2(decoded > 1000, qPrintable(QString::number(decoded)));
+        QVERIFY(all);
     }
 
     // What a transfer makes of a picture is a function of its bytes alone.
