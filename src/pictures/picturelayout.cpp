@@ -28,6 +28,9 @@ constexpr qint64 kKeptCopies = 6;
 // (and drops a larger one); deflate makes at most 1032 bytes of one.
 constexpr qint64 kPngInflateLimit = 8000000;
 constexpr qint64 kMaxDeflateRatio = 1032;
+// libjpeg looks at the first 10 coefficients of a block (DC and 9 AC) to
+// smooth it.
+constexpr int kSmoothedCoefficients = 10;
 
 // Reads a device a block at a time for the header walkers.
 class ByteReader {
@@ -170,7 +173,8 @@ int exifOrientation(const QByteArray& segment)
 
 // The layout of a JPEG walked: none without a scan.
 template <typename Components>
-Layout finishJpeg(Layout layout, const Components& components, bool multiScan, int scans, int orientation)
+Layout finishJpeg(Layout layout, const Components& components, bool multiScan, bool progressive, int scans,
+                  int orientation)
 {
     if (scans == 0)
         return {};
@@ -178,10 +182,26 @@ Layout finishJpeg(Layout layout, const Components& components, bool multiScan, i
     layout.header.orientation = orientation ? orientation : 1;
     layout.depth = components.size() == 1 ? 8 : 32;
     // libjpeg keeps every coefficient of a picture of several scans (a
-    // sample at two bytes), in whole MCUs.
+    // sample at two bytes), in whole MCUs, and once it has read them all
+    // makes the picture of them in a pass of its own over every sample (a
+    // picture of one scan is made as that scan is decoded).
     if (multiScan) {
-        for (const auto& c : components)
+        for (const auto& c : components) {
             layout.coefficientBytes += c.samples * 2;
+            layout.work += c.samples;
+        }
+    }
+    // libjpeg smooths the blocks of a progressive picture whose DC
+    // coefficients are known, in part at least, and some of whose first AC
+    // coefficients are not fully.
+    if (progressive) {
+        bool allDc = true;
+        bool someAcUnrefined = false;
+        for (const auto& c : components) {
+            allDc = allDc && c.dcHeld;
+            someAcUnrefined = someAcUnrefined || (c.unrefined & ~1u) != 0;
+        }
+        layout.longStretch = layout.longStretch || (allDc && someAcUnrefined);
     }
     return layout;
 }
@@ -216,6 +236,13 @@ Layout readJpeg(ByteReader& in)
         int h;
         int v;
         qint64 samples = 0; // what a scan of it decodes: its blocks, in whole MCUs, of 64 samples
+        bool held = false; // by a scan so far
+        // Of a progressive picture, whether a scan so far held its DC
+        // coefficients, and which of its first coefficients (a bit each)
+        // are not yet known to their last bit, as libjpeg tells whether to
+        // smooth the blocks.
+        bool dcHeld = false;
+        quint32 unrefined = (1u << kSmoothedCoefficients) - 1;
     };
     QVarLengthArray<Component, 4> components;
     bool progressive = false;
@@ -225,6 +252,8 @@ Layout readJpeg(ByteReader& in)
     for (;;) {
         const int marker = in.nextMarker();
         const qint64 markerAt = in.pos() - 2;
+        if (scans > 0 && marker >= 0)
+            layout.scanBreaks << markerAt;
         if (marker < 0 || marker == 0xD9) // the end, or EOI: libjpeg makes up an end when the data stops short
             break;
         // TEM has no length; libjpeg skips a reserved marker where it looks
@@ -264,6 +293,12 @@ Layout readJpeg(ByteReader& in)
                 const Component c {id, sampling >> 4, sampling & 15};
                 if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4)
                     return {};
+                // No camera repeats an id; libjpeg would give a scan of it
+                // another component than the one counted here.
+                for (const Component& other : components) {
+                    if (other.id == id)
+                        return {};
+                }
                 components.append(c);
             }
             int hMax = 1;
@@ -280,6 +315,7 @@ Layout readJpeg(ByteReader& in)
                 c.samples = blocks(width, c.h, hMax) * blocks(height, c.v, vMax) * 64;
             header.size = QSize(int(width), int(height));
             progressive = marker == 0xC2 || marker == 0xCA;
+            layout.arithmetic = marker >= 0xC9;
             left = 0;
             break;
         }
@@ -300,7 +336,7 @@ Layout readJpeg(ByteReader& in)
             // A picture of one scan of all its components: the decoder
             // reads no other.
             if (scans == 1 && !multiScan)
-                return finishJpeg(layout, components, false, scans, orientation);
+                return finishJpeg(layout, components, false, progressive, scans, orientation);
             if (components.isEmpty()) {
                 fails = true;
                 break;
@@ -313,23 +349,38 @@ Layout readJpeg(ByteReader& in)
                 fails = true;
                 break;
             }
+            layout.longStretch = false;
+            QVarLengthArray<Component*, 4> inThisScan;
             for (int i = 0; i < inScan; ++i) {
                 const int id = in.next();
                 in.next();
-                const auto c = std::find_if(components.cbegin(), components.cend(),
+                const auto c = std::find_if(components.begin(), components.end(),
                                             [id](const Component& k) { return k.id == id; });
-                if (c == components.cend()) {
+                if (c == components.end()) {
                     fails = true;
                     break;
                 }
                 layout.work += c->samples;
+                layout.longStretch = layout.longStretch || !c->held;
+                c->held = true;
+                inThisScan.append(&*c);
             }
             if (fails)
                 break;
-            left -= 1 + 2 * inScan;
+            const int ss = in.next();
+            const int se = in.next();
+            const int al = in.next() & 15;
+            for (Component* c : inThisScan) {
+                c->dcHeld = c->dcHeld || ss == 0;
+                for (int k = ss; k <= qMin(se, kSmoothedCoefficients - 1); ++k)
+                    c->unrefined = al == 0 ? c->unrefined & ~(1u << k) : c->unrefined | 1u << k;
+            }
+            left = 0;
             if (scans == 1 && (progressive || inScan != components.size()))
                 multiScan = true;
-            layout.scanBreaks << markerAt << markerAt + 2 + length;
+            if (scans == 1)
+                layout.scanBreaks << markerAt;
+            layout.scanBreaks << markerAt + 2 + length;
             break;
         }
         case 0xFE: // what Qt asks libjpeg to keep: comments, Exif, ICC profiles
@@ -341,7 +392,7 @@ Layout readJpeg(ByteReader& in)
             if (!orientation) {
                 QByteArray segment(left, Qt::Uninitialized);
                 if (!in.read(segment.data(), left))
-                    return finishJpeg(layout, components, multiScan, scans, orientation);
+                    return finishJpeg(layout, components, multiScan, progressive, scans, orientation);
                 orientation = exifOrientation(segment);
                 left = 0;
             }
@@ -359,7 +410,7 @@ Layout readJpeg(ByteReader& in)
         if (left > 0 && !in.skip(left))
             break;
     }
-    return finishJpeg(layout, components, multiScan, scans, orientation);
+    return finishJpeg(layout, components, multiScan, progressive, scans, orientation);
 }
 
 // The bit depths libpng takes for a colour type.
@@ -498,7 +549,7 @@ void plan(Layout& layout)
 {
     ImageHeader& header = layout.header;
     if (!withinAllocationLimit(layout) && header.format == "jpeg") {
-        if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels) {
+        if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels || layout.arithmetic) {
             layout = Layout();
             return;
         }
@@ -513,8 +564,10 @@ void plan(Layout& layout)
         + kKeptCopies * layout.keptBytes;
     // QImage scales a side that comes out below one pixel to nothing: such
     // a picture goes as it is.
+    const qint64 mostCoefficients
+        = layout.longStretch ? kMaxJpegCoefficientBytesInALongStretch : kMaxJpegCoefficientBytes;
     if (layout.work > kMaxDecodeWork || layout.memory > qint64(kDecodeBudgetMb) << 20
-        || scaledSize(decodedSize(header)).isEmpty())
+        || layout.coefficientBytes > mostCoefficients || scaledSize(decodedSize(header)).isEmpty())
         layout = Layout();
 }
 

@@ -7,6 +7,8 @@
 // chunks together cost too much), a decode that ends once told to stop,
 // before the next scan, and cut or crafted files that give a clear result.
 #include "pictures/imageencoding.h"
+#include "pictures/picturedecode.h"
+#include "pictures/picturelayout.h"
 
 #include "testpictures.h"
 #include "testsupport.h"
@@ -50,8 +52,8 @@ QByteArray bytesOf(const QImage& image, const char* format = "JPG", bool progres
 }
 
 // The JPEG's frame saying another size, and all components at full
-// resolution.
-QByteArray withFrame(const QByteArray& jpeg, int width, int height)
+// resolution unless asked to keep their sampling.
+QByteArray withFrame(const QByteArray& jpeg, int width, int height, bool fullColour = true)
 {
     QByteArray patched = jpeg;
     qsizetype sof = patched.indexOf("\xFF\xC0"_ba);
@@ -59,9 +61,31 @@ QByteArray withFrame(const QByteArray& jpeg, int width, int height)
         sof = patched.indexOf("\xFF\xC2"_ba);
     qToBigEndian<quint16>(quint16(height), patched.data() + sof + 5);
     qToBigEndian<quint16>(quint16(width), patched.data() + sof + 7);
-    for (int c = 0; c < uchar(patched[sof + 9]); ++c)
+    for (int c = 0; fullColour && c < uchar(patched[sof + 9]); ++c)
         patched[sof + 11 + 3 * c] = 0x11;
     return patched;
+}
+
+// A progressive JPEG of side x side at 4:2:0 written byte by byte, of no
+// data: dcScans scans of the DC coefficients of all components, then, when
+// asked, a scan of all AC coefficients of each.
+QByteArray emptyScans(int side, int dcScans, bool everyCoefficient = false)
+{
+    QList<testpictures::JpegScan> scans;
+    for (int i = 0; i < dcScans; ++i)
+        scans << testpictures::JpegScan {{1, 2, 3}, 0, 0};
+    for (int id = 1; everyCoefficient && id <= 3; ++id)
+        scans << testpictures::JpegScan {{id}, 1, 63};
+    return testpictures::craftedJpeg(side, side, {{1, 2, 2}, {2}, {3}}, scans, true);
+}
+
+// A baseline JPEG of width x height at 4:4:4 written byte by byte, coded
+// arithmetically, of no data.
+QByteArray arithmetic(int width, int height)
+{
+    QByteArray jpeg = testpictures::craftedJpeg(width, height, {{1}, {2}, {3}}, {{{1, 2, 3}}});
+    jpeg[jpeg.indexOf("\xFF\xC0"_ba) + 1] = '\xC9';
+    return jpeg;
 }
 
 // The photo as a palette picture (of its three colours).
@@ -307,19 +331,50 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("encoded");
-        // 256 MP of one sample each: 16 scans are within the work bound,
-        // 17 beyond it, and 100 (0.5 MB) far beyond.
+        // 256 MP of one sample each, and a pass that makes the picture of
+        // all the scans: 15 scans are within the work bound, 16 beyond it,
+        // and 100 (0.5 MB) far beyond.
         QTest::newRow("256 MP grey of 100 scans") << testpictures::greyScans(16000, 16000, 99) << false;
-        QTest::newRow("256 MP grey of 17 scans") << testpictures::greyScans(16000, 16000, 16) << false;
-        QTest::newRow("256 MP grey of 16 scans") << testpictures::greyScans(16000, 16000, 15) << true;
-        // Ten scans, every component at full resolution.
+        QTest::newRow("256 MP grey of 16 scans") << testpictures::greyScans(16000, 16000, 15) << false;
+        QTest::newRow("256 MP grey of 15 scans") << testpictures::greyScans(16000, 16000, 14) << true;
+        // 16384 x 16384 at 4:2:0: each scan 402 M samples, 4.02 G of them
+        // and 4.43 G with the pass that makes the picture.
+        QTest::newRow("4:2:0 of 10 empty DC scans") << emptyScans(16384, 10) << false;
+        // 14944 x 14944 at 4:2:0: 335 M samples a pass. The last of 12
+        // passes tips it over.
+        QTest::newRow("10 DC scans and every coefficient") << emptyScans(14944, 10, true) << true;
+        QTest::newRow("11 DC scans and every coefficient") << emptyScans(14944, 11, true) << false;
+        // What no camera writes: libjpeg gives each scan of the repeated id
+        // another component (here of four times the samples).
+        const auto ids = [](int second) {
+            return testpictures::craftedJpeg(64, 64, {{1}, {second, 2, 2}, {3}},
+                                             {{{1, second, 3}, 0, 0}, {{1}, 1, 63}, {{second}, 1, 63}, {{3}, 1, 63}},
+                                             true);
+        };
+        QTest::newRow("repeated component ids") << ids(1) << false;
+        QTest::newRow("distinct component ids") << ids(2) << true;
+        // Ten scans, every component at full resolution: 618 MB of
+        // coefficients, and 72 MB of comments, which libjpeg keeps and Qt
+        // copies, are too many beside them.
         const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
         QTest::newRow("108 MP progressive") << withFrame(progressive, 12000, 9000) << true;
-        // Its coefficients hold 960 MB; 26 MB of comments, which libjpeg
-        // keeps and Qt copies, are too many beside them.
-        QTest::newRow("160 MP progressive") << withFrame(progressive, 16000, 10000) << true;
-        QTest::newRow("160 MP progressive with comments")
-            << withComments(withFrame(progressive, 16000, 10000), 400) << false;
+        QTest::newRow("108 MP progressive with comments")
+            << withComments(withFrame(progressive, 12000, 9000), 1100) << false;
+        QTest::newRow("200 MP progressive at 4:2:0") << withFrame(progressive, 16320, 12240, false) << true;
+        // 916 MB of coefficients.
+        QTest::newRow("160 MP progressive") << withFrame(progressive, 16000, 10000) << false;
+        // 639 and 640.3 MB of coefficients.
+        QTest::newRow("every coefficient, 639 MB") << emptyScans(14944, 1, true) << true;
+        QTest::newRow("every coefficient, 640.3 MB") << emptyScans(14960, 1, true) << false;
+        // Made in one stretch (192 and 192.8 MB of coefficients): of one
+        // scan, which clears them and makes the picture, and smoothed.
+        QTest::newRow("one scan, 192 MB") << emptyScans(8192, 1) << true;
+        QTest::newRow("one scan, 192.8 MB") << emptyScans(8208, 1) << false;
+        QTest::newRow("smoothed, 192 MB") << emptyScans(8192, 2) << true;
+        QTest::newRow("smoothed, 192.8 MB") << emptyScans(8208, 2) << false;
+        // Decoded whole, as earlier versions did, or not at all.
+        QTest::newRow("arithmetic, 8192 x 4096") << arithmetic(8192, 4096) << true;
+        QTest::newRow("arithmetic, 8192 x 4097") << arithmetic(8192, 4097) << false;
         const QByteArray png = bytesOf(photo(300, 200), "PNG");
         QTest::newRow("PNG whose chunk claims 2 GB") << testpictures::withLongChunk(png, 2147483000u) << false;
         QTest::newRow("PNG cut in its data") << png.left(png.indexOf("IDAT") + 100) << false;
@@ -394,6 +449,54 @@ private Q_SLOTS:
                                     .arg(scans.at(n + 1))
                                     .arg(watched.furthest)));
         }
+    }
+
+    // Once stopped, the decoder is never let make the picture of what it
+    // read (libjpeg would in a pass over every sample, without a read):
+    // stopped as it reads a scan, the last scan of a photo or the middle
+    // of a picture of one scan, the decode ends without a picture, and no
+    // read goes past the next scan or the end of the picture.
+    void aStoppedDecodeMakesNoPicture_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("stopAt"); // the decoder's read over it sets the stop
+        QTest::addColumn<qint64>("mostRead");
+        const auto scans = [](const QByteArray& file) {
+            QList<qint64> at;
+            for (qsizetype i = file.indexOf("\xFF\xDA"_ba); i >= 0; i = file.indexOf("\xFF\xDA"_ba, i + 2))
+                at << i;
+            return at;
+        };
+        const QByteArray empty = emptyScans(2048, 8);
+        QTest::newRow("empty DC scans") << empty << scans(empty).at(2) << scans(empty).at(3);
+        const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
+        QTest::newRow("progressive photo") << progressive << scans(progressive).at(2) << scans(progressive).at(3);
+        // Its last scan's data come in one read.
+        const QByteArray small = bytesOf(photo(64, 48), "JPG", true);
+        const qint64 last = scans(small).constLast();
+        QTest::newRow("progressive photo, in its last scan")
+            << small << last + 2 + (uchar(small[last + 2]) << 8 | uchar(small[last + 3])) << qint64(small.size() - 2);
+        const QByteArray baseline = bytesOf(photo(2000, 1500));
+        QTest::newRow("baseline photo") << baseline << qint64(baseline.size() / 2) << qint64(baseline.size() - 2);
+    }
+
+    void aStoppedDecodeMakesNoPicture()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, stopAt);
+        QFETCH(qint64, mostRead);
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s); // its complaint of the stop
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        std::atomic_bool stop = false;
+        WatchedBytes watched(file, stopAt, &stop, 2);
+        pictures::StoppableSource source(watched, &stop);
+        const pictures::Layout layout = pictures::readLayout(source);
+        QVERIFY(layout.header.isEncoded());
+        source.readyFor(layout);
+        const QImage made = pictures::decode(source, layout);
+        QVERIFY(stop);
+        QVERIFY(made.isNull());
+        QVERIFY2(watched.furthest <= mostRead, qPrintable(u"read to %1 of %2"_s.arg(watched.furthest).arg(mostRead)));
     }
 
     // Damage anywhere in a photo's scans (bytes overwritten, markers put
