@@ -66,26 +66,18 @@ QByteArray withFrame(const QByteArray& jpeg, int width, int height, bool fullCol
     return patched;
 }
 
-// A progressive JPEG of side x side at 4:2:0 written byte by byte, of no
-// data: dcScans scans of the DC coefficients of all components, then, when
-// asked, a scan of all AC coefficients of each.
+// A progressive JPEG of side x side at 4:2:0 of no data: dcScans scans
+// of the DC coefficients, then, when asked, every AC coefficient.
 QByteArray emptyScans(int side, int dcScans, bool everyCoefficient = false)
 {
-    QList<testpictures::JpegScan> scans;
-    for (int i = 0; i < dcScans; ++i)
-        scans << testpictures::JpegScan {{1, 2, 3}, 0, 0};
-    for (int id = 1; everyCoefficient && id <= 3; ++id)
-        scans << testpictures::JpegScan {{id}, 1, 63};
-    return testpictures::craftedJpeg(side, side, {{1, 2, 2}, {2}, {3}}, scans, true);
+    return testpictures::emptyScans(side, side, dcScans, everyCoefficient);
 }
 
-// A baseline JPEG of width x height at 4:4:4 written byte by byte, coded
-// arithmetically, of no data.
+// A baseline JPEG of width x height at 4:4:4 of no data, coded
+// arithmetically.
 QByteArray arithmetic(int width, int height)
 {
-    QByteArray jpeg = testpictures::craftedJpeg(width, height, {{1}, {2}, {3}}, {{{1, 2, 3}}});
-    jpeg[jpeg.indexOf("\xFF\xC0"_ba) + 1] = '\xC9';
-    return jpeg;
+    return testpictures::codedArithmetically(testpictures::craftedJpeg(width, height, {{1}, {2}, {3}}, {{{1, 2, 3}}}));
 }
 
 // The photo as a palette picture (of its three colours).

@@ -83,6 +83,43 @@ inline QByteArray withScans(const QByteArray& jpeg, int scans)
     return jpeg.left(jpeg.size() - 2) + header.repeated(scans - jpeg.count(sos)) + jpeg.right(2);
 }
 
+// A JPEG segment of this marker and data.
+inline QByteArray jpegSegment(char marker, const QByteArray& data)
+{
+    return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
+}
+
+// Entropy-coded bits as a JPEG scan holds them: a zero byte stuffed after
+// each 0xFF, the last byte filled with ones.
+class ScanBits {
+public:
+    // The n lowest bits of value, the highest first.
+    void put(quint32 value, int n)
+    {
+        for (int i = n - 1; i >= 0; --i) {
+            m_pending = m_pending << 1 | ((value >> i) & 1);
+            if (++m_held == 8) {
+                m_bytes += char(m_pending);
+                if (m_pending == 0xFF)
+                    m_bytes += '\0';
+                m_pending = 0;
+                m_held = 0;
+            }
+        }
+    }
+    QByteArray finished()
+    {
+        if (m_held > 0)
+            put(0xFF, 8 - m_held);
+        return m_bytes;
+    }
+
+private:
+    QByteArray m_bytes;
+    quint32 m_pending = 0;
+    int m_held = 0;
+};
+
 // A grey progressive JPEG of width x height written byte by byte: one scan
 // of the DC coefficients (one bit a block: the same grey everywhere), then
 // acScans scans of the others that end every block at once (runs of
@@ -90,50 +127,30 @@ inline QByteArray withScans(const QByteArray& jpeg, int scans)
 // 16000 x 16000 and 99 such scans, about 0.5 MB.
 inline QByteArray greyScans(int width, int height, int acScans)
 {
-    const auto segment = [](char marker, const QByteArray& data) {
-        return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
-    };
-    // Entropy-coded bits, a zero byte stuffed after each 0xFF and the last
-    // byte filled with ones.
+
     const auto coded = [](qint64 count, quint32 bits, int length) {
-        QByteArray out;
-        quint32 pending = 0;
-        int held = 0;
-        const auto put = [&](quint32 value, int n) {
-            for (int i = n - 1; i >= 0; --i) {
-                pending = pending << 1 | ((value >> i) & 1);
-                if (++held == 8) {
-                    out += char(pending);
-                    if (pending == 0xFF)
-                        out += '\0';
-                    pending = 0;
-                    held = 0;
-                }
-            }
-        };
+        ScanBits out;
         for (qint64 i = 0; i < count; ++i)
-            put(bits, length);
-        if (held > 0)
-            put(0xFF, 8 - held);
-        return out;
+            out.put(bits, length);
+        return out.finished();
     };
     const qint64 blocks = qint64((width + 7) / 8) * ((height + 7) / 8);
     QByteArray jpeg("\xFF\xD8", 2);
-    jpeg += segment('\xDB', '\0' + QByteArray(64, '\x01'));
-    jpeg += segment('\xC2',
-                    '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false)
-                        + QByteArray("\x01\x01\x11\x00", 4));
+    jpeg += jpegSegment('\xDB', '\0' + QByteArray(64, '\x01'));
+    jpeg += jpegSegment('\xC2',
+                        '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false)
+                            + QByteArray("\x01\x01\x11\x00", 4));
     // One code, one bit long: for the DC no change, for the others a run
     // of ends of block (its length in the 14 bits after it).
-    jpeg += segment('\xC4', '\x00' + ('\x01' + QByteArray(15, '\0')) + '\x00');
-    jpeg += segment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\xE0');
+    jpeg += jpegSegment('\xC4', '\x00' + ('\x01' + QByteArray(15, '\0')) + '\x00');
+    jpeg += jpegSegment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\xE0');
     // Component 1 with tables 0, coefficients Ss to Se, no approximation.
-    jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x00\x00\x00", 6)) + coded(blocks, 0, 1);
+    jpeg += jpegSegment('\xDA', QByteArray("\x01\x01\x00\x00\x00\x00", 6)) + coded(blocks, 0, 1);
     // The first halves the others, the rest refine them a bit at a time
     // (which libjpeg does over every coefficient of every block).
     const QByteArray runs = coded((blocks + 32766) / 32767, 0x3FFF, 15);
     for (int i = 0; i < acScans; ++i)
-        jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x01\x3F", 5) + (i == 0 ? '\x01' : '\x10')) + runs;
+        jpeg += jpegSegment('\xDA', QByteArray("\x01\x01\x00\x01\x3F", 5) + (i == 0 ? '\x01' : '\x10')) + runs;
     return jpeg + QByteArray("\xFF\xD9", 2);
 }
 
@@ -162,56 +179,39 @@ struct JpegScan {
 inline QByteArray craftedJpeg(int width, int height, const QList<JpegComponent>& components,
                               const QList<JpegScan>& scans, bool progressive = false)
 {
-    const auto segment = [](char marker, const QByteArray& data) {
-        return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
-    };
+
     QByteArray jpeg("\xFF\xD8", 2);
-    jpeg += segment('\xDB', '\0' + QByteArray(64, '\x01'));
+    jpeg += jpegSegment('\xDB', '\0' + QByteArray(64, '\x01'));
     QByteArray frame
         = '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false) + char(components.size());
     for (const JpegComponent& c : components)
         frame += octets({c.id, c.h << 4 | c.v, 0});
-    jpeg += segment(progressive ? '\xC2' : '\xC0', frame);
+    jpeg += jpegSegment(progressive ? '\xC2' : '\xC0', frame);
     QByteArray dcCounts(16, '\0');
     dcCounts[3] = 12;
     QByteArray dcSymbols;
     for (int category = 0; category < 12; ++category)
         dcSymbols += char(category);
-    jpeg += segment('\xC4', '\x00' + dcCounts + dcSymbols);
-    jpeg += segment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\x00');
+    jpeg += jpegSegment('\xC4', '\x00' + dcCounts + dcSymbols);
+    jpeg += jpegSegment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\x00');
     for (const JpegScan& scan : scans) {
         QByteArray header(1, char(scan.ids.size()));
         for (const int id : scan.ids)
             header += octets({id, 0});
         header += octets({scan.ss, scan.se, scan.ah << 4 | scan.al});
-        jpeg += segment('\xDA', header) + scan.data;
+        jpeg += jpegSegment('\xDA', header) + scan.data;
     }
     return jpeg + QByteArray("\xFF\xD9", 2);
 }
 
-// The entropy-coded data of craftedJpeg's tables for one scan of all the
-// components, interleaved, of a picture of width x height: every block
-// flat, its DC coefficient dc(component index, block column, block row)
-// (-1024 to 1016), and no other coefficient (a baseline scan, or the DC
-// scan of a progressive picture when withEnds is false).
+// The entropy-coded data of craftedJpeg's tables for a baseline scan of
+// all the components, interleaved, of a picture of width x height: every
+// block flat, its DC coefficient dc(component index, block column, block
+// row) (-1024 to 1016), and no other coefficient.
 inline QByteArray flatBlocks(int width, int height, const QList<JpegComponent>& components,
-                             const std::function<int(int, int, int)>& dc, bool withEnds = true)
+                             const std::function<int(int, int, int)>& dc)
 {
-    QByteArray out;
-    quint32 pending = 0;
-    int held = 0;
-    const auto put = [&](quint32 value, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            pending = pending << 1 | ((value >> i) & 1);
-            if (++held == 8) {
-                out += char(pending);
-                if (pending == 0xFF)
-                    out += '\0';
-                pending = 0;
-                held = 0;
-            }
-        }
-    };
+    ScanBits out;
     int hMax = 1;
     int vMax = 1;
     for (const JpegComponent& c : components) {
@@ -232,19 +232,41 @@ inline QByteArray flatBlocks(int width, int height, const QList<JpegComponent>& 
                         int category = 0;
                         while ((qAbs(diff) >> category) != 0)
                             ++category;
-                        put(quint32(category), 4);
+                        out.put(quint32(category), 4);
                         if (category > 0)
-                            put(quint32(diff < 0 ? diff + (1 << category) - 1 : diff), category);
-                        if (withEnds)
-                            put(0, 1);
+                            out.put(quint32(diff < 0 ? diff + (1 << category) - 1 : diff), category);
+                        out.put(0, 1); // the end of the block
                     }
                 }
             }
         }
     }
-    if (held > 0)
-        put(0xFF, 8 - held);
-    return out;
+    return out.finished();
+}
+
+// A progressive JPEG of width x height written byte by byte, of no data:
+// dcScans scans of the DC coefficients of all its components (at 4:2:0, or
+// all at full resolution when asked), then, when asked, a scan of all the
+// AC coefficients of each.
+inline QByteArray emptyScans(int width, int height, int dcScans, bool everyCoefficient = false, bool fullColour = false)
+{
+    QList<JpegScan> scans;
+    for (int i = 0; i < dcScans; ++i)
+        scans << JpegScan {.ids = {1, 2, 3}, .ss = 0, .se = 0};
+    for (int id = 1; everyCoefficient && id <= 3; ++id)
+        scans << JpegScan {.ids = {id}, .ss = 1, .se = 63};
+    const int factor = fullColour ? 1 : 2;
+    return craftedJpeg(width, height, {{1, factor, factor}, {2}, {3}}, scans, true);
+}
+
+// The JPEG's frame saying it is coded arithmetically (a crafted one of no
+// data reads the same either way).
+inline QByteArray codedArithmetically(QByteArray jpeg)
+{
+    const qsizetype baseline = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    const qsizetype progressive = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    jpeg[(baseline >= 0 ? baseline : progressive) + 1] = baseline >= 0 ? '\xC9' : '\xCA';
+    return jpeg;
 }
 
 // The CRC of a PNG chunk (over its type and data).
