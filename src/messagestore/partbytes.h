@@ -15,8 +15,8 @@
 // keepLearnt() and keepSamePicture() are the one way anything goes into it.
 #pragma once
 
-#include "pictures/imageencoding.h"
 #include "messagestore/partcontent.h"
+#include "pictures/imageencoding.h"
 
 #include <QByteArray>
 #include <QList>
