@@ -19,8 +19,14 @@
 // after Cancel (target below 0.5 s), and that it never opened a phone
 // session. The same for BENCH_BIG_PHOTOS (default 16) photos of 48 MP
 // (8000 by 6000), and for BENCH_HEAVY (default 4) grey JPEGs of 256 MP and
-// 16 such scans, just within the bound of work, which the transfer decodes
-// (a few seconds each): Cancel is asked while they decode.
+// 15 such scans, just within the bound of work with the pass that makes
+// the picture, which the transfer decodes (a few seconds each): Cancel is
+// asked while they decode. Last, BENCH_CRAFTED (default 1) of each of: the
+// crafted 4:2:0 JPEG of 16384 x 16384 and 10 empty DC scans (refused by
+// its work, it goes as it is), and those the bounds let through that a
+// stop takes longest to end: 639 MB of coefficients cleared in one scan,
+// 192 MB of them smoothed as the picture is made, and the heavy grey one;
+// Cancel is asked while they decode.
 #include "jobs/androidrestoremessagesthread.h"
 #include "messagestore/exportmessagesdb.h"
 #include "messagestore/partbytes.h"
@@ -44,7 +50,13 @@ namespace {
 
 using benchsupport::envInt;
 
-enum class Kind { Photo, ManyScans, CostlyScans, LongChunk, ManyTexts, Heavy };
+enum class Kind { Photo, ManyScans, CostlyScans, LongChunk, ManyTexts, Heavy, Crafted, Cleared, Smoothed };
+
+// Whether the transfer decodes a picture of the kind.
+bool decoded(Kind kind)
+{
+    return kind == Kind::Photo || kind == Kind::Heavy || kind == Kind::Cleared || kind == Kind::Smoothed;
+}
 
 // A photo with fine detail of its own, as a camera's, or a hostile file.
 QByteArray picture(Kind kind, int width, int seed)
@@ -63,7 +75,13 @@ QByteArray picture(Kind kind, int width, int seed)
     case Kind::ManyTexts:
         return testpictures::withTexts(png, 30, 7600000);
     case Kind::Heavy:
-        return testpictures::greyScans(16000, 16000, 15);
+        return testpictures::greyScans(16000, 16000, 14);
+    case Kind::Crafted:
+        return testpictures::emptyScans(16384, 16384, 10);
+    case Kind::Cleared:
+        return testpictures::emptyScans(14944, 14944, 10, true);
+    case Kind::Smoothed:
+        return testpictures::emptyScans(8192, 8192, 41);
     }
     return QByteArray();
 }
@@ -213,7 +231,7 @@ void decide(benchmark::State& state, int photos, int width, const QMap<int, Kind
         int sample = 0;
         for (int i = 0; i < photos && sample < 50; ++i) {
             const Kind kind = hostile.value(i, Kind::Photo);
-            if (kind == Kind::Photo || kind == Kind::Heavy) {
+            if (decoded(kind)) {
                 encodedImage(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(i), QStringLiteral("image/jpeg"));
                 ++sample;
             }
@@ -238,13 +256,13 @@ void decide(benchmark::State& state, int photos, int width, const QMap<int, Kind
         if (!report.error.isEmpty() || sent.size() != hostile.size())
             qFatal("the transfer failed or sent %lld messages of %lld: %s", qint64(sent.size()), qint64(hostile.size()),
                    qPrintable(report.error));
-        // Each hostile file but the heavy ones as it is.
+        // Each hostile file the transfer does not decode as it is.
         for (const QVariantMap& m : sent) {
             const QVariantMap part = m.value(QStringLiteral("attachments")).toList().value(0).toMap();
             const int index = part.value(QStringLiteral("name")).toString().mid(1).section(u'.', 0, 0).toInt();
             QFile original(QStringLiteral("%1/p%2.jpg").arg(prepared).arg(index));
             original.open(QIODevice::ReadOnly);
-            if (hostile.value(index) != Kind::Heavy
+            if (!decoded(hostile.value(index))
                 && QByteArray::fromBase64(part.value(QStringLiteral("base64")).toString().toLatin1())
                     != original.readAll())
                 qFatal("p%d was not sent as it is", index);
@@ -310,11 +328,23 @@ void BM_DecideHeavyPictures(benchmark::State& state)
     decide(state, photos, 2400, heavy);
 }
 
+void BM_DecideCraftedPictures(benchmark::State& state)
+{
+    const int each = envInt("BENCH_CRAFTED", 1);
+    QMap<int, Kind> crafted;
+    for (int i = 0; i < each; ++i) {
+        for (const Kind kind : {Kind::Crafted, Kind::Cleared, Kind::Smoothed, Kind::Heavy})
+            crafted.insert(int(crafted.size()), kind);
+    }
+    decide(state, int(crafted.size()), 2400, crafted);
+}
+
 } // namespace
 
 BENCHMARK(BM_DecideAfterCacheMadeAnew)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DecideBigPhotos)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_DecideHeavyPictures)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_DecideCraftedPictures)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -72,7 +72,7 @@ EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturn
         return stopped();
     if (!layout.header.isEncoded())
         return EncodedImage();
-    source.setBreaks(layout.scanBreaks);
+    source.readyFor(layout);
     BudgetShare share;
     if (!share.take(layout.memory, stop))
         return stopped();

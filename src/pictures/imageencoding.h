@@ -39,10 +39,32 @@ inline constexpr int kMaxPngCompressedChunks = 32;
 // At most this much work in a decode, counted in samples (one channel of
 // one pixel) decoded: each scan of a JPEG decodes every sample of the
 // components it holds (a progressive scan is one more pass over them,
-// whether it holds data or not); a PNG's samples are unpacked once. A
-// 108 MP camera photo of ten scans is about 1 G; a 256 MP grey JPEG of 100
-// scans, 26 G.
+// whether it holds data or not), and the picture of a JPEG of several
+// scans is made in one more pass over all its samples; a PNG's samples are
+// unpacked once. A 108 MP camera photo of ten scans is about 1 G; a 256 MP
+// grey JPEG of 100 scans, 26 G.
 inline constexpr qint64 kMaxDecodeWork = qint64(1) << 32;
+// At most this many bytes of coefficients in a JPEG of several scans (a
+// progressive one): libjpeg clears them as a scan first holds them, and
+// goes over them all to make the picture once it has read every scan, in
+// stretches no stop ends. A 200 MP photo saved progressive at 4:2:0 holds
+// 572 MB, a 108 MP one at full colour resolution 618 MB.
+inline constexpr qint64 kMaxJpegCoefficientBytes = qint64(640) << 20;
+// At most this many where libjpeg makes the picture in a longer stretch:
+// where the last scan is the first to hold one of the components (it
+// clears their coefficients and then makes the picture, with no read in
+// between), or where the scans leave some of the first coefficients of a
+// block unrefined (it smooths every block as it makes the picture, at
+// three times the cost). A camera's progressive photo ends with the
+// refinements of every coefficient.
+inline constexpr qint64 kMaxJpegCoefficientBytesInALongStretch = qint64(192) << 20;
+// A JPEG coded arithmetically (which no camera writes) is decoded whole, as
+// earlier versions did, or not at all: libjpeg decodes such data at several
+// times the cost of the usual, also where it has run out, with no read (so
+// no stop) in between. A JPEG whose frame repeats a component id (which no
+// camera writes either) is no picture: libjpeg gives each scan of the id
+// another component than its work was counted by.
+
 // Whether a transfer sends a part of this type re-encoded.
 bool isReencoded(const QString& mime);
 
@@ -78,7 +100,8 @@ struct EncodedImage {
     QByteArray unturned; // Encoded, when asked for and the picture turns: what earlier versions sent; else empty
 };
 // stop: when set (by another thread), the decode ends within a fraction of
-// a second (a JPEG's within the scan under way) and the result is Stopped.
+// a second (a JPEG's at the end of the scan under way, without making the
+// picture) and the result is Stopped.
 EncodedImage encodeImage(const QString& path, const QString& mime, bool withUnturned = false,
                          const std::atomic_bool* stop = nullptr);
 EncodedImage encodeImage(const QByteArray& bytes, const QString& mime, bool withUnturned = false,

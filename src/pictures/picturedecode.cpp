@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <cstring>
 
 namespace pictures {
 
@@ -75,13 +76,19 @@ QImage decode(QIODevice& device, const Layout& layout)
         const QSize decoded = decodedSize(header);
         reader.setClipRect(QRect(0, 0, decoded.width() * header.reduction, decoded.height() * header.reduction));
         reader.setScaledSize(decoded);
-    } else if (!withinAllocationLimit(layout)) {
-        // A handler fills an image of its size and format it is handed
-        // without asking the allocation limit (which is the whole
-        // process's); the budget bounds it instead.
+    } else if (header.format == "png") {
+        // The handler fills an image of its size and format it is handed
+        // (without asking the allocation limit, which is the whole
+        // process's: the budget bounds it instead). libpng leaves some of
+        // its bytes as they were (the bits after the last pixel of a row
+        // of one bit a pixel, and a quarter of each row of a 16-bit RGB
+        // picture with a transparent colour), and a scaled or saved copy
+        // carries them: they are zero, so that what is made of a picture
+        // depends on its bytes alone.
         image = QImage(header.size, reader.imageFormat());
         if (image.isNull())
             return QImage();
+        std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
     }
     if (!reader.read(&image))
         return QImage();

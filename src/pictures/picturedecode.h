@@ -13,12 +13,17 @@
 
 namespace pictures {
 
-// A picture's bytes, read for a decoder that is to end when *stop is set:
-// each read then finds nothing more, which both decoders take for the end
-// of the data. A scan of next to no data is a whole pass of libjpeg over
-// the picture without a read, so no read crosses where a scan or its data
-// begins: the decoder comes back for more (and finds the stop) before each
-// scan, and ends after the scan under way.
+// A picture's bytes, read for a decoder that is to end when *stop is set.
+// Once stopped, a read finds nothing more, at which libpng fails. A JPEG's
+// decoder is handed a second SOI marker instead (at the end of the data Qt
+// gives libjpeg an end of the picture, and libjpeg makes the picture of
+// what it read, in a pass over every sample without a read): libjpeg ends
+// the scan under way as if its data had run out, fails at that marker as
+// it looks for the next and never makes the picture. A scan of next to no
+// data is a whole pass of libjpeg over the picture without a read, so no
+// read crosses where a scan, its data or a marker after them begins: the
+// decoder comes back for more (and finds the stop) before each scan, and
+// before it makes the picture unless the last scan holds no data.
 class StoppableSource final : public QIODevice {
 public:
     StoppableSource(QIODevice& source, const std::atomic_bool* stop)
@@ -33,14 +38,27 @@ public:
     bool isSequential() const override { return false; }
     qint64 size() const override { return m_source.size(); }
     bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_source.seek(pos); }
-    // Offsets no read crosses from now on, in order.
-    void setBreaks(const QList<qint64>& breaks) { m_breaks = breaks; }
+    // Readies the source for the decode of a picture of this layout: no
+    // read crosses its breaks, and once stopped a read hands a JPEG's
+    // decoder a second SOI marker.
+    void readyFor(const Layout& layout)
+    {
+        m_breaks = layout.scanBreaks;
+        m_stopBytes = layout.header.format == "jpeg";
+    }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (stopped())
-            return -1;
+        if (stopped()) {
+            if (!m_stopBytes)
+                return -1;
+            // FF D8 again and again, in step across reads.
+            const qint64 n = qMin<qint64>(maxSize, 2);
+            for (qint64 i = 0; i < n; ++i)
+                data[i] = (m_stopOffset++ & 1) ? '\xD8' : '\xFF';
+            return n;
+        }
         const qint64 at = pos();
         const auto next = std::upper_bound(m_breaks.cbegin(), m_breaks.cend(), at);
         return m_source.read(data, next == m_breaks.cend() ? maxSize : qMin(maxSize, *next - at));
@@ -51,6 +69,8 @@ private:
     QIODevice& m_source;
     const std::atomic_bool* m_stop;
     QList<qint64> m_breaks;
+    bool m_stopBytes = false;
+    qint64 m_stopOffset = 0;
 };
 
 // A share of the budget of kDecodeBudgetMb that all decodes hold together,

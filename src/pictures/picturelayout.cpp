@@ -28,6 +28,9 @@ constexpr qint64 kKeptCopies = 6;
 // (and drops a larger one); deflate makes at most 1032 bytes of one.
 constexpr qint64 kPngInflateLimit = 8000000;
 constexpr qint64 kMaxDeflateRatio = 1032;
+// libjpeg looks at the first 10 coefficients of a block (DC and 9 AC) to
+// smooth it.
+constexpr int kSmoothedCoefficients = 10;
 
 // Reads a device a block at a time for the header walkers.
 class ByteReader {
@@ -170,7 +173,8 @@ int exifOrientation(const QByteArray& segment)
 
 // The layout of a JPEG walked: none without a scan.
 template <typename Components>
-Layout finishJpeg(Layout layout, const Components& components, bool multiScan, int scans, int orientation)
+Layout finishJpeg(Layout layout, const Components& components, bool multiScan, bool progressive, int scans,
+                  int orientation)
 {
     if (scans == 0)
         return {};
@@ -178,12 +182,36 @@ Layout finishJpeg(Layout layout, const Components& components, bool multiScan, i
     layout.header.orientation = orientation ? orientation : 1;
     layout.depth = components.size() == 1 ? 8 : 32;
     // libjpeg keeps every coefficient of a picture of several scans (a
-    // sample at two bytes), in whole MCUs.
+    // sample at two bytes), in whole MCUs, and once it has read them all
+    // makes the picture of them in a pass of its own over every sample (a
+    // picture of one scan is made as that scan is decoded).
     if (multiScan) {
-        for (const auto& c : components)
+        for (const auto& c : components) {
             layout.coefficientBytes += c.samples * 2;
+            layout.work += c.samples;
+        }
+    }
+    // libjpeg smooths the blocks of a progressive picture whose DC
+    // coefficients are known, in part at least, and some of whose first AC
+    // coefficients are not fully.
+    if (progressive) {
+        bool allDc = true;
+        bool someAcUnrefined = false;
+        for (const auto& c : components) {
+            allDc = allDc && c.dcHeld;
+            someAcUnrefined = someAcUnrefined || (c.unrefined & ~1u) != 0;
+        }
+        layout.longStretch = layout.longStretch || (allDc && someAcUnrefined);
     }
     return layout;
+}
+
+// Whether libjpeg skips a segment of this marker whatever its length says
+// (an application segment, a comment or a DNL; it fails at a length below
+// 2 of any other).
+bool lengthMayBeShort(int marker)
+{
+    return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC;
 }
 
 // Walks a JPEG's segments from after its SOI marker to its end, as libjpeg
@@ -191,6 +219,14 @@ Layout finishJpeg(Layout layout, const Components& components, bool multiScan, i
 // decoder over the components it holds) and the segments libjpeg keeps
 // for Qt (comments, Exif, profiles). Written by hand because libjpeg reads
 // no further than the first scan before it decodes.
+//
+// What libjpeg fails at (a second SOI or frame, a frame it does not
+// decode, a scan header it cannot read) makes the file no picture, as it
+// fails the decode of a file of several scans, which libjpeg reads whole
+// before it makes the picture. In a picture of one scan libjpeg meets what
+// follows the scan only once the picture is made (and not at all when Qt
+// stops at the last row it wants): damage there ends the walk and the
+// decode decides.
 Layout readJpeg(ByteReader& in)
 {
     Layout layout;
@@ -200,6 +236,13 @@ Layout readJpeg(ByteReader& in)
         int h;
         int v;
         qint64 samples = 0; // what a scan of it decodes: its blocks, in whole MCUs, of 64 samples
+        bool held = false; // by a scan so far
+        // Of a progressive picture, whether a scan so far held its DC
+        // coefficients, and which of its first coefficients (a bit each)
+        // are not yet known to their last bit, as libjpeg tells whether to
+        // smooth the blocks.
+        bool dcHeld = false;
+        quint32 unrefined = (1u << kSmoothedCoefficients) - 1;
     };
     QVarLengthArray<Component, 4> components;
     bool progressive = false;
@@ -209,26 +252,33 @@ Layout readJpeg(ByteReader& in)
     for (;;) {
         const int marker = in.nextMarker();
         const qint64 markerAt = in.pos() - 2;
+        if (scans > 0 && marker >= 0)
+            layout.scanBreaks << markerAt;
         if (marker < 0 || marker == 0xD9) // the end, or EOI: libjpeg makes up an end when the data stops short
             break;
-        if (marker == 0xD8)
-            return {};
-        if (marker == 0x01) // TEM has no length
+        // TEM has no length; libjpeg skips a reserved marker where it looks
+        // for a restart marker (and fails at it elsewhere).
+        if (marker < 0xC0)
             continue;
-        const qint64 length = in.number(2);
+        bool fails = marker == 0xD8;
+        const qint64 length = fails ? 0 : in.number(2);
         if (length < 0)
             break;
-        if (length < 2)
-            return {};
-        qint64 left = length - 2;
-        switch (marker) {
+        if (length < 2 && !lengthMayBeShort(marker))
+            fails = true;
+        qint64 left = qMax<qint64>(length - 2, 0);
+        switch (fails ? 0 : marker) {
+        case 0:
+            break;
         case 0xC0: // baseline, extended sequential, progressive, and the same arithmetic-coded
         case 0xC1:
         case 0xC2:
         case 0xC9:
         case 0xCA: {
-            if (!components.isEmpty())
-                return {};
+            if (!components.isEmpty()) {
+                fails = true;
+                break;
+            }
             const int precision = in.next();
             const qint64 height = in.number(2);
             const qint64 width = in.number(2);
@@ -243,6 +293,12 @@ Layout readJpeg(ByteReader& in)
                 const Component c {id, sampling >> 4, sampling & 15};
                 if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4)
                     return {};
+                // No camera repeats an id; libjpeg would give a scan of it
+                // another component than the one counted here.
+                for (const Component& other : components) {
+                    if (other.id == id)
+                        return {};
+                }
                 components.append(c);
             }
             int hMax = 1;
@@ -259,42 +315,72 @@ Layout readJpeg(ByteReader& in)
                 c.samples = blocks(width, c.h, hMax) * blocks(height, c.v, vMax) * 64;
             header.size = QSize(int(width), int(height));
             progressive = marker == 0xC2 || marker == 0xCA;
+            layout.arithmetic = marker >= 0xC9;
             left = 0;
             break;
         }
-        case 0xC3: // lossless and hierarchical frames, which libjpeg does not decode
+        case 0xC3: // lossless and hierarchical frames, which libjpeg does not decode, and reserved ones
         case 0xC5:
         case 0xC6:
         case 0xC7:
+        case 0xC8:
         case 0xCB:
         case 0xCD:
         case 0xCE:
         case 0xCF:
-            return {};
+        case 0xDE:
+        case 0xDF:
+            fails = true;
+            break;
         case 0xDA: {
             // A picture of one scan of all its components: the decoder
             // reads no other.
             if (scans == 1 && !multiScan)
-                return finishJpeg(layout, components, false, scans, orientation);
-            if (components.isEmpty() || ++scans > kMaxJpegScans)
+                return finishJpeg(layout, components, false, progressive, scans, orientation);
+            if (components.isEmpty()) {
+                fails = true;
+                break;
+            }
+            if (++scans > kMaxJpegScans)
                 return {};
             const int inScan = in.next();
             // libjpeg refuses a scan of other components than its frame's.
-            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3)
-                return {};
+            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3) {
+                fails = true;
+                break;
+            }
+            layout.longStretch = false;
+            QVarLengthArray<Component*, 4> inThisScan;
             for (int i = 0; i < inScan; ++i) {
                 const int id = in.next();
                 in.next();
-                const auto c = std::find_if(components.cbegin(), components.cend(),
+                const auto c = std::find_if(components.begin(), components.end(),
                                             [id](const Component& k) { return k.id == id; });
-                if (c == components.cend())
-                    return {};
+                if (c == components.end()) {
+                    fails = true;
+                    break;
+                }
                 layout.work += c->samples;
+                layout.longStretch = layout.longStretch || !c->held;
+                c->held = true;
+                inThisScan.append(&*c);
             }
-            left -= 1 + 2 * inScan;
+            if (fails)
+                break;
+            const int ss = in.next();
+            const int se = in.next();
+            const int al = in.next() & 15;
+            for (Component* c : inThisScan) {
+                c->dcHeld = c->dcHeld || ss == 0;
+                for (int k = ss; k <= qMin(se, kSmoothedCoefficients - 1); ++k)
+                    c->unrefined = al == 0 ? c->unrefined & ~(1u << k) : c->unrefined | 1u << k;
+            }
+            left = 0;
             if (scans == 1 && (progressive || inScan != components.size()))
                 multiScan = true;
-            layout.scanBreaks << markerAt << markerAt + 2 + length;
+            if (scans == 1)
+                layout.scanBreaks << markerAt;
+            layout.scanBreaks << markerAt + 2 + length;
             break;
         }
         case 0xFE: // what Qt asks libjpeg to keep: comments, Exif, ICC profiles
@@ -306,18 +392,25 @@ Layout readJpeg(ByteReader& in)
             if (!orientation) {
                 QByteArray segment(left, Qt::Uninitialized);
                 if (!in.read(segment.data(), left))
-                    return {};
+                    return finishJpeg(layout, components, multiScan, progressive, scans, orientation);
                 orientation = exifOrientation(segment);
                 left = 0;
             }
             break;
         default:
+            if (marker >= 0xF0 && marker <= 0xFD) // reserved
+                fails = true;
             break;
+        }
+        if (fails) {
+            if (scans == 1 && !multiScan)
+                break;
+            return {};
         }
         if (left > 0 && !in.skip(left))
             break;
     }
-    return finishJpeg(layout, components, multiScan, scans, orientation);
+    return finishJpeg(layout, components, multiScan, progressive, scans, orientation);
 }
 
 // The bit depths libpng takes for a colour type.
@@ -456,7 +549,7 @@ void plan(Layout& layout)
 {
     ImageHeader& header = layout.header;
     if (!withinAllocationLimit(layout) && header.format == "jpeg") {
-        if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels) {
+        if (qint64(header.size.width()) * header.size.height() > kMaxJpegPixels || layout.arithmetic) {
             layout = Layout();
             return;
         }
@@ -471,8 +564,10 @@ void plan(Layout& layout)
         + kKeptCopies * layout.keptBytes;
     // QImage scales a side that comes out below one pixel to nothing: such
     // a picture goes as it is.
+    const qint64 mostCoefficients
+        = layout.longStretch ? kMaxJpegCoefficientBytesInALongStretch : kMaxJpegCoefficientBytes;
     if (layout.work > kMaxDecodeWork || layout.memory > qint64(kDecodeBudgetMb) << 20
-        || scaledSize(decodedSize(header)).isEmpty())
+        || layout.coefficientBytes > mostCoefficients || scaledSize(decodedSize(header)).isEmpty())
         layout = Layout();
 }
 

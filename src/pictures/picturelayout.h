@@ -38,9 +38,15 @@ struct Layout {
     qint64 keptBytes = 0; // of the texts, profiles and other segments the decoder keeps beside the picture
     qint64 work = 0; // samples decoded, over all the decoder's passes
     qint64 memory = 0; // all the decode holds
-    // Where a JPEG's scans and their data begin: a decoder that reads no
-    // further than the next of them in one go asks for more (and finds a
-    // stop) before each scan.
+    bool arithmetic = false; // a JPEG coded arithmetically
+    // libjpeg makes the picture of a JPEG of several scans in a longer
+    // stretch: its last scan is the first to hold a component, or its
+    // blocks are smoothed (see kMaxJpegCoefficientBytesInALongStretch).
+    bool longStretch = false;
+    // Where a JPEG's scans, their data and the markers after them begin: a
+    // decoder that reads no further than the next of them in one go asks
+    // for more (and finds a stop) before each scan and before it makes the
+    // picture of what it read.
     QList<qint64> scanBreaks;
 };
 

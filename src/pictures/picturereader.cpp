@@ -15,7 +15,7 @@ QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* 
     const Layout layout = readLayout(source);
     if (source.stopped() || !layout.header.isEncoded())
         return QImage();
-    source.setBreaks(layout.scanBreaks);
+    source.readyFor(layout);
     BudgetShare share;
     if (!share.take(layout.memory, stop))
         return QImage();

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void transfer_ofPicturesBeyondTheBounds_sendsThemAsTheyAre_undecoded();
     void restore_ofAMessageWithAPartThatCannotGo_sendsItOnce();
     void transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce();
+    void transfer_ofABlackAndWhitePicture_afterBsCacheWasMadeAnew_goesOnce();
     void load_aListingShorterOrLongerThanAnnounced_removesNothing();
     void load_whatAListingRemoves_data();
     void load_whatAListingRemoves();
@@ -889,6 +890,30 @@ void TestPictureCopies::transfer_ofPhotosOfEveryShape_arrivesUpright_andGoesOnce
         QCOMPARE(b->store->records(u"mms2"_s).size(), 7);
         QCOMPARE(transferStore(cacheB, a->device), u"Nothing was sent: Android already holds these 8 Messages."_s);
         QCOMPARE(a->store->records(u"mms2"_s).size(), 0);
+    }
+}
+
+// A's black-and-white picture (one bit a pixel, of a width the bits of a
+// byte do not divide, as a QR code's) and a colour one go to B. B's cache
+// is made anew, three times: each transfer that follows finds both on the
+// phone, and B holds each once.
+void TestPictureCopies::transfer_ofABlackAndWhitePicture_afterBsCacheWasMadeAnew_goesOnce()
+{
+    const QJsonArray onA {
+        phoneMessage(1700000100, kAnn, QString(), {{u"code.png"_s, testpictures::pngOf(203, 206, 0, 1)}}),
+        phoneMessage(1700000200, kBob, QString(), {{u"image.png"_s, photo(560, 400, "PNG", 5)}})};
+    START_PHONE(a, u"127.0.115.64"_s, QJsonObject {{u"messages"_s, onA}});
+    START_PHONE(b, u"127.0.115.65"_s);
+    QVERIFY(load(a->device));
+    QVERIFY(load(b->device));
+    const QString cacheA = a->device.cacheDir().absolutePath();
+    const QString cacheB = b->device.cacheDir().absolutePath();
+    QCOMPARE(transferStore(cacheA, b->device), u"Successfully restored 2 Messages to Android."_s);
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        removeDir(cacheB);
+        QVERIFY(load(b->device));
+        QCOMPARE(transferStore(cacheA, b->device), u"Nothing was sent: Android already holds these 2 Messages."_s);
+        QVERIFY2(b->store->records(u"mms2"_s).size() == 2, qPrintable(u"cycle %1"_s.arg(cycle)));
     }
 }
 

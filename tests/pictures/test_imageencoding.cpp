@@ -7,6 +7,8 @@
 // chunks together cost too much), a decode that ends once told to stop,
 // before the next scan, and cut or crafted files that give a clear result.
 #include "pictures/imageencoding.h"
+#include "pictures/picturedecode.h"
+#include "pictures/picturelayout.h"
 
 #include "testpictures.h"
 #include "testsupport.h"
@@ -15,6 +17,8 @@
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
 
@@ -48,8 +52,8 @@ QByteArray bytesOf(const QImage& image, const char* format = "JPG", bool progres
 }
 
 // The JPEG's frame saying another size, and all components at full
-// resolution.
-QByteArray withFrame(const QByteArray& jpeg, int width, int height)
+// resolution unless asked to keep their sampling.
+QByteArray withFrame(const QByteArray& jpeg, int width, int height, bool fullColour = true)
 {
     QByteArray patched = jpeg;
     qsizetype sof = patched.indexOf("\xFF\xC0"_ba);
@@ -57,9 +61,23 @@ QByteArray withFrame(const QByteArray& jpeg, int width, int height)
         sof = patched.indexOf("\xFF\xC2"_ba);
     qToBigEndian<quint16>(quint16(height), patched.data() + sof + 5);
     qToBigEndian<quint16>(quint16(width), patched.data() + sof + 7);
-    for (int c = 0; c < uchar(patched[sof + 9]); ++c)
+    for (int c = 0; fullColour && c < uchar(patched[sof + 9]); ++c)
         patched[sof + 11 + 3 * c] = 0x11;
     return patched;
+}
+
+// A progressive JPEG of side x side at 4:2:0 of no data: dcScans scans
+// of the DC coefficients, then, when asked, every AC coefficient.
+QByteArray emptyScans(int side, int dcScans, bool everyCoefficient = false)
+{
+    return testpictures::emptyScans(side, side, dcScans, everyCoefficient);
+}
+
+// A baseline JPEG of width x height at 4:4:4 of no data, coded
+// arithmetically.
+QByteArray arithmetic(int width, int height)
+{
+    return testpictures::codedArithmetically(testpictures::craftedJpeg(width, height, {{1}, {2}, {3}}, {{{1, 2, 3}}}));
 }
 
 // The photo as a palette picture (of its three colours).
@@ -305,19 +323,50 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("encoded");
-        // 256 MP of one sample each: 16 scans are within the work bound,
-        // 17 beyond it, and 100 (0.5 MB) far beyond.
+        // 256 MP of one sample each, and a pass that makes the picture of
+        // all the scans: 15 scans are within the work bound, 16 beyond it,
+        // and 100 (0.5 MB) far beyond.
         QTest::newRow("256 MP grey of 100 scans") << testpictures::greyScans(16000, 16000, 99) << false;
-        QTest::newRow("256 MP grey of 17 scans") << testpictures::greyScans(16000, 16000, 16) << false;
-        QTest::newRow("256 MP grey of 16 scans") << testpictures::greyScans(16000, 16000, 15) << true;
-        // Ten scans, every component at full resolution.
+        QTest::newRow("256 MP grey of 16 scans") << testpictures::greyScans(16000, 16000, 15) << false;
+        QTest::newRow("256 MP grey of 15 scans") << testpictures::greyScans(16000, 16000, 14) << true;
+        // 16384 x 16384 at 4:2:0: each scan 402 M samples, 4.02 G of them
+        // and 4.43 G with the pass that makes the picture.
+        QTest::newRow("4:2:0 of 10 empty DC scans") << emptyScans(16384, 10) << false;
+        // 14944 x 14944 at 4:2:0: 335 M samples a pass. The last of 12
+        // passes tips it over.
+        QTest::newRow("10 DC scans and every coefficient") << emptyScans(14944, 10, true) << true;
+        QTest::newRow("11 DC scans and every coefficient") << emptyScans(14944, 11, true) << false;
+        // What no camera writes: libjpeg gives each scan of the repeated id
+        // another component (here of four times the samples).
+        const auto ids = [](int second) {
+            return testpictures::craftedJpeg(64, 64, {{1}, {second, 2, 2}, {3}},
+                                             {{{1, second, 3}, 0, 0}, {{1}, 1, 63}, {{second}, 1, 63}, {{3}, 1, 63}},
+                                             true);
+        };
+        QTest::newRow("repeated component ids") << ids(1) << false;
+        QTest::newRow("distinct component ids") << ids(2) << true;
+        // Ten scans, every component at full resolution: 618 MB of
+        // coefficients, and 72 MB of comments, which libjpeg keeps and Qt
+        // copies, are too many beside them.
         const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
         QTest::newRow("108 MP progressive") << withFrame(progressive, 12000, 9000) << true;
-        // Its coefficients hold 960 MB; 26 MB of comments, which libjpeg
-        // keeps and Qt copies, are too many beside them.
-        QTest::newRow("160 MP progressive") << withFrame(progressive, 16000, 10000) << true;
-        QTest::newRow("160 MP progressive with comments")
-            << withComments(withFrame(progressive, 16000, 10000), 400) << false;
+        QTest::newRow("108 MP progressive with comments")
+            << withComments(withFrame(progressive, 12000, 9000), 1100) << false;
+        QTest::newRow("200 MP progressive at 4:2:0") << withFrame(progressive, 16320, 12240, false) << true;
+        // 916 MB of coefficients.
+        QTest::newRow("160 MP progressive") << withFrame(progressive, 16000, 10000) << false;
+        // 639 and 640.3 MB of coefficients.
+        QTest::newRow("every coefficient, 639 MB") << emptyScans(14944, 1, true) << true;
+        QTest::newRow("every coefficient, 640.3 MB") << emptyScans(14960, 1, true) << false;
+        // Made in one stretch (192 and 192.8 MB of coefficients): of one
+        // scan, which clears them and makes the picture, and smoothed.
+        QTest::newRow("one scan, 192 MB") << emptyScans(8192, 1) << true;
+        QTest::newRow("one scan, 192.8 MB") << emptyScans(8208, 1) << false;
+        QTest::newRow("smoothed, 192 MB") << emptyScans(8192, 2) << true;
+        QTest::newRow("smoothed, 192.8 MB") << emptyScans(8208, 2) << false;
+        // Decoded whole, as earlier versions did, or not at all.
+        QTest::newRow("arithmetic, 8192 x 4096") << arithmetic(8192, 4096) << true;
+        QTest::newRow("arithmetic, 8192 x 4097") << arithmetic(8192, 4097) << false;
         const QByteArray png = bytesOf(photo(300, 200), "PNG");
         QTest::newRow("PNG whose chunk claims 2 GB") << testpictures::withLongChunk(png, 2147483000u) << false;
         QTest::newRow("PNG cut in its data") << png.left(png.indexOf("IDAT") + 100) << false;
@@ -394,6 +443,204 @@ private Q_SLOTS:
         }
     }
 
+    // Once stopped, the decoder is never let make the picture of what it
+    // read (libjpeg would in a pass over every sample, without a read):
+    // stopped as it reads a scan, the last scan of a photo or the middle
+    // of a picture of one scan, the decode ends without a picture, and no
+    // read goes past the next scan or the end of the picture.
+    void aStoppedDecodeMakesNoPicture_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("stopAt"); // the decoder's read over it sets the stop
+        QTest::addColumn<qint64>("mostRead");
+        const auto scans = [](const QByteArray& file) {
+            QList<qint64> at;
+            for (qsizetype i = file.indexOf("\xFF\xDA"_ba); i >= 0; i = file.indexOf("\xFF\xDA"_ba, i + 2))
+                at << i;
+            return at;
+        };
+        const QByteArray empty = emptyScans(2048, 8);
+        QTest::newRow("empty DC scans") << empty << scans(empty).at(2) << scans(empty).at(3);
+        const QByteArray progressive = bytesOf(photo(1200, 900), "JPG", true);
+        QTest::newRow("progressive photo") << progressive << scans(progressive).at(2) << scans(progressive).at(3);
+        // Its last scan's data come in one read.
+        const QByteArray small = bytesOf(photo(64, 48), "JPG", true);
+        const qint64 last = scans(small).constLast();
+        QTest::newRow("progressive photo, in its last scan")
+            << small << last + 2 + (uchar(small[last + 2]) << 8 | uchar(small[last + 3])) << qint64(small.size() - 2);
+        const QByteArray baseline = bytesOf(photo(2000, 1500));
+        QTest::newRow("baseline photo") << baseline << qint64(baseline.size() / 2) << qint64(baseline.size() - 2);
+    }
+
+    void aStoppedDecodeMakesNoPicture()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, stopAt);
+        QFETCH(qint64, mostRead);
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s); // its complaint of the stop
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        std::atomic_bool stop = false;
+        WatchedBytes watched(file, stopAt, &stop, 2);
+        pictures::StoppableSource source(watched, &stop);
+        const pictures::Layout layout = pictures::readLayout(source);
+        QVERIFY(layout.header.isEncoded());
+        source.readyFor(layout);
+        const QImage made = pictures::decode(source, layout);
+        QVERIFY(stop);
+        QVERIFY(made.isNull());
+        QVERIFY2(watched.furthest <= mostRead, qPrintable(u"read to %1 of %2"_s.arg(watched.furthest).arg(mostRead)));
+    }
+
+    // Damage anywhere in a photo's scans (bytes overwritten, markers put
+    // in, of lengths short or past the end of the file, the file cut at
+    // any byte): what Qt's JPEG reader decodes is encoded.
+    void damagedPhotosThatTheReaderDecodesAreEncoded()
+    {
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s);
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const QList<QByteArray> photos {bytesOf(photo(320, 240)), bytesOf(photo(320, 240), "JPG", true),
+                                        testpictures::withOrientation(bytesOf(photo(200, 120), "JPG", true), 6),
+                                        bytesOf(photo(240, 200, QImage::Format_Grayscale8))};
+        // APPn, COM, SOI, frames, tables, scans, reserved and parameterless
+        // markers, the lengths of some past the end of the file or short.
+        const QList<QByteArray> markers {"\xFF\xE1\xFF\xFF"_ba,
+                                         "\xFF\xE1\x00\x01"_ba,
+                                         "\xFF\xE0\x00\x00"_ba,
+                                         "\xFF\xFE\xFF\xF0"_ba,
+                                         "\xFF\xE2\x40\x00"_ba,
+                                         "\xFF\xEC\xFF\xFF"_ba,
+                                         "\xFF\xD8"_ba,
+                                         "\xFF\xC0\x00\x11"_ba,
+                                         "\xFF\xC2\xFF\xFF"_ba,
+                                         "\xFF\xC3\x00\x0B"_ba,
+                                         "\xFF\xC4\x00\x00"_ba,
+                                         "\xFF\xDB\xFF\xFF"_ba,
+                                         "\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00"_ba,
+                                         "\xFF\xDA\x00\x08\x01\x09\x00\x00\x3F\x00"_ba,
+                                         "\xFF\xDD\x00\x04\x00\x01"_ba,
+                                         "\xFF\xDC\x00\x01"_ba,
+                                         "\xFF\x05\x7F\xFF"_ba,
+                                         "\xFF\xF3\x00\x04"_ba,
+                                         "\xFF\x01"_ba,
+                                         "\xFF\xD3"_ba,
+                                         "\xFF\xD9"_ba};
+        QRandomGenerator random(57);
+        int decoded = 0;
+        const auto check = [&](const QByteArray& damaged, const QString& how) {
+            QBuffer buffer;
+            buffer.setData(damaged);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer, "JPG");
+            reader.setAutoDetectImageFormat(false);
+            QImage image;
+            if (!reader.read(&image))
+                return true;
+            ++decoded;
+            const bool encoded = encodeImage(damaged, kJpeg).result == Result::Encoded;
+            if (!encoded)
+                qWarning("decoded but not encoded: %s", qPrintable(how));
+            return encoded;
+        };
+        bool all = true;
+        for (qsizetype p = 0; p < photos.size(); ++p) {
+            const QByteArray& original = photos.at(p);
+            const qsizetype sos = original.indexOf("\xFF\xDA"_ba);
+            const qsizetype data = sos + 2 + (uchar(original[sos + 2]) << 8 | uchar(original[sos + 3]));
+            for (int i = 0; i < 240; ++i) {
+                QByteArray damaged = original;
+                const qsizetype at = data + random.bounded(original.size() - 2 - data);
+                QString how = u"photo %1, at %2:"_s.arg(p).arg(at);
+                if (i % 3 != 1) {
+                    const int count = 1 + random.bounded(8);
+                    for (int k = 0; k < count && at + k < damaged.size() - 2; ++k)
+                        damaged[at + k] = char(random.bounded(256));
+                    how += u" %1 bytes overwritten"_s.arg(count);
+                }
+                if (i % 3 != 0) {
+                    const QByteArray& marker = markers.at(random.bounded(markers.size()));
+                    damaged.insert(at, marker);
+                    how += u" marker "_s + QString::fromLatin1(marker.toHex(' '));
+                }
+                all = check(damaged, how) && all;
+            }
+            for (qsizetype n = original.size() - 300; n < original.size(); ++n) {
+                all = check(original.left(n), u"photo %1 cut at %2"_s.arg(p).arg(n)) && all;
+                const QByteArray& marker = markers.at(n % markers.size());
+                all = check(original.left(n) + marker,
+                            u"photo %1 cut at %2, then %3"_s.arg(p).arg(n).arg(QString::fromLatin1(marker.toHex(' '))))
+                    && all;
+            }
+        }
+        QVERIFY2(decoded > 1000, qPrintable(QString::number(decoded)));
+        QVERIFY(all);
+    }
+
+    // What a transfer makes of a picture is a function of its bytes alone.
+    // Encoded in two processes whose heaps hold other leftovers (glibc
+    // fills what it hands out with a byte MALLOC_PERTURB_ gives), each of
+    // these comes out the same: PNGs of every colour type and bit depth,
+    // with and without a transparent colour, of widths at every remainder
+    // of 8, scaled or not, and JPEGs of every sampling, turned or not.
+    void anEncodingIsAFunctionOfTheBytesAlone()
+    {
+        QStringList paths;
+        const auto add = [&](const QString& name, const QByteArray& bytes) { paths << writePicture(bytes, name); };
+        for (const auto& [type, depth] :
+             {std::pair(0, 1), std::pair(0, 2), std::pair(0, 4), std::pair(0, 8), std::pair(0, 16), std::pair(3, 1),
+              std::pair(3, 2), std::pair(3, 4), std::pair(3, 8), std::pair(2, 8), std::pair(2, 16), std::pair(4, 8),
+              std::pair(4, 16), std::pair(6, 8), std::pair(6, 16)}) {
+            const QString name = u"type%1-depth%2"_s.arg(type).arg(depth);
+            for (int width = 40; width < 48; ++width) {
+                add(u"%1-%2.png"_s.arg(name).arg(width), testpictures::pngOf(width, 7, type, depth, false, width));
+                if (type == 0 || type == 2 || type == 3)
+                    add(u"%1-%2-transparent.png"_s.arg(name).arg(width),
+                        testpictures::pngOf(width, 7, type, depth, true, width));
+            }
+            add(u"%1-scaled.png"_s.arg(name), testpictures::pngOf(1203, 5, type, depth));
+        }
+        const QList<QList<testpictures::JpegComponent>> samplings {
+            {{1}, {2}, {3}}, {{1, 2, 1}, {2}, {3}}, {{1, 2, 2}, {2}, {3}}, {{1, 1, 2}, {2}, {3}}, {{1, 4, 1}, {2}, {3}},
+            {{1}},           {{1}, {2}, {3}, {4}}};
+        for (qsizetype s = 0; s < samplings.size(); ++s) {
+            const auto& components = samplings.at(s);
+            QList<int> ids;
+            for (const auto& c : components)
+                ids << c.id;
+            for (int width = 40; width < 48; ++width) {
+                const QByteArray data = testpictures::flatBlocks(width, 30, components, [](int c, int x, int y) {
+                    return ((x * 37 + y * 91 + c * 53) % 200 - 100) * 8;
+                });
+                add(u"sampling%1-%2.jpg"_s.arg(s).arg(width),
+                    testpictures::craftedJpeg(width, 30, components, {{ids, 0, 63, 0, 0, data}}));
+            }
+        }
+        add(u"turned.jpg"_s, testpictures::withOrientation(bytesOf(photo(1203, 801), "JPG", true), 6));
+
+        const auto digests = [&paths](const QString& perturb) {
+            QProcess tool;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"MALLOC_PERTURB_"_s, perturb);
+            tool.setProcessEnvironment(environment);
+            tool.start(QStringLiteral(PICTURE_DIGEST), paths);
+            if (!tool.waitForFinished(testsupport::kHangGuardMs)) // a hang guard
+                tool.kill();
+            return QString::fromLatin1(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        };
+        const QStringList first = digests(u"85"_s);
+        const QStringList second = digests(u"170"_s);
+        QCOMPARE(first.size(), paths.size() * 2);
+        QCOMPARE(second.size(), first.size());
+        int differ = 0;
+        for (qsizetype i = 0; i < first.size(); ++i) {
+            QVERIFY2(first.at(i).contains(u" encoded "_s), qPrintable(first.at(i)));
+            if (first.at(i) != second.at(i)) {
+                qWarning("%s\n%s", qPrintable(first.at(i)), qPrintable(second.at(i)));
+                ++differ;
+            }
+        }
+        QCOMPARE(differ, 0);
+    }
+
     // Whatever a file is cut to, or crafted to say of its size or
     // orientation, it is encoded as its header says or goes as it is.
     void cutOrCraftedFilesGiveAClearResult()
@@ -432,9 +679,9 @@ private Q_SLOTS:
     }
 
 private:
-    QString writePicture(const QByteArray& bytes)
+    QString writePicture(const QByteArray& bytes, const QString& name = u"picture"_s)
     {
-        const QString path = m_dir + u"/picture"_s;
+        const QString path = m_dir + u"/"_s + name;
         QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(bytes);

@@ -13,6 +13,9 @@
 #include <QImageWriter>
 #include <QList>
 
+#include <functional>
+#include <initializer_list>
+
 namespace testpictures {
 
 // A photo with fine detail, as a camera's, which costs what one does to
@@ -67,6 +70,15 @@ inline QByteArray field(quint32 v, int bytes, bool little)
     return out;
 }
 
+// These bytes.
+inline QByteArray octets(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (const int v : values)
+        out += char(v);
+    return out;
+}
+
 // The JPEG with an Exif segment after its SOI, its first directory holding
 // only the orientation.
 inline QByteArray withOrientation(const QByteArray& jpeg, int orientation, bool little = false)
@@ -89,6 +101,43 @@ inline QByteArray withScans(const QByteArray& jpeg, int scans)
     return jpeg.left(jpeg.size() - 2) + header.repeated(scans - jpeg.count(sos)) + jpeg.right(2);
 }
 
+// A JPEG segment of this marker and data.
+inline QByteArray jpegSegment(char marker, const QByteArray& data)
+{
+    return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
+}
+
+// Entropy-coded bits as a JPEG scan holds them: a zero byte stuffed after
+// each 0xFF, the last byte filled with ones.
+class ScanBits {
+public:
+    // The n lowest bits of value, the highest first.
+    void put(quint32 value, int n)
+    {
+        for (int i = n - 1; i >= 0; --i) {
+            m_pending = m_pending << 1 | ((value >> i) & 1);
+            if (++m_held == 8) {
+                m_bytes += char(m_pending);
+                if (m_pending == 0xFF)
+                    m_bytes += '\0';
+                m_pending = 0;
+                m_held = 0;
+            }
+        }
+    }
+    QByteArray finished()
+    {
+        if (m_held > 0)
+            put(0xFF, 8 - m_held);
+        return m_bytes;
+    }
+
+private:
+    QByteArray m_bytes;
+    quint32 m_pending = 0;
+    int m_held = 0;
+};
+
 // A grey progressive JPEG of width x height written byte by byte: one scan
 // of the DC coefficients (one bit a block: the same grey everywhere), then
 // acScans scans of the others that end every block at once (runs of
@@ -96,51 +145,146 @@ inline QByteArray withScans(const QByteArray& jpeg, int scans)
 // 16000 x 16000 and 99 such scans, about 0.5 MB.
 inline QByteArray greyScans(int width, int height, int acScans)
 {
-    const auto segment = [](char marker, const QByteArray& data) {
-        return QByteArray(1, '\xFF') + marker + field(quint32(data.size() + 2), 2, false) + data;
-    };
-    // Entropy-coded bits, a zero byte stuffed after each 0xFF and the last
-    // byte filled with ones.
+
     const auto coded = [](qint64 count, quint32 bits, int length) {
-        QByteArray out;
-        quint32 pending = 0;
-        int held = 0;
-        const auto put = [&](quint32 value, int n) {
-            for (int i = n - 1; i >= 0; --i) {
-                pending = pending << 1 | ((value >> i) & 1);
-                if (++held == 8) {
-                    out += char(pending);
-                    if (pending == 0xFF)
-                        out += '\0';
-                    pending = 0;
-                    held = 0;
-                }
-            }
-        };
+        ScanBits out;
         for (qint64 i = 0; i < count; ++i)
-            put(bits, length);
-        if (held > 0)
-            put(0xFF, 8 - held);
-        return out;
+            out.put(bits, length);
+        return out.finished();
     };
     const qint64 blocks = qint64((width + 7) / 8) * ((height + 7) / 8);
     QByteArray jpeg("\xFF\xD8", 2);
-    jpeg += segment('\xDB', '\0' + QByteArray(64, '\x01'));
-    jpeg += segment('\xC2',
-                    '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false)
-                        + QByteArray("\x01\x01\x11\x00", 4));
+    jpeg += jpegSegment('\xDB', '\0' + QByteArray(64, '\x01'));
+    jpeg += jpegSegment('\xC2',
+                        '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false)
+                            + QByteArray("\x01\x01\x11\x00", 4));
     // One code, one bit long: for the DC no change, for the others a run
     // of ends of block (its length in the 14 bits after it).
-    jpeg += segment('\xC4', '\x00' + ('\x01' + QByteArray(15, '\0')) + '\x00');
-    jpeg += segment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\xE0');
+    jpeg += jpegSegment('\xC4', '\x00' + ('\x01' + QByteArray(15, '\0')) + '\x00');
+    jpeg += jpegSegment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\xE0');
     // Component 1 with tables 0, coefficients Ss to Se, no approximation.
-    jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x00\x00\x00", 6)) + coded(blocks, 0, 1);
+    jpeg += jpegSegment('\xDA', QByteArray("\x01\x01\x00\x00\x00\x00", 6)) + coded(blocks, 0, 1);
     // The first halves the others, the rest refine them a bit at a time
     // (which libjpeg does over every coefficient of every block).
     const QByteArray runs = coded((blocks + 32766) / 32767, 0x3FFF, 15);
     for (int i = 0; i < acScans; ++i)
-        jpeg += segment('\xDA', QByteArray("\x01\x01\x00\x01\x3F", 5) + (i == 0 ? '\x01' : '\x10')) + runs;
+        jpeg += jpegSegment('\xDA', QByteArray("\x01\x01\x00\x01\x3F", 5) + (i == 0 ? '\x01' : '\x10')) + runs;
     return jpeg + QByteArray("\xFF\xD9", 2);
+}
+
+// A component of a crafted JPEG's frame: its id and sampling factors.
+struct JpegComponent {
+    int id;
+    int h = 1;
+    int v = 1;
+};
+
+// A scan of a crafted JPEG: the ids of its components, its spectral
+// selection and successive approximation, and its entropy-coded data.
+struct JpegScan {
+    QList<int> ids;
+    int ss = 0;
+    int se = 63;
+    int ah = 0;
+    int al = 0;
+    QByteArray data {};
+};
+
+// A JPEG of the frame and scans given, written byte by byte (baseline, or
+// progressive when asked), with one quantisation table of ones, a DC
+// Huffman table in which each difference category 0 to 11 has a code of 4
+// bits and an AC one that holds only the end of block, a code of 1 bit.
+inline QByteArray craftedJpeg(int width, int height, const QList<JpegComponent>& components,
+                              const QList<JpegScan>& scans, bool progressive = false)
+{
+
+    QByteArray jpeg("\xFF\xD8", 2);
+    jpeg += jpegSegment('\xDB', '\0' + QByteArray(64, '\x01'));
+    QByteArray frame
+        = '\x08' + field(quint32(height), 2, false) + field(quint32(width), 2, false) + char(components.size());
+    for (const JpegComponent& c : components)
+        frame += octets({c.id, c.h << 4 | c.v, 0});
+    jpeg += jpegSegment(progressive ? '\xC2' : '\xC0', frame);
+    QByteArray dcCounts(16, '\0');
+    dcCounts[3] = 12;
+    QByteArray dcSymbols;
+    for (int category = 0; category < 12; ++category)
+        dcSymbols += char(category);
+    jpeg += jpegSegment('\xC4', '\x00' + dcCounts + dcSymbols);
+    jpeg += jpegSegment('\xC4', '\x10' + ('\x01' + QByteArray(15, '\0')) + '\x00');
+    for (const JpegScan& scan : scans) {
+        QByteArray header(1, char(scan.ids.size()));
+        for (const int id : scan.ids)
+            header += octets({id, 0});
+        header += octets({scan.ss, scan.se, scan.ah << 4 | scan.al});
+        jpeg += jpegSegment('\xDA', header) + scan.data;
+    }
+    return jpeg + QByteArray("\xFF\xD9", 2);
+}
+
+// The entropy-coded data of craftedJpeg's tables for a baseline scan of
+// all the components, interleaved, of a picture of width x height: every
+// block flat, its DC coefficient dc(component index, block column, block
+// row) (-1024 to 1016), and no other coefficient.
+inline QByteArray flatBlocks(int width, int height, const QList<JpegComponent>& components,
+                             const std::function<int(int, int, int)>& dc)
+{
+    ScanBits out;
+    int hMax = 1;
+    int vMax = 1;
+    for (const JpegComponent& c : components) {
+        hMax = qMax(hMax, c.h);
+        vMax = qMax(vMax, c.v);
+    }
+    const int mcuColumns = (width + 8 * hMax - 1) / (8 * hMax);
+    const int mcuRows = (height + 8 * vMax - 1) / (8 * vMax);
+    QList<int> predictions(components.size(), 0);
+    for (int my = 0; my < mcuRows; ++my) {
+        for (int mx = 0; mx < mcuColumns; ++mx) {
+            for (qsizetype c = 0; c < components.size(); ++c) {
+                for (int by = 0; by < components.at(c).v; ++by) {
+                    for (int bx = 0; bx < components.at(c).h; ++bx) {
+                        const int value = dc(int(c), mx * components.at(c).h + bx, my * components.at(c).v + by);
+                        const int diff = value - predictions.at(c);
+                        predictions[c] = value;
+                        int category = 0;
+                        while ((qAbs(diff) >> category) != 0)
+                            ++category;
+                        out.put(quint32(category), 4);
+                        if (category > 0)
+                            out.put(quint32(diff < 0 ? diff + (1 << category) - 1 : diff), category);
+                        out.put(0, 1); // the end of the block
+                    }
+                }
+            }
+        }
+    }
+    return out.finished();
+}
+
+// A progressive JPEG of width x height written byte by byte, of no data:
+// dcScans scans of the DC coefficients of all its components (at 4:2:0, or
+// all at full resolution when asked), then, when asked, a scan of all the
+// AC coefficients of each.
+inline QByteArray emptyScans(int width, int height, int dcScans, bool everyCoefficient = false, bool fullColour = false)
+{
+    QList<JpegScan> scans;
+    for (int i = 0; i < dcScans; ++i)
+        scans << JpegScan {.ids = {1, 2, 3}, .ss = 0, .se = 0};
+    for (int id = 1; everyCoefficient && id <= 3; ++id)
+        scans << JpegScan {.ids = {id}, .ss = 1, .se = 63};
+    const int factor = fullColour ? 1 : 2;
+    return craftedJpeg(width, height, {{1, factor, factor}, {2}, {3}}, scans, true);
+}
+
+// The JPEG's frame saying it is coded arithmetically (a crafted one of no
+// data reads the same either way).
+inline QByteArray codedArithmetically(QByteArray jpeg)
+{
+    const qsizetype baseline = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    const qsizetype progressive = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    jpeg[(baseline >= 0 ? baseline : progressive) + 1] = baseline >= 0 ? '\xC9' : '\xCA';
+    return jpeg;
 }
 
 // The CRC of a PNG chunk (over its type and data).
@@ -176,6 +320,56 @@ inline QByteArray withTexts(const QByteArray& png, int count, int bytes)
     for (int i = 0; i < count; ++i)
         data << "Key" + QByteArray::number(i) + QByteArray(2, '\0') + text;
     return withChunks(png, "zTXt", data);
+}
+
+// A PNG of width x height of a colour type (0 grey, 2 RGB, 3 palette, 4
+// grey and alpha, 6 RGBA) and bit depth, its samples a pattern made from
+// seed, with a transparency chunk when asked (grey, RGB and palette), its
+// rows unfiltered.
+inline QByteArray pngOf(int width, int height, int colourType, int bitDepth, bool transparency = false, int seed = 0)
+{
+    const auto chunk = [](const char* type, const QByteArray& data) {
+        const QByteArray typed = QByteArray(type, 4) + data;
+        return field(quint32(data.size()), 4, false) + typed + field(pngCrc(typed), 4, false);
+    };
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    const quint32 mask = bitDepth == 16 ? 0xFFFF : (1u << bitDepth) - 1;
+    QByteArray rows;
+    for (int y = 0; y < height; ++y) {
+        rows += '\0';
+        quint32 pending = 0;
+        int held = 0;
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < channels; ++c) {
+                const quint32 value = quint32(x * 7 + y * 13 + c * 5 + seed * 3 + (x * y) % 11) * 2654435761u >> 8;
+                pending = pending << bitDepth | (value & mask);
+                held += bitDepth;
+                while (held >= 8) {
+                    held -= 8;
+                    rows += char(pending >> held);
+                }
+            }
+        }
+        if (held > 0)
+            rows += char(pending << (8 - held));
+    }
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    png += chunk("IHDR",
+                 field(quint32(width), 4, false) + field(quint32(height), 4, false) + char(bitDepth) + char(colourType)
+                     + QByteArray(3, '\0'));
+    if (colourType == 3) {
+        QByteArray palette;
+        for (int i = 0; i < 1 << bitDepth; ++i)
+            palette += octets({i * 37 + seed, i * 91, 255 - i * 13});
+        png += chunk("PLTE", palette);
+    }
+    if (transparency)
+        png += chunk("tRNS",
+                     colourType == 3       ? QByteArray("\x00\x80", 2)
+                         : colourType == 2 ? QByteArray("\0\x01\0\x02\0\x03", 6)
+                                           : QByteArray("\0\x01", 2));
+    png += chunk("IDAT", qCompress(rows, 9).mid(4)); // without qCompress's length
+    return png + chunk("IEND", QByteArray());
 }
 
 // The PNG cut after its image data, followed by the start of a text chunk
