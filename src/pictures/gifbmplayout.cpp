@@ -12,9 +12,6 @@ namespace pictures {
 
 namespace {
 
-// What a decode holds besides the decoded picture: the copies its caller
-// scales to.
-constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
 // Qt's GIF decoder unpacks one LZW code to at most this many pixels (its
 // stack of 8192, and the code's first pixel again); besides, it clears,
 // writes and copies (interlaced rows) at most three times the picture.

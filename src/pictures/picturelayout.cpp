@@ -12,9 +12,6 @@ namespace pictures {
 
 namespace {
 
-// What a decode holds besides the decoded picture: its scaled copy and
-// the turned one.
-constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
 // libjpeg's limit of either side.
 constexpr int kMaxJpegSide = 65500;
 // libpng's default limit of either side.

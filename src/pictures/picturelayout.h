@@ -20,6 +20,9 @@ namespace pictures {
 // what they were.
 constexpr qint64 kWholeDecodeBytes = qint64(128) << 20;
 constexpr int kLeastCountedDepth = 32;
+// What a decode holds besides the decoded picture: the copies its caller
+// scales it to and turns.
+inline constexpr qint64 kScaledBytes = qint64(2) * kMaxImageSide * kMaxImageSide * 4;
 
 // The bytes of a QImage of this size at depth bits per pixel (its lines
 // 32-bit aligned), as QImageIOHandler::allocateImage counts them.
