@@ -1,5 +1,6 @@
 #include "pictures/gifbmplayout.h"
 
+#include "pictures/bytereader.h"
 #include "pictures/picturedecode.h"
 
 #include <QIODevice>
@@ -25,49 +26,8 @@ constexpr qint64 kGifScreenTrusted = 16384;
 // A run of a BMP's RLE data: two bytes make up to 255 pixels.
 constexpr qint64 kMostPixelsOfRleByte = 128;
 
-// Little-endian numbers of a device, read a byte at a time (the source is
-// unbuffered; the headers are a few dozen bytes).
-class LittleEndian {
-public:
-    explicit LittleEndian(QIODevice& device)
-        : m_device(device)
-    {
-    }
-
-    // The next byte; -1 at the end.
-    int next()
-    {
-        char c = 0;
-        return m_device.getChar(&c) ? uchar(c) : -1;
-    }
-    // An unsigned number of so many bytes; -1 at the end.
-    qint64 number(int bytes)
-    {
-        qint64 value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            const int byte = next();
-            if (byte < 0)
-                return -1;
-            value |= qint64(byte) << (8 * i);
-        }
-        return value;
-    }
-    // The next count bytes (fewer at the end).
-    QByteArray read(qint64 count) { return m_device.read(count); }
-    // False when fewer bytes are left.
-    bool skip(qint64 count)
-    {
-        const qint64 target = m_device.pos() + count;
-        return target <= m_device.size() && m_device.seek(target);
-    }
-    qint64 left() const { return m_device.size() - m_device.pos(); }
-
-private:
-    QIODevice& m_device;
-};
-
 // Skips sub-blocks up to the empty one; false at the end.
-bool skipSubBlocks(LittleEndian& in)
+bool skipSubBlocks(ByteReader& in)
 {
     for (;;) {
         const int size = in.next();
@@ -86,7 +46,7 @@ bool skipSubBlocks(LittleEndian& in)
 // before it, whose string may since have changed), every code up to the
 // next clear code is counted at the most pixels a code can make. Written by hand:
 // neither Qt nor any library counts a GIF's pixels without making them.
-qint64 gifDataWork(LittleEndian& in, int codeBits)
+qint64 gifDataWork(ByteReader& in, int codeBits)
 {
     const int clear = 1 << codeBits;
     const int end = clear + 1;
@@ -107,7 +67,7 @@ qint64 gifDataWork(LittleEndian& in, int codeBits)
         const int block = in.next();
         if (block <= 0)
             return work;
-        const QByteArray bytes = in.read(block);
+        const QByteArray bytes = in.bytes(block);
         if (ended)
             continue;
         for (const char byte : bytes) {
@@ -170,10 +130,10 @@ qint64 gifDataWork(LittleEndian& in, int codeBits)
 // decoder reads it: the logical screen, the extensions before the picture
 // (a graphic control or application extension's first sub-block by its
 // own size, then sub-blocks), the picture's frame and its data.
-Layout readGif(LittleEndian& in)
+Layout readGif(ByteReader& in)
 {
-    const qint64 screenWidth = in.number(2);
-    const qint64 screenHeight = in.number(2);
+    const qint64 screenWidth = in.littleNumber(2);
+    const qint64 screenHeight = in.littleNumber(2);
     const int flags = in.next();
     if (flags < 0 || !in.skip(2) || ((flags & 0x80) && !in.skip(3 * (2 << (flags & 7)))))
         return {};
@@ -195,10 +155,10 @@ Layout readGif(LittleEndian& in)
         if (!skipSubBlocks(in))
             return {};
     }
-    const qint64 left = in.number(2);
-    const qint64 top = in.number(2);
-    const qint64 width = in.number(2);
-    const qint64 height = in.number(2);
+    const qint64 left = in.littleNumber(2);
+    const qint64 top = in.littleNumber(2);
+    const qint64 width = in.littleNumber(2);
+    const qint64 height = in.littleNumber(2);
     const int frameFlags = in.next();
     if (frameFlags < 0 || ((frameFlags & 0x80) && !in.skip(3 * (2 << (frameFlags & 7)))))
         return {};
@@ -226,28 +186,28 @@ Layout readGif(LittleEndian& in)
 // Reads a BMP's headers from after its "BM", as Qt's decoder reads them:
 // the size of the picture, its bits a pixel and compression. Headers of
 // other sizes than Windows' and OS/2's are not read.
-Layout readBmp(LittleEndian& in)
+Layout readBmp(ByteReader& in)
 {
     if (!in.skip(8)) // the file's size, reserved
         return {};
-    const qint64 dataAt = in.number(4);
-    const qint64 headerSize = in.number(4);
+    const qint64 dataAt = in.littleNumber(4);
+    const qint64 headerSize = in.littleNumber(4);
     qint64 width = 0;
     qint64 height = 0;
     qint64 planes = 0;
     qint64 bits = 0;
     qint64 compression = 0;
     if (headerSize == 12) {
-        width = qint16(in.number(2));
-        height = qint16(in.number(2));
-        planes = in.number(2);
-        bits = in.number(2);
+        width = qint16(in.littleNumber(2));
+        height = qint16(in.littleNumber(2));
+        planes = in.littleNumber(2);
+        bits = in.littleNumber(2);
     } else if (headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124) {
-        width = qint32(in.number(4));
-        height = qint32(in.number(4));
-        planes = in.number(2);
-        bits = in.number(2);
-        compression = in.number(4);
+        width = qint32(in.littleNumber(4));
+        height = qint32(in.littleNumber(4));
+        planes = in.littleNumber(2);
+        bits = in.littleNumber(2);
+        compression = in.littleNumber(4);
     } else {
         return {};
     }
@@ -274,11 +234,12 @@ Layout readGifBmpLayout(QIODevice& device)
     char signature[6] = {};
     if (!device.seek(0) || device.read(signature, 6) != 6)
         return {};
-    LittleEndian in(device);
     Layout layout;
     if (std::memcmp(signature, "GIF87a", 6) == 0 || std::memcmp(signature, "GIF89a", 6) == 0) {
+        ByteReader in(device);
         layout = readGif(in);
     } else if (std::memcmp(signature, "BM", 2) == 0 && device.seek(2)) {
+        ByteReader in(device);
         layout = readBmp(in);
     }
     if (!layout.header.isEncoded())

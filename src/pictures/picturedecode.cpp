@@ -65,8 +65,7 @@ QImage decode(QIODevice& device, const Layout& layout)
     const ImageHeader& header = layout.header;
     if (!device.seek(0))
         return QImage();
-    if (const DecodeObserver observer = g_decodeObserver.load())
-        observer();
+    tellDecodeObserver();
     QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
     reader.setAutoDetectImageFormat(false);
     QImage image;

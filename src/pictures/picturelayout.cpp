@@ -1,5 +1,7 @@
 #include "pictures/picturelayout.h"
 
+#include "pictures/bytereader.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QVarLengthArray>
@@ -28,107 +30,6 @@ constexpr qint64 kMaxDeflateRatio = 1032;
 // libjpeg looks at the first 10 coefficients of a block (DC and 9 AC) to
 // smooth it.
 constexpr int kSmoothedCoefficients = 10;
-
-// Reads a device a block at a time for the header walkers.
-class ByteReader {
-public:
-    explicit ByteReader(QIODevice& device)
-        : m_device(device)
-        , m_buffer(kBlock, Qt::Uninitialized)
-    {
-    }
-
-    // Where the next byte is in the device.
-    qint64 pos() const { return m_device.pos() - (m_end - m_pos); }
-    // The next byte; -1 at the end.
-    int next()
-    {
-        if (m_pos == m_end && !fill())
-            return -1;
-        return uchar(m_buffer.constData()[m_pos++]);
-    }
-    // A big-endian number of so many bytes; -1 at the end.
-    qint64 number(int bytes)
-    {
-        qint64 value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            const int byte = next();
-            if (byte < 0)
-                return -1;
-            value = value << 8 | byte;
-        }
-        return value;
-    }
-    bool read(char* out, qint64 count)
-    {
-        while (count > 0) {
-            if (m_pos == m_end && !fill())
-                return false;
-            const qint64 n = qMin(count, m_end - m_pos);
-            std::memcpy(out, m_buffer.constData() + m_pos, size_t(n));
-            m_pos += n;
-            out += n;
-            count -= n;
-        }
-        return true;
-    }
-    // False when fewer bytes are left.
-    bool skip(qint64 count)
-    {
-        const qint64 buffered = m_end - m_pos;
-        if (count <= buffered) {
-            m_pos += count;
-            return true;
-        }
-        const qint64 target = m_device.pos() + count - buffered;
-        m_pos = m_end;
-        return target <= m_device.size() && m_device.seek(target);
-    }
-    // Skips to the next JPEG marker that is neither a stuffed zero nor a
-    // restart marker, as in entropy-coded data and as libjpeg skips stray
-    // bytes between segments, and returns its code; -1 at the end.
-    int nextMarker()
-    {
-        for (;;) {
-            for (;;) {
-                if (m_pos == m_end && !fill())
-                    return -1;
-                const char* begin = m_buffer.constData() + m_pos;
-                const void* ff = std::memchr(begin, 0xFF, size_t(m_end - m_pos));
-                if (ff) {
-                    m_pos += static_cast<const char*>(ff) - begin + 1;
-                    break;
-                }
-                m_pos = m_end;
-            }
-            int code = next();
-            while (code == 0xFF)
-                code = next();
-            if (code < 0)
-                return -1;
-            if (code != 0 && (code < 0xD0 || code > 0xD7))
-                return code;
-        }
-    }
-
-private:
-    static constexpr qint64 kBlock = 64 * 1024;
-
-    bool fill()
-    {
-        const qint64 n = m_device.read(m_buffer.data(), kBlock);
-        if (n <= 0)
-            return false;
-        m_pos = 0;
-        m_end = n;
-        return true;
-    }
-
-    QIODevice& m_device;
-    QByteArray m_buffer;
-    qint64 m_pos = 0;
-    qint64 m_end = 0;
-};
 
 // The orientation an Exif APP1 segment's first directory gives (1..8); 0
 // when it gives none.
