@@ -1,7 +1,6 @@
 #include "formats/contactphoto.h"
 
 #include "pictures/picturereader.h"
-#include "shell/core/everycore.h"
 
 #include <QCryptographicHash>
 
@@ -44,19 +43,6 @@ QImage fittedInto(const QImage& picture, const QSize& box)
         return QImage();
     const QSize size = picture.size().scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-}
-
-QImage madeHearing(const std::function<QImage(const std::atomic_bool& stop)>& make,
-                   const std::function<void()>& checkCanceled)
-{
-    if (!checkCanceled) {
-        const std::atomic_bool never {false};
-        return make(never);
-    }
-    QImage made;
-    everycore::run(
-        1, [&](int, const std::atomic_bool& stop) { made = make(stop); }, checkCanceled);
-    return made;
 }
 
 } // namespace contactphoto

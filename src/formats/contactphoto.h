@@ -3,8 +3,8 @@
 // bytes read by the picture reader (JPEG or PNG within its bounds, turned
 // upright; pictures/picturereader.h), whatever else they claim to be. The
 // reads decode: never on the window's thread. Pages ask their
-// PictureLoader by key, jobs read through madeHearing so that their
-// cancel is heard while a photo is decoded.
+// PictureLoader by key, jobs read through pictures::madeHearing so that
+// their cancel is heard while a photo is decoded.
 #pragma once
 
 #include "records/contact.h"
@@ -13,7 +13,6 @@
 #include <QString>
 
 #include <atomic>
-#include <functional>
 
 namespace contactphoto {
 
@@ -34,11 +33,5 @@ QImage scaledToWidth(const QImage& picture, int width);
 // The picture scaled (fast) to fit box exactly in one dimension, keeping
 // its aspect ratio: smaller pictures are enlarged.
 QImage fittedInto(const QImage& picture, const QSize& box);
-
-// What make makes, made on a worker while this thread calls checkCanceled
-// every few milliseconds: what that throws stops make (its stop is set),
-// waits for it and is thrown on. Without a check, made on this thread.
-QImage madeHearing(const std::function<QImage(const std::atomic_bool& stop)>& make,
-                   const std::function<void()>& checkCanceled);
 
 } // namespace contactphoto

@@ -3,6 +3,7 @@
 #include "formats/contactcardpainter.h"
 #include "formats/contactphoto.h"
 #include "formats/contactrowformat.h"
+#include "pictures/picturereader.h"
 #include "shell/core/errorreport.h"
 
 #include <QBuffer>
@@ -66,7 +67,7 @@ QString HtmlExport::savePhoto(const pim::_Contact& contact)
     const QByteArray bytes = contactphoto::bytes(contact);
     if (bytes.isEmpty())
         return QString();
-    const QImage image = contactphoto::madeHearing(
+    const QImage image = pictures::madeHearing(
         [&bytes](const std::atomic_bool& stop) { return contactphoto::read(bytes, &stop); }, m_checkCanceled);
     if (image.isNull())
         return QString();

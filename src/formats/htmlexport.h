@@ -5,7 +5,7 @@
 // until end(), so an export that fails or is cancelled before it ends leaves
 // an earlier page and its photos as they were. Each photo is read by the
 // picture reader as write() comes to it, the job's cancel heard meanwhile
-// (checkCanceled, see contactphoto::madeHearing).
+// (checkCanceled, see pictures::madeHearing).
 #pragma once
 
 #include "formats/exportfile.h"

@@ -1,6 +1,6 @@
 #include "formats/pdfexport.h"
 
-#include "formats/contactphoto.h"
+#include "pictures/picturereader.h"
 
 #include <QPageLayout>
 
@@ -28,7 +28,7 @@ void PdfExport::begin()
 
 void PdfExport::write(const pim::_Contact& contact)
 {
-    const QImage photo = contactphoto::madeHearing(
+    const QImage photo = pictures::madeHearing(
         [&contact](const std::atomic_bool& stop) { return ContactCardPainter::photoOf(contact, &stop); },
         m_checkCanceled);
     m_painter.paintContact(contact, photo);

@@ -2,7 +2,7 @@
 // written through a PdfOutputFile: an earlier file stays until the new one
 // is complete. Each card's photo is read as write() comes to it, the
 // job's cancel heard meanwhile (checkCanceled, see
-// contactphoto::madeHearing).
+// pictures::madeHearing).
 #pragma once
 
 #include "formats/contactcardpainter.h"

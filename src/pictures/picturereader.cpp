@@ -4,27 +4,43 @@
 #include "pictures/picturedecode.h"
 #include "pictures/picturelayout.h"
 
+#include "shell/core/everycore.h"
+
 #include <QBuffer>
 #include <QFile>
 
 using namespace pictures;
 
-QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* format)
+namespace {
+
+// The picture the source holds as its layout plans, decoded by decodeAs
+// within a share of the budget; null when it is beyond the bounds, does
+// not decode or *stop was set.
+template <typename Decode>
+QImage readAs(StoppableSource& source, const Layout& layout, const std::atomic_bool* stop, QByteArray* format,
+              Decode decodeAs)
 {
-    StoppableSource source(device, stop);
-    const Layout layout = readLayout(source);
     if (source.stopped() || !layout.header.isEncoded())
         return QImage();
-    source.readyFor(layout);
     BudgetShare share;
     if (!share.take(layout.memory, stop))
         return QImage();
-    const QImage image = decode(source, layout);
+    const QImage image = decodeAs(source, layout);
     if (source.stopped() || image.isNull())
         return QImage();
     if (format)
         *format = layout.header.format;
-    return turned(image, layout.header.orientation);
+    return image;
+}
+
+} // namespace
+
+QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* format)
+{
+    StoppableSource source(device, stop);
+    const Layout layout = readLayout(source);
+    source.readyFor(layout);
+    return turned(readAs(source, layout, stop, format, decode), layout.header.orientation);
 }
 
 QImage readPicture(const QString& path, const std::atomic_bool* stop, QByteArray* format)
@@ -51,16 +67,22 @@ QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop, 
     if (QImage image = readPicture(file, stop, format); !image.isNull() || (stop && stop->load()))
         return image;
     StoppableSource source(file, stop);
-    const Layout layout = readGifBmpLayout(source);
-    if (source.stopped() || !layout.header.isEncoded())
-        return QImage();
-    BudgetShare share;
-    if (!share.take(layout.memory, stop))
-        return QImage();
-    const QImage image = decodeGifBmp(source, layout);
-    if (source.stopped() || image.isNull())
-        return QImage();
-    if (format)
-        *format = layout.header.format;
-    return image;
+    return readAs(source, readGifBmpLayout(source), stop, format, decodeGifBmp);
 }
+
+namespace pictures {
+
+QImage madeHearing(const std::function<QImage(const std::atomic_bool& stop)>& make,
+                   const std::function<void()>& checkCanceled)
+{
+    if (!checkCanceled) {
+        const std::atomic_bool never {false};
+        return make(never);
+    }
+    QImage made;
+    everycore::run(
+        1, [&](int, const std::atomic_bool& stop) { made = make(stop); }, checkCanceled);
+    return made;
+}
+
+} // namespace pictures

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class QIODevice;
 
@@ -37,6 +38,14 @@ QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop = 
 QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 
 namespace pictures {
+
+// What make makes (a read through the reader), made on a worker while this
+// thread calls checkCanceled every few milliseconds: what that throws
+// stops make (its stop is set), waits for it and is thrown on, so that a
+// job's cancel is heard while a picture decodes. Without a check, made on
+// this thread.
+QImage madeHearing(const std::function<QImage(const std::atomic_bool& stop)>& make,
+                   const std::function<void()>& checkCanceled);
 
 // For tests: called on the decoding thread as each decode of a picture
 // from a phone or a file begins (null: none).

@@ -16,6 +16,7 @@
 #include "formats/importcontactsthread.h"
 #include "formats/pdfexport.h"
 #include "formats/vcardimport.h"
+#include "pictures/picturereader.h"
 #include "scriptedprompt.h"
 #include "shell/core/translations.h"
 #include "testpictures.h"
@@ -201,7 +202,7 @@ private Q_SLOTS:
             stopped = stop.load();
             return QImage();
         };
-        QVERIFY_THROWS_EXCEPTION(int, contactphoto::madeHearing(make, [&began] {
+        QVERIFY_THROWS_EXCEPTION(int, pictures::madeHearing(make, [&began] {
                                      if (began)
                                          throw int(jobreport::kCanceled);
                                  }));

@@ -283,7 +283,7 @@ void ContactEditor::pickPhoto()
     QImage image;
     ProgressForm progress(tr("IDS_READING_PHOTO"), this);
     const JobResult read = runTask(progress, [&] {
-        image = contactphoto::madeHearing(
+        image = pictures::madeHearing(
             [&path](const std::atomic_bool& stop) {
                 return contactphoto::fittedInto(readPicture(path, &stop), QSize(kPickedPhotoSize, kPickedPhotoSize));
             },
