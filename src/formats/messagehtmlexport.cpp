@@ -149,7 +149,8 @@ QString ExportMessagesHtml::attachmentMarkup(const _MsgAttachment* att, bool fro
         link = relativeFileLink(QStringLiteral("files"), copyToFiles(att->localPath));
 
     const QString mime = att->mime_type;
-    if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
+    const partpictures::Kind pictureKind = partpictures::kindOf(att);
+    if (pictureKind == partpictures::Kind::Thumbnail) {
         // The export job made the thumbnail first. Without one (the picture
         // is missing or unreadable) the stand-in picture of the bubble
         // folder shows.
@@ -163,8 +164,7 @@ QString ExportMessagesHtml::attachmentMarkup(const _MsgAttachment* att, bool fro
         return BubbleHtml::makeBubble(linkBubble(link, "[VIDEO]"), fromMe, sender);
     if (mime.startsWith(QLatin1String("audio/"), Qt::CaseInsensitive))
         return BubbleHtml::makeBubble(linkBubble(link, "[AUDIO]"), fromMe, sender);
-    if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
-        || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
+    if (pictureKind == partpictures::Kind::Card) {
         const QString card = partpictures::madePath(att);
         if (!card.isEmpty()) {
             const QString source = relativeFileLink(QStringLiteral("files"), copyToFiles(card));

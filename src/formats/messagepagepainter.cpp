@@ -264,7 +264,8 @@ void MessagePagePainter::drawImageBubble(const QImage& picture, bool fromMe, con
 void MessagePagePainter::paintAttachment(const _MsgAttachment* att, int maxWidth, bool fromMe, const QString& sender)
 {
     const QString mime = att->mime_type;
-    if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
+    const partpictures::Kind pictureKind = partpictures::kindOf(att);
+    if (pictureKind == partpictures::Kind::Thumbnail) {
         // Made before the painting (by the export job, or before a print's
         // preview): only our own small file is read here.
         const QString thumb = partpictures::madePath(att);
@@ -276,8 +277,7 @@ void MessagePagePainter::paintAttachment(const _MsgAttachment* att, int maxWidth
         drawTextBubbles(QStringLiteral("[VIDEO]"), maxWidth, fromMe, sender);
     } else if (mime.startsWith(QLatin1String("audio/"), Qt::CaseInsensitive)) {
         drawTextBubbles(QStringLiteral("[AUDIO]"), maxWidth, fromMe, sender);
-    } else if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
-               || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
+    } else if (pictureKind == partpictures::Kind::Card) {
         const QString card = partpictures::madePath(att);
         if (!card.isEmpty()) {
             QImage picture;

@@ -22,7 +22,8 @@ enum class Kind {
     Card, // a vCard part: its card picture
 };
 
-// Which picture the part shows, by its type.
+// Which picture the part shows, by its type: the one rule the bubble page,
+// the exports and the printed pages show a part's picture by.
 Kind kindOf(const _MsgAttachment* att);
 // Where the part's picture is kept (empty for Kind::None); the file may not
 // exist. Reads nothing.

@@ -52,6 +52,17 @@ QString pageHead()
                           "<a name=\"start\"></a>");
 }
 
+// What the picture loader keeps of a part's picture that was made.
+QImage madeMark()
+{
+    static const QImage mark = [] {
+        QImage image(1, 1, QImage::Format_Mono);
+        image.fill(0);
+        return image;
+    }();
+    return mark;
+}
+
 } // namespace
 
 BubbleViewMgr::BubbleViewMgr(QObject* parent)
@@ -199,7 +210,8 @@ QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, co
 {
     const QString& mime = att->mime_type;
     const QString& path = att->localPath;
-    if (mime.startsWith(QLatin1String("image/"), Qt::CaseInsensitive)) {
+    const partpictures::Kind pictureKind = partpictures::kindOf(att);
+    if (pictureKind == partpictures::Kind::Thumbnail) {
         // Until its thumbnail is made (or when none can be), the stand-in.
         const QString thumbnail = partPicture(att, wanted);
         return makeBubble(imageLink(path,
@@ -211,8 +223,7 @@ QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, co
         return makeBubble(linkBubbleContent(path, "[VIDEO]"), fromMe, sender);
     if (mime.startsWith(QLatin1String("audio/"), Qt::CaseInsensitive))
         return makeBubble(linkBubbleContent(path, "[AUDIO]"), fromMe, sender);
-    if (mime.compare(QLatin1String("text/x-vCard"), Qt::CaseInsensitive) == 0
-        || mime.compare(QLatin1String("text/vcard"), Qt::CaseInsensitive) == 0) {
+    if (pictureKind == partpictures::Kind::Card) {
         // Until its picture is made, and when the card does not parse (or
         // the file is missing), the link stands in for it.
         const QString card = partPicture(att, wanted);
@@ -291,10 +302,9 @@ void BubbleViewMgr::showPage(int p)
         const bool made = m_pictures
                               ->picture(w.key,
                                         [part](const std::atomic_bool& stop) {
-                                            // Our own small file, once made.
-                                            return partpictures::make(&part, &stop)
-                                                ? QImage(partpictures::keptPath(&part))
-                                                : QImage();
+                                            // The page shows the kept file: the loader
+                                            // only tells that it was made.
+                                            return partpictures::make(&part, &stop) ? madeMark() : QImage();
                                         })
                               .has_value();
         if (!made)
