@@ -64,9 +64,14 @@ QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop, 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QImage();
-    if (QImage image = readPicture(file, stop, format); !image.isNull() || (stop && stop->load()))
+    return readPictureAlsoGifBmp(file, stop, format);
+}
+
+QImage readPictureAlsoGifBmp(QIODevice& device, const std::atomic_bool* stop, QByteArray* format)
+{
+    if (QImage image = readPicture(device, stop, format); !image.isNull() || (stop && stop->load()))
         return image;
-    StoppableSource source(file, stop);
+    StoppableSource source(device, stop);
     return readAs(source, readGifBmpLayout(source), stop, format, decodeGifBmp);
 }
 

@@ -36,6 +36,8 @@ QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop = 
 // No other format is read (a drawing, an icon). format gets "jpeg",
 // "png", "gif" or "bmp".
 QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+// Same, of a device that holds the picture from its start (it seeks).
+QImage readPictureAlsoGifBmp(QIODevice& device, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 
 namespace pictures {
 
