@@ -1,6 +1,7 @@
 #include "formats/messagepartpictures.h"
 
 #include "formats/messagevcardpicture.h"
+#include "pictures/imageencoding.h"
 #include "shell/core/everycore.h"
 
 #include <QFileInfo>
@@ -37,19 +38,20 @@ QString madePath(const _MsgAttachment* att)
     return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 
-bool make(const _MsgAttachment* att, const std::atomic_bool* stop)
+QSize make(const _MsgAttachment* att, const std::atomic_bool* stop)
 {
     switch (kindOf(att)) {
     case Kind::Thumbnail:
-        return !makeAttachmentThumbnail(att, stop).isNull();
+        return makeAttachmentThumbnail(att, stop).size();
     case Kind::Card: {
         const QString card = vcardToHtml(att->localPath, stop);
-        return !card.isEmpty() && QFileInfo(card).isFile();
+        // Our own small file: its header tells the size.
+        return !card.isEmpty() && QFileInfo(card).isFile() ? readImageHeader(card).size : QSize();
     }
     case Kind::None:
         break;
     }
-    return false;
+    return QSize();
 }
 
 QList<const _MsgAttachment*> missing(const _MsgMessage* msg)

@@ -9,6 +9,7 @@
 #include "messagestore/msgrecords.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -30,11 +31,11 @@ Kind kindOf(const _MsgAttachment* att);
 QString keptPath(const _MsgAttachment* att);
 // The kept picture's path when it was made, else empty.
 QString madePath(const _MsgAttachment* att);
-// Makes the part's picture unless it was made before: true when it exists
-// then; false when there is none (no picture, no card, beyond the picture
-// reader's bounds) or when *stop was set (by another thread: a decode under
-// way ends soon, and no file is left).
-bool make(const _MsgAttachment* att, const std::atomic_bool* stop = nullptr);
+// Makes the part's picture unless it was made before: its size when it
+// exists then; an invalid size when there is none (no picture, no card,
+// beyond the picture reader's bounds) or when *stop was set (by another
+// thread: a decode under way ends soon, and no file is left).
+QSize make(const _MsgAttachment* att, const std::atomic_bool* stop = nullptr);
 
 // The parts of the message whose picture was not made yet.
 QList<const _MsgAttachment*> missing(const _MsgMessage* msg);

@@ -147,7 +147,8 @@ Layout readJpeg(ByteReader& in)
     bool multiScan = false;
     int scans = 0;
     int orientation = 0;
-    for (;;) {
+    bool cut = false;
+    while (!cut) {
         const int marker = in.nextMarker();
         const qint64 markerAt = in.pos() - 2;
         if (scans > 0 && marker >= 0)
@@ -241,17 +242,30 @@ Layout readJpeg(ByteReader& in)
             }
             if (++scans > kMaxJpegScans)
                 return {};
-            const int inScan = in.next();
+            const qint64 headerSize = left;
+            const QByteArray header = in.bytes(headerSize);
+            left = 0;
+            if (header.size() < headerSize) {
+                // Cut inside the scan's header: the decoder reads made-up
+                // bytes for the rest of it, so the scan may be a pass over
+                // every component, and the first of several.
+                for (const Component& c : components)
+                    layout.work += c.samples;
+                multiScan = multiScan || (scans == 1 && (progressive || components.size() > 1));
+                cut = true;
+                break;
+            }
+            const auto byte = [&header](qsizetype i) { return int(uchar(header.at(i))); };
+            const int inScan = byte(0);
             // libjpeg refuses a scan of other components than its frame's.
-            if (inScan < 1 || inScan > 4 || left != 1 + 2 * inScan + 3) {
+            if (inScan < 1 || inScan > 4 || headerSize != 1 + 2 * inScan + 3) {
                 fails = true;
                 break;
             }
             layout.longStretch = false;
             QVarLengthArray<Component*, 4> inThisScan;
             for (int i = 0; i < inScan; ++i) {
-                const int id = in.next();
-                in.next();
+                const int id = byte(1 + 2 * i);
                 const auto c = std::find_if(components.begin(), components.end(),
                                             [id](const Component& k) { return k.id == id; });
                 if (c == components.end()) {
@@ -265,15 +279,14 @@ Layout readJpeg(ByteReader& in)
             }
             if (fails)
                 break;
-            const int ss = in.next();
-            const int se = in.next();
-            const int al = in.next() & 15;
+            const int ss = byte(1 + 2 * inScan);
+            const int se = byte(2 + 2 * inScan);
+            const int al = byte(3 + 2 * inScan) & 15;
             for (Component* c : inThisScan) {
                 c->dcHeld = c->dcHeld || ss == 0;
                 for (int k = ss; k <= qMin(se, kSmoothedCoefficients - 1); ++k)
                     c->unrefined = al == 0 ? c->unrefined & ~(1u << k) : c->unrefined | 1u << k;
             }
-            left = 0;
             if (scans == 1 && (progressive || inScan != components.size()))
                 multiScan = true;
             if (scans == 1)
@@ -300,6 +313,8 @@ Layout readJpeg(ByteReader& in)
                 fails = true;
             break;
         }
+        if (cut)
+            break;
         if (fails) {
             if (scans == 1 && !multiScan)
                 break;

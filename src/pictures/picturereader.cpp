@@ -72,7 +72,9 @@ QImage readPictureAlsoGifBmp(QIODevice& device, const std::atomic_bool* stop, QB
     if (QImage image = readPicture(device, stop, format); !image.isNull() || (stop && stop->load()))
         return image;
     StoppableSource source(device, stop);
-    return readAs(source, readGifBmpLayout(source), stop, format, decodeGifBmp);
+    const GifBmpPlan plan = readGifBmpPlan(source);
+    return readAs(source, plan.layout, stop, format,
+                  [&](QIODevice& in, const Layout&) { return decodeGifBmp(in, plan, stop); });
 }
 
 namespace pictures {

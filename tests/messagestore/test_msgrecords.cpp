@@ -206,8 +206,10 @@ private slots:
     }
 
     // A GIF part is read within the bounds its header decides: one whose
-    // LZW codes stand for entries not made anew gives no thumbnail, as an
-    // icon or a bitmap of another format does.
+    // LZW codes stand for entries not made anew is made in the work of its
+    // picture, one whose picture places 4 G pixels gives no thumbnail, as
+    // an icon or a bitmap of another format does; ordinary GIFs (animated,
+    // interlaced, large) give theirs.
     void thumbnailsOfGifsAreBounded_noOtherFormatIsRead()
     {
         const QString dir = testsupport::makeTempDir(u"gifbmp"_s);
@@ -224,9 +226,24 @@ private slots:
         QCOMPARE(thumbnailOf(testpictures::gif(photo)).size(), QSize(120, 80));
         QList<int> stale {256, 1, 511};
         stale.resize(530000, 1);
-        QVERIFY(thumbnailOf(testpictures::gifOfCodes(QSize(300, 200), stale << 257)).isNull());
+        QCOMPARE(thumbnailOf(testpictures::gifOfCodes(QSize(300, 200), stale << 257)).size(), QSize(120, 80));
+        QByteArray offScreen = testpictures::gifOfCodes(QSize(300, 200), {256, 1, 257});
+        offScreen.replace(13 + 768 + 5, 4, "\xFF\xFF\xFF\xFF"_ba);
+        QVERIFY(thumbnailOf(offScreen).isNull());
         for (const char* format : {"ICO", "XPM", "PPM"})
             QVERIFY2(thumbnailOf(testpictures::encoded(photo, format)).isNull(), format);
+
+        const QImage grey = testpictures::filled(2000, 2000, Qt::gray);
+        QVERIFY(testpictures::shows(thumbnailOf(testpictures::gif(grey)), Qt::gray));
+        const QImage frame = testpictures::filled(800, 600, Qt::darkGray);
+        const QImage animated
+            = thumbnailOf(testpictures::gif(frame, {.moreFrames = {testpictures::filled(800, 600, Qt::white)}}));
+        QVERIFY(animated.size() == QSize(120, 90) && testpictures::shows(animated, Qt::darkGray));
+        QImage lines = testpictures::filled(600, 800, Qt::black);
+        for (int y = 0; y < 800; y += 2)
+            lines.setPixel(0, y, qRgb(255, 255, 255));
+        const QImage interlaced = thumbnailOf(testpictures::gif(lines, {.interlaced = true}));
+        QVERIFY(interlaced.size() == QSize(90, 120) && testpictures::shows(interlaced, Qt::black));
     }
 
     // The scanner pairs surrogates in one pass over the original text: the

@@ -1,7 +1,8 @@
 // GIF and BMP parts are read within bounds their headers decide: a GIF's
-// work is the pixels its LZW codes make, counted as the decoder reads them;
-// screens, pictures and codes beyond the bounds are refused without a
-// decode; cut files give a clear result.
+// work is its screen and the pixels of its picture, whatever its LZW codes
+// make; screens and pictures beyond the bounds are refused without a
+// decode; every kind of BMP and GIF layout reads as written; cut files
+// show what they hold.
 #include "pictures/gifbmplayout.h"
 
 #include "decodewatch.h"
@@ -9,6 +10,8 @@
 #include "testsupport.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(testpictures::BmpShape)
 
 using namespace Qt::StringLiterals;
 using testpictures::encoded;
@@ -32,14 +35,62 @@ pictures::Layout layoutOf(QByteArray bytes)
     return pictures::readGifBmpLayout(buffer);
 }
 
-QImage read(const QByteArray& bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr)
+// The bytes of a GIF's first LZW data, after its code size at dataAt.
+qint64 lzwBytes(const QByteArray& gif, qsizetype dataAt)
 {
-    static const QString path = testsupport::makeTempDir(u"gifbmp"_s) + u"/picture"_s;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QImage();
-    file.close();
-    return readPictureAlsoGifBmp(path, stop, format);
+    qint64 bytes = 0;
+    for (qsizetype at = dataAt; at < gif.size() && gif.at(at) != 0; at += 1 + uchar(gif.at(at)))
+        bytes += uchar(gif.at(at));
+    return bytes;
+}
+
+// Codes whose strings grow by a pixel each, table after table: a few bytes
+// make millions of pixels.
+QList<int> growingCodes(int tables)
+{
+    QList<int> codes;
+    for (int t = 0; t < tables; ++t) {
+        codes << 256 << 0;
+        for (int c = 258; c < 4096; ++c)
+            codes << c;
+    }
+    return codes << 257;
+}
+
+// A buffer that says how far a decode read it.
+class ReadReach : public QBuffer {
+public:
+    using QBuffer::QBuffer;
+    qint64 reach = 0;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 n = QBuffer::readData(data, maxSize);
+        reach = qMax(reach, pos() + qMax<qint64>(n, 0));
+        return n;
+    }
+};
+
+// A picture of 16 values in their colour table.
+QImage indexed(int width, int height, int colours)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; i < colours; ++i)
+        table << qRgb(i * 40 % 256, 255 - i * 13 % 256, i * 90 % 256);
+    image.setColorTable(table);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(y < height / 3 && x < width / 4 ? 0 : (x / 3 + y * 5) % colours);
+    return image;
+}
+
+QImage read(QByteArray bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readPictureAlsoGifBmp(buffer, stop, format);
 }
 
 } // namespace
@@ -56,7 +107,8 @@ private slots:
         testsupport::DecodeWatch decodes;
         const QImage picture = greys(300, 200);
         const QByteArray gif = testpictures::gif(picture);
-        QCOMPARE(layoutOf(gif).work, qint64(4) * 300 * 200);
+        const qint64 pixels = 300 * 200;
+        QCOMPARE(layoutOf(gif).work, 3 * pixels + pictures::kGifWorkOfAPixel * (pixels + lzwBytes(gif, 792)));
         QByteArray format;
         QCOMPARE(read(gif, nullptr, &format).convertToFormat(QImage::Format_Grayscale8), picture);
         QCOMPARE(format, "gif"_ba);
@@ -77,11 +129,10 @@ private slots:
         screen.replace(6, 4, "\xFF\xFF\xFF\xFF"_ba);
         QTest::newRow("GIF screen of 4 G pixels") << screen;
         QTest::newRow("GIF picture of 400 M pixels") << testpictures::gifOfCodes(QSize(20000, 20000), {256, 1, 257});
-        // A code beyond the entries made since the clear code: the decoder
-        // would follow entries it never set.
-        QList<int> stale {256, 1, 511};
-        stale.resize(530000, 1);
-        QTest::newRow("GIF codes of entries not made anew") << testpictures::gifOfCodes(QSize(16, 16), stale << 257);
+        // Each pixel of the picture is placed, also off its small screen.
+        QByteArray offScreen = testpictures::gifOfCodes(QSize(16, 16), growingCodes(1));
+        offScreen.replace(13 + 768 + 5, 4, "\xFF\xFF\xFF\xFF"_ba);
+        QTest::newRow("GIF picture of 4 G pixels on a small screen") << offScreen;
         const QByteArray bmp = encoded(greys(16, 16).convertToFormat(QImage::Format_RGB32), "BMP");
         QTest::newRow("BMP of 1.6 G pixels") << QByteArray(bmp).replace(18, 8, "\x40\x9C\0\0\x40\x9C\0\0"_ba);
     }
@@ -95,8 +146,117 @@ private slots:
         QCOMPARE(decodes.count(), 0);
     }
 
+    // A GIF's decode places its picture's pixels and stops: codes that
+    // make far more pixels than the picture holds (a stale code among
+    // them), crafted or damaged, cost no more than the picture, and its
+    // data are read no further.
+    void aGifIsMadeInTheWorkOfItsPicture()
+    {
+        QList<int> stale {256, 1, 511};
+        stale.resize(530000, 1);
+        for (const QByteArray& crafted : {testpictures::gifOfCodes(QSize(100, 100), growingCodes(200)),
+                                          testpictures::gifOfCodes(QSize(100, 100), stale << 257)}) {
+            QVERIFY(crafted.size() > 600000);
+            const pictures::Layout layout = layoutOf(crafted);
+            QCOMPARE(layout.work, 3 * 10000 + pictures::kGifWorkOfAPixel * (10000 + lzwBytes(crafted, 792)));
+            ReadReach device;
+            device.setData(crafted);
+            QVERIFY(device.open(QIODevice::ReadOnly));
+            // The walk reads the data through; the decode from the start.
+            decodewatch::watch(false, [&device] { device.reach = 0; });
+            QCOMPARE(readPictureAlsoGifBmp(device).size(), QSize(100, 100));
+            QVERIFY2(device.reach < crafted.size() / 4, qPrintable(QString::number(device.reach)));
+        }
+        decodewatch::unwatch();
+    }
+
+    // A BMP of every depth, header and compression reads as written; RLE
+    // pixels jumped over and rows after the picture's early end are value 0.
+    void everyKindOfBmpIsRead_data()
+    {
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<testpictures::BmpShape>("shape");
+        const QImage photo = testpictures::detailedPhoto(37, 23, 3);
+        QTest::newRow("1 bit") << indexed(37, 23, 2) << testpictures::BmpShape {.bits = 1};
+        QTest::newRow("4 bits") << indexed(37, 23, 16) << testpictures::BmpShape {.bits = 4};
+        QTest::newRow("8 bits") << indexed(37, 23, 200) << testpictures::BmpShape {.bits = 8};
+        QTest::newRow("8 bits, OS/2") << indexed(37, 23, 256) << testpictures::BmpShape {.bits = 8, .os2 = true};
+        QTest::newRow("8 bits, RLE") << indexed(37, 23, 200) << testpictures::BmpShape {.bits = 8, .rle = true};
+        QTest::newRow("8 bits, RLE, top down")
+            << indexed(37, 23, 9) << testpictures::BmpShape {.bits = 8, .topDown = true, .rle = true};
+        QTest::newRow("4 bits, RLE") << indexed(37, 23, 16) << testpictures::BmpShape {.bits = 4, .rle = true};
+        QTest::newRow("16 bits") << photo << testpictures::BmpShape {.bits = 16};
+        QTest::newRow("16 bits, 5-6-5") << photo << testpictures::BmpShape {.bits = 16, .fields565 = true};
+        QTest::newRow("24 bits") << photo << testpictures::BmpShape {};
+        QTest::newRow("24 bits, OS/2, top down") << photo << testpictures::BmpShape {.os2 = true, .topDown = true};
+        QTest::newRow("32 bits") << photo << testpictures::BmpShape {.bits = 32};
+        QImage alpha = photo.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < alpha.height(); ++y)
+            for (int x = 0; x < alpha.width(); ++x)
+                alpha.setPixel(x, y, (alpha.pixel(x, y) & 0xFFFFFF) | uint(x * 7) << 24);
+        QTest::newRow("32 bits, alpha") << alpha << testpictures::BmpShape {.bits = 32, .alpha = true};
+    }
+
+    void everyKindOfBmpIsRead()
+    {
+        QFETCH(QImage, picture);
+        QFETCH(testpictures::BmpShape, shape);
+        const QImage image = read(testpictures::bmp(picture, shape));
+        QCOMPARE(image.size(), picture.size());
+        QCOMPARE(image.hasAlphaChannel(), shape.alpha);
+        // 5 or 6 bits of a colour spread over 8, as a reader shows them.
+        const auto spread = [](int value, int bits) {
+            const int v = value >> (8 - bits);
+            return v << (8 - bits) | v >> (2 * bits - 8);
+        };
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                QRgb expected = picture.pixel(x, y);
+                if (shape.bits == 16)
+                    expected = qRgb(spread(qRed(expected), 5), spread(qGreen(expected), shape.fields565 ? 6 : 5),
+                                    spread(qBlue(expected), 5));
+                QVERIFY2(image.pixel(x, y) == expected, qPrintable(u"%1,%2"_s.arg(x).arg(y)));
+            }
+        }
+    }
+
+    // The first picture of a GIF shows on its screen, on the transparent
+    // colour or the background around it, from the screen's colour table
+    // or its own, its rows in passes or in order.
+    void gifLayoutsAreRead()
+    {
+        const QImage picture = greys(45, 31);
+        const auto on = [&](QSize screen, QPoint at, QRgb around) {
+            QImage expected(screen, QImage::Format_ARGB32);
+            expected.fill(around);
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    if (at.x() + x < screen.width() && at.y() + y < screen.height())
+                        expected.setPixel(at.x() + x, at.y() + y, picture.pixel(x, y));
+            return expected;
+        };
+        const auto same = [](const QImage& a, const QImage& b) {
+            return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+        };
+        QVERIFY(same(read(testpictures::gif(picture, {.interlaced = true})), picture));
+        QVERIFY(same(read(testpictures::gif(picture, {.ownTable = true})), picture));
+        QVERIFY(same(read(testpictures::gif(picture, {.moreFrames = {greys(45, 31).mirrored()}})), picture));
+        const QImage around
+            = read(testpictures::gif(picture, {.screen = QSize(60, 40), .at = QPoint(5, 3), .background = 77}));
+        QVERIFY(same(around, on(QSize(60, 40), QPoint(5, 3), qRgb(77, 77, 77))));
+        // The transparent grey, here and around, keeps its colour without alpha.
+        const QImage read9 = read(testpictures::gif(
+            picture, {.screen = QSize(50, 50), .at = QPoint(20, 30), .transparent = 9, .interlaced = true}));
+        QCOMPARE(read9.pixel(0, 0), 0x00090909u);
+        QVERIFY(read9.hasAlphaChannel());
+        QCOMPARE(read9.pixel(20, 30), picture.pixel(0, 0));
+        QCOMPARE(read9.size(), QSize(50, 50));
+    }
+
     // Nor is a GIF or BMP once a stop was asked for (no other format ever
-    // is: test_msgrecords); cut at every byte, one gives its picture or none.
+    // is: test_msgrecords), and a stop asked for while one decodes ends it;
+    // cut at every byte, one gives its picture or none; the rows a cut BMP
+    // holds show, the others are zero.
     void stoppedAndCutFiles()
     {
         testsupport::DecodeWatch decodes;
@@ -111,6 +271,19 @@ private slots:
                 QVERIFY2(cut.isNull() || cut.size() == image.size(), qPrintable(QString::number(n)));
             }
         }
+        const QImage photo = testpictures::detailedPhoto(200, 150, 1);
+        const QImage cut = read(testpictures::bmp(photo, {}).left(54 + 600 * 20 + 300));
+        QCOMPARE(cut.copy(0, 130, 200, 20), photo.copy(0, 130, 200, 20));
+        QImage black(200, 130, QImage::Format_RGB32);
+        black.fill(0);
+        QCOMPARE(cut.copy(0, 0, 200, 130), black);
+
+        std::atomic_bool stopNow {false};
+        decodewatch::watch(false, [&stopNow] { stopNow = true; });
+        QVERIFY(read(testpictures::gifOfCodes(QSize(4000, 4000), growingCodes(60)), &stopNow).isNull());
+        stopNow = false;
+        QVERIFY(read(testpictures::bmp(photo, {}), &stopNow).isNull());
+        QCOMPARE(decodes.count(), 2);
     }
 };
 

@@ -678,6 +678,31 @@ private Q_SLOTS:
         }
     }
 
+    // A file cut inside a scan's header ends the walk there, as a cut
+    // elsewhere does: the scan counted as a pass over every component, the
+    // decode left to decide.
+    void aCutScanHeaderEndsTheWalk()
+    {
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s);
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const QByteArray jpeg = bytesOf(photo(64, 48), "JPG", true);
+        const auto layoutOf = [](QByteArray bytes) {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            return pictures::readLayout(buffer);
+        };
+        const qsizetype second = jpeg.indexOf("\xFF\xDA"_ba, jpeg.indexOf("\xFF\xDA"_ba) + 2);
+        QVERIFY(second > 0);
+        const qint64 before = layoutOf(jpeg.left(second)).work;
+        const qsizetype length = qFromBigEndian<quint16>(jpeg.constData() + second + 2);
+        for (qsizetype n = second + 4; n < second + 2 + length; ++n) {
+            const pictures::Layout cut = layoutOf(jpeg.left(n));
+            QVERIFY2(cut.header.isEncoded() && cut.work > before, qPrintable(QString::number(n)));
+            const EncodedImage sent = encodeImage(jpeg.left(n), kJpeg);
+            QVERIFY(sent.result == Result::AsItIs || QImage::fromData(sent.upright).size() == QSize(64, 48));
+        }
+    }
+
 private:
     QString writePicture(const QByteArray& bytes, const QString& name = u"picture"_s)
     {

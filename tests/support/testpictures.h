@@ -2,8 +2,8 @@
 // benchmarks of what a transfer makes of pictures: a photo of fine detail,
 // an EXIF orientation spliced into a JPEG (Qt's writer writes none), a
 // progressive JPEG of many empty scans, a large grey JPEG of next to no
-// bytes, chunks spliced into a PNG, and GIFs (Qt writes none) of any LZW
-// codes.
+// bytes, chunks spliced into a PNG, GIFs (Qt writes none) of any LZW
+// codes and layout, and BMPs of every kind (Qt writes a few).
 #pragma once
 
 #include <QBuffer>
@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <utility>
 
 namespace testpictures {
 
@@ -394,16 +395,11 @@ inline QByteArray chunkBomb()
     return withLongChunk(encoded(pixel, "PNG"), 2147483000u);
 }
 
-// A GIF89a of 256 greys whose screen and picture are of size and whose LZW
-// data (smallest code size 8) are these codes, packed 9 to 12 bits wide as
-// a decoder reads them. The codes are the caller's to keep in step.
-inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
+// LZW codes packed 9 to 12 bits wide (smallest code size 8) in
+// sub-blocks, up to the empty one, as a decoder reads them. The codes are
+// the caller's to keep in step.
+inline QByteArray lzwData(const QList<int>& codes)
 {
-    const auto u16 = [](int v) { return field(quint32(v), 2, true); };
-    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + QByteArray("\xF7\0\0", 3);
-    for (int i = 0; i < 256; ++i)
-        gif += QByteArray(3, char(i));
-    gif += ',' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0' + '\x08';
     QByteArray data;
     quint32 held = 0;
     int bits = 0;
@@ -422,19 +418,32 @@ inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
     }
     if (bits > 0)
         data += char(held & 0xFF);
+    QByteArray blocks;
     for (qsizetype at = 0; at < data.size(); at += 255)
-        gif += char(qMin<qsizetype>(255, data.size() - at)) + data.mid(at, 255);
-    return gif + QByteArray("\0;", 2);
+        blocks += char(qMin<qsizetype>(255, data.size() - at)) + data.mid(at, 255);
+    return blocks + '\0';
 }
 
-// The picture's greys as a GIF, LZW-compressed as encoders do (a clear code
-// when the table is full).
-inline QByteArray gif(const QImage& image)
+// A GIF89a of 256 greys whose screen and picture are of size and whose LZW
+// data (smallest code size 8) are these codes.
+inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
+{
+    const auto u16 = [](int v) { return field(quint32(v), 2, true); };
+    QByteArray gif = "GIF89a" + u16(size.width()) + u16(size.height()) + QByteArray("\xF7\0\0", 3);
+    for (int i = 0; i < 256; ++i)
+        gif += QByteArray(3, char(i));
+    gif += ',' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0' + '\x08';
+    return gif + lzwData(codes) + ';';
+}
+
+// The LZW codes of greys, as encoders make them (a clear code when the
+// table is full).
+inline QList<int> lzwCodes(const QImage& image, const QList<int>& rows)
 {
     QList<int> codes {256};
     QHash<int, int> table;
     int prefix = -1;
-    for (int y = 0; y < image.height(); ++y) {
+    for (const int y : rows) {
         for (int x = 0; x < image.width(); ++x) {
             const int grey = qGray(image.pixel(x, y));
             const auto found = table.constFind(prefix << 8 | grey);
@@ -452,7 +461,183 @@ inline QByteArray gif(const QImage& image)
             prefix = grey;
         }
     }
-    return gifOfCodes(image.size(), codes << prefix << 257);
+    return codes << prefix << 257;
+}
+
+// How a GIF of greys is laid out besides its picture.
+struct GifShape {
+    QSize screen {}; // empty: the picture's size
+    QPoint at {}; // where the picture lies on the screen
+    int background = 0; // the screen's background grey
+    int transparent = -1; // the grey a graphic control extension makes transparent
+    bool interlaced = false; // rows stored in four passes
+    bool ownTable = false; // the greys in a table of the picture's own, none for the screen
+    QList<QImage> moreFrames {}; // pictures that follow the first (an animation)
+};
+
+// The picture's greys as a GIF, LZW-compressed as encoders do.
+inline QByteArray gif(const QImage& image, const GifShape& shape = {})
+{
+    const auto u16 = [](int v) { return field(quint32(v), 2, true); };
+    const QSize screen = shape.screen.isEmpty() ? image.size() : shape.screen;
+    QByteArray greys;
+    for (int i = 0; i < 256; ++i)
+        greys += QByteArray(3, char(i));
+    QByteArray gif = "GIF89a" + u16(screen.width()) + u16(screen.height())
+        + QByteArray(1, shape.ownTable ? '\0' : '\xF7') + char(shape.background) + '\0';
+    if (!shape.ownTable)
+        gif += greys;
+    QList<QImage> frames {image};
+    frames += shape.moreFrames;
+    for (const QImage& frame : frames) {
+        if (shape.transparent >= 0)
+            gif += QByteArray("!\xF9\x04\x01\x0A\0", 6) + char(shape.transparent) + '\0';
+        QList<int> rows;
+        if (shape.interlaced) {
+            for (const auto& [first, step] : {std::pair(0, 8), std::pair(4, 8), std::pair(2, 4), std::pair(1, 2)})
+                for (int y = first; y < frame.height(); y += step)
+                    rows << y;
+        } else {
+            for (int y = 0; y < frame.height(); ++y)
+                rows << y;
+        }
+        const int flags = (shape.ownTable ? 0x87 : 0) | (shape.interlaced ? 0x40 : 0);
+        gif += ',' + u16(shape.at.x()) + u16(shape.at.y()) + u16(frame.width()) + u16(frame.height()) + char(flags);
+        if (shape.ownTable)
+            gif += greys;
+        gif += '\x08' + lzwData(lzwCodes(frame, rows));
+    }
+    return gif + ';';
+}
+
+// How a BMP is written: bits a pixel (1, 4 and 8: of an indexed picture's
+// colour table; 16: 5-5-5, or 5-6-5 in bit fields; 24; 32: with alpha in a
+// version 4 header), OS/2's header, rows top down, RLE (4 and 8 bits: a
+// row's runs of one value encoded, others as they are, a row's leading
+// pixels of value 0 jumped over, and the picture ended early where only
+// such rows are left).
+struct BmpShape {
+    int bits = 24;
+    bool os2 = false;
+    bool topDown = false;
+    bool rle = false;
+    bool fields565 = false;
+    bool alpha = false;
+};
+
+// The picture (indexed for 8 bits a pixel or fewer) as a BMP.
+inline QByteArray bmp(const QImage& picture, const BmpShape& shape)
+{
+    const auto le = [](qint64 v, int bytes) { return field(quint32(v), bytes, true); };
+    const int width = picture.width();
+    const int height = picture.height();
+    const int bits = shape.bits;
+    const QList<QRgb> table = bits <= 8 ? picture.colorTable() : QList<QRgb>();
+    const int headerSize = shape.os2 ? 12 : shape.alpha ? 108 : 40;
+    const int compression = shape.rle ? (bits == 8 ? 1 : 2) : (shape.fields565 || shape.alpha) ? 3 : 0;
+    QByteArray header;
+    if (shape.os2) {
+        header = le(12, 4) + le(width, 2) + le(shape.topDown ? -height : height, 2) + le(1, 2) + le(bits, 2);
+    } else {
+        header = le(headerSize, 4) + le(width, 4) + le(shape.topDown ? -height : height, 4) + le(1, 2) + le(bits, 2)
+            + le(compression, 4) + le(0, 4) + le(2835, 4) + le(2835, 4) + le(table.size(), 4) + le(0, 4);
+        if (shape.alpha)
+            header += le(0x00FF0000, 4) + le(0x0000FF00, 4) + le(0x000000FF, 4) + le(0xFF000000, 4) + le(0x73524742, 4)
+                + QByteArray(48, '\0');
+        else if (shape.fields565)
+            header += le(0xF800, 4) + le(0x07E0, 4) + le(0x001F, 4);
+    }
+    for (qsizetype i = 0; i < (shape.os2 ? qsizetype(1) << bits : table.size()); ++i) {
+        const QRgb c = table.value(i);
+        header += char(qBlue(c)) + QByteArray(1, char(qGreen(c))) + char(qRed(c));
+        if (!shape.os2)
+            header += '\0';
+    }
+    const auto value = [&](int x, int y) { return picture.pixelIndex(x, y); };
+    QByteArray pixels;
+    QList<int> rows;
+    for (int i = 0; i < height; ++i)
+        rows << (shape.topDown ? i : height - 1 - i);
+    if (shape.rle) {
+        const bool four = bits == 4;
+        qsizetype lastPainted = -1;
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            const int y = rows.at(r);
+            int x = 0;
+            while (x < width && value(x, y) == 0)
+                ++x;
+            if (x == width)
+                continue;
+            lastPainted = r;
+        }
+        for (qsizetype r = 0; r <= lastPainted; ++r) {
+            const int y = rows.at(r);
+            int x = 0;
+            while (x < width && value(x, y) == 0)
+                ++x;
+            if (x > 0)
+                pixels += QByteArray("\0\x02", 2) + char(qMin(x, 255)) + '\0';
+            x = qMin(x, 255);
+            while (x < width) {
+                int run = 1;
+                while (x + run < width && run < 255 && value(x + run, y) == value(x, y))
+                    ++run;
+                if (run >= 3 || width - x < 3) {
+                    pixels += char(run) + QByteArray(1, char(four ? value(x, y) * 17 : value(x, y)));
+                    x += run;
+                    continue;
+                }
+                int count = 3;
+                while (x + count < width && count < 255
+                       && !(x + count + 1 < width && value(x + count, y) == value(x + count + 1, y)))
+                    ++count;
+                QByteArray values;
+                for (int i = 0; i < count; ++i) {
+                    if (!four)
+                        values += char(value(x + i, y));
+                    else if (i % 2 == 0)
+                        values += char(value(x + i, y) << 4);
+                    else
+                        values[values.size() - 1] = char(values.at(values.size() - 1) | value(x + i, y));
+                }
+                if (values.size() % 2)
+                    values += '\0';
+                pixels += '\0' + QByteArray(1, char(count)) + values;
+                x += count;
+            }
+            pixels += QByteArray(2, '\0');
+        }
+        pixels += QByteArray("\0\x01", 2);
+    } else {
+        const qsizetype stride = (qint64(width) * bits + 31) / 32 * 4;
+        for (const int y : rows) {
+            QByteArray row(stride, '\0');
+            for (int x = 0; x < width; ++x) {
+                const QRgb c = picture.pixel(x, y);
+                switch (bits) {
+                case 1:
+                case 4:
+                case 8: {
+                    const int at = x * bits;
+                    row[at / 8] = char(row.at(at / 8) | value(x, y) << (8 - bits - at % 8));
+                    break;
+                }
+                case 16: {
+                    const int v = shape.fields565 ? (qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3
+                                                  : (qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3;
+                    row.replace(x * 2, 2, le(v, 2));
+                    break;
+                }
+                default:
+                    row.replace(x * bits / 8, bits / 8,
+                                le(qBlue(c) | qGreen(c) << 8 | qRed(c) << 16 | qAlpha(c) << 24, bits / 8));
+                }
+            }
+            pixels += row;
+        }
+    }
+    const qint64 dataAt = 14 + header.size();
+    return "BM" + le(dataAt + pixels.size(), 4) + le(0, 4) + le(dataAt, 4) + header + pixels;
 }
 
 } // namespace testpictures

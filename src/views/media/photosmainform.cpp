@@ -149,11 +149,14 @@ void PhotosMainForm::load()
         // time. A cancel keeps what was read.
         ProgressForm progress(title, this);
         runTask(progress, [&] {
-            virtualphotoalbums::read(folder, albums, [&](int n) {
-                simpleprotocol::checkCanceled();
-                if (n % 50 == 1)
-                    progress.postUpdateProgress(QString(), -1, tr("Images:%1").arg(n));
-            });
+            virtualphotoalbums::read(
+                folder, albums,
+                [&](int n) {
+                    simpleprotocol::checkCanceled();
+                    if (n % 50 == 1)
+                        progress.postUpdateProgress(QString(), -1, tr("Images:%1").arg(n));
+                },
+                [] { simpleprotocol::checkCanceled(); });
         });
         items = virtualphotoalbums::newestFirst(albums);
     } else if (source().isConnectedPhone()) {

@@ -16,11 +16,12 @@ namespace virtualphotoalbums {
 namespace {
 
 // Makes the thumbnail beside the picture, read by the picture reader
-// (within its bounds, upright); a picture it does not read, or a thumbnail
-// that cannot be written, leaves none.
-void makeThumbnail(const QString& picture, const QString& thumbnail)
+// (within its bounds, upright) while checkCanceled is heard; a picture it
+// does not read, or a thumbnail that cannot be written, leaves none.
+void makeThumbnail(const QString& picture, const QString& thumbnail, const std::function<void()>& checkCanceled)
 {
-    QImage image = readPicture(picture);
+    QImage image = pictures::madeHearing(
+        [&picture](const std::atomic_bool& stop) { return readPicture(picture, &stop); }, checkCanceled);
     if (image.isNull())
         return;
     fitImageToCanvas(image, QSize(128, 128));
@@ -31,7 +32,8 @@ void makeThumbnail(const QString& picture, const QString& thumbnail)
 
 } // namespace
 
-void read(const QString& kindFolder, QList<PhotoBucket>& albums, const std::function<void(int)>& progress)
+void read(const QString& kindFolder, QList<PhotoBucket>& albums, const std::function<void(int)>& progress,
+          const std::function<void()>& checkCanceled)
 {
     albums.clear();
     const QDir root(kindFolder);
@@ -50,7 +52,7 @@ void read(const QString& kindFolder, QList<PhotoBucket>& albums, const std::func
                 progress(++number);
             const QString thumbnail = dir.absoluteFilePath(picture.baseName() + QStringLiteral(".thm"));
             if (!QFileInfo::exists(thumbnail))
-                makeThumbnail(picture.absoluteFilePath(), thumbnail);
+                makeThumbnail(picture.absoluteFilePath(), thumbnail, checkCanceled);
             PhotoRecord r;
             r.name = picture.baseName();
             r.date = picture.lastModified();

@@ -20,8 +20,10 @@ namespace virtualphotoalbums {
 // Reads the albums of kindFolder (none when it is missing) into albums, an
 // album before its pictures, so that a stop keeps what was read. progress
 // is called with each picture's number before it is read; it may throw to
-// stop.
-void read(const QString& kindFolder, QList<PhotoBucket>& albums, const std::function<void(int)>& progress = {});
+// stop. While a thumbnail is made, checkCanceled is called every few
+// milliseconds: what it throws stops the picture's decode and is thrown on.
+void read(const QString& kindFolder, QList<PhotoBucket>& albums, const std::function<void(int)>& progress = {},
+          const std::function<void()>& checkCanceled = {});
 
 // Every photo of the albums, newest first (equal dates keep album order).
 QList<PhotoRecord> newestFirst(const QList<PhotoBucket>& albums);

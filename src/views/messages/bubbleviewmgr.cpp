@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QTemporaryFile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -39,7 +40,8 @@ bool isUnreserved(uchar c)
         || c == '_' || c == '~';
 }
 
-QString pageHead()
+// The head of a page, its body marked with the number of the page shown.
+QString pageHead(quint64 shown)
 {
     return QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                           "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
@@ -48,20 +50,82 @@ QString pageHead()
                           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"
                           "<title>Bubble</title>"
                           "<link href=\"bubble/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
-                          "</head><body>"
-                          "<a name=\"start\"></a>");
+                          "</head><body data-shown=\"%1\">"
+                          "<a name=\"start\"></a>")
+        .arg(shown);
 }
 
-// What the picture loader keeps of a part's picture that was made.
-QImage madeMark()
+// What the picture loader keeps of a part's picture that was made: a blank
+// of its size (the page shows the kept file).
+QImage sizeMark(const QSize& size)
 {
-    static const QImage mark = [] {
-        QImage image(1, 1, QImage::Format_Mono);
-        image.fill(0);
-        return image;
-    }();
+    if (!size.isValid())
+        return QImage();
+    QImage mark(size, QImage::Format_Mono);
+    mark.fill(0);
     return mark;
 }
+
+// A page without messages, marked as the others are.
+QString emptyPage(quint64 shown)
+{
+    return QStringLiteral("<html><body data-shown=\"%1\"></body></html>").arg(shown);
+}
+
+// The number of the page shown that the view's document carries, once it
+// is whole; null before, and for a document of anyone else's.
+const char* const kShownScript
+    = "document.readyState === 'complete' && document.body ? document.body.getAttribute('data-shown') : null";
+
+// Puts made pictures in their stand-ins' places: argument {shown, made:
+// {key: {url, width, height}}}. Each stand-in marked with a made key (a
+// picture's stand-in image, a card's link) shows the picture in a box of
+// the given size; when its bubble begins above the view, the view scrolls
+// by what the bubble grew, so that what is in view stays where it is. The
+// target is counted from where the view was before the change, so a scroll
+// the engine made meanwhile to keep its own anchor is not added twice. On
+// another page than the one numbered shown it does nothing; it says
+// whether it ran on that page.
+const char* const kPlaceScript = R"((function (a) {
+    if (document.readyState !== 'complete' || !document.body
+        || document.body.getAttribute('data-shown') !== a.shown)
+        return false;
+    var standIns = document.querySelectorAll('[data-part]');
+    for (var i = 0; i < standIns.length; ++i) {
+        var standIn = standIns[i];
+        var key = standIn.getAttribute('data-part');
+        if (!Object.prototype.hasOwnProperty.call(a.made, key))
+            continue;
+        var made = a.made[key];
+        var bubble = standIn.closest('div') || standIn;
+        var y = window.scrollY;
+        var before = bubble.getBoundingClientRect();
+        var img = standIn;
+        if (standIn.tagName !== 'IMG') {
+            img = document.createElement('img');
+            standIn.replaceChildren(img);
+        }
+        img.style.width = made.width + 'px';
+        img.style.height = made.height + 'px';
+        img.src = made.url;
+        standIn.removeAttribute('data-part');
+        var after = bubble.getBoundingClientRect();
+        if (before.top < 0)
+            window.scrollTo(window.scrollX, y + after.height - before.height);
+    }
+    return true;
+}))";
+
+// The box a picture of this size is shown in within bound (as the page's
+// max-width and max-height show it).
+QSize shownSize(const QSize& size, const QSize& bound)
+{
+    return size.width() > bound.width() || size.height() > bound.height() ? size.scaled(bound, Qt::KeepAspectRatio)
+                                                                          : size;
+}
+
+constexpr QSize kThumbnailBound(120, 120);
+constexpr QSize kCardBound(200, 200);
 
 } // namespace
 
@@ -70,9 +134,6 @@ BubbleViewMgr::BubbleViewMgr(QObject* parent)
     , m_pictures(new PictureLoader(this))
 {
     connect(m_pictures, &PictureLoader::ready, this, &BubbleViewMgr::onPictureReady);
-    m_refreshTimer.setSingleShot(true);
-    m_refreshTimer.setInterval(kRefreshMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &BubbleViewMgr::refresh);
 }
 
 BubbleViewMgr::~BubbleViewMgr() = default;
@@ -135,7 +196,7 @@ QString BubbleViewMgr::pageHtml(int p, QList<Wanted>* wanted) const
     const qsizetype first = qsizetype(p - 1) * kPageSize;
     const qsizetype count = std::min<qsizetype>(m_messages.size() - first, kPageSize);
 
-    QString html = pageHead();
+    QString html = pageHead(m_shown);
     if (p != 1)
         html += QLatin1String("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
     // A date line heads every page, then every message more than a minute
@@ -187,21 +248,25 @@ QString BubbleViewMgr::imageLink(const QString& path, const QString& source, con
         + htmlAttribute(source) + QLatin1String("\" ") + attributes + QLatin1String("></a>");
 }
 
-QString BubbleViewMgr::linkBubbleContent(const QString& path, const char* label)
+QString BubbleViewMgr::linkBubbleContent(const QString& path, const char* label, const QString& attributes)
 {
-    return QLatin1String("<a href=\"") + htmlAttribute(fileUrl(path)) + QLatin1String("\">") + QLatin1String(label)
-        + QLatin1String("</a>");
+    return QLatin1String("<a href=\"") + htmlAttribute(fileUrl(path)) + QLatin1String("\"") + attributes
+        + QLatin1String(">") + QLatin1String(label) + QLatin1String("</a>");
 }
 
-QString BubbleViewMgr::partPicture(const _MsgAttachment* att, QList<Wanted>* wanted) const
+QString BubbleViewMgr::partPicture(const _MsgAttachment* att, const QSize& bound, QList<Wanted>* wanted,
+                                   QString* standIn) const
 {
     QString made = partpictures::madePath(att);
     if (!made.isEmpty())
         return made;
     // Named after the kept file: the key carries nothing of the phone's.
     const QString key = QFileInfo(partpictures::keptPath(att)).fileName();
-    if (!m_pictures->made(key).has_value() && wanted)
-        wanted->append({key, *att});
+    if (!m_pictures->made(key).has_value()) {
+        *standIn = QLatin1String(" data-part=\"") + htmlAttribute(key) + QLatin1String("\"");
+        if (wanted)
+            wanted->append({key, *att, bound});
+    }
     return QString();
 }
 
@@ -213,10 +278,11 @@ QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, co
     const partpictures::Kind pictureKind = partpictures::kindOf(att);
     if (pictureKind == partpictures::Kind::Thumbnail) {
         // Until its thumbnail is made (or when none can be), the stand-in.
-        const QString thumbnail = partPicture(att, wanted);
+        QString standIn;
+        const QString thumbnail = partPicture(att, kThumbnailBound, wanted, &standIn);
         return makeBubble(imageLink(path,
                                     thumbnail.isEmpty() ? QStringLiteral("bubble/empty_photo.jpg") : fileUrl(thumbnail),
-                                    QStringLiteral("style=\"max-width:120px;max-height:120px\"")),
+                                    QStringLiteral("style=\"max-width:120px;max-height:120px\"") + standIn),
                           fromMe, sender);
     }
     if (mime.startsWith(QLatin1String("video/"), Qt::CaseInsensitive))
@@ -226,12 +292,13 @@ QString BubbleViewMgr::attachmentHtml(const _MsgAttachment* att, bool fromMe, co
     if (pictureKind == partpictures::Kind::Card) {
         // Until its picture is made, and when the card does not parse (or
         // the file is missing), the link stands in for it.
-        const QString card = partPicture(att, wanted);
+        QString standIn;
+        const QString card = partPicture(att, kCardBound, wanted, &standIn);
         if (!card.isEmpty())
             return makeBubble(
                 imageLink(path, fileUrl(card), QStringLiteral("style=\"max-width:200px;max-height:200px\"")), fromMe,
                 sender);
-        return makeBubble(linkBubbleContent(path, "[VCARD]"), fromMe, sender);
+        return makeBubble(linkBubbleContent(path, "[VCARD]", standIn), fromMe, sender);
     }
     if (mime.compare(QLatin1String("text/plain"), Qt::CaseInsensitive) == 0) {
         QString text;
@@ -280,12 +347,10 @@ void BubbleViewMgr::renderPage(int p)
     ++m_shown;
     m_pictures->stopAll();
     m_waiting.clear();
-    m_madeUnshown = false;
-    m_refreshDue = false;
-    m_refreshTimer.stop();
-    m_keepScroll.reset();
+    m_unplaced = QJsonObject();
+    m_placing = false;
     if (p == 0) {
-        load(QString());
+        load(emptyPage(m_shown));
         return;
     }
     if (p < 1 || p > m_pageCount)
@@ -303,63 +368,64 @@ void BubbleViewMgr::showPage(int p)
                               ->picture(w.key,
                                         [part](const std::atomic_bool& stop) {
                                             // The page shows the kept file: the loader
-                                            // only tells that it was made.
-                                            return partpictures::make(&part, &stop) ? madeMark() : QImage();
+                                            // only tells its size.
+                                            return sizeMark(partpictures::make(&part, &stop));
                                         })
                               .has_value();
         if (!made)
-            m_waiting.insert(w.key);
+            m_waiting.insert(w.key, {partpictures::keptPath(&part), w.bound});
     }
     load(html);
 }
 
 void BubbleViewMgr::onPictureReady(const QString& key)
 {
-    if (!m_waiting.remove(key))
+    if (!m_waiting.contains(key))
         return; // of a page shown before
-    m_madeUnshown = true;
-    if (m_waiting.isEmpty())
-        refresh();
-    else if (!m_refreshTimer.isActive())
-        m_refreshTimer.start();
+    const Waiting w = m_waiting.take(key);
+    const std::optional<QImage> mark = m_pictures->made(key);
+    // None made (beyond the reader's bounds, no card): the stand-in stays.
+    if (!mark || mark->isNull() || !m_page)
+        return;
+    const QSize box = shownSize(mark->size(), w.bound);
+    m_unplaced.insert(key,
+                      QJsonObject {{QStringLiteral("url"), fileUrl(w.path)},
+                                   {QStringLiteral("width"), box.width()},
+                                   {QStringLiteral("height"), box.height()}});
+    place();
 }
 
-void BubbleViewMgr::refresh()
+void BubbleViewMgr::place()
 {
-    if (!m_madeUnshown || m_currentPage < 1)
+    if (m_placing || m_loading || m_unplaced.isEmpty() || !m_page)
         return;
-    if (m_loading) {
-        m_refreshDue = true;
-        return;
-    }
-    m_refreshTimer.stop();
-    m_refreshDue = false;
-    m_madeUnshown = false;
-    if (!m_page) {
-        showPage(m_currentPage);
-        return;
-    }
-    // Where the page is scrolled to, read by a script of the application's
-    // world after the scroll of its load (scripts run in turn). Meanwhile
-    // the page counts as loading; a page turned meanwhile ends it.
-    m_loading = true;
-    const int page = m_currentPage;
+    // Every value reaches the script as JSON: keys and paths are never
+    // script text.
+    const QJsonObject argument {{QStringLiteral("shown"), QString::number(m_shown)},
+                                {QStringLiteral("made"), m_unplaced}};
+    const QString script = QLatin1String(kPlaceScript) + QLatin1Char('(')
+        + QString::fromUtf8(QJsonDocument(argument).toJson(QJsonDocument::Compact)) + QLatin1Char(')');
+    m_placing = true;
     const quint64 shown = m_shown;
+    const QStringList keys = m_unplaced.keys();
     const QPointer<BubbleViewMgr> self(this);
-    m_page->runJavaScript(QStringLiteral("[window.scrollX, window.scrollY]"), QWebEngineScript::ApplicationWorld,
-                          [self, page, shown](const QVariant& at) {
-                              if (!self || self->m_shown != shown)
-                                  return;
-                              const QVariantList xy = at.toList();
-                              if (xy.size() == 2)
-                                  self->m_keepScroll = QPointF(xy.at(0).toDouble(), xy.at(1).toDouble());
-                              self->showPage(page);
-                          });
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [self, shown, keys](const QVariant& placed) {
+        if (!self || self->m_shown != shown)
+            return;
+        self->m_placing = false;
+        // Not the page yet (another was on show): the page's load places
+        // them.
+        if (!placed.toBool())
+            return;
+        for (const QString& key : keys)
+            self->m_unplaced.remove(key);
+        self->place();
+    });
 }
 
 bool BubbleViewMgr::showsAllPictures() const
 {
-    return m_waiting.isEmpty() && !m_madeUnshown && !m_loading;
+    return m_waiting.isEmpty() && m_unplaced.isEmpty() && !m_loading;
 }
 
 void BubbleViewMgr::load(const QString& html)
@@ -392,18 +458,24 @@ void BubbleViewMgr::load(const QString& html)
 
 void BubbleViewMgr::onLoadFinish(bool)
 {
-    m_loading = false;
-    if (m_keepScroll && m_page) {
-        // A page built again stays where it was.
-        m_page->runJavaScript(
-            QStringLiteral("window.scrollTo(%1,%2);").arg(qRound(m_keepScroll->x())).arg(qRound(m_keepScroll->y())),
-            QWebEngineScript::ApplicationWorld);
-        m_keepScroll.reset();
-    } else {
-        scrollToAnchor();
+    if (!m_page) {
+        m_loading = false;
+        return;
     }
-    if (m_refreshDue)
-        refresh();
+    // A load that ended (or was cut short by the next) may not be the page
+    // on show: the page tells by its number.
+    const quint64 shown = m_shown;
+    const QPointer<BubbleViewMgr> self(this);
+    m_page->runJavaScript(QLatin1String(kShownScript), QWebEngineScript::ApplicationWorld,
+                          [self, shown](const QVariant& on) {
+                              if (!self || self->m_shown != shown || on.toString() != QString::number(shown))
+                                  return;
+                              self->m_loading = false;
+                              self->scrollToAnchor();
+                              // Scripts run in turn: the pictures made while the
+                              // page loaded go in their places after its scroll.
+                              self->place();
+                          });
 }
 
 void BubbleViewMgr::scrollToAnchor()

@@ -12,11 +12,15 @@
 // The thumbnail of a picture part and the card picture of a vCard part are
 // made off the window's thread by the manager's PictureLoader (and kept as
 // files): until then a picture shows the stand-in (bubble/empty_photo.jpg)
-// and a card its link, and once the pictures asked for are made (or a
-// second after the first of them, when more are under way) the page is
-// built again, at the same scroll position. No script of the page's own is
-// involved. Turning the page, showing other messages or the manager going
-// stops what is under way for the page before.
+// and a card its link, each marked with the key of its picture. The page
+// is loaded once: as each picture is made, a script of the application's
+// world puts it in its stand-in's place, in a box of the picture's size,
+// and scrolls by what a bubble above the view grew or shrank, so that what
+// is in view stays where it is (the selection too: no element is
+// replaced but a card's link). No script of the page's own is involved.
+// The page carries the number of the pages shown so far; a script made for
+// another page does nothing. Turning the page, showing other messages or
+// the manager going stops what is under way for the page before.
 //
 // Clicked links come back to onLinkClicked: the paging links turn the page;
 // a picture, song or film opens in the desktop's program; any other
@@ -27,17 +31,16 @@
 #include "messagestore/msgrecords.h"
 #include "views/messages/bubblepage.h"
 
+#include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
-#include <QPointF>
 #include <QPointer>
-#include <QSet>
+#include <QSize>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
 #include <memory>
-#include <optional>
 
 class PictureLoader;
 class QTemporaryFile;
@@ -70,15 +73,13 @@ public:
 
     // The markup of page p (1-based) of the messages on show; empty outside
     // 1..pageCount. Links to the program's files are relative to its folder.
-    // A part whose picture is not made yet shows its stand-in.
+    // A part whose picture is not made yet shows its stand-in, marked with
+    // the picture's key (data-part); the body carries the number of the
+    // page shown (data-shown).
     QString pageHtml(int p) const;
     // Whether the page on show shows every picture its parts have: none is
-    // being made, and the page was built again after the last was made
-    // and has loaded.
+    // being made, the page has loaded and each made was put in its place.
     bool showsAllPictures() const;
-    // A second after the first of the page's pictures is made while others
-    // are still being made, the page is built again with those made.
-    static constexpr int kRefreshMs = 1000;
     // The folder the relative links of a page resolve in, as a URL.
     static QUrl baseUrl();
     // The length of the data URL setHtml makes of the UTF-8 page: every
@@ -112,10 +113,18 @@ public slots:
     void scrollToPos(int ipos);
 
 private:
-    // A part's picture the page asks for (key: the kept file's name).
+    // A part's picture the page asks for (key: the kept file's name), shown
+    // within bound.
     struct Wanted {
         QString key;
         _MsgAttachment part;
+        QSize bound;
+    };
+    // A picture the page on show waits for: where it is kept, and the box
+    // it is shown within.
+    struct Waiting {
+        QString path;
+        QSize bound;
     };
 
     void renderPage(int p);
@@ -125,18 +134,19 @@ private:
     void scrollToAnchor();
     void saveAttachment(const QString& path);
     void onPictureReady(const QString& key);
-    // Builds the page again with the pictures made meanwhile, once it is
-    // not loading.
-    void refresh();
+    // Puts the pictures made meanwhile in their stand-ins' places, once the
+    // page has loaded and no earlier script is under way.
+    void place();
     QString pageHtml(int p, QList<Wanted>* wanted) const;
     QString messageHtml(const _MsgMessage* m, qint64* lastHeader, bool* hasHeader, QList<Wanted>* wanted) const;
     QString attachmentHtml(const _MsgAttachment* att, bool fromMe, const QString& sender, QList<Wanted>* wanted) const;
-    // The made picture of a part, or empty (asked for through wanted when
-    // it was not made yet).
-    QString partPicture(const _MsgAttachment* att, QList<Wanted>* wanted) const;
+    // The made picture of a part, or empty. While it is not made, *standIn
+    // becomes the attribute that marks its stand-in, and it is asked for
+    // through wanted (shown within bound).
+    QString partPicture(const _MsgAttachment* att, const QSize& bound, QList<Wanted>* wanted, QString* standIn) const;
     static QString fileUrl(const QString& path);
     static QString imageLink(const QString& path, const QString& source, const QString& attributes);
-    static QString linkBubbleContent(const QString& path, const char* label);
+    static QString linkBubbleContent(const QString& path, const char* label, const QString& attributes = QString());
 
     QPointer<QWebEngineView> m_view;
     QPointer<BubblePage> m_page;
@@ -147,11 +157,9 @@ private:
     std::unique_ptr<QTemporaryFile> m_pageFile;
     // Makes the page's pictures; it goes with the manager.
     PictureLoader* m_pictures;
-    QSet<QString> m_waiting; // pictures of the page on show asked for and not made yet
-    bool m_madeUnshown = false; // some of them were made since the page was built
-    bool m_refreshDue = false; // build it again once it has loaded
-    bool m_loading = false; // a page is loading in the view (or its scroll position is read)
-    quint64 m_shown = 0; // counts the pages shown (not those built again)
-    std::optional<QPointF> m_keepScroll; // where the page built again scrolls to
-    QTimer m_refreshTimer;
+    QHash<QString, Waiting> m_waiting; // pictures of the page on show asked for and not made yet
+    QJsonObject m_unplaced; // made and not in their places yet: key -> {url, width, height}
+    bool m_placing = false; // a script puts some in their places
+    bool m_loading = false; // a page is loading in the view, until it tells it is the page on show
+    quint64 m_shown = 0; // counts the pages shown; the page on show carries it
 };

@@ -14,6 +14,7 @@
 #include "phonelink/protocol/simpleprotocol.h"
 #include "pictures/pictureloader.h"
 #include "shell/mylistview.h"
+#include "shell/progressform.h"
 
 #include "decodewatch.h"
 #include "mediapagetest.h"
@@ -218,6 +219,30 @@ private Q_SLOTS:
         QVERIFY(!showsThumbnail(*page.gridModel(), int(shown.indexOf("given"))));
         QCOMPARE(decodes.count(), 2); // the turned picture, then its thumbnail
         QCOMPARE(decodes.onWindowThread(), 0);
+        VERIFY_SCRIPT_DONE(prompt);
+    }
+
+    // A Cancel pressed as a virtual device's picture begins to decode
+    // (seconds of scans) stops that decode: its thumbnail is not made.
+    void virtualDevice_cancelStopsThePictureUnderWay()
+    {
+        QString device;
+        auto* node = addVirtualDevice("Archive", &device);
+        const QString trip = device + "/photos/Trip";
+        QVERIFY(QDir().mkpath(trip) && writeFile(trip + "/heavy.jpg", testpictures::greyScans(8192, 8192, 50)));
+        decodewatch::watch(false, [] {
+            QMetaObject::invokeMethod(qApp, [] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* progress = qobject_cast<ProgressForm*>(w))
+                        progress->reject();
+                }
+            });
+        });
+        const auto unwatch = qScopeGuard([] { decodewatch::unwatch(); });
+        ScriptedPrompt prompt;
+        Page page(15, node, devicesRoot());
+        QCOMPARE(decodewatch::decodes().began.load(), 1);
+        QVERIFY(!QFile::exists(trip + "/heavy.thm"));
         VERIFY_SCRIPT_DONE(prompt);
     }
 

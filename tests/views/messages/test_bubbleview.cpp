@@ -4,9 +4,11 @@
 // click coming back to the manager; nothing reaching for the network; pages
 // too large for setHtml rendering from a file. The thumbnails of large
 // photos: the stand-in first, then the thumbnails made on workers, never
-// on the window's thread, for a page set and a page loaded from a file; a
-// page left or a view gone while a thumbnail is made stops it. The web
-// engine starts slowly: the tests are few and do much each.
+// on the window's thread, for a page set and a page loaded from a file;
+// fifty thumbnails coming at different times into the page loaded once,
+// the view and a selection kept; a page left or a view gone while a
+// thumbnail is made stops it, and another document in the view is left
+// alone. The web engine starts slowly: the tests are few and do much each.
 #include "views/messages/smsmainform.h"
 
 #include "decodewatch.h"
@@ -20,7 +22,9 @@
 #include "views/messages/bubbleviewmgr.h"
 #include "views/messages/itemmodelsmshandle.h"
 
+#include <QBuffer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTimer>
@@ -49,13 +53,17 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = testsupport::k
 }
 
 // A script's result, run in the application's world (page scripts are off).
-QVariant evaluate(QWebEnginePage* page, const char* script)
+QVariant evaluate(QWebEnginePage* page, const QString& script)
 {
     auto result = std::make_shared<std::optional<QVariant>>();
-    page->runJavaScript(QString::fromUtf8(script), QWebEngineScript::ApplicationWorld,
-                        [result](const QVariant& v) { *result = v; });
+    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [result](const QVariant& v) { *result = v; });
     waitUntil([&] { return result->has_value(); });
     return result->value_or(QVariant());
+}
+
+QVariant evaluate(QWebEnginePage* page, const char* script)
+{
+    return evaluate(page, QString::fromUtf8(script));
 }
 
 // Starts a load once the page is idle and waits until a load succeeded.
@@ -81,6 +89,13 @@ bool rendered(QWidget* view, int minOther)
             ++(shot.pixelColor(x, y) == QColor(0xDB, 0xE2, 0xED) ? background : other);
     }
     return background > 100 && other > minOther;
+}
+
+// Whether every picture of the page has loaded.
+bool allPicturesLoaded(QWebEnginePage* page)
+{
+    return evaluate(page, "Array.from(document.images).every(function(i){return i.complete && i.naturalWidth;})")
+        .toBool();
 }
 
 // The pictures of the bubbles with pictures, in order: "src naturalWidth x
@@ -126,9 +141,7 @@ private Q_SLOTS:
         // Three date lines; the thumbnail, the card and the emoji pictures
         // all loaded.
         QCOMPARE(evaluate(web, "document.querySelectorAll('.dt').length").toInt(), 3);
-        QCOMPARE(
-            evaluate(web, "Array.from(document.images).filter(function(i){return !i.naturalWidth;}).length").toInt(),
-            0);
+        QVERIFY(waitUntil([&] { return allPicturesLoaded(web); }));
         QCOMPARE(evaluate(web, "document.querySelectorAll('a img').length").toInt(), 2);
         QVERIFY(evaluate(web, "document.querySelectorAll('img[src^=\"emoji/\"]').length").toInt() >= 2);
         QVERIFY(waitUntil([&] { return rendered(page.webView(), 5000); }));
@@ -202,7 +215,8 @@ private Q_SLOTS:
     // 48 MP PNG: the page shows the stand-in while their decodes wait at
     // the gate, then their thumbnails, made on workers; the window's thread
     // decodes nothing. A page too large for setHtml, loaded from a file,
-    // gets its thumbnails the same way and keeps where it was scrolled to.
+    // gets its thumbnails the same way, loaded once, and keeps where it was
+    // scrolled to.
     void largePhotos_standInFirst_thenThumbnailsMadeOffTheWindowThread()
     {
         const QString files = testsupport::makeTempDir(QStringLiteral("photos"));
@@ -232,6 +246,7 @@ private Q_SLOTS:
         QVERIFY(!mgr.showsAllPictures());
         decodewatch::open();
         QVERIFY(waitUntil([&] { return mgr.showsAllPictures(); }));
+        QVERIFY(waitUntil([&] { return allPicturesLoaded(web); }));
         const QStringList shown = bubblePictures(web);
         QCOMPARE(shown.size(), 3);
         for (const QString& picture : shown)
@@ -253,6 +268,7 @@ private Q_SLOTS:
                        writePicture(files + QStringLiteral("/small%1.jpg").arg(i), QColor(200, 40 * i, 90)));
         }
         decodewatch::watch(true);
+        QSignalSpy started(web, &QWebEnginePage::loadStarted);
         QVERIFY(loadAndWait(web, [&] { mgr.showBubble(large); }));
         QVERIFY(mgr.pageFile().startsWith(messageassets::privateTempDir().absolutePath()));
         QCOMPARE(bubblePictures(web).size(), 2);
@@ -262,17 +278,134 @@ private Q_SLOTS:
         QVERIFY(waitUntil([&] { return web->scrollPosition().y() > 3000; }));
         decodewatch::open();
         QVERIFY(waitUntil([&] { return mgr.showsAllPictures(); }));
+        QVERIFY(waitUntil([&] { return allPicturesLoaded(web); }));
         QVERIFY(mgr.pageFile().startsWith(messageassets::privateTempDir().absolutePath()));
         for (const QString& picture : bubblePictures(web))
             QVERIFY2(picture.endsWith(QStringLiteral(".thumb 120x90")), qPrintable(picture));
         QCOMPARE(evaluate(web, "window.scrollY").toInt(), 4000);
+        QCOMPARE(started.size(), 1);
         QCOMPARE(decodes.onWindowThread.load(), 0);
         decodewatch::unwatch();
     }
 
+    // Fifty new photos of four shapes (thumbnails as tall as the stand-in,
+    // taller and shorter) and a contact card with a photo near the top, the
+    // view scrolled to the middle of the page and a text selected there
+    // while every decode waits: the pictures come seventeen at a time and
+    // each takes its stand-in's place, the card its link's, in the page
+    // loaded once. The text at the top of the view stays where it is and
+    // selected, though what is above it changes height.
+    void fiftyNewPhotos_pageLoadsOnce_eachPictureTakesItsStandInsPlace()
+    {
+        const QString files = testsupport::makeTempDir(QStringLiteral("fifty"));
+        MessageSet set;
+        _MsgHandle* cy = set.handle(QStringLiteral("+4930777"), QStringLiteral("Cy"));
+        _MsgChat* chat = set.chat(cy->id, {cy}, messagefixtures::kBase);
+        const QSize shapes[] = {{320, 240}, {240, 320}, {240, 240}, {320, 160}};
+        const QString thumbnails[]
+            = {QStringLiteral("120x90"), QStringLiteral("90x120"), QStringLiteral("120x120"), QStringLiteral("120x60")};
+        QStringList expected;
+        for (int i = 0; i < BubbleViewMgr::kPageSize; ++i) {
+            _MsgMessage* m
+                = set.message(chat, cy, i % 2 == 0, QStringLiteral("note %1").arg(i), messagefixtures::kBase + 120 * i);
+            QImage photo(shapes[i % 4], QImage::Format_RGB32);
+            photo.fill(QColor(220, 20, 20));
+            const QString path = files + QStringLiteral("/photo%1.jpg").arg(i);
+            QVERIFY(photo.save(path, "JPEG"));
+            set.attach(m, QStringLiteral("image/jpeg"), path);
+            expected << QStringLiteral(".thumb ") + thumbnails[i % 4];
+            if (i == 3) {
+                QByteArray face;
+                QBuffer buffer(&face);
+                QVERIFY(buffer.open(QIODevice::WriteOnly) && photo.save(&buffer, "JPEG"));
+                set.attach(m, QStringLiteral("text/x-vCard"),
+                           writeFile(files + QStringLiteral("/card.vcf"),
+                                     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Card\r\nPHOTO;ENCODING=b:" + face.toBase64()
+                                         + "\r\nEND:VCARD\r\n"));
+                expected << QStringLiteral(".jpg 200x90");
+            }
+        }
+
+        QWebEngineView view;
+        view.resize(600, 500);
+        BubbleViewMgr mgr;
+        mgr.setView(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWebEnginePage* web = view.page();
+        QSignalSpy started(web, &QWebEnginePage::loadStarted);
+        decodewatch::Decodes& decodes = decodewatch::watch(true);
+        const auto unwatch = qScopeGuard([] { decodewatch::unwatch(); });
+        QVERIFY(loadAndWait(web, [&] { mgr.showBubble(set.list()); }));
+        QCOMPARE(bubblePictures(web),
+                 QStringList(BubbleViewMgr::kPageSize, QStringLiteral("bubble/empty_photo.jpg 120x90")));
+        QCOMPARE(evaluate(web, "document.querySelectorAll('a[href$=\".vcf\"] img').length").toInt(), 0);
+
+        // The top of the view halfway down the bubble of photo 29 (its
+        // thumbnail taller than the stand-in), the text bubbles "note 30"
+        // and "note 31" below it selected.
+        const QString note = QStringLiteral("Array.from(document.querySelectorAll('.bb1,.bb2')).find(function(b){"
+                                            "return b.textContent==='note %1';})");
+        QVERIFY(evaluate(web,
+                         QStringLiteral("(function(){var p=document.querySelector('a[href$=\"/photo29.jpg\"]')"
+                                        ".closest('div').getBoundingClientRect();"
+                                        "window.scrollTo(0, window.scrollY + p.top + p.height / 2);"
+                                        "var r=document.createRange();r.setStart(%1.lastChild,0);"
+                                        "r.setEnd(%2.lastChild,7);var s=window.getSelection();"
+                                        "s.removeAllRanges();s.addRange(r);return true;})()")
+                             .arg(note.arg(30), note.arg(31)))
+                    .toBool());
+        // Where the view is, what is selected and where the selected text is.
+        const QString where = QStringLiteral("(function(){var b=%1.getBoundingClientRect();"
+                                             "return [window.scrollY, window.getSelection().toString(), b.top, "
+                                             "b.bottom];})()")
+                                  .arg(note.arg(30));
+        const QVariantList before = evaluate(web, where).toList();
+        QCOMPARE(before.size(), 4);
+        QVERIFY(before.at(0).toInt() > 2000);
+        QVERIFY2(before.at(1).toString().startsWith(QStringLiteral("note 30")), qPrintable(before.at(1).toString()));
+        QVERIFY(before.at(1).toString().endsWith(QStringLiteral("note 31")));
+        QVERIFY(before.at(2).toDouble() > 0 && before.at(2).toDouble() < 200);
+        const auto placed = [&] {
+            return evaluate(web,
+                            "Array.from(document.querySelectorAll('a img')).filter(function(i){"
+                            "return i.getAttribute('src') !== 'bubble/empty_photo.jpg';}).length")
+                .toInt();
+        };
+        for (int round = 1; round <= 3; ++round) {
+            decodewatch::decodes().gate.release(17);
+            QVERIFY(waitUntil([&] { return placed() == 17 * round; }));
+            QCOMPARE(started.size(), 1);
+            const QVariantList now = evaluate(web, where).toList();
+            QCOMPARE(now.mid(1), before.mid(1));
+        }
+        QVERIFY(waitUntil([&] { return mgr.showsAllPictures(); }));
+        // Every picture shows, in a box of its own size.
+        QVERIFY(waitUntil([&] {
+            return evaluate(web,
+                            "Array.from(document.querySelectorAll('a img')).every(function(i){return i.complete"
+                            " && i.naturalWidth === i.width && i.naturalHeight === i.height;})")
+                .toBool();
+        }));
+        const QStringList shown = bubblePictures(web);
+        QCOMPARE(shown.size(), expected.size());
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            QVERIFY2(shown.at(i).endsWith(expected.at(i)), qPrintable(shown.at(i)));
+        // The page loaded once; the view did not move though the pictures
+        // above it changed height, and the selection is as it was.
+        QCOMPARE(started.size(), 1);
+        const QVariantList after = evaluate(web, where).toList();
+        QCOMPARE(after.mid(1), before.mid(1));
+        QVERIFY(after.at(0).toInt() != before.at(0).toInt());
+        QCOMPARE(decodes.began.load(), BubbleViewMgr::kPageSize + 1);
+        QCOMPARE(decodes.onWindowThread.load(), 0);
+    }
+
     // Other messages shown, or the view and then its manager gone, while a
     // thumbnail waits to decode: it stops, no thumbnail file is left, and
-    // nothing comes of it.
+    // nothing comes of it. A thumbnail made while the view holds another
+    // document than the page on show (the page as shown before) leaves that
+    // document as it is, and takes its place once the page is back.
     void pageLeftOrViewGone_whileAThumbnailIsMade_stopsIt()
     {
         const QString files = testsupport::makeTempDir(QStringLiteral("left"));
@@ -286,6 +419,8 @@ private Q_SLOTS:
         };
         const _MsgAttachment* left = photoMessage(QStringLiteral("left.jpg"));
         _MsgMessage* text = set.message(chat, bo, true, QStringLiteral("just text"), messagefixtures::kBase);
+        const _MsgAttachment* stalePhoto = photoMessage(QStringLiteral("stale.jpg"));
+        _MsgMessage* stale = set.messages.back().get();
         const _MsgAttachment* gone = photoMessage(QStringLiteral("gone.jpg"));
 
         auto view = std::make_unique<QWebEngineView>();
@@ -302,7 +437,23 @@ private Q_SLOTS:
         QVERIFY(PictureLoader::waitForWorkers(testsupport::kHangGuardMs));
         QCoreApplication::processEvents();
         QVERIFY(!QFile::exists(attachmentThumbnailPath(left)));
-        QVERIFY(mgr->showsAllPictures());
+        QVERIFY(waitUntil([&] { return mgr->showsAllPictures(); }));
+
+        decodewatch::watch(true);
+        QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({stale}); }));
+        const QString before = mgr->pageHtml(1);
+        QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({stale}); }));
+        const QString onShow = mgr->pageHtml(1);
+        QVERIFY(loadAndWait(view->page(), [&] { view->page()->setHtml(before, BubbleViewMgr::baseUrl()); }));
+        decodewatch::open();
+        QVERIFY(PictureLoader::waitForWorkers(testsupport::kHangGuardMs));
+        QCoreApplication::processEvents();
+        QVERIFY(QFile::exists(attachmentThumbnailPath(stalePhoto)));
+        QCOMPARE(bubblePictures(view->page()), QStringList(QStringLiteral("bubble/empty_photo.jpg 120x90")));
+        QVERIFY(!mgr->showsAllPictures());
+        QVERIFY(loadAndWait(view->page(), [&] { view->page()->setHtml(onShow, BubbleViewMgr::baseUrl()); }));
+        QVERIFY(waitUntil([&] { return mgr->showsAllPictures() && allPicturesLoaded(view->page()); }));
+        QVERIFY(bubblePictures(view->page()).first().endsWith(QStringLiteral(".thumb 120x90")));
 
         decodewatch::watch(true);
         QVERIFY(loadAndWait(view->page(), [&] { mgr->showBubble({set.messages.back().get()}); }));

@@ -1,0 +1,434 @@
+#include "pictures/gifbmplayout.h"
+
+#include "pictures/bytereader.h"
+#include "pictures/picturedecode.h"
+
+#include <QIODevice>
+
+#include <cstring>
+#include <vector>
+
+// The GIF and BMP decoders are written by hand: Qt's fill a picture they
+// allocate themselves and leave what the file does not fill as memory held
+// (a cut BMP's rows, the pixels an RLE BMP jumps over), so they cannot be
+// handed memory cleared first; a library's GIF decoder clears its whole
+// table at every clear code, which a crafted file repeats at will; and
+// both read all their data, also where it only places pixels past the
+// picture. Both read a whole and sound file as Qt's decoders read it, and
+// give the same picture of it.
+
+namespace pictures {
+
+namespace {
+
+// A GIF's LZW table holds at most 4096 codes; a code's string is taken
+// apart on a stack of twice that, beyond which the data are damaged.
+constexpr int kGifCodes = 4096;
+constexpr int kGifStack = 2 * kGifCodes;
+// How many of a decode's steps pass between two looks at the stop.
+constexpr int kStepsBetweenStopChecks = 1 << 16;
+
+bool stopped(const std::atomic_bool* stop)
+{
+    return stop && stop->load();
+}
+
+// ---------------------------------------------------------------- GIF decode
+
+// Where each pixel of a GIF's picture goes: along its rows (in the order of
+// the four passes of an interlaced one), onto those of the screen only.
+class GifRows {
+public:
+    GifRows(QImage& image, const QRect& frame, bool interlaced)
+        : m_image(image)
+        , m_left(frame.left())
+        , m_end(qint64(frame.left()) + frame.width())
+        , m_shownEnd(qMin<qint64>(m_end, image.width()))
+        , m_top(frame.top())
+        , m_bottom(qMin<qint64>(qint64(frame.top()) + frame.height(), image.height()) - 1)
+        , m_pass(interlaced ? 0 : -1)
+        , m_y(frame.top())
+        , m_x(frame.left())
+    {
+        skipEmptyPasses();
+        showRow();
+    }
+
+    // No pixel placed from here on would show.
+    bool done() const { return m_y > m_bottom || m_shownEnd <= m_left; }
+    // Places count pixels of the values at values[count - 1] down to
+    // values[0] (a string of LZW codes, taken apart from its end).
+    void putReversed(const uchar* values, qint64 count, const QRgb* colours)
+    {
+        while (count > 0 && !done()) {
+            const qint64 n = qMin(count, m_end - m_x);
+            const qint64 shown = qBound<qint64>(0, m_shownEnd - m_x, n);
+            QRgb* out = m_line + m_x;
+            for (qint64 i = 0; i < shown; ++i)
+                out[i] = colours[values[count - 1 - i]];
+            count -= n;
+            m_x += n;
+            if (m_x == m_end) {
+                m_x = m_left;
+                m_y += m_pass < 0 ? 1 : kStep[m_pass];
+                skipEmptyPasses();
+                showRow();
+            }
+        }
+    }
+
+private:
+    // The passes of an interlaced picture: every 8th row from the first,
+    // every 8th from the fifth, every 4th from the third, every other from
+    // the second.
+    static constexpr int kPasses = 4;
+    static constexpr int kFirst[kPasses] = {0, 4, 2, 1};
+    static constexpr int kStep[kPasses] = {8, 8, 4, 2};
+
+    void skipEmptyPasses()
+    {
+        while (m_pass >= 0 && m_y > m_bottom && m_pass < kPasses - 1)
+            m_y = m_top + kFirst[++m_pass];
+    }
+    void showRow()
+    {
+        if (!done())
+            m_line = reinterpret_cast<QRgb*>(m_image.scanLine(int(m_y)));
+    }
+
+    QImage& m_image;
+    const qint64 m_left;
+    const qint64 m_end;
+    const qint64 m_shownEnd;
+    const qint64 m_top;
+    const qint64 m_bottom;
+    int m_pass; // -1: not interlaced
+    qint64 m_y;
+    qint64 m_x;
+    QRgb* m_line = nullptr;
+};
+
+// The LZW codes of a GIF picture's data, read from its sub-blocks.
+class GifCodes {
+public:
+    explicit GifCodes(ByteReader& in)
+        : m_in(in)
+    {
+    }
+    // The next code of size bits; -1 where the data end.
+    int next(int size)
+    {
+        while (m_held < size) {
+            while (m_blockLeft == 0) {
+                const int block = m_in.next();
+                if (block <= 0)
+                    return -1;
+                m_blockLeft = block;
+            }
+            const int byte = m_in.next();
+            if (byte < 0)
+                return -1;
+            --m_blockLeft;
+            m_accumulated |= quint32(byte) << m_held;
+            m_held += 8;
+        }
+        const int code = int(m_accumulated & ((1u << size) - 1));
+        m_accumulated >>= size;
+        m_held -= size;
+        return code;
+    }
+
+private:
+    ByteReader& m_in;
+    int m_blockLeft = 0;
+    quint32 m_accumulated = 0;
+    int m_held = 0;
+};
+
+// Decodes a GIF's first picture onto its screen, as Qt's decoder does with
+// sound data, up to the picture's last row on the screen: what follows
+// could only place pixels past it. Every entry of the table stands for
+// pixel value 0 until it is made, so that damaged codes place pixels of
+// the file's colours.
+QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool* stop)
+{
+    QImage image(plan.layout.header.size, plan.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (image.isNull())
+        return QImage();
+    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
+    if (plan.fill)
+        image.fill(*plan.fill);
+    GifRows rows(image, plan.frame, plan.interlaced);
+    GifCodes codes(in);
+    const int clear = 1 << plan.codeBits;
+    const int end = clear + 1;
+    int size = plan.codeBits + 1;
+    int maxCodeSize = 2 * clear;
+    int maxCode = clear + 2;
+    std::vector<quint16> prefix(kGifCodes, 0);
+    std::vector<uchar> suffix(kGifCodes, 0);
+    for (int i = 0; i < clear; ++i)
+        suffix[size_t(i)] = uchar(i);
+    std::vector<uchar> stack(kGifStack + 1);
+    const QRgb* colours = plan.colours.constData();
+    bool needFirst = true;
+    int oldCode = 0;
+    uchar first = 0;
+    int steps = 0;
+    while (!rows.done()) {
+        if (steps >= kStepsBetweenStopChecks) {
+            steps = 0;
+            if (stopped(stop))
+                return QImage();
+        }
+        ++steps;
+        int code = codes.next(size);
+        if (code < 0 || code == end)
+            break;
+        if (code == clear) {
+            if (!needFirst) {
+                size = plan.codeBits + 1;
+                maxCodeSize = 2 * clear;
+                maxCode = clear + 2;
+            }
+            needFirst = true;
+            continue;
+        }
+        if (needFirst) {
+            first = uchar(code);
+            oldCode = code;
+            needFirst = false;
+            rows.putReversed(&first, 1, colours);
+            continue;
+        }
+        const int inCode = code;
+        int sp = 0;
+        if (code >= maxCode) {
+            stack[size_t(sp++)] = first;
+            code = oldCode;
+        }
+        while (code >= clear + 2) {
+            // A code of an entry not made yet, or a chain that turns on
+            // itself: the data are damaged and end here.
+            if (code >= maxCode || code == prefix[size_t(code)] || sp >= kGifStack)
+                return image;
+            stack[size_t(sp++)] = suffix[size_t(code)];
+            code = prefix[size_t(code)];
+        }
+        first = suffix[size_t(code)];
+        stack[size_t(sp++)] = first;
+        if (maxCode < kGifCodes) {
+            prefix[size_t(maxCode)] = quint16(oldCode);
+            suffix[size_t(maxCode)] = first;
+            if (++maxCode >= maxCodeSize && maxCodeSize < kGifCodes) {
+                maxCodeSize *= 2;
+                ++size;
+            }
+        }
+        oldCode = inCode;
+        steps += sp;
+        rows.putReversed(stack.data(), sp, colours);
+    }
+    return image;
+}
+
+// ---------------------------------------------------------------- BMP decode
+
+// The shift that brings a bit field's value to its lowest 8 bits, and
+// how far to spread a value of fewer bits over 8 (Qt's reading).
+uint fieldShift(uint mask)
+{
+    uint shift = 0;
+    while (mask >= 0x100 || (!(mask & 1) && mask)) {
+        ++shift;
+        mask >>= 1;
+    }
+    return shift;
+}
+
+uint fieldScale(uint lowMask)
+{
+    uint scale = 8;
+    while (lowMask && scale) {
+        --scale;
+        lowMask >>= 1;
+    }
+    return scale;
+}
+
+uint spread(uint value, uint scale)
+{
+    if (!(scale & 7))
+        return value;
+    uint filled = 8 - scale;
+    uint result = value << scale;
+    do {
+        result |= result >> filled;
+        filled <<= 1;
+    } while (filled < 8);
+    return result;
+}
+
+// The colour of a pixel of 16, 24 or 32 bits.
+class BmpFields {
+public:
+    explicit BmpFields(const GifBmpPlan& plan)
+        : m_alpha(plan.alpha)
+    {
+        std::array<quint32, 4> masks = plan.masks;
+        if (plan.compression == 0 && plan.bits == 16) {
+            masks = {0x7C00, 0x03E0, 0x001F, 0};
+        } else if (plan.compression == 0) {
+            masks = {0x00FF0000, 0x0000FF00, 0x000000FF, plan.alpha ? masks[3] : 0};
+        }
+        for (size_t i = 0; i < masks.size(); ++i) {
+            m_mask[i] = masks[i];
+            m_shift[i] = fieldShift(masks[i]);
+            m_scale[i] = fieldScale(masks[i] >> m_shift[i]);
+        }
+        if (plan.compression == 0 && plan.bits != 16) // a byte each
+            m_scale[0] = m_scale[1] = m_scale[2] = 0;
+    }
+    QRgb colour(uint pixel) const
+    {
+        const auto field = [&](size_t i) { return spread((pixel & m_mask[i]) >> m_shift[i], m_scale[i]); };
+        return qRgba(int(field(0)), int(field(1)), int(field(2)), m_alpha ? int(field(3)) : 0xFF);
+    }
+
+private:
+    bool m_alpha;
+    uint m_mask[4] = {};
+    uint m_shift[4] = {};
+    uint m_scale[4] = {};
+};
+
+// A BMP's rows of RLE data (of 8 or 4 bits a pixel) into the picture's
+// values, up to its end, the last row, or the end of the data.
+void decodeRle(ByteReader& in, QImage& image, const GifBmpPlan& plan, const std::atomic_bool* stop)
+{
+    const bool four = plan.bits == 4;
+    const qint64 width = image.width();
+    const qint64 height = image.height();
+    qint64 x = 0;
+    qint64 y = 0; // from the bottom (the top of a picture stored top down)
+    const auto row = [&] { return image.scanLine(int(plan.topDown ? y : height - 1 - y)); };
+    // Values of a run of count pixels, at most up to the row's end.
+    const auto put = [&](qint64 count, const auto& value) {
+        const qint64 shown = qMin(count, width - x);
+        uchar* line = row();
+        for (qint64 i = 0; i < shown; ++i)
+            line[x + i] = value(i);
+        x = qMin(x + count, width);
+    };
+    int steps = 0;
+    QByteArray run;
+    while (y < height) {
+        if (++steps == kStepsBetweenStopChecks) {
+            steps = 0;
+            if (stopped(stop))
+                return;
+        }
+        const int count = in.next();
+        if (count < 0)
+            return;
+        if (count > 0) { // a run of one value (of two alternating ones)
+            const int value = in.next();
+            if (value < 0)
+                return;
+            put(count, [&](qint64 i) { return uchar(four ? (i & 1 ? value & 15 : value >> 4) : value); });
+            continue;
+        }
+        const int escape = in.next();
+        if (escape < 0 || escape == 1) // the end of the picture
+            return;
+        if (escape == 0) { // the end of the row
+            x = 0;
+            ++y;
+        } else if (escape == 2) { // a jump right and up
+            const int right = in.next();
+            const int up = in.next();
+            if (right < 0 || up < 0)
+                return;
+            x = qMin(x + right, width);
+            y += up;
+        } else { // so many values as they are, padded to a 16-bit boundary
+            const int bytes = four ? (escape + 1) / 2 : escape;
+            run = in.bytes(bytes + (bytes & 1));
+            if (run.size() < bytes)
+                return;
+            const auto* values = reinterpret_cast<const uchar*>(run.constData());
+            put(escape,
+                [&](qint64 i) { return four ? uchar(i & 1 ? values[i / 2] & 15 : values[i / 2] >> 4) : values[i]; });
+        }
+    }
+}
+
+// Decodes a BMP, as Qt's decoder does with a sound file, into a picture
+// cleared first: rows the file lacks stay zero.
+QImage decodeBmp(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool* stop)
+{
+    const QImage::Format format = plan.bits == 1 ? QImage::Format_Mono
+        : plan.bits <= 8                         ? QImage::Format_Indexed8
+        : plan.alpha                             ? QImage::Format_ARGB32
+                                                 : QImage::Format_RGB32;
+    QImage image(plan.layout.header.size, format);
+    if (image.isNull())
+        return QImage();
+    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
+    if (plan.bits <= 8)
+        image.setColorTable(plan.colours);
+    if (plan.compression == 1 || plan.compression == 2) {
+        decodeRle(in, image, plan, stop);
+        return image;
+    }
+    const int width = image.width();
+    const int height = image.height();
+    const qint64 stride = (qint64(width) * plan.bits + 31) / 32 * 4;
+    QByteArray buffer(stride, Qt::Uninitialized);
+    const auto* bytes = reinterpret_cast<const uchar*>(buffer.constData());
+    const BmpFields fields(plan);
+    for (int fileRow = 0; fileRow < height; ++fileRow) {
+        if (stopped(stop) || !in.read(buffer.data(), stride))
+            break;
+        uchar* line = image.scanLine(plan.topDown ? fileRow : height - 1 - fileRow);
+        switch (plan.bits) {
+        case 1:
+            std::memcpy(line, bytes, size_t(width + 7) / 8);
+            break;
+        case 4:
+            for (int x = 0; x < width; ++x)
+                line[x] = x & 1 ? bytes[x / 2] & 15 : bytes[x / 2] >> 4;
+            break;
+        case 8:
+            std::memcpy(line, bytes, size_t(width));
+            break;
+        default: {
+            const int pixelBytes = plan.bits / 8;
+            auto* pixels = reinterpret_cast<QRgb*>(line);
+            for (int x = 0; x < width; ++x) {
+                const uchar* at = bytes + qint64(x) * pixelBytes;
+                uint value = 0;
+                for (int i = 0; i < pixelBytes; ++i)
+                    value |= uint(at[i]) << (8 * i);
+                pixels[x] = fields.colour(value);
+            }
+        }
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+QImage decodeGifBmp(QIODevice& device, const GifBmpPlan& plan, const std::atomic_bool* stop)
+{
+    // Data said to begin past the end are none.
+    if (!device.seek(qMin(plan.dataAt, device.size())))
+        return QImage();
+    tellDecodeObserver();
+    ByteReader in(device);
+    const QImage image = plan.layout.header.format == "gif" ? decodeGif(in, plan, stop) : decodeBmp(in, plan, stop);
+    return stopped(stop) ? QImage() : image;
+}
+
+} // namespace pictures
