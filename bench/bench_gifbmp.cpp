@@ -2,8 +2,8 @@
 // against a JPEG at the edge of its own (a grey 16000 x 16000 JPEG of 14
 // scans, just within the work the reader allows): GIFs whose LZW codes make
 // long strings, table after table, on a picture as large as the reader
-// takes and on a picture far wider than its screen, and the 100 x 100 GIF
-// of 1.6 MB of such codes; an RLE BMP as large as the reader takes. Each
+// takes, on a picture far wider than its screen, on one whose every row
+// crosses the screen's edge, and the 100 x 100 GIF of 1.6 MB of such codes; an RLE BMP as large as the reader takes. Each
 // is read alone, as the page reads it. Reported: each one's time and work
 // (of the bound), and its time against the JPEG's; one over 1.5 times the
 // JPEG's fails the run.
@@ -88,6 +88,8 @@ void BM_GifBmpAgainstAJpegAtItsBound(benchmark::State& state)
         {"GIF 5600x5600 of growing codes", testpictures::gifOfCodes(QSize(5600, 5600), growingCodes(5))},
         {"GIF 32000x32000 on a 512-wide screen",
          onScreen(testpictures::gifOfCodes(QSize(32000, 32000), growingCodes(140)), QSize(512, 32000))},
+        {"GIF 4000x65535 on a 1-wide screen",
+         onScreen(testpictures::gifOfCodes(QSize(4000, 65535), growingCodes(36)), QSize(1, 65535))},
         {"GIF 100x100 of 1.6 MB of codes", testpictures::gifOfCodes(QSize(100, 100), growingCodes(290))},
         {"RLE BMP 5600x5600", rleBmp(5600, 5600)},
     };

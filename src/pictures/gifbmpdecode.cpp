@@ -5,8 +5,8 @@
 
 #include <QIODevice>
 
+#include <array>
 #include <cstring>
-#include <vector>
 
 // The GIF and BMP decoders are written by hand: Qt's fill a picture they
 // allocate themselves and leave what the file does not fill as memory held
@@ -21,10 +21,8 @@ namespace pictures {
 
 namespace {
 
-// A GIF's LZW table holds at most 4096 codes; a code's string is taken
-// apart on a stack of twice that, beyond which the data are damaged.
+// A GIF's LZW table holds at most 4096 codes.
 constexpr int kGifCodes = 4096;
-constexpr int kGifStack = 2 * kGifCodes;
 // How many of a decode's steps pass between two looks at the stop.
 constexpr int kStepsBetweenStopChecks = 1 << 16;
 
@@ -56,24 +54,37 @@ public:
 
     // No pixel placed from here on would show.
     bool done() const { return m_y > m_bottom || m_shownEnd <= m_left; }
-    // Places count pixels of the values at values[count - 1] down to
-    // values[0] (a string of LZW codes, taken apart from its end).
-    void putReversed(const uchar* values, qint64 count, const QRgb* colours)
+    // Where the next count pixels go when they all show on this row (they
+    // are placed then); null when they do not.
+    QRgb* shownRun(qint64 count)
+    {
+        if (m_x + count > m_shownEnd)
+            return nullptr;
+        QRgb* run = m_line + m_x;
+        advance(count);
+        return run;
+    }
+    // Places the next count pixels when none of them shows and they end on
+    // this row; false when some might show.
+    bool skipHidden(qint64 count)
+    {
+        if (m_x < m_shownEnd || m_x + count > m_end)
+            return false;
+        advance(count);
+        return true;
+    }
+    // Places count pixels of these values, onto as many rows as they take.
+    void put(const uchar* values, qint64 count, const QRgb* colours)
     {
         while (count > 0 && !done()) {
             const qint64 n = qMin(count, m_end - m_x);
             const qint64 shown = qBound<qint64>(0, m_shownEnd - m_x, n);
             QRgb* out = m_line + m_x;
             for (qint64 i = 0; i < shown; ++i)
-                out[i] = colours[values[count - 1 - i]];
+                out[i] = colours[values[i]];
+            values += n;
             count -= n;
-            m_x += n;
-            if (m_x == m_end) {
-                m_x = m_left;
-                m_y += m_pass < 0 ? 1 : kStep[m_pass];
-                skipEmptyPasses();
-                showRow();
-            }
+            advance(n);
         }
     }
 
@@ -85,6 +96,17 @@ private:
     static constexpr int kFirst[kPasses] = {0, 4, 2, 1};
     static constexpr int kStep[kPasses] = {8, 8, 4, 2};
 
+    // Moves on by n pixels, which end on this row at the furthest.
+    void advance(qint64 n)
+    {
+        m_x += n;
+        if (m_x == m_end) {
+            m_x = m_left;
+            m_y += m_pass < 0 ? 1 : kStep[m_pass];
+            skipEmptyPasses();
+            showRow();
+        }
+    }
     void skipEmptyPasses()
     {
         while (m_pass >= 0 && m_y > m_bottom && m_pass < kPasses - 1)
@@ -145,11 +167,74 @@ private:
     int m_held = 0;
 };
 
+// A GIF's LZW table: each entry the string of pixel values of an entry
+// before it and one value more, with its length and first value, so that a
+// string is written from its end without a search and one that does not
+// show is passed over in one step.
+class GifTable {
+public:
+    explicit GifTable(int codeBits)
+        : m_clear(1 << codeBits)
+    {
+        for (int i = 0; i < m_clear; ++i) {
+            m_last[size_t(i)] = uchar(i);
+            m_first[size_t(i)] = uchar(i);
+            m_length[size_t(i)] = 1;
+        }
+        restart();
+    }
+
+    // After a clear code: entries are made anew from the first after the
+    // end code.
+    void restart() { m_next = m_clear + 2; }
+    int next() const { return m_next; }
+    // Whether code stands for a string: a single value, or an entry made
+    // since the last clear code of an entry that stood for one.
+    bool isString(int code) const
+    {
+        return code < m_clear || (code >= m_clear + 2 && code < m_next && m_sound[size_t(code)]);
+    }
+    int length(int code) const { return m_length[size_t(code)]; }
+    uchar first(int code) const { return m_first[size_t(code)]; }
+    // Writes the string of code (a string) from out[0] to
+    // out[length(code) - 1], each value as map gives it.
+    template <typename T, typename Map> void write(int code, T* out, const Map& map) const
+    {
+        for (int i = length(code) - 1; i > 0; --i) {
+            out[i] = map(m_last[size_t(code)]);
+            code = m_prefix[size_t(code)];
+        }
+        out[0] = map(m_last[size_t(code)]);
+    }
+    // The next entry: the string of prefix and one value more.
+    void add(int prefix, uchar value)
+    {
+        if (m_next >= kGifCodes)
+            return;
+        const auto at = size_t(m_next++);
+        const bool sound = isString(prefix);
+        m_prefix[at] = quint16(prefix);
+        m_last[at] = value;
+        m_sound[at] = sound;
+        m_first[at] = sound ? m_first[size_t(prefix)] : value;
+        m_length[at] = sound ? quint16(m_length[size_t(prefix)] + 1) : 1;
+    }
+
+private:
+    const int m_clear;
+    int m_next = 0;
+    std::array<quint16, kGifCodes> m_prefix {};
+    std::array<uchar, kGifCodes> m_last {};
+    std::array<uchar, kGifCodes> m_first {};
+    std::array<quint16, kGifCodes> m_length {};
+    std::array<bool, kGifCodes> m_sound {};
+};
+
 // Decodes a GIF's first picture onto its screen, as Qt's decoder does with
 // sound data, up to the picture's last row on the screen: what follows
-// could only place pixels past it. Every entry of the table stands for
-// pixel value 0 until it is made, so that damaged codes place pixels of
-// the file's colours.
+// could only place pixels past it. A code of no string (one beyond the
+// entries made, or of an entry made of such a code) ends the data, as it
+// ends Qt's decode.
 QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool* stop)
 {
     QImage image(plan.layout.header.size, plan.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
@@ -160,21 +245,18 @@ QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
         image.fill(*plan.fill);
     GifRows rows(image, plan.frame, plan.interlaced);
     GifCodes codes(in);
+    GifTable table(plan.codeBits);
     const int clear = 1 << plan.codeBits;
     const int end = clear + 1;
     int size = plan.codeBits + 1;
-    int maxCodeSize = 2 * clear;
-    int maxCode = clear + 2;
-    std::vector<quint16> prefix(kGifCodes, 0);
-    std::vector<uchar> suffix(kGifCodes, 0);
-    for (int i = 0; i < clear; ++i)
-        suffix[size_t(i)] = uchar(i);
-    std::vector<uchar> stack(kGifStack + 1);
     const QRgb* colours = plan.colours.constData();
+    const auto colourOf = [colours](uchar value) { return colours[value]; };
+    const auto valueOf = [](uchar value) { return value; };
+    std::array<uchar, kGifCodes + 1> values {};
     bool needFirst = true;
     int oldCode = 0;
     uchar first = 0;
-    int steps = 0;
+    qint64 steps = 0;
     while (!rows.done()) {
         if (steps >= kStepsBetweenStopChecks) {
             steps = 0;
@@ -182,14 +264,13 @@ QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
                 return QImage();
         }
         ++steps;
-        int code = codes.next(size);
+        const int code = codes.next(size);
         if (code < 0 || code == end)
             break;
         if (code == clear) {
             if (!needFirst) {
                 size = plan.codeBits + 1;
-                maxCodeSize = 2 * clear;
-                maxCode = clear + 2;
+                table.restart();
             }
             needFirst = true;
             continue;
@@ -198,36 +279,32 @@ QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
             first = uchar(code);
             oldCode = code;
             needFirst = false;
-            rows.putReversed(&first, 1, colours);
+            rows.put(&first, 1, colours);
             continue;
         }
-        const int inCode = code;
-        int sp = 0;
-        if (code >= maxCode) {
-            stack[size_t(sp++)] = first;
-            code = oldCode;
+        // A code beyond the entries made stands for the entry about to be
+        // made: the last string and its first value again.
+        const bool again = code >= table.next();
+        const int string = again ? oldCode : code;
+        if (!table.isString(string))
+            break;
+        const int length = table.length(string) + (again ? 1 : 0);
+        steps += length;
+        if (QRgb* run = rows.shownRun(length)) {
+            table.write(string, run, colourOf);
+            if (again)
+                run[length - 1] = colours[first];
+        } else if (!rows.skipHidden(length)) {
+            table.write(string, values.data(), valueOf);
+            if (again)
+                values[size_t(length - 1)] = first;
+            rows.put(values.data(), length, colours);
         }
-        while (code >= clear + 2) {
-            // A code of an entry not made yet, or a chain that turns on
-            // itself: the data are damaged and end here.
-            if (code >= maxCode || code == prefix[size_t(code)] || sp >= kGifStack)
-                return image;
-            stack[size_t(sp++)] = suffix[size_t(code)];
-            code = prefix[size_t(code)];
-        }
-        first = suffix[size_t(code)];
-        stack[size_t(sp++)] = first;
-        if (maxCode < kGifCodes) {
-            prefix[size_t(maxCode)] = quint16(oldCode);
-            suffix[size_t(maxCode)] = first;
-            if (++maxCode >= maxCodeSize && maxCodeSize < kGifCodes) {
-                maxCodeSize *= 2;
-                ++size;
-            }
-        }
-        oldCode = inCode;
-        steps += sp;
-        rows.putReversed(stack.data(), sp, colours);
+        first = table.first(string);
+        table.add(oldCode, first);
+        if (table.next() == 1 << size && size < 12)
+            ++size;
+        oldCode = code;
     }
     return image;
 }

@@ -154,11 +154,13 @@ private Q_SLOTS:
                                [](const FakeAdb::Call& c) { return c.args.contains(QStringLiteral("start-server")); }),
                  1);
 
-        // adb hangs in the next listing, which changes nothing; shutting down
-        // does not wait for it. A call logged from now on reads the hang.
+        // adb hangs in a listing, which changes nothing; shutting down does not
+        // wait for it. The listing under way as the hang is set may read it
+        // already, so the stand-in says which listing hangs.
+        const qsizetype hangs = m_adb->hangs().size();
         m_adb->setHang(QStringLiteral("devices"), kHungMs);
-        const qsizetype callCount = m_adb->calls().size();
-        QVERIFY(QTest::qWaitFor([&] { return m_adb->calls().size() > callCount; }, testsupport::kHangGuardMs));
+        QVERIFY(QTest::qWaitFor([&] { return m_adb->hangs().size() > hangs; }, testsupport::kHangGuardMs));
+        QCOMPARE(m_adb->hangs().last().args, QStringList {QStringLiteral("devices")});
         QElapsedTimer t;
         t.start();
         monitor.reset();

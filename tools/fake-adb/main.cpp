@@ -3,7 +3,11 @@
 //
 // FAKE_ADB_STATE names a JSON state file, read again on every call, so a test
 // can change the device list between calls. FAKE_ADB_LOG names a file that
-// gets one JSON line per call: the arguments and ANDROID_ADB_SERVER_PORT.
+// gets one JSON line per call: the arguments and ANDROID_ADB_SERVER_PORT. A
+// call is logged before it reads the state, so a call logged after a change
+// sees it; one logged before may see it too. FAKE_ADB_HANG_LOG names a file
+// that gets the same line, with "hangMs", when a call read a hang and begins
+// it: a test that sets a hang waits for that line to know which call hangs.
 // Broadcasts, "am start" and force-stops go to the simulated phone named by
 // the device's "bridge" address ("host:port").
 #include <QCoreApplication>
@@ -50,9 +54,11 @@ void writeState(const QJsonObject& state)
     }
 }
 
-void logCall(const QStringList& args)
+// Appends the call as one JSON line to the file named by the variable; a hang
+// begun is added with its length.
+void logCall(const char* variable, const QStringList& args, int hangMs = 0)
 {
-    const QString path = qEnvironmentVariable("FAKE_ADB_LOG");
+    const QString path = qEnvironmentVariable(variable);
     if (path.isEmpty())
         return;
     QJsonObject entry;
@@ -61,6 +67,8 @@ void logCall(const QStringList& args)
                  qEnvironmentVariableIsSet("ANDROID_ADB_SERVER_PORT")
                      ? QJsonValue(qEnvironmentVariable("ANDROID_ADB_SERVER_PORT"))
                      : QJsonValue());
+    if (hangMs > 0)
+        entry.insert(QStringLiteral("hangMs"), hangMs);
     QLockFile lock(path + QStringLiteral(".lock"));
     lock.lock();
     QFile f(path);
@@ -116,8 +124,10 @@ Answer run(const QStringList& args)
     const QString key = commandKey(rest);
 
     const QJsonObject override = state.value(QStringLiteral("commands")).toObject().value(key).toObject();
-    if (const int hang = override.value(QStringLiteral("hangMs")).toInt(); hang > 0)
+    if (const int hang = override.value(QStringLiteral("hangMs")).toInt(); hang > 0) {
+        logCall("FAKE_ADB_HANG_LOG", args, hang);
         QThread::msleep(hang);
+    }
     if (override.contains(QStringLiteral("stdout")) || override.contains(QStringLiteral("stderr"))
         || override.contains(QStringLiteral("exit")))
         return {override.value(QStringLiteral("stdout")).toString().toUtf8(),
@@ -217,7 +227,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    logCall(args);
+    logCall("FAKE_ADB_LOG", args);
     const Answer a = run(args);
     std::fwrite(a.out.constData(), 1, size_t(a.out.size()), stdout);
     std::fwrite(a.err.constData(), 1, size_t(a.err.size()), stderr);

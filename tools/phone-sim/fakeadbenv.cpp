@@ -38,6 +38,7 @@ void FakeAdb::install() const
     qputenv("PATH", (binDir() + QLatin1Char(':') + path).toLocal8Bit());
     qputenv("FAKE_ADB_STATE", statePath().toLocal8Bit());
     qputenv("FAKE_ADB_LOG", logPath().toLocal8Bit());
+    qputenv("FAKE_ADB_HANG_LOG", hangLogPath().toLocal8Bit());
 }
 
 QJsonObject FakeAdb::state() const
@@ -109,25 +110,41 @@ void FakeAdb::clearCommand(const QString& key)
     setState(s);
 }
 
-QList<FakeAdb::Call> FakeAdb::calls() const
+namespace {
+
+// The calls of one of the stand-in's logs, in order.
+QList<FakeAdb::Call> readCalls(const QString& path)
 {
-    QList<Call> out;
-    QFile f(logPath());
+    QList<FakeAdb::Call> out;
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return out;
     for (const QByteArray& line : f.readAll().split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
         const QJsonObject o = QJsonDocument::fromJson(line).object();
-        Call c;
+        FakeAdb::Call c;
         for (const QJsonValue& a : o.value(QStringLiteral("args")).toArray())
             c.args.append(a.toString());
         const QJsonValue port = o.value(QStringLiteral("ANDROID_ADB_SERVER_PORT"));
         c.serverPortSet = port.isString();
         c.serverPort = port.toString();
+        c.hangMs = o.value(QStringLiteral("hangMs")).toInt();
         out.append(c);
     }
     return out;
+}
+
+} // namespace
+
+QList<FakeAdb::Call> FakeAdb::calls() const
+{
+    return readCalls(logPath());
+}
+
+QList<FakeAdb::Call> FakeAdb::hangs() const
+{
+    return readCalls(hangLogPath());
 }
 
 QStringList FakeAdb::commandLines() const
@@ -140,9 +157,11 @@ QStringList FakeAdb::commandLines() const
 
 void FakeAdb::clearLog() const
 {
-    QFile f(logPath());
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.close();
+    for (const QString& path : {logPath(), hangLogPath()}) {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.close();
+    }
 }
 
 } // namespace phonesim

@@ -1,5 +1,6 @@
 // Test helper around tools/fake-adb: a folder with an "adb" link to the
-// stand-in put first on PATH, its state file and its call log.
+// stand-in put first on PATH, its state file, its call log and its record of
+// the calls that hang.
 #pragma once
 
 #include <QJsonObject>
@@ -31,6 +32,7 @@ public:
         QStringList args;
         QString serverPort; // ANDROID_ADB_SERVER_PORT, empty when unset
         bool serverPortSet = false;
+        int hangMs = 0; // hangs(): the hang it read
     };
 
     // Sets everything up below dir. binary defaults to the built stand-in.
@@ -46,6 +48,7 @@ public:
     QString binDir() const { return m_dir + QStringLiteral("/bin"); }
     QString statePath() const { return m_dir + QStringLiteral("/adb-state.json"); }
     QString logPath() const { return m_dir + QStringLiteral("/adb-log.jsonl"); }
+    QString hangLogPath() const { return m_dir + QStringLiteral("/adb-hangs.jsonl"); }
 
     void setDevices(const QList<Device>& devices);
     // Overrides the answer of one command ("devices", "dumpsys", "install",
@@ -59,10 +62,16 @@ public:
 
     QJsonObject state() const;
     void setState(const QJsonObject& state);
-    // Every call so far, in order.
+    // Every call so far, in order. A call is logged before it reads the
+    // state: one logged after a change sees it, one logged before may too.
     QList<Call> calls() const;
+    // The calls that read a hang and began it, in that order. A test that
+    // sets a hang waits here for the call that hangs: the last call logged
+    // may be that one, or the next.
+    QList<Call> hangs() const;
     // The calls as "adb a b c" lines.
     QStringList commandLines() const;
+    // Forgets the calls and the hangs so far.
     void clearLog() const;
 
 private:

@@ -106,6 +106,7 @@ Session::Session(PhoneSim* sim, QTcpSocket* socket, int logId, const QString& ur
     , m_logId(logId)
     , m_url(url)
     , m_service(service)
+    , m_releasesAtOpen(sim->stallReleases())
 {
 }
 
@@ -222,7 +223,7 @@ bool Session::applyFault(bool isBlock, const QByteArray& bytes)
         case Fault::Kind::StallAt:
             flushOut();
             m_sim->logReadsNoMore(m_logId);
-            while (!m_sim->stopping() && !m_sim->stallReleased())
+            while (!m_sim->stopping() && m_sim->stallReleases() == m_releasesAtOpen)
                 QThread::msleep(kSliceMs);
             throw SessionEnd("fault: stall at step " + std::to_string(m_step));
         case Fault::Kind::OversizedLineAt: {
@@ -506,7 +507,7 @@ void PhoneSim::clearFaults()
 
 void PhoneSim::releaseStalls()
 {
-    m_stallRelease = true;
+    ++m_stallReleases;
 }
 
 QList<Fault> PhoneSim::claimFaults(const QString& url, const QString& service)

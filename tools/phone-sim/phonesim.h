@@ -144,6 +144,7 @@ private:
     int m_logId;
     QString m_url;
     QString m_service;
+    quint64 m_releasesAtOpen; // PhoneSim::stallReleases() as the session opened
     int m_step = 0;
     QList<Fault> m_faults; // the faults claimed for this session
 };
@@ -195,7 +196,8 @@ public:
     ServiceHandler serviceHandler(const QString& name) const;
     void addFault(const Fault& fault);
     void clearFaults();
-    // Lets a StallAt session go on closing.
+    // Lets the sessions opened so far go past their StallAt fault, held now or
+    // reached later, and close; a session opened after this stalls again.
     void releaseStalls();
 
     // The Phone Agent's run state on the USB side: broadcasts reach a stopped
@@ -252,7 +254,8 @@ private:
     // session ended and it only closes.
     void logReadsNoMore(int id);
     bool stopping() const { return m_stopping.load(); }
-    bool stallReleased() const { return m_stallRelease.load(); }
+    // How often releaseStalls() was called.
+    quint64 stallReleases() const { return m_stallReleases.load(); }
 
     Fixture m_fixture;
     ContactBook m_contactBook;
@@ -262,7 +265,7 @@ private:
     quint16 m_controlPort = 0;
     quint16 m_bridgePort = 0;
     std::atomic<bool> m_stopping {false};
-    std::atomic<bool> m_stallRelease {false};
+    std::atomic<quint64> m_stallReleases {0};
     std::atomic<bool> m_running {true};
     std::atomic<bool> m_started {false};
 
