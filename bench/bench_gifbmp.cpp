@@ -3,10 +3,9 @@
 // scans, just within the work the reader allows): GIFs whose LZW codes make
 // long strings, table after table, on a picture as large as the reader
 // takes, on a picture far wider than its screen, on one whose every row
-// crosses the screen's edge, and the 100 x 100 GIF of 1.6 MB of such codes; an RLE BMP as large as the reader takes. Each
-// is read alone, as the page reads it. Reported: each one's time and work
-// (of the bound), and its time against the JPEG's; one over 1.5 times the
-// JPEG's fails the run.
+// crosses the screen's edge, and the 100 x 100 GIF of 1.6 MB of such codes; an RLE BMP as large as the reader takes.
+// Each is read alone, as the page reads it. Reported: each one's time and work (of the bound), and its time against the
+// JPEG's; one over 1.5 times the JPEG's fails the run.
 #include "pictures/gifbmplayout.h"
 #include "pictures/picturereader.h"
 
@@ -24,18 +23,6 @@ namespace {
 constexpr double kMaxRatio = 1.5;
 
 bool g_exceeded = false;
-
-// Codes whose strings grow by a pixel each, table after table.
-QList<int> growingCodes(int tables)
-{
-    QList<int> codes;
-    for (int t = 0; t < tables; ++t) {
-        codes << 256 << 0;
-        for (int c = 258; c < 4096; ++c)
-            codes << c;
-    }
-    return codes << 257;
-}
 
 // The GIF of the codes on a screen of its own size.
 QByteArray onScreen(QByteArray gif, QSize screen)
@@ -85,12 +72,12 @@ void BM_GifBmpAgainstAJpegAtItsBound(benchmark::State& state)
 {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false"));
     const QList<std::pair<const char*, QByteArray>> parts {
-        {"GIF 5600x5600 of growing codes", testpictures::gifOfCodes(QSize(5600, 5600), growingCodes(5))},
+        {"GIF 5600x5600 of growing codes", testpictures::gifOfCodes(QSize(5600, 5600), testpictures::growingCodes(5))},
         {"GIF 32000x32000 on a 512-wide screen",
-         onScreen(testpictures::gifOfCodes(QSize(32000, 32000), growingCodes(140)), QSize(512, 32000))},
+         onScreen(testpictures::gifOfCodes(QSize(32000, 32000), testpictures::growingCodes(140)), QSize(512, 32000))},
         {"GIF 4000x65535 on a 1-wide screen",
-         onScreen(testpictures::gifOfCodes(QSize(4000, 65535), growingCodes(36)), QSize(1, 65535))},
-        {"GIF 100x100 of 1.6 MB of codes", testpictures::gifOfCodes(QSize(100, 100), growingCodes(290))},
+         onScreen(testpictures::gifOfCodes(QSize(4000, 65535), testpictures::growingCodes(36)), QSize(1, 65535))},
+        {"GIF 100x100 of 1.6 MB of codes", testpictures::gifOfCodes(QSize(100, 100), testpictures::growingCodes(290))},
         {"RLE BMP 5600x5600", rleBmp(5600, 5600)},
     };
     for (auto _ : state) {

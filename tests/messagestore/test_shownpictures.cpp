@@ -12,28 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QImage indexed(int width, int height, int colours)
-{
-    QImage image(width, height, QImage::Format_Indexed8);
-    QList<QRgb> table;
-    for (int i = 0; i < colours; ++i)
-        table << qRgb(i * 40 % 256, 255 - i * 13 % 256, i * 90 % 256);
-    image.setColorTable(table);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.scanLine(y)[x] = uchar(y < height / 3 && x < width / 4 ? 0 : (x / 3 + y * 5) % colours);
-    return image;
-}
-
-QImage greys(int width, int height)
-{
-    QImage image(width, height, QImage::Format_Grayscale8);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.scanLine(y)[x] = uchar(x * x + y * 7);
-    return image;
-}
-
 // Every kind of picture the reader reads, named.
 QList<std::pair<QString, QByteArray>> kinds()
 {
@@ -42,25 +20,28 @@ QList<std::pair<QString, QByteArray>> kinds()
     QList<std::pair<QString, QByteArray>> files {
         {u"baseline.jpg"_s, testpictures::encoded(photo, "JPG")},
         {u"progressive.jpg"_s, testpictures::encoded(photo, "JPG", true)},
-        {u"grey.jpg"_s, testpictures::encoded(greys(203, 151), "JPG")},
+        {u"grey.jpg"_s, testpictures::encoded(testpictures::greys(203, 151), "JPG")},
         {u"turned.jpg"_s, testpictures::withOrientation(testpictures::encoded(photo, "JPG"), 6)},
         {u"grey1.png"_s, testpictures::pngOf(203, 31, 0, 1)},
         {u"palette4.png"_s, testpictures::pngOf(203, 31, 3, 4, true)},
         {u"rgb8.png"_s, testpictures::pngOf(203, 31, 2, 8)},
         {u"rgba16.png"_s, testpictures::pngOf(203, 31, 6, 16)},
         {u"rgb16-transparent.png"_s, testpictures::pngOf(203, 31, 2, 16, true)},
-        {u"plain.gif"_s, testpictures::gif(greys(203, 151))},
-        {u"interlaced.gif"_s, testpictures::gif(greys(203, 151), {.interlaced = true})},
+        {u"plain.gif"_s, testpictures::gif(testpictures::greys(203, 151))},
+        {u"interlaced.gif"_s, testpictures::gif(testpictures::greys(203, 151), {.interlaced = true})},
         {u"framed.gif"_s,
-         testpictures::gif(greys(150, 100), {.screen = QSize(203, 151), .at = QPoint(20, 30), .transparent = 9})},
-        {u"own-table.gif"_s, testpictures::gif(greys(203, 151), {.ownTable = true, .moreFrames = {greys(203, 151)}})},
+         testpictures::gif(testpictures::greys(150, 100),
+                           {.screen = QSize(203, 151), .at = QPoint(20, 30), .transparent = 9})},
+        {u"own-table.gif"_s,
+         testpictures::gif(testpictures::greys(203, 151),
+                           {.ownTable = true, .moreFrames = {testpictures::greys(203, 151)}})},
         {u"framed-own-table.gif"_s,
-         testpictures::gif(greys(150, 100),
+         testpictures::gif(testpictures::greys(150, 100),
                            {.screen = QSize(203, 151), .at = QPoint(20, 30), .background = 3, .ownTable = true})},
-        {u"1.bmp"_s, testpictures::bmp(indexed(203, 151, 2), {.bits = 1})},
-        {u"4.bmp"_s, testpictures::bmp(indexed(203, 151, 16), {.bits = 4})},
-        {u"8.bmp"_s, testpictures::bmp(indexed(203, 151, 256), {.bits = 8})},
-        {u"8-os2.bmp"_s, testpictures::bmp(indexed(203, 151, 256), {.bits = 8, .os2 = true})},
+        {u"1.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 2), {.bits = 1})},
+        {u"4.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 16), {.bits = 4})},
+        {u"8.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 256), {.bits = 8})},
+        {u"8-os2.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 256), {.bits = 8, .os2 = true})},
         {u"16.bmp"_s, testpictures::bmp(photo, {.bits = 16})},
         {u"16-565.bmp"_s, testpictures::bmp(photo, {.bits = 16, .fields565 = true})},
         {u"24.bmp"_s, testpictures::bmp(testpictures::detailedPhoto(200, 150, 1), {})},
@@ -68,15 +49,15 @@ QList<std::pair<QString, QByteArray>> kinds()
         {u"32.bmp"_s, testpictures::bmp(photo, {.bits = 32})},
         {u"32-alpha.bmp"_s,
          testpictures::bmp(photo.convertToFormat(QImage::Format_ARGB32), {.bits = 32, .alpha = true})},
-        {u"rle8.bmp"_s, testpictures::bmp(indexed(203, 151, 200), {.bits = 8, .rle = true})},
-        {u"rle4.bmp"_s, testpictures::bmp(indexed(203, 151, 16), {.bits = 4, .rle = true})},
+        {u"rle8.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 200), {.bits = 8, .rle = true})},
+        {u"rle4.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 16), {.bits = 4, .rle = true})},
     };
     // RLE pixels that begin past the end of the file.
-    QByteArray beyond = testpictures::bmp(indexed(203, 151, 16), {.bits = 4, .rle = true});
+    QByteArray beyond = testpictures::bmp(testpictures::indexed(203, 151, 16), {.bits = 4, .rle = true});
     beyond.replace(10, 4, testpictures::field(quint32(beyond.size() + 1000), 4, true));
     files.append({u"rle4-data-beyond.bmp"_s, beyond});
     // LZW data overwritten: codes of entries not made, a picture unfilled.
-    QByteArray damaged = testpictures::gif(greys(203, 151));
+    QByteArray damaged = testpictures::gif(testpictures::greys(203, 151));
     for (qsizetype at = 800; at < damaged.size() - 2; at += 7)
         damaged[at] = char(at * 31);
     files.append({u"damaged.gif"_s, damaged});

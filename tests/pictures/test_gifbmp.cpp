@@ -18,16 +18,6 @@ using testpictures::encoded;
 
 namespace {
 
-// Greys of fine detail: the LZW table fills and starts again.
-QImage greys(int width, int height)
-{
-    QImage image(width, height, QImage::Format_Grayscale8);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.scanLine(y)[x] = uchar(x * x + y * 7);
-    return image;
-}
-
 pictures::Layout layoutOf(QByteArray bytes)
 {
     QBuffer buffer(&bytes);
@@ -44,19 +34,6 @@ qint64 lzwBytes(const QByteArray& gif, qsizetype dataAt)
     return bytes;
 }
 
-// Codes whose strings grow by a pixel each, table after table: a few bytes
-// make millions of pixels.
-QList<int> growingCodes(int tables)
-{
-    QList<int> codes;
-    for (int t = 0; t < tables; ++t) {
-        codes << 256 << 0;
-        for (int c = 258; c < 4096; ++c)
-            codes << c;
-    }
-    return codes << 257;
-}
-
 // A buffer that says how far a decode read it.
 class ReadReach : public QBuffer {
 public:
@@ -71,20 +48,6 @@ protected:
         return n;
     }
 };
-
-// A picture of 16 values in their colour table.
-QImage indexed(int width, int height, int colours)
-{
-    QImage image(width, height, QImage::Format_Indexed8);
-    QList<QRgb> table;
-    for (int i = 0; i < colours; ++i)
-        table << qRgb(i * 40 % 256, 255 - i * 13 % 256, i * 90 % 256);
-    image.setColorTable(table);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.scanLine(y)[x] = uchar(y < height / 3 && x < width / 4 ? 0 : (x / 3 + y * 5) % colours);
-    return image;
-}
 
 QImage read(QByteArray bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr)
 {
@@ -105,7 +68,7 @@ private slots:
     void gifsAndBmpsAreRead_aGifCountedByItsPixels()
     {
         testsupport::DecodeWatch decodes;
-        const QImage picture = greys(300, 200);
+        const QImage picture = testpictures::greys(300, 200);
         const QByteArray gif = testpictures::gif(picture);
         const qint64 pixels = 300 * 200;
         QCOMPARE(layoutOf(gif).work, 3 * pixels + pictures::kGifWorkOfAPixel * (pixels + lzwBytes(gif, 792)));
@@ -125,15 +88,15 @@ private slots:
     void beyondTheBoundsNothingIsDecoded_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QByteArray screen = testpictures::gif(greys(16, 16));
+        QByteArray screen = testpictures::gif(testpictures::greys(16, 16));
         screen.replace(6, 4, "\xFF\xFF\xFF\xFF"_ba);
         QTest::newRow("GIF screen of 4 G pixels") << screen;
         QTest::newRow("GIF picture of 400 M pixels") << testpictures::gifOfCodes(QSize(20000, 20000), {256, 1, 257});
         // Each pixel of the picture is placed, also off its small screen.
-        QByteArray offScreen = testpictures::gifOfCodes(QSize(16, 16), growingCodes(1));
+        QByteArray offScreen = testpictures::gifOfCodes(QSize(16, 16), testpictures::growingCodes(1));
         offScreen.replace(13 + 768 + 5, 4, "\xFF\xFF\xFF\xFF"_ba);
         QTest::newRow("GIF picture of 4 G pixels on a small screen") << offScreen;
-        const QByteArray bmp = encoded(greys(16, 16).convertToFormat(QImage::Format_RGB32), "BMP");
+        const QByteArray bmp = encoded(testpictures::greys(16, 16).convertToFormat(QImage::Format_RGB32), "BMP");
         QTest::newRow("BMP of 1.6 G pixels") << QByteArray(bmp).replace(18, 8, "\x40\x9C\0\0\x40\x9C\0\0"_ba);
     }
 
@@ -154,7 +117,7 @@ private slots:
     {
         QList<int> stale {256, 1, 511};
         stale.resize(530000, 1);
-        for (const QByteArray& crafted : {testpictures::gifOfCodes(QSize(100, 100), growingCodes(200)),
+        for (const QByteArray& crafted : {testpictures::gifOfCodes(QSize(100, 100), testpictures::growingCodes(200)),
                                           testpictures::gifOfCodes(QSize(100, 100), stale << 257)}) {
             QVERIFY(crafted.size() > 600000);
             const pictures::Layout layout = layoutOf(crafted);
@@ -177,14 +140,17 @@ private slots:
         QTest::addColumn<QImage>("picture");
         QTest::addColumn<testpictures::BmpShape>("shape");
         const QImage photo = testpictures::detailedPhoto(37, 23, 3);
-        QTest::newRow("1 bit") << indexed(37, 23, 2) << testpictures::BmpShape {.bits = 1};
-        QTest::newRow("4 bits") << indexed(37, 23, 16) << testpictures::BmpShape {.bits = 4};
-        QTest::newRow("8 bits") << indexed(37, 23, 200) << testpictures::BmpShape {.bits = 8};
-        QTest::newRow("8 bits, OS/2") << indexed(37, 23, 256) << testpictures::BmpShape {.bits = 8, .os2 = true};
-        QTest::newRow("8 bits, RLE") << indexed(37, 23, 200) << testpictures::BmpShape {.bits = 8, .rle = true};
+        QTest::newRow("1 bit") << testpictures::indexed(37, 23, 2) << testpictures::BmpShape {.bits = 1};
+        QTest::newRow("4 bits") << testpictures::indexed(37, 23, 16) << testpictures::BmpShape {.bits = 4};
+        QTest::newRow("8 bits") << testpictures::indexed(37, 23, 200) << testpictures::BmpShape {.bits = 8};
+        QTest::newRow("8 bits, OS/2") << testpictures::indexed(37, 23, 256)
+                                      << testpictures::BmpShape {.bits = 8, .os2 = true};
+        QTest::newRow("8 bits, RLE") << testpictures::indexed(37, 23, 200)
+                                     << testpictures::BmpShape {.bits = 8, .rle = true};
         QTest::newRow("8 bits, RLE, top down")
-            << indexed(37, 23, 9) << testpictures::BmpShape {.bits = 8, .topDown = true, .rle = true};
-        QTest::newRow("4 bits, RLE") << indexed(37, 23, 16) << testpictures::BmpShape {.bits = 4, .rle = true};
+            << testpictures::indexed(37, 23, 9) << testpictures::BmpShape {.bits = 8, .topDown = true, .rle = true};
+        QTest::newRow("4 bits, RLE") << testpictures::indexed(37, 23, 16)
+                                     << testpictures::BmpShape {.bits = 4, .rle = true};
         QTest::newRow("16 bits") << photo << testpictures::BmpShape {.bits = 16};
         QTest::newRow("16 bits, 5-6-5") << photo << testpictures::BmpShape {.bits = 16, .fields565 = true};
         QTest::newRow("24 bits") << photo << testpictures::BmpShape {};
@@ -225,7 +191,7 @@ private slots:
     // or its own, its rows in passes or in order.
     void gifLayoutsAreRead()
     {
-        const QImage picture = greys(45, 31);
+        const QImage picture = testpictures::greys(45, 31);
         const auto on = [&](QSize screen, QPoint at, QRgb around) {
             QImage expected(screen, QImage::Format_ARGB32);
             expected.fill(around);
@@ -240,7 +206,8 @@ private slots:
         };
         QVERIFY(same(read(testpictures::gif(picture, {.interlaced = true})), picture));
         QVERIFY(same(read(testpictures::gif(picture, {.ownTable = true})), picture));
-        QVERIFY(same(read(testpictures::gif(picture, {.moreFrames = {greys(45, 31).mirrored()}})), picture));
+        QVERIFY(
+            same(read(testpictures::gif(picture, {.moreFrames = {testpictures::greys(45, 31).mirrored()}})), picture));
         const QImage around
             = read(testpictures::gif(picture, {.screen = QSize(60, 40), .at = QPoint(5, 3), .background = 77}));
         QVERIFY(same(around, on(QSize(60, 40), QPoint(5, 3), qRgb(77, 77, 77))));
@@ -260,7 +227,7 @@ private slots:
     void stoppedAndCutFiles()
     {
         testsupport::DecodeWatch decodes;
-        const QImage image = greys(40, 30);
+        const QImage image = testpictures::greys(40, 30);
         const std::atomic_bool stop {true};
         const QByteArray files[] = {testpictures::gif(image), encoded(image, "BMP")};
         QVERIFY(read(files[0], &stop).isNull() && read(files[1], &stop).isNull());
@@ -280,7 +247,7 @@ private slots:
 
         std::atomic_bool stopNow {false};
         decodewatch::watch(false, [&stopNow] { stopNow = true; });
-        QVERIFY(read(testpictures::gifOfCodes(QSize(4000, 4000), growingCodes(60)), &stopNow).isNull());
+        QVERIFY(read(testpictures::gifOfCodes(QSize(4000, 4000), testpictures::growingCodes(60)), &stopNow).isNull());
         stopNow = false;
         QVERIFY(read(testpictures::bmp(photo, {}), &stopNow).isNull());
         QCOMPARE(decodes.count(), 2);

@@ -34,6 +34,31 @@ inline QImage detailedPhoto(int width, int height, int seed)
     return image;
 }
 
+// Greys of fine detail: a GIF's LZW table fills and starts again.
+inline QImage greys(int width, int height)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(x * x + y * 7);
+    return image;
+}
+
+// A picture of so many values of its colour table, its top left corner of
+// value 0 (which an RLE BMP jumps over).
+inline QImage indexed(int width, int height, int colours)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; i < colours; ++i)
+        table << qRgb(i * 40 % 256, 255 - i * 13 % 256, i * 90 % 256);
+    image.setColorTable(table);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(y < height / 3 && x < width / 4 ? 0 : (x / 3 + y * 5) % colours);
+    return image;
+}
+
 // A picture of one colour.
 inline QImage filled(int width, int height, const QColor& colour)
 {
@@ -434,6 +459,19 @@ inline QByteArray gifOfCodes(QSize size, const QList<int>& codes)
         gif += QByteArray(3, char(i));
     gif += ',' + u16(0) + u16(0) + u16(size.width()) + u16(size.height()) + '\0' + '\x08';
     return gif + lzwData(codes) + ';';
+}
+
+// LZW codes (smallest code size 8) whose strings grow by a pixel each,
+// table after table: a few bytes make millions of pixels.
+inline QList<int> growingCodes(int tables)
+{
+    QList<int> codes;
+    for (int t = 0; t < tables; ++t) {
+        codes << 256 << 0;
+        for (int c = 258; c < 4096; ++c)
+            codes << c;
+    }
+    return codes << 257;
 }
 
 // The LZW codes of greys, as encoders make them (a clear code when the
