@@ -3,9 +3,10 @@
 // scans, just within the work the reader allows): GIFs whose LZW codes make
 // long strings, table after table, on a picture as large as the reader
 // takes, on a picture far wider than its screen, on one whose every row
-// crosses the screen's edge, and the 100 x 100 GIF of 1.6 MB of such codes; an RLE BMP as large as the reader takes.
-// Each is read alone, as the page reads it. Reported: each one's time and work (of the bound), and its time against the
-// JPEG's; one over 1.5 times the JPEG's fails the run.
+// crosses the screen's edge, and the 100 x 100 GIF of 1.6 MB of such codes;
+// an RLE BMP as large as the reader takes. Each is read alone, as the page
+// reads it. Reported: each one's time and work (of the bound), and its time
+// against the JPEG's; one over 1.5 times the JPEG's fails the run.
 #include "pictures/gifbmplayout.h"
 #include "pictures/picturereader.h"
 
