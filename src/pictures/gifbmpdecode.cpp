@@ -15,7 +15,10 @@
 // table at every clear code, which a crafted file repeats at will; and
 // both read all their data, also where it only places pixels past the
 // picture. Both read a whole and sound file as Qt's decoders read it, and
-// give the same picture of it.
+// give the same picture of it, but for a BMP's bit fields: a field of
+// fewer than 8 bits is spread over 8 (white is 255; Qt 6.4 multiplies, to
+// 248) and one of more is read at its top 8 (Qt 6.4 shows such a picture
+// black), as later Qt versions read them.
 
 namespace pictures {
 
@@ -312,7 +315,7 @@ QImage decodeGif(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
 // ---------------------------------------------------------------- BMP decode
 
 // The shift that brings a bit field's value to its lowest 8 bits, and
-// how far to spread a value of fewer bits over 8 (Qt's reading).
+// how far to spread a value of fewer bits over 8.
 uint fieldShift(uint mask)
 {
     uint shift = 0;
@@ -363,8 +366,6 @@ public:
             m_shift[i] = fieldShift(masks[i]);
             m_scale[i] = fieldScale(masks[i] >> m_shift[i]);
         }
-        if (plan.compression == 0 && plan.bits != 16) // a byte each
-            m_scale[0] = m_scale[1] = m_scale[2] = 0;
     }
     QRgb colour(uint pixel) const
     {

@@ -1,12 +1,10 @@
 #include "pictures/gifbmplayout.h"
 
 #include "pictures/bytereader.h"
-#include "pictures/picturedecode.h"
 
 #include <QIODevice>
 
 #include <cstring>
-#include <vector>
 
 namespace pictures {
 
