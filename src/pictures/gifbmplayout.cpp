@@ -66,14 +66,17 @@ bool skipSubBlocks(ByteReader& in)
 
 // The colour of each pixel value of a GIF, as Qt gives it: from the
 // picture's own table, else the screen's; beyond the table (and at its
-// size) transparent; the transparent value with its alpha cleared.
+// size) transparent; without a table, black up to the size one would have;
+// the transparent value with its alpha cleared.
 QList<QRgb> gifColours(const QList<QRgb>& table, int tableSize, int transparent)
 {
     QList<QRgb> colours(256, 0);
     for (int i = 0; i < 256; ++i) {
         QRgb colour = kTransparent;
-        if (i < tableSize)
-            colour = table.isEmpty() ? 0 : table.at(i);
+        if (table.isEmpty() && i <= tableSize)
+            colour = 0;
+        else if (i < tableSize)
+            colour = table.at(i);
         if (i == transparent)
             colour &= kTransparent;
         colours[i] = colour;

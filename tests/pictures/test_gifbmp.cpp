@@ -9,6 +9,7 @@
 #include "testpictures.h"
 #include "testsupport.h"
 
+#include <QImageReader>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(testpictures::BmpShape)
@@ -218,6 +219,45 @@ private slots:
         QVERIFY(read9.hasAlphaChannel());
         QCOMPARE(read9.pixel(20, 30), picture.pixel(0, 0));
         QCOMPARE(read9.size(), QSize(50, 50));
+    }
+
+    // A whole, sound GIF or BMP shows what Qt's decoders make of it (a BMP
+    // of 16 bits a pixel is the exception: everyKindOfBmpIsRead).
+    void soundFilesReadAsQtReadsThem()
+    {
+        using testpictures::BmpShape;
+        const QImage picture = testpictures::greys(45, 31);
+        // Without any colour table: the picture's own one dropped.
+        QByteArray noTable = testpictures::gif(picture, {.ownTable = true});
+        noTable[22] = char(noTable.at(22) & ~0x87);
+        noTable.remove(23, 768);
+        const QImage photo = testpictures::detailedPhoto(37, 23, 3);
+        const QList<QByteArray> files {
+            testpictures::gif(picture),
+            testpictures::gif(picture, {.interlaced = true}),
+            testpictures::gif(picture, {.screen = QSize(60, 40), .at = QPoint(5, 3), .background = 77}),
+            testpictures::gif(picture, {.screen = QSize(60, 40), .at = QPoint(5, 3), .transparent = 9}),
+            testpictures::gif(picture, {.ownTable = true, .moreFrames = {picture.mirrored()}}),
+            noTable,
+            testpictures::bmp(testpictures::indexed(37, 23, 2), {.bits = 1}),
+            testpictures::bmp(testpictures::indexed(37, 23, 16), {.bits = 4}),
+            testpictures::bmp(testpictures::indexed(37, 23, 200), {.bits = 8}),
+            testpictures::bmp(testpictures::indexed(37, 23, 256), {.bits = 8, .os2 = true}),
+            testpictures::bmp(photo, {.os2 = true, .topDown = true}),
+            testpictures::bmp(photo, {.bits = 32}),
+            testpictures::bmp(photo.convertToFormat(QImage::Format_ARGB32), {.bits = 32, .alpha = true}),
+            encoded(photo, "BMP"),
+        };
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            QByteArray bytes = files.at(i);
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            const QImage qt = QImageReader(&buffer).read();
+            QVERIFY2(!qt.isNull()
+                         && read(files.at(i)).convertToFormat(QImage::Format_ARGB32)
+                             == qt.convertToFormat(QImage::Format_ARGB32),
+                     qPrintable(QString::number(i)));
+        }
     }
 
     // Nor is a GIF or BMP once a stop was asked for (no other format ever
