@@ -6,6 +6,7 @@
 #include "emoji.h"
 #include "pictures/picturereader.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -443,15 +444,29 @@ QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool
     const QImage image = readPictureAlsoGifBmp(att->localPath, stop, &format);
     if (stopped() || image.isNull())
         return QImage();
-    const QImage scaled = image.height() <= image.width() ? image.scaledToWidth(120, Qt::FastTransformation)
-                                                          : image.scaledToHeight(120, Qt::FastTransformation);
+    const QImage scaled = scaledAttachmentThumbnail(image);
+    const QByteArray bytes = attachmentThumbnailBytes(scaled, format);
     // Written whole or not at all: a half-written thumbnail would be shown
     // for good.
     OutputFile out(thumb);
-    if (stopped() || !out.open() || !scaled.save(out.device(), format == "png" ? "PNG" : "JPEG") || stopped()
-        || !out.commit())
+    if (stopped() || bytes.isEmpty() || !out.open() || !out.write(bytes) || stopped() || !out.commit())
         return QImage();
     return scaled;
+}
+
+QImage scaledAttachmentThumbnail(const QImage& picture)
+{
+    return picture.height() <= picture.width() ? picture.scaledToWidth(120, Qt::FastTransformation)
+                                               : picture.scaledToHeight(120, Qt::FastTransformation);
+}
+
+QByteArray attachmentThumbnailBytes(const QImage& scaled, const QByteArray& format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !scaled.save(&buffer, format == "png" ? "PNG" : "JPEG"))
+        return QByteArray();
+    return bytes;
 }
 
 void makeSmsChat(const QString& address, const QString& contactName, _MsgHandle* handle, _MsgChat* chat)

@@ -245,3 +245,8 @@ QString attachmentThumbnailPath(const _MsgAttachment* att);
 // (by another thread: the decode then ends soon). Decodes: never called on
 // the window's thread. The file is written whole or not at all.
 QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool* stop = nullptr);
+// What that thumbnail is of a part's picture as the reader read it (format:
+// as the reader named it): the picture scaled, and the bytes of its file
+// (PNG for a PNG, else JPEG; empty when it cannot be encoded).
+QImage scaledAttachmentThumbnail(const QImage& picture);
+QByteArray attachmentThumbnailBytes(const QImage& scaled, const QByteArray& format);
