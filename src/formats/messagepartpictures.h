@@ -27,9 +27,12 @@ enum class Kind {
 // the exports and the printed pages show a part's picture by.
 Kind kindOf(const _MsgAttachment* att);
 // Where the part's picture is kept (empty for Kind::None); the file may not
-// exist. Reads nothing.
+// exist. Of an image part it reads the first bytes of the part's file (a
+// GIF's or BMP's thumbnail is named otherwise: attachmentThumbnailPath),
+// never more, and decodes nothing.
 QString keptPath(const _MsgAttachment* att);
-// The kept picture's path when it was made, else empty.
+// The kept picture's path when it was made, else empty; reads what keptPath
+// reads.
 QString madePath(const _MsgAttachment* att);
 // Makes the part's picture unless it was made before: its size when it
 // exists then; an invalid size when there is none (no picture, no card,

@@ -419,22 +419,42 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b)
 
 // ---------------------------------------------------------------- thumbnails
 
-QString attachmentThumbnailPath(const _MsgAttachment* att)
+namespace {
+
+// A thumbnail is named after its part's path. Those of GIFs and BMPs made
+// before their decoders filled memory cleared first hold process memory
+// (a cut BMP's rows, a damaged GIF's pixels, values past a BMP's colour
+// table): theirs carry a version, so that each is made anew once. JPEG and
+// PNG thumbnails keep the name they always had.
+QString thumbnailPath(const QString& localPath, bool gifOrBmp)
 {
     const QString name
-        = QString::fromLatin1(QCryptographicHash::hash(att->localPath.toUtf8(), QCryptographicHash::Md5).toHex())
-        + QStringLiteral(".thumb");
+        = QString::fromLatin1(QCryptographicHash::hash(localPath.toUtf8(), QCryptographicHash::Md5).toHex())
+        + (gifOrBmp ? QStringLiteral("-v2.thumb") : QStringLiteral(".thumb"));
     return privateTempDir().absoluteFilePath(name);
+}
+
+} // namespace
+
+QString attachmentThumbnailPath(const _MsgAttachment* att)
+{
+    return thumbnailPath(att->localPath, startsAsGifOrBmp(att->localPath));
 }
 
 QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool* stop)
 {
     const auto stopped = [stop] { return stop && stop->load(); };
-    const QString thumb = attachmentThumbnailPath(att);
+    const bool gifOrBmp = startsAsGifOrBmp(att->localPath);
+    const QString thumb = thumbnailPath(att->localPath, gifOrBmp);
     if (QFile::exists(thumb))
         return QImage(thumb); // our own small file
     if (att->localPath.isEmpty())
         return QImage();
+    // What earlier versions kept of a GIF or BMP is never shown again, and
+    // holds what their memory held: gone (as far as it can be), whatever
+    // the make comes to.
+    if (gifOrBmp)
+        QFile::remove(thumbnailPath(att->localPath, false));
 
     // A JPEG or PNG is read as a transfer reads it: within bounds of work
     // and memory, and upright; a GIF or BMP within the bounds its header

@@ -238,12 +238,16 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b);
 
 // Where the thumbnail of an image attachment is kept, in the private
 // temporary folder (named after the part's path); the file may not exist.
+// A GIF's or a BMP's name carries a version, which a JPEG's or PNG's does
+// not: to tell, it reads the first bytes of the part's file (its
+// signature, whatever the part's type or name says), and decodes nothing.
 QString attachmentThumbnailPath(const _MsgAttachment* att);
 // Makes that thumbnail (longer side 120 pixels) through the picture reader
 // unless it was made before, and returns it; null when there is none (no
 // picture, beyond the reader's bounds, not written) or when *stop was set
 // (by another thread: the decode then ends soon). Decodes: never called on
-// the window's thread. The file is written whole or not at all.
+// the window's thread. The file is written whole or not at all. A GIF's or
+// a BMP's thumbnail kept under the name of earlier versions is removed.
 QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool* stop = nullptr);
 // What that thumbnail is of a part's picture as the reader read it (format:
 // as the reader named it): the picture scaled, and the bytes of its file

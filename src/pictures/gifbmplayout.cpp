@@ -262,16 +262,28 @@ GifBmpPlan readBmp(ByteReader& in)
 
 } // namespace
 
+QByteArray gifBmpFormatOf(const char* first, qint64 got)
+{
+    if (got < kGifBmpSignatureBytes)
+        return QByteArray();
+    if (std::memcmp(first, "GIF87a", 6) == 0 || std::memcmp(first, "GIF89a", 6) == 0)
+        return QByteArrayLiteral("gif");
+    if (std::memcmp(first, "BM", 2) == 0)
+        return QByteArrayLiteral("bmp");
+    return QByteArray();
+}
+
 GifBmpPlan readGifBmpPlan(QIODevice& device)
 {
-    char signature[6] = {};
-    if (!device.seek(0) || device.read(signature, 6) != 6)
+    char signature[kGifBmpSignatureBytes] = {};
+    if (!device.seek(0))
         return {};
+    const QByteArray format = gifBmpFormatOf(signature, device.read(signature, kGifBmpSignatureBytes));
     GifBmpPlan plan;
-    if (std::memcmp(signature, "GIF87a", 6) == 0 || std::memcmp(signature, "GIF89a", 6) == 0) {
+    if (format == "gif") {
         ByteReader in(device);
         plan = readGif(in);
-    } else if (std::memcmp(signature, "BM", 2) == 0 && device.seek(2)) {
+    } else if (format == "bmp" && device.seek(2)) {
         ByteReader in(device);
         plan = readBmp(in);
     }

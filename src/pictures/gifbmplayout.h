@@ -10,6 +10,7 @@
 
 #include "pictures/picturelayout.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -49,6 +50,13 @@ struct GifBmpPlan {
     int codeBits = 0;
     std::optional<QRgb> fill;
 };
+
+// How many first bytes of a file tell a GIF or a BMP.
+inline constexpr qint64 kGifBmpSignatureBytes = 6;
+// "gif" or "bmp" when a file's first bytes (got of them, up to
+// kGifBmpSignatureBytes) are a GIF's ("GIF87a", "GIF89a") or a BMP's
+// ("BM") signature, as readGifBmpPlan tells them; else empty.
+QByteArray gifBmpFormatOf(const char* first, qint64 got);
 
 // The plan of the GIF (its first picture, the one a reader shows) or BMP a
 // device holds from its start (it seeks). The work of a GIF is that of our

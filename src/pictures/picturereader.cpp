@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace pictures;
 
@@ -77,6 +78,15 @@ QImage readPictureAlsoGifBmp(QIODevice& device, const std::atomic_bool* stop, QB
     const GifBmpPlan plan = readGifBmpPlan(source);
     return readAs(source, plan.layout, stop, format,
                   [&](QIODevice& in, const Layout&) { return decodeGifBmp(in, plan, stop); });
+}
+
+bool startsAsGifOrBmp(const QString& path)
+{
+    // A regular file only: the window's thread never waits on a pipe.
+    QFile file(path);
+    char first[kGifBmpSignatureBytes] = {};
+    return !path.isEmpty() && QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)
+        && !gifBmpFormatOf(first, file.read(first, kGifBmpSignatureBytes)).isEmpty();
 }
 
 namespace pictures {

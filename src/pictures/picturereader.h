@@ -38,6 +38,12 @@ QImage readPictureBytes(const QByteArray& bytes, const std::atomic_bool* stop = 
 QImage readPictureAlsoGifBmp(const QString& path, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
 // Same, of a device that holds the picture from its start (it seeks).
 QImage readPictureAlsoGifBmp(QIODevice& device, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr);
+// Whether the file starts as a GIF or a BMP, which readPictureAlsoGifBmp
+// reads by decoders of its own: reads the file's first six bytes (its
+// signature) and decodes nothing, so the window's thread may ask. False
+// when it cannot be read. Whether the picture is sound or within bounds
+// only the read tells.
+bool startsAsGifOrBmp(const QString& path);
 
 namespace pictures {
 

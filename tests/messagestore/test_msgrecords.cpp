@@ -7,6 +7,7 @@
 #include "pictures/picturereader.h"
 #include "shell/core/dataroot.h"
 
+#include "decodewatch.h"
 #include "msgtesthelpers.h"
 #include "testpictures.h"
 
@@ -244,6 +245,56 @@ private slots:
             lines.setPixel(0, y, qRgb(255, 255, 255));
         const QImage interlaced = thumbnailOf(testpictures::gif(lines, {.interlaced = true}));
         QVERIFY(interlaced.size() == QSize(90, 120) && testpictures::shows(interlaced, Qt::black));
+    }
+
+    // Thumbnails of GIFs and BMPs that earlier versions kept (their decoders
+    // left process memory in them) are made anew once, told by the part's
+    // bytes (a GIF named and labelled as a JPEG too): the old file goes, the
+    // new one holds the picture and is what later asks get. A JPEG's or
+    // PNG's kept thumbnail stays what it is, reused without a decode.
+    void thumbnailsOfGifsAndBmpsKeptBeforeAreMadeAnewOnce()
+    {
+        const QString dir = testsupport::makeTempDir(u"kept"_s);
+        // Where earlier versions kept every thumbnail.
+        const auto keptBefore = [](const _MsgAttachment& att) {
+            const QByteArray md5 = QCryptographicHash::hash(att.localPath.toUtf8(), QCryptographicHash::Md5).toHex();
+            return privateTempDir().absoluteFilePath(QString::fromLatin1(md5) + u".thumb"_s);
+        };
+        const auto written = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+        };
+        const QByteArray wrong = testpictures::encoded(testpictures::filled(30, 30, Qt::magenta), "JPG");
+        const QImage photo = testpictures::filled(300, 200, Qt::gray);
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            bool madeAnew;
+        } parts[] = {
+            {"gif.jpg", testpictures::gif(photo), true},
+            {"picture.bmp", testpictures::bmp(photo, {}), true},
+            {"photo.jpg", testpictures::encoded(photo, "JPG"), false},
+            {"photo.png", testpictures::encoded(photo, "PNG"), false},
+        };
+        for (const auto& part : parts) {
+            _MsgAttachment att;
+            att.mime_type = u"image/jpeg"_s;
+            att.localPath = dir + u'/' + QLatin1String(part.name);
+            const QString old = keptBefore(att);
+            QVERIFY(written(att.localPath, part.bytes) && written(old, wrong));
+            QCOMPARE(attachmentThumbnailPath(&att) == old, !part.madeAnew);
+            testsupport::DecodeWatch watch;
+            const QImage made = makeAttachmentThumbnail(&att);
+            QVERIFY2(made.size() == (part.madeAnew ? QSize(120, 80) : QSize(30, 30)), part.name);
+            QVERIFY(testpictures::shows(made, part.madeAnew ? Qt::gray : Qt::magenta));
+            QCOMPARE(testsupport::DecodeWatch::count(), part.madeAnew ? 1 : 0);
+            QCOMPARE(QFile::exists(old), !part.madeAnew);
+            const QImage kept(attachmentThumbnailPath(&att));
+            QVERIFY(kept.size() == made.size() && testpictures::shows(kept, part.madeAnew ? Qt::gray : Qt::magenta));
+            // Made once: asked again, the kept file without a decode.
+            QCOMPARE(makeAttachmentThumbnail(&att).size(), made.size());
+            QCOMPARE(testsupport::DecodeWatch::count(), part.madeAnew ? 1 : 0);
+        }
     }
 
     // The scanner pairs surrogates in one pass over the original text: the
