@@ -1,5 +1,6 @@
 #include "picturecheck.h"
 
+#include "messagestore/msgrecords.h"
 #include "pictures/gifbmplayout.h"
 #include "pictures/picturelayout.h"
 
@@ -124,6 +125,28 @@ bool samePixels(const QImage& a, const QImage& b)
             return false;
     }
     return true;
+}
+
+PartShown partShownUnder(int fill, const std::function<QImage(QByteArray* format)>& read)
+{
+    const HeapFill filled(fill);
+    PartShown shown;
+    shown.picture = read(&shown.format);
+    if (!shown.picture.isNull()) {
+        shown.thumbnail = scaledAttachmentThumbnail(shown.picture);
+        shown.thumbnailFile = attachmentThumbnailBytes(shown.thumbnail, shown.format);
+    }
+    return shown;
+}
+
+void requireSamePart(const PartShown& first, const PartShown& second, const char* reader)
+{
+    const QByteArray picture = QByteArray(reader) + ": the picture depends on the heap";
+    require(samePixels(first.picture, second.picture) && first.format == second.format, picture.constData());
+    require(samePixels(first.thumbnail, second.thumbnail),
+            "scaledAttachmentThumbnail: the thumbnail depends on the heap");
+    require(first.thumbnailFile == second.thumbnailFile,
+            "attachmentThumbnailBytes: the thumbnail file depends on the heap");
 }
 
 void checkAgainstLayout(const QByteArray& bytes, const QImage& picture, const QByteArray& format)
