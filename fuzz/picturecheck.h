@@ -26,9 +26,11 @@ void initialize(int* argc, char*** argv);
 // allocator's malloc hook fills it, so the byte reaches every block a
 // decode takes, wherever it came from (AddressSanitizer's allocator serves
 // every malloc; mallopt changes nothing there, and a freed block waits in
-// its quarantine). A block beyond the sizes of its primary allocator is a
-// fresh mapping, zero in every decode alike, and is left as it is: calloc
-// would not clear it after the fill.
+// its quarantine), and so do its bytes past the size asked for up to the
+// end of the sanitizer's granule, which a read just past its end in a
+// library built without the sanitizer meets. A block beyond the sizes of
+// its primary allocator is a fresh mapping, zero in every decode alike,
+// and is left as it is: calloc would not clear it after the fill.
 class HeapFill {
 public:
     explicit HeapFill(int byte);
