@@ -3,10 +3,10 @@
 // make them and crafted ones of the kinds the reader has failed at, cut
 // BMPs of every header and depth, RLE BMPs cut, ended early or with their
 // data beyond the file, BMPs and a PNG whose values pass their colour
-// table, a progressive JPEG cut inside a scan header, GIFs
-// animated, interlaced, damaged, and one whose LZW codes make far more
-// pixels than its frame holds. The files are committed; run this again
-// after changing it:
+// table, a progressive JPEG cut inside a scan header, one whose scan
+// header is empty, GIFs animated, interlaced, damaged, and one whose LZW
+// codes make far more pixels than its frame holds. The files are
+// committed; run this again after changing it:
 //   cmake --build build-fuzz --target make_picture_seeds
 //   build-fuzz/fuzz-bin/make_picture_seeds fuzz/seeds
 #include "testpictures.h"
@@ -318,6 +318,15 @@ QByteArray withPaletteOf(const QByteArray& png, int entries)
         + field(testpictures::pngCrc(typed), 4, false) + png.mid(at + 12 + length);
 }
 
+// The JPEG with its first scan header empty (its length 2): its bytes
+// left out.
+QByteArray withEmptyScanHeader(const QByteArray& jpeg)
+{
+    const qsizetype at = jpeg.indexOf("\xFF\xDA");
+    const int length = uchar(jpeg.at(at + 2)) << 8 | uchar(jpeg.at(at + 3));
+    return jpeg.left(at + 2) + QByteArray("\0\x02", 2) + jpeg.mid(at + 2 + length);
+}
+
 QImage grey(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_Grayscale8);
@@ -362,7 +371,8 @@ int main(int argc, char** argv)
     // JPEG: Qt's writer's baseline and progressive photos, colour and grey,
     // turned by EXIF; crafted frames and scans (4:2:0, one scan per
     // component, scans of no data, arithmetic coding); a frame beyond the
-    // allocation limit that the reader decodes reduced; cut ones.
+    // allocation limit that the reader decodes reduced; cut ones; a scan
+    // header of no bytes.
     const QImage photo = testpictures::detailedPhoto(48, 32, 1);
     const QByteArray baseline = encoded(photo, "JPG");
     const QByteArray progressive = encoded(photo, "JPG", true);
@@ -392,6 +402,7 @@ int main(int argc, char** argv)
     seeds.put("jpegpng", "jpeg-large-grey-reduced.jpg",
               testpictures::craftedJpeg(6000, 6000, {{1}}, {{.ids = {1}, .data = QByteArray(16, '\x11')}}));
     seeds.put("jpegpng", "jpeg-progressive-cut-in-second-scan-header.jpg", cutInSecondScanHeader(progressive));
+    seeds.put("jpegpng", "jpeg-empty-scan-header.jpg", withEmptyScanHeader(baseline));
     seeds.put("jpegpng", "jpeg-baseline-cut-in-data.jpg", baseline.left(baseline.size() * 2 / 3));
 
     // PNG: every colour type and depth (a width of 13 leaves bits after the
