@@ -390,22 +390,25 @@ void decodeRle(ByteReader& in, QImage& image, const GifBmpPlan& plan, const std:
     qint64 x = 0;
     qint64 y = 0; // from the bottom (the top of a picture stored top down)
     const auto row = [&] { return image.scanLine(int(plan.topDown ? y : height - 1 - y)); };
+    // Each escape or run counts a step, and a step for each of its pixels.
+    qint64 steps = 0;
     // Values of a run of count pixels, at most up to the row's end.
     const auto put = [&](qint64 count, const auto& value) {
         const qint64 shown = qMin(count, width - x);
+        steps += shown;
         uchar* line = row();
         for (qint64 i = 0; i < shown; ++i)
             line[x + i] = value(i);
         x = qMin(x + count, width);
     };
-    int steps = 0;
     QByteArray run;
     while (y < height) {
-        if (++steps == kStepsBetweenStopChecks) {
+        if (steps >= kStepsBetweenStopChecks) {
             steps = 0;
             if (stopped(stop))
                 return;
         }
+        ++steps;
         const int count = in.next();
         if (count < 0)
             return;
@@ -461,12 +464,15 @@ QImage decodeBmp(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
     }
     const int width = image.width();
     const int height = image.height();
-    const qint64 stride = (qint64(width) * plan.bits + 31) / 32 * 4;
-    QByteArray buffer(stride, Qt::Uninitialized);
+    // A row's pixels, then its padding to 32 bits, which a writer may leave
+    // out after the last row.
+    const qint64 pixelBytes = (qint64(width) * plan.bits + 7) / 8;
+    const qint64 padding = (qint64(width) * plan.bits + 31) / 32 * 4 - pixelBytes;
+    QByteArray buffer(pixelBytes, Qt::Uninitialized);
     const auto* bytes = reinterpret_cast<const uchar*>(buffer.constData());
     const BmpFields fields(plan);
     for (int fileRow = 0; fileRow < height; ++fileRow) {
-        if (stopped(stop) || !in.read(buffer.data(), stride))
+        if (stopped(stop) || (fileRow > 0 && !in.skip(padding)) || !in.read(buffer.data(), pixelBytes))
             break;
         uchar* line = image.scanLine(plan.topDown ? fileRow : height - 1 - fileRow);
         switch (plan.bits) {
@@ -481,12 +487,12 @@ QImage decodeBmp(ByteReader& in, const GifBmpPlan& plan, const std::atomic_bool*
             std::memcpy(line, bytes, size_t(width));
             break;
         default: {
-            const int pixelBytes = plan.bits / 8;
+            const int bytesAPixel = plan.bits / 8;
             auto* pixels = reinterpret_cast<QRgb*>(line);
             for (int x = 0; x < width; ++x) {
-                const uchar* at = bytes + qint64(x) * pixelBytes;
+                const uchar* at = bytes + qint64(x) * bytesAPixel;
                 uint value = 0;
-                for (int i = 0; i < pixelBytes; ++i)
+                for (int i = 0; i < bytesAPixel; ++i)
                     value |= uint(at[i]) << (8 * i);
                 pixels[x] = fields.colour(value);
             }
@@ -503,10 +509,13 @@ QImage decodeGifBmp(QIODevice& device, const GifBmpPlan& plan, const std::atomic
     // Data said to begin past the end are none.
     if (!device.seek(qMin(plan.dataAt, device.size())))
         return QImage();
-    tellDecodeObserver();
+    const DecodeTold told(stop);
     ByteReader in(device);
-    const QImage image = plan.layout.header.format == "gif" ? decodeGif(in, plan, stop) : decodeBmp(in, plan, stop);
-    return stopped(stop) ? QImage() : image;
+    QImage image = plan.layout.header.format == "gif" ? decodeGif(in, plan, stop) : decodeBmp(in, plan, stop);
+    if (stopped(stop))
+        return QImage();
+    colourEveryValue(image);
+    return image;
 }
 
 } // namespace pictures

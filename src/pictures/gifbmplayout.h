@@ -63,7 +63,9 @@ Layout readGifBmpLayout(QIODevice& device);
 
 // The picture decoded as its plan says (the device seeks to its start);
 // null when *stop was set. What the file lacks (it was cut, or its data
-// end early) is zero: a BMP's rows not read, a GIF's pixels not placed.
+// end early) is zero: a BMP's rows not read (a row shows when its pixels
+// are there, without the padding after them), a GIF's pixels not placed;
+// a BMP's values past its colour table have a colour (colourEveryValue).
 QImage decodeGifBmp(QIODevice& device, const GifBmpPlan& plan, const std::atomic_bool* stop);
 
 // A GIF's pixel placed costs our decoder this many times a JPEG sample

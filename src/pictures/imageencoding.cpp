@@ -76,7 +76,7 @@ EncodedImage encodeImage(QIODevice& device, const QString& mime, bool withUnturn
     BudgetShare share;
     if (!share.take(layout.memory, stop))
         return stopped();
-    QImage image = decode(source, layout);
+    QImage image = decode(source, layout, stop);
     if (source.stopped())
         return stopped();
     if (image.isNull())

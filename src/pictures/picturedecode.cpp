@@ -25,6 +25,32 @@ QSemaphore& decodeBudget()
 }
 
 std::atomic<DecodeObserver> g_decodeObserver {nullptr};
+std::atomic<DecodeEndObserver> g_decodeEndObserver {nullptr};
+
+// The highest value a pixel of an indexed picture holds.
+int highestValue(const QImage& image)
+{
+    int highest = 0;
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* line = image.constScanLine(y);
+        if (image.depth() == 8) {
+            highest = qMax(highest, int(*std::max_element(line, line + width)));
+            continue;
+        }
+        // 1 bit a pixel: whether any pixel of the row is 1.
+        const bool lsb = image.format() == QImage::Format_MonoLSB;
+        for (int x = 0; x < width && highest == 0; x += 8) {
+            const int n = qMin(8, width - x);
+            const uint mask = lsb ? (1u << n) - 1 : 0xFFu << (8 - n) & 0xFF;
+            if (line[x / 8] & mask)
+                highest = 1;
+        }
+        if (highest == 1)
+            break;
+    }
+    return highest;
+}
 
 } // namespace
 
@@ -33,10 +59,40 @@ void setDecodeObserver(DecodeObserver observer)
     g_decodeObserver = observer;
 }
 
-void tellDecodeObserver()
+void setDecodeEndObserver(DecodeEndObserver observer)
+{
+    g_decodeEndObserver = observer;
+}
+
+DecodeTold::DecodeTold(const std::atomic_bool* stop)
+    : m_stop(stop)
 {
     if (const DecodeObserver observer = g_decodeObserver.load())
         observer();
+}
+
+DecodeTold::~DecodeTold()
+{
+    if (const DecodeEndObserver observer = g_decodeEndObserver.load())
+        observer(m_stop && m_stop->load());
+}
+
+void colourEveryValue(QImage& image)
+{
+    const int depth = image.depth();
+    if ((depth != 1 && depth != 8) || image.colorCount() >= (1 << depth) || image.width() == 0)
+        return;
+    if (highestValue(image) < image.colorCount())
+        return;
+    QList<QRgb> colours = image.colorTable();
+    if (depth == 8) {
+        colours.resize(256, qRgb(0, 0, 0));
+    } else {
+        if (colours.isEmpty())
+            colours << qRgb(0, 0, 0);
+        colours << qRgb(255, 255, 255);
+    }
+    image.setColorTable(colours);
 }
 
 BudgetShare::~BudgetShare()
@@ -60,12 +116,12 @@ bool BudgetShare::take(qint64 bytes, const std::atomic_bool* stop)
     return true;
 }
 
-QImage decode(QIODevice& device, const Layout& layout)
+QImage decode(QIODevice& device, const Layout& layout, const std::atomic_bool* stop)
 {
     const ImageHeader& header = layout.header;
     if (!device.seek(0))
         return QImage();
-    tellDecodeObserver();
+    const DecodeTold told(stop);
     QImageReader reader(&device, header.format == "png" ? "PNG" : "JPG");
     reader.setAutoDetectImageFormat(false);
     QImage image;
@@ -91,6 +147,7 @@ QImage decode(QIODevice& device, const Layout& layout)
     }
     if (!reader.read(&image))
         return QImage();
+    colourEveryValue(image);
     return image;
 }
 

@@ -90,11 +90,30 @@ private:
 };
 
 // Tells the decode observer (pictures::setDecodeObserver), when there is
-// one, that a decode begins on this thread.
-void tellDecodeObserver();
+// one, that a decode begins on this thread as it is made, and the end
+// observer that it ended, stopped or not, as it goes.
+class DecodeTold {
+public:
+    explicit DecodeTold(const std::atomic_bool* stop);
+    ~DecodeTold();
+    Q_DISABLE_COPY_MOVE(DecodeTold)
 
-// The picture decoded as its layout plans (the device seeks to its start).
-QImage decode(QIODevice& device, const Layout& layout);
+private:
+    const std::atomic_bool* m_stop;
+};
+
+// Gives each value a pixel of an indexed picture holds a colour: a value
+// past its colour table (a file's table may be shorter than its values)
+// would otherwise be looked up past the table by a writer or a scaler,
+// which trust the table to cover every value. The table is filled up as
+// Qt's own conversions read such values: of 8 bits, opaque black to 256
+// entries; of 1 bit, black for 0 and white for 1. A picture whose values
+// its table covers is left as it is.
+void colourEveryValue(QImage& image);
+
+// The picture decoded as its layout plans (the device seeks to its start;
+// stop is the one the device hears, for the observers).
+QImage decode(QIODevice& device, const Layout& layout, const std::atomic_bool* stop = nullptr);
 // The picture turned upright as an EXIF orientation (2..8) says.
 QImage turned(const QImage& image, int orientation);
 

@@ -256,8 +256,9 @@ Layout readJpeg(ByteReader& in)
                 break;
             }
             const auto byte = [&header](qsizetype i) { return int(uchar(header.at(i))); };
-            const int inScan = byte(0);
-            // libjpeg refuses a scan of other components than its frame's.
+            // libjpeg refuses a scan header shorter than its fields, and a
+            // scan of other components than its frame's.
+            const int inScan = header.isEmpty() ? 0 : byte(0);
             if (inScan < 1 || inScan > 4 || headerSize != 1 + 2 * inScan + 3) {
                 fails = true;
                 break;

@@ -40,7 +40,9 @@ QImage readPicture(QIODevice& device, const std::atomic_bool* stop, QByteArray* 
     StoppableSource source(device, stop);
     const Layout layout = readLayout(source);
     source.readyFor(layout);
-    return turned(readAs(source, layout, stop, format, decode), layout.header.orientation);
+    return turned(readAs(source, layout, stop, format,
+                         [stop](QIODevice& in, const Layout& plan) { return decode(in, plan, stop); }),
+                  layout.header.orientation);
 }
 
 QImage readPicture(const QString& path, const std::atomic_bool* stop, QByteArray* format)

@@ -53,5 +53,10 @@ QImage madeHearing(const std::function<QImage(const std::atomic_bool& stop)>& ma
 // from a phone or a file begins (null: none).
 using DecodeObserver = void (*)();
 void setDecodeObserver(DecodeObserver observer);
+// For tests: called on the decoding thread as each decode that began
+// ends, with whether it was stopped (its stop was set: a stop that never
+// reached the decode is not).
+using DecodeEndObserver = void (*)(bool stopped);
+void setDecodeEndObserver(DecodeEndObserver observer);
 
 } // namespace pictures

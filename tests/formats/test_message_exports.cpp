@@ -307,6 +307,7 @@ private Q_SLOTS:
             const QString target = base + QStringLiteral("/cancel%1").arg(format);
             runJob(s.list(), target, format, &cancelled);
             QCOMPARE(decodewatch::decodes().began.load(), 1);
+            QCOMPARE(decodewatch::decodes().stopped.load(), 1);
             QCOMPARE(cancelled.endCount(), 0);
             QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
             QVERIFY(!QFileInfo::exists(target));
@@ -326,6 +327,7 @@ private Q_SLOTS:
         VERIFY_SCRIPT_DONE(noPreview);
         QCOMPARE(noPreview.questions().size(), 1); // the progress, run for real
         QCOMPARE(decodewatch::decodes().began.load(), 1);
+        QCOMPARE(decodewatch::decodes().stopped.load(), 1);
         QVERIFY(!QFile::exists(attachmentThumbnailPath(heavy)));
         decodewatch::unwatch();
     }

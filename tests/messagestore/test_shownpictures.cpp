@@ -52,6 +52,20 @@ QList<std::pair<QString, QByteArray>> kinds()
         {u"rle8.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 200), {.bits = 8, .rle = true})},
         {u"rle4.bmp"_s, testpictures::bmp(testpictures::indexed(203, 151, 16), {.bits = 4, .rle = true})},
     };
+    // Values past a colour table of few entries, at every depth.
+    using testpictures::withShortTable;
+    files += {
+        {u"1-past.bmp"_s, testpictures::bmp(withShortTable(testpictures::indexed(203, 151, 2), 1), {.bits = 1})},
+        {u"4-past.bmp"_s, testpictures::bmp(withShortTable(testpictures::indexed(203, 151, 16), 3), {.bits = 4})},
+        {u"8-past1.bmp"_s, testpictures::bmp(withShortTable(testpictures::indexed(203, 151, 256), 1), {.bits = 8})},
+        {u"8-past2.bmp"_s, testpictures::bmp(withShortTable(testpictures::indexed(203, 151, 256), 2), {.bits = 8})},
+        {u"8-past5.bmp"_s, testpictures::bmp(withShortTable(testpictures::indexed(203, 151, 256), 5), {.bits = 8})},
+        {u"rle4-past.bmp"_s,
+         testpictures::bmp(withShortTable(testpictures::speckled(203, 151, 16), 3), {.bits = 4, .rle = true})},
+        {u"rle8-past.bmp"_s,
+         testpictures::bmp(withShortTable(testpictures::speckled(203, 151, 200), 5), {.bits = 8, .rle = true})},
+        {u"rle4-speckled.bmp"_s, testpictures::bmp(testpictures::speckled(203, 151, 16), {.bits = 4, .rle = true})},
+    };
     // RLE pixels that begin past the end of the file.
     QByteArray beyond = testpictures::bmp(testpictures::indexed(203, 151, 16), {.bits = 4, .rle = true});
     beyond.replace(10, 4, testpictures::field(quint32(beyond.size() + 1000), 4, true));

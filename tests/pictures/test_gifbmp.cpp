@@ -50,6 +50,29 @@ protected:
     }
 };
 
+// A buffer that sets its stop once a read reaches so far, when armed.
+class StopAt : public ReadReach {
+public:
+    explicit StopAt(qint64 at)
+        : m_at(at)
+    {
+    }
+    bool armed = false;
+    std::atomic_bool stop {false};
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 n = ReadReach::readData(data, maxSize);
+        if (armed && reach >= m_at)
+            stop = true;
+        return n;
+    }
+
+private:
+    qint64 m_at;
+};
+
 QImage read(QByteArray bytes, const std::atomic_bool* stop = nullptr, QByteArray* format = nullptr)
 {
     QBuffer buffer(&bytes);
@@ -152,6 +175,13 @@ private slots:
             << testpictures::indexed(37, 23, 9) << testpictures::BmpShape {.bits = 8, .topDown = true, .rle = true};
         QTest::newRow("4 bits, RLE") << testpictures::indexed(37, 23, 16)
                                      << testpictures::BmpShape {.bits = 4, .rle = true};
+        // Rows jumped over, values as they are.
+        QTest::newRow("8 bits, RLE, speckled")
+            << testpictures::speckled(37, 23, 200) << testpictures::BmpShape {.bits = 8, .rle = true};
+        QTest::newRow("4 bits, RLE, speckled")
+            << testpictures::speckled(37, 23, 16) << testpictures::BmpShape {.bits = 4, .rle = true};
+        QTest::newRow("4 bits, RLE, speckled, top down")
+            << testpictures::speckled(37, 23, 16) << testpictures::BmpShape {.bits = 4, .topDown = true, .rle = true};
         QTest::newRow("16 bits") << photo << testpictures::BmpShape {.bits = 16};
         QTest::newRow("16 bits, 5-6-5") << photo << testpictures::BmpShape {.bits = 16, .fields565 = true};
         QTest::newRow("24 bits") << photo << testpictures::BmpShape {};
@@ -185,6 +215,124 @@ private slots:
                 QVERIFY2(image.pixel(x, y) == expected, qPrintable(u"%1,%2"_s.arg(x).arg(y)));
             }
         }
+    }
+
+    // Each value a BMP's pixel holds past its colour table has a colour
+    // (as Qt's conversions give it: opaque black, of 1 bit white), so that
+    // nothing that scales, paints or writes the picture reads past the
+    // table; a table that covers the values stays as the file has it.
+    void valuesPastTheirTableHaveAColour()
+    {
+        using testpictures::BmpShape;
+        using testpictures::withShortTable;
+        const QList<std::pair<QImage, BmpShape>> files {
+            {withShortTable(testpictures::indexed(37, 23, 2), 1), {.bits = 1}},
+            {withShortTable(testpictures::indexed(37, 23, 16), 3), {.bits = 4}},
+            {withShortTable(testpictures::indexed(37, 23, 256), 1), {.bits = 8}},
+            {withShortTable(testpictures::indexed(37, 23, 256), 5), {.bits = 8}},
+            {withShortTable(testpictures::speckled(37, 23, 16), 3), {.bits = 4, .rle = true}},
+            {withShortTable(testpictures::speckled(37, 23, 200), 5), {.bits = 8, .rle = true}},
+            {testpictures::indexed(37, 23, 200), {.bits = 8}},
+        };
+        for (const auto& [picture, shape] : files) {
+            const QImage image = read(testpictures::bmp(picture, shape));
+            const QList<QRgb> table = picture.colorTable();
+            QCOMPARE(image.colorTable().mid(0, table.size()), table);
+            QCOMPARE(image.colorCount(), table.size() == 200 ? 200 : shape.bits == 1 ? 2 : 256);
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    const int value = picture.pixelIndex(x, y);
+                    const QRgb past = shape.bits == 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+                    QVERIFY2(
+                        image.pixel(x, y) == (value < table.size() ? table.at(value) : past),
+                        qPrintable(u"%1 bits, %2 colours: %3,%4"_s.arg(shape.bits).arg(table.size()).arg(x).arg(y)));
+                }
+            }
+        }
+    }
+
+    // A BMP without its last row's padding, which some writers leave out,
+    // shows every row; without a byte of that row's pixels, the others.
+    void aBmpWithoutItsLastPaddingShowsEveryRow()
+    {
+        using testpictures::BmpShape;
+        const QImage photo = testpictures::detailedPhoto(5, 4, 1);
+        const QList<std::pair<QImage, BmpShape>> files {
+            {testpictures::indexed(5, 4, 2), {.bits = 1}},
+            {testpictures::indexed(5, 4, 16), {.bits = 4}},
+            {testpictures::indexed(5, 4, 200), {.bits = 8}},
+            {photo, {}},
+            {photo, {.topDown = true}},
+        };
+        for (const auto& [picture, shape] : files) {
+            const QByteArray whole = testpictures::bmp(picture, shape);
+            const int pixelBytes = (5 * shape.bits + 7) / 8;
+            const int padding = 4 - pixelBytes % 4;
+            const auto rgb = [](const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); };
+            QCOMPARE(rgb(read(whole.chopped(padding))), rgb(picture));
+            // The last row in the file is the picture's top, or its bottom
+            // when stored top down.
+            const QImage lacking = rgb(read(whole.chopped(padding + 1)));
+            // Its pixels are zero: value 0 of a colour table.
+            const QColor zero = picture.colorCount() > 0 ? QColor(picture.color(0)) : QColor(Qt::black);
+            QCOMPARE(lacking.copy(0, shape.topDown ? 3 : 0, 5, 1), rgb(testpictures::filled(5, 1, zero)));
+            QCOMPARE(lacking.copy(0, shape.topDown ? 0 : 1, 5, 3), rgb(picture).copy(0, shape.topDown ? 0 : 1, 5, 3));
+        }
+    }
+
+    // GIFs of every smallest code size read as written: strings of the
+    // value they begin with (a code of the entry about to be made) within
+    // a row and across rows' ends, and fine detail that fills the table.
+    void gifsOfEveryCodeSizeAreRead()
+    {
+        for (int bits = 2; bits <= 8; ++bits) {
+            const int values = 1 << bits;
+            QImage runs(45, 31, QImage::Format_Grayscale8);
+            QImage detail(45, 31, QImage::Format_Grayscale8);
+            for (int y = 0; y < runs.height(); ++y) {
+                for (int x = 0; x < runs.width(); ++x) {
+                    runs.scanLine(y)[x] = uchar(1 + (y * runs.width() + x) / 10 % (values - 1));
+                    detail.scanLine(y)[x] = uchar((x * x + y * 7) % values);
+                }
+            }
+            for (const QImage& picture : {runs, detail}) {
+                for (const bool interlaced : {false, true}) {
+                    const QImage image = read(testpictures::gif(picture, {.interlaced = interlaced, .codeBits = bits}));
+                    QVERIFY2(image.convertToFormat(QImage::Format_Grayscale8) == picture,
+                             qPrintable(u"code size %1"_s.arg(bits)));
+                }
+            }
+        }
+    }
+
+    // A stop set while a GIF or BMP decodes ends the decode where it is: it
+    // reads no further than a few steps past where the stop came.
+    void aStopEndsTheDecodeWhereItIs_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("GIF") << testpictures::gif(testpictures::greys(2000, 2000));
+        QTest::newRow("BMP") << testpictures::bmp(testpictures::detailedPhoto(2000, 1000, 1), {});
+        QTest::newRow("RLE8 BMP") << testpictures::bmp(testpictures::speckled(2000, 1500, 200),
+                                                       {.bits = 8, .rle = true});
+        QTest::newRow("RLE4 BMP") << testpictures::bmp(testpictures::speckled(4000, 1200, 16),
+                                                       {.bits = 4, .rle = true});
+    }
+
+    void aStopEndsTheDecodeWhereItIs()
+    {
+        QFETCH(QByteArray, bytes);
+        constexpr qint64 kStopAt = 256 * 1024;
+        QVERIFY2(bytes.size() > kStopAt + 1536 * 1024, qPrintable(QString::number(bytes.size())));
+        StopAt device(kStopAt);
+        device.setData(bytes);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        const pictures::GifBmpPlan plan = pictures::readGifBmpPlan(device);
+        QVERIFY(plan.layout.header.isEncoded());
+        device.reach = 0;
+        device.armed = true;
+        QVERIFY(pictures::decodeGifBmp(device, plan, &device.stop).isNull());
+        QVERIFY(device.stop);
+        QVERIFY2(device.reach < kStopAt + 512 * 1024, qPrintable(QString::number(device.reach)));
     }
 
     // The first picture of a GIF shows on its screen, on the transparent

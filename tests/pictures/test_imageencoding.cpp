@@ -9,6 +9,7 @@
 #include "pictures/imageencoding.h"
 #include "pictures/picturedecode.h"
 #include "pictures/picturelayout.h"
+#include "pictures/picturereader.h"
 
 #include "testpictures.h"
 #include "testsupport.h"
@@ -700,6 +701,36 @@ private Q_SLOTS:
             QVERIFY2(cut.header.isEncoded() && cut.work > before, qPrintable(QString::number(n)));
             const EncodedImage sent = encodeImage(jpeg.left(n), kJpeg);
             QVERIFY(sent.result == Result::AsItIs || QImage::fromData(sent.upright).size() == QSize(64, 48));
+        }
+    }
+
+    // A scan header shorter than its fields (of none at all) ends the
+    // walk: the first scan of a picture of one scan leaves the decode to
+    // judge it (libjpeg fails at it), a later one refuses the picture.
+    void aScanHeaderShorterThanItsFieldsEndsTheWalk()
+    {
+        QLoggingCategory::setFilterRules(u"qt.gui.imageio.jpeg.warning=false"_s);
+        const auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const auto layoutOf = [](QByteArray bytes) {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            return pictures::readLayout(buffer);
+        };
+        // The scan header at this SOS marker cut to these bytes.
+        const auto shortened = [](QByteArray jpeg, qsizetype sos, const QByteArray& fields) {
+            const qsizetype length = qFromBigEndian<quint16>(jpeg.constData() + sos + 2);
+            return jpeg.replace(sos + 2, length, testpictures::field(quint32(2 + fields.size()), 2, false) + fields);
+        };
+        for (const QByteArray& fields : {QByteArray(), "\x01"_ba}) {
+            const QByteArray baseline = bytesOf(photo(64, 48));
+            const QByteArray first = shortened(baseline, baseline.indexOf("\xFF\xDA"_ba), fields);
+            QCOMPARE(layoutOf(first).header.size, QSize(64, 48));
+            QVERIFY(readPictureBytes(first).isNull());
+            const QByteArray progressive = bytesOf(photo(64, 48), "JPG", true);
+            const QByteArray later = shortened(
+                progressive, progressive.indexOf("\xFF\xDA"_ba, progressive.indexOf("\xFF\xDA"_ba) + 2), fields);
+            QVERIFY(!layoutOf(later).header.isEncoded());
+            QCOMPARE(encodeImage(later, kJpeg).result, Result::AsItIs);
         }
     }
 

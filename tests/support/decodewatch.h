@@ -1,6 +1,8 @@
 // The decodes of a phone's or a file's pictures as the picture reader's
-// decode observer sees them: how many began and how many on the window's
-// (the application's) thread, which never should decode; a hostile picture
+// decode observers see them: how many began, how many on the window's
+// (the application's) thread, which never should decode, and how many
+// ended stopped (their stop reached them: a cancel heard while one
+// decodes); a hostile picture
 // is refused by its header before any decode. While the gate is closed, a
 // decode on a worker waits at it as it begins, so that a test sees what
 // shows before (one on the window's thread is only counted: it must not
@@ -23,6 +25,7 @@ namespace decodewatch {
 struct Decodes {
     std::atomic_int began {0};
     std::atomic_int onWindowThread {0};
+    std::atomic_int stopped {0};
     std::atomic_bool closed {false};
     QSemaphore gate;
     std::function<void()> onBegin;
@@ -39,8 +42,10 @@ inline Decodes& watch(bool closeGate = false, std::function<void()> onBegin = {}
 {
     Decodes& d = decodes();
     pictures::setDecodeObserver(nullptr);
+    pictures::setDecodeEndObserver(nullptr);
     d.began = 0;
     d.onWindowThread = 0;
+    d.stopped = 0;
     d.gate.acquire(d.gate.available());
     d.closed = closeGate;
     d.onBegin = std::move(onBegin);
@@ -53,6 +58,10 @@ inline Decodes& watch(bool closeGate = false, std::function<void()> onBegin = {}
             ++w.onWindowThread;
         else if (w.closed)
             w.gate.tryAcquire(1, testsupport::kHangGuardMs);
+    });
+    pictures::setDecodeEndObserver([](bool stopped) {
+        if (stopped)
+            ++decodes().stopped;
     });
     return d;
 }
@@ -68,6 +77,7 @@ inline void open()
 inline void unwatch()
 {
     pictures::setDecodeObserver(nullptr);
+    pictures::setDecodeEndObserver(nullptr);
     open();
 }
 

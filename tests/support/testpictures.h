@@ -59,6 +59,30 @@ inline QImage indexed(int width, int height, int colours)
     return image;
 }
 
+// A picture of so many values of its colour table (3 or more) that seldom
+// repeat from one pixel to the next (an RLE BMP holds them as they are),
+// with rows of value 0 and rows that begin with it (which it jumps over).
+inline QImage speckled(int width, int height, int colours)
+{
+    QImage image = indexed(width, height, colours);
+    for (int y = 0; y < height; ++y) {
+        const bool blank = y % 5 == 2 || y % 7 == 3;
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar(blank || x < y % 9 ? 0 : 1 + (x * x + x * 7 + y * 3) % (colours - 1));
+    }
+    return image;
+}
+
+// The picture with a colour table of only its first colours, its values
+// passing it (as a careless or damaged file's may).
+inline QImage withShortTable(QImage image, int colours)
+{
+    QList<QRgb> table = image.colorTable();
+    table.resize(colours);
+    image.setColorTable(table);
+    return image;
+}
+
 // A picture of one colour.
 inline QImage filled(int width, int height, const QColor& colour)
 {
@@ -420,24 +444,25 @@ inline QByteArray chunkBomb()
     return withLongChunk(encoded(pixel, "PNG"), 2147483000u);
 }
 
-// LZW codes packed 9 to 12 bits wide (smallest code size 8) in
-// sub-blocks, up to the empty one, as a decoder reads them. The codes are
-// the caller's to keep in step.
-inline QByteArray lzwData(const QList<int>& codes)
+// LZW codes packed from codeBits + 1 to 12 bits wide (smallest code size
+// codeBits, 2 to 8) in sub-blocks, up to the empty one, as a decoder reads
+// them. The codes are the caller's to keep in step.
+inline QByteArray lzwData(const QList<int>& codes, int codeBits = 8)
 {
+    const int clear = 1 << codeBits;
     QByteArray data;
     quint32 held = 0;
     int bits = 0;
-    int width = 9;
-    int next = 257; // the table's size once the first code after a clear is read
+    int width = codeBits + 1;
+    int next = clear + 1; // the table's size once the first code after a clear is read
     for (const int code : codes) {
         held |= quint32(code) << bits;
         for (bits += width; bits >= 8; bits -= 8, held >>= 8)
             data += char(held & 0xFF);
-        if (code == 256) {
-            width = 9;
-            next = 257;
-        } else if (next < 4096 && ++next > 258 && next >= (1 << width) && width < 12) {
+        if (code == clear) {
+            width = codeBits + 1;
+            next = clear + 1;
+        } else if (next < 4096 && ++next > clear + 2 && next >= (1 << width) && width < 12) {
             ++width;
         }
     }
@@ -474,11 +499,12 @@ inline QList<int> growingCodes(int tables)
     return codes << 257;
 }
 
-// The LZW codes of greys, as encoders make them (a clear code when the
-// table is full).
-inline QList<int> lzwCodes(const QImage& image, const QList<int>& rows)
+// The LZW codes of greys (each below 2^codeBits), as encoders make them
+// (a clear code when the table is full).
+inline QList<int> lzwCodes(const QImage& image, const QList<int>& rows, int codeBits = 8)
 {
-    QList<int> codes {256};
+    const int clear = 1 << codeBits;
+    QList<int> codes {clear};
     QHash<int, int> table;
     int prefix = -1;
     for (const int y : rows) {
@@ -490,16 +516,16 @@ inline QList<int> lzwCodes(const QImage& image, const QList<int>& rows)
                 continue;
             }
             codes << prefix;
-            if (table.size() < 4096 - 258) {
-                table.insert(prefix << 8 | grey, 258 + int(table.size()));
+            if (table.size() < 4096 - (clear + 2)) {
+                table.insert(prefix << 8 | grey, clear + 2 + int(table.size()));
             } else {
-                codes << 256;
+                codes << clear;
                 table.clear();
             }
             prefix = grey;
         }
     }
-    return codes << prefix << 257;
+    return codes << prefix << clear + 1;
 }
 
 // How a GIF of greys is laid out besides its picture.
@@ -511,6 +537,9 @@ struct GifShape {
     bool interlaced = false; // rows stored in four passes
     bool ownTable = false; // the greys in a table of the picture's own, none for the screen
     QList<QImage> moreFrames {}; // pictures that follow the first (an animation)
+    // The smallest code size (2 to 8), the colour table of 2^codeBits greys:
+    // the picture's greys lie below it.
+    int codeBits = 8;
 };
 
 // The picture's greys as a GIF, LZW-compressed as encoders do.
@@ -519,10 +548,11 @@ inline QByteArray gif(const QImage& image, const GifShape& shape = {})
     const auto u16 = [](int v) { return field(quint32(v), 2, true); };
     const QSize screen = shape.screen.isEmpty() ? image.size() : shape.screen;
     QByteArray greys;
-    for (int i = 0; i < 256; ++i)
+    for (int i = 0; i < 1 << shape.codeBits; ++i)
         greys += QByteArray(3, char(i));
-    QByteArray gif = "GIF89a" + u16(screen.width()) + u16(screen.height())
-        + QByteArray(1, shape.ownTable ? '\0' : '\xF7') + char(shape.background) + '\0';
+    const int tableSize = shape.codeBits - 1; // a table of 2^(tableSize + 1) colours
+    QByteArray gif = "GIF89a" + u16(screen.width()) + u16(screen.height()) + char(shape.ownTable ? 0 : 0xF0 | tableSize)
+        + char(shape.background) + '\0';
     if (!shape.ownTable)
         gif += greys;
     QList<QImage> frames {image};
@@ -539,11 +569,11 @@ inline QByteArray gif(const QImage& image, const GifShape& shape = {})
             for (int y = 0; y < frame.height(); ++y)
                 rows << y;
         }
-        const int flags = (shape.ownTable ? 0x87 : 0) | (shape.interlaced ? 0x40 : 0);
+        const int flags = (shape.ownTable ? 0x80 | tableSize : 0) | (shape.interlaced ? 0x40 : 0);
         gif += ',' + u16(shape.at.x()) + u16(shape.at.y()) + u16(frame.width()) + u16(frame.height()) + char(flags);
         if (shape.ownTable)
             gif += greys;
-        gif += '\x08' + lzwData(lzwCodes(frame, rows));
+        gif += char(shape.codeBits) + lzwData(lzwCodes(frame, rows, shape.codeBits), shape.codeBits);
     }
     return gif + ';';
 }
@@ -551,9 +581,9 @@ inline QByteArray gif(const QImage& image, const GifShape& shape = {})
 // How a BMP is written: bits a pixel (1, 4 and 8: of an indexed picture's
 // colour table; 16: 5-5-5, or 5-6-5 in bit fields; 24; 32: with alpha in a
 // version 4 header), OS/2's header, rows top down, RLE (4 and 8 bits: a
-// row's runs of one value encoded, others as they are, a row's leading
-// pixels of value 0 jumped over, and the picture ended early where only
-// such rows are left).
+// row's runs of one value encoded, others as they are, rows and a row's
+// leading pixels of value 0 jumped over, and the picture ended early where
+// only such rows are left).
 struct BmpShape {
     int bits = 24;
     bool os2 = false;
@@ -608,13 +638,26 @@ inline QByteArray bmp(const QImage& picture, const BmpShape& shape)
                 continue;
             lastPainted = r;
         }
+        const auto blank = [&](int y) {
+            for (int x = 0; x < width; ++x)
+                if (value(x, y) != 0)
+                    return false;
+            return true;
+        };
         for (qsizetype r = 0; r <= lastPainted; ++r) {
+            // Rows of value 0 are jumped over, to the first value of the
+            // next row that is not 0.
+            int up = 0;
+            while (r < lastPainted && up < 255 && blank(rows.at(r))) {
+                ++up;
+                ++r;
+            }
             const int y = rows.at(r);
             int x = 0;
             while (x < width && value(x, y) == 0)
                 ++x;
-            if (x > 0)
-                pixels += QByteArray("\0\x02", 2) + char(qMin(x, 255)) + '\0';
+            if (x > 0 || up > 0)
+                pixels += QByteArray("\0\x02", 2) + char(qMin(x, 255)) + char(up);
             x = qMin(x, 255);
             while (x < width) {
                 int run = 1;
@@ -651,7 +694,7 @@ inline QByteArray bmp(const QImage& picture, const BmpShape& shape)
         for (const int y : rows) {
             QByteArray row(stride, '\0');
             for (int x = 0; x < width; ++x) {
-                const QRgb c = picture.pixel(x, y);
+                const QRgb c = bits > 8 ? picture.pixel(x, y) : 0;
                 switch (bits) {
                 case 1:
                 case 4:

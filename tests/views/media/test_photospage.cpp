@@ -223,7 +223,8 @@ private Q_SLOTS:
     }
 
     // A Cancel pressed as a virtual device's picture begins to decode
-    // (seconds of scans) stops that decode: its thumbnail is not made.
+    // (seconds of scans) reaches and stops that decode: its thumbnail is
+    // not made.
     void virtualDevice_cancelStopsThePictureUnderWay()
     {
         QString device;
@@ -242,6 +243,7 @@ private Q_SLOTS:
         ScriptedPrompt prompt;
         Page page(15, node, devicesRoot());
         QCOMPARE(decodewatch::decodes().began.load(), 1);
+        QCOMPARE(decodewatch::decodes().stopped.load(), 1); // the decode heard it
         QVERIFY(!QFile::exists(trip + "/heavy.thm"));
         VERIFY_SCRIPT_DONE(prompt);
     }
