@@ -1,8 +1,10 @@
 // The picture reader on the bytes of a message part shown as it is: a GIF
 // (its first picture) or a BMP, read through the header walk and the
-// bounded decode of readPictureAlsoGifBmp on a device. The decode runs
-// twice, under other bytes in the heap: what it makes must be the same,
-// and what the walk planned (picturecheck::checkAgainstLayout). Bytes that
+// bounded decode of readPictureAlsoGifBmp on a device, with the thumbnail
+// file the Messages page makes of such a part. Both run twice, under other
+// bytes in the heap: the picture, the thumbnail and the bytes of its file
+// must be the same (picturecheck::requireSamePart), and the picture what
+// the walk planned (picturecheck::checkAgainstLayout). Bytes that
 // begin as a JPEG or PNG are fuzz_jpegpng's: the reader reads them as
 // readPictureBytes does, within bounds that allow a decode more time than
 // this target's timeout gives a GIF or BMP.
@@ -15,19 +17,16 @@
 #include <cstddef>
 #include <cstdint>
 
-using picturecheck::HeapFill;
-
 namespace {
 
-// The picture a part of these bytes shows, read under a heap filled with
-// fill.
-QImage readUnder(int fill, const QByteArray& bytes, QByteArray* format = nullptr)
+// What a part of these bytes shows, made under a heap filled with fill.
+picturecheck::PartShown shownUnder(int fill, const QByteArray& bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const HeapFill filled(fill);
-    return readPictureAlsoGifBmp(buffer, nullptr, format);
+    return picturecheck::partShownUnder(
+        fill, [&buffer](QByteArray* format) { return readPictureAlsoGifBmp(buffer, nullptr, format); });
 }
 
 } // namespace
@@ -43,11 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     if (bytes.startsWith("\xFF\xD8") || bytes.startsWith("\x89PNG\r\n\x1a\n"))
         return 0;
-    QByteArray format;
-    const QImage first = readUnder(picturecheck::kFirstFill, bytes, &format);
-    const QImage second = readUnder(picturecheck::kSecondFill, bytes);
-    picturecheck::require(picturecheck::samePixels(first, second),
-                          "readPictureAlsoGifBmp: the picture depends on the heap");
-    picturecheck::checkAgainstLayout(bytes, first, format);
+    const picturecheck::PartShown first = shownUnder(picturecheck::kFirstFill, bytes);
+    const picturecheck::PartShown second = shownUnder(picturecheck::kSecondFill, bytes);
+    picturecheck::requireSamePart(first, second, "readPictureAlsoGifBmp");
+    picturecheck::checkAgainstLayout(bytes, first.picture, first.format);
     return 0;
 }

@@ -1,10 +1,12 @@
 // The picture reader on JPEG and PNG bytes as a page shows them and a
 // transfer sends them: the header walk (readLayout, readImageHeader), the
-// bounded decode (readPictureBytes) and the encoding a transfer makes
-// (encodeImage). Each decode runs twice, under other bytes in the heap:
-// what it makes must be the same. What is made must be what the walk
-// planned (picturecheck::checkAgainstLayout), and what a transfer sends
-// of the size sentSize says.
+// bounded decode (readPictureBytes) with the thumbnail file the Messages
+// page makes of such a part, and the encoding a transfer makes
+// (encodeImage). Each runs twice, under other bytes in the heap: what it
+// makes must be the same, the bytes it writes as well as the pictures
+// (picturecheck::requireSamePart; encodeImage's files). What is made must
+// be what the walk planned (picturecheck::checkAgainstLayout), and what a
+// transfer sends of the size sentSize says.
 #include "picturecheck.h"
 
 #include "pictures/imageencoding.h"
@@ -51,19 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ImageHeader& header = layout.header;
     require(sameHeader(readImageHeader(bytes), header), "readImageHeader differs from the layout's header");
 
-    QImage first;
-    QImage second;
-    QByteArray format;
-    {
-        const HeapFill filled(picturecheck::kFirstFill);
-        first = readPictureBytes(bytes, nullptr, &format);
-    }
-    {
-        const HeapFill filled(picturecheck::kSecondFill);
-        second = readPictureBytes(bytes);
-    }
-    require(picturecheck::samePixels(first, second), "readPictureBytes: the picture depends on the heap");
-    picturecheck::checkAgainstLayout(bytes, first, format);
+    const auto read = [&bytes](QByteArray* format) { return readPictureBytes(bytes, nullptr, format); };
+    const picturecheck::PartShown shown = picturecheck::partShownUnder(picturecheck::kFirstFill, read);
+    picturecheck::requireSamePart(shown, picturecheck::partShownUnder(picturecheck::kSecondFill, read),
+                                  "readPictureBytes");
+    const QImage& first = shown.picture;
+    picturecheck::checkAgainstLayout(bytes, first, shown.format);
 
     // Sent as a JPEG part or a PNG part, by the input's length.
     const QString mime = size % 2 ? QStringLiteral("image/png") : QStringLiteral("image/jpeg");

@@ -2,10 +2,11 @@
 // folder given (fuzz/seeds): pictures as cameras, editors and Qt's writers
 // make them and crafted ones of the kinds the reader has failed at, cut
 // BMPs of every header and depth, RLE BMPs cut, ended early or with their
-// data beyond the file, a progressive JPEG cut inside a scan header, GIFs
-// animated, interlaced, damaged, and one whose LZW codes make far more
-// pixels than its frame holds. The files are committed; run this again
-// after changing it:
+// data beyond the file, BMPs and a PNG whose values pass their colour
+// table, a progressive JPEG cut inside a scan header, one whose scan
+// header is empty, GIFs animated, interlaced, damaged, and one whose LZW
+// codes make far more pixels than its frame holds. The files are
+// committed; run this again after changing it:
 //   cmake --build build-fuzz --target make_picture_seeds
 //   build-fuzz/fuzz-bin/make_picture_seeds fuzz/seeds
 #include "testpictures.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QtEndian>
 
 #include <cstdio>
 #include <utility>
@@ -306,6 +308,25 @@ QByteArray cutInSecondScanHeader(const QByteArray& jpeg)
     return jpeg.left(second + 5 + 2 * uchar(jpeg.at(second + 4)));
 }
 
+// The palette PNG with only the first entries of its palette.
+QByteArray withPaletteOf(const QByteArray& png, int entries)
+{
+    const qsizetype at = png.indexOf("PLTE") - 4;
+    const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
+    const QByteArray typed = "PLTE" + png.mid(at + 8, 3 * entries);
+    return png.left(at) + field(quint32(typed.size() - 4), 4, false) + typed
+        + field(testpictures::pngCrc(typed), 4, false) + png.mid(at + 12 + length);
+}
+
+// The JPEG with its first scan header empty (its length 2): its bytes
+// left out.
+QByteArray withEmptyScanHeader(const QByteArray& jpeg)
+{
+    const qsizetype at = jpeg.indexOf("\xFF\xDA");
+    const int length = uchar(jpeg.at(at + 2)) << 8 | uchar(jpeg.at(at + 3));
+    return jpeg.left(at + 2) + QByteArray("\0\x02", 2) + jpeg.mid(at + 2 + length);
+}
+
 QImage grey(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_Grayscale8);
@@ -350,7 +371,8 @@ int main(int argc, char** argv)
     // JPEG: Qt's writer's baseline and progressive photos, colour and grey,
     // turned by EXIF; crafted frames and scans (4:2:0, one scan per
     // component, scans of no data, arithmetic coding); a frame beyond the
-    // allocation limit that the reader decodes reduced; cut ones.
+    // allocation limit that the reader decodes reduced; cut ones; a scan
+    // header of no bytes.
     const QImage photo = testpictures::detailedPhoto(48, 32, 1);
     const QByteArray baseline = encoded(photo, "JPG");
     const QByteArray progressive = encoded(photo, "JPG", true);
@@ -380,11 +402,12 @@ int main(int argc, char** argv)
     seeds.put("jpegpng", "jpeg-large-grey-reduced.jpg",
               testpictures::craftedJpeg(6000, 6000, {{1}}, {{.ids = {1}, .data = QByteArray(16, '\x11')}}));
     seeds.put("jpegpng", "jpeg-progressive-cut-in-second-scan-header.jpg", cutInSecondScanHeader(progressive));
+    seeds.put("jpegpng", "jpeg-empty-scan-header.jpg", withEmptyScanHeader(baseline));
     seeds.put("jpegpng", "jpeg-baseline-cut-in-data.jpg", baseline.left(baseline.size() * 2 / 3));
 
     // PNG: every colour type and depth (a width of 13 leaves bits after the
-    // last pixel of a row), with transparency, texts, cut in its data;
-    // Qt's writer's.
+    // last pixel of a row), with transparency, with values past its
+    // palette, texts, cut in its data; Qt's writer's.
     struct PngKind {
         const char* name;
         int colourType;
@@ -403,6 +426,7 @@ int main(int argc, char** argv)
     };
     for (const PngKind& kind : kinds)
         seeds.put("jpegpng", kind.name, testpictures::pngOf(13, 9, kind.colourType, kind.depth, kind.transparency));
+    seeds.put("jpegpng", "png-palette-8-values-past-table.png", withPaletteOf(testpictures::pngOf(13, 9, 3, 8), 2));
     const QByteArray png = testpictures::pngOf(24, 16, 2, 8);
     seeds.put("jpegpng", "png-texts.png", testpictures::withTexts(png, 2, 300));
     seeds.put("jpegpng", "png-cut-in-data.png", png.left(png.indexOf("IDAT") + 40));
@@ -454,6 +478,16 @@ int main(int argc, char** argv)
     const QByteArray rle4File = bmpFile(bmpOf(4, 2));
     seeds.put("gifbmp", "bmp-rle4.bmp", rle4File);
     seeds.put("gifbmp", "bmp-rle4-cut.bmp", rle4File.left(rle4File.size() - 30));
+    // Values past the colour table (8 bits with 2 colours, 1 bit with 1,
+    // RLE4 with 3): a JPEG writer looks each value up in the table.
+    const auto shortTable = [&](int bits, int compression, int entries) {
+        Bmp bmp = bmpOf(bits, compression);
+        bmp.palette = bmpPalette(entries, false);
+        return bmpFile(bmp);
+    };
+    seeds.put("gifbmp", "bmp-8-values-past-table.bmp", shortTable(8, 0, 2));
+    seeds.put("gifbmp", "bmp-1-values-past-table.bmp", shortTable(1, 0, 1));
+    seeds.put("gifbmp", "bmp-rle4-values-past-table.bmp", shortTable(4, 2, 3));
 
     // GIF: Qt's kind of grey picture, a picture of a few colours (87a and
     // 89a), animated, interlaced, its frame inside or across the screen
