@@ -32,9 +32,11 @@ QString keptPath(const _MsgAttachment* att)
     return QString();
 }
 
-QString madePath(const _MsgAttachment* att)
+QString madePath(const _MsgAttachment* att, QString* kept)
 {
     const QString path = keptPath(att);
+    if (kept)
+        *kept = path;
     return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 

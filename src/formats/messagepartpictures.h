@@ -32,8 +32,8 @@ Kind kindOf(const _MsgAttachment* att);
 // never more, and decodes nothing.
 QString keptPath(const _MsgAttachment* att);
 // The kept picture's path when it was made, else empty; reads what keptPath
-// reads.
-QString madePath(const _MsgAttachment* att);
+// reads. kept, when given, gets keptPath.
+QString madePath(const _MsgAttachment* att, QString* kept = nullptr);
 // Makes the part's picture unless it was made before: its size when it
 // exists then; an invalid size when there is none (no picture, no card,
 // beyond the picture reader's bounds) or when *stop was set (by another

@@ -257,11 +257,12 @@ QString BubbleViewMgr::linkBubbleContent(const QString& path, const char* label,
 QString BubbleViewMgr::partPicture(const _MsgAttachment* att, const QSize& bound, QList<Wanted>* wanted,
                                    QString* standIn) const
 {
-    QString made = partpictures::madePath(att);
+    QString kept;
+    QString made = partpictures::madePath(att, &kept);
     if (!made.isEmpty())
         return made;
     // Named after the kept file: the key carries nothing of the phone's.
-    const QString key = QFileInfo(partpictures::keptPath(att)).fileName();
+    const QString key = QFileInfo(kept).fileName();
     if (!m_pictures->made(key).has_value()) {
         *standIn = QLatin1String(" data-part=\"") + htmlAttribute(key) + QLatin1String("\"");
         if (wanted)
