@@ -79,8 +79,12 @@ DecodeTold::~DecodeTold()
 
 void colourEveryValue(QImage& image)
 {
+    // Pictures of other formats (grey ones among them) have no table.
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_Indexed8 && format != QImage::Format_Mono && format != QImage::Format_MonoLSB)
+        return;
     const int depth = image.depth();
-    if ((depth != 1 && depth != 8) || image.colorCount() >= (1 << depth) || image.width() == 0)
+    if (image.colorCount() >= (1 << depth) || image.width() == 0)
         return;
     if (highestValue(image) < image.colorCount())
         return;

@@ -220,9 +220,13 @@ private slots:
     // Each value a BMP's pixel holds past its colour table has a colour
     // (as Qt's conversions give it: opaque black, of 1 bit white), so that
     // nothing that scales, paints or writes the picture reads past the
-    // table; a table that covers the values stays as the file has it.
+    // table; a table that covers the values stays as the file has it, and
+    // a grey picture, of no table, gets none.
     void valuesPastTheirTableHaveAColour()
     {
+        const QImage grey = read(encoded(testpictures::greys(37, 23), "JPG"));
+        QCOMPARE(grey.format(), QImage::Format_Grayscale8);
+        QCOMPARE(grey.colorCount(), 0);
         using testpictures::BmpShape;
         using testpictures::withShortTable;
         const QList<std::pair<QImage, BmpShape>> files {
