@@ -28,7 +28,7 @@ enum class Kind {
 Kind kindOf(const _MsgAttachment* att);
 // Where the part's picture is kept (empty for Kind::None); the file may not
 // exist. Of an image part it reads the first bytes of the part's file (a
-// GIF's or BMP's thumbnail is named otherwise: attachmentThumbnailPath),
+// GIF's or BMP's thumbnail is kept elsewhere: attachmentThumbnailPath),
 // never more, and decodes nothing.
 QString keptPath(const _MsgAttachment* att);
 // The kept picture's path when it was made, else empty; reads what keptPath

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSet>
 #include <QTimeZone>
@@ -421,17 +422,22 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b)
 
 namespace {
 
+// GIF and BMP thumbnails are kept in a folder of their own.
+const QLatin1String kGifBmpThumbnails("thumbnails-2");
+
 // A thumbnail is named after its part's path. Those of GIFs and BMPs made
 // before their decoders filled memory cleared first hold process memory
 // (a cut BMP's rows, a damaged GIF's pixels, values past a BMP's colour
-// table): theirs carry a version, so that each is made anew once. JPEG and
-// PNG thumbnails keep the name they always had.
+// table): theirs are kept in a folder of their own, so that each is made
+// anew once. The name stays, which an export gives its copy; JPEG and PNG
+// thumbnails stay where they always were.
 QString thumbnailPath(const QString& localPath, bool gifOrBmp)
 {
     const QString name
         = QString::fromLatin1(QCryptographicHash::hash(localPath.toUtf8(), QCryptographicHash::Md5).toHex())
-        + (gifOrBmp ? QStringLiteral("-v2.thumb") : QStringLiteral(".thumb"));
-    return privateTempDir().absoluteFilePath(name);
+        + QStringLiteral(".thumb");
+    const QDir dir = privateTempDir();
+    return gifOrBmp ? dir.absoluteFilePath(kGifBmpThumbnails + QLatin1Char('/') + name) : dir.absoluteFilePath(name);
 }
 
 } // namespace
@@ -469,7 +475,8 @@ QImage makeAttachmentThumbnail(const _MsgAttachment* att, const std::atomic_bool
     // Written whole or not at all: a half-written thumbnail would be shown
     // for good.
     OutputFile out(thumb);
-    if (stopped() || bytes.isEmpty() || !out.open() || !out.write(bytes) || stopped() || !out.commit())
+    if (stopped() || bytes.isEmpty() || !QDir().mkpath(QFileInfo(thumb).absolutePath()) || !out.open()
+        || !out.write(bytes) || stopped() || !out.commit())
         return QImage();
     return scaled;
 }

@@ -238,9 +238,10 @@ bool intGreaterEqual(const MsgChatGroup& a, const MsgChatGroup& b);
 
 // Where the thumbnail of an image attachment is kept, in the private
 // temporary folder (named after the part's path); the file may not exist.
-// A GIF's or a BMP's name carries a version, which a JPEG's or PNG's does
-// not: to tell, it reads the first bytes of the part's file (its
-// signature, whatever the part's type or name says), and decodes nothing.
+// A GIF's or a BMP's is kept in a folder of its own (under the same name),
+// a JPEG's or PNG's not: to tell, it reads the first bytes of the part's
+// file (its signature, whatever the part's type or name says), and
+// decodes nothing.
 QString attachmentThumbnailPath(const _MsgAttachment* att);
 // Makes that thumbnail (longer side 120 pixels) through the picture reader
 // unless it was made before, and returns it; null when there is none (no

@@ -283,6 +283,8 @@ private slots:
             const QString old = keptBefore(att);
             QVERIFY(written(att.localPath, part.bytes) && written(old, wrong));
             QCOMPARE(attachmentThumbnailPath(&att) == old, !part.madeAnew);
+            // The name an export gives its copy stays.
+            QCOMPARE(QFileInfo(attachmentThumbnailPath(&att)).fileName(), QFileInfo(old).fileName());
             testsupport::DecodeWatch watch;
             const QImage made = makeAttachmentThumbnail(&att);
             QVERIFY2(made.size() == (part.madeAnew ? QSize(120, 80) : QSize(30, 30)), part.name);
