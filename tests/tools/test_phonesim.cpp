@@ -4,6 +4,7 @@
 #include "restoreservices.h"
 #include "testsupport.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -215,6 +216,16 @@ private Q_SLOTS:
         QCOMPARE(open.size(), 22);
         QVERIFY(!open.at(20).finished && !open.at(21).finished);
         m_sim->releaseStalls();
+
+        // Nor does a control connection whose PC has yet to send its request
+        // (the PC may be checking the records before it does).
+        QTcpSocket asking;
+        asking.connectToHost(m_address, m_sim->controlPort());
+        QVERIFY(asking.waitForConnected(testsupport::kHangGuardMs));
+        const QDeadlineTimer guard(testsupport::kHangGuardMs);
+        while (m_sim->connections(QStringLiteral("control")).size() < 23)
+            QVERIFY(!guard.hasExpired() && m_sim->waitSettled(int(guard.remainingTime())));
+        QCOMPARE(exchange(asking, "backup://127.0.0.1:1/nope\r\n").left(1), QByteArray("0"));
     }
 
     // The upload keeps a file once it arrived whole, listed from then on;

@@ -210,9 +210,11 @@ public:
     // that does.
     static constexpr int kSettleTimeoutMs = 60000;
     // Waits until the simulator has taken in everything the PC sent so far:
-    // each connection has ended, is held by a StallAt fault, or (a service
-    // connection) has ended its session and only closes, or has waited for
-    // the PC through a whole read slice that began after this call. False when timeoutMs passed first. A PC that ended
+    // each connection has ended, is held by a StallAt fault, has read all it
+    // reads (a service connection that ended its session, a control or
+    // bridge connection that has its request) and only closes, or has waited
+    // for the PC through a whole read slice that began after this call.
+    // False when timeoutMs passed first. A PC that ended
     // its exchange has sent its last lines ("$bye:", "$error:") unanswered:
     // only this tells that the simulator has read them.
     bool waitSettled(int timeoutMs = kSettleTimeoutMs) const;
@@ -235,6 +237,10 @@ private:
     void acceptLoop(Listener* l);
     void spawn(std::function<void()> work);
     void handleControl(qintptr descriptor);
+    // Reads the one request line of a control or bridge connection; empty
+    // on failure. A slice that gets nothing counts as quiet (logQuiet), and
+    // once the line is in the connection reads nothing more.
+    QByteArray readRequestLine(QTcpSocket& socket, int log, int timeoutMs);
     void handleBridge(qintptr descriptor);
     // Listens on address:port for one service connection; false with *error.
     bool openService(const QHostAddress& address, const QString& url, QString* error);
